@@ -1,0 +1,107 @@
+// PortAdapter: one parallel-port adapter as the program sees it. It holds the
+// port base, the counter frequency and the program's copy of the output latch,
+// and turns every operation into its exact sequence of port accesses: the
+// register map and latch, the port configuration, the millisecond delay, the
+// PCF8584 driver and the bit-banged Microwire and SPI frames.
+//
+// It reaches the ports only through platform::Ports() and time only through
+// platform::Clock(), so the same code drives real hardware, ppdev and the
+// simulated bench.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace hardware {
+
+// Register offsets from the port base.
+inline constexpr int kDataPort = 0;
+inline constexpr int kStatusPort = 1;
+inline constexpr int kControlPort = 2;
+inline constexpr int kEppAddress = 3;  // PCF8584 S1
+inline constexpr int kEppData = 4;     // PCF8584 S0
+inline constexpr int kEcr = 0x402;
+inline constexpr std::uint16_t kConfigIndex = 0x3F0;
+inline constexpr std::uint16_t kConfigData = 0x3F1;
+
+inline constexpr int kLpt1 = 0x378;
+inline constexpr int kLpt2 = 0x278;
+
+// Output latch lines.
+inline constexpr int kLineDevA = 0;      // run = 1
+inline constexpr int kLineDevB = 1;      // run = 0
+inline constexpr int kLineOutput1 = 2;
+inline constexpr int kLineOutput2 = 3;
+inline constexpr int kLineOrg = 4;       // 93Cxx ORG; DAC frame line
+inline constexpr int kLineSelect = 5;    // 93Cxx CS (high), AT25 /CS, DAC load
+inline constexpr int kLineData = 6;      // serial data to the chip
+inline constexpr int kLineClock = 7;     // serial clock
+inline constexpr std::uint8_t kStatusSerialIn = 0x08;
+
+// Result codes.
+inline constexpr int kProbeOk = 85;
+inline constexpr int kWriteDone = 195;
+inline constexpr int kWaitTimeout = 1001;
+inline constexpr int kBusBusy = 1000;
+inline constexpr int kNoAck = 2000;
+inline constexpr int kReadTimeout = 3000;
+
+// The counter check's message; the window installs a message box here, and
+// until then it goes to stderr.
+inline constexpr const char* kNoCounterMessage = "Error: MB doesnot support QPC";
+using CounterErrorSink = std::function<void(const std::string& text)>;
+void SetCounterErrorSink(CounterErrorSink sink);
+
+class PortAdapter {
+public:
+    PortAdapter();
+    virtual ~PortAdapter();
+
+    // Port access and timing.
+    std::int32_t SetBase(std::int32_t base);
+    std::int32_t GetBase() const { return base_; }
+    void SetLatchBit(int n);
+    void ClearLatchBit(int n);
+    std::uint8_t Latch() const { return latch_; }
+    void SetLatch(std::uint8_t value) { latch_ = value; }
+    void WriteLatch(std::uint8_t value);
+    void DelayMs(std::int32_t ms);
+    void ConfigurePort();
+    std::int64_t Frequency() const { return frequency_; }
+
+    // PCF8584.
+    std::uint8_t ResetAdapter(std::uint8_t mode, std::uint8_t latch);
+    std::uint8_t InitController();
+    std::uint8_t ReadStatus();
+    int WaitAck();
+    int WaitBusFree();
+    int WaitPin();
+    int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
+    int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
+
+    // Three-wire serial chips.
+    void PulseClock();
+    void SendBit(int bit);
+    std::int32_t MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation);
+    void MicrowireWriteEnable(std::int32_t n);
+    std::int32_t MicrowireWrite(std::int32_t address, std::int32_t n, std::int32_t organisation,
+                                std::int32_t data);
+    void SpiWriteByte(std::int32_t address, std::int32_t bits, std::uint8_t data);
+    std::uint8_t SpiReadByte(std::int32_t address, std::int32_t bits);
+
+private:
+    std::uint8_t In(int offset);
+    void Out(int offset, std::uint8_t value);
+    void Line(int bit, bool high);  // shadow change + WriteLatch
+    void OrganisationSelect(std::int32_t organisation);
+    void MicrowireStart();
+    std::uint8_t ProgramController(std::uint8_t ownAddress);
+    void PulseInit(std::uint8_t control);
+
+    std::int32_t base_ = 0;
+    std::int64_t frequency_ = 1;
+    std::uint8_t latch_ = 0;
+};
+
+}  // namespace hardware

@@ -1,0 +1,1 @@
+// Simulated bench: implementation lands with the bench work.

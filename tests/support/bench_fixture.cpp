@@ -1,0 +1,1 @@
+// Shared helpers of the widget suites (filled in as the windows grow).
