@@ -1,0 +1,15 @@
+// Hexadecimal text as the tool shows and reads it: every byte is two
+// upper-case digits ("%02X"); hex-view items and log bytes carry a blank.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// One or two hexadecimal digits to a number, without validation: '0'..'9'
+// give 0..9 and any other character its code minus 55 ('A'..'F' give 10..15).
+// Reads at most two characters and never past the end of the text; an empty
+// text is 0, a one-character text is that digit's value.
+int HexDigitsToValue(std::string_view text);
+
+// Is c a digit the hexadecimal edits accept (0-9, A-F, upper case)?
+constexpr bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
