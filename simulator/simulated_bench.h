@@ -23,6 +23,7 @@ struct BusEvent {
     Kind kind = Kind::Byte;
     std::uint8_t byte = 0;  // for Byte: the 8-bit value on the bus (address bytes carry R/W)
     bool acked = true;      // for Byte: whether the receiver acknowledged it
+    bool operator==(const BusEvent&) const = default;
 };
 using BusTransfer = std::vector<BusEvent>;
 
