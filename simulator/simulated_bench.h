@@ -118,6 +118,9 @@ public:
     // Serial socket.
     void SetChipListChoice(const std::string& chipListText);  // followed unless a chip is fixed
     void SetFixedSocketChip(const std::string& chipListText);  // empty: follow the chip list again
+    // Puts a ready-made chip model in the socket (tests, other tools); it stays
+    // until the next SetChipListChoice or SetFixedSocketChip.
+    void InsertSocketChip(std::unique_ptr<SerialChip> chip);
     SerialChip* SocketChip();
     std::vector<DacChannel> DacChannels() const;
 
