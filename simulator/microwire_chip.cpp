@@ -29,7 +29,9 @@ void MicrowireChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
         dataOut_ = true;
         return;
     }
-    if (lines.Rose(kSocketSelect)) phase_ = Phase::WaitStart;
+    // A level, not an edge: a chip put in while CS is already high waits for
+    // a start bit as well.
+    if (phase_ == Phase::Deselected) phase_ = Phase::WaitStart;
     orgHigh_ = lines.High(kSocketOrg);
     if (lines.Rose(kSocketClock)) OnClock(lines.High(kSocketData), nowUs);
 }

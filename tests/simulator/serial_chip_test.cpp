@@ -144,6 +144,15 @@ TEST(MicrowireChip, ReadRunsOnIntoTheNextWords) {
     EXPECT_EQ(ClockIn(rig, 25), (126u * 3 % 256) << 16 | (127u * 3 % 256) << 8 | 0u);
 }
 
+TEST(MicrowireChip, PutInWhileSelectedItTakesTheFirstInstruction) {
+    SocketRig rig;
+    for (int line = hardware::kLineOrg; line <= kLineClock; ++line) rig.adapter.SetLatchBit(line);
+    rig.adapter.WriteLatch(rig.adapter.Latch());  // the lines idle high, as after every transfer
+    rig.Insert("93C46 (8)");
+    rig.chip->Memory()[0] = 0x3C;
+    EXPECT_EQ(rig.adapter.MicrowireRead(0, 6, 8), 0x3C);
+}
+
 TEST(MicrowireChip, ShowsBusyUntilTheWriteCycleEnds) {
     SocketRig rig("93C46 (8)");
     Microwire(rig, {kStart, {0, 2}, {0b11, 2}, {0, 5}});
