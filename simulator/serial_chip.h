@@ -32,7 +32,7 @@ public:
     virtual std::vector<std::uint8_t>& Memory() = 0;
     // Fault: the chip acknowledges writes but does not store them.
     virtual void SetStoreFault(bool fault) = 0;
-    // The converter channels; empty for anything but the DAC.
+    // The converter's channels, for the DAC model; other chips have none.
     virtual std::vector<DacChannel> Channels() const { return {}; }
 };
 
