@@ -128,7 +128,6 @@ struct SimulatedBench::Impl {
                     configWrites.erase(configWrites.begin(), configWrites.begin() + kConfigWritesKept / 2);
                 configWrites.emplace_back(configIndex, value);
             }
-            pcf.NoteConfigWrite();
             return;
         }
         if (base == 0 || port < base) return;

@@ -50,9 +50,10 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // reach the bus only while the monitor's controller set-up is in force
 // (own address 0x00, S1 = 0xC1, the state InitController leaves); until then
 // they wait. Each is played at the pace the program reads S1 and S0, so none
-// is lost. When the set-up comes back after a port configuration (0x3F0/0x3F1
-// writes, as on every monitor stop) or after 50 ms without it, the monitor
-// counts as restarted and a capture plays again from its beginning.
+// is lost. When the set-up comes back after 50 ms of counter time without it
+// (a monitor stopped and started again), or on RestartTraffic(), a capture
+// plays again from its beginning; the short breaks between poll passes and
+// around the send console's transfers do not count.
 class SimulatedBench final : public platform::PortIo {
 public:
     enum class Port { None, Lpt1, Lpt2 };
