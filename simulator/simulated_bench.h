@@ -44,7 +44,9 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // Time is the installed platform::Clock(); the bench asks it only when
 // something timed is under way (an EEPROM write cycle, a latch load, the
 // demo traffic every few hundred ms), and at most once per 256 idle status
-// reads, so that the monitor's passes of 100000 reads stay fast.
+// reads, so that the monitor's passes of 100000 reads stay fast. On the
+// virtual counter each port access also moves time on by 1 us, about what an
+// access to a real port takes (charged in bulk for the idle reads).
 //
 // The second master's transfers (QueueTransfer, the demo, a capture file)
 // reach the bus only while the monitor's controller set-up is in force
