@@ -10,6 +10,13 @@
 
 namespace simulator {
 
+// The DAC's twelve channels as the converter holds them.
+struct DacChannel {
+    std::uint8_t value = 0;
+    std::uint8_t range = 0;  // 0..3: full scale 5, 8, 9, 12 V
+    double Volts() const;
+};
+
 class SerialChip {
 public:
     virtual ~SerialChip() = default;
@@ -25,17 +32,12 @@ public:
     virtual std::vector<std::uint8_t>& Memory() = 0;
     // Fault: the chip acknowledges writes but does not store them.
     virtual void SetStoreFault(bool fault) = 0;
+    // The converter's channels, for the DAC model; other chips have none.
+    virtual std::vector<DacChannel> Channels() const { return {}; }
 };
 
 // Builds the model for a chip-list entry ("93C46 (8)", "93C46 (16)",
 // "AT25C160", "M62358,M62359"); nullptr for a blank or unknown entry.
 std::unique_ptr<SerialChip> MakeSerialChip(const std::string& chipListText);
-
-// The DAC's twelve channels as the converter holds them.
-struct DacChannel {
-    std::uint8_t value = 0;
-    std::uint8_t range = 0;  // 0..3: full scale 5, 8, 9, 12 V
-    double Volts() const;
-};
 
 }  // namespace simulator

@@ -26,11 +26,32 @@ struct BusEvent {
 };
 using BusTransfer = std::vector<BusEvent>;
 
-// Parses the logic-analyzer decoder text (see the README). Returns false and
-// fills `error` when the file cannot be read.
+// Parses the logic-analyzer decoder text: one event per line, with or without
+// a decoder label ("i2c-1: "): "Start", "Start repeat", "Address write: 50",
+// "Address read: 50" (7-bit addresses; the bytes become 0xA0 / 0xA1), "Data
+// write: 10", "Data read: FF", "ACK", "NACK", "Stop"; other lines are
+// ignored. A transfer ends at Stop, or at a Start with no Stop before it.
+// `transfers` is replaced. ParseCaptureText returns false when the text holds
+// no bus event; ParseCaptureFile also when the file cannot be read, and then
+// says why in `error`.
 bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error);
 bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers);
 
+// The bench powers up as real hardware does: the port in standard mode
+// (ECR 0x00), so EPP cycles reach the controller only after the program has
+// selected EPP mode (ResetAdapter does), and the PCF8584 in its reset state.
+// Time is the installed platform::Clock(); the bench asks it only when
+// something timed is under way (an EEPROM write cycle, a latch load, the
+// demo traffic every few hundred ms), and at most once per 256 idle status
+// reads, so that the monitor's passes of 100000 reads stay fast.
+//
+// The second master's transfers (QueueTransfer, the demo, a capture file)
+// reach the bus only while the monitor's controller set-up is in force
+// (own address 0x00, S1 = 0xC1, the state InitController leaves); until then
+// they wait. Each is played at the pace the program reads S1 and S0, so none
+// is lost. When the set-up comes back after a port configuration (0x3F0/0x3F1
+// writes, as on every monitor stop) or after 50 ms without it, the monitor
+// counts as restarted and a capture plays again from its beginning.
 class SimulatedBench final : public platform::PortIo {
 public:
     enum class Port { None, Lpt1, Lpt2 };
@@ -71,11 +92,14 @@ public:
     std::uint8_t Latch() const;
     std::uint8_t Ecr() const;
     std::uint8_t StatusRegister() const;  // the port's status register (bit 3 = serial data)
-    const std::vector<std::pair<std::uint8_t, std::uint8_t>>& ConfigWrites() const;  // 0x3F0/0x3F1
+    // Writes to the configuration pair, as (register index last written to
+    // 0x3F0, value written to 0x3F1); the most recent 4096 are kept.
+    const std::vector<std::pair<std::uint8_t, std::uint8_t>>& ConfigWrites() const;
     std::uint64_t LatchLoads() const;     // how many times the latch loaded
 
     // I2C slaves.
     std::vector<std::uint8_t>& Eeprom();  // 2048 bytes, block b at device 0xA0 + 2b
+    void SetEepromPresent(bool present);
     std::vector<std::uint8_t> RegisterDevices() const;
     std::uint8_t Register(std::uint8_t device, std::uint8_t reg) const;
     void SetRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t value);
@@ -85,7 +109,10 @@ public:
     void QueueTransfer(const BusTransfer& transfer);
     void SetTraffic(Traffic traffic, const std::string& captureFile = {});
     bool TrafficError(std::string& error) const;
-    std::uint64_t TransfersPlayed() const;
+    std::uint64_t TransfersPlayed() const;  // transfers played to their end
+    // Plays the capture again from its beginning (as a monitor start does).
+    void RestartTraffic();
+    bool MonitorSetupInForce() const;
 
     // Serial socket.
     void SetChipListChoice(const std::string& chipListText);  // followed unless a chip is fixed

@@ -1,0 +1,130 @@
+// The remarks base without its window: the technician's notebook of bus
+// registers, one line per (device address, sub-address) pair,
+// "A0 10 5A note" (address, sub-address, data, note, one blank apart). The
+// remarks combo (1060) mirrors a RemarksList: the window shows
+// DisplayText(entry) for each entry and works by index.
+//
+// Bytes, not characters, are the truth. Base files are 8-bit text, and files
+// written elsewhere use whatever 8-bit code page their system had, so an entry
+// is kept as the exact bytes of its line: loading never loses or mangles a
+// line, and a base loaded and saved again keeps its bytes. Character positions
+// in the line rules (the key is the first five, the data 6-7, ...) are byte
+// positions; the fields are ASCII in practice.
+//
+// Showing bytes as text: DisplayText() decodes an entry as UTF-8 when it is
+// valid UTF-8, and otherwise as Latin-1, where every byte is one character,
+// so nothing is dropped or replaced. BytesFromDisplay() goes back: text the
+// user did not change returns the original bytes, new text becomes UTF-8.
+// A saved base is therefore UTF-8 for everything typed in Merlix, and keeps
+// the original bytes of lines it loaded (docs/remarks-format.md).
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The combo's list. Adding sorts, inserting at an index does not; both are
+// needed because the original list is a sorted combo in which "Add remarks"
+// inserts new lines at index 1 unsorted.
+class RemarksList {
+public:
+    // One blank entry, as at start.
+    RemarksList() : entries_(1) {}
+
+    const std::vector<std::string>& Entries() const { return entries_; }
+    int Count() const { return static_cast<int>(entries_.size()); }
+    const std::string& At(int index) const { return entries_.at(static_cast<std::size_t>(index)); }
+
+    // Places `entry` where a sorted list would: a binary search with a
+    // case-insensitive comparison (ASCII letters fold, other bytes compare by
+    // value), after any entries equal to it. Like the original sorted lists,
+    // it trusts the list to be in order; in a list that is not, the entry
+    // lands where the search ends. Returns its index.
+    int AddSorted(std::string entry);
+    // Adds many entries in sorted places at once, in O(n log n): the result
+    // equals adding them one by one when the list is in order. (In a list out
+    // of order each entry's place is searched among the entries that were
+    // there before the call.)
+    void AddSortedMany(std::vector<std::string> entries);
+    // Inserts at `index` (clamped to 0..Count()) without sorting; returns
+    // the index used.
+    int InsertAt(int index, std::string entry);
+    // Deletes the entry at `index`; an index out of range changes nothing.
+    void DeleteAt(int index);
+    // For each entry from the first, later entries with exactly its bytes are
+    // deleted; the first copy stays where it is. Linear time.
+    void RemoveDuplicates();
+    void Clear() { entries_.clear(); }
+
+private:
+    std::vector<std::string> entries_;
+};
+
+// Case-insensitive order of the sorted list (ASCII letters fold).
+bool RemarkLess(const std::string& a, const std::string& b);
+
+inline constexpr std::size_t kRemarkKeyLength = 5;
+
+// The key of a remark line: address + " " + sub-address.
+std::string RemarkKey(const std::string& address, const std::string& subAddress);
+// The first five bytes of `line` equal `key` exactly. A key that is not five
+// characters long (a field shorter than two) matches no line.
+bool RemarkKeyMatches(const std::string& line, const std::string& key);
+// Index of the first entry at or after `from` matching `key`, or -1.
+int FindRemark(const RemarksList& list, const std::string& key, int from = 0);
+// Index of the last entry matching `key`, or -1: the hex view and the console
+// select every match in turn, so the last one wins.
+int FindLastRemark(const RemarksList& list, const std::string& key);
+
+// "Add remarks" on the list. An empty note changes nothing (returns -1).
+// When a line with the key exists (first match i), it is renamed: address,
+// sub-address, its old data value (the three bytes from 6 on) and the new
+// note; it is deleted and added back in sorted place, and index i is the one
+// to select. Otherwise "address sub data note" is inserted at index 1,
+// unsorted, and 1 is selected. Returns the index to select.
+int AddRemark(RemarksList& list, const std::string& address, const std::string& subAddress,
+              const std::string& data, const std::string& note);
+
+// A chosen line split into the console's fields.
+struct RemarkFields {
+    std::string address;     // bytes 0-1
+    std::string subAddress;  // bytes 3-4
+    std::string data;        // bytes 6-7
+    std::string lastRemark;  // from byte 8 on, its leading blank included
+};
+// The fields of a chosen line; nothing for the blank entry, which changes no
+// console field. Missing bytes of a short line give short fields.
+std::optional<RemarkFields> ChooseRemark(const std::string& line);
+
+// Showing and editing entries (see the top of this file).
+QString DisplayText(const std::string& bytes);
+std::string BytesFromDisplay(const QString& text, const std::string& original);
+
+// Base files.
+inline constexpr std::size_t kMaxRemarkLineBytes = 4096;
+inline constexpr qint64 kMaxRemarkFileBytes = 16 * 1024 * 1024;
+inline constexpr std::size_t kMaxRemarkFileLines = 100000;
+
+// The file image of a list: every entry from index 0 followed by CR LF.
+std::string RemarksFileBytes(const RemarksList& list);
+
+// The lines of a file image: CR and LF both end a line, empty lines are
+// skipped, and text after the last CR or LF is a line too. Lines longer than
+// kMaxRemarkLineBytes are cut there, and at most kMaxRemarkFileLines are
+// taken; `cutLines` and `capped` report it.
+std::vector<std::string> SplitRemarkLines(std::string_view bytes, int& cutLines, bool& capped);
+
+struct RemarksLoadResult {
+    bool ok = false;
+    int linesRead = 0;    // non-empty lines taken from the file
+    std::string warning;  // set when lines were cut or not all of the file was taken
+};
+
+// "Save Base": atomic; on failure the old file is as it was and `error` says so.
+bool SaveRemarksFile(const QString& path, const RemarksList& list, std::string& error);
+// "Load Base": reads the file (at most kMaxRemarkFileBytes) before the list
+// changes, adds its lines in sorted places to what the list holds, then removes
+// duplicates. A file that cannot be read leaves the list unchanged.
+RemarksLoadResult LoadRemarksFile(const QString& path, RemarksList& list, std::string& error);

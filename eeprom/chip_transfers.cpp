@@ -1,0 +1,180 @@
+#include "eeprom/chip_transfers.h"
+
+#include <cstdint>
+
+#include "eeprom/chip_table.h"
+#include "hardware/port_adapter.h"
+
+namespace {
+
+constexpr int kFamilyMicrowire = 93;
+constexpr int kFamilySpi = 25;
+constexpr int kProgressMax = 255;
+
+// The memories' own write cycle is covered by these waits after each attempt.
+constexpr int kI2cReadPauseMs = 15;
+constexpr int kI2cWritePauseMs = 10;
+constexpr int kReadFailLimit = 256;   // the 257th failure gives up
+constexpr int kWriteFailLimit = 256;  // the 256th failure gives up
+
+void LinesIdleHigh(hardware::PortAdapter& adapter) {
+    for (int line = hardware::kLineOrg; line <= hardware::kLineClock; ++line) adapter.SetLatchBit(line);
+    adapter.WriteLatch(adapter.Latch());
+}
+
+void ResetController(hardware::PortAdapter& adapter) {
+    adapter.ConfigurePort();
+    adapter.ResetAdapter(0, adapter.Latch());
+}
+
+// Runs unit(i, x16) for every unit of the serial chip in force, with the
+// shared cursor on it; a unit is a byte, or a 16-bit word (two image bytes,
+// high byte first). Units that would not fit the image are left out, and
+// other families or organisations have none.
+template <typename Unit>
+void ForEachUnit(Unit unit) {
+    const bool spi = g_chipFamily == kFamilySpi;
+    const bool microwire = g_chipFamily == kFamilyMicrowire;
+    if (!spi && !(microwire && (g_chipOrganisation == 8 || g_chipOrganisation == 16))) return;
+    const bool x16 = microwire && g_chipOrganisation == 16;
+    for (g_chipCursor = 0; g_chipCursor < g_chipCapacity; ++g_chipCursor) {
+        if (!InImage(x16 ? 2L * g_chipCursor + 1 : g_chipCursor)) break;
+        unit(g_chipCursor, x16);
+    }
+}
+
+std::uint8_t& At(ImageArray& image, int index) { return image[static_cast<std::size_t>(index)]; }
+
+}  // namespace
+
+void ReadSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, Progress& progress) {
+    progress.SetRange(0, g_chipCapacity);
+    const int n = g_chipAddressBits;
+    if (g_chipFamily == kFamilyMicrowire && g_chipCapacity <= 0) {
+        (void)adapter.MicrowireRead(g_chipCursor, n, g_chipOrganisation);
+    }
+    ForEachUnit([&](int i, bool x16) {
+        if (g_chipFamily == kFamilySpi) {
+            At(image, i) = adapter.SpiReadByte(i, n);
+            progress.SetPosition(i);
+        } else if (!x16) {
+            At(image, i) = static_cast<std::uint8_t>(adapter.MicrowireRead(i, n, 8));
+            progress.SetPosition(i);
+        } else {
+            const int word = adapter.MicrowireRead(i, n, 16);
+            At(image, 2 * i) = static_cast<std::uint8_t>(word >> 8);
+            At(image, 2 * i + 1) = static_cast<std::uint8_t>(word);
+            progress.SetPosition(i + 1);
+        }
+    });
+    progress.SetRange(0, kProgressMax);
+    progress.SetPosition(0);
+    LinesIdleHigh(adapter);
+}
+
+void WriteSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks,
+                       Progress& progress) {
+    progress.SetRange(0, g_chipCapacity);
+    const int n = g_chipAddressBits;
+    ForEachUnit([&](int i, bool x16) {
+        if (g_chipFamily == kFamilySpi) {
+            adapter.SpiWriteByte(i, n, At(image, i));
+            progress.SetPosition(i);
+        } else if (!x16) {
+            adapter.MicrowireWrite(i, n, 8, At(image, i));
+            progress.SetPosition(i);
+        } else {
+            adapter.MicrowireWrite(i, n, 16, At(image, 2 * i) * 256 + At(image, 2 * i + 1));
+            progress.SetPosition(i + 1);
+        }
+    });
+    progress.SetRange(0, kProgressMax);
+    progress.SetPosition(0);
+
+    // Verify: read the chip back over the image, mark what differs, then put
+    // the user's image back so a failed write never replaces it.
+    const ImageArray written = image;
+    ReadSerialEeprom(adapter, image, progress);
+    for (std::size_t k = 0; k < image.size(); ++k) {
+        if (image[k] != written[k]) marks[k] = kMarkMismatch;
+    }
+    image = written;
+    LinesIdleHigh(adapter);
+}
+
+void ReadSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress) {
+    marks.fill(0);
+    image.fill(0);
+    ReadSerialEeprom(adapter, image, progress);
+}
+
+void WriteSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress) {
+    const int capacity = g_chipCapacity;
+    g_chipCapacity = 0;
+    ReadSerialEeprom(adapter, image, progress);
+    g_chipCapacity = capacity;
+    WriteSerialEeprom(adapter, image, marks, progress);
+}
+
+bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+                 Progress& progress) {
+    if (page < 0 || page >= kPageCount) return false;
+    const int base = page * kPageSize;
+    const auto slave = static_cast<std::uint8_t>(dev);
+    adapter.ResetAdapter(0, adapter.Latch());
+    int i = 0;
+    int fails = 0;
+    bool complete = true;
+    while (i < kPageSize) {
+        const int v = adapter.I2cReadByte(static_cast<std::uint8_t>(i), slave);
+        if (v >= 0 && v <= 255) {
+            image[static_cast<std::size_t>(base + i)] = static_cast<std::uint8_t>(v);
+            progress.SetPosition(i);
+            marks[static_cast<std::size_t>(base + i)] = kMarkNone;
+            ++i;
+            fails = 0;
+        } else {
+            ++fails;
+            ResetController(adapter);
+            if (fails > kReadFailLimit) {
+                progress.Message(kI2cTimeoutMessage);
+                complete = false;
+                i = kPageSize;
+                ResetController(adapter);
+            }
+        }
+        adapter.DelayMs(kI2cReadPauseMs);
+    }
+    progress.SetPosition(0);
+    return complete;
+}
+
+bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
+                  Progress& progress) {
+    if (page < 0 || page >= kPageCount) return false;
+    const int base = page * kPageSize;
+    const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
+    int i = 0;
+    int fails = 0;
+    bool complete = true;
+    while (i < kPageSize) {
+        const int r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave, image[static_cast<std::size_t>(base + i)]);
+        if (r == hardware::kWriteDone) {
+            fails = 0;
+            ++i;
+        } else {
+            ++fails;
+            ResetController(adapter);
+            if (fails >= kWriteFailLimit) {
+                progress.Message(kI2cTimeoutMessage);
+                ResetController(adapter);
+                complete = false;
+                i = kPageSize;
+            }
+        }
+        adapter.DelayMs(kI2cWritePauseMs);
+        progress.SetPosition(i);
+    }
+    progress.SetPosition(0);
+    return complete;
+}

@@ -1,0 +1,61 @@
+// The chip transfer loops without a window: whole-chip reads and writes of the
+// Microwire and SPI memories through the bit-banged lines, and the page loops
+// of the I2C memories with their retries. They act on the chip parameters of
+// the chip table and report through a Progress, which the window binds to its
+// progress bar and message box and tests replace.
+#pragma once
+
+#include <string>
+
+#include "eeprom/image.h"
+
+namespace hardware {
+class PortAdapter;
+}
+
+inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or check Page";
+inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
+
+// What a transfer tells the user while it runs. The window repaints its bar
+// at each SetPosition, because the whole transfer blocks its thread.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void SetRange(int low, int high) { (void)low, (void)high; }
+    virtual void SetPosition(int position) { (void)position; }
+    virtual void Message(const std::string& text) { (void)text; }
+};
+
+// The I2C memories live at device addresses A0..AF (bit 0 is R/W).
+constexpr bool IsEepromDeviceAddress(int dev) { return dev >= 0xA0 && dev <= 0xAF; }
+
+// Reads the whole chip in force into `image` from offset 0 (x16 words high
+// byte first), then leaves the serial lines idle high. Families other than 93
+// and 25 move nothing. With capacity 0 a Microwire chip gets one read at the
+// cursor whose result is dropped: that is how a write starts from a known
+// line state.
+void ReadSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, Progress& progress);
+
+// Writes the chip in force from `image`, reads it back and marks red every
+// byte that differs; `image` ends as it was.
+void WriteSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks,
+                       Progress& progress);
+
+// "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
+// a cleared image and cleared marks; the write first settles the lines with
+// an empty read.
+void ReadSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress);
+void WriteSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress);
+
+// Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,
+// clearing their marks. A byte is retried after a port and controller reset
+// until its 257th failure, which shows kI2cTimeoutMessage and ends the page
+// (bytes already read stay). Returns false when the page did not complete or
+// `page` is out of range.
+bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+                 Progress& progress);
+
+// Writes image page `page` to I2C device `dev & 0xFE`; a byte gives up at its
+// 256th failure. Marks are not touched.
+bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
+                  Progress& progress);

@@ -1,0 +1,24 @@
+// The two file operations the image files and the remarks base are built on:
+// read a file's head completely before anything in memory changes, and
+// replace a file atomically (QSaveFile writes a temporary file beside the
+// target and renames it over the target only when every byte is out), so a
+// failed save leaves the old file exactly as it was.
+//
+// Errors come back as one sentence naming the file and the reason, ready for
+// the message seam: Cannot load "/tmp/a.bin": Permission denied.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <string>
+
+// Reads at most maxBytes from the start of the file at `path` into `data`.
+// `truncated` tells whether the file held more. On failure `data` is empty,
+// `error` says why, and the result is false. `verb` names the operation in
+// the error sentence ("load").
+bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray& data, bool& truncated, std::string& error,
+                  const char* verb = "load");
+
+// Writes `size` bytes to `path` through a QSaveFile. On failure the result is
+// false, the file at `path` (if any) is untouched, and `error` says so.
+bool WriteFileAtomically(const QString& path, const char* data, qint64 size, std::string& error);

@@ -1,0 +1,93 @@
+// The bench's I2C bus and its slaves: a 24C16-type EEPROM answering A0..AE
+// and register devices of 256 registers each. One master at a time drives
+// the bus through Address / Write / Read / Stop; the PCF8584 model and the
+// demo second master both use it, so the slaves answer whoever talks to them
+// the same way.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace simulator {
+
+// 24C16: 2048 bytes in eight blocks of 256; the device address carries the
+// block in bits 3..1. Writes collect in a 16-byte page buffer and reach the
+// array only on STOP, which starts a self-timed write cycle during which the
+// chip does not acknowledge its address.
+class Eeprom24C16 {
+public:
+    static constexpr std::size_t kSize = 2048;
+    static constexpr std::int64_t kWriteCycleUs = 5000;
+
+    Eeprom24C16() : memory_(kSize, 0xFF) {}
+
+    static bool Answers(std::uint8_t addressByte) { return (addressByte & 0xF0) == 0xA0; }
+    bool Address(std::uint8_t addressByte, std::int64_t nowUs);
+    bool Write(std::uint8_t byte);
+    std::uint8_t Read();
+    void Stop(std::int64_t nowUs);
+    void Abandon();  // the master let go without STOP: nothing is written
+    bool Busy(std::int64_t nowUs) const { return nowUs < busyUntilUs_; }
+
+    std::vector<std::uint8_t>& Memory() { return memory_; }
+
+private:
+    std::vector<std::uint8_t> memory_;
+    std::int64_t busyUntilUs_ = 0;
+    std::uint16_t pointer_ = 0;  // 11-bit internal address counter
+    std::uint8_t block_ = 0;
+    bool reading_ = false;
+    bool haveWordAddress_ = false;
+    std::uint16_t pageBase_ = 0;
+    std::uint8_t pageCursor_ = 0;
+    std::uint16_t pageMask_ = 0;  // bytes of the page buffer written since the word address
+    std::array<std::uint8_t, 16> page_{};
+};
+
+// A register device: the first byte written after its address sets the
+// register pointer; every later byte, written or read, moves it on by one.
+struct RegisterDevice {
+    std::uint8_t address = 0;  // 8-bit write address
+    std::array<std::uint8_t, 256> registers{};
+    std::uint8_t pointer = 0;
+    bool havePointer = false;
+};
+
+class I2cBus {
+public:
+    I2cBus();
+
+    void SetRegisterDevices(const std::vector<std::uint8_t>& addresses);
+    std::vector<std::uint8_t> RegisterDeviceAddresses() const;
+    RegisterDevice* FindRegisterDevice(std::uint8_t address);
+    const RegisterDevice* FindRegisterDevice(std::uint8_t address) const;
+
+    // START or repeated START followed by `addressByte`; true when a slave
+    // acknowledged. A new address ends whatever the previous one began.
+    bool Address(std::uint8_t addressByte, std::int64_t nowUs);
+    // A byte from the master; true when acknowledged. `counted`: a register
+    // write by the program's own controller, counted in RegisterWrites().
+    bool Write(std::uint8_t byte, bool counted);
+    // A byte from the addressed slave; 0xFF (released data line) when none
+    // drives it.
+    std::uint8_t Read();
+    void Stop(std::int64_t nowUs);
+    void Abandon();
+
+    Eeprom24C16& Eeprom() { return eeprom_; }
+    const Eeprom24C16& Eeprom() const { return eeprom_; }
+    bool eepromPresent = true;
+    bool slavesNack = false;
+    std::uint64_t registerWrites = 0;
+
+private:
+    enum class Target { None, Eeprom, Register };
+    Eeprom24C16 eeprom_;
+    std::vector<RegisterDevice> devices_;
+    Target target_ = Target::None;
+    RegisterDevice* device_ = nullptr;
+    bool reading_ = false;
+};
+
+}  // namespace simulator

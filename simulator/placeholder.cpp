@@ -1,1 +1,0 @@
-// Simulated bench: implementation lands with the bench work.

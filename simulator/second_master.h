@@ -1,0 +1,77 @@
+// The second bus master: another processor on the technician's bus whose
+// transfers the PCF8584 captures while the monitor's set-up is in force. Its
+// transfers come from the test API, a capture file or a demo scenario; each
+// one is played at the pace the program reads the controller, so no byte is
+// ever lost, and one that the program abandons half way is played again from
+// its START.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "simulator/bench_clock.h"
+#include "simulator/i2c_bus.h"
+#include "simulator/simulated_bench.h"
+
+namespace simulator {
+
+class SecondMaster {
+public:
+    // Status values the capture reads (PCF8584 S1 as the monitor sees it).
+    static constexpr std::uint8_t kTransferBegins = 0x84;  // PIN, AAS, bus busy
+    static constexpr std::uint8_t kAddressByte = 0x04;     // PIN=0, AAS
+    static constexpr std::uint8_t kNackedByte = 0x08;      // PIN=0, LRB
+    static constexpr std::uint8_t kAckedByte = 0x00;
+    static constexpr std::uint8_t kBusFreed = 0x81;        // PIN, bus free after STOP
+    static constexpr std::int64_t kDemoIntervalUs = 250'000;
+
+    SecondMaster(I2cBus& bus, BenchClock& clock) : bus_(bus), clock_(clock) {}
+
+    void SetSource(SimulatedBench::Traffic kind, std::vector<BusTransfer> capture);
+    void Queue(const BusTransfer& transfer) { waiting_.push_back({transfer, false}); }
+    // The monitor (re)started: the capture plays again from its beginning and
+    // the demo speaks at once.
+    void Restart(std::int64_t nowUs);
+
+    // True when a transfer can begin without consulting the clock.
+    bool HasWaiting() const { return !waiting_.empty() || captureNext_ < capture_.size(); }
+    // Begins the next transfer if one is due (the demo asks the clock).
+    bool TryBegin();
+    bool Active() const { return active_; }
+    std::uint8_t ReadStatus();
+    std::uint8_t ReadData();
+    // The monitor set-up was left: the transfer in progress will be played
+    // again from its START.
+    void Interrupt();
+    std::uint64_t Played() const { return played_; }
+
+private:
+    struct Pending {
+        BusTransfer transfer;
+        bool fromCapture = false;
+    };
+    BusTransfer MakeDemoTransfer(std::int64_t nowUs);
+    void Finish();
+
+    I2cBus& bus_;
+    BenchClock& clock_;
+    SimulatedBench::Traffic kind_ = SimulatedBench::Traffic::None;
+    std::deque<Pending> waiting_;
+    std::vector<BusTransfer> capture_;
+    std::size_t captureNext_ = 0;
+    std::int64_t demoDueUs_ = 0;
+    std::uint32_t demoStep_ = 0;
+
+    bool active_ = false;
+    Pending current_;
+    std::size_t index_ = 0;
+    bool addressNext_ = false;
+    bool bytePending_ = false;
+    std::uint8_t status_ = 0;
+    std::uint8_t byte_ = 0;
+    std::uint8_t lastByte_ = 0;
+    std::uint64_t played_ = 0;
+};
+
+}  // namespace simulator

@@ -1,0 +1,337 @@
+// The simulated bench: the parallel port with its ECR modes and EPP cycles,
+// the output latch and the serial chip socket, wired to the PCF8584 model,
+// the I2C bus and the second master.
+#include "simulator/simulated_bench.h"
+
+#include <utility>
+
+#include "simulator/bench_clock.h"
+#include "simulator/i2c_bus.h"
+#include "simulator/pcf8584_model.h"
+#include "simulator/second_master.h"
+
+namespace simulator {
+namespace {
+
+constexpr int kData = 0;
+constexpr int kStatus = 1;
+constexpr int kControl = 2;
+constexpr int kEppAddress = 3;
+constexpr int kEppData = 4;
+constexpr int kEcr = 0x402;
+constexpr std::uint16_t kConfigIndex = 0x3F0;
+constexpr std::uint16_t kConfigData = 0x3F1;
+constexpr std::uint8_t kInit = 0x04;          // control bit 2: /INIT, the latch strobe
+constexpr std::uint8_t kDirection = 0x20;     // control bit 5: data lines as inputs (byte mode)
+constexpr std::uint8_t kModeMask = 0xE0;      // ECR mode field
+constexpr std::uint8_t kModeByte = 0x20;
+constexpr std::uint8_t kModeEpp = 0x80;
+constexpr std::uint8_t kStatusLines = 0x87;   // the status inputs the adapter leaves alone
+constexpr std::uint8_t kSerialIn = 0x08;
+constexpr std::uint32_t kIdleReadsPerClockCheck = 256;
+constexpr std::size_t kConfigWritesKept = 4096;
+
+std::uint16_t BaseOf(SimulatedBench::Port port) {
+    switch (port) {
+        case SimulatedBench::Port::Lpt1:
+            return 0x378;
+        case SimulatedBench::Port::Lpt2:
+            return 0x278;
+        case SimulatedBench::Port::None:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+struct SimulatedBench::Impl {
+    // The idle status read comes first: it is the one the monitor makes
+    // 100000 times a pass.
+    std::uint16_t fastPort = 0;
+    std::uint32_t fastReads = 0;  // idle reads left before the clock is consulted again
+    std::uint8_t fastValue = 0xFF;
+
+    Config config;
+    BenchClock clock;
+    I2cBus bus;
+    SecondMaster master{bus, clock};
+    Pcf8584 pcf{bus, master, clock};
+    std::string trafficError;
+
+    std::uint16_t base = 0;
+    std::uint8_t control = 0x0C;  // /INIT high, SELECT IN, as after power-up
+    std::uint8_t ecr = 0x00;
+    std::uint8_t dataLines = 0;
+    std::uint8_t latch = 0;
+    std::uint64_t latchLoads = 0;
+    std::uint8_t configIndex = 0;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> configWrites;
+
+    std::unique_ptr<SerialChip> socket;
+    std::string socketText;
+    std::string chipListChoice;
+
+    bool Epp() const { return (ecr & kModeMask) == kModeEpp; }
+    bool ControllerReached() const { return Epp() && config.controllerPresent; }
+    bool LinesReversed() const { return (ecr & kModeMask) == kModeByte && (control & kDirection); }
+
+    // Decides whether the next S1 reads may be answered without calling in.
+    void Refresh() {
+        if (base != 0 && ControllerReached() && pcf.Quiet()) {
+            fastPort = static_cast<std::uint16_t>(base + kEppAddress);
+            fastValue = pcf.QuietS1();
+            fastReads = kIdleReadsPerClockCheck;
+        } else {
+            fastReads = 0;
+        }
+    }
+
+    std::uint8_t In(std::uint16_t port) {
+        if (base == 0 || port < base) return 0xFF;
+        std::uint8_t value = 0xFF;
+        switch (port - base) {
+            case kData:
+                value = LinesReversed() ? 0xFF : dataLines;
+                break;
+            case kStatus:
+                value = static_cast<std::uint8_t>(kStatusLines | (SerialDataOut() ? kSerialIn : 0));
+                break;
+            case kControl:
+                value = control;
+                break;
+            case kEppAddress:
+                if (ControllerReached()) dataLines = value = pcf.ReadS1();
+                break;
+            case kEppData:
+                if (ControllerReached()) dataLines = value = pcf.ReadS0();
+                break;
+            case kEcr:
+                value = ecr;
+                break;
+            default:
+                break;
+        }
+        Refresh();
+        return value;
+    }
+
+    void Out(std::uint16_t port, std::uint8_t value) {
+        if (port == kConfigIndex || port == kConfigData) {
+            // The board's configuration pair is outside the adapter: recorded
+            // whatever sits on the parallel port.
+            if (port == kConfigIndex) {
+                configIndex = value;
+            } else {
+                if (configWrites.size() >= kConfigWritesKept)
+                    configWrites.erase(configWrites.begin(), configWrites.begin() + kConfigWritesKept / 2);
+                configWrites.emplace_back(configIndex, value);
+            }
+            pcf.NoteConfigWrite();
+            return;
+        }
+        if (base == 0 || port < base) return;
+        switch (port - base) {
+            case kData:
+                dataLines = value;
+                break;
+            case kControl: {
+                const bool rising = !(control & kInit) && (value & kInit);
+                control = value;
+                if (rising) LoadLatch();
+                break;
+            }
+            case kEppAddress:
+                if (Epp()) dataLines = value;
+                if (ControllerReached()) pcf.WriteS1(value);
+                break;
+            case kEppData:
+                if (Epp()) dataLines = value;
+                if (ControllerReached()) pcf.WriteS0(value);
+                break;
+            case kEcr:
+                ecr = value;
+                break;
+            default:
+                break;
+        }
+        Refresh();
+    }
+
+    void LoadLatch() {
+        latch = LinesReversed() ? 0xFF : dataLines;
+        ++latchLoads;
+        if (socket) socket->OnLatch(latch, clock.NowUs());
+    }
+
+    bool SerialDataOut() {
+        // With no chip the data-out line floats high.
+        return socket ? socket->DataOut(clock.NowUs()) : true;
+    }
+
+    void FollowSocket() {
+        const std::string& wanted = config.fixedSocketChip.empty() ? chipListChoice : config.fixedSocketChip;
+        if (socket && wanted == socketText) return;
+        std::unique_ptr<SerialChip> chip = MakeSerialChip(wanted);
+        // Another organisation of the same chip is the same chip on the bench:
+        // its contents stay.
+        if (chip && socket && chip->Name() == socket->Name() && chip->Memory().size() == socket->Memory().size())
+            chip->Memory() = socket->Memory();
+        if (chip) chip->SetStoreFault(config.chipNoStore);
+        socket = std::move(chip);
+        socketText = wanted;
+    }
+
+    void LoadTraffic() {
+        trafficError.clear();
+        std::vector<BusTransfer> transfers;
+        if (config.traffic == Traffic::Capture) {
+            std::string error;
+            if (!ParseCaptureFile(config.captureFile, transfers, error)) trafficError = error;
+        }
+        master.SetSource(config.traffic, std::move(transfers));
+    }
+};
+
+SimulatedBench::SimulatedBench() : SimulatedBench(Config{}) {}
+
+SimulatedBench::SimulatedBench(Config config) : impl_(std::make_unique<Impl>()) {
+    Impl& m = *impl_;
+    m.config = std::move(config);
+    m.base = BaseOf(m.config.port);
+    m.bus.eepromPresent = m.config.eepromPresent;
+    m.bus.slavesNack = m.config.slavesNack;
+    m.bus.SetRegisterDevices(m.config.registerDevices);
+    m.config.registerDevices = m.bus.RegisterDeviceAddresses();
+    m.pcf.SetHeldBusy(m.config.busHeldBusy);
+    m.LoadTraffic();
+    m.FollowSocket();
+    m.Refresh();
+}
+
+SimulatedBench::~SimulatedBench() = default;
+
+std::uint8_t SimulatedBench::In(std::uint16_t port) {
+    Impl& m = *impl_;
+    if (port == m.fastPort && m.fastReads != 0) {
+        --m.fastReads;
+        return m.fastValue;
+    }
+    return m.In(port);
+}
+
+void SimulatedBench::Out(std::uint16_t port, std::uint8_t value) { impl_->Out(port, value); }
+
+const SimulatedBench::Config& SimulatedBench::config() const { return impl_->config; }
+
+void SimulatedBench::SetPort(Port port) {
+    impl_->config.port = port;
+    impl_->base = BaseOf(port);
+    impl_->Refresh();
+}
+
+void SimulatedBench::SetControllerPresent(bool present) {
+    Impl& m = *impl_;
+    if (present && !m.config.controllerPresent) m.pcf.PowerUp();  // a controller put back starts from reset
+    m.config.controllerPresent = present;
+    m.Refresh();
+}
+
+void SimulatedBench::SetBusHeldBusy(bool busy) {
+    impl_->config.busHeldBusy = busy;
+    impl_->pcf.SetHeldBusy(busy);
+    impl_->Refresh();
+}
+
+void SimulatedBench::SetSlavesNack(bool nack) {
+    impl_->config.slavesNack = nack;
+    impl_->bus.slavesNack = nack;
+}
+
+void SimulatedBench::SetChipNoStore(bool noStore) {
+    impl_->config.chipNoStore = noStore;
+    if (impl_->socket) impl_->socket->SetStoreFault(noStore);
+}
+
+SimulatedBench::Port SimulatedBench::AdapterPort() const { return impl_->config.port; }
+std::uint8_t SimulatedBench::Latch() const { return impl_->latch; }
+std::uint8_t SimulatedBench::Ecr() const { return impl_->ecr; }
+
+std::uint8_t SimulatedBench::StatusRegister() const {
+    if (impl_->base == 0) return 0xFF;
+    return static_cast<std::uint8_t>(kStatusLines | (impl_->SerialDataOut() ? kSerialIn : 0));
+}
+
+const std::vector<std::pair<std::uint8_t, std::uint8_t>>& SimulatedBench::ConfigWrites() const {
+    return impl_->configWrites;
+}
+
+std::uint64_t SimulatedBench::LatchLoads() const { return impl_->latchLoads; }
+
+std::vector<std::uint8_t>& SimulatedBench::Eeprom() { return impl_->bus.Eeprom().Memory(); }
+
+void SimulatedBench::SetEepromPresent(bool present) {
+    impl_->config.eepromPresent = present;
+    impl_->bus.eepromPresent = present;
+}
+
+std::vector<std::uint8_t> SimulatedBench::RegisterDevices() const { return impl_->bus.RegisterDeviceAddresses(); }
+
+std::uint8_t SimulatedBench::Register(std::uint8_t device, std::uint8_t reg) const {
+    const RegisterDevice* d = impl_->bus.FindRegisterDevice(device);
+    return d ? d->registers[reg] : 0xFF;
+}
+
+void SimulatedBench::SetRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t value) {
+    if (RegisterDevice* d = impl_->bus.FindRegisterDevice(device)) d->registers[reg] = value;
+}
+
+std::uint64_t SimulatedBench::RegisterWrites() const { return impl_->bus.registerWrites; }
+
+void SimulatedBench::QueueTransfer(const BusTransfer& transfer) {
+    impl_->master.Queue(transfer);
+    impl_->Refresh();
+}
+
+void SimulatedBench::SetTraffic(Traffic traffic, const std::string& captureFile) {
+    impl_->config.traffic = traffic;
+    impl_->config.captureFile = captureFile;
+    impl_->LoadTraffic();
+    impl_->Refresh();
+}
+
+bool SimulatedBench::TrafficError(std::string& error) const {
+    if (impl_->trafficError.empty()) return false;
+    error = impl_->trafficError;
+    return true;
+}
+
+std::uint64_t SimulatedBench::TransfersPlayed() const { return impl_->master.Played(); }
+
+void SimulatedBench::RestartTraffic() {
+    impl_->master.Restart(impl_->clock.NowUs());
+    impl_->Refresh();
+}
+
+bool SimulatedBench::MonitorSetupInForce() const { return impl_->pcf.MonitorSetupInForce(); }
+
+void SimulatedBench::SetChipListChoice(const std::string& chipListText) {
+    impl_->chipListChoice = chipListText;
+    impl_->FollowSocket();
+}
+
+void SimulatedBench::SetFixedSocketChip(const std::string& chipListText) {
+    impl_->config.fixedSocketChip = chipListText;
+    impl_->FollowSocket();
+}
+
+SerialChip* SimulatedBench::SocketChip() { return impl_->socket.get(); }
+
+std::vector<DacChannel> SimulatedBench::DacChannels() const {
+    std::vector<DacChannel> channels;
+    if (impl_->socket) channels = impl_->socket->Channels();
+    if (channels.empty()) channels.resize(12);
+    return channels;
+}
+
+}  // namespace simulator

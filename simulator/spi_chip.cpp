@@ -1,0 +1,184 @@
+#include "simulator/spi_chip.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace simulator {
+namespace {
+
+constexpr int kWrsr = 1;
+constexpr int kWrite = 2;
+constexpr int kRead = 3;
+constexpr int kWrdi = 4;
+constexpr int kRdsr = 5;
+constexpr int kWren = 6;
+
+constexpr std::uint8_t kStatusBusy = 0x01;
+constexpr std::uint8_t kStatusWel = 0x02;
+constexpr std::uint8_t kStatusWritable = 0x8C;  // BP0, BP1, WPEN
+
+}  // namespace
+
+SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes)
+    : name_(std::move(name)),
+      capacity_(capacityBytes),
+      addressBytes_(addressBytes),
+      a8InOpcode_(a8InOpcode),
+      pageBytes_(std::min(pageBytes, kMaxPage)),
+      memory_(static_cast<std::size_t>(capacityBytes), 0xFF) {}
+
+void SpiChip::Settle(std::int64_t nowUs) {
+    if (cycleRunning_ && nowUs >= busyUntilUs_) {
+        cycleRunning_ = false;
+        writeEnabled_ = false;
+    }
+}
+
+std::uint8_t SpiChip::Status(std::int64_t nowUs) {
+    Settle(nowUs);
+    return static_cast<std::uint8_t>(protect_ | (writeEnabled_ ? kStatusWel : 0) |
+                                     (cycleRunning_ ? kStatusBusy : 0));
+}
+
+void SpiChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
+    Settle(nowUs);
+    const LatchEdges lines = lines_.Load(latch);
+    if (lines.Rose(kSocketSelect)) EndInstruction(nowUs);
+    if (lines.High(kSocketSelect)) {
+        phase_ = Phase::Deselected;
+        dataOut_ = true;
+        return;
+    }
+    if (lines.Fell(kSocketSelect) || phase_ == Phase::Deselected) {
+        phase_ = Phase::Opcode;
+        shift_ = 0;
+        bits_ = 0;
+    }
+    if (lines.Rose(kSocketClock)) OnRise(lines.High(kSocketData));
+    if (lines.Fell(kSocketClock)) OnFall(nowUs);
+}
+
+void SpiChip::OnRise(bool bit) {
+    const int b = bit ? 1 : 0;
+    switch (phase_) {
+        case Phase::Opcode:
+            shift_ = (shift_ << 1) | b;
+            if (++bits_ == 8) Decode(shift_);
+            break;
+        case Phase::Address:
+            address_ = (address_ << 1) | b;
+            if (--bitsLeft_ > 0) break;
+            address_ %= capacity_;
+            if (reading_) {
+                phase_ = Phase::ReadOut;
+                outBit_ = 0;
+            } else {
+                phase_ = Phase::WriteData;
+                page_.fill(-1);
+                written_ = 0;
+                shift_ = 0;
+                bits_ = 0;
+            }
+            break;
+        case Phase::WriteData:
+            shift_ = (shift_ << 1) | b;
+            if (++bits_ == 8) {
+                // Bytes beyond the page wrap round to its start.
+                page_[static_cast<std::size_t>((address_ + written_) % pageBytes_)] = shift_;
+                ++written_;
+                shift_ = 0;
+                bits_ = 0;
+            }
+            break;
+        case Phase::StatusIn:
+            shift_ = (shift_ << 1) | b;
+            if (++bits_ == 8) {
+                statusIn_ = static_cast<std::uint8_t>(shift_);
+                statusComplete_ = true;
+                phase_ = Phase::Ignore;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void SpiChip::OnFall(std::int64_t nowUs) {
+    if (phase_ != Phase::ReadOut && phase_ != Phase::StatusOut) return;
+    if (outBit_ == 0) {
+        if (phase_ == Phase::StatusOut) {
+            outByte_ = Status(nowUs);
+        } else {
+            outByte_ = memory_[static_cast<std::size_t>(address_)];
+            address_ = (address_ + 1) % capacity_;  // a read runs on through the array
+        }
+    }
+    dataOut_ = (outByte_ >> (7 - outBit_)) & 1;
+    outBit_ = (outBit_ + 1) % 8;
+}
+
+void SpiChip::Decode(int opcode) {
+    phase_ = Phase::Ignore;
+    const int op = opcode & 0x07;
+    if ((opcode & 0xF0) != 0) return;
+    if (cycleRunning_ && op != kRdsr) return;
+    switch (op) {
+        case kWren: writeEnabled_ = true; break;
+        case kWrdi: writeEnabled_ = false; break;
+        case kRdsr:
+            phase_ = Phase::StatusOut;
+            outBit_ = 0;
+            break;
+        case kWrsr:
+            phase_ = Phase::StatusIn;
+            shift_ = 0;
+            bits_ = 0;
+            statusComplete_ = false;
+            break;
+        case kRead:
+        case kWrite:
+            phase_ = Phase::Address;
+            reading_ = op == kRead;
+            address_ = a8InOpcode_ ? ((opcode >> 3) & 1) : 0;
+            bitsLeft_ = addressBytes_ * 8;
+            break;
+        default:
+            break;
+    }
+}
+
+void SpiChip::EndInstruction(std::int64_t nowUs) {
+    const bool wholeWrite = phase_ == Phase::WriteData && bits_ == 0 && written_ > 0;
+    const bool statusWrite = phase_ == Phase::Ignore && statusComplete_;
+    statusComplete_ = false;
+    if (!(wholeWrite || statusWrite) || !writeEnabled_ || cycleRunning_) return;
+    cycleRunning_ = true;
+    busyUntilUs_ = nowUs + kWriteCycleUs;
+    if (statusWrite) {
+        protect_ = statusIn_ & kStatusWritable;
+        return;
+    }
+    if (storeFault_) return;
+    const int pageStart = address_ - address_ % pageBytes_;
+    for (int k = 0; k < pageBytes_; ++k) {
+        const int value = page_[static_cast<std::size_t>(k)];
+        if (value >= 0 && !Protected(pageStart + k)) {
+            memory_[static_cast<std::size_t>(pageStart + k)] = static_cast<std::uint8_t>(value);
+        }
+    }
+}
+
+bool SpiChip::Protected(int address) const {
+    // BP1:BP0 = 01 guards the top quarter, 10 the top half, 11 everything.
+    const int level = (protect_ >> 2) & 3;
+    if (level == 0) return false;
+    const int from = level == 3 ? 0 : capacity_ - capacity_ / (level == 1 ? 4 : 2);
+    return address >= from;
+}
+
+bool SpiChip::DataOut(std::int64_t) const {
+    if (phase_ == Phase::ReadOut || phase_ == Phase::StatusOut) return dataOut_;
+    return true;  // SO is not driven: the line floats high
+}
+
+}  // namespace simulator

@@ -1,0 +1,90 @@
+// The chip list and the parameters each entry sets, and the image file size
+// that follows from them.
+#include <gtest/gtest.h>
+
+#include "eeprom/chip_table.h"
+#include "simulator/serial_chip.h"
+
+namespace {
+
+struct Params {
+    int family, bits, organisation, capacity, cursor;
+    bool operator==(const Params&) const = default;
+};
+
+Params Current() { return {g_chipFamily, g_chipAddressBits, g_chipOrganisation, g_chipCapacity, g_chipCursor}; }
+
+void SetCurrent(const Params& p) {
+    g_chipFamily = p.family;
+    g_chipAddressBits = p.bits;
+    g_chipOrganisation = p.organisation;
+    g_chipCapacity = p.capacity;
+    g_chipCursor = p.cursor;
+}
+
+class ChipTable : public ::testing::Test {
+protected:
+    void SetUp() override { SetCurrent(kBefore); }
+    void TearDown() override { ResetChipState(); }
+    static constexpr Params kBefore{1, 2, 3, 4, 5};  // no entry sets these
+};
+
+TEST_F(ChipTable, EveryEntrySetsItsRow) {
+    constexpr int keep = -1;
+    const std::pair<const char*, Params> rows[] = {
+        {"93C06 (8)", {93, 6, 8, 32, 0}},       {"93C06 (16)", {93, 5, 16, 16, 0}},
+        {"93C46 (8)", {93, 6, 8, 128, 0}},      {"93C46 (16)", {93, 5, 16, 64, 0}},
+        {"93C56 (8)", {93, 8, 8, 256, 0}},      {"93C56 (16)", {93, 7, 16, 128, 0}},
+        {"93C66 (8)", {93, 8, 8, 512, 0}},      {"93C66 (16)", {93, 7, 16, 256, 0}},
+        {"93C76 (8)", {93, 10, 8, 1024, 0}},    {"93C76 (16)", {93, 9, 16, 512, 0}},
+        {"93C86 (8)", {93, 10, 8, 2048, 0}},    {"93C86 (16)", {93, 9, 16, 1024, 0}},
+        {"AT25C010", {25, 8, keep, 128, keep}}, {"AT25C020", {25, 8, keep, 256, keep}},
+        {"AT25C040", {25, 8, keep, 512, keep}}, {"AT25C080", {25, 16, keep, 1024, keep}},
+        {"AT25C160", {25, 16, keep, 2048, keep}},
+        {"", {0, keep, keep, keep, keep}},      {"M62358,M62359", {keep, keep, keep, keep, keep}},
+        {"93C46", {keep, keep, keep, keep, keep}}, {"AT25C160 ", {keep, keep, keep, keep, keep}},
+    };
+    for (const auto& [text, want] : rows) {
+        SetCurrent(kBefore);
+        ApplyChipChoice(text);
+        const Params expected{want.family == keep ? kBefore.family : want.family,
+                              want.bits == keep ? kBefore.bits : want.bits,
+                              want.organisation == keep ? kBefore.organisation : want.organisation,
+                              want.capacity == keep ? kBefore.capacity : want.capacity,
+                              want.cursor == keep ? kBefore.cursor : want.cursor};
+        EXPECT_TRUE(Current() == expected) << '"' << text << '"';
+    }
+}
+
+TEST_F(ChipTable, ListOrderAndSocketModels) {
+    ASSERT_EQ(kChipListEntries.size(), 21u);
+    for (int k = 0; k < 3; ++k) EXPECT_STREQ(kChipListEntries[static_cast<std::size_t>(k)], "");
+    EXPECT_STREQ(kChipListEntries[3], "93C06 (8)");
+    EXPECT_STREQ(kChipListEntries[15], "M62358,M62359");
+    EXPECT_STREQ(kChipListEntries[20], "AT25C160");
+    // Every non-blank entry puts a chip into the bench's socket.
+    for (std::size_t k = 3; k < kChipListEntries.size(); ++k) {
+        EXPECT_NE(simulator::MakeSerialChip(kChipListEntries[k]), nullptr) << kChipListEntries[k];
+    }
+}
+
+TEST_F(ChipTable, ImageFileSizeFollowsTheChip) {
+    ResetChipState();
+    EXPECT_EQ(ImageFileSize(), 2048);
+    const std::pair<const char*, int> sizes[] = {
+        {"93C46 (8)", 128}, {"93C46 (16)", 128}, {"93C06 (16)", 32}, {"93C86 (16)", 2048},
+        {"AT25C160", 2048}, {"AT25C010", 128},  // organisation 16 left from before: bytes all the same
+    };
+    for (const auto& [text, size] : sizes) {
+        ApplyChipChoice(text);
+        EXPECT_EQ(ImageFileSize(), size) << text;
+    }
+    ApplyChipChoice("");  // I2C mode keeps the capacity until a transfer clears it
+    EXPECT_EQ(ImageFileSize(), 128);
+    g_chipCapacity = 0;
+    EXPECT_EQ(ImageFileSize(), 2048);
+    g_chipCapacity = 5000;
+    EXPECT_EQ(ImageFileSize(), 2048);
+}
+
+}  // namespace

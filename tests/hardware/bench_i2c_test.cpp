@@ -1,0 +1,269 @@
+// The PCF8584 driver against the simulated bench: probe, EEPROM and register
+// transfers, the faults a technician meets, and drivers that get the register
+// order wrong and must fail as they would on the real chip.
+#include "bench_support.h"
+
+namespace benchtest {
+namespace {
+
+using hardware::kBusBusy;
+using hardware::kNoAck;
+using hardware::kProbeOk;
+using hardware::kWaitTimeout;
+using hardware::kWriteDone;
+using simulator::SimulatedBench;
+
+class BenchI2cTest : public BenchTest {
+protected:
+    // START, the address and the bytes, each waited for; no STOP.
+    void SendWithoutStop(std::uint8_t address, std::initializer_list<std::uint8_t> bytes) {
+        io().Out(S0(), address);
+        io().Out(S1(), 0xC5);
+        for (std::uint8_t b : bytes) {
+            ASSERT_EQ(adapter().WaitAck(), 0);
+            io().Out(S0(), b);
+        }
+        ASSERT_EQ(adapter().WaitAck(), 0);
+    }
+};
+
+TEST_F(BenchI2cTest, ProbeFindsTheControllerOnlyWhereItIs) {
+    EXPECT_EQ(adapter().ResetAdapter(0, 0xFD), kProbeOk);
+    EXPECT_EQ(adapter().InitController(), kProbeOk);
+
+    adapter().SetBase(hardware::kLpt2);
+    EXPECT_NE(adapter().ResetAdapter(0, 0xFD), kProbeOk);
+
+    bench_.SetPort(SimulatedBench::Port::Lpt2);
+    EXPECT_EQ(adapter().ResetAdapter(0, 0xFD), kProbeOk);
+    bench_.SetPort(SimulatedBench::Port::None);
+    EXPECT_EQ(adapter().ResetAdapter(0, 0xFD), 0xFF);
+
+    bench_.SetPort(SimulatedBench::Port::Lpt2);
+    bench_.SetControllerPresent(false);
+    EXPECT_NE(adapter().ResetAdapter(0, 0xFD), kProbeOk);
+    EXPECT_EQ(bench_.Latch(), 0xFD) << "the latch works without the controller";
+    bench_.SetControllerPresent(true);
+    EXPECT_EQ(adapter().ResetAdapter(0, 0xFD), kProbeOk);
+}
+
+TEST_F(BenchI2cTest, EppCyclesNeedEppMode) {
+    adapter().SetLatch(0xFD);
+    // Fresh bench: the port is in standard mode, the controller unreachable.
+    EXPECT_EQ(adapter().InitController(), 0xFF);
+    EXPECT_EQ(bench_.Ecr(), 0x00);
+    Probe();
+    EXPECT_EQ(bench_.Ecr(), 0x80);
+    io().Out(hardware::kLpt1 + hardware::kEcr, 0x34);
+    EXPECT_EQ(adapter().ReadStatus(), 0xFF);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x11), kNoAck) << "floating lines read as a free bus, never an ack";
+    EXPECT_EQ(bench_.Eeprom()[0], 0xFF);
+}
+
+TEST_F(BenchI2cTest, EepromRoundTripInEveryBlockAndWriteCycle) {
+    Probe();
+    for (int block = 0; block < 8; ++block) {
+        const auto device = static_cast<std::uint8_t>(0xA0 + 2 * block);
+        const auto sub = static_cast<std::uint8_t>(0x10 + block);
+        const auto value = static_cast<std::uint8_t>(0x5A ^ (block * 0x11));
+        ASSERT_EQ(adapter().I2cWriteByte(sub, device, value), kWriteDone) << "block " << block;
+        // The chip is busy with its write cycle and ignores its address.
+        EXPECT_EQ(adapter().I2cWriteByte(sub, device, 0x00), kNoAck);
+        EXPECT_EQ(adapter().I2cReadByte(sub, device), kNoAck);
+        WaitWriteCycle();
+        EXPECT_EQ(adapter().I2cReadByte(sub, device), value) << "block " << block;
+        EXPECT_EQ(bench_.Eeprom()[block * 256 + sub], value);
+    }
+    // Reads see what is in the array, including what a test put there.
+    bench_.Eeprom()[0x7FF] = 0x42;
+    EXPECT_EQ(adapter().I2cReadByte(0xFF, 0xAE), 0x42);
+    EXPECT_EQ(adapter().I2cReadByte(0xFF, 0xAF), 0x42) << "the driver forces the R/W bit itself";
+}
+
+TEST_F(BenchI2cTest, BusHeldBusyGives1000WithoutTouchingS0) {
+    Probe();
+    bench_.SetBusHeldBusy(true);
+    RecordingPortIo recorder(bench_);
+    platform::InstallPortIo(&recorder);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x12), kBusBusy);
+    EXPECT_EQ(recorder.Writes(S0()), 0);
+    EXPECT_EQ(recorder.Writes(S1()), 0);
+    EXPECT_EQ(adapter().I2cReadByte(0x00, 0xA0), kNoAck);
+    platform::InstallPortIo(&bench_);
+
+    bench_.SetBusHeldBusy(false);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x12), kWriteDone);
+    EXPECT_EQ(bench_.Eeprom()[0], 0x12);
+}
+
+TEST_F(BenchI2cTest, MissingOrSilentSlavesGive2000AndReadsStayInRange) {
+    Probe();
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0x3A, 0x01), kNoAck);
+    EXPECT_EQ(adapter().I2cReadByte(0x00, 0x3A), kNoAck);
+
+    bench_.SetEepromPresent(false);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x01), kNoAck);
+    EXPECT_EQ(adapter().I2cReadByte(0x00, 0xA0), kNoAck);
+    bench_.SetEepromPresent(true);
+
+    bench_.SetSlavesNack(true);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x01), kNoAck);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0x40, 0x01), kNoAck);
+    EXPECT_EQ(adapter().I2cReadByte(0x00, 0x40), kNoAck);
+    EXPECT_EQ(bench_.RegisterWrites(), 0u);
+    bench_.SetSlavesNack(false);
+
+    // Every answer is 0..255 on success, above 255 otherwise.
+    for (int sub : {0x00, 0x7F, 0xFF}) {
+        const int r = adapter().I2cReadByte(static_cast<std::uint8_t>(sub), 0xA4);
+        EXPECT_GE(r, 0);
+        EXPECT_LE(r, 255);
+    }
+    // The bus is free after every one of those failures.
+    EXPECT_EQ(adapter().WaitBusFree(), 0);
+}
+
+TEST_F(BenchI2cTest, RegisterDevicesHoldWhatWasWritten) {
+    Probe();
+    EXPECT_EQ(bench_.RegisterDevices(), (std::vector<std::uint8_t>{0x40, 0x42, 0x70, 0x90}));
+    ASSERT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x99), kWriteDone);
+    ASSERT_EQ(adapter().I2cWriteByte(0xFF, 0x91, 0x12), kWriteDone);
+    EXPECT_EQ(bench_.Register(0x40, 0x05), 0x99);
+    EXPECT_EQ(bench_.Register(0x90, 0xFF), 0x12);
+    EXPECT_EQ(bench_.Register(0x42, 0x05), 0x00) << "each device has its own registers";
+    EXPECT_EQ(bench_.RegisterWrites(), 2u);
+    EXPECT_EQ(adapter().I2cReadByte(0x05, 0x40), 0x99);
+    bench_.SetRegister(0x70, 0x20, 0x77);
+    EXPECT_EQ(adapter().I2cReadByte(0x20, 0x70), 0x77);
+
+    // A sequential write moves the register pointer on.
+    adapter().InitController();
+    SendWithoutStop(0x42, {0x10, 0xA1, 0xA2, 0xA3});
+    io().Out(S1(), 0xC3);
+    EXPECT_EQ(bench_.Register(0x42, 0x10), 0xA1);
+    EXPECT_EQ(bench_.Register(0x42, 0x11), 0xA2);
+    EXPECT_EQ(bench_.Register(0x42, 0x12), 0xA3);
+    EXPECT_EQ(bench_.RegisterWrites(), 5u);
+}
+
+TEST_F(BenchI2cTest, PageWriteWrapsInsideItsPageAndCommitsOnStop) {
+    Probe();
+    // Word address 0x1E of block 1: the 4 bytes go to 0x11E, 0x11F, 0x110, 0x111.
+    SendWithoutStop(0xA2, {0x1E, 0x01, 0x02, 0x03, 0x04});
+    EXPECT_EQ(bench_.Eeprom()[0x11E], 0xFF) << "nothing is written before STOP";
+    io().Out(S1(), 0xC3);
+    EXPECT_EQ(bench_.Eeprom()[0x11E], 0x01);
+    EXPECT_EQ(bench_.Eeprom()[0x11F], 0x02);
+    EXPECT_EQ(bench_.Eeprom()[0x110], 0x03);
+    EXPECT_EQ(bench_.Eeprom()[0x111], 0x04);
+    EXPECT_EQ(bench_.Eeprom()[0x120], 0xFF);
+}
+
+TEST_F(BenchI2cTest, DriverWithoutStopKeepsTheBusAndWritesNothing) {
+    Probe();
+    SendWithoutStop(0xA0, {0x30, 0x66});
+    // No STOP: the next transaction finds the bus busy, and the chip has
+    // not started a write.
+    EXPECT_EQ(adapter().I2cWriteByte(0x31, 0xA0, 0x67), kBusBusy);
+    EXPECT_EQ(bench_.Eeprom()[0x30], 0xFF);
+    // Switching the interface off lets go of the bus without writing.
+    Probe();
+    EXPECT_EQ(adapter().I2cWriteByte(0x31, 0xA0, 0x67), kWriteDone);
+    EXPECT_EQ(bench_.Eeprom()[0x30], 0xFF);
+    EXPECT_EQ(bench_.Eeprom()[0x31], 0x67);
+}
+
+TEST_F(BenchI2cTest, DriverSendingDataBeforeStartFails) {
+    Probe();
+    // Data first, START last: the S0 writes only load the register, so the
+    // START sends the last byte loaded as the address.
+    io().Out(S0(), 0x30);
+    io().Out(S0(), 0x66);
+    EXPECT_EQ(adapter().WaitAck(), kWaitTimeout) << "nothing is on the bus";
+    io().Out(S1(), 0xC5);
+    EXPECT_EQ(adapter().WaitAck(), kWaitTimeout) << "0x66 is nobody's address";
+    io().Out(S1(), 0xC3);
+    EXPECT_EQ(bench_.Eeprom()[0x30], 0xFF);
+    EXPECT_EQ(bench_.Register(0x66, 0x30), 0xFF);
+
+    // START before the address is loaded: the probe byte 0x55 goes out.
+    io().Out(S1(), 0xC5);
+    io().Out(S0(), 0xA0);
+    EXPECT_EQ(adapter().WaitAck(), kWaitTimeout);
+    io().Out(S1(), 0xC3);
+}
+
+TEST_F(BenchI2cTest, DriverThatSkipsTheDummyReadOrThePinWaitReadsStaleData) {
+    Probe();
+    ASSERT_EQ(adapter().I2cWriteByte(0x40, 0xA0, 0x3C), kWriteDone);
+    WaitWriteCycle();
+    ASSERT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x00), kWriteDone);  // sets the pointer elsewhere
+    WaitWriteCycle();
+    auto addressForRead = [&] {
+        SendWithoutStop(0xA0, {0x40});
+        io().Out(S1(), 0x45);
+        io().Out(S0(), 0xA1);
+        ASSERT_EQ(adapter().WaitAck(), 0);
+    };
+    // Without the dummy read the first S0 read returns the address byte.
+    addressForRead();
+    io().Out(S1(), 0x40);
+    EXPECT_EQ(io().In(S0()), 0xA1);
+    ASSERT_EQ(adapter().WaitPin(), 0);
+    io().Out(S1(), 0xC3);
+
+    // Reading S0 before PIN falls returns what was there before.
+    addressForRead();
+    (void)io().In(S0());
+    io().Out(S1(), 0x40);
+    EXPECT_NE(io().In(S0()), 0x3C);
+    io().Out(S1(), 0xC3);
+}
+
+TEST_F(BenchI2cTest, LatchLoadsOnlyOnTheRisingInitEdge) {
+    Probe();
+    const std::uint64_t loads = bench_.LatchLoads();
+    const std::uint16_t data = hardware::kLpt1 + hardware::kDataPort;
+    const std::uint16_t control = hardware::kLpt1 + hardware::kControlPort;
+    io().Out(data, 0x12);
+    EXPECT_EQ(bench_.Latch(), 0xFD);
+    io().Out(control, 0x04);  // already high: no edge
+    EXPECT_EQ(bench_.Latch(), 0xFD);
+    io().Out(control, 0x00);
+    EXPECT_EQ(bench_.Latch(), 0xFD) << "falling edge";
+    io().Out(data, 0x34);
+    io().Out(control, 0x04);
+    EXPECT_EQ(bench_.Latch(), 0x34);
+    EXPECT_EQ(bench_.LatchLoads(), loads + 1);
+
+    adapter().WriteLatch(0xF9);
+    EXPECT_EQ(bench_.Latch(), 0xF9);
+    adapter().ResetAdapter(1, 0xFD);  // stop pulse, then run
+    EXPECT_EQ(bench_.Latch(), 0xFD);
+    EXPECT_EQ(bench_.LatchLoads(), loads + 4);
+    adapter().ResetAdapter(2, 0xFD);
+    EXPECT_EQ(bench_.Latch(), 0xFE);
+
+    // In byte mode with the data lines turned round, the latch sees the
+    // lines float high.
+    io().Out(hardware::kLpt1 + hardware::kEcr, 0x34);
+    io().Out(data, 0x00);
+    io().Out(control, 0x20);
+    io().Out(control, 0x24);
+    EXPECT_EQ(bench_.Latch(), 0xFF);
+}
+
+TEST_F(BenchI2cTest, PortConfigurationIsRecordedPerRegister) {
+    adapter().ConfigurePort();
+    adapter().SetBase(hardware::kLpt2);
+    adapter().ConfigurePort();
+    using W = std::pair<std::uint8_t, std::uint8_t>;
+    EXPECT_EQ(bench_.ConfigWrites(), (std::vector<W>{{1, 0x96}, {4, 0x03}, {1, 0x97}, {4, 0x03}}));
+    EXPECT_EQ(bench_.Ecr(), 0x80) << "the LPT1 port was put in EPP mode";
+    bench_.SetPort(SimulatedBench::Port::None);
+    adapter().ConfigurePort();
+    EXPECT_EQ(bench_.ConfigWrites().size(), 6u) << "the board registers do not depend on the adapter";
+}
+
+}  // namespace
+}  // namespace benchtest
