@@ -3,7 +3,6 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 
-void ResetChipState() {}
 
 void MainDialog::OnChipSelChange() {}
 
