@@ -71,6 +71,8 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), m_hIcon(resources::Lo
     });
     ConnectMessageMap();
     OnInitDialog();
+    // On the bench, its own window is one entry below About.
+    AddBenchWindowEntry();
 }
 
 MainDialog::~MainDialog() = default;

@@ -29,6 +29,7 @@
 #include "resources/dialog_template.h"
 #include "resources/main_window_ids.h"
 
+class BenchWindow;
 class QAction;
 class QKeyEvent;
 
@@ -165,6 +166,13 @@ public:
     // --- Panels -----------------------------------------------------------
     void OnExtended();
 
+    // --- Bench window (simulated bench only; app/bench_window.cpp) --------
+    // Opens the bench's own window beside this one, or brings it forward.
+    void ShowBenchWindow();
+    BenchWindow* OpenedBenchWindow() const { return benchWindow_; }
+    // The context-menu entry; nullptr on real hardware.
+    QAction* BenchWindowAction() const { return benchWindowAction_; }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -190,4 +198,9 @@ private:
 
     resources::DialogBuilder builder_;
     QAction* aboutAction_ = nullptr;
+
+    // Bench window (app/bench_window.cpp).
+    void AddBenchWindowEntry();
+    QAction* benchWindowAction_ = nullptr;
+    BenchWindow* benchWindow_ = nullptr;
 };

@@ -23,6 +23,7 @@ ToolApp::~ToolApp() { hardware::SetCounterErrorSink(nullptr); }
 bool ToolApp::InitInstance() {
     MainDialog dialog;
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
+    if (openBenchWindow) dialog.ShowBenchWindow();
     dialog.exec();
     return false;
 }
@@ -48,8 +49,13 @@ int RunMerlix(int argc, char** argv) {
         return 1;
     }
     if (backend.OnBench()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
+    if (options.benchWindow && !backend.OnBench()) {
+        std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
+        return 1;
+    }
 
     ToolApp app(argc, argv);
+    app.openBenchWindow = options.benchWindow;
     app.InitInstance();
     return 0;
 }

@@ -13,6 +13,9 @@ public:
     // Builds the main window, runs it modally and returns false: there is no
     // event loop after the window.
     bool InitInstance();
+
+    // --bench-window: open the bench's window beside the main window.
+    bool openBenchWindow = false;
 };
 
 // The whole program: command line, backend, application object, window.

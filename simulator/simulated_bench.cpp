@@ -67,6 +67,8 @@ struct SimulatedBench::Impl {
     std::uint8_t dataLines = 0;
     std::uint8_t latch = 0;
     std::uint64_t latchLoads = 0;
+    std::uint8_t latchSeenHigh = 0;
+    std::uint8_t latchSeenLow = 0xFF;
     std::uint8_t configIndex = 0;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> configWrites;
 
@@ -177,6 +179,8 @@ struct SimulatedBench::Impl {
     void LoadLatch() {
         latch = LinesReversed() ? 0xFF : dataLines;
         ++latchLoads;
+        latchSeenHigh |= latch;
+        latchSeenLow |= static_cast<std::uint8_t>(~latch);
         if (socket) socket->OnLatch(latch, clock.NowUs());
     }
 
@@ -284,6 +288,14 @@ const std::vector<std::pair<std::uint8_t, std::uint8_t>>& SimulatedBench::Config
 }
 
 std::uint64_t SimulatedBench::LatchLoads() const { return impl_->latchLoads; }
+
+void SimulatedBench::TakeLatchActivity(std::uint8_t& high, std::uint8_t& low) {
+    Impl& m = *impl_;
+    high = static_cast<std::uint8_t>(m.latchSeenHigh | m.latch);
+    low = static_cast<std::uint8_t>(m.latchSeenLow | ~m.latch);
+    m.latchSeenHigh = m.latch;
+    m.latchSeenLow = static_cast<std::uint8_t>(~m.latch);
+}
 
 std::vector<std::uint8_t>& SimulatedBench::Eeprom() { return impl_->bus.Eeprom().Memory(); }
 

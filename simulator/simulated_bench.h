@@ -104,6 +104,11 @@ public:
     // 0x3F0, value written to 0x3F1); the most recent 4096 are kept.
     const std::vector<std::pair<std::uint8_t, std::uint8_t>>& ConfigWrites() const;
     std::uint64_t LatchLoads() const;     // how many times the latch loaded
+    // The lines that were high (`high`) and low (`low`) in the latch at any
+    // moment since the previous call, the latch as it stands included; the
+    // call starts a new interval. A watcher that looks every 100 ms sees a
+    // 1 ms device-reset pulse or a serial frame this way.
+    void TakeLatchActivity(std::uint8_t& high, std::uint8_t& low);
 
     // I2C slaves.
     std::vector<std::uint8_t>& Eeprom();  // 2048 bytes, block b at device 0xA0 + 2b
