@@ -1,2 +1,4 @@
-// Placeholder until the main window lands.
-int main() { return 0; }
+// merlix: the program's entry point; everything else starts in app/.
+#include "app/tool_app.h"
+
+int main(int argc, char** argv) { return RunMerlix(argc, argv); }

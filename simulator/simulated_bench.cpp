@@ -70,6 +70,7 @@ struct SimulatedBench::Impl {
 
     std::unique_ptr<SerialChip> socket;
     std::string socketText;
+    bool socketInserted = false;
     std::string chipListChoice;
 
     bool Epp() const { return (ecr & kModeMask) == kModeEpp; }
@@ -127,7 +128,6 @@ struct SimulatedBench::Impl {
                     configWrites.erase(configWrites.begin(), configWrites.begin() + kConfigWritesKept / 2);
                 configWrites.emplace_back(configIndex, value);
             }
-            pcf.NoteConfigWrite();
             return;
         }
         if (base == 0 || port < base) return;
@@ -171,7 +171,8 @@ struct SimulatedBench::Impl {
 
     void FollowSocket() {
         const std::string& wanted = config.fixedSocketChip.empty() ? chipListChoice : config.fixedSocketChip;
-        if (socket && wanted == socketText) return;
+        if (socket && wanted == socketText && !socketInserted) return;
+        socketInserted = false;
         std::unique_ptr<SerialChip> chip = MakeSerialChip(wanted);
         // Another organisation of the same chip is the same chip on the bench:
         // its contents stay.
@@ -323,6 +324,12 @@ void SimulatedBench::SetChipListChoice(const std::string& chipListText) {
 void SimulatedBench::SetFixedSocketChip(const std::string& chipListText) {
     impl_->config.fixedSocketChip = chipListText;
     impl_->FollowSocket();
+}
+
+void SimulatedBench::InsertSocketChip(std::unique_ptr<SerialChip> chip) {
+    impl_->socket = std::move(chip);
+    impl_->socketInserted = true;
+    if (impl_->socket) impl_->socket->SetStoreFault(impl_->config.chipNoStore);
 }
 
 SerialChip* SimulatedBench::SocketChip() { return impl_->socket.get(); }

@@ -1,0 +1,46 @@
+// Hex-view editing without widgets; see hex_edit.h.
+#include "eeprom/hex_edit.h"
+
+#include <utility>
+
+#include "app/app_state.h"
+
+std::uint8_t g_hexViewFocused = 0;
+std::uint8_t g_lowNibbleNext = 0;
+int g_lastHexSelection = 0;
+
+void ResetHexViewState() {
+    g_hexViewFocused = 0;
+    g_lowNibbleNext = 0;
+    g_lastHexSelection = 0;
+}
+
+int HexKeyDigit(int key) {
+    if (key >= '0' && key <= '9') return key - '0';
+    if (key >= 'A' && key <= 'F') return key - 'A' + 10;
+    return -1;
+}
+
+std::uint8_t TypeHexDigit(std::uint8_t byte, int digit, int item) {
+    if (item != g_lastHexSelection) g_lowNibbleNext = 0;
+    // Remember the item, so that the low digit that follows stays on it even
+    // when the selection got there without a selection notice.
+    g_lastHexSelection = item;
+    const auto nibble = static_cast<std::uint8_t>(digit & 0x0F);
+    if (g_lowNibbleNext == 0) {
+        g_lowNibbleNext = 1;
+        return static_cast<std::uint8_t>((byte & 0x0F) | (nibble << 4));
+    }
+    g_lowNibbleNext = 0;
+    return static_cast<std::uint8_t>((byte & 0xF0) | nibble);
+}
+
+void SwapBytePairs(ImageArray& image) {
+    for (int i = 0; i + 1 < kImageSize; i += 2) std::swap(image[i], image[i + 1]);
+}
+
+void MarkDifferences(const ImageArray& image, const ImageArray& snapshot, ImageArray& marks) {
+    for (int i = 0; i < kImageSize; ++i) {
+        if (image[i] != snapshot[i]) marks[i] = kMarkChanged;
+    }
+}

@@ -1,0 +1,194 @@
+// The main window's handlers of the memory image and its hex view: page
+// moves, marks, compare snapshot, "H/L", selection display, double-click into
+// the send console, keyboard nibble editing and the bus-log selection.
+#include <QKeyEvent>
+
+#include <algorithm>
+
+#include "app/main_dialog.h"
+#include "app/panel_hooks.h"
+#include "eeprom/hex_edit.h"
+#include "eeprom/hex_layout.h"
+#include "eeprom/image.h"
+#include "eeprom/log_line_marks.h"
+
+void MainDialog::RefreshHexView() {
+    const int page = std::clamp(m_page, 0, kPageCount - 1);
+    // Refilling the list would drop the selection; keep it on the same item
+    // so that the grid position the user works on stays selected.
+    const int selected = m_hexView->CurSel();
+    m_hexView->ShowPage(g_image.data() + page * kPageSize);
+    if (selected >= 0) m_hexView->SetCurSel(selected);
+    ShowByteUnderOffset();
+    Invalidate();
+}
+
+// Enter (and every "Reset PCF ") commits the value edit into the byte under
+// the offset edit on the current page. If the image changed under that byte
+// (fill, load, chip read, monitor replay, "H/L", typing in the grid, another
+// page) while the value edit kept its old text, that commit would write the
+// old value over the new data. So whenever the image is shown afresh, the
+// value edit shows the image's byte again: Enter then stores either that very
+// byte or a value the user typed after it.
+void MainDialog::ShowByteUnderOffset() {
+    const int position = ImageIndex(m_page, HexTextValue(m_byteOffset));
+    if (!InImage(position)) return;
+    m_byteValue = HexByteText(g_image[position]);
+    Edit(ids::kByteValue)->setText(m_byteValue);
+    if (m_compBuffer->isChecked()) {
+        m_compareValue = HexByteText(g_compareImage[position]);
+        Edit(ids::kCompareValue)->setText(m_compareValue);
+    }
+}
+
+void MainDialog::DrawHexOverlay() {
+    if (m_compBuffer->isChecked()) MarkDifferences(g_image, g_compareImage, g_marks);
+}
+
+QColor MainDialog::HexMarkColour(int offset) const {
+    const int position = ImageIndex(m_page, offset);
+    if (!InImage(position)) return {};
+    const std::uint32_t colour = MarkColour(g_marks[position]);
+    return colour ? QColor::fromRgb(colour) : QColor();
+}
+
+void MainDialog::OnPrevPage() {
+    if (m_page <= 0) return;
+    --m_page;
+    m_deviceAddress = HexByteText(0xA1 + 2 * m_page);
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnNextPage() {
+    if (m_page >= kPageCount - 1) return;
+    ++m_page;
+    m_deviceAddress = HexByteText(0xA1 + 2 * m_page);
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnClearColors() {
+    g_marks.fill(kMarkNone);
+    Invalidate();
+}
+
+void MainDialog::OnCompBuffer() {
+    if (m_compBuffer->isChecked()) {
+        g_compareImage = g_image;
+    } else {
+        g_compareImage.fill(0);
+    }
+    Invalidate();
+}
+
+void MainDialog::OnSwapBytes() {
+    SwapBytePairs(g_image);
+    RefreshHexView();
+}
+
+void MainDialog::OnHexViewSetFocus() {
+    g_hexViewFocused = 1;
+    g_lowNibbleNext = 0;
+}
+
+void MainDialog::OnHexViewKillFocus() {
+    g_hexViewFocused = 0;
+    g_lowNibbleNext = 0;
+}
+
+void MainDialog::SelectRemarkEntries(const QString& address, const QString& subAddress) {
+    const QString key = address + QLatin1Char(' ') + subAddress;
+    for (int i = 0; i < m_remarks->count(); ++i) {
+        if (m_remarks->itemText(i).left(5) == key) m_remarks->setCurrentIndex(i);
+    }
+}
+
+void MainDialog::OnHexViewSelChange() {
+    m_byteOffset.clear();
+    m_remarks->setCurrentIndex(0);
+    m_tie->setChecked(false);
+    UpdateData(false);
+    const int selected = m_hexView->CurSel();
+    g_lastHexSelection = selected;
+    if (selected < 0) return;
+    m_byteOffset = HexByteText(m_hexView->ItemOffset(selected));
+    SelectRemarkEntries(m_deviceAddress, m_byteOffset);
+    ShowByteUnderOffset();
+    UpdateData(false);
+}
+
+void MainDialog::OnHexViewDblClk() {
+    const int selected = m_hexView->CurSel();
+    if (selected < 0) return;
+    const int offset = m_hexView->ItemOffset(selected);
+    const int position = ImageIndex(m_page, offset);
+    if (g_dacPanelOpen && InImage(position)) {
+        // With the DAC panel open, the byte takes the current channel's value.
+        g_image[position] = DacPanelChannelValue();
+        RefreshHexView();
+        m_byteValue = HexByteText(g_image[position]);
+        UpdateData(false);
+    }
+    // The console gets the byte's address and value; it sends nothing until
+    // the user checks "Online" again.
+    const QString text = m_hexView->item(selected)->text().trimmed();
+    m_sendAddress = m_deviceAddress;
+    m_sendSubAddress = HexByteText(offset);
+    m_sendData = text;
+    const int value = HexTextValue(text);
+    m_slider->setValue(value);
+    m_spin->SetPos(value);
+    SelectRemarkEntries(m_sendAddress, m_sendSubAddress);
+    m_online->setChecked(false);
+    UpdateData(false);
+}
+
+bool MainDialog::PreTranslateKey(QKeyEvent* event) {
+    if (!g_hexViewFocused) return false;
+    const int key = event->key();
+    const int selected = m_hexView->CurSel();
+    const bool arrow = key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
+    if (arrow) g_lowNibbleNext = 0;
+
+    // The list moves one column per arrow; at the edge of the grid the
+    // selection goes on in the next (or previous) row instead of stopping.
+    const bool wrapRight = key == Qt::Key_Right && HexItemColumn(selected) == kHexColumns - 1;
+    const bool wrapLeft = key == Qt::Key_Left && HexItemColumn(selected) == 0;
+    if (IsHexItem(selected) && (wrapRight || wrapLeft)) {
+        m_hexView->SetCurSel(wrapRight ? HexItemRightOf(selected) : HexItemLeftOf(selected));
+        m_hexView->scrollToItem(m_hexView->item(m_hexView->CurSel()));
+        UpdateData(false);
+        // Show the byte the selection moved to, as after any arrow move.
+        OnHexViewSelChange();
+        return true;
+    }
+
+    const int digit = HexKeyDigit(key);
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (digit < 0 || !plain || !IsHexItem(selected)) return false;
+    const int position = ImageIndex(m_page, HexItemOffset(selected));
+    if (!InImage(position)) return true;
+    g_image[position] = TypeHexDigit(g_image[position], digit, selected);
+    m_hexView->SetItemText(selected, HexView::ItemText(g_image[position]));
+    if (position == ImageIndex(m_page, HexTextValue(m_byteOffset))) ShowByteUnderOffset();
+    return true;
+}
+
+void MainDialog::OnBusLogSelChange() {
+    const int selected = m_busLog->CurSel();
+    if (selected < 0) return;
+    MarkFromLogLine(m_busLog->item(selected)->text().toStdString(), m_page);
+    Invalidate();
+}
+
+void MainDialog::OnBusLogDblClk() {
+    const int selected = m_busLog->CurSel();
+    if (selected < 0) return;
+    // A log line reads " W A0 10 ...": the device address at 3-4, the first
+    // byte after it (the sub-address) at 6-7.
+    const QString line = m_busLog->item(selected)->text();
+    m_sendAddress = line.mid(3, 2);
+    m_sendSubAddress = line.mid(6, 2);
+    UpdateData(false);
+}
