@@ -1,10 +1,12 @@
 // PortAdapter through PpdevPortIo: the program's probe turned into ppdev
-// calls in order, and the probe, the latch and I2C transfers end to end over
-// a ppdev kernel that drives the simulated bench.
+// calls in order, the adapter contract, and the probe, the latch and I2C
+// transfers end to end over a ppdev kernel that drives the simulated bench.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
+#include "adapter_contract.h"
 #include "hardware/bench_ppdev_kernel.h"
 #include "hardware/port_adapter.h"
 #include "hardware/probe.h"
@@ -18,6 +20,22 @@
 namespace {
 
 using Calls = std::vector<std::string>;
+
+// PpdevPortIo on /dev/parport0 of a kernel whose port holds the bench.
+struct PpdevBenchBackend {
+    std::unique_ptr<platform::PortIo> Make() {
+        auto io = std::make_unique<platform::PpdevPortIo>(kernel, platform::HostFiles(root.path()));
+        EXPECT_TRUE(io->Open({"parport0"})) << io->Error();
+        return io;
+    }
+    std::uint8_t LatchSeen() { return bench.Latch(); }
+
+    ScratchRoot root;
+    simulator::SimulatedBench bench;
+    BenchPpdevKernel kernel{bench};
+};
+using PpdevBackends = ::testing::Types<PpdevBenchBackend>;
+INSTANTIATE_TYPED_TEST_SUITE_P(Ppdev, AdapterContract, PpdevBackends);
 
 class PpdevAdapterTest : public ::testing::Test {
 protected:
