@@ -44,16 +44,22 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // Time is the installed platform::Clock(); the bench asks it only when
 // something timed is under way (an EEPROM write cycle, a latch load, the
 // demo traffic every few hundred ms), and at most once per 256 idle status
-// reads, so that the monitor's passes of 100000 reads stay fast.
+// reads, so that the monitor's passes of 100000 reads stay fast. On the
+// virtual counter each port access also moves time on by 1 us, about what an
+// access to a real port takes (charged in bulk for the idle reads).
 //
 // The second master's transfers (QueueTransfer, the demo, a capture file)
 // reach the bus only while the monitor's controller set-up is in force
 // (own address 0x00, S1 = 0xC1, the state InitController leaves); until then
-// they wait. Each is played at the pace the program reads S1 and S0, so none
-// is lost. When the set-up comes back after 50 ms of counter time without it
+// they wait. A transfer that is due begins at the next S1 read, whoever
+// makes it (our own WaitBusFree then finds the bus busy), and is played at
+// the pace the program reads S1 and S0, so none is lost. When the set-up comes back after 50 ms of counter time without it
 // (a monitor stopped and started again), or on RestartTraffic(), a capture
 // plays again from its beginning; the short breaks between poll passes and
-// around the send console's transfers do not count.
+// around the send console's transfers do not count. Queued and captured
+// transfers are recordings of another bus and leave the bench's slaves
+// alone; the demo's transfers really read and write the EEPROM and the
+// register devices.
 class SimulatedBench final : public platform::PortIo {
 public:
     enum class Port { None, Lpt1, Lpt2 };

@@ -138,7 +138,7 @@ TEST_F(BenchPortTest, SocketChipSeesEachLatchLoadAndDrivesStatusBit3) {
     EXPECT_EQ(bench_.SocketChip(), nullptr);
 }
 
-TEST_F(BenchPortTest, IdleStatusReadsLeaveTheCounterAlone) {
+TEST_F(BenchPortTest, IdleStatusReadsCostTimeButNoCounterQueries) {
     Epp();
     // The monitor's set-up, no traffic.
     bench_.Out(kS1, 0x80);
@@ -146,8 +146,11 @@ TEST_F(BenchPortTest, IdleStatusReadsLeaveTheCounterAlone) {
     bench_.Out(kS1, 0xC1);
     ASSERT_TRUE(bench_.MonitorSetupInForce());
     std::int64_t before = counter_.queries();
+    const std::int64_t start = counter_.Peek();
     for (int i = 0; i < 100000; ++i) ASSERT_EQ(bench_.In(kS1), 0x81);
     EXPECT_EQ(counter_.queries(), before);
+    (void)bench_.In(kBase + 1);
+    EXPECT_EQ(counter_.Peek() - start, 100001) << "1 us per access, like a real port";
 
     // With the demo waiting for its time, the bench looks at the clock now
     // and then, never on every read.
