@@ -48,7 +48,7 @@ int RunMerlix(int argc, char** argv) {
         std::fprintf(stderr, "merlix: %s\n", qPrintable(error));
         return 1;
     }
-    if (backend.OnBench()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
+    if (!backend.BenchNotice().isEmpty()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
     if (options.benchWindow && !backend.OnBench()) {
         std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
         return 1;
