@@ -32,6 +32,5 @@ void ResetAppState();
 
 // Reset functions of the other folders' state, each defined in its folder.
 void ResetHexViewState();  // eeprom/hex_edit.cpp
-void ResetChipState();     // eeprom/chip_handlers.cpp
 void ResetConsoleState();  // console/remarks_handlers.cpp
 void ResetPanelState();    // panels/panel_handlers.cpp
