@@ -448,6 +448,11 @@ BenchWindow::BenchWindow(SimulatedBench& bench, QWidget* parent) : QWidget(paren
     timer_ = new QTimer(this);
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, &BenchWindow::Refresh);
+    // Lines that moved before the window opened are history, not news.
+    std::uint8_t high = 0;
+    std::uint8_t low = 0;
+    bench_.TakeLatchActivity(high, low);
+    previousLatch_ = bench_.Latch();
     Refresh();
 }
 
@@ -908,7 +913,9 @@ void MainDialog::ShowBenchWindow() {
         const int y = std::max(area.top(), std::min(main.top(), area.bottom() - size.height()));
         benchWindow_->move(x, y);
     }
+    if (benchWindow_->isVisible()) {
+        benchWindow_->raise();
+        benchWindow_->activateWindow();
+    }
     benchWindow_->show();
-    benchWindow_->raise();
-    benchWindow_->activateWindow();
 }
