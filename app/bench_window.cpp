@@ -128,7 +128,8 @@ QGroupBox* Box(const QString& title, QLayout* layout) {
     return box;
 }
 
-// A scroll area that shows `rows` rows of the grid and scrolls the rest.
+// A scroll area that shows at least `rows` rows of the grid, more when the
+// window is taller, and scrolls the rest.
 QScrollArea* GridArea(HexGrid* grid, int rows) {
     auto* area = new QScrollArea;
     area->setWidget(grid);
@@ -136,8 +137,8 @@ QScrollArea* GridArea(HexGrid* grid, int rows) {
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     const int frame = 2 * area->frameWidth();
-    area->setFixedSize(grid->sizeHint().width() + area->verticalScrollBar()->sizeHint().width() + frame,
-                       grid->RowRect(0).height() * rows + frame);
+    area->setFixedWidth(grid->sizeHint().width() + area->verticalScrollBar()->sizeHint().width() + frame);
+    area->setMinimumHeight(grid->RowRect(0).height() * rows + frame);
     return area;
 }
 
@@ -497,8 +498,7 @@ QWidget* GridPage(QLayout* header, HexGrid* grid, int rows) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(header);
-    layout->addWidget(GridArea(grid, rows), 0, Qt::AlignLeft);
-    layout->addStretch();
+    layout->addWidget(GridArea(grid, rows), 1, Qt::AlignLeft);
     return page;
 }
 
@@ -562,7 +562,8 @@ QWidget* BenchWindow::BuildDacBox() {
     dac_->setMinimumSize(dac_->sizeHint());
     auto* layout = new QVBoxLayout;
     layout->addWidget(dac_);
-    return Box(QStringLiteral("DAC outputs (M62358/M62359)"), layout);
+    dacBox_ = Box(QString(), layout);
+    return dacBox_;
 }
 
 QWidget* BenchWindow::BuildMasterBox() {
@@ -725,7 +726,12 @@ void BenchWindow::RefreshSocket() {
 
     static const std::vector<simulator::DacChannel> kNoConverter(DacBars::kChannels);
     const std::vector<simulator::DacChannel> channels = chip ? chip->Channels() : std::vector<simulator::DacChannel>();
-    dac_->Show(channels.empty() ? kNoConverter : channels, !channels.empty());
+    const bool present = !channels.empty();
+    if (present != dac_->Present() || dacBox_->title().isEmpty()) {
+        dacBox_->setTitle(present ? QStringLiteral("DAC outputs (M62358/M62359)")
+                                  : QStringLiteral("DAC outputs (no converter in the socket)"));
+    }
+    dac_->Show(present ? channels : kNoConverter, present);
 }
 
 void BenchWindow::RefreshMaster() {
@@ -737,7 +743,7 @@ void BenchWindow::RefreshMaster() {
     shownPlayed_ = played;
     shownWaiting_ = waiting;
     QString text = QStringLiteral("Transfers played: %1").arg(played);
-    if (waiting) text += QStringLiteral("\nWaiting for the bus monitor: its transfers reach the bus while it runs.");
+    if (waiting) text += QStringLiteral("\nWaiting: the master's transfers reach the bus only while the bus monitor runs.");
     masterLabel_->setText(text);
 }
 

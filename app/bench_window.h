@@ -21,6 +21,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -266,6 +267,7 @@ private:
     QPushButton* socketSave_ = nullptr;
 
     // DAC.
+    QGroupBox* dacBox_ = nullptr;
     DacBars* dac_ = nullptr;
 
     // Second master.

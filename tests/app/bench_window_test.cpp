@@ -5,9 +5,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -360,7 +363,7 @@ TEST_F(BenchWindowTest, TheSecondMasterIsChosenHereAndCountsWhatItPlayed) {
 
     Window().TrafficButton(SimulatedBench::Traffic::Demo)->click();
     EXPECT_EQ(bench().config().traffic, SimulatedBench::Traffic::Demo);
-    EXPECT_TRUE(Window().MasterText().contains("Waiting for the bus monitor")) << "no monitor set-up yet";
+    EXPECT_TRUE(Window().MasterText().contains("only while the bus monitor runs")) << "no monitor set-up yet";
 
     // A capture that is no capture: a clear message, the demo stays.
     openPathAnswer = WriteFile("notes.txt", "nothing on the bus here\n");
@@ -433,3 +436,26 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
 }
 
 }  // namespace
+
+// Not a check: with MERLIX_SCREENSHOT_DIR set (run under a real display
+// server), the main window and the bench window side by side while the demo
+// master plays and the monitor logs it, saved as one picture of the screen.
+TEST_F(BenchWindowTest, ScreenshotForReview) {
+    const QByteArray dir = qgetenv("MERLIX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "MERLIX_SCREENSHOT_DIR not set";
+    dialog().move(0, 0);
+    dialog().BenchWindowAction()->trigger();
+    BenchWindow& window = Window();
+    bench().SetChipListChoice("93C46 (8)");
+    g_adapter.MicrowireRead(0, 6, 8);
+    Window().TrafficButton(SimulatedBench::Traffic::Demo)->click();
+    Click(ids::kMonitor);
+    QElapsedTimer shown;
+    shown.start();
+    while (shown.elapsed() < 3000 && bench().TransfersPlayed() < 12) QCoreApplication::processEvents();
+    window.Refresh();
+    QCoreApplication::processEvents();
+    const QString path = QString::fromLocal8Bit(dir);
+    EXPECT_TRUE(window.screen()->grabWindow(0).save(path + "/bench-side-by-side.png"));
+    EXPECT_TRUE(window.grab().save(path + "/bench-window.png"));
+}
