@@ -32,5 +32,6 @@ void ResetAppState();
 
 // Reset functions of the other folders' state, each defined in its folder.
 void ResetHexViewState();  // eeprom/hex_edit.cpp
+void ResetChipState();     // eeprom/chip_table.cpp
 void ResetConsoleState();  // console/remarks_handlers.cpp
 void ResetPanelState();    // panels/panel_handlers.cpp

@@ -14,11 +14,16 @@ CounterErrorSink& Sink() {
     return sink;
 }
 
-std::int64_t ReadCounter() {
-    std::int64_t now = 0;
-    if (!platform::Clock().Now(now)) now = 0;  // a failed read counts as 0
-    return now;
+// A failed read counts as 0; the result says whether it failed.
+bool ReadCounter(std::int64_t& now) {
+    if (platform::Clock().Now(now)) return true;
+    now = 0;
+    return false;
 }
+
+// A counter that keeps failing reads 0 for ever and would never reach the
+// target; this many failed reads in a row end the wait instead.
+constexpr int kFailedCounterReads = 1000;
 
 constexpr std::uint8_t kS1Off = 0x80;      // PIN, interface off: S0 reaches S0'
 constexpr std::uint8_t kS1Clock = 0xA0;    // PIN, ES1: S0 reaches S2
@@ -79,11 +84,15 @@ void PortAdapter::WriteLatch(std::uint8_t value) {
 }
 
 void PortAdapter::DelayMs(std::int32_t ms) {
-    const std::int64_t start = ReadCounter();
+    std::int64_t now = 0;
+    ReadCounter(now);
     const std::int64_t ticks = frequency_ * static_cast<std::int64_t>(ms) / 1000;
-    const std::int64_t target = start + ticks;
-    // Spin, not sleep: a 1 ms latch pulse must be honoured.
-    while (target - ReadCounter() > 0) {
+    const std::int64_t target = now + ticks;
+    // Spin, not sleep: a 1 ms latch pulse must be honoured. The start read
+    // already settles a wait of zero or less.
+    int failedInARow = 0;
+    while (target - now > 0 && failedInARow < kFailedCounterReads) {
+        failedInARow = ReadCounter(now) ? 0 : failedInARow + 1;
     }
 }
 

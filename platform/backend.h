@@ -12,18 +12,31 @@
 
 namespace platform {
 
+class DirectIoSystem;
+class PpdevSystem;
+
 struct BackendRequest {
     enum class Force { Auto, Direct, Ppdev } force = Force::Auto;
     std::vector<std::string> ppdevDevices;  // --ppdev DEV1[,DEV2]
+
+    // Seams for tests: null or empty means the machine's own.
+    DirectIoSystem* directSystem = nullptr;
+    PpdevSystem* ppdevSystem = nullptr;
+    std::string fileRoot;  // prefixed to /proc, /sys and /dev paths
 };
 
 struct BackendResult {
     enum class Kind { Direct, Ppdev, Bench } kind = Kind::Bench;
     std::unique_ptr<PortIo> io;  // null for Kind::Bench
-    // One sentence: why the bench (or ppdev) was chosen, or why a forced
-    // backend could not be opened (then `failed` is true).
+    // One sentence: for the bench, what kept the real port out of reach
+    // (with the fix where there is one); for ppdev, which devices and why not
+    // direct I/O; for a forced backend that could not be opened, why (then
+    // `failed` is true). Empty when direct I/O was chosen with nothing to remark.
     std::string reason;
     bool failed = false;
+    // A few words for the window caption: "direct I/O", "ppdev /dev/parport0",
+    // "simulated bench".
+    std::string label;
 };
 
 BackendResult ChooseHardwareBackend(const BackendRequest& request);

@@ -202,9 +202,8 @@ void Pcf8584::UpdateSetup() {
         return;
     }
     // The monitor starting afresh hears a capture from its beginning.
-    if (!everInForce_ || configSinceSetup_ || now - leftSetupUs_ >= kMonitorGapUs) master_.Restart(now);
+    if (!everInForce_ || now - leftSetupUs_ >= kMonitorGapUs) master_.Restart(now);
     everInForce_ = true;
-    configSinceSetup_ = false;
 }
 
 }  // namespace simulator

@@ -32,8 +32,11 @@ public:
     // The monitor's set-up: what InitController leaves behind.
     static constexpr std::uint8_t kMonitorControl = 0xC1;
     static constexpr std::uint8_t kMonitorOwnAddress = 0x00;
-    // Out of the monitor set-up for this long, or across a port
-    // configuration, the monitor counts as started afresh when it returns.
+    // Out of the monitor set-up for this long, the monitor counts as started
+    // afresh when it returns. Between two poll passes the set-up is left for
+    // a few ms only (the next pass's reset), and so it is around the send
+    // console's transfers, which configure the port and reset the controller
+    // every time; a person stopping and starting the monitor takes longer.
     static constexpr std::int64_t kMonitorGapUs = 50'000;
 
     Pcf8584(I2cBus& bus, SecondMaster& master, BenchClock& clock) : bus_(bus), master_(master), clock_(clock) {}
@@ -53,7 +56,6 @@ public:
     std::uint8_t QuietS1() const { return (control_ & kEso) ? Status() : control_; }
 
     void SetHeldBusy(bool busy);
-    void NoteConfigWrite() { configSinceSetup_ = true; }
     bool MonitorSetupInForce() const { return inForce_; }
     std::uint8_t OwnAddress() const { return own_; }
     std::uint8_t ClockRegister() const { return clock2_; }
@@ -96,7 +98,6 @@ private:
 
     bool inForce_ = false;
     bool everInForce_ = false;
-    bool configSinceSetup_ = false;
     std::int64_t leftSetupUs_ = 0;
 };
 

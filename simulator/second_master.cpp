@@ -49,8 +49,7 @@ void SecondMaster::SetSource(SimulatedBench::Traffic kind, std::vector<BusTransf
 }
 
 void SecondMaster::Restart(std::int64_t nowUs) {
-    active_ = false;
-    bytePending_ = false;
+    Interrupt();  // a queued transfer under way is played again, not lost
     std::erase_if(waiting_, [](const Pending& p) { return p.fromCapture; });
     captureNext_ = 0;
     demoDueUs_ = nowUs;

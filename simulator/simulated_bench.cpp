@@ -29,6 +29,7 @@ constexpr std::uint8_t kModeEpp = 0x80;
 constexpr std::uint8_t kStatusLines = 0x87;   // the status inputs the adapter leaves alone
 constexpr std::uint8_t kSerialIn = 0x08;
 constexpr std::uint32_t kIdleReadsPerClockCheck = 256;
+constexpr std::int64_t kCountsPerAccess = platform::VirtualCounter::kFrequency / 1'000'000;  // 1 us
 constexpr std::size_t kConfigWritesKept = 4096;
 
 std::uint16_t BaseOf(SimulatedBench::Port port) {
@@ -51,6 +52,7 @@ struct SimulatedBench::Impl {
     std::uint16_t fastPort = 0;
     std::uint32_t fastReads = 0;  // idle reads left before the clock is consulted again
     std::uint8_t fastValue = 0xFF;
+    std::uint32_t fastGiven = 0;  // what fastReads was when last granted
 
     Config config;
     BenchClock clock;
@@ -70,6 +72,7 @@ struct SimulatedBench::Impl {
 
     std::unique_ptr<SerialChip> socket;
     std::string socketText;
+    bool socketInserted = false;
     std::string chipListChoice;
 
     bool Epp() const { return (ecr & kModeMask) == kModeEpp; }
@@ -85,9 +88,22 @@ struct SimulatedBench::Impl {
         } else {
             fastReads = 0;
         }
+        fastGiven = fastReads;
+    }
+
+    // On the virtual counter every port access costs about what it costs on
+    // a real port, 1 us, so that timed behaviour per access (the demo's pace
+    // per monitor pass, write cycles against polling) is the real one. The
+    // idle reads answered on the fast path are charged here, in one go.
+    void ChargeAccesses() {
+        const std::int64_t accesses = 1 + fastGiven - fastReads;
+        fastGiven = fastReads;
+        if (auto* virtualCounter = dynamic_cast<platform::VirtualCounter*>(&platform::Clock()))
+            virtualCounter->Advance(accesses * kCountsPerAccess);
     }
 
     std::uint8_t In(std::uint16_t port) {
+        ChargeAccesses();
         if (base == 0 || port < base) return 0xFF;
         std::uint8_t value = 0xFF;
         switch (port - base) {
@@ -117,6 +133,7 @@ struct SimulatedBench::Impl {
     }
 
     void Out(std::uint16_t port, std::uint8_t value) {
+        ChargeAccesses();
         if (port == kConfigIndex || port == kConfigData) {
             // The board's configuration pair is outside the adapter: recorded
             // whatever sits on the parallel port.
@@ -127,7 +144,6 @@ struct SimulatedBench::Impl {
                     configWrites.erase(configWrites.begin(), configWrites.begin() + kConfigWritesKept / 2);
                 configWrites.emplace_back(configIndex, value);
             }
-            pcf.NoteConfigWrite();
             return;
         }
         if (base == 0 || port < base) return;
@@ -171,7 +187,8 @@ struct SimulatedBench::Impl {
 
     void FollowSocket() {
         const std::string& wanted = config.fixedSocketChip.empty() ? chipListChoice : config.fixedSocketChip;
-        if (socket && wanted == socketText) return;
+        if (socket && wanted == socketText && !socketInserted) return;
+        socketInserted = false;
         std::unique_ptr<SerialChip> chip = MakeSerialChip(wanted);
         // Another organisation of the same chip is the same chip on the bench:
         // its contents stay.
@@ -323,6 +340,12 @@ void SimulatedBench::SetChipListChoice(const std::string& chipListText) {
 void SimulatedBench::SetFixedSocketChip(const std::string& chipListText) {
     impl_->config.fixedSocketChip = chipListText;
     impl_->FollowSocket();
+}
+
+void SimulatedBench::InsertSocketChip(std::unique_ptr<SerialChip> chip) {
+    impl_->socket = std::move(chip);
+    impl_->socketInserted = true;
+    if (impl_->socket) impl_->socket->SetStoreFault(impl_->config.chipNoStore);
 }
 
 SerialChip* SimulatedBench::SocketChip() { return impl_->socket.get(); }

@@ -23,6 +23,7 @@ struct BusEvent {
     Kind kind = Kind::Byte;
     std::uint8_t byte = 0;  // for Byte: the 8-bit value on the bus (address bytes carry R/W)
     bool acked = true;      // for Byte: whether the receiver acknowledged it
+    bool operator==(const BusEvent&) const = default;
 };
 using BusTransfer = std::vector<BusEvent>;
 
@@ -43,15 +44,22 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // Time is the installed platform::Clock(); the bench asks it only when
 // something timed is under way (an EEPROM write cycle, a latch load, the
 // demo traffic every few hundred ms), and at most once per 256 idle status
-// reads, so that the monitor's passes of 100000 reads stay fast.
+// reads, so that the monitor's passes of 100000 reads stay fast. On the
+// virtual counter each port access also moves time on by 1 us, about what an
+// access to a real port takes (charged in bulk for the idle reads).
 //
 // The second master's transfers (QueueTransfer, the demo, a capture file)
 // reach the bus only while the monitor's controller set-up is in force
 // (own address 0x00, S1 = 0xC1, the state InitController leaves); until then
-// they wait. Each is played at the pace the program reads S1 and S0, so none
-// is lost. When the set-up comes back after a port configuration (0x3F0/0x3F1
-// writes, as on every monitor stop) or after 50 ms without it, the monitor
-// counts as restarted and a capture plays again from its beginning.
+// they wait. A transfer that is due begins at the next S1 read, whoever
+// makes it (our own WaitBusFree then finds the bus busy), and is played at
+// the pace the program reads S1 and S0, so none is lost. When the set-up comes back after 50 ms of counter time without it
+// (a monitor stopped and started again), or on RestartTraffic(), a capture
+// plays again from its beginning; the short breaks between poll passes and
+// around the send console's transfers do not count. Queued and captured
+// transfers are recordings of another bus and leave the bench's slaves
+// alone; the demo's transfers really read and write the EEPROM and the
+// register devices.
 class SimulatedBench final : public platform::PortIo {
 public:
     enum class Port { None, Lpt1, Lpt2 };
@@ -117,6 +125,9 @@ public:
     // Serial socket.
     void SetChipListChoice(const std::string& chipListText);  // followed unless a chip is fixed
     void SetFixedSocketChip(const std::string& chipListText);  // empty: follow the chip list again
+    // Puts a ready-made chip model in the socket (tests, other tools); it stays
+    // until the next SetChipListChoice or SetFixedSocketChip.
+    void InsertSocketChip(std::unique_ptr<SerialChip> chip);
     SerialChip* SocketChip();
     std::vector<DacChannel> DacChannels() const;
 

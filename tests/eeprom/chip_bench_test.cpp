@@ -1,0 +1,100 @@
+// The chip transfers end to end on the simulated bench: the chip-list choice
+// puts the chip in the socket, and every line change goes through the port,
+// the latch and the controller as it would on the adapter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "eeprom/chip_progress.h"
+#include "hardware/dac_frame.h"
+#include "hardware/port_adapter.h"
+#include "simulator/simulated_bench.h"
+#include "support/serial_socket.h"
+
+namespace {
+
+class ChipBench : public ::testing::Test {
+protected:
+    ChipBench() {
+        ResetChipState();
+        adapter.SetBase(hardware::kLpt1);
+        adapter.SetLatch(0xFD);
+        adapter.ConfigurePort();
+        adapter.ResetAdapter(0, adapter.Latch());
+    }
+    ~ChipBench() override { ResetChipState(); }
+
+    void Choose(const std::string& entry) {
+        ApplyChipChoice(entry);
+        bench.SetChipListChoice(entry);
+    }
+
+    platform::VirtualCounter clock;
+    simulator::SimulatedBench bench;
+    testsupport::Installed installed{clock, bench};
+    hardware::PortAdapter adapter;
+    ImageArray image{};
+    ImageArray marks{};
+    RecordingProgress progress;
+};
+
+TEST_F(ChipBench, EveryChipRoundTrips) {
+    for (std::size_t k = 3; k < kChipListEntries.size(); ++k) {
+        const std::string entry = kChipListEntries[k];
+        if (entry == kDacEntry) continue;
+        SCOPED_TRACE(entry);
+        Choose(entry);
+        const auto size = static_cast<long>(ImageFileSize());
+        ImageArray pattern{};
+        for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 13 + k);
+        image = pattern;
+        WriteSerialChip(adapter, image, marks, progress);
+        ASSERT_EQ(image, pattern);
+        ASSERT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
+        ReadSerialChip(adapter, image, marks, progress);
+        ASSERT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, image.begin()));
+        ASSERT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, bench.SocketChip()->Memory().begin()));
+        EXPECT_EQ(bench.Latch() & 0xF0, 0xF0);
+    }
+}
+
+TEST_F(ChipBench, ChipThatDoesNotStoreShowsRed) {
+    Choose("93C76 (16)");
+    bench.SetChipNoStore(true);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = i % 5 == 0 ? 0xFF : static_cast<std::uint8_t>(i);
+    const ImageArray wanted = image;
+    WriteSerialChip(adapter, image, marks, progress);
+    EXPECT_EQ(image, wanted);
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        ASSERT_EQ(marks[i], i < 1024 && wanted[i] != 0xFF ? kMarkMismatch : kMarkNone) << i;
+    }
+}
+
+TEST_F(ChipBench, I2cPageThroughTheController) {
+    for (int i = 0; i < 256; ++i) image[static_cast<std::size_t>(5 * 256 + i)] = static_cast<std::uint8_t>(i ^ 0xC3);
+    EXPECT_TRUE(WriteI2cPage(adapter, 5, 0xAB, image, progress));
+    EXPECT_TRUE(std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, bench.Eeprom().begin() + 5 * 256));
+    const ImageArray written = image;
+    image.fill(0);
+    marks.fill(kMarkSeen);
+    EXPECT_TRUE(ReadI2cPage(adapter, 5, 0xAA, image, marks, progress));
+    EXPECT_TRUE(std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, written.begin() + 5 * 256));
+    EXPECT_EQ(marks[5 * 256 + 17], kMarkNone);
+    EXPECT_EQ(marks[4 * 256 + 17], kMarkSeen);
+
+    bench.SetSlavesNack(true);
+    EXPECT_FALSE(ReadI2cPage(adapter, 5, 0xAA, image, marks, progress));
+    EXPECT_EQ(progress.messages, std::vector<std::string>{kI2cTimeoutMessage});
+    EXPECT_TRUE(std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, written.begin() + 5 * 256));
+}
+
+TEST_F(ChipBench, DacFrameReachesItsChannel) {
+    Choose(kDacEntry);
+    hardware::SendDacFrame(adapter, 4, 1, 0x33);
+    const auto channels = bench.DacChannels();
+    ASSERT_EQ(channels.size(), 12u);
+    EXPECT_EQ(channels[4].value, 0x33);
+    EXPECT_EQ(channels[4].range, 1);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// What every port backend with an adapter on LPT1 must do for the program:
+// a typed suite of PCF8584 and latch scenarios run through PortAdapter.
+//
+// A backend joins with a factory and one instantiation:
+//
+//     struct MyBackend {
+//         std::unique_ptr<platform::PortIo> Make();  // a fresh backend, adapter on LPT1
+//         std::uint8_t LatchSeen();                   // the latch as the adapter holds it
+//     };
+//     using MyBackends = ::testing::Types<MyBackend>;
+//     INSTANTIATE_TYPED_TEST_SUITE_P(Mine, AdapterContract, MyBackends);
+//
+// Behind the backend there must be a 24C16-type EEPROM answering A0..AE and
+// nothing at 0x3A. The suite installs a virtual counter and the backend for
+// each test and puts the previous ones back afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "hardware/port_adapter.h"
+#include "platform/counter.h"
+#include "platform/port_io.h"
+
+template <typename Factory>
+class AdapterContract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousCounter_ = platform::InstallCounter(&counter_);
+        io_ = factory_.Make();
+        ASSERT_NE(io_, nullptr);
+        previousPorts_ = platform::InstallPortIo(io_.get());
+        adapter_ = std::make_unique<hardware::PortAdapter>();
+        adapter_->SetBase(hardware::kLpt1);
+    }
+    void TearDown() override {
+        platform::InstallPortIo(previousPorts_);
+        platform::InstallCounter(previousCounter_);
+    }
+    hardware::PortAdapter& adapter() { return *adapter_; }
+    std::uint8_t LatchSeen() { return factory_.LatchSeen(); }
+
+private:
+    Factory factory_;
+    platform::VirtualCounter counter_;
+    std::unique_ptr<platform::PortIo> io_;
+    std::unique_ptr<hardware::PortAdapter> adapter_;
+    platform::Counter* previousCounter_ = nullptr;
+    platform::PortIo* previousPorts_ = nullptr;
+};
+
+TYPED_TEST_SUITE_P(AdapterContract);
+
+TYPED_TEST_P(AdapterContract, ProbeReadsBackTheControllerByte) {
+    EXPECT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
+    EXPECT_EQ(this->adapter().InitController(), hardware::kProbeOk);
+    EXPECT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
+}
+
+TYPED_TEST_P(AdapterContract, LatchValueReachesTheLatch) {
+    this->adapter().ResetAdapter(0, 0xA5);
+    EXPECT_EQ(this->LatchSeen(), 0xA5);
+    this->adapter().WriteLatch(0x3C);
+    EXPECT_EQ(this->LatchSeen(), 0x3C);
+    // Mode 2 drives the stop state whatever the given latch says.
+    this->adapter().ResetAdapter(2, 0xFD);
+    EXPECT_EQ(this->LatchSeen(), 0xFE);
+    // The latch keeps its value across controller traffic.
+    EXPECT_EQ(this->adapter().InitController(), hardware::kProbeOk);
+    EXPECT_EQ(this->LatchSeen(), 0xFE);
+}
+
+TYPED_TEST_P(AdapterContract, WrittenByteReadsBack) {
+    ASSERT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
+    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x6B), hardware::kWriteDone);
+    this->adapter().DelayMs(15);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2), 0x6B);
+    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x94), hardware::kWriteDone);
+    this->adapter().DelayMs(15);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2), 0x94);
+}
+
+TYPED_TEST_P(AdapterContract, AbsentSlaveIsNotAcknowledged) {
+    ASSERT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
+    EXPECT_EQ(this->adapter().I2cWriteByte(0x00, 0x3A, 0x01), hardware::kNoAck);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x00, 0x3A), hardware::kNoAck);
+    // Both released the bus.
+    EXPECT_EQ(this->adapter().WaitBusFree(), 0);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(AdapterContract, ProbeReadsBackTheControllerByte, LatchValueReachesTheLatch,
+                            WrittenByteReadsBack, AbsentSlaveIsNotAcknowledged);

@@ -1,0 +1,52 @@
+// The adapter contract on the simulated bench, bare and behind the access
+// tracer (which must change nothing the program sees).
+#include <cstdio>
+
+#include "adapter_contract.h"
+#include "platform/tracing_port_io.h"
+#include "simulator/simulated_bench.h"
+
+namespace {
+
+struct BenchBackend {
+    std::unique_ptr<platform::PortIo> Make() {
+        auto bench = std::make_unique<simulator::SimulatedBench>();
+        bench_ = bench.get();
+        return bench;
+    }
+    std::uint8_t LatchSeen() { return bench_->Latch(); }
+
+private:
+    simulator::SimulatedBench* bench_ = nullptr;
+};
+
+struct TracedBenchBackend {
+    class Io final : public platform::PortIo {
+    public:
+        Io() : file_(std::tmpfile()), tracer_(bench, file_) {}
+        ~Io() override {
+            if (file_) std::fclose(file_);
+        }
+        std::uint8_t In(std::uint16_t port) override { return tracer_.In(port); }
+        void Out(std::uint16_t port, std::uint8_t value) override { tracer_.Out(port, value); }
+        simulator::SimulatedBench bench;
+
+    private:
+        std::FILE* file_;
+        platform::TracingPortIo tracer_;
+    };
+    std::unique_ptr<platform::PortIo> Make() {
+        auto io = std::make_unique<Io>();
+        io_ = io.get();
+        return io;
+    }
+    std::uint8_t LatchSeen() { return io_->bench.Latch(); }
+
+private:
+    Io* io_ = nullptr;
+};
+
+using BenchBackends = ::testing::Types<BenchBackend, TracedBenchBackend>;
+INSTANTIATE_TYPED_TEST_SUITE_P(Bench, AdapterContract, BenchBackends);
+
+}  // namespace

@@ -1,0 +1,243 @@
+// PortAdapter's exact access sequences, checked on a recording backend: the
+// port configuration, the latch load, the controller reset in every mode with
+// its 1 ms pulse, and the PCF8584 transactions on scripted status values.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "hardware/port_adapter.h"
+#include "hardware/recording_port_io.h"
+#include "platform/counter.h"
+
+namespace {
+
+using hardware::PortAdapter;
+using Lines = std::vector<std::string>;
+
+class PortAdapterOrderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousClock_ = platform::InstallCounter(&clock);
+        previousPorts_ = platform::InstallPortIo(&ports);
+    }
+    void TearDown() override {
+        platform::InstallPortIo(previousPorts_);
+        platform::InstallCounter(previousClock_);
+        hardware::SetCounterErrorSink(nullptr);
+    }
+    static std::string Out(unsigned port, unsigned value) { return RecordingPortIo::Line("out", port, value); }
+    static std::string In(unsigned port, unsigned value) { return RecordingPortIo::Line("in", port, value); }
+
+    // The controller programming that ends every reset: S0' := own, S2 :=
+    // 0x1C, S1 := 0xC1, then the 0x55 probe written and read back.
+    static Lines Program(unsigned base, unsigned own, unsigned readBack) {
+        return {Out(base + 3, 0x80), Out(base + 4, own), Out(base + 3, 0xA0), Out(base + 4, 0x1C),
+                Out(base + 3, 0xC1), Out(base + 4, 0x55), In(base + 4, readBack)};
+    }
+    static Lines Join(Lines a, const Lines& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    std::size_t IndexOf(const std::string& line, std::size_t from = 0) const {
+        return std::find(ports.lines.begin() + from, ports.lines.end(), line) - ports.lines.begin();
+    }
+
+    platform::VirtualCounter clock;
+    RecordingPortIo ports{&clock};
+
+private:
+    platform::Counter* previousClock_ = nullptr;
+    platform::PortIo* previousPorts_ = nullptr;
+};
+
+TEST_F(PortAdapterOrderTest, ConfigurePortSelectsTheBaseThenEppMode) {
+    struct Case {
+        int base;
+        unsigned config1;
+    };
+    for (const Case c : {Case{0x378, 0x96}, Case{0x278, 0x97}, Case{0x3BC, 0x97}}) {
+        SCOPED_TRACE(c.base);
+        ports.Clear();
+        ports.Script(static_cast<std::uint16_t>(c.base), {0x55});
+        PortAdapter adapter;
+        adapter.SetBase(c.base);
+        adapter.ConfigurePort();
+        const unsigned base = static_cast<unsigned>(c.base);
+        EXPECT_EQ(ports.lines, (Lines{Out(0x3F0, 0x01), Out(0x3F1, c.config1), Out(0x3F0, 0x04), Out(0x3F1, 0x03),
+                                      Out(base + 0x402, 0x34), Out(base + 0x402, 0x80), Out(base, 0x55),
+                                      In(base, 0x55)}));
+    }
+}
+
+TEST_F(PortAdapterOrderTest, WriteLatchPulsesInitAroundTheData) {
+    PortAdapter adapter;
+    adapter.SetBase(0x278);
+    ports.Script(0x27A, {0xCC});
+    adapter.WriteLatch(0xA5);
+    EXPECT_EQ(ports.lines, (Lines{Out(0x278, 0xA5), In(0x27A, 0xCC), Out(0x27A, 0xC8), Out(0x27A, 0x04)}));
+}
+
+TEST_F(PortAdapterOrderTest, ResetAdapterInEveryMode) {
+    const Lines program = Program(0x378, 0x55, 0x55);
+    struct Case {
+        int mode;
+        Lines latch;         // between the control read and the switch to EPP
+        std::int64_t delays; // 1 ms delays
+    };
+    const Case cases[] = {
+        {0, {Out(0x378, 0xFD), Out(0x37A, 0xC8), Out(0x37A, 0x04)}, 1},
+        // Stop state first (bit 0 clear, bit 1 set), then the given latch.
+        {1, {Out(0x378, 0xFE), Out(0x37A, 0xC8), Out(0x37A, 0x04), Out(0x378, 0xFD), In(0x37A, 0x0E),
+             Out(0x37A, 0x0A), Out(0x37A, 0x04)}, 2},
+        {2, {Out(0x378, 0xFE), Out(0x37A, 0xC8), Out(0x37A, 0x04)}, 1},
+        {7, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ports.Clear();
+        ports.Script(0x37A, {0xCC, 0x0E});
+        ports.Script(0x37C, {0x55});
+        PortAdapter adapter;
+        adapter.SetBase(0x378);
+        adapter.SetLatch(0x11);
+        const std::int64_t queriesBefore = clock.queries();
+        EXPECT_EQ(adapter.ResetAdapter(static_cast<std::uint8_t>(c.mode), 0xFD), hardware::kProbeOk);
+        EXPECT_EQ(ports.lines, Join(Join({Out(0x77A, 0x00), In(0x37A, 0xCC)}, Join(c.latch, {Out(0x77A, 0x80)})),
+                                    program));
+        EXPECT_EQ(adapter.Latch(), 0x11);  // the shadow is the caller's business
+        // Each /INIT low lasts a whole millisecond of counter time: one start
+        // read and a thousand polls at one count each.
+        EXPECT_EQ(clock.queries() - queriesBefore, c.delays * 1001);
+        for (std::size_t low = 0; low < ports.lines.size(); ++low) {
+            if (ports.lines[low] != Out(0x37A, 0xC8) && ports.lines[low] != Out(0x37A, 0x0A)) continue;
+            const std::size_t high = IndexOf(Out(0x37A, 0x04), low);
+            ASSERT_LT(high, ports.lines.size());
+            EXPECT_GE(ports.times[high] - ports.times[low], 1000);
+        }
+    }
+    // Without the controller the probe reads back whatever floats on the port.
+    ports.Clear();
+    PortAdapter adapter;
+    adapter.SetBase(0x278);
+    EXPECT_EQ(adapter.ResetAdapter(0, 0xFD), 0xFF);
+}
+
+TEST_F(PortAdapterOrderTest, InitControllerProgramsOwnAddressZero) {
+    ports.Script(0x27C, {0x55});
+    PortAdapter adapter;
+    adapter.SetBase(0x278);
+    EXPECT_EQ(adapter.InitController(), hardware::kProbeOk);
+    EXPECT_EQ(ports.lines, Program(0x278, 0x00, 0x55));
+}
+
+TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
+    PortAdapter adapter;
+    adapter.SetBase(0x378);
+    ports.Script(0x37B, {0x81, 0x00, 0x00, 0x00});  // bus free, then three acknowledged bytes
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA1, 0x5A), hardware::kWriteDone);
+    EXPECT_EQ(ports.lines, (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00),
+                                  Out(0x37C, 0x10), In(0x37B, 0x00), Out(0x37C, 0x5A), In(0x37B, 0x00),
+                                  Out(0x37B, 0xC3)}));
+
+    // Bus held busy: a thousand polls, and not one write.
+    ports.Clear();
+    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x00}; };
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::kBusBusy);
+    EXPECT_EQ(ports.lines.size(), 1000u);
+    EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), In(0x37B, 0x00)), 1000);
+
+    // No acknowledge: three waits time out, the address is the only byte
+    // sent, and STOP still releases the bus.
+    ports.Clear();
+    ports.Script(0x37B, {0x81});
+    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x08}; };
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::kNoAck);
+    EXPECT_EQ(ports.lines.size(), 1u + 2u + 3000u + 1u);
+    EXPECT_EQ(std::count_if(ports.lines.begin(), ports.lines.end(),
+                            [](const std::string& l) { return l.rfind("out 037C", 0) == 0; }),
+              1);
+    EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
+}
+
+TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
+    PortAdapter adapter;
+    adapter.SetBase(0x378);
+    // Address phase: free, ack, ack; read phase: free, ack, ack, PIN clear.
+    ports.Script(0x37B, {0x81, 0x00, 0x00, 0x81, 0x00, 0x00, 0x00});
+    ports.Script(0x37C, {0x33, 0x5A});
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), 0x5A);
+    EXPECT_EQ(ports.lines,
+              (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00), Out(0x37C, 0x10),
+                     In(0x37B, 0x00), Out(0x37B, 0x45), Out(0x37C, 0xA1), In(0x37B, 0x81), Out(0x37B, 0xC5),
+                     In(0x37B, 0x00), In(0x37C, 0x33), In(0x37B, 0x00), Out(0x37B, 0x40), In(0x37C, 0x5A),
+                     In(0x37B, 0x00), Out(0x37B, 0xC3)}));
+
+    // Bus never free: the address phase is skipped, the read phase gives up
+    // with STOP and 2000.
+    ports.Clear();
+    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x00}; };
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), hardware::kNoAck);
+    EXPECT_EQ(ports.lines[1000], Out(0x37C, 0xA1));
+    EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
+    EXPECT_EQ(ports.lines.size(), 2002u);
+
+    // No acknowledge of the read address: 3000, after STOP.
+    ports.Clear();
+    ports.Script(0x37B, {0x81, 0x08});
+    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x09}; };  // free, but never acknowledged
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), hardware::kReadTimeout);
+    EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
+    EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), Out(0x37B, 0xC5)), 2);
+}
+
+TEST_F(PortAdapterOrderTest, LatchBitsOutOfRangeChangeNothing) {
+    PortAdapter adapter;
+    adapter.SetLatch(0x5A);
+    adapter.SetLatchBit(8);
+    adapter.ClearLatchBit(-1);
+    adapter.SetLatchBit(-1);
+    adapter.ClearLatchBit(8);
+    EXPECT_EQ(adapter.Latch(), 0x5A);
+    adapter.SetLatchBit(0);
+    adapter.ClearLatchBit(6);
+    EXPECT_EQ(adapter.Latch(), 0x1B);
+    EXPECT_TRUE(ports.lines.empty());
+}
+
+TEST_F(PortAdapterOrderTest, DelayZeroReadsTheCounterOnce) {
+    PortAdapter adapter;
+    const std::int64_t before = clock.queries();
+    adapter.DelayMs(0);
+    EXPECT_EQ(clock.queries() - before, 1);
+    adapter.DelayMs(-5);  // a negative wait is already over
+    EXPECT_EQ(clock.queries() - before, 2);
+    adapter.DelayMs(15);
+    EXPECT_GE(clock.Peek(), 15000);
+    EXPECT_TRUE(ports.lines.empty());
+}
+
+TEST_F(PortAdapterOrderTest, FailedCounterIsReportedAndTheAdapterStillWorks) {
+    std::vector<std::string> messages;
+    hardware::SetCounterErrorSink([&](const std::string& text) { messages.push_back(text); });
+    clock.SetFrequencyFails(true);
+    PortAdapter adapter;
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: MB doesnot support QPC"});
+    EXPECT_EQ(adapter.Frequency(), 1);
+    const std::int64_t before = clock.queries();
+    adapter.DelayMs(1);  // one count per second: a millisecond is no count at all
+    EXPECT_EQ(clock.queries() - before, 1);
+    adapter.SetBase(0x378);
+    ports.Script(0x37C, {0x55});
+    EXPECT_EQ(adapter.ResetAdapter(0, 0xFD), hardware::kProbeOk);
+
+    // A counter that stops answering reads 0 for ever: the wait still ends.
+    clock.SetFrequencyFails(false);
+    PortAdapter timed;
+    clock.SetReadFails(true);
+    const std::int64_t failedBefore = clock.queries();
+    timed.DelayMs(1);
+    EXPECT_EQ(clock.queries() - failedBefore, 1001);
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+}  // namespace

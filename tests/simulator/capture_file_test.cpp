@@ -1,0 +1,98 @@
+// The decoder-text reader: labels, event kinds, 7-bit addresses, where one
+// transfer ends and the next begins, and what is not a bus event.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "simulator/simulated_bench.h"
+
+namespace simulator {
+namespace {
+
+using K = BusEvent::Kind;
+
+BusEvent B(std::uint8_t b, bool acked = true) { return {K::Byte, b, acked}; }
+const BusEvent S{K::Start, 0, true};
+const BusEvent Sr{K::RepeatedStart, 0, true};
+const BusEvent P{K::Stop, 0, true};
+
+TEST(CaptureText, ReadsEventsWithAndWithoutLabels) {
+    const std::string text =
+        "i2c-1: Start\n"
+        "i2c-1: Address write: 50\n"
+        "i2c-1: ACK\n"
+        "Data write: 10\r\n"
+        "ACK\n"
+        "i2c-1: Start repeat\n"
+        "  i2c-1: Address read: 50  \n"
+        "i2c-1: ACK\n"
+        "i2c-1: Data read: fF\n"
+        "i2c-1: NACK\n"
+        "i2c-1: Stop\n";
+    std::vector<BusTransfer> transfers;
+    ASSERT_TRUE(ParseCaptureText(text, transfers));
+    ASSERT_EQ(transfers.size(), 1u);
+    EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA0), B(0x10), Sr, B(0xA1), B(0xFF, false), P}));
+}
+
+TEST(CaptureText, SplitsTransfersAtStopAndAtStartWithoutStop) {
+    const std::string text =
+        "Start\nAddress write: 52\nNACK\nStop\n"
+        "Start\nAddress write: 7F\nACK\nData write: 01\nACK\n"  // no Stop: the next Start ends it
+        "Start\nAddress read: 00\nACK\nData read: 00\nNACK\n";   // the file ends inside a transfer
+    std::vector<BusTransfer> transfers;
+    ASSERT_TRUE(ParseCaptureText(text, transfers));
+    ASSERT_EQ(transfers.size(), 3u);
+    EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA4, false), P}));
+    EXPECT_EQ(transfers[1], (BusTransfer{S, B(0xFE), B(0x01)}));
+    EXPECT_EQ(transfers[2], (BusTransfer{S, B(0x01), B(0x00, false)}));
+}
+
+TEST(CaptureText, SkipsWhatIsNotABusEvent) {
+    const std::string text =
+        "i2c-1: Bit: 1\n"
+        "i2c-1: Write\n"
+        "i2c-1: Read\n"
+        "Stop\n"                       // a STOP with nothing open
+        "Data write: 12\nACK\n"        // a capture that begins inside a transfer
+        "Address write: 80\n"          // not a 7-bit address
+        "Data write: 123\n"            // not a byte
+        "Data write:\n"
+        "some label with blanks: Start\n"
+        "Stop\n";
+    std::vector<BusTransfer> transfers;
+    ASSERT_TRUE(ParseCaptureText(text, transfers));
+    ASSERT_EQ(transfers.size(), 1u);
+    EXPECT_EQ(transfers[0], (BusTransfer{S, B(0x12), P}));
+
+    EXPECT_FALSE(ParseCaptureText("", transfers));
+    EXPECT_TRUE(transfers.empty());
+    EXPECT_FALSE(ParseCaptureText("hello\nworld\n", transfers));
+}
+
+TEST(CaptureFile, ReportsAFileItCannotUse) {
+    std::vector<BusTransfer> transfers{{S}};
+    std::string error;
+    EXPECT_FALSE(ParseCaptureFile("/nonexistent/capture.txt", transfers, error));
+    EXPECT_NE(error.find("/nonexistent/capture.txt"), std::string::npos);
+    EXPECT_TRUE(transfers.empty());
+
+    const std::string path = testing::TempDir() + "merlix_capture_test.txt";
+    {
+        std::ofstream out(path);
+        out << "not a capture\n";
+    }
+    EXPECT_FALSE(ParseCaptureFile(path, transfers, error));
+    EXPECT_NE(error.find("no I2C bus events"), std::string::npos);
+    {
+        std::ofstream out(path);
+        out << "i2c-1: Start\ni2c-1: Address write: 50\ni2c-1: ACK\ni2c-1: Stop\n";
+    }
+    EXPECT_TRUE(ParseCaptureFile(path, transfers, error));
+    EXPECT_EQ(transfers.size(), 1u);
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace simulator
