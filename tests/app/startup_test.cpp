@@ -9,9 +9,9 @@
 #include "app/main_dialog.h"
 #include "app/startup.h"
 #include "app/tool_app.h"
+#include "app/ui_seams.h"
 #include "hardware/port_adapter.h"
 #include "platform/counter.h"
-#include "app/ui_seams.h"
 #include "platform/port_io.h"
 
 namespace {
@@ -39,8 +39,8 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 }
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
-    const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt", "--bench-chip",
-                                      "93C46 (8)", "--bench-window"});
+    const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
+                                      "--bench-chip", "93C46 (8)", "--bench-window"});
     EXPECT_EQ(all.traceFile, "t.txt");
     EXPECT_EQ(all.trafficFile, "cap.txt");
     EXPECT_EQ(all.benchChip, "93C46 (8)");
