@@ -8,6 +8,7 @@
 #include "platform/port_check.h"
 
 int RunPortCheck() {
-    return platform::RunPortCheck(
-        std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
+    return platform::RunPortCheck(std::cout, [](platform::PortIo& io, int base) {
+        return hardware::ProbeAdapterOn(io, base);
+    });
 }
