@@ -139,6 +139,7 @@ QScrollArea* GridArea(HexGrid* grid, int rows) {
     const int frame = 2 * area->frameWidth();
     area->setFixedWidth(grid->sizeHint().width() + area->verticalScrollBar()->sizeHint().width() + frame);
     area->setMinimumHeight(grid->RowRect(0).height() * rows + frame);
+    area->setMaximumHeight(grid->sizeHint().height() + frame);
     return area;
 }
 
@@ -498,7 +499,7 @@ QWidget* GridPage(QLayout* header, HexGrid* grid, int rows) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(header);
-    layout->addWidget(GridArea(grid, rows), 1, Qt::AlignLeft);
+    layout->addWidget(GridArea(grid, rows), 1, Qt::AlignLeft | Qt::AlignTop);
     return page;
 }
 

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <numeric>
@@ -178,6 +180,28 @@ TEST_F(BenchWindowTest, TheContextMenuOpensOneWindowBesideTheMainWindow) {
     entry->trigger();
     EXPECT_EQ(dialog().OpenedBenchWindow(), window) << "the same window comes back";
     EXPECT_TRUE(window->isVisible());
+}
+
+// A click as the window system delivers it, so that modality applies.
+void SystemClick(QWidget* target) {
+    QWidget* top = target->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      target->mapTo(top, QPoint(target->height() / 2, target->height() / 2)));
+}
+
+TEST_F(BenchWindowTest, StaysUsableBesideTheModalMainWindow) {
+    // The main window runs modally (exec); the bench window must still take
+    // the technician's clicks.
+    dialog().hide();
+    dialog().setWindowModality(Qt::ApplicationModal);
+    dialog().show();
+    SystemClick(Window().FaultBox("Bus held busy"));
+    EXPECT_TRUE(bench().config().busHeldBusy);
+
+    BenchWindow unowned(bench());
+    unowned.show();
+    SystemClick(unowned.FaultBox("Bus held busy"));
+    EXPECT_TRUE(bench().config().busHeldBusy) << "a window the modal one does not own is blocked";
 }
 
 TEST_F(BenchWindowTest, OnHardwareThereIsNoEntry) {
@@ -453,6 +477,8 @@ TEST_F(BenchWindowTest, ScreenshotForReview) {
     QElapsedTimer shown;
     shown.start();
     while (shown.elapsed() < 3000 && bench().TransfersPlayed() < 12) QCoreApplication::processEvents();
+    // A register device the demo writes, its fresh bytes flashing.
+    window.findChild<QTabWidget*>()->setCurrentIndex(2);
     window.Refresh();
     QCoreApplication::processEvents();
     const QString path = QString::fromLocal8Bit(dir);
