@@ -204,6 +204,16 @@ TEST_F(BenchWindowTest, StaysUsableBesideTheModalMainWindow) {
     EXPECT_TRUE(bench().config().busHeldBusy) << "a window the modal one does not own is blocked";
 }
 
+TEST_F(BenchWindowTest, AtStartUpTheWindowWaitsForTheMainWindowToShow) {
+    dialog().hide();
+    dialog().ShowBenchWindow();  // as --bench-window does before exec()
+    EXPECT_EQ(dialog().OpenedBenchWindow(), nullptr);
+    dialog().show();
+    QCoreApplication::processEvents();
+    ASSERT_NE(dialog().OpenedBenchWindow(), nullptr);
+    EXPECT_TRUE(dialog().OpenedBenchWindow()->isVisible());
+}
+
 TEST_F(BenchWindowTest, OnHardwareThereIsNoEntry) {
     SetActiveBench(nullptr);
     MainDialog onHardware;
