@@ -25,8 +25,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
 #include <cstring>
+#include <functional>
 
 #include "app/main_dialog.h"
 #include "app/startup.h"
@@ -62,19 +62,23 @@ QFont FixedFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); 
 const std::array<QString, 256>& ByteTexts() {
     static const std::array<QString, 256> texts = [] {
         std::array<QString, 256> t;
-        for (int i = 0; i < 256; ++i) t[static_cast<std::size_t>(i)] = QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+        for (int i = 0; i < 256; ++i)
+            t[static_cast<std::size_t>(i)] = QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
         return t;
     }();
     return texts;
 }
 
-QString Hex(int value, int digits) { return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper(); }
+QString Hex(int value, int digits) {
+    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
 
 // Row labels of a plain memory: the row's first address.
 std::vector<QString> AddressLabels(std::size_t size) {
     const int digits = size > 256 ? 3 : 2;
     std::vector<QString> labels;
-    for (std::size_t at = 0; at < size; at += ByteGridState::kColumns) labels.push_back(Hex(static_cast<int>(at), digits));
+    for (std::size_t at = 0; at < size; at += ByteGridState::kColumns)
+        labels.push_back(Hex(static_cast<int>(at), digits));
     return labels;
 }
 
@@ -101,7 +105,8 @@ QStringList SocketParts() {
 }
 
 QString EcrModeName(std::uint8_t ecr) {
-    static const char* const kModes[8] = {"standard", "byte", "FIFO", "ECP", "EPP", "reserved", "test", "config"};
+    static const char* const kModes[8] = {"standard", "byte",     "FIFO", "ECP",
+                                          "EPP",      "reserved", "test", "config"};
     return QString::fromLatin1(kModes[ecr >> 5]);
 }
 
@@ -160,8 +165,8 @@ ChipDumpLoad LoadChipDump(const QString& path, std::vector<std::uint8_t>& memory
 }
 
 bool SaveChipDump(const QString& path, const std::vector<std::uint8_t>& memory, std::string& error) {
-    return WriteFileAtomically(path, reinterpret_cast<const char*>(memory.data()), static_cast<qint64>(memory.size()),
-                               error);
+    return WriteFileAtomically(path, reinterpret_cast<const char*>(memory.data()),
+                               static_cast<qint64>(memory.size()), error);
 }
 
 // --- ByteGridState --------------------------------------------------------------
@@ -171,7 +176,8 @@ bool ByteGridState::Flashing(std::size_t index) const {
     return at != 0 && tick_ - (at - 1) < kFlashTicks;
 }
 
-bool ByteGridState::Update(const std::uint8_t* data, std::size_t size, std::uint32_t tick, std::vector<int>& dirtyRows) {
+bool ByteGridState::Update(const std::uint8_t* data, std::size_t size, std::uint32_t tick,
+                           std::vector<int>& dirtyRows) {
     tick_ = tick;
     dirtyRows.clear();
     if (size != bytes_.size()) {
@@ -199,7 +205,8 @@ bool ByteGridState::Update(const std::uint8_t* data, std::size_t size, std::uint
         }
         const int row = static_cast<int>(start / kColumns);
         std::uint32_t& rowAt = rowChangedAt_[static_cast<std::size_t>(row)];
-        if (std::find(flashingRows_.begin(), flashingRows_.end(), row) == flashingRows_.end()) flashingRows_.push_back(row);
+        if (std::find(flashingRows_.begin(), flashingRows_.end(), row) == flashingRows_.end())
+            flashingRows_.push_back(row);
         rowAt = tick + 1;
         if (std::find(dirtyRows.begin(), dirtyRows.end(), row) == dirtyRows.end()) dirtyRows.push_back(row);
     }
@@ -214,7 +221,8 @@ HexGrid::HexGrid(std::vector<QString> rowLabels, QWidget* parent) : QWidget(pare
     const QFontMetrics metrics(font());
     // Two digits and a narrow gap: two grids side by side must leave room
     // for the main window on a common screen.
-    cellWidth_ = metrics.horizontalAdvance(QStringLiteral("00")) + metrics.horizontalAdvance(QLatin1Char(' ')) * 2 / 3;
+    cellWidth_ =
+        metrics.horizontalAdvance(QStringLiteral("00")) + metrics.horizontalAdvance(QLatin1Char(' ')) * 2 / 3;
     rowHeight_ = metrics.height() + 1;
     ascent_ = metrics.ascent();
     SetRowLabels(std::move(rowLabels));
@@ -273,7 +281,8 @@ void HexGrid::paintEvent(QPaintEvent* event) {
             const std::size_t index = static_cast<std::size_t>(row) * ByteGridState::kColumns + column;
             if (index >= state_.Size()) break;
             const int x = labelWidth_ + column * cellWidth_;
-            if (state_.Flashing(index)) painter.fillRect(x - 2, rect.top(), cellWidth_ - 2, rowHeight_, kFlashColour);
+            if (state_.Flashing(index))
+                painter.fillRect(x - 2, rect.top(), cellWidth_ - 2, rowHeight_, kFlashColour);
             painter.drawText(x, baseline, texts[state_.Byte(index)]);
         }
     }
@@ -286,7 +295,7 @@ constexpr int kLampCell = 52;
 constexpr int kStatusCell = 72;  // the status lamp stands apart: an input, not a latch line
 constexpr int kStatusGap = 8;
 constexpr int kLampSize = 14;
-const char* const kLampNames[LatchLamps::kLamps] = {"Dev A", "Dev B", "Output1", "Output2", "ORG",
+const char* const kLampNames[LatchLamps::kLamps] = {"Dev A", "Dev B", "Output1", "Output2",   "ORG",
                                                     "CS",    "DI",    "SK",      "DO (bit 3)"};
 // Captions over groups of lamps: first lamp, count, caption.
 struct LampGroup {
@@ -374,7 +383,8 @@ DacBars::DacBars(QWidget* parent) : QWidget(parent) {
 
 QSize DacBars::sizeHint() const {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QStringLiteral("12  FF  0-12 V  12.00 V ")) + 90, kChannels * rowHeight_ + 4};
+    return {metrics.horizontalAdvance(QStringLiteral("12  FF  0-12 V  12.00 V ")) + 90,
+            kChannels * rowHeight_ + 4};
 }
 
 QRect DacBars::RowRect(int index) const { return {0, 2 + index * rowHeight_, width(), rowHeight_}; }
@@ -417,7 +427,8 @@ void DacBars::paintEvent(QPaintEvent* event) {
         painter.drawText(2, row.top() + metrics.ascent(), text);
         const QRect frame(textWidth, row.top() + 2, barWidth, rowHeight_ - 5);
         painter.fillRect(frame, pal.base());
-        const int filled = static_cast<int>(barWidth * std::clamp(c.Volts() / kDacScaleVolts, 0.0, 1.0) + 0.5);
+        const int filled =
+            static_cast<int>(barWidth * std::clamp(c.Volts() / kDacScaleVolts, 0.0, 1.0) + 0.5);
         painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()),
                          present_ ? kBarColour : pal.color(QPalette::Mid));
     }
@@ -425,7 +436,8 @@ void DacBars::paintEvent(QPaintEvent* event) {
 
 // --- BenchWindow ----------------------------------------------------------------
 
-BenchWindow::BenchWindow(SimulatedBench& bench, QWidget* parent) : QWidget(parent, Qt::Window), bench_(bench) {
+BenchWindow::BenchWindow(SimulatedBench& bench, QWidget* parent)
+    : QWidget(parent, Qt::Window), bench_(bench) {
     setWindowTitle(QStringLiteral("Bench"));
     setObjectName(QStringLiteral("benchWindow"));
     if (bench_.AdapterPort() != SimulatedBench::Port::None) lastPort_ = bench_.AdapterPort();
@@ -524,7 +536,8 @@ QWidget* BenchWindow::BuildChipTabs() {
         auto* grid = new HexGrid(AddressLabels(256));
         registerGrids_.push_back(grid);
         auto* header = new QHBoxLayout;
-        header->addWidget(new QLabel(QStringLiteral("Register device at %1, 256 registers").arg(Hex(device, 2))));
+        header->addWidget(
+            new QLabel(QStringLiteral("Register device at %1, 256 registers").arg(Hex(device, 2))));
         chipTabs_->addTab(GridPage(header, grid, kRowsInView), QStringLiteral("Reg %1").arg(Hex(device, 2)));
     }
 
@@ -635,7 +648,8 @@ void BenchWindow::RefreshAdapter() {
     static constexpr std::uint8_t kDevLines = 0x03;
     static constexpr std::uint8_t kRun = 0x01;
     static constexpr std::uint8_t kStop = 0x02;
-    if ((previousLatch_ & kDevLines) == kRun && (latch & kDevLines) == kRun && (high & low & kDevLines) == kDevLines)
+    if ((previousLatch_ & kDevLines) == kRun && (latch & kDevLines) == kRun &&
+        (high & low & kDevLines) == kDevLines)
         resetPulseAt_ = tick_ + 1;
     previousLatch_ = latch;
     if (resetPulseAt_ != 0 && tick_ - (resetPulseAt_ - 1) >= ByteGridState::kFlashTicks) resetPulseAt_ = 0;
@@ -659,10 +673,11 @@ void BenchWindow::RefreshAdapter() {
 void BenchWindow::SyncFaultBoxes() {
     // Faults set elsewhere (the command line, a test) show here too.
     const SimulatedBench::Config& c = bench_.config();
-    const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None, !c.controllerPresent, c.busHeldBusy,
-                                     c.slavesNack, c.chipNoStore};
+    const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None, !c.controllerPresent,
+                                     c.busHeldBusy, c.slavesNack, c.chipNoStore};
     for (int i = 0; i < kFaultCount; ++i) {
-        if (faults_[static_cast<std::size_t>(i)]->isChecked() != state[i]) faults_[static_cast<std::size_t>(i)]->setChecked(state[i]);
+        if (faults_[static_cast<std::size_t>(i)]->isChecked() != state[i])
+            faults_[static_cast<std::size_t>(i)]->setChecked(state[i]);
     }
 }
 
@@ -687,7 +702,8 @@ void BenchWindow::RefreshBus() {
     MarkTab(0, eepromGrid_->Show(eeprom.data(), eeprom.size(), tick_));
     for (std::size_t i = 0; i < registerDevices_.size(); ++i) {
         for (int reg = 0; reg < 256; ++reg)
-            registerScratch_[static_cast<std::size_t>(reg)] = bench_.Register(registerDevices_[i], static_cast<std::uint8_t>(reg));
+            registerScratch_[static_cast<std::size_t>(reg)] =
+                bench_.Register(registerDevices_[i], static_cast<std::uint8_t>(reg));
         MarkTab(i + 1, registerGrids_[i]->Show(registerScratch_.data(), registerScratch_.size(), tick_));
     }
 }
@@ -717,7 +733,8 @@ void BenchWindow::RefreshSocket() {
         const QString name = QString::fromStdString(shownChipName_);
         QString text = QStringLiteral("The socket is empty.");
         if (chip && size > 0) text = QStringLiteral("In the socket: %1, %2 bytes").arg(name).arg(size);
-        if (chip && size == 0) text = QStringLiteral("In the socket: %1 (no memory; its outputs are below)").arg(name);
+        if (chip && size == 0)
+            text = QStringLiteral("In the socket: %1 (no memory; its outputs are below)").arg(name);
         socketLabel_->setText(text);
         socketGrid_->SetRowLabels(AddressLabels(size));
         socketLoad_->setEnabled(size > 0);
@@ -726,7 +743,8 @@ void BenchWindow::RefreshSocket() {
     MarkTab(tabMarked_.size() - 1, socketGrid_->Show(memory ? memory->data() : nullptr, size, tick_));
 
     static const std::vector<simulator::DacChannel> kNoConverter(DacBars::kChannels);
-    const std::vector<simulator::DacChannel> channels = chip ? chip->Channels() : std::vector<simulator::DacChannel>();
+    const std::vector<simulator::DacChannel> channels =
+        chip ? chip->Channels() : std::vector<simulator::DacChannel>();
     const bool present = !channels.empty();
     if (present != dac_->Present() || dacBox_->title().isEmpty()) {
         dacBox_->setTitle(present ? QStringLiteral("DAC outputs (M62358/M62359)")
@@ -737,14 +755,18 @@ void BenchWindow::RefreshSocket() {
 
 void BenchWindow::RefreshMaster() {
     const SimulatedBench::Config& c = bench_.config();
-    if (QAbstractButton* button = TrafficButton(c.traffic); button && !button->isChecked()) button->setChecked(true);
+    if (QAbstractButton* button = TrafficButton(c.traffic); button && !button->isChecked())
+        button->setChecked(true);
     const std::uint64_t played = bench_.TransfersPlayed();
     const bool waiting = c.traffic != SimulatedBench::Traffic::None && !bench_.MonitorSetupInForce();
-    if (played == shownPlayed_ && waiting == shownWaiting_ && masterLabel_ && !masterLabel_->text().isEmpty()) return;
+    if (played == shownPlayed_ && waiting == shownWaiting_ && masterLabel_ && !masterLabel_->text().isEmpty())
+        return;
     shownPlayed_ = played;
     shownWaiting_ = waiting;
     QString text = QStringLiteral("Transfers played: %1").arg(played);
-    if (waiting) text += QStringLiteral("\nWaiting: the master's transfers reach the bus only while the bus monitor runs.");
+    if (waiting)
+        text += QStringLiteral(
+            "\nWaiting: the master's transfers reach the bus only while the bus monitor runs.");
     masterLabel_->setText(text);
 }
 
@@ -803,7 +825,8 @@ std::vector<std::uint8_t>* BenchWindow::ChipMemory(bool socket, QString& name) {
     }
     std::vector<std::uint8_t>* memory = SocketMemory();
     if (!memory) {
-        ShowMessage(QStringLiteral("The serial socket holds no memory chip: choose one in the chip list or here."));
+        ShowMessage(
+            QStringLiteral("The serial socket holds no memory chip: choose one in the chip list or here."));
         return nullptr;
     }
     name = QString::fromStdString(bench_.SocketChip()->Name());
@@ -825,15 +848,19 @@ void BenchWindow::LoadInto(bool socket) {
         return;
     }
     const int size = static_cast<int>(memory->size());
-    QString note = QStringLiteral("Loaded %1 bytes of \"%2\" into the %3.").arg(result.bytesLoaded).arg(path, name);
-    if (result.bytesLoaded == 0) note = QStringLiteral("\"%1\" is empty: the %2 is unchanged.").arg(path, name);
+    QString note =
+        QStringLiteral("Loaded %1 bytes of \"%2\" into the %3.").arg(result.bytesLoaded).arg(path, name);
+    if (result.bytesLoaded == 0)
+        note = QStringLiteral("\"%1\" is empty: the %2 is unchanged.").arg(path, name);
     if (result.bytesLoaded > 0 && result.bytesLoaded < size)
-        note += QStringLiteral(" Bytes %1 to %2 keep their contents.").arg(Hex(result.bytesLoaded, 3), Hex(size - 1, 3));
+        note += QStringLiteral(" Bytes %1 to %2 keep their contents.")
+                    .arg(Hex(result.bytesLoaded, 3), Hex(size - 1, 3));
     noteLabel_->setText(note);
     if (result.fileLonger) {
-        ShowMessage(QStringLiteral("\"%1\" holds more than the %2's %3 bytes: only its first %3 bytes were loaded.")
-                        .arg(path, name)
-                        .arg(size));
+        ShowMessage(
+            QStringLiteral("\"%1\" holds more than the %2's %3 bytes: only its first %3 bytes were loaded.")
+                .arg(path, name)
+                .arg(size));
     }
     Refresh();
 }
@@ -850,7 +877,8 @@ void BenchWindow::SaveFrom(bool socket) {
         ShowMessage(QString::fromStdString(error));
         return;
     }
-    noteLabel_->setText(QStringLiteral("Saved the %1 (%2 bytes) to \"%3\".").arg(name).arg(memory->size()).arg(path));
+    noteLabel_->setText(
+        QStringLiteral("Saved the %1 (%2 bytes) to \"%3\".").arg(name).arg(memory->size()).arg(path));
 }
 
 // --- Lookups for tests -------------------------------------------------------------
@@ -864,7 +892,9 @@ QCheckBox* BenchWindow::FaultBox(const QString& caption) const {
 
 const HexGrid* BenchWindow::RegisterGrid(std::uint8_t device) const {
     const auto at = std::find(registerDevices_.begin(), registerDevices_.end(), device);
-    return at == registerDevices_.end() ? nullptr : registerGrids_[static_cast<std::size_t>(at - registerDevices_.begin())];
+    return at == registerDevices_.end()
+               ? nullptr
+               : registerGrids_[static_cast<std::size_t>(at - registerDevices_.begin())];
 }
 
 QRadioButton* BenchWindow::TrafficButton(SimulatedBench::Traffic traffic) const {

@@ -113,12 +113,13 @@ private:
 class LatchLamps : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kLamps = 9;   // latch bits 0..7, then status bit 3
+    static constexpr int kLamps = 9;  // latch bits 0..7, then status bit 3
     static constexpr int kStatusLamp = 8;
 
     explicit LatchLamps(QWidget* parent = nullptr);
 
-    void Show(std::uint8_t latch, std::uint8_t seenHigh, std::uint8_t seenLow, bool statusBit3, std::uint32_t tick);
+    void Show(std::uint8_t latch, std::uint8_t seenHigh, std::uint8_t seenLow, bool statusBit3,
+              std::uint32_t tick);
     static QString LampName(int lamp);
     bool Lit(int lamp) const { return (lit_ >> lamp) & 1u; }
     bool Pulsed(int lamp) const { return pulsedAt_[static_cast<std::size_t>(lamp)] != 0; }
@@ -150,7 +151,9 @@ public:
     void Show(const std::vector<simulator::DacChannel>& channels, bool present);
     // "2.51 V", as the row shows it; channel 1..12.
     QString VoltsText(int channel) const;
-    simulator::DacChannel Channel(int channel) const { return channels_[static_cast<std::size_t>(channel - 1)]; }
+    simulator::DacChannel Channel(int channel) const {
+        return channels_[static_cast<std::size_t>(channel - 1)];
+    }
     bool Present() const { return present_; }
 
     QSize sizeHint() const override;
@@ -242,7 +245,7 @@ private:
     std::uint8_t previousLatch_ = 0;
     std::uint32_t resetPulseAt_ = 0;  // tick + 1 of the last device-reset pulse seen
     const char* deviceState_ = nullptr;
-    int shownAdapter_ = -1;           // port, ECR and latch the top line shows
+    int shownAdapter_ = -1;  // port, ECR and latch the top line shows
 
     // Faults, in the order of kFaultCaptions.
     std::vector<QCheckBox*> faults_;

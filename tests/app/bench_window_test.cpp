@@ -60,7 +60,8 @@ TEST(ByteGridStateTest, ChangedBytesFlashForAWhileAndOnlyTheirRowsRepaint) {
         state.Update(bytes.data(), bytes.size(), tick, dirty);
         if (!dirty.empty()) repaints.push_back(dirty);
     }
-    EXPECT_EQ(repaints, (std::vector<std::vector<int>>{{1}, {2}})) << "each row once more, plain, when its flash ends";
+    EXPECT_EQ(repaints, (std::vector<std::vector<int>>{{1}, {2}}))
+        << "each row once more, plain, when its flash ends";
     EXPECT_FALSE(state.AnyFlashing());
     EXPECT_FALSE(state.Flashing(41));
 
@@ -154,7 +155,9 @@ protected:
         dac.ClearLatchBit(hardware::kLineOrg);
         dac.WriteLatch(dac.Latch());
     }
-    QString WriteFile(const QString& name, const QByteArray& bytes) { return WriteTestFile(dir, name, bytes); }
+    QString WriteFile(const QString& name, const QByteArray& bytes) {
+        return WriteTestFile(dir, name, bytes);
+    }
     QTemporaryDir dir;
 };
 
