@@ -521,15 +521,28 @@ QWidget* BenchWindow::BuildChipTabs() {
     // One grid in view at a time keeps the window beside the main window on
     // a common screen; a tab whose chip is changing shows it in its colour.
     chipTabs_ = new QTabWidget;
+    chipTabs_->setUsesScrollButtons(false);  // every chip's tab in sight
     constexpr int kRowsInView = 16;
 
     eepromGrid_ = new HexGrid(EepromLabels());
     eepromGrid_->SetBlockRows(256 / ByteGridState::kColumns);
+    // The block list brings a block (a device address) into view, as the
+    // main window's page shows one.
+    auto* block = new QComboBox;
+    for (int b = 0; b < 8; ++b) block->addItem(Hex(0xA0 + 2 * b, 2));
     auto* eepromHeader = new QHBoxLayout;
-    eepromHeader->addWidget(new QLabel(QStringLiteral("EEPROM at A0-AE, 8 blocks of 256 bytes")), 1);
+    eepromHeader->addWidget(new QLabel(QStringLiteral("Block at")));
+    eepromHeader->addWidget(block);
+    eepromHeader->addStretch();
     eepromHeader->addWidget(ActionButton(QStringLiteral("Load..."), this, [this] { LoadEeprom(); }));
     eepromHeader->addWidget(ActionButton(QStringLiteral("Save..."), this, [this] { SaveEeprom(); }));
-    chipTabs_->addTab(GridPage(eepromHeader, eepromGrid_, kRowsInView), QStringLiteral("24C16"));
+    QWidget* eepromPage = GridPage(eepromHeader, eepromGrid_, kRowsInView);
+    chipTabs_->addTab(eepromPage, QStringLiteral("24C16"));
+    chipTabs_->setTabToolTip(0, QStringLiteral("24C16 EEPROM at A0-AE: 8 blocks of 256 bytes"));
+    auto* eepromArea = eepromPage->findChild<QScrollArea*>();
+    connect(block, &QComboBox::activated, this, [this, eepromArea](int b) {
+        eepromArea->verticalScrollBar()->setValue(eepromGrid_->RowRect(b * 256 / ByteGridState::kColumns).top());
+    });
 
     registerDevices_ = bench_.RegisterDevices();
     for (std::uint8_t device : registerDevices_) {

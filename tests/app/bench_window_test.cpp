@@ -497,4 +497,11 @@ TEST_F(BenchWindowTest, ScreenshotForReview) {
     const QString path = QString::fromLocal8Bit(dir);
     EXPECT_TRUE(window.screen()->grabWindow(0).save(path + "/bench-side-by-side.png"));
     EXPECT_TRUE(window.grab().save(path + "/bench-window.png"));
+    // The 24C16 at block AE, where the demo writes.
+    window.findChild<QTabWidget*>()->setCurrentIndex(0);
+    auto* block = window.findChild<QTabWidget*>()->widget(0)->findChild<QComboBox*>();
+    block->setCurrentIndex(7);
+    emit block->activated(7);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.grab().save(path + "/bench-window-24c16.png"));
 }
