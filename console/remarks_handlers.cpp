@@ -24,9 +24,17 @@ std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
 void MainDialog::SelectRemarkEntries(const QString& address, const QString& subAddress) {
-    // Every match is selected in turn, so the last one is what stays.
-    const int last = FindLastRemark(m_remarkLines, RemarkKey(Bytes(address), Bytes(subAddress)));
-    if (last >= 0) m_remarks->setCurrentIndex(last);
+    // The key is ASCII, so an entry's first five characters on screen match
+    // it exactly when the first five bytes of its line do: the search reads
+    // what the combo shows, with the base's own key rule (a short key
+    // matches nothing). Every match is selected in turn; the last one stays.
+    const std::string key = RemarkKey(Bytes(address), Bytes(subAddress));
+    for (int i = m_remarks->count() - 1; i >= 0; --i) {
+        if (RemarkKeyMatches(Bytes(m_remarks->itemText(i).left(static_cast<qsizetype>(kRemarkKeyLength))), key)) {
+            m_remarks->setCurrentIndex(i);
+            return;
+        }
+    }
 }
 
 void MainDialog::OnAddRemark() {
