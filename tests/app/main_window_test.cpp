@@ -308,3 +308,20 @@ TEST_F(Window, ChipChoiceReachesTheBenchSocket) {
 }
 
 }  // namespace
+
+namespace {
+
+// Not a check: with MERLIX_SCREENSHOT_DIR set (run under a real display
+// server to review the look), saves the window at start and the About box.
+TEST_F(Window, ScreenshotForReview) {
+    const QByteArray dir = qgetenv("MERLIX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "MERLIX_SCREENSHOT_DIR not set";
+    const QString path = QString::fromLocal8Bit(dir);
+    EXPECT_TRUE(dialog().grab().save(path + "/window-start.png"));
+    AboutDialog about(&dialog());
+    about.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(about.grab().save(path + "/about.png"));
+}
+
+}  // namespace

@@ -8,6 +8,9 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "app/startup.h"
+#include "app/tool_app.h"
+#include "hardware/port_adapter.h"
+#include "platform/counter.h"
 #include "app/ui_seams.h"
 #include "platform/port_io.h"
 
@@ -91,6 +94,28 @@ TEST_F(StartupBackend, BenchIsInstalledForItsLifetimeAndMarksTheCaption) {
     EXPECT_EQ(&platform::Ports(), before);
     EXPECT_EQ(ActiveBench(), nullptr);
     EXPECT_EQ(BenchCaptionMark(), "");
+}
+
+TEST_F(StartupBackend, WithoutAPortTheProgramRunsOnTheBenchAndSaysWhy) {
+    AdapterBackend backend;
+    QString error;
+    ASSERT_TRUE(backend.Open(Parse({}), error)) << error.toStdString();
+    if (!backend.OnBench()) GTEST_SKIP() << "this machine has a parallel port the tests may use";
+    EXPECT_EQ(backend.Bench()->config().port, Port::Lpt1);
+    EXPECT_TRUE(backend.BenchNotice().startsWith("running on the simulated bench"));
+    EXPECT_FALSE(backend.BenchNotice().contains('\n'));
+    EXPECT_EQ(BenchCaptionMark(), "  [simulated bench]");
+}
+
+TEST_F(StartupBackend, CounterCheckSpeaksThroughTheMessageBoxOnceTheWindowCan) {
+    platform::VirtualCounter broken;
+    broken.SetFrequencyFails(true);
+    platform::Counter* previous = platform::InstallCounter(&broken);
+    RouteCounterMessagesToWindow();
+    { hardware::PortAdapter adapter; }
+    hardware::SetCounterErrorSink(nullptr);
+    platform::InstallCounter(previous);
+    EXPECT_EQ(messages, QStringList({"Error: MB doesnot support QPC"}));
 }
 
 TEST_F(StartupBackend, AnUnwritableTraceOrUnreadableCaptureIsAnError) {
