@@ -30,7 +30,8 @@ void MainDialog::SelectRemarkEntries(const QString& address, const QString& subA
     // matches nothing). Every match is selected in turn; the last one stays.
     const std::string key = RemarkKey(Bytes(address), Bytes(subAddress));
     for (int i = m_remarks->count() - 1; i >= 0; --i) {
-        if (RemarkKeyMatches(Bytes(m_remarks->itemText(i).left(static_cast<qsizetype>(kRemarkKeyLength))), key)) {
+        const QString head = m_remarks->itemText(i).left(static_cast<qsizetype>(kRemarkKeyLength));
+        if (RemarkKeyMatches(Bytes(head), key)) {
             m_remarks->setCurrentIndex(i);
             return;
         }

@@ -58,7 +58,8 @@ TEST(RemarkLines, ChoosingSplitsTheFields) {
 
 TEST(RemarkLines, LinesThatNameNoRegisterFillNothing) {
     // Free text from a base file must never turn into a bus address.
-    for (const char* line : {"A0 1", "A0 10", "Amplifier registers", "A0 10 -- gain", "G0 10 5A x", " A0 10 5A"}) {
+    for (const char* line :
+         {"A0 1", "A0 10", "Amplifier registers", "A0 10 -- gain", "G0 10 5A x", " A0 10 5A"}) {
         EXPECT_FALSE(ChooseRemark(line)) << line;
     }
 }

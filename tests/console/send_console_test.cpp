@@ -50,7 +50,8 @@ protected:
         const std::vector<std::uint8_t> ecr = Outs(recorder(), 0x378 + 0x402);
         const std::vector<std::uint8_t> data = Outs(recorder(), 0x378);
         return config == std::vector<std::uint8_t>{0x01, 0x04} &&
-               ecr == std::vector<std::uint8_t>{0x34, 0x80, 0x00, 0x80} && data == std::vector<std::uint8_t>{0x55, 0xFD};
+               ecr == std::vector<std::uint8_t>{0x34, 0x80, 0x00, 0x80} &&
+               data == std::vector<std::uint8_t>{0x55, 0xFD};
     }
     void Key(int key) { PressKey(dialog().m_slider, key); }
     void Wheel(int steps) {
@@ -113,7 +114,8 @@ TEST_F(SendConsole, OnlineSendWritesTheRegister) {
     EXPECT_EQ(Register05(), 0x33);
     const std::vector<std::uint8_t> s0 = Outs(recorder(), kS0);
     ASSERT_GE(s0.size(), 3u);
-    EXPECT_EQ(std::vector<std::uint8_t>(s0.end() - 3, s0.end()), (std::vector<std::uint8_t>{0x40, 0x05, 0x33}));
+    EXPECT_EQ(std::vector<std::uint8_t>(s0.end() - 3, s0.end()),
+              (std::vector<std::uint8_t>{0x40, 0x05, 0x33}));
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -157,8 +159,9 @@ TEST_F(SendConsole, DragWritesEachMoveAndTheReleaseOnceMore) {
     EXPECT_EQ(bench().RegisterWrites(), before);  // grabbing the handle moves nothing
     std::vector<int> positions;
     for (int dx : {-30, -60, -45}) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(dx, 0)), slider->mapToGlobal(QPointF(grab + QPoint(dx, 0))),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(dx, 0)),
+                         slider->mapToGlobal(QPointF(grab + QPoint(dx, 0))), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
         QCoreApplication::sendEvent(slider, &move);
         positions.push_back(slider->value());
         EXPECT_EQ(Register05(), slider->value());
@@ -176,11 +179,13 @@ TEST_F(SendConsole, ClickOnTheGrooveWritesTheNewPositionThenTheRelease) {
     resources::TrackBar* slider = dialog().m_slider;
     const QRect handle = HandleRect();
     const std::uint64_t before = bench().RegisterWrites();
-    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, handle.center().y()));
+    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(slider->width() - 3, handle.center().y()));
     EXPECT_GT(slider->value(), 0x80);
     EXPECT_EQ(bench().RegisterWrites(), before + 1);
     EXPECT_EQ(Register05(), slider->value());
-    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, handle.center().y()));
+    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier,
+                        QPoint(slider->width() - 3, handle.center().y()));
     EXPECT_EQ(bench().RegisterWrites(), before + 2);
 }
 
