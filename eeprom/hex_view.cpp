@@ -2,6 +2,7 @@
 #include "eeprom/hex_view.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 
 #include "eeprom/hex_layout.h"
@@ -30,8 +31,8 @@ public:
         painter->save();
         painter->fillRect(opt.rect, mark);
         if (opt.state & QStyle::State_Selected) {
-            painter->setPen(QPen(opt.palette.color(QPalette::Highlight), 2));
-            painter->drawRect(opt.rect.adjusted(1, 1, -1, -1));
+            painter->setPen(opt.palette.color(QPalette::Highlight));
+            painter->drawRect(opt.rect.adjusted(1, 1, -2, -2));
         }
         QFont bold = opt.font;
         bold.setBold(true);
@@ -39,6 +40,13 @@ public:
         painter->setPen(Qt::black);
         painter->drawText(textRect, int(opt.displayAlignment) | Qt::TextSingleLine, opt.text);
         painter->restore();
+    }
+
+    // Every item fills exactly one cell of the grid, so that rows do not
+    // overlap and a highlight covers its own cell only.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QSize grid = view_->gridSize();
+        return grid.isValid() ? grid : QStyledItemDelegate::sizeHint(option, index);
     }
 
 private:
@@ -86,6 +94,15 @@ int HexView::FindOffset(int offset) const {
 
 void HexView::SetItemText(int index, const QString& text) {
     if (QListWidgetItem* entry = item(index)) entry->setText(text);
+}
+
+void HexView::resizeEvent(QResizeEvent* event) {
+    resources::ListBox::resizeEvent(event);
+    // The list starts a new column only when a further item would not fit
+    // with room to spare: keep the sixteen rows strictly inside the viewport
+    // whatever the font, so that the grid never breaks into 15-row columns.
+    const int fit = (viewport()->height() - 1) / kHexRows;
+    if (IsMultiColumn() && fit > 0 && ItemHeight() > fit) SetMultiColumn(ColumnWidth(), fit);
 }
 
 void HexView::paintEvent(QPaintEvent* event) {

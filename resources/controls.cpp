@@ -72,6 +72,11 @@ void ListBox::SetColumnWidth(int columnWidth) {
 }
 
 int ListBox::RowsPerColumn() const {
+    // What the layout did, when there is a second column to show it.
+    const int left = ItemRect(0).left();
+    for (int index = 1; index < count(); ++index) {
+        if (ItemRect(index).left() != left) return index;
+    }
     const int itemHeight = std::max(1, gridSize().height());
     return std::max(1, viewport()->height() / itemHeight);
 }
