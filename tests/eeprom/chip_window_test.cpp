@@ -2,8 +2,10 @@
 // window on the bench: I2C pages at the device the window names, whole serial
 // chips in the socket that follows the chip list, the messages, the verify
 // marks and the progress bar.
+#include <QCoreApplication>
 #include <QEvent>
 #include <QProgressBar>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -293,6 +295,36 @@ TEST_F(SerialWindow, BlankEntryAfterAMemoryIsI2cModeAgain) {
     EXPECT_TRUE(std::equal(g_image.begin(), g_image.begin() + 256, bench().Eeprom().begin()));
     EXPECT_EQ(g_image[256], 0xEE);
     EXPECT_EQ(ImageFileSize(), kImageSize);
+}
+
+}  // namespace
+
+namespace {
+
+// Not a check: with MERLIX_SCREENSHOT_DIR set (run under a display server to
+// review the look), saves the screen halfway through a whole-chip read, and
+// the window after a write the chip did not fully store.
+TEST_F(SerialWindow, ScreenshotForReview) {
+    const QString dir = QString::fromLocal8Bit(qgetenv("MERLIX_SCREENSHOT_DIR"));
+    if (dir.isEmpty()) GTEST_SKIP() << "MERLIX_SCREENSHOT_DIR not set";
+    Choose("93C86 (8)");
+    std::vector<std::uint8_t>& memory = bench().SocketChip()->Memory();
+    for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    // What reached the screen while the read blocks the window.
+    bool grabbed = false;
+    QObject::connect(dialog().m_progress, &QProgressBar::valueChanged, [&](int value) {
+        if (grabbed || value < 1024) return;
+        grabbed = true;
+        QScreen* screen = dialog().screen();
+        EXPECT_TRUE(screen->grabWindow(0).save(dir + "/chip-read-progress.png"));
+    });
+    Click(ids::kReadEeprom);
+    // Some bytes the chip will not take.
+    bench().SetChipNoStore(true);
+    for (int i = 0; i < 256; i += 9) g_image[i] ^= 0xFF;
+    Click(ids::kWriteEeprom);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialog().grab().save(dir + "/chip-write-red-marks.png"));
 }
 
 }  // namespace
