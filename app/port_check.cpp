@@ -1,10 +1,14 @@
-// The --check-ports entry point. The port survey itself belongs to the
-// platform layer; this is where the program reaches it.
+// The --check-ports entry point: the platform's port survey, with the
+// adapter probe of "Reset PCF " on every port it can reach.
 #include "app/port_check.h"
 
-#include <cstdio>
+#include <iostream>
+
+#include "hardware/probe.h"
+#include "platform/port_check.h"
 
 int RunPortCheck() {
-    std::fputs("merlix: --check-ports is not available yet\n", stderr);
-    return 1;
+    return platform::RunPortCheck(std::cout, [](platform::PortIo& io, int base) {
+        return hardware::ProbeAdapterOn(io, base);
+    });
 }

@@ -17,7 +17,8 @@ class HexItemDelegate : public QStyledItemDelegate {
 public:
     explicit HexItemDelegate(HexView* view) : QStyledItemDelegate(view), view_(view) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const QColor mark = view_->MarkColourAt(index.data(Qt::UserRole).toInt());
         if (!mark.isValid()) {
             QStyledItemDelegate::paint(painter, option, index);
@@ -27,7 +28,8 @@ public:
         initStyleOption(&opt, index);
         const QWidget* widget = opt.widget;
         QStyle* style = widget ? widget->style() : nullptr;
-        const QRect textRect = style ? style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget) : opt.rect;
+        const QRect textRect =
+            style ? style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget) : opt.rect;
         painter->save();
         painter->fillRect(opt.rect, mark);
         if (opt.state & QStyle::State_Selected) {
@@ -62,7 +64,9 @@ HexView::HexView(QWidget* parent) : resources::ListBox(parent) {
     setTextElideMode(Qt::ElideNone);
 }
 
-QString HexByteText(int value) { return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper(); }
+QString HexByteText(int value) {
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 int HexTextValue(const QString& text) { return HexDigitsToValue(text.left(2).toStdString()) & 0xFF; }
 

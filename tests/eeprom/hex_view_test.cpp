@@ -61,7 +61,8 @@ TEST_F(HexViewTest, PageReadsAsSixteenRowsOfSixteenBytes) {
         EXPECT_EQ(view().ItemOffset(item), offset);
         EXPECT_EQ(view().item(item)->text(), HexView::ItemText(g_image[offset]));
     }
-    EXPECT_EQ(view().item(HexOffsetItem(0x12))->text(), QStringLiteral("%1 ").arg(g_image[0x12], 2, 16, QChar('0')).toUpper());
+    EXPECT_EQ(view().item(HexOffsetItem(0x12))->text(),
+              QStringLiteral("%1 ").arg(g_image[0x12], 2, 16, QChar('0')).toUpper());
 }
 
 TEST_F(HexViewTest, HighlightsSitExactlyBehindTheirBytes) {
@@ -70,7 +71,7 @@ TEST_F(HexViewTest, HighlightsSitExactlyBehindTheirBytes) {
     g_marks[0x11] = kMarkChanged;
     g_marks[0xFF] = kMarkMismatch;
     g_marks[256 + 0x22] = kMarkSeen;  // another page: not drawn here
-    SelectOffset(0xFF);                // a selected mark keeps its colour
+    SelectOffset(0xFF);               // a selected mark keeps its colour
     const QImage image = view().viewport()->grab().toImage();
     EXPECT_EQ(PixelBehind(image, 0x00), QColor(0x00, 0xFF, 0x00));
     EXPECT_EQ(PixelBehind(image, 0x11), QColor(0xFF, 0xFF, 0x00));
@@ -257,9 +258,9 @@ TEST_F(HexViewTest, BusLogSelectionMarksTheBytesOfTheLine) {
     FillPattern();
     g_image[0x07] = 0x3C;
     g_marks[0x07] = kMarkSeen;
-    g_image[0x08] = 0x3C;  // same value, not green: stays as it is
-    AddLogLine(" W A2 10 11 22 ");              // write to block 1 at 0x10
-    AddLogLine(" W 40 05 3C ");                 // register device: values in the line
+    g_image[0x08] = 0x3C;                                   // same value, not green: stays as it is
+    AddLogLine(" W A2 10 11 22 ");                          // write to block 1 at 0x10
+    AddLogLine(" W 40 05 3C ");                             // register device: values in the line
     AddLogLine(" W AE F0 " + QString("00 ").repeated(20));  // runs past the image
     ClickLogLine(0);
     EXPECT_EQ(g_marks[256 + 0x10], kMarkSeen);

@@ -12,11 +12,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QToolButton>
-#include <QRegularExpression>
 
 #include <set>
 
@@ -43,8 +43,8 @@ TEST(DialogUnits, FollowTheDialogFont) {
     const QSize base = DialogBaseUnits(a.dialog.font());
     EXPECT_EQ(a.builder.BaseUnits(), base);
     // x: a quarter of the average character width, y: an eighth of its height.
-    EXPECT_EQ(a.builder.Control(7)->geometry(), QRect(2 * base.width(), 2 * base.height(), 10 * base.width(),
-                                                      3 * base.height()));
+    EXPECT_EQ(a.builder.Control(7)->geometry(),
+              QRect(2 * base.width(), 2 * base.height(), 10 * base.width(), 3 * base.height()));
     EXPECT_EQ(a.dialog.size(), QSize(25 * base.width(), 10 * base.height()));
     // A larger font keeps the proportions.
     EXPECT_GT(b.builder.BaseUnits().width(), base.width());
@@ -72,7 +72,8 @@ TEST(MainTemplate, EveryControlIsThereWithItsTypeAndStyle) {
                    ids::kOnline}) {
         EXPECT_NE(b.Control<QCheckBox>(id), nullptr) << id;
     }
-    for (int id : {ids::kChipList, ids::kRemarks, ids::kLogHistory}) EXPECT_NE(b.Control<QComboBox>(id), nullptr);
+    for (int id : {ids::kChipList, ids::kRemarks, ids::kLogHistory})
+        EXPECT_NE(b.Control<QComboBox>(id), nullptr);
     EXPECT_NE(b.Control<ListBox>(ids::kBusLog), nullptr);
     EXPECT_TRUE(b.Control<ListBox>(ids::kHexView)->IsMultiColumn());
     EXPECT_NE(b.Control<TrackBar>(ids::kSlider), nullptr);
@@ -105,10 +106,11 @@ TEST(MainTemplate, ControlsSitWhereTheLayoutPutsThem) {
     };
     // A sample across the window: corners, the hex view, the right column.
     const Place places[] = {{ids::kSendAddress, 7, 7, 19, 12}, {ids::kFilter, 187, 7, 14, 12},
-                            {ids::kSlider, 7, 21, 149, 15},     {ids::kHexView, 7, 160, 197, 134},
+                            {ids::kSlider, 7, 21, 149, 15},    {ids::kHexView, 7, 160, 197, 134},
                             {ids::kBusLog, 208, 21, 220, 273}, {ids::kResetPcf, 432, 31, 50, 14},
-                            {ids::kExit, 432, 280, 50, 14},     {ids::kByteValue, 185, 144, 14, 12}};
-    for (const Place& p : places) EXPECT_EQ(b.Control(p.id)->geometry(), b.ToPixels(p.x, p.y, p.cx, p.cy)) << p.id;
+                            {ids::kExit, 432, 280, 50, 14},    {ids::kByteValue, 185, 144, 14, 12}};
+    for (const Place& p : places)
+        EXPECT_EQ(b.Control(p.id)->geometry(), b.ToPixels(p.x, p.y, p.cx, p.cy)) << p.id;
     // Every control lies inside the window, and no two controls share an id.
     std::set<int> seen;
     for (const ControlTemplate& c : DialogTemplate102().controls) {
@@ -127,7 +129,8 @@ int CaptionRoom(QAbstractButton* button) {
     option.text = button->text();
     const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
     return button->style()
-        ->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, button)
+        ->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option,
+                         button)
         .width();
 }
 
@@ -270,9 +273,8 @@ TEST(SpinButtonControl, NotifiesBeforeItStepsWithinItsRange) {
     spin.SetRange(0, 255);
     spin.SetPos(254);
     QList<int> seen;
-    QObject::connect(&spin, &SpinButton::deltaPos, [&](int position, int delta) {
-        seen << position << delta << spin.Pos();
-    });
+    QObject::connect(&spin, &SpinButton::deltaPos,
+                     [&](int position, int delta) { seen << position << delta << spin.Pos(); });
     spin.UpButton()->click();
     EXPECT_EQ(seen, QList<int>({254, 1, 254}));  // position not yet moved
     EXPECT_EQ(spin.Pos(), 255);
