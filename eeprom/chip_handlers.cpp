@@ -50,7 +50,7 @@ private:
     int paintedWidth_ = -1;
 };
 
-// The address and page every whole-chip transfer leaves in the window.
+// The device address a whole-chip transfer leaves in the window: page 0's.
 constexpr int kFirstBlockReadAddress = 0xA1;
 
 }  // namespace
