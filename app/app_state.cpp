@@ -1,6 +1,7 @@
 // Definitions of the application shell's process-wide state.
 #include "app/app_state.h"
 
+#include "eeprom/chip_table.h"
 #include "eeprom/image.h"
 
 hardware::PortAdapter g_adapter;

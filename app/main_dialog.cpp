@@ -10,19 +10,12 @@
 #include "app/app_state.h"
 #include "app/panel_hooks.h"
 #include "app/startup.h"
+#include "eeprom/chip_table.h"
 #include "eeprom/image.h"
 #include "resources/icons.h"
 #include "simulator/simulated_bench.h"
 
 namespace {
-
-// The chip list: three blank entries (I2C memories), then the three-wire
-// chips and the DAC, in the order their handlers expect.
-const char* const kChipListEntries[] = {
-    "",         "",          "",          "93C06 (8)", "93C06 (16)", "93C46 (8)", "93C46 (16)",
-    "93C56 (8)", "93C56 (16)", "93C66 (8)", "93C66 (16)", "93C76 (8)", "93C76 (16)", "93C86 (8)",
-    "93C86 (16)", "M62358,M62359", "AT25C010", "AT25C020", "AT25C040", "AT25C080", "AT25C160",
-};
 
 struct TextLink {
     int id;

@@ -1,1 +1,125 @@
-// Shared helpers of the widget suites (filled in as the windows grow).
+// The widget suites' shared fixture; see bench_fixture.h.
+#include "support/bench_fixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "app/startup.h"
+
+namespace testsupport {
+
+std::vector<std::uint8_t> Outs(const RecordingPortIo& recorder, std::uint16_t port) {
+    std::vector<std::uint8_t> values;
+    for (const RecordingPortIo::Access& a : recorder.log) {
+        if (a.out && a.port == port) values.push_back(a.value);
+    }
+    return values;
+}
+
+bool Touched(const RecordingPortIo& recorder, std::uint16_t first, int count) {
+    return std::any_of(recorder.log.cbegin(), recorder.log.cend(), [&](const RecordingPortIo::Access& a) {
+        return a.port >= first && a.port < first + count;
+    });
+}
+
+platform::PortIo* TwoPortBench::Route(std::uint16_t port) {
+    auto near = [port](int base) { return (port >= base && port <= base + 7) || port == base + 0x402; };
+    if (near(0x378)) return &lpt1_;
+    if (near(0x278)) return &lpt2_;
+    return nullptr;
+}
+
+std::uint8_t TwoPortBench::In(std::uint16_t port) {
+    platform::PortIo* bench = Route(port);
+    return bench ? bench->In(port) : lpt1_.In(port);
+}
+
+void TwoPortBench::Out(std::uint16_t port, std::uint8_t value) {
+    if (platform::PortIo* bench = Route(port)) {
+        bench->Out(port, value);
+        return;
+    }
+    // The configuration pair belongs to the board, which both adapters share.
+    lpt1_.Out(port, value);
+    lpt2_.Out(port, value);
+}
+
+void BenchFixture::SetUp() {
+    ResetAppState();
+    simulator::SimulatedBench::Config config;
+    Configure(config);
+    bench_ = std::make_unique<simulator::SimulatedBench>(config);
+    recorder_ = std::make_unique<RecordingPortIo>(*bench_);
+    previousIo_ = platform::InstallPortIo(recorder_.get());
+    SetActiveBench(bench_.get());
+    previousSeams_ = InstallUiSeams({
+        [this](const QString& text) { messages << text; },
+        [this](const QString& initialName) {
+            openRequests << initialName;
+            return openPathAnswer;
+        },
+        [this](const QString& initialName) {
+            saveRequests << initialName;
+            return savePathAnswer;
+        },
+    });
+    if (StartWindowInSetUp()) StartWindow();
+}
+
+void BenchFixture::TearDown() {
+    dialog_.reset();
+    InstallUiSeams(previousSeams_);
+    SetActiveBench(nullptr);
+    platform::InstallPortIo(previousIo_);
+    recorder_.reset();
+    bench_.reset();
+    ResetAppState();
+}
+
+void BenchFixture::StartWindow(platform::PortIo* io) {
+    if (io) platform::InstallPortIo(io);
+    dialog_ = std::make_unique<MainDialog>();
+    dialog_->show();
+    QApplication::setActiveWindow(dialog_.get());
+    QCoreApplication::processEvents();
+}
+
+void BenchFixture::Click(int id) {
+    auto* button = dialog_->Control<QAbstractButton>(id);
+    ASSERT_NE(button, nullptr) << "no button " << id;
+    button->click();
+}
+
+void BenchFixture::PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+void BenchFixture::Focus(QWidget* widget) {
+    widget->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::processEvents();
+}
+
+void BenchFixture::ClickHexItem(int item) {
+    HexView* view = dialog_->m_hexView;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->ItemRect(item).center());
+}
+
+void BenchFixture::TypeInto(int editId, const QString& text) {
+    QLineEdit* edit = dialog_->Edit(editId);
+    Focus(edit);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+}
+
+QString BenchFixture::Text(int id) {
+    if (auto* edit = dialog_->Control<QLineEdit>(id)) return edit->text();
+    if (auto* button = dialog_->Control<QAbstractButton>(id)) return button->text();
+    return {};
+}
+
+}  // namespace testsupport

@@ -1,0 +1,88 @@
+// The fixture the widget suites share: a fresh simulated bench (as configured
+// by the test) behind a recorder as the installed port backend, all process
+// state back at its program-load values, message boxes and file dialogs
+// replaced by recorders, and a MainDialog built (its OnInitDialog and port
+// choice ran) and shown on the offscreen platform, never exec'd.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/main_dialog.h"
+#include "app/ui_seams.h"
+#include "hardware/bench_support.h"
+#include "platform/port_io.h"
+#include "simulator/simulated_bench.h"
+
+namespace testsupport {
+
+// The access recorder of the bench suites; the helpers below read its log.
+using RecordingPortIo = benchtest::RecordingPortIo;
+// Values written to one port, in order.
+std::vector<std::uint8_t> Outs(const RecordingPortIo& recorder, std::uint16_t port);
+// Whether any access touched a port in [first, first + count).
+bool Touched(const RecordingPortIo& recorder, std::uint16_t first, int count);
+
+// A machine with an adapter on each port: accesses near 0x378 go to one
+// bench, those near 0x278 to the other, the configuration pair to both.
+class TwoPortBench final : public platform::PortIo {
+public:
+    TwoPortBench(simulator::SimulatedBench& lpt1, simulator::SimulatedBench& lpt2) : lpt1_(lpt1), lpt2_(lpt2) {}
+    std::uint8_t In(std::uint16_t port) override;
+    void Out(std::uint16_t port, std::uint8_t value) override;
+
+private:
+    platform::PortIo* Route(std::uint16_t port);
+    simulator::SimulatedBench& lpt1_;
+    simulator::SimulatedBench& lpt2_;
+};
+
+class BenchFixture : public ::testing::Test {
+protected:
+    // Adjusts the bench before it is built (the default: adapter on LPT1,
+    // controller present, 24C16 and register devices on the bus).
+    virtual void Configure(simulator::SimulatedBench::Config&) {}
+    // False: SetUp leaves the window to the test (StartWindow).
+    virtual bool StartWindowInSetUp() const { return true; }
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds and shows the window with `io` (default: the recorder over the
+    // bench) as the port backend.
+    void StartWindow(platform::PortIo* io = nullptr);
+
+    MainDialog& dialog() { return *dialog_; }
+    simulator::SimulatedBench& bench() { return *bench_; }
+    RecordingPortIo& recorder() { return *recorder_; }
+
+    // --- Acting as the user -----------------------------------------------
+    void Click(int id);                          // a push button, check box or radio button
+    void PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void Focus(QWidget* widget);                 // gives the focus (focus events included)
+    void ClickHexItem(int item);                 // a mouse click on a hex-view item
+    void TypeInto(int editId, const QString& text);  // focus, clear, type key by key
+    QString Text(int id);                        // caption of a button, text of an edit
+
+    // --- What the seams saw ------------------------------------------------
+    QStringList messages;         // ShowMessage texts
+    QStringList openRequests;     // initial names AskOpenPath was given
+    QStringList saveRequests;     // initial names AskSavePath was given
+    QString openPathAnswer;       // what AskOpenPath returns ("" = cancelled)
+    QString savePathAnswer;       // what AskSavePath returns
+
+private:
+    std::unique_ptr<simulator::SimulatedBench> bench_;
+    std::unique_ptr<RecordingPortIo> recorder_;
+    std::unique_ptr<MainDialog> dialog_;
+    platform::PortIo* previousIo_ = nullptr;
+    UiSeams previousSeams_;
+};
+
+}  // namespace testsupport
