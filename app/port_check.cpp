@@ -1,10 +1,11 @@
-// The --check-ports entry point. The port survey itself belongs to the
-// platform layer; this is where the program reaches it.
+// The --check-ports entry point. The port survey belongs to the platform
+// layer and the adapter probe to the hardware layer; this is where the
+// program brings them together.
 #include "app/port_check.h"
 
-#include <cstdio>
+#include <iostream>
 
-int RunPortCheck() {
-    std::fputs("merlix: --check-ports is not available yet\n", stderr);
-    return 1;
-}
+#include "hardware/probe.h"
+#include "platform/port_check.h"
+
+int RunPortCheck() { return platform::RunPortCheck(std::cout, hardware::ProbeAdapterOn); }

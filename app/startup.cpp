@@ -12,6 +12,7 @@ namespace {
 using SimBench = simulator::SimulatedBench;
 
 SimBench* g_activeBench = nullptr;
+QString g_backendMark;  // caption mark of a backend other than direct I/O and the bench
 
 const QString kBenchOption = QStringLiteral("bench");
 
@@ -152,6 +153,12 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
         if (result.kind != platform::BackendResult::Kind::Bench && result.io) {
             hardware_ = std::move(result.io);
             io = hardware_.get();
+            // Direct I/O is what the program was made for; anything else is
+            // named in the caption and on stderr.
+            if (result.kind == platform::BackendResult::Kind::Ppdev) {
+                g_backendMark = QStringLiteral("  [%1]").arg(QString::fromStdString(result.label));
+                notice_ = QStringLiteral("using %1").arg(QString::fromStdString(result.label));
+            }
         } else {
             why = QString::fromStdString(result.reason);
         }
@@ -198,4 +205,4 @@ simulator::SimulatedBench* ActiveBench() { return g_activeBench; }
 
 void SetActiveBench(simulator::SimulatedBench* bench) { g_activeBench = bench; }
 
-QString BenchCaptionMark() { return g_activeBench ? QStringLiteral("  [simulated bench]") : QString(); }
+QString BenchCaptionMark() { return g_activeBench ? QStringLiteral("  [simulated bench]") : g_backendMark; }

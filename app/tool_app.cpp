@@ -47,7 +47,7 @@ int RunMerlix(int argc, char** argv) {
         std::fprintf(stderr, "merlix: %s\n", qPrintable(error));
         return 1;
     }
-    if (backend.OnBench()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
+    if (!backend.BenchNotice().isEmpty()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
 
     ToolApp app(argc, argv);
     app.InitInstance();

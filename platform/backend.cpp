@@ -94,12 +94,11 @@ BackendResult ChooseHardwareBackend(const BackendRequest& request) {
     result.kind = BackendResult::Kind::Bench;
     result.label = "simulated bench";
     if (ListParports(files).empty() && !legacyPort) {
-        result.reason = "No parallel port was found on this machine, so Merlix runs on the simulated bench.";
+        result.reason = "No parallel port was found on this machine.";
     } else {
         // A port exists but cannot be used: ppdev's refusal carries the fix a
         // normal user needs; the direct one only matters without a device.
-        const std::string& why = ListParports(files).empty() ? directError : ppdevError;
-        result.reason = "Running on the simulated bench: " + LowerFirst(why);
+        result.reason = ListParports(files).empty() ? directError : ppdevError;
     }
     return result;
 }

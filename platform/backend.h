@@ -28,9 +28,10 @@ struct BackendRequest {
 struct BackendResult {
     enum class Kind { Direct, Ppdev, Bench } kind = Kind::Bench;
     std::unique_ptr<PortIo> io;  // null for Kind::Bench
-    // One sentence: why the bench (or ppdev) was chosen, or why a forced
-    // backend could not be opened (then `failed` is true). Empty when direct
-    // port I/O was chosen with nothing to remark.
+    // One sentence: for the bench, what kept the real port out of reach
+    // (with the fix where there is one); for ppdev, which devices and why not
+    // direct I/O; for a forced backend that could not be opened, why (then
+    // `failed` is true). Empty when direct I/O was chosen with nothing to remark.
     std::string reason;
     bool failed = false;
     // A few words for the window caption: "direct I/O", "ppdev /dev/parport0",

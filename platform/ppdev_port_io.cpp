@@ -155,6 +155,11 @@ bool PpdevPortIo::Open(const std::vector<std::string>& devices) {
         error_ = "At most two ppdev devices can be given (for LPT1 and LPT2).";
         return false;
     }
+    if (devices.size() == 2 && DevicePath(devices[0]) == DevicePath(devices[1])) {
+        // A second exclusive claim would fail and blame another driver.
+        error_ = "One ppdev device cannot serve both LPT1 and LPT2 (" + DevicePath(devices[0]) + ").";
+        return false;
+    }
     const bool explicitList = !devices.empty();
     const std::array<std::string, 2> defaults = DefaultDevices(files_);
     std::string firstError;

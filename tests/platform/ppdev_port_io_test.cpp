@@ -177,6 +177,8 @@ TEST_F(PpdevPortIoTest, DefaultChoiceSucceedsWithOnePortAndNotesTheOther) {
         PpdevPortIo tooMany(system, Files());
         EXPECT_FALSE(tooMany.Open({"parport0", "parport1", "parport2"}));
         EXPECT_TRUE(IsOneSentence(tooMany.Error()));
+        EXPECT_FALSE(tooMany.Open({"parport0", "/dev/parport0"}));
+        EXPECT_NE(tooMany.Error().find("both LPT1 and LPT2"), std::string::npos) << tooMany.Error();
     }
     EXPECT_TRUE(system.AllClosedOnce());
 }
