@@ -38,6 +38,12 @@ ExtSlidersDialog::ExtSlidersDialog(QWidget* owner, std::int32_t portBase, std::u
         for (const ext_ids::SlotIds* column : {&ext_ids::kAddress, &ext_ids::kSubAddress, &ext_ids::kMaximum}) {
             resources::MakeHexEdit(builder_.Control<QLineEdit>((*column)[s]), 2);
         }
+        // Eight rows of the same controls: a screen reader says which slot.
+        for (const ext_ids::SlotIds* column : {&ext_ids::kAddress, &ext_ids::kSubAddress, &ext_ids::kSlider,
+                                                &ext_ids::kValue, &ext_ids::kMaximum}) {
+            QWidget* control = builder_.Control((*column)[s]);
+            control->setAccessibleName(QStringLiteral("Slot %1 %2").arg(s + 1).arg(control->accessibleName()));
+        }
     }
     ConnectMessageMap();
     OnInitDialog();

@@ -19,12 +19,12 @@ constexpr std::array<ControlTemplate, 7> Slot(int s) {
     const int y = kTop + s * kRowPitch;
     return {{
         {K::Text, kLabel[s], "Static", kCentered, 44, y, 150, 8},
-        {K::Edit, kAddress[s], "", kUpperCase | kRightAlign, 6, y + 10, 16, 12, "Device address"},
-        {K::Edit, kSubAddress[s], "", kUpperCase | kRightAlign, 24, y + 10, 16, 12, "Sub-address"},
-        {K::Slider, kSlider[s], "", 0, 44, y + 9, 150, 15, "Slider"},
-        {K::Text, kValue[s], "00", kSunken | kCentered, 198, y + 10, 16, 12, "Value"},
+        {K::Edit, kAddress[s], "", kUpperCase | kRightAlign, 6, y + 10, 16, 12, "device address"},
+        {K::Edit, kSubAddress[s], "", kUpperCase | kRightAlign, 24, y + 10, 16, 12, "sub-address"},
+        {K::Slider, kSlider[s], "", 0, 44, y + 9, 150, 15, "slider"},
+        {K::Text, kValue[s], "00", kSunken | kCentered, 198, y + 10, 16, 12, "value"},
         {K::Text, kSpareBox[s], "", kSunken, 216, y + 10, 16, 12},
-        {K::Edit, kMaximum[s], "", kUpperCase | kRightAlign, 238, y + 10, 16, 12, "Maximum"},
+        {K::Edit, kMaximum[s], "", kUpperCase | kRightAlign, 238, y + 10, 16, 12, "maximum"},
     }};
 }
 

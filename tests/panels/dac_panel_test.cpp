@@ -59,21 +59,19 @@ TEST_F(DacPanel, TemplateLaysOutTwelveChannelsAndTheRangeList) {
     EXPECT_FALSE(panel.windowTitle().isEmpty());
     EXPECT_FALSE(panel.windowFlags() & Qt::WindowCloseButtonHint);
 
-    QStringList labels;
-    for (const QLabel* label : panel.findChildren<QLabel*>()) labels << label->text();
-    EXPECT_TRUE(labels.contains(QString::fromUtf8("Управление M62358 и M62359"))) << labels.join('|').toStdString();
-    const QLabel* heading = nullptr;
-    for (const QLabel* label : panel.findChildren<QLabel*>()) {
-        if (label->text().startsWith(QChar(0x0423))) heading = label;  // Cyrillic capital U
-    }
+    auto label = [&panel](const QString& text) -> const QLabel* {
+        for (const QLabel* l : panel.findChildren<QLabel*>()) {
+            if (l->text() == text) return l;
+        }
+        return nullptr;
+    };
+    // The heading, Cyrillic and all (U+0423 is its first letter).
+    const QLabel* heading = label(QString::fromUtf8("Управление M62358 и M62359"));
     ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->text().front(), QChar(0x0423));
     // Row labels "01".."12", top to bottom, each level with its slider.
     for (int k = 0; k < 12; ++k) {
-        const QString name = QString::asprintf("%02d", k + 1);
-        const QLabel* row = nullptr;
-        for (const QLabel* label : panel.findChildren<QLabel*>()) {
-            if (label->text() == name) row = label;
-        }
+        const QLabel* row = label(QString::asprintf("%02d", k + 1));
         ASSERT_NE(row, nullptr) << k;
         resources::TrackBar* slider = b.Control<resources::TrackBar>(dac_ids::kFirstSlider + k);
         ASSERT_NE(slider, nullptr) << k;
