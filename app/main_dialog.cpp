@@ -25,9 +25,12 @@ struct TextLink {
 
 // Exchange order of the text members; m_page (1071) sits between the two runs.
 const TextLink kTextsBeforePage[] = {
-    {ids::kSendSubAddress, &MainDialog::m_sendSubAddress, 2}, {ids::kSendAddress, &MainDialog::m_sendAddress, 2},
-    {ids::kDeviceAddress, &MainDialog::m_deviceAddress, 2},   {ids::kSendData, &MainDialog::m_sendData, 0},
-    {ids::kRemarkText, &MainDialog::m_remarkText, 80},         {ids::kByteOffset, &MainDialog::m_byteOffset, 2},
+    {ids::kSendSubAddress, &MainDialog::m_sendSubAddress, 2},
+    {ids::kSendAddress, &MainDialog::m_sendAddress, 2},
+    {ids::kDeviceAddress, &MainDialog::m_deviceAddress, 2},
+    {ids::kSendData, &MainDialog::m_sendData, 0},
+    {ids::kRemarkText, &MainDialog::m_remarkText, 80},
+    {ids::kByteOffset, &MainDialog::m_byteOffset, 2},
 };
 const TextLink kTextsAfterPage[] = {
     {ids::kCompareValue, &MainDialog::m_compareValue, 2},
@@ -60,7 +63,9 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), m_hIcon(resources::Lo
     // the chip handler runs, so a transfer it starts finds the chip in place).
     connect(Button(ids::kExit), &QPushButton::clicked, this, &QDialog::reject);
     connect(m_chipList, &QComboBox::activated, this, [this] {
-        if (simulator::SimulatedBench* bench = ActiveBench()) bench->SetChipListChoice(m_chipList->currentText().toStdString());
+        if (simulator::SimulatedBench* bench = ActiveBench()) {
+            bench->SetChipListChoice(m_chipList->currentText().toStdString());
+        }
     });
     ConnectMessageMap();
     OnInitDialog();
@@ -89,7 +94,8 @@ void MainDialog::BindControls() {
 void MainDialog::SetUpEdits() {
     // The hexadecimal edits take digits 0-9 and A-F only, upper-cased as
     // typed: a stray letter must never turn into another bus address.
-    for (int id : {ids::kSendAddress, ids::kSendSubAddress, ids::kDeviceAddress, ids::kByteValue, ids::kFilter}) {
+    for (int id :
+         {ids::kSendAddress, ids::kSendSubAddress, ids::kDeviceAddress, ids::kByteValue, ids::kFilter}) {
         resources::MakeHexEdit(Edit(id), 2);
     }
     Edit(ids::kRemarkText)->setMaxLength(80);
@@ -169,15 +175,18 @@ void MainDialog::ConnectMessageMap() {
     connect(Button(ids::kSwapBytes), clicked, this, &MainDialog::OnSwapBytes);
     connect(m_chipList, &QComboBox::activated, this, &MainDialog::OnChipSelChange);
     connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::setFocus, this, &MainDialog::OnHexViewSetFocus);
-    connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::killFocus, this, &MainDialog::OnHexViewKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, this, &MainDialog::OnFilterKillFocus);
+    connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::killFocus, this,
+            &MainDialog::OnHexViewKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, this,
+            &MainDialog::OnFilterKillFocus);
     connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, this,
             &MainDialog::OnAddressKillFocus);
     connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, this,
             &MainDialog::OnAddressKillFocus);
     connect(Button(ids::kExtended), clicked, this, &MainDialog::OnExtended);
     // Measure item, cancel mode: default processing.
-    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, this, &MainDialog::OnRemarkFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, this,
+            &MainDialog::OnRemarkFocus);
 }
 
 void MainDialog::OnInitDialog() {
@@ -268,7 +277,8 @@ void MainDialog::Invalidate() {
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_hexView && event->type() == QEvent::KeyPress && PreTranslateKey(static_cast<QKeyEvent*>(event))) {
+    if (watched == m_hexView && event->type() == QEvent::KeyPress &&
+        PreTranslateKey(static_cast<QKeyEvent*>(event))) {
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -57,17 +57,17 @@ public:
     QAction* AboutAction() const { return aboutAction_; }
 
     // --- Control members, in binding order -------------------------------
-    QComboBox* m_chipList = nullptr;        // 1093 chip type list
-    QCheckBox* m_output2 = nullptr;         // 1092 "Output2"
-    QCheckBox* m_output1 = nullptr;         // 1091 "Output1"
-    QCheckBox* m_resetDev = nullptr;        // 1087 "Reset Dev"
-    QCheckBox* m_stopDev = nullptr;         // 1090 "Stop Dev"
-    QCheckBox* m_compBuffer = nullptr;      // 1084 "CompBuffer"
-    QProgressBar* m_progress = nullptr;     // 1074
-    QCheckBox* m_tie = nullptr;             // 1066 "Tie"
-    QComboBox* m_logHistory = nullptr;      // 1063 history of bus-log lines
-    QComboBox* m_remarks = nullptr;         // 1060 remarks (sorted)
-    QCheckBox* m_online = nullptr;          // 1052 "Online"
+    QComboBox* m_chipList = nullptr;          // 1093 chip type list
+    QCheckBox* m_output2 = nullptr;           // 1092 "Output2"
+    QCheckBox* m_output1 = nullptr;           // 1091 "Output1"
+    QCheckBox* m_resetDev = nullptr;          // 1087 "Reset Dev"
+    QCheckBox* m_stopDev = nullptr;           // 1090 "Stop Dev"
+    QCheckBox* m_compBuffer = nullptr;        // 1084 "CompBuffer"
+    QProgressBar* m_progress = nullptr;       // 1074
+    QCheckBox* m_tie = nullptr;               // 1066 "Tie"
+    QComboBox* m_logHistory = nullptr;        // 1063 history of bus-log lines
+    QComboBox* m_remarks = nullptr;           // 1060 remarks (sorted)
+    QCheckBox* m_online = nullptr;            // 1052 "Online"
     resources::SpinButton* m_spin = nullptr;  // 1035 spin, no buddy
     resources::TrackBar* m_slider = nullptr;  // 1023 slider
     resources::ListBox* m_busLog = nullptr;   // 1014 bus monitor log

@@ -1,6 +1,5 @@
-// The --check-ports entry point. The port survey belongs to the platform
-// layer and the adapter probe to the hardware layer; this is where the
-// program brings them together.
+// The --check-ports entry point: the platform's port survey, with the
+// adapter probe of "Reset PCF " on every port it can reach.
 #include "app/port_check.h"
 
 #include <iostream>
@@ -8,4 +7,8 @@
 #include "hardware/probe.h"
 #include "platform/port_check.h"
 
-int RunPortCheck() { return platform::RunPortCheck(std::cout, hardware::ProbeAdapterOn); }
+int RunPortCheck() {
+    return platform::RunPortCheck(std::cout, [](platform::PortIo& io, int base) {
+        return hardware::ProbeAdapterOn(io, base);
+    });
+}

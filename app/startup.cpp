@@ -19,7 +19,8 @@ const QString kBenchOption = QStringLiteral("bench");
 // --bench takes an optional value, which QCommandLineParser cannot express:
 // a bare --bench (not followed by a port name) becomes --bench=lpt1.
 QStringList NormaliseBenchOption(const QStringList& arguments) {
-    static const QStringList kPorts = {QStringLiteral("lpt1"), QStringLiteral("lpt2"), QStringLiteral("none")};
+    static const QStringList kPorts = {QStringLiteral("lpt1"), QStringLiteral("lpt2"),
+                                       QStringLiteral("none")};
     QStringList out;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
@@ -36,18 +37,22 @@ void AddOptions(QCommandLineParser& parser) {
                        "Without options it uses the parallel port when the machine has one that this\n"
                        "process may use, and the simulated bench otherwise."));
     parser.addOptions({
-        {kBenchOption, QStringLiteral("Run on the simulated bench, the adapter on PORT: lpt1 (default), lpt2 or "
-                                      "none."),
+        {kBenchOption,
+         QStringLiteral("Run on the simulated bench, the adapter on PORT: lpt1 (default), lpt2 or "
+                        "none."),
          QStringLiteral("PORT")},
-        {QStringLiteral("direct"), QStringLiteral("Use the parallel port directly (needs root or CAP_SYS_RAWIO).")},
+        {QStringLiteral("direct"),
+         QStringLiteral("Use the parallel port directly (needs root or CAP_SYS_RAWIO).")},
         {QStringLiteral("ppdev"), QStringLiteral("Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)."),
          QStringLiteral("DEV1[,DEV2]")},
-        {QStringLiteral("check-ports"), QStringLiteral("Report the parallel ports and access rights, then exit.")},
+        {QStringLiteral("check-ports"),
+         QStringLiteral("Report the parallel ports and access rights, then exit.")},
         {QStringLiteral("trace"), QStringLiteral("Write every port access to FILE."), QStringLiteral("FILE")},
-        {QStringLiteral("traffic"), QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
+        {QStringLiteral("traffic"),
+         QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
          QStringLiteral("FILE")},
-        {QStringLiteral("bench-chip"), QStringLiteral("Bench: keep chip NAME (a chip list text) in the socket."),
-         QStringLiteral("NAME")},
+        {QStringLiteral("bench-chip"),
+         QStringLiteral("Bench: keep chip NAME (a chip list text) in the socket."), QStringLiteral("NAME")},
         {QStringLiteral("bench-window"), QStringLiteral("Bench: show the bench's own window.")},
     });
     parser.addHelpOption();
@@ -55,9 +60,12 @@ void AddOptions(QCommandLineParser& parser) {
 
 QString PortName(SimBench::Port port) {
     switch (port) {
-        case SimBench::Port::Lpt1: return QStringLiteral("the adapter on LPT1");
-        case SimBench::Port::Lpt2: return QStringLiteral("the adapter on LPT2");
-        case SimBench::Port::None: return QStringLiteral("no adapter attached");
+        case SimBench::Port::Lpt1:
+            return QStringLiteral("the adapter on LPT1");
+        case SimBench::Port::Lpt2:
+            return QStringLiteral("the adapter on LPT2");
+        case SimBench::Port::None:
+            return QStringLiteral("no adapter attached");
     }
     return {};
 }
@@ -106,7 +114,8 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     if (parser.isSet(QStringLiteral("ppdev"))) {
         ++forced;
         options.backend = StartupOptions::Backend::Ppdev;
-        options.ppdevDevices = parser.value(QStringLiteral("ppdev")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        options.ppdevDevices =
+            parser.value(QStringLiteral("ppdev")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         if (options.ppdevDevices.isEmpty() || options.ppdevDevices.size() > 2) {
             error = QStringLiteral("--ppdev takes one or two devices, such as /dev/parport0,/dev/parport1");
             return false;
@@ -140,10 +149,12 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
     QString why;
     if (options.backend != StartupOptions::Backend::Bench) {
         platform::BackendRequest request;
-        if (options.backend == StartupOptions::Backend::Direct) request.force = platform::BackendRequest::Force::Direct;
+        if (options.backend == StartupOptions::Backend::Direct)
+            request.force = platform::BackendRequest::Force::Direct;
         if (options.backend == StartupOptions::Backend::Ppdev) {
             request.force = platform::BackendRequest::Force::Ppdev;
-            for (const QString& device : options.ppdevDevices) request.ppdevDevices.push_back(device.toStdString());
+            for (const QString& device : options.ppdevDevices)
+                request.ppdevDevices.push_back(device.toStdString());
         }
         platform::BackendResult result = platform::ChooseHardwareBackend(request);
         if (result.failed) {
@@ -168,7 +179,8 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
 
     if (!io) {
         SimBench::Config config;
-        config.port = options.backend == StartupOptions::Backend::Bench ? options.benchPort : SimBench::Port::Lpt1;
+        config.port =
+            options.backend == StartupOptions::Backend::Bench ? options.benchPort : SimBench::Port::Lpt1;
         config.fixedSocketChip = options.benchChip.toStdString();
         if (!options.trafficFile.isEmpty()) {
             config.traffic = SimBench::Traffic::Capture;
@@ -181,7 +193,8 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
             return false;
         }
         io = bench_.get();
-        notice_ = QStringLiteral("running on the simulated bench with %1: %2").arg(PortName(config.port), why);
+        notice_ =
+            QStringLiteral("running on the simulated bench with %1: %2").arg(PortName(config.port), why);
     } else if (!options.trafficFile.isEmpty() || !options.benchChip.isEmpty()) {
         error = QStringLiteral("--traffic and --bench-chip need the simulated bench");
         return false;

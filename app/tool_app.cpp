@@ -13,8 +13,12 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("merlix"));
     setApplicationDisplayName(QStringLiteral("MERLIX"));
     setApplicationVersion(QStringLiteral("4.22"));
-    // From now on the counter check of a new adapter (the DAC panel builds one
-    // per frame) reports in a message box; before, it went to stderr.
+    RouteCounterMessagesToWindow();
+}
+
+void RouteCounterMessagesToWindow() {
+    // The DAC panel builds an adapter per frame, so the check can speak long
+    // after start-up.
     hardware::SetCounterErrorSink([](const std::string& text) { ShowMessage(QString::fromStdString(text)); });
 }
 

@@ -15,6 +15,10 @@ public:
     bool InitInstance();
 };
 
+// Sends the counter check's message of every adapter built from now on to
+// the message box (before the application object exists it goes to stderr).
+void RouteCounterMessagesToWindow();
+
 // The whole program: command line, backend, application object, window.
 // Returns the process exit status.
 int RunMerlix(int argc, char** argv);

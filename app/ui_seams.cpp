@@ -34,13 +34,15 @@ void ShowMessage(const QString& text) {
 
 QString AskOpenPath(const QString& initialName) {
     if (Seams().askOpenPath) return Seams().askOpenPath(initialName);
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), FileFilter(initialName));
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                        FileFilter(initialName));
 }
 
 QString AskSavePath(const QString& initialName) {
     if (Seams().askSavePath) return Seams().askSavePath(initialName);
     // QFileDialog asks before overwriting unless told not to.
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString(), FileFilter(initialName));
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString(),
+                                        FileFilter(initialName));
 }
 
 UiSeams InstallUiSeams(UiSeams seams) { return std::exchange(Seams(), std::move(seams)); }

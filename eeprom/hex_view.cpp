@@ -2,6 +2,7 @@
 #include "eeprom/hex_view.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 
 #include "eeprom/hex_layout.h"
@@ -16,7 +17,8 @@ class HexItemDelegate : public QStyledItemDelegate {
 public:
     explicit HexItemDelegate(HexView* view) : QStyledItemDelegate(view), view_(view) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const QColor mark = view_->MarkColourAt(index.data(Qt::UserRole).toInt());
         if (!mark.isValid()) {
             QStyledItemDelegate::paint(painter, option, index);
@@ -26,12 +28,13 @@ public:
         initStyleOption(&opt, index);
         const QWidget* widget = opt.widget;
         QStyle* style = widget ? widget->style() : nullptr;
-        const QRect textRect = style ? style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget) : opt.rect;
+        const QRect textRect =
+            style ? style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget) : opt.rect;
         painter->save();
         painter->fillRect(opt.rect, mark);
         if (opt.state & QStyle::State_Selected) {
-            painter->setPen(QPen(opt.palette.color(QPalette::Highlight), 2));
-            painter->drawRect(opt.rect.adjusted(1, 1, -1, -1));
+            painter->setPen(opt.palette.color(QPalette::Highlight));
+            painter->drawRect(opt.rect.adjusted(1, 1, -2, -2));
         }
         QFont bold = opt.font;
         bold.setBold(true);
@@ -39,6 +42,13 @@ public:
         painter->setPen(Qt::black);
         painter->drawText(textRect, int(opt.displayAlignment) | Qt::TextSingleLine, opt.text);
         painter->restore();
+    }
+
+    // Every item fills exactly one cell of the grid, so that rows do not
+    // overlap and a highlight covers its own cell only.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QSize grid = view_->gridSize();
+        return grid.isValid() ? grid : QStyledItemDelegate::sizeHint(option, index);
     }
 
 private:
@@ -54,7 +64,9 @@ HexView::HexView(QWidget* parent) : resources::ListBox(parent) {
     setTextElideMode(Qt::ElideNone);
 }
 
-QString HexByteText(int value) { return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper(); }
+QString HexByteText(int value) {
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 int HexTextValue(const QString& text) { return HexDigitsToValue(text.left(2).toStdString()) & 0xFF; }
 
@@ -86,6 +98,15 @@ int HexView::FindOffset(int offset) const {
 
 void HexView::SetItemText(int index, const QString& text) {
     if (QListWidgetItem* entry = item(index)) entry->setText(text);
+}
+
+void HexView::resizeEvent(QResizeEvent* event) {
+    resources::ListBox::resizeEvent(event);
+    // The list starts a new column only when a further item would not fit
+    // with room to spare: keep the sixteen rows strictly inside the viewport
+    // whatever the font, so that the grid never breaks into 15-row columns.
+    const int fit = (viewport()->height() - 1) / kHexRows;
+    if (IsMultiColumn() && fit > 0 && ItemHeight() > fit) SetMultiColumn(ColumnWidth(), fit);
 }
 
 void HexView::paintEvent(QPaintEvent* event) {

@@ -148,7 +148,8 @@ bool MainDialog::PreTranslateKey(QKeyEvent* event) {
     if (!g_hexViewFocused) return false;
     const int key = event->key();
     const int selected = m_hexView->CurSel();
-    const bool arrow = key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
+    const bool arrow =
+        key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
     if (arrow) g_lowNibbleNext = 0;
 
     // The list moves one column per arrow; at the edge of the grid the

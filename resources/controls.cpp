@@ -67,11 +67,14 @@ void ListBox::SetMultiColumn(int columnWidth, int itemHeight) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
-void ListBox::SetColumnWidth(int columnWidth) {
-    setGridSize(QSize(columnWidth, gridSize().height()));
-}
+void ListBox::SetColumnWidth(int columnWidth) { setGridSize(QSize(columnWidth, gridSize().height())); }
 
 int ListBox::RowsPerColumn() const {
+    // What the layout did, when there is a second column to show it.
+    const int left = ItemRect(0).left();
+    for (int index = 1; index < count(); ++index) {
+        if (ItemRect(index).left() != left) return index;
+    }
     const int itemHeight = std::max(1, gridSize().height());
     return std::max(1, viewport()->height() / itemHeight);
 }
@@ -106,15 +109,31 @@ QModelIndex ListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modif
     int target = current;
     switch (action) {
         case MoveUp:
-        case MovePrevious: target = current - 1; break;
+        case MovePrevious:
+            target = current - 1;
+            break;
         case MoveDown:
-        case MoveNext: target = current + 1; break;
-        case MoveLeft: target = current - rows; break;
-        case MoveRight: target = current + rows; break;
-        case MoveHome: target = 0; break;
-        case MoveEnd: target = n - 1; break;
-        case MovePageUp: target = current - current % rows; break;
-        case MovePageDown: target = std::min(n - 1, current - current % rows + rows - 1); break;
+        case MoveNext:
+            target = current + 1;
+            break;
+        case MoveLeft:
+            target = current - rows;
+            break;
+        case MoveRight:
+            target = current + rows;
+            break;
+        case MoveHome:
+            target = 0;
+            break;
+        case MoveEnd:
+            target = n - 1;
+            break;
+        case MovePageUp:
+            target = current - current % rows;
+            break;
+        case MovePageDown:
+            target = std::min(n - 1, current - current % rows + rows - 1);
+            break;
     }
     if (target < 0 || target >= n) target = current;
     return model()->index(target, 0);
@@ -266,7 +285,8 @@ int AddComboString(QComboBox* combo, const QString& text) {
     int index = combo->count();
     if (combo->property("sorted").toBool()) {
         index = 0;
-        while (index < combo->count() && QString::compare(combo->itemText(index), text, Qt::CaseInsensitive) <= 0) {
+        while (index < combo->count() &&
+               QString::compare(combo->itemText(index), text, Qt::CaseInsensitive) <= 0) {
             ++index;
         }
     }
@@ -284,7 +304,8 @@ void MakeHexEdit(QLineEdit* edit, int maxChars) {
 FocusNotifier::FocusNotifier(QWidget* widget) : QObject(widget) { widget->installEventFilter(this); }
 
 FocusNotifier* FocusNotifier::Watch(QWidget* widget) {
-    if (auto* existing = widget->findChild<FocusNotifier*>(QString(), Qt::FindDirectChildrenOnly)) return existing;
+    if (auto* existing = widget->findChild<FocusNotifier*>(QString(), Qt::FindDirectChildrenOnly))
+        return existing;
     return new FocusNotifier(widget);
 }
 

@@ -108,8 +108,12 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
         } else {
             switch (c.kind) {
                 case ControlKind::PushButton:
-                case ControlKind::DefPushButton: widget = MakeButton(c, &dialog); break;
-                case ControlKind::CheckBox: widget = new QCheckBox(Utf8(c.caption), &dialog); break;
+                case ControlKind::DefPushButton:
+                    widget = MakeButton(c, &dialog);
+                    break;
+                case ControlKind::CheckBox:
+                    widget = new QCheckBox(Utf8(c.caption), &dialog);
+                    break;
                 case ControlKind::RadioButton: {
                     auto* radio = new QRadioButton(Utf8(c.caption), &dialog);
                     if (!radioGroup || (c.style & kGroup)) radioGroup = new QButtonGroup(&dialog);
@@ -123,7 +127,9 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
                     frames.push_back(widget);
                     break;
                 }
-                case ControlKind::Text: widget = MakeText(c, &dialog); break;
+                case ControlKind::Text:
+                    widget = MakeText(c, &dialog);
+                    break;
                 case ControlKind::Icon: {
                     auto* label = new QLabel(&dialog);
                     const int size = std::max(32, X(20));
@@ -132,7 +138,9 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
                     widget = label;
                     break;
                 }
-                case ControlKind::Edit: widget = MakeEdit(c, &dialog); break;
+                case ControlKind::Edit:
+                    widget = MakeEdit(c, &dialog);
+                    break;
                 case ControlKind::ComboBox: {
                     auto* combo = new QComboBox(&dialog);
                     combo->setEditable(false);
@@ -154,7 +162,9 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
                     widget = slider;
                     break;
                 }
-                case ControlKind::Spin: widget = new SpinButton(&dialog); break;
+                case ControlKind::Spin:
+                    widget = new SpinButton(&dialog);
+                    break;
                 case ControlKind::Progress: {
                     auto* progress = new QProgressBar(&dialog);
                     progress->setTextVisible(false);
@@ -191,8 +201,8 @@ int ControlId(const QWidget* widget) {
 QWidget* FindControl(const QWidget* window, int id) {
     if (!window) return nullptr;
     const auto children = window->findChildren<QWidget*>();
-    const auto found =
-        std::find_if(children.cbegin(), children.cend(), [id](const QWidget* w) { return ControlId(w) == id; });
+    const auto found = std::find_if(children.cbegin(), children.cend(),
+                                    [id](const QWidget* w) { return ControlId(w) == id; });
     return found == children.cend() ? nullptr : *found;
 }
 

@@ -38,19 +38,19 @@ enum class ControlKind {
 
 // The styles that matter to this tool's dialogs.
 enum Style : unsigned {
-    kHidden = 1u << 0,       // created but not visible
+    kHidden = 1u << 0,  // created but not visible
     kDisabled = 1u << 1,
-    kGroup = 1u << 2,        // first radio button of an exclusive group
-    kUpperCase = 1u << 3,    // edit: letters are upper-cased as typed
-    kRightAlign = 1u << 4,   // edit and text: right-aligned
-    kCentered = 1u << 5,     // text: centred
-    kReadOnly = 1u << 6,     // edit: read-only
-    kSunken = 1u << 7,       // text: sunken frame
-    kMultiColumn = 1u << 8,  // list box: items run down one column, then the next
-    kSorted = 1u << 9,       // list/combo: adding an entry places it in sorted order
-    kNoSysMenu = 1u << 10,   // dialog: caption without system menu or close box
-    kMinimizeBox = 1u << 11, // dialog: minimise box
-    kPositioned = 1u << 12,  // dialog: place at the template's x, y (dialog units) from the owner
+    kGroup = 1u << 2,         // first radio button of an exclusive group
+    kUpperCase = 1u << 3,     // edit: letters are upper-cased as typed
+    kRightAlign = 1u << 4,    // edit and text: right-aligned
+    kCentered = 1u << 5,      // text: centred
+    kReadOnly = 1u << 6,      // edit: read-only
+    kSunken = 1u << 7,        // text: sunken frame
+    kMultiColumn = 1u << 8,   // list box: items run down one column, then the next
+    kSorted = 1u << 9,        // list/combo: adding an entry places it in sorted order
+    kNoSysMenu = 1u << 10,    // dialog: caption without system menu or close box
+    kMinimizeBox = 1u << 11,  // dialog: minimise box
+    kPositioned = 1u << 12,   // dialog: place at the template's x, y (dialog units) from the owner
 };
 
 struct ControlTemplate {
@@ -58,7 +58,7 @@ struct ControlTemplate {
     int id;               // -1 for statics nobody looks up
     const char* caption;  // UTF-8
     unsigned style;
-    int x, y, cx, cy;     // dialog units
+    int x, y, cx, cy;  // dialog units
     // What a screen reader announces for a control without a caption of its own.
     const char* accessibleName = nullptr;
 };
@@ -68,7 +68,7 @@ struct DialogTemplate {
     const char* caption;  // UTF-8
     int x, y, cx, cy;     // dialog units
     unsigned style;
-    int fontPoints;       // dialog font size; the family is the desktop's default
+    int fontPoints;  // dialog font size; the family is the desktop's default
     std::span<const ControlTemplate> controls;
 };
 
@@ -90,7 +90,8 @@ public:
 
     // Sets the dialog's caption, font, window flags and fixed size and creates
     // every control at its place. Controls whose id has a factory are made by it.
-    void Build(QDialog& dialog, const DialogTemplate& dialogTemplate, const std::map<int, Factory>& factories = {});
+    void Build(QDialog& dialog, const DialogTemplate& dialogTemplate,
+               const std::map<int, Factory>& factories = {});
 
     // The control with this id (the first, if several share it), or nullptr.
     QWidget* Control(int id) const;

@@ -65,8 +65,10 @@ QIcon LoadIcon(int id) {
 
 QString LoadString(int id) {
     switch (id) {
-        case kStringAboutEntry: return QStringLiteral("&About Orvex...");
-        default: return {};
+        case kStringAboutEntry:
+            return QStringLiteral("&About Orvex...");
+        default:
+            return {};
     }
 }
 

@@ -75,12 +75,24 @@ TEST_F(MainWindowStart, ChipListHoldsThreeBlanksThenTheEighteenChips) {
 
 TEST_F(MainWindowStart, ControlsWithoutCaptionsHaveAccessibleNames) {
     const std::pair<int, const char*> names[] = {
-        {ids::kSendAddress, "Address"}, {ids::kSendSubAddress, "Sub-address"}, {ids::kSendData, "Data"},
-        {ids::kFilter, "Filter"},       {ids::kDeviceAddress, "Device address"}, {ids::kPage, "Page"},
-        {ids::kByteOffset, "Offset"},   {ids::kByteValue, "Value"},   {ids::kCompareValue, "Compare value"},
-        {ids::kRemarkText, "Remark"},   {ids::kHexView, "Hex view"},  {ids::kBusLog, "Bus log"},
-        {ids::kLogHistory, "Log history"}, {ids::kRemarks, "Remarks"}, {ids::kChipList, "Chip"},
-        {ids::kSlider, "Slider"},       {ids::kSpin, "Spin"},         {ids::kProgress, "Progress"},
+        {ids::kSendAddress, "Address"},
+        {ids::kSendSubAddress, "Sub-address"},
+        {ids::kSendData, "Data"},
+        {ids::kFilter, "Filter"},
+        {ids::kDeviceAddress, "Device address"},
+        {ids::kPage, "Page"},
+        {ids::kByteOffset, "Offset"},
+        {ids::kByteValue, "Value"},
+        {ids::kCompareValue, "Compare value"},
+        {ids::kRemarkText, "Remark"},
+        {ids::kHexView, "Hex view"},
+        {ids::kBusLog, "Bus log"},
+        {ids::kLogHistory, "Log history"},
+        {ids::kRemarks, "Remarks"},
+        {ids::kChipList, "Chip"},
+        {ids::kSlider, "Slider"},
+        {ids::kSpin, "Spin"},
+        {ids::kProgress, "Progress"},
     };
     for (const auto& [id, name] : names) EXPECT_EQ(dialog().Control(id)->accessibleName(), name) << id;
 }
@@ -143,8 +155,8 @@ using ResetPcf = BenchFixture;
 TEST_F(ResetPcf, EnterAnywhereRunsTheProbeAndNeverCloses) {
     MainDialog& d = dialog();
     bench().SetControllerPresent(false);
-    for (QWidget* target : std::initializer_list<QWidget*>{d.Edit(ids::kSendAddress), d.m_hexView, d.m_chipList,
-                                                           d.Button(ids::kExit), d.m_output1}) {
+    for (QWidget* target : std::initializer_list<QWidget*>{d.Edit(ids::kSendAddress), d.m_hexView,
+                                                           d.m_chipList, d.Button(ids::kExit), d.m_output1}) {
         Focus(target);
         d.Button(ids::kResetPcf)->setText("Reset PCF ");
         PressKey(target, Qt::Key_Return);
@@ -257,7 +269,8 @@ TEST_F(Lines, OutputsDriveLatchBitsTwoAndThree) {
 using Window = BenchFixture;
 
 TEST_F(Window, HexEditsTakeOnlyHexDigitsUpperCased) {
-    for (int id : {ids::kSendAddress, ids::kSendSubAddress, ids::kDeviceAddress, ids::kByteValue, ids::kFilter}) {
+    for (int id :
+         {ids::kSendAddress, ids::kSendSubAddress, ids::kDeviceAddress, ids::kByteValue, ids::kFilter}) {
         TypeInto(id, "g-a0");
         EXPECT_EQ(Text(id), "A0") << id;
         TypeInto(id, "fff");
@@ -305,6 +318,23 @@ TEST_F(Window, ChipChoiceReachesTheBenchSocket) {
     emit list->activated(5);
     ASSERT_NE(bench().SocketChip(), nullptr);
     EXPECT_EQ(bench().SocketChip()->Name(), "93C46");
+}
+
+}  // namespace
+
+namespace {
+
+// Not a check: with MERLIX_SCREENSHOT_DIR set (run under a real display
+// server to review the look), saves the window at start and the About box.
+TEST_F(Window, ScreenshotForReview) {
+    const QByteArray dir = qgetenv("MERLIX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "MERLIX_SCREENSHOT_DIR not set";
+    const QString path = QString::fromLocal8Bit(dir);
+    EXPECT_TRUE(dialog().grab().save(path + "/window-start.png"));
+    AboutDialog about(&dialog());
+    about.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(about.grab().save(path + "/about.png"));
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "app/startup.h"
+#include "app/tool_app.h"
 #include "app/ui_seams.h"
+#include "hardware/port_adapter.h"
+#include "platform/counter.h"
 #include "platform/port_io.h"
 
 namespace {
@@ -36,8 +39,8 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 }
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
-    const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt", "--bench-chip",
-                                      "93C46 (8)", "--bench-window"});
+    const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
+                                      "--bench-chip", "93C46 (8)", "--bench-window"});
     EXPECT_EQ(all.traceFile, "t.txt");
     EXPECT_EQ(all.trafficFile, "cap.txt");
     EXPECT_EQ(all.benchChip, "93C46 (8)");
@@ -91,6 +94,28 @@ TEST_F(StartupBackend, BenchIsInstalledForItsLifetimeAndMarksTheCaption) {
     EXPECT_EQ(&platform::Ports(), before);
     EXPECT_EQ(ActiveBench(), nullptr);
     EXPECT_EQ(BenchCaptionMark(), "");
+}
+
+TEST_F(StartupBackend, WithoutAPortTheProgramRunsOnTheBenchAndSaysWhy) {
+    AdapterBackend backend;
+    QString error;
+    ASSERT_TRUE(backend.Open(Parse({}), error)) << error.toStdString();
+    if (!backend.OnBench()) GTEST_SKIP() << "this machine has a parallel port the tests may use";
+    EXPECT_EQ(backend.Bench()->config().port, Port::Lpt1);
+    EXPECT_TRUE(backend.BenchNotice().startsWith("running on the simulated bench"));
+    EXPECT_FALSE(backend.BenchNotice().contains('\n'));
+    EXPECT_EQ(BenchCaptionMark(), "  [simulated bench]");
+}
+
+TEST_F(StartupBackend, CounterCheckSpeaksThroughTheMessageBoxOnceTheWindowCan) {
+    platform::VirtualCounter broken;
+    broken.SetFrequencyFails(true);
+    platform::Counter* previous = platform::InstallCounter(&broken);
+    RouteCounterMessagesToWindow();
+    { hardware::PortAdapter adapter; }
+    hardware::SetCounterErrorSink(nullptr);
+    platform::InstallCounter(previous);
+    EXPECT_EQ(messages, QStringList({"Error: MB doesnot support QPC"}));
 }
 
 TEST_F(StartupBackend, AnUnwritableTraceOrUnreadableCaptureIsAnError) {

@@ -36,7 +36,7 @@ TEST_F(HexEdit, OnlyMainKeyboardHexKeysAreDigits) {
     EXPECT_EQ(HexKeyDigit('A'), 10);
     EXPECT_EQ(HexKeyDigit('F'), 15);
     EXPECT_EQ(HexKeyDigit('G'), -1);
-    EXPECT_EQ(HexKeyDigit('a'), -1);  // key codes are upper case; 'a' is no key code
+    EXPECT_EQ(HexKeyDigit('a'), -1);         // key codes are upper case; 'a' is no key code
     EXPECT_EQ(HexKeyDigit(0x01000014), -1);  // an arrow key
 }
 

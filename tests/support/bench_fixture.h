@@ -33,7 +33,8 @@ bool Touched(const RecordingPortIo& recorder, std::uint16_t first, int count);
 // bench, those near 0x278 to the other, the configuration pair to both.
 class TwoPortBench final : public platform::PortIo {
 public:
-    TwoPortBench(simulator::SimulatedBench& lpt1, simulator::SimulatedBench& lpt2) : lpt1_(lpt1), lpt2_(lpt2) {}
+    TwoPortBench(simulator::SimulatedBench& lpt1, simulator::SimulatedBench& lpt2)
+        : lpt1_(lpt1), lpt2_(lpt2) {}
     std::uint8_t In(std::uint16_t port) override;
     void Out(std::uint16_t port, std::uint8_t value) override;
 
@@ -63,19 +64,19 @@ protected:
     RecordingPortIo& recorder() { return *recorder_; }
 
     // --- Acting as the user -----------------------------------------------
-    void Click(int id);                          // a push button, check box or radio button
+    void Click(int id);  // a push button, check box or radio button
     void PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    void Focus(QWidget* widget);                 // gives the focus (focus events included)
-    void ClickHexItem(int item);                 // a mouse click on a hex-view item
+    void Focus(QWidget* widget);                     // gives the focus (focus events included)
+    void ClickHexItem(int item);                     // a mouse click on a hex-view item
     void TypeInto(int editId, const QString& text);  // focus, clear, type key by key
-    QString Text(int id);                        // caption of a button, text of an edit
+    QString Text(int id);                            // caption of a button, text of an edit
 
     // --- What the seams saw ------------------------------------------------
-    QStringList messages;         // ShowMessage texts
-    QStringList openRequests;     // initial names AskOpenPath was given
-    QStringList saveRequests;     // initial names AskSavePath was given
-    QString openPathAnswer;       // what AskOpenPath returns ("" = cancelled)
-    QString savePathAnswer;       // what AskSavePath returns
+    QStringList messages;      // ShowMessage texts
+    QStringList openRequests;  // initial names AskOpenPath was given
+    QStringList saveRequests;  // initial names AskSavePath was given
+    QString openPathAnswer;    // what AskOpenPath returns ("" = cancelled)
+    QString savePathAnswer;    // what AskSavePath returns
 
 private:
     std::unique_ptr<simulator::SimulatedBench> bench_;
