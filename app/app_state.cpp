@@ -13,8 +13,11 @@ std::uint8_t g_filterRead = 0;
 std::uint8_t g_filterWrite = 0;
 
 void ResetAppState() {
-    g_adapter.SetBase(0);
-    g_adapter.SetLatch(0);
+    // A fresh adapter, as at program load: it takes the frequency of the
+    // counter in force now (tests install the virtual one after g_adapter was
+    // built on the steady clock, and a delay measured in the wrong unit lasts
+    // a thousand times too long).
+    g_adapter = hardware::PortAdapter();
     g_portBase = 0;
     g_controllerPresent = 0;
     g_probeFailed = 0;

@@ -71,7 +71,12 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent), m_hIcon(resources::Lo
     OnInitDialog();
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+    // A window destroyed while shown loses its focus widget in the base
+    // destructor, after the members are gone; the focus handlers (kill-focus
+    // of the address edits read the controls) must run while all still live.
+    hide();
+}
 
 void MainDialog::BindControls() {
     m_chipList = Control<QComboBox>(ids::kChipList);

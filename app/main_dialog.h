@@ -24,6 +24,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "console/remarks_logic.h"
 #include "eeprom/hex_view.h"
 #include "resources/controls.h"
 #include "resources/dialog_template.h"
@@ -161,6 +162,9 @@ public:
     void OnLoadBase();
     void OnRemarkFocus();
     void CopyConsoleToSlot();
+    // The lines of m_remarks as bytes, entry for entry: the combo shows
+    // DisplayText() of each, and every change goes through both.
+    RemarksList m_remarkLines;
 
     // --- Panels -----------------------------------------------------------
     void OnExtended();
@@ -179,7 +183,8 @@ private:
     void BindControls();
     void SetUpEdits();
     // Selects every remarks entry whose key (first five characters) is
-    // address + " " + subAddress; the last match stays selected.
+    // address + " " + subAddress; the last match stays selected. The key rule
+    // is the remarks base's (console/remarks_handlers.cpp).
     void SelectRemarkEntries(const QString& address, const QString& subAddress);
     // Shows the image byte under m_byteOffset in the value edit (and the
     // snapshot byte in the compare edit), members and controls alike.

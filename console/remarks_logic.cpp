@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "eeprom/file_access.h"
+#include "eeprom/hex_text.h"
 
 namespace {
 
@@ -116,25 +117,37 @@ int FindLastRemark(const RemarksList& list, const std::string& key) {
     return -1;
 }
 
-int AddRemark(RemarksList& list, const std::string& address, const std::string& subAddress,
-              const std::string& data, const std::string& note) {
-    if (note.empty()) return -1;
+RemarkEdit AddRemark(RemarksList& list, const std::string& address, const std::string& subAddress,
+                     const std::string& data, const std::string& note) {
+    RemarkEdit edit;
+    if (note.empty()) return edit;
     const std::string key = RemarkKey(address, subAddress);
-    const int found = FindRemark(list, key);
-    if (found >= 0) {
+    edit.removed = FindRemark(list, key);
+    if (edit.removed >= 0) {
         // The register keeps the data value it was first noted with; only
         // the note changes.
-        std::string renamed = key + " " + Bytes(list.At(found), 6, 3) + note;
-        list.DeleteAt(found);
-        list.AddSorted(std::move(renamed));
-        return found;
+        std::string renamed = key + " " + Bytes(list.At(edit.removed), 6, 3) + note;
+        list.DeleteAt(edit.removed);
+        edit.placed = list.AddSorted(std::move(renamed));
+        return edit;
     }
-    return list.InsertAt(1, key + " " + data + " " + note);
+    edit.placed = list.InsertAt(1, key + " " + data + " " + note);
+    return edit;
 }
 
 std::optional<RemarkFields> ChooseRemark(const std::string& line) {
-    if (line.empty()) return std::nullopt;
-    return RemarkFields{Bytes(line, 0, 2), Bytes(line, 3, 2), Bytes(line, 6, 2), Bytes(line, 8)};
+    const auto hexPair = [&line](std::size_t pos) {
+        std::string field = Bytes(line, pos, 2);
+        if (field.size() != 2) return std::string();
+        for (char& c : field) {
+            if (c >= 'a' && c <= 'f') c = static_cast<char>(c - ('a' - 'A'));
+            if (!IsUpperHexDigit(c)) return std::string();
+        }
+        return field;
+    };
+    RemarkFields fields{hexPair(0), hexPair(3), hexPair(6), Bytes(line, 8)};
+    if (fields.address.empty() || fields.subAddress.empty() || fields.data.empty()) return std::nullopt;
+    return fields;
 }
 
 QString DisplayText(const std::string& bytes) {

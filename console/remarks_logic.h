@@ -78,14 +78,23 @@ int FindRemark(const RemarksList& list, const std::string& key, int from = 0);
 // select every match in turn, so the last one wins.
 int FindLastRemark(const RemarksList& list, const std::string& key);
 
-// "Add remarks" on the list. An empty note changes nothing (returns -1).
-// When a line with the key exists (first match i), it is renamed: address,
-// sub-address, its old data value (the three bytes from 6 on) and the new
-// note; it is deleted and added back in sorted place, and index i is the one
-// to select. Otherwise "address sub data note" is inserted at index 1,
-// unsorted, and 1 is selected. Returns the index to select.
-int AddRemark(RemarksList& list, const std::string& address, const std::string& subAddress,
-              const std::string& data, const std::string& note);
+// What "Add remarks" did to the list, so that the combo can do the same:
+// `removed` is the index of the line that was taken out (-1: none), `placed`
+// the index where the new line now is (-1: nothing changed).
+struct RemarkEdit {
+    int removed = -1;
+    int placed = -1;
+};
+
+// "Add remarks" on the list. An empty note changes nothing. When a line with
+// the key exists (first match), it is renamed: address, sub-address, its old
+// data value (the three bytes from 6 on) and the new note; it is deleted and
+// added back in sorted place. Otherwise "address sub data note" is inserted
+// at index 1, unsorted. The line to select is the one at `placed`: in a list
+// that is out of order the renamed line can land away from its old index, and
+// selecting the old index would show another register's line.
+RemarkEdit AddRemark(RemarksList& list, const std::string& address, const std::string& subAddress,
+                     const std::string& data, const std::string& note);
 
 // A chosen line split into the console's fields.
 struct RemarkFields {
@@ -94,8 +103,11 @@ struct RemarkFields {
     std::string data;        // bytes 6-7
     std::string lastRemark;  // from byte 8 on, its leading blank included
 };
-// The fields of a chosen line; nothing for the blank entry, which changes no
-// console field. Missing bytes of a short line give short fields.
+// The fields of a chosen line. Nothing for the blank entry, and nothing for a
+// line that does not name a register: a base file may hold any text line (a
+// heading, a line from another tool), and its characters must not become a
+// bus address. A register line has two hexadecimal digits at 0-1, 3-4 and
+// 6-7; lower-case digits are returned upper-cased, as the edits show them.
 std::optional<RemarkFields> ChooseRemark(const std::string& line);
 
 // Showing and editing entries (see the top of this file).

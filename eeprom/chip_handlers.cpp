@@ -1,15 +1,136 @@
-// The chip list and the read, write and fill handlers, I2C pages and whole
-// serial chips. (Bodies come with the chip table.)
+// The chip list and the read, write and fill handlers: one 256-byte page of a
+// 24Cxx memory through the controller (a blank chip entry), or a whole
+// Microwire/SPI chip through the serial lines (any other entry). The loops
+// themselves live in chip_transfers.cpp; these bind them to the window.
+#include <QProgressBar>
+
+#include <algorithm>
+
+#include "app/app_state.h"
 #include "app/main_dialog.h"
+#include "app/ui_seams.h"
+#include "eeprom/chip_table.h"
+#include "eeprom/chip_transfers.h"
+#include "eeprom/image.h"
+#include "panels/dac_panel_link.h"
 
-void MainDialog::OnChipSelChange() {}
+namespace {
 
-void MainDialog::OnReadEeprom() {}
+// A transfer's progress on the window's bar and message box. The transfer
+// blocks the window's thread, so no queued paint would reach the screen
+// before it ends: the bar must paint synchronously. QProgressBar does that by
+// itself only when it grows by a whole chunk (a tenth of the bar or so, a
+// jump every two seconds on a long chip write), and a paint at every byte
+// would cost more than a fast serial read itself (about 40 us against a few
+// us a byte). So the bar paints whenever its filled part grows by a pixel.
+class BarProgress final : public Progress {
+public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+    void SetRange(int low, int high) override {
+        bar_->setRange(low, high);
+        paintedWidth_ = -1;
+    }
+    void SetPosition(int position) override {
+        bar_->setValue(position);
+        const int width = FilledWidth();
+        if (width == paintedWidth_) return;
+        paintedWidth_ = width;
+        bar_->repaint();
+    }
+    void Message(const std::string& text) override { ShowMessage(QString::fromStdString(text)); }
 
-void MainDialog::OnWriteEeprom() {}
+private:
+    int FilledWidth() const {
+        const qint64 span = qint64{bar_->maximum()} - bar_->minimum();
+        if (span <= 0 || bar_->value() < bar_->minimum()) return 0;
+        return static_cast<int>((qint64{bar_->value()} - bar_->minimum()) * bar_->width() / span);
+    }
 
-void MainDialog::OnFillZero() {}
+    QProgressBar* bar_;
+    int paintedWidth_ = -1;
+};
 
-void MainDialog::ReadSerialEeprom() {}
+// The device address a whole-chip transfer leaves in the window: page 0's.
+constexpr int kFirstBlockReadAddress = 0xA1;
 
-void MainDialog::WriteSerialEeprom() {}
+}  // namespace
+
+void MainDialog::OnChipSelChange() {
+    const QString entry = m_chipList->currentText();
+    ApplyChipChoice(entry.toStdString());
+    const bool dac = entry == QLatin1String(kDacEntry);
+    if (dac && !DacPanelOpen()) {
+        OpenDacPanel(this);
+    } else if (!dac && DacPanelOpen()) {
+        CloseDacPanel();
+    }
+}
+
+void MainDialog::OnReadEeprom() {
+    // Whatever the user typed since the last exchange must survive the push
+    // back at the end.
+    UpdateData(true);
+    BarProgress progress(m_progress);
+    if (m_chipList->currentText().isEmpty()) {
+        g_chipCapacity = 0;
+        if (g_controllerPresent) {
+            OnResetPcf();
+            m_hexView->clear();
+            m_tie->setChecked(false);
+            UpdateData(true);
+            UpdateData(false);
+            const int dev = HexTextValue(m_deviceAddress) & 0xFF;
+            if (!IsEepromDeviceAddress(dev)) {
+                ShowMessage(QString::fromLatin1(kAddressErrorMessage));
+                // The image is untouched: show it again rather than leave the
+                // view empty, which would look like a lost buffer.
+                RefreshHexView();
+                return;
+            }
+            ReadI2cPage(g_adapter, m_page, dev, g_image, g_marks, progress);
+        }
+    } else {
+        ReadSerialChip(g_adapter, g_image, g_marks, progress);
+        m_page = 0;
+        m_deviceAddress = HexByteText(kFirstBlockReadAddress);
+    }
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnWriteEeprom() {
+    // The device address is taken as it stands in its edit now.
+    UpdateData(true);
+    BarProgress progress(m_progress);
+    if (m_chipList->currentText().isEmpty()) {
+        g_chipCapacity = 0;
+        if (g_controllerPresent == 1) {
+            // No range check here: a technician may program a memory that
+            // answers outside A0..AF.
+            WriteI2cPage(g_adapter, m_page, HexTextValue(m_deviceAddress), g_image, progress);
+        }
+    } else {
+        WriteSerialChip(g_adapter, g_image, g_marks, progress);
+        m_page = 0;
+        m_deviceAddress = HexByteText(kFirstBlockReadAddress);
+    }
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnFillZero() {
+    const auto base = static_cast<std::ptrdiff_t>(std::clamp(m_page, 0, kPageCount - 1)) * kPageSize;
+    std::fill_n(g_image.begin() + base, kPageSize, std::uint8_t{0});
+    std::fill_n(g_marks.begin() + base, kPageSize, kMarkNone);
+    RefreshHexView();
+}
+
+void MainDialog::ReadSerialEeprom() {
+    BarProgress progress(m_progress);
+    ::ReadSerialEeprom(g_adapter, g_image, progress);
+}
+
+void MainDialog::WriteSerialEeprom() {
+    BarProgress progress(m_progress);
+    ::WriteSerialEeprom(g_adapter, g_image, g_marks, progress);
+}

@@ -97,13 +97,6 @@ void MainDialog::OnHexViewKillFocus() {
     g_lowNibbleNext = 0;
 }
 
-void MainDialog::SelectRemarkEntries(const QString& address, const QString& subAddress) {
-    const QString key = address + QLatin1Char(' ') + subAddress;
-    for (int i = 0; i < m_remarks->count(); ++i) {
-        if (m_remarks->itemText(i).left(5) == key) m_remarks->setCurrentIndex(i);
-    }
-}
-
 void MainDialog::OnHexViewSelChange() {
     m_byteOffset.clear();
     m_remarks->setCurrentIndex(0);

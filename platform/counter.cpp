@@ -18,7 +18,18 @@ bool SteadyCounter::Now(std::int64_t& count) {
 }
 
 void SteadyCounter::SleepMs(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms <= 0) return;
+    using std::chrono::steady_clock;
+    // A sleeper wakes late, by about 0.1 ms on a quiet machine (timer slack
+    // and wake-up), and a chip write repeats its 5 ms pause thousands of
+    // times: sleep most of the time, then spin to the deadline. The spin is
+    // kept short because the scheduler preempts a spinning thread sooner when
+    // the CPUs are busy, which would cost more than the late wake-up.
+    constexpr auto kSpin = std::chrono::microseconds(200);
+    const auto deadline = steady_clock::now() + std::chrono::milliseconds(ms);
+    if (std::chrono::milliseconds(ms) > kSpin) std::this_thread::sleep_until(deadline - kSpin);
+    while (steady_clock::now() < deadline) {
+    }
 }
 
 bool VirtualCounter::Frequency(std::int64_t& countsPerSecond) {

@@ -16,14 +16,18 @@ std::vector<std::string> Entries(std::initializer_list<const char*> texts) {
 
 TEST(RemarkLines, AddingTheSameRegisterTwiceRenamesItsLine) {
     RemarksList list;
-    EXPECT_EQ(AddRemark(list, "A0", "10", "5A", "first"), 1);
-    EXPECT_EQ(AddRemark(list, "B0", "20", "00", "other"), 1);  // new lines go below the blank entry
+    EXPECT_EQ(AddRemark(list, "A0", "10", "5A", "first").placed, 1);
+    const RemarkEdit other = AddRemark(list, "B0", "20", "00", "other");
+    EXPECT_EQ(other.placed, 1);  // new lines go below the blank entry
+    EXPECT_EQ(other.removed, -1);
     EXPECT_EQ(list.Entries(), Entries({"", "B0 20 00 other", "A0 10 5A first"}));
-    // The line keeps its first data value; it is re-added in sorted place,
-    // and the old index is the one selected.
-    EXPECT_EQ(AddRemark(list, "A0", "10", "77", "second"), 2);
+    // The line keeps its first data value and is re-added in sorted place;
+    // the line to select is the renamed one, not what now sits at its old index.
+    const RemarkEdit renamed = AddRemark(list, "A0", "10", "77", "second");
+    EXPECT_EQ(renamed.removed, 2);
+    EXPECT_EQ(renamed.placed, 1);
     EXPECT_EQ(list.Entries(), Entries({"", "A0 10 5A second", "B0 20 00 other"}));
-    EXPECT_EQ(AddRemark(list, "A0", "10", "77", ""), -1);
+    EXPECT_EQ(AddRemark(list, "A0", "10", "77", "").placed, -1);
     EXPECT_EQ(list.Count(), 3);
 }
 
@@ -46,11 +50,18 @@ TEST(RemarkLines, ChoosingSplitsTheFields) {
     EXPECT_EQ(fields->data, "5A");
     EXPECT_EQ(fields->lastRemark, " amplifier gain");
     EXPECT_FALSE(ChooseRemark(""));
-    const auto shortLine = ChooseRemark("A0 1");
-    ASSERT_TRUE(shortLine);
-    EXPECT_EQ(shortLine->subAddress, "1");
-    EXPECT_EQ(shortLine->data, "");
-    EXPECT_EQ(shortLine->lastRemark, "");
+    const auto bare = ChooseRemark("a0 1f 5a");
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->address + bare->subAddress + bare->data, "A01F5A");
+    EXPECT_EQ(bare->lastRemark, "");
+}
+
+TEST(RemarkLines, LinesThatNameNoRegisterFillNothing) {
+    // Free text from a base file must never turn into a bus address.
+    for (const char* line :
+         {"A0 1", "A0 10", "Amplifier registers", "A0 10 -- gain", "G0 10 5A x", " A0 10 5A"}) {
+        EXPECT_FALSE(ChooseRemark(line)) << line;
+    }
 }
 
 TEST(SortedList, AddSortedIgnoresCaseAndGoesAfterEqualEntries) {
