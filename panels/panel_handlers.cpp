@@ -37,6 +37,9 @@ void ResetPanelState() {
     g_dacPanel = nullptr;
     g_extPanelOpen = 0;
     g_dacPanelOpen = 0;
+    // A fresh panel adapter, as at program load, on the counter in force now
+    // (as ResetAppState does for g_adapter).
+    g_extAdapter = hardware::PortAdapter();
 }
 
 void MainDialog::OnExtended() {

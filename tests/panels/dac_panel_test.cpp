@@ -40,6 +40,14 @@ protected:
         ASSERT_EQ(Slider(channel)->value(), value);
     }
     void Release(int channel) { QTest::mouseRelease(Slider(channel), Qt::LeftButton); }
+    // Chooses a chip-list entry as the user does; "" is the first blank entry.
+    void ChooseChip(const QString& entry) {
+        QComboBox* list = dialog().m_chipList;
+        const int index = list->findText(entry, Qt::MatchExactly);
+        ASSERT_GE(index, 0) << entry.toStdString();
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
     // Data bits of the frames sent at 0x378 since log entry `from`.
     std::vector<std::vector<int>> Frames(std::size_t from) {
         return testsupport::SelectedFrames(LatchLoads(recorder(), 0x378, from), true, simulator::kSocketOrg);
@@ -159,10 +167,29 @@ TEST_F(DacPanel, EveryMoveRefreshesAllTwelveValueTexts) {
     }
 }
 
+TEST_F(DacPanel, ChipListOpensOnePanelAndAnotherEntryClosesIt) {
+    ChooseChip("M62358,M62359");
+    ASSERT_TRUE(DacPanelOpen());
+    DacPanelDialog* first = g_dacPanel;
+    ChooseChip("M62358,M62359");
+    EXPECT_EQ(g_dacPanel, first);
+    EXPECT_EQ(dialog().findChildren<DacPanelDialog*>().size(), 1);
+    ChooseChip("");
+    EXPECT_FALSE(DacPanelOpen());
+    EXPECT_EQ(g_dacPanelOpen, 0);
+    EXPECT_EQ(g_dacPanel, nullptr);
+    EXPECT_TRUE(dialog().findChildren<DacPanelDialog*>().isEmpty());
+    CloseDacPanel();  // nothing open: nothing happens
+    ChooseChip("M62358,M62359");
+    ASSERT_TRUE(DacPanelOpen());
+    ChooseChip("93C46 (8)");
+    EXPECT_FALSE(DacPanelOpen());
+}
+
 TEST_F(DacPanel, ConvertersHoldEachSliderAfterItsReleaseAndAMove) {
-    bench().SetChipListChoice("M62358,M62359");
-    DacPanelDialog& panel = Open();
-    panel.m_range->setCurrentIndex(3);
+    ChooseChip("M62358,M62359");  // the bench's socket follows the list
+    ASSERT_TRUE(DacPanelOpen());
+    g_dacPanel->m_range->setCurrentIndex(3);
     for (int k = 0; k < 12; ++k) {
         Release(k);
         MoveTo(k, 0x15 + 0x11 * k);
@@ -173,21 +200,6 @@ TEST_F(DacPanel, ConvertersHoldEachSliderAfterItsReleaseAndAMove) {
         EXPECT_EQ(channels[k].value, 0x15 + 0x11 * k) << k;
         EXPECT_EQ(channels[k].range, 3) << k;
     }
-}
-
-TEST_F(DacPanel, OpeningTwiceKeepsOnePanelAndClosingRemovesIt) {
-    DacPanelDialog& first = Open();
-    OpenDacPanel(&dialog());
-    EXPECT_EQ(g_dacPanel, &first);
-    EXPECT_EQ(dialog().findChildren<DacPanelDialog*>().size(), 1);
-    CloseDacPanel();
-    EXPECT_FALSE(DacPanelOpen());
-    EXPECT_EQ(g_dacPanelOpen, 0);
-    EXPECT_EQ(g_dacPanel, nullptr);
-    EXPECT_TRUE(dialog().findChildren<DacPanelDialog*>().isEmpty());
-    CloseDacPanel();  // nothing open: nothing happens
-    Open();
-    EXPECT_EQ(dialog().findChildren<DacPanelDialog*>().size(), 1);
 }
 
 TEST_F(DacPanel, EscapeAndEnterLeaveThePanelOpen) {

@@ -257,6 +257,50 @@ TEST_F(ExtPanel, ConsoleFillsTheSelectedSlotWithoutWriting) {
     EXPECT_EQ(bench().Register(0x40, 0x21), 0x5B);
 }
 
+TEST_F(ExtPanel, ChosenRemarkFillsTheSelectedSlotWithItsNote) {
+    MainDialog& d = dialog();
+    d.Edit(ids::kSendAddress)->setText("42");
+    d.Edit(ids::kSendSubAddress)->setText("07");
+    d.Edit(ids::kSendData)->setText("3C");
+    TypeInto(ids::kRemarkText, "treble");
+    Click(ids::kAddRemark);  // panel closed: only the remark line
+    ExtSlidersDialog& panel = Open();
+    SliderKey(4, Qt::Key_Home);
+    const std::uint64_t writes = bench().RegisterWrites();
+    const int line = d.m_remarks->findText("42 07 3C treble");
+    ASSERT_GE(line, 0);
+    d.m_remarks->setCurrentIndex(line);
+    emit d.m_remarks->activated(line);
+    EXPECT_EQ(SlotText(ext_ids::kAddress, 4), "42");
+    EXPECT_EQ(SlotText(ext_ids::kSubAddress, 4), "07");
+    EXPECT_EQ(SlotText(ext_ids::kValue, 4), "3C");
+    EXPECT_EQ(SlotText(ext_ids::kLabel, 4), " treble");  // the blank before the note included
+    EXPECT_EQ(panel.Slider(4)->value(), 0x3C);
+    EXPECT_EQ(bench().RegisterWrites(), writes);
+    // A new note added from the console labels the slot too.
+    TypeInto(ids::kRemarkText, "bass");
+    d.Edit(ids::kSendSubAddress)->setText("08");
+    Click(ids::kAddRemark);
+    EXPECT_EQ(SlotText(ext_ids::kSubAddress, 4), "08");
+    EXPECT_EQ(SlotText(ext_ids::kLabel, 4), "bass");
+}
+
+TEST_F(ExtPanel, FocusOnTheRemarkEditCopiesTheSlotIntoTheConsole) {
+    MainDialog& d = dialog();
+    const int mainSlider = d.m_slider->value();
+    Open();
+    TypeIntoSlot(ext_ids::kAddress, 2, "70");
+    TypeIntoSlot(ext_ids::kSubAddress, 2, "05");
+    SliderKey(2, Qt::Key_PageUp);
+    QApplication::setActiveWindow(&d);
+    Focus(d.Edit(ids::kRemarkText));
+    EXPECT_EQ(Text(ids::kSendAddress), "70");
+    EXPECT_EQ(Text(ids::kSendSubAddress), "05");
+    EXPECT_EQ(Text(ids::kSendData), HexByteText(g_extPanel->Slider(2)->value()));
+    EXPECT_EQ(d.m_sendAddress, "70");
+    EXPECT_EQ(d.m_slider->value(), mainSlider);  // the main slider stays
+}
+
 TEST_F(ExtPanel, SelectedSlotReadsBackWhatItsEditsShow) {
     QString address = "xx", sub = "yy", data = "zz";
     EXPECT_FALSE(ExtPanelSelectedSlot(address, sub, data));
