@@ -1,9 +1,27 @@
-// The console's link to the extended sliders panel, until the panel exists:
-// it is never open, so the console and the remarks base leave slots alone.
+// The console's and remarks base's way into the extended sliders panel: the
+// open panel (g_extPanel) and its selected slot.
 #include "panels/ext_panel_link.h"
 
-bool ExtPanelOpen() { return false; }
+#include "app/panel_hooks.h"
+#include "panels/ext_sliders_dialog.h"
 
-void ExtPanelFillSelectedSlot(const QString&, const QString&, const QString&, const QString&) {}
+ExtSlidersDialog* g_extPanel = nullptr;
 
-bool ExtPanelSelectedSlot(QString&, QString&, QString&) { return false; }
+bool ExtPanelOpen() { return g_extPanelOpen != 0 && g_extPanel != nullptr; }
+
+void ExtPanelFillSelectedSlot(const QString& address, const QString& subAddress, const QString& data,
+                              const QString& label) {
+    if (ExtPanelOpen()) g_extPanel->FillSelectedSlot(address, subAddress, data, label);
+}
+
+bool ExtPanelSelectedSlot(QString& address, QString& subAddress, QString& data) {
+    if (!ExtPanelOpen()) return false;
+    // What the slot's edits show now, also when the user typed into them
+    // after the slider was last touched.
+    g_extPanel->UpdateData(true);
+    const int s = g_extPanel->m_selectedSlot - 1;
+    address = g_extPanel->m_address[s];
+    subAddress = g_extPanel->m_subAddress[s];
+    data = g_extPanel->m_value[s];
+    return true;
+}
