@@ -22,6 +22,8 @@
 #include "app/bench_window.h"
 #include "app/startup.h"
 #include "eeprom/image.h"
+#include "panels/dac_panel_dialog.h"
+#include "resources/controls.h"
 #include "hardware/port_adapter.h"
 #include "support/bench_fixture.h"
 
@@ -477,6 +479,13 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
 
 class BenchWindowWithMainWindow : public BenchWindowTest {
 protected:
+    void ChooseChipEntry(const QString& text) {
+        QComboBox* list = dialog().m_chipList;
+        const int index = list->findText(text);
+        ASSERT_GE(index, 0) << qPrintable(text);
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
     // Timer ticks of the bus monitor, each a whole pass; the recorder's log
     // is dropped so that long runs stay small.
     void Poll(int passes) {
@@ -528,6 +537,21 @@ TEST_F(BenchWindowWithMainWindow, AChipReadShowsTheSameBytesInBothWindows) {
             << at;
     }
     EXPECT_FALSE(grid.Flashing(256)) << "a read changes nothing in the chip";
+}
+
+TEST_F(BenchWindowWithMainWindow, ADacSliderMoveShowsTheNewVoltage) {
+    ChooseChipEntry("M62358,M62359");
+    ASSERT_NE(g_dacPanel, nullptr);
+    resources::TrackBar* slider = g_dacPanel->m_sliders[2];
+    QTest::mouseRelease(slider, Qt::LeftButton);  // channel 3 is the one the frames address
+    slider->setValue(0x7F);
+    QTest::keyClick(slider, Qt::Key_Right);
+    ASSERT_EQ(slider->value(), 0x80);
+    Tick();
+    EXPECT_TRUE(Window().Dac()->Present());
+    EXPECT_EQ(Window().Dac()->VoltsText(3), "2.51 V");
+    EXPECT_EQ(Window().Dac()->VoltsText(1), "0.00 V");
+    EXPECT_EQ(Window().SocketText(), "In the socket: M62358,M62359 (no memory; its outputs are below)");
 }
 
 TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {
