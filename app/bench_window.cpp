@@ -541,7 +541,8 @@ QWidget* BenchWindow::BuildChipTabs() {
     chipTabs_->setTabToolTip(0, QStringLiteral("24C16 EEPROM at A0-AE: 8 blocks of 256 bytes"));
     auto* eepromArea = eepromPage->findChild<QScrollArea*>();
     connect(block, &QComboBox::activated, this, [this, eepromArea](int b) {
-        eepromArea->verticalScrollBar()->setValue(eepromGrid_->RowRect(b * 256 / ByteGridState::kColumns).top());
+        eepromArea->verticalScrollBar()->setValue(
+            eepromGrid_->RowRect(b * 256 / ByteGridState::kColumns).top());
     });
 
     registerDevices_ = bench_.RegisterDevices();

@@ -22,9 +22,9 @@
 #include "app/bench_window.h"
 #include "app/startup.h"
 #include "eeprom/image.h"
+#include "hardware/port_adapter.h"
 #include "panels/dac_panel_dialog.h"
 #include "resources/controls.h"
-#include "hardware/port_adapter.h"
 #include "support/bench_fixture.h"
 
 namespace {
@@ -141,22 +141,6 @@ protected:
         QCheckBox* box = Window().FaultBox(fault);
         ASSERT_NE(box, nullptr) << qPrintable(fault);
         box->click();
-    }
-    // One converter frame the way the DAC panel sends it: frame line up,
-    // 4 channel bits and 2 range bits least significant first, 8 value bits
-    // most significant first, then the rising load line.
-    static void SendDacFrame(int channel, int range, int value) {
-        hardware::PortAdapter dac;
-        dac.SetBase(hardware::kLpt1);
-        dac.SetLatchBit(hardware::kLineOrg);
-        dac.ClearLatchBit(hardware::kLineSelect);
-        dac.WriteLatch(dac.Latch());
-        for (int i = 0; i < 4; ++i) dac.SendBit((channel >> i) & 1);
-        for (int i = 0; i < 2; ++i) dac.SendBit((range >> i) & 1);
-        for (int i = 7; i >= 0; --i) dac.SendBit((value >> i) & 1);
-        dac.SetLatchBit(hardware::kLineSelect);
-        dac.ClearLatchBit(hardware::kLineOrg);
-        dac.WriteLatch(dac.Latch());
     }
     QString WriteFile(const QString& name, const QByteArray& bytes) {
         return WriteTestFile(dir, name, bytes);
@@ -378,22 +362,6 @@ TEST_F(BenchWindowTest, TheSocketFollowsTheChipListOrAChipChosenHere) {
     EXPECT_EQ(bench().SocketChip()->Name(), "93C66") << "back to the chip list's choice";
 }
 
-TEST_F(BenchWindowTest, DacOutputsShowTheVoltageOfEachFrame) {
-    Tick();
-    EXPECT_FALSE(Window().Dac()->Present());
-    bench().SetChipListChoice("M62358,M62359");
-    SendDacFrame(3, 0, 0x80);
-    SendDacFrame(12, 3, 0xFF);
-    Tick();
-    const DacBars& dac = *Window().Dac();
-    EXPECT_TRUE(dac.Present());
-    EXPECT_EQ(dac.Channel(3).value, 0x80);
-    EXPECT_EQ(dac.VoltsText(3), "2.51 V");
-    EXPECT_EQ(dac.VoltsText(12), "12.00 V");
-    EXPECT_EQ(dac.VoltsText(1), "0.00 V");
-    EXPECT_TRUE(Window().SocketText().contains("M62358,M62359"));
-}
-
 TEST_F(BenchWindowTest, TheSecondMasterIsChosenHereAndCountsWhatItPlayed) {
     Tick();
     EXPECT_TRUE(Window().TrafficButton(SimulatedBench::Traffic::None)->isChecked());
@@ -533,25 +501,40 @@ TEST_F(BenchWindowWithMainWindow, AChipReadShowsTheSameBytesInBothWindows) {
         const int at = 256 + offset;
         ASSERT_EQ(g_image[static_cast<std::size_t>(at)], static_cast<std::uint8_t>(dump[at])) << at;
         ASSERT_EQ(grid.Byte(static_cast<std::size_t>(at)), static_cast<std::uint8_t>(dump[at])) << at;
-        ASSERT_EQ(view->item(view->FindOffset(offset))->text(), HexView::ItemText(grid.Byte(static_cast<std::size_t>(at))))
+        ASSERT_EQ(view->item(view->FindOffset(offset))->text(),
+                  HexView::ItemText(grid.Byte(static_cast<std::size_t>(at))))
             << at;
     }
     EXPECT_FALSE(grid.Flashing(256)) << "a read changes nothing in the chip";
 }
 
 TEST_F(BenchWindowWithMainWindow, ADacSliderMoveShowsTheNewVoltage) {
+    Tick();
+    EXPECT_FALSE(Window().Dac()->Present());
     ChooseChipEntry("M62358,M62359");
     ASSERT_NE(g_dacPanel, nullptr);
-    resources::TrackBar* slider = g_dacPanel->m_sliders[2];
-    QTest::mouseRelease(slider, Qt::LeftButton);  // channel 3 is the one the frames address
-    slider->setValue(0x7F);
-    QTest::keyClick(slider, Qt::Key_Right);
-    ASSERT_EQ(slider->value(), 0x80);
+    // The user releases a slider (its channel is the one the frames address),
+    // then moves it one step.
+    const auto move = [](int channel, int value) {
+        resources::TrackBar* slider = g_dacPanel->m_sliders[static_cast<std::size_t>(channel - 1)];
+        QTest::mouseRelease(slider, Qt::LeftButton);
+        slider->setValue(value - 1);
+        QTest::keyClick(slider, Qt::Key_Right);
+        ASSERT_EQ(slider->value(), value);
+    };
+    move(3, 0x80);
     Tick();
     EXPECT_TRUE(Window().Dac()->Present());
+    EXPECT_EQ(Window().Dac()->Channel(3).value, 0x80);
     EXPECT_EQ(Window().Dac()->VoltsText(3), "2.51 V");
     EXPECT_EQ(Window().Dac()->VoltsText(1), "0.00 V");
     EXPECT_EQ(Window().SocketText(), "In the socket: M62358,M62359 (no memory; its outputs are below)");
+
+    g_dacPanel->m_range->setCurrentIndex(3);  // 0-12 V
+    move(12, 0xFF);
+    Tick();
+    EXPECT_EQ(Window().Dac()->VoltsText(12), "12.00 V");
+    EXPECT_EQ(Window().Dac()->VoltsText(3), "2.51 V");
 }
 
 TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {
