@@ -75,55 +75,6 @@ TEST(ByteGridStateTest, ChangedBytesFlashForAWhileAndOnlyTheirRowsRepaint) {
     EXPECT_FALSE(state.AnyFlashing());
 }
 
-// --- Chip dumps -------------------------------------------------------------------
-
-QString WriteTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return file.fileName();
-}
-
-class ChipDumpTest : public ::testing::Test {
-protected:
-    QString Write(const QString& name, const QByteArray& bytes) { return WriteTestFile(dir, name, bytes); }
-    QTemporaryDir dir;
-};
-
-TEST_F(ChipDumpTest, LoadsTheFileOverTheStartAndKeepsTheRest) {
-    std::vector<std::uint8_t> memory(8, 0xEE);
-    std::string error;
-    ChipDumpLoad r = LoadChipDump(Write("short.bin", QByteArray("\x01\x02\x03", 3)), memory, error);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.bytesLoaded, 3);
-    EXPECT_FALSE(r.fileLonger);
-    EXPECT_EQ(memory, (std::vector<std::uint8_t>{1, 2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-
-    r = LoadChipDump(Write("long.bin", QByteArray(12, '\x07')), memory, error);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.bytesLoaded, 8);
-    EXPECT_TRUE(r.fileLonger);
-    EXPECT_EQ(memory, std::vector<std::uint8_t>(8, 7));
-}
-
-TEST_F(ChipDumpTest, AFailedLoadOrSaveChangesNothing) {
-    std::vector<std::uint8_t> memory(8, 0x5A);
-    std::string error;
-    EXPECT_FALSE(LoadChipDump(dir.filePath("missing.bin"), memory, error).ok);
-    EXPECT_NE(error.find("missing.bin"), std::string::npos);
-    EXPECT_FALSE(LoadChipDump(dir.path(), memory, error).ok) << "a folder";
-    EXPECT_EQ(memory, std::vector<std::uint8_t>(8, 0x5A));
-
-    const QString kept = Write("kept.bin", QByteArray("old"));
-    EXPECT_TRUE(SaveChipDump(kept, memory, error));
-    QFile saved(kept);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray(8, '\x5A'));
-    error.clear();
-    EXPECT_FALSE(SaveChipDump(dir.filePath("no/such/folder.bin"), memory, error));
-    EXPECT_FALSE(error.empty());
-}
-
 // --- The window on the bench ------------------------------------------------------
 
 class BenchWindowTest : public BenchFixture {
@@ -143,7 +94,10 @@ protected:
         box->click();
     }
     QString WriteFile(const QString& name, const QByteArray& bytes) {
-        return WriteTestFile(dir, name, bytes);
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
     }
     QTemporaryDir dir;
 };
@@ -439,6 +393,11 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
     ASSERT_EQ(messages.size(), 3);
     EXPECT_TRUE(messages[2].startsWith("Cannot load")) << qPrintable(messages[2]);
     EXPECT_EQ(bench().Eeprom()[0], 0) << "a failed load changes nothing";
+
+    savePathAnswer = dir.filePath("no/such/folder/eeprom.bin");
+    Window().SaveEeprom();
+    ASSERT_EQ(messages.size(), 4);
+    EXPECT_TRUE(messages[3].startsWith("Cannot save")) << qPrintable(messages[3]);
 }
 
 }  // namespace
