@@ -259,11 +259,17 @@ bool HexGrid::Show(const std::uint8_t* data, std::size_t size, std::uint32_t tic
 
 void HexGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    // Changed rows far apart arrive as one region of several rectangles:
+    // paint those, not the span between them.
+    for (const QRect& area : event->region()) PaintRows(painter, area);
+}
+
+void HexGrid::PaintRows(QPainter& painter, const QRect& area) {
     const QPalette& pal = palette();
-    painter.fillRect(event->rect(), pal.base());
+    painter.fillRect(area, pal.base());
     const int rows = state_.Rows();
-    const int first = std::max(0, (event->rect().top() - 1) / rowHeight_);
-    const int last = std::min(rows - 1, (event->rect().bottom() - 1) / rowHeight_);
+    const int first = std::max(0, (area.top() - 1) / rowHeight_);
+    const int last = std::min(rows - 1, (area.bottom() - 1) / rowHeight_);
     const auto& texts = ByteTexts();
     for (int row = first; row <= last; ++row) {
         const QRect rect = RowRect(row);

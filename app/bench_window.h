@@ -23,6 +23,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QPainter;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -97,6 +98,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void PaintRows(QPainter& painter, const QRect& area);
+
     ByteGridState state_;
     std::vector<QString> rowLabels_;
     std::vector<int> dirtyRows_;
