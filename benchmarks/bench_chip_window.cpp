@@ -15,6 +15,7 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "app/startup.h"
+#include "benchmarks/qt_benchmark_main.h"
 #include "app/ui_seams.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
@@ -158,12 +159,4 @@ BENCHMARK(BM_BarStep)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }

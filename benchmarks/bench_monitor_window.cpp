@@ -13,6 +13,7 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "app/startup.h"
+#include "benchmarks/qt_benchmark_main.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
 
@@ -103,12 +104,4 @@ BENCHMARK(BM_PollPassBurst)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }

@@ -13,17 +13,19 @@
 #include <functional>
 #include <string>
 
+#include "platform/port_registers.h"
+
 namespace hardware {
 
 // Register offsets from the port base.
-inline constexpr int kDataPort = 0;
-inline constexpr int kStatusPort = 1;
-inline constexpr int kControlPort = 2;
-inline constexpr int kEppAddress = 3;  // PCF8584 S1
-inline constexpr int kEppData = 4;     // PCF8584 S0
-inline constexpr int kEcr = 0x402;
-inline constexpr std::uint16_t kConfigIndex = 0x3F0;
-inline constexpr std::uint16_t kConfigData = 0x3F1;
+using platform::kConfigData;
+using platform::kConfigIndex;
+using platform::kControlPort;
+using platform::kDataPort;
+using platform::kEcr;
+using platform::kEppAddress;
+using platform::kEppData;
+using platform::kStatusPort;
 
 inline constexpr int kLpt1 = 0x378;
 inline constexpr int kLpt2 = 0x278;

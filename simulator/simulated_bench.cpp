@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "platform/port_registers.h"
 #include "simulator/bench_clock.h"
 #include "simulator/i2c_bus.h"
 #include "simulator/pcf8584_model.h"
@@ -13,14 +14,15 @@
 namespace simulator {
 namespace {
 
-constexpr int kData = 0;
-constexpr int kStatus = 1;
-constexpr int kControl = 2;
-constexpr int kEppAddress = 3;
-constexpr int kEppData = 4;
-constexpr int kEcr = 0x402;
-constexpr std::uint16_t kConfigIndex = 0x3F0;
-constexpr std::uint16_t kConfigData = 0x3F1;
+using platform::kConfigData;
+using platform::kConfigIndex;
+using platform::kControlPort;
+using platform::kDataPort;
+using platform::kEcr;
+using platform::kEppAddress;
+using platform::kEppData;
+using platform::kStatusPort;
+
 constexpr std::uint8_t kInit = 0x04;          // control bit 2: /INIT, the latch strobe
 constexpr std::uint8_t kDirection = 0x20;     // control bit 5: data lines as inputs (byte mode)
 constexpr std::uint8_t kModeMask = 0xE0;      // ECR mode field
@@ -109,13 +111,13 @@ struct SimulatedBench::Impl {
         if (base == 0 || port < base) return 0xFF;
         std::uint8_t value = 0xFF;
         switch (port - base) {
-            case kData:
+            case kDataPort:
                 value = LinesReversed() ? 0xFF : dataLines;
                 break;
-            case kStatus:
+            case kStatusPort:
                 value = static_cast<std::uint8_t>(kStatusLines | (SerialDataOut() ? kSerialIn : 0));
                 break;
-            case kControl:
+            case kControlPort:
                 value = control;
                 break;
             case kEppAddress:
@@ -150,10 +152,10 @@ struct SimulatedBench::Impl {
         }
         if (base == 0 || port < base) return;
         switch (port - base) {
-            case kData:
+            case kDataPort:
                 dataLines = value;
                 break;
-            case kControl: {
+            case kControlPort: {
                 const bool rising = !(control & kInit) && (value & kInit);
                 control = value;
                 if (rising) LoadLatch();

@@ -1,0 +1,16 @@
+// The main() of the window benchmarks: a QApplication (offscreen unless a
+// platform was chosen), then Google Benchmark.
+#pragma once
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+inline int RunQtBenchmarks(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
