@@ -1,4 +1,4 @@
-// merlix: the program's entry point; everything else starts in app/.
-#include "app/tool_app.h"
+// merlix: the program's entry point; everything else starts in ui/main/.
+#include "ui/main/tool_app.h"
 
-int main(int argc, char** argv) { return RunMerlix(argc, argv); }
+int main(int argc, char** argv) { return ui::RunMerlix(argc, argv); }

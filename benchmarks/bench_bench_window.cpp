@@ -11,10 +11,12 @@
 
 #include <memory>
 
-#include "app/bench_window.h"
+#include "ui/bench/bench_window.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+
+using namespace ui;
 
 namespace {
 
@@ -65,8 +67,8 @@ struct Setting {
 };
 
 // Built in main(), after the application object, and gone before it.
-Setting* g_setting = nullptr;
-Setting& TheSetting() { return *g_setting; }
+Setting* currentSetting = nullptr;
+Setting& TheSetting() { return *currentSetting; }
 
 void ShowTab(int tab, const char* socketChip) {
     Setting& s = TheSetting();
@@ -129,7 +131,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     auto setting = std::make_unique<Setting>();
-    g_setting = setting.get();
+    currentSetting = setting.get();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     setting.reset();

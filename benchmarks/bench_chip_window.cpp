@@ -12,16 +12,19 @@
 #include <chrono>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/main_dialog.h"
-#include "app/startup.h"
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/startup.h"
 #include "benchmarks/qt_benchmark_main.h"
-#include "app/ui_seams.h"
+#include "ui/main/ui_seams.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+
+using namespace ui;
+using namespace eeprom;
 
 namespace {
 
@@ -87,12 +90,12 @@ void BM_WindowTransfer(benchmark::State& state, Transfer transfer, const char* e
     platform::VirtualCounter virtualClock;
     WindowRig rig(realCounter ? nullptr : &virtualClock);
     if (entry) rig.Choose(entry);
-    const double waitsMs = transfer == Transfer::SerialWrite ? 2.0 * 5.0 * g_chipCapacity
+    const double waitsMs = transfer == Transfer::SerialWrite ? 2.0 * 5.0 * rig.dialog().session().chip.capacity
                            : transfer == Transfer::I2cRead   ? 256 * 15.0 + 3 * 1.0
                                                              : 256 * 10.0;
     double elapsedMs = 0;
     for (auto _ : state) {
-        g_image[0] ^= 1;
+        rig.dialog().session().image[0] ^= 1;
         const auto start = Clock::now();
         if (transfer == Transfer::I2cRead) {
             rig.dialog().OnReadEeprom();

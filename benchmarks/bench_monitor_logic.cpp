@@ -7,8 +7,11 @@
 #include <array>
 #include <vector>
 
-#include "app/monitor_logic.h"
+#include "hardware/port_adapter.h"
+#include "monitor/monitor_logic.h"
 #include "platform/port_io.h"
+
+using namespace monitor;
 
 namespace {
 
@@ -59,8 +62,10 @@ void PollPass(benchmark::State& state) {
     int lines = 0;
     const LogLineSink sink = [&](std::string_view) { ++lines; };
     const MonitorFilter filter = FilterBytes(0x20);
+    hardware::PortAdapter adapter;
+    adapter.SetBase(0x378);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(CapturePass(0x378, kPollReads, filter.read, filter.write, sink));
+        benchmark::DoNotOptimize(CapturePass(adapter, kPollReads, filter.read, filter.write, sink));
     }
     state.counters["lines/pass"] = benchmark::Counter(lines, benchmark::Counter::kAvgIterations);
     platform::InstallPortIo(previous);

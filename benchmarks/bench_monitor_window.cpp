@@ -10,12 +10,15 @@
 
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/main_dialog.h"
-#include "app/startup.h"
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/startup.h"
 #include "benchmarks/qt_benchmark_main.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+
+using namespace ui;
+using namespace eeprom;
 
 namespace {
 

@@ -14,6 +14,8 @@
 #include "simulator/simulated_bench.h"
 #include "tests/support/serial_socket.h"
 
+using namespace eeprom;
+
 namespace {
 
 // Counts every access on its way to the backend behind it.
@@ -57,15 +59,15 @@ private:
 struct SerialRig {
     SerialRig(platform::Counter& counter, const char* entry) : installed(counter, counting) {
         adapter.SetBase(hardware::kLpt1);
-        ApplyChipChoice(entry);
+        ApplyChipChoice(chip, entry);
         bench.SetChipListChoice(entry);
     }
-    ~SerialRig() { ResetChipState(); }
 
     simulator::SimulatedBench bench;
     CountingPortIo counting{bench};
     testsupport::Installed installed;
     hardware::PortAdapter adapter;
+    ChipParams chip;
 };
 
 struct NullProgress final : Progress {};
@@ -80,7 +82,7 @@ void BM_Read93C86x8VirtualCounter(benchmark::State& state) {
     for (auto _ : state) {
         rig.counting.count = 0;
         const std::int64_t start = clock.Peek();
-        ReadSerialEeprom(rig.adapter, image, progress);
+        ReadSerialEeprom(rig.adapter, rig.chip, image, progress);
         accesses = rig.counting.count;
         benchUs = clock.Peek() - start;
         benchmark::DoNotOptimize(image);
@@ -99,7 +101,7 @@ BENCHMARK(BM_Read93C86x8VirtualCounter)->Unit(benchmark::kMillisecond);
 void BM_WriteOwnWork(benchmark::State& state, const char* entry) {
     NoSleepCounter counter;
     SerialRig rig(counter, entry);
-    const int units = g_chipCapacity;
+    const int units = rig.chip.capacity;
     ImageArray image{};
     ImageArray marks{};
     NullProgress progress;
@@ -110,7 +112,7 @@ void BM_WriteOwnWork(benchmark::State& state, const char* entry) {
         const std::int64_t sleptBefore = counter.sleptMs;  // never reset: time must not run back
         rig.counting.count = 0;
         const auto start = std::chrono::steady_clock::now();
-        WriteSerialEeprom(rig.adapter, image, marks, progress);
+        WriteSerialEeprom(rig.adapter, rig.chip, image, marks, progress);
         ownNs = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
         slept = counter.sleptMs - sleptBefore;
         accesses = rig.counting.count;

@@ -7,6 +7,10 @@
 #include "eeprom/file_access.h"
 #include "eeprom/hex_text.h"
 
+namespace console {
+
+using namespace eeprom;
+
 namespace {
 
 unsigned char Fold(char c) {
@@ -236,3 +240,5 @@ RemarksLoadResult LoadRemarksFile(const QString& path, RemarksList& list, std::s
     list.RemoveDuplicates();
     return result;
 }
+
+}  // namespace console

@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+namespace console {
+
 // The combo's list. Adding sorts, inserting at an index does not; both are
 // needed because the original list is a sorted combo in which "Add remarks"
 // inserts new lines at index 1 unsorted.
@@ -140,3 +142,5 @@ bool SaveRemarksFile(const QString& path, const RemarksList& list, std::string& 
 // changes, adds its lines in sorted places to what the list holds, then removes
 // duplicates. A file that cannot be read leaves the list unchanged.
 RemarksLoadResult LoadRemarksFile(const QString& path, RemarksList& list, std::string& error);
+
+}  // namespace console

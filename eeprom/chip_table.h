@@ -1,21 +1,23 @@
-// The chip list and the chip parameters it sets. The parameters are
-// process-wide: the whole-chip transfers read them, and the image file size
-// follows them.
+// The chip list and the chip parameters it sets. The whole-chip transfers
+// read the parameters, and the image file size follows them.
 #pragma once
 
 #include <array>
 #include <string>
 
-// 93 (Microwire), 25 (SPI) or 0 (I2C memories on the bus).
-extern int g_chipFamily;
-// Microwire: index of the top address bit (one more bit is sent); SPI: 8 or 16.
-extern int g_chipAddressBits;
-// Microwire word size, 8 or 16.
-extern int g_chipOrganisation;
-// Bytes, or 16-bit words for the "(16)" Microwire entries; 0: I2C mode, whole buffer.
-extern int g_chipCapacity;
-// Unit address during a serial transfer.
-extern int g_chipCursor;
+namespace eeprom {
+
+// The parameters of the chip in force. All zero at start.
+struct ChipParams {
+    // 93 (Microwire), 25 (SPI) or 0 (I2C memories on the bus).
+    int family = 0;
+    // Microwire: index of the top address bit (one more bit is sent); SPI: 8 or 16.
+    int addressBits = 0;
+    // Microwire word size, 8 or 16.
+    int organisation = 0;
+    // Bytes, or 16-bit words for the "(16)" Microwire entries; 0: I2C mode, whole buffer.
+    int capacity = 0;
+};
 
 inline constexpr const char* kDacEntry = "M62358,M62359";
 
@@ -28,13 +30,12 @@ inline constexpr std::array<const char*, 21> kChipListEntries{
 
 // Applies the parameters of one chip-list entry, matched exactly. A blank
 // entry only sets family 0; the DAC entry and unknown texts change nothing;
-// the SPI entries keep the organisation and the cursor.
-void ApplyChipChoice(const std::string& entryText);
-
-// All chip parameters back to zero. Tests call it.
-void ResetChipState();
+// the SPI entries keep the organisation.
+void ApplyChipChoice(ChipParams& chip, const std::string& entryText);
 
 // Bytes an image file holds for the chip in force: the whole 2048-byte buffer
 // in I2C mode, two bytes per word for the "(16)" Microwire entries, never
 // more than the buffer.
-int ImageFileSize();
+int ImageFileSize(const ChipParams& chip);
+
+}  // namespace eeprom

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "eeprom/chip_table.h"
 #include "hardware/port_adapter.h"
 
+namespace eeprom {
 namespace {
 
 constexpr int kFamilyMicrowire = 93;
@@ -27,19 +27,19 @@ void ResetController(hardware::PortAdapter& adapter) {
     adapter.ResetAdapter(0, adapter.Latch());
 }
 
-// Runs unit(i, x16) for every unit of the serial chip in force, with the
-// shared cursor on it; a unit is a byte, or a 16-bit word (two image bytes,
-// high byte first). Units that would not fit the image are left out, and
-// other families or organisations have none.
+// Runs unit(i, x16) for every unit i of the serial chip `chip`; a unit is a
+// byte, or a 16-bit word (two image bytes, high byte first). Units that would
+// not fit the image are left out, and other families or organisations have
+// none.
 template <typename Unit>
-void ForEachUnit(Unit unit) {
-    const bool spi = g_chipFamily == kFamilySpi;
-    const bool microwire = g_chipFamily == kFamilyMicrowire;
-    if (!spi && !(microwire && (g_chipOrganisation == 8 || g_chipOrganisation == 16))) return;
-    const bool x16 = microwire && g_chipOrganisation == 16;
-    for (g_chipCursor = 0; g_chipCursor < g_chipCapacity; ++g_chipCursor) {
-        if (!InImage(x16 ? 2L * g_chipCursor + 1 : g_chipCursor)) break;
-        unit(g_chipCursor, x16);
+void ForEachUnit(const ChipParams& chip, Unit unit) {
+    const bool spi = chip.family == kFamilySpi;
+    const bool microwire = chip.family == kFamilyMicrowire;
+    if (!spi && !(microwire && (chip.organisation == 8 || chip.organisation == 16))) return;
+    const bool x16 = microwire && chip.organisation == 16;
+    for (int cursor = 0; cursor < chip.capacity; ++cursor) {
+        if (!InImage(x16 ? 2L * cursor + 1 : cursor)) break;
+        unit(cursor, x16);
     }
 }
 
@@ -47,14 +47,15 @@ std::uint8_t& At(ImageArray& image, int index) { return image[static_cast<std::s
 
 }  // namespace
 
-void ReadSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, Progress& progress) {
-    progress.SetRange(0, g_chipCapacity);
-    const int n = g_chipAddressBits;
-    if (g_chipFamily == kFamilyMicrowire && g_chipCapacity <= 0) {
-        (void)adapter.MicrowireRead(g_chipCursor, n, g_chipOrganisation);
+void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                      Progress& progress) {
+    progress.SetRange(0, chip.capacity);
+    const int n = chip.addressBits;
+    if (chip.family == kFamilyMicrowire && chip.capacity <= 0) {
+        (void)adapter.MicrowireRead(0, n, chip.organisation);
     }
-    ForEachUnit([&](int i, bool x16) {
-        if (g_chipFamily == kFamilySpi) {
+    ForEachUnit(chip, [&](int i, bool x16) {
+        if (chip.family == kFamilySpi) {
             At(image, i) = adapter.SpiReadByte(i, n);
             progress.SetPosition(i);
         } else if (!x16) {
@@ -72,12 +73,12 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, Progres
     LinesIdleHigh(adapter);
 }
 
-void WriteSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks,
-                       Progress& progress) {
-    progress.SetRange(0, g_chipCapacity);
-    const int n = g_chipAddressBits;
-    ForEachUnit([&](int i, bool x16) {
-        if (g_chipFamily == kFamilySpi) {
+void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                       ImageArray& marks, Progress& progress) {
+    progress.SetRange(0, chip.capacity);
+    const int n = chip.addressBits;
+    ForEachUnit(chip, [&](int i, bool x16) {
+        if (chip.family == kFamilySpi) {
             adapter.SpiWriteByte(i, n, At(image, i));
             progress.SetPosition(i);
         } else if (!x16) {
@@ -94,7 +95,7 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, ImageA
     // Verify: read the chip back over the image, mark what differs, then put
     // the user's image back so a failed write never replaces it.
     const ImageArray written = image;
-    ReadSerialEeprom(adapter, image, progress);
+    ReadSerialEeprom(adapter, chip, image, progress);
     for (std::size_t k = 0; k < image.size(); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
@@ -102,18 +103,19 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, ImageA
     LinesIdleHigh(adapter);
 }
 
-void ReadSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress) {
+void ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+                    Progress& progress) {
     marks.fill(0);
     image.fill(0);
-    ReadSerialEeprom(adapter, image, progress);
+    ReadSerialEeprom(adapter, chip, image, progress);
 }
 
-void WriteSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress) {
-    const int capacity = g_chipCapacity;
-    g_chipCapacity = 0;
-    ReadSerialEeprom(adapter, image, progress);
-    g_chipCapacity = capacity;
-    WriteSerialEeprom(adapter, image, marks, progress);
+void WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                     ImageArray& marks, Progress& progress) {
+    ChipParams settle = chip;
+    settle.capacity = 0;
+    ReadSerialEeprom(adapter, settle, image, progress);
+    WriteSerialEeprom(adapter, chip, image, marks, progress);
 }
 
 bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
@@ -178,3 +180,5 @@ bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image
     progress.SetPosition(0);
     return complete;
 }
+
+}  // namespace eeprom

@@ -1,17 +1,20 @@
 // The chip transfer loops without a window: whole-chip reads and writes of the
 // Microwire and SPI memories through the bit-banged lines, and the page loops
-// of the I2C memories with their retries. They act on the chip parameters of
-// the chip table and report through a Progress, which the window binds to its
+// of the I2C memories with their retries. They act on the chip parameters
+// they are given and report through a Progress, which the window binds to its
 // progress bar and message box and tests replace.
 #pragma once
 
 #include <string>
 
+#include "eeprom/chip_table.h"
 #include "eeprom/image.h"
 
 namespace hardware {
 class PortAdapter;
 }
+
+namespace eeprom {
 
 inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or check Page";
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
@@ -31,21 +34,24 @@ constexpr bool IsEepromDeviceAddress(int dev) { return dev >= 0xA0 && dev <= 0xA
 
 // Reads the whole chip in force into `image` from offset 0 (x16 words high
 // byte first), then leaves the serial lines idle high. Families other than 93
-// and 25 move nothing. With capacity 0 a Microwire chip gets one read at the
-// cursor whose result is dropped: that is how a write starts from a known
+// and 25 move nothing. With capacity 0 a Microwire chip gets one read at
+// address 0 whose result is dropped: that is how a write starts from a known
 // line state.
-void ReadSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, Progress& progress);
+void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                      Progress& progress);
 
 // Writes the chip in force from `image`, reads it back and marks red every
 // byte that differs; `image` ends as it was.
-void WriteSerialEeprom(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks,
-                       Progress& progress);
+void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                       ImageArray& marks, Progress& progress);
 
 // "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
 // a cleared image and cleared marks; the write first settles the lines with
 // an empty read.
-void ReadSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress);
-void WriteSerialChip(hardware::PortAdapter& adapter, ImageArray& image, ImageArray& marks, Progress& progress);
+void ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+                    Progress& progress);
+void WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                     ImageArray& marks, Progress& progress);
 
 // Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,
 // clearing their marks. A byte is retried after a port and controller reset
@@ -59,3 +65,5 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& 
 // 256th failure. Marks are not touched.
 bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
                   Progress& progress);
+
+}  // namespace eeprom

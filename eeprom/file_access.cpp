@@ -6,6 +6,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
+namespace eeprom {
+
 namespace {
 
 std::string Sentence(const char* verb, const QString& path, const QString& reason, const char* tail = "") {
@@ -75,3 +77,5 @@ bool WriteFileAtomically(const QString& path, const char* data, qint64 size, std
     if (!file.commit()) return fail(file.errorString());
     return true;
 }
+
+}  // namespace eeprom

@@ -12,6 +12,8 @@
 #include <QString>
 #include <string>
 
+namespace eeprom {
+
 // Reads at most maxBytes from the start of the file at `path` into `data`.
 // `truncated` tells whether the file held more. On failure `data` is empty,
 // `error` says why, and the result is false. `verb` names the operation in
@@ -22,3 +24,5 @@ bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray& data, bool& 
 // Writes `size` bytes to `path` through a QSaveFile. On failure the result is
 // false, the file at `path` (if any) is untouched, and `error` says so.
 bool WriteFileAtomically(const QString& path, const char* data, qint64 size, std::string& error);
+
+}  // namespace eeprom

@@ -3,17 +3,7 @@
 
 #include <utility>
 
-#include "app/app_state.h"
-
-std::uint8_t g_hexViewFocused = 0;
-std::uint8_t g_lowNibbleNext = 0;
-int g_lastHexSelection = 0;
-
-void ResetHexViewState() {
-    g_hexViewFocused = 0;
-    g_lowNibbleNext = 0;
-    g_lastHexSelection = 0;
-}
+namespace eeprom {
 
 int HexKeyDigit(int key) {
     if (key >= '0' && key <= '9') return key - '0';
@@ -21,17 +11,17 @@ int HexKeyDigit(int key) {
     return -1;
 }
 
-std::uint8_t TypeHexDigit(std::uint8_t byte, int digit, int item) {
-    if (item != g_lastHexSelection) g_lowNibbleNext = 0;
+std::uint8_t TypeHexDigit(HexEntryState& entry, std::uint8_t byte, int digit, int item) {
+    if (item != entry.lastHexSelection) entry.lowNibbleNext = 0;
     // Remember the item, so that the low digit that follows stays on it even
     // when the selection got there without a selection notice.
-    g_lastHexSelection = item;
+    entry.lastHexSelection = item;
     const auto nibble = static_cast<std::uint8_t>(digit & 0x0F);
-    if (g_lowNibbleNext == 0) {
-        g_lowNibbleNext = 1;
+    if (entry.lowNibbleNext == 0) {
+        entry.lowNibbleNext = 1;
         return static_cast<std::uint8_t>((byte & 0x0F) | (nibble << 4));
     }
-    g_lowNibbleNext = 0;
+    entry.lowNibbleNext = 0;
     return static_cast<std::uint8_t>((byte & 0xF0) | nibble);
 }
 
@@ -44,3 +34,5 @@ void MarkDifferences(const ImageArray& image, const ImageArray& snapshot, ImageA
         if (image[i] != snapshot[i]) marks[i] = kMarkChanged;
     }
 }
+
+}  // namespace eeprom

@@ -7,10 +7,15 @@
 
 #include "eeprom/image.h"
 
-// Nibble-entry state of the hex view.
-extern std::uint8_t g_hexViewFocused;  // 1 while the hex view has the focus
-extern std::uint8_t g_lowNibbleNext;   // 0: the next digit is the high one, 1: the low one
-extern int g_lastHexSelection;         // item that took the last digit (or the last selected)
+namespace eeprom {
+
+// Nibble-entry state of the hex view (once the process-wide hexViewFocused,
+// lowNibbleNext and lastHexSelection, with the g_ prefix).
+struct HexEntryState {
+    std::uint8_t hexViewFocused = 0;  // 1 while the hex view has the focus
+    std::uint8_t lowNibbleNext = 0;   // 0: the next digit is the high one, 1: the low one
+    int lastHexSelection = 0;         // item that took the last digit (or the last selected)
+};
 
 // Digit value of a key code of the main keyboard's 0-9 and A-F keys (their
 // ASCII codes, which Qt's key codes share); -1 for any other key.
@@ -19,7 +24,7 @@ int HexKeyDigit(int key);
 // Types one digit into `byte`, typed on hex-view item `item`: the high digit
 // first, then the low one; a digit on another item than the last one starts
 // again with the high digit. Returns the new byte.
-std::uint8_t TypeHexDigit(std::uint8_t byte, int digit, int item);
+std::uint8_t TypeHexDigit(HexEntryState& entry, std::uint8_t byte, int digit, int item);
 
 // "H/L": swaps the two bytes of every pair (0,1), (2,3) ... of the image.
 void SwapBytePairs(ImageArray& image);
@@ -28,3 +33,5 @@ void SwapBytePairs(ImageArray& image);
 // raised here, never lowered: a byte typed back to its old value stays
 // yellow until the marks are cleared.
 void MarkDifferences(const ImageArray& image, const ImageArray& snapshot, ImageArray& marks);
+
+}  // namespace eeprom

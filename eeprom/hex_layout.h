@@ -7,6 +7,8 @@
 
 #include "eeprom/image.h"
 
+namespace eeprom {
+
 inline constexpr int kHexRows = 16;
 inline constexpr int kHexColumns = 16;
 inline constexpr int kHexItems = kHexRows * kHexColumns;
@@ -35,3 +37,5 @@ constexpr int HexItemLeftOf(int item) {
     if (HexItemColumn(item) == 0) return item + (kHexItems - kHexRows) - 1;
     return item - kHexRows;
 }
+
+}  // namespace eeprom

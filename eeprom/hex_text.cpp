@@ -1,5 +1,7 @@
 #include "eeprom/hex_text.h"
 
+namespace eeprom {
+
 namespace {
 int DigitValue(char c) { return (c >= '0' && c <= '9') ? c - '0' : static_cast<unsigned char>(c) - 55; }
 }  // namespace
@@ -10,3 +12,5 @@ int HexDigitsToValue(std::string_view text) {
     if (text.size() < 2 || text[1] == '\0') return first;
     return first * 16 + DigitValue(text[1]);
 }
+
+}  // namespace eeprom

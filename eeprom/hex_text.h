@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace eeprom {
+
 // One or two hexadecimal digits to a number, without validation: '0'..'9'
 // give 0..9 and any other character its code minus 55 ('A'..'F' give 10..15).
 // Reads at most two characters and never past the end of the text; an empty
@@ -13,3 +15,5 @@ int HexDigitsToValue(std::string_view text);
 
 // Is c a digit the hexadecimal edits accept (0-9, A-F, upper case)?
 constexpr bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+}  // namespace eeprom

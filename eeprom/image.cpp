@@ -1,8 +1,6 @@
 #include "eeprom/image.h"
 
-ImageArray g_image{};
-ImageArray g_compareImage{};
-ImageArray g_marks{};
+namespace eeprom {
 
 std::uint32_t MarkColour(std::uint8_t mark) {
     switch (mark) {
@@ -13,8 +11,4 @@ std::uint32_t MarkColour(std::uint8_t mark) {
     }
 }
 
-void ResetImageState() {
-    g_image.fill(0);
-    g_compareImage.fill(0);
-    g_marks.fill(0);
-}
+}  // namespace eeprom

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+namespace eeprom {
+
 inline constexpr int kImageSize = 2048;
 inline constexpr int kPageSize = 256;
 inline constexpr int kPageCount = kImageSize / kPageSize;
@@ -22,13 +24,9 @@ inline constexpr std::uint32_t kMarkColourMismatch = 0xFF0000;
 std::uint32_t MarkColour(std::uint8_t mark);
 
 using ImageArray = std::array<std::uint8_t, kImageSize>;
-extern ImageArray g_image;
-extern ImageArray g_compareImage;
-extern ImageArray g_marks;
 
 // True when index is a valid image position; every index computed from text
 // goes through this before it touches the arrays.
 constexpr bool InImage(long index) { return index >= 0 && index < kImageSize; }
 
-// Puts the image arrays back to their start state (all zero). Tests call it.
-void ResetImageState();
+}  // namespace eeprom

@@ -6,6 +6,8 @@
 
 #include "eeprom/file_access.h"
 
+namespace eeprom {
+
 ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::string& error) {
     QByteArray bytes;
     bool longer = false;
@@ -18,3 +20,5 @@ bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::
     const int n = std::clamp(size, 0, kImageSize);
     return WriteFileAtomically(path, reinterpret_cast<const char*>(image.data()), n, error);
 }
+
+}  // namespace eeprom

@@ -9,6 +9,8 @@
 
 #include "eeprom/image.h"
 
+namespace eeprom {
+
 struct ImageLoadResult {
     bool ok = false;
     int bytesLoaded = 0;
@@ -25,3 +27,5 @@ ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::strin
 // the chip table's image-file size rule). Atomic: on failure the old file is
 // exactly as it was and `error` says so. Returns true on success.
 bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::string& error);
+
+}  // namespace eeprom

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "hardware/capture.h"
 #include "platform/port_registers.h"
 
 namespace hardware {
@@ -81,6 +82,19 @@ public:
     int WaitPin();
     int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
     int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
+
+    // The bus monitor's capture pass: `reads` status reads of S1. A status of
+    // exactly 0x84 starts a capture: one status read (bit 0 set: an empty
+    // transfer), then status reads until one has bit 0 set, each with PIN
+    // clear followed by a read of S0 that becomes a record. Every transfer
+    // with at least one record goes to `sink`.
+    //
+    // `reads` counts every status read, those inside a capture too, so a
+    // controller that never ends a transfer still ends the pass. A transfer
+    // is read to its end even past kMaxTransferRecords, so that the
+    // controller stays in step; a transfer still open when the reads run out
+    // goes to `sink` as far as it was read.
+    CaptureCount CaptureTransfers(int reads, const TransferSink& sink);
 
     // Three-wire serial chips.
     void PulseClock();

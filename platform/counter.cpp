@@ -58,15 +58,15 @@ void VirtualCounter::SleepMs(int ms) {
 
 namespace {
 // Constant-initialised, so adapters built before main() can use it.
-constinit SteadyCounter g_steady;
-Counter* g_counter = &g_steady;
+constinit SteadyCounter steadyCounter;
+Counter* installedCounter = &steadyCounter;
 }  // namespace
 
-Counter& Clock() { return *g_counter; }
+Counter& Clock() { return *installedCounter; }
 
 Counter* InstallCounter(Counter* counter) {
-    Counter* previous = g_counter;
-    g_counter = counter ? counter : &g_steady;
+    Counter* previous = installedCounter;
+    installedCounter = counter ? counter : &steadyCounter;
     return previous;
 }
 

@@ -2,16 +2,16 @@
 
 namespace platform {
 namespace {
-NullPortIo g_nullPorts;
-PortIo* g_ports = &g_nullPorts;
+NullPortIo nullPorts;
+PortIo* installedPorts = &nullPorts;
 }  // namespace
 
-PortIo& Ports() { return *g_ports; }
+PortIo& Ports() { return *installedPorts; }
 
 PortIo* InstallPortIo(PortIo* io) {
-    PortIo* previous = g_ports;
-    g_ports = io ? io : &g_nullPorts;
-    return previous == &g_nullPorts ? nullptr : previous;
+    PortIo* previous = installedPorts;
+    installedPorts = io ? io : &nullPorts;
+    return previous == &nullPorts ? nullptr : previous;
 }
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <random>
 
+using namespace console;
+
 namespace {
 
 std::vector<std::string> Entries(std::initializer_list<const char*> texts) {

@@ -11,21 +11,21 @@
 #include "simulator/simulated_bench.h"
 #include "support/serial_socket.h"
 
+using namespace eeprom;
+
 namespace {
 
 class ChipBench : public ::testing::Test {
 protected:
     ChipBench() {
-        ResetChipState();
         adapter.SetBase(hardware::kLpt1);
         adapter.SetLatch(0xFD);
         adapter.ConfigurePort();
         adapter.ResetAdapter(0, adapter.Latch());
     }
-    ~ChipBench() override { ResetChipState(); }
 
     void Choose(const std::string& entry) {
-        ApplyChipChoice(entry);
+        ApplyChipChoice(chip, entry);
         bench.SetChipListChoice(entry);
     }
 
@@ -33,6 +33,7 @@ protected:
     simulator::SimulatedBench bench;
     testsupport::Installed installed{clock, bench};
     hardware::PortAdapter adapter;
+    ChipParams chip;
     ImageArray image{};
     ImageArray marks{};
     RecordingProgress progress;
@@ -44,14 +45,14 @@ TEST_F(ChipBench, EveryChipRoundTrips) {
         if (entry == kDacEntry) continue;
         SCOPED_TRACE(entry);
         Choose(entry);
-        const auto size = static_cast<long>(ImageFileSize());
+        const auto size = static_cast<long>(ImageFileSize(chip));
         ImageArray pattern{};
         for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 13 + k);
         image = pattern;
-        WriteSerialChip(adapter, image, marks, progress);
+        WriteSerialChip(adapter, chip, image, marks, progress);
         ASSERT_EQ(image, pattern);
         ASSERT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
-        ReadSerialChip(adapter, image, marks, progress);
+        ReadSerialChip(adapter, chip, image, marks, progress);
         ASSERT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, image.begin()));
         ASSERT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, bench.SocketChip()->Memory().begin()));
         EXPECT_EQ(bench.Latch() & 0xF0, 0xF0);
@@ -63,7 +64,7 @@ TEST_F(ChipBench, ChipThatDoesNotStoreShowsRed) {
     bench.SetChipNoStore(true);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = i % 5 == 0 ? 0xFF : static_cast<std::uint8_t>(i);
     const ImageArray wanted = image;
-    WriteSerialChip(adapter, image, marks, progress);
+    WriteSerialChip(adapter, chip, image, marks, progress);
     EXPECT_EQ(image, wanted);
     for (std::size_t i = 0; i < marks.size(); ++i) {
         ASSERT_EQ(marks[i], i < 1024 && wanted[i] != 0xFF ? kMarkMismatch : kMarkNone) << i;

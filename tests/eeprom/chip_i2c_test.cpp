@@ -10,6 +10,8 @@
 #include "hardware/port_adapter.h"
 #include "support/serial_socket.h"
 
+using namespace eeprom;
+
 namespace {
 
 constexpr int kBase = hardware::kLpt1;

@@ -8,6 +8,8 @@
 #include "eeprom/chip_progress.h"
 #include "support/serial_socket.h"
 
+using namespace eeprom;
+
 namespace {
 
 using testsupport::SelectedFrames;
@@ -16,14 +18,12 @@ using testsupport::SocketRig;
 class ChipSerial : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetChipState();
         image.fill(0);
         marks.fill(0);
     }
-    void TearDown() override { ResetChipState(); }
 
     void Choose(const std::string& entry) {
-        ApplyChipChoice(entry);
+        ApplyChipChoice(chip, entry);
         rig.Insert(entry);
     }
 
@@ -34,6 +34,7 @@ protected:
     }
 
     SocketRig rig;
+    ChipParams chip;
     ImageArray image{};
     ImageArray marks{};
     RecordingProgress progress;
@@ -43,17 +44,17 @@ class ChipRoundTrip : public ChipSerial, public ::testing::WithParamInterface<co
 
 TEST_P(ChipRoundTrip, WriteThenReadGivesTheImageBack) {
     Choose(GetParam());
-    const auto size = static_cast<std::size_t>(ImageFileSize());
+    const auto size = static_cast<std::size_t>(ImageFileSize(chip));
     const ImageArray pattern = Pattern(static_cast<unsigned>(size));
     image = pattern;
-    WriteSerialEeprom(rig.adapter, image, marks, progress);
+    WriteSerialEeprom(rig.adapter, chip, image, marks, progress);
     EXPECT_EQ(image, pattern);
     EXPECT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
     ASSERT_EQ(rig.chip->Memory().size(), size);
     EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + static_cast<long>(size), rig.chip->Memory().begin()));
     EXPECT_EQ(rig.port.Loads().back() & 0xF0, 0xF0);  // serial lines idle high
 
-    ReadSerialChip(rig.adapter, image, marks, progress);
+    ReadSerialChip(rig.adapter, chip, image, marks, progress);
     EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + static_cast<long>(size), image.begin()));
     EXPECT_TRUE(std::all_of(image.begin() + static_cast<long>(size), image.end(), [](std::uint8_t b) { return b == 0; }));
     EXPECT_EQ(rig.port.Loads().back() & 0xF0, 0xF0);
@@ -69,18 +70,17 @@ TEST_F(ChipSerial, WordChipsFillTheImageHighByteFirst) {
     Choose("93C46 (16)");
     auto& memory = rig.chip->Memory();
     for (std::size_t k = 0; k < memory.size(); ++k) memory[k] = static_cast<std::uint8_t>(k + 1);
-    ReadSerialEeprom(rig.adapter, image, progress);
+    ReadSerialEeprom(rig.adapter, chip, image, progress);
     const auto frames = SelectedFrames(rig.port.Loads(), true);
     ASSERT_EQ(frames.size(), 64u + 1);  // and the select line left high at the end
     EXPECT_EQ(frames[63].size(), 1u + 2 + 6 + 1 + 16);
     EXPECT_EQ(testsupport::Bits(frames[63], 3, 6), 63);
     for (int k = 0; k < 128; ++k) ASSERT_EQ(image[static_cast<std::size_t>(k)], k + 1) << k;
     EXPECT_EQ(image[128], 0);
-    // Positions run 1..64 for words, with the cursor on the word.
+    // Positions run 1..64 for words.
     ASSERT_EQ(progress.positions.size(), 65u);
     EXPECT_EQ(progress.positions[0], 1);
     EXPECT_EQ(progress.positions[63], 64);
-    EXPECT_EQ(progress.cursors[63], 63);
     EXPECT_EQ(progress.ranges, (std::vector<std::pair<int, int>>{{0, 64}, {0, 255}}));
     EXPECT_EQ(progress.positions.back(), 0);
 
@@ -88,7 +88,7 @@ TEST_F(ChipSerial, WordChipsFillTheImageHighByteFirst) {
     const std::vector<std::uint8_t> contents = memory;
     Choose("93C46 (8)");
     rig.chip->Memory() = contents;
-    ReadSerialEeprom(rig.adapter, image, progress);
+    ReadSerialEeprom(rig.adapter, chip, image, progress);
     EXPECT_EQ(SelectedFrames(rig.port.Loads(), true).size(), 128u + 1);
     for (int k = 0; k < 128; ++k) ASSERT_EQ(image[static_cast<std::size_t>(k)], k + 1) << k;
 }
@@ -97,7 +97,7 @@ TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
     for (const char* entry : {"93C66 (16)", "AT25C080"}) {
         SCOPED_TRACE(entry);
         Choose(entry);
-        const auto size = static_cast<std::size_t>(ImageFileSize());
+        const auto size = static_cast<std::size_t>(ImageFileSize(chip));
         auto& memory = rig.chip->Memory();
         const ImageArray old = Pattern(1);
         std::copy(old.begin(), old.begin() + static_cast<long>(size), memory.begin());
@@ -107,7 +107,7 @@ TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
         marks.fill(0);
         marks[size - 2] = kMarkSeen;
         rig.chip->SetStoreFault(true);
-        WriteSerialEeprom(rig.adapter, image, marks, progress);
+        WriteSerialEeprom(rig.adapter, chip, image, marks, progress);
         EXPECT_EQ(image, wanted);
         for (std::size_t k = 0; k < marks.size(); ++k) {
             const std::uint8_t expected = k < size && k % 3 == 0 ? kMarkMismatch : (k == size - 2 ? kMarkSeen : 0);
@@ -119,16 +119,16 @@ TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
 
 TEST_F(ChipSerial, NoSerialFamilyMovesNothing) {
     Choose("AT25C020");
-    ApplyChipChoice("");  // family 0, the rest kept
+    ApplyChipChoice(chip, "");  // family 0, the rest kept
     image = Pattern(3);
-    WriteSerialChip(rig.adapter, image, marks, progress);
+    WriteSerialChip(rig.adapter, chip, image, marks, progress);
     EXPECT_EQ(image, Pattern(3));
     EXPECT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
     EXPECT_EQ(rig.chip->Memory(), std::vector<std::uint8_t>(256, 0xFF));
     // Only the idle-high line settings reach the latch.
     for (std::uint8_t latch : rig.port.Loads()) EXPECT_EQ(latch & 0xF0, 0xF0);
     marks.fill(kMarkSeen);
-    ReadSerialChip(rig.adapter, image, marks, progress);
+    ReadSerialChip(rig.adapter, chip, image, marks, progress);
     EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
 }
@@ -136,8 +136,8 @@ TEST_F(ChipSerial, NoSerialFamilyMovesNothing) {
 TEST_F(ChipSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
     Choose("93C56 (8)");
     image = Pattern(5);
-    WriteSerialChip(rig.adapter, image, marks, progress);
-    EXPECT_EQ(g_chipCapacity, 256);
+    WriteSerialChip(rig.adapter, chip, image, marks, progress);
+    EXPECT_EQ(chip.capacity, 256);
     const auto frames = SelectedFrames(rig.port.Loads(), true);
     // One dropped READ, then EWEN + WRITE + busy check per byte, then the
     // verify, and the select line left high at the end.
@@ -148,14 +148,14 @@ TEST_F(ChipSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
 
 TEST_F(ChipSerial, OversizedCapacityStaysInsideTheImage) {
     Choose("AT25C160");
-    g_chipCapacity = 4096;
-    ReadSerialEeprom(rig.adapter, image, progress);
+    chip.capacity = 4096;
+    ReadSerialEeprom(rig.adapter, chip, image, progress);
     EXPECT_EQ(progress.positions.size(), 2048u + 1);
     progress.positions.clear();
     Choose("93C86 (16)");
-    g_chipCapacity = 2048;
+    chip.capacity = 2048;
     image = Pattern(9);
-    WriteSerialEeprom(rig.adapter, image, marks, progress);
+    WriteSerialEeprom(rig.adapter, chip, image, marks, progress);
     EXPECT_EQ(image, Pattern(9));
     EXPECT_LE(progress.positions.size(), 2u * (1024 + 1) + 4);
 }

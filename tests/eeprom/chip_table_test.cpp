@@ -5,54 +5,45 @@
 #include "eeprom/chip_table.h"
 #include "simulator/serial_chip.h"
 
+using namespace eeprom;
+
 namespace {
 
-struct Params {
-    int family, bits, organisation, capacity, cursor;
-    bool operator==(const Params&) const = default;
-};
+constexpr ChipParams kBefore{1, 2, 3, 4};  // no entry sets these
 
-Params Current() { return {g_chipFamily, g_chipAddressBits, g_chipOrganisation, g_chipCapacity, g_chipCursor}; }
-
-void SetCurrent(const Params& p) {
-    g_chipFamily = p.family;
-    g_chipAddressBits = p.bits;
-    g_chipOrganisation = p.organisation;
-    g_chipCapacity = p.capacity;
-    g_chipCursor = p.cursor;
+bool Same(const ChipParams& a, const ChipParams& b) {
+    return a.family == b.family && a.addressBits == b.addressBits && a.organisation == b.organisation &&
+           a.capacity == b.capacity;
 }
 
 class ChipTable : public ::testing::Test {
 protected:
-    void SetUp() override { SetCurrent(kBefore); }
-    void TearDown() override { ResetChipState(); }
-    static constexpr Params kBefore{1, 2, 3, 4, 5};  // no entry sets these
+    ChipParams chip;
 };
 
 TEST_F(ChipTable, EveryEntrySetsItsRow) {
     constexpr int keep = -1;
-    const std::pair<const char*, Params> rows[] = {
-        {"93C06 (8)", {93, 6, 8, 32, 0}},       {"93C06 (16)", {93, 5, 16, 16, 0}},
-        {"93C46 (8)", {93, 6, 8, 128, 0}},      {"93C46 (16)", {93, 5, 16, 64, 0}},
-        {"93C56 (8)", {93, 8, 8, 256, 0}},      {"93C56 (16)", {93, 7, 16, 128, 0}},
-        {"93C66 (8)", {93, 8, 8, 512, 0}},      {"93C66 (16)", {93, 7, 16, 256, 0}},
-        {"93C76 (8)", {93, 10, 8, 1024, 0}},    {"93C76 (16)", {93, 9, 16, 512, 0}},
-        {"93C86 (8)", {93, 10, 8, 2048, 0}},    {"93C86 (16)", {93, 9, 16, 1024, 0}},
-        {"AT25C010", {25, 8, keep, 128, keep}}, {"AT25C020", {25, 8, keep, 256, keep}},
-        {"AT25C040", {25, 8, keep, 512, keep}}, {"AT25C080", {25, 16, keep, 1024, keep}},
-        {"AT25C160", {25, 16, keep, 2048, keep}},
-        {"", {0, keep, keep, keep, keep}},      {"M62358,M62359", {keep, keep, keep, keep, keep}},
-        {"93C46", {keep, keep, keep, keep, keep}}, {"AT25C160 ", {keep, keep, keep, keep, keep}},
+    const std::pair<const char*, ChipParams> rows[] = {
+        {"93C06 (8)", {93, 6, 8, 32}},       {"93C06 (16)", {93, 5, 16, 16}},
+        {"93C46 (8)", {93, 6, 8, 128}},      {"93C46 (16)", {93, 5, 16, 64}},
+        {"93C56 (8)", {93, 8, 8, 256}},      {"93C56 (16)", {93, 7, 16, 128}},
+        {"93C66 (8)", {93, 8, 8, 512}},      {"93C66 (16)", {93, 7, 16, 256}},
+        {"93C76 (8)", {93, 10, 8, 1024}},    {"93C76 (16)", {93, 9, 16, 512}},
+        {"93C86 (8)", {93, 10, 8, 2048}},    {"93C86 (16)", {93, 9, 16, 1024}},
+        {"AT25C010", {25, 8, keep, 128}},    {"AT25C020", {25, 8, keep, 256}},
+        {"AT25C040", {25, 8, keep, 512}},    {"AT25C080", {25, 16, keep, 1024}},
+        {"AT25C160", {25, 16, keep, 2048}},
+        {"", {0, keep, keep, keep}},         {"M62358,M62359", {keep, keep, keep, keep}},
+        {"93C46", {keep, keep, keep, keep}}, {"AT25C160 ", {keep, keep, keep, keep}},
     };
     for (const auto& [text, want] : rows) {
-        SetCurrent(kBefore);
-        ApplyChipChoice(text);
-        const Params expected{want.family == keep ? kBefore.family : want.family,
-                              want.bits == keep ? kBefore.bits : want.bits,
-                              want.organisation == keep ? kBefore.organisation : want.organisation,
-                              want.capacity == keep ? kBefore.capacity : want.capacity,
-                              want.cursor == keep ? kBefore.cursor : want.cursor};
-        EXPECT_TRUE(Current() == expected) << '"' << text << '"';
+        chip = kBefore;
+        ApplyChipChoice(chip, text);
+        const ChipParams expected{want.family == keep ? kBefore.family : want.family,
+                                  want.addressBits == keep ? kBefore.addressBits : want.addressBits,
+                                  want.organisation == keep ? kBefore.organisation : want.organisation,
+                                  want.capacity == keep ? kBefore.capacity : want.capacity};
+        EXPECT_TRUE(Same(chip, expected)) << '"' << text << '"';
     }
 }
 
@@ -69,22 +60,22 @@ TEST_F(ChipTable, ListOrderAndSocketModels) {
 }
 
 TEST_F(ChipTable, ImageFileSizeFollowsTheChip) {
-    ResetChipState();
-    EXPECT_EQ(ImageFileSize(), 2048);
+    chip = {};
+    EXPECT_EQ(ImageFileSize(chip), 2048);
     const std::pair<const char*, int> sizes[] = {
         {"93C46 (8)", 128}, {"93C46 (16)", 128}, {"93C06 (16)", 32}, {"93C86 (16)", 2048},
         {"AT25C160", 2048}, {"AT25C010", 128},  // organisation 16 left from before: bytes all the same
     };
     for (const auto& [text, size] : sizes) {
-        ApplyChipChoice(text);
-        EXPECT_EQ(ImageFileSize(), size) << text;
+        ApplyChipChoice(chip, text);
+        EXPECT_EQ(ImageFileSize(chip), size) << text;
     }
-    ApplyChipChoice("");  // I2C mode keeps the capacity until a transfer clears it
-    EXPECT_EQ(ImageFileSize(), 128);
-    g_chipCapacity = 0;
-    EXPECT_EQ(ImageFileSize(), 2048);
-    g_chipCapacity = 5000;
-    EXPECT_EQ(ImageFileSize(), 2048);
+    ApplyChipChoice(chip, "");  // I2C mode keeps the capacity until a transfer clears it
+    EXPECT_EQ(ImageFileSize(chip), 128);
+    chip.capacity = 0;
+    EXPECT_EQ(ImageFileSize(chip), 2048);
+    chip.capacity = 5000;
+    EXPECT_EQ(ImageFileSize(chip), 2048);
 }
 
 }  // namespace

@@ -1,33 +1,34 @@
 // Nibble entry, the "H/L" swap and the compare marking, without widgets.
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
 #include "eeprom/hex_edit.h"
+
+using namespace eeprom;
 
 namespace {
 
 class HexEdit : public ::testing::Test {
 protected:
-    void SetUp() override { ResetHexViewState(); }
+    HexEntryState entry;
 };
 
 TEST_F(HexEdit, TwoDigitsReplaceTheByteAndOneDigitOnlyItsHighHalf) {
-    g_lastHexSelection = 7;
+    entry.lastHexSelection = 7;
     std::uint8_t byte = 0xA5;
-    byte = TypeHexDigit(byte, 3, 7);
+    byte = TypeHexDigit(entry, byte, 3, 7);
     EXPECT_EQ(byte, 0x35);  // "3" alone keeps the low digit
-    byte = TypeHexDigit(byte, 0xC, 7);
+    byte = TypeHexDigit(entry, byte, 0xC, 7);
     EXPECT_EQ(byte, 0x3C);
-    EXPECT_EQ(g_lowNibbleNext, 0);
+    EXPECT_EQ(entry.lowNibbleNext, 0);
     // The next digit starts a new byte value.
-    EXPECT_EQ(TypeHexDigit(byte, 0xF, 7), 0xFC);
+    EXPECT_EQ(TypeHexDigit(entry, byte, 0xF, 7), 0xFC);
 }
 
 TEST_F(HexEdit, ADigitOnAnotherItemStartsWithTheHighHalf) {
-    g_lastHexSelection = 1;
-    EXPECT_EQ(TypeHexDigit(0x00, 1, 1), 0x10);  // waiting for the low digit now
-    EXPECT_EQ(TypeHexDigit(0x00, 2, 2), 0x20);  // moved: high digit again
-    EXPECT_EQ(TypeHexDigit(0x20, 3, 2), 0x23);  // and the low digit stays on item 2
+    entry.lastHexSelection = 1;
+    EXPECT_EQ(TypeHexDigit(entry, 0x00, 1, 1), 0x10);  // waiting for the low digit now
+    EXPECT_EQ(TypeHexDigit(entry, 0x00, 2, 2), 0x20);  // moved: high digit again
+    EXPECT_EQ(TypeHexDigit(entry, 0x20, 3, 2), 0x23);  // and the low digit stays on item 2
 }
 
 TEST_F(HexEdit, OnlyMainKeyboardHexKeysAreDigits) {

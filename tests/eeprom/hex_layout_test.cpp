@@ -5,6 +5,8 @@
 
 #include "eeprom/hex_layout.h"
 
+using namespace eeprom;
+
 TEST(HexLayout, ItemsRunDownTheColumnsAndShowOneRowPerLine) {
     // Item k = column*16 + row shows offset row*16 + column.
     EXPECT_EQ(HexItemOffset(0), 0x00);

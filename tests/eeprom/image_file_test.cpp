@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+using namespace eeprom;
+
 namespace {
 
 class ImageFile : public ::testing::Test {

@@ -103,17 +103,8 @@ TEST_F(BenchMonitorTest, HeldBusBlocksTheOtherMasterToo) {
 
 // --- Real captures ---------------------------------------------------------
 
-// The shared documents sit beside the checkout; a worktree one level deeper
-// finds them further up.
-std::filesystem::path CaptureDir() {
-    std::filesystem::path dir = MERLIX_SHARED_DIR "/captures";
-    std::filesystem::path up = MERLIX_SOURCE_DIR;
-    for (int i = 0; i < 3 && !std::filesystem::is_directory(dir); ++i) {
-        up = up.parent_path();
-        dir = up / "shared" / "captures";
-    }
-    return dir;
-}
+// The real captures ship with the repository (tests/data/captures).
+std::filesystem::path CaptureDir() { return MERLIX_TEST_DATA_DIR "/captures"; }
 
 std::vector<std::filesystem::path> CaptureFiles() {
     std::vector<std::filesystem::path> files;

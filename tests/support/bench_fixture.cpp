@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
-#include "app/startup.h"
+#include "ui/main/app_state.h"
+#include "ui/main/startup.h"
 
 namespace testsupport {
 

@@ -14,11 +14,18 @@
 #include <memory>
 #include <vector>
 
-#include "app/main_dialog.h"
-#include "app/ui_seams.h"
+#include "monitor/monitor_logic.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
 #include "hardware/bench_support.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+
+// The suites speak of the window's and the engine's names unqualified.
+using namespace ui;
+using namespace eeprom;
+using namespace monitor;
+using namespace console;
 
 namespace testsupport {
 
@@ -60,6 +67,7 @@ protected:
     void StartWindow(platform::PortIo* io = nullptr);
 
     MainDialog& dialog() { return *dialog_; }
+    eeprom::Session& session() { return dialog_->session(); }
     simulator::SimulatedBench& bench() { return *bench_; }
     RecordingPortIo& recorder() { return *recorder_; }
 

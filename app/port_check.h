@@ -1,6 +1,0 @@
-// --check-ports: reports what the machine offers for the adapter (parallel
-// ports, access rights, ppdev devices) and exits.
-#pragma once
-
-// Runs the check, prints its report on stdout and returns the exit status.
-int RunPortCheck();

@@ -1,0 +1,45 @@
+// One adapter session: the adapter, the memory image with its marks and
+// compare snapshot, the chip parameters in force and the probe and monitor
+// flags. Its owner passes it down: the window owns one, the command line owns
+// one, a test builds its own. Nothing in the engine keeps state of its own.
+//
+// Members keep the names the tool's design gives them. They were once
+// process-wide variables, each with the g_ prefix: adapter, portBase,
+// controllerPresent, probeFailed, monitorOn, filterRead, filterWrite, image,
+// compareImage, marks, and chipFamily, chipAddressBits, chipOrganisation,
+// chipCapacity (now chip.family and so on; the chip cursor is a transfer's
+// loop variable).
+#pragma once
+
+#include <cstdint>
+
+#include "eeprom/chip_table.h"
+#include "eeprom/image.h"
+#include "hardware/port_adapter.h"
+
+namespace eeprom {
+
+struct Session {
+    // The main adapter. Its constructor checks the counter, so the owner
+    // builds the session where that message may be shown.
+    hardware::PortAdapter adapter;
+    // Copy of adapter's port base after every SetBase(); the monitor reads it.
+    std::int32_t portBase = 0;
+    // 1 after the last controller probe answered, 0 otherwise.
+    std::uint8_t controllerPresent = 0;
+    // 2 once a probe has reported "Not Found"; never cleared.
+    std::uint8_t probeFailed = 0;
+    // 1 while the bus monitor runs.
+    std::uint8_t monitorOn = 0;
+    // The monitor's filter address, read and write forms.
+    std::uint8_t filterRead = 0;
+    std::uint8_t filterWrite = 0;
+
+    ImageArray image{};
+    ImageArray compareImage{};
+    ImageArray marks{};
+
+    ChipParams chip;
+};
+
+}  // namespace eeprom

@@ -1,0 +1,77 @@
+// What the PCF8584 shows while it monitors the bus: one record per received
+// byte, its status register (S1) as the type and the byte (S0) as the data,
+// and the records of one transfer kept in a fixed buffer. The capture pass
+// itself is PortAdapter::CaptureTransfers.
+//
+// Type 4 is an address byte received, type 8 a byte the receiver did not
+// acknowledge.
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace hardware {
+
+struct CaptureRecord {
+    std::uint8_t type = 0;
+    std::uint8_t data = 0;
+};
+
+inline constexpr int kMaxTransferRecords = 512;
+
+inline constexpr std::uint8_t kStatusTransferStart = 0x84;  // PIN + addressed as slave: a transfer begins
+inline constexpr std::uint8_t kStatusPin = 0x80;            // 1: no byte pending
+inline constexpr std::uint8_t kStatusBusFree = 0x01;        // 1: the transfer has ended
+inline constexpr std::uint8_t kRecordAddress = 4;
+inline constexpr std::uint8_t kRecordUnacknowledged = 8;
+
+// The records of one transfer, in a fixed buffer: the capture loop never
+// allocates. Records past the capacity are counted, not stored, but the
+// address bytes among them are still known (the monitor's filter hides a
+// transfer by any address it holds).
+class TransferBuffer {
+public:
+    void Clear() {
+        count_ = 0;
+        dropped_ = 0;
+        addresses_.reset();
+    }
+    // False when the buffer is full and the record was dropped.
+    bool Append(CaptureRecord record) {
+        if (record.type == kRecordAddress) addresses_.set(record.data);
+        if (count_ == kMaxTransferRecords) {
+            ++dropped_;
+            return false;
+        }
+        records_[count_++] = record;
+        return true;
+    }
+    std::span<const CaptureRecord> Records() const {
+        return {records_.data(), static_cast<std::size_t>(count_)};
+    }
+    int Size() const { return count_; }
+    int Dropped() const { return dropped_; }
+    // Whether an address record with this byte came, stored or dropped.
+    bool HasAddress(std::uint8_t address) const { return addresses_.test(address); }
+
+private:
+    std::bitset<256> addresses_;
+    std::array<CaptureRecord, kMaxTransferRecords> records_{};
+    int count_ = 0;
+    int dropped_ = 0;
+};
+
+// What a capture pass read.
+struct CaptureCount {
+    int statusReads = 0;           // every read of the status port, inside captures too
+    bool endedInTransfer = false;  // the read budget ran out inside a capture
+};
+
+// Receives each captured transfer that holds at least one record. The buffer
+// is the pass's own and valid only during the call.
+using TransferSink = std::function<void(const TransferBuffer& transfer)>;
+
+}  // namespace hardware

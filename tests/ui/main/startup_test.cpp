@@ -1,0 +1,162 @@
+// Start-up: the command line, the backend it installs, the caption mark and
+// the trace of the port choice.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/startup.h"
+#include "ui/main/tool_app.h"
+#include "ui/main/ui_seams.h"
+#include "hardware/port_adapter.h"
+#include "platform/counter.h"
+#include "platform/port_io.h"
+
+using namespace ui;
+
+namespace {
+
+using Port = simulator::SimulatedBench::Port;
+using Backend = StartupOptions::Backend;
+
+StartupOptions Parse(QStringList args, bool expectOk = true) {
+    args.prepend("merlix");
+    StartupOptions options;
+    QString error;
+    EXPECT_EQ(ParseCommandLine(args, options, error), expectOk) << error.toStdString();
+    return options;
+}
+
+TEST(CommandLine, BenchTakesAnOptionalPort) {
+    EXPECT_EQ(Parse({}).backend, Backend::Auto);
+    StartupOptions bare = Parse({"--bench"});
+    EXPECT_EQ(bare.backend, Backend::Bench);
+    EXPECT_EQ(bare.benchPort, Port::Lpt1);
+    EXPECT_EQ(Parse({"--bench=lpt2"}).benchPort, Port::Lpt2);
+    EXPECT_EQ(Parse({"--bench", "none"}).benchPort, Port::None);
+    EXPECT_EQ(Parse({"--bench", "--trace", "t.txt"}).traceFile, "t.txt");
+    Parse({"--bench=lpt3"}, false);
+}
+
+TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
+    const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
+                                      "--bench-chip", "93C46 (8)", "--bench-window"});
+    EXPECT_EQ(all.traceFile, "t.txt");
+    EXPECT_EQ(all.trafficFile, "cap.txt");
+    EXPECT_EQ(all.benchChip, "93C46 (8)");
+    EXPECT_TRUE(all.benchWindow);
+    EXPECT_EQ(Parse({"--direct"}).backend, Backend::Direct);
+    const StartupOptions ppdev = Parse({"--ppdev", "/dev/parport0,/dev/parport1"});
+    EXPECT_EQ(ppdev.backend, Backend::Ppdev);
+    EXPECT_EQ(ppdev.ppdevDevices, QStringList({"/dev/parport0", "/dev/parport1"}));
+    EXPECT_TRUE(Parse({"--check-ports"}).checkPorts);
+    EXPECT_TRUE(Parse({"--help"}).help);
+    Parse({"--bench", "--direct"}, false);
+    Parse({"--ppdev", "a,b,c"}, false);
+    Parse({"--frobnicate"}, false);
+    Parse({"stray"}, false);
+    EXPECT_TRUE(CommandLineHelp().contains("--bench[=PORT]"));
+    EXPECT_TRUE(CommandLineHelp().contains("--trace <FILE>"));
+}
+
+class StartupBackend : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        previousSeams_ = InstallUiSeams({[this](const QString& text) { messages << text; }, {}, {}});
+    }
+    void TearDown() override {
+        InstallUiSeams(previousSeams_);
+        ResetAppState();
+    }
+    QStringList messages;
+    UiSeams previousSeams_;
+};
+
+TEST_F(StartupBackend, BenchIsInstalledForItsLifetimeAndMarksTheCaption) {
+    platform::PortIo* before = &platform::Ports();
+    {
+        AdapterBackend backend;
+        QString error;
+        ASSERT_TRUE(backend.Open(Parse({"--bench=lpt2"}), error)) << error.toStdString();
+        EXPECT_TRUE(backend.OnBench());
+        EXPECT_EQ(ActiveBench(), backend.Bench());
+        EXPECT_EQ(&platform::Ports(), backend.Bench());
+        EXPECT_EQ(backend.Bench()->config().port, Port::Lpt2);
+        EXPECT_TRUE(backend.BenchNotice().contains("simulated bench"));
+        EXPECT_TRUE(backend.BenchNotice().contains("LPT2"));
+        EXPECT_EQ(BenchCaptionMark(), "  [simulated bench]");
+        MainDialog window;
+        window.setWindowTitle(window.windowTitle() + BenchCaptionMark());
+        EXPECT_EQ(window.windowTitle(), "MERLIX   ver4.22  [simulated bench]");
+        EXPECT_EQ(window.Button(ids::kResetPcf)->text(), "PCF 8584 Ok");
+    }
+    EXPECT_EQ(&platform::Ports(), before);
+    EXPECT_EQ(ActiveBench(), nullptr);
+    EXPECT_EQ(BenchCaptionMark(), "");
+}
+
+TEST_F(StartupBackend, WithoutAPortTheProgramRunsOnTheBenchAndSaysWhy) {
+    AdapterBackend backend;
+    QString error;
+    ASSERT_TRUE(backend.Open(Parse({}), error)) << error.toStdString();
+    if (!backend.OnBench()) GTEST_SKIP() << "this machine has a parallel port the tests may use";
+    EXPECT_EQ(backend.Bench()->config().port, Port::Lpt1);
+    EXPECT_TRUE(backend.BenchNotice().startsWith("running on the simulated bench"));
+    EXPECT_FALSE(backend.BenchNotice().contains('\n'));
+    EXPECT_EQ(BenchCaptionMark(), "  [simulated bench]");
+}
+
+TEST_F(StartupBackend, CounterCheckSpeaksThroughTheMessageBoxOnceTheWindowCan) {
+    platform::VirtualCounter broken;
+    broken.SetFrequencyFails(true);
+    platform::Counter* previous = platform::InstallCounter(&broken);
+    RouteCounterMessagesToWindow();
+    { hardware::PortAdapter adapter; }
+    hardware::SetCounterErrorSink(nullptr);
+    platform::InstallCounter(previous);
+    EXPECT_EQ(messages, QStringList({"Error: MB doesnot support QPC"}));
+}
+
+TEST_F(StartupBackend, AnUnwritableTraceOrUnreadableCaptureIsAnError) {
+    QString error;
+    AdapterBackend trace;
+    EXPECT_FALSE(trace.Open(Parse({"--bench", "--trace", "/nonexistent/dir/t.txt"}), error));
+    EXPECT_FALSE(error.isEmpty());
+    AdapterBackend traffic;
+    error.clear();
+    EXPECT_FALSE(traffic.Open(Parse({"--bench", "--traffic", "/nonexistent/capture.txt"}), error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(StartupBackend, TraceShowsTheProbeOnLpt1ThenLpt2) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.txt");
+    {
+        AdapterBackend backend;
+        QString error;
+        ASSERT_TRUE(backend.Open(Parse({"--bench=lpt2", "--trace", path}), error)) << error.toStdString();
+        MainDialog window;
+        EXPECT_TRUE(window.Control<QAbstractButton>(ids::kLpt2)->isChecked());
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    // Port configured for LPT1 (index 1 := 0x96), the controller's presence
+    // probe (S0 := 0x55 and read back) fails there; then LPT2 (0x97) answers.
+    const int lpt1Config = lines.indexOf("out 03F1 96");
+    const int lpt1Probe = lines.indexOf("in 037C FF");
+    const int lpt2Config = lines.indexOf("out 03F1 97");
+    const int lpt2Probe = lines.indexOf("in 027C 55");
+    ASSERT_GE(lpt1Config, 0);
+    EXPECT_LT(lpt1Config, lpt1Probe);
+    EXPECT_LT(lpt1Probe, lpt2Config);
+    EXPECT_LT(lpt2Config, lpt2Probe);
+    // Two answered resets on LPT2, then the last reset of the start-up.
+    EXPECT_EQ(lines.filter("in 027C 55").size(), 3);
+    EXPECT_TRUE(lines.first().startsWith("out 03F0"));
+}
+
+}  // namespace

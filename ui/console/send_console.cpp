@@ -1,0 +1,131 @@
+// The send console: hand-made register writes from the address, sub-address
+// and data fields. "Send", every slider move and every spin click run
+// SendTransfer, which re-initialises the adapter, then (with "Online"
+// checked) writes the three bytes and, with "Tie", mirrors the byte into the
+// EEPROM device and the image.
+#include <algorithm>
+
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
+#include "eeprom/hex_layout.h"
+#include "eeprom/image.h"
+
+namespace ui {
+
+using namespace eeprom;
+
+namespace {
+
+// WaitBusFree results above this mean the bus stayed busy.
+constexpr int kBusStillBusy = 900;
+constexpr int kSettleMs = 10;
+
+// The bus stayed busy: say so. The caller writes anyway, and the driver
+// gives up on its own when the bus is still taken.
+void CheckBusFree(hardware::PortAdapter& adapter) {
+    if (adapter.WaitBusFree() > kBusStillBusy) ShowMessage(QStringLiteral("ERROR I2c"));
+}
+
+std::uint8_t Value(const QString& text) { return static_cast<std::uint8_t>(HexTextValue(text)); }
+
+// Shows a written byte in the hex-view item of an in-page offset and selects
+// it; false when the view has no such item.
+bool ShowInHexView(HexView* view, int offset, std::uint8_t value) {
+    const int item = view->FindOffset(offset);
+    if (item < 0) return false;
+    view->SetItemText(item, HexView::ItemText(value));
+    view->SetCurSel(item);
+    return true;
+}
+
+}  // namespace
+
+void MainDialog::OnSend() {
+    if (!session_->controllerPresent) return;
+    UpdateData(true);
+    UpdateData(false);
+    SendTransfer();
+}
+
+void MainDialog::OnHScroll() {
+    // A wheel turn reaches the slider while the focus stays in an edit, whose
+    // new text would otherwise be put back to the old one (and the write go
+    // to the old address): read the controls first.
+    UpdateData(true);
+    const int position = m_slider->value() & 0xFF;
+    m_spin->SetPos(position);
+    m_sendData = HexByteText(position);
+    UpdateData(false);
+    SendTransfer();
+}
+
+void MainDialog::OnSpinDelta(int position, int delta) {
+    UpdateData(true);
+    // The spin notifies before it takes its step. The value sent is the one
+    // the click asks for, the position after the step (kept within the
+    // range), so each click sends what the slider and the data field then
+    // show; the spin itself arrives at the same position right after.
+    const int lower = std::min(m_spin->Lower(), m_spin->Upper());
+    const int upper = std::max(m_spin->Lower(), m_spin->Upper());
+    const int value = std::clamp(position + delta, lower, upper) & 0xFF;
+    m_sendData = HexByteText(value);
+    m_slider->setValue(value);
+    UpdateData(false);
+    SendTransfer();
+}
+
+// Letting go of the slider sends its position once more, exactly as a move does.
+void MainDialog::OnSliderReleased() { OnHScroll(); }
+
+void MainDialog::OnAddressKillFocus() { UpdateData(true); }
+
+void MainDialog::SendTransfer() {
+    // I2C memories and register devices are the blank entries of the chip
+    // list; a three-wire chip or the DAC in the socket takes no bus writes.
+    if (!session_->controllerPresent || !m_chipList->currentText().isEmpty()) {
+        UpdateData(false);
+        return;
+    }
+    // Every transfer starts from a freshly set-up port and controller.
+    session_->adapter.ConfigurePort();
+    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    if (!m_online->isChecked()) {
+        UpdateData(false);
+        return;
+    }
+
+    const std::uint8_t address = Value(m_sendAddress);
+    const std::uint8_t subAddress = Value(m_sendSubAddress);
+    const std::uint8_t data = Value(m_sendData);
+
+    // Writing to the memory on show: the hex view follows the register.
+    if (m_sendAddress == m_deviceAddress && ShowInHexView(m_hexView, subAddress, data)) {
+        m_byteOffset = m_sendSubAddress;
+        // The value edit must show the image byte under the new offset, or
+        // the next Enter would store the previous offset's value there.
+        ShowByteUnderOffset();
+    }
+
+    CheckBusFree(session_->adapter);
+    session_->adapter.I2cWriteByte(subAddress, address, data);  // a missing acknowledge is not reported
+    session_->adapter.DelayMs(kSettleMs);
+
+    // A message box above may have let the user choose a serial chip.
+    if (m_tie->isChecked() && m_chipList->currentText().isEmpty()) {
+        const std::uint8_t device = Value(m_deviceAddress);
+        const std::uint8_t offset = Value(m_byteOffset);
+        CheckBusFree(session_->adapter);
+        session_->adapter.I2cWriteByte(offset, device, data);
+        const int position = ImageIndex(std::clamp(m_page, 0, kPageCount - 1), offset);
+        session_->image[position] = data;
+        m_byteValue = m_sendData;
+        UpdateData(false);
+        session_->adapter.DelayMs(kSettleMs);
+        // Addresses in the EEPROM range leave the view alone.
+        if (!m_sendAddress.startsWith(QLatin1Char('A'))) ShowInHexView(m_hexView, offset, data);
+    }
+    UpdateData(false);
+}
+
+}  // namespace ui

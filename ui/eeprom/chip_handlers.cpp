@@ -1,0 +1,143 @@
+// The chip list and the read, write and fill handlers: one 256-byte page of a
+// 24Cxx memory through the controller (a blank chip entry), or a whole
+// Microwire/SPI chip through the serial lines (any other entry). The loops
+// themselves live in chip_transfers.cpp; these bind them to the window.
+#include <QProgressBar>
+
+#include <algorithm>
+
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
+#include "eeprom/chip_table.h"
+#include "eeprom/chip_transfers.h"
+#include "eeprom/image.h"
+#include "ui/panels/dac_panel_dialog.h"
+#include "ui/panels/dac_panel_link.h"
+
+namespace ui {
+
+using namespace eeprom;
+
+namespace {
+
+// A transfer's progress on the window's bar and message box. The transfer
+// blocks the window's thread, so no queued paint would reach the screen
+// before it ends: the bar must paint synchronously. QProgressBar does that by
+// itself only when it grows by a whole chunk (a tenth of the bar or so, a
+// jump every two seconds on a long chip write), and a paint at every byte
+// would cost more than a fast serial read itself (about 40 us against a few
+// us a byte). So the bar paints whenever its filled part grows by a pixel.
+class BarProgress final : public Progress {
+public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+    void SetRange(int low, int high) override {
+        bar_->setRange(low, high);
+        paintedWidth_ = -1;
+    }
+    void SetPosition(int position) override {
+        bar_->setValue(position);
+        const int width = FilledWidth();
+        if (width == paintedWidth_) return;
+        paintedWidth_ = width;
+        bar_->repaint();
+    }
+    void Message(const std::string& text) override { ShowMessage(QString::fromStdString(text)); }
+
+private:
+    int FilledWidth() const {
+        const qint64 span = qint64{bar_->maximum()} - bar_->minimum();
+        if (span <= 0 || bar_->value() < bar_->minimum()) return 0;
+        return static_cast<int>((qint64{bar_->value()} - bar_->minimum()) * bar_->width() / span);
+    }
+
+    QProgressBar* bar_;
+    int paintedWidth_ = -1;
+};
+
+// The device address a whole-chip transfer leaves in the window: page 0's.
+constexpr int kFirstBlockReadAddress = 0xA1;
+
+}  // namespace
+
+void MainDialog::OnChipSelChange() {
+    const QString entry = m_chipList->currentText();
+    ApplyChipChoice(session_->chip, entry.toStdString());
+    const bool dac = entry == QLatin1String(kDacEntry);
+    if (dac && !(g_dacPanel != nullptr)) {
+        OpenDacPanel(this);
+    } else if (!dac && (g_dacPanel != nullptr)) {
+        CloseDacPanel();
+    }
+}
+
+void MainDialog::OnReadEeprom() {
+    // Whatever the user typed since the last exchange must survive the push
+    // back at the end.
+    UpdateData(true);
+    BarProgress progress(m_progress);
+    if (m_chipList->currentText().isEmpty()) {
+        session_->chip.capacity = 0;
+        if (session_->controllerPresent) {
+            OnResetPcf();
+            m_hexView->clear();
+            m_tie->setChecked(false);
+            UpdateData(true);
+            UpdateData(false);
+            const int dev = HexTextValue(m_deviceAddress) & 0xFF;
+            if (!IsEepromDeviceAddress(dev)) {
+                ShowMessage(QString::fromLatin1(kAddressErrorMessage));
+                // The image is untouched: show it again rather than leave the
+                // view empty, which would look like a lost buffer.
+                RefreshHexView();
+                return;
+            }
+            ReadI2cPage(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+        }
+    } else {
+        ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+        m_page = 0;
+        m_deviceAddress = HexByteText(kFirstBlockReadAddress);
+    }
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnWriteEeprom() {
+    // The device address is taken as it stands in its edit now.
+    UpdateData(true);
+    BarProgress progress(m_progress);
+    if (m_chipList->currentText().isEmpty()) {
+        session_->chip.capacity = 0;
+        if (session_->controllerPresent == 1) {
+            // No range check here: a technician may program a memory that
+            // answers outside A0..AF.
+            WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image, progress);
+        }
+    } else {
+        WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+        m_page = 0;
+        m_deviceAddress = HexByteText(kFirstBlockReadAddress);
+    }
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnFillZero() {
+    const auto base = static_cast<std::ptrdiff_t>(std::clamp(m_page, 0, kPageCount - 1)) * kPageSize;
+    std::fill_n(session_->image.begin() + base, kPageSize, std::uint8_t{0});
+    std::fill_n(session_->marks.begin() + base, kPageSize, kMarkNone);
+    RefreshHexView();
+}
+
+void MainDialog::ReadSerialEeprom() {
+    BarProgress progress(m_progress);
+    eeprom::ReadSerialEeprom(session_->adapter, session_->chip, session_->image, progress);
+}
+
+void MainDialog::WriteSerialEeprom() {
+    BarProgress progress(m_progress);
+    eeprom::WriteSerialEeprom(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+}
+
+}  // namespace ui

@@ -1,0 +1,39 @@
+// "Load eeprom" and "Save eeprom": the image as a raw file, chosen in the
+// file dialog. A failure is one sentence in a message box and changes
+// nothing: the image is read whole before it changes, and a save replaces the
+// old file only once every byte is out.
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
+#include "eeprom/chip_table.h"
+#include "eeprom/image_file.h"
+
+namespace ui {
+
+using namespace eeprom;
+
+namespace {
+constexpr const char* kImageFileName = "*.bin";
+}
+
+void MainDialog::OnLoadImage() {
+    const QString path = AskOpenPath(QString::fromLatin1(kImageFileName));
+    if (path.isEmpty()) return;
+    std::string error;
+    if (!LoadImageFile(path, session_->image, error).ok) {
+        ShowMessage(QString::fromStdString(error));
+        return;
+    }
+    UpdateData(true);
+    m_page = 0;
+    UpdateData(false);
+    RefreshHexView();
+}
+
+void MainDialog::OnSaveImage() {
+    const QString path = AskSavePath(QString::fromLatin1(kImageFileName));
+    if (path.isEmpty()) return;
+    std::string error;
+    if (!SaveImageFile(path, session_->image, ImageFileSize(session_->chip), error)) ShowMessage(QString::fromStdString(error));
+}
+
+}  // namespace ui

@@ -1,0 +1,17 @@
+// What the window keeps beyond its session: the latch start value, and the
+// reset of the window's process-wide pointers (the open panels) that tests
+// call between cases.
+#pragma once
+
+#include <cstdint>
+
+namespace ui {
+
+// Latch start value: device lines in the run state, Output1 and Output2 on,
+// serial lines idle.
+inline constexpr std::uint8_t kLatchStart = 0xFD;
+
+// Closes any open panel, as at program load (ui/panels/panel_handlers.cpp).
+void ResetAppState();
+
+}  // namespace ui

@@ -1,0 +1,305 @@
+// MainDialog: construction from template 102, data exchange, the message map,
+// the start-up sequence and the About entry.
+#include "ui/main/main_dialog.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QRadioButton>
+
+#include "ui/main/about_dialog.h"
+#include "ui/main/app_state.h"
+#include "ui/main/startup.h"
+#include "eeprom/chip_table.h"
+#include "eeprom/image.h"
+#include "ui/resources/icons.h"
+#include "simulator/simulated_bench.h"
+
+namespace ui {
+
+using namespace eeprom;
+
+namespace {
+
+struct TextLink {
+    int id;
+    QString MainDialog::*member;
+    int maxChars;  // 0: no limit
+};
+
+// Exchange order of the text members; m_page (1071) sits between the two runs.
+const TextLink kTextsBeforePage[] = {
+    {ids::kSendSubAddress, &MainDialog::m_sendSubAddress, 2},
+    {ids::kSendAddress, &MainDialog::m_sendAddress, 2},
+    {ids::kDeviceAddress, &MainDialog::m_deviceAddress, 2},
+    {ids::kSendData, &MainDialog::m_sendData, 0},
+    {ids::kRemarkText, &MainDialog::m_remarkText, 80},
+    {ids::kByteOffset, &MainDialog::m_byteOffset, 2},
+};
+const TextLink kTextsAfterPage[] = {
+    {ids::kCompareValue, &MainDialog::m_compareValue, 2},
+    {ids::kByteValue, &MainDialog::m_byteValue, 2},
+    {ids::kFilter, &MainDialog::m_filter, 2},
+};
+
+}  // namespace
+
+MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session)
+    : QDialog(parent),
+      session_(session ? std::move(session) : std::make_unique<eeprom::Session>()),
+      m_hIcon(resources::LoadIcon(resources::kIconApp)) {
+    const resources::DialogBuilder::Factory hexView = [](const resources::ControlTemplate&, QWidget* p) {
+        return static_cast<QWidget*>(new HexView(p));
+    };
+    builder_.Build(*this, resources::DialogTemplate102(), {{ids::kHexView, hexView}});
+    BindControls();
+    SetUpEdits();
+
+    m_pollTimer = new QTimer(this);
+    m_pollTimer->setInterval(5);
+    aboutAction_ = new QAction(this);
+    aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
+    aboutAction_->setShortcutContext(Qt::WindowShortcut);
+
+    m_hexView->SetBeforePaint([this] { DrawHexOverlay(); });
+    m_hexView->SetMarkColour([this](int offset) { return HexMarkColour(offset); });
+    m_hexView->installEventFilter(this);
+
+    // Framework plumbing outside the message map: "Exit" is the cancel
+    // button, and the simulated bench's socket follows the chip list (before
+    // the chip handler runs, so a transfer it starts finds the chip in place).
+    connect(Button(ids::kExit), &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_chipList, &QComboBox::activated, this, [this] {
+        if (simulator::SimulatedBench* bench = ActiveBench()) {
+            bench->SetChipListChoice(m_chipList->currentText().toStdString());
+        }
+    });
+    ConnectMessageMap();
+    OnInitDialog();
+    // On the bench, its own window is one entry below About.
+    AddBenchWindowEntry();
+}
+
+MainDialog::~MainDialog() {
+    // A window destroyed while shown loses its focus widget in the base
+    // destructor, after the members are gone; the focus handlers (kill-focus
+    // of the address edits read the controls) must run while all still live.
+    hide();
+}
+
+void MainDialog::BindControls() {
+    m_chipList = Control<QComboBox>(ids::kChipList);
+    m_output2 = Control<QCheckBox>(ids::kOutput2);
+    m_output1 = Control<QCheckBox>(ids::kOutput1);
+    m_resetDev = Control<QCheckBox>(ids::kResetDev);
+    m_stopDev = Control<QCheckBox>(ids::kStopDev);
+    m_compBuffer = Control<QCheckBox>(ids::kCompBuffer);
+    m_progress = Control<QProgressBar>(ids::kProgress);
+    m_tie = Control<QCheckBox>(ids::kTie);
+    m_logHistory = Control<QComboBox>(ids::kLogHistory);
+    m_remarks = Control<QComboBox>(ids::kRemarks);
+    m_online = Control<QCheckBox>(ids::kOnline);
+    m_spin = Control<resources::SpinButton>(ids::kSpin);
+    m_slider = Control<resources::TrackBar>(ids::kSlider);
+    m_busLog = Control<resources::ListBox>(ids::kBusLog);
+    m_hexView = Control<HexView>(ids::kHexView);
+}
+
+void MainDialog::SetUpEdits() {
+    // The hexadecimal edits take digits 0-9 and A-F only, upper-cased as
+    // typed: a stray letter must never turn into another bus address.
+    for (int id :
+         {ids::kSendAddress, ids::kSendSubAddress, ids::kDeviceAddress, ids::kByteValue, ids::kFilter}) {
+        resources::MakeHexEdit(Edit(id), 2);
+    }
+    Edit(ids::kRemarkText)->setMaxLength(80);
+    Edit(ids::kByteOffset)->setMaxLength(2);
+    Edit(ids::kCompareValue)->setMaxLength(2);
+}
+
+bool MainDialog::UpdateData(bool save) {
+    auto exchange = [this, save](const TextLink& link) {
+        QLineEdit* edit = Edit(link.id);
+        QString& member = this->*link.member;
+        if (!save) {
+            edit->setText(member);
+            return;
+        }
+        member = edit->text();
+        if (link.maxChars > 0) member.truncate(link.maxChars);
+    };
+    for (const TextLink& link : kTextsBeforePage) exchange(link);
+    QLineEdit* page = Edit(ids::kPage);
+    if (save) {
+        bool ok = false;
+        const int value = page->text().trimmed().toInt(&ok);
+        if (!ok || value < 0 || value > kPageCount - 1) return false;
+        m_page = value;
+    } else {
+        page->setText(QString::number(m_page));
+    }
+    for (const TextLink& link : kTextsAfterPage) exchange(link);
+    return true;
+}
+
+void MainDialog::ConnectMessageMap() {
+    using resources::FocusNotifier;
+    using resources::ListBox;
+    using resources::SpinButton;
+    using resources::TrackBar;
+    const auto clicked = &QAbstractButton::clicked;
+
+    // System menu: the About entry (context menu and F1 here).
+    connect(aboutAction_, &QAction::triggered, this, [this] { OnSysCommand(ids::kAboutCommand); });
+    // Paint: the hex view runs DrawHexOverlay before each of its paints.
+    connect(Button(ids::kResetPcf), clicked, this, &MainDialog::OnResetPcf);
+    connect(m_pollTimer, &QTimer::timeout, this, &MainDialog::OnPollTimer);
+    connect(Button(ids::kReadEeprom), clicked, this, &MainDialog::OnReadEeprom);
+    connect(Button(ids::kExample), clicked, this, &MainDialog::OnExample);
+    connect(Button(ids::kMonitor), clicked, this, &MainDialog::OnMonitorToggle);
+    connect(Button(ids::kSend), clicked, this, &MainDialog::OnSend);
+    connect(Button(ids::kClearColors), clicked, this, &MainDialog::OnClearColors);
+    connect(m_slider, &TrackBar::scrolled, this, &MainDialog::OnHScroll);
+    connect(m_spin, &SpinButton::deltaPos, this, &MainDialog::OnSpinDelta);
+    connect(Button(ids::kAddRemark), clicked, this, &MainDialog::OnAddRemark);
+    connect(m_remarks, &QComboBox::activated, this, &MainDialog::OnRemarkChosen);
+    connect(m_hexView, &ListBox::dblClk, this, &MainDialog::OnHexViewDblClk);
+    connect(m_hexView, &ListBox::selChange, this, &MainDialog::OnHexViewSelChange);
+    connect(m_slider, &TrackBar::releasedCapture, this, &MainDialog::OnSliderReleased);
+    connect(m_busLog, &ListBox::dblClk, this, &MainDialog::OnBusLogDblClk);
+    connect(m_logHistory, &QComboBox::activated, this, &MainDialog::OnLogHistorySelChange);
+    connect(Button(ids::kLoadImage), clicked, this, &MainDialog::OnLoadImage);
+    connect(Button(ids::kPrevPage), clicked, this, &MainDialog::OnPrevPage);
+    connect(Button(ids::kNextPage), clicked, this, &MainDialog::OnNextPage);
+    connect(m_busLog, &ListBox::selChange, this, &MainDialog::OnBusLogSelChange);
+    // Left button down: default processing.
+    connect(Button(ids::kSaveImage), clicked, this, &MainDialog::OnSaveImage);
+    connect(Button(ids::kWriteEeprom), clicked, this, &MainDialog::OnWriteEeprom);
+    connect(Button(ids::kFillZero), clicked, this, &MainDialog::OnFillZero);
+    connect(Control<QRadioButton>(ids::kLpt1), clicked, this, &MainDialog::OnLpt1);
+    connect(Control<QRadioButton>(ids::kLpt2), clicked, this, &MainDialog::OnLpt2);
+    connect(Button(ids::kSaveBase), clicked, this, &MainDialog::OnSaveBase);
+    connect(Button(ids::kLoadBase), clicked, this, &MainDialog::OnLoadBase);
+    connect(m_compBuffer, clicked, this, &MainDialog::OnCompBuffer);
+    connect(Edit(ids::kByteValue), &QLineEdit::textChanged, this, &MainDialog::OnByteValueChange);
+    connect(m_stopDev, clicked, this, &MainDialog::OnStopDev);
+    connect(m_resetDev, clicked, this, &MainDialog::OnResetDev);
+    connect(m_output1, clicked, this, &MainDialog::OnOutput1);
+    connect(m_output2, clicked, this, &MainDialog::OnOutput2);
+    connect(Button(ids::kSwapBytes), clicked, this, &MainDialog::OnSwapBytes);
+    connect(m_chipList, &QComboBox::activated, this, &MainDialog::OnChipSelChange);
+    connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::setFocus, this, &MainDialog::OnHexViewSetFocus);
+    connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::killFocus, this,
+            &MainDialog::OnHexViewKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, this,
+            &MainDialog::OnFilterKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, this,
+            &MainDialog::OnAddressKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, this,
+            &MainDialog::OnAddressKillFocus);
+    connect(Button(ids::kExtended), clicked, this, &MainDialog::OnExtended);
+    // Measure item, cancel mode: default processing.
+    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, this,
+            &MainDialog::OnRemarkFocus);
+}
+
+void MainDialog::OnInitDialog() {
+    // 1. The base-class part (controls from the template) ran in the constructor.
+    // 2. The About entry. This desktop has no system menu a program can
+    //    extend, so the entry goes where Linux users look: the window's
+    //    context menu and F1.
+    const QString about = resources::LoadString(resources::kStringAboutEntry);
+    if (!about.isEmpty()) {
+        aboutAction_->setText(about);
+        addAction(aboutAction_);
+        setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+    // 3.
+    setWindowIcon(m_hIcon);
+    // 4. No extended panel is open yet: it opens from "Extended" only.
+    // 5.
+    m_sendAddress = QStringLiteral("00");
+    m_sendSubAddress = QStringLiteral("00");
+    m_sendData = HexByteText(128);
+    // 6.
+    session_->adapter.SetLatch(kLatchStart);
+    // 7. No entry selected.
+    for (const char* entry : kChipListEntries) m_chipList->addItem(QString::fromLatin1(entry));
+    m_chipList->setCurrentIndex(-1);
+    // 8.
+    m_slider->setRange(0, 255);
+    m_slider->setValue(128);
+    m_spin->SetRange(0, 255);
+    m_spin->SetPos(m_slider->value());
+    // 9.
+    m_page = 0;
+    m_progress->setRange(0, 255);
+    // 10. As latch bits 2 and 3 of the start value.
+    m_output1->setChecked(true);
+    m_output2->setChecked(true);
+    // 11. 18 pixels at the 6-pixel average character width the layout was
+    //     drawn for: 12 dialog units, so it grows with the font.
+    m_hexView->SetColumnWidth(builder_.X(12));
+    // 12.
+    m_remarks->addItem(QString());
+    m_remarkText.clear();
+    m_remarks->setCurrentIndex(0);
+    m_logHistory->addItem(QString());
+    m_logHistory->setCurrentIndex(0);
+    // 13.
+    m_byteValue = QStringLiteral("00");
+    m_byteOffset = QStringLiteral("00");
+    m_deviceAddress = QStringLiteral("A1");
+    // 14.
+    UpdateData(false);
+    // 15.
+    session_->adapter.SetLatch(kLatchStart);
+    // 16.
+    ChoosePortAtStart();
+    // 17.
+    Invalidate();
+    RefreshHexView();
+    // 18.
+    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+}
+
+void MainDialog::ChoosePortAtStart() {
+    auto* lpt1 = Control<QRadioButton>(ids::kLpt1);
+    auto* lpt2 = Control<QRadioButton>(ids::kLpt2);
+    ProbeAt(hardware::kLpt1);
+    lpt1->setChecked(true);
+    if (session_->controllerPresent == 0) {
+        ProbeAt(hardware::kLpt2);
+        if (session_->controllerPresent == 1) lpt2->setChecked(true);
+    }
+    if (session_->controllerPresent == 0) {
+        ProbeAt(hardware::kLpt1);
+        lpt1->setChecked(true);
+    }
+}
+
+void MainDialog::OnSysCommand(int command) {
+    if ((command & 0xFFF0) != ids::kAboutCommand) return;
+    AboutDialog about(this);
+    about.exec();
+}
+
+void MainDialog::Invalidate() {
+    update();
+    m_hexView->viewport()->update();
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_hexView && event->type() == QEvent::KeyPress &&
+        PreTranslateKey(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void MainDialog::done(int result) {
+    // The poll timer ends with the window.
+    m_pollTimer->stop();
+    QDialog::done(result);
+}
+
+}  // namespace ui

@@ -1,0 +1,240 @@
+// MainDialog: the tool's one window (template 102), run modally by ToolApp.
+// It owns the adapter session the engine works on, keeps the original
+// members under their names, moves them to and from the controls with
+// UpdateData(), and binds every control notification to one handler in
+// ConnectMessageMap(). The class is declared here; each handler is defined
+// in the ui/ folder of its subsystem:
+//   main/main_dialog.cpp          construction, data exchange, message map, start-up, About
+//   main/adapter_controls.cpp     "Reset PCF ", LPT1/LPT2, device and user lines
+//   monitor/bus_monitor.cpp       the bus monitor
+//   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
+//   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
+//   eeprom/image_file_handlers.cpp  image files
+//   console/send_console.cpp      the send console
+//   console/remarks_handlers.cpp  the remarks base
+//   panels/panel_handlers.cpp     the extended sliders panel button
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QIcon>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+#include "console/remarks_logic.h"
+#include "eeprom/hex_edit.h"
+#include "eeprom/session.h"
+#include "ui/eeprom/hex_view.h"
+#include "ui/resources/controls.h"
+#include "ui/resources/dialog_template.h"
+#include "ui/resources/main_window_ids.h"
+
+class QAction;
+class QKeyEvent;
+
+namespace ui {
+
+class BenchWindow;
+
+class MainDialog : public QDialog {
+    Q_OBJECT
+    // Declared first: every member built after it may use it.
+    std::unique_ptr<eeprom::Session> session_;
+
+public:
+    // The window takes `session` (a fresh one when none is given: the
+    // adapter then reads the counter in force now).
+    explicit MainDialog(QWidget* parent = nullptr, std::unique_ptr<eeprom::Session> session = nullptr);
+    ~MainDialog() override;
+
+    // The adapter, image, marks, chip parameters and flags the handlers work on.
+    eeprom::Session& session() const { return *session_; }
+    // The hex view's nibble entry and the last remark's note (tests read them).
+    eeprom::HexEntryState& HexEntry() { return hexEntry_; }
+    const std::string& LastRemark() const { return lastRemark_; }
+
+    // Dialog data exchange. save = true reads the controls into the value
+    // members, false writes the members into the controls. Returns false when
+    // a control's text fails its validation (that member keeps its value).
+    bool UpdateData(bool save = true);
+
+    // The control with a template id, typed; nullptr when missing or of
+    // another type.
+    QWidget* Control(int id) const { return builder_.Control(id); }
+    template <class T>
+    T* Control(int id) const {
+        return builder_.Control<T>(id);
+    }
+    QPushButton* Button(int id) const { return Control<QPushButton>(id); }
+    QLineEdit* Edit(int id) const { return Control<QLineEdit>(id); }
+    const resources::DialogBuilder& Builder() const { return builder_; }
+    // The About entry (context menu and F1).
+    QAction* AboutAction() const { return aboutAction_; }
+
+    // --- Control members, in binding order -------------------------------
+    QComboBox* m_chipList = nullptr;          // 1093 chip type list
+    QCheckBox* m_output2 = nullptr;           // 1092 "Output2"
+    QCheckBox* m_output1 = nullptr;           // 1091 "Output1"
+    QCheckBox* m_resetDev = nullptr;          // 1087 "Reset Dev"
+    QCheckBox* m_stopDev = nullptr;           // 1090 "Stop Dev"
+    QCheckBox* m_compBuffer = nullptr;        // 1084 "CompBuffer"
+    QProgressBar* m_progress = nullptr;       // 1074
+    QCheckBox* m_tie = nullptr;               // 1066 "Tie"
+    QComboBox* m_logHistory = nullptr;        // 1063 history of bus-log lines
+    QComboBox* m_remarks = nullptr;           // 1060 remarks (sorted)
+    QCheckBox* m_online = nullptr;            // 1052 "Online"
+    resources::SpinButton* m_spin = nullptr;  // 1035 spin, no buddy
+    resources::TrackBar* m_slider = nullptr;  // 1023 slider
+    resources::ListBox* m_busLog = nullptr;   // 1014 bus monitor log
+    HexView* m_hexView = nullptr;             // 1011 hex view of one page
+
+    // --- Value members, in exchange order --------------------------------
+    QString m_sendSubAddress;  // 1001, 2 hex digits
+    QString m_sendAddress;     // 1000, 2 hex digits
+    QString m_deviceAddress;   // 1051, 2 hex digits
+    QString m_sendData;        // 1017, read-only
+    QString m_remarkText;      // 1058, at most 80 characters
+    QString m_byteOffset;      // 1062, read-only
+    int m_page = 0;            // 1071, read-only, 0..7
+    QString m_compareValue;    // 1075, read-only
+    QString m_byteValue;       // 1086, 2 hex digits
+    QString m_filter;          // 1002, 2 hex digits
+    QIcon m_hIcon;             // icon 128
+
+    // The poll timer (the original timer id 10): 5 ms, runs while the bus
+    // monitor runs; its timeout is OnPollTimer.
+    QTimer* m_pollTimer = nullptr;
+
+    // --- Start-up and window ---------------------------------------------
+    // Start values, port choice, first hex-view fill; the constructor runs it.
+    void OnInitDialog();
+    // The port choice at start: LPT1, else LPT2, else LPT1 again.
+    void ChoosePortAtStart();
+    // The About entry (command kAboutCommand); other commands do nothing here.
+    void OnSysCommand(int command);
+    // Repaints the window and the hex view's highlights.
+    void Invalidate();
+
+    // --- Adapter controls -------------------------------------------------
+    void OnResetPcf();
+    void OnLpt1();
+    void OnLpt2();
+    void OnStopDev();
+    void OnResetDev();
+    void OnOutput1();
+    void OnOutput2();
+
+    // --- Bus monitor ------------------------------------------------------
+    void OnMonitorToggle();
+    void OnPollTimer();
+    void OnFilterKillFocus();
+
+    // --- Memory image and hex view ---------------------------------------
+    void RefreshHexView();
+    // Runs before every paint of the hex view: the compare marking.
+    void DrawHexOverlay();
+    // Highlight colour of the byte at an in-page offset of the shown page.
+    QColor HexMarkColour(int offset) const;
+    void OnPrevPage();
+    void OnNextPage();
+    void OnClearColors();
+    void OnCompBuffer();
+    void OnSwapBytes();
+    void OnHexViewSetFocus();
+    void OnHexViewKillFocus();
+    void OnHexViewSelChange();
+    void OnHexViewDblClk();
+    void OnBusLogSelChange();
+    void OnBusLogDblClk();
+    // Keyboard editing in the hex view; true when the key was used up.
+    bool PreTranslateKey(QKeyEvent* event);
+
+    // --- Chip table and transfers ----------------------------------------
+    void OnChipSelChange();
+    void OnReadEeprom();
+    void OnWriteEeprom();
+    void OnFillZero();
+    void ReadSerialEeprom();
+    void WriteSerialEeprom();
+
+    // --- Image files ------------------------------------------------------
+    void OnLoadImage();
+    void OnSaveImage();
+
+    // --- Send console -----------------------------------------------------
+    void OnSend();
+    void OnHScroll();
+    void OnSpinDelta(int position, int delta);
+    void OnSliderReleased();
+    void OnAddressKillFocus();
+    void SendTransfer();
+
+    // --- Remarks base -----------------------------------------------------
+    void OnAddRemark();
+    void OnRemarkChosen();
+    void OnSaveBase();
+    void OnLoadBase();
+    void OnRemarkFocus();
+    void CopyConsoleToSlot();
+    // The lines of m_remarks as bytes, entry for entry: the combo shows
+    // DisplayText() of each, and every change goes through both.
+    console::RemarksList m_remarkLines;
+
+    // --- Panels -----------------------------------------------------------
+    void OnExtended();
+
+    // --- Bench window (simulated bench only; app/bench_window.cpp) --------
+    // Opens the bench's own window beside this one, or brings it forward.
+    void ShowBenchWindow();
+    BenchWindow* OpenedBenchWindow() const { return benchWindow_; }
+    // The context-menu entry; nullptr on real hardware.
+    QAction* BenchWindowAction() const { return benchWindowAction_; }
+
+    // --- Handlers that do nothing (kept so the map reads as the table) ---
+    void OnExample() {}
+    void OnLogHistorySelChange() {}
+    void OnByteValueChange() {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int result) override;
+
+private:
+    void ConnectMessageMap();
+    void BindControls();
+    void SetUpEdits();
+    // Selects every remarks entry whose key (first five characters) is
+    // address + " " + subAddress; the last match stays selected. The key rule
+    // is the remarks base's (console/remarks_handlers.cpp).
+    void SelectRemarkEntries(const QString& address, const QString& subAddress);
+    // Shows the image byte under m_byteOffset in the value edit (and the
+    // snapshot byte in the compare edit), members and controls alike.
+    void ShowByteUnderOffset();
+    void SelectPort(int base);
+    void ProbeAt(int base);
+    void SetLine(int bit, bool on);
+
+    resources::DialogBuilder builder_;
+    QAction* aboutAction_ = nullptr;
+    // The hex view's nibble entry.
+    eeprom::HexEntryState hexEntry_;
+    // The note of the last remark added or chosen, as the bytes of its line
+    // (from character 8 on for a chosen line, its leading blank included):
+    // the label the extended sliders panel gives a slot filled from the
+    // console. (Once the process-wide lastRemark.)
+    std::string lastRemark_;
+
+    // Bench window (app/bench_window.cpp).
+    void AddBenchWindowEntry();
+    QAction* benchWindowAction_ = nullptr;
+    BenchWindow* benchWindow_ = nullptr;
+};
+
+}  // namespace ui

@@ -1,0 +1,73 @@
+// The application object and the program's start-up sequence.
+#include "ui/main/tool_app.h"
+
+#include <cstdio>
+
+#include "ui/main/main_dialog.h"
+#include "ui/main/port_check.h"
+#include "ui/main/startup.h"
+#include "ui/main/ui_seams.h"
+#include "hardware/port_adapter.h"
+
+namespace ui {
+
+ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("merlix"));
+    setApplicationDisplayName(QStringLiteral("MERLIX"));
+    setApplicationVersion(QStringLiteral("4.22"));
+    RouteCounterMessagesToWindow();
+}
+
+void RouteCounterMessagesToWindow() {
+    // The DAC panel builds an adapter per frame, so the check can speak long
+    // after start-up.
+    hardware::SetCounterErrorSink([](const std::string& text) { ShowMessage(QString::fromStdString(text)); });
+}
+
+ToolApp::~ToolApp() { hardware::SetCounterErrorSink(nullptr); }
+
+bool ToolApp::InitInstance() {
+    MainDialog dialog(nullptr, std::move(session));
+    dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
+    if (openBenchWindow) dialog.ShowBenchWindow();
+    dialog.exec();
+    return false;
+}
+
+int RunMerlix(int argc, char** argv) {
+    // The main adapter is built before anything else, so that its counter
+    // check speaks on stderr before any window exists.
+    auto session = std::make_unique<eeprom::Session>();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    StartupOptions options;
+    QString error;
+    if (!ParseCommandLine(arguments, options, error)) {
+        std::fprintf(stderr, "merlix: %s (see --help)\n", qPrintable(error));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(CommandLineHelp()), stdout);
+        return 0;
+    }
+    if (options.checkPorts) return RunPortCheck();
+
+    AdapterBackend backend;
+    if (!backend.Open(options, error)) {
+        std::fprintf(stderr, "merlix: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!backend.BenchNotice().isEmpty()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
+    if (options.benchWindow && !backend.OnBench()) {
+        std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
+        return 1;
+    }
+
+    ToolApp app(argc, argv);
+    app.openBenchWindow = options.benchWindow;
+    app.session = std::move(session);
+    app.InitInstance();
+    return 0;
+}
+
+}  // namespace ui

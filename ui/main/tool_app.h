@@ -1,0 +1,37 @@
+// ToolApp: the application object. It runs MainDialog modally; the program
+// ends when the window closes.
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+
+#include "eeprom/session.h"
+
+namespace ui {
+
+class ToolApp : public QApplication {
+    Q_OBJECT
+public:
+    ToolApp(int& argc, char** argv);
+    ~ToolApp() override;
+
+    // Builds the main window, runs it modally and returns false: there is no
+    // event loop after the window.
+    bool InitInstance();
+
+    // --bench-window: open the bench's window beside the main window.
+    bool openBenchWindow = false;
+    // The session the window takes over (built before the application).
+    std::unique_ptr<eeprom::Session> session;
+};
+
+// Sends the counter check's message of every adapter built from now on to
+// the message box (before the application object exists it goes to stderr).
+void RouteCounterMessagesToWindow();
+
+// The whole program: command line, backend, application object, window.
+// Returns the process exit status.
+int RunMerlix(int argc, char** argv);
+
+}  // namespace ui

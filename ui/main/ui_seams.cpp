@@ -1,0 +1,52 @@
+// Default message box and file dialogs behind the seam of ui_seams.h.
+#include "ui/main/ui_seams.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <utility>
+
+namespace ui {
+
+namespace {
+
+UiSeams& Seams() {
+    static UiSeams seams;
+    return seams;
+}
+
+QString FileFilter(const QString& initialName) {
+    // The preset name ("*.bin") narrows the listing as it does when typed
+    // into the name field; everything stays one choice away.
+    return initialName + QStringLiteral(";;All files (*)");
+}
+
+}  // namespace
+
+void ShowMessage(const QString& text) {
+    if (Seams().showMessage) {
+        Seams().showMessage(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+QString AskOpenPath(const QString& initialName) {
+    if (Seams().askOpenPath) return Seams().askOpenPath(initialName);
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                        FileFilter(initialName));
+}
+
+QString AskSavePath(const QString& initialName) {
+    if (Seams().askSavePath) return Seams().askSavePath(initialName);
+    // QFileDialog asks before overwriting unless told not to.
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString(),
+                                        FileFilter(initialName));
+}
+
+UiSeams InstallUiSeams(UiSeams seams) { return std::exchange(Seams(), std::move(seams)); }
+
+}  // namespace ui

@@ -1,0 +1,116 @@
+// The bus monitor: start and stop, the 5 ms capture pass, the address filter.
+// The capture, the line format, the history rule and the replay live in
+// app/monitor_logic.h; these handlers move controls and adapter state around
+// them.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "monitor/monitor_logic.h"
+#include "eeprom/image.h"
+
+namespace ui {
+
+using namespace monitor;
+
+namespace {
+
+std::vector<std::string> ListTexts(const QListWidget& list) {
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(list.count()));
+    for (int i = 0; i < list.count(); ++i) texts.push_back(list.item(i)->text().toStdString());
+    return texts;
+}
+
+std::vector<std::string> ComboTexts(const QComboBox& combo) {
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(combo.count()));
+    for (int i = 0; i < combo.count(); ++i) texts.push_back(combo.itemText(i).toStdString());
+    return texts;
+}
+
+// Brings the history combo in line with AppendToHistory's result: entries
+// only ever leave at the front and arrive at the back, and a run of new lines
+// longer than the history may push out some of its own first lines too.
+void AppendLinesToHistory(QComboBox& history, const std::vector<std::string>& lines) {
+    std::vector<std::string> entries = ComboTexts(history);
+    const int before = static_cast<int>(entries.size());
+    const int appended = AppendToHistory(entries, lines);
+    const int oldDropped = std::min(before + appended - static_cast<int>(entries.size()), before);
+    for (int i = 0; i < oldDropped; ++i) history.removeItem(0);
+    for (std::size_t i = static_cast<std::size_t>(before - oldDropped); i < entries.size(); ++i) {
+        history.addItem(QString::fromStdString(entries[i]));
+    }
+}
+
+}  // namespace
+
+void MainDialog::OnMonitorToggle() {
+    // Without a controller there is nothing to monitor. A monitor already
+    // running is still stopped: a probe made meanwhile (Enter is "Reset PCF ")
+    // may have lost the controller, and the button must never get stuck on
+    // "Monitor OFF" with the timer ticking on.
+    if (session_->monitorOn == 0 && session_->controllerPresent == 0) return;
+
+    if (session_->monitorOn == 0) {
+        m_pollTimer->start();
+        session_->monitorOn = 1;
+        if (m_resetDev->isChecked()) {
+            // The pulse "Reset Dev" armed; it is given once.
+            m_resetDev->setChecked(false);
+            session_->adapter.ResetAdapter(1, session_->adapter.Latch());
+            UpdateData(false);
+        }
+        if (m_stopDev->isChecked()) {
+            // The device is released from its stopped state as capturing begins.
+            m_stopDev->setChecked(false);
+            session_->adapter.SetLatchBit(hardware::kLineDevA);
+            session_->adapter.ClearLatchBit(hardware::kLineDevB);
+            session_->adapter.WriteLatch(session_->adapter.Latch());
+            session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+            UpdateData(false);
+        }
+        session_->adapter.InitController();
+        m_busLog->clear();
+        Button(ids::kMonitor)->setText(QStringLiteral("Monitor OFF"));
+        return;
+    }
+
+    m_pollTimer->stop();
+    session_->adapter.ConfigurePort();
+    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    OnResetPcf();
+    Button(ids::kMonitor)->setText(QStringLiteral("Monitor ON"));
+    session_->monitorOn = 0;
+
+    const std::vector<std::string> lines = ListTexts(*m_busLog);
+    AppendLinesToHistory(*m_logHistory, lines);
+    std::string deviceAddress = m_deviceAddress.toStdString();
+    ReplayLog(lines, session_->image, session_->marks, m_page, deviceAddress);
+    m_deviceAddress = QString::fromStdString(deviceAddress);
+    RefreshHexView();
+    UpdateData(false);
+}
+
+void MainDialog::OnPollTimer() {
+    if (session_->controllerPresent == 0) return;
+    // The controller is set up afresh for every pass, so that whatever
+    // happened between passes (a probe, a line change) never ends capturing.
+    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    session_->adapter.InitController();
+    CapturePass(session_->adapter, kPollReads, session_->filterRead, session_->filterWrite, [this](std::string_view line) {
+        m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+    });
+}
+
+void MainDialog::OnFilterKillFocus() {
+    UpdateData(true);
+    const MonitorFilter filter = FilterBytes(HexTextValue(m_filter));
+    session_->filterRead = filter.read;
+    session_->filterWrite = filter.write;
+    UpdateData(false);
+}
+
+}  // namespace ui

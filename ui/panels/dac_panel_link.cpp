@@ -1,0 +1,23 @@
+// The chip list's way to the DAC panel: the open panel (g_dacPanel), created
+// on "M62358,M62359" and destroyed on any other entry.
+#include "ui/panels/dac_panel_link.h"
+
+#include "ui/main/main_dialog.h"
+#include "ui/panels/dac_panel_dialog.h"
+
+namespace ui {
+
+DacPanelDialog* g_dacPanel = nullptr;
+
+void OpenDacPanel(MainDialog* owner) {
+    if (g_dacPanel != nullptr) return;
+    g_dacPanel = new DacPanelDialog(owner, owner->session().adapter);
+    g_dacPanel->show();
+}
+
+void CloseDacPanel() {
+    delete g_dacPanel;  // its destructor clears the pointer
+    g_dacPanel = nullptr;
+}
+
+}  // namespace ui

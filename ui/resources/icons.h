@@ -1,0 +1,26 @@
+// Icon and string resources of the tool: icon 128 (the application icon,
+// drawn here rather than stored, so it stays sharp at any size) and the
+// string table.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+namespace ui {
+
+namespace resources {
+
+inline constexpr int kIconApp = 128;
+inline constexpr int kStringAboutEntry = 101;
+
+// Icon resource `id` at size x size pixels; a null pixmap for an unknown id.
+QPixmap IconPixmap(int id, int size);
+// Icon resource `id` at the usual sizes.
+QIcon LoadIcon(int id);
+// String resource `id`; empty for an unknown id.
+QString LoadString(int id);
+
+}  // namespace resources
+
+}  // namespace ui
