@@ -156,10 +156,8 @@ std::uint8_t DirectPortIo::In(std::uint16_t port) {
     std::uint8_t byte = 0xFF;
     const long n = system_.Pread(fd_, byte, port);
     if (n == 1) return byte;
-    if (ioError_.empty()) {
-        ioError_ = "Reading port " + HexAddress(port) + " through /dev/port failed: " +
-                   std::strerror(n < 0 ? static_cast<int>(-n) : EIO) + ".";
-    }
+    NoteIoError("Reading port " + HexAddress(port) +
+                " through /dev/port failed: " + std::strerror(n < 0 ? static_cast<int>(-n) : EIO) + ".");
     return 0xFF;
 }
 
@@ -170,17 +168,10 @@ void DirectPortIo::Out(std::uint16_t port, std::uint8_t value) {
         return;
     }
     const long n = system_.Pwrite(fd_, value, port);
-    if (n != 1 && ioError_.empty()) {
-        ioError_ = "Writing port " + HexAddress(port) + " through /dev/port failed: " +
-                   std::strerror(n < 0 ? static_cast<int>(-n) : EIO) + ".";
+    if (n != 1) {
+        NoteIoError("Writing port " + HexAddress(port) +
+                    " through /dev/port failed: " + std::strerror(n < 0 ? static_cast<int>(-n) : EIO) + ".");
     }
-}
-
-bool DirectPortIo::TakeIoError(std::string& error) {
-    if (ioError_.empty()) return false;
-    error = std::move(ioError_);
-    ioError_.clear();
-    return true;
 }
 
 }  // namespace platform

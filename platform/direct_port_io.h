@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/host_files.h"
+#include "platform/io_error.h"
 #include "platform/port_io.h"
 
 namespace platform {
@@ -42,7 +43,7 @@ struct IoRange {
 };
 const std::vector<IoRange>& ProgramIoRanges();
 
-class DirectPortIo final : public PortIo {
+class DirectPortIo final : public PortIo, public FirstIoError {
 public:
     enum class Method { None, Ioperm, DevPort };
 
@@ -60,10 +61,9 @@ public:
 
     // Ports outside ProgramIoRanges() read 0xFF and ignore writes, so a stray
     // base can never fault the process. A failed /dev/port transfer reads
-    // 0xFF too and is kept here until taken.
+    // 0xFF too and is kept for TakeIoError().
     std::uint8_t In(std::uint16_t port) override;
     void Out(std::uint16_t port, std::uint8_t value) override;
-    bool TakeIoError(std::string& error);
 
     // Whether the kernel reports a parallel port at 0x378 or 0x278. Root alone
     // is no reason to poke those addresses.
@@ -79,7 +79,6 @@ private:
     std::size_t rangesGranted_ = 0;
     int fd_ = -1;
     std::string error_;
-    std::string ioError_;
 };
 
 }  // namespace platform

@@ -150,7 +150,7 @@ bool PpdevPortIo::Open(const std::vector<std::string>& devices) {
     Close();
     error_.clear();
     notes_.clear();
-    ioError_.clear();
+    ClearIoError();
     if (devices.size() > 2) {
         error_ = "At most two ppdev devices can be given (for LPT1 and LPT2).";
         return false;
@@ -217,12 +217,12 @@ PpdevPortIo::Slot* PpdevPortIo::SlotFor(std::uint16_t port, int& offset) {
     return nullptr;
 }
 
-void PpdevPortIo::NoteIoError(const Slot& slot, const std::string& what, long result) {
-    if (!ioError_.empty()) return;  // the first failure explains the rest
+void PpdevPortIo::NoteSlotError(const Slot& slot, const std::string& what, long result) {
     if (result == 0 || result == -EAGAIN) {
-        ioError_ = what + " on " + slot.device + " timed out: no EPP device answered.";
+        NoteIoError(what + " on " + slot.device + " timed out: no EPP device answered.");
     } else {
-        ioError_ = what + " on " + slot.device + " failed: " + std::strerror(static_cast<int>(-result)) + ".";
+        NoteIoError(what + " on " + slot.device + " failed: " + std::strerror(static_cast<int>(-result)) +
+                    ".");
     }
 }
 
@@ -230,7 +230,7 @@ std::uint8_t PpdevPortIo::IoctlRead(Slot& slot, unsigned long request, const cha
     unsigned char value = 0xFF;
     const int result = system_.Ioctl(slot.fd, request, &value);
     if (result < 0) {
-        NoteIoError(slot, name, result);
+        NoteSlotError(slot, name, result);
         return 0xFF;
     }
     return value;
@@ -244,7 +244,7 @@ void PpdevPortIo::IoctlWrite(Slot& slot, unsigned long request, int value, const
         unsigned char byte = static_cast<unsigned char>(value);
         result = system_.Ioctl(slot.fd, request, &byte);
     }
-    if (result < 0) NoteIoError(slot, name, result);
+    if (result < 0) NoteSlotError(slot, name, result);
 }
 
 bool PpdevPortIo::SetMode(Slot& slot, int mode) {
@@ -253,7 +253,7 @@ bool PpdevPortIo::SetMode(Slot& slot, int mode) {
     const int result = system_.Ioctl(slot.fd, PPSETMODE, &value);
     if (result < 0) {
         slot.mode = -1;
-        NoteIoError(slot, "PPSETMODE", result);
+        NoteSlotError(slot, "PPSETMODE", result);
         return false;
     }
     slot.mode = mode;
@@ -266,7 +266,7 @@ std::uint8_t PpdevPortIo::EppRead(Slot& slot, int mode, const char* cycle) {
     const long n = system_.Read(slot.fd, byte);
     slot.dataReversed = true;
     if (n != 1) {
-        NoteIoError(slot, cycle, n);
+        NoteSlotError(slot, cycle, n);
         return 0xFF;
     }
     return byte;
@@ -275,7 +275,7 @@ std::uint8_t PpdevPortIo::EppRead(Slot& slot, int mode, const char* cycle) {
 void PpdevPortIo::EppWrite(Slot& slot, int mode, const char* cycle, std::uint8_t value) {
     if (!SetMode(slot, mode)) return;
     const long n = system_.Write(slot.fd, value);
-    if (n != 1) NoteIoError(slot, cycle, n);
+    if (n != 1) NoteSlotError(slot, cycle, n);
 }
 
 std::uint8_t PpdevPortIo::In(std::uint16_t port) {
@@ -317,13 +317,6 @@ void PpdevPortIo::Out(std::uint16_t port, std::uint8_t value) {
         case 4: EppWrite(*slot, kEppData, "EPP data write", value); break;
         default: slot->ecr = value; break;  // base+0x402: the driver owns the ECR
     }
-}
-
-bool PpdevPortIo::TakeIoError(std::string& error) {
-    if (ioError_.empty()) return false;
-    error = std::move(ioError_);
-    ioError_.clear();
-    return true;
 }
 
 }  // namespace platform

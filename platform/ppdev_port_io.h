@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/host_files.h"
+#include "platform/io_error.h"
 #include "platform/port_io.h"
 
 namespace platform {
@@ -38,7 +39,7 @@ public:
 
 PpdevSystem& HostPpdev();
 
-class PpdevPortIo final : public PortIo {
+class PpdevPortIo final : public PortIo, public FirstIoError {
 public:
     explicit PpdevPortIo(PpdevSystem& system = HostPpdev(), HostFiles files = HostFiles());
     ~PpdevPortIo() override;
@@ -60,10 +61,9 @@ public:
     // "/dev/parport0" for lpt 1 or 2, "" when that slot has no device.
     std::string Device(int lpt) const;
 
-    // A failed transfer reads 0xFF; the first failure is kept until taken.
+    // A failed transfer reads 0xFF; the first failure is kept for TakeIoError().
     std::uint8_t In(std::uint16_t port) override;
     void Out(std::uint16_t port, std::uint8_t value) override;
-    bool TakeIoError(std::string& error);
 
     // The devices for LPT1 and LPT2: those whose base-addr is 0x378 and 0x278,
     // the remaining slots filled with the other listed ports in order; when
@@ -95,7 +95,7 @@ private:
     bool SetMode(Slot& slot, int mode);
     std::uint8_t EppRead(Slot& slot, int mode, const char* cycle);
     void EppWrite(Slot& slot, int mode, const char* cycle, std::uint8_t value);
-    void NoteIoError(const Slot& slot, const std::string& what, long result);
+    void NoteSlotError(const Slot& slot, const std::string& what, long result);
 
     PpdevSystem& system_;
     HostFiles files_;
@@ -103,7 +103,6 @@ private:
     std::array<std::uint8_t, 2> config_ = {0xFF, 0xFF};
     std::string error_;
     std::vector<std::string> notes_;
-    std::string ioError_;
 };
 
 }  // namespace platform

@@ -17,10 +17,7 @@ constexpr int kSpecialEwen = 3;
 }  // namespace
 
 MicrowireChip::MicrowireChip(std::string name, int capacityBytes, int addressBitsX8)
-    : name_(std::move(name)),
-      capacity_(capacityBytes),
-      addressBitsX8_(addressBitsX8),
-      memory_(static_cast<std::size_t>(capacityBytes), 0xFF) {}
+    : StorageChip(std::move(name), capacityBytes, kWriteCycleUs), addressBitsX8_(addressBitsX8) {}
 
 void MicrowireChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
     const LatchEdges lines = lines_.Load(latch);
@@ -97,9 +94,9 @@ void MicrowireChip::AddressComplete(std::int64_t nowUs) {
             break;
         case kOpSpecial:
             if (special == kSpecialEwen) {
-                writeEnabled_ = true;
+                SetWriteEnabled(true);
             } else if (special == 0) {
-                writeEnabled_ = false;
+                SetWriteEnabled(false);
             } else if (special == kSpecialEral) {
                 if (BeginProgramming(nowUs)) {
                     for (int w = 0; w < Words(); ++w) StoreWord(w, 0xFFFF);
@@ -126,27 +123,24 @@ void MicrowireChip::DataComplete(std::int64_t nowUs) {
 }
 
 bool MicrowireChip::BeginProgramming(std::int64_t nowUs) {
-    if (!writeEnabled_ || Busy(nowUs)) return false;
-    busyUntilUs_ = nowUs + kWriteCycleUs;
+    if (!WriteEnabled() || Busy(nowUs)) return false;
+    StartWriteCycle(nowUs);
     return true;
 }
 
 std::uint32_t MicrowireChip::ReadWord(int address) const {
-    if (!x16_) return memory_[static_cast<std::size_t>(address)];
+    if (!x16_) return Byte(address);
     // Words sit high byte first, the way the program lays them out in its image.
-    const auto at = static_cast<std::size_t>(address) * 2;
-    return (static_cast<std::uint32_t>(memory_[at]) << 8) | memory_[at + 1];
+    return (static_cast<std::uint32_t>(Byte(address * 2)) << 8) | Byte(address * 2 + 1);
 }
 
 void MicrowireChip::StoreWord(int address, std::uint32_t value) {
-    if (storeFault_) return;
     if (!x16_) {
-        memory_[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
+        Store(address, static_cast<std::uint8_t>(value));
         return;
     }
-    const auto at = static_cast<std::size_t>(address) * 2;
-    memory_[at] = static_cast<std::uint8_t>(value >> 8);
-    memory_[at + 1] = static_cast<std::uint8_t>(value);
+    Store(address * 2, static_cast<std::uint8_t>(value >> 8));
+    Store(address * 2 + 1, static_cast<std::uint8_t>(value));
 }
 
 bool MicrowireChip::DataOut(std::int64_t nowUs) const {

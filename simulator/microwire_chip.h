@@ -8,26 +8,21 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "simulator/latch_edges.h"
-#include "simulator/serial_chip.h"
+#include "simulator/storage_chip.h"
 
 namespace simulator {
 
-class MicrowireChip final : public SerialChip {
+class MicrowireChip final : public StorageChip {
 public:
     // `addressBitsX8`: address bits in byte organisation (one fewer for words).
     MicrowireChip(std::string name, int capacityBytes, int addressBitsX8);
 
     void OnLatch(std::uint8_t latch, std::int64_t nowUs) override;
     bool DataOut(std::int64_t nowUs) const override;
-    std::string Name() const override { return name_; }
-    std::vector<std::uint8_t>& Memory() override { return memory_; }
-    void SetStoreFault(bool fault) override { storeFault_ = fault; }
 
-    bool WriteEnabled() const { return writeEnabled_; }
-    bool Busy(std::int64_t nowUs) const { return nowUs < busyUntilUs_; }
+    using StorageChip::WriteEnabled;
 
     // Self-timed write: a few milliseconds, inside the 5 ms the program waits.
     static constexpr std::int64_t kWriteCycleUs = 3000;
@@ -42,15 +37,11 @@ private:
     bool BeginProgramming(std::int64_t nowUs);
     int AddressBits() const { return x16_ ? addressBitsX8_ - 1 : addressBitsX8_; }
     int WordBits() const { return x16_ ? 16 : 8; }
-    int Words() const { return x16_ ? capacity_ / 2 : capacity_; }
+    int Words() const { return x16_ ? Capacity() / 2 : Capacity(); }
     std::uint32_t ReadWord(int address) const;
     void StoreWord(int address, std::uint32_t value);
 
-    std::string name_;
-    int capacity_;
     int addressBitsX8_;
-    std::vector<std::uint8_t> memory_;
-    bool storeFault_ = false;
 
     LatchTracker lines_;
     Phase phase_ = Phase::Deselected;
@@ -62,8 +53,6 @@ private:
     std::uint32_t data_ = 0;
     int readBit_ = 0;  // bit of the current word on DO; -1 while the dummy 0 shows
     bool dataOut_ = true;
-    bool writeEnabled_ = false;
-    std::int64_t busyUntilUs_ = 0;
 };
 
 }  // namespace simulator

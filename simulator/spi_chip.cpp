@@ -20,23 +20,21 @@ constexpr std::uint8_t kStatusWritable = 0x8C;  // BP0, BP1, WPEN
 }  // namespace
 
 SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes)
-    : name_(std::move(name)),
-      capacity_(capacityBytes),
+    : StorageChip(std::move(name), capacityBytes, kWriteCycleUs),
       addressBytes_(addressBytes),
       a8InOpcode_(a8InOpcode),
-      pageBytes_(std::min(pageBytes, kMaxPage)),
-      memory_(static_cast<std::size_t>(capacityBytes), 0xFF) {}
+      pageBytes_(std::min(pageBytes, kMaxPage)) {}
 
 void SpiChip::Settle(std::int64_t nowUs) {
-    if (cycleRunning_ && nowUs >= busyUntilUs_) {
+    if (cycleRunning_ && !Busy(nowUs)) {
         cycleRunning_ = false;
-        writeEnabled_ = false;
+        SetWriteEnabled(false);
     }
 }
 
 std::uint8_t SpiChip::Status(std::int64_t nowUs) {
     Settle(nowUs);
-    return static_cast<std::uint8_t>(protect_ | (writeEnabled_ ? kStatusWel : 0) |
+    return static_cast<std::uint8_t>(protect_ | (WriteEnabled() ? kStatusWel : 0) |
                                      (cycleRunning_ ? kStatusBusy : 0));
 }
 
@@ -68,7 +66,7 @@ void SpiChip::OnRise(bool bit) {
         case Phase::Address:
             address_ = (address_ << 1) | b;
             if (--bitsLeft_ > 0) break;
-            address_ %= capacity_;
+            address_ %= Capacity();
             if (reading_) {
                 phase_ = Phase::ReadOut;
                 outBit_ = 0;
@@ -109,8 +107,8 @@ void SpiChip::OnFall(std::int64_t nowUs) {
         if (phase_ == Phase::StatusOut) {
             outByte_ = Status(nowUs);
         } else {
-            outByte_ = memory_[static_cast<std::size_t>(address_)];
-            address_ = (address_ + 1) % capacity_;  // a read runs on through the array
+            outByte_ = Byte(address_);
+            address_ = (address_ + 1) % Capacity();  // a read runs on through the array
         }
     }
     dataOut_ = (outByte_ >> (7 - outBit_)) & 1;
@@ -123,8 +121,8 @@ void SpiChip::Decode(int opcode) {
     if ((opcode & 0xF0) != 0) return;
     if (cycleRunning_ && op != kRdsr) return;
     switch (op) {
-        case kWren: writeEnabled_ = true; break;
-        case kWrdi: writeEnabled_ = false; break;
+        case kWren: SetWriteEnabled(true); break;
+        case kWrdi: SetWriteEnabled(false); break;
         case kRdsr:
             phase_ = Phase::StatusOut;
             outBit_ = 0;
@@ -151,20 +149,17 @@ void SpiChip::EndInstruction(std::int64_t nowUs) {
     const bool wholeWrite = phase_ == Phase::WriteData && bits_ == 0 && written_ > 0;
     const bool statusWrite = phase_ == Phase::Ignore && statusComplete_;
     statusComplete_ = false;
-    if (!(wholeWrite || statusWrite) || !writeEnabled_ || cycleRunning_) return;
+    if (!(wholeWrite || statusWrite) || !WriteEnabled() || cycleRunning_) return;
     cycleRunning_ = true;
-    busyUntilUs_ = nowUs + kWriteCycleUs;
+    StartWriteCycle(nowUs);
     if (statusWrite) {
         protect_ = statusIn_ & kStatusWritable;
         return;
     }
-    if (storeFault_) return;
     const int pageStart = address_ - address_ % pageBytes_;
     for (int k = 0; k < pageBytes_; ++k) {
         const int value = page_[static_cast<std::size_t>(k)];
-        if (value >= 0 && !Protected(pageStart + k)) {
-            memory_[static_cast<std::size_t>(pageStart + k)] = static_cast<std::uint8_t>(value);
-        }
+        if (value >= 0 && !Protected(pageStart + k)) Store(pageStart + k, static_cast<std::uint8_t>(value));
     }
 }
 
@@ -172,7 +167,7 @@ bool SpiChip::Protected(int address) const {
     // BP1:BP0 = 01 guards the top quarter, 10 the top half, 11 everything.
     const int level = (protect_ >> 2) & 3;
     if (level == 0) return false;
-    const int from = level == 3 ? 0 : capacity_ - capacity_ / (level == 1 ? 4 : 2);
+    const int from = level == 3 ? 0 : Capacity() - Capacity() / (level == 1 ? 4 : 2);
     return address >= from;
 }
 

@@ -10,22 +10,18 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "simulator/latch_edges.h"
-#include "simulator/serial_chip.h"
+#include "simulator/storage_chip.h"
 
 namespace simulator {
 
-class SpiChip final : public SerialChip {
+class SpiChip final : public StorageChip {
 public:
     SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes);
 
     void OnLatch(std::uint8_t latch, std::int64_t nowUs) override;
     bool DataOut(std::int64_t nowUs) const override;
-    std::string Name() const override { return name_; }
-    std::vector<std::uint8_t>& Memory() override { return memory_; }
-    void SetStoreFault(bool fault) override { storeFault_ = fault; }
 
     // Status register as RDSR returns it: bit 0 busy, bit 1 write enabled,
     // bits 2-3 block protect, bit 7 WPEN.
@@ -45,13 +41,9 @@ private:
     void EndInstruction(std::int64_t nowUs);
     bool Protected(int address) const;
 
-    std::string name_;
-    int capacity_;
     int addressBytes_;
     bool a8InOpcode_;
     int pageBytes_;
-    std::vector<std::uint8_t> memory_;
-    bool storeFault_ = false;
 
     LatchTracker lines_;
     Phase phase_ = Phase::Deselected;
@@ -69,10 +61,10 @@ private:
     std::uint8_t statusIn_ = 0;
     bool statusComplete_ = false;
 
-    bool writeEnabled_ = false;
     std::uint8_t protect_ = 0;  // bits 2, 3 and 7 of the status register
+    // Set with each cycle and cleared, with the write-enable latch, once the
+    // cycle is seen to have ended.
     bool cycleRunning_ = false;
-    std::int64_t busyUntilUs_ = 0;
 };
 
 }  // namespace simulator
