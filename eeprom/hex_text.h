@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace eeprom {
@@ -12,6 +13,12 @@ namespace eeprom {
 // Reads at most two characters and never past the end of the text; an empty
 // text is 0, a one-character text is that digit's value.
 int HexDigitsToValue(std::string_view text);
+
+// The upper-case digit of a nibble (0..15; higher bits are ignored).
+constexpr char HexDigit(int nibble) { return "0123456789ABCDEF"[nibble & 0x0F]; }
+
+// "%02X" of the low byte of `value`: the one way the tool writes a byte.
+inline std::string HexByte(int value) { return {HexDigit(value >> 4), HexDigit(value)}; }
 
 // Is c a digit the hexadecimal edits accept (0-9, A-F, upper case)?
 constexpr bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }

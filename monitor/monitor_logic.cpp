@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "eeprom/hex_text.h"
 #include "hardware/port_adapter.h"
 #include "monitor/log_line_marks.h"
 
@@ -12,8 +13,6 @@ namespace monitor {
 using namespace eeprom;
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // A log line in a fixed buffer, built piece by piece (every piece is three
 // characters). A piece that would pass the limit is dropped and the line is
@@ -34,7 +33,7 @@ public:
         text_[length_ + 2] = c;
         length_ += 3;
     }
-    void Byte(std::uint8_t value) { Piece(kHexDigits[value >> 4], kHexDigits[value & 0x0F], ' '); }
+    void Byte(std::uint8_t value) { Piece(HexDigit(value >> 4), HexDigit(value), ' '); }
     void Records(std::span<const CaptureRecord> records) {
         for (const CaptureRecord& r : records) {
             if (cut_) return;
@@ -63,8 +62,6 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
         return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
     });
 }
-
-std::string HexByteText(int value) { return {kHexDigits[(value >> 4) & 0x0F], kHexDigits[value & 0x0F]}; }
 
 }  // namespace
 
@@ -122,7 +119,7 @@ bool ReplayLogLine(const std::string& line, ImageArray& image, ImageArray& marks
     const auto parsed = ParseEepromLogLine(line);
     if (!parsed) return false;
     page = parsed->page;
-    deviceAddress = HexByteText(page * 2 + 0xA1);
+    deviceAddress = HexByte(page * 2 + 0xA1);
     int position = parsed->position;
     for (std::size_t group = parsed->first; group < parsed->end && InImage(position);
          group += kLogGroupWidth) {

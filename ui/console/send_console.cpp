@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ui/main/app_state.h"
+#include "console/send_sequence.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
 #include "eeprom/hex_layout.h"
@@ -17,15 +18,8 @@ using namespace eeprom;
 
 namespace {
 
-// WaitBusFree results above this mean the bus stayed busy.
-constexpr int kBusStillBusy = 900;
-constexpr int kSettleMs = 10;
-
-// The bus stayed busy: say so. The caller writes anyway, and the driver
-// gives up on its own when the bus is still taken.
-void CheckBusFree(hardware::PortAdapter& adapter) {
-    if (adapter.WaitBusFree() > kBusStillBusy) ShowMessage(QStringLiteral("ERROR I2c"));
-}
+// The bus stayed busy: say so (the write goes out anyway).
+void SayBusBusy() { ShowMessage(QStringLiteral("ERROR I2c")); }
 
 std::uint8_t Value(const QString& text) { return static_cast<std::uint8_t>(HexTextValue(text)); }
 
@@ -87,9 +81,7 @@ void MainDialog::SendTransfer() {
         UpdateData(false);
         return;
     }
-    // Every transfer starts from a freshly set-up port and controller.
-    session_->adapter.ConfigurePort();
-    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    console::PrepareTransfer(session_->adapter);
     if (!m_online->isChecked()) {
         UpdateData(false);
         return;
@@ -107,21 +99,17 @@ void MainDialog::SendTransfer() {
         ShowByteUnderOffset();
     }
 
-    CheckBusFree(session_->adapter);
-    session_->adapter.I2cWriteByte(subAddress, address, data);  // a missing acknowledge is not reported
-    session_->adapter.DelayMs(kSettleMs);
+    // A missing acknowledge is not reported.
+    console::WriteRegister(session_->adapter, address, subAddress, data, SayBusBusy);
 
     // A message box above may have let the user choose a serial chip.
     if (m_tie->isChecked() && m_chipList->currentText().isEmpty()) {
         const std::uint8_t device = Value(m_deviceAddress);
         const std::uint8_t offset = Value(m_byteOffset);
-        CheckBusFree(session_->adapter);
-        session_->adapter.I2cWriteByte(offset, device, data);
+        console::WriteRegister(session_->adapter, device, offset, data, SayBusBusy);
         const int position = ImageIndex(std::clamp(m_page, 0, kPageCount - 1), offset);
         session_->image[position] = data;
         m_byteValue = m_sendData;
-        UpdateData(false);
-        session_->adapter.DelayMs(kSettleMs);
         // Addresses in the EEPROM range leave the view alone.
         if (!m_sendAddress.startsWith(QLatin1Char('A'))) ShowInHexView(m_hexView, offset, data);
     }

@@ -68,9 +68,7 @@ HexView::HexView(QWidget* parent) : resources::ListBox(parent) {
     setTextElideMode(Qt::ElideNone);
 }
 
-QString HexByteText(int value) {
-    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
-}
+QString HexByteText(int value) { return QString::fromLatin1(eeprom::HexByte(value)); }
 
 int HexTextValue(const QString& text) { return HexDigitsToValue(text.left(2).toStdString()) & 0xFF; }
 
