@@ -40,32 +40,6 @@ protected:
     RecordingProgress progress;
 };
 
-class ChipRoundTrip : public ChipSerial, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(ChipRoundTrip, WriteThenReadGivesTheImageBack) {
-    Choose(GetParam());
-    const auto size = static_cast<std::size_t>(ImageFileSize(chip));
-    const ImageArray pattern = Pattern(static_cast<unsigned>(size));
-    image = pattern;
-    WriteSerialEeprom(rig.adapter, chip, image, marks, progress);
-    EXPECT_EQ(image, pattern);
-    EXPECT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
-    ASSERT_EQ(rig.chip->Memory().size(), size);
-    EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + static_cast<long>(size), rig.chip->Memory().begin()));
-    EXPECT_EQ(rig.port.Loads().back() & 0xF0, 0xF0);  // serial lines idle high
-
-    ReadSerialChip(rig.adapter, chip, image, marks, progress);
-    EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + static_cast<long>(size), image.begin()));
-    EXPECT_TRUE(std::all_of(image.begin() + static_cast<long>(size), image.end(), [](std::uint8_t b) { return b == 0; }));
-    EXPECT_EQ(rig.port.Loads().back() & 0xF0, 0xF0);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryChip, ChipRoundTrip,
-                         ::testing::Values("93C06 (8)", "93C06 (16)", "93C46 (8)", "93C46 (16)", "93C56 (8)",
-                                           "93C56 (16)", "93C66 (8)", "93C66 (16)", "93C76 (8)", "93C76 (16)",
-                                           "93C86 (8)", "93C86 (16)", "AT25C010", "AT25C020", "AT25C040",
-                                           "AT25C080", "AT25C160"));
-
 TEST_F(ChipSerial, WordChipsFillTheImageHighByteFirst) {
     Choose("93C46 (16)");
     auto& memory = rig.chip->Memory();
