@@ -84,6 +84,10 @@ MainDialog::~MainDialog() {
     // destructor, after the members are gone; the focus handlers (kill-focus
     // of the address edits read the controls) must run while all still live.
     hide();
+    // When another window is active, hiding delivers no focus-out here; the
+    // base destructor would deliver it later to handlers whose members are
+    // gone. Nothing may reach them from now on.
+    for (auto* notifier : findChildren<resources::FocusNotifier*>()) notifier->disconnect(this);
 }
 
 void MainDialog::BindControls() {

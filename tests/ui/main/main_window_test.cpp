@@ -24,6 +24,23 @@ bool Checked(MainDialog& d, int id) { return d.Control<QAbstractButton>(id)->isC
 
 using MainWindowStart = BenchFixture;
 
+// Closing while another window is active (a file dialog just closed over
+// the bench window): the window goes with its focus in an address edit, and
+// no focus handler may run on it once its members are gone.
+TEST_F(MainWindowStart, ClosingWhileAnotherWindowIsActiveRunsNoHandlerOnIt) {
+    auto window = std::make_unique<MainDialog>();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    Focus(window->Edit(ids::kSendAddress));
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::processEvents();
+    window.reset();
+    QApplication::processEvents();
+    SUCCEED();
+}
+
 TEST_F(MainWindowStart, ControlsHoldTheirStartValues) {
     MainDialog& d = dialog();
     EXPECT_EQ(d.windowTitle(), QStringLiteral("MERLIX   ver4.22"));
