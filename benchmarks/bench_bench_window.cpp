@@ -11,10 +11,10 @@
 
 #include <memory>
 
-#include "ui/bench/bench_window.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+#include "ui/bench/bench_window.h"
 
 using namespace ui;
 

@@ -1,22 +1,19 @@
-// The "Bench" window: building its views, the refresh tick, the fault and
-// traffic switches and the chip dumps; also MainDialog's entry to it.
+// The bench window itself: its boxes and tabs, the refresh tick that keeps
+// them in step with the bench, the fault and traffic switches, and what the
+// tests look up. The views it is built from have files of their own
+// (chip_grid, latch_lamps, dac_bars), and so do the chip dumps and the main
+// window's entry.
 #include "ui/bench/bench_window.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPaintEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
@@ -25,19 +22,17 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
-#include "ui/main/main_dialog.h"
-#include "ui/main/startup.h"
-#include "ui/main/ui_seams.h"
 #include "eeprom/chip_table.h"
-#include "eeprom/file_access.h"
 #include "hardware/port_adapter.h"
+#include "ui/bench/bench_look.h"
+#include "ui/bench/chip_grid.h"
+#include "ui/bench/dac_bars.h"
+#include "ui/bench/latch_lamps.h"
+#include "ui/main/ui_seams.h"
 
 namespace ui {
-
-using namespace eeprom;
 
 using simulator::SimulatedBench;
 
@@ -53,29 +48,6 @@ const char* const kFaultTips[kFaultCount] = {
     "No slave on the I2C bus acknowledges its address.",
     "The chip in the serial socket acknowledges writes but keeps its old contents.",
 };
-
-const QColor kFlashColour(0xFF, 0xC8, 0x3C);
-const QColor kLampOn(0x3C, 0xD0, 0x50);
-const QColor kLampOff(0x30, 0x3A, 0x32);
-const QColor kPulseRing(0xFF, 0x90, 0x10);
-const QColor kBarColour(0x3C, 0x8C, 0xE0);
-
-QFont FixedFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); }
-
-// "00".."FF", built once: drawing a byte must not build a string.
-const std::array<QString, 256>& ByteTexts() {
-    static const std::array<QString, 256> texts = [] {
-        std::array<QString, 256> t;
-        for (int i = 0; i < 256; ++i)
-            t[static_cast<std::size_t>(i)] = QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
-        return t;
-    }();
-    return texts;
-}
-
-QString Hex(int value, int digits) {
-    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
 
 // Row labels of a plain memory: the row's first address.
 std::vector<QString> AddressLabels(std::size_t size) {
@@ -99,7 +71,7 @@ std::vector<QString> EepromLabels() {
 // of a 93Cxx are one chip; its ORG pin picks the words).
 QStringList SocketParts() {
     QStringList parts;
-    for (const char* entry : kChipListEntries) {
+    for (const char* entry : eeprom::kChipListEntries) {
         QString part = QString::fromLatin1(entry);
         part.remove(QStringLiteral(" (8)"));
         part.remove(QStringLiteral(" (16)"));
@@ -116,9 +88,12 @@ QString EcrModeName(std::uint8_t ecr) {
 
 QString PortText(SimulatedBench::Port port) {
     switch (port) {
-        case SimulatedBench::Port::Lpt1: return QStringLiteral("LPT1 (378)");
-        case SimulatedBench::Port::Lpt2: return QStringLiteral("LPT2 (278)");
-        case SimulatedBench::Port::None: break;
+        case SimulatedBench::Port::Lpt1:
+            return QStringLiteral("LPT1 (378)");
+        case SimulatedBench::Port::Lpt2:
+            return QStringLiteral("LPT2 (278)");
+        case SimulatedBench::Port::None:
+            break;
     }
     return QStringLiteral("none (adapter absent)");
 }
@@ -152,297 +127,22 @@ QScrollArea* GridArea(HexGrid* grid, int rows) {
     return area;
 }
 
+QPushButton* ActionButton(const QString& caption, QWidget* receiver, const std::function<void()>& action) {
+    auto* button = new QPushButton(caption);
+    QObject::connect(button, &QPushButton::clicked, receiver, action);
+    return button;
+}
+
+// A tab page: a line of text and buttons above the grid.
+QWidget* GridPage(QLayout* header, HexGrid* grid, int rows) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(header);
+    layout->addWidget(GridArea(grid, rows), 1, Qt::AlignLeft | Qt::AlignTop);
+    return page;
+}
+
 }  // namespace
-
-// --- Chip dumps ---------------------------------------------------------------
-
-ChipDumpLoad LoadChipDump(const QString& path, std::vector<std::uint8_t>& memory, std::string& error) {
-    ChipDumpLoad result;
-    QByteArray data;
-    bool longer = false;
-    if (!ReadFileHead(path, static_cast<qint64>(memory.size()), data, longer, error)) return result;
-    std::memcpy(memory.data(), data.constData(), static_cast<std::size_t>(data.size()));
-    result.ok = true;
-    result.bytesLoaded = static_cast<int>(data.size());
-    result.fileLonger = longer;
-    return result;
-}
-
-bool SaveChipDump(const QString& path, const std::vector<std::uint8_t>& memory, std::string& error) {
-    return WriteFileAtomically(path, reinterpret_cast<const char*>(memory.data()),
-                               static_cast<qint64>(memory.size()), error);
-}
-
-// --- ByteGridState --------------------------------------------------------------
-
-bool ByteGridState::Flashing(std::size_t index) const {
-    const std::uint32_t at = changedAt_[index];
-    return at != 0 && tick_ - (at - 1) < kFlashTicks;
-}
-
-bool ByteGridState::Update(const std::uint8_t* data, std::size_t size, std::uint32_t tick,
-                           std::vector<int>& dirtyRows) {
-    tick_ = tick;
-    dirtyRows.clear();
-    if (size != bytes_.size()) {
-        bytes_.assign(data, data + size);
-        changedAt_.assign(size, 0);
-        rowChangedAt_.assign(static_cast<std::size_t>(Rows()), 0);
-        flashingRows_.clear();
-        for (int row = 0; row < Rows(); ++row) dirtyRows.push_back(row);
-        return true;
-    }
-    // Rows whose flash ran out are drawn once more, plain.
-    std::erase_if(flashingRows_, [&](int row) {
-        if (tick - (rowChangedAt_[static_cast<std::size_t>(row)] - 1) < kFlashTicks) return false;
-        dirtyRows.push_back(row);
-        return true;
-    });
-    if (size == 0 || std::memcmp(bytes_.data(), data, size) == 0) return !dirtyRows.empty();
-    for (std::size_t start = 0; start < size; start += kColumns) {
-        const std::size_t end = std::min(size, start + kColumns);
-        if (std::memcmp(bytes_.data() + start, data + start, end - start) == 0) continue;
-        for (std::size_t i = start; i < end; ++i) {
-            if (bytes_[i] == data[i]) continue;
-            bytes_[i] = data[i];
-            changedAt_[i] = tick + 1;
-        }
-        const int row = static_cast<int>(start / kColumns);
-        std::uint32_t& rowAt = rowChangedAt_[static_cast<std::size_t>(row)];
-        if (std::find(flashingRows_.begin(), flashingRows_.end(), row) == flashingRows_.end())
-            flashingRows_.push_back(row);
-        rowAt = tick + 1;
-        if (std::find(dirtyRows.begin(), dirtyRows.end(), row) == dirtyRows.end()) dirtyRows.push_back(row);
-    }
-    return true;
-}
-
-// --- HexGrid ------------------------------------------------------------------
-
-HexGrid::HexGrid(std::vector<QString> rowLabels, QWidget* parent) : QWidget(parent) {
-    setFont(FixedFont());
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    const QFontMetrics metrics(font());
-    // Two digits and a narrow gap: two grids side by side must leave room
-    // for the main window on a common screen.
-    cellWidth_ =
-        metrics.horizontalAdvance(QStringLiteral("00")) + metrics.horizontalAdvance(QLatin1Char(' ')) * 2 / 3;
-    rowHeight_ = metrics.height() + 1;
-    ascent_ = metrics.ascent();
-    SetRowLabels(std::move(rowLabels));
-}
-
-void HexGrid::SetRowLabels(std::vector<QString> rowLabels) {
-    rowLabels_ = std::move(rowLabels);
-    const QFontMetrics metrics(font());
-    int widest = metrics.horizontalAdvance(QStringLiteral("000"));
-    for (const QString& label : rowLabels_) widest = std::max(widest, metrics.horizontalAdvance(label));
-    labelWidth_ = widest + cellWidth_ / 2 + 4;
-    resize(sizeHint());
-    update();
-}
-
-QSize HexGrid::sizeHint() const {
-    const int rows = std::max<int>(1, static_cast<int>(rowLabels_.size()));
-    return {labelWidth_ + ByteGridState::kColumns * cellWidth_ + 4, rows * rowHeight_ + 2};
-}
-
-QRect HexGrid::RowRect(int row) const { return {0, 1 + row * rowHeight_, width(), rowHeight_}; }
-
-bool HexGrid::Show(const std::uint8_t* data, std::size_t size, std::uint32_t tick) {
-    const std::size_t oldSize = state_.Size();
-    if (state_.Update(data, size, tick, dirtyRows_)) {
-        if (size != oldSize) {
-            update();
-        } else {
-            for (int row : dirtyRows_) update(RowRect(row));
-        }
-    }
-    return state_.AnyFlashing();
-}
-
-void HexGrid::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    // Changed rows far apart arrive as one region of several rectangles:
-    // paint those, not the span between them.
-    for (const QRect& area : event->region()) PaintRows(painter, area);
-}
-
-void HexGrid::PaintRows(QPainter& painter, const QRect& area) {
-    const QPalette& pal = palette();
-    painter.fillRect(area, pal.base());
-    const int rows = state_.Rows();
-    const int first = std::max(0, (area.top() - 1) / rowHeight_);
-    const int last = std::min(rows - 1, (area.bottom() - 1) / rowHeight_);
-    const auto& texts = ByteTexts();
-    for (int row = first; row <= last; ++row) {
-        const QRect rect = RowRect(row);
-        const int baseline = rect.top() + ascent_;
-        if (static_cast<std::size_t>(row) < rowLabels_.size()) {
-            painter.setPen(pal.color(QPalette::PlaceholderText));
-            painter.drawText(2, baseline, rowLabels_[static_cast<std::size_t>(row)]);
-        }
-        if (blockRows_ > 0 && row > 0 && row % blockRows_ == 0) {
-            painter.setPen(pal.color(QPalette::Mid));
-            painter.drawLine(0, rect.top(), width(), rect.top());
-        }
-        painter.setPen(pal.color(QPalette::Text));
-        for (int column = 0; column < ByteGridState::kColumns; ++column) {
-            const std::size_t index = static_cast<std::size_t>(row) * ByteGridState::kColumns + column;
-            if (index >= state_.Size()) break;
-            const int x = labelWidth_ + column * cellWidth_;
-            if (state_.Flashing(index))
-                painter.fillRect(x - 2, rect.top(), cellWidth_ - 2, rowHeight_, kFlashColour);
-            painter.drawText(x, baseline, texts[state_.Byte(index)]);
-        }
-    }
-}
-
-// --- LatchLamps -------------------------------------------------------------------
-
-namespace {
-constexpr int kLampCell = 52;
-constexpr int kStatusCell = 72;  // the status lamp stands apart: an input, not a latch line
-constexpr int kStatusGap = 8;
-constexpr int kLampSize = 14;
-const char* const kLampNames[LatchLamps::kLamps] = {"Dev A", "Dev B", "Output1", "Output2",   "ORG",
-                                                    "CS",    "DI",    "SK",      "DO (bit 3)"};
-// Captions over groups of lamps: first lamp, count, caption.
-struct LampGroup {
-    int first;
-    int count;
-    const char* caption;
-};
-const LampGroup kLampGroups[] = {
-    {0, 2, "Reset/Stop Dev"}, {2, 2, "User"}, {4, 4, "Serial socket"}, {8, 1, "Status"}};
-}  // namespace
-
-LatchLamps::LatchLamps(QWidget* parent) : QWidget(parent) {}
-
-QString LatchLamps::LampName(int lamp) { return QString::fromLatin1(kLampNames[lamp]); }
-
-QSize LatchLamps::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {8 * kLampCell + kStatusGap + kStatusCell + 4, 2 * metrics.height() + kLampSize + 14};
-}
-
-QRect LatchLamps::LampRect(int lamp) const {
-    const QRect cell = LampCell(lamp);
-    return {cell.center().x() - kLampSize / 2, cell.top(), kLampSize, kLampSize};
-}
-
-QRect LatchLamps::LampCell(int lamp) const {
-    const QFontMetrics metrics(font());
-    const int x = 2 + lamp * kLampCell + (lamp == kStatusLamp ? kStatusGap : 0);
-    return {x, metrics.height() + 6, lamp == kStatusLamp ? kStatusCell : kLampCell,
-            kLampSize + 4 + metrics.height()};
-}
-
-void LatchLamps::Show(std::uint8_t latch, std::uint8_t seenHigh, std::uint8_t seenLow, bool statusBit3,
-                      std::uint32_t tick) {
-    const std::uint16_t lit = static_cast<std::uint16_t>(latch | (statusBit3 ? 1u << kStatusLamp : 0u));
-    const std::uint8_t moved = seenHigh & seenLow;
-    for (int lamp = 0; lamp < kLamps; ++lamp) {
-        std::uint32_t& at = pulsedAt_[static_cast<std::size_t>(lamp)];
-        bool changed = ((lit ^ lit_) >> lamp) & 1u;
-        if (lamp < 8 && ((moved >> lamp) & 1u)) {
-            changed = changed || at == 0;
-            at = tick + 1;
-        } else if (at != 0 && tick - (at - 1) >= ByteGridState::kFlashTicks) {
-            at = 0;
-            changed = true;
-        }
-        if (changed) update(LampRect(lamp).adjusted(-4, -4, 4, 4));
-    }
-    lit_ = lit;
-}
-
-void LatchLamps::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QFontMetrics metrics(font());
-    const QPalette& pal = palette();
-    painter.setPen(pal.color(QPalette::PlaceholderText));
-    for (const LampGroup& group : kLampGroups) {
-        const QRect cells = LampCell(group.first).united(LampCell(group.first + group.count - 1));
-        const QRect span(cells.left() + 3, 0, cells.width() - 6, metrics.height());
-        painter.drawText(span, Qt::AlignHCenter | Qt::AlignTop, QString::fromLatin1(group.caption));
-        painter.drawLine(span.left(), span.bottom() + 2, span.right(), span.bottom() + 2);
-    }
-    for (int lamp = 0; lamp < kLamps; ++lamp) {
-        const QRect rect = LampRect(lamp);
-        painter.setPen(Pulsed(lamp) ? QPen(kPulseRing, 3) : QPen(pal.color(QPalette::Mid), 1));
-        painter.setBrush(Lit(lamp) ? kLampOn : kLampOff);
-        painter.drawEllipse(rect);
-        painter.setPen(pal.color(QPalette::WindowText));
-        painter.drawText(LampCell(lamp), Qt::AlignHCenter | Qt::AlignBottom, LampName(lamp));
-    }
-}
-
-// --- DacBars ----------------------------------------------------------------------
-
-namespace {
-constexpr double kDacScaleVolts = 12.0;
-const char* const kRangeTexts[4] = {"0-5 V", "0-8 V", "0-9 V", "0-12 V"};
-}  // namespace
-
-DacBars::DacBars(QWidget* parent) : QWidget(parent) {
-    setFont(FixedFont());
-    rowHeight_ = QFontMetrics(font()).height() + 3;
-}
-
-QSize DacBars::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QStringLiteral("12  FF  0-12 V  12.00 V ")) + 90,
-            kChannels * rowHeight_ + 4};
-}
-
-QRect DacBars::RowRect(int index) const { return {0, 2 + index * rowHeight_, width(), rowHeight_}; }
-
-QString DacBars::VoltsText(int channel) const {
-    return QString::asprintf("%5.2f V", Channel(channel).Volts()).trimmed();
-}
-
-void DacBars::Show(const std::vector<simulator::DacChannel>& channels, bool present) {
-    if (present != present_) {
-        present_ = present;
-        update();
-    }
-    const std::size_t n = std::min<std::size_t>(channels.size(), kChannels);
-    for (std::size_t i = 0; i < n; ++i) {
-        simulator::DacChannel& shown = channels_[i];
-        if (shown.value == channels[i].value && shown.range == channels[i].range) continue;
-        shown = channels[i];
-        update(RowRect(static_cast<int>(i)));
-    }
-}
-
-void DacBars::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    const QPalette& pal = palette();
-    const QFontMetrics metrics(font());
-    painter.setPen(present_ ? pal.color(QPalette::WindowText) : pal.color(QPalette::PlaceholderText));
-    const int textWidth = metrics.horizontalAdvance(QStringLiteral("12  FF  0-12 V  12.00 V "));
-    const int barWidth = std::max(20, width() - textWidth - 8);
-    for (int i = 0; i < kChannels; ++i) {
-        const QRect row = RowRect(i);
-        if (!row.intersects(event->rect())) continue;
-        painter.fillRect(row, pal.window());
-        const simulator::DacChannel& c = channels_[static_cast<std::size_t>(i)];
-        const QString text = QStringLiteral("%1  %2  %3  %4")
-                                 .arg(i + 1, 2)
-                                 .arg(ByteTexts()[c.value])
-                                 .arg(QString::fromLatin1(kRangeTexts[c.range & 3u]), -6)
-                                 .arg(VoltsText(i + 1), 7);
-        painter.drawText(2, row.top() + metrics.ascent(), text);
-        const QRect frame(textWidth, row.top() + 2, barWidth, rowHeight_ - 5);
-        painter.fillRect(frame, pal.base());
-        const int filled =
-            static_cast<int>(barWidth * std::clamp(c.Volts() / kDacScaleVolts, 0.0, 1.0) + 0.5);
-        painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()),
-                         present_ ? kBarColour : pal.color(QPalette::Mid));
-    }
-}
 
 // --- BenchWindow ----------------------------------------------------------------
 
@@ -507,25 +207,6 @@ QWidget* BenchWindow::BuildFaultBox() {
     layout->addStretch();
     return Box(QStringLiteral("Faults"), layout);
 }
-
-namespace {
-
-QPushButton* ActionButton(const QString& caption, QWidget* receiver, const std::function<void()>& action) {
-    auto* button = new QPushButton(caption);
-    QObject::connect(button, &QPushButton::clicked, receiver, action);
-    return button;
-}
-
-// A tab page: a line of text and buttons above the grid.
-QWidget* GridPage(QLayout* header, HexGrid* grid, int rows) {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(header);
-    layout->addWidget(GridArea(grid, rows), 1, Qt::AlignLeft | Qt::AlignTop);
-    return page;
-}
-
-}  // namespace
 
 QWidget* BenchWindow::BuildChipTabs() {
     // One grid in view at a time keeps the window beside the main window on
@@ -676,7 +357,7 @@ void BenchWindow::RefreshAdapter() {
         (high & low & kDevLines) == kDevLines)
         resetPulseAt_ = tick_ + 1;
     previousLatch_ = latch;
-    if (resetPulseAt_ != 0 && tick_ - (resetPulseAt_ - 1) >= ByteGridState::kFlashTicks) resetPulseAt_ = 0;
+    if (resetPulseAt_ != 0 && tick_ - (resetPulseAt_ - 1) >= kFlashTicks) resetPulseAt_ = 0;
 
     const char* state = "neither running nor stopped (both device lines alike)";
     if ((latch & kDevLines) == kStop) state = "stopped (\"Stop Dev\")";
@@ -738,12 +419,6 @@ void BenchWindow::MarkTab(std::size_t tab, bool flashing) {
     if (tabMarked_[tab] == flashing) return;
     tabMarked_[tab] = flashing;
     chipTabs_->tabBar()->setTabTextColor(static_cast<int>(tab), flashing ? kPulseRing.darker(130) : QColor());
-}
-
-std::vector<std::uint8_t>* BenchWindow::SocketMemory() {
-    simulator::SerialChip* chip = bench_.SocketChip();
-    if (!chip || chip->Memory().empty()) return nullptr;
-    return &chip->Memory();
 }
 
 void BenchWindow::RefreshSocket() {
@@ -833,78 +508,6 @@ void BenchWindow::OpenCapture() {
     captureLabel_->setText(path);
 }
 
-namespace {
-const QString kEepromName = QStringLiteral("24C16");
-}  // namespace
-
-void BenchWindow::LoadEeprom() { LoadInto(false); }
-void BenchWindow::SaveEeprom() { SaveFrom(false); }
-void BenchWindow::LoadSocketChip() { LoadInto(true); }
-void BenchWindow::SaveSocketChip() { SaveFrom(true); }
-
-std::vector<std::uint8_t>* BenchWindow::ChipMemory(bool socket, QString& name) {
-    if (!socket) {
-        name = kEepromName;
-        return &bench_.Eeprom();
-    }
-    std::vector<std::uint8_t>* memory = SocketMemory();
-    if (!memory) {
-        ShowMessage(
-            QStringLiteral("The serial socket holds no memory chip: choose one in the chip list or here."));
-        return nullptr;
-    }
-    name = QString::fromStdString(bench_.SocketChip()->Name());
-    return memory;
-}
-
-void BenchWindow::LoadInto(bool socket) {
-    QString name;
-    if (!ChipMemory(socket, name)) return;
-    const QString path = AskOpenPath(QStringLiteral("*.bin"));
-    if (path.isEmpty()) return;
-    // The file dialog ran the event loop: take the chip again.
-    std::vector<std::uint8_t>* memory = ChipMemory(socket, name);
-    if (!memory) return;
-    std::string error;
-    const ChipDumpLoad result = LoadChipDump(path, *memory, error);
-    if (!result.ok) {
-        ShowMessage(QString::fromStdString(error));
-        return;
-    }
-    const int size = static_cast<int>(memory->size());
-    QString note =
-        QStringLiteral("Loaded %1 bytes of \"%2\" into the %3.").arg(result.bytesLoaded).arg(path, name);
-    if (result.bytesLoaded == 0)
-        note = QStringLiteral("\"%1\" is empty: the %2 is unchanged.").arg(path, name);
-    if (result.bytesLoaded > 0 && result.bytesLoaded < size)
-        note += QStringLiteral(" Bytes %1 to %2 keep their contents.")
-                    .arg(Hex(result.bytesLoaded, 3), Hex(size - 1, 3));
-    noteLabel_->setText(note);
-    if (result.fileLonger) {
-        ShowMessage(
-            QStringLiteral("\"%1\" holds more than the %2's %3 bytes: only its first %3 bytes were loaded.")
-                .arg(path, name)
-                .arg(size));
-    }
-    Refresh();
-}
-
-void BenchWindow::SaveFrom(bool socket) {
-    QString name;
-    if (!ChipMemory(socket, name)) return;
-    const QString path = AskSavePath(name.toLower() + QStringLiteral(".bin"));
-    if (path.isEmpty()) return;
-    std::vector<std::uint8_t>* memory = ChipMemory(socket, name);
-    if (!memory) return;
-    std::string error;
-    if (!SaveChipDump(path, *memory, error)) {
-        ShowMessage(QString::fromStdString(error));
-        return;
-    }
-    noteLabel_->setText(
-        QStringLiteral("Saved the %1 (%2 bytes) to \"%3\".").arg(name).arg(memory->size()).arg(path));
-}
-
 // --- Lookups for tests -------------------------------------------------------------
 
 QCheckBox* BenchWindow::FaultBox(const QString& caption) const {
@@ -937,48 +540,5 @@ QString BenchWindow::DeviceStateText() const { return deviceLabel_->text(); }
 QString BenchWindow::SocketText() const { return socketLabel_->text(); }
 QString BenchWindow::MasterText() const { return masterLabel_->text(); }
 QString BenchWindow::NoteText() const { return noteLabel_->text(); }
-
-// --- The main window's entry ----------------------------------------------------------
-
-void MainDialog::AddBenchWindowEntry() {
-    if (!ActiveBench()) return;
-    benchWindowAction_ = new QAction(QStringLiteral("&Bench window"), this);
-    addAction(benchWindowAction_);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(benchWindowAction_, &QAction::triggered, this, &MainDialog::ShowBenchWindow);
-}
-
-void MainDialog::ShowBenchWindow() {
-    SimulatedBench* bench = ActiveBench();
-    if (!bench) return;
-    if (!isVisible()) {
-        // At start-up the window is not on screen yet: place the bench window
-        // beside it once it is.
-        QTimer::singleShot(0, this, &MainDialog::ShowBenchWindow);
-        return;
-    }
-    if (!benchWindow_) {
-        benchWindow_ = new BenchWindow(*bench, this);
-        benchWindow_->adjustSize();
-        // Side by side when the screen is wide enough: the main window moves
-        // left as far as it must, the bench window goes to its right.
-        const QRect area = screen()->availableGeometry();
-        const QSize size = benchWindow_->frameGeometry().size();
-        QRect main = frameGeometry();
-        const int room = area.right() - main.right() - 8;
-        if (room < size.width()) {
-            main.moveLeft(std::max(area.left(), main.left() - (size.width() - room)));
-            move(main.topLeft());
-        }
-        const int x = std::max(area.left(), std::min(main.right() + 8, area.right() - size.width()));
-        const int y = std::max(area.top(), std::min(main.top(), area.bottom() - size.height()));
-        benchWindow_->move(x, y);
-    }
-    if (benchWindow_->isVisible()) {
-        benchWindow_->raise();
-        benchWindow_->activateWindow();
-    }
-    benchWindow_->show();
-}
 
 }  // namespace ui

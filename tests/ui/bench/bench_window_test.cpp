@@ -1,7 +1,7 @@
 // The bench window against the bench and the main window: its entry, the
 // fault switches acting at once on what the program sees, the lamps following
 // the latch (pulses included), the chip grids and their flashes, the DAC
-// outputs, the second master and the chip dumps.
+// outputs, the second master and the chip dumps, each through the window.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,62 +18,23 @@
 
 #include <numeric>
 
-#include "ui/main/app_state.h"
-#include "ui/bench/bench_window.h"
-#include "ui/main/startup.h"
 #include "eeprom/image.h"
 #include "hardware/port_adapter.h"
+#include "support/bench_fixture.h"
+#include "ui/bench/bench_look.h"
+#include "ui/bench/bench_window.h"
+#include "ui/bench/chip_grid.h"
+#include "ui/bench/dac_bars.h"
+#include "ui/bench/latch_lamps.h"
+#include "ui/main/app_state.h"
+#include "ui/main/startup.h"
 #include "ui/panels/dac_panel_dialog.h"
 #include "ui/resources/controls.h"
-#include "support/bench_fixture.h"
 
 namespace {
 
 using simulator::SimulatedBench;
 using testsupport::BenchFixture;
-
-// --- What changed since the last look --------------------------------------------
-
-TEST(ByteGridStateTest, ChangedBytesFlashForAWhileAndOnlyTheirRowsRepaint) {
-    ByteGridState state;
-    std::vector<std::uint8_t> bytes(64, 0xFF);
-    std::vector<int> dirty;
-    ASSERT_TRUE(state.Update(bytes.data(), bytes.size(), 1, dirty));
-    EXPECT_EQ(dirty, (std::vector<int>{0, 1, 2, 3})) << "a new size paints every row";
-    EXPECT_FALSE(state.AnyFlashing()) << "first contents are not a change";
-
-    EXPECT_FALSE(state.Update(bytes.data(), bytes.size(), 2, dirty));
-    EXPECT_TRUE(dirty.empty());
-
-    bytes[17] = 0x12;
-    bytes[40] = 0x34;
-    ASSERT_TRUE(state.Update(bytes.data(), bytes.size(), 3, dirty));
-    EXPECT_EQ(dirty, (std::vector<int>{1, 2}));
-    EXPECT_EQ(state.Byte(17), 0x12);
-    EXPECT_TRUE(state.Flashing(17));
-    EXPECT_TRUE(state.Flashing(40));
-    EXPECT_FALSE(state.Flashing(16));
-
-    // A later change to row 2 keeps it flashing longer than row 1.
-    bytes[41] = 0x56;
-    state.Update(bytes.data(), bytes.size(), 5, dirty);
-    EXPECT_EQ(dirty, (std::vector<int>{2}));
-    std::vector<std::vector<int>> repaints;
-    for (std::uint32_t tick = 6; tick < 6 + 2 * ByteGridState::kFlashTicks; ++tick) {
-        state.Update(bytes.data(), bytes.size(), tick, dirty);
-        if (!dirty.empty()) repaints.push_back(dirty);
-    }
-    EXPECT_EQ(repaints, (std::vector<std::vector<int>>{{1}, {2}}))
-        << "each row once more, plain, when its flash ends";
-    EXPECT_FALSE(state.AnyFlashing());
-    EXPECT_FALSE(state.Flashing(41));
-
-    // Another chip: other size, no flash.
-    std::vector<std::uint8_t> other(16, 0x00);
-    state.Update(other.data(), other.size(), 40, dirty);
-    EXPECT_EQ(state.Size(), 16u);
-    EXPECT_FALSE(state.AnyFlashing());
-}
 
 // --- The window on the bench ------------------------------------------------------
 
@@ -235,7 +196,7 @@ TEST_F(BenchWindowTest, LampsFollowTheUserAndDeviceLines) {
     Tick();
     EXPECT_TRUE(Window().DeviceStateText().endsWith("running")) << "a release from stop is no reset pulse";
     EXPECT_TRUE(lamps.Pulsed(hardware::kLineDevB));
-    Tick(ByteGridState::kFlashTicks);
+    Tick(kFlashTicks);
     for (int line = 0; line < LatchLamps::kLamps; ++line) EXPECT_FALSE(lamps.Pulsed(line)) << line;
 }
 
@@ -255,7 +216,7 @@ TEST_F(BenchWindowTest, ALampCatchesAPulseShorterThanATick) {
     EXPECT_TRUE(lamps.Pulsed(hardware::kLineDevB));
     EXPECT_FALSE(lamps.Pulsed(hardware::kLineOutput1));
     EXPECT_TRUE(Window().DeviceStateText().contains("reset pulse"));
-    Tick(ByteGridState::kFlashTicks);
+    Tick(kFlashTicks);
     EXPECT_FALSE(lamps.Pulsed(hardware::kLineDevA));
     EXPECT_TRUE(Window().DeviceStateText().endsWith("running"));
     Click(ids::kMonitor);
@@ -279,7 +240,7 @@ TEST_F(BenchWindowTest, ChipGridsShowTheBenchAndFlashWhatChanged) {
     EXPECT_EQ(eeprom->State().Byte(0x123), 0x5C);
     EXPECT_TRUE(eeprom->State().Flashing(0x123));
     EXPECT_FALSE(eeprom->State().Flashing(0x124));
-    Tick(ByteGridState::kFlashTicks);
+    Tick(kFlashTicks);
     EXPECT_FALSE(eeprom->State().Flashing(0x123));
 
     const HexGrid* registers = Window().RegisterGrid(0x70);
@@ -449,7 +410,7 @@ TEST_F(BenchWindowWithMainWindow, AChipReadShowsTheSameBytesInBothWindows) {
     for (int i = 0; i < dump.size(); ++i) dump[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
     openPathAnswer = WriteFile("known.bin", dump);
     Window().LoadEeprom();
-    Tick(ByteGridState::kFlashTicks);  // the load's flash is over
+    Tick(kFlashTicks);  // the load's flash is over
     Click(ids::kNextPage);
     Click(ids::kReadEeprom);
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('|'));
