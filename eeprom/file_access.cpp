@@ -1,10 +1,14 @@
 // Whole-head reads and atomic writes for the user's files.
 #include "eeprom/file_access.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+
+#include "platform/regular_file.h"
 
 namespace eeprom {
 
@@ -21,18 +25,20 @@ bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray& data, bool& 
                   const char* verb) {
     data.clear();
     truncated = false;
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        error = Sentence(verb, path, QStringLiteral("it is a folder, not a file"));
+    std::string reason;
+    const int fd = platform::OpenRegularFile(QFile::encodeName(path).toStdString(), reason);
+    if (fd < 0) {
+        error = Sentence(verb, path, QString::fromLocal8Bit(reason.c_str()));
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         error = Sentence(verb, path, file.errorString());
         return false;
     }
     // Read until the limit or the end, whatever the file system reports as
-    // the size: pipes and special files report none, and a file may grow.
+    // the size: a file may grow or shrink while we read.
     const qint64 hint = file.size() > 0 ? file.size() : 64 * 1024;
     QByteArray buffer(static_cast<qsizetype>(std::min(maxBytes, hint)), '\0');
     qint64 total = 0;
@@ -56,6 +62,14 @@ bool ReadFileHead(const QString& path, qint64 maxBytes, QByteArray& data, bool& 
 }
 
 bool WriteFileAtomically(const QString& path, const char* data, qint64 size, std::string& error) {
+    // QSaveFile renames its temporary file over whatever is at `path`: a
+    // device node or a FIFO would become a plain file, and the save would
+    // seem to succeed. A symbolic link to a regular file is saved through.
+    const std::string notRegular = platform::NotRegularFile(QFile::encodeName(path).toStdString());
+    if (!notRegular.empty()) {
+        error = Sentence("save", path, QString::fromLocal8Bit(notRegular.c_str()), "; nothing was written");
+        return false;
+    }
     const char* tail = QFileInfo::exists(path) ? "; the old file is unchanged" : "; nothing was written";
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {

@@ -4,6 +4,10 @@
 // target and renames it over the target only when every byte is out), so a
 // failed save leaves the old file exactly as it was.
 //
+// Both take regular files only (a symbolic link to one counts): a FIFO would
+// hang the window in the open, a device would never end or be replaced by a
+// plain file.
+//
 // Errors come back as one sentence naming the file and the reason, ready for
 // the message seam: Cannot load "/tmp/a.bin": Permission denied.
 #pragma once

@@ -3,14 +3,22 @@
 // addresses are 7-bit there and become 8-bit bus bytes with the R/W bit.
 // Lines that are not bus events (single bits, "Read", "Write", blanks) are
 // skipped, so a whole decoder dump can be fed as it is.
+#include <unistd.h>
+
 #include <cctype>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
+#include "platform/regular_file.h"
 #include "simulator/simulated_bench.h"
 
 namespace simulator {
 namespace {
+
+// The whole text is held in memory while it is parsed, so a capture has a
+// ceiling: 64 MiB of decoder text is minutes of a 100 kHz bus at full load.
+constexpr std::size_t kMaxCaptureBytes = 64u * 1024 * 1024;
 
 std::string Trim(const std::string& s) {
     std::size_t b = 0;
@@ -133,18 +141,33 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 
 bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error) {
     transfers.clear();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot open the capture file " + path;
+    std::string reason;
+    const int fd = platform::OpenRegularFile(path, reason);
+    if (fd < 0) {
+        error = "cannot open the capture file " + path + ": " + reason;
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = "cannot read the capture file " + path;
-        return false;
+    std::string text;
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            reason = std::strerror(errno);
+            ::close(fd);
+            error = "cannot read the capture file " + path + ": " + reason;
+            return false;
+        }
+        if (n == 0) break;
+        if (text.size() + static_cast<std::size_t>(n) > kMaxCaptureBytes) {
+            ::close(fd);
+            error = "the capture file " + path + " is larger than 64 MiB, the most the bench plays";
+            return false;
+        }
+        text.append(chunk, static_cast<std::size_t>(n));
     }
-    if (!ParseCaptureText(text.str(), transfers)) {
+    ::close(fd);
+    if (!ParseCaptureText(text, transfers)) {
         error = "no I2C bus events in " + path;
         return false;
     }

@@ -33,7 +33,8 @@ using BusTransfer = std::vector<BusEvent>;
 // write: 10", "Data read: FF", "ACK", "NACK", "Stop"; other lines are
 // ignored. A transfer ends at Stop, or at a Start with no Stop before it.
 // `transfers` is replaced. ParseCaptureText returns false when the text holds
-// no bus event; ParseCaptureFile also when the file cannot be read, and then
+// no bus event; ParseCaptureFile also when the file cannot be read (it is
+// missing, unreadable, not a regular file, or larger than 64 MiB), and then
 // says why in `error`.
 bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error);
 bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers);

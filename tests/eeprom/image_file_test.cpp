@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <filesystem>
 
 using namespace eeprom;
 
@@ -71,14 +75,23 @@ TEST_F(ImageFile, EmptyFileLoadsNothing) {
     EXPECT_EQ(Untouched(), kImageSize);
 }
 
+// Only a regular file is read: a FIFO would hang the window in the open, a
+// device would never end.
 TEST_F(ImageFile, UnreadablePathsSayWhyAndChangeNothing) {
-    const QString missing = Path("missing.bin");
-    EXPECT_FALSE(LoadImageFile(missing, image, error).ok);
-    EXPECT_EQ(error, "Cannot load \"" + missing.toStdString() + "\": No such file or directory.");
-
-    EXPECT_FALSE(LoadImageFile(dir.path(), image, error).ok);
-    EXPECT_NE(error.find(dir.path().toStdString()), std::string::npos);
-    EXPECT_NE(error.find("folder"), std::string::npos);
+    const QString fifo = Path("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const std::pair<QString, std::string> cases[] = {
+        {Path("missing.bin"),
+         "Cannot load \"" + Path("missing.bin").toStdString() + "\": No such file or directory."},
+        {dir.path(), "it is a folder, not a file."},
+        {fifo, "it is a named pipe (FIFO), not a regular file."},
+        {"/dev/zero", "it is a device, not a regular file."},
+    };
+    for (const auto& [path, reason] : cases) {
+        EXPECT_FALSE(LoadImageFile(path, image, error).ok) << path.toStdString();
+        EXPECT_NE(error.find("\"" + path.toStdString() + "\""), std::string::npos) << error;
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
     EXPECT_EQ(Untouched(), kImageSize);
 }
 
@@ -100,6 +113,33 @@ TEST_F(ImageFile, SaveWritesTheChipsSizeClamped) {
     EXPECT_EQ(Read(path).size(), kImageSize);
     ASSERT_TRUE(SaveImageFile(path, image, -3, error));
     EXPECT_EQ(Read(path).size(), 0);
+}
+
+// A save renames a new file over the old one, which for a device node or a
+// FIFO would replace the node itself; a symbolic link is saved through.
+TEST_F(ImageFile, SaveReplacesOnlyARegularFile) {
+    const QString fifo = Path("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QStringList refused{fifo, dir.path()};
+    // A device node of our own (like /dev/null) where we may make one: as root.
+    const QString device = Path("null");
+    if (mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0) refused << device;
+    for (const QString& path : refused) {
+        EXPECT_FALSE(SaveImageFile(path, image, kImageSize, error)) << path.toStdString();
+        EXPECT_NE(error.find("\"" + path.toStdString() + "\""), std::string::npos) << error;
+        EXPECT_NE(error.find("not a"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(QFile::encodeName(fifo).toStdString()));
+    if (refused.size() > 2) {
+        EXPECT_TRUE(std::filesystem::is_character_file(QFile::encodeName(device).toStdString()));
+    }
+
+    const QString target = Write("target.bin", Counting(10));
+    const QString link = Path("link.bin");
+    ASSERT_TRUE(QFile::link(target, link));
+    ASSERT_TRUE(SaveImageFile(link, image, 16, error)) << error;
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(Read(target), QByteArray(16, '\xEE'));
 }
 
 TEST_F(ImageFile, SaveIntoAMissingFolderFails) {

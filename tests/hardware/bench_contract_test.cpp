@@ -1,6 +1,7 @@
 // The adapter contract on the simulated bench, bare and behind the access
 // tracer (which must change nothing the program sees).
 #include <cstdio>
+#include <memory>
 
 #include "adapter_contract.h"
 #include "platform/tracing_port_io.h"
@@ -23,16 +24,14 @@ private:
 struct TracedBenchBackend {
     class Io final : public platform::PortIo {
     public:
-        Io() : file_(std::tmpfile()), tracer_(bench, file_) {}
-        ~Io() override {
-            if (file_) std::fclose(file_);
-        }
+        Io() : file_(std::tmpfile(), &std::fclose), tracer_(bench, file_.get()) {}
         std::uint8_t In(std::uint16_t port) override { return tracer_.In(port); }
         void Out(std::uint16_t port, std::uint8_t value) override { tracer_.Out(port, value); }
         simulator::SimulatedBench bench;
 
     private:
-        std::FILE* file_;
+        // Closed after the tracer, which writes its last line as it goes.
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
         platform::TracingPortIo tracer_;
     };
     std::unique_ptr<platform::PortIo> Make() {

@@ -1,8 +1,11 @@
 // The decoder-text reader: labels, event kinds, 7-bit addresses, where one
 // transfer ends and the next begins, and what is not a bus event.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "simulator/simulated_bench.h"
@@ -91,6 +94,49 @@ TEST(CaptureFile, ReportsAFileItCannotUse) {
     }
     EXPECT_TRUE(ParseCaptureFile(path, transfers, error));
     EXPECT_EQ(transfers.size(), 1u);
+    std::remove(path.c_str());
+}
+
+// A capture is read whole, so only a regular file of sensible size will do:
+// a FIFO would block start-up for good and a device never ends.
+TEST(CaptureFile, RefusesWhatIsNotARegularFileOfSensibleSize) {
+    const std::string dir = testing::TempDir() + "merlix_capture_kinds";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/folder");
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir + "/huge.txt";
+    std::ofstream(huge) << "Start\nAddress write: 50\nStop\n";
+    std::filesystem::resize_file(huge, 64u * 1024 * 1024 + 1);  // sparse: cheap to make
+
+    const std::pair<std::string, std::string> cases[] = {
+        {dir + "/missing.txt",
+         "cannot open the capture file " + dir + "/missing.txt: No such file or directory"},
+        {dir + "/folder", "it is a folder"},
+        {fifo, "it is a named pipe (FIFO), not a regular file"},
+        {"/dev/null", "it is a device, not a regular file"},
+        {huge, "larger than 64 MiB"},
+    };
+    for (const auto& [path, reason] : cases) {
+        std::vector<BusTransfer> transfers{{S}};
+        std::string error;
+        EXPECT_FALSE(ParseCaptureFile(path, transfers, error)) << path;
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+        EXPECT_TRUE(transfers.empty());
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureFile, UnreadableFileSaysPermissionDenied) {
+    if (::geteuid() == 0) GTEST_SKIP() << "running as root: a mode of 000 does not deny reads";
+    const std::string path = testing::TempDir() + "merlix_capture_locked.txt";
+    std::ofstream(path) << "Start\nStop\n";
+    ::chmod(path.c_str(), 0);
+    std::vector<BusTransfer> transfers;
+    std::string error;
+    EXPECT_FALSE(ParseCaptureFile(path, transfers, error));
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
     std::remove(path.c_str());
 }
 

@@ -2,10 +2,17 @@
 #include "ui/main/startup.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
 
+#include <csignal>
+#include <cstdio>
+
+#include "eeprom/chip_table.h"
 #include "platform/backend.h"
 #include "platform/port_io.h"
 #include "platform/tracing_port_io.h"
+#include "ui/main/ui_seams.h"
 
 namespace ui {
 
@@ -49,7 +56,10 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("DEV1[,DEV2]")},
         {QStringLiteral("check-ports"),
          QStringLiteral("Report the parallel ports and access rights, then exit.")},
-        {QStringLiteral("trace"), QStringLiteral("Write every port access to FILE."), QStringLiteral("FILE")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Write every port access to FILE (- for standard output), a run of the same access "
+                        "as one line with its count."),
+         QStringLiteral("FILE")},
         {QStringLiteral("traffic"),
          QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
          QStringLiteral("FILE")},
@@ -72,6 +82,24 @@ QString PortName(SimBench::Port port) {
     return {};
 }
 
+// The chip list entry `name` stands for, in the list's own spelling; any
+// case will do. Unknown names are refused: the socket would stay empty.
+bool KnownBenchChip(const QString& name, QString& chip, QString& error) {
+    QStringList names;
+    for (const char* entry : eeprom::kChipListEntries) {
+        if (*entry == '\0') continue;
+        if (name.compare(QLatin1String(entry), Qt::CaseInsensitive) == 0) {
+            chip = QLatin1String(entry);
+            return true;
+        }
+        names << QStringLiteral("'%1'").arg(QLatin1String(entry));
+    }
+    const QString last = names.takeLast();
+    error = QStringLiteral("--bench-chip takes %1 or %2, not '%3'")
+                .arg(names.join(QStringLiteral(", ")), last, name);
+    return false;
+}
+
 }  // namespace
 
 bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QString& error) {
@@ -91,7 +119,19 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     options.benchWindow = parser.isSet(QStringLiteral("bench-window"));
     options.traceFile = parser.value(QStringLiteral("trace"));
     options.trafficFile = parser.value(QStringLiteral("traffic"));
-    options.benchChip = parser.value(QStringLiteral("bench-chip"));
+    // An empty value is a slip (an unset shell variable), not a wish to go
+    // without: running untraced, without the capture or with an empty socket
+    // would hide it.
+    for (const char* name : {"trace", "traffic", "ppdev", "bench-chip"}) {
+        if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
+            error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("bench-chip")) &&
+        !KnownBenchChip(parser.value(QStringLiteral("bench-chip")), options.benchChip, error)) {
+        return false;
+    }
 
     int forced = 0;
     if (parser.isSet(kBenchOption)) {
@@ -203,11 +243,27 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
     }
 
     if (!options.traceFile.isEmpty()) {
-        trace_ = std::make_unique<platform::TracingPortIo>(*io, options.traceFile.toStdString());
+        const std::string capture =
+            bench_ ? QFile::encodeName(options.trafficFile).toStdString() : std::string();
+        trace_ = std::make_unique<platform::TracingPortIo>(
+            *io, QFile::encodeName(options.traceFile).toStdString(), capture);
         if (!trace_->Ok()) {
             error = QString::fromStdString(trace_->Error());
             return false;
         }
+        // A trace piped into a reader that quits must stop the trace, not kill
+        // the program with SIGPIPE: the failed write is reported instead.
+        if (options.traceFile == QStringLiteral("-")) std::signal(SIGPIPE, SIG_IGN);
+        trace_->OnWriteError([](const std::string& sentence) {
+            std::fprintf(stderr, "merlix: %s\n", sentence.c_str());
+            // Later, from the event loop: a message box opened inside a port
+            // access would run other handlers in the middle of a transfer.
+            if (QCoreApplication* app = QCoreApplication::instance()) {
+                const QString text = QString::fromStdString(sentence);
+                QMetaObject::invokeMethod(
+                    app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+            }
+        });
         io = trace_.get();
     }
     previous_ = platform::InstallPortIo(io);

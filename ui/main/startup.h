@@ -22,9 +22,9 @@ struct StartupOptions {
     Backend backend = Backend::Auto;
     simulator::SimulatedBench::Port benchPort = simulator::SimulatedBench::Port::Lpt1;
     QStringList ppdevDevices;  // --ppdev DEV1[,DEV2]
-    QString traceFile;         // --trace FILE
+    QString traceFile;         // --trace FILE ("-": standard output)
     QString trafficFile;       // --traffic FILE (bench only)
-    QString benchChip;         // --bench-chip NAME (bench only)
+    QString benchChip;         // --bench-chip NAME (bench only), as the chip list spells it
     bool benchWindow = false;  // --bench-window
     bool checkPorts = false;   // --check-ports
     bool help = false;         // --help

@@ -1,9 +1,13 @@
 // Start-up: the command line, the backend it installs, the caption mark and
 // the trace of the port choice.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
@@ -59,6 +63,20 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     Parse({"stray"}, false);
     EXPECT_TRUE(CommandLineHelp().contains("--bench[=PORT]"));
     EXPECT_TRUE(CommandLineHelp().contains("--trace <FILE>"));
+}
+
+TEST(CommandLine, RefusesEmptyValuesAndUnknownChipsWhateverTheirCase) {
+    for (const char* option : {"--traffic", "--trace", "--ppdev", "--bench-chip"}) {
+        SCOPED_TRACE(option);
+        Parse({option, ""}, false);
+    }
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "93c46 (8)"}).benchChip, "93C46 (8)");
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "m62358,m62359"}).benchChip, "M62358,M62359");
+    StartupOptions options;
+    QString error;
+    EXPECT_FALSE(ParseCommandLine({"merlix", "--bench", "--bench-chip", "24C16"}, options, error));
+    for (const char* named : {"'24C16'", "'93C06 (8)'", "'93C86 (16)'", "'M62358,M62359'", "'AT25C160'"})
+        EXPECT_TRUE(error.contains(named)) << named << " in " << error.toStdString();
 }
 
 class StartupBackend : public ::testing::Test {
@@ -126,9 +144,53 @@ TEST_F(StartupBackend, AnUnwritableTraceOrUnreadableCaptureIsAnError) {
     EXPECT_FALSE(trace.Open(Parse({"--bench", "--trace", "/nonexistent/dir/t.txt"}), error));
     EXPECT_FALSE(error.isEmpty());
     AdapterBackend traffic;
-    error.clear();
     EXPECT_FALSE(traffic.Open(Parse({"--bench", "--traffic", "/nonexistent/capture.txt"}), error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(error, "cannot open the capture file /nonexistent/capture.txt: No such file or directory");
+
+    // Played and traced at once, the capture would be read, then wiped.
+    QTemporaryDir dir;
+    const QString capture = dir.filePath("capture.txt");
+    const QByteArray text = "Start\nAddress write: 50\nACK\nStop\n";
+    {
+        QFile file(capture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    AdapterBackend both;
+    EXPECT_FALSE(both.Open(Parse({"--bench", "--traffic", capture, "--trace", capture}), error));
+    EXPECT_TRUE(error.contains("capture file being played")) << error.toStdString();
+    QFile file(capture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), text);
+}
+
+TEST_F(StartupBackend, AFailedTraceWriteIsReportedOnceAndTheProgramGoesOn) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.txt");
+    AdapterBackend backend;
+    QString error;
+    ASSERT_TRUE(backend.Open(Parse({"--bench", "--trace", path}), error)) << error.toStdString();
+
+    // A disk that fills after a few lines: the kernel refuses bytes past a
+    // file size limit, as it would on a full disk.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    {
+        MainDialog window;
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        EXPECT_EQ(window.Button(ids::kResetPcf)->text(), "PCF 8584 Ok");
+        QCoreApplication::processEvents();
+        window.Button(ids::kResetPcf)->click();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();
+    EXPECT_TRUE(messages[0].contains(path)) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith("; tracing stopped.")) << messages[0].toStdString();
 }
 
 TEST_F(StartupBackend, TraceShowsTheProbeOnLpt1ThenLpt2) {
