@@ -50,6 +50,10 @@ inline constexpr int kBusBusy = 1000;
 inline constexpr int kNoAck = 2000;
 inline constexpr int kReadTimeout = 3000;
 
+// ResetAdapter modes: 0 loads the latch, 1 pulses the device lines into stop
+// and back, 2 leaves them in stop; any other mode leaves the latch alone.
+inline constexpr std::uint8_t kResetKeepLatch = 3;
+
 // The counter check's message; the window installs a message box here, and
 // until then it goes to stderr.
 inline constexpr const char* kNoCounterMessage = "Error: MB doesnot support QPC";
