@@ -45,6 +45,13 @@ void ForEachUnit(const ChipParams& chip, Unit unit) {
 
 std::uint8_t& At(ImageArray& image, int index) { return image[static_cast<std::size_t>(index)]; }
 
+// How many image bytes the chip in force covers (0: it has no unit to transfer).
+int ChipBytes(const ChipParams& chip) {
+    int end = 0;
+    ForEachUnit(chip, [&](int i, bool x16) { end = x16 ? 2 * i + 2 : i + 1; });
+    return end;
+}
+
 }  // namespace
 
 void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
@@ -75,6 +82,9 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
 
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                        ImageArray& marks, Progress& progress) {
+    for (int k = 0; k < ChipBytes(chip); ++k) {
+        if (At(marks, k) == kMarkMismatch) At(marks, k) = kMarkNone;
+    }
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     ForEachUnit(chip, [&](int i, bool x16) {

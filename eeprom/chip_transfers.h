@@ -41,7 +41,8 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
                       Progress& progress);
 
 // Writes the chip in force from `image`, reads it back and marks red every
-// byte that differs; `image` ends as it was.
+// byte that differs; `image` ends as it was. The chip's bytes lose their
+// earlier red marks first, so the marks are this write's verify alone.
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                        ImageArray& marks, Progress& progress);
 
