@@ -151,13 +151,15 @@ class NoController : public ChipWindow {
     void Configure(SimulatedBench::Config& config) override { config.controllerPresent = false; }
 };
 
-TEST_F(NoController, I2cReadAndWriteOnlyRefreshTheView) {
+TEST_F(NoController, I2cReadAndWriteSayWhyTheyDidNothing) {
     FillImage(9);
     const std::vector<std::uint8_t> stored = bench().Eeprom();
     recorder().log.clear();
     Click(ids::kReadEeprom);
     Click(ids::kWriteEeprom);
-    EXPECT_TRUE(messages.isEmpty());
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith("The I2C controller was not found, so the page was not read: check"));
+    EXPECT_TRUE(messages[1].startsWith("The I2C controller was not found, so the page was not written:"));
     EXPECT_EQ(ItemAt(1), QString::asprintf("%02X ", session().image[1]));
     EXPECT_TRUE(recorder().log.empty());
     EXPECT_EQ(bench().Eeprom(), stored);
