@@ -18,6 +18,7 @@ namespace eeprom {
 
 inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or check Page";
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
+inline constexpr const char* kNoChipMessage = "No chip answered in the socket";
 
 // What a transfer tells the user while it runs. The window repaints its bar
 // at each SetPosition, because the whole transfer blocks its thread.
@@ -48,10 +49,13 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
 
 // "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
 // a cleared image and cleared marks; the write first settles the lines with
-// an empty read.
-void ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                    Progress& progress);
-void WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+// an empty read. Before either, a memory chip in force must answer in the
+// socket (the write's settling read is that check for a Microwire chip);
+// when none does, both say kNoChipMessage, change neither image nor marks
+// nor chip, and return false.
+bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                    ImageArray& marks, Progress& progress);
+bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                      ImageArray& marks, Progress& progress);
 
 // Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,

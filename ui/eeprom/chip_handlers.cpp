@@ -104,8 +104,8 @@ void MainDialog::OnReadEeprom() {
         } else {
             SayNoController("read");
         }
-    } else {
-        ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+    } else if (ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks,
+                              progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
@@ -126,8 +126,8 @@ void MainDialog::OnWriteEeprom() {
         } else {
             SayNoController("written");
         }
-    } else {
-        WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+    } else if (WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks,
+                               progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
