@@ -45,14 +45,21 @@ void ForEachUnit(const ChipParams& chip, Unit unit) {
 
 std::uint8_t& At(ImageArray& image, int index) { return image[static_cast<std::size_t>(index)]; }
 
-}  // namespace
+// How many image bytes the chip in force covers (0: it has no unit to transfer).
+int ChipBytes(const ChipParams& chip) {
+    int end = 0;
+    ForEachUnit(chip, [&](int i, bool x16) { end = x16 ? 2 * i + 2 : i + 1; });
+    return end;
+}
 
-void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                      Progress& progress) {
+// ReadSerialEeprom, whose empty Microwire read (capacity 0) also tells in
+// `answered` whether a chip drove the dummy bit.
+void ReadSerial(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, Progress& progress,
+                bool* answered) {
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     if (chip.family == kFamilyMicrowire && chip.capacity <= 0) {
-        (void)adapter.MicrowireRead(0, n, chip.organisation);
+        (void)adapter.MicrowireRead(0, n, chip.organisation, answered);
     }
     ForEachUnit(chip, [&](int i, bool x16) {
         if (chip.family == kFamilySpi) {
@@ -73,8 +80,33 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
     LinesIdleHigh(adapter);
 }
 
+// Whether a memory chip answers in the socket before anything is reported
+// from it: with no adapter the port's status reads all ones, and with an
+// empty socket the data line floats high, so every read would show a blank
+// FF chip and every all-FF write would verify. A Microwire READ drives a dummy
+// 0 after its address; an idle AT25's status register has its busy bit (0)
+// clear, so it never reads FF.
+bool SpiChipAnswers(hardware::PortAdapter& adapter) { return adapter.SpiReadStatus() != 0xFF; }
+
+// Says that no chip answered, with the lines left idle; false for the caller to return.
+bool NoChip(hardware::PortAdapter& adapter, Progress& progress) {
+    LinesIdleHigh(adapter);
+    progress.Message(kNoChipMessage);
+    return false;
+}
+
+}  // namespace
+
+void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                      Progress& progress) {
+    ReadSerial(adapter, chip, image, progress, nullptr);
+}
+
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                        ImageArray& marks, Progress& progress) {
+    for (int k = 0; k < ChipBytes(chip); ++k) {
+        if (At(marks, k) == kMarkMismatch) At(marks, k) = kMarkNone;
+    }
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     ForEachUnit(chip, [&](int i, bool x16) {
@@ -103,19 +135,35 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
     LinesIdleHigh(adapter);
 }
 
-void ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                    Progress& progress) {
+bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                    ImageArray& marks, Progress& progress) {
+    if (ChipBytes(chip) > 0) {
+        bool answered = false;
+        if (chip.family == kFamilySpi) {
+            answered = SpiChipAnswers(adapter);
+        } else {
+            (void)adapter.MicrowireRead(0, chip.addressBits, chip.organisation, &answered);
+        }
+        if (!answered) return NoChip(adapter, progress);
+    }
     marks.fill(0);
     image.fill(0);
     ReadSerialEeprom(adapter, chip, image, progress);
+    return true;
 }
 
-void WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                      ImageArray& marks, Progress& progress) {
     ChipParams settle = chip;
     settle.capacity = 0;
-    ReadSerialEeprom(adapter, settle, image, progress);
+    bool answered = true;
+    ReadSerial(adapter, settle, image, progress, &answered);
+    if (ChipBytes(chip) > 0) {
+        if (chip.family == kFamilySpi) answered = SpiChipAnswers(adapter);
+        if (!answered) return NoChip(adapter, progress);
+    }
     WriteSerialEeprom(adapter, chip, image, marks, progress);
+    return true;
 }
 
 bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,

@@ -18,6 +18,7 @@ namespace eeprom {
 
 inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or check Page";
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
+inline constexpr const char* kNoChipMessage = "No chip answered in the socket";
 
 // What a transfer tells the user while it runs. The window repaints its bar
 // at each SetPosition, because the whole transfer blocks its thread.
@@ -41,16 +42,20 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
                       Progress& progress);
 
 // Writes the chip in force from `image`, reads it back and marks red every
-// byte that differs; `image` ends as it was.
+// byte that differs; `image` ends as it was. The chip's bytes lose their
+// earlier red marks first, so the marks are this write's verify alone.
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                        ImageArray& marks, Progress& progress);
 
 // "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
 // a cleared image and cleared marks; the write first settles the lines with
-// an empty read.
-void ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                    Progress& progress);
-void WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+// an empty read. Before either, a memory chip in force must answer in the
+// socket (the write's settling read is that check for a Microwire chip);
+// when none does, both say kNoChipMessage, change neither image nor marks
+// nor chip, and return false.
+bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                    ImageArray& marks, Progress& progress);
+bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                      ImageArray& marks, Progress& progress);
 
 // Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,

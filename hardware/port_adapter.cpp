@@ -266,12 +266,14 @@ void PortAdapter::MicrowireStart() {
     Line(kLineClock, true);     // clocks in the start bit
 }
 
-std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation) {
+std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation,
+                                        bool* chipAnswered) {
     OrganisationSelect(organisation);
     MicrowireStart();
     SendBit(1);
     SendBit(0);
     for (std::int32_t b = n; b >= 0; --b) SendBit((address >> b) & 1);
+    if (chipAnswered) *chipAnswered = (In(kStatusPort) & kStatusSerialIn) == 0;
     // One extra clock passes over the dummy 0 the chip drives before its data.
     SendBit(0);
     std::int32_t value = 0;
@@ -340,6 +342,18 @@ std::uint8_t PortAdapter::SpiReadByte(std::int32_t address, std::int32_t bits) {
     const int read = bits == 8 ? (0x03 | (((address >> 8) & 1) << 3)) : 0x03;
     for (int b = 7; b >= 0; --b) SendBit((read >> b) & 1);
     for (std::int32_t b = bits - 1; b >= 0; --b) SendBit((address >> b) & 1);
+    return SpiShiftIn();
+}
+
+std::uint8_t PortAdapter::SpiReadStatus() {
+    constexpr int kRdsr = 0x05;
+    Line(kLineClock, false);
+    Line(kLineSelect, false);
+    for (int b = 7; b >= 0; --b) SendBit((kRdsr >> b) & 1);
+    return SpiShiftIn();
+}
+
+std::uint8_t PortAdapter::SpiShiftIn() {
     int value = 0;
     for (int i = 0; i < 7; ++i) {
         Line(kLineClock, false);

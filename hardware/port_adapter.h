@@ -50,6 +50,10 @@ inline constexpr int kBusBusy = 1000;
 inline constexpr int kNoAck = 2000;
 inline constexpr int kReadTimeout = 3000;
 
+// ResetAdapter modes: 0 loads the latch, 1 pulses the device lines into stop
+// and back, 2 leaves them in stop; any other mode leaves the latch alone.
+inline constexpr std::uint8_t kResetKeepLatch = 3;
+
 // The counter check's message; the window installs a message box here, and
 // until then it goes to stderr.
 inline constexpr const char* kNoCounterMessage = "Error: MB doesnot support QPC";
@@ -99,12 +103,18 @@ public:
     // Three-wire serial chips.
     void PulseClock();
     void SendBit(int bit);
-    std::int32_t MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation);
+    // With `chipAnswered`, also samples the data line at the dummy bit after
+    // the address: a chip drives it low, an empty socket or a missing adapter
+    // leaves it high.
+    std::int32_t MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation,
+                               bool* chipAnswered = nullptr);
     void MicrowireWriteEnable(std::int32_t n);
     std::int32_t MicrowireWrite(std::int32_t address, std::int32_t n, std::int32_t organisation,
                                 std::int32_t data);
     void SpiWriteByte(std::int32_t address, std::int32_t bits, std::uint8_t data);
     std::uint8_t SpiReadByte(std::int32_t address, std::int32_t bits);
+    // RDSR: the AT25's status register (bit 0 busy, bit 1 write enabled).
+    std::uint8_t SpiReadStatus();
 
 private:
     std::uint8_t In(int offset);
@@ -112,6 +122,7 @@ private:
     void Line(int bit, bool high);  // shadow change + WriteLatch
     void OrganisationSelect(std::int32_t organisation);
     void MicrowireStart();
+    std::uint8_t SpiShiftIn();  // eight bits from the chip, then /CS high
     std::uint8_t ProgramController(std::uint8_t ownAddress);
     void PulseInit(std::uint8_t control);
 

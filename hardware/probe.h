@@ -1,6 +1,8 @@
-// The adapter probe of "Reset PCF" as one call, for `merlix --check-ports`
-// and the start-up port choice: configure the port, then reset and probe the
-// PCF8584 twice with the start latch, exactly as the button does.
+// The adapter probe of "Reset PCF" as one call, for `merlix --check-ports`:
+// configure the port, then reset and probe the PCF8584 twice, as the button
+// does, but without loading the output latch. A survey must leave the bench
+// as the technician has it: a device held in Stop or Reset stays held, and
+// the user outputs stay as they are.
 #pragma once
 
 #include "platform/port_io.h"
@@ -8,7 +10,8 @@
 namespace hardware {
 
 // Probes at `base` through the installed backend; true when the controller
-// read back 85 on the second reset.
+// read back 85 on the second reset. The latch sees no load, and the data
+// register is put back as it was found.
 bool ProbeAdapter(int base);
 
 // The same through `io`, which is installed for the probe only.

@@ -77,4 +77,41 @@ TEST_F(ChipBench, I2cPageThroughTheController) {
     EXPECT_TRUE(std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, written.begin() + 5 * 256));
 }
 
+// With no adapter on the port, or nothing in the socket, the data line reads
+// high: a read would show a blank FF chip and an all-FF write would verify.
+// Nothing is reported from a chip that did not answer.
+TEST_F(ChipBench, NoChipAnsweringIsSaidAndNothingIsReadOrVerified) {
+    for (const char* entry : {"93C46 (8)", "93C66 (16)", "AT25C040"}) {
+        for (const bool adapterAbsent : {true, false}) {
+            SCOPED_TRACE(std::string(entry) + (adapterAbsent ? ", adapter absent" : ", empty socket"));
+            Choose(entry);
+            const std::vector<std::uint8_t> held(bench.SocketChip()->Memory().size(), 0x5A);
+            bench.SocketChip()->Memory() = held;
+            if (adapterAbsent) {
+                bench.SetPort(simulator::SimulatedBench::Port::None);
+            } else {
+                bench.InsertSocketChip(nullptr);
+            }
+            image.fill(0xFF);
+            marks.fill(kMarkSeen);
+            marks[3] = kMarkMismatch;
+            const ImageArray oldMarks = marks;
+            progress.messages.clear();
+            EXPECT_FALSE(WriteSerialChip(adapter, chip, image, marks, progress));
+            EXPECT_FALSE(ReadSerialChip(adapter, chip, image, marks, progress));
+            EXPECT_EQ(progress.messages, (std::vector<std::string>(2, kNoChipMessage)));
+            EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; }));
+            EXPECT_EQ(marks, oldMarks);
+
+            bench.SetPort(simulator::SimulatedBench::Port::Lpt1);
+            if (adapterAbsent) {
+                EXPECT_EQ(bench.SocketChip()->Memory(), held);
+            }
+        }
+    }
+    // A chip that does answer still reads after all this.
+    Choose("AT25C040");
+    EXPECT_TRUE(ReadSerialChip(adapter, chip, image, marks, progress));
+}
+
 }  // namespace

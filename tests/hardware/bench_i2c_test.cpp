@@ -2,6 +2,7 @@
 // transfers, the faults a technician meets, and drivers that get the register
 // order wrong and must fail as they would on the real chip.
 #include "bench_support.h"
+#include "hardware/probe.h"
 
 namespace benchtest {
 namespace {
@@ -45,6 +46,21 @@ TEST_F(BenchI2cTest, ProbeFindsTheControllerOnlyWhereItIs) {
     EXPECT_EQ(bench_.Latch(), 0xFD) << "the latch works without the controller";
     bench_.SetControllerPresent(true);
     EXPECT_EQ(adapter().ResetAdapter(0, 0xFD), kProbeOk);
+}
+
+// `--check-ports` probes while a device may be held in Stop with a user
+// output on: the latch must not move, whatever the data lines last carried.
+TEST_F(BenchI2cTest, PortCheckProbeLeavesTheLatchAlone) {
+    Probe();
+    ASSERT_EQ(adapter().ResetAdapter(0, 0xF6), kProbeOk);  // Stop, Output1 on
+    ASSERT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x33), kWriteDone);
+    const std::uint8_t dataLines = io().In(hardware::kLpt1);
+    const std::uint64_t loads = bench_.LatchLoads();
+    EXPECT_TRUE(hardware::ProbeAdapterOn(bench_, hardware::kLpt1));
+    EXPECT_FALSE(hardware::ProbeAdapterOn(bench_, hardware::kLpt2));
+    EXPECT_EQ(bench_.Latch(), 0xF6);
+    EXPECT_EQ(bench_.LatchLoads(), loads);
+    EXPECT_EQ(io().In(hardware::kLpt1), dataLines);
 }
 
 TEST_F(BenchI2cTest, EppCyclesNeedEppMode) {

@@ -1,15 +1,14 @@
 // The main window's way to the bench window: an entry in its context menu,
 // there only when the program runs on the simulated bench, and the bench
-// window's first placement beside the main window.
+// window's first placement beside or below the main window.
 #include <QAction>
 #include <QScreen>
 #include <QTimer>
 
-#include <algorithm>
-
 #include "ui/bench/bench_window.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
+#include "ui/panels/panel_placement.h"
 
 namespace ui {
 
@@ -35,19 +34,12 @@ void MainDialog::ShowBenchWindow() {
     if (!benchWindow_) {
         benchWindow_ = new BenchWindow(*bench, this);
         benchWindow_->adjustSize();
-        // Side by side when the screen is wide enough: the main window moves
-        // left as far as it must, the bench window goes to its right.
-        const QRect area = screen()->availableGeometry();
-        const QSize size = benchWindow_->frameGeometry().size();
-        QRect main = frameGeometry();
-        const int room = area.right() - main.right() - 8;
-        if (room < size.width()) {
-            main.moveLeft(std::max(area.left(), main.left() - (size.width() - room)));
-            move(main.topLeft());
-        }
-        const int x = std::max(area.left(), std::min(main.right() + 8, area.right() - size.width()));
-        const int y = std::max(area.top(), std::min(main.top(), area.bottom() - size.height()));
-        benchWindow_->move(x, y);
+        // Beside the main window, else below it, and never over its controls
+        // (the right-hand column is what the technician reaches for next).
+        const CompanionPlacement place = PlaceCompanion(
+            frameGeometry(), benchWindow_->frameGeometry().size(), screen()->availableGeometry());
+        if (place.owner != frameGeometry().topLeft()) move(place.owner);
+        benchWindow_->move(place.companion);
     }
     if (benchWindow_->isVisible()) {
         benchWindow_->raise();

@@ -2,7 +2,8 @@
 // and data fields. "Send", every slider move and every spin click run
 // SendTransfer, which re-initialises the adapter, then (with "Online"
 // checked) writes the three bytes and, with "Tie", mirrors the byte into the
-// EEPROM device and the image.
+// EEPROM device and the image. A write the device does not acknowledge is
+// said once per run of such writes.
 #include <algorithm>
 
 #include "ui/main/app_state.h"
@@ -11,6 +12,7 @@
 #include "ui/main/ui_seams.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
+#include "hardware/port_adapter.h"
 
 namespace ui {
 
@@ -20,6 +22,21 @@ namespace {
 
 // The bus stayed busy: say so (the write goes out anyway).
 void SayBusBusy() { ShowMessage(QStringLiteral("ERROR I2c")); }
+
+// Says that a device did not take its byte, once per run of failures: with
+// "Online" every slider step sends, and a box per step would bury the window.
+// The next write that goes through ends the run. A bus that stayed busy has
+// had its own message.
+void ReportWrite(int result, std::uint8_t address, std::uint8_t subAddress, bool& failureShown) {
+    if (result == hardware::kWriteDone) {
+        failureShown = false;
+        return;
+    }
+    if (result == hardware::kBusBusy || failureShown) return;
+    failureShown = true;
+    ShowMessage(QStringLiteral("Device %1 did not acknowledge: register %2 was not written.")
+                    .arg(HexByteText(address), HexByteText(subAddress)));
+}
 
 std::uint8_t Value(const QString& text) { return static_cast<std::uint8_t>(HexTextValue(text)); }
 
@@ -99,14 +116,15 @@ void MainDialog::SendTransfer() {
         ShowByteUnderOffset();
     }
 
-    // A missing acknowledge is not reported.
-    console::WriteRegister(session_->adapter, address, subAddress, data, SayBusBusy);
+    const int result = console::WriteRegister(session_->adapter, address, subAddress, data, SayBusBusy);
+    ReportWrite(result, address, subAddress, sendFailureShown_);
 
     // A message box above may have let the user choose a serial chip.
     if (m_tie->isChecked() && m_chipList->currentText().isEmpty()) {
         const std::uint8_t device = Value(m_deviceAddress);
         const std::uint8_t offset = Value(m_byteOffset);
-        console::WriteRegister(session_->adapter, device, offset, data, SayBusBusy);
+        const int result = console::WriteRegister(session_->adapter, device, offset, data, SayBusBusy);
+        ReportWrite(result, device, offset, sendFailureShown_);
         const int position = ImageIndex(std::clamp(m_page, 0, kPageCount - 1), offset);
         session_->image[position] = data;
         m_byteValue = m_sendData;

@@ -58,6 +58,14 @@ private:
 // The device address a whole-chip transfer leaves in the window: page 0's.
 constexpr int kFirstBlockReadAddress = 0xA1;
 
+// An I2C page transfer with no controller found would do nothing at all, which
+// looks like success: say why instead.
+void SayNoController(const char* done) {
+    ShowMessage(QStringLiteral("The I2C controller was not found, so the page was not %1: check the adapter, "
+                               "its power and the PORT choice, then press \"Reset PCF\".")
+                    .arg(QLatin1String(done)));
+}
+
 }  // namespace
 
 void MainDialog::OnChipSelChange() {
@@ -93,9 +101,11 @@ void MainDialog::OnReadEeprom() {
                 return;
             }
             ReadI2cPage(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+        } else {
+            SayNoController("read");
         }
-    } else {
-        ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+    } else if (ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks,
+                              progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
@@ -113,9 +123,11 @@ void MainDialog::OnWriteEeprom() {
             // No range check here: a technician may program a memory that
             // answers outside A0..AF.
             WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image, progress);
+        } else {
+            SayNoController("written");
         }
-    } else {
-        WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+    } else if (WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks,
+                               progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }

@@ -230,6 +230,9 @@ private:
     // the label the extended sliders panel gives a slot filled from the
     // console. (Once the process-wide lastRemark.)
     std::string lastRemark_;
+    // The send console has told of a write that was not acknowledged, and no
+    // write has gone through since.
+    bool sendFailureShown_ = false;
 
     // Bench window (app/bench_window.cpp).
     void AddBenchWindowEntry();

@@ -2,12 +2,14 @@
 #include "ui/main/tool_app.h"
 
 #include <cstdio>
+#include <string>
 
 #include "ui/main/main_dialog.h"
 #include "ui/main/port_check.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
 #include "hardware/port_adapter.h"
+#include "platform/privileges.h"
 
 namespace ui {
 
@@ -60,6 +62,15 @@ int RunMerlix(int argc, char** argv) {
     if (!backend.BenchNotice().isEmpty()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
     if (options.benchWindow && !backend.OnBench()) {
         std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
+        return 1;
+    }
+    // The ports are open and stay usable: the window, its file dialogs above
+    // all, runs as the user who started the program, never as root.
+    std::string dropError;
+    const platform::DropResult dropped = platform::DropRootPrivileges(
+        platform::HostPrivileges(), options.backend == StartupOptions::Backend::Direct, dropError);
+    if (dropped == platform::DropResult::Refused || dropped == platform::DropResult::Failed) {
+        std::fprintf(stderr, "merlix: %s\n", dropError.c_str());
         return 1;
     }
 

@@ -29,6 +29,7 @@
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
 #include "ui/panels/dac_panel_dialog.h"
+#include "ui/panels/panel_placement.h"
 #include "ui/resources/controls.h"
 
 namespace {
@@ -75,6 +76,9 @@ TEST_F(BenchWindowTest, TheContextMenuOpensOneWindowBesideTheMainWindow) {
     BenchWindow* window = dialog().OpenedBenchWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
+    // The offscreen screen has room for neither beside nor below: the bench
+    // window still keeps off the main window.
+    EXPECT_FALSE(window->frameGeometry().intersects(dialog().frameGeometry()));
     EXPECT_TRUE(window->isWindow());
     EXPECT_EQ(window->windowTitle(), "Bench");
     EXPECT_TRUE(window->RefreshTimer()->isActive());
@@ -85,6 +89,24 @@ TEST_F(BenchWindowTest, TheContextMenuOpensOneWindowBesideTheMainWindow) {
     entry->trigger();
     EXPECT_EQ(dialog().OpenedBenchWindow(), window) << "the same window comes back";
     EXPECT_TRUE(window->isVisible());
+}
+
+// The main window (982 by 568 here) and the bench window (756 by 633) on a
+// full-HD screen side by side, and on the 1600-pixel screen where the bench
+// window used to cover the main window's right-hand column, one below the other.
+TEST(BenchWindowPlacement, BesideWhenTheScreenIsWideEnoughElseBelow) {
+    const QSize bench(756, 633);
+    const QRect main(600, 100, 982, 568);
+    const CompanionPlacement wide = PlaceCompanion(main, bench, QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(wide.owner, QPoint(174, 100));  // moved left just enough
+    EXPECT_EQ(wide.companion, QPoint(174 + 982 + 8, 100));
+
+    const CompanionPlacement narrow =
+        PlaceCompanion(main.translated(-300, 0), bench, QRect(0, 0, 1600, 1200));
+    EXPECT_EQ(narrow.owner, QPoint(300, 0));  // moved up just enough
+    EXPECT_EQ(narrow.companion, QPoint(300, 568 + 8));
+    for (const CompanionPlacement& p : {wide, narrow})
+        EXPECT_FALSE(QRect(p.owner, main.size()).intersects(QRect(p.companion, bench)));
 }
 
 // A click as the window system delivers it, so that modality applies.

@@ -328,4 +328,25 @@ TEST_F(SendConsole, BusyBusIsReportedOncePerWriteAndTheWindowGoesOn) {
     EXPECT_EQ(Register05(), dialog().m_slider->value());
 }
 
+// A device that does not acknowledge is told once per run of failed writes,
+// however many slider steps "Online" sends; a write that lands ends the run.
+TEST_F(SendConsole, AnUnacknowledgedWriteIsToldOncePerRunOfFailures) {
+    SetConsole("40", "05", "80", true);
+    Click(ids::kSend);
+    ASSERT_EQ(Register05(), 0x80);
+    bench().SetSlavesNack(true);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    Click(ids::kSend);
+    EXPECT_EQ(messages, QStringList{"Device 40 did not acknowledge: register 05 was not written."});
+    EXPECT_EQ(Register05(), 0x80);
+
+    bench().SetSlavesNack(false);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Register05(), 0x83);
+    bench().SetSlavesNack(true);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(messages.size(), 2);
+}
+
 }  // namespace

@@ -151,13 +151,15 @@ class NoController : public ChipWindow {
     void Configure(SimulatedBench::Config& config) override { config.controllerPresent = false; }
 };
 
-TEST_F(NoController, I2cReadAndWriteOnlyRefreshTheView) {
+TEST_F(NoController, I2cReadAndWriteSayWhyTheyDidNothing) {
     FillImage(9);
     const std::vector<std::uint8_t> stored = bench().Eeprom();
     recorder().log.clear();
     Click(ids::kReadEeprom);
     Click(ids::kWriteEeprom);
-    EXPECT_TRUE(messages.isEmpty());
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith("The I2C controller was not found, so the page was not read: check"));
+    EXPECT_TRUE(messages[1].startsWith("The I2C controller was not found, so the page was not written:"));
     EXPECT_EQ(ItemAt(1), QString::asprintf("%02X ", session().image[1]));
     EXPECT_TRUE(recorder().log.empty());
     EXPECT_EQ(bench().Eeprom(), stored);
@@ -270,19 +272,22 @@ TEST_F(SerialWindow, DacAfterABlankEntryReadClearsAndWriteChangesNothing) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(SerialWindow, DacAfterAMemoryKeepsThatMemorysTransfer) {
+TEST_F(SerialWindow, DacAfterAMemoryAnswersNoneOfItsFrames) {
     Choose("93C46 (8)");
     Choose("M62358,M62359");
+    // The socket holds the converter now, which answers no 93C46 frame: the
+    // read and the write say so and change nothing.
+    Click(ids::kNextPage);
     session().image.fill(0x77);
     Click(ids::kReadEeprom);
-    EXPECT_TRUE(std::all_of(session().image.begin() + 128, session().image.end(), [](std::uint8_t b) { return b == 0; }));
-    EXPECT_EQ(Text(ids::kDeviceAddress), "A1");
-    // The write clocks 93C46 frames into the socket, which holds the DAC
-    // now; the converter takes none of them for its own frames.
+    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(),
+                            [](std::uint8_t b) { return b == 0x77; }));
+    EXPECT_EQ(Text(ids::kPage), "1");
     FillImage(2);
     const ImageArray pattern = session().image;
     Click(ids::kWriteEeprom);
     EXPECT_EQ(session().image, pattern);
+    EXPECT_EQ(messages, QStringList(2, QString::fromLatin1(kNoChipMessage)));
     for (const simulator::DacChannel& channel : bench().DacChannels()) EXPECT_EQ(channel.value, 0);
 }
 
