@@ -203,6 +203,18 @@ TEST_F(HexViewTest, CompBufferTurnsExactlyTheEditedByteYellowUntilCleared) {
     EXPECT_EQ(session().compareImage, ImageArray{});
 }
 
+TEST_F(HexViewTest, CompBufferTakesItsSnapshotBeforeAnyPaintSeesTheBoxChecked) {
+    FillPattern();
+    session().image[0x10] = 0x00;
+    // A paint between the state change and the click's end, as a busy
+    // window gets one.
+    QObject::connect(dialog().m_compBuffer, &QCheckBox::toggled, &view(),
+                     [this] { view().viewport()->grab(); });
+    Click(ids::kCompBuffer);
+    view().viewport()->grab();
+    EXPECT_EQ(session().marks, ImageArray{});
+}
+
 TEST_F(HexViewTest, SelectionShowsOffsetValueSnapshotAndRemark) {
     FillPattern();
     MainDialog& d = dialog();
