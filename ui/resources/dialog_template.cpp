@@ -146,7 +146,13 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
                     break;
                 case ControlKind::ComboBox: {
                     auto* combo = new QComboBox(&dialog);
-                    combo->setEditable(false);
+                    combo->setEditable(c.style & kEditField);
+                    if (combo->isEditable()) {
+                        // The edit shows the chosen entry for copying; what
+                        // is typed there never becomes an entry or picks one.
+                        combo->setInsertPolicy(QComboBox::NoInsert);
+                        combo->setCompleter(nullptr);
+                    }
                     combo->setProperty("sorted", bool(c.style & kSorted));
                     // The template height is the dropped list's; the closed
                     // box is one line high.

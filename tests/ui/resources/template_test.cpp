@@ -304,6 +304,25 @@ TEST(ComboControl, SortedCombosInsertInOrder) {
     EXPECT_EQ(order, QStringList({"", "A0 10", "a2", "b1"}));
 }
 
+TEST(ComboControl, HistoryAndRemarksShowTheChosenLineInAnEditThatAddsNothing) {
+    Built w(DialogTemplate102());
+    EXPECT_FALSE(w.builder.Control<QComboBox>(ids::kChipList)->isEditable());
+    for (int id : {ids::kRemarks, ids::kLogHistory}) {
+        auto* combo = w.builder.Control<QComboBox>(id);
+        ASSERT_TRUE(combo->isEditable()) << id;
+        AddComboString(combo, "");
+        AddComboString(combo, " W A0 10 55 ");
+        QSignalSpy activated(combo, &QComboBox::activated);
+        combo->setCurrentIndex(1);
+        EXPECT_EQ(combo->lineEdit()->text(), " W A0 10 55 ");  // there to select and copy
+        combo->lineEdit()->setText("A0");
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(combo->count(), 2) << id;
+        EXPECT_EQ(combo->currentIndex(), 1) << id;
+        EXPECT_EQ(activated.count(), 0) << id;
+    }
+}
+
 TEST(FocusSignals, FollowFocusInAndOut) {
     QWidget window;
     auto* a = new QLineEdit(&window);
