@@ -268,6 +268,15 @@ TEST(TrackBarControl, ReportsUserScrollingOnly) {
     EXPECT_EQ(scrolled.count(), 2);
     QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(5, 15));
     EXPECT_EQ(released.count(), 1);
+    // Only the left button ends a drag.
+    QTest::mouseClick(&slider, Qt::RightButton, Qt::NoModifier, QPoint(5, 15));
+    QTest::mouseClick(&slider, Qt::MiddleButton, Qt::NoModifier, QPoint(150, 15));
+    EXPECT_EQ(released.count(), 1);
+    // A key that finds the thumb at the end of the range still notifies.
+    slider.setValue(255);
+    const qsizetype before = scrolled.count();
+    QTest::keyClick(&slider, Qt::Key_End);
+    EXPECT_EQ(scrolled.count(), before + 1);
 }
 
 TEST(SpinButtonControl, NotifiesBeforeItStepsWithinItsRange) {
