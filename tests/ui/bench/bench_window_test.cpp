@@ -161,6 +161,9 @@ TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     session().adapter.MicrowireWrite(0x10, 6, 8, 0x5A);
     EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0x5A);
 
+    Toggle("Controller slow to start");  // armed for the controller's next power-up
+    EXPECT_TRUE(bench().config().controllerSlowStart);
+
     // A fault set elsewhere shows in the window.
     bench().SetBusHeldBusy(true);
     Tick();

@@ -216,6 +216,30 @@ TEST_F(ResetPcf, ProbeThatAnswersOnlyTheSecondTimeEndsOk) {
     EXPECT_EQ(session().probeFailed, 2);  // never cleared
 }
 
+class SlowStartingController : public BenchFixture {
+    void Configure(SimulatedBench::Config& config) override { config.controllerSlowStart = true; }
+};
+
+TEST_F(SlowStartingController, FirstResetFailsTheSecondAnswersWithinOneProbe) {
+    // The start-up probe met the fresh controller: "Not Found", then "PCF 8584 Ok".
+    EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok");
+    EXPECT_EQ(session().controllerPresent, 1);
+    EXPECT_EQ(session().probeFailed, 2);
+    EXPECT_EQ(session().portBase, 0x378);
+    // Powered down and up again: one click sees both read-backs in turn.
+    bench().SetControllerPresent(false);
+    bench().SetControllerPresent(true);
+    recorder().log.clear();
+    Click(ids::kResetPcf);
+    std::vector<std::uint8_t> readBacks;
+    for (const auto& a : recorder().log) {
+        if (!a.out && a.port == 0x37C) readBacks.push_back(a.value);
+    }
+    EXPECT_EQ(readBacks, (std::vector<std::uint8_t>{0xAA, 0x55}));
+    EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok");
+    EXPECT_EQ(session().controllerPresent, 1);
+}
+
 TEST_F(ResetPcf, Lpt2KeepsTheCaptionAndTheNextProbeGoesTo0x278) {
     Click(ids::kLpt2);
     EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok");
