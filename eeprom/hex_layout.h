@@ -30,12 +30,5 @@ constexpr int HexItemRightOf(int item) {
     if (HexItemColumn(item) == kHexColumns - 1) return item - (kHexItems - kHexRows) + 1;
     return item + kHexRows;
 }
-// The left arrow, mirrored: from the first column to the last column of the
-// row above; from the first byte of the page to the last.
-constexpr int HexItemLeftOf(int item) {
-    if (item == 0) return kHexItems - 1;
-    if (HexItemColumn(item) == 0) return item + (kHexItems - kHexRows) - 1;
-    return item - kHexRows;
-}
 
 }  // namespace eeprom

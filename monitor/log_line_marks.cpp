@@ -31,15 +31,26 @@ int LogGroupValue(std::string_view line, std::size_t offset) {
 
 std::optional<EepromLogLine> ParseEepromLogLine(std::string_view line) {
     if (!CharIs(line, 1, 'W') || !CharIs(line, 3, 'A')) return std::nullopt;
-    if (!HexAt(line, kDeviceDigit) || !GroupIsByte(line, kWordAddress)) return std::nullopt;
+    if (!HexAt(line, kDeviceDigit)) return std::nullopt;
 
     EepromLogLine parsed;
-    parsed.readForm = CharIs(line, kSecondRecord, 'R');
     // "0" + the low digit of the device address: the block select bits and
     // the direction bit; the page is the block.
     const char digit[2] = {'0', line[kDeviceDigit]};
     parsed.page = HexDigitsToValue(std::string_view(digit, 2)) / 2;
-    parsed.position = parsed.page * kPageSize + LogGroupValue(line, kWordAddress);
+    parsed.position = parsed.page * kPageSize;
+
+    // An address record alone (a probe of an absent chip, acknowledge polling
+    // during a write cycle) still names the device: it sets the page and
+    // carries no data. The monitor shows it as " W A4 ", or with the " ; " of
+    // the refused address after it.
+    if (line.size() <= kWordAddress || CharIs(line, kWordAddress, ' ')) {
+        parsed.first = parsed.end = line.size();
+        return parsed;
+    }
+    if (!GroupIsByte(line, kWordAddress)) return std::nullopt;
+    parsed.readForm = CharIs(line, kSecondRecord, 'R');
+    parsed.position += LogGroupValue(line, kWordAddress);
 
     // The trailing group a data group must leave behind: a read line ends
     // with the " ; " of its last byte, a write line with nothing.

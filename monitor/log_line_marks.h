@@ -37,9 +37,10 @@ struct EepromLogLine {
 
 // Recognises the two EEPROM forms: s[1] = 'W', s[3] = 'A', and then the read
 // form when s[10] = 'R'. A character beyond the end of the line is no match,
-// so a line too short to hold the device digit s[4] and the word address
-// s[6]s[7] (or holding anything but upper-case hex digits there) is no EEPROM
-// line at all.
+// so a line too short to hold the device digit s[4] (or holding anything but
+// upper-case hex digits at s[4] and the word address s[6]s[7]) is no EEPROM
+// line at all. A line that ends after the address record (" W A4 ", or
+// " W A4  ; " when refused) is the write form with no data: it names the page.
 //
 // Data groups start at 15 (read form) or 9 (write form) and run while more
 // than 3 (read) or 2 (write) characters remain: the last group of a read line

@@ -68,6 +68,7 @@ struct SimulatedBench::Impl {
     std::uint8_t ecr = 0x00;
     std::uint8_t dataLines = 0;
     std::uint8_t latch = 0;
+    bool probeMissPending = false;  // controllerSlowStart: the next S0 read is wrong
     std::uint64_t latchLoads = 0;
     std::uint8_t latchSeenHigh = 0;
     std::uint8_t latchSeenLow = 0xFF;
@@ -124,7 +125,13 @@ struct SimulatedBench::Impl {
                 if (ControllerReached()) dataLines = value = pcf.ReadS1();
                 break;
             case kEppData:
-                if (ControllerReached()) dataLines = value = pcf.ReadS0();
+                if (ControllerReached()) {
+                    value = pcf.ReadS0();
+                    // The probe's read-back, the first S0 read after power-up.
+                    if (probeMissPending) value = static_cast<std::uint8_t>(~value);
+                    probeMissPending = false;
+                    dataLines = value;
+                }
                 break;
             case kEcr:
                 value = ecr;
@@ -227,6 +234,7 @@ SimulatedBench::SimulatedBench(Config config) : impl_(std::make_unique<Impl>()) 
     m.bus.SetRegisterDevices(m.config.registerDevices);
     m.config.registerDevices = m.bus.RegisterDeviceAddresses();
     m.pcf.SetHeldBusy(m.config.busHeldBusy);
+    m.probeMissPending = m.config.controllerSlowStart;
     m.LoadTraffic();
     m.FollowSocket();
     m.Refresh();
@@ -255,10 +263,15 @@ void SimulatedBench::SetPort(Port port) {
 
 void SimulatedBench::SetControllerPresent(bool present) {
     Impl& m = *impl_;
-    if (present && !m.config.controllerPresent) m.pcf.PowerUp();  // a controller put back starts from reset
+    if (present && !m.config.controllerPresent) {
+        m.pcf.PowerUp();  // a controller put back starts from reset
+        m.probeMissPending = m.config.controllerSlowStart;
+    }
     m.config.controllerPresent = present;
     m.Refresh();
 }
+
+void SimulatedBench::SetControllerSlowStart(bool slow) { impl_->config.controllerSlowStart = slow; }
 
 void SimulatedBench::SetBusHeldBusy(bool busy) {
     impl_->config.busHeldBusy = busy;

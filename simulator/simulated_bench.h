@@ -69,6 +69,10 @@ public:
     struct Config {
         Port port = Port::Lpt1;
         bool controllerPresent = true;   // fault when false: the probe finds nothing
+        // Fault: a controller that misses its first set-up after power-on, so
+        // the first probe after each power-up reads back wrong (the window's
+        // "Not Found" then "PCF 8584 Ok" within one "Reset PCF ").
+        bool controllerSlowStart = false;
         bool busHeldBusy = false;        // another master holds the bus
         bool slavesNack = false;         // no slave acknowledges
         bool chipNoStore = false;        // the socket chip does not store writes
@@ -91,7 +95,8 @@ public:
 
     // Faults and set-up, acting at once.
     void SetPort(Port port);
-    void SetControllerPresent(bool present);
+    void SetControllerPresent(bool present);  // putting it back powers it up
+    void SetControllerSlowStart(bool slow);    // takes effect at the next power-up
     void SetBusHeldBusy(bool busy);
     void SetSlavesNack(bool nack);
     void SetChipNoStore(bool noStore);

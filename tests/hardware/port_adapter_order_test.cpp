@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "hardware/port_adapter.h"
 #include "hardware/recording_port_io.h"
@@ -238,6 +239,83 @@ TEST_F(PortAdapterOrderTest, FailedCounterIsReportedAndTheAdapterStillWorks) {
     timed.DelayMs(1);
     EXPECT_EQ(clock.queries() - failedBefore, 1001);
     EXPECT_EQ(messages.size(), 1u);
+}
+
+// --- Serial frames in line order --------------------------------------------
+//
+// The frames written the way the serial-chip sequences are given: "s5" sets
+// latch bit 5 and loads the latch, "c7" clears bit 7 and loads it, "r" reads
+// the status port (serial data in). Each load is the data write and the
+// /INIT pulse; nothing else may come between the steps.
+class SerialOrderTest : public PortAdapterOrderTest {
+protected:
+    static std::string Send(const std::string& bits) {
+        std::string steps;
+        for (char b : bits) steps += b == '1' ? " s6 c7 s7" : " c6 c7 s7";
+        return steps;
+    }
+    static std::string Repeat(int count, const std::string& steps) {
+        std::string all;
+        for (int i = 0; i < count; ++i) all += " " + steps;
+        return all;
+    }
+    // Clock once while deselected, select, clock in the start bit.
+    static constexpr const char* kStart = " c6 c7 s7 c7 s6 s5 s7";
+
+    // The trace of `steps` from latch value `latch`, at 0x378, with every
+    // read answering 0xFF.
+    static Lines Trace(std::uint8_t latch, const std::string& steps) {
+        Lines lines;
+        std::istringstream words(steps);
+        for (std::string step; words >> step;) {
+            if (step == "r") {
+                lines.push_back(In(0x379, 0xFF));
+                continue;
+            }
+            const int bit = step[1] - '0';
+            latch = static_cast<std::uint8_t>(step[0] == 's' ? latch | (1u << bit) : latch & ~(1u << bit));
+            const Lines load = {Out(0x378, latch), In(0x37A, 0xFF), Out(0x37A, 0xFB), Out(0x37A, 0x04)};
+            lines.insert(lines.end(), load.begin(), load.end());
+        }
+        return lines;
+    }
+    PortAdapter& Adapter(std::uint8_t latch) {
+        adapter_.SetBase(0x378);
+        adapter_.SetLatch(latch);
+        ports.Clear();
+        return adapter_;
+    }
+
+private:
+    PortAdapter adapter_;
+};
+
+TEST_F(SerialOrderTest, MicrowireReadWriteEnableAndWrite) {
+    // 93C06 (8)-sized frames: n = 2, three address bits; address 5 is 101.
+    EXPECT_EQ(Adapter(0x1D).MicrowireRead(5, 2, 8), 0xFF);
+    EXPECT_EQ(ports.lines, Trace(0x1D, std::string(" c4") + kStart + Send("10") + Send("101") + Send("0") +
+                                            Repeat(8, "c7 r s7") + " c5"));
+
+    // Write enable: 0 0 1 1, the rest of the address field all ones, then
+    // deselect and one more clock.
+    const std::string enable = std::string(kStart) + Send("0011") + Repeat(2, "c7 s7") + " c5 c7 s7";
+    Adapter(0x1D).MicrowireWriteEnable(2);
+    EXPECT_EQ(ports.lines, Trace(0x1D, enable));
+
+    EXPECT_EQ(Adapter(0x0D).MicrowireWrite(5, 2, 16, 0xA53C), 5);
+    EXPECT_EQ(ports.lines, Trace(0x0D, enable + " s4" + kStart + Send("01") + Send("101") +
+                                           Send("1010010100111100") + " c5 c7 s7 s5 c5"));
+}
+
+TEST_F(SerialOrderTest, SpiReadAndWrite) {
+    // AT25C040 at 0x12C: address bit 8 in the opcodes, the low eight bits sent.
+    Adapter(0xFD).SpiWriteByte(0x12C, 8, 0x5A);
+    EXPECT_EQ(ports.lines, Trace(0xFD, " c7 c5" + Send("00001110") + " c7 s5 c5" + Send("00001010") +
+                                           Send("00101100") + Send("01011010") + " c7 s5"));
+
+    EXPECT_EQ(Adapter(0xFD).SpiReadByte(0x12C, 8), 0xFF);
+    EXPECT_EQ(ports.lines, Trace(0xFD, " c7 c5" + Send("00001011") + Send("00101100") + Repeat(7, "c7 r s7") +
+                                           " c7 r s5"));
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST_F(Marks, NothingIsMarkedPastTheImage) {
 }
 
 TEST_F(Marks, OtherLinesChangeNothing) {
-    for (const char* line : {"", " R A1 55  ; ", " W A0", " W A0 1", "10  W A0 "}) {
+    for (const char* line : {"", " R A1 55  ; ", " W A", " W A0 1", "10  W A0 "}) {
         EXPECT_FALSE(Mark(line, 0)) << line;
     }
     EXPECT_EQ(Count(kMarkNone), kImageSize);

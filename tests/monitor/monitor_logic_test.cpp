@@ -231,12 +231,24 @@ TEST_F(Replay, NothingIsStoredPastTheImage) {
 
 TEST_F(Replay, OtherLinesChangeNothing) {
     for (const char* line :
-         {" W A0 ", " W A0 1", " R A1 55 66  ; ", " W 40 05 7F ", "", " W A0 x0 11 ", " W AZ 10 11 "}) {
+         {" W A0 1", " R A1 55 66  ; ", " W 40 05 7F ", "", " W A0 x0 11 ", " W AZ 10 11 "}) {
         EXPECT_FALSE(Run(line)) << line;
     }
     EXPECT_EQ(page, 5);
     EXPECT_EQ(device, "A1");
     EXPECT_EQ(ChangedBytes(), 0);
+}
+
+TEST_F(Replay, AnAddressAloneSetsThePageAndStoresNothing) {
+    // A probe of an absent chip, acknowledged or refused.
+    EXPECT_EQ(ReplayLog({" W A0 10 55 ", " W A4 "}, image, marks, page, device), 2);
+    EXPECT_EQ(page, 2);
+    EXPECT_EQ(device, "A5");
+    ASSERT_TRUE(Run(" W AE  ; "));
+    EXPECT_EQ(page, 7);
+    EXPECT_EQ(device, "AF");
+    EXPECT_EQ(image[0x10], 0x55);
+    EXPECT_EQ(ChangedBytes(), 1);
 }
 
 TEST_F(Replay, MarkerGroupsAreNotStoredAsBytes) {

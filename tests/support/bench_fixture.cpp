@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <algorithm>
@@ -25,6 +27,20 @@ bool Touched(const RecordingPortIo& recorder, std::uint16_t first, int count) {
     return std::any_of(recorder.log.cbegin(), recorder.log.cend(), [&](const RecordingPortIo::Access& a) {
         return a.port >= first && a.port < first + count;
     });
+}
+
+QRect SliderHandleRect(const QSlider* slider) {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.singleStep = slider->singleStep();
+    option.pageStep = slider->pageStep();
+    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
 }
 
 platform::PortIo* TwoPortBench::Route(std::uint16_t port) {

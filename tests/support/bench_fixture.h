@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRect>
+#include <QSlider>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +37,9 @@ using RecordingPortIo = benchtest::RecordingPortIo;
 std::vector<std::uint8_t> Outs(const RecordingPortIo& recorder, std::uint16_t port);
 // Whether any access touched a port in [first, first + count).
 bool Touched(const RecordingPortIo& recorder, std::uint16_t first, int count);
+
+// Where a slider's thumb is drawn, in the slider's coordinates.
+QRect SliderHandleRect(const QSlider* slider);
 
 // A machine with an adapter on each port: accesses near 0x378 go to one
 // bench, those near 0x278 to the other, the configuration pair to both.

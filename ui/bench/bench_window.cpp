@@ -38,12 +38,22 @@ using simulator::SimulatedBench;
 
 namespace {
 
-enum Fault { kAdapterAbsent, kControllerAbsent, kBusHeldBusy, kSlavesNack, kChipNoStore, kFaultCount };
-const char* const kFaultCaptions[kFaultCount] = {"Adapter absent", "Controller absent", "Bus held busy",
+enum Fault {
+    kAdapterAbsent,
+    kControllerAbsent,
+    kControllerSlowStart,
+    kBusHeldBusy,
+    kSlavesNack,
+    kChipNoStore,
+    kFaultCount
+};
+const char* const kFaultCaptions[kFaultCount] = {"Adapter absent",          "Controller absent",
+                                                 "Controller slow to start", "Bus held busy",
                                                  "Slave not acknowledging", "Chip not storing"};
 const char* const kFaultTips[kFaultCount] = {
     "The parallel port has nothing on it: every register reads FF.",
     "The adapter is there but its PCF8584 does not answer the probe.",
+    "The PCF8584 misses its first set-up after power-on: the first probe after it is put back fails.",
     "Another master holds the I2C bus: our controller never finds it free.",
     "No slave on the I2C bus acknowledges its address.",
     "The chip in the serial socket acknowledges writes but keeps its old contents.",
@@ -379,7 +389,7 @@ void BenchWindow::SyncFaultBoxes() {
     // Faults set elsewhere (the command line, a test) show here too.
     const SimulatedBench::Config& c = bench_.config();
     const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None, !c.controllerPresent,
-                                     c.busHeldBusy, c.slavesNack, c.chipNoStore};
+                                     c.controllerSlowStart, c.busHeldBusy, c.slavesNack, c.chipNoStore};
     for (int i = 0; i < kFaultCount; ++i) {
         if (faults_[static_cast<std::size_t>(i)]->isChecked() != state[i])
             faults_[static_cast<std::size_t>(i)]->setChecked(state[i]);
@@ -396,6 +406,9 @@ void BenchWindow::ApplyFaults() {
         bench_.SetPort(lastPort_);
     }
     if (on(kControllerAbsent) == c.controllerPresent) bench_.SetControllerPresent(!on(kControllerAbsent));
+    if (on(kControllerSlowStart) != c.controllerSlowStart) {
+        bench_.SetControllerSlowStart(on(kControllerSlowStart));
+    }
     if (on(kBusHeldBusy) != c.busHeldBusy) bench_.SetBusHeldBusy(on(kBusHeldBusy));
     if (on(kSlavesNack) != c.slavesNack) bench_.SetSlavesNack(on(kSlavesNack));
     if (on(kChipNoStore) != c.chipNoStore) bench_.SetChipNoStore(on(kChipNoStore));

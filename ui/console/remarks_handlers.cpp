@@ -78,8 +78,9 @@ void MainDialog::OnRemarkChosen() {
         m_slider->setValue(value);
         m_spin->SetPos(value);
         UpdateData(false);
+        // Only a line that names a register has anything for the slot.
+        if (g_extPanel != nullptr) CopyConsoleToSlot();
     }
-    if (g_extPanel != nullptr) CopyConsoleToSlot();
 }
 
 void MainDialog::OnSaveBase() {

@@ -150,12 +150,11 @@ bool MainDialog::PreTranslateKey(QKeyEvent* event) {
         key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_Right || key == Qt::Key_Down;
     if (arrow) hexEntry_.lowNibbleNext = 0;
 
-    // The list moves one column per arrow; at the edge of the grid the
-    // selection goes on in the next (or previous) row instead of stopping.
-    const bool wrapRight = key == Qt::Key_Right && HexItemColumn(selected) == kHexColumns - 1;
-    const bool wrapLeft = key == Qt::Key_Left && HexItemColumn(selected) == 0;
-    if (IsHexItem(selected) && (wrapRight || wrapLeft)) {
-        m_hexView->SetCurSel(wrapRight ? HexItemRightOf(selected) : HexItemLeftOf(selected));
+    // The list moves one column per arrow; at the end of a row the right
+    // arrow goes on in the next row (from the last byte to the first). The
+    // other arrows are the list's own: the left one stops at the first column.
+    if (key == Qt::Key_Right && IsHexItem(selected) && HexItemColumn(selected) == kHexColumns - 1) {
+        m_hexView->SetCurSel(HexItemRightOf(selected));
         m_hexView->scrollToItem(m_hexView->item(m_hexView->CurSel()));
         UpdateData(false);
         // Show the byte the selection moved to, as after any arrow move.
@@ -164,12 +163,15 @@ bool MainDialog::PreTranslateKey(QKeyEvent* event) {
     }
 
     const int digit = HexKeyDigit(key);
-    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    // The numeric pad's digits are not bytes: they go on to the list.
+    const bool plain = !(event->modifiers() &
+                         (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier | Qt::KeypadModifier));
     if (digit < 0 || !plain || !IsHexItem(selected)) return false;
     const int position = ImageIndex(m_page, HexItemOffset(selected));
     if (!InImage(position)) return true;
     session_->image[position] = TypeHexDigit(hexEntry_, session_->image[position], digit, selected);
-    m_hexView->SetItemText(selected, HexView::ItemText(session_->image[position]));
+    // A typed item reads "3C", without the trailing blank of the others.
+    m_hexView->SetItemText(selected, HexByteText(session_->image[position]));
     if (position == ImageIndex(m_page, HexTextValue(m_byteOffset))) ShowByteUnderOffset();
     return true;
 }

@@ -183,7 +183,9 @@ void MainDialog::ConnectMessageMap() {
     connect(Control<QRadioButton>(ids::kLpt2), clicked, this, &MainDialog::OnLpt2);
     connect(Button(ids::kSaveBase), clicked, this, &MainDialog::OnSaveBase);
     connect(Button(ids::kLoadBase), clicked, this, &MainDialog::OnLoadBase);
-    connect(m_compBuffer, clicked, this, &MainDialog::OnCompBuffer);
+    // On the state change itself, not on the click that follows it: a paint
+    // in between would compare the image with the old snapshot.
+    connect(m_compBuffer, &QCheckBox::toggled, this, &MainDialog::OnCompBuffer);
     connect(Edit(ids::kByteValue), &QLineEdit::textChanged, this, &MainDialog::OnByteValueChange);
     connect(m_stopDev, clicked, this, &MainDialog::OnStopDev);
     connect(m_resetDev, clicked, this, &MainDialog::OnResetDev);

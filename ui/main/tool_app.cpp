@@ -23,7 +23,7 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv) {
 void RouteCounterMessagesToWindow() {
     // The DAC panel builds an adapter per frame, so the check can speak long
     // after start-up.
-    hardware::SetCounterErrorSink([](const std::string& text) { ShowMessage(QString::fromStdString(text)); });
+    hardware::SetCounterErrorSink([](const std::string& text) { ShowError(QString::fromStdString(text)); });
 }
 
 ToolApp::~ToolApp() { hardware::SetCounterErrorSink(nullptr); }

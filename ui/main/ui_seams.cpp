@@ -34,6 +34,22 @@ void ShowMessage(const QString& text) {
     box.exec();
 }
 
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text) {
+    // No owner: the box belongs to no window, whichever happens to be active.
+    return std::make_unique<QMessageBox>(QMessageBox::Critical, QStringLiteral("Error"), text,
+                                         QMessageBox::Ok);
+}
+
+void ShowError(const QString& text) {
+    if (Seams().showError) {
+        Seams().showError(text);
+    } else if (Seams().showMessage) {
+        Seams().showMessage(text);
+    } else {
+        MakeErrorBox(text)->exec();
+    }
+}
+
 QString AskOpenPath(const QString& initialName) {
     if (Seams().askOpenPath) return Seams().askOpenPath(initialName);
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),

@@ -7,11 +7,20 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QMessageBox;
 
 namespace ui {
 
 // A message box with the text and an OK button.
 void ShowMessage(const QString& text);
+// An error box: caption "Error", the error icon, an OK button and no owner
+// window, so it shows whatever window is (or is not) active. The adapter's
+// counter check speaks through it.
+void ShowError(const QString& text);
+// The box ShowError shows, not yet shown.
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text);
 // An open-file dialog preset with initialName (such as "*.bin"); empty when
 // cancelled.
 QString AskOpenPath(const QString& initialName);
@@ -23,6 +32,8 @@ struct UiSeams {
     std::function<void(const QString& text)> showMessage;
     std::function<QString(const QString& initialName)> askOpenPath;
     std::function<QString(const QString& initialName)> askSavePath;
+    // ShowError; when empty, an installed showMessage takes its texts too.
+    std::function<void(const QString& text)> showError;
 };
 // Installs replacements (an empty function keeps the default for that call);
 // returns the previous set.

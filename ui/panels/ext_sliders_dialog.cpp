@@ -148,6 +148,9 @@ void ExtSlidersDialog::OnHScroll() {
 void ExtSlidersDialog::FillSelectedSlot(const QString& address, const QString& subAddress, const QString& data,
                                         const QString& label) {
     m_busy = 1;
+    // The write-back below covers every slot: read what the user typed into
+    // the edits first, or it would be put back to the old texts.
+    UpdateData(true);
     const int s = m_selectedSlot - 1;
     m_address[s] = address;
     m_subAddress[s] = subAddress;

@@ -154,14 +154,49 @@ void TrackBar::sliderChange(SliderChange change) {
     if (change == SliderValueChange && userInput_ > 0) emit scrolled();
 }
 
+namespace {
+
+// The keys a trackbar scrolls with; each of them is a scroll notification,
+// also when the thumb already stands at that end of the range.
+bool IsScrollKey(int key) {
+    switch (key) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 void TrackBar::keyPressEvent(QKeyEvent* event) {
-    InputScope scope(userInput_);
-    QSlider::keyPressEvent(event);
+    const int before = value();
+    {
+        InputScope scope(userInput_);
+        QSlider::keyPressEvent(event);
+    }
+    // End on a thumb already at the end still notifies: the handlers send
+    // what the other controls (a range, an address) now say.
+    if (IsScrollKey(event->key()) && value() == before) emit scrolled();
 }
 
 void TrackBar::mousePressEvent(QMouseEvent* event) {
-    InputScope scope(userInput_);
-    QSlider::mousePressEvent(event);
+    const int before = value();
+    {
+        InputScope scope(userInput_);
+        QSlider::mousePressEvent(event);
+    }
+    if (event->button() != Qt::LeftButton) return;
+    // A press on the thumb moves nothing, yet it is a notification of its
+    // own (a press on the groove has already notified its page step).
+    if (value() == before) emit scrolled();
 }
 
 void TrackBar::mouseMoveEvent(QMouseEvent* event) {
@@ -174,6 +209,10 @@ void TrackBar::mouseReleaseEvent(QMouseEvent* event) {
         InputScope scope(userInput_);
         QSlider::mouseReleaseEvent(event);
     }
+    // Only the left button drags or pages; the release of another button
+    // ends nothing and must not count as the end of a drag.
+    if (event->button() != Qt::LeftButton) return;
+    emit scrolled();  // the thumb's final position
     emit releasedCapture();
 }
 

@@ -60,10 +60,12 @@ private:
     bool multiColumn_ = false;
 };
 
-// A horizontal track bar. scrolled() follows every position change the user
-// makes (drag, keys, page clicks, wheel) once the new position is in place;
-// releasedCapture() follows the release of the mouse button. Positions the
-// program sets are silent.
+// A horizontal track bar. scrolled() follows every scroll notification of a
+// user action once the new position is in place: each position change (drag,
+// keys, page clicks, wheel), a scroll key that finds the thumb at the end of
+// the range, a left press on the thumb and the left button's release.
+// releasedCapture() follows that release (other buttons end no drag).
+// Positions the program sets are silent.
 class TrackBar : public QSlider {
     Q_OBJECT
 public:

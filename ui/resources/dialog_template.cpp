@@ -16,6 +16,7 @@
 
 #include <algorithm>
 
+#include "ui/resources/accessible_buttons.h"
 #include "ui/resources/controls.h"
 #include "ui/resources/icons.h"
 
@@ -83,6 +84,8 @@ QRect DialogBuilder::ToPixels(int x, int y, int cx, int cy) const {
 }
 
 void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::map<int, Factory>& factories) {
+    // A check box toggled by a screen reader must act as a clicked one.
+    InstallAccessibleButtons();
     QFont font = QApplication::font();
     font.setPointSize(t.fontPoints);
     dialog.setFont(font);
@@ -146,7 +149,13 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
                     break;
                 case ControlKind::ComboBox: {
                     auto* combo = new QComboBox(&dialog);
-                    combo->setEditable(false);
+                    combo->setEditable(c.style & kEditField);
+                    if (combo->isEditable()) {
+                        // The edit shows the chosen entry for copying; what
+                        // is typed there never becomes an entry or picks one.
+                        combo->setInsertPolicy(QComboBox::NoInsert);
+                        combo->setCompleter(nullptr);
+                    }
                     combo->setProperty("sorted", bool(c.style & kSorted));
                     // The template height is the dropped list's; the closed
                     // box is one line high.

@@ -31,7 +31,7 @@ enum class ControlKind {
     Text,           // static text (left-aligned unless kCentered / kRight)
     Icon,           // static icon; the caption is the icon resource id in decimal
     Edit,           // single-line edit
-    ComboBox,       // drop-down combo box (selection only)
+    ComboBox,       // drop-down combo box (selection only, or with kEditField an edit above it)
     ListBox,        // list box; kMultiColumn for the column-by-column grid
     Slider,         // horizontal track bar
     Spin,           // up/down arrows without a buddy
@@ -53,6 +53,7 @@ enum Style : unsigned {
     kNoSysMenu = 1u << 10,    // dialog: caption without system menu or close box
     kMinimizeBox = 1u << 11,  // dialog: minimise box
     kPositioned = 1u << 12,   // dialog: place at the template's x, y (dialog units) from the owner
+    kEditField = 1u << 13,    // combo: an edit field above the list, whose text can be selected and copied
 };
 
 struct ControlTemplate {

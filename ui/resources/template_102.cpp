@@ -30,7 +30,7 @@ const ControlTemplate kControls[] = {
     {K::GroupBox, -1, "", 0, 7, 35, 199, 43},
     {K::Edit, kRemarkText, "", 0, 7, 43, 137, 12, "Remark"},
     {K::PushButton, kAddRemark, "Add remarks", 0, 153, 42, 50, 12},
-    {K::ComboBox, kRemarks, "", kSorted, 7, 60, 195, 100, "Remarks"},
+    {K::ComboBox, kRemarks, "", kSorted | kEditField, 7, 60, 195, 100, "Remarks"},
     // Chip controls.
     {K::PushButton, kWriteEeprom, "Write eeprom", 0, 7, 107, 53, 13},
     {K::PushButton, kFillZero, "Fill (00)", 0, 64, 107, 35, 13},
@@ -51,7 +51,7 @@ const ControlTemplate kControls[] = {
     {K::Edit, kByteValue, "", kHexEdit, 185, 144, 14, 12, "Value"},
     {K::ListBox, kHexView, "", kMultiColumn, 7, 160, 197, 134, "Hex view"},
     // Bus log.
-    {K::ComboBox, kLogHistory, "", 0, 208, 7, 274, 100, "Log history"},
+    {K::ComboBox, kLogHistory, "", kEditField, 208, 7, 274, 100, "Log history"},
     {K::ListBox, kBusLog, "", 0, 208, 21, 220, 273, "Bus log"},
     // Right-hand column.
     {K::DefPushButton, kResetPcf, "Reset PCF ", 0, 432, 31, 50, 14},

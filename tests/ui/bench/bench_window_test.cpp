@@ -183,6 +183,9 @@ TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     session().adapter.MicrowireWrite(0x10, 6, 8, 0x5A);
     EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0x5A);
 
+    Toggle("Controller slow to start");  // armed for the controller's next power-up
+    EXPECT_TRUE(bench().config().controllerSlowStart);
+
     // A fault set elsewhere shows in the window.
     bench().SetBusHeldBusy(true);
     Tick();
@@ -476,7 +479,8 @@ TEST_F(BenchWindowWithMainWindow, ADacSliderMoveShowsTheNewVoltage) {
     move(12, 0xFF);
     Tick();
     EXPECT_EQ(Window().Dac()->VoltsText(12), "12.00 V");
-    EXPECT_EQ(Window().Dac()->VoltsText(3), "2.51 V");
+    // Releasing slider 12 first sent channel 3 again, on the new range.
+    EXPECT_EQ(Window().Dac()->VoltsText(3), "6.02 V");
 }
 
 TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {

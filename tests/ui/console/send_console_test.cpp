@@ -61,20 +61,7 @@ protected:
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(slider, &wheel);
     }
-    QRect HandleRect() {
-        resources::TrackBar* slider = dialog().m_slider;
-        QStyleOptionSlider option;
-        option.initFrom(slider);
-        option.orientation = slider->orientation();
-        option.minimum = slider->minimum();
-        option.maximum = slider->maximum();
-        option.sliderPosition = slider->sliderPosition();
-        option.sliderValue = slider->value();
-        option.singleStep = slider->singleStep();
-        option.pageStep = slider->pageStep();
-        option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
-        return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
-    }
+    QRect HandleRect() { return testsupport::SliderHandleRect(dialog().m_slider); }
     // The bytes the console last wrote to register 0x05 of device 0x40.
     std::uint8_t Register05() { return bench().Register(0x40, 0x05); }
 };
@@ -142,21 +129,26 @@ TEST_F(SendConsole, EachSliderMoveWritesItsNewPositionOnce) {
     expectOneWrite("page down", [&] { Key(Qt::Key_PageDown); });
     expectOneWrite("home", [&] { Key(Qt::Key_Home); });
     expectOneWrite("end", [&] { Key(Qt::Key_End); });
-    // At the end of the range a key moves nothing and sends nothing.
+    // At the end of the range a key moves nothing, and still sends the
+    // register what the console shows.
     recorder().log.clear();
+    bench().SetRegister(0x40, 0x05, 0x00);
     Key(Qt::Key_Right);
     Key(Qt::Key_End);
-    EXPECT_EQ(Starts(), 0);
+    EXPECT_EQ(Starts(), 2);
     EXPECT_EQ(d.m_slider->value(), 0xFF);
+    EXPECT_EQ(Register05(), 0xFF);
 }
 
-TEST_F(SendConsole, DragWritesEachMoveAndTheReleaseOnceMore) {
+TEST_F(SendConsole, DragWritesTheGrabEachMoveAndTheRelease) {
     SetConsole("40", "05", "80", true);
     resources::TrackBar* slider = dialog().m_slider;
     const QPoint grab = HandleRect().center();
-    const std::uint64_t before = bench().RegisterWrites();
+    std::uint64_t before = bench().RegisterWrites();
     QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, grab);
-    EXPECT_EQ(bench().RegisterWrites(), before);  // grabbing the handle moves nothing
+    // Grabbing the handle moves nothing, and is a notification all the same.
+    EXPECT_EQ(bench().RegisterWrites(), ++before);
+    EXPECT_EQ(Register05(), 0x80);
     std::vector<int> positions;
     for (int dx : {-30, -60, -45}) {
         QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(dx, 0)),
@@ -169,8 +161,9 @@ TEST_F(SendConsole, DragWritesEachMoveAndTheReleaseOnceMore) {
     EXPECT_EQ(bench().RegisterWrites(), before + 3);
     EXPECT_LT(positions[1], positions[0]);
     EXPECT_GT(positions[2], positions[1]);
+    // The release: its scroll notification, then the capture's end.
     QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, grab + QPoint(-45, 0));
-    EXPECT_EQ(bench().RegisterWrites(), before + 4);
+    EXPECT_EQ(bench().RegisterWrites(), before + 5);
     EXPECT_EQ(Register05(), positions[2]);
 }
 
@@ -186,7 +179,7 @@ TEST_F(SendConsole, ClickOnTheGrooveWritesTheNewPositionThenTheRelease) {
     EXPECT_EQ(Register05(), slider->value());
     QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier,
                         QPoint(slider->width() - 3, handle.center().y()));
-    EXPECT_EQ(bench().RegisterWrites(), before + 2);
+    EXPECT_EQ(bench().RegisterWrites(), before + 3);
 }
 
 TEST_F(SendConsole, SpinClicksWriteThePositionTheyStepTo) {

@@ -95,7 +95,7 @@ TEST_F(HexViewTest, TwoDigitsEditTheSelectedByteInPlace) {
     Type("c");
     EXPECT_EQ(session().image[0x20], 0x3C);
     EXPECT_EQ(view().CurSel(), item);
-    EXPECT_EQ(view().item(item)->text(), "3C ");
+    EXPECT_EQ(view().item(item)->text(), "3C");  // a typed item has no trailing blank
     // The value edit follows, so Enter commits 3C and not the old A5.
     EXPECT_EQ(Text(ids::kByteValue), "3C");
     PressKey(&view(), Qt::Key_Return);
@@ -113,13 +113,17 @@ TEST_F(HexViewTest, DigitsWithoutSelectionOrFocusChangeNothing) {
     Type("7A");
     EXPECT_EQ(session().image, before);
     SelectOffset(0x30);
+    // The numeric pad's digits are not taken as bytes.
+    PressKey(&view(), '7', Qt::KeypadModifier);
+    PressKey(&view(), '1', Qt::KeypadModifier);
+    EXPECT_EQ(session().image, before);
     Focus(dialog().Edit(ids::kSendAddress));
     PressKey(&view(), '7');  // the key reaches the list, but it has no focus
     EXPECT_EQ(session().image, before);
     EXPECT_EQ(dialog().HexEntry().hexViewFocused, 0);
 }
 
-TEST_F(HexViewTest, ArrowsMoveAndWrapAtTheEndOfARow) {
+TEST_F(HexViewTest, RightArrowWrapsAtTheEndOfARowAndLeftStopsAtTheFirstColumn) {
     FillPattern();
     SelectOffset(0x0F);
     PressKey(&view(), Qt::Key_Right);
@@ -132,12 +136,12 @@ TEST_F(HexViewTest, ArrowsMoveAndWrapAtTheEndOfARow) {
     EXPECT_EQ(Text(ids::kByteOffset), "21");
     PressKey(&view(), Qt::Key_Left);
     PressKey(&view(), Qt::Key_Left);
-    EXPECT_EQ(SelectedOffset(), 0x1F);
+    EXPECT_EQ(SelectedOffset(), 0x20);
     SelectOffset(0xFF);
     PressKey(&view(), Qt::Key_Right);
     EXPECT_EQ(SelectedOffset(), 0x00);
     PressKey(&view(), Qt::Key_Left);
-    EXPECT_EQ(SelectedOffset(), 0xFF);
+    EXPECT_EQ(SelectedOffset(), 0x00);
 }
 
 TEST_F(HexViewTest, AnArrowBetweenTwoDigitsStartsTheNextByteAfresh) {
@@ -197,6 +201,18 @@ TEST_F(HexViewTest, CompBufferTurnsExactlyTheEditedByteYellowUntilCleared) {
     EXPECT_EQ(session().marks[0x42], kMarkNone);
     Click(ids::kCompBuffer);  // unchecked: the snapshot is dropped
     EXPECT_EQ(session().compareImage, ImageArray{});
+}
+
+TEST_F(HexViewTest, CompBufferTakesItsSnapshotBeforeAnyPaintSeesTheBoxChecked) {
+    FillPattern();
+    session().image[0x10] = 0x00;
+    // A paint between the state change and the click's end, as a busy
+    // window gets one.
+    QObject::connect(dialog().m_compBuffer, &QCheckBox::toggled, &view(),
+                     [this] { view().viewport()->grab(); });
+    Click(ids::kCompBuffer);
+    view().viewport()->grab();
+    EXPECT_EQ(session().marks, ImageArray{});
 }
 
 TEST_F(HexViewTest, SelectionShowsOffsetValueSnapshotAndRemark) {

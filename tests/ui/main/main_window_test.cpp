@@ -1,5 +1,6 @@
 // The main window on the simulated bench: start-up values, the port choice,
 // Enter, the adapter controls and the device and user lines.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QRadioButton>
@@ -216,6 +217,30 @@ TEST_F(ResetPcf, ProbeThatAnswersOnlyTheSecondTimeEndsOk) {
     EXPECT_EQ(session().probeFailed, 2);  // never cleared
 }
 
+class SlowStartingController : public BenchFixture {
+    void Configure(SimulatedBench::Config& config) override { config.controllerSlowStart = true; }
+};
+
+TEST_F(SlowStartingController, FirstResetFailsTheSecondAnswersWithinOneProbe) {
+    // The start-up probe met the fresh controller: "Not Found", then "PCF 8584 Ok".
+    EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok");
+    EXPECT_EQ(session().controllerPresent, 1);
+    EXPECT_EQ(session().probeFailed, 2);
+    EXPECT_EQ(session().portBase, 0x378);
+    // Powered down and up again: one click sees both read-backs in turn.
+    bench().SetControllerPresent(false);
+    bench().SetControllerPresent(true);
+    recorder().log.clear();
+    Click(ids::kResetPcf);
+    std::vector<std::uint8_t> readBacks;
+    for (const auto& a : recorder().log) {
+        if (!a.out && a.port == 0x37C) readBacks.push_back(a.value);
+    }
+    EXPECT_EQ(readBacks, (std::vector<std::uint8_t>{0xAA, 0x55}));
+    EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok");
+    EXPECT_EQ(session().controllerPresent, 1);
+}
+
 TEST_F(ResetPcf, Lpt2KeepsTheCaptionAndTheNextProbeGoesTo0x278) {
     Click(ids::kLpt2);
     EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok");
@@ -279,6 +304,32 @@ TEST_F(Lines, OutputsDriveLatchBitsTwoAndThree) {
     Click(ids::kOutput1);
     Click(ids::kOutput2);
     EXPECT_EQ(bench().Latch(), 0xFD);
+}
+
+TEST_F(Lines, BoxesToggledThroughAccessibilityActAsClicked) {
+    MainDialog& d = dialog();
+    const auto toggle = [](QWidget* box) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(box);
+        ASSERT_NE(face, nullptr);
+        ASSERT_NE(face->actionInterface(), nullptr);
+        const QString action = QAccessibleActionInterface::toggleAction();
+        EXPECT_TRUE(face->actionInterface()->actionNames().contains(action));
+        face->actionInterface()->doAction(action);
+    };
+    toggle(d.m_output1);
+    EXPECT_FALSE(d.m_output1->isChecked());
+    EXPECT_EQ(bench().Latch(), 0xF9);
+    toggle(d.m_resetDev);
+    EXPECT_TRUE(d.m_resetDev->isChecked());
+    toggle(d.m_stopDev);
+    EXPECT_TRUE(d.m_stopDev->isChecked());
+    EXPECT_FALSE(d.m_resetDev->isChecked());
+    EXPECT_EQ(bench().Latch() & 0x03, 0x02);
+    toggle(d.Control<QRadioButton>(ids::kLpt2));
+    EXPECT_EQ(session().portBase, 0x278);
+    // A screen reader hears the state.
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(d.m_stopDev)->state().checked);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(d.m_stopDev)->role(), QAccessible::CheckBox);
 }
 
 // --- Hex edits, About, bench plumbing -----------------------------------------

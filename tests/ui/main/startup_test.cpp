@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -83,13 +84,15 @@ class StartupBackend : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetAppState();
-        previousSeams_ = InstallUiSeams({[this](const QString& text) { messages << text; }, {}, {}});
+        previousSeams_ = InstallUiSeams({[this](const QString& text) { messages << text; }, {}, {},
+                                         [this](const QString& text) { errors << text; }});
     }
     void TearDown() override {
         InstallUiSeams(previousSeams_);
         ResetAppState();
     }
-    QStringList messages;
+    QStringList messages;  // ShowMessage texts
+    QStringList errors;    // ShowError texts
     UiSeams previousSeams_;
 };
 
@@ -135,7 +138,14 @@ TEST_F(StartupBackend, CounterCheckSpeaksThroughTheMessageBoxOnceTheWindowCan) {
     { hardware::PortAdapter adapter; }
     hardware::SetCounterErrorSink(nullptr);
     platform::InstallCounter(previous);
-    EXPECT_EQ(messages, QStringList({"Error: MB doesnot support QPC"}));
+    EXPECT_EQ(errors, QStringList({"Error: MB doesnot support QPC"}));
+    EXPECT_TRUE(messages.isEmpty());
+    // The box itself: the error caption and icon, and no owner window.
+    const auto box = MakeErrorBox(errors.front());
+    EXPECT_EQ(box->windowTitle(), "Error");
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    EXPECT_EQ(box->text(), "Error: MB doesnot support QPC");
 }
 
 TEST_F(StartupBackend, AnUnwritableTraceOrUnreadableCaptureIsAnError) {

@@ -155,6 +155,41 @@ TEST_F(DacPanel, ReleaseChoosesTheChannelOfTheNextFrames) {
     EXPECT_EQ(testsupport::Bits(frames[0], 6, 8), 0x33);
 }
 
+TEST_F(DacPanel, KeysAtTheEndAndAThumbClickSendButOnlyTheLeftReleaseChoosesAChannel) {
+    DacPanelDialog& panel = Open();
+    MoveTo(0, 255);
+    panel.m_range->setCurrentIndex(3);  // a new range reaches the converter at the next notification
+    std::size_t from = recorder().log.size();
+    QTest::keyClick(Slider(0), Qt::Key_End);
+    auto frames = Frames(from);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(testsupport::Bits(frames[0], 4, 2), 0b11);
+    EXPECT_EQ(testsupport::Bits(frames[0], 6, 8), 0xFF);
+
+    // The right and middle buttons end no drag: the channel stays 1.
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mouseRelease(Slider(5), button);
+    }
+    from = recorder().log.size();
+    QTest::keyClick(Slider(0), Qt::Key_Home);
+    frames = Frames(from);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(testsupport::Bits(frames[0], 0, 4), 0b1000);
+
+    // A left click on the thumb moves nothing, and still sends on the press
+    // and on the release; the release then makes its channel current.
+    from = recorder().log.size();
+    QTest::mouseClick(Slider(5), Qt::LeftButton, Qt::NoModifier,
+                      testsupport::SliderHandleRect(Slider(5)).center());
+    ASSERT_EQ(Slider(5)->value(), 0);
+    EXPECT_EQ(Frames(from).size(), 2u);
+    from = recorder().log.size();
+    QTest::keyClick(Slider(0), Qt::Key_Home);
+    frames = Frames(from);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(testsupport::Bits(frames[0], 0, 4), 0b0110);  // address 6, LSB first
+}
+
 TEST_F(DacPanel, EveryMoveRefreshesAllTwelveValueTexts) {
     DacPanelDialog& panel = Open();
     for (int k = 0; k < 12; ++k) Slider(k)->setValue(0x10 * k + 1);  // silent

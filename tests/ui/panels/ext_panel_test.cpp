@@ -3,9 +3,11 @@
 // with the range from the maximum text, the register write on every move,
 // and the exchange with the console.
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "ui/main/app_state.h"
@@ -282,6 +284,46 @@ TEST_F(ExtPanel, ChosenRemarkFillsTheSelectedSlotWithItsNote) {
     Click(ids::kAddRemark);
     EXPECT_EQ(SlotText(ext_ids::kSubAddress, 4), "08");
     EXPECT_EQ(SlotText(ext_ids::kLabel, 4), "bass");
+}
+
+TEST_F(ExtPanel, AFillKeepsWhatOtherSlotsShowAndAFreeTextLineFillsNothing) {
+    MainDialog& d = dialog();
+    QTemporaryDir dir;
+    QFile base(dir.filePath("notes.baz"));
+    ASSERT_TRUE(base.open(QIODevice::WriteOnly));
+    base.write("42 07 3C treble\r\nAmplifier board\r\n");
+    base.close();
+    openPathAnswer = base.fileName();
+    Click(ids::kLoadBase);
+    ExtSlidersDialog& panel = Open();
+    SliderKey(4, Qt::Key_Home);
+    TypeIntoSlot(ext_ids::kAddress, 2, "70");  // typed, not yet read by the panel
+    const auto choose = [&d](const QString& line) {
+        const int index = d.m_remarks->findText(line);
+        ASSERT_GE(index, 0);
+        d.m_remarks->setCurrentIndex(index);
+        emit d.m_remarks->activated(index);
+    };
+    choose("42 07 3C treble");
+    EXPECT_EQ(SlotText(ext_ids::kAddress, 4), "42");
+    EXPECT_EQ(SlotText(ext_ids::kAddress, 2), "70");
+    d.Edit(ids::kSendAddress)->setText("40");  // what a stray fill would carry
+    choose("Amplifier board");
+    EXPECT_EQ(SlotText(ext_ids::kAddress, 4), "42");
+    EXPECT_EQ(SlotText(ext_ids::kLabel, 4), " treble");
+    EXPECT_EQ(panel.Slider(4)->value(), 0x3C);
+}
+
+TEST_F(ExtPanel, AClickOnTheThumbWritesWithoutAMove) {
+    Open();
+    TypeIntoSlot(ext_ids::kAddress, 6, "42");
+    TypeIntoSlot(ext_ids::kSubAddress, 6, "30");
+    bench().SetRegister(0x42, 0x30, 0x77);
+    resources::TrackBar* slider = g_extPanel->Slider(6);
+    QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, testsupport::SliderHandleRect(slider).center());
+    EXPECT_EQ(slider->value(), 0);
+    EXPECT_EQ(g_extPanel->m_selectedSlot, 6);
+    EXPECT_EQ(bench().Register(0x42, 0x30), 0);
 }
 
 TEST_F(ExtPanel, FocusOnTheRemarkEditCopiesTheSlotIntoTheConsole) {

@@ -268,6 +268,15 @@ TEST(TrackBarControl, ReportsUserScrollingOnly) {
     EXPECT_EQ(scrolled.count(), 2);
     QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(5, 15));
     EXPECT_EQ(released.count(), 1);
+    // Only the left button ends a drag.
+    QTest::mouseClick(&slider, Qt::RightButton, Qt::NoModifier, QPoint(5, 15));
+    QTest::mouseClick(&slider, Qt::MiddleButton, Qt::NoModifier, QPoint(150, 15));
+    EXPECT_EQ(released.count(), 1);
+    // A key that finds the thumb at the end of the range still notifies.
+    slider.setValue(255);
+    const qsizetype before = scrolled.count();
+    QTest::keyClick(&slider, Qt::Key_End);
+    EXPECT_EQ(scrolled.count(), before + 1);
 }
 
 TEST(SpinButtonControl, NotifiesBeforeItStepsWithinItsRange) {
@@ -302,6 +311,25 @@ TEST(ComboControl, SortedCombosInsertInOrder) {
     QStringList order;
     for (int i = 0; i < sorted.count(); ++i) order << sorted.itemText(i);
     EXPECT_EQ(order, QStringList({"", "A0 10", "a2", "b1"}));
+}
+
+TEST(ComboControl, HistoryAndRemarksShowTheChosenLineInAnEditThatAddsNothing) {
+    Built w(DialogTemplate102());
+    EXPECT_FALSE(w.builder.Control<QComboBox>(ids::kChipList)->isEditable());
+    for (int id : {ids::kRemarks, ids::kLogHistory}) {
+        auto* combo = w.builder.Control<QComboBox>(id);
+        ASSERT_TRUE(combo->isEditable()) << id;
+        AddComboString(combo, "");
+        AddComboString(combo, " W A0 10 55 ");
+        QSignalSpy activated(combo, &QComboBox::activated);
+        combo->setCurrentIndex(1);
+        EXPECT_EQ(combo->lineEdit()->text(), " W A0 10 55 ");  // there to select and copy
+        combo->lineEdit()->setText("A0");
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(combo->count(), 2) << id;
+        EXPECT_EQ(combo->currentIndex(), 1) << id;
+        EXPECT_EQ(activated.count(), 0) << id;
+    }
 }
 
 TEST(FocusSignals, FollowFocusInAndOut) {
