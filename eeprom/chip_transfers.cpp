@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "eeprom/fast_transfers.h"
 #include "hardware/port_adapter.h"
 
 namespace eeprom {
@@ -93,7 +94,11 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
     progress.SetPosition(0);
 
     // Verify: read the chip back over the image, mark what differs, then put
-    // the user's image back so a failed write never replaces it.
+    // the user's image back so a failed write never replaces it. A Microwire
+    // chip may still be in the last word's write cycle (up to 10 ms, more
+    // than the 5 ms waited): until it shows ready it would read as zeros and
+    // a good chip would be marked red.
+    if (chip.family == kFamilyMicrowire) (void)adapter.MicrowireWaitReady(kChipWaitLimitMs);
     const ImageArray written = image;
     ReadSerialEeprom(adapter, chip, image, progress);
     for (std::size_t k = 0; k < image.size(); ++k) {
