@@ -38,15 +38,24 @@ using simulator::SimulatedBench;
 
 namespace {
 
-enum Fault { kAdapterAbsent, kControllerAbsent, kBusHeldBusy, kSlavesNack, kChipNoStore, kFaultCount };
+enum Fault {
+    kAdapterAbsent,
+    kControllerAbsent,
+    kBusHeldBusy,
+    kSlavesNack,
+    kChipNoStore,
+    kSlowParts,
+    kFaultCount
+};
 const char* const kFaultCaptions[kFaultCount] = {"Adapter absent", "Controller absent", "Bus held busy",
-                                                 "Slave not acknowledging", "Chip not storing"};
+                                                 "Slave not acknowledging", "Chip not storing", "Slow parts"};
 const char* const kFaultTips[kFaultCount] = {
     "The parallel port has nothing on it: every register reads FF.",
     "The adapter is there but its PCF8584 does not answer the probe.",
     "Another master holds the I2C bus: our controller never finds it free.",
     "No slave on the I2C bus acknowledges its address.",
     "The chip in the serial socket acknowledges writes but keeps its old contents.",
+    "Every memory takes the longest write cycle its datasheet allows (24Cxx and 93Cxx 10 ms, AT25 5 ms).",
 };
 
 // Row labels of a plain memory: the row's first address.
@@ -379,7 +388,7 @@ void BenchWindow::SyncFaultBoxes() {
     // Faults set elsewhere (the command line, a test) show here too.
     const SimulatedBench::Config& c = bench_.config();
     const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None, !c.controllerPresent,
-                                     c.busHeldBusy, c.slavesNack, c.chipNoStore};
+                                     c.busHeldBusy, c.slavesNack, c.chipNoStore, c.slowParts};
     for (int i = 0; i < kFaultCount; ++i) {
         if (faults_[static_cast<std::size_t>(i)]->isChecked() != state[i])
             faults_[static_cast<std::size_t>(i)]->setChecked(state[i]);
@@ -399,6 +408,7 @@ void BenchWindow::ApplyFaults() {
     if (on(kBusHeldBusy) != c.busHeldBusy) bench_.SetBusHeldBusy(on(kBusHeldBusy));
     if (on(kSlavesNack) != c.slavesNack) bench_.SetSlavesNack(on(kSlavesNack));
     if (on(kChipNoStore) != c.chipNoStore) bench_.SetChipNoStore(on(kChipNoStore));
+    if (on(kSlowParts) != c.slowParts) bench_.SetSlowParts(on(kSlowParts));
     Refresh();
 }
 
