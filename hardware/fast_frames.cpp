@@ -218,9 +218,9 @@ void PortAdapter::MicrowireWriteFrame(std::int32_t address, std::int32_t n, std:
 }
 
 bool PortAdapter::MicrowireWaitReady(int timeoutMs) {
-    // Full latch writes: the specified write path polls here too, before its
-    // verify read, and keeps its own way of loading the latch.
-    ClearLatchBit(kLineClock);
+    // Full latch writes, and only CS moves: the specified write path polls
+    // here too, before its verify read, and every access after the poll
+    // stays as it was.
     Line(kLineSelect, true);  // DO shows busy (0) or ready (1) while CS is high
     const std::int64_t deadline = DeadlineAfterMs(timeoutMs);
     bool ready = false;
