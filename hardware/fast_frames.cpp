@@ -95,15 +95,17 @@ bool PortAdapter::ByteAcked() {
 
 // --- I2C -------------------------------------------------------------------
 
-bool PortAdapter::I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std::uint8_t* out, int count) {
-    if (count <= 0 || WaitBusFree() != 0) return false;  // nothing sent, no STOP owed
+bool PortAdapter::SendWordAddress(std::uint8_t slave, std::uint8_t subAddress) {
     Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
     Out(kEppAddress, kS1Start);
-    bool ok = ByteAcked();
-    if (ok) {
-        Out(kEppData, subAddress);
-        ok = ByteAcked();
-    }
+    if (!ByteAcked()) return false;
+    Out(kEppData, subAddress);
+    return ByteAcked();
+}
+
+bool PortAdapter::I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std::uint8_t* out, int count) {
+    if (count <= 0 || WaitBusFree() != 0) return false;  // nothing sent, no STOP owed
+    bool ok = SendWordAddress(slave, subAddress);
     if (ok) {
         Out(kEppAddress, kS1Restart);
         Out(kEppData, static_cast<std::uint8_t>(slave | 0x01));
@@ -125,13 +127,7 @@ bool PortAdapter::I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std:
 
 bool PortAdapter::I2cWriteBlock(std::uint8_t slave, std::uint8_t subAddress, const std::uint8_t* data, int count) {
     if (WaitBusFree() != 0) return false;
-    Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
-    Out(kEppAddress, kS1Start);
-    bool ok = ByteAcked();
-    if (ok) {
-        Out(kEppData, subAddress);
-        ok = ByteAcked();
-    }
+    bool ok = SendWordAddress(slave, subAddress);
     for (int k = 0; ok && k < count; ++k) {
         Out(kEppData, data[k]);
         ok = ByteAcked();

@@ -155,6 +155,9 @@ private:
     int SampleAfterRise();
     int SampleAfterFall();
     bool ByteAcked();
+    // START, the write address and the word address; true when both were
+    // acknowledged. STOP is owed either way.
+    bool SendWordAddress(std::uint8_t slave, std::uint8_t subAddress);
     bool DeadlinePassed(std::int64_t deadline);
     std::int64_t DeadlineAfterMs(int ms);
 
