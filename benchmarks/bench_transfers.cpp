@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "benchmarks/counting_port_io.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
@@ -29,22 +30,7 @@ using namespace eeprom;
 
 namespace {
 
-class CountingPortIo final : public platform::PortIo {
-public:
-    explicit CountingPortIo(platform::PortIo& inner) : inner_(inner) {}
-    std::uint8_t In(std::uint16_t port) override {
-        ++count;
-        return inner_.In(port);
-    }
-    void Out(std::uint16_t port, std::uint8_t value) override {
-        ++count;
-        inner_.Out(port, value);
-    }
-    std::uint64_t count = 0;
-
-private:
-    platform::PortIo& inner_;
-};
+using benchsupport::CountingPortIo;
 
 struct NullProgress final : Progress {};
 
