@@ -102,8 +102,8 @@ void SerialChip(benchmark::State& state, const char* entry, Mode mode, Direction
             (mode == Mode::Fast ? ReadChipFast : ReadSerialChip)(rig.adapter, rig.chip, rig.image, rig.marks,
                                                                  rig.progress);
         } else {
-            (mode == Mode::Fast ? WriteChipFast : WriteSerialChip)(rig.adapter, rig.chip, rig.image, rig.marks,
-                                                                   rig.progress);
+            (mode == Mode::Fast ? WriteChipFast : WriteSerialChip)(rig.adapter, rig.chip, rig.image,
+                                                                   rig.marks, rig.progress);
         }
         const double benchUs = static_cast<double>(rig.clock.Peek() - start);
         const double cycleUs = static_cast<double>(rig.bench.SocketWriteCycleUs());
@@ -124,8 +124,9 @@ void I2cChip(benchmark::State& state, Mode mode, Direction direction) {
         for (int block = 0; block < kPageCount; ++block) {
             const int dev = 0xA0 + 2 * block;
             if (direction == Direction::Read) {
-                ok &= mode == Mode::Fast ? ReadI2cBlockFast(rig.adapter, block, dev, rig.image, rig.marks, rig.progress)
-                                         : ReadI2cPage(rig.adapter, block, dev, rig.image, rig.marks, rig.progress);
+                ok &= mode == Mode::Fast
+                          ? ReadI2cBlockFast(rig.adapter, block, dev, rig.image, rig.marks, rig.progress)
+                          : ReadI2cPage(rig.adapter, block, dev, rig.image, rig.marks, rig.progress);
             } else {
                 ok &= mode == Mode::Fast
                           ? WriteI2cPagesFast(rig.adapter, block, dev, pageSize, rig.image, rig.progress)
@@ -137,9 +138,9 @@ void I2cChip(benchmark::State& state, Mode mode, Direction direction) {
         const double cycleUs = static_cast<double>(rig.bench.EepromWriteCycleUs());
         // A read: address, word address, address again, 256 bytes per block.
         // A write: address and word address, the page, and the cycle.
-        const double limitUs = direction == Direction::Read
-                                   ? kPageCount * (3 + kPageSize) * kI2cByteUs
-                                   : kPageCount * (kPageSize / pageSize) * ((2 + pageSize) * kI2cByteUs + cycleUs);
+        const double limitUs = direction == Direction::Read ? kPageCount * (3 + kPageSize) * kI2cByteUs
+                                                            : kPageCount * (kPageSize / pageSize) *
+                                                                  ((2 + pageSize) * kI2cByteUs + cycleUs);
         Report(state, benchUs, limitUs, rig.counting.count - accesses);
     }
 }
@@ -150,8 +151,8 @@ void Register() {
         const char* entry;
     };
     const Serial serial[] = {
-        {"93C46x8", "93C46 (8)"}, {"93C46x16", "93C46 (16)"}, {"93C86x8", "93C86 (8)"},
-        {"93C86x16", "93C86 (16)"}, {"AT25C010", "AT25C010"},  {"AT25C160", "AT25C160"},
+        {"93C46x8", "93C46 (8)"},   {"93C46x16", "93C46 (16)"}, {"93C86x8", "93C86 (8)"},
+        {"93C86x16", "93C86 (16)"}, {"AT25C010", "AT25C010"},   {"AT25C160", "AT25C160"},
     };
     for (Mode mode : {Mode::Fast, Mode::Specified}) {
         const std::string m = mode == Mode::Fast ? "Fast" : "Specified";
@@ -161,8 +162,8 @@ void Register() {
                 ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);
             for (const Serial& chip : serial) {
-                benchmark::RegisterBenchmark(("BM_" + m + d + "_" + chip.name).c_str(), SerialChip, chip.entry, mode,
-                                             direction)
+                benchmark::RegisterBenchmark(("BM_" + m + d + "_" + chip.name).c_str(), SerialChip,
+                                             chip.entry, mode, direction)
                     ->Iterations(1)
                     ->Unit(benchmark::kMillisecond);
             }

@@ -25,7 +25,11 @@ struct I2cMemory {
     int pageSize;
 };
 constexpr std::array<I2cMemory, 5> kI2cMemories{{
-    {"24C01", 8}, {"24C02", 8}, {"24C04", 16}, {"24C08", 16}, {"24C16", 16},
+    {"24C01", 8},
+    {"24C02", 8},
+    {"24C04", 16},
+    {"24C08", 16},
+    {"24C16", 16},
 }};
 
 void ResetController(hardware::PortAdapter& adapter) {
@@ -119,15 +123,15 @@ int SpiPageSize(const ChipParams& chip) {
     return chip.capacity > 512 ? 32 : 8;
 }
 
-void ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                  Progress& progress) {
+void ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                  ImageArray& marks, Progress& progress) {
     marks.fill(kMarkNone);
     image.fill(0);
     ReadWholeChip(adapter, chip, image, progress);
 }
 
-void WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                   Progress& progress) {
+void WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                   ImageArray& marks, Progress& progress) {
     progress.SetRange(0, chip.capacity);
     (void)WriteWholeChip(adapter, chip, image, progress);
     // Verify as the specified write does: read back over the image, mark what
@@ -163,8 +167,8 @@ bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageAr
     return true;
 }
 
-bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize, const ImageArray& image,
-                       Progress& progress) {
+bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
+                       const ImageArray& image, Progress& progress) {
     if (page < 0 || page >= kPageCount || pageSize <= 0) return false;
     const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
     const auto base = static_cast<std::size_t>(page) * kPageSize;
@@ -175,7 +179,8 @@ bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pa
         // Up to the end of the chip's page, never across it: the chip would
         // wrap and overwrite the page's start.
         const int count = std::min(pageSize - offset % pageSize, kPageSize - offset);
-        if (!adapter.I2cWriteBlock(slave, static_cast<std::uint8_t>(offset), image.data() + base + offset, count)) {
+        if (!adapter.I2cWriteBlock(slave, static_cast<std::uint8_t>(offset), image.data() + base + offset,
+                                   count)) {
             ResetController(adapter);
             ok = ++fails < kWriteFailLimit;
             continue;

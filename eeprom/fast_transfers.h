@@ -34,16 +34,16 @@ int SpiPageSize(const ChipParams& chip);
 
 // As ReadSerialChip: clears the image and marks, reads the whole chip in
 // force with one READ, leaves the serial lines idle high.
-void ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                  Progress& progress);
+void ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                  ImageArray& marks, Progress& progress);
 
 // As WriteSerialChip: writes the chip from `image` (Microwire a word at a
 // time with ready polling, SPI a page at a time with RDSR polling), reads it
 // back with a fast read and marks red every byte that differs; `image` ends
 // as it was. A chip that stays busy past kChipWaitLimitMs ends the writing
 // there; the verify then shows what did not reach the chip.
-void WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                   Progress& progress);
+void WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                   ImageArray& marks, Progress& progress);
 
 // As ReadI2cPage: image page `page` from device `dev` in one sequential read,
 // its marks cleared. A failed block is retried after a port and controller
@@ -58,7 +58,7 @@ bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageAr
 // reset as the specified write retries a byte; a chip that does not answer
 // within kChipWaitLimitMs after a page gives up at once. Both give up with
 // kI2cTimeoutMessage. Marks are not touched.
-bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize, const ImageArray& image,
-                       Progress& progress);
+bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
+                       const ImageArray& image, Progress& progress);
 
 }  // namespace eeprom

@@ -48,7 +48,8 @@ void PortAdapter::LoadLine(int bit, bool high) {
 
 void PortAdapter::ClockOutBit(int bit) {
     std::uint8_t low = static_cast<std::uint8_t>(latch_ & ~(1u << kLineClock));
-    low = bit ? static_cast<std::uint8_t>(low | (1u << kLineData)) : static_cast<std::uint8_t>(low & ~(1u << kLineData));
+    low = bit ? static_cast<std::uint8_t>(low | (1u << kLineData))
+              : static_cast<std::uint8_t>(low & ~(1u << kLineData));
     LoadLatch(low);
     LoadLatch(static_cast<std::uint8_t>(low | (1u << kLineClock)));  // the chip samples here
 }
@@ -125,7 +126,8 @@ bool PortAdapter::I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std:
     return ok;
 }
 
-bool PortAdapter::I2cWriteBlock(std::uint8_t slave, std::uint8_t subAddress, const std::uint8_t* data, int count) {
+bool PortAdapter::I2cWriteBlock(std::uint8_t slave, std::uint8_t subAddress, const std::uint8_t* data,
+                                int count) {
     if (WaitBusFree() != 0) return false;
     bool ok = SendWordAddress(slave, subAddress);
     for (int k = 0; ok && k < count; ++k) {
@@ -177,7 +179,8 @@ void PortAdapter::MicrowireReadAll(std::int32_t n, std::int32_t organisation, in
     // puts out the next data bit, MSB first.
     for (int w = 0; w < words; ++w) {
         std::uint32_t word = 0;
-        for (int b = 0; b < organisation; ++b) word = (word << 1) | static_cast<std::uint32_t>(SampleAfterRise());
+        for (int b = 0; b < organisation; ++b)
+            word = (word << 1) | static_cast<std::uint32_t>(SampleAfterRise());
         if (organisation == 16) {
             out[2 * w] = static_cast<std::uint8_t>(word >> 8);
             out[2 * w + 1] = static_cast<std::uint8_t>(word);

@@ -219,7 +219,8 @@ struct SimulatedBench::Impl {
         if (chip) chip->SetStoreFault(config.chipNoStore);
         // A new part in the socket is a new draw; the same part in another
         // organisation keeps its time.
-        if (chip && !(socket && chip->Name() == socket->Name())) socketDrawnUs = draw.Draw(chip->CycleRange());
+        if (chip && !(socket && chip->Name() == socket->Name()))
+            socketDrawnUs = draw.Draw(chip->CycleRange());
         socket = std::move(chip);
         socketText = wanted;
         ApplyCycles();

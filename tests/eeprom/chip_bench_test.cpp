@@ -19,7 +19,8 @@ namespace {
 
 ImageArray Pattern(int seed) {
     ImageArray pattern{};
-    for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 7 + seed + i / 256);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<std::uint8_t>(i * 7 + seed + i / 256);
     return pattern;
 }
 

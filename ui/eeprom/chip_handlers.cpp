@@ -144,7 +144,8 @@ void MainDialog::OnWriteEeprom() {
                 WriteI2cPagesFast(session_->adapter, m_page, HexTextValue(m_deviceAddress), kSafeI2cPageSize,
                                   session_->image, progress);
             } else {
-                WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image, progress);
+                WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image,
+                             progress);
             }
         }
     } else {
