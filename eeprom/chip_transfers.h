@@ -53,6 +53,15 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
 // socket (the write's settling read is that check for a Microwire chip);
 // when none does, both say kNoChipMessage, change neither image nor marks
 // nor chip, and return false.
+// The check both kinds of whole-chip transfer make first: true when the
+// memory chip in force answers in the socket (or the entry moves nothing);
+// otherwise says kNoChipMessage, leaves the lines idle and returns false.
+bool SerialChipAnswers(hardware::PortAdapter& adapter, const ChipParams& chip, Progress& progress);
+
+// Lowers the red verify marks of the chip's own bytes before a new write is
+// verified; other marks stay.
+void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks);
+
 bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                     ImageArray& marks, Progress& progress);
 bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,

@@ -197,6 +197,11 @@ public:
     // The context-menu entry; nullptr on real hardware.
     QAction* BenchWindowAction() const { return benchWindowAction_; }
 
+    // --- Fast transfers (ui/eeprom/chip_handlers.cpp) ----------------------
+    // The checkable context-menu entry; while it is checked, "Read eeprom"
+    // and "Write eeprom" use the fast transfers. Remembered between runs.
+    QAction* FastTransfersAction() const { return fastTransfersAction_; }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -233,6 +238,10 @@ private:
     // The send console has told of a write that was not acknowledged, and no
     // write has gone through since.
     bool sendFailureShown_ = false;
+
+    void AddFastTransfersEntry();
+    bool FastTransfersOn() const;
+    QAction* fastTransfersAction_ = nullptr;
 
     // Bench window (app/bench_window.cpp).
     void AddBenchWindowEntry();
