@@ -6,13 +6,13 @@
 // close, which slows a target down a hundredfold.
 #pragma once
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace fuzz {
 
@@ -31,7 +31,8 @@ inline QString WriteInputFile(const std::uint8_t* data, std::size_t size) {
     QFile::remove(InputPath());
     QFile file(InputPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size)) {
+        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=
+            static_cast<qint64>(size)) {
         std::abort();
     }
     return InputPath();

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t n = std::min<std::size_t>(size, eeprom::kImageSize);
     if (!r.ok || !error.empty() || static_cast<std::size_t>(r.bytesLoaded) != n) std::abort();
     if (n > 0 && std::memcmp(image->data(), data, n) != 0) std::abort();
-    if (!std::equal(image->begin() + static_cast<long>(n), image->end(), before.begin() + static_cast<long>(n)))
+    if (!std::equal(image->begin() + static_cast<long>(n), image->end(),
+                    before.begin() + static_cast<long>(n)))
         std::abort();
     return 0;
 }
