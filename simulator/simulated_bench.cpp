@@ -276,6 +276,10 @@ void SimulatedBench::SetChipNoStore(bool noStore) {
     if (impl_->socket) impl_->socket->SetStoreFault(noStore);
 }
 
+void SimulatedBench::SetSlowParts(bool slow) { slowParts_ = slow; }
+
+bool SimulatedBench::SlowParts() const { return slowParts_; }
+
 SimulatedBench::Port SimulatedBench::AdapterPort() const { return impl_->config.port; }
 std::uint8_t SimulatedBench::Latch() const { return impl_->latch; }
 std::uint8_t SimulatedBench::Ecr() const { return impl_->ecr; }

@@ -95,6 +95,10 @@ public:
     void SetBusHeldBusy(bool busy);
     void SetSlavesNack(bool nack);
     void SetChipNoStore(bool noStore);
+    // Parts as slow as the datasheet allows (longest write cycles). A switch
+    // for the fault lists to name; the bench keeps its usual timing so far.
+    void SetSlowParts(bool slow);
+    bool SlowParts() const;
 
     // Adapter state.
     Port AdapterPort() const;
@@ -140,6 +144,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    bool slowParts_ = false;
 };
 
 }  // namespace simulator
