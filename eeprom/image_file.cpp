@@ -22,13 +22,14 @@ ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::strin
     if (format == ImageFormat::Raw) {
         // A raw file longer than the buffer loads its first 2048 bytes, as always.
         data.assign(bytes.begin(), bytes.begin() + std::min<qsizetype>(bytes.size(), kImageSize));
-    } else if (longer) {
-        error = "Cannot load \"" + QFile::encodeName(path).toStdString() +
-                "\": the file is too large for an image";
-        return {};
-    } else if (!DecodeImage(bytes, format, kImageSize,
-                            "Cannot load \"" + QFile::encodeName(path).toStdString() + "\":", data, error)) {
-        return {};
+    } else {
+        // Read as: Cannot load "/tmp/a.hex" line 3: bad checksum
+        const std::string name = "Cannot load \"" + QFile::encodeName(path).toStdString() + "\"";
+        if (longer) {
+            error = name + ": the file is too large for an image";
+            return {};
+        }
+        if (!DecodeImage(bytes, format, kImageSize, name, data, error)) return {};
     }
     std::memcpy(image.data(), data.data(), data.size());
     return {true, static_cast<int>(data.size())};

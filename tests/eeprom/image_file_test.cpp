@@ -252,6 +252,6 @@ TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
     // The window's load refuses the file and leaves the image alone.
     Write("bad.hex", ":020010001122BC\n:00000001FF\n");
     EXPECT_FALSE(LoadImageFile(Path("bad.hex"), image, error).ok);
-    EXPECT_NE(error.find("line 1: bad checksum"), std::string::npos) << error;
+    EXPECT_EQ(error, "Cannot load \"" + Path("bad.hex").toStdString() + "\" line 1: bad checksum");
     EXPECT_EQ(image[0x10], 0xEE);
 }
