@@ -179,15 +179,15 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Ima
 }
 
 bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
-                 Progress& progress) {
-    if (page < 0 || page >= kPageCount) return false;
+                 Progress& progress, int count) {
+    if (page < 0 || page >= kPageCount || count < 0 || count > kPageSize) return false;
     const int base = page * kPageSize;
     const auto slave = static_cast<std::uint8_t>(dev);
     adapter.ResetAdapter(0, adapter.Latch());
     int i = 0;
     int fails = 0;
     bool complete = true;
-    while (i < kPageSize) {
+    while (i < count) {
         const int v = adapter.I2cReadByte(static_cast<std::uint8_t>(i), slave);
         if (v >= 0 && v <= 255) {
             image[static_cast<std::size_t>(base + i)] = static_cast<std::uint8_t>(v);
@@ -201,7 +201,7 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& 
             if (fails > kReadFailLimit) {
                 progress.Message(kI2cTimeoutMessage);
                 complete = false;
-                i = kPageSize;
+                i = count;
                 ResetController(adapter);
             }
         }
@@ -212,14 +212,14 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& 
 }
 
 bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
-                  Progress& progress) {
-    if (page < 0 || page >= kPageCount) return false;
+                  Progress& progress, int count) {
+    if (page < 0 || page >= kPageCount || count < 0 || count > kPageSize) return false;
     const int base = page * kPageSize;
     const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
     int i = 0;
     int fails = 0;
     bool complete = true;
-    while (i < kPageSize) {
+    while (i < count) {
         const int r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave, image[static_cast<std::size_t>(base + i)]);
         if (r == hardware::kWriteDone) {
             fails = 0;
@@ -231,7 +231,7 @@ bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image
                 progress.Message(kI2cTimeoutMessage);
                 ResetController(adapter);
                 complete = false;
-                i = kPageSize;
+                i = count;
             }
         }
         adapter.DelayMs(kI2cWritePauseMs);

@@ -72,12 +72,16 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Ima
 // until its 257th failure, which shows kI2cTimeoutMessage and ends the page
 // (bytes already read stay). Returns false when the page did not complete or
 // `page` is out of range.
+// `count` bytes from word address 0 (the command line reads the 128 bytes of
+// a 24C01 this way); the window reads whole pages.
 bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
-                 Progress& progress);
+                 Progress& progress, int count = kPageSize);
 
 // Writes image page `page` to I2C device `dev & 0xFE`; a byte gives up at its
 // 256th failure. Marks are not touched.
+// `count` as for ReadI2cPage: a 24C01 given 256 bytes would wrap its
+// addresses and overwrite its first half.
 bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
-                  Progress& progress);
+                  Progress& progress, int count = kPageSize);
 
 }  // namespace eeprom

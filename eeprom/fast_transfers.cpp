@@ -151,12 +151,12 @@ bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, Image
 }
 
 bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
-                      Progress& progress) {
-    if (page < 0 || page >= kPageCount) return false;
+                      Progress& progress, int count) {
+    if (page < 0 || page >= kPageCount || count <= 0 || count > kPageSize) return false;
     std::array<std::uint8_t, kPageSize> block{};
     adapter.ResetAdapter(0, adapter.Latch());
     int fails = 0;
-    while (!adapter.I2cReadBlock(static_cast<std::uint8_t>(dev), 0, block.data(), kPageSize)) {
+    while (!adapter.I2cReadBlock(static_cast<std::uint8_t>(dev), 0, block.data(), count)) {
         ResetController(adapter);
         if (++fails > kReadFailLimit) {
             progress.Message(kI2cTimeoutMessage);
@@ -166,32 +166,32 @@ bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageAr
         }
     }
     const auto base = static_cast<std::ptrdiff_t>(page) * kPageSize;
-    std::copy(block.begin(), block.end(), image.begin() + base);
-    std::fill_n(marks.begin() + base, kPageSize, kMarkNone);
+    std::copy_n(block.begin(), count, image.begin() + base);
+    std::fill_n(marks.begin() + base, count, kMarkNone);
     progress.SetPosition(0);
     return true;
 }
 
 bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
-                       const ImageArray& image, Progress& progress) {
-    if (page < 0 || page >= kPageCount || pageSize <= 0) return false;
+                       const ImageArray& image, Progress& progress, int count) {
+    if (page < 0 || page >= kPageCount || pageSize <= 0 || count <= 0 || count > kPageSize) return false;
     const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
     const auto base = static_cast<std::size_t>(page) * kPageSize;
     int fails = 0;
     int offset = 0;
     bool ok = true;
-    while (ok && offset < kPageSize) {
+    while (ok && offset < count) {
         // Up to the end of the chip's page, never across it: the chip would
         // wrap and overwrite the page's start.
-        const int count = std::min(pageSize - offset % pageSize, kPageSize - offset);
+        const int chunk = std::min(pageSize - offset % pageSize, count - offset);
         if (!adapter.I2cWriteBlock(slave, static_cast<std::uint8_t>(offset), image.data() + base + offset,
-                                   count)) {
+                                   chunk)) {
             ResetController(adapter);
             ok = ++fails < kWriteFailLimit;
             continue;
         }
         fails = 0;
-        offset += count;
+        offset += chunk;
         progress.SetPosition(offset);
         ok = adapter.I2cPollAck(slave, kChipWaitLimitMs);
     }

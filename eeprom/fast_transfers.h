@@ -51,8 +51,9 @@ bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, Image
 // its marks cleared. A failed block is retried after a port and controller
 // reset, and gives up as the specified read does, with kI2cTimeoutMessage;
 // the image keeps what it had then.
+// `count` bytes from word address 0, as for ReadI2cPage (a 24C01 holds 128).
 bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
-                      Progress& progress);
+                      Progress& progress, int count = kPageSize);
 
 // As WriteI2cPage: image page `page` to device `dev & 0xFE` in page writes of
 // `pageSize` bytes (never across a page boundary), each followed by
@@ -60,7 +61,8 @@ bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageAr
 // reset as the specified write retries a byte; a chip that does not answer
 // within kChipWaitLimitMs after a page gives up at once. Both give up with
 // kI2cTimeoutMessage. Marks are not touched.
+// `count` bytes from word address 0, as for WriteI2cPage.
 bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
-                       const ImageArray& image, Progress& progress);
+                       const ImageArray& image, Progress& progress, int count = kPageSize);
 
 }  // namespace eeprom

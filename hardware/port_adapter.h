@@ -86,6 +86,17 @@ public:
     int WaitPin();
     int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
     int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
+    // Message-by-message transfers for register tools (i2ctransfer's syntax):
+    // I2cWriteBytes sends START, the address (write) and `n` bytes, then STOP
+    // when `stop`; without it the bus stays ours for a read's repeated START.
+    // Returns kWriteDone, kBusBusy (nothing sent) or kNoAck (STOP sent).
+    int I2cWriteBytes(std::uint8_t slave, const std::uint8_t* data, int n, bool stop);
+    // Reads `n` bytes (n >= 1), acknowledging all but the last, then STOP.
+    // `repeated`: the bus is still ours after I2cWriteBytes without STOP,
+    // so the read begins with a repeated START, exactly as I2cReadByte's
+    // read phase does. Returns the count read (n) or kBusBusy, kNoAck or
+    // kReadTimeout with the bus released.
+    int I2cReadBytes(std::uint8_t slave, std::uint8_t* out, int n, bool repeated);
 
     // The bus monitor's capture pass: `reads` status reads of S1. A status of
     // exactly 0x84 starts a capture: one status read (bit 0 set: an empty

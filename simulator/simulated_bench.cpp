@@ -329,6 +329,8 @@ std::int64_t SimulatedBench::SocketWriteCycleUs() const {
     return impl_->socket ? impl_->socket->WriteCycleUs() : 0;
 }
 
+bool SimulatedBench::SlowParts() const { return impl_->config.slowParts; }
+
 SimulatedBench::Port SimulatedBench::AdapterPort() const { return impl_->config.port; }
 std::uint8_t SimulatedBench::Latch() const { return impl_->latch; }
 std::uint8_t SimulatedBench::Ecr() const { return impl_->ecr; }

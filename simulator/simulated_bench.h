@@ -106,7 +106,9 @@ public:
     void SetBusHeldBusy(bool busy);
     void SetSlavesNack(bool nack);
     void SetChipNoStore(bool noStore);
+    // Parts as slow as the datasheet allows (longest write cycles).
     void SetSlowParts(bool slow);
+    bool SlowParts() const;
     // Every memory's write cycle forced to `us` (a stuck chip, for tests);
     // 0 gives each chip its drawn or slowest time back.
     void ForceWriteCycleUs(std::int64_t us);
