@@ -24,28 +24,6 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
-// The data bytes after the register, every segment's, segments apart by " | ".
-std::string DataText(const DecodedTransfer& t) {
-    std::string text;
-    for (std::size_t i = 0; i < t.segments.size(); ++i) {
-        TransferSegment segment = t.segments[i];
-        if (i == 0 && t.Register()) segment.bytes.erase(segment.bytes.begin());
-        if (segment.bytes.empty()) continue;
-        if (!text.empty()) text += " | ";
-        text += BytesText(segment);
-    }
-    return text;
-}
-
-std::string RepeatedText(const DecodedTransfer& t) {
-    std::string text;
-    for (std::size_t i = 1; i < t.segments.size(); ++i) {
-        if (!text.empty()) text += ' ';
-        text += eeprom::HexByte(t.segments[i].address);
-    }
-    return text;
-}
-
 }  // namespace
 
 std::optional<std::uint8_t> DecodedTransfer::Register() const {
@@ -87,6 +65,28 @@ std::optional<DecodedTransfer> DecodeTransfer(const hardware::TransferBuffer& tr
     return DecodeTransfer(transfer.Records(), transfer.StopSeen(), transfer.Dropped());
 }
 
+// The data bytes after the register, every segment's, segments apart by " | ".
+std::string DataText(const DecodedTransfer& t) {
+    std::string text;
+    for (std::size_t i = 0; i < t.segments.size(); ++i) {
+        TransferSegment segment = t.segments[i];
+        if (i == 0 && t.Register()) segment.bytes.erase(segment.bytes.begin());
+        if (segment.bytes.empty()) continue;
+        if (!text.empty()) text += " | ";
+        text += BytesText(segment);
+    }
+    return text;
+}
+
+std::string RepeatedText(const DecodedTransfer& t) {
+    std::string text;
+    for (std::size_t i = 1; i < t.segments.size(); ++i) {
+        if (!text.empty()) text += ' ';
+        text += eeprom::HexByte(t.segments[i].address);
+    }
+    return text;
+}
+
 std::string BytesText(const TransferSegment& segment) {
     std::string text;
     for (std::uint8_t b : segment.bytes) {
@@ -113,6 +113,21 @@ std::string SecondsText(std::int64_t timeUs) {
     char text[32];
     std::snprintf(text, sizeof text, "%" PRId64 ".%06" PRId64, timeUs / 1000000, timeUs % 1000000);
     return text;
+}
+
+std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTransfer>& items, std::int64_t nowUs,
+                                                       int seconds) {
+    std::map<std::uint8_t, std::vector<int>> rates;
+    const std::int64_t from = nowUs - std::int64_t{seconds} * 1'000'000;
+    // The newest are at the back: walk back until the window is left.
+    for (auto it = items.rbegin(); it != items.rend() && it->timeUs > from; ++it) {
+        if (it->timeUs > nowUs) continue;
+        const auto bin = static_cast<std::size_t>((it->timeUs - from - 1) / 1'000'000);
+        std::vector<int>& counts = rates[it->transfer.Address7()];
+        if (counts.empty()) counts.assign(static_cast<std::size_t>(seconds), 0);
+        ++counts[bin];
+    }
+    return rates;
 }
 
 std::string TransfersCsv(const std::vector<SeenTransfer>& transfers, const RegisterNamer& names) {

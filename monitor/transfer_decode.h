@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <functional>
 #include <optional>
 #include <span>
@@ -63,6 +65,39 @@ struct SeenTransfer {
     DecodedTransfer transfer;
 };
 
+// What the monitor saw since it started, for the transfers window: the
+// newest kTransferLogLimit transfers (older ones leave at the front; their
+// indexes are not reused).
+class TransferLog {
+public:
+    static constexpr std::size_t kTransferLogLimit = 100000;
+
+    void Start(std::int64_t nowUs) {
+        items_.clear();
+        startUs_ = nowUs;
+        next_ = 1;
+    }
+    void Add(DecodedTransfer transfer, std::int64_t nowUs) {
+        if (items_.size() == kTransferLogLimit) items_.pop_front();
+        items_.push_back({next_++, nowUs - startUs_, std::move(transfer)});
+    }
+    const std::deque<SeenTransfer>& Items() const { return items_; }
+    // The index the next transfer gets; with Items() tells what is new.
+    int NextIndex() const { return next_; }
+    std::int64_t StartUs() const { return startUs_; }
+
+private:
+    std::deque<SeenTransfer> items_;
+    std::int64_t startUs_ = 0;
+    int next_ = 1;
+};
+
+// Transfers per second by 7-bit address over the `seconds` whole seconds
+// that end at `nowUs` (monitor time): bins[i] is the second that ends
+// seconds - i before now, so the last bin is the current second.
+std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTransfer>& items, std::int64_t nowUs,
+                                                       int seconds);
+
 // The register's name for an 8-bit write address and a register, or "".
 using RegisterNamer = std::function<std::string(std::uint8_t address, std::uint8_t reg)>;
 
@@ -70,6 +105,8 @@ using RegisterNamer = std::function<std::string(std::uint8_t address, std::uint8
 std::string BytesText(const TransferSegment& segment);  // "10 55 66"
 std::string AcksText(const DecodedTransfer& transfer);  // "A A N" for address and bytes, in bus order
 std::string SecondsText(std::int64_t timeUs);           // "12.345678"
+std::string RepeatedText(const DecodedTransfer& t);     // the repeated-start addresses: "A1"
+std::string DataText(const DecodedTransfer& t);         // bytes after the register, "55 66 | 77"
 
 // CSV with a header row; fields with a comma or a quote are quoted.
 std::string TransfersCsv(const std::vector<SeenTransfer>& transfers, const RegisterNamer& names = {});

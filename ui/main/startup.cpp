@@ -66,6 +66,8 @@ void AddOptions(QCommandLineParser& parser) {
         {QStringLiteral("bench-chip"),
          QStringLiteral("Bench: keep chip NAME (a chip list text) in the socket."), QStringLiteral("NAME")},
         {QStringLiteral("bench-window"), QStringLiteral("Bench: show the bench's own window.")},
+        {QStringLiteral("transfers-window"),
+         QStringLiteral("Show the bus transfers window (the monitor's transfers, decoded).")},
     });
     parser.addHelpOption();
 }
@@ -117,6 +119,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     options.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
     options.checkPorts = parser.isSet(QStringLiteral("check-ports"));
     options.benchWindow = parser.isSet(QStringLiteral("bench-window"));
+    options.transfersWindow = parser.isSet(QStringLiteral("transfers-window"));
     options.traceFile = parser.value(QStringLiteral("trace"));
     options.trafficFile = parser.value(QStringLiteral("traffic"));
     // An empty value is a slip (an unset shell variable), not a wish to go

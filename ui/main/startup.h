@@ -26,6 +26,7 @@ struct StartupOptions {
     QString trafficFile;       // --traffic FILE (bench only)
     QString benchChip;         // --bench-chip NAME (bench only), as the chip list spells it
     bool benchWindow = false;  // --bench-window
+    bool transfersWindow = false;  // --transfers-window
     bool checkPorts = false;   // --check-ports
     bool help = false;         // --help
 };

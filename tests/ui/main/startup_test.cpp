@@ -46,11 +46,12 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
-                                      "--bench-chip", "93C46 (8)", "--bench-window"});
+                                      "--bench-chip", "93C46 (8)", "--bench-window", "--transfers-window"});
     EXPECT_EQ(all.traceFile, "t.txt");
     EXPECT_EQ(all.trafficFile, "cap.txt");
     EXPECT_EQ(all.benchChip, "93C46 (8)");
     EXPECT_TRUE(all.benchWindow);
+    EXPECT_TRUE(all.transfersWindow);
     EXPECT_EQ(Parse({"--direct"}).backend, Backend::Direct);
     const StartupOptions ppdev = Parse({"--ppdev", "/dev/parport0,/dev/parport1"});
     EXPECT_EQ(ppdev.backend, Backend::Ppdev);
