@@ -98,13 +98,12 @@ std::string BytesText(const TransferSegment& segment) {
 
 std::string AcksText(const DecodedTransfer& transfer) {
     std::string text;
-    auto add = [&](bool acked) {
-        if (!text.empty()) text += ' ';
-        text += acked ? 'A' : 'N';
-    };
-    for (const TransferSegment& s : transfer.segments) {
-        add(s.addressAcked);
-        for (bool a : s.acked) add(a);
+    for (std::size_t i = 0; i < transfer.segments.size(); ++i) {
+        const TransferSegment& s = transfer.segments[i];
+        std::string part = s.addressAcked ? "" : "N";
+        for (bool a : s.acked) part += part.empty() ? (a ? "A" : "N") : (a ? " A" : " N");
+        if (i > 0) text += " |";
+        if (!part.empty()) text += (i > 0 ? " " : "") + part;
     }
     return text;
 }

@@ -103,7 +103,10 @@ using RegisterNamer = std::function<std::string(std::uint8_t address, std::uint8
 
 // Text forms the window and the command line share.
 std::string BytesText(const TransferSegment& segment);  // "10 55 66"
-std::string AcksText(const DecodedTransfer& transfer);  // "A A N" for address and bytes, in bus order
+// The acknowledges of the bytes, segment by segment: "A | A N". The controller
+// reports no acknowledge for an address byte, so an address shows only when
+// its record says it was refused ("N").
+std::string AcksText(const DecodedTransfer& transfer);
 std::string SecondsText(std::int64_t timeUs);           // "12.345678"
 std::string RepeatedText(const DecodedTransfer& t);     // the repeated-start addresses: "A1"
 std::string DataText(const DecodedTransfer& t);         // bytes after the register, "55 66 | 77"

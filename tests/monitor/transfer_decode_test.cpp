@@ -117,13 +117,13 @@ TEST(DecodeTransfer, RepeatedStartRegisterNacksAndCsv) {
     EXPECT_EQ(t->Register(), std::optional<std::uint8_t>(0x10));
     EXPECT_EQ(t->Nacks(), 1);
     EXPECT_TRUE(t->Faulty());
-    EXPECT_EQ(AcksText(*t), "A A A A N");
+    EXPECT_EQ(AcksText(*t), "A | A N");
     EXPECT_FALSE(DecodeTransfer(std::vector<hardware::CaptureRecord>{{0, 0x10}, {4, 0xA0}}));
 
     const std::string csv = TransfersCsv({{7, 1'500'000, *t}}, [](std::uint8_t a, std::uint8_t r) {
         return a == 0xA0 && r == 0x10 ? std::string("Mode, \"fast\"") : std::string();
     });
-    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), "7,1.500000,50,A0,W,A1,10,55 66,A A A A N,no,\"Mode, \"\"fast\"\"\"\r\n");
+    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), "7,1.500000,50,A0,W,A1,10,55 66,A | A N,no,\"Mode, \"\"fast\"\"\"\r\n");
 }
 
 }  // namespace

@@ -67,7 +67,9 @@ public:
                 return {};
             case Qt::ToolTipRole:
                 if (index.column() == TransfersWindow::kAcks)
-                    return QStringLiteral("Acknowledge of the address and of each byte, in bus order: A yes, N no");
+                    return QStringLiteral("Acknowledge of each byte, A yes, N no; | at a repeated START. The "
+                                          "controller does not report an address's acknowledge.");
+                if (index.column() == TransfersWindow::kBytes) return Cell(*seen, index.column());
                 if (index.column() == TransfersWindow::kStop && !t.stopSeen)
                     return QStringLiteral("The transfer did not end with a STOP the monitor saw");
                 return {};
@@ -239,7 +241,7 @@ TransfersWindow::TransfersWindow(const monitor::TransferLog& log, monitor::Regis
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     table_->horizontalHeader()->setStretchLastSection(true);
     const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int widths[kColumns] = {6, 11, 5, 9, 4, 9, 8, 30, 14, 7, 20};
+    const int widths[kColumns] = {5, 10, 4, 8, 3, 8, 7, 16, 10, 6, 20};
     for (int c = 0; c < kColumns; ++c) table_->setColumnWidth(c, (widths[c] + 2) * digit);
 
     chart_ = new TransferRateChart(this);
@@ -251,7 +253,7 @@ TransfersWindow::TransfersWindow(const monitor::TransferLog& log, monitor::Regis
     layout->addWidget(new QLabel(QStringLiteral("Transfers per second by address, last minute:"), this));
     layout->addWidget(chart_);
     layout->addWidget(status_);
-    resize(980, 560);
+    resize(1000, 560);
 
     connect(address_, &QComboBox::currentIndexChanged, this, &TransfersWindow::FilterChanged);
     connect(direction_, &QComboBox::currentIndexChanged, this, &TransfersWindow::FilterChanged);
