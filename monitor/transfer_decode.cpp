@@ -32,16 +32,17 @@ std::optional<std::uint8_t> DecodedTransfer::Register() const {
     return first.bytes.front();
 }
 
-int DecodedTransfer::Nacks() const {
+int DecodedTransfer::Refusals() const {
     int n = 0;
     for (const TransferSegment& s : segments) {
         n += !s.addressAcked;
-        for (bool a : s.acked) n += !a;
+        for (std::size_t i = 0; i < s.acked.size(); ++i) {
+            const bool endOfRead = s.Read() && i + 1 == s.acked.size();
+            n += !s.acked[i] && !endOfRead;
+        }
     }
     return n;
 }
-
-bool DecodedTransfer::Faulty() const { return !stopSeen || Nacks() > 0; }
 
 std::optional<DecodedTransfer> DecodeTransfer(std::span<const hardware::CaptureRecord> records, bool stopSeen,
                                               int recordsDropped) {
@@ -114,8 +115,8 @@ std::string SecondsText(std::int64_t timeUs) {
     return text;
 }
 
-std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTransfer>& items, std::int64_t nowUs,
-                                                       int seconds) {
+std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTransfer>& items,
+                                                       std::int64_t nowUs, int seconds) {
     std::map<std::uint8_t, std::vector<int>> rates;
     const std::int64_t from = nowUs - std::int64_t{seconds} * 1'000'000;
     // The newest are at the back: walk back until the window is left.
@@ -165,7 +166,8 @@ std::string TransfersCaptureText(const std::vector<SeenTransfer>& transfers) {
         for (std::size_t i = 0; i < t.segments.size(); ++i) {
             const TransferSegment& s = t.segments[i];
             line(i == 0 ? "Start" : "Start repeat");
-            line(std::string(s.Read() ? "Address read: " : "Address write: ") + eeprom::HexByte(s.address >> 1));
+            line(std::string(s.Read() ? "Address read: " : "Address write: ") +
+                 eeprom::HexByte(s.address >> 1));
             ack(s.addressAcked);
             for (std::size_t b = 0; b < s.bytes.size(); ++b) {
                 line(std::string(s.Read() ? "Data read: " : "Data write: ") + eeprom::HexByte(s.bytes[b]));

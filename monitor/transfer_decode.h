@@ -12,8 +12,8 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,9 +46,9 @@ struct DecodedTransfer {
     // The register (or EEPROM word) address: the first byte written after the
     // address, when the transfer begins as a write with at least one byte.
     std::optional<std::uint8_t> Register() const;
-    // Any byte or address refused, or the STOP missing.
-    bool Faulty() const;
-    int Nacks() const;
+    // Bytes (or a known address) the receiver refused, not counting the NACK
+    // with which a master ends a read: that one is the normal last byte.
+    int Refusals() const;
 };
 
 // Decodes the records of one captured transfer. Nothing when they do not
@@ -95,8 +95,8 @@ private:
 // Transfers per second by 7-bit address over the `seconds` whole seconds
 // that end at `nowUs` (monitor time): bins[i] is the second that ends
 // seconds - i before now, so the last bin is the current second.
-std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTransfer>& items, std::int64_t nowUs,
-                                                       int seconds);
+std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTransfer>& items,
+                                                       std::int64_t nowUs, int seconds);
 
 // The register's name for an 8-bit write address and a register, or "".
 using RegisterNamer = std::function<std::string(std::uint8_t address, std::uint8_t reg)>;
@@ -107,9 +107,9 @@ std::string BytesText(const TransferSegment& segment);  // "10 55 66"
 // reports no acknowledge for an address byte, so an address shows only when
 // its record says it was refused ("N").
 std::string AcksText(const DecodedTransfer& transfer);
-std::string SecondsText(std::int64_t timeUs);           // "12.345678"
-std::string RepeatedText(const DecodedTransfer& t);     // the repeated-start addresses: "A1"
-std::string DataText(const DecodedTransfer& t);         // bytes after the register, "55 66 | 77"
+std::string SecondsText(std::int64_t timeUs);        // "12.345678"
+std::string RepeatedText(const DecodedTransfer& t);  // the repeated-start addresses: "A1"
+std::string DataText(const DecodedTransfer& t);      // bytes after the register, "55 66 | 77"
 
 // CSV with a header row; fields with a comma or a quote are quoted.
 std::string TransfersCsv(const std::vector<SeenTransfer>& transfers, const RegisterNamer& names = {});

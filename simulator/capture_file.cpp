@@ -123,7 +123,8 @@ bool TakeSampleRange(std::string& line, std::uint64_t& first) {
 // the first ": " after which an event stands ends the labels.
 bool ParseLabelledEvent(const std::string& line, bool annotation, BusEvent& event, bool& ackLine) {
     if (ParseEvent(line, event, ackLine)) return true;
-    for (std::size_t colon = line.find(": "); colon != std::string::npos; colon = line.find(": ", colon + 1)) {
+    for (std::size_t colon = line.find(": "); colon != std::string::npos;
+         colon = line.find(": ", colon + 1)) {
         if (!annotation && line.find(' ') < colon) return false;
         if (ParseEvent(Trim(line.substr(colon + 2)), event, ackLine)) return true;
         if (!annotation) return false;

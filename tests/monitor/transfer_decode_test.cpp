@@ -115,15 +115,16 @@ TEST(DecodeTransfer, RepeatedStartRegisterNacksAndCsv) {
     EXPECT_FALSE(t->Read());
     EXPECT_EQ(t->RepeatedStarts(), 1);
     EXPECT_EQ(t->Register(), std::optional<std::uint8_t>(0x10));
-    EXPECT_EQ(t->Nacks(), 1);
-    EXPECT_TRUE(t->Faulty());
+    EXPECT_EQ(t->Refusals(), 0) << "a read ends with the master's NACK";
+    EXPECT_EQ(DecodeTransfer(std::vector<hardware::CaptureRecord>{{4, 0xA0}, {8, 0x10}})->Refusals(), 1);
     EXPECT_EQ(AcksText(*t), "A | A N");
     EXPECT_FALSE(DecodeTransfer(std::vector<hardware::CaptureRecord>{{0, 0x10}, {4, 0xA0}}));
 
     const std::string csv = TransfersCsv({{7, 1'500'000, *t}}, [](std::uint8_t a, std::uint8_t r) {
         return a == 0xA0 && r == 0x10 ? std::string("Mode, \"fast\"") : std::string();
     });
-    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), "7,1.500000,50,A0,W,A1,10,55 66,A | A N,no,\"Mode, \"\"fast\"\"\"\r\n");
+    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2),
+              "7,1.500000,50,A0,W,A1,10,55 66,A | A N,no,\"Mode, \"\"fast\"\"\"\r\n");
 }
 
 }  // namespace

@@ -44,8 +44,9 @@ TEST(CaptureText, ReadsEventsWithAndWithoutLabels) {
 TEST(CaptureText, ReadsAnnotationExportsInSampleOrder) {
     std::vector<BusTransfer> transfers;
     std::string error;
-    ASSERT_TRUE(ParseCaptureFile(MERLIX_TEST_DATA_DIR "/captures-annotations/eeprom_write_then_read.i2c-annotations.txt",
-                                 transfers, error))
+    const std::string file =
+        MERLIX_TEST_DATA_DIR "/captures-annotations/eeprom_write_then_read.i2c-annotations.txt";
+    ASSERT_TRUE(ParseCaptureFile(file, transfers, error))
         << error;
     ASSERT_EQ(transfers.size(), 3u);
     EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA0), B(0x10), B(0x3C), B(0x07), P}));
@@ -55,10 +56,10 @@ TEST(CaptureText, ReadsAnnotationExportsInSampleOrder) {
     // Any decoder label, quoted alternatives, leading blanks.
     const std::string text =
         "  30-38 i2c: Address/data: \"Data write: 5A\" \"DW: 5A\" \"DW\"\n"
-        "10-11 I\xC2\xB2C: Address/data: Start\n"
+        "10-11 I²C: Address/data: Start\n"
         "20-28 my decoder: Address/data: Address write: 21\n"
-        "28-30 I\xC2\xB2C: Address/data: NACK\n"
-        "40-41 I\xC2\xB2C: Address/data: Stop\n";
+        "28-30 I²C: Address/data: NACK\n"
+        "40-41 I²C: Address/data: Stop\n";
     ASSERT_TRUE(ParseCaptureText(text, transfers));
     ASSERT_EQ(transfers.size(), 1u);
     EXPECT_EQ(transfers[0], (BusTransfer{S, B(0x42, false), B(0x5A), P}));

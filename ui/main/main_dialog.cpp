@@ -76,9 +76,10 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     });
     ConnectMessageMap();
     OnInitDialog();
-    AddTransfersWindowEntry();
-    // On the bench, its own window is one entry below.
+    // On the bench, its own window is one entry below About; the bus
+    // transfers come after it.
     AddBenchWindowEntry();
+    AddTransfersWindowEntry();
 }
 
 MainDialog::~MainDialog() {

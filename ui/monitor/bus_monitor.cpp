@@ -111,7 +111,9 @@ void MainDialog::OnPollTimer() {
             m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
         },
         [this](const hardware::TransferBuffer& transfer) {
-            if (auto decoded = DecodeTransfer(transfer)) transferLog_.Add(std::move(*decoded), monitorClock_.NowUs());
+            if (auto decoded = DecodeTransfer(transfer)) {
+                transferLog_.Add(std::move(*decoded), monitorClock_.NowUs());
+            }
         });
     if (transfersWindow_) transfersWindow_->Refresh();
 }
@@ -137,7 +139,8 @@ void MainDialog::ShowTransfersWindow() {
         auto names = [this](std::uint8_t address, std::uint8_t reg) {
             return console::DisplayText(console::RegisterNote(m_remarkLines, address, reg)).toStdString();
         };
-        transfersWindow_ = new TransfersWindow(transferLog_, names, [this] { return monitorClock_.NowUs(); }, this);
+        auto now = [this] { return monitorClock_.NowUs(); };
+        transfersWindow_ = new TransfersWindow(transferLog_, names, now, this);
     }
     transfersWindow_->Refresh();
     transfersWindow_->show();

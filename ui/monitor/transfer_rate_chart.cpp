@@ -43,7 +43,8 @@ void TransferRateChart::paintEvent(QPaintEvent*) {
     if (plot.width() < 20 || plot.height() < 20) return;
 
     int peak = 1;
-    for (const auto& [address, counts] : series_) peak = std::max(peak, *std::max_element(counts.begin(), counts.end()));
+    for (const auto& [address, counts] : series_)
+        peak = std::max(peak, *std::max_element(counts.begin(), counts.end()));
 
     p.setPen(palette().mid().color());
     p.drawRect(plot.adjusted(0, 0, -1, -1));
@@ -54,7 +55,8 @@ void TransferRateChart::paintEvent(QPaintEvent*) {
                QStringLiteral("0"));
     const int labelTop = plot.bottom() + 3;
     p.drawText(QRect(plot.left(), labelTop, 80, fm.height()), Qt::AlignLeft, QStringLiteral("-60 s"));
-    p.drawText(QRect(plot.center().x() - 40, labelTop, 80, fm.height()), Qt::AlignHCenter, QStringLiteral("-30 s"));
+    p.drawText(QRect(plot.center().x() - 40, labelTop, 80, fm.height()), Qt::AlignHCenter,
+               QStringLiteral("-30 s"));
     p.drawText(QRect(plot.right() - 80, labelTop, 80, fm.height()), Qt::AlignRight, QStringLiteral("now"));
     if (series_.empty()) {
         p.drawText(plot, Qt::AlignCenter, QStringLiteral("No transfers in the last minute"));
@@ -67,15 +69,22 @@ void TransferRateChart::paintEvent(QPaintEvent*) {
         const std::vector<int>& counts = series_[s].second;
         QPainterPath path;
         for (int i = 0; i < kSeconds; ++i) {
-            const QPointF point(plot.left() + i * step,
-                                plot.bottom() - double(counts[static_cast<std::size_t>(i)]) * (plot.height() - 2) / peak);
-            if (i == 0) path.moveTo(point);
-            else path.lineTo(point);
+            const QPointF point(
+                plot.left() + i * step,
+                plot.bottom() - double(counts[static_cast<std::size_t>(i)]) * (plot.height() - 2) / peak);
+            if (i == 0)
+                path.moveTo(point);
+            else
+                path.lineTo(point);
         }
         p.setPen(QPen(kSeriesColours[s], 1.6));
         p.drawPath(path);
-        p.drawText(QRect(plot.right() + 8, plot.top() + int(s) * fm.height(), right, fm.height()), Qt::AlignLeft,
-                   QStringLiteral("0x%1").arg(series_[s].first, 2, 16, QLatin1Char('0')).toUpper().replace("0X", "0x"));
+        p.drawText(QRect(plot.right() + 8, plot.top() + int(s) * fm.height(), right, fm.height()),
+                   Qt::AlignLeft,
+                   QStringLiteral("0x%1")
+                       .arg(series_[s].first, 2, 16, QLatin1Char('0'))
+                       .toUpper()
+                       .replace("0X", "0x"));
     }
 }
 

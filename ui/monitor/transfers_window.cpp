@@ -47,7 +47,8 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         static const char* const kHeaders[TransfersWindow::kColumns] = {
-            "#", "Time (s)", "Addr", "Addr 8-bit", "R/W", "Rep. start", "Register", "Bytes", "ACK", "STOP", "Name"};
+            "#",        "Time (s)", "Addr", "Addr 8-bit", "R/W", "Rep. start",
+            "Register", "Bytes",    "ACK",  "STOP",       "Name"};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
             section >= TransfersWindow::kColumns)
             return {};
@@ -62,7 +63,7 @@ public:
             case Qt::DisplayRole:
                 return Cell(*seen, index.column());
             case Qt::BackgroundRole:
-                if (index.column() == TransfersWindow::kAcks && t.Nacks() > 0) return kNackBackground;
+                if (index.column() == TransfersWindow::kAcks && t.Refusals() > 0) return kNackBackground;
                 if (index.column() == TransfersWindow::kStop && !t.stopSeen) return kNoStopBackground;
                 return {};
             case Qt::ToolTipRole:
@@ -75,7 +76,7 @@ public:
                 return {};
             case Qt::TextAlignmentRole:
                 return index.column() <= TransfersWindow::kTime ? int(Qt::AlignRight | Qt::AlignVCenter)
-                                                                 : int(Qt::AlignLeft | Qt::AlignVCenter);
+                                                                : int(Qt::AlignLeft | Qt::AlignVCenter);
             default:
                 return {};
         }
@@ -100,7 +101,8 @@ public:
                 return t.Register() ? Hex(*t.Register()) : QString();
             case TransfersWindow::kBytes:
                 return QString::fromStdString(monitor::DataText(t)) +
-                       (t.recordsDropped > 0 ? QStringLiteral(" (+%1 not kept)").arg(t.recordsDropped) : QString());
+                       (t.recordsDropped > 0 ? QStringLiteral(" (+%1 not kept)").arg(t.recordsDropped)
+                                             : QString());
             case TransfersWindow::kAcks:
                 return QString::fromStdString(monitor::AcksText(t));
             case TransfersWindow::kStop:
@@ -121,7 +123,8 @@ public:
         if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
         const auto& items = log_.Items();
         if (items.empty()) return nullptr;
-        const long long position = static_cast<long long>(rows_[static_cast<std::size_t>(row)]) - items.front().index;
+        const long long position =
+            static_cast<long long>(rows_[static_cast<std::size_t>(row)]) - items.front().index;
         if (position < 0 || position >= static_cast<long long>(items.size())) return nullptr;
         return &items[static_cast<std::size_t>(position)];
     }
@@ -156,7 +159,8 @@ public:
         }
         next_ = log_.NextIndex();
         if (added.empty()) return;
-        beginInsertRows({}, static_cast<int>(rows_.size()), static_cast<int>(rows_.size() + added.size()) - 1);
+        beginInsertRows({}, static_cast<int>(rows_.size()),
+                        static_cast<int>(rows_.size() + added.size()) - 1);
         rows_.insert(rows_.end(), added.rbegin(), added.rend());
         endInsertRows();
     }

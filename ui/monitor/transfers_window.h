@@ -30,8 +30,20 @@ class TransfersWindow : public QWidget {
     Q_OBJECT
 
 public:
-    enum Column { kIndex, kTime, kAddress7, kAddress8, kDirection, kRepeated, kRegister, kBytes, kAcks, kStop,
-                  kName, kColumns };
+    enum Column {
+        kIndex,
+        kTime,
+        kAddress7,
+        kAddress8,
+        kDirection,
+        kRepeated,
+        kRegister,
+        kBytes,
+        kAcks,
+        kStop,
+        kName,
+        kColumns
+    };
 
     // `log` and the two functions outlive the window (MainDialog owns all three).
     // `names` gives the register name for an 8-bit write address and a

@@ -60,7 +60,7 @@ TEST_F(TransfersWindowTest, RealCaptureGivesOneNamedRowPerTransferAndItsExportPl
     EXPECT_EQ(Cell(0, TransfersWindow::kBytes), "14");
     EXPECT_EQ(Cell(0, TransfersWindow::kAcks), "A | N");
     EXPECT_EQ(Cell(0, TransfersWindow::kName), "Power-on config");
-    EXPECT_NE(Cell(0, TransfersWindow::kAcks, Qt::BackgroundRole), "");
+    EXPECT_EQ(Cell(0, TransfersWindow::kAcks, Qt::BackgroundRole), "") << "the NACK that ends a read is no fault";
     EXPECT_EQ(Cell(1, TransfersWindow::kAddress7), "0x51");
     EXPECT_EQ(Cell(1, TransfersWindow::kName), "") << "the name is 0x50's alone";
     EXPECT_FALSE(Window().Chart()->Series().empty());
@@ -95,7 +95,8 @@ TEST_F(TransfersWindowTest, RealCaptureGivesOneNamedRowPerTransferAndItsExportPl
     std::ifstream csv(savePathAnswer.toStdString());
     std::stringstream text;
     text << csv.rdbuf();
-    EXPECT_NE(text.str().find(",A0,W,A1,08,14,A | N,yes,Power-on config\r\n"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find(",A0,W,A1,08,14,A | N,yes,Power-on config\r\n"), std::string::npos)
+        << text.str();
     std::filesystem::remove(savePathAnswer.toStdString());
 }
 
@@ -107,7 +108,7 @@ TEST_F(TransfersWindowTest, PausedWindowKeepsWhatComesAndShowsItOnContinue) {
     PollUntilPlayed(1);
     ASSERT_EQ(Rows(), 1);
     Window().PauseButton()->click();
-    bench().QueueTransfer(Write(0x42, {0x01}));
+    bench().QueueTransfer({Start(), Byte(0x42), Byte(0x01), Byte(0x02, false), Stop()});
     PollUntilPlayed(2);
     EXPECT_EQ(Rows(), 1);
     EXPECT_EQ(Window().PauseButton()->text(), "Continue");
@@ -115,6 +116,8 @@ TEST_F(TransfersWindowTest, PausedWindowKeepsWhatComesAndShowsItOnContinue) {
     ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(Cell(1, TransfersWindow::kAddress8), "42");
     EXPECT_EQ(Cell(1, TransfersWindow::kIndex), "2");
+    EXPECT_EQ(Cell(1, TransfersWindow::kAcks), "A N");
+    EXPECT_NE(Cell(1, TransfersWindow::kAcks, Qt::BackgroundRole), "") << "a refused write is shown red";
     StopMonitor();
 }
 
