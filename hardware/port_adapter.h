@@ -104,11 +104,11 @@ public:
     // clear followed by a read of S0 that becomes a record. Every transfer
     // with at least one record goes to `sink`.
     //
-    // `reads` counts every status read, those inside a capture too, so a
-    // controller that never ends a transfer still ends the pass. A transfer
-    // is read to its end even past kMaxTransferRecords, so that the
-    // controller stays in step; a transfer still open when the reads run out
-    // goes to `sink` as far as it was read.
+    // `reads` bounds the status reads that look for a transfer's start; a
+    // capture once begun is read to the bus-free flag (or to its own bounds,
+    // kCaptureIdleReads and kCaptureRecordLimit), so a transfer is never cut
+    // at the end of a pass and the controller stays in step. Records past
+    // kMaxTransferRecords are read and counted, not kept.
     CaptureCount CaptureTransfers(int reads, const TransferSink& sink);
 
     // Three-wire serial chips.

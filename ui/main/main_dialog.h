@@ -31,6 +31,8 @@
 #include "console/remarks_logic.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
+#include "monitor/transfer_decode.h"
+#include "simulator/bench_clock.h"
 #include "ui/eeprom/hex_view.h"
 #include "ui/resources/controls.h"
 #include "ui/resources/dialog_template.h"
@@ -42,6 +44,7 @@ class QKeyEvent;
 namespace ui {
 
 class BenchWindow;
+class TransfersWindow;
 
 class MainDialog : public QDialog {
     Q_OBJECT
@@ -202,6 +205,14 @@ public:
     // and "Write eeprom" use the fast transfers. Remembered between runs.
     QAction* FastTransfersAction() const { return fastTransfersAction_; }
 
+    // --- Bus transfers window (monitor/bus_monitor.cpp) -------------------
+    // Opens the decoded view of what the monitor captures, or brings it forward.
+    void ShowTransfersWindow();
+    TransfersWindow* OpenedTransfersWindow() const { return transfersWindow_; }
+    QAction* TransfersWindowAction() const { return transfersWindowAction_; }
+    // The transfers the monitor saw since it last started.
+    const monitor::TransferLog& Transfers() const { return transferLog_; }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -247,6 +258,14 @@ private:
     void AddBenchWindowEntry();
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;
+
+    // Bus transfers window (monitor/bus_monitor.cpp).
+    void AddTransfersWindowEntry();
+    monitor::TransferLog transferLog_;
+    // Monitor time: the installed counter, so bench time on the bench.
+    simulator::BenchClock monitorClock_;
+    QAction* transfersWindowAction_ = nullptr;
+    TransfersWindow* transfersWindow_ = nullptr;
 };
 
 }  // namespace ui

@@ -63,6 +63,8 @@ void AddOptions(QCommandLineParser& parser) {
                         "bus-busy, slave-nack, chip-no-store, slow-parts."),
          QStringLiteral("NAME[,NAME...]")},
         {QStringLiteral("bench-window"), QStringLiteral("Bench: show the bench's own window.")},
+        {QStringLiteral("transfers-window"),
+         QStringLiteral("Show the bus transfers window (the monitor's transfers, decoded).")},
     });
     parser.addHelpOption();
 }
@@ -84,6 +86,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     options.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
     options.checkPorts = parser.isSet(QStringLiteral("check-ports"));
     options.benchWindow = parser.isSet(QStringLiteral("bench-window"));
+    options.transfersWindow = parser.isSet(QStringLiteral("transfers-window"));
     startup::BackendOptions& adapter = options.adapter;
     adapter.traceFile = QFile::encodeName(parser.value(QStringLiteral("trace"))).toStdString();
     adapter.trafficFile = QFile::encodeName(parser.value(QStringLiteral("traffic"))).toStdString();

@@ -17,6 +17,7 @@ struct StartupOptions {
     using Backend = startup::BackendOptions::Backend;
     startup::BackendOptions adapter;
     bool benchWindow = false;  // --bench-window
+    bool transfersWindow = false;  // --transfers-window
     bool checkPorts = false;   // --check-ports
     bool help = false;         // --help
 };

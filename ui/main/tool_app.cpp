@@ -32,6 +32,7 @@ bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
     if (openBenchWindow) dialog.ShowBenchWindow();
+    if (openTransfersWindow) dialog.ShowTransfersWindow();
     dialog.exec();
     return false;
 }
@@ -76,6 +77,7 @@ int RunMerlix(int argc, char** argv) {
 
     ToolApp app(argc, argv);
     app.openBenchWindow = options.benchWindow;
+    app.openTransfersWindow = options.transfersWindow;
     app.session = std::move(session);
     app.InitInstance();
     return 0;
