@@ -19,6 +19,7 @@
 #include "eeprom/image_file.h"
 #include "hardware/port_adapter.h"
 #include "monitor/monitor_logic.h"
+#include "monitor/transfer_decode.h"
 #include "platform/counter.h"
 #include "simulator/simulated_bench.h"
 
@@ -495,8 +496,8 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
 // --- bus monitor ---------------------------------------------------------------
 
 namespace {
-volatile std::sig_atomic_t g_stop = 0;
-void OnInterrupt(int) { g_stop = 1; }
+volatile std::sig_atomic_t stopRequested = 0;
+void OnInterrupt(int) { stopRequested = 1; }
 }  // namespace
 
 int RunMonitor(CommandContext& context, const MonitorOptions& options) {
@@ -513,7 +514,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         session.filterWrite = filter.write;
     }
     if (!FindAdapter(context)) return NoAdapter();
-    g_stop = 0;
+    stopRequested = 0;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
@@ -533,19 +534,42 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     int page = 0;
     std::string deviceAddress = "A1";
     const auto limitReached = [&] { return options.count > 0 && logged >= options.count; };
-    while (!g_stop) {
+    const bool plainLines = options.format == "log";
+    const bool csv = options.format == "csv";
+    if (csv) {
+        const std::string header = monitor::TransfersCsv({});
+        std::fwrite(header.data(), 1, header.size(), stdout);
+    }
+    while (!stopRequested) {
         // As the window's timer pass: the controller set up afresh each time.
         session.adapter.ResetAdapter(0, session.adapter.Latch());
         session.adapter.InitController();
+        // Each logged transfer brings its line, then its records.
+        bool lineTaken = false;
+        const auto onLine = [&](std::string_view line) {
+            lineTaken = !limitReached();
+            if (!lineTaken) return;
+            ++logged;
+            if (plainLines) {
+                std::fwrite(line.data(), 1, line.size(), stdout);
+                std::fputc('\n', stdout);
+            }
+            replayed += monitor::ReplayLogLine(std::string(line), session.image, session.marks, page,
+                                               deviceAddress);
+        };
+        const auto onRecords = [&](const hardware::TransferBuffer& transfer) {
+            if (plainLines || !lineTaken) return;
+            std::optional<monitor::DecodedTransfer> decoded = monitor::DecodeTransfer(transfer);
+            if (!decoded) return;
+            clock.Now(now);
+            const std::vector<monitor::SeenTransfer> one{
+                {static_cast<int>(logged), (now - start) * 1'000'000 / frequency, std::move(*decoded)}};
+            std::string text = csv ? monitor::TransfersCsv(one) : monitor::TransfersCaptureText(one);
+            if (csv) text.erase(0, text.find('\n') + 1);  // the header went out once
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        };
         monitor::CapturePass(session.adapter, monitor::kPollReads, session.filterRead, session.filterWrite,
-                             [&](std::string_view line) {
-                                 if (limitReached()) return;
-                                 ++logged;
-                                 std::fwrite(line.data(), 1, line.size(), stdout);
-                                 std::fputc('\n', stdout);
-                                 replayed += monitor::ReplayLogLine(std::string(line), session.image,
-                                                                    session.marks, page, deviceAddress);
-                             });
+                             onLine, onRecords);
         std::fflush(stdout);
         if (limitReached()) break;
         clock.Now(now);

@@ -61,6 +61,9 @@ struct MonitorOptions {
     std::string filter;  // 8-bit address as the log shows it; empty: none
     long count = 0;      // stop after this many lines; 0: no limit
     double seconds = 0;  // stop after this long; 0: no limit
+    // "log": the window's log lines; "csv": one decoded row per transfer;
+    // "text": the decoder's capture text, which --traffic plays back.
+    std::string format = "log";
 };
 int RunMonitor(CommandContext& context, const MonitorOptions& options);
 

@@ -169,6 +169,8 @@ int main(int argc, char** argv) {
     CLI::App* monitor = app.add_subcommand("monitor", "Log the bus traffic of other masters until Ctrl-C");
     monitor->add_option("--filter", monitorOptions.filter, "Hide device ADDR (as the log shows it, A0)");
     monitor->add_option("--count", monitorOptions.count, "Stop after N lines")->check(CLI::PositiveNumber);
+    monitor->add_option("--format", monitorOptions.format, "log (the window's lines), csv or text (capture text)")
+        ->check(CLI::IsMember({"log", "csv", "text"}));
     monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
         ->check(CLI::PositiveNumber);
 

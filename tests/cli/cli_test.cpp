@@ -186,6 +186,19 @@ TEST_F(MerlixCli, MonitorPrintsTheWindowsLinesForARealCapture) {
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(run.err.contains(QString("monitor stopped: %1 lines logged").arg(expected.size())))
         << run.err.toStdString();
+
+    // The same transfers as capture text play back as the same lines, and
+    // as CSV make one row each under a header.
+    const Outcome text = Cli({"--traffic", QString::fromStdString(capture), "monitor", "--count",
+                              QString::number(expected.size()), "--format", "text"});
+    ASSERT_EQ(text.code, 0) << text.err.toStdString();
+    const Outcome replay = Cli({"--traffic", Write("seen.i2c.txt", text.out), "monitor", "--count",
+                                QString::number(expected.size())});
+    EXPECT_EQ(replay.out, run.out);
+    const Outcome csv = Cli({"--traffic", QString::fromStdString(capture), "monitor", "--count",
+                             QString::number(expected.size()), "--format", "csv"});
+    EXPECT_TRUE(csv.out.startsWith("index,time_s,address7"));
+    EXPECT_EQ(csv.out.count('\n'), static_cast<int>(expected.size()) + 1);
 }
 
 }  // namespace
