@@ -142,13 +142,13 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
 
 // Runs before the transfer: the bench puts the chip in its socket and the
 // caller's hook loads its saved contents.
-std::function<bool(std::string&)> g_socketReady;
+std::function<bool(std::string&)> socketReady;
 
 int SelectChip(CommandContext& context, const Chip& chip) {
     if (context.bench && !chip.I2c()) {
         context.bench->SetChipListChoice(chip.listEntry);
         std::string error;
-        if (g_socketReady && !g_socketReady(error)) return Fail(kExitFailed, error);
+        if (socketReady && !socketReady(error)) return Fail(kExitFailed, error);
     }
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }
@@ -243,7 +243,7 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
 
 }  // namespace
 
-void SetSocketHook(std::function<bool(std::string&)> hook) { g_socketReady = std::move(hook); }
+void SetSocketHook(std::function<bool(std::string&)> hook) { socketReady = std::move(hook); }
 
 bool ParseNumber(const std::string& text, long low, long high, long& value) {
     if (text.empty()) return false;
