@@ -67,6 +67,13 @@ void TwoPortBench::Out(std::uint16_t port, std::uint8_t value) {
 
 void BenchFixture::SetUp() {
     ResetAppState();
+    // Every write backs the chip up and the window keeps its settings: both
+    // go to this test's own folders, never the real home.
+    ASSERT_TRUE(home_.isValid());
+    previousDataHome_ = qgetenv("XDG_DATA_HOME");
+    previousConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_DATA_HOME", home_.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home_.filePath(QStringLiteral("config")).toLocal8Bit());
     simulator::SimulatedBench::Config config;
     Configure(config);
     bench_ = std::make_unique<simulator::SimulatedBench>(config);
@@ -95,6 +102,8 @@ void BenchFixture::TearDown() {
     recorder_.reset();
     bench_.reset();
     ResetAppState();
+    qputenv("XDG_DATA_HOME", previousDataHome_);
+    qputenv("XDG_CONFIG_HOME", previousConfigHome_);
 }
 
 void BenchFixture::StartWindow(platform::PortIo* io) {

@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <memory>
@@ -96,6 +97,9 @@ private:
     std::unique_ptr<RecordingPortIo> recorder_;
     std::unique_ptr<MainDialog> dialog_;
     platform::PortIo* previousIo_ = nullptr;
+    QTemporaryDir home_;
+    QByteArray previousDataHome_;
+    QByteArray previousConfigHome_;
     UiSeams previousSeams_;
 };
 

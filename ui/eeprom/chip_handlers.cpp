@@ -80,6 +80,7 @@ void MainDialog::OnChipSelChange() {
 }
 
 void MainDialog::OnReadEeprom() {
+    const ImageStep step(*this, "Read eeprom");
     // Whatever the user typed since the last exchange must survive the push
     // back at the end.
     UpdateData(true);
@@ -117,25 +118,32 @@ void MainDialog::OnWriteEeprom() {
     // The device address is taken as it stands in its edit now.
     UpdateData(true);
     BarProgress progress(m_progress);
+    ImageArray readBack{};
+    bool verified = false;
     if (m_chipList->currentText().isEmpty()) {
         session_->chip.capacity = 0;
         if (session_->controllerPresent == 1) {
             // No range check here: a technician may program a memory that
             // answers outside A0..AF.
-            WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image, progress);
+            if (BackUpBeforeWrite()) {
+                WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image, progress);
+            }
         } else {
             SayNoController("written");
         }
-    } else if (WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks,
-                               progress)) {
+    } else if (BackUpBeforeWrite() && WriteSerialChip(session_->adapter, session_->chip, session_->image,
+                                                      session_->marks, progress, &readBack)) {
+        verified = true;
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
     UpdateData(false);
     RefreshHexView();
+    if (verified) ReportVerify(readBack);
 }
 
 void MainDialog::OnFillZero() {
+    const ImageStep step(*this, "Fill (00)");
     const auto base = static_cast<std::ptrdiff_t>(std::clamp(m_page, 0, kPageCount - 1)) * kPageSize;
     std::fill_n(session_->image.begin() + base, kPageSize, std::uint8_t{0});
     std::fill_n(session_->marks.begin() + base, kPageSize, kMarkNone);

@@ -18,6 +18,7 @@ constexpr const char* kImageFileName = "*.bin";
 void MainDialog::OnLoadImage() {
     const QString path = AskOpenPath(QString::fromLatin1(kImageFileName));
     if (path.isEmpty()) return;
+    const ImageStep step(*this, "Load eeprom");
     std::string error;
     if (!LoadImageFile(path, session_->image, error).ok) {
         ShowMessage(QString::fromStdString(error));

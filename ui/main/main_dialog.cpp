@@ -77,6 +77,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     OnInitDialog();
     // On the bench, its own window is one entry below About.
     AddBenchWindowEntry();
+    AddSafetyEntries();
 }
 
 MainDialog::~MainDialog() {
