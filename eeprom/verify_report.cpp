@@ -90,9 +90,11 @@ std::string FormatVerifyReport(const VerifyReport& report) {
     case VerifyPattern::None:
         break;
     }
-    text += "\nOffset  Expected  Read\n";
+    // One sentence-like line per byte: a message box's proportional font
+    // would misalign a table.
+    text += "\n";
     for (const VerifyDifference& d : report.first) {
-        std::snprintf(line, sizeof line, "%04X    %02X        %02X\n", static_cast<unsigned>(d.offset),
+        std::snprintf(line, sizeof line, "%04X: expected %02X, read %02X\n", static_cast<unsigned>(d.offset),
                       static_cast<unsigned>(d.expected), static_cast<unsigned>(d.read));
         text += line;
     }

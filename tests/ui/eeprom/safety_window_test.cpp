@@ -3,6 +3,7 @@
 // redo of the image, the verify report, F3 between marked bytes and the
 // checksums window.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -46,12 +47,17 @@ protected:
     std::vector<std::uint8_t> Image(int from, int size) {
         return {session().image.begin() + from, session().image.begin() + from + size};
     }
-    static void Shot(QWidget& widget, const char* name) {
+    // Saves a picture for review when MERLIX_SCREENSHOT_DIR is set, then
+    // gives the window back its keys.
+    void Shot(QWidget& widget, const char* name) {
         const QByteArray dir = qgetenv("MERLIX_SCREENSHOT_DIR");
         if (dir.isEmpty()) return;
         widget.show();
         QCoreApplication::processEvents();
         EXPECT_TRUE(widget.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QLatin1String(name)));
+        widget.hide();
+        QApplication::setActiveWindow(&dialog());
+        QCoreApplication::processEvents();
     }
 };
 
@@ -174,7 +180,7 @@ TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
     const QString report = messages[0];
     EXPECT_TRUE(report.startsWith("Verify failed: 128 bytes differ.\nEvery differing byte reads FF"))
         << report.toStdString();
-    EXPECT_TRUE(report.contains("0001    01        FF"));
+    EXPECT_TRUE(report.contains("0001: expected 01, read FF"));
     EXPECT_EQ(session().marks[1], kMarkMismatch);  // the red marks stay
     QMessageBox box(QMessageBox::NoIcon, "merlix", report, QMessageBox::Ok);
     Shot(box, "verify-report.png");
