@@ -134,6 +134,14 @@ void BenchFixture::ClickHexItem(int item) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->ItemRect(item).center());
 }
 
+void BenchFixture::ChooseChip(const QString& entry) {
+    QComboBox* list = dialog_->m_chipList;
+    const int index = list->findText(entry, Qt::MatchExactly);
+    ASSERT_GE(index, 0) << entry.toStdString();
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
 void BenchFixture::TypeInto(int editId, const QString& text) {
     QLineEdit* edit = dialog_->Edit(editId);
     Focus(edit);

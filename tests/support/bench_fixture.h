@@ -83,6 +83,7 @@ protected:
     void Focus(QWidget* widget);                     // gives the focus (focus events included)
     void ClickHexItem(int item);                     // a mouse click on a hex-view item
     void TypeInto(int editId, const QString& text);  // focus, clear, type key by key
+    void ChooseChip(const QString& entry);           // a chip-list entry ("" is the first blank one)
     QString Text(int id);                            // caption of a button, text of an edit
 
     // --- What the seams saw ------------------------------------------------

@@ -4,9 +4,9 @@
 // checksums window.
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
@@ -26,13 +26,6 @@ using testsupport::BenchFixture;
 
 class SafetyWindow : public BenchFixture {
 protected:
-    void Choose(const QString& entry) {
-        QComboBox* list = dialog().m_chipList;
-        const int index = list->findText(entry, Qt::MatchExactly);
-        ASSERT_GE(index, 0);
-        list->setCurrentIndex(index);
-        emit list->activated(index);
-    }
     QAction* Entry(const QString& text) {
         for (QAction* action : dialog().actions()) {
             if (action->text().startsWith(text)) return action;
@@ -62,7 +55,7 @@ protected:
 };
 
 TEST_F(SafetyWindow, WriteKeepsTheOldChipAndRestoreWritesItBackVerified) {
-    Choose("93C46 (8)");
+    ChooseChip("93C46 (8)");
     auto& memory = bench().SocketChip()->Memory();
     for (int i = 0; i < 128; ++i) memory[i] = static_cast<std::uint8_t>(0x80 + i);
     const std::vector<std::uint8_t> old = Memory(0, 128);
@@ -100,11 +93,30 @@ TEST_F(SafetyWindow, WriteKeepsTheOldChipAndRestoreWritesItBackVerified) {
     EXPECT_EQ(memory[0], 0x11);
 }
 
-TEST_F(SafetyWindow, AFailedBackupStopsTheWriteAndTurningBackupsOffLetsItThrough) {
-    // I2C mode, page 0 at A0.
-    Choose("");
-    std::fill_n(session().image.begin(), kPageSize, std::uint8_t{0x42});
-    const std::vector<std::uint8_t> old(bench().Eeprom().begin(), bench().Eeprom().begin() + kPageSize);
+TEST_F(SafetyWindow, I2cPageRestoresVerifiedAndAFailedBackupStopsTheWrite) {
+    // I2C mode, page 2 at A4.
+    ChooseChip("");
+    Click(ids::kNextPage);
+    Click(ids::kNextPage);
+    const auto eepromPage = [this] {
+        return std::vector<std::uint8_t>(bench().Eeprom().begin() + 2 * kPageSize,
+                                         bench().Eeprom().begin() + 3 * kPageSize);
+    };
+    const std::vector<std::uint8_t> old = eepromPage();
+    std::fill_n(session().image.begin() + 2 * kPageSize, kPageSize, std::uint8_t{0x42});
+    Click(ids::kWriteEeprom);
+    ASSERT_EQ(eepromPage(), std::vector<std::uint8_t>(kPageSize, 0x42));
+    const std::vector<BackupEntry> backups = ListBackups(BackupFolder(), "24C16");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(QFileInfo(backups[0].path).fileName().left(12), "24C16-A4-p2-");
+    Click(ids::kPrevPage);
+    ASSERT_TRUE(dialog().RestoreBackup(backups[0]));
+    EXPECT_EQ(eepromPage(), old);
+    EXPECT_EQ(dialog().m_page, 2);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Restored and verified: 24C16-A4-p2-"));
+    messages.clear();
+    std::fill_n(session().image.begin() + 2 * kPageSize, kPageSize, std::uint8_t{0x42});
 
     // Controller absent: the backup read cannot complete.
     bench().SetControllerPresent(false);
@@ -118,7 +130,7 @@ TEST_F(SafetyWindow, AFailedBackupStopsTheWriteAndTurningBackupsOffLetsItThrough
 
     // A folder that cannot be made: the read works, the write still must not start.
     const QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    QDir().mkpath(data);
+    ASSERT_TRUE(QDir(data + "/merlix").removeRecursively());
     QFile blocker(data + "/merlix");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
@@ -126,14 +138,14 @@ TEST_F(SafetyWindow, AFailedBackupStopsTheWriteAndTurningBackupsOffLetsItThrough
     Click(ids::kWriteEeprom);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("Cannot create the backup folder")) << messages[0].toStdString();
-    EXPECT_EQ(std::vector<std::uint8_t>(bench().Eeprom().begin(), bench().Eeprom().begin() + kPageSize), old);
+    EXPECT_EQ(eepromPage(), old);
 
     // Off for a batch, and remembered by the next window.
     Entry("Back up the chip before writing")->trigger();
     messages.clear();
     Click(ids::kWriteEeprom);
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(bench().Eeprom()[0], 0x42);
+    EXPECT_EQ(bench().Eeprom()[2 * kPageSize], 0x42);
     MainDialog next;
     EXPECT_FALSE(next.BackupAction()->isChecked());
 }
@@ -172,7 +184,7 @@ TEST_F(SafetyWindow, UndoAndRedoWalkALoadAndAnEditBackExactly) {
 }
 
 TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
-    Choose("93C46 (8)");
+    ChooseChip("93C46 (8)");
     bench().SetChipNoStore(true);
     for (int i = 0; i < kImageSize; ++i) session().image[i] = static_cast<std::uint8_t>(i);
     Click(ids::kWriteEeprom);
@@ -202,7 +214,7 @@ TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
 }
 
 TEST_F(SafetyWindow, ChecksumsShowThePageAndTheChip) {
-    Choose("93C46 (8)");
+    ChooseChip("93C46 (8)");
     session().image.fill(0);
     Entry("Checksums")->trigger();
     auto* box = dialog().findChild<ChecksumsDialog*>();
