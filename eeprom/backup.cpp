@@ -61,9 +61,8 @@ std::vector<NamedFile> BackupFiles(const QString& folder) {
         NamedFile file{QDir(folder).filePath(name), {}};
         if (ParseBackupName(name, file.parsed)) files.push_back(file);
     }
-    std::sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) {
-        return Older(a.parsed, b.parsed);
-    });
+    std::sort(files.begin(), files.end(),
+              [](const NamedFile& a, const NamedFile& b) { return Older(a.parsed, b.parsed); });
     return files;
 }
 
@@ -171,8 +170,9 @@ bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>
     bool truncated = false;
     if (!ReadFileHead(path, expectedSize, bytes, truncated, error, "restore")) return false;
     if (truncated || bytes.size() != expectedSize) {
-        error = "The backup \"" + path.toStdString() + "\" is " + (truncated ? "longer than" : "shorter than") +
-                " the " + std::to_string(expectedSize) + " bytes of the chip in force: it was not restored.";
+        error = "The backup \"" + path.toStdString() + "\" is " +
+                (truncated ? "longer than" : "shorter than") + " the " + std::to_string(expectedSize) +
+                " bytes of the chip in force: it was not restored.";
         return false;
     }
     data.assign(bytes.begin(), bytes.end());
@@ -194,7 +194,8 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
         read = ReadSerialChip(adapter, chip, image, marks, quiet);
     }
     if (!read) {
-        error = "The backup read failed" + (quiet.said.empty() ? std::string(".") : ": " + OneLine(quiet.said));
+        error =
+            "The backup read failed" + (quiet.said.empty() ? std::string(".") : ": " + OneLine(quiet.said));
         return false;
     }
     return SaveBackup(folder, target, image.data() + offset, BackupSize(target, chip),

@@ -1,9 +1,9 @@
 // Checksums of image ranges; see checksums.h.
 #include "eeprom/checksums.h"
 
+#include <zlib.h>
 #include <QByteArray>
 #include <QCryptographicHash>
-#include <zlib.h>
 
 #include <cstdio>
 

@@ -14,7 +14,8 @@ namespace {
 // (one value throughout) repeats with every period and tells nothing, so it
 // does not count.
 int RepeatPeriod(const ImageArray& read, int size) {
-    if (std::all_of(read.begin(), read.begin() + size, [&](std::uint8_t b) { return b == read[0]; })) return 0;
+    if (std::all_of(read.begin(), read.begin() + size, [&](std::uint8_t b) { return b == read[0]; }))
+        return 0;
     for (int period = 16; period <= size / 2; period *= 2) {
         if (size % period != 0) continue;
         bool repeats = true;
@@ -65,30 +66,30 @@ std::string FormatVerifyReport(const VerifyReport& report) {
                   report.count == 1 ? "" : "s", report.count == 1 ? "s" : "");
     text += line;
     switch (report.pattern) {
-    case VerifyPattern::AllFF:
-        text += "Every differing byte reads FF: the chip is not storing (write-protected, "
-                "not powered or not in the socket).\n";
-        break;
-    case VerifyPattern::All00:
-        text += "Every differing byte reads 00: a chip of another type than the one chosen, a data "
-                "line stuck low, or a faulty chip.\n";
-        break;
-    case VerifyPattern::BitsCleared:
-        text += "The read bytes only lost bits: weak or worn cells, or a write that did not finish.\n";
-        break;
-    case VerifyPattern::BitsSet:
-        text += "The read bytes only gained bits: bits that would not program to 0 (worn or "
-                "partly erased cells).\n";
-        break;
-    case VerifyPattern::Repeats:
-        std::snprintf(line, sizeof line,
-                      "The contents read back repeat every %d bytes: the chip in the socket is "
-                      "smaller than the type chosen (wrong chip type).\n",
-                      report.repeatSize);
-        text += line;
-        break;
-    case VerifyPattern::None:
-        break;
+        case VerifyPattern::AllFF:
+            text += "Every differing byte reads FF: the chip is not storing (write-protected, "
+                    "not powered or not in the socket).\n";
+            break;
+        case VerifyPattern::All00:
+            text += "Every differing byte reads 00: a chip of another type than the one chosen, a data "
+                    "line stuck low, or a faulty chip.\n";
+            break;
+        case VerifyPattern::BitsCleared:
+            text += "The read bytes only lost bits: weak or worn cells, or a write that did not finish.\n";
+            break;
+        case VerifyPattern::BitsSet:
+            text += "The read bytes only gained bits: bits that would not program to 0 (worn or "
+                    "partly erased cells).\n";
+            break;
+        case VerifyPattern::Repeats:
+            std::snprintf(line, sizeof line,
+                          "The contents read back repeat every %d bytes: the chip in the socket is "
+                          "smaller than the type chosen (wrong chip type).\n",
+                          report.repeatSize);
+            text += line;
+            break;
+        case VerifyPattern::None:
+            break;
     }
     // One sentence-like line per byte: a message box's proportional font
     // would misalign a table.
@@ -99,7 +100,8 @@ std::string FormatVerifyReport(const VerifyReport& report) {
         text += line;
     }
     if (report.count > static_cast<int>(report.first.size())) {
-        std::snprintf(line, sizeof line, "... and %d more.\n", report.count - static_cast<int>(report.first.size()));
+        std::snprintf(line, sizeof line, "... and %d more.\n",
+                      report.count - static_cast<int>(report.first.size()));
         text += line;
     }
     return text;

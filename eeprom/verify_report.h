@@ -27,10 +27,10 @@ struct VerifyDifference {
 };
 
 struct VerifyReport {
-    int count = 0;                           // differing bytes
-    std::vector<VerifyDifference> first;     // the first kReportedDifferences of them
+    int count = 0;                        // differing bytes
+    std::vector<VerifyDifference> first;  // the first kReportedDifferences of them
     VerifyPattern pattern = VerifyPattern::None;
-    int repeatSize = 0;                      // for Repeats: the period of the read-back
+    int repeatSize = 0;  // for Repeats: the period of the read-back
 };
 
 inline constexpr int kReportedDifferences = 16;

@@ -125,7 +125,6 @@ TEST_F(VerifyReadings, ChipNotStoringReadsFF) {
     EXPECT_NE(text.find("reads FF"), std::string::npos);
     EXPECT_NE(text.find("0001: expected 0A, read FF"), std::string::npos) << text;
     EXPECT_NE(text.find("... and 111 more."), std::string::npos);
-
 }
 
 TEST(VerifyReport, ReadsBitPatternsAndStaysSilentWhenNothingDiffers) {
@@ -144,7 +143,8 @@ TEST(VerifyReport, ReadsBitPatternsAndStaysSilentWhenNothingDiffers) {
     read[6] = 0x10;  // one lost, one gained: no reading
     const VerifyReport mixed = BuildVerifyReport(expected, read, 256);
     EXPECT_EQ(mixed.pattern, VerifyPattern::None);
-    EXPECT_EQ(FormatVerifyReport(mixed).find("Verify failed: 2 bytes differ.\n\n0005: expected 5A, read 7B\n"), 0u);
+    EXPECT_EQ(
+        FormatVerifyReport(mixed).find("Verify failed: 2 bytes differ.\n\n0005: expected 5A, read 7B\n"), 0u);
 
     // A smaller chip that ignores the top address bit: the upper half written
     // last lands on the lower half, and the read-back repeats every 128 bytes.

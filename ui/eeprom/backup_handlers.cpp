@@ -36,20 +36,23 @@ QString SettingsPath() {
            QStringLiteral("/merlix/merlix.conf");
 }
 
-bool BackupsOn() { return QSettings(SettingsPath(), QSettings::IniFormat).value(kBackupSetting, true).toBool(); }
+bool BackupsOn() {
+    return QSettings(SettingsPath(), QSettings::IniFormat).value(kBackupSetting, true).toBool();
+}
 
 void SetBackupsOn(bool on) {
     QSettings settings(SettingsPath(), QSettings::IniFormat);
     settings.setValue(kBackupSetting, on);
 }
 
-// The backup read moves the window's bar; its messages come back in the
-// error sentence instead of boxes of their own.
-class BarOnly final : public Progress {
+// The bar and the message box for the backup read and the restore's write.
+// (The backup read's messages come back in its error sentence instead.)
+class BarAndBox final : public Progress {
 public:
-    explicit BarOnly(QProgressBar* bar) : bar_(bar) {}
+    explicit BarAndBox(QProgressBar* bar) : bar_(bar) {}
     void SetRange(int low, int high) override { bar_->setRange(low, high); }
     void SetPosition(int position) override { bar_->setValue(position); }
+    void Message(const std::string& text) override { ShowMessage(QString::fromStdString(text)); }
 
 private:
     QProgressBar* bar_;
@@ -80,8 +83,8 @@ void MainDialog::AddSafetyEntries() {
     connect(AddEntry(this, new QAction(QStringLiteral("Previous marked byte"), this),
                      {QKeySequence(Qt::SHIFT | Qt::Key_F3)}),
             &QAction::triggered, this, &MainDialog::OnPrevMark);
-    connect(AddEntry(this, new QAction(QStringLiteral("Restore last backup…"), this)), &QAction::triggered, this,
-            &MainDialog::OnRestoreLastBackup);
+    connect(AddEntry(this, new QAction(QStringLiteral("Restore last backup…"), this)), &QAction::triggered,
+            this, &MainDialog::OnRestoreLastBackup);
     connect(AddEntry(this, new QAction(QStringLiteral("Checksums…"), this)), &QAction::triggered, this,
             &MainDialog::OnChecksums);
     backupAction_ = AddEntry(this, new QAction(QStringLiteral("Back up the chip before writing"), this));
@@ -110,7 +113,7 @@ bool MainDialog::BackUpBeforeWrite() {
     if (!backupAction_->isChecked()) return true;
     const BackupTarget target =
         WriteTarget(m_chipList->currentText().toStdString(), m_page, HexTextValue(m_deviceAddress));
-    BarOnly progress(m_progress);
+    BarAndBox progress(m_progress);
     QString path;
     std::string error;
     if (eeprom::BackUpBeforeWrite(session_->adapter, session_->chip, target, BackupFolder(), progress, path,
@@ -151,55 +154,47 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
         ShowMessage(QString::fromStdString(error));
         return false;
     }
+    const bool page = backup.target.page >= 0;
     {
         const ImageStep step(*this, "Restore backup");
-        const bool page = backup.target.page >= 0;
-        if (page) {
-            m_page = backup.target.page;
-            m_deviceAddress = HexByteText(backup.target.device | 1);
-        } else {
-            m_page = 0;
-        }
+        m_page = page ? backup.target.page : 0;
+        m_deviceAddress = HexByteText(page ? backup.target.device | 1 : 0xA1);
         std::copy(data.begin(), data.end(), session_->image.begin() + m_page * kPageSize);
         UpdateData(false);
         RefreshHexView();
     }
-    if (backup.target.page >= 0) return WriteAndVerifyI2cPage(backup);
-    // The serial write verifies by itself and reports what differs.
-    OnWriteEeprom();
-    const int size = ImageFileSize(session_->chip);
-    const bool verified = std::none_of(session_->marks.begin(), session_->marks.begin() + size,
-                                       [](std::uint8_t mark) { return mark == kMarkMismatch; });
-    if (verified) ShowMessage(QStringLiteral("Restored and verified: %1.").arg(QFileInfo(backup.path).fileName()));
-    return verified;
-}
-
-// The specified I2C page write has no verify; a restore must, so the page is
-// read back into a scratch image and compared here.
-bool MainDialog::WriteAndVerifyI2cPage(const BackupEntry& backup) {
-    if (session_->controllerPresent != 1) {
+    if (page && session_->controllerPresent != 1) {
         ShowMessage(QStringLiteral("The I2C controller was not found, so the backup was not written back."));
         return false;
     }
+    // The restore's write is backed up too: restoring the wrong file is undone the same way.
     if (!BackUpBeforeWrite()) return false;
-    BarOnly progress(m_progress);
-    const int page = backup.target.page;
-    if (!WriteI2cPage(session_->adapter, page, backup.target.device, session_->image, progress)) {
-        ShowMessage(QStringLiteral("The page could not be written back."));
+    BarAndBox progress(m_progress);
+    ImageArray readBack = session_->image;
+    const int first = page ? backup.target.page * kPageSize : 0;
+    const int size = BackupSize(backup.target, session_->chip);
+    if (page) {
+        // The specified I2C page write has no verify; a restore must have
+        // one, so the page is read back into a scratch image and compared.
+        ImageArray scratchMarks{};
+        if (!WriteI2cPage(session_->adapter, backup.target.page, backup.target.device, session_->image,
+                          progress) ||
+            !ReadI2cPage(session_->adapter, backup.target.page, backup.target.device | 1, readBack,
+                         scratchMarks, progress)) {
+            ShowMessage(QStringLiteral("The page could not be written back and verified."));
+            return false;
+        }
+        for (int i = first; i < first + size; ++i) {
+            if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
+        }
+    } else if (!WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress,
+                                &readBack)) {
         return false;
     }
-    ImageArray readBack = session_->image;
-    ImageArray scratchMarks{};
-    const bool read = ReadI2cPage(session_->adapter, page, backup.target.device | 1, readBack, scratchMarks,
-                                  progress);
-    const VerifyReport report = BuildVerifyReport(session_->image, readBack, kImageSize);
-    for (int i = page * kPageSize; i < (page + 1) * kPageSize; ++i) {
-        if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
-    }
-    Invalidate();
-    if (!read || report.count > 0) {
-        ShowMessage(read ? QString::fromStdString(FormatVerifyReport(report))
-                         : QStringLiteral("The page was written, but reading it back for the verify failed."));
+    RefreshHexView();
+    const VerifyReport report = BuildVerifyReport(session_->image, readBack, first + size);
+    if (report.count > 0) {
+        ShowMessage(QString::fromStdString(FormatVerifyReport(report)));
         return false;
     }
     ShowMessage(QStringLiteral("Restored and verified: %1.").arg(QFileInfo(backup.path).fileName()));
@@ -214,13 +209,12 @@ void MainDialog::OnChecksums() {
     const QString wholeTitle = entry.isEmpty() || session_->chip.family == 0
                                    ? QStringLiteral("Whole image (%1 bytes)").arg(whole)
                                    : QStringLiteral("Whole chip, %1 (%2 bytes)").arg(entry).arg(whole);
-    const QString text =
-        ChecksumLines(QStringLiteral("Page %1 (bytes %2-%3)")
-                          .arg(page)
-                          .arg(QString::asprintf("%04X", page * kPageSize),
-                               QString::asprintf("%04X", page * kPageSize + kPageSize - 1)),
-                      session_->image.data() + page * kPageSize, kPageSize) +
-        QLatin1Char('\n') + ChecksumLines(wholeTitle, session_->image.data(), whole);
+    const QString text = ChecksumLines(QStringLiteral("Page %1 (bytes %2-%3)")
+                                           .arg(page)
+                                           .arg(QString::asprintf("%04X", page * kPageSize),
+                                                QString::asprintf("%04X", page * kPageSize + kPageSize - 1)),
+                                       session_->image.data() + page * kPageSize, kPageSize) +
+                         QLatin1Char('\n') + ChecksumLines(wholeTitle, session_->image.data(), whole);
     auto* dialog = new ChecksumsDialog(text, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();

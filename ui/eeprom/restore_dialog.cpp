@@ -54,7 +54,7 @@ RestoreListDialog::RestoreListDialog(std::vector<BackupEntry> backups, QWidget* 
 const BackupEntry* RestoreListDialog::Chosen() const {
     const int row = list_->indexOfTopLevelItem(list_->currentItem());
     return row >= 0 && row < static_cast<int>(backups_.size()) ? &backups_[static_cast<std::size_t>(row)]
-                                                                : nullptr;
+                                                               : nullptr;
 }
 
 }  // namespace ui

@@ -259,7 +259,6 @@ private:
     ImageState CaptureImageState() const;
     void ApplyImageState(const ImageState& state);
     void MoveToMark(int direction);
-    bool WriteAndVerifyI2cPage(const eeprom::BackupEntry& backup);
     std::unique_ptr<ImageHistory> history_;
     QAction* backupAction_ = nullptr;
 

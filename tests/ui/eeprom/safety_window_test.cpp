@@ -222,7 +222,8 @@ TEST_F(SafetyWindow, ChecksumsShowThePageAndTheChip) {
     const QString text = box->Text();
     // CRC-32 of 256 zero bytes, then of the chip's 128.
     EXPECT_TRUE(text.startsWith("Page 0 (bytes 0000-00FF)\n  CRC-32   0D968558\n")) << text.toStdString();
-    EXPECT_TRUE(text.contains("Whole chip, 93C46 (8) (128 bytes)\n  CRC-32   C2A8FA9D\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Whole chip, 93C46 (8) (128 bytes)\n  CRC-32   C2A8FA9D\n"))
+        << text.toStdString();
     EXPECT_TRUE(text.contains("Sum-8    00"));
 }
 
