@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "benchmarks/counting_port_io.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "hardware/port_adapter.h"
@@ -18,23 +19,7 @@ using namespace eeprom;
 
 namespace {
 
-// Counts every access on its way to the backend behind it.
-class CountingPortIo final : public platform::PortIo {
-public:
-    explicit CountingPortIo(platform::PortIo& inner) : inner_(inner) {}
-    std::uint8_t In(std::uint16_t port) override {
-        ++count;
-        return inner_.In(port);
-    }
-    void Out(std::uint16_t port, std::uint8_t value) override {
-        ++count;
-        inner_.Out(port, value);
-    }
-    std::uint64_t count = 0;
-
-private:
-    platform::PortIo& inner_;
-};
+using benchsupport::CountingPortIo;
 
 // The real clock with the sleeps taken off: a sleep only moves the count on,
 // so the bench's chips still see their write cycles end, while the wall time

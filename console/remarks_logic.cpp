@@ -114,6 +114,16 @@ int FindRemark(const RemarksList& list, const std::string& key, int from) {
     return -1;
 }
 
+std::string RegisterNote(const RemarksList& list, std::uint8_t address, std::uint8_t subAddress) {
+    const int at = FindLastRemark(list, RemarkKey(eeprom::HexByte(address), eeprom::HexByte(subAddress)));
+    if (at < 0) return {};
+    const std::string& line = list.At(at);
+    if (line.size() <= 9) return {};
+    const std::size_t first = line.find_first_not_of(' ', 9);
+    if (first == std::string::npos) return {};
+    return line.substr(first, line.find_last_not_of(' ') + 1 - first);
+}
+
 int FindLastRemark(const RemarksList& list, const std::string& key) {
     for (int i = list.Count() - 1; i >= 0; --i) {
         if (RemarkKeyMatches(list.At(i), key)) return i;

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,6 +80,12 @@ int FindRemark(const RemarksList& list, const std::string& key, int from = 0);
 // Index of the last entry matching `key`, or -1: the hex view and the console
 // select every match in turn, so the last one wins.
 int FindLastRemark(const RemarksList& list, const std::string& key);
+
+// The note of the register line for (address, subAddress), both 8-bit
+// values written as the console does ("A0", "10"): the bytes from 9 on, blanks
+// at either end taken off, of the last matching line (the one the hex view
+// and the console would select). Empty when there is none.
+std::string RegisterNote(const RemarksList& list, std::uint8_t address, std::uint8_t subAddress);
 
 // What "Add remarks" did to the list, so that the combo can do the same:
 // `removed` is the index of the line that was taken out (-1: none), `placed`

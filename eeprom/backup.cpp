@@ -9,6 +9,7 @@
 #include <cctype>
 
 #include "eeprom/checksums.h"
+#include "eeprom/fast_transfers.h"
 #include "eeprom/file_access.h"
 #include "hardware/port_adapter.h"
 
@@ -180,7 +181,8 @@ bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>
 }
 
 bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, const BackupTarget& target,
-                       const QString& folder, Progress& progress, QString& path, std::string& error) {
+                       bool fast, const QString& folder, Progress& progress, QString& path,
+                       std::string& error) {
     // A scratch image: the backup read must leave the user's image and marks alone.
     ImageArray image{};
     ImageArray marks{};
@@ -188,10 +190,11 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
     bool read = false;
     int offset = 0;
     if (target.page >= 0) {
-        read = ReadI2cPage(adapter, target.page, target.device | 1, image, marks, quiet);
+        read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, target.page, target.device | 1, image, marks,
+                                                       quiet, kPageSize);
         offset = target.page * kPageSize;
     } else {
-        read = ReadSerialChip(adapter, chip, image, marks, quiet);
+        read = (fast ? ReadChipFast : ReadSerialChip)(adapter, chip, image, marks, quiet);
     }
     if (!read) {
         error =

@@ -73,12 +73,13 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
 // a truncated file or one of another chip is refused with `error`.
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error);
 
-// Reads what a write of `target` is about to replace, with the transfers as
-// specified (the fast sequential reads replace them where they exist) and
-// saves it in `folder`. When the read fails or the file cannot be saved,
+// Reads what a write of `target` is about to replace, with the fast
+// sequential reads when `fast` (as the write that follows will run), else the
+// reads as specified, and saves it in `folder`. When the read fails or the file cannot be saved,
 // returns false with the reason in `error`, and the caller must not write.
 // The transfer's own messages go into `error` too, not to `progress`.
 bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, const BackupTarget& target,
-                       const QString& folder, Progress& progress, QString& path, std::string& error);
+                       bool fast, const QString& folder, Progress& progress, QString& path,
+                       std::string& error);
 
 }  // namespace eeprom

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "eeprom/fast_transfers.h"
 #include "hardware/port_adapter.h"
 
 namespace eeprom {
@@ -104,9 +105,7 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
 
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                        ImageArray& marks, Progress& progress, ImageArray* readBack) {
-    for (int k = 0; k < ChipBytes(chip); ++k) {
-        if (At(marks, k) == kMarkMismatch) At(marks, k) = kMarkNone;
-    }
+    ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     ForEachUnit(chip, [&](int i, bool x16) {
@@ -125,7 +124,11 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
     progress.SetPosition(0);
 
     // Verify: read the chip back over the image, mark what differs, then put
-    // the user's image back so a failed write never replaces it.
+    // the user's image back so a failed write never replaces it. A Microwire
+    // chip may still be in the last word's write cycle (up to 10 ms, more
+    // than the 5 ms waited): until it shows ready it would read as zeros and
+    // a good chip would be marked red.
+    if (chip.family == kFamilyMicrowire) (void)adapter.MicrowireWaitReady(kChipWaitLimitMs);
     const ImageArray written = image;
     ReadSerialEeprom(adapter, chip, image, progress);
     for (std::size_t k = 0; k < image.size(); ++k) {
@@ -136,17 +139,26 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
     LinesIdleHigh(adapter);
 }
 
+bool SerialChipAnswers(hardware::PortAdapter& adapter, const ChipParams& chip, Progress& progress) {
+    if (ChipBytes(chip) <= 0) return true;
+    bool answered = false;
+    if (chip.family == kFamilySpi) {
+        answered = SpiChipAnswers(adapter);
+    } else {
+        (void)adapter.MicrowireRead(0, chip.addressBits, chip.organisation, &answered);
+    }
+    return answered || NoChip(adapter, progress);
+}
+
+void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks) {
+    for (int k = 0; k < ChipBytes(chip); ++k) {
+        if (At(marks, k) == kMarkMismatch) At(marks, k) = kMarkNone;
+    }
+}
+
 bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                     ImageArray& marks, Progress& progress) {
-    if (ChipBytes(chip) > 0) {
-        bool answered = false;
-        if (chip.family == kFamilySpi) {
-            answered = SpiChipAnswers(adapter);
-        } else {
-            (void)adapter.MicrowireRead(0, chip.addressBits, chip.organisation, &answered);
-        }
-        if (!answered) return NoChip(adapter, progress);
-    }
+    if (!SerialChipAnswers(adapter, chip, progress)) return false;
     marks.fill(0);
     image.fill(0);
     ReadSerialEeprom(adapter, chip, image, progress);
@@ -168,15 +180,15 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Ima
 }
 
 bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
-                 Progress& progress) {
-    if (page < 0 || page >= kPageCount) return false;
+                 Progress& progress, int count) {
+    if (page < 0 || page >= kPageCount || count < 0 || count > kPageSize) return false;
     const int base = page * kPageSize;
     const auto slave = static_cast<std::uint8_t>(dev);
     adapter.ResetAdapter(0, adapter.Latch());
     int i = 0;
     int fails = 0;
     bool complete = true;
-    while (i < kPageSize) {
+    while (i < count) {
         const int v = adapter.I2cReadByte(static_cast<std::uint8_t>(i), slave);
         if (v >= 0 && v <= 255) {
             image[static_cast<std::size_t>(base + i)] = static_cast<std::uint8_t>(v);
@@ -190,7 +202,7 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& 
             if (fails > kReadFailLimit) {
                 progress.Message(kI2cTimeoutMessage);
                 complete = false;
-                i = kPageSize;
+                i = count;
                 ResetController(adapter);
             }
         }
@@ -201,14 +213,14 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& 
 }
 
 bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
-                  Progress& progress) {
-    if (page < 0 || page >= kPageCount) return false;
+                  Progress& progress, int count) {
+    if (page < 0 || page >= kPageCount || count < 0 || count > kPageSize) return false;
     const int base = page * kPageSize;
     const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
     int i = 0;
     int fails = 0;
     bool complete = true;
-    while (i < kPageSize) {
+    while (i < count) {
         const int r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave, image[static_cast<std::size_t>(base + i)]);
         if (r == hardware::kWriteDone) {
             fails = 0;
@@ -220,7 +232,7 @@ bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image
                 progress.Message(kI2cTimeoutMessage);
                 ResetController(adapter);
                 complete = false;
-                i = kPageSize;
+                i = count;
             }
         }
         adapter.DelayMs(kI2cWritePauseMs);

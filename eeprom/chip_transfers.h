@@ -54,6 +54,15 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
 // socket (the write's settling read is that check for a Microwire chip);
 // when none does, both say kNoChipMessage, change neither image nor marks
 // nor chip, and return false.
+// The check both kinds of whole-chip transfer make first: true when the
+// memory chip in force answers in the socket (or the entry moves nothing);
+// otherwise says kNoChipMessage, leaves the lines idle and returns false.
+bool SerialChipAnswers(hardware::PortAdapter& adapter, const ChipParams& chip, Progress& progress);
+
+// Lowers the red verify marks of the chip's own bytes before a new write is
+// verified; other marks stay.
+void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks);
+
 bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                     ImageArray& marks, Progress& progress);
 bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
@@ -64,12 +73,16 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Ima
 // until its 257th failure, which shows kI2cTimeoutMessage and ends the page
 // (bytes already read stay). Returns false when the page did not complete or
 // `page` is out of range.
+// `count` bytes from word address 0 (the command line reads the 128 bytes of
+// a 24C01 this way); the window reads whole pages.
 bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
-                 Progress& progress);
+                 Progress& progress, int count = kPageSize);
 
 // Writes image page `page` to I2C device `dev & 0xFE`; a byte gives up at its
 // 256th failure. Marks are not touched.
+// `count` as for ReadI2cPage: a 24C01 given 256 bytes would wrap its
+// addresses and overwrite its first half.
 bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
-                  Progress& progress);
+                  Progress& progress, int count = kPageSize);
 
 }  // namespace eeprom

@@ -13,4 +13,6 @@ int HexDigitsToValue(std::string_view text) {
     return first * 16 + DigitValue(text[1]);
 }
 
+int HexTextValue(const QString& text) { return HexDigitsToValue(text.left(2).toStdString()) & 0xFF; }
+
 }  // namespace eeprom

@@ -2,6 +2,7 @@
 // upper-case digits ("%02X"); hex-view items and log bytes carry a blank.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace eeprom {
 // Reads at most two characters and never past the end of the text; an empty
 // text is 0, a one-character text is that digit's value.
 int HexDigitsToValue(std::string_view text);
+
+// The byte value of an edit's text as the tool reads it: HexDigitsToValue of
+// its first two characters, low 8 bits. Every hexadecimal edit goes through it.
+int HexTextValue(const QString& text);
 
 // The upper-case digit of a nibble (0..15; higher bits are ignored).
 constexpr char HexDigit(int nibble) { return "0123456789ABCDEF"[nibble & 0x0F]; }

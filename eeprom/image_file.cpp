@@ -1,24 +1,45 @@
-// Raw image files, read whole before the image changes and saved atomically.
+// Image files, read whole before the image changes and saved atomically; the
+// format is told by content on load and by the file's extension on save.
 #include "eeprom/image_file.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "eeprom/file_access.h"
+#include "eeprom/image_formats.h"
 
 namespace eeprom {
 
 ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::string& error) {
     QByteArray bytes;
     bool longer = false;
-    if (!ReadFileHead(path, kImageSize, bytes, longer, error, "load")) return {};
-    std::memcpy(image.data(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return {true, static_cast<int>(bytes.size())};
+    if (!ReadFileHead(path, kMaxImageFileBytes, bytes, longer, error, "load")) return {};
+    const ImageFormat format = DetectImageFormat(bytes);
+    std::vector<std::uint8_t> data;
+    if (format == ImageFormat::Raw) {
+        // A raw file longer than the buffer loads its first 2048 bytes, as always.
+        data.assign(bytes.begin(), bytes.begin() + std::min<qsizetype>(bytes.size(), kImageSize));
+    } else {
+        // Read as: Cannot load "/tmp/a.hex" line 3: bad checksum
+        const std::string name = "Cannot load \"" + QFile::encodeName(path).toStdString() + "\"";
+        if (longer) {
+            error = name + ": the file is too large for an image";
+            return {};
+        }
+        if (!DecodeImage(bytes, format, kImageSize, name, data, error)) return {};
+    }
+    std::memcpy(image.data(), data.data(), data.size());
+    return {true, static_cast<int>(data.size())};
 }
 
 bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::string& error) {
     const int n = std::clamp(size, 0, kImageSize);
-    return WriteFileAtomically(path, reinterpret_cast<const char*>(image.data()), n, error);
+    const QByteArray out =
+        EncodeImage(std::vector<std::uint8_t>(image.begin(), image.begin() + n), ImageFormatForPath(path));
+    return WriteFileAtomically(path, out.constData(), out.size(), error);
 }
 
 }  // namespace eeprom

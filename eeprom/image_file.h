@@ -1,7 +1,8 @@
 // EEPROM image files: the raw image, no header, byte i of the file is byte i
 // of the image (16-bit Microwire words high byte first, as the chip reads
-// place them). "Load eeprom" and "Save eeprom" call these and show `error`
-// through the message seam.
+// place them), or the same bytes as Intel HEX or S-record (image_formats.h).
+// "Load eeprom" and "Save eeprom" call these and show `error` through the
+// message seam.
 #pragma once
 
 #include <QString>
@@ -11,19 +12,26 @@
 
 namespace eeprom {
 
+// The largest HEX or S-record file read: 2048 bytes take about 6 KiB of HEX,
+// so anything near this is not an image for these chips.
+inline constexpr qint64 kMaxImageFileBytes = 1 << 20;
+
 struct ImageLoadResult {
     bool ok = false;
     int bytesLoaded = 0;
 };
 
-// Reads the file's first bytes (at most 2048) completely, then copies them to
-// image[0..n-1]; bytes n..2047 keep their contents. A failed open or read
+// Reads the file completely, then copies its bytes to image[0..n-1]; bytes
+// n..2047 keep their contents. A raw file gives its first 2048 bytes; a HEX or
+// S-record file (told by content) the bytes from address 0 to its highest
+// one, gaps 0xFF, and a bad record or data past 2047 is refused with its line. A failed open or read
 // changes nothing and sets `error` to one sentence with the path and the
 // reason (missing file, folder, no permission). An empty file is ok with 0
 // bytes: nothing changes, yet the caller still shows page 0.
 ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::string& error);
 
-// Writes image[0..size-1], size clamped to 0..2048 (the caller takes it from
+// Writes image[0..size-1] in the format the extension names (.hex/.ihex,
+// .srec/.s19/.mot, raw otherwise), size clamped to 0..2048 (the caller takes it from
 // the chip table's image-file size rule). Atomic: on failure the old file is
 // exactly as it was and `error` says so. Returns true on success.
 bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::string& error);

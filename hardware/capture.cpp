@@ -10,37 +10,42 @@ CaptureCount PortAdapter::CaptureTransfers(int reads, const TransferSink& sink) 
     TransferBuffer transfer;
     const int budget = std::max(reads, 0);
     int left = budget;
+    int total = 0;
     const auto readStatus = [&] {
-        --left;
+        ++total;
         return In(kEppAddress);
     };
 
+    // The budget only decides whether a new capture may begin; once begun,
+    // a capture runs to the STOP or to its own bounds.
     while (left > 0) {
+        --left;
         if (readStatus() != kStatusTransferStart) continue;
-        if (left == 0) {
-            count.endedInTransfer = true;
-            break;
-        }
         if (readStatus() & kStatusBusFree) continue;  // the transfer ended before a byte came
 
         transfer.Clear();
-        bool ended = false;
-        while (left > 0) {
+        int idle = 0;
+        int records = 0;
+        while (idle < kCaptureIdleReads && records < kCaptureRecordLimit) {
             const std::uint8_t type = readStatus();
             if (!(type & kStatusPin)) {
                 // Reading S0 releases the controller for the next byte, so it
                 // is read even when the record cannot be kept.
                 transfer.Append(CaptureRecord{type, In(kEppData)});
+                ++records;
+                idle = 0;
+            } else {
+                ++idle;
             }
             if (type & kStatusBusFree) {
-                ended = true;
+                transfer.SetStopSeen(true);
                 break;
             }
         }
-        if (!ended) count.endedInTransfer = true;
+        if (!transfer.StopSeen()) ++count.capturesCut;
         if (transfer.Size() > 0 && sink) sink(transfer);
     }
-    count.statusReads = budget - left;
+    count.statusReads = total;
     return count;
 }
 

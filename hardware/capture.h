@@ -21,6 +21,13 @@ struct CaptureRecord {
 };
 
 inline constexpr int kMaxTransferRecords = 512;
+// A capture has bounds of its own, apart from the pass's read budget, so that
+// a transfer begun near the end of a pass is still read whole: it ends when
+// the bus frees, after this many status reads in a row that brought no byte
+// (a master that stopped talking half way), or after this many records (a
+// controller that never lets go; a whole 24C16 read is 2051).
+inline constexpr int kCaptureIdleReads = 4096;
+inline constexpr int kCaptureRecordLimit = 16 * kMaxTransferRecords;
 
 inline constexpr std::uint8_t kStatusTransferStart = 0x84;  // PIN + addressed as slave: a transfer begins
 inline constexpr std::uint8_t kStatusPin = 0x80;            // 1: no byte pending
@@ -37,6 +44,7 @@ public:
     void Clear() {
         count_ = 0;
         dropped_ = 0;
+        stopSeen_ = false;
         addresses_.reset();
     }
     // False when the buffer is full and the record was dropped.
@@ -56,18 +64,23 @@ public:
     int Dropped() const { return dropped_; }
     // Whether an address record with this byte came, stored or dropped.
     bool HasAddress(std::uint8_t address) const { return addresses_.test(address); }
+    // Whether the capture ended on the bus-free flag (the STOP), not on one
+    // of its own bounds.
+    bool StopSeen() const { return stopSeen_; }
+    void SetStopSeen(bool seen) { stopSeen_ = seen; }
 
 private:
     std::bitset<256> addresses_;
     std::array<CaptureRecord, kMaxTransferRecords> records_{};
     int count_ = 0;
     int dropped_ = 0;
+    bool stopSeen_ = false;
 };
 
 // What a capture pass read.
 struct CaptureCount {
-    int statusReads = 0;           // every read of the status port, inside captures too
-    bool endedInTransfer = false;  // the read budget ran out inside a capture
+    int statusReads = 0;  // every read of the status port, inside captures too
+    int capturesCut = 0;  // captures that ended at their own bounds, without the STOP
 };
 
 // Receives each captured transfer that holds at least one record. The buffer

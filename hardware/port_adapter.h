@@ -86,6 +86,17 @@ public:
     int WaitPin();
     int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
     int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
+    // Message-by-message transfers for register tools (i2ctransfer's syntax):
+    // I2cWriteBytes sends START, the address (write) and `n` bytes, then STOP
+    // when `stop`; without it the bus stays ours for a read's repeated START.
+    // Returns kWriteDone, kBusBusy (nothing sent) or kNoAck (STOP sent).
+    int I2cWriteBytes(std::uint8_t slave, const std::uint8_t* data, int n, bool stop);
+    // Reads `n` bytes (n >= 1), acknowledging all but the last, then STOP.
+    // `repeated`: the bus is still ours after I2cWriteBytes without STOP,
+    // so the read begins with a repeated START, exactly as I2cReadByte's
+    // read phase does. Returns the count read (n) or kBusBusy, kNoAck or
+    // kReadTimeout with the bus released.
+    int I2cReadBytes(std::uint8_t slave, std::uint8_t* out, int n, bool repeated);
 
     // The bus monitor's capture pass: `reads` status reads of S1. A status of
     // exactly 0x84 starts a capture: one status read (bit 0 set: an empty
@@ -93,11 +104,11 @@ public:
     // clear followed by a read of S0 that becomes a record. Every transfer
     // with at least one record goes to `sink`.
     //
-    // `reads` counts every status read, those inside a capture too, so a
-    // controller that never ends a transfer still ends the pass. A transfer
-    // is read to its end even past kMaxTransferRecords, so that the
-    // controller stays in step; a transfer still open when the reads run out
-    // goes to `sink` as far as it was read.
+    // `reads` bounds the status reads that look for a transfer's start; a
+    // capture once begun is read to the bus-free flag (or to its own bounds,
+    // kCaptureIdleReads and kCaptureRecordLimit), so a transfer is never cut
+    // at the end of a pass and the controller stays in step. Records past
+    // kMaxTransferRecords are read and counted, not kept.
     CaptureCount CaptureTransfers(int reads, const TransferSink& sink);
 
     // Three-wire serial chips.
@@ -116,6 +127,37 @@ public:
     // RDSR: the AT25's status register (bit 0 busy, bit 1 write enabled).
     std::uint8_t SpiReadStatus();
 
+    // Fast frames (fast_frames.cpp): sequential reads, page writes and ready
+    // polling, for the transfers that run at the bus's own speed. Every wait
+    // is bounded, in counter time where it waits for a chip.
+    //
+    // I2C: a dummy write of `subAddress`, a repeated START and `count` bytes
+    // read in one go (acknowledged but the last), then STOP; a page of
+    // `count` bytes written from `subAddress`, then STOP; acknowledge polling
+    // (START and the write address until a slave answers). False when a byte
+    // was not acknowledged, the bus stayed busy or PIN never fell; every path
+    // that sent START ends with STOP.
+    bool I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std::uint8_t* out, int count);
+    bool I2cWriteBlock(std::uint8_t slave, std::uint8_t subAddress, const std::uint8_t* data, int count);
+    bool I2cPollAck(std::uint8_t slave, int timeoutMs);
+    // Microwire: one READ from address 0 clocking out `words` words of
+    // `organisation` bits into `out` (x16 high byte first), calling `done`
+    // with the words read so far; EWEN or EWDS; one WRITE frame with no wait
+    // after it; and the ready poll: CS raised, DO read until the chip shows
+    // ready or `timeoutMs` pass, CS dropped. The poll returns the last level.
+    using UnitsDone = std::function<void(int units)>;
+    void MicrowireReadAll(std::int32_t n, std::int32_t organisation, int words, std::uint8_t* out,
+                          const UnitsDone& done);
+    void MicrowireEnableWrites(std::int32_t n, std::int32_t organisation, bool enable);
+    void MicrowireWriteFrame(std::int32_t address, std::int32_t n, std::int32_t organisation, std::int32_t data);
+    bool MicrowireWaitReady(int timeoutMs);
+    // SPI: one READ from address 0 for `count` bytes; WREN and one WRITE of
+    // `count` bytes from `address` (the caller keeps it inside a page); RDSR
+    // read continuously until the busy bit clears or `timeoutMs` pass.
+    void SpiReadAll(std::int32_t bits, int count, std::uint8_t* out, const UnitsDone& done);
+    void SpiWritePage(std::int32_t address, std::int32_t bits, const std::uint8_t* data, int count);
+    bool SpiWaitReady(int timeoutMs);
+
 private:
     std::uint8_t In(int offset);
     void Out(int offset, std::uint8_t value);
@@ -125,6 +167,21 @@ private:
     std::uint8_t SpiShiftIn();  // eight bits from the chip, then /CS high
     std::uint8_t ProgramController(std::uint8_t ownAddress);
     void PulseInit(std::uint8_t control);
+    // Fast-frame helpers: a latch load in three accesses, one bit clocked
+    // into the chip in two loads, one bit sampled after a rising or a
+    // falling clock edge.
+    void LoadLatch(std::uint8_t value);
+    void LoadLine(int bit, bool high);
+    void ClockOutBit(int bit);
+    void ClockOutBits(std::uint32_t value, int bits);
+    int SampleAfterRise();
+    int SampleAfterFall();
+    bool ByteAcked();
+    // START, the write address and the word address; true when both were
+    // acknowledged. STOP is owed either way.
+    bool SendWordAddress(std::uint8_t slave, std::uint8_t subAddress);
+    bool DeadlinePassed(std::int64_t deadline);
+    std::int64_t DeadlineAfterMs(int ms);
 
     std::int32_t base_ = 0;
     std::int64_t frequency_ = 1;

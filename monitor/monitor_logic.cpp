@@ -76,7 +76,8 @@ MonitorFilter FilterBytes(int value) {
 }
 
 CapturePassStats CapturePass(hardware::PortAdapter& adapter, int reads, std::uint8_t filterRead,
-                             std::uint8_t filterWrite, const LogLineSink& sink) {
+                             std::uint8_t filterWrite, const LogLineSink& sink,
+                             const hardware::TransferSink& logged) {
     CapturePassStats stats;
     LineBuilder line;
     const hardware::CaptureCount count = adapter.CaptureTransfers(reads, [&](const hardware::TransferBuffer& transfer) {
@@ -92,9 +93,10 @@ CapturePassStats CapturePass(hardware::PortAdapter& adapter, int reads, std::uin
         if (line.Cut() || transfer.Dropped() > 0) ++stats.linesCut;
         ++stats.linesLogged;
         if (sink) sink(line.View());
+        if (logged) logged(transfer);
     });
     stats.statusReads = count.statusReads;
-    stats.endedInTransfer = count.endedInTransfer;
+    stats.transfersCut = count.capturesCut;
     return stats;
 }
 

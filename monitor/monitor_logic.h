@@ -60,7 +60,7 @@ struct CapturePassStats {
     int linesFiltered = 0;         // hidden because an address record matched the filter
     int recordsDropped = 0;        // records past kMaxTransferRecords (read, not kept)
     int linesCut = 0;              // lines that reached kMaxLogLineLength
-    bool endedInTransfer = false;  // the read budget ran out inside a capture
+    int transfersCut = 0;          // captures that ended at their own bounds, without the STOP
 };
 
 // Receives each line to append to the bus log. The view points into the
@@ -70,10 +70,12 @@ using LogLineSink = std::function<void(std::string_view line)>;
 // One polling pass (the body of OnPollTimer after its controller reset):
 // `reads` status reads through adapter.CaptureTransfers. A transfer whose
 // line begins with an address record and whose address records all differ
-// from the filter goes to `sink`, shown up to the line limit. A transfer
-// still open when the reads run out is shown as far as it was read.
+// from the filter goes to `sink`, shown up to the line limit, and its records
+// to `logged` (for the decoded view). A transfer begun within the reads is
+// read whole, even past them.
 CapturePassStats CapturePass(hardware::PortAdapter& adapter, int reads, std::uint8_t filterRead,
-                             std::uint8_t filterWrite, const LogLineSink& sink);
+                             std::uint8_t filterWrite, const LogLineSink& sink,
+                             const hardware::TransferSink& logged = {});
 
 // History combo rule: does any entry begin with `line`, ignoring case?
 bool HistoryHasPrefix(const std::vector<std::string>& entries, const std::string& line);

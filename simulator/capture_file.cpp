@@ -3,8 +3,16 @@
 // addresses are 7-bit there and become 8-bit bus bytes with the R/W bit.
 // Lines that are not bus events (single bits, "Read", "Write", blanks) are
 // skipped, so a whole decoder dump can be fed as it is.
+//
+// The analyzer's window exports annotations in another form: the sample
+// range, then the decoder and row names, then the text
+// ("1234-5678 I²C: Address/data: Address write: 50"), sometimes with the
+// annotation's shorter alternatives quoted after it. An export made row by
+// row comes out of time order, so events with a sample range are put in the
+// order of their first sample.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -56,9 +64,15 @@ bool ParseHexByte(const std::string& text, unsigned& value) {
     return true;
 }
 
-// Turns one line into an event; false for anything else.
-bool ParseEvent(const std::string& line, BusEvent& event, bool& ackLine) {
+// Turns one event text into an event; false for anything else. Of quoted
+// alternatives ("Address write: 50" "AW: 50" "AW") the first, longest, counts.
+bool ParseEvent(std::string line, BusEvent& event, bool& ackLine) {
     ackLine = false;
+    if (!line.empty() && line.front() == '"') {
+        const std::size_t close = line.find('"', 1);
+        if (close == std::string::npos) return false;
+        line = Trim(line.substr(1, close - 1));
+    }
     std::string arg;
     if (EqualsNoCase(line, "Start")) {
         event = {BusEvent::Kind::Start, 0, true};
@@ -85,31 +99,73 @@ bool ParseEvent(const std::string& line, BusEvent& event, bool& ackLine) {
     return true;
 }
 
+// "1234-5678 " at the start of an annotation export line: takes it off and
+// gives the first sample.
+bool TakeSampleRange(std::string& line, std::uint64_t& first) {
+    std::size_t i = 0;
+    std::uint64_t value = 0;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && i < 19) {
+        value = value * 10 + static_cast<unsigned>(line[i] - '0');
+        ++i;
+    }
+    if (i == 0 || i >= line.size() || line[i] != '-') return false;
+    std::size_t j = i + 1;
+    while (j < line.size() && std::isdigit(static_cast<unsigned char>(line[j]))) ++j;
+    if (j == i + 1 || j >= line.size() || !std::isspace(static_cast<unsigned char>(line[j]))) return false;
+    first = value;
+    line = Trim(line.substr(j));
+    return true;
+}
+
+// An event with labels in front of it. The decoder's own text has at most
+// one, without blanks ("i2c-1: "); an annotation export has the decoder's and
+// the row's names, which may hold blanks ("I²C: Address/data: "), so there
+// the first ": " after which an event stands ends the labels.
+bool ParseLabelledEvent(const std::string& line, bool annotation, BusEvent& event, bool& ackLine) {
+    if (ParseEvent(line, event, ackLine)) return true;
+    for (std::size_t colon = line.find(": "); colon != std::string::npos;
+         colon = line.find(": ", colon + 1)) {
+        if (!annotation && line.find(' ') < colon) return false;
+        if (ParseEvent(Trim(line.substr(colon + 2)), event, ackLine)) return true;
+        if (!annotation) return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers) {
+    struct Item {
+        std::uint64_t sample = 0;
+        BusEvent event;
+        bool ackLine = false;
+    };
+    std::vector<Item> items;
+    bool ranged = false;
+    std::istringstream in(text);
+    std::string raw;
+    while (std::getline(in, raw)) {
+        Item item;
+        std::string line = Trim(raw);
+        const bool annotation = TakeSampleRange(line, item.sample);
+        ranged |= annotation;
+        if (!annotation && !items.empty()) item.sample = items.back().sample;  // stays after the one before
+        if (ParseLabelledEvent(line, annotation, item.event, item.ackLine)) items.push_back(item);
+    }
+    if (ranged) {
+        std::stable_sort(items.begin(), items.end(),
+                         [](const Item& a, const Item& b) { return a.sample < b.sample; });
+    }
+
     transfers.clear();
     BusTransfer current;
     auto finish = [&] {
         if (!current.empty()) transfers.push_back(std::move(current));
         current.clear();
     };
-    std::istringstream in(text);
-    std::string raw;
-    while (std::getline(in, raw)) {
-        std::string line = Trim(raw);
-        BusEvent event;
-        bool ackLine = false;
-        bool ok = ParseEvent(line, event, ackLine);
-        if (!ok) {
-            // A decoder label ("i2c-1: ") in front of the event.
-            const std::size_t colon = line.find(": ");
-            if (colon == std::string::npos || line.find(' ') < colon) continue;
-            line = Trim(line.substr(colon + 2));
-            ok = ParseEvent(line, event, ackLine);
-            if (!ok) continue;
-        }
-        if (ackLine) {
+    for (Item& item : items) {
+        BusEvent& event = item.event;
+        if (item.ackLine) {
             if (!current.empty() && current.back().kind == BusEvent::Kind::Byte) current.back().acked = event.acked;
             continue;
         }

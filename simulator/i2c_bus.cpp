@@ -45,7 +45,7 @@ void Eeprom24C16::Stop(std::int64_t nowUs) {
             if (pageMask_ & (1u << i)) memory_[pageBase_ + i] = page_[i];
         }
         pointer_ = static_cast<std::uint16_t>(pageBase_ + pageCursor_);
-        busyUntilUs_ = nowUs + kWriteCycleUs;
+        busyUntilUs_ = nowUs + writeCycleUs_;
     }
     pageMask_ = 0;
     haveWordAddress_ = false;

@@ -9,16 +9,24 @@
 #include <cstdint>
 #include <vector>
 
+#include "simulator/write_cycle.h"
+
 namespace simulator {
 
 // 24C16: 2048 bytes in eight blocks of 256; the device address carries the
 // block in bits 3..1. Writes collect in a 16-byte page buffer and reach the
 // array only on STOP, which starts a self-timed write cycle during which the
-// chip does not acknowledge its address.
+// chip does not acknowledge its address. Datasheet facts relied on: pages of
+// 16 bytes on 24C04..24C16 (8 on 24C01/02), bytes beyond the page roll over
+// to its start, tWR up to 5 ms (10 ms on some parts), no acknowledge of the
+// device address during tWR (which is what acknowledge polling relies on).
 class Eeprom24C16 {
 public:
     static constexpr std::size_t kSize = 2048;
-    static constexpr std::int64_t kWriteCycleUs = 5000;
+    static constexpr std::size_t kPageSize = 16;
+
+    std::int64_t WriteCycleUs() const { return writeCycleUs_; }
+    void SetWriteCycleUs(std::int64_t us) { writeCycleUs_ = us; }
 
     Eeprom24C16() : memory_(kSize, 0xFF) {}
 
@@ -34,6 +42,7 @@ public:
 
 private:
     std::vector<std::uint8_t> memory_;
+    std::int64_t writeCycleUs_ = kI2cEepromCycle.slowestUs;
     std::int64_t busyUntilUs_ = 0;
     std::uint16_t pointer_ = 0;  // 11-bit internal address counter
     std::uint8_t block_ = 0;

@@ -17,7 +17,7 @@ constexpr int kSpecialEwen = 3;
 }  // namespace
 
 MicrowireChip::MicrowireChip(std::string name, int capacityBytes, int addressBitsX8)
-    : StorageChip(std::move(name), capacityBytes, kWriteCycleUs), addressBitsX8_(addressBitsX8) {}
+    : StorageChip(std::move(name), capacityBytes, kMicrowireCycle), addressBitsX8_(addressBitsX8) {}
 
 void MicrowireChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
     const LatchEdges lines = lines_.Load(latch);

@@ -4,6 +4,9 @@
 // The chip powers up write-disabled, ignores clocks after a complete
 // instruction until CS falls, and runs a self-timed write cycle after the last
 // data bit; while that runs, a re-raised CS shows busy (0) or ready (1) on DO.
+// Datasheet facts relied on: the write cycle (tWP) takes up to 10 ms, a start
+// bit is not taken while it runs, and ready/busy shows on DO from CS rising
+// (tSV) until the next start bit or CS falls.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +27,6 @@ public:
 
     using StorageChip::WriteEnabled;
 
-    // Self-timed write: a few milliseconds, inside the 5 ms the program waits.
-    static constexpr std::int64_t kWriteCycleUs = 3000;
 
 private:
     enum class Phase { Deselected, WaitStart, Opcode, Address, Data, Reading, Done };

@@ -52,9 +52,8 @@ std::uint8_t Pcf8584::ReadS1() {
     if (!(control_ & kEso)) return control_;
     if (master_.Active()) return master_.ReadStatus();
     if (inFlight_) {
-        const std::uint8_t status = Status();  // still PIN=1
-        CompleteByte();
-        return status;
+        if (clock_.NowUs() >= inFlightEndUs_) CompleteByte();
+        return Status();
     }
     if (inForce_ && !heldBusy_ && master_.TryBegin()) return SecondMaster::kTransferBegins;
     return Status();
@@ -172,7 +171,14 @@ void Pcf8584::BeginByte(bool lrb, bool received, std::uint8_t value) {
     inFlightLrb_ = lrb;
     inFlightReceived_ = received;
     inFlightValue_ = value;
+    inFlightEndUs_ = clock_.NowUs() + ByteTimeUs();
     pin_ = true;
+}
+
+std::int64_t Pcf8584::ByteTimeUs() const {
+    // S2 bits 1..0 with the 12 MHz input clock: 90, 45, 11 and 1.5 kHz.
+    static constexpr std::int64_t kSclHz[4] = {90'000, 45'000, 11'000, 1'500};
+    return 9 * 1'000'000 / kSclHz[clock2_ & 3];
 }
 
 void Pcf8584::CompleteByte() {

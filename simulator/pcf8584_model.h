@@ -4,11 +4,11 @@
 // the capture of the second master's transfers while the bus monitor's
 // set-up (own address 0x00, S1 = 0xC1) is in force.
 //
-// A byte the controller puts on the bus (or starts receiving) completes at
-// the second S1 read after it began: the first read still shows PIN=1, as a
-// real chip does for about one byte time. A driver that does not wait for
-// PIN therefore reads stale data here too. Everything else follows the bus
-// at once.
+// A byte the controller puts on the bus (or starts receiving) takes its nine
+// bit times at the SCL rate set in S2 (90 kHz: 100 us); PIN stays 1 until
+// then, so a driver that does not wait for PIN reads stale data here too, and
+// a driver that polls gets as many polls as a byte takes on the adapter.
+// Everything else (START, STOP, the bus-free flag) follows the bus at once.
 #pragma once
 
 #include <cstdint>
@@ -71,6 +71,7 @@ private:
     void SendAddress(std::uint8_t address);
     void BeginByte(bool lrb, bool received = false, std::uint8_t value = 0);
     void CompleteByte();
+    std::int64_t ByteTimeUs() const;
     void Stop();
     void UpdateSetup();
 
@@ -95,6 +96,7 @@ private:
     bool inFlightLrb_ = false;
     bool inFlightReceived_ = false;
     std::uint8_t inFlightValue_ = 0;
+    std::int64_t inFlightEndUs_ = 0;
 
     bool inForce_ = false;
     bool everInForce_ = false;

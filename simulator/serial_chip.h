@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "simulator/write_cycle.h"
+
 namespace simulator {
 
 // The DAC's twelve channels as the converter holds them.
@@ -34,6 +36,10 @@ public:
     virtual void SetStoreFault(bool fault) = 0;
     // The converter's channels, for the DAC model; other chips have none.
     virtual std::vector<DacChannel> Channels() const { return {}; }
+    // The self-timed write cycle of a memory; the DAC has none (range all 0).
+    virtual WriteCycleRange CycleRange() const { return {}; }
+    virtual std::int64_t WriteCycleUs() const { return 0; }
+    virtual void SetWriteCycleUs(std::int64_t us) { (void)us; }
 };
 
 // Builds the model for a chip-list entry ("93C46 (8)", "93C46 (16)",

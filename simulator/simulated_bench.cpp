@@ -75,6 +75,11 @@ struct SimulatedBench::Impl {
     std::uint8_t configIndex = 0;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> configWrites;
 
+    CycleDraw draw;
+    std::int64_t eepromDrawnUs = 0;
+    std::int64_t socketDrawnUs = 0;
+    std::int64_t forcedCycleUs = 0;
+
     std::unique_ptr<SerialChip> socket;
     std::string socketText;
     bool socketInserted = false;
@@ -103,6 +108,7 @@ struct SimulatedBench::Impl {
     void ChargeAccesses() {
         const std::int64_t accesses = 1 + fastGiven - fastReads;
         fastGiven = fastReads;
+        clock.Charge(accesses);
         if (auto* virtualCounter = dynamic_cast<platform::VirtualCounter*>(&platform::Clock()))
             virtualCounter->Advance(accesses * kCountsPerAccess);
     }
@@ -198,6 +204,16 @@ struct SimulatedBench::Impl {
         return socket ? socket->DataOut(clock.NowUs()) : true;
     }
 
+    std::int64_t CycleUs(const WriteCycleRange& range, std::int64_t drawnUs) const {
+        if (forcedCycleUs > 0) return forcedCycleUs;
+        return config.slowParts ? range.slowestUs : drawnUs;
+    }
+
+    void ApplyCycles() {
+        bus.Eeprom().SetWriteCycleUs(CycleUs(kI2cEepromCycle, eepromDrawnUs));
+        if (socket) socket->SetWriteCycleUs(CycleUs(socket->CycleRange(), socketDrawnUs));
+    }
+
     void FollowSocket() {
         const std::string& wanted = config.fixedSocketChip.empty() ? chipListChoice : config.fixedSocketChip;
         if (socket && wanted == socketText && !socketInserted) return;
@@ -208,8 +224,13 @@ struct SimulatedBench::Impl {
         if (chip && socket && chip->Name() == socket->Name() && chip->Memory().size() == socket->Memory().size())
             chip->Memory() = socket->Memory();
         if (chip) chip->SetStoreFault(config.chipNoStore);
+        // A new part in the socket is a new draw; the same part in another
+        // organisation keeps its time.
+        if (chip && !(socket && chip->Name() == socket->Name()))
+            socketDrawnUs = draw.Draw(chip->CycleRange());
         socket = std::move(chip);
         socketText = wanted;
+        ApplyCycles();
     }
 
     void LoadTraffic() {
@@ -235,8 +256,11 @@ SimulatedBench::SimulatedBench(Config config) : impl_(std::make_unique<Impl>()) 
     m.config.registerDevices = m.bus.RegisterDeviceAddresses();
     m.pcf.SetHeldBusy(m.config.busHeldBusy);
     m.probeMissPending = m.config.controllerSlowStart;
+    m.draw.Reseed(m.config.seed);
+    m.eepromDrawnUs = m.draw.Draw(kI2cEepromCycle);
     m.LoadTraffic();
     m.FollowSocket();
+    m.ApplyCycles();
     m.Refresh();
 }
 
@@ -288,6 +312,24 @@ void SimulatedBench::SetChipNoStore(bool noStore) {
     impl_->config.chipNoStore = noStore;
     if (impl_->socket) impl_->socket->SetStoreFault(noStore);
 }
+
+void SimulatedBench::SetSlowParts(bool slow) {
+    impl_->config.slowParts = slow;
+    impl_->ApplyCycles();
+}
+
+void SimulatedBench::ForceWriteCycleUs(std::int64_t us) {
+    impl_->forcedCycleUs = us;
+    impl_->ApplyCycles();
+}
+
+std::int64_t SimulatedBench::EepromWriteCycleUs() const { return impl_->bus.Eeprom().WriteCycleUs(); }
+
+std::int64_t SimulatedBench::SocketWriteCycleUs() const {
+    return impl_->socket ? impl_->socket->WriteCycleUs() : 0;
+}
+
+bool SimulatedBench::SlowParts() const { return impl_->config.slowParts; }
 
 SimulatedBench::Port SimulatedBench::AdapterPort() const { return impl_->config.port; }
 std::uint8_t SimulatedBench::Latch() const { return impl_->latch; }
@@ -372,6 +414,8 @@ void SimulatedBench::SetFixedSocketChip(const std::string& chipListText) {
 void SimulatedBench::InsertSocketChip(std::unique_ptr<SerialChip> chip) {
     impl_->socket = std::move(chip);
     impl_->socketInserted = true;
+    // A ready-made chip keeps its own time unless one is forced.
+    if (impl_->socket && impl_->forcedCycleUs > 0) impl_->socket->SetWriteCycleUs(impl_->forcedCycleUs);
     if (impl_->socket) impl_->socket->SetStoreFault(impl_->config.chipNoStore);
 }
 

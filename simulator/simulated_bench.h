@@ -47,7 +47,11 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // demo traffic every few hundred ms), and at most once per 256 idle status
 // reads, so that the monitor's passes of 100000 reads stay fast. On the
 // virtual counter each port access also moves time on by 1 us, about what an
-// access to a real port takes (charged in bulk for the idle reads).
+// access to a real port takes (charged in bulk for the idle reads); on the
+// steady counter bench time moves at least that fast. A bus byte takes its
+// nine bit times at the SCL rate in S2; every memory runs its own write cycle
+// time, drawn once from its family's datasheet range by `seed` (pcf8584_model.h,
+// write_cycle.h, and the datasheet facts beside each chip model).
 //
 // The second master's transfers (QueueTransfer, the demo, a capture file)
 // reach the bus only while the monitor's controller set-up is in force
@@ -76,6 +80,8 @@ public:
         bool busHeldBusy = false;        // another master holds the bus
         bool slavesNack = false;         // no slave acknowledges
         bool chipNoStore = false;        // the socket chip does not store writes
+        bool slowParts = false;          // every memory at its family's slowest write cycle
+        std::uint64_t seed = 1;          // draws each memory's write cycle time
         bool eepromPresent = true;       // 24C16 answering A0..AE
         // Register devices: 8-bit write addresses, 256 registers each.
         std::vector<std::uint8_t> registerDevices = {0x40, 0x42, 0x70, 0x90};
@@ -100,6 +106,15 @@ public:
     void SetBusHeldBusy(bool busy);
     void SetSlavesNack(bool nack);
     void SetChipNoStore(bool noStore);
+    // Parts as slow as the datasheet allows (longest write cycles).
+    void SetSlowParts(bool slow);
+    bool SlowParts() const;
+    // Every memory's write cycle forced to `us` (a stuck chip, for tests);
+    // 0 gives each chip its drawn or slowest time back.
+    void ForceWriteCycleUs(std::int64_t us);
+    // The write cycle the 24C16 and the socket chip run now (0: no memory).
+    std::int64_t EepromWriteCycleUs() const;
+    std::int64_t SocketWriteCycleUs() const;
 
     // Adapter state.
     Port AdapterPort() const;

@@ -20,7 +20,7 @@ constexpr std::uint8_t kStatusWritable = 0x8C;  // BP0, BP1, WPEN
 }  // namespace
 
 SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes)
-    : StorageChip(std::move(name), capacityBytes, kWriteCycleUs),
+    : StorageChip(std::move(name), capacityBytes, kSpiCycle),
       addressBytes_(addressBytes),
       a8InOpcode_(a8InOpcode),
       pageBytes_(std::min(pageBytes, kMaxPage)) {}

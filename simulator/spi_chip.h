@@ -4,7 +4,10 @@
 // AT25C040 carries address bit 8 in X, the others do not care about it. A
 // WRITE fills one page (wrapping inside it) and starts its self-timed cycle on
 // the rising /CS after whole bytes; the write-enable latch clears when the
-// cycle ends, and during the cycle only RDSR is taken.
+// cycle ends, and during the cycle only RDSR is taken. Datasheet facts relied
+// on: pages of 8 bytes (AT25010..040) or 32 (AT25080/160), tWC at most 5 ms,
+// RDSR bit 0 (/RDY) high while the cycle runs, and RDSR read continuously
+// (SCK kept running, /CS low) returning the status again every 8 clocks.
 #pragma once
 
 #include <array>
@@ -27,8 +30,6 @@ public:
     // bits 2-3 block protect, bit 7 WPEN.
     std::uint8_t Status(std::int64_t nowUs);
 
-    // Self-timed write: under the 5 ms the program waits after each byte.
-    static constexpr std::int64_t kWriteCycleUs = 4000;
     static constexpr int kMaxPage = 32;
 
 private:

@@ -20,13 +20,19 @@ public:
     std::vector<std::uint8_t>& Memory() final { return memory_; }
     void SetStoreFault(bool fault) final { storeFault_ = fault; }
 
+    WriteCycleRange CycleRange() const final { return cycle_; }
+    std::int64_t WriteCycleUs() const final { return writeCycleUs_; }
+    void SetWriteCycleUs(std::int64_t us) final { writeCycleUs_ = us; }
+
     bool Busy(std::int64_t nowUs) const { return nowUs < busyUntilUs_; }
 
 protected:
-    StorageChip(std::string name, int capacityBytes, std::int64_t writeCycleUs)
+    // A chip made outside the bench runs at the slowest figure of its range.
+    StorageChip(std::string name, int capacityBytes, const WriteCycleRange& cycle)
         : name_(std::move(name)),
           capacity_(capacityBytes),
-          writeCycleUs_(writeCycleUs),
+          cycle_(cycle),
+          writeCycleUs_(cycle.slowestUs),
           memory_(static_cast<std::size_t>(capacityBytes), 0xFF) {}
 
     // The part's own size: the bench may replace the array, but the address
@@ -47,6 +53,7 @@ protected:
 private:
     std::string name_;
     int capacity_;
+    WriteCycleRange cycle_;
     std::int64_t writeCycleUs_;
     std::vector<std::uint8_t> memory_;
     bool storeFault_ = false;

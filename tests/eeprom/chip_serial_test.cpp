@@ -119,9 +119,10 @@ TEST_F(ChipSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
     WriteSerialChip(rig.adapter, chip, image, marks, progress);
     EXPECT_EQ(chip.capacity, 256);
     const auto frames = SelectedFrames(rig.port.Loads(), true);
-    // One dropped READ, then EWEN + WRITE + busy check per byte, then the
-    // verify, and the select line left high at the end.
-    ASSERT_EQ(frames.size(), 1u + 3 * 256 + 256 + 1);
+    // One dropped READ, then EWEN + WRITE + busy check per byte, the ready
+    // poll before the verify, the verify, and the select line left high at
+    // the end.
+    ASSERT_EQ(frames.size(), 1u + 3 * 256 + 1 + 256 + 1);
     EXPECT_EQ(testsupport::Bits(frames[0], 0, 3), 0b110);
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 256, rig.chip->Memory().begin()));
 }

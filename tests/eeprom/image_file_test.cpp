@@ -1,6 +1,7 @@
 // Raw image files: loads read the whole head before the image changes, saves
 // are atomic, and every failure is one sentence naming the file and why.
 #include "eeprom/image_file.h"
+#include "eeprom/image_formats.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -184,3 +185,74 @@ TEST_F(ImageFile, SaveIntoAReadOnlyFolderLeavesTheOldFile) {
 }
 
 }  // namespace
+
+// HEX and S-record: chosen by extension on save, told by content on load,
+// gaps read 0xFF, and a bad file is refused by line without touching the image.
+TEST_F(ImageFile, HexAndSRecordRoundTripByExtensionAndContent) {
+    for (const char* name : {"image.hex", "image.srec"}) {
+        SCOPED_TRACE(name);
+        ImageArray source{};
+        for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 7);
+        std::string error;
+        ASSERT_TRUE(SaveImageFile(Path(name), source, 300, error)) << error;
+        // Stored under a name that says nothing: the content decides.
+        ASSERT_TRUE(QFile::rename(Path(name), Path("image.dat")));
+        EXPECT_EQ(LoadImageFile(Path("image.dat"), image, error).bytesLoaded, 300) << error;
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + 300, source.begin()));
+        EXPECT_EQ(image[300], 0xEE);
+        QFile::remove(Path("image.dat"));
+    }
+}
+
+TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    // Extended linear address 0, a gap, and a start address record.
+    const QByteArray good = ":020000040000FA\n:020010001122BB\n\n:0400000500000000F7\n:00000001FF\n";
+    ASSERT_TRUE(DecodeImage(good, ImageFormat::IntelHex, 2048, "f.hex", bytes, error)) << error;
+    ASSERT_EQ(bytes.size(), 0x12u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[0x10], 0x11);
+    EXPECT_EQ(bytes[0x11], 0x22);
+
+    // Every case is refused by name and line, or accepted (error null).
+    struct Case {
+        ImageFormat format;
+        QByteArray text;
+        const char* error;
+    };
+    constexpr ImageFormat kHex = ImageFormat::IntelHex;
+    constexpr ImageFormat kSrec = ImageFormat::SRecord;
+    for (const Case& c : {
+             Case{kHex, ":020010001122BC\n:00000001FF\n", "f line 1: bad checksum"},
+             Case{kHex, ":00000001FF\n", nullptr},
+             Case{kHex, "\n:020010001122BB\n:02001000112\n", "f line 3: not an Intel HEX record"},
+             Case{kHex, ":020010001122BB\n",
+                  "f: the end-of-file record is missing; the file may be cut short"},
+             Case{kHex, ":0201FF001122CB\n:00000001FF\n",
+                  "f line 1: data beyond the chip's end (0x100 bytes); nothing was written"},
+             Case{kHex, ":020000040001F9\n:020000001122CB\n:00000001FF\n",
+                  "f line 2: data beyond the chip's end (0x100 bytes); nothing was written"},
+             Case{kSrec, "S10500101122B7\nS9030000FC\n", nullptr},
+             Case{kSrec, "S10500101122B8\nS9030000FC\n", "f line 1: bad checksum"},
+             Case{kSrec, "S00600004844521B\nS10500101122B7\n",
+                  "f: the termination record (S7, S8 or S9) is missing; the file may be cut short"},
+             Case{kSrec, "S10500101122B7\nX\n", "f line 2: not an S-record"},
+             Case{kSrec, "S2060001001122C5\nS9030000FC\n",
+                  "f line 1: data beyond the chip's end (0x100 bytes); nothing was written"},
+         }) {
+        SCOPED_TRACE(c.text.toStdString());
+        error.clear();
+        EXPECT_EQ(DecodeImage(c.text, c.format, 256, "f", bytes, error), c.error == nullptr);
+        EXPECT_EQ(error, c.error ? c.error : "");
+    }
+    EXPECT_EQ(DetectImageFormat("  :00000001FF"), ImageFormat::IntelHex);
+    EXPECT_EQ(DetectImageFormat("S9030000FC"), ImageFormat::SRecord);
+    EXPECT_EQ(DetectImageFormat("SX\x01"), ImageFormat::Raw);
+
+    // The window's load refuses the file and leaves the image alone.
+    Write("bad.hex", ":020010001122BC\n:00000001FF\n");
+    EXPECT_FALSE(LoadImageFile(Path("bad.hex"), image, error).ok);
+    EXPECT_EQ(error, "Cannot load \"" + Path("bad.hex").toStdString() + "\" line 1: bad checksum");
+    EXPECT_EQ(image[0x10], 0xEE);
+}

@@ -191,6 +191,51 @@ TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
     EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), Out(0x37B, 0xC5)), 2);
 }
 
+TEST_F(PortAdapterOrderTest, MessageTransfersFollowTheByteSequences) {
+    PortAdapter adapter;
+    adapter.SetBase(0x378);
+    const auto script = [this] {
+        ports.Clear();
+        ports.Script(0x37B, {0x81, 0x00, 0x00, 0x81, 0x00, 0x00, 0x00, 0x00});
+        ports.Script(0x37C, {0x33, 0x5A, 0x6B});
+    };
+    // A one-byte write left open and a one-byte repeated-start read are,
+    // access for access, I2cReadByte.
+    script();
+    ASSERT_EQ(adapter.I2cReadByte(0x10, 0xA0), 0x5A);
+    const Lines readByte = ports.lines;
+    script();
+    const std::uint8_t sub = 0x10;
+    std::uint8_t got[2] = {};
+    EXPECT_EQ(adapter.I2cWriteBytes(0xA0, &sub, 1, false), hardware::kWriteDone);
+    EXPECT_EQ(adapter.I2cReadBytes(0xA0, got, 1, true), 1);
+    EXPECT_EQ(ports.lines, readByte);
+    EXPECT_EQ(got[0], 0x5A);
+
+    // Two bytes: the first acknowledged, NACK set before the last is taken.
+    script();
+    ASSERT_EQ(adapter.I2cWriteBytes(0xA0, &sub, 1, false), hardware::kWriteDone);
+    EXPECT_EQ(adapter.I2cReadBytes(0xA0, got, 2, true), 2);
+    EXPECT_EQ(got[0], 0x5A);
+    EXPECT_EQ(got[1], 0x6B);
+    const std::size_t dummy = IndexOf(In(0x37C, 0x33));
+    ASSERT_LT(dummy, ports.lines.size());
+    EXPECT_EQ(Lines(ports.lines.begin() + static_cast<std::ptrdiff_t>(dummy) + 1, ports.lines.end()),
+              (Lines{In(0x37B, 0x00), In(0x37C, 0x5A), In(0x37B, 0x00), Out(0x37B, 0x40), In(0x37C, 0x6B),
+                     In(0x37B, 0x00), Out(0x37B, 0xC3)}));
+
+    // A refused byte ends the write with STOP even when a read was to follow.
+    ports.Clear();
+    ports.Script(0x37B, {0x81});
+    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x08}; };
+    const std::uint8_t data[3] = {1, 2, 3};
+    EXPECT_EQ(adapter.I2cWriteBytes(0xA0, data, 3, false), hardware::kNoAck);
+    EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
+    EXPECT_EQ(std::count_if(ports.lines.begin(), ports.lines.end(),
+                            [](const std::string& l) { return l.rfind("out 037C", 0) == 0; }),
+              1);
+}
+
 TEST_F(PortAdapterOrderTest, LatchBitsOutOfRangeChangeNothing) {
     PortAdapter adapter;
     adapter.SetLatch(0x5A);

@@ -78,6 +78,10 @@ TEST(SerialFrames, MicrowireReadAndWriteFrames) {
     EXPECT_TRUE(frames[2].empty());
     EXPECT_EQ(rig.chip->Memory()[0x55], 0xC3);
 
+    // The 5 ms waited is not the slowest part's write cycle: the chip still
+    // shows busy, and ready once the poll has waited it out.
+    EXPECT_FALSE(rig.adapter.MicrowireWaitReady(0));
+    EXPECT_TRUE(rig.adapter.MicrowireWaitReady(20));
     rig.port.Loads().clear();
     EXPECT_EQ(rig.adapter.MicrowireRead(0x55, 6, 8), 0xC3);
     frames = SelectedFrames(rig.port.Loads(), true);
@@ -96,6 +100,7 @@ TEST(SerialFrames, MicrowireOrganisationLine) {
     EXPECT_NE(rig.port.Loads().back() & 0x10, 0);
     EXPECT_EQ(rig.chip->Memory()[0x42], 0xBE);
     EXPECT_EQ(rig.chip->Memory()[0x43], 0xEF);
+    ASSERT_TRUE(rig.adapter.MicrowireWaitReady(20));
     EXPECT_EQ(rig.adapter.MicrowireRead(0x21, 5, 16), 0xBEEF);
     // The same chip in byte organisation sees the word as two bytes.
     EXPECT_EQ(rig.adapter.MicrowireRead(0x43, 6, 8), 0xEF);

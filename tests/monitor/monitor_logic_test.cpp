@@ -7,6 +7,7 @@
 #include <deque>
 #include <vector>
 
+#include "hardware/bench_support.h"
 #include "hardware/port_adapter.h"
 #include "platform/port_io.h"
 
@@ -119,25 +120,36 @@ TEST(CapturePass, KeepsOnlyTransfersThatBeginWithAnAddress) {
     EXPECT_EQ(bus.dataReads, 3);
 }
 
-TEST(CapturePass, CountsEveryStatusReadAgainstTheBudget) {
+TEST(CapturePass, TransferBegunAtTheEndOfThePassIsReadWholeAndStuckOnesEndAtTheirBounds) {
     ScriptedController bus;
-    bus.Transfer({{4, 0xA0}, {0, 0x10}, {0, 0x55}});  // 6 status reads
+    for (int i = 0; i < 49; ++i) bus.Status(kIdle);
+    bus.Transfer({{4, 0xA0}, {0, 0x10}, {0, 0x55}});  // begins at the 50th read
     CapturePassStats stats;
-    Pass(50, FilterBytes(0x20), &stats);
-    EXPECT_EQ(stats.statusReads, 50);
-    EXPECT_EQ(bus.statusReads, 50);
-    EXPECT_EQ(stats.linesLogged, 1);
+    EXPECT_EQ(Pass(50, FilterBytes(0x20), &stats), std::vector<std::string>{" W A0 10 55 "});
+    EXPECT_EQ(stats.statusReads, 55);
+    EXPECT_EQ(stats.transfersCut, 0);
 
-    // A controller stuck inside a transfer ends the pass all the same, and
-    // what was read is shown.
+    // A controller that never frees the bus ends the capture after its
+    // record limit, a master gone quiet half way after the idle limit; what
+    // was read is shown either way.
     ScriptedController stuck;
     stuck.Status(hardware::kStatusTransferStart);
     stuck.idle = hardware::kRecordAddress;
-    const auto lines = Pass(10, FilterBytes(0x20), &stats);
-    EXPECT_EQ(stuck.statusReads, 10);
-    EXPECT_TRUE(stats.endedInTransfer);
+    auto lines = Pass(1, FilterBytes(0x20), &stats);
+    EXPECT_EQ(stuck.dataReads, hardware::kCaptureRecordLimit);
+    EXPECT_EQ(stats.transfersCut, 1);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 12), " R FF  R FF ");
+
+    ScriptedController quiet;
+    quiet.Status(hardware::kStatusTransferStart);
+    quiet.Status(0x80);
+    quiet.Status(hardware::kRecordAddress);
+    quiet.idle = 0x80;  // no byte, bus still busy
+    lines = Pass(1, FilterBytes(0x20), &stats);
+    EXPECT_EQ(quiet.statusReads, 3 + hardware::kCaptureIdleReads);
+    EXPECT_EQ(stats.transfersCut, 1);
+    EXPECT_EQ(lines, std::vector<std::string>{" R FF "});
 }
 
 TEST(CapturePass, OverlongTransferIsReadToItsEndAndShownUpToTheCut) {
@@ -259,6 +271,37 @@ TEST_F(Replay, MarkerGroupsAreNotStoredAsBytes) {
     EXPECT_EQ(image[0x11], 0x66);
     EXPECT_EQ(image[2 * 256], 0x20);
     EXPECT_EQ(ChangedBytes(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+class BenchPass : public benchtest::BenchTest {};
+
+// A burst of long writes: passes end inside transfers again and again, and
+// still each transfer is one whole line, logged once.
+TEST_F(BenchPass, BurstOfLongWritesGivesOneWholeLineEach) {
+    ASSERT_EQ(adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
+    constexpr int kWrites = 400;
+    simulator::BusTransfer write{benchtest::Start(), benchtest::Byte(0x60)};
+    for (int i = 0; i < 256; ++i) write.push_back(benchtest::Byte(static_cast<std::uint8_t>(i)));
+    write.push_back(benchtest::Stop());
+    for (int i = 0; i < kWrites; ++i) bench_.QueueTransfer(write);
+
+    std::vector<std::string> lines;
+    CapturePassStats stats;
+    for (int pass = 0; pass < 1000 && bench_.TransfersPlayed() < kWrites; ++pass) {
+        adapter().ResetAdapter(0, adapter().Latch());
+        adapter().InitController();
+        stats = CapturePass(adapter(), kPollReads, 0, 0, [&](std::string_view l) { lines.emplace_back(l); });
+        EXPECT_EQ(stats.transfersCut, 0);
+    }
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kWrites));
+    std::vector<CaptureRecord> records;
+    for (const benchtest::Record& r : benchtest::ExpectedRecords(write)) records.push_back({r.type, r.data});
+    const std::string whole = BuildLogLine(records);
+    for (const std::string& line : lines) ASSERT_EQ(line, whole);
 }
 
 }  // namespace

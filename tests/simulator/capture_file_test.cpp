@@ -39,6 +39,32 @@ TEST(CaptureText, ReadsEventsWithAndWithoutLabels) {
     EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA0), B(0x10), Sr, B(0xA1), B(0xFF, false), P}));
 }
 
+// The analyzer window's annotation export: sample ranges, decoder and row
+// names, lines out of time order; read as the same transfers.
+TEST(CaptureText, ReadsAnnotationExportsInSampleOrder) {
+    std::vector<BusTransfer> transfers;
+    std::string error;
+    const std::string file =
+        MERLIX_TEST_DATA_DIR "/captures-annotations/eeprom_write_then_read.i2c-annotations.txt";
+    ASSERT_TRUE(ParseCaptureFile(file, transfers, error))
+        << error;
+    ASSERT_EQ(transfers.size(), 3u);
+    EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA0), B(0x10), B(0x3C), B(0x07), P}));
+    EXPECT_EQ(transfers[1], (BusTransfer{S, B(0xA0), B(0x10), Sr, B(0xA1), B(0x3C), B(0x07, false), P}));
+    EXPECT_EQ(transfers[2], (BusTransfer{S, B(0xA4, false), P}));
+
+    // Any decoder label, quoted alternatives, leading blanks.
+    const std::string text =
+        "  30-38 i2c: Address/data: \"Data write: 5A\" \"DW: 5A\" \"DW\"\n"
+        "10-11 I²C: Address/data: Start\n"
+        "20-28 my decoder: Address/data: Address write: 21\n"
+        "28-30 I²C: Address/data: NACK\n"
+        "40-41 I²C: Address/data: Stop\n";
+    ASSERT_TRUE(ParseCaptureText(text, transfers));
+    ASSERT_EQ(transfers.size(), 1u);
+    EXPECT_EQ(transfers[0], (BusTransfer{S, B(0x42, false), B(0x5A), P}));
+}
+
 TEST(CaptureText, SplitsTransfersAtStopAndAtStartWithoutStop) {
     const std::string text =
         "Start\nAddress write: 52\nNACK\nStop\n"

@@ -125,12 +125,12 @@ TEST(MicrowireChip, EraseAndWriteAllInWords) {
         ASSERT_EQ(memory[k], 0x12);
         ASSERT_EQ(memory[k + 1], 0x34);
     }
-    rig.clock.SleepMs(5);
+    rig.clock.SleepMs(10);  // the slowest 93Cxx write cycle
     Microwire(rig, {kStart, {0b11, 2}, {2, 6}});  // ERASE word 2
     EXPECT_EQ(memory[4], 0xFF);
     EXPECT_EQ(memory[5], 0xFF);
     EXPECT_EQ(memory[6], 0x12);
-    rig.clock.SleepMs(5);
+    rig.clock.SleepMs(10);
     Microwire(rig, {kStart, {0, 2}, {0b10, 2}, {0, 4}});  // ERAL
     EXPECT_EQ(memory, std::vector<std::uint8_t>(32, 0xFF));
 }
@@ -162,7 +162,7 @@ TEST(MicrowireChip, ShowsBusyUntilTheWriteCycleEnds) {
     // A start bit while busy is not taken.
     Microwire(rig, {kStart, {0b01, 2}, {9, 7}, {0x00, 8}}, false);
     EXPECT_EQ(rig.chip->Memory()[9], 0x99);
-    rig.clock.Advance(simulator::MicrowireChip::kWriteCycleUs);
+    rig.clock.Advance(rig.chip->WriteCycleUs());
     EXPECT_TRUE(DataOut(rig));
 }
 
@@ -183,7 +183,7 @@ TEST(SpiChip, WriteNeedsWrenAndTheLatchClearsAfterTheCycle) {
     Spi(rig, {{0x03, 8}, {0x40, 8}}, false);
     EXPECT_EQ(ClockIn(rig, 8), 0xFFu);
     Line(rig, kLineSelect, true);
-    rig.clock.Advance(simulator::SpiChip::kWriteCycleUs);
+    rig.clock.Advance(chip->WriteCycleUs());
     EXPECT_EQ(chip->Status(rig.clock.Peek()), 0x00);
     Spi(rig, {{0x02, 8}, {0x40, 8}, {0x00, 8}});
     EXPECT_EQ(memory[0x40], 0x77);

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -67,13 +68,12 @@ void TwoPortBench::Out(std::uint16_t port, std::uint8_t value) {
 
 void BenchFixture::SetUp() {
     ResetAppState();
-    // Every write backs the chip up and the window keeps its settings: both
-    // go to this test's own folders, never the real home.
+    // Every write backs the chip up: into this test's own folder, never the
+    // real home. Each test starts from the default settings.
     ASSERT_TRUE(home_.isValid());
     previousDataHome_ = qgetenv("XDG_DATA_HOME");
-    previousConfigHome_ = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_DATA_HOME", home_.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home_.filePath(QStringLiteral("config")).toLocal8Bit());
+    QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")).clear();
     simulator::SimulatedBench::Config config;
     Configure(config);
     bench_ = std::make_unique<simulator::SimulatedBench>(config);
@@ -103,7 +103,6 @@ void BenchFixture::TearDown() {
     bench_.reset();
     ResetAppState();
     qputenv("XDG_DATA_HOME", previousDataHome_);
-    qputenv("XDG_CONFIG_HOME", previousConfigHome_);
 }
 
 void BenchFixture::StartWindow(platform::PortIo* io) {

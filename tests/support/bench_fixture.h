@@ -100,7 +100,6 @@ private:
     platform::PortIo* previousIo_ = nullptr;
     QTemporaryDir home_;
     QByteArray previousDataHome_;
-    QByteArray previousConfigHome_;
     UiSeams previousSeams_;
 };
 

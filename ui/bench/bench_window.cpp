@@ -45,11 +45,13 @@ enum Fault {
     kBusHeldBusy,
     kSlavesNack,
     kChipNoStore,
+    kSlowParts,
     kFaultCount
 };
 const char* const kFaultCaptions[kFaultCount] = {"Adapter absent",          "Controller absent",
                                                  "Controller slow to start", "Bus held busy",
-                                                 "Slave not acknowledging", "Chip not storing"};
+                                                 "Slave not acknowledging", "Chip not storing",
+                                                 "Slow parts"};
 const char* const kFaultTips[kFaultCount] = {
     "The parallel port has nothing on it: every register reads FF.",
     "The adapter is there but its PCF8584 does not answer the probe.",
@@ -57,6 +59,7 @@ const char* const kFaultTips[kFaultCount] = {
     "Another master holds the I2C bus: our controller never finds it free.",
     "No slave on the I2C bus acknowledges its address.",
     "The chip in the serial socket acknowledges writes but keeps its old contents.",
+    "Every memory takes the longest write cycle its datasheet allows (24Cxx and 93Cxx 10 ms, AT25 5 ms).",
 };
 
 // Row labels of a plain memory: the row's first address.
@@ -389,7 +392,8 @@ void BenchWindow::SyncFaultBoxes() {
     // Faults set elsewhere (the command line, a test) show here too.
     const SimulatedBench::Config& c = bench_.config();
     const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None, !c.controllerPresent,
-                                     c.controllerSlowStart, c.busHeldBusy, c.slavesNack, c.chipNoStore};
+                                     c.controllerSlowStart, c.busHeldBusy, c.slavesNack, c.chipNoStore,
+                                     c.slowParts};
     for (int i = 0; i < kFaultCount; ++i) {
         if (faults_[static_cast<std::size_t>(i)]->isChecked() != state[i])
             faults_[static_cast<std::size_t>(i)]->setChecked(state[i]);
@@ -412,6 +416,7 @@ void BenchWindow::ApplyFaults() {
     if (on(kBusHeldBusy) != c.busHeldBusy) bench_.SetBusHeldBusy(on(kBusHeldBusy));
     if (on(kSlavesNack) != c.slavesNack) bench_.SetSlavesNack(on(kSlavesNack));
     if (on(kChipNoStore) != c.chipNoStore) bench_.SetChipNoStore(on(kChipNoStore));
+    if (on(kSlowParts) != c.slowParts) bench_.SetSlowParts(on(kSlowParts));
     Refresh();
 }
 

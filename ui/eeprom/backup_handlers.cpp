@@ -7,12 +7,12 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <algorithm>
 
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
+#include "eeprom/fast_transfers.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/verify_report.h"
 #include "ui/eeprom/checksums_dialog.h"
@@ -28,22 +28,12 @@ namespace {
 
 constexpr const char* kBackupSetting = "backups/beforeWrite";
 
-// The settings file is named here rather than left to QSettings' default,
-// which caches its folder for the whole process: this way it always follows
-// XDG_CONFIG_HOME as it stands.
-QString SettingsPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/merlix/merlix.conf");
-}
+// The tool's settings, where the other remembered entries are kept too.
+QSettings ToolSettings() { return QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")); }
 
-bool BackupsOn() {
-    return QSettings(SettingsPath(), QSettings::IniFormat).value(kBackupSetting, true).toBool();
-}
+bool BackupsOn() { return ToolSettings().value(QLatin1String(kBackupSetting), true).toBool(); }
 
-void SetBackupsOn(bool on) {
-    QSettings settings(SettingsPath(), QSettings::IniFormat);
-    settings.setValue(kBackupSetting, on);
-}
+void SetBackupsOn(bool on) { ToolSettings().setValue(QLatin1String(kBackupSetting), on); }
 
 // The bar and the message box for the backup read and the restore's write.
 // (The backup read's messages come back in its error sentence instead.)
@@ -116,8 +106,8 @@ bool MainDialog::BackUpBeforeWrite() {
     BarAndBox progress(m_progress);
     QString path;
     std::string error;
-    if (eeprom::BackUpBeforeWrite(session_->adapter, session_->chip, target, BackupFolder(), progress, path,
-                                  error)) {
+    if (eeprom::BackUpBeforeWrite(session_->adapter, session_->chip, target, FastTransfersOn(),
+                                  BackupFolder(), progress, path, error)) {
         return true;
     }
     ShowMessage(QStringLiteral("Nothing was written: the backup of the chip failed. %1\n(Backups before "
@@ -187,8 +177,9 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
         for (int i = first; i < first + size; ++i) {
             if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
         }
-    } else if (!WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress,
-                                &readBack)) {
+    } else if (!(FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
+                                                                      session_->image, session_->marks,
+                                                                      progress, &readBack)) {
         return false;
     }
     RefreshHexView();

@@ -2,7 +2,9 @@
 // 24Cxx memory through the controller (a blank chip entry), or a whole
 // Microwire/SPI chip through the serial lines (any other entry). The loops
 // themselves live in chip_transfers.cpp; these bind them to the window.
+#include <QAction>
 #include <QProgressBar>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -11,6 +13,7 @@
 #include "ui/main/ui_seams.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
+#include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
 #include "ui/panels/dac_panel_dialog.h"
 #include "ui/panels/dac_panel_link.h"
@@ -66,7 +69,25 @@ void SayNoController(const char* done) {
                     .arg(QLatin1String(done)));
 }
 
+constexpr const char* kFastTransfersKey = "transfers/fast";
+
+QSettings ToolSettings() { return QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")); }
+
 }  // namespace
+
+void MainDialog::AddFastTransfersEntry() {
+    fastTransfersAction_ = new QAction(QStringLiteral("&Fast transfers"), this);
+    fastTransfersAction_->setCheckable(true);
+    // Off unless the user turned it on: the specified sequences are the
+    // ones proven on every adapter.
+    fastTransfersAction_->setChecked(ToolSettings().value(QLatin1String(kFastTransfersKey), false).toBool());
+    addAction(fastTransfersAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(fastTransfersAction_, &QAction::toggled, this,
+            [](bool on) { ToolSettings().setValue(QLatin1String(kFastTransfersKey), on); });
+}
+
+bool MainDialog::FastTransfersOn() const { return fastTransfersAction_ && fastTransfersAction_->isChecked(); }
 
 void MainDialog::OnChipSelChange() {
     const QString entry = m_chipList->currentText();
@@ -101,12 +122,16 @@ void MainDialog::OnReadEeprom() {
                 RefreshHexView();
                 return;
             }
-            ReadI2cPage(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+            if (FastTransfersOn()) {
+                ReadI2cBlockFast(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+            } else {
+                ReadI2cPage(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+            }
         } else {
             SayNoController("read");
         }
-    } else if (ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks,
-                              progress)) {
+    } else if ((FastTransfersOn() ? ReadChipFast : ReadSerialChip)(session_->adapter, session_->chip,
+                                                                   session_->image, session_->marks, progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
@@ -125,14 +150,24 @@ void MainDialog::OnWriteEeprom() {
         if (session_->controllerPresent == 1) {
             // No range check here: a technician may program a memory that
             // answers outside A0..AF.
-            if (BackUpBeforeWrite()) {
-                WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image, progress);
+            // The window does not know which 24Cxx is on the bus: pages of 8
+            // fit every one of them.
+            if (!BackUpBeforeWrite()) {
+                // Nothing is written; BackUpBeforeWrite said why.
+            } else if (FastTransfersOn()) {
+                WriteI2cPagesFast(session_->adapter, m_page, HexTextValue(m_deviceAddress), kSafeI2cPageSize,
+                                  session_->image, progress);
+            } else {
+                WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image,
+                             progress);
             }
         } else {
             SayNoController("written");
         }
-    } else if (BackUpBeforeWrite() && WriteSerialChip(session_->adapter, session_->chip, session_->image,
-                                                      session_->marks, progress, &readBack)) {
+    } else if (BackUpBeforeWrite() &&
+               (FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
+                                                                     session_->image, session_->marks, progress,
+                                                                     &readBack)) {
         verified = true;
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);

@@ -70,8 +70,6 @@ HexView::HexView(QWidget* parent) : resources::ListBox(parent) {
 
 QString HexByteText(int value) { return QString::fromLatin1(eeprom::HexByte(value)); }
 
-int HexTextValue(const QString& text) { return HexDigitsToValue(text.left(2).toStdString()) & 0xFF; }
-
 QString HexView::ItemText(std::uint8_t value) { return HexByteText(value) + QLatin1Char(' '); }
 
 void HexView::ShowPage(const std::uint8_t* page) {

@@ -8,15 +8,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "eeprom/hex_text.h"
 #include "ui/resources/controls.h"
 
 namespace ui {
 
 // "%02X" of the low 8 bits of value: the form of every byte the tool shows.
 QString HexByteText(int value);
-// The byte value of a hexadecimal text as the tool reads it (HexDigitsToValue
-// of its first two characters), low 8 bits.
-int HexTextValue(const QString& text);
+using eeprom::HexTextValue;
 
 class HexView : public resources::ListBox {
     Q_OBJECT

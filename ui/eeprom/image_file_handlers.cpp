@@ -1,5 +1,6 @@
-// "Load eeprom" and "Save eeprom": the image as a raw file, chosen in the
-// file dialog. A failure is one sentence in a message box and changes
+// "Load eeprom" and "Save eeprom": the image as a raw, Intel HEX or S-record
+// file, chosen in the file dialog (told by content on load, by extension on
+// save, raw .bin staying the default). A failure is one sentence in a message box and changes
 // nothing: the image is read whole before it changes, and a save replaces the
 // old file only once every byte is out.
 #include "ui/main/main_dialog.h"
@@ -13,10 +14,12 @@ using namespace eeprom;
 
 namespace {
 constexpr const char* kImageFileName = "*.bin";
+// Loads list every format the image reader knows, raw first.
+constexpr const char* kImageFilesToLoad = "*.bin *.hex *.ihex *.srec *.s19 *.mot";
 }
 
 void MainDialog::OnLoadImage() {
-    const QString path = AskOpenPath(QString::fromLatin1(kImageFileName));
+    const QString path = AskOpenPath(QString::fromLatin1(kImageFilesToLoad));
     if (path.isEmpty()) return;
     const ImageStep step(*this, "Load eeprom");
     std::string error;

@@ -9,6 +9,7 @@
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
+#include "ui/monitor/transfers_window.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
 #include "ui/resources/icons.h"
@@ -75,8 +76,11 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     });
     ConnectMessageMap();
     OnInitDialog();
-    // On the bench, its own window is one entry below About.
+    // On the bench, its own window is one entry below About; the bus
+    // transfers come after it.
     AddBenchWindowEntry();
+    AddFastTransfersEntry();
+    AddTransfersWindowEntry();
     AddSafetyEntries();
 }
 
@@ -89,6 +93,9 @@ MainDialog::~MainDialog() {
     // base destructor would deliver it later to handlers whose members are
     // gone. Nothing may reach them from now on.
     for (auto* notifier : findChildren<resources::FocusNotifier*>()) notifier->disconnect(this);
+    // The transfers window reads the log and the remarks, members that go
+    // before the base destructor would delete it.
+    delete transfersWindow_;
 }
 
 void MainDialog::BindControls() {

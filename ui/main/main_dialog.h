@@ -33,6 +33,8 @@
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
 #include "eeprom/backup.h"
+#include "monitor/transfer_decode.h"
+#include "simulator/bench_clock.h"
 #include "ui/eeprom/hex_view.h"
 #include "ui/eeprom/undo.h"
 #include "ui/resources/controls.h"
@@ -45,6 +47,7 @@ class QKeyEvent;
 namespace ui {
 
 class BenchWindow;
+class TransfersWindow;
 
 class MainDialog : public QDialog {
     Q_OBJECT
@@ -217,6 +220,19 @@ public:
     // The context-menu entry; nullptr on real hardware.
     QAction* BenchWindowAction() const { return benchWindowAction_; }
 
+    // --- Fast transfers (ui/eeprom/chip_handlers.cpp) ----------------------
+    // The checkable context-menu entry; while it is checked, "Read eeprom"
+    // and "Write eeprom" use the fast transfers. Remembered between runs.
+    QAction* FastTransfersAction() const { return fastTransfersAction_; }
+
+    // --- Bus transfers window (monitor/bus_monitor.cpp) -------------------
+    // Opens the decoded view of what the monitor captures, or brings it forward.
+    void ShowTransfersWindow();
+    TransfersWindow* OpenedTransfersWindow() const { return transfersWindow_; }
+    QAction* TransfersWindowAction() const { return transfersWindowAction_; }
+    // The transfers the monitor saw since it last started.
+    const monitor::TransferLog& Transfers() const { return transferLog_; }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -262,10 +278,22 @@ private:
     std::unique_ptr<ImageHistory> history_;
     QAction* backupAction_ = nullptr;
 
+    void AddFastTransfersEntry();
+    bool FastTransfersOn() const;
+    QAction* fastTransfersAction_ = nullptr;
+
     // Bench window (app/bench_window.cpp).
     void AddBenchWindowEntry();
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;
+
+    // Bus transfers window (monitor/bus_monitor.cpp).
+    void AddTransfersWindowEntry();
+    monitor::TransferLog transferLog_;
+    // Monitor time: the installed counter, so bench time on the bench.
+    simulator::BenchClock monitorClock_;
+    QAction* transfersWindowAction_ = nullptr;
+    TransfersWindow* transfersWindow_ = nullptr;
 };
 
 }  // namespace ui

@@ -1,17 +1,10 @@
-// Start-up: command line, backend choice, trace, bench caption mark.
+// Start-up of the window: the command line, the active bench, the caption mark.
 #include "ui/main/startup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 
-#include <csignal>
-#include <cstdio>
-
-#include "eeprom/chip_table.h"
-#include "platform/backend.h"
-#include "platform/port_io.h"
-#include "platform/tracing_port_io.h"
 #include "ui/main/ui_seams.h"
 
 namespace ui {
@@ -65,39 +58,15 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("FILE")},
         {QStringLiteral("bench-chip"),
          QStringLiteral("Bench: keep chip NAME (a chip list text) in the socket."), QStringLiteral("NAME")},
+        {QStringLiteral("bench-fault"),
+         QStringLiteral("Bench: switch faults on from the start: adapter-absent, controller-absent, "
+                        "bus-busy, slave-nack, chip-no-store, slow-parts."),
+         QStringLiteral("NAME[,NAME...]")},
         {QStringLiteral("bench-window"), QStringLiteral("Bench: show the bench's own window.")},
+        {QStringLiteral("transfers-window"),
+         QStringLiteral("Show the bus transfers window (the monitor's transfers, decoded).")},
     });
     parser.addHelpOption();
-}
-
-QString PortName(SimBench::Port port) {
-    switch (port) {
-        case SimBench::Port::Lpt1:
-            return QStringLiteral("the adapter on LPT1");
-        case SimBench::Port::Lpt2:
-            return QStringLiteral("the adapter on LPT2");
-        case SimBench::Port::None:
-            return QStringLiteral("no adapter attached");
-    }
-    return {};
-}
-
-// The chip list entry `name` stands for, in the list's own spelling; any
-// case will do. Unknown names are refused: the socket would stay empty.
-bool KnownBenchChip(const QString& name, QString& chip, QString& error) {
-    QStringList names;
-    for (const char* entry : eeprom::kChipListEntries) {
-        if (*entry == '\0') continue;
-        if (name.compare(QLatin1String(entry), Qt::CaseInsensitive) == 0) {
-            chip = QLatin1String(entry);
-            return true;
-        }
-        names << QStringLiteral("'%1'").arg(QLatin1String(entry));
-    }
-    const QString last = names.takeLast();
-    error = QStringLiteral("--bench-chip takes %1 or %2, not '%3'")
-                .arg(names.join(QStringLiteral(", ")), last, name);
-    return false;
 }
 
 }  // namespace
@@ -117,49 +86,53 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     options.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
     options.checkPorts = parser.isSet(QStringLiteral("check-ports"));
     options.benchWindow = parser.isSet(QStringLiteral("bench-window"));
-    options.traceFile = parser.value(QStringLiteral("trace"));
-    options.trafficFile = parser.value(QStringLiteral("traffic"));
+    options.transfersWindow = parser.isSet(QStringLiteral("transfers-window"));
+    startup::BackendOptions& adapter = options.adapter;
+    adapter.traceFile = QFile::encodeName(parser.value(QStringLiteral("trace"))).toStdString();
+    adapter.trafficFile = QFile::encodeName(parser.value(QStringLiteral("traffic"))).toStdString();
     // An empty value is a slip (an unset shell variable), not a wish to go
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
-    for (const char* name : {"trace", "traffic", "ppdev", "bench-chip"}) {
+    for (const char* name : {"trace", "traffic", "ppdev", "bench-chip", "bench-fault"}) {
         if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
             error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
             return false;
         }
     }
+    std::string why;
     if (parser.isSet(QStringLiteral("bench-chip")) &&
-        !KnownBenchChip(parser.value(QStringLiteral("bench-chip")), options.benchChip, error)) {
+        !startup::KnownBenchChip(parser.value(QStringLiteral("bench-chip")).toStdString(), adapter.benchChip,
+                                 why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("bench-fault")) &&
+        !startup::ParseBenchFaults(parser.value(QStringLiteral("bench-fault")).toStdString(), adapter.faults,
+                                   why)) {
+        error = QString::fromStdString(why);
         return false;
     }
 
     int forced = 0;
     if (parser.isSet(kBenchOption)) {
         ++forced;
-        options.backend = StartupOptions::Backend::Bench;
-        const QString port = parser.value(kBenchOption).toLower();
-        if (port == QStringLiteral("lpt1")) {
-            options.benchPort = SimBench::Port::Lpt1;
-        } else if (port == QStringLiteral("lpt2")) {
-            options.benchPort = SimBench::Port::Lpt2;
-        } else if (port == QStringLiteral("none")) {
-            options.benchPort = SimBench::Port::None;
-        } else {
-            error = QStringLiteral("--bench takes lpt1, lpt2 or none, not '%1'").arg(port);
+        adapter.backend = StartupOptions::Backend::Bench;
+        const QString port = parser.value(kBenchOption);
+        if (!startup::ParseBenchPort(port.toStdString(), adapter.benchPort)) {
+            error = QStringLiteral("--bench takes lpt1, lpt2 or none, not '%1'").arg(port.toLower());
             return false;
         }
     }
     if (parser.isSet(QStringLiteral("direct"))) {
         ++forced;
-        options.backend = StartupOptions::Backend::Direct;
+        adapter.backend = StartupOptions::Backend::Direct;
     }
     if (parser.isSet(QStringLiteral("ppdev"))) {
         ++forced;
-        options.backend = StartupOptions::Backend::Ppdev;
-        options.ppdevDevices =
-            parser.value(QStringLiteral("ppdev")).split(QLatin1Char(','), Qt::SkipEmptyParts);
-        if (options.ppdevDevices.isEmpty() || options.ppdevDevices.size() > 2) {
-            error = QStringLiteral("--ppdev takes one or two devices, such as /dev/parport0,/dev/parport1");
+        adapter.backend = StartupOptions::Backend::Ppdev;
+        const std::string devices = QFile::encodeName(parser.value(QStringLiteral("ppdev"))).toStdString();
+        if (!startup::ParsePpdevDevices(devices, adapter.ppdevDevices, why)) {
+            error = QString::fromStdString(why);
             return false;
         }
     }
@@ -179,96 +152,28 @@ QString CommandLineHelp() {
     return text;
 }
 
-AdapterBackend::AdapterBackend() = default;
-
 AdapterBackend::~AdapterBackend() {
-    if (installed_) platform::InstallPortIo(previous_);
-    if (bench_ && g_activeBench == bench_.get()) g_activeBench = nullptr;
+    if (Bench() && g_activeBench == Bench()) g_activeBench = nullptr;
+    g_backendMark.clear();
 }
 
 bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
-    platform::PortIo* io = nullptr;
-    QString why;
-    if (options.backend != StartupOptions::Backend::Bench) {
-        platform::BackendRequest request;
-        if (options.backend == StartupOptions::Backend::Direct)
-            request.force = platform::BackendRequest::Force::Direct;
-        if (options.backend == StartupOptions::Backend::Ppdev) {
-            request.force = platform::BackendRequest::Force::Ppdev;
-            for (const QString& device : options.ppdevDevices)
-                request.ppdevDevices.push_back(device.toStdString());
+    // Later, from the event loop: a message box opened inside a port access
+    // would run other handlers in the middle of a transfer.
+    OnTraceWriteError([](const std::string& sentence) {
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            const QString text = QString::fromStdString(sentence);
+            QMetaObject::invokeMethod(
+                app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
         }
-        platform::BackendResult result = platform::ChooseHardwareBackend(request);
-        if (result.failed) {
-            error = QString::fromStdString(result.reason);
-            return false;
-        }
-        if (result.kind != platform::BackendResult::Kind::Bench && result.io) {
-            hardware_ = std::move(result.io);
-            io = hardware_.get();
-            // Direct I/O is what the program was made for; anything else is
-            // named in the caption and on stderr.
-            if (result.kind == platform::BackendResult::Kind::Ppdev) {
-                g_backendMark = QStringLiteral("  [%1]").arg(QString::fromStdString(result.label));
-                notice_ = QStringLiteral("using %1").arg(QString::fromStdString(result.label));
-            }
-        } else {
-            why = QString::fromStdString(result.reason);
-        }
-    } else {
-        why = QStringLiteral("--bench was given");
-    }
-
-    if (!io) {
-        SimBench::Config config;
-        config.port =
-            options.backend == StartupOptions::Backend::Bench ? options.benchPort : SimBench::Port::Lpt1;
-        config.fixedSocketChip = options.benchChip.toStdString();
-        if (!options.trafficFile.isEmpty()) {
-            config.traffic = SimBench::Traffic::Capture;
-            config.captureFile = options.trafficFile.toStdString();
-        }
-        bench_ = std::make_unique<SimBench>(config);
-        std::string trafficError;
-        if (bench_->TrafficError(trafficError)) {
-            error = QString::fromStdString(trafficError);
-            return false;
-        }
-        io = bench_.get();
-        notice_ =
-            QStringLiteral("running on the simulated bench with %1: %2").arg(PortName(config.port), why);
-    } else if (!options.trafficFile.isEmpty() || !options.benchChip.isEmpty()) {
-        error = QStringLiteral("--traffic and --bench-chip need the simulated bench");
+    });
+    std::string why;
+    if (!startup::AdapterBackend::Open(options.adapter, why)) {
+        error = QString::fromStdString(why);
         return false;
     }
-
-    if (!options.traceFile.isEmpty()) {
-        const std::string capture =
-            bench_ ? QFile::encodeName(options.trafficFile).toStdString() : std::string();
-        trace_ = std::make_unique<platform::TracingPortIo>(
-            *io, QFile::encodeName(options.traceFile).toStdString(), capture);
-        if (!trace_->Ok()) {
-            error = QString::fromStdString(trace_->Error());
-            return false;
-        }
-        // A trace piped into a reader that quits must stop the trace, not kill
-        // the program with SIGPIPE: the failed write is reported instead.
-        if (options.traceFile == QStringLiteral("-")) std::signal(SIGPIPE, SIG_IGN);
-        trace_->OnWriteError([](const std::string& sentence) {
-            std::fprintf(stderr, "merlix: %s\n", sentence.c_str());
-            // Later, from the event loop: a message box opened inside a port
-            // access would run other handlers in the middle of a transfer.
-            if (QCoreApplication* app = QCoreApplication::instance()) {
-                const QString text = QString::fromStdString(sentence);
-                QMetaObject::invokeMethod(
-                    app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
-            }
-        });
-        io = trace_.get();
-    }
-    previous_ = platform::InstallPortIo(io);
-    installed_ = true;
-    if (bench_) SetActiveBench(bench_.get());
+    if (!Label().empty()) g_backendMark = QStringLiteral("  [%1]").arg(QString::fromStdString(Label()));
+    if (Bench()) SetActiveBench(Bench());
     return true;
 }
 

@@ -1,31 +1,23 @@
-// Start-up: the command line, the choice of the adapter backend (real ports,
-// ppdev or the simulated bench), the port trace, and how the window shows
-// that it runs on the bench.
+// Start-up of the window: its command line mapped onto the backend options
+// both faces share (startup/backend.h), and how the window shows that it runs
+// on the bench or through ppdev.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
 #include "simulator/simulated_bench.h"
-
-namespace platform {
-class PortIo;
-class TracingPortIo;
-}  // namespace platform
+#include "startup/backend.h"
 
 namespace ui {
 
+// The window's command line: the backend options both faces share, and the
+// window's own.
 struct StartupOptions {
-    enum class Backend { Auto, Bench, Direct, Ppdev };
-    Backend backend = Backend::Auto;
-    simulator::SimulatedBench::Port benchPort = simulator::SimulatedBench::Port::Lpt1;
-    QStringList ppdevDevices;  // --ppdev DEV1[,DEV2]
-    QString traceFile;         // --trace FILE ("-": standard output)
-    QString trafficFile;       // --traffic FILE (bench only)
-    QString benchChip;         // --bench-chip NAME (bench only), as the chip list spells it
+    using Backend = startup::BackendOptions::Backend;
+    startup::BackendOptions adapter;
     bool benchWindow = false;  // --bench-window
+    bool transfersWindow = false;  // --transfers-window
     bool checkPorts = false;   // --check-ports
     bool help = false;         // --help
 };
@@ -36,32 +28,15 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
 // The text --help prints.
 QString CommandLineHelp();
 
-// The adapter backend of one run, installed as the program's port backend while the
-// object lives (the previous backend comes back when it dies).
-class AdapterBackend {
+// The shared backend, made the window's: its bench becomes the active one
+// (the bench window and the chip list reach it there), and a trace that can
+// no longer be written is reported in a message box as well as on stderr.
+class AdapterBackend : public startup::AdapterBackend {
 public:
-    AdapterBackend();
+    AdapterBackend() = default;
     ~AdapterBackend();
-    AdapterBackend(const AdapterBackend&) = delete;
-    AdapterBackend& operator=(const AdapterBackend&) = delete;
-
-    // Chooses, opens and installs the backend the options ask for. Returns
-    // false with one sentence in `error` when a forced backend cannot be
-    // used, or the trace or capture file cannot be opened.
     bool Open(const StartupOptions& options, QString& error);
-
-    bool OnBench() const { return bench_ != nullptr; }
-    simulator::SimulatedBench* Bench() const { return bench_.get(); }
-    // One line for stderr on the bench: why the bench was chosen.
-    QString BenchNotice() const { return notice_; }
-
-private:
-    std::unique_ptr<platform::PortIo> hardware_;
-    std::unique_ptr<simulator::SimulatedBench> bench_;
-    std::unique_ptr<platform::TracingPortIo> trace_;
-    platform::PortIo* previous_ = nullptr;
-    bool installed_ = false;
-    QString notice_;
+    QString BenchNotice() const { return QString::fromStdString(Notice()); }
 };
 
 // The simulated bench the program runs on, nullptr on real hardware.

@@ -32,6 +32,7 @@ bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
     if (openBenchWindow) dialog.ShowBenchWindow();
+    if (openTransfersWindow) dialog.ShowTransfersWindow();
     dialog.exec();
     return false;
 }
@@ -68,7 +69,7 @@ int RunMerlix(int argc, char** argv) {
     // all, runs as the user who started the program, never as root.
     std::string dropError;
     const platform::DropResult dropped = platform::DropRootPrivileges(
-        platform::HostPrivileges(), options.backend == StartupOptions::Backend::Direct, dropError);
+        platform::HostPrivileges(), options.adapter.backend == StartupOptions::Backend::Direct, dropError);
     if (dropped == platform::DropResult::Refused || dropped == platform::DropResult::Failed) {
         std::fprintf(stderr, "merlix: %s\n", dropError.c_str());
         return 1;
@@ -76,6 +77,7 @@ int RunMerlix(int argc, char** argv) {
 
     ToolApp app(argc, argv);
     app.openBenchWindow = options.benchWindow;
+    app.openTransfersWindow = options.transfersWindow;
     app.session = std::move(session);
     app.InitInstance();
     return 0;

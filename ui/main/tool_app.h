@@ -22,6 +22,8 @@ public:
 
     // --bench-window: open the bench's window beside the main window.
     bool openBenchWindow = false;
+    // --transfers-window: open the bus transfers window too.
+    bool openTransfersWindow = false;
     // The session the window takes over (built before the application).
     std::unique_ptr<eeprom::Session> session;
 };

@@ -1,13 +1,16 @@
-// The bus monitor: start and stop, the 5 ms capture pass, the address filter.
-// The capture, the line format, the history rule and the replay live in
-// app/monitor_logic.h; these handlers move controls and adapter state around
-// them.
+// The bus monitor: start and stop, the 5 ms capture pass, the address filter,
+// and the "Bus transfers" window it feeds. The capture, the line format, the
+// history rule, the replay and the decoding live in monitor/; these handlers
+// move controls and adapter state around them.
+#include <QAction>
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
+#include "ui/monitor/transfers_window.h"
 #include "monitor/monitor_logic.h"
 #include "eeprom/image.h"
 
@@ -74,6 +77,8 @@ void MainDialog::OnMonitorToggle() {
         }
         session_->adapter.InitController();
         m_busLog->clear();
+        transferLog_.Start(monitorClock_.NowUs());
+        if (transfersWindow_) transfersWindow_->Reset();
         Button(ids::kMonitor)->setText(QStringLiteral("Monitor OFF"));
         return;
     }
@@ -101,9 +106,17 @@ void MainDialog::OnPollTimer() {
     // happened between passes (a probe, a line change) never ends capturing.
     session_->adapter.ResetAdapter(0, session_->adapter.Latch());
     session_->adapter.InitController();
-    CapturePass(session_->adapter, kPollReads, session_->filterRead, session_->filterWrite, [this](std::string_view line) {
-        m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
-    });
+    CapturePass(
+        session_->adapter, kPollReads, session_->filterRead, session_->filterWrite,
+        [this](std::string_view line) {
+            m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+        },
+        [this](const hardware::TransferBuffer& transfer) {
+            if (auto decoded = DecodeTransfer(transfer)) {
+                transferLog_.Add(std::move(*decoded), monitorClock_.NowUs());
+            }
+        });
+    if (transfersWindow_) transfersWindow_->Refresh();
 }
 
 void MainDialog::OnFilterKillFocus() {
@@ -112,6 +125,28 @@ void MainDialog::OnFilterKillFocus() {
     session_->filterRead = filter.read;
     session_->filterWrite = filter.write;
     UpdateData(false);
+}
+
+void MainDialog::AddTransfersWindowEntry() {
+    transfersWindowAction_ = new QAction(QStringLiteral("Bus &transfers"), this);
+    addAction(transfersWindowAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(transfersWindowAction_, &QAction::triggered, this, &MainDialog::ShowTransfersWindow);
+}
+
+void MainDialog::ShowTransfersWindow() {
+    if (!transfersWindow_) {
+        // Names come from the remarks base as it stands when a row is drawn.
+        auto names = [this](std::uint8_t address, std::uint8_t reg) {
+            return console::DisplayText(console::RegisterNote(m_remarkLines, address, reg)).toStdString();
+        };
+        auto now = [this] { return monitorClock_.NowUs(); };
+        transfersWindow_ = new TransfersWindow(transferLog_, names, now, this);
+    }
+    transfersWindow_->Refresh();
+    transfersWindow_->show();
+    transfersWindow_->raise();
+    transfersWindow_->activateWindow();
 }
 
 }  // namespace ui

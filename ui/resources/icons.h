@@ -1,6 +1,5 @@
-// Icon and string resources of the tool: icon 128 (the application icon,
-// drawn here rather than stored, so it stays sharp at any size) and the
-// string table.
+// Icon and string resources of the tool: icon 128 (the application icon, the
+// same PNGs the desktop's icon theme gets, embedded) and the string table.
 #pragma once
 
 #include <QIcon>
@@ -16,7 +15,7 @@ inline constexpr int kStringAboutEntry = 101;
 
 // Icon resource `id` at size x size pixels; a null pixmap for an unknown id.
 QPixmap IconPixmap(int id, int size);
-// Icon resource `id` at the usual sizes.
+// Icon resource `id` with every embedded rendering.
 QIcon LoadIcon(int id);
 // String resource `id`; empty for an unknown id.
 QString LoadString(int id);

@@ -181,7 +181,13 @@ TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0xFF);
     Toggle("Chip not storing");
     session().adapter.MicrowireWrite(0x10, 6, 8, 0x5A);
+    ASSERT_TRUE(session().adapter.MicrowireWaitReady(20));
     EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0x5A);
+    Toggle("Slow parts");
+    EXPECT_EQ(bench().SocketWriteCycleUs(), 10'000);
+    EXPECT_EQ(bench().EepromWriteCycleUs(), 10'000);
+    Toggle("Slow parts");
+    EXPECT_LT(bench().SocketWriteCycleUs(), 10'000) << "back to the part's own time";
 
     Toggle("Controller slow to start");  // armed for the controller's next power-up
     EXPECT_TRUE(bench().config().controllerSlowStart);

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -15,6 +16,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
+#include "platform/counter.h"
 #include "support/bench_fixture.h"
 
 namespace {
@@ -86,6 +88,44 @@ TEST_F(I2cWindow, ReadFillsThePageOfTheSuggestedDevice) {
     EXPECT_EQ(ItemAt(0x17), QString::asprintf("%02X ", bench().Eeprom()[512 + 0x17]));
     EXPECT_EQ(session().chip.capacity, 0);
     ExpectBarAtRest();
+}
+
+TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
+    QAction* fast = dialog().FastTransfersAction();
+    ASSERT_NE(fast, nullptr);
+    EXPECT_TRUE(dialog().actions().contains(fast)) << "in the context menu";
+    EXPECT_FALSE(fast->isChecked());
+    fast->trigger();
+    const QSettings settings(QStringLiteral("merlix"), QStringLiteral("merlix"));
+    EXPECT_TRUE(settings.value(QStringLiteral("transfers/fast")).toBool());
+
+    Click(ids::kNextPage);
+    FillImage(9);
+    const ImageArray written = session().image;
+    std::int64_t before = 0;
+    std::int64_t after = 0;
+    platform::Clock().Now(before);
+    Click(ids::kWriteEeprom);
+    session().image.fill(0);
+    Click(ids::kReadEeprom);
+    platform::Clock().Now(after);
+    EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, bench().Eeprom().begin() + 256));
+    EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, session().image.begin() + 256));
+    EXPECT_TRUE(messages.isEmpty());
+    // The fast loops ran: the specified ones wait 10 and 15 ms a byte, over
+    // six seconds of bench time for the two pages.
+    EXPECT_LT(after - before, 1'000'000);
+
+    Choose("93C46 (16)");
+    FillImage(10);
+    session().marks.fill(kMarkNone);
+    Click(ids::kWriteEeprom);
+    EXPECT_TRUE(std::equal(session().image.begin(), session().image.begin() + 128,
+                           bench().SocketChip()->Memory().begin()));
+    EXPECT_TRUE(AllMarks(0, kImageSize, kMarkNone));
+
+    fast->trigger();
+    EXPECT_FALSE(settings.value(QStringLiteral("transfers/fast")).toBool());
 }
 
 TEST_F(I2cWindow, ReadOutsideA0ToAfSaysSoAndKeepsTheImage) {

@@ -60,7 +60,7 @@ protected:
 TEST_F(ImageFileWindow, LoadChangesTheFilesBytesOnlyAndShowsPageZero) {
     for (int k = 0; k < 3; ++k) Click(ids::kNextPage);
     Load(WriteFile("short.bin", 100));
-    EXPECT_EQ(openRequests, QStringList{"*.bin"});
+    EXPECT_EQ(openRequests, QStringList{"*.bin *.hex *.ihex *.srec *.s19 *.mot"});
     for (int i = 0; i < kImageSize; ++i) ASSERT_EQ(session().image[i], i < 100 ? i % 199 : 0xEE) << i;
     EXPECT_EQ(Text(ids::kPage), "0");
     EXPECT_EQ(ItemAt(99), "63 ");

@@ -35,27 +35,31 @@ StartupOptions Parse(QStringList args, bool expectOk = true) {
 }
 
 TEST(CommandLine, BenchTakesAnOptionalPort) {
-    EXPECT_EQ(Parse({}).backend, Backend::Auto);
+    EXPECT_EQ(Parse({}).adapter.backend, Backend::Auto);
     StartupOptions bare = Parse({"--bench"});
-    EXPECT_EQ(bare.backend, Backend::Bench);
-    EXPECT_EQ(bare.benchPort, Port::Lpt1);
-    EXPECT_EQ(Parse({"--bench=lpt2"}).benchPort, Port::Lpt2);
-    EXPECT_EQ(Parse({"--bench", "none"}).benchPort, Port::None);
-    EXPECT_EQ(Parse({"--bench", "--trace", "t.txt"}).traceFile, "t.txt");
+    EXPECT_EQ(bare.adapter.backend, Backend::Bench);
+    EXPECT_EQ(bare.adapter.benchPort, Port::Lpt1);
+    EXPECT_EQ(Parse({"--bench=lpt2"}).adapter.benchPort, Port::Lpt2);
+    EXPECT_EQ(Parse({"--bench", "none"}).adapter.benchPort, Port::None);
+    EXPECT_EQ(Parse({"--bench", "--trace", "t.txt"}).adapter.traceFile, "t.txt");
     Parse({"--bench=lpt3"}, false);
 }
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
-                                      "--bench-chip", "93C46 (8)", "--bench-window"});
-    EXPECT_EQ(all.traceFile, "t.txt");
-    EXPECT_EQ(all.trafficFile, "cap.txt");
-    EXPECT_EQ(all.benchChip, "93C46 (8)");
+                                      "--bench-chip", "93C46 (8)", "--bench-window",
+                                      "--transfers-window"});
+    EXPECT_EQ(all.adapter.traceFile, "t.txt");
+    EXPECT_EQ(all.adapter.trafficFile, "cap.txt");
+    EXPECT_EQ(all.adapter.benchChip, "93C46 (8)");
     EXPECT_TRUE(all.benchWindow);
-    EXPECT_EQ(Parse({"--direct"}).backend, Backend::Direct);
+    EXPECT_TRUE(all.transfersWindow);
+    EXPECT_EQ(Parse({"--direct"}).adapter.backend, Backend::Direct);
     const StartupOptions ppdev = Parse({"--ppdev", "/dev/parport0,/dev/parport1"});
-    EXPECT_EQ(ppdev.backend, Backend::Ppdev);
-    EXPECT_EQ(ppdev.ppdevDevices, QStringList({"/dev/parport0", "/dev/parport1"}));
+    EXPECT_EQ(ppdev.adapter.backend, Backend::Ppdev);
+    EXPECT_EQ(ppdev.adapter.ppdevDevices, std::vector<std::string>({"/dev/parport0", "/dev/parport1"}));
+    EXPECT_TRUE(Parse({"--bench", "--bench-fault", "Slave-Nack,slow-parts"}).adapter.faults.slaveNack);
+    Parse({"--bench-fault", "smoke"}, false);
     EXPECT_TRUE(Parse({"--check-ports"}).checkPorts);
     EXPECT_TRUE(Parse({"--help"}).help);
     Parse({"--bench", "--direct"}, false);
@@ -71,8 +75,8 @@ TEST(CommandLine, RefusesEmptyValuesAndUnknownChipsWhateverTheirCase) {
         SCOPED_TRACE(option);
         Parse({option, ""}, false);
     }
-    EXPECT_EQ(Parse({"--bench", "--bench-chip", "93c46 (8)"}).benchChip, "93C46 (8)");
-    EXPECT_EQ(Parse({"--bench", "--bench-chip", "m62358,m62359"}).benchChip, "M62358,M62359");
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "93c46 (8)"}).adapter.benchChip, "93C46 (8)");
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "m62358,m62359"}).adapter.benchChip, "M62358,M62359");
     StartupOptions options;
     QString error;
     EXPECT_FALSE(ParseCommandLine({"merlix", "--bench", "--bench-chip", "24C16"}, options, error));

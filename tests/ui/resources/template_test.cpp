@@ -180,12 +180,16 @@ TEST(AboutTemplate, HoldsIconVersionOkAndContacts) {
 }
 
 TEST(Resources, IconAndStrings) {
+    // The embedded PNGs are found and are the drawing: the marked bytes sit in the chip's body.
     const QImage icon = IconPixmap(kIconApp, 32).toImage();
     ASSERT_FALSE(icon.isNull());
     EXPECT_EQ(icon.size(), QSize(32, 32));
-    EXPECT_NE(icon.pixelColor(16, 16).alpha(), 0);
+    EXPECT_EQ(icon.pixelColor(13, 17).rgb(), QColor(0x00, 0xFF, 0x00).rgb());
+    EXPECT_EQ(icon.pixelColor(21, 17).rgb(), QColor(0xFF, 0x00, 0x00).rgb());
+    EXPECT_EQ(icon.pixelColor(0, 31).alpha(), 0);
+    EXPECT_EQ(IconPixmap(kIconApp, 256).size(), QSize(256, 256));
     EXPECT_TRUE(IconPixmap(4242, 32).isNull());
-    EXPECT_FALSE(LoadIcon(kIconApp).isNull());
+    EXPECT_EQ(LoadIcon(kIconApp).availableSizes(), (QList<QSize>{QSize(48, 48), QSize(256, 256)}));
     EXPECT_EQ(LoadString(kStringAboutEntry), "&About Orvex...");
     EXPECT_EQ(LoadString(4242), "");
 }

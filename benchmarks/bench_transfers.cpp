@@ -1,0 +1,183 @@
+// Whole-chip transfers in both modes, the specified sequences and the fast
+// ones, on the bench with the virtual counter, against the physical limit of
+// the adapter. Every row reports:
+//   bench_ms   bench time of the transfer (1 us per port access, the bus's
+//              bit times, the chips' write cycles, the program's waits);
+//   limit_ms   what must happen at the least: the bus time of the bytes that
+//              must move (nine bit times at 90 kHz each) or, on the serial
+//              lines, 6 us per bit into the chip (two latch loads of three
+//              accesses) and 7 us per bit out of it (two loads and a status
+//              read), plus the chip's own write cycles;
+//   ratio      bench_ms / limit_ms;
+//   port_ms    the port accesses alone at 1 us each (what the transfer costs a
+//              real port apart from its waits).
+// A write row includes its verify read where the transfer makes one (the
+// serial chips), and so does its limit.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "benchmarks/counting_port_io.h"
+#include "eeprom/chip_table.h"
+#include "eeprom/chip_transfers.h"
+#include "eeprom/fast_transfers.h"
+#include "hardware/port_adapter.h"
+#include "platform/counter.h"
+#include "simulator/simulated_bench.h"
+#include "tests/support/serial_socket.h"
+
+using namespace eeprom;
+
+namespace {
+
+using benchsupport::CountingPortIo;
+
+struct NullProgress final : Progress {};
+
+enum class Mode { Specified, Fast };
+enum class Direction { Read, Write };
+
+constexpr double kI2cByteUs = 100.0;  // nine bit times at 90 kHz
+constexpr double kBitInUs = 6.0;
+constexpr double kBitOutUs = 7.0;
+
+// One transfer on a fresh bench (seed 1: the same parts every run).
+struct Rig {
+    explicit Rig(const std::string& entry) : installed(clock, counting) {
+        adapter.SetBase(hardware::kLpt1);
+        adapter.SetLatch(0xFD);
+        adapter.ConfigurePort();
+        adapter.ResetAdapter(0, adapter.Latch());
+        if (!entry.empty()) {
+            ApplyChipChoice(chip, entry);
+            bench.SetChipListChoice(entry);
+        }
+        for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+    }
+
+    platform::VirtualCounter clock;
+    simulator::SimulatedBench bench;
+    CountingPortIo counting{bench};
+    testsupport::Installed installed;
+    hardware::PortAdapter adapter;
+    ChipParams chip;
+    ImageArray image{};
+    ImageArray marks{};
+    NullProgress progress;
+};
+
+double SerialReadLimitUs(const ChipParams& chip) {
+    const bool microwire = chip.family == 93;
+    const int sent = microwire ? 1 + 2 + chip.addressBits + 1 : 8 + chip.addressBits;
+    const int received = chip.capacity * (microwire ? chip.organisation : 8);
+    return sent * kBitInUs + received * kBitOutUs;
+}
+
+double SerialWriteLimitUs(const ChipParams& chip, double cycleUs) {
+    double us = SerialReadLimitUs(chip);  // the verify
+    if (chip.family == 93) {
+        const int bits = 1 + 2 + chip.addressBits + 1 + chip.organisation;
+        us += chip.capacity * (bits * kBitInUs + cycleUs);
+    } else {
+        const int page = SpiPageSize(chip);
+        const int pages = chip.capacity / page;
+        us += pages * ((8 + 8 + chip.addressBits + 8 * page) * kBitInUs + cycleUs);
+    }
+    return us;
+}
+
+void Report(benchmark::State& state, double benchUs, double limitUs, std::uint64_t accesses) {
+    state.counters["bench_ms"] = benchUs / 1000.0;
+    state.counters["limit_ms"] = limitUs / 1000.0;
+    state.counters["ratio"] = benchUs / limitUs;
+    state.counters["port_ms"] = static_cast<double>(accesses) / 1000.0;
+}
+
+void SerialChip(benchmark::State& state, const char* entry, Mode mode, Direction direction) {
+    for (auto _ : state) {
+        Rig rig(entry);
+        const std::int64_t start = rig.clock.Peek();
+        const std::uint64_t accesses = rig.counting.count;
+        if (direction == Direction::Read) {
+            (mode == Mode::Fast ? ReadChipFast : ReadSerialChip)(rig.adapter, rig.chip, rig.image, rig.marks,
+                                                                 rig.progress);
+        } else {
+            (mode == Mode::Fast ? WriteChipFast : WriteSerialChip)(rig.adapter, rig.chip, rig.image,
+                                                                   rig.marks, rig.progress);
+        }
+        const double benchUs = static_cast<double>(rig.clock.Peek() - start);
+        const double cycleUs = static_cast<double>(rig.bench.SocketWriteCycleUs());
+        const double limitUs = direction == Direction::Read ? SerialReadLimitUs(rig.chip)
+                                                            : SerialWriteLimitUs(rig.chip, cycleUs);
+        Report(state, benchUs, limitUs, rig.counting.count - accesses);
+    }
+}
+
+// The 24C16 whole: its eight 256-byte blocks at A0, A2, ... AE.
+void I2cChip(benchmark::State& state, Mode mode, Direction direction) {
+    const int pageSize = I2cPageSize("24C16");
+    for (auto _ : state) {
+        Rig rig("");
+        const std::int64_t start = rig.clock.Peek();
+        const std::uint64_t accesses = rig.counting.count;
+        bool ok = true;
+        for (int block = 0; block < kPageCount; ++block) {
+            const int dev = 0xA0 + 2 * block;
+            if (direction == Direction::Read) {
+                ok &= mode == Mode::Fast
+                          ? ReadI2cBlockFast(rig.adapter, block, dev, rig.image, rig.marks, rig.progress)
+                          : ReadI2cPage(rig.adapter, block, dev, rig.image, rig.marks, rig.progress);
+            } else {
+                ok &= mode == Mode::Fast
+                          ? WriteI2cPagesFast(rig.adapter, block, dev, pageSize, rig.image, rig.progress)
+                          : WriteI2cPage(rig.adapter, block, dev, rig.image, rig.progress);
+            }
+        }
+        if (!ok) state.SkipWithError("transfer failed");
+        const double benchUs = static_cast<double>(rig.clock.Peek() - start);
+        const double cycleUs = static_cast<double>(rig.bench.EepromWriteCycleUs());
+        // A read: address, word address, address again, 256 bytes per block.
+        // A write: address and word address, the page, and the cycle.
+        const double limitUs = direction == Direction::Read ? kPageCount * (3 + kPageSize) * kI2cByteUs
+                                                            : kPageCount * (kPageSize / pageSize) *
+                                                                  ((2 + pageSize) * kI2cByteUs + cycleUs);
+        Report(state, benchUs, limitUs, rig.counting.count - accesses);
+    }
+}
+
+void Register() {
+    struct Serial {
+        const char* name;
+        const char* entry;
+    };
+    const Serial serial[] = {
+        {"93C46x8", "93C46 (8)"},   {"93C46x16", "93C46 (16)"}, {"93C86x8", "93C86 (8)"},
+        {"93C86x16", "93C86 (16)"}, {"AT25C010", "AT25C010"},   {"AT25C160", "AT25C160"},
+    };
+    for (Mode mode : {Mode::Fast, Mode::Specified}) {
+        const std::string m = mode == Mode::Fast ? "Fast" : "Specified";
+        for (Direction direction : {Direction::Read, Direction::Write}) {
+            const std::string d = direction == Direction::Read ? "Read" : "Write";
+            benchmark::RegisterBenchmark(("BM_" + m + d + "_24C16").c_str(), I2cChip, mode, direction)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
+            for (const Serial& chip : serial) {
+                benchmark::RegisterBenchmark(("BM_" + m + d + "_" + chip.name).c_str(), SerialChip,
+                                             chip.entry, mode, direction)
+                    ->Iterations(1)
+                    ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Register();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

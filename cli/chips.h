@@ -1,0 +1,25 @@
+// The memories merlix-cli reads and writes, by the names a technician types:
+// 24C01..24C16, 93C06..93C86 with x8 or x16, AT25C010..AT25C160, in any
+// case, and the window's chip list texts ("93C46 (16)") too.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Chip {
+    std::string name;       // "24C16", "93C46 x16", "AT25C160"
+    std::string listEntry;  // the window's chip list text; empty for the I2C memories
+    int family = 0;         // 0 (I2C), 93 (Microwire) or 25 (SPI)
+    int bytes = 0;          // whole chip
+    int organisation = 8;   // word size in bits
+    int pageSize = 0;       // bytes a write may take at once; 0: one word at a time
+    bool I2c() const { return family == 0; }
+};
+
+const std::vector<Chip>& Chips();
+// Finds `name`; on failure `error` is one sentence, with a hint where one helps.
+bool FindChip(const std::string& name, Chip& chip, std::string& error);
+
+}  // namespace cli

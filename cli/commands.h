@@ -1,0 +1,78 @@
+// merlix-cli's sub-commands on one session. Each returns the process exit
+// status (see ExitCode) and writes its errors to stderr as one sentence.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "eeprom/image_formats.h"
+#include "eeprom/session.h"
+
+namespace simulator {
+class SimulatedBench;
+}
+
+namespace cli {
+
+enum ExitCode {
+    kExitOk = 0,
+    kExitFailed = 1,    // the operation failed: no adapter, bus error, time-out
+    kExitUsage = 2,     // usage or input-file error
+    kExitMismatch = 3,  // verify found differences
+};
+
+// What the chip and register commands share.
+struct CommandContext {
+    eeprom::Session& session;
+    simulator::SimulatedBench* bench = nullptr;  // null on real hardware
+    int forcedPort = 0;                          // --port: base, 0 to probe LPT1 then LPT2
+    bool progress = false;                       // a progress line on stderr
+    bool json = false;                           // one JSON line on stdout
+    std::string command;                         // for the JSON line
+};
+
+struct MemoryOptions {
+    std::string chip;
+    std::string device = "A0";  // 8-bit, the window's spelling
+    int page = -1;              // -1: whole chip
+    std::string inputFile;      // write, verify
+    std::string outputFile;     // read
+    std::string format;         // empty: by extension, raw for stdout
+    bool verify = true;
+    int fillValue = 0xFF;
+};
+
+int RunProbe(CommandContext& context);
+int RunChips();
+int RunRead(CommandContext& context, const MemoryOptions& options);
+int RunWrite(CommandContext& context, const MemoryOptions& options);  // write and fill
+int RunVerify(CommandContext& context, const MemoryOptions& options);
+
+// Register devices: 7-bit addresses, as the i2c-tools take them.
+int RunSet(CommandContext& context, const std::string& address, const std::string& reg,
+           const std::string& value);
+int RunGet(CommandContext& context, const std::string& address, const std::string& reg);
+int RunDump(CommandContext& context, const std::string& address);
+int RunTransfer(CommandContext& context, const std::vector<std::string>& messages);
+
+struct MonitorOptions {
+    std::string filter;  // 8-bit address as the log shows it; empty: none
+    long count = 0;      // stop after this many lines; 0: no limit
+    double seconds = 0;  // stop after this long; 0: no limit
+    // "log": the window's log lines; "csv": one decoded row per transfer;
+    // "text": the decoder's capture text, which --traffic plays back.
+    std::string format = "log";
+};
+int RunMonitor(CommandContext& context, const MonitorOptions& options);
+
+// Called once the bench has the command's chip in its socket, to load the
+// chip's saved contents (the bench state folder); false with one sentence.
+void SetSocketHook(std::function<bool(std::string&)> hook);
+
+// A number as the i2c-tools read it: 0x-prefixed hex or decimal. False for
+// anything else or outside [low, high].
+bool ParseNumber(const std::string& text, long low, long high, long& value);
+
+}  // namespace cli

@@ -1,0 +1,271 @@
+// merlix-cli: the engine from a terminal and from scripts. It parses the
+// command line (CLI11), opens the backend both faces share, keeps the bench's
+// chips in the state folder between runs, and hands over to the sub-command.
+#include <unistd.h>
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "cli/commands.h"
+#include "hardware/port_adapter.h"
+#include "hardware/probe.h"
+#include "platform/counter.h"
+#include "platform/port_check.h"
+#include "startup/backend.h"
+#include "startup/bench_state.h"
+
+namespace {
+
+constexpr const char* kExitCodes =
+    "Exit codes: 0 success; 1 the operation failed (no adapter, bus error, time-out);\n"
+    "2 usage or input-file error; 3 verify found differences.";
+
+struct GlobalOptions {
+    std::optional<std::string> bench;  // --bench[=PORT]
+    bool direct = false;
+    std::string ppdev;
+    std::string port;
+    std::string trace;
+    std::string traffic;
+    std::string benchChip;
+    std::string benchFaults;
+    std::string benchState;
+    bool benchFresh = false;
+    bool quiet = false;
+    bool json = false;
+};
+
+int Usage(const std::string& sentence) {
+    std::fprintf(stderr, "merlix-cli: %s (see --help)\n", sentence.c_str());
+    return cli::kExitUsage;
+}
+
+// Maps the options onto the shared backend options; false with a sentence.
+bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::BackendOptions& options,
+                        std::string& error) {
+    int forced = 0;
+    if (app.count("--bench")) {
+        ++forced;
+        options.backend = startup::BackendOptions::Backend::Bench;
+        const std::string port = g.bench.value_or("");
+        if (!port.empty() && !startup::ParseBenchPort(port, options.benchPort)) {
+            error = "--bench takes lpt1, lpt2 or none, not '" + port + "'";
+            return false;
+        }
+    }
+    if (g.direct) {
+        ++forced;
+        options.backend = startup::BackendOptions::Backend::Direct;
+    }
+    if (app.count("--ppdev")) {
+        ++forced;
+        options.backend = startup::BackendOptions::Backend::Ppdev;
+        if (!startup::ParsePpdevDevices(g.ppdev, options.ppdevDevices, error)) return false;
+    }
+    if (forced > 1) {
+        error = "--bench, --direct and --ppdev exclude each other";
+        return false;
+    }
+    for (const char* name :
+         {"--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state", "--ppdev"}) {
+        if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
+            error = std::string(name) + " needs a value, not an empty text";
+            return false;
+        }
+    }
+    options.traceFile = g.trace;
+    options.trafficFile = g.traffic;
+    if (!g.benchChip.empty() && !startup::KnownBenchChip(g.benchChip, options.benchChip, error)) return false;
+    if (!g.benchFaults.empty() && !startup::ParseBenchFaults(g.benchFaults, options.faults, error))
+        return false;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"merlix-cli: I2C bus monitor and serial EEPROM programmer for the parallel-port adapter,\n"
+                 "without a window. Without a backend option it uses the parallel port when the machine\n"
+                 "has one this process may use, and the simulated bench otherwise.",
+                 "merlix-cli"};
+    app.footer(kExitCodes);
+    app.require_subcommand(1);
+    app.fallthrough();
+    GlobalOptions g;
+
+    app.add_option("--bench", g.bench,
+                   "Run on the simulated bench, the adapter on PORT: lpt1 (default), lpt2 or none")
+        ->expected(0, 1)
+        ->type_name("[=PORT]");
+    app.add_flag("--direct", g.direct, "Use the parallel port directly (needs root or CAP_SYS_RAWIO)");
+    app.add_option("--ppdev", g.ppdev, "Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)")
+        ->type_name("DEV1[,DEV2]");
+    app.add_option("--port", g.port, "Use the adapter on lpt1 or lpt2 only (default: probe LPT1, then LPT2)")
+        ->check(CLI::IsMember({"lpt1", "lpt2"}, CLI::ignore_case));
+    app.add_option("--trace", g.trace, "Write every port access to FILE (- for standard output)")
+        ->type_name("FILE");
+    app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
+        ->type_name("FILE");
+    app.add_option("--bench-chip", g.benchChip, "Bench: keep chip NAME (a chip list text) in the socket")
+        ->type_name("NAME");
+    app.add_option(
+           "--bench-fault", g.benchFaults,
+           "Bench: faults on from the start: adapter-absent, controller-absent, bus-busy, slave-nack, "
+           "chip-no-store, slow-parts")
+        ->type_name("NAME[,NAME...]");
+    app.add_option("--bench-state", g.benchState,
+                   "Bench: keep the virtual chips in DIR (default $XDG_STATE_HOME/merlix/bench)")
+        ->type_name("DIR");
+    app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
+    app.add_flag("-q,--quiet", g.quiet, "No progress line");
+    app.add_flag("--json", g.json, "Print a one-line JSON result on stdout");
+
+    cli::MemoryOptions memory;
+    const auto addMemory = [&memory](CLI::App* sub) {
+        sub->add_option("--chip", memory.chip, "Chip: 24C01..24C16, 93C06x8..93C86x16, AT25C010..AT25C160")
+            ->required();
+        sub->add_option("--device", memory.device, "I2C memories: device address A0..AF (default A0)");
+        sub->add_option("--page", memory.page, "I2C memories: one 256-byte page N only");
+    };
+    CLI::App* probe =
+        app.add_subcommand("probe", "Reset the adapter and report \"PCF 8584 Ok\" or \"Not Found\"");
+    CLI::App* ports = app.add_subcommand("ports", "Report the parallel ports, access rights and adapters");
+    CLI::App* chips = app.add_subcommand("chips", "List the supported chips");
+    CLI::App* read = app.add_subcommand("read", "Read a chip (a dump on stdout without -o)");
+    addMemory(read);
+    read->add_option("-o,--output", memory.outputFile, "Save to FILE (- for stdout)")->type_name("FILE");
+    read->add_option("--format", memory.format, "raw, ihex or srec (default: by the file's extension)");
+    CLI::App* write =
+        app.add_subcommand("write", "Write a chip from a raw, Intel HEX or S-record file, then verify");
+    addMemory(write);
+    write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
+    write->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+    CLI::App* verify = app.add_subcommand("verify", "Compare a chip with a file");
+    addMemory(verify);
+    verify->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
+    CLI::App* fill = app.add_subcommand("fill", "Fill a chip with one byte value, then verify");
+    addMemory(fill);
+    std::string fillValue = "0xFF";
+    fill->add_option("--value", fillValue, "The byte (default 0xFF)");
+    fill->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+
+    std::string regAddress, regName, regValue;
+    CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
+    set->add_option("ADDR", regAddress)->required();
+    set->add_option("REG", regName)->required();
+    set->add_option("VALUE", regValue)->required();
+    CLI::App* get = app.add_subcommand("get", "Read register REG of device ADDR (7-bit)");
+    get->add_option("ADDR", regAddress)->required();
+    get->add_option("REG", regName)->required();
+    CLI::App* dump = app.add_subcommand("dump", "Read the 256 registers of device ADDR (7-bit) as a table");
+    dump->add_option("ADDR", regAddress)->required();
+    std::vector<std::string> messages;
+    CLI::App* transfer =
+        app.add_subcommand("transfer", "I2C messages in i2ctransfer syntax: w2@0x50 0x00 0x10 r16@0x50");
+    transfer->add_option("MESSAGE", messages)->required();
+    cli::MonitorOptions monitorOptions;
+    CLI::App* monitor = app.add_subcommand("monitor", "Log the bus traffic of other masters until Ctrl-C");
+    monitor->add_option("--filter", monitorOptions.filter, "Hide device ADDR (as the log shows it, A0)");
+    monitor->add_option("--count", monitorOptions.count, "Stop after N lines")->check(CLI::PositiveNumber);
+    monitor->add_option("--format", monitorOptions.format, "log (the window's lines), csv or text (capture text)")
+        ->check(CLI::IsMember({"log", "csv", "text"}));
+    monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
+        ->check(CLI::PositiveNumber);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return Usage(e.what());
+    }
+
+    startup::BackendOptions backendOptions;
+    std::string error;
+    if (!BackendOptionsFrom(g, app, backendOptions, error)) return Usage(error);
+
+    if (chips->parsed()) return cli::RunChips();
+    if (ports->parsed()) {
+        return platform::RunPortCheck(
+            std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
+    }
+
+    startup::AdapterBackend backend;
+    if (!backend.Open(backendOptions, error)) {
+        std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
+        return backend.FileError() ? cli::kExitUsage : cli::kExitFailed;
+    }
+    if (!backend.Notice().empty()) std::fprintf(stderr, "merlix-cli: %s\n", backend.Notice().c_str());
+    if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
+        return Usage("--bench-state and --bench-fresh need the simulated bench");
+
+    // The bench runs on its own time: a whole-chip write takes what the parts
+    // take, without the technician waiting for it in real time.
+    platform::VirtualCounter benchTime;
+    if (backend.OnBench()) platform::InstallCounter(&benchTime);
+
+    std::optional<startup::BenchState> state;
+    if (backend.OnBench()) {
+        state.emplace(g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState);
+        if (!state->Prepare(error) || (g.benchFresh && !state->Clear(error)) ||
+            !state->LoadBus(*backend.Bench(), error)) {
+            std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
+            return cli::kExitUsage;
+        }
+        simulator::SimulatedBench* bench = backend.Bench();
+        cli::SetSocketHook([&state, bench](std::string& why) { return state->LoadSocket(*bench, why); });
+    }
+
+    auto session = std::make_unique<eeprom::Session>();
+    cli::CommandContext context{*session, nullptr, 0, false, false, {}};
+    context.bench = backend.Bench();
+    context.forcedPort = g.port.empty()                           ? 0
+                         : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
+                                                                  : hardware::kLpt1;
+    context.json = g.json;
+    context.progress = !g.quiet && !g.json && isatty(STDERR_FILENO);
+
+    int code = cli::kExitOk;
+    CLI::App* chosen = app.get_subcommands().front();
+    context.command = chosen->get_name();
+    if (g.json && memory.outputFile == "-") {
+        code = Usage("--json and -o - both want stdout; save the data to a file");
+    } else if (chosen == probe) {
+        code = cli::RunProbe(context);
+    } else if (chosen == read) {
+        code = cli::RunRead(context, memory);
+    } else if (chosen == write) {
+        code = cli::RunWrite(context, memory);
+    } else if (chosen == verify) {
+        code = cli::RunVerify(context, memory);
+    } else if (chosen == fill) {
+        long value = 0;
+        if (!cli::ParseNumber(fillValue, 0, 255, value)) {
+            code = Usage("--value is a byte, 0..255 or 0x00..0xFF, not '" + fillValue + "'");
+        } else {
+            memory.fillValue = static_cast<int>(value);
+            code = cli::RunWrite(context, memory);
+        }
+    } else if (chosen == set) {
+        code = cli::RunSet(context, regAddress, regName, regValue);
+    } else if (chosen == get) {
+        code = cli::RunGet(context, regAddress, regName);
+    } else if (chosen == dump) {
+        code = cli::RunDump(context, regAddress);
+    } else if (chosen == transfer) {
+        code = cli::RunTransfer(context, messages);
+    } else if (chosen == monitor) {
+        code = cli::RunMonitor(context, monitorOptions);
+    }
+
+    if (state && !state->Save(*backend.Bench(), error)) {
+        std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
+        if (code == cli::kExitOk) code = cli::kExitFailed;
+    }
+    cli::SetSocketHook(nullptr);
+    session.reset();
+    platform::InstallCounter(nullptr);
+    return code;
+}

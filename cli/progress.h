@@ -1,0 +1,57 @@
+// The progress line on stderr: bytes, percent, rate and time left, redrawn in
+// place on a terminal and never written into a pipe or a log, where a
+// carriage-return line would only be noise.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "eeprom/chip_transfers.h"
+
+namespace cli {
+
+class ProgressLine {
+public:
+    // `enabled` false (a pipe, --quiet or --json) keeps the line silent.
+    ProgressLine(bool enabled, std::FILE* out = stderr) : enabled_(enabled), out_(out) {}
+    ~ProgressLine() { Finish(); }
+    // A new phase ("reading", "writing", "verifying") over `total` bytes.
+    void Begin(const std::string& phase, int total);
+    void Update(int done);
+    // Ends the line, so that what follows starts on a line of its own.
+    void Finish();
+
+private:
+    bool enabled_;
+    std::FILE* out_;
+    std::string phase_;
+    int total_ = 0;
+    int shown_ = -1;
+    int done_ = 0;
+    bool open_ = false;
+    std::chrono::steady_clock::time_point start_;
+};
+
+// The engine's Progress for one stretch of a transfer: positions in the
+// engine's units (bytes of a page, words of a serial chip) become bytes of
+// the whole run, starting at `offset`.
+class StretchProgress final : public eeprom::Progress {
+public:
+    StretchProgress(ProgressLine& line, int offset, int bytes)
+        : line_(line), offset_(offset), bytes_(bytes) {}
+    void SetRange(int low, int high) override { range_ = high - low; }
+    void SetPosition(int position) override;
+    void Message(const std::string& text) override { message_ = text; }
+    // The engine's last message (a time-out), for the error sentence.
+    const std::string& LastMessage() const { return message_; }
+
+private:
+    ProgressLine& line_;
+    int offset_;
+    int bytes_;
+    int range_ = 0;
+    std::string message_;
+};
+
+}  // namespace cli

@@ -1,0 +1,89 @@
+// The command line's transfers on the engine's fast sequences (sequential reads, page writes
+// and ready polling); the window keeps the specified ones unless the user asks for these.
+#include "cli/transfers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "eeprom/chip_transfers.h"
+#include "eeprom/fast_transfers.h"
+#include "eeprom/image.h"
+
+namespace cli {
+
+namespace {
+
+using eeprom::kPageSize;
+
+// The I2C memories go block by block: a block is one device address.
+template <typename Step>
+bool ForEachBlock(const Region& region, ProgressLine& line, Step step) {
+    for (int at = 0; at < region.size; at += kPageSize) {
+        const int count = std::min(kPageSize, region.size - at);
+        const int page = (region.offset + at) / kPageSize;
+        const int device = region.device + 2 * (at / kPageSize);
+        StretchProgress progress(line, at, count);
+        progress.SetRange(0, count);
+        if (!step(page, device, count, progress)) return false;
+    }
+    line.Update(region.size);
+    return true;
+}
+
+std::string TimeOut(const char* what) {
+    return std::string("the chip did not answer while ") + what +
+           " (bus time-out); check the adapter, the chip and --device";
+}
+
+}  // namespace
+
+bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
+                std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
+    line.Begin("reading", region.size);
+    data.clear();
+    if (chip.I2c()) {
+        const bool ok = ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {
+            if (eeprom::ReadI2cBlockFast(session.adapter, page, device, session.image, session.marks, p, count))
+                return true;
+            error = TimeOut("reading");
+            return false;
+        });
+        if (!ok) return false;
+    } else {
+        StretchProgress progress(line, 0, region.size);
+        if (!eeprom::ReadChipFast(session.adapter, session.chip, session.image, session.marks, progress)) {
+            error = eeprom::kNoChipMessage;
+            return false;
+        }
+        line.Update(region.size);
+    }
+    const auto from = session.image.begin() + region.offset;
+    data.assign(from, from + region.size);
+    return true;
+}
+
+bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
+                 const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
+    line.Begin("writing", region.size);
+    std::copy(data.begin(),
+              data.begin() + std::min<std::size_t>(data.size(), static_cast<std::size_t>(region.size)),
+              session.image.begin() + region.offset);
+    if (chip.I2c()) {
+        return ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {
+            const int pageSize = chip.pageSize > 0 ? chip.pageSize : eeprom::kSafeI2cPageSize;
+            if (eeprom::WriteI2cPagesFast(session.adapter, page, device, pageSize, session.image, p, count))
+                return true;
+            error = TimeOut("writing");
+            return false;
+        });
+    }
+    StretchProgress progress(line, 0, region.size);
+    if (!eeprom::WriteChipFast(session.adapter, session.chip, session.image, session.marks, progress)) {
+        error = eeprom::kNoChipMessage;
+        return false;
+    }
+    line.Update(region.size);
+    return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,32 @@
+// The chip transfers merlix-cli runs: the whole chip, or one 256-byte block of
+// an I2C memory. This is the one place that picks the engine's sequences: the
+// fast ones (eeprom/fast_transfers.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/chips.h"
+#include "cli/progress.h"
+#include "eeprom/session.h"
+
+namespace cli {
+
+// What a command works on: bytes [offset, offset+size) of the chip. For an
+// I2C memory `device` is the 8-bit address of the block at `offset` (blocks of
+// 256 bytes follow at device+2, device+4, ...).
+struct Region {
+    int offset = 0;
+    int size = 0;
+    int device = 0xA0;
+};
+
+// Reads the region into `data`. False with one sentence on a time-out.
+bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
+                std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error);
+// Writes `data` (region.size bytes) to the region.
+bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
+                 const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error);
+
+}  // namespace cli

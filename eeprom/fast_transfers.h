@@ -1,0 +1,69 @@
+// Transfers at the bus's own speed, beside the specified ones in
+// chip_transfers.h and with the same results on the image and the marks:
+// sequential reads (one instruction for a whole chip or a 256-byte block),
+// page writes, and waits that poll the chip (acknowledge polling on I2C, DO
+// on Microwire, RDSR on SPI) instead of fixed sleeps. Every poll gives up at
+// kChipWaitLimitMs. The caller chooses: the window uses them when "Fast
+// transfers" is on, the command line by default.
+#pragma once
+
+#include <string_view>
+
+#include "eeprom/chip_table.h"
+#include "eeprom/chip_transfers.h"
+#include "eeprom/image.h"
+
+namespace hardware {
+class PortAdapter;
+}
+
+namespace eeprom {
+
+// Longest wait for a chip's write cycle: twice the slowest datasheet figure
+// (10 ms), so only a chip that is stuck or absent runs into it.
+inline constexpr int kChipWaitLimitMs = 20;
+
+// Page sizes of the memories the tool writes, from their datasheets: a page
+// write that crosses a page boundary wraps inside the page and overwrites its
+// start. I2cPageSize takes "24C01".."24C16" and returns 0 for other names;
+// kSafeI2cPageSize fits every 24Cxx, for when the type is not known.
+int I2cPageSize(std::string_view type);
+inline constexpr int kSafeI2cPageSize = 8;
+// AT25C010..040: 8 bytes; AT25C080/160: 32; 0 for a chip that is not SPI.
+int SpiPageSize(const ChipParams& chip);
+
+// As ReadSerialChip: unless no chip answers (false, kNoChipMessage), clears
+// the image and marks, reads the whole chip in force with one READ, leaves
+// the serial lines idle high.
+bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                  ImageArray& marks, Progress& progress);
+
+// As WriteSerialChip (false, kNoChipMessage, when no chip answers): writes
+// the chip from `image` (Microwire a word at a
+// time with ready polling, SPI a page at a time with RDSR polling), reads it
+// back with a fast read and marks red every byte that differs; `image` ends
+// as it was. A chip that stays busy past kChipWaitLimitMs ends the writing
+// there; the verify then shows what did not reach the chip.
+// `readBack`, when given, receives what the verify read.
+bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+                   ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
+
+// As ReadI2cPage: image page `page` from device `dev` in one sequential read,
+// its marks cleared. A failed block is retried after a port and controller
+// reset, and gives up as the specified read does, with kI2cTimeoutMessage;
+// the image keeps what it had then.
+// `count` bytes from word address 0, as for ReadI2cPage (a 24C01 holds 128).
+bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+                      Progress& progress, int count = kPageSize);
+
+// As WriteI2cPage: image page `page` to device `dev & 0xFE` in page writes of
+// `pageSize` bytes (never across a page boundary), each followed by
+// acknowledge polling. A page that is not acknowledged is retried after a
+// reset as the specified write retries a byte; a chip that does not answer
+// within kChipWaitLimitMs after a page gives up at once. Both give up with
+// kI2cTimeoutMessage. Marks are not touched.
+// `count` bytes from word address 0, as for WriteI2cPage.
+bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
+                       const ImageArray& image, Progress& progress, int count = kPageSize);
+
+}  // namespace eeprom

@@ -1,0 +1,96 @@
+// The adapter backend of one run, shared by the window and merlix-cli: direct
+// port I/O, a ppdev device or the simulated bench, the port trace, the bus
+// capture the bench's second master plays, and the bench's fault switches.
+// Each face maps its own command line onto BackendOptions; the choice, the
+// notice on stderr and the errors are the same for both.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simulator/simulated_bench.h"
+
+namespace platform {
+class PortIo;
+class TracingPortIo;
+}  // namespace platform
+
+namespace startup {
+
+// The bench's fault switches, on from the start (--bench-fault).
+struct BenchFaults {
+    bool adapterAbsent = false;     // adapter-absent: no adapter on any port
+    bool controllerAbsent = false;  // controller-absent: the probe finds nothing
+    bool busBusy = false;           // bus-busy: another master holds the bus
+    bool slaveNack = false;         // slave-nack: no slave acknowledges
+    bool chipNoStore = false;       // chip-no-store: the socket chip drops writes
+    bool slowParts = false;         // slow-parts: the slowest parts the datasheets allow
+    bool Any() const;
+};
+
+struct BackendOptions {
+    enum class Backend { Auto, Bench, Direct, Ppdev };
+    Backend backend = Backend::Auto;
+    simulator::SimulatedBench::Port benchPort = simulator::SimulatedBench::Port::Lpt1;
+    std::vector<std::string> ppdevDevices;  // --ppdev DEV1[,DEV2]
+    std::string traceFile;                  // --trace FILE ("-": standard output)
+    std::string trafficFile;                // --traffic FILE (bench only)
+    std::string benchChip;                  // --bench-chip NAME, as the chip list spells it
+    BenchFaults faults;                     // --bench-fault (bench only)
+};
+
+// "lpt1", "lpt2" or "none" in any case; false for anything else.
+bool ParseBenchPort(const std::string& text, simulator::SimulatedBench::Port& port);
+// A comma-separated list of fault names; an unknown name is refused with one
+// sentence naming the known ones.
+bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string& error);
+// The chip list entry `name` stands for, in the list's own spelling, any case.
+bool KnownBenchChip(const std::string& name, std::string& chip, std::string& error);
+// Splits "DEV1[,DEV2]"; false unless one or two devices are named.
+bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& devices, std::string& error);
+
+// Installed as the program's port backend while the object lives (the
+// previous backend comes back when it dies).
+class AdapterBackend {
+public:
+    AdapterBackend();
+    ~AdapterBackend();
+    AdapterBackend(const AdapterBackend&) = delete;
+    AdapterBackend& operator=(const AdapterBackend&) = delete;
+
+    // Called with one sentence when the trace cannot be written any more;
+    // set before Open. Without it the sentence goes to stderr only.
+    void OnTraceWriteError(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
+
+    // Chooses, opens and installs the backend the options ask for. Returns
+    // false with one sentence in `error` when a forced backend cannot be
+    // used, the trace or capture file cannot be opened, or a bench-only
+    // option meets real hardware.
+    bool Open(const BackendOptions& options, std::string& error);
+
+    bool OnBench() const { return bench_ != nullptr; }
+    simulator::SimulatedBench* Bench() const { return bench_.get(); }
+    // One line for stderr: why the bench was chosen, or which ppdev devices.
+    const std::string& Notice() const { return notice_; }
+    // A few words naming a backend other than direct I/O and the bench, for
+    // the window caption ("ppdev /dev/parport0"); empty otherwise.
+    const std::string& Label() const { return label_; }
+    // After a failed Open: whether a file the user named (the trace or the
+    // capture) was the trouble, rather than the port.
+    bool FileError() const { return fileError_; }
+
+private:
+    std::unique_ptr<platform::PortIo> hardware_;
+    std::unique_ptr<simulator::SimulatedBench> bench_;
+    std::unique_ptr<platform::TracingPortIo> trace_;
+    platform::PortIo* previous_ = nullptr;
+    bool installed_ = false;
+    std::string notice_;
+    std::string label_;
+    bool fileError_ = false;
+    std::function<void(const std::string&)> traceSink_;
+};
+
+}  // namespace startup

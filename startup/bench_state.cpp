@@ -1,0 +1,152 @@
+// The bench state folder; see bench_state.h.
+#include "startup/bench_state.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/regular_file.h"
+#include "simulator/simulated_bench.h"
+
+namespace startup {
+
+namespace {
+
+QString Path(const std::string& folder, const std::string& name) {
+    return QDir(QString::fromLocal8Bit(folder.c_str())).filePath(QString::fromStdString(name));
+}
+
+std::string SocketFileName(const std::string& chipName) {
+    std::string name = chipName;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
+        return std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '-';
+    });
+    return "socket-" + name + ".bin";
+}
+
+std::string RegisterFileName(std::uint8_t device) {
+    char name[32];
+    std::snprintf(name, sizeof name, "register-%02X.bin", device);
+    return name;
+}
+
+// Reads the whole file, which must hold exactly `size` bytes: a file of
+// another size was not written by us, and loading part of it would mix two
+// chips. A missing file is fine and leaves `data` empty.
+bool ReadChipFile(const QString& path, std::size_t size, std::vector<std::uint8_t>& data,
+                  std::string& error) {
+    data.clear();
+    if (!QFile::exists(path)) return true;
+    const std::string local = QFile::encodeName(path).toStdString();
+    const std::string notRegular = platform::NotRegularFile(local);
+    QFile file(path);
+    if (!notRegular.empty() || !file.open(QIODevice::ReadOnly)) {
+        error = "cannot load the bench state file " + local + ": " +
+                (notRegular.empty() ? file.errorString().toStdString() : notRegular);
+        return false;
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(size) + 1);
+    if (static_cast<std::size_t>(bytes.size()) != size) {
+        error = "the bench state file " + local + " holds " + std::to_string(bytes.size()) + " bytes, not " +
+                std::to_string(size) + " (remove it, or start with --bench-fresh)";
+        return false;
+    }
+    data.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool WriteChipFile(const QString& path, const std::vector<std::uint8_t>& data, std::string& error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(data.data()), static_cast<qint64>(data.size())) !=
+            static_cast<qint64>(data.size()) ||
+        !file.commit()) {
+        error = "cannot save the bench state file " + QFile::encodeName(path).toStdString() + ": " +
+                file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string DefaultBenchStateFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    std::string base;
+    if (state && *state == '/') {
+        base = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : ".") + "/.local/state";
+    }
+    return base + "/merlix/bench";
+}
+
+bool BenchState::Prepare(std::string& error) const {
+    if (QDir().mkpath(QString::fromLocal8Bit(folder_.c_str()))) return true;
+    error = "cannot create the bench state folder " + folder_;
+    return false;
+}
+
+bool BenchState::Clear(std::string& error) const {
+    QDir dir(QString::fromLocal8Bit(folder_.c_str()));
+    if (!dir.exists()) return true;
+    const QStringList patterns = {QStringLiteral("eeprom-*.bin"), QStringLiteral("register-*.bin"),
+                                  QStringLiteral("socket-*.bin")};
+    for (const QString& name : dir.entryList(patterns, QDir::Files)) {
+        if (!dir.remove(name)) {
+            error =
+                "cannot remove the bench state file " + QFile::encodeName(dir.filePath(name)).toStdString();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BenchState::LoadBus(simulator::SimulatedBench& bench, std::string& error) const {
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t>& eeprom = bench.Eeprom();
+    if (!ReadChipFile(Path(folder_, "eeprom-24c16.bin"), eeprom.size(), data, error)) return false;
+    if (!data.empty()) eeprom = data;
+    for (std::uint8_t device : bench.RegisterDevices()) {
+        if (!ReadChipFile(Path(folder_, RegisterFileName(device)), 256, data, error)) return false;
+        for (std::size_t reg = 0; reg < data.size(); ++reg)
+            bench.SetRegister(device, static_cast<std::uint8_t>(reg), data[reg]);
+    }
+    return true;
+}
+
+bool BenchState::LoadSocket(simulator::SimulatedBench& bench, std::string& error) const {
+    simulator::SerialChip* chip = bench.SocketChip();
+    if (!chip || chip->Memory().empty()) return true;
+    std::vector<std::uint8_t> data;
+    if (!ReadChipFile(Path(folder_, SocketFileName(chip->Name())), chip->Memory().size(), data, error))
+        return false;
+    if (!data.empty()) chip->Memory() = data;
+    return true;
+}
+
+bool BenchState::Save(simulator::SimulatedBench& bench, std::string& error) const {
+    if (!Prepare(error)) return false;
+    if (!WriteChipFile(Path(folder_, "eeprom-24c16.bin"), bench.Eeprom(), error)) return false;
+    for (std::uint8_t device : bench.RegisterDevices()) {
+        std::vector<std::uint8_t> registers(256);
+        for (int reg = 0; reg < 256; ++reg)
+            registers[static_cast<std::size_t>(reg)] = bench.Register(device, static_cast<std::uint8_t>(reg));
+        if (!WriteChipFile(Path(folder_, RegisterFileName(device)), registers, error)) return false;
+    }
+    simulator::SerialChip* chip = bench.SocketChip();
+    if (chip && !chip->Memory().empty() &&
+        !WriteChipFile(Path(folder_, SocketFileName(chip->Name())), chip->Memory(), error))
+        return false;
+    return true;
+}
+
+}  // namespace startup

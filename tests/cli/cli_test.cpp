@@ -1,0 +1,204 @@
+// merlix-cli end to end: the built executable on the simulated bench, its
+// chips kept in a temporary state folder, driven the way a script drives it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+#include "eeprom/image_formats.h"
+#include "eeprom/session.h"
+#include "hardware/port_adapter.h"
+#include "monitor/monitor_logic.h"
+#include "platform/counter.h"
+#include "platform/port_io.h"
+#include "simulator/simulated_bench.h"
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QByteArray out;
+    QString err;
+};
+
+class MerlixCli : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    Outcome Cli(QStringList args, const QByteArray& input = {}) const {
+        args = QStringList{"--bench", "--bench-state", dir.filePath("state")} + args;
+        QProcess process;
+        process.start(QStringLiteral(MERLIX_CLI), args);
+        process.write(input);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(120000)) << args.join(' ').toStdString();
+        return {process.exitCode(), process.readAllStandardOutput(),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+    QString Write(const QString& name, const QByteArray& bytes) const {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+    QByteArray Read(const QString& name) const {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+};
+
+// One chip of each family: a HEX file with a gap written in one run, read
+// back as an S-record in the next, equal byte for byte (the gap 0xFF).
+TEST_F(MerlixCli, HexWrittenComesBackAsSRecordOnEveryFamily) {
+    for (const char* chip : {"24C16", "93c66 x16", "93C76 (8)", "AT25C080"}) {
+        SCOPED_TRACE(chip);
+        std::vector<std::uint8_t> expected(300);
+        for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<std::uint8_t>(i * 13 + 1);
+        std::fill(expected.begin() + 100, expected.begin() + 140, 0xFF);
+        QByteArray hex = eeprom::EncodeImage(expected, eeprom::ImageFormat::IntelHex);
+        const qsizetype gap = hex.indexOf(":10006000");  // drop the record at 0x60..0x6F: a true gap
+        ASSERT_GE(gap, 0);
+        std::fill(expected.begin() + 0x60, expected.begin() + 0x70, 0xFF);
+        hex.remove(gap, hex.indexOf('\n', gap) - gap + 1);
+
+        const Outcome written = Cli({"write", "--chip", chip, "-i", Write("in.dat", hex)});
+        ASSERT_EQ(written.code, 0) << written.err.toStdString();
+        const Outcome readBack = Cli({"--json", "read", "--chip", chip, "-o", dir.filePath("out.s19")});
+        ASSERT_EQ(readBack.code, 0) << readBack.err.toStdString();
+        EXPECT_TRUE(readBack.out.contains("\"mismatches\":0")) << readBack.out.toStdString();
+        EXPECT_TRUE(Read("out.s19").startsWith("S0"));
+        std::vector<std::uint8_t> back;
+        std::string error;
+        ASSERT_TRUE(
+            eeprom::DecodeImage(Read("out.s19"), eeprom::ImageFormat::SRecord, 2048, "out", back, error))
+            << error;
+        ASSERT_GE(back.size(), expected.size());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), back.begin()));
+        EXPECT_TRUE(std::all_of(back.begin() + 300, back.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    }
+}
+
+TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
+    EXPECT_EQ(Cli({"probe"}).out, "PCF 8584 Ok\n");
+    const Outcome absent = Cli({"--bench-fault", "adapter-absent", "probe"});
+    EXPECT_EQ(absent.code, 1);
+    EXPECT_EQ(absent.out, "Not Found\n");
+    const Outcome nack = Cli({"--bench-fault", "slave-nack", "get", "0x20", "5"});
+    EXPECT_EQ(nack.code, 1);
+    EXPECT_TRUE(nack.err.contains("did not answer")) << nack.err.toStdString();
+
+    QDir(dir.path()).mkdir("folder");
+    struct Usage {
+        QStringList args;
+        const char* says;
+    };
+    for (const Usage& u : {
+             Usage{{"read", "--chip", "24C32"}, "unknown chip '24C32'"},
+             Usage{{"read", "--chip", "93C46"}, "needs its organisation"},
+             Usage{{"read", "--chip", "24C02", "--page", "1"}, "page 1 is out of range for the 24C02"},
+             Usage{{"read", "--chip", "24C02", "--device", "B0"}, "A0..AF"},
+             Usage{{"write", "--chip", "24C02", "-i", Write("big.bin", QByteArray(257, 'x'))},
+                   "more than the 256"},
+             Usage{{"write", "--chip", "24C02", "-i", Write("empty.bin", {})}, "is empty"},
+             Usage{{"write", "--chip", "24C02", "-i", dir.filePath("folder")}, "folder"},
+             Usage{{"write", "--chip", "24C02", "-i", dir.filePath("missing.bin")}, "No such file"},
+             Usage{{"read", "--chip", "24C02", "-o", dir.filePath("nowhere/x.bin")}, "does not exist"},
+             Usage{{"--trace", dir.filePath("nowhere/t.txt"), "probe"}, "nowhere"},
+             Usage{{"--bench-fault", "smoke", "probe"}, "--bench-fault takes"},
+             Usage{{"frobnicate"}, ""},
+         }) {
+        SCOPED_TRACE(u.args.join(' ').toStdString());
+        const Outcome run = Cli(u.args);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_TRUE(run.err.contains(u.says)) << run.err.toStdString();
+    }
+
+    // A chip that drops writes: the verify after the write finds every byte.
+    const Outcome drop =
+        Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--value", "0x5A"});
+    EXPECT_EQ(drop.code, 3);
+    EXPECT_TRUE(drop.err.contains("verify failed: 128 bytes differ")) << drop.err.toStdString();
+    EXPECT_TRUE(drop.err.contains("0x0000: expected 5A, read")) << drop.err.toStdString();
+    EXPECT_EQ(Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--no-verify"}).code, 0);
+}
+
+TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
+    ASSERT_EQ(Cli({"fill", "--chip", "24C02", "--value", "0x33"}).code, 0);
+    const QByteArray hex = ":040000001122334452\n:04000400556677883E\n:04000800zz\n:00000001FF\n";
+    const Outcome run = Cli({"write", "--chip", "24C02", "-i", "-"}, hex);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_TRUE(run.err.contains("standard input line 3: not an Intel HEX record")) << run.err.toStdString();
+    const Outcome readBack = Cli({"read", "--chip", "24C02", "-o", "-"});
+    EXPECT_EQ(readBack.out, QByteArray(256, '\x33'));
+
+    // The register commands on the same bench: a write, then i2ctransfer's
+    // write-then-read with a repeated START.
+    EXPECT_EQ(Cli({"set", "0x21", "0x10", "0xA5"}).code, 0);
+    EXPECT_EQ(Cli({"get", "0x21", "0x10"}).out, "0xa5\n");
+    EXPECT_EQ(Cli({"transfer", "w3@0x21", "0x11", "1", "2", "w1@0x21", "0x10", "r3"}).out,
+              "0xa5 0x01 0x02\n");
+    EXPECT_TRUE(Cli({"dump", "0x21"}).out.contains("10: a5 01 02 00"));
+}
+
+// The monitor prints what the window's timer passes log, line for line.
+TEST_F(MerlixCli, MonitorPrintsTheWindowsLinesForARealCapture) {
+    const std::string capture = MERLIX_TEST_DATA_DIR "/captures/x24c02_dual.i2c.txt";
+    std::vector<std::string> expected;
+    {
+        platform::VirtualCounter clock;
+        platform::Counter* previousClock = platform::InstallCounter(&clock);
+        simulator::SimulatedBench::Config config;
+        config.traffic = simulator::SimulatedBench::Traffic::Capture;
+        config.captureFile = capture;
+        simulator::SimulatedBench bench(config);
+        platform::PortIo* previous = platform::InstallPortIo(&bench);
+        {
+            eeprom::Session session;
+            session.adapter.SetBase(hardware::kLpt1);
+            session.adapter.ConfigurePort();
+            session.adapter.ResetAdapter(0, 0xFD);
+            session.adapter.InitController();
+            for (int pass = 0; pass < 200; ++pass) {
+                session.adapter.ResetAdapter(0, session.adapter.Latch());
+                session.adapter.InitController();
+                monitor::CapturePass(session.adapter, monitor::kPollReads, 0, 0,
+                                     [&](std::string_view line) { expected.emplace_back(line); });
+                clock.SleepMs(5);
+            }
+        }
+        platform::InstallPortIo(previous);
+        platform::InstallCounter(previousClock);
+    }
+    ASSERT_EQ(expected.size(), 10u);  // one line per transfer in the capture
+    const Outcome run = Cli({"--traffic", QString::fromStdString(capture), "monitor", "--count",
+                             QString::number(expected.size())});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    std::vector<std::string> lines;
+    for (const QByteArray& line : run.out.split('\n'))
+        if (!line.isEmpty()) lines.push_back(line.toStdString());
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(run.err.contains(QString("monitor stopped: %1 lines logged").arg(expected.size())))
+        << run.err.toStdString();
+
+    // The same transfers as capture text play back as the same lines, and
+    // as CSV make one row each under a header.
+    const Outcome text = Cli({"--traffic", QString::fromStdString(capture), "monitor", "--count",
+                              QString::number(expected.size()), "--format", "text"});
+    ASSERT_EQ(text.code, 0) << text.err.toStdString();
+    const Outcome replay = Cli({"--traffic", Write("seen.i2c.txt", text.out), "monitor", "--count",
+                                QString::number(expected.size())});
+    EXPECT_EQ(replay.out, run.out);
+    const Outcome csv = Cli({"--traffic", QString::fromStdString(capture), "monitor", "--count",
+                             QString::number(expected.size()), "--format", "csv"});
+    EXPECT_TRUE(csv.out.startsWith("index,time_s,address7"));
+    EXPECT_EQ(csv.out.count('\n'), static_cast<int>(expected.size()) + 1);
+}
+
+}  // namespace
