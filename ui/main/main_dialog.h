@@ -30,9 +30,9 @@
 #include <string>
 
 #include "console/remarks_logic.h"
+#include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
-#include "eeprom/backup.h"
 #include "monitor/transfer_decode.h"
 #include "simulator/bench_clock.h"
 #include "ui/eeprom/hex_view.h"
