@@ -71,7 +71,11 @@ TEST_F(SafetyWindow, WriteKeepsTheOldChipAndRestoreWritesItBackVerified) {
     ASSERT_TRUE(LoadBackup(backups[0].path, 128, saved, error)) << error;
     EXPECT_EQ(saved, old);
 
-    ASSERT_TRUE(dialog().RestoreBackup(backups[0]));
+    // Through the context menu: the list comes up with the newest chosen.
+    Entry("Restore last backup")->trigger();
+    auto* chooser = dialog().findChild<RestoreListDialog*>();
+    ASSERT_NE(chooser, nullptr);
+    chooser->accept();
     EXPECT_EQ(Memory(0, 128), old);
     EXPECT_EQ(Image(0, 128), old);
     ASSERT_EQ(messages.size(), 1);
