@@ -104,7 +104,7 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
 }
 
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                       ImageArray& marks, Progress& progress) {
+                       ImageArray& marks, Progress& progress, ImageArray* readBack) {
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
@@ -134,6 +134,7 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, I
     for (std::size_t k = 0; k < image.size(); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
+    if (readBack) *readBack = image;
     image = written;
     LinesIdleHigh(adapter);
 }
@@ -165,7 +166,7 @@ bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Imag
 }
 
 bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                     ImageArray& marks, Progress& progress) {
+                     ImageArray& marks, Progress& progress, ImageArray* readBack) {
     ChipParams settle = chip;
     settle.capacity = 0;
     bool answered = true;
@@ -174,7 +175,7 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Ima
         if (chip.family == kFamilySpi) answered = SpiChipAnswers(adapter);
         if (!answered) return NoChip(adapter, progress);
     }
-    WriteSerialEeprom(adapter, chip, image, marks, progress);
+    WriteSerialEeprom(adapter, chip, image, marks, progress, readBack);
     return true;
 }
 

@@ -44,8 +44,9 @@ void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, Im
 // Writes the chip in force from `image`, reads it back and marks red every
 // byte that differs; `image` ends as it was. The chip's bytes lose their
 // earlier red marks first, so the marks are this write's verify alone.
+// `readBack`, when given, receives what the verify read (for its report).
 void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                       ImageArray& marks, Progress& progress);
+                       ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
 
 // "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
 // a cleared image and cleared marks; the write first settles the lines with
@@ -65,7 +66,7 @@ void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks);
 bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                     ImageArray& marks, Progress& progress);
 bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                     ImageArray& marks, Progress& progress);
+                     ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
 
 // Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,
 // clearing their marks. A byte is retried after a port and controller reset

@@ -133,7 +133,7 @@ bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageA
 }
 
 bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                   ImageArray& marks, Progress& progress) {
+                   ImageArray& marks, Progress& progress, ImageArray* readBack) {
     if (!SerialChipAnswers(adapter, chip, progress)) return false;
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
@@ -146,6 +146,7 @@ bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, Image
     for (std::size_t k = 0; k < image.size(); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
+    if (readBack) *readBack = image;
     image = written;
     return true;
 }

@@ -44,8 +44,9 @@ bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageA
 // back with a fast read and marks red every byte that differs; `image` ends
 // as it was. A chip that stays busy past kChipWaitLimitMs ends the writing
 // there; the verify then shows what did not reach the chip.
+// `readBack`, when given, receives what the verify read.
 bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                   ImageArray& marks, Progress& progress);
+                   ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
 
 // As ReadI2cPage: image page `page` from device `dev` in one sequential read,
 // its marks cleared. A failed block is retried after a port and controller

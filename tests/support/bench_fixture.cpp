@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -67,6 +68,12 @@ void TwoPortBench::Out(std::uint16_t port, std::uint8_t value) {
 
 void BenchFixture::SetUp() {
     ResetAppState();
+    // Every write backs the chip up: into this test's own folder, never the
+    // real home. Each test starts from the default settings.
+    ASSERT_TRUE(home_.isValid());
+    previousDataHome_ = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home_.filePath(QStringLiteral("data")).toLocal8Bit());
+    QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")).clear();
     simulator::SimulatedBench::Config config;
     Configure(config);
     bench_ = std::make_unique<simulator::SimulatedBench>(config);
@@ -95,6 +102,7 @@ void BenchFixture::TearDown() {
     recorder_.reset();
     bench_.reset();
     ResetAppState();
+    qputenv("XDG_DATA_HOME", previousDataHome_);
 }
 
 void BenchFixture::StartWindow(platform::PortIo* io) {
@@ -123,6 +131,14 @@ void BenchFixture::Focus(QWidget* widget) {
 void BenchFixture::ClickHexItem(int item) {
     HexView* view = dialog_->m_hexView;
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->ItemRect(item).center());
+}
+
+void BenchFixture::ChooseChip(const QString& entry) {
+    QComboBox* list = dialog_->m_chipList;
+    const int index = list->findText(entry, Qt::MatchExactly);
+    ASSERT_GE(index, 0) << entry.toStdString();
+    list->setCurrentIndex(index);
+    emit list->activated(index);
 }
 
 void BenchFixture::TypeInto(int editId, const QString& text) {

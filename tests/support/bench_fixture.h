@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <memory>
@@ -82,6 +83,7 @@ protected:
     void Focus(QWidget* widget);                     // gives the focus (focus events included)
     void ClickHexItem(int item);                     // a mouse click on a hex-view item
     void TypeInto(int editId, const QString& text);  // focus, clear, type key by key
+    void ChooseChip(const QString& entry);           // a chip-list entry ("" is the first blank one)
     QString Text(int id);                            // caption of a button, text of an edit
 
     // --- What the seams saw ------------------------------------------------
@@ -96,6 +98,8 @@ private:
     std::unique_ptr<RecordingPortIo> recorder_;
     std::unique_ptr<MainDialog> dialog_;
     platform::PortIo* previousIo_ = nullptr;
+    QTemporaryDir home_;
+    QByteArray previousDataHome_;
     UiSeams previousSeams_;
 };
 

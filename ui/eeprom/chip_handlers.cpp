@@ -101,6 +101,7 @@ void MainDialog::OnChipSelChange() {
 }
 
 void MainDialog::OnReadEeprom() {
+    const ImageStep step(*this, "Read eeprom");
     // Whatever the user typed since the last exchange must survive the push
     // back at the end.
     UpdateData(true);
@@ -142,6 +143,8 @@ void MainDialog::OnWriteEeprom() {
     // The device address is taken as it stands in its edit now.
     UpdateData(true);
     BarProgress progress(m_progress);
+    ImageArray readBack{};
+    bool verified = false;
     if (m_chipList->currentText().isEmpty()) {
         session_->chip.capacity = 0;
         if (session_->controllerPresent == 1) {
@@ -149,7 +152,9 @@ void MainDialog::OnWriteEeprom() {
             // answers outside A0..AF.
             // The window does not know which 24Cxx is on the bus: pages of 8
             // fit every one of them.
-            if (FastTransfersOn()) {
+            if (!BackUpBeforeWrite()) {
+                // Nothing is written; BackUpBeforeWrite said why.
+            } else if (FastTransfersOn()) {
                 WriteI2cPagesFast(session_->adapter, m_page, HexTextValue(m_deviceAddress), kSafeI2cPageSize,
                                   session_->image, progress);
             } else {
@@ -159,16 +164,21 @@ void MainDialog::OnWriteEeprom() {
         } else {
             SayNoController("written");
         }
-    } else if ((FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
-                                                                     session_->image, session_->marks, progress)) {
+    } else if (BackUpBeforeWrite() &&
+               (FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
+                                                                     session_->image, session_->marks, progress,
+                                                                     &readBack)) {
+        verified = true;
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
     UpdateData(false);
     RefreshHexView();
+    if (verified) ReportVerify(readBack);
 }
 
 void MainDialog::OnFillZero() {
+    const ImageStep step(*this, "Fill (00)");
     const auto base = static_cast<std::ptrdiff_t>(std::clamp(m_page, 0, kPageCount - 1)) * kPageSize;
     std::fill_n(session_->image.begin() + base, kPageSize, std::uint8_t{0});
     std::fill_n(session_->marks.begin() + base, kPageSize, kMarkNone);

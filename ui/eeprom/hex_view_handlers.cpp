@@ -88,6 +88,7 @@ void MainDialog::OnCompBuffer() {
 }
 
 void MainDialog::OnSwapBytes() {
+    const ImageStep step(*this, "H/L");
     SwapBytePairs(session_->image);
     RefreshHexView();
 }
@@ -122,6 +123,7 @@ void MainDialog::OnHexViewDblClk() {
     const int offset = m_hexView->ItemOffset(selected);
     const int position = ImageIndex(m_page, offset);
     if (g_dacPanel && InImage(position)) {
+        const ImageStep step(*this, "DAC value");
         // With the DAC panel open, the byte takes the current channel's value.
         session_->image[position] = g_dacPanel->CurrentChannelValue();
         RefreshHexView();
@@ -169,6 +171,7 @@ bool MainDialog::PreTranslateKey(QKeyEvent* event) {
     if (digit < 0 || !plain || !IsHexItem(selected)) return false;
     const int position = ImageIndex(m_page, HexItemOffset(selected));
     if (!InImage(position)) return true;
+    const ImageStep step(*this, "Edit byte");
     session_->image[position] = TypeHexDigit(hexEntry_, session_->image[position], digit, selected);
     // A typed item reads "3C", without the trailing blank of the others.
     m_hexView->SetItemText(selected, HexByteText(session_->image[position]));

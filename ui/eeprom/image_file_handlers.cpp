@@ -21,6 +21,7 @@ constexpr const char* kImageFilesToLoad = "*.bin *.hex *.ihex *.srec *.s19 *.mot
 void MainDialog::OnLoadImage() {
     const QString path = AskOpenPath(QString::fromLatin1(kImageFilesToLoad));
     if (path.isEmpty()) return;
+    const ImageStep step(*this, "Load eeprom");
     std::string error;
     if (!LoadImageFile(path, session_->image, error).ok) {
         ShowMessage(QString::fromStdString(error));

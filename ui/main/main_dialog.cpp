@@ -81,6 +81,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     AddBenchWindowEntry();
     AddFastTransfersEntry();
     AddTransfersWindowEntry();
+    AddSafetyEntries();
 }
 
 MainDialog::~MainDialog() {

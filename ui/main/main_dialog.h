@@ -10,6 +10,7 @@
 //   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
 //   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
 //   eeprom/image_file_handlers.cpp  image files
+//   eeprom/backup_handlers.cpp    backups, restore, verify report, checksums, undo, F3
 //   console/send_console.cpp      the send console
 //   console/remarks_handlers.cpp  the remarks base
 //   panels/panel_handlers.cpp     the extended sliders panel button
@@ -29,11 +30,13 @@
 #include <string>
 
 #include "console/remarks_logic.h"
+#include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
 #include "monitor/transfer_decode.h"
 #include "simulator/bench_clock.h"
 #include "ui/eeprom/hex_view.h"
+#include "ui/eeprom/undo.h"
 #include "ui/resources/controls.h"
 #include "ui/resources/dialog_template.h"
 #include "ui/resources/main_window_ids.h"
@@ -167,6 +170,23 @@ public:
     void ReadSerialEeprom();
     void WriteSerialEeprom();
 
+    // --- Safety net: backups, restore, verify report, checksums, undo ------
+    // Backs up what "Write eeprom" is about to replace, when backups are on;
+    // false, with the reason shown, when the write must not start.
+    bool BackUpBeforeWrite();
+    // Shows the verify report when `readBack` differs from the image written.
+    void ReportVerify(const eeprom::ImageArray& readBack);
+    // "Restore last backup…": the newest backups of the chip in force to choose from.
+    void OnRestoreLastBackup();
+    // Loads a backup into the image and writes it back with verify.
+    bool RestoreBackup(const eeprom::BackupEntry& backup);
+    void OnChecksums();
+    // F3 / Shift+F3: the selection to the next or previous marked byte.
+    void OnNextMark() { MoveToMark(1); }
+    void OnPrevMark() { MoveToMark(-1); }
+    ImageHistory& History() { return *history_; }
+    QAction* BackupAction() const { return backupAction_; }
+
     // --- Image files ------------------------------------------------------
     void OnLoadImage();
     void OnSaveImage();
@@ -249,6 +269,14 @@ private:
     // The send console has told of a write that was not acknowledged, and no
     // write has gone through since.
     bool sendFailureShown_ = false;
+
+    // Safety net (eeprom/backup_handlers.cpp).
+    void AddSafetyEntries();
+    ImageState CaptureImageState() const;
+    void ApplyImageState(const ImageState& state);
+    void MoveToMark(int direction);
+    std::unique_ptr<ImageHistory> history_;
+    QAction* backupAction_ = nullptr;
 
     void AddFastTransfersEntry();
     bool FastTransfersOn() const;

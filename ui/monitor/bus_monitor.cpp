@@ -93,6 +93,7 @@ void MainDialog::OnMonitorToggle() {
     const std::vector<std::string> lines = ListTexts(*m_busLog);
     AppendLinesToHistory(*m_logHistory, lines);
     std::string deviceAddress = m_deviceAddress.toStdString();
+    const ImageStep step(*this, "Monitor replay");
     ReplayLog(lines, session_->image, session_->marks, m_page, deviceAddress);
     m_deviceAddress = QString::fromStdString(deviceAddress);
     RefreshHexView();

@@ -49,13 +49,7 @@ protected:
         Click(ids::kSaveImage);
         return QFileInfo(savePathAnswer).size();
     }
-    void Choose(const QString& entry) {
-        QComboBox* list = dialog().m_chipList;
-        const int index = list->findText(entry, Qt::MatchExactly);
-        ASSERT_GE(index, 0);
-        list->setCurrentIndex(index);
-        emit list->activated(index);
-    }
+    void Choose(const QString& entry) { ChooseChip(entry); }
     QString ItemAt(int offset) { return dialog().m_hexView->item(HexOffsetItem(offset))->text(); }
     // Modes do not stop root.
     static bool PermissionsApply() { return geteuid() != 0; }

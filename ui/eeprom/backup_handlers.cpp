@@ -1,0 +1,241 @@
+// The window's safety net around the chip writes: the backup taken before
+// "Write eeprom" (on unless the technician turns it off for a batch, a choice
+// kept in the settings), "Restore last backup…", the verify report after a
+// serial write, "Checksums…", and the undo, redo and marked-byte entries of
+// the context menu with their keys.
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <algorithm>
+
+#include "eeprom/chip_table.h"
+#include "eeprom/chip_transfers.h"
+#include "eeprom/fast_transfers.h"
+#include "eeprom/hex_layout.h"
+#include "eeprom/verify_report.h"
+#include "ui/eeprom/checksums_dialog.h"
+#include "ui/eeprom/restore_dialog.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
+
+namespace ui {
+
+using namespace eeprom;
+
+namespace {
+
+constexpr const char* kBackupSetting = "backups/beforeWrite";
+
+// The tool's settings, where the other remembered entries are kept too.
+QSettings ToolSettings() { return QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")); }
+
+bool BackupsOn() { return ToolSettings().value(QLatin1String(kBackupSetting), true).toBool(); }
+
+void SetBackupsOn(bool on) { ToolSettings().setValue(QLatin1String(kBackupSetting), on); }
+
+// The bar and the message box for the backup read and the restore's write.
+// (The backup read's messages come back in its error sentence instead.)
+class BarAndBox final : public Progress {
+public:
+    explicit BarAndBox(QProgressBar* bar) : bar_(bar) {}
+    void SetRange(int low, int high) override { bar_->setRange(low, high); }
+    void SetPosition(int position) override { bar_->setValue(position); }
+    void Message(const std::string& text) override { ShowMessage(QString::fromStdString(text)); }
+
+private:
+    QProgressBar* bar_;
+};
+
+QAction* AddEntry(QWidget* owner, QAction* action, const QList<QKeySequence>& keys = {}) {
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    owner->addAction(action);
+    return action;
+}
+
+}  // namespace
+
+void MainDialog::AddSafetyEntries() {
+    history_ = std::make_unique<ImageHistory>([this] { return CaptureImageState(); },
+                                              [this](const ImageState& state) { ApplyImageState(state); });
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addAction(separator);
+    AddEntry(this, history_->Stack().createUndoAction(this, QStringLiteral("&Undo")),
+             {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    AddEntry(this, history_->Stack().createRedoAction(this, QStringLiteral("&Redo")),
+             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(AddEntry(this, new QAction(QStringLiteral("Next marked byte"), this), {QKeySequence(Qt::Key_F3)}),
+            &QAction::triggered, this, &MainDialog::OnNextMark);
+    connect(AddEntry(this, new QAction(QStringLiteral("Previous marked byte"), this),
+                     {QKeySequence(Qt::SHIFT | Qt::Key_F3)}),
+            &QAction::triggered, this, &MainDialog::OnPrevMark);
+    connect(AddEntry(this, new QAction(QStringLiteral("Restore last backup…"), this)), &QAction::triggered,
+            this, &MainDialog::OnRestoreLastBackup);
+    connect(AddEntry(this, new QAction(QStringLiteral("Checksums…"), this)), &QAction::triggered, this,
+            &MainDialog::OnChecksums);
+    backupAction_ = AddEntry(this, new QAction(QStringLiteral("Back up the chip before writing"), this));
+    backupAction_->setCheckable(true);
+    backupAction_->setChecked(BackupsOn());
+    connect(backupAction_, &QAction::toggled, this, [](bool on) { SetBackupsOn(on); });
+}
+
+ImageState MainDialog::CaptureImageState() const {
+    return {session_->image, session_->marks, std::clamp(m_page, 0, kPageCount - 1)};
+}
+
+void MainDialog::ApplyImageState(const ImageState& state) {
+    session_->image = state.image;
+    session_->marks = state.marks;
+    const int page = std::clamp(state.page, 0, kPageCount - 1);
+    if (page != m_page) {
+        m_page = page;
+        m_deviceAddress = HexByteText(0xA1 + 2 * m_page);
+    }
+    UpdateData(false);
+    RefreshHexView();
+}
+
+bool MainDialog::BackUpBeforeWrite() {
+    if (!backupAction_->isChecked()) return true;
+    const BackupTarget target =
+        WriteTarget(m_chipList->currentText().toStdString(), m_page, HexTextValue(m_deviceAddress));
+    BarAndBox progress(m_progress);
+    QString path;
+    std::string error;
+    if (eeprom::BackUpBeforeWrite(session_->adapter, session_->chip, target, FastTransfersOn(),
+                                  BackupFolder(), progress, path, error)) {
+        return true;
+    }
+    ShowMessage(QStringLiteral("Nothing was written: the backup of the chip failed. %1\n(Backups before "
+                               "writing can be turned off in the window's context menu.)")
+                    .arg(QString::fromStdString(error)));
+    return false;
+}
+
+void MainDialog::ReportVerify(const ImageArray& readBack) {
+    const VerifyReport report = BuildVerifyReport(session_->image, readBack, ImageFileSize(session_->chip));
+    if (report.count > 0) ShowMessage(QString::fromStdString(FormatVerifyReport(report)));
+}
+
+void MainDialog::OnRestoreLastBackup() {
+    const std::string entry = m_chipList->currentText().toStdString();
+    std::vector<BackupEntry> backups = ListBackups(BackupFolder(), BackupChipName(entry));
+    if (backups.empty()) {
+        ShowMessage(QStringLiteral("There is no backup of a %1 in \"%2\" yet.")
+                        .arg(QString::fromStdString(BackupChipName(entry)), BackupFolder()));
+        return;
+    }
+    auto* list = new RestoreListDialog(std::move(backups), this);
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    connect(list, &QDialog::accepted, this, [this, list] {
+        if (const BackupEntry* chosen = list->Chosen()) RestoreBackup(*chosen);
+    });
+    list->open();
+}
+
+bool MainDialog::RestoreBackup(const BackupEntry& backup) {
+    std::vector<std::uint8_t> data;
+    std::string error;
+    if (!LoadBackup(backup.path, BackupSize(backup.target, session_->chip), data, error)) {
+        ShowMessage(QString::fromStdString(error));
+        return false;
+    }
+    const bool page = backup.target.page >= 0;
+    {
+        const ImageStep step(*this, "Restore backup");
+        m_page = page ? backup.target.page : 0;
+        m_deviceAddress = HexByteText(page ? backup.target.device | 1 : 0xA1);
+        std::copy(data.begin(), data.end(), session_->image.begin() + m_page * kPageSize);
+        UpdateData(false);
+        RefreshHexView();
+    }
+    if (page && session_->controllerPresent != 1) {
+        ShowMessage(QStringLiteral("The I2C controller was not found, so the backup was not written back."));
+        return false;
+    }
+    // The restore's write is backed up too: restoring the wrong file is undone the same way.
+    if (!BackUpBeforeWrite()) return false;
+    BarAndBox progress(m_progress);
+    ImageArray readBack = session_->image;
+    const int first = page ? backup.target.page * kPageSize : 0;
+    const int size = BackupSize(backup.target, session_->chip);
+    if (page) {
+        // The specified I2C page write has no verify; a restore must have
+        // one, so the page is read back into a scratch image and compared.
+        ImageArray scratchMarks{};
+        if (!WriteI2cPage(session_->adapter, backup.target.page, backup.target.device, session_->image,
+                          progress) ||
+            !ReadI2cPage(session_->adapter, backup.target.page, backup.target.device | 1, readBack,
+                         scratchMarks, progress)) {
+            ShowMessage(QStringLiteral("The page could not be written back and verified."));
+            return false;
+        }
+        for (int i = first; i < first + size; ++i) {
+            if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
+        }
+    } else if (!(FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
+                                                                      session_->image, session_->marks,
+                                                                      progress, &readBack)) {
+        return false;
+    }
+    RefreshHexView();
+    const VerifyReport report = BuildVerifyReport(session_->image, readBack, first + size);
+    if (report.count > 0) {
+        ShowMessage(QString::fromStdString(FormatVerifyReport(report)));
+        return false;
+    }
+    ShowMessage(QStringLiteral("Restored and verified: %1.").arg(QFileInfo(backup.path).fileName()));
+    return true;
+}
+
+void MainDialog::OnChecksums() {
+    UpdateData(true);
+    const int page = std::clamp(m_page, 0, kPageCount - 1);
+    const QString entry = m_chipList->currentText();
+    const int whole = ImageFileSize(session_->chip);
+    const QString wholeTitle = entry.isEmpty() || session_->chip.family == 0
+                                   ? QStringLiteral("Whole image (%1 bytes)").arg(whole)
+                                   : QStringLiteral("Whole chip, %1 (%2 bytes)").arg(entry).arg(whole);
+    const QString text = ChecksumLines(QStringLiteral("Page %1 (bytes %2-%3)")
+                                           .arg(page)
+                                           .arg(QString::asprintf("%04X", page * kPageSize),
+                                                QString::asprintf("%04X", page * kPageSize + kPageSize - 1)),
+                                       session_->image.data() + page * kPageSize, kPageSize) +
+                         QLatin1Char('\n') + ChecksumLines(wholeTitle, session_->image.data(), whole);
+    auto* dialog = new ChecksumsDialog(text, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void MainDialog::MoveToMark(int direction) {
+    const auto marked = [this](int i) {
+        return session_->marks[i] == kMarkMismatch ||
+               (m_compBuffer->isChecked() && session_->image[i] != session_->compareImage[i]);
+    };
+    const int selected = m_hexView->CurSel();
+    const int page = std::clamp(m_page, 0, kPageCount - 1);
+    // With nothing selected the search starts at the edge of the page shown.
+    const int from = selected >= 0 ? ImageIndex(page, m_hexView->ItemOffset(selected))
+                                   : ImageIndex(page, direction > 0 ? -1 : kPageSize);
+    for (int step = 1; step <= kImageSize; ++step) {
+        const int i = ((from + direction * step) % kImageSize + kImageSize) % kImageSize;
+        if (!marked(i)) continue;
+        if (i / kPageSize != m_page) {
+            m_page = i / kPageSize;
+            m_deviceAddress = HexByteText(0xA1 + 2 * m_page);
+            UpdateData(false);
+            RefreshHexView();
+        }
+        m_hexView->SetCurSel(HexOffsetItem(i % kPageSize));
+        m_hexView->scrollToItem(m_hexView->item(m_hexView->CurSel()));
+        OnHexViewSelChange();
+        return;
+    }
+    QApplication::beep();
+}
+
+}  // namespace ui
