@@ -15,8 +15,12 @@
 #include "cli/chips.h"
 #include "cli/progress.h"
 #include "cli/transfers.h"
+#include "eeprom/backup.h"
+#include "eeprom/checksums.h"
 #include "eeprom/file_access.h"
+#include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
+#include "eeprom/verify_report.h"
 #include "hardware/port_adapter.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/transfer_decode.h"
@@ -36,11 +40,9 @@ int Fail(int code, const std::string& sentence) {
     return code;
 }
 
-std::string Hex2(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value & 0xFF);
-    return text;
-}
+std::string Hex2(int value) { return eeprom::HexByte(value); }
+
+std::string Hex4(int value) { return eeprom::HexByte(value >> 8) + eeprom::HexByte(value); }
 
 // The probe of "Reset PCF": two resets, the second deciding. LPT1 is tried
 // first, then LPT2, as the window does at start; --port tries one.
@@ -69,15 +71,6 @@ int NoAdapter() {
     return Fail(kExitFailed, "no adapter answered (Not Found); check the cable, the port and --port");
 }
 
-std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::uint8_t b : bytes) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 class Stopwatch {
 public:
     double Seconds() const {
@@ -88,12 +81,29 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+eeprom::Checksums ChecksumsOf(const std::vector<std::uint8_t>& data) {
+    return eeprom::ComputeChecksums(data.data(), static_cast<int>(data.size()));
+}
+
+// The JSON line, or with --checksum the checksums of the data the command
+// moved (on stderr when the data itself went to stdout).
 void PrintJson(const CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
-               long mismatches, const std::vector<std::uint8_t>* data) {
-    if (!context.json) return;
+               long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout = false) {
+    if (!context.json) {
+        if (!context.checksum || !data) return;
+        const eeprom::Checksums sums = ChecksumsOf(*data);
+        std::fprintf(dataOnStdout ? stderr : stdout, "CRC-32 %s  SHA-256 %s  sum %s  (%zu bytes)\n",
+                     eeprom::Crc32Text(sums.crc32).c_str(), sums.sha256.c_str(),
+                     eeprom::Sum8Text(sums.sum8).c_str(), data->size());
+        return;
+    }
     std::printf("{\"command\":\"%s\",\"chip\":\"%s\",\"bytes\":%zu,\"seconds\":%.3f,\"mismatches\":%ld",
                 context.command.c_str(), chip.c_str(), bytes, seconds, mismatches);
-    if (data) std::printf(",\"checksum\":\"crc32:%08x\"", Crc32(*data));
+    if (data) {
+        const eeprom::Checksums sums = ChecksumsOf(*data);
+        std::printf(",\"checksum\":\"crc32:%08x\",\"crc32\":\"%08x\",\"sha256\":\"%s\",\"sum8\":\"%02x\"",
+                    sums.crc32, sums.crc32, sums.sha256.c_str(), sums.sum8);
+    }
     std::printf("}\n");
 }
 
@@ -223,22 +233,21 @@ void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
     }
 }
 
+// Counts the bytes that differ and explains them on stderr: how many, the
+// first ones (offsets from the start of the region) and what the pattern
+// suggests (a chip not storing, a wrong chip type ...).
 long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read, int offset) {
-    long mismatches = 0;
-    std::string first;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (i < read.size() && expected[i] == read[i]) continue;
-        if (++mismatches <= 8) {
-            char line[80];
-            std::snprintf(line, sizeof line, "\n  0x%04zX: expected %02X, read %02X", offset + i, expected[i],
-                          i < read.size() ? read[i] : 0);
-            first += line;
-        }
-    }
-    if (mismatches)
-        Say("verify failed: " + std::to_string(mismatches) + " byte" + (mismatches == 1 ? "" : "s") +
-            " differ" + (mismatches == 1 ? "s" : "") + "; the first:" + first);
-    return mismatches;
+    eeprom::ImageArray wanted{};
+    eeprom::ImageArray got{};
+    const std::size_t size = std::min({expected.size(), read.size(), wanted.size()});
+    std::copy_n(expected.begin(), size, wanted.begin());
+    std::copy_n(read.begin(), size, got.begin());
+    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(wanted, got, static_cast<int>(size));
+    if (report.count == 0) return 0;
+    std::string text = eeprom::FormatVerifyReport(report);
+    if (offset != 0) text += "(Offsets count from 0x" + Hex4(offset) + ", the start of the page.)\n";
+    Say(text);
+    return report.count;
 }
 
 }  // namespace
@@ -306,25 +315,56 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
                                             out.size(), error)) {
         return Fail(kExitUsage, error);
     }
-    PrintJson(context, job.chip.name, data.size(), watch.Seconds(), 0, &data);
+    PrintJson(context, job.chip.name, data.size(), watch.Seconds(), 0, &data, options.outputFile == "-");
     return kExitOk;
 }
 
-int RunWrite(CommandContext& context, const MemoryOptions& options) {
-    Job job;
-    if (int code = PrepareJob(context, options, job)) return code;
-    std::vector<std::uint8_t> expected(static_cast<std::size_t>(job.region.size),
-                                       static_cast<std::uint8_t>(options.fillValue));
-    if (context.command != "fill")
-        if (int code = ReadInput(options, job, expected)) return code;
-    if (int code = SelectChip(context, job.chip)) return code;
+namespace {
+
+// The name a backup of the job's chip goes by: the chip list's form for the
+// serial chips ("93C46x8"), the chip's own name for the I2C memories.
+std::string BackupName(const Job& job) {
+    return job.chip.I2c() ? job.chip.name : eeprom::BackupChipName(job.chip.listEntry);
+}
+
+// Saves what the write is about to replace: the whole serial chip, or each
+// 256-byte block of the I2C region. A backup that fails stops the write.
+int BackUp(CommandContext& context, const Job& job) {
+    if (!context.backup) return kExitOk;
+    eeprom::Session& session = context.session;
+    const QString folder = eeprom::BackupFolder();
+    std::vector<eeprom::BackupTarget> targets;
+    if (!job.chip.I2c()) {
+        targets.push_back({BackupName(job), -1, -1});
+    } else {
+        const int blocks = std::max(1, (job.region.size + eeprom::kPageSize - 1) / eeprom::kPageSize);
+        for (int b = 0; b < blocks; ++b)
+            targets.push_back({BackupName(job), job.region.device + 2 * b,
+                               job.region.offset / eeprom::kPageSize + b});
+    }
+    eeprom::Progress quiet;
+    for (const eeprom::BackupTarget& target : targets) {
+        QString path;
+        std::string error;
+        if (!eeprom::BackUpBeforeWrite(session.adapter, session.chip, target, true, folder, quiet, path, error))
+            return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
+                                         " (--no-backup writes without one)");
+        if (!context.json) Say("backup of the old contents: " + QFile::encodeName(path).toStdString());
+    }
+    return kExitOk;
+}
+
+// Backs up, writes `expected` to the job's region and, unless told not to,
+// reads it back and compares.
+int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& expected, bool verify) {
+    if (int code = BackUp(context, job)) return code;
     Stopwatch watch;
     ProgressLine line(context.progress);
     std::string error;
     if (!WriteRegion(context.session, job.chip, job.region, expected, line, error))
         return Fail(kExitFailed, error);
     long mismatches = 0;
-    if (options.verify) {
+    if (verify) {
         std::vector<std::uint8_t> read;
         if (!ReadRegion(context.session, job.chip, job.region, read, line, error))
             return Fail(kExitFailed, error);
@@ -334,6 +374,60 @@ int RunWrite(CommandContext& context, const MemoryOptions& options) {
     line.Finish();
     PrintJson(context, job.chip.name, expected.size(), watch.Seconds(), mismatches, &expected);
     return mismatches ? kExitMismatch : kExitOk;
+}
+
+}  // namespace
+
+int RunWrite(CommandContext& context, const MemoryOptions& options) {
+    Job job;
+    if (int code = PrepareJob(context, options, job)) return code;
+    std::vector<std::uint8_t> expected(static_cast<std::size_t>(job.region.size),
+                                       static_cast<std::uint8_t>(options.fillValue));
+    if (context.command != "fill")
+        if (int code = ReadInput(options, job, expected)) return code;
+    if (int code = SelectChip(context, job.chip)) return code;
+    return WriteJob(context, job, expected, options.verify);
+}
+
+int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file) {
+    Job job;
+    if (int code = PrepareJob(context, options, job)) return code;
+    // The backup: the newest of the chip's (of its page, with --page), or
+    // the file given, whose name says which page of an I2C memory it holds.
+    QString path;
+    eeprom::BackupTarget target{BackupName(job), -1, -1};
+    const bool pageGiven = options.page >= 0;
+    if (file.empty()) {
+        const QString folder = eeprom::BackupFolder();
+        for (const eeprom::BackupEntry& entry : eeprom::ListBackups(folder, BackupName(job))) {
+            if (pageGiven && entry.target.page != options.page) continue;
+            path = entry.path;
+            target = entry.target;
+            break;
+        }
+        if (path.isEmpty())
+            return Fail(kExitUsage, "no backup of the " + job.chip.name + (pageGiven ? " page" : "") + " in " +
+                                        QFile::encodeName(folder).toStdString());
+    } else {
+        path = QFile::decodeName(file.c_str());
+        const QFileInfo info(path);
+        for (const eeprom::BackupEntry& entry : eeprom::ListBackups(info.absolutePath(), {})) {
+            if (QFileInfo(entry.path).absoluteFilePath() == info.absoluteFilePath()) target = entry.target;
+        }
+        if (target.chip != BackupName(job))
+            return Fail(kExitUsage, file + " is not named as a backup of the " + job.chip.name);
+    }
+    if (job.chip.I2c()) {
+        if (target.page < 0) return Fail(kExitUsage, "the backup's name does not say which page it holds");
+        job.region = {target.page * eeprom::kPageSize, std::min(job.chip.bytes, eeprom::kPageSize),
+                      target.device};
+    }
+    std::vector<std::uint8_t> data;
+    std::string error;
+    if (!eeprom::LoadBackup(path, job.region.size, data, error)) return Fail(kExitUsage, error);
+    if (int code = SelectChip(context, job.chip)) return code;
+    if (!context.json) Say("restoring " + QFile::encodeName(path).toStdString());
+    return WriteJob(context, job, data, true);
 }
 
 int RunVerify(CommandContext& context, const MemoryOptions& options) {

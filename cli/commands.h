@@ -30,6 +30,8 @@ struct CommandContext {
     int forcedPort = 0;                          // --port: base, 0 to probe LPT1 then LPT2
     bool progress = false;                       // a progress line on stderr
     bool json = false;                           // one JSON line on stdout
+    bool checksum = false;                       // --checksum: CRC-32, SHA-256 and sum of the data
+    bool backup = true;                          // back the chip up before writing it
     std::string command;                         // for the JSON line
 };
 
@@ -49,6 +51,8 @@ int RunChips();
 int RunRead(CommandContext& context, const MemoryOptions& options);
 int RunWrite(CommandContext& context, const MemoryOptions& options);  // write and fill
 int RunVerify(CommandContext& context, const MemoryOptions& options);
+// Writes a backup back (the newest of --chip's without a file) and verifies it.
+int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file);
 
 // Register devices: 7-bit addresses, as the i2c-tools take them.
 int RunSet(CommandContext& context, const std::string& address, const std::string& reg,

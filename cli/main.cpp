@@ -35,6 +35,8 @@ struct GlobalOptions {
     bool benchFresh = false;
     bool quiet = false;
     bool json = false;
+    bool checksum = false;
+    bool backup = true;
 };
 
 int Usage(const std::string& sentence) {
@@ -121,6 +123,8 @@ int main(int argc, char** argv) {
     app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
     app.add_flag("-q,--quiet", g.quiet, "No progress line");
     app.add_flag("--json", g.json, "Print a one-line JSON result on stdout");
+    app.add_flag("--checksum", g.checksum, "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
+    app.add_flag("!--no-backup", g.backup, "Write without first backing the chip's old contents up");
 
     cli::MemoryOptions memory;
     const auto addMemory = [&memory](CLI::App* sub) {
@@ -142,6 +146,11 @@ int main(int argc, char** argv) {
     addMemory(write);
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
     write->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+    CLI::App* restore =
+        app.add_subcommand("restore", "Write a backup back and verify it (the newest of --chip without FILE)");
+    addMemory(restore);
+    std::string restoreFile;
+    restore->add_option("FILE", restoreFile, "A backup file (default: the chip's newest)")->type_name("FILE");
     CLI::App* verify = app.add_subcommand("verify", "Compare a chip with a file");
     addMemory(verify);
     verify->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
@@ -225,6 +234,8 @@ int main(int argc, char** argv) {
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
                                                                   : hardware::kLpt1;
     context.json = g.json;
+    context.checksum = g.checksum;
+    context.backup = g.backup;
     context.progress = !g.quiet && !g.json && isatty(STDERR_FILENO);
 
     int code = cli::kExitOk;
@@ -238,6 +249,8 @@ int main(int argc, char** argv) {
         code = cli::RunRead(context, memory);
     } else if (chosen == write) {
         code = cli::RunWrite(context, memory);
+    } else if (chosen == restore) {
+        code = cli::RunRestore(context, memory, restoreFile);
     } else if (chosen == verify) {
         code = cli::RunVerify(context, memory);
     } else if (chosen == fill) {

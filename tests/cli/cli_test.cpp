@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <string>
@@ -33,6 +34,10 @@ protected:
     Outcome Cli(QStringList args, const QByteArray& input = {}) const {
         args = QStringList{"--bench", "--bench-state", dir.filePath("state")} + args;
         QProcess process;
+        // Backups go to the test's folder, never the real home.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", dir.filePath("data"));
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(MERLIX_CLI), args);
         process.write(input);
         process.closeWriteChannel();
@@ -124,8 +129,9 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
     const Outcome drop =
         Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--value", "0x5A"});
     EXPECT_EQ(drop.code, 3);
-    EXPECT_TRUE(drop.err.contains("verify failed: 128 bytes differ")) << drop.err.toStdString();
-    EXPECT_TRUE(drop.err.contains("0x0000: expected 5A, read")) << drop.err.toStdString();
+    EXPECT_TRUE(drop.err.contains("Verify failed: 128 bytes differ.")) << drop.err.toStdString();
+    EXPECT_TRUE(drop.err.contains("0000: expected 5A, read FF")) << drop.err.toStdString();
+    EXPECT_TRUE(drop.err.contains("Every differing byte reads FF")) << drop.err.toStdString();
     EXPECT_EQ(Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--no-verify"}).code, 0);
 }
 
@@ -145,6 +151,24 @@ TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
     EXPECT_EQ(Cli({"transfer", "w3@0x21", "0x11", "1", "2", "w1@0x21", "0x10", "r3"}).out,
               "0xa5 0x01 0x02\n");
     EXPECT_TRUE(Cli({"dump", "0x21"}).out.contains("10: a5 01 02 00"));
+}
+
+// A write keeps the chip's old contents as a backup first; restore writes
+// the newest back and verifies it. The checksums are the data's.
+TEST_F(MerlixCli, BackupBeforeWriteAndRestoreBringBackTheOldBytes) {
+    ASSERT_EQ(Cli({"fill", "--chip", "AT25C010", "--value", "0x5A"}).code, 0);
+    const Outcome over = Cli({"--json", "fill", "--chip", "AT25C010", "--value", "0x00"});
+    ASSERT_EQ(over.code, 0) << over.err.toStdString();
+    // CRC-32 and SHA-256 of 128 zero bytes.
+    EXPECT_TRUE(over.out.contains("\"crc32\":\"c2a8fa9d\"")) << over.out.toStdString();
+    EXPECT_TRUE(over.out.contains("38723a2e5e8a17aa7950dc008209944e898f69a7bd10a23c839d341e935fd5ca"));
+    EXPECT_EQ(QDir(dir.filePath("data/merlix/backups")).entryList(QDir::Files).size(), 2);
+
+    const Outcome restore = Cli({"restore", "--chip", "at25c010"});
+    ASSERT_EQ(restore.code, 0) << restore.err.toStdString();
+    EXPECT_EQ(Cli({"read", "--chip", "AT25C010", "-o", "-"}).out, QByteArray(128, '\x5A'));
+    EXPECT_EQ(Cli({"--no-backup", "fill", "--chip", "AT25C010"}).code, 0);
+    EXPECT_EQ(QDir(dir.filePath("data/merlix/backups")).entryList(QDir::Files).size(), 3);
 }
 
 // The monitor prints what the window's timer passes log, line for line.
