@@ -12,16 +12,16 @@
 #include <chrono>
 #include <memory>
 
-#include "ui/main/app_state.h"
-#include "ui/main/main_dialog.h"
-#include "ui/main/startup.h"
 #include "benchmarks/qt_benchmark_main.h"
-#include "ui/main/ui_seams.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/startup.h"
+#include "ui/main/ui_seams.h"
 
 using namespace ui;
 using namespace eeprom;
@@ -90,9 +90,10 @@ void BM_WindowTransfer(benchmark::State& state, Transfer transfer, const char* e
     platform::VirtualCounter virtualClock;
     WindowRig rig(realCounter ? nullptr : &virtualClock);
     if (entry) rig.Choose(entry);
-    const double waitsMs = transfer == Transfer::SerialWrite ? 2.0 * 5.0 * rig.dialog().session().chip.capacity
-                           : transfer == Transfer::I2cRead   ? 256 * 15.0 + 3 * 1.0
-                                                             : 256 * 10.0;
+    const double waitsMs = transfer == Transfer::SerialWrite
+                               ? 2.0 * 5.0 * rig.dialog().session().chip.capacity
+                           : transfer == Transfer::I2cRead ? 256 * 15.0 + 3 * 1.0
+                                                           : 256 * 10.0;
     double elapsedMs = 0;
     for (auto _ : state) {
         rig.dialog().session().image[0] ^= 1;
@@ -115,13 +116,17 @@ void BM_WindowTransfer(benchmark::State& state, Transfer transfer, const char* e
     state.counters["messages"] = rig.messages;
 }
 BENCHMARK_CAPTURE(BM_WindowTransfer, Write93C06_8_real, Transfer::SerialWrite, "93C06 (8)", true)
-    ->Unit(benchmark::kMillisecond)->Iterations(5);
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK_CAPTURE(BM_WindowTransfer, WriteAT25C010_real, Transfer::SerialWrite, "AT25C010", true)
-    ->Unit(benchmark::kMillisecond)->Iterations(2);
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 BENCHMARK_CAPTURE(BM_WindowTransfer, I2cReadPage_real, Transfer::I2cRead, nullptr, true)
-    ->Unit(benchmark::kMillisecond)->Iterations(1);
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK_CAPTURE(BM_WindowTransfer, I2cWritePage_real, Transfer::I2cWrite, nullptr, true)
-    ->Unit(benchmark::kMillisecond)->Iterations(1);
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK_CAPTURE(BM_WindowTransfer, Write93C06_8_virtual, Transfer::SerialWrite, "93C06 (8)", false)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WindowTransfer, WriteAT25C010_virtual, Transfer::SerialWrite, "AT25C010", false)

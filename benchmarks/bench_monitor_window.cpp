@@ -10,12 +10,12 @@
 
 #include <memory>
 
-#include "ui/main/app_state.h"
-#include "ui/main/main_dialog.h"
-#include "ui/main/startup.h"
 #include "benchmarks/qt_benchmark_main.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/startup.h"
 
 using namespace ui;
 using namespace eeprom;
@@ -56,8 +56,8 @@ private:
 };
 
 void Report(benchmark::State& state, MonitorRig& rig, std::uint64_t played, int lines) {
-    state.counters["transfers/pass"] =
-        benchmark::Counter(static_cast<double>(rig.bench().TransfersPlayed() - played), benchmark::Counter::kAvgIterations);
+    state.counters["transfers/pass"] = benchmark::Counter(
+        static_cast<double>(rig.bench().TransfersPlayed() - played), benchmark::Counter::kAvgIterations);
     state.counters["lines/pass"] = benchmark::Counter(lines, benchmark::Counter::kAvgIterations);
 }
 
@@ -87,9 +87,13 @@ BENCHMARK(BM_PollPassDemo)->Unit(benchmark::kMillisecond);
 // queued before every pass, all captured and logged within it.
 void BM_PollPassBurst(benchmark::State& state) {
     MonitorRig rig(SimulatedBench::Traffic::None);
-    BusTransfer read{{BusEvent::Kind::Start}, {BusEvent::Kind::Byte, 0xA0}, {BusEvent::Kind::Byte, 0x00},
-                     {BusEvent::Kind::RepeatedStart}, {BusEvent::Kind::Byte, 0xA1}};
-    for (int i = 0; i < 256; ++i) read.push_back({BusEvent::Kind::Byte, static_cast<std::uint8_t>(i), i < 255});
+    BusTransfer read{{BusEvent::Kind::Start},
+                     {BusEvent::Kind::Byte, 0xA0},
+                     {BusEvent::Kind::Byte, 0x00},
+                     {BusEvent::Kind::RepeatedStart},
+                     {BusEvent::Kind::Byte, 0xA1}};
+    for (int i = 0; i < 256; ++i)
+        read.push_back({BusEvent::Kind::Byte, static_cast<std::uint8_t>(i), i < 255});
     read.push_back({BusEvent::Kind::Stop});
     const std::uint64_t played = rig.bench().TransfersPlayed();
     int lines = 0;

@@ -126,7 +126,8 @@ void BM_RealSleep5ms(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         counter.SleepMs(5);
-        overNs += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() - 5e6;
+        overNs +=
+            std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() - 5e6;
         ++runs;
     }
     state.counters["oversleep_us"] = overNs / 1000.0 / static_cast<double>(runs);

@@ -12,7 +12,8 @@ namespace {
 
 // A bench on LPT1 with the monitor's controller set-up in force.
 struct MonitorBench {
-    explicit MonitorBench(simulator::SimulatedBench::Traffic traffic = simulator::SimulatedBench::Traffic::None) {
+    explicit MonitorBench(
+        simulator::SimulatedBench::Traffic traffic = simulator::SimulatedBench::Traffic::None) {
         bench.SetTraffic(traffic);
         platform::InstallPortIo(&bench);
         adapter.SetBase(hardware::kLpt1);

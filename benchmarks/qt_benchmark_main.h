@@ -2,8 +2,8 @@
 // platform was chosen), then Google Benchmark.
 #pragma once
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 inline int RunQtBenchmarks(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -339,14 +339,15 @@ int BackUp(CommandContext& context, const Job& job) {
     } else {
         const int blocks = std::max(1, (job.region.size + eeprom::kPageSize - 1) / eeprom::kPageSize);
         for (int b = 0; b < blocks; ++b)
-            targets.push_back({BackupName(job), job.region.device + 2 * b,
-                               job.region.offset / eeprom::kPageSize + b});
+            targets.push_back(
+                {BackupName(job), job.region.device + 2 * b, job.region.offset / eeprom::kPageSize + b});
     }
     eeprom::Progress quiet;
     for (const eeprom::BackupTarget& target : targets) {
         QString path;
         std::string error;
-        if (!eeprom::BackUpBeforeWrite(session.adapter, session.chip, target, true, folder, quiet, path, error))
+        if (!eeprom::BackUpBeforeWrite(session.adapter, session.chip, target, true, folder, quiet, path,
+                                       error))
             return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
                                          " (--no-backup writes without one)");
         if (!context.json) Say("backup of the old contents: " + QFile::encodeName(path).toStdString());
@@ -356,7 +357,8 @@ int BackUp(CommandContext& context, const Job& job) {
 
 // Backs up, writes `expected` to the job's region and, unless told not to,
 // reads it back and compares.
-int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& expected, bool verify) {
+int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& expected,
+             bool verify) {
     if (int code = BackUp(context, job)) return code;
     Stopwatch watch;
     ProgressLine line(context.progress);
@@ -406,8 +408,8 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
             break;
         }
         if (path.isEmpty())
-            return Fail(kExitUsage, "no backup of the " + job.chip.name + (pageGiven ? " page" : "") + " in " +
-                                        QFile::encodeName(folder).toStdString());
+            return Fail(kExitUsage, "no backup of the " + job.chip.name + (pageGiven ? " page" : "") +
+                                        " in " + QFile::encodeName(folder).toStdString());
     } else {
         path = QFile::decodeName(file.c_str());
         const QFileInfo info(path);
@@ -648,8 +650,8 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
                 std::fwrite(line.data(), 1, line.size(), stdout);
                 std::fputc('\n', stdout);
             }
-            replayed += monitor::ReplayLogLine(std::string(line), session.image, session.marks, page,
-                                               deviceAddress);
+            replayed +=
+                monitor::ReplayLogLine(std::string(line), session.image, session.marks, page, deviceAddress);
         };
         const auto onRecords = [&](const hardware::TransferBuffer& transfer) {
             if (plainLines || !lineTaken) return;

@@ -123,7 +123,8 @@ int main(int argc, char** argv) {
     app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
     app.add_flag("-q,--quiet", g.quiet, "No progress line");
     app.add_flag("--json", g.json, "Print a one-line JSON result on stdout");
-    app.add_flag("--checksum", g.checksum, "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
+    app.add_flag("--checksum", g.checksum,
+                 "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
     app.add_flag("!--no-backup", g.backup, "Write without first backing the chip's old contents up");
 
     cli::MemoryOptions memory;
@@ -146,8 +147,8 @@ int main(int argc, char** argv) {
     addMemory(write);
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
     write->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
-    CLI::App* restore =
-        app.add_subcommand("restore", "Write a backup back and verify it (the newest of --chip without FILE)");
+    CLI::App* restore = app.add_subcommand(
+        "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
     addMemory(restore);
     std::string restoreFile;
     restore->add_option("FILE", restoreFile, "A backup file (default: the chip's newest)")->type_name("FILE");
@@ -178,7 +179,9 @@ int main(int argc, char** argv) {
     CLI::App* monitor = app.add_subcommand("monitor", "Log the bus traffic of other masters until Ctrl-C");
     monitor->add_option("--filter", monitorOptions.filter, "Hide device ADDR (as the log shows it, A0)");
     monitor->add_option("--count", monitorOptions.count, "Stop after N lines")->check(CLI::PositiveNumber);
-    monitor->add_option("--format", monitorOptions.format, "log (the window's lines), csv or text (capture text)")
+    monitor
+        ->add_option("--format", monitorOptions.format,
+                     "log (the window's lines), csv or text (capture text)")
         ->check(CLI::IsMember({"log", "csv", "text"}));
     monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
         ->check(CLI::PositiveNumber);

@@ -43,7 +43,8 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
     data.clear();
     if (chip.I2c()) {
         const bool ok = ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {
-            if (eeprom::ReadI2cBlockFast(session.adapter, page, device, session.image, session.marks, p, count))
+            if (eeprom::ReadI2cBlockFast(session.adapter, page, device, session.image, session.marks, p,
+                                         count))
                 return true;
             error = TimeOut("reading");
             return false;

@@ -23,9 +23,9 @@ inline constexpr const char* kDacEntry = "M62358,M62359";
 
 // The chip list in list order: three blank entries (I2C mode) first.
 inline constexpr std::array<const char*, 21> kChipListEntries{
-    "",           "",           "",           "93C06 (8)",  "93C06 (16)", "93C46 (8)",  "93C46 (16)",
-    "93C56 (8)",  "93C56 (16)", "93C66 (8)",  "93C66 (16)", "93C76 (8)",  "93C76 (16)", "93C86 (8)",
-    "93C86 (16)", kDacEntry,    "AT25C010",   "AT25C020",   "AT25C040",   "AT25C080",   "AT25C160",
+    "",           "",           "",          "93C06 (8)",  "93C06 (16)", "93C46 (8)",  "93C46 (16)",
+    "93C56 (8)",  "93C56 (16)", "93C66 (8)", "93C66 (16)", "93C76 (8)",  "93C76 (16)", "93C86 (8)",
+    "93C86 (16)", kDacEntry,    "AT25C010",  "AT25C020",   "AT25C040",   "AT25C080",   "AT25C160",
 };
 
 // Applies the parameters of one chip-list entry, matched exactly. A blank

@@ -221,7 +221,8 @@ bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image
     int fails = 0;
     bool complete = true;
     while (i < count) {
-        const int r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave, image[static_cast<std::size_t>(base + i)]);
+        const int r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave,
+                                           image[static_cast<std::size_t>(base + i)]);
         if (r == hardware::kWriteDone) {
             fails = 0;
             ++i;

@@ -14,9 +14,9 @@ inline constexpr int kPageCount = kImageSize / kPageSize;
 
 // Mark codes and their highlight colours (0xRRGGBB).
 inline constexpr std::uint8_t kMarkNone = 0;
-inline constexpr std::uint8_t kMarkSeen = 1;       // green: seen on the bus
-inline constexpr std::uint8_t kMarkChanged = 2;    // yellow: differs from the snapshot
-inline constexpr std::uint8_t kMarkMismatch = 4;   // red: failed verify / value in a selected log line
+inline constexpr std::uint8_t kMarkSeen = 1;      // green: seen on the bus
+inline constexpr std::uint8_t kMarkChanged = 2;   // yellow: differs from the snapshot
+inline constexpr std::uint8_t kMarkMismatch = 4;  // red: failed verify / value in a selected log line
 inline constexpr std::uint32_t kMarkColourSeen = 0x00FF00;
 inline constexpr std::uint32_t kMarkColourChanged = 0xFFFF00;
 inline constexpr std::uint32_t kMarkColourMismatch = 0xFF0000;

@@ -311,11 +311,11 @@ void PortAdapter::OrganisationSelect(std::int32_t organisation) {
 
 void PortAdapter::MicrowireStart() {
     Line(kLineData, false);
-    PulseClock();               // chip still deselected
+    PulseClock();  // chip still deselected
     Line(kLineClock, false);
     Line(kLineData, true);
     Line(kLineSelect, true);
-    Line(kLineClock, true);     // clocks in the start bit
+    Line(kLineClock, true);  // clocks in the start bit
 }
 
 std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation,

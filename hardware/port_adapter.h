@@ -32,14 +32,14 @@ inline constexpr int kLpt1 = 0x378;
 inline constexpr int kLpt2 = 0x278;
 
 // Output latch lines.
-inline constexpr int kLineDevA = 0;      // run = 1
-inline constexpr int kLineDevB = 1;      // run = 0
+inline constexpr int kLineDevA = 0;  // run = 1
+inline constexpr int kLineDevB = 1;  // run = 0
 inline constexpr int kLineOutput1 = 2;
 inline constexpr int kLineOutput2 = 3;
-inline constexpr int kLineOrg = 4;       // 93Cxx ORG; DAC frame line
-inline constexpr int kLineSelect = 5;    // 93Cxx CS (high), AT25 /CS, DAC load
-inline constexpr int kLineData = 6;      // serial data to the chip
-inline constexpr int kLineClock = 7;     // serial clock
+inline constexpr int kLineOrg = 4;     // 93Cxx ORG; DAC frame line
+inline constexpr int kLineSelect = 5;  // 93Cxx CS (high), AT25 /CS, DAC load
+inline constexpr int kLineData = 6;    // serial data to the chip
+inline constexpr int kLineClock = 7;   // serial clock
 inline constexpr std::uint8_t kStatusSerialIn = 0x08;
 
 // Result codes.
@@ -149,7 +149,8 @@ public:
     void MicrowireReadAll(std::int32_t n, std::int32_t organisation, int words, std::uint8_t* out,
                           const UnitsDone& done);
     void MicrowireEnableWrites(std::int32_t n, std::int32_t organisation, bool enable);
-    void MicrowireWriteFrame(std::int32_t address, std::int32_t n, std::int32_t organisation, std::int32_t data);
+    void MicrowireWriteFrame(std::int32_t address, std::int32_t n, std::int32_t organisation,
+                             std::int32_t data);
     bool MicrowireWaitReady(int timeoutMs);
     // SPI: one READ from address 0 for `count` bytes; WREN and one WRITE of
     // `count` bytes from `address` (the caller keeps it inside a page); RDSR

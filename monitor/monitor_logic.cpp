@@ -80,21 +80,22 @@ CapturePassStats CapturePass(hardware::PortAdapter& adapter, int reads, std::uin
                              const hardware::TransferSink& logged) {
     CapturePassStats stats;
     LineBuilder line;
-    const hardware::CaptureCount count = adapter.CaptureTransfers(reads, [&](const hardware::TransferBuffer& transfer) {
-        ++stats.transfers;
-        stats.recordsDropped += transfer.Dropped();
-        line.Clear();
-        line.Records(transfer.Records());
-        if (transfer.HasAddress(filterRead) || transfer.HasAddress(filterWrite)) {
-            ++stats.linesFiltered;
-            return;
-        }
-        if (!StartsWithAddress(line.View())) return;
-        if (line.Cut() || transfer.Dropped() > 0) ++stats.linesCut;
-        ++stats.linesLogged;
-        if (sink) sink(line.View());
-        if (logged) logged(transfer);
-    });
+    const hardware::CaptureCount count =
+        adapter.CaptureTransfers(reads, [&](const hardware::TransferBuffer& transfer) {
+            ++stats.transfers;
+            stats.recordsDropped += transfer.Dropped();
+            line.Clear();
+            line.Records(transfer.Records());
+            if (transfer.HasAddress(filterRead) || transfer.HasAddress(filterWrite)) {
+                ++stats.linesFiltered;
+                return;
+            }
+            if (!StartsWithAddress(line.View())) return;
+            if (line.Cut() || transfer.Dropped() > 0) ++stats.linesCut;
+            ++stats.linesLogged;
+            if (sink) sink(line.View());
+            if (logged) logged(transfer);
+        });
     stats.statusReads = count.statusReads;
     stats.transfersCut = count.capturesCut;
     return stats;

@@ -57,10 +57,10 @@ struct CapturePassStats {
     int statusReads = 0;  // every read of the status port, inside captures too
     int transfers = 0;    // captures that held at least one record
     int linesLogged = 0;
-    int linesFiltered = 0;         // hidden because an address record matched the filter
-    int recordsDropped = 0;        // records past kMaxTransferRecords (read, not kept)
-    int linesCut = 0;              // lines that reached kMaxLogLineLength
-    int transfersCut = 0;          // captures that ended at their own bounds, without the STOP
+    int linesFiltered = 0;   // hidden because an address record matched the filter
+    int recordsDropped = 0;  // records past kMaxTransferRecords (read, not kept)
+    int linesCut = 0;        // lines that reached kMaxLogLineLength
+    int transfersCut = 0;    // captures that ended at their own bounds, without the STOP
 };
 
 // Receives each line to append to the bus log. The view points into the

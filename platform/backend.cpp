@@ -25,7 +25,8 @@ std::string PpdevLabel(const PpdevPortIo& io) {
 
 bool TryDirect(const BackendRequest& request, const HostFiles& files, bool requireListedPort,
                BackendResult& result, std::string& error) {
-    auto io = std::make_unique<DirectPortIo>(request.directSystem ? *request.directSystem : HostDirectIo(), files);
+    auto io =
+        std::make_unique<DirectPortIo>(request.directSystem ? *request.directSystem : HostDirectIo(), files);
     if (!io->Open(requireListedPort)) {
         error = io->Error();
         return false;
@@ -42,7 +43,8 @@ bool TryDirect(const BackendRequest& request, const HostFiles& files, bool requi
     return true;
 }
 
-bool TryPpdev(const BackendRequest& request, const HostFiles& files, BackendResult& result, std::string& error) {
+bool TryPpdev(const BackendRequest& request, const HostFiles& files, BackendResult& result,
+              std::string& error) {
     auto io = std::make_unique<PpdevPortIo>(request.ppdevSystem ? *request.ppdevSystem : HostPpdev(), files);
     if (!io->Open(request.ppdevDevices)) {
         error = io->Error();

@@ -75,7 +75,8 @@ const std::vector<IoRange>& ProgramIoRanges() {
     return ranges;
 }
 
-DirectPortIo::DirectPortIo(DirectIoSystem& system, HostFiles files) : system_(system), files_(std::move(files)) {}
+DirectPortIo::DirectPortIo(DirectIoSystem& system, HostFiles files)
+    : system_(system), files_(std::move(files)) {}
 
 DirectPortIo::~DirectPortIo() { CloseAccess(); }
 
@@ -127,7 +128,8 @@ bool DirectPortIo::Open(bool requireListedPort) {
         error_ = "Direct port I/O is refused: the kernel is in lockdown (" + lockdown +
                  "), which forbids it even to root; " + kUsePpdev + ".";
     } else if (noIoperm && noDevPort) {
-        error_ = std::string("Direct port I/O is not available: this kernel has neither ioperm() nor /dev/port; ") +
+        error_ = std::string(
+                     "Direct port I/O is not available: this kernel has neither ioperm() nor /dev/port; ") +
                  kUsePpdev + ".";
     } else if ((Refused(ioperm) || Refused(fd)) && noDevPort) {
         error_ = "Direct port I/O needs root or CAP_SYS_RAWIO, and this system has no /dev/port to fall back "
@@ -136,8 +138,8 @@ bool DirectPortIo::Open(bool requireListedPort) {
         error_ = "Direct port I/O needs root or CAP_SYS_RAWIO (ioperm() and /dev/port were both refused); "
                  "run as root or use ppdev (--ppdev).";
     } else {
-        error_ = std::string("Direct port I/O failed (ioperm: ") + std::strerror(-ioperm) + "; /dev/port: " +
-                 std::strerror(-fd) + "); " + kUsePpdev + ".";
+        error_ = std::string("Direct port I/O failed (ioperm: ") + std::strerror(-ioperm) +
+                 "; /dev/port: " + std::strerror(-fd) + "); " + kUsePpdev + ".";
     }
     return false;
 }

@@ -32,8 +32,8 @@ struct ParportInfo {
     int base = -1;       // I/O base, -1 when unknown
     std::string modes;   // "PCSPP,TRISTATE,COMPAT,EPP,ECP"
     bool epp = false;
-    bool inProc = false;    // listed under /proc/sys/dev/parport
-    bool hasDevice = false; // the /dev node exists
+    bool inProc = false;     // listed under /proc/sys/dev/parport
+    bool hasDevice = false;  // the /dev node exists
 };
 
 // Ports from /proc/sys/dev/parport/* and /dev/parport*, ordered by number.

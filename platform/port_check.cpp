@@ -17,8 +17,8 @@ struct CheckedPort {
 
 void DescribePort(std::ostream& out, const CheckedPort& port) {
     const ParportInfo& info = port.info;
-    out << "  " << info.device << ": base " << (info.base >= 0 ? HexAddress(info.base) : "unknown") << ", modes "
-        << (info.modes.empty() ? "unknown" : info.modes);
+    out << "  " << info.device << ": base " << (info.base >= 0 ? HexAddress(info.base) : "unknown")
+        << ", modes " << (info.modes.empty() ? "unknown" : info.modes);
     if (info.modes.empty()) {
         out << "\n";
     } else if (info.epp) {
@@ -48,9 +48,11 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
         ports.push_back(std::move(port));
     }
     if (ports.empty() && legacyBases.empty()) {
-        out << "No parallel port was found on this machine: the kernel lists none under /proc/sys/dev/parport, "
+        out << "No parallel port was found on this machine: the kernel lists none under "
+               "/proc/sys/dev/parport, "
                "/dev or /proc/ioports.\n"
-            << "If a port or card is fitted, load its drivers (sudo modprobe parport_pc ppdev) and check again.\n";
+            << "If a port or card is fitted, load its drivers (sudo modprobe parport_pc ppdev) and check "
+               "again.\n";
         return 1;
     }
 
@@ -82,7 +84,8 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
         if (port.io->IsOpen()) report(port.info.device, probe && probe(*port.io, 0x378));
     }
     if (!probed && directOpen) {
-        for (int base : legacyBases) report("direct I/O at " + HexAddress(base), probe && probe(direct, base));
+        for (int base : legacyBases)
+            report("direct I/O at " + HexAddress(base), probe && probe(direct, base));
     }
     if (!probed) out << "  not run: no port can be reached by this user (see the fixes above).\n";
     return answered ? 0 : 1;

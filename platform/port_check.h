@@ -20,9 +20,9 @@ class PpdevSystem;
 using AdapterProbe = std::function<bool(PortIo& io, int base)>;
 
 struct PortCheckEnvironment {
-    std::string fileRoot;                   // prefixed to /proc, /sys and /dev paths
-    PpdevSystem* ppdevSystem = nullptr;     // null: the machine's own
-    DirectIoSystem* directSystem = nullptr; // null: the machine's own
+    std::string fileRoot;                    // prefixed to /proc, /sys and /dev paths
+    PpdevSystem* ppdevSystem = nullptr;      // null: the machine's own
+    DirectIoSystem* directSystem = nullptr;  // null: the machine's own
 };
 
 // Returns the process exit status: 0 when an adapter answered, 1 otherwise

@@ -167,7 +167,8 @@ bool PpdevPortIo::Open(const std::vector<std::string>& devices) {
     for (int i = 0; i < 2; ++i) {
         Slot& slot = slots_[i];
         if (explicitList) {
-            slot.device = i < static_cast<int>(devices.size()) && !devices[i].empty() ? DevicePath(devices[i]) : "";
+            slot.device =
+                i < static_cast<int>(devices.size()) && !devices[i].empty() ? DevicePath(devices[i]) : "";
         } else {
             slot.device = defaults[i];
         }
@@ -284,12 +285,18 @@ std::uint8_t PpdevPortIo::In(std::uint16_t port) {
     Slot* slot = SlotFor(port, offset);
     if (!slot || !slot->claimed) return 0xFF;
     switch (offset) {
-        case 0: return IoctlRead(*slot, PPRDATA, "PPRDATA");
-        case 1: return IoctlRead(*slot, PPRSTATUS, "PPRSTATUS");
-        case 2: return IoctlRead(*slot, PPRCONTROL, "PPRCONTROL");
-        case 3: return EppRead(*slot, kEppAddress, "EPP address read");
-        case 4: return EppRead(*slot, kEppData, "EPP data read");
-        default: return slot->ecr;  // base+0x402
+        case 0:
+            return IoctlRead(*slot, PPRDATA, "PPRDATA");
+        case 1:
+            return IoctlRead(*slot, PPRSTATUS, "PPRSTATUS");
+        case 2:
+            return IoctlRead(*slot, PPRCONTROL, "PPRCONTROL");
+        case 3:
+            return EppRead(*slot, kEppAddress, "EPP address read");
+        case 4:
+            return EppRead(*slot, kEppData, "EPP data read");
+        default:
+            return slot->ecr;  // base+0x402
     }
 }
 
@@ -311,11 +318,20 @@ void PpdevPortIo::Out(std::uint16_t port, std::uint8_t value) {
             }
             IoctlWrite(*slot, PPWDATA, value, "PPWDATA");
             break;
-        case 1: break;  // the status register is read-only
-        case 2: IoctlWrite(*slot, PPWCONTROL, value, "PPWCONTROL"); break;
-        case 3: EppWrite(*slot, kEppAddress, "EPP address write", value); break;
-        case 4: EppWrite(*slot, kEppData, "EPP data write", value); break;
-        default: slot->ecr = value; break;  // base+0x402: the driver owns the ECR
+        case 1:
+            break;  // the status register is read-only
+        case 2:
+            IoctlWrite(*slot, PPWCONTROL, value, "PPWCONTROL");
+            break;
+        case 3:
+            EppWrite(*slot, kEppAddress, "EPP address write", value);
+            break;
+        case 4:
+            EppWrite(*slot, kEppData, "EPP data write", value);
+            break;
+        default:
+            slot->ecr = value;
+            break;  // base+0x402: the driver owns the ECR
     }
 }
 

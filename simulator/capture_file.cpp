@@ -40,7 +40,8 @@ bool StartsWithNoCase(const std::string& s, const char* prefix, std::string* res
     std::size_t i = 0;
     for (; prefix[i] != '\0'; ++i) {
         if (i >= s.size()) return false;
-        if (std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+        if (std::tolower(static_cast<unsigned char>(s[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     }
     if (rest) *rest = Trim(s.substr(i));
@@ -57,9 +58,10 @@ bool ParseHexByte(const std::string& text, unsigned& value) {
     value = 0;
     for (char c : text) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
-                                                       ? c - '0'
-                                                       : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+        value =
+            value * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
+                                                   ? c - '0'
+                                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
     }
     return true;
 }
@@ -87,9 +89,11 @@ bool ParseEvent(std::string line, BusEvent& event, bool& ackLine) {
         unsigned value = 0;
         if (StartsWithNoCase(line, "Address write:", &arg) && ParseHexByte(arg, value) && value < 0x80) {
             event = {BusEvent::Kind::Byte, static_cast<std::uint8_t>(value << 1), true};
-        } else if (StartsWithNoCase(line, "Address read:", &arg) && ParseHexByte(arg, value) && value < 0x80) {
+        } else if (StartsWithNoCase(line, "Address read:", &arg) && ParseHexByte(arg, value) &&
+                   value < 0x80) {
             event = {BusEvent::Kind::Byte, static_cast<std::uint8_t>((value << 1) | 1), true};
-        } else if ((StartsWithNoCase(line, "Data write:", &arg) || StartsWithNoCase(line, "Data read:", &arg)) &&
+        } else if ((StartsWithNoCase(line, "Data write:", &arg) ||
+                    StartsWithNoCase(line, "Data read:", &arg)) &&
                    ParseHexByte(arg, value)) {
             event = {BusEvent::Kind::Byte, static_cast<std::uint8_t>(value), true};
         } else {
@@ -166,7 +170,8 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
     for (Item& item : items) {
         BusEvent& event = item.event;
         if (item.ackLine) {
-            if (!current.empty() && current.back().kind == BusEvent::Kind::Byte) current.back().acked = event.acked;
+            if (!current.empty() && current.back().kind == BusEvent::Kind::Byte)
+                current.back().acked = event.acked;
             continue;
         }
         switch (event.kind) {

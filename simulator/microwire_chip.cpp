@@ -145,9 +145,12 @@ void MicrowireChip::StoreWord(int address, std::uint32_t value) {
 
 bool MicrowireChip::DataOut(std::int64_t nowUs) const {
     switch (phase_) {
-        case Phase::Reading: return dataOut_;
-        case Phase::WaitStart: return !Busy(nowUs);  // ready/busy after CS re-rises
-        default: return true;                          // not driven: the line floats high
+        case Phase::Reading:
+            return dataOut_;
+        case Phase::WaitStart:
+            return !Busy(nowUs);  // ready/busy after CS re-rises
+        default:
+            return true;  // not driven: the line floats high
     }
 }
 

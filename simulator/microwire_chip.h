@@ -27,7 +27,6 @@ public:
 
     using StorageChip::WriteEnabled;
 
-
 private:
     enum class Phase { Deselected, WaitStart, Opcode, Address, Data, Reading, Done };
 

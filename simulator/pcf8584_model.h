@@ -39,7 +39,8 @@ public:
     // every time; a person stopping and starting the monitor takes longer.
     static constexpr std::int64_t kMonitorGapUs = 50'000;
 
-    Pcf8584(I2cBus& bus, SecondMaster& master, BenchClock& clock) : bus_(bus), master_(master), clock_(clock) {}
+    Pcf8584(I2cBus& bus, SecondMaster& master, BenchClock& clock)
+        : bus_(bus), master_(master), clock_(clock) {}
 
     void PowerUp();
     std::uint8_t ReadS1();

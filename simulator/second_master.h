@@ -23,7 +23,7 @@ public:
     static constexpr std::uint8_t kAddressByte = 0x04;     // PIN=0, AAS
     static constexpr std::uint8_t kNackedByte = 0x08;      // PIN=0, LRB
     static constexpr std::uint8_t kAckedByte = 0x00;
-    static constexpr std::uint8_t kBusFreed = 0x81;        // PIN, bus free after STOP
+    static constexpr std::uint8_t kBusFreed = 0x81;  // PIN, bus free after STOP
     static constexpr std::int64_t kDemoIntervalUs = 250'000;
 
     SecondMaster(I2cBus& bus, BenchClock& clock) : bus_(bus), clock_(clock) {}

@@ -23,12 +23,12 @@ using platform::kEppAddress;
 using platform::kEppData;
 using platform::kStatusPort;
 
-constexpr std::uint8_t kInit = 0x04;          // control bit 2: /INIT, the latch strobe
-constexpr std::uint8_t kDirection = 0x20;     // control bit 5: data lines as inputs (byte mode)
-constexpr std::uint8_t kModeMask = 0xE0;      // ECR mode field
+constexpr std::uint8_t kInit = 0x04;       // control bit 2: /INIT, the latch strobe
+constexpr std::uint8_t kDirection = 0x20;  // control bit 5: data lines as inputs (byte mode)
+constexpr std::uint8_t kModeMask = 0xE0;   // ECR mode field
 constexpr std::uint8_t kModeByte = 0x20;
 constexpr std::uint8_t kModeEpp = 0x80;
-constexpr std::uint8_t kStatusLines = 0x87;   // the status inputs the adapter leaves alone
+constexpr std::uint8_t kStatusLines = 0x87;  // the status inputs the adapter leaves alone
 constexpr std::uint8_t kSerialIn = 0x08;
 constexpr std::uint32_t kIdleReadsPerClockCheck = 256;
 constexpr std::int64_t kCountsPerAccess = platform::VirtualCounter::kFrequency / 1'000'000;  // 1 us
@@ -221,7 +221,8 @@ struct SimulatedBench::Impl {
         std::unique_ptr<SerialChip> chip = MakeSerialChip(wanted);
         // Another organisation of the same chip is the same chip on the bench:
         // its contents stay.
-        if (chip && socket && chip->Name() == socket->Name() && chip->Memory().size() == socket->Memory().size())
+        if (chip && socket && chip->Name() == socket->Name() &&
+            chip->Memory().size() == socket->Memory().size())
             chip->Memory() = socket->Memory();
         if (chip) chip->SetStoreFault(config.chipNoStore);
         // A new part in the socket is a new draw; the same part in another
@@ -361,7 +362,9 @@ void SimulatedBench::SetEepromPresent(bool present) {
     impl_->bus.eepromPresent = present;
 }
 
-std::vector<std::uint8_t> SimulatedBench::RegisterDevices() const { return impl_->bus.RegisterDeviceAddresses(); }
+std::vector<std::uint8_t> SimulatedBench::RegisterDevices() const {
+    return impl_->bus.RegisterDeviceAddresses();
+}
 
 std::uint8_t SimulatedBench::Register(std::uint8_t device, std::uint8_t reg) const {
     const RegisterDevice* d = impl_->bus.FindRegisterDevice(device);

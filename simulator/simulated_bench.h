@@ -58,13 +58,11 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // (own address 0x00, S1 = 0xC1, the state InitController leaves); until then
 // they wait. A transfer that is due begins at the next S1 read, whoever
 // makes it (our own WaitBusFree then finds the bus busy), and is played at
-// the pace the program reads S1 and S0, so none is lost. When the set-up comes back after 50 ms of counter time without it
-// (a monitor stopped and started again), or on RestartTraffic(), a capture
-// plays again from its beginning; the short breaks between poll passes and
-// around the send console's transfers do not count. Queued and captured
-// transfers are recordings of another bus and leave the bench's slaves
-// alone; the demo's transfers really read and write the EEPROM and the
-// register devices.
+// the pace the program reads S1 and S0, so none is lost. When the set-up comes back after 50 ms of counter
+// time without it (a monitor stopped and started again), or on RestartTraffic(), a capture plays again from
+// its beginning; the short breaks between poll passes and around the send console's transfers do not count.
+// Queued and captured transfers are recordings of another bus and leave the bench's slaves alone; the demo's
+// transfers really read and write the EEPROM and the register devices.
 class SimulatedBench final : public platform::PortIo {
 public:
     enum class Port { None, Lpt1, Lpt2 };
@@ -72,22 +70,22 @@ public:
 
     struct Config {
         Port port = Port::Lpt1;
-        bool controllerPresent = true;   // fault when false: the probe finds nothing
+        bool controllerPresent = true;  // fault when false: the probe finds nothing
         // Fault: a controller that misses its first set-up after power-on, so
         // the first probe after each power-up reads back wrong (the window's
         // "Not Found" then "PCF 8584 Ok" within one "Reset PCF ").
         bool controllerSlowStart = false;
-        bool busHeldBusy = false;        // another master holds the bus
-        bool slavesNack = false;         // no slave acknowledges
-        bool chipNoStore = false;        // the socket chip does not store writes
-        bool slowParts = false;          // every memory at its family's slowest write cycle
-        std::uint64_t seed = 1;          // draws each memory's write cycle time
-        bool eepromPresent = true;       // 24C16 answering A0..AE
+        bool busHeldBusy = false;   // another master holds the bus
+        bool slavesNack = false;    // no slave acknowledges
+        bool chipNoStore = false;   // the socket chip does not store writes
+        bool slowParts = false;     // every memory at its family's slowest write cycle
+        std::uint64_t seed = 1;     // draws each memory's write cycle time
+        bool eepromPresent = true;  // 24C16 answering A0..AE
         // Register devices: 8-bit write addresses, 256 registers each.
         std::vector<std::uint8_t> registerDevices = {0x40, 0x42, 0x70, 0x90};
-        std::string fixedSocketChip;     // empty: the socket follows the chip list
+        std::string fixedSocketChip;  // empty: the socket follows the chip list
         Traffic traffic = Traffic::None;
-        std::string captureFile;         // for Traffic::Capture
+        std::string captureFile;  // for Traffic::Capture
     };
 
     SimulatedBench();
@@ -102,7 +100,7 @@ public:
     // Faults and set-up, acting at once.
     void SetPort(Port port);
     void SetControllerPresent(bool present);  // putting it back powers it up
-    void SetControllerSlowStart(bool slow);    // takes effect at the next power-up
+    void SetControllerSlowStart(bool slow);   // takes effect at the next power-up
     void SetBusHeldBusy(bool busy);
     void SetSlavesNack(bool nack);
     void SetChipNoStore(bool noStore);
@@ -124,7 +122,7 @@ public:
     // Writes to the configuration pair, as (register index last written to
     // 0x3F0, value written to 0x3F1); the most recent 4096 are kept.
     const std::vector<std::pair<std::uint8_t, std::uint8_t>>& ConfigWrites() const;
-    std::uint64_t LatchLoads() const;     // how many times the latch loaded
+    std::uint64_t LatchLoads() const;  // how many times the latch loaded
     // The lines that were high (`high`) and low (`low`) in the latch at any
     // moment since the previous call, the latch as it stands included; the
     // call starts a new interval. A watcher that looks every 100 ms sees a
@@ -149,7 +147,7 @@ public:
     bool MonitorSetupInForce() const;
 
     // Serial socket.
-    void SetChipListChoice(const std::string& chipListText);  // followed unless a chip is fixed
+    void SetChipListChoice(const std::string& chipListText);   // followed unless a chip is fixed
     void SetFixedSocketChip(const std::string& chipListText);  // empty: follow the chip list again
     // Puts a ready-made chip model in the socket (tests, other tools); it stays
     // until the next SetChipListChoice or SetFixedSocketChip.

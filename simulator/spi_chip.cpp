@@ -121,8 +121,12 @@ void SpiChip::Decode(int opcode) {
     if ((opcode & 0xF0) != 0) return;
     if (cycleRunning_ && op != kRdsr) return;
     switch (op) {
-        case kWren: SetWriteEnabled(true); break;
-        case kWrdi: SetWriteEnabled(false); break;
+        case kWren:
+            SetWriteEnabled(true);
+            break;
+        case kWrdi:
+            SetWriteEnabled(false);
+            break;
         case kRdsr:
             phase_ = Phase::StatusOut;
             outBit_ = 0;

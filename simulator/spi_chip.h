@@ -48,9 +48,9 @@ private:
 
     LatchTracker lines_;
     Phase phase_ = Phase::Deselected;
-    bool reading_ = false;   // the address is for READ (else WRITE)
+    bool reading_ = false;  // the address is for READ (else WRITE)
     int shift_ = 0;
-    int bits_ = 0;           // bits of the current byte so far
+    int bits_ = 0;  // bits of the current byte so far
     int bitsLeft_ = 0;
     int address_ = 0;
     std::uint8_t outByte_ = 0;
@@ -58,7 +58,7 @@ private:
     bool dataOut_ = true;
     // The page being written: one entry per page offset, -1 where untouched.
     std::array<int, kMaxPage> page_{};
-    int written_ = 0;        // data bytes clocked into the page
+    int written_ = 0;  // data bytes clocked into the page
     std::uint8_t statusIn_ = 0;
     bool statusComplete_ = false;
 

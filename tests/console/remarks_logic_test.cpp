@@ -111,9 +111,8 @@ TEST(SortedList, RemoveDuplicatesKeepsFirstCopies) {
 TEST(RemarkText, ShowsAnyBytesAndGivesThemBackUnchanged) {
     const std::string utf8 = "A0 10 5A \xD0\x93\xD0\xB0\xD0\xB9\xD0\xBD";  // Cyrillic in UTF-8
     const std::string cp1251 = "A0 10 5A \xC3\xE0\xE9\xED\xFF";  // the same word in an 8-bit code page
-    const std::string bom =
-        "\xEF\xBB\xBF"
-        "A0 10";
+    const std::string bom = "\xEF\xBB\xBF"
+                            "A0 10";
     EXPECT_EQ(DisplayText(utf8), QString::fromUtf8(utf8.c_str()));
     EXPECT_EQ(DisplayText(cp1251).size(), static_cast<qsizetype>(cp1251.size()));
     for (const std::string& bytes : {utf8, cp1251, bom, std::string("A0\0B", 4)}) {

@@ -68,15 +68,18 @@ TEST_F(ChipBench, EveryChipRoundTrips) {
         ReadSerialChip(adapter, chip, image, marks, progress);
         ASSERT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, image.begin()));
         ASSERT_TRUE(std::all_of(image.begin() + size, image.end(), [](std::uint8_t b) { return b == 0; }));
-        ASSERT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, bench.SocketChip()->Memory().begin()));
+        ASSERT_TRUE(
+            std::equal(pattern.begin(), pattern.begin() + size, bench.SocketChip()->Memory().begin()));
         EXPECT_EQ(bench.Latch() & 0xF0, 0xF0);
     }
 }
 
 TEST_F(ChipBench, I2cPageThroughTheController) {
-    for (int i = 0; i < 256; ++i) image[static_cast<std::size_t>(5 * 256 + i)] = static_cast<std::uint8_t>(i ^ 0xC3);
+    for (int i = 0; i < 256; ++i)
+        image[static_cast<std::size_t>(5 * 256 + i)] = static_cast<std::uint8_t>(i ^ 0xC3);
     EXPECT_TRUE(WriteI2cPage(adapter, 5, 0xAB, image, progress));
-    EXPECT_TRUE(std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, bench.Eeprom().begin() + 5 * 256));
+    EXPECT_TRUE(
+        std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, bench.Eeprom().begin() + 5 * 256));
     const ImageArray written = image;
     image.fill(0);
     marks.fill(kMarkSeen);

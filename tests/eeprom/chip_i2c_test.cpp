@@ -86,7 +86,8 @@ protected:
 };
 
 TEST_F(ChipI2c, ReadFillsItsPageAndClearsItsMarks) {
-    for (int k = 0; k < 256; ++k) bus.memory[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(255 - k);
+    for (int k = 0; k < 256; ++k)
+        bus.memory[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(255 - k);
     marks.fill(kMarkSeen);
     EXPECT_TRUE(ReadI2cPage(adapter, 2, 0xA5, image, marks, progress));
     for (int k = 0; k < 2048; ++k) {
@@ -127,7 +128,8 @@ TEST_F(ChipI2c, ReadRetriesEachByteUntilItsTwoHundredFiftySeventhFailure) {
 }
 
 TEST_F(ChipI2c, WriteGivesUpAtTheTwoHundredFiftySixthFailure) {
-    for (int k = 0; k < 256; ++k) image[static_cast<std::size_t>(768 + k)] = static_cast<std::uint8_t>(k ^ 0x5A);
+    for (int k = 0; k < 256; ++k)
+        image[static_cast<std::size_t>(768 + k)] = static_cast<std::uint8_t>(k ^ 0x5A);
     marks.fill(kMarkChanged);
     bus.failAfter = 3;
     bus.failuresLeft = 255;

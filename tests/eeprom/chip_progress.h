@@ -10,9 +10,7 @@
 
 struct RecordingProgress final : eeprom::Progress {
     void SetRange(int low, int high) override { ranges.emplace_back(low, high); }
-    void SetPosition(int position) override {
-        positions.push_back(position);
-    }
+    void SetPosition(int position) override { positions.push_back(position); }
     void Message(const std::string& text) override { messages.push_back(text); }
 
     std::vector<std::pair<int, int>> ranges;

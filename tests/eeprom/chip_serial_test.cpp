@@ -29,7 +29,8 @@ protected:
 
     static ImageArray Pattern(unsigned seed) {
         ImageArray pattern{};
-        for (std::size_t k = 0; k < pattern.size(); ++k) pattern[k] = static_cast<std::uint8_t>(k * 7 + seed + (k >> 8));
+        for (std::size_t k = 0; k < pattern.size(); ++k)
+            pattern[k] = static_cast<std::uint8_t>(k * 7 + seed + (k >> 8));
         return pattern;
     }
 
@@ -89,8 +90,8 @@ TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
         EXPECT_EQ(image, wanted);
         for (std::size_t k = 0; k < marks.size(); ++k) {
             const std::uint8_t expected = (k < size && k % 3 == 0) || k == size + 1 ? kMarkMismatch
-                                          : k == size - 2                         ? kMarkSeen
-                                                                                  : 0;
+                                          : k == size - 2                           ? kMarkSeen
+                                                                                    : 0;
             ASSERT_EQ(marks[k], expected) << k;
         }
         EXPECT_TRUE(std::equal(old.begin(), old.begin() + static_cast<long>(size), memory.begin()));

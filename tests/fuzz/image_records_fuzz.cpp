@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         Check(bytes.size() <= static_cast<std::size_t>(kCapacity));
         std::vector<std::uint8_t> again;
-        Check(eeprom::DecodeImage(eeprom::EncodeImage(bytes, format), format, kCapacity, "fuzz", again, error));
+        Check(
+            eeprom::DecodeImage(eeprom::EncodeImage(bytes, format), format, kCapacity, "fuzz", again, error));
         Check(again == bytes);
     }
     return 0;

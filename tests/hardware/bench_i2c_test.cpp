@@ -72,7 +72,8 @@ TEST_F(BenchI2cTest, EppCyclesNeedEppMode) {
     EXPECT_EQ(bench_.Ecr(), 0x80);
     io().Out(hardware::kLpt1 + hardware::kEcr, 0x34);
     EXPECT_EQ(adapter().ReadStatus(), 0xFF);
-    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x11), kNoAck) << "floating lines read as a free bus, never an ack";
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x11), kNoAck)
+        << "floating lines read as a free bus, never an ack";
     EXPECT_EQ(bench_.Eeprom()[0], 0xFF);
 }
 

@@ -24,8 +24,8 @@ const BusTransfer kWrite = {Start(), Byte(0xA0), Byte(0x10), Byte(0x55), Stop()}
 
 TEST_F(BenchMonitorTest, QueuedTransfersGiveTheRecordsTheMonitorExpects) {
     bench_.QueueTransfer(kWrite);
-    bench_.QueueTransfer({Start(), Byte(0xA2), Byte(0x10), Restart(), Byte(0xA3), Byte(0x11), Byte(0x22, false),
-                          Stop()});
+    bench_.QueueTransfer(
+        {Start(), Byte(0xA2), Byte(0x10), Restart(), Byte(0xA3), Byte(0x11), Byte(0x22, false), Stop()});
     bench_.QueueTransfer({Start(), Byte(0xA4, false), Stop()});
     bench_.QueueTransfer({Start(), Stop()});
     const std::vector<Capture> transfers = Pass();

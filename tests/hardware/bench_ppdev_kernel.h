@@ -109,7 +109,9 @@ private:
     static constexpr std::uint8_t kEcrByteMode = 0x34;
     static constexpr std::uint8_t kEcrEpp = 0x80;
 
-    static std::uint16_t Port(const File& file, int offset) { return static_cast<std::uint16_t>(file.base + offset); }
+    static std::uint16_t Port(const File& file, int offset) {
+        return static_cast<std::uint16_t>(file.base + offset);
+    }
     static std::uint8_t Direction(const File& file) { return file.reversed ? kReverse : 0; }
 
     void SetDirection(File& file, bool reversed) {

@@ -125,7 +125,9 @@ protected:
     // The probe every session starts with.
     void Probe() { ASSERT_EQ(adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk); }
     // Lets an EEPROM write cycle run out.
-    void WaitWriteCycle() { adapter().DelayMs(static_cast<std::int32_t>(bench_.EepromWriteCycleUs() / 1000 + 1)); }
+    void WaitWriteCycle() {
+        adapter().DelayMs(static_cast<std::int32_t>(bench_.EepromWriteCycleUs() / 1000 + 1));
+    }
 
     platform::VirtualCounter counter_;
     simulator::SimulatedBench bench_;

@@ -26,13 +26,15 @@ protected:
         platform::InstallCounter(previousClock_);
         hardware::SetCounterErrorSink(nullptr);
     }
-    static std::string Out(unsigned port, unsigned value) { return RecordingPortIo::Line("out", port, value); }
+    static std::string Out(unsigned port, unsigned value) {
+        return RecordingPortIo::Line("out", port, value);
+    }
     static std::string In(unsigned port, unsigned value) { return RecordingPortIo::Line("in", port, value); }
 
     // The controller programming that ends every reset: S0' := own, S2 :=
     // 0x1C, S1 := 0xC1, then the 0x55 probe written and read back.
     static Lines Program(unsigned base, unsigned own, unsigned readBack) {
-        return {Out(base + 3, 0x80), Out(base + 4, own), Out(base + 3, 0xA0), Out(base + 4, 0x1C),
+        return {Out(base + 3, 0x80), Out(base + 4, own),  Out(base + 3, 0xA0),   Out(base + 4, 0x1C),
                 Out(base + 3, 0xC1), Out(base + 4, 0x55), In(base + 4, readBack)};
     }
     static Lines Join(Lines a, const Lines& b) {
@@ -64,9 +66,9 @@ TEST_F(PortAdapterOrderTest, ConfigurePortSelectsTheBaseThenEppMode) {
         adapter.SetBase(c.base);
         adapter.ConfigurePort();
         const unsigned base = static_cast<unsigned>(c.base);
-        EXPECT_EQ(ports.lines, (Lines{Out(0x3F0, 0x01), Out(0x3F1, c.config1), Out(0x3F0, 0x04), Out(0x3F1, 0x03),
-                                      Out(base + 0x402, 0x34), Out(base + 0x402, 0x80), Out(base, 0x55),
-                                      In(base, 0x55)}));
+        EXPECT_EQ(ports.lines,
+                  (Lines{Out(0x3F0, 0x01), Out(0x3F1, c.config1), Out(0x3F0, 0x04), Out(0x3F1, 0x03),
+                         Out(base + 0x402, 0x34), Out(base + 0x402, 0x80), Out(base, 0x55), In(base, 0x55)}));
     }
 }
 
@@ -82,14 +84,16 @@ TEST_F(PortAdapterOrderTest, ResetAdapterInEveryMode) {
     const Lines program = Program(0x378, 0x55, 0x55);
     struct Case {
         int mode;
-        Lines latch;         // between the control read and the switch to EPP
-        std::int64_t delays; // 1 ms delays
+        Lines latch;          // between the control read and the switch to EPP
+        std::int64_t delays;  // 1 ms delays
     };
     const Case cases[] = {
         {0, {Out(0x378, 0xFD), Out(0x37A, 0xC8), Out(0x37A, 0x04)}, 1},
         // Stop state first (bit 0 clear, bit 1 set), then the given latch.
-        {1, {Out(0x378, 0xFE), Out(0x37A, 0xC8), Out(0x37A, 0x04), Out(0x378, 0xFD), In(0x37A, 0x0E),
-             Out(0x37A, 0x0A), Out(0x37A, 0x04)}, 2},
+        {1,
+         {Out(0x378, 0xFE), Out(0x37A, 0xC8), Out(0x37A, 0x04), Out(0x378, 0xFD), In(0x37A, 0x0E),
+          Out(0x37A, 0x0A), Out(0x37A, 0x04)},
+         2},
         {2, {Out(0x378, 0xFE), Out(0x37A, 0xC8), Out(0x37A, 0x04)}, 1},
         {7, {}, 0},
     };
@@ -103,8 +107,9 @@ TEST_F(PortAdapterOrderTest, ResetAdapterInEveryMode) {
         adapter.SetLatch(0x11);
         const std::int64_t queriesBefore = clock.queries();
         EXPECT_EQ(adapter.ResetAdapter(static_cast<std::uint8_t>(c.mode), 0xFD), hardware::kProbeOk);
-        EXPECT_EQ(ports.lines, Join(Join({Out(0x77A, 0x00), In(0x37A, 0xCC)}, Join(c.latch, {Out(0x77A, 0x80)})),
-                                    program));
+        EXPECT_EQ(
+            ports.lines,
+            Join(Join({Out(0x77A, 0x00), In(0x37A, 0xCC)}, Join(c.latch, {Out(0x77A, 0x80)})), program));
         EXPECT_EQ(adapter.Latch(), 0x11);  // the shadow is the caller's business
         // Each /INIT low lasts a whole millisecond of counter time: one start
         // read and a thousand polls at one count each.
@@ -136,9 +141,9 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
     adapter.SetBase(0x378);
     ports.Script(0x37B, {0x81, 0x00, 0x00, 0x00});  // bus free, then three acknowledged bytes
     EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA1, 0x5A), hardware::kWriteDone);
-    EXPECT_EQ(ports.lines, (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00),
-                                  Out(0x37C, 0x10), In(0x37B, 0x00), Out(0x37C, 0x5A), In(0x37B, 0x00),
-                                  Out(0x37B, 0xC3)}));
+    EXPECT_EQ(ports.lines,
+              (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00), Out(0x37C, 0x10),
+                     In(0x37B, 0x00), Out(0x37C, 0x5A), In(0x37B, 0x00), Out(0x37B, 0xC3)}));
 
     // Bus held busy: a thousand polls, and not one write.
     ports.Clear();
@@ -339,7 +344,7 @@ TEST_F(SerialOrderTest, MicrowireReadWriteEnableAndWrite) {
     // 93C06 (8)-sized frames: n = 2, three address bits; address 5 is 101.
     EXPECT_EQ(Adapter(0x1D).MicrowireRead(5, 2, 8), 0xFF);
     EXPECT_EQ(ports.lines, Trace(0x1D, std::string(" c4") + kStart + Send("10") + Send("101") + Send("0") +
-                                            Repeat(8, "c7 r s7") + " c5"));
+                                           Repeat(8, "c7 r s7") + " c5"));
 
     // Write enable: 0 0 1 1, the rest of the address field all ones, then
     // deselect and one more clock.

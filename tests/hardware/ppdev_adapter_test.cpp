@@ -61,14 +61,13 @@ TEST_F(PpdevAdapterTest, ProbeSequenceBecomesThesePpdevCalls) {
     // ConfigurePort: the configuration pair and the ECR stay with the kernel.
     const Calls configure = {"ioctl 3 PPWDATA 55", "ioctl 3 PPRDATA"};
     // ResetAdapter without a latch load: only the controller programming.
-    const Calls reset = {"ioctl 3 PPRCONTROL",
-                         "ioctl 3 PPSETMODE EPP|ADDR", "write 3 EPP|ADDR 80",
-                         "ioctl 3 PPSETMODE EPP",      "write 3 EPP 55",
-                         "ioctl 3 PPSETMODE EPP|ADDR", "write 3 EPP|ADDR A0",
-                         "ioctl 3 PPSETMODE EPP",      "write 3 EPP 1C",
-                         "ioctl 3 PPSETMODE EPP|ADDR", "write 3 EPP|ADDR C1",
-                         "ioctl 3 PPSETMODE EPP",      "write 3 EPP 55",
-                         "read 3 EPP"};
+    const Calls reset = {"ioctl 3 PPRCONTROL",  "ioctl 3 PPSETMODE EPP|ADDR",
+                         "write 3 EPP|ADDR 80", "ioctl 3 PPSETMODE EPP",
+                         "write 3 EPP 55",      "ioctl 3 PPSETMODE EPP|ADDR",
+                         "write 3 EPP|ADDR A0", "ioctl 3 PPSETMODE EPP",
+                         "write 3 EPP 1C",      "ioctl 3 PPSETMODE EPP|ADDR",
+                         "write 3 EPP|ADDR C1", "ioctl 3 PPSETMODE EPP",
+                         "write 3 EPP 55",      "read 3 EPP"};
     expected.insert(expected.end(), configure.begin(), configure.end());
     expected.insert(expected.end(), reset.begin(), reset.end());
     expected.insert(expected.end(), reset.begin(), reset.end());

@@ -110,8 +110,8 @@ TEST(CapturePass, FilterHidesWholeTransfersOfTheDevice) {
 
 TEST(CapturePass, KeepsOnlyTransfersThatBeginWithAnAddress) {
     ScriptedController bus;
-    bus.Transfer({{0, 0x10}, {4, 0xA0}});  // joined mid-way: no address first
-    bus.Status(hardware::kStatusTransferStart);      // a start, then the bus frees at once
+    bus.Transfer({{0, 0x10}, {4, 0xA0}});        // joined mid-way: no address first
+    bus.Status(hardware::kStatusTransferStart);  // a start, then the bus frees at once
     bus.Status(kIdle);
     bus.Transfer({{0x80, 0x99}, {4, 0xA0}});  // a status with PIN set carries no record
     CapturePassStats stats;

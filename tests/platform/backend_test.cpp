@@ -68,8 +68,7 @@ TEST_F(BackendTest, UnusablePortFallsBackToTheBenchWithTheFix) {
     const BackendResult result = Choose();
     EXPECT_EQ(result.kind, BackendResult::Kind::Bench);
     EXPECT_FALSE(result.failed);
-    EXPECT_NE(result.reason.find("Cannot open /dev/parport0"), std::string::npos)
-        << result.reason;
+    EXPECT_NE(result.reason.find("Cannot open /dev/parport0"), std::string::npos) << result.reason;
     EXPECT_NE(result.reason.find("group lp"), std::string::npos);
     EXPECT_TRUE(IsOneSentence(result.reason));
     EXPECT_TRUE(ppdev.AllClosedOnce());

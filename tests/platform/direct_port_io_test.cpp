@@ -29,8 +29,9 @@ TEST_F(DirectPortIoTest, AsksForJustTheProgramsPortsAndGivesThemBack) {
         DirectPortIo io(system, Files());
         ASSERT_TRUE(io.Open());
         EXPECT_EQ(io.method(), DirectPortIo::Method::Ioperm);
-        EXPECT_EQ(system.calls, (std::vector<std::string>{"ioperm 0278 5 on", "ioperm 067A 1 on", "ioperm 0378 5 on",
-                                                          "ioperm 077A 1 on", "ioperm 03F0 2 on"}));
+        EXPECT_EQ(system.calls,
+                  (std::vector<std::string>{"ioperm 0278 5 on", "ioperm 067A 1 on", "ioperm 0378 5 on",
+                                            "ioperm 077A 1 on", "ioperm 03F0 2 on"}));
         system.calls.clear();
         io.Out(0x3F0, 0x01);
         io.Out(0x77A, 0x80);
@@ -84,7 +85,8 @@ TEST_F(DirectPortIoTest, EachRefusalIsOneSentenceNamingWhatIsMissing) {
     const Refusal refusals[] = {
         {"normal user", -EPERM, -EACCES, nullptr, "needs root or CAP_SYS_RAWIO"},
         {"lockdown", -EPERM, -EPERM, "none [integrity] confidentiality\n", "lockdown (integrity)"},
-        {"lockdown off", -EPERM, -EACCES, "[none] integrity confidentiality\n", "needs root or CAP_SYS_RAWIO"},
+        {"lockdown off", -EPERM, -EACCES, "[none] integrity confidentiality\n",
+         "needs root or CAP_SYS_RAWIO"},
         {"no /dev/port", -EPERM, -ENOENT, nullptr, "no /dev/port"},
         {"kernel without either", -ENOSYS, -ENOENT, nullptr, "neither ioperm() nor /dev/port"},
         {"something else", -EIO, -EIO, nullptr, "Input/output error"},

@@ -12,10 +12,10 @@
 
 class FakeDirectIo : public platform::DirectIoSystem {
 public:
-    int iopermResult = 0;         // 0 or -errno for every grant...
+    int iopermResult = 0;          // 0 or -errno for every grant...
     int iopermFailsFromCall = -1;  // ...or only from this grant on (0-based)
-    int openResult = 7;           // fd or -errno
-    long preadResult = 1;         // count or -errno
+    int openResult = 7;            // fd or -errno
+    long preadResult = 1;          // count or -errno
     std::vector<std::string> calls;
     std::map<std::uint16_t, std::uint8_t> ports;
     int closes = 0;

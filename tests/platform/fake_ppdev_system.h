@@ -4,9 +4,9 @@
 #pragma once
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
+#include <sys/ioctl.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,8 +30,8 @@ public:
     std::deque<std::pair<long, std::uint8_t>> eppReads;
     std::deque<long> eppWrites;  // results of EPP writes; when empty, 1
 
-    std::map<std::string, int> openErrors;     // device -> errno
-    std::map<std::string, int> ioctlErrors;    // request name -> errno (every fd)
+    std::map<std::string, int> openErrors;   // device -> errno
+    std::map<std::string, int> ioctlErrors;  // request name -> errno (every fd)
     std::vector<std::string> calls;
     std::set<int> openFds;
     std::set<int> claimed;        // fds whose PPCLAIM succeeded
@@ -41,10 +41,10 @@ public:
 
     static std::string Name(unsigned long request) {
         static const std::map<unsigned long, std::string> names = {
-            {PPSETMODE, "PPSETMODE"}, {PPRSTATUS, "PPRSTATUS"}, {PPRCONTROL, "PPRCONTROL"},
-            {PPWCONTROL, "PPWCONTROL"}, {PPRDATA, "PPRDATA"}, {PPWDATA, "PPWDATA"},
-            {PPCLAIM, "PPCLAIM"}, {PPRELEASE, "PPRELEASE"}, {PPEXCL, "PPEXCL"},
-            {PPDATADIR, "PPDATADIR"}, {PPFCONTROL, "PPFCONTROL"},
+            {PPSETMODE, "PPSETMODE"},   {PPRSTATUS, "PPRSTATUS"},   {PPRCONTROL, "PPRCONTROL"},
+            {PPWCONTROL, "PPWCONTROL"}, {PPRDATA, "PPRDATA"},       {PPWDATA, "PPWDATA"},
+            {PPCLAIM, "PPCLAIM"},       {PPRELEASE, "PPRELEASE"},   {PPEXCL, "PPEXCL"},
+            {PPDATADIR, "PPDATADIR"},   {PPFCONTROL, "PPFCONTROL"},
         };
         const auto it = names.find(request);
         return it == names.end() ? "ioctl?" : it->second;

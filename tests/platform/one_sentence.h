@@ -8,8 +8,10 @@
 
 inline ::testing::AssertionResult IsOneSentence(const std::string& text) {
     if (text.empty()) return ::testing::AssertionFailure() << "empty";
-    if (text.find('\n') != std::string::npos) return ::testing::AssertionFailure() << "several lines: " << text;
+    if (text.find('\n') != std::string::npos)
+        return ::testing::AssertionFailure() << "several lines: " << text;
     if (text.back() != '.') return ::testing::AssertionFailure() << "no full stop at the end: " << text;
-    if (text.find(". ") != std::string::npos) return ::testing::AssertionFailure() << "several sentences: " << text;
+    if (text.find(". ") != std::string::npos)
+        return ::testing::AssertionFailure() << "several sentences: " << text;
     return ::testing::AssertionSuccess();
 }

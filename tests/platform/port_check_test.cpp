@@ -47,7 +47,8 @@ TEST_F(PortCheckTest, MachineWithoutPortSaysSoAndFails) {
 TEST_F(PortCheckTest, ReachablePortIsDescribedAndProbed) {
     root.AddParport(0, 0x378, "PCSPP,TRISTATE,COMPAT,EPP,ECP");
     EXPECT_EQ(Run(true), 0);
-    EXPECT_TRUE(Says("/dev/parport0: base 0x378, modes PCSPP,TRISTATE,COMPAT,EPP,ECP (EPP: yes)")) << output.str();
+    EXPECT_TRUE(Says("/dev/parport0: base 0x378, modes PCSPP,TRISTATE,COMPAT,EPP,ECP (EPP: yes)"))
+        << output.str();
     EXPECT_TRUE(Says("this user can open it"));
     EXPECT_TRUE(Says("Direct port I/O: permitted (ioperm)."));
     EXPECT_TRUE(Says("  /dev/parport0: PCF 8584 Ok\n"));

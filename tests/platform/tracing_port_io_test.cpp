@@ -17,7 +17,9 @@ namespace {
 
 class EchoPorts final : public platform::PortIo {
 public:
-    std::uint8_t In(std::uint16_t port) override { return static_cast<std::uint8_t>(port == 0x37B ? 0x84 : last); }
+    std::uint8_t In(std::uint16_t port) override {
+        return static_cast<std::uint8_t>(port == 0x37B ? 0x84 : last);
+    }
     void Out(std::uint16_t, std::uint8_t value) override { last = value; }
     std::uint8_t last = 0;
 };

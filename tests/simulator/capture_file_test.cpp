@@ -21,18 +21,17 @@ const BusEvent Sr{K::RepeatedStart, 0, true};
 const BusEvent P{K::Stop, 0, true};
 
 TEST(CaptureText, ReadsEventsWithAndWithoutLabels) {
-    const std::string text =
-        "i2c-1: Start\n"
-        "i2c-1: Address write: 50\n"
-        "i2c-1: ACK\n"
-        "Data write: 10\r\n"
-        "ACK\n"
-        "i2c-1: Start repeat\n"
-        "  i2c-1: Address read: 50  \n"
-        "i2c-1: ACK\n"
-        "i2c-1: Data read: fF\n"
-        "i2c-1: NACK\n"
-        "i2c-1: Stop\n";
+    const std::string text = "i2c-1: Start\n"
+                             "i2c-1: Address write: 50\n"
+                             "i2c-1: ACK\n"
+                             "Data write: 10\r\n"
+                             "ACK\n"
+                             "i2c-1: Start repeat\n"
+                             "  i2c-1: Address read: 50  \n"
+                             "i2c-1: ACK\n"
+                             "i2c-1: Data read: fF\n"
+                             "i2c-1: NACK\n"
+                             "i2c-1: Stop\n";
     std::vector<BusTransfer> transfers;
     ASSERT_TRUE(ParseCaptureText(text, transfers));
     ASSERT_EQ(transfers.size(), 1u);
@@ -46,20 +45,18 @@ TEST(CaptureText, ReadsAnnotationExportsInSampleOrder) {
     std::string error;
     const std::string file =
         MERLIX_TEST_DATA_DIR "/captures-annotations/eeprom_write_then_read.i2c-annotations.txt";
-    ASSERT_TRUE(ParseCaptureFile(file, transfers, error))
-        << error;
+    ASSERT_TRUE(ParseCaptureFile(file, transfers, error)) << error;
     ASSERT_EQ(transfers.size(), 3u);
     EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA0), B(0x10), B(0x3C), B(0x07), P}));
     EXPECT_EQ(transfers[1], (BusTransfer{S, B(0xA0), B(0x10), Sr, B(0xA1), B(0x3C), B(0x07, false), P}));
     EXPECT_EQ(transfers[2], (BusTransfer{S, B(0xA4, false), P}));
 
     // Any decoder label, quoted alternatives, leading blanks.
-    const std::string text =
-        "  30-38 i2c: Address/data: \"Data write: 5A\" \"DW: 5A\" \"DW\"\n"
-        "10-11 I²C: Address/data: Start\n"
-        "20-28 my decoder: Address/data: Address write: 21\n"
-        "28-30 I²C: Address/data: NACK\n"
-        "40-41 I²C: Address/data: Stop\n";
+    const std::string text = "  30-38 i2c: Address/data: \"Data write: 5A\" \"DW: 5A\" \"DW\"\n"
+                             "10-11 I²C: Address/data: Start\n"
+                             "20-28 my decoder: Address/data: Address write: 21\n"
+                             "28-30 I²C: Address/data: NACK\n"
+                             "40-41 I²C: Address/data: Stop\n";
     ASSERT_TRUE(ParseCaptureText(text, transfers));
     ASSERT_EQ(transfers.size(), 1u);
     EXPECT_EQ(transfers[0], (BusTransfer{S, B(0x42, false), B(0x5A), P}));
@@ -69,7 +66,7 @@ TEST(CaptureText, SplitsTransfersAtStopAndAtStartWithoutStop) {
     const std::string text =
         "Start\nAddress write: 52\nNACK\nStop\n"
         "Start\nAddress write: 7F\nACK\nData write: 01\nACK\n"  // no Stop: the next Start ends it
-        "Start\nAddress read: 00\nACK\nData read: 00\nNACK\n";   // the file ends inside a transfer
+        "Start\nAddress read: 00\nACK\nData read: 00\nNACK\n";  // the file ends inside a transfer
     std::vector<BusTransfer> transfers;
     ASSERT_TRUE(ParseCaptureText(text, transfers));
     ASSERT_EQ(transfers.size(), 3u);
@@ -79,17 +76,16 @@ TEST(CaptureText, SplitsTransfersAtStopAndAtStartWithoutStop) {
 }
 
 TEST(CaptureText, SkipsWhatIsNotABusEvent) {
-    const std::string text =
-        "i2c-1: Bit: 1\n"
-        "i2c-1: Write\n"
-        "i2c-1: Read\n"
-        "Stop\n"                       // a STOP with nothing open
-        "Data write: 12\nACK\n"        // a capture that begins inside a transfer
-        "Address write: 80\n"          // not a 7-bit address
-        "Data write: 123\n"            // not a byte
-        "Data write:\n"
-        "some label with blanks: Start\n"
-        "Stop\n";
+    const std::string text = "i2c-1: Bit: 1\n"
+                             "i2c-1: Write\n"
+                             "i2c-1: Read\n"
+                             "Stop\n"                 // a STOP with nothing open
+                             "Data write: 12\nACK\n"  // a capture that begins inside a transfer
+                             "Address write: 80\n"    // not a 7-bit address
+                             "Data write: 123\n"      // not a byte
+                             "Data write:\n"
+                             "some label with blanks: Start\n"
+                             "Stop\n";
     std::vector<BusTransfer> transfers;
     ASSERT_TRUE(ParseCaptureText(text, transfers));
     ASSERT_EQ(transfers.size(), 1u);

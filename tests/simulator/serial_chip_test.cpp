@@ -67,10 +67,11 @@ bool DataOut(SocketRig& rig) { return rig.chip->DataOut(rig.clock.Peek()); }
 
 TEST(SerialChipCatalogue, EveryChipListEntryHasItsModel) {
     const std::pair<const char*, std::size_t> chips[] = {
-        {"93C06 (8)", 32},   {"93C06 (16)", 32},  {"93C46 (8)", 128},  {"93C46 (16)", 128}, {"93C56 (8)", 256},
-        {"93C56 (16)", 256}, {"93C66 (8)", 512},  {"93C66 (16)", 512}, {"93C76 (8)", 1024}, {"93C76 (16)", 1024},
-        {"93C86 (8)", 2048}, {"93C86 (16)", 2048}, {"AT25C010", 128},  {"AT25C020", 256},   {"AT25C040", 512},
-        {"AT25C080", 1024},  {"AT25C160", 2048},
+        {"93C06 (8)", 32},   {"93C06 (16)", 32},   {"93C46 (8)", 128},  {"93C46 (16)", 128},
+        {"93C56 (8)", 256},  {"93C56 (16)", 256},  {"93C66 (8)", 512},  {"93C66 (16)", 512},
+        {"93C76 (8)", 1024}, {"93C76 (16)", 1024}, {"93C86 (8)", 2048}, {"93C86 (16)", 2048},
+        {"AT25C010", 128},   {"AT25C020", 256},    {"AT25C040", 512},   {"AT25C080", 1024},
+        {"AT25C160", 2048},
     };
     for (const auto& [text, size] : chips) {
         auto chip = simulator::MakeSerialChip(text);
@@ -119,13 +120,13 @@ TEST(MicrowireChip, EraseAndWriteAllInWords) {
     SocketRig rig("93C06 (16)");
     Line(rig, hardware::kLineOrg, true);
     auto& memory = rig.chip->Memory();
-    Microwire(rig, {kStart, {0, 2}, {0b11, 2}, {0, 4}});  // EWEN, 6 address bits
+    Microwire(rig, {kStart, {0, 2}, {0b11, 2}, {0, 4}});                // EWEN, 6 address bits
     Microwire(rig, {kStart, {0, 2}, {0b01, 2}, {0, 4}, {0x1234, 16}});  // WRAL
     for (std::size_t k = 0; k < memory.size(); k += 2) {
         ASSERT_EQ(memory[k], 0x12);
         ASSERT_EQ(memory[k + 1], 0x34);
     }
-    rig.clock.SleepMs(10);  // the slowest 93Cxx write cycle
+    rig.clock.SleepMs(10);                        // the slowest 93Cxx write cycle
     Microwire(rig, {kStart, {0b11, 2}, {2, 6}});  // ERASE word 2
     EXPECT_EQ(memory[4], 0xFF);
     EXPECT_EQ(memory[5], 0xFF);

@@ -17,12 +17,12 @@
 #include <memory>
 #include <vector>
 
-#include "monitor/monitor_logic.h"
-#include "ui/main/main_dialog.h"
-#include "ui/main/ui_seams.h"
 #include "hardware/bench_support.h"
+#include "monitor/monitor_logic.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
 
 // The suites speak of the window's and the engine's names unqualified.
 using namespace ui;

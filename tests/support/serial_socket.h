@@ -112,7 +112,8 @@ inline std::vector<std::vector<int>> SelectedFrames(const std::vector<std::uint8
         const bool active = lines.High(selectBit) == activeHigh;
         if (active && !inFrame) frames.emplace_back();
         inFrame = active;
-        if (active && lines.Rose(simulator::kSocketClock)) frames.back().push_back(lines.High(simulator::kSocketData));
+        if (active && lines.Rose(simulator::kSocketClock))
+            frames.back().push_back(lines.High(simulator::kSocketData));
     }
     return frames;
 }

@@ -48,10 +48,10 @@ enum Fault {
     kSlowParts,
     kFaultCount
 };
-const char* const kFaultCaptions[kFaultCount] = {"Adapter absent",          "Controller absent",
-                                                 "Controller slow to start", "Bus held busy",
-                                                 "Slave not acknowledging", "Chip not storing",
-                                                 "Slow parts"};
+const char* const kFaultCaptions[kFaultCount] = {
+    "Adapter absent", "Controller absent",       "Controller slow to start",
+    "Bus held busy",  "Slave not acknowledging", "Chip not storing",
+    "Slow parts"};
 const char* const kFaultTips[kFaultCount] = {
     "The parallel port has nothing on it: every register reads FF.",
     "The adapter is there but its PCF8584 does not answer the probe.",
@@ -391,8 +391,12 @@ void BenchWindow::RefreshAdapter() {
 void BenchWindow::SyncFaultBoxes() {
     // Faults set elsewhere (the command line, a test) show here too.
     const SimulatedBench::Config& c = bench_.config();
-    const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None, !c.controllerPresent,
-                                     c.controllerSlowStart, c.busHeldBusy, c.slavesNack, c.chipNoStore,
+    const bool state[kFaultCount] = {c.port == SimulatedBench::Port::None,
+                                     !c.controllerPresent,
+                                     c.controllerSlowStart,
+                                     c.busHeldBusy,
+                                     c.slavesNack,
+                                     c.chipNoStore,
                                      c.slowParts};
     for (int i = 0; i < kFaultCount; ++i) {
         if (faults_[static_cast<std::size_t>(i)]->isChecked() != state[i])

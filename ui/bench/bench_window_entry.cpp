@@ -36,8 +36,8 @@ void MainDialog::ShowBenchWindow() {
         benchWindow_->adjustSize();
         // Beside the main window, else below it, and never over its controls
         // (the right-hand column is what the technician reaches for next).
-        const CompanionPlacement place = PlaceCompanion(
-            frameGeometry(), benchWindow_->frameGeometry().size(), screen()->availableGeometry());
+        const CompanionPlacement place = PlaceCompanion(frameGeometry(), benchWindow_->frameGeometry().size(),
+                                                        screen()->availableGeometry());
         if (place.owner != frameGeometry().topLeft()) move(place.owner);
         benchWindow_->move(place.companion);
     }

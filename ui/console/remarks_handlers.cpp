@@ -5,9 +5,9 @@
 // m_remarkLines holds the bytes and m_remarks shows them, entry for entry.
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
-#include "ui/panels/ext_sliders_dialog.h"
 #include "ui/main/ui_seams.h"
 #include "ui/panels/ext_panel_link.h"
+#include "ui/panels/ext_sliders_dialog.h"
 
 namespace ui {
 

@@ -6,13 +6,13 @@
 // said once per run of such writes.
 #include <algorithm>
 
-#include "ui/main/app_state.h"
 #include "console/send_sequence.h"
-#include "ui/main/main_dialog.h"
-#include "ui/main/ui_seams.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "hardware/port_adapter.h"
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
 
 namespace ui {
 

@@ -8,13 +8,13 @@
 
 #include <algorithm>
 
-#include "ui/main/app_state.h"
-#include "ui/main/main_dialog.h"
-#include "ui/main/ui_seams.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
+#include "ui/main/app_state.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
 #include "ui/panels/dac_panel_dialog.h"
 #include "ui/panels/dac_panel_link.h"
 
@@ -130,8 +130,8 @@ void MainDialog::OnReadEeprom() {
         } else {
             SayNoController("read");
         }
-    } else if ((FastTransfersOn() ? ReadChipFast : ReadSerialChip)(session_->adapter, session_->chip,
-                                                                   session_->image, session_->marks, progress)) {
+    } else if ((FastTransfersOn() ? ReadChipFast : ReadSerialChip)(
+                   session_->adapter, session_->chip, session_->image, session_->marks, progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
@@ -164,10 +164,9 @@ void MainDialog::OnWriteEeprom() {
         } else {
             SayNoController("written");
         }
-    } else if (BackUpBeforeWrite() &&
-               (FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
-                                                                     session_->image, session_->marks, progress,
-                                                                     &readBack)) {
+    } else if (BackUpBeforeWrite() && (FastTransfersOn() ? WriteChipFast : WriteSerialChip)(
+                                          session_->adapter, session_->chip, session_->image, session_->marks,
+                                          progress, &readBack)) {
         verified = true;
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
-#include "ui/main/main_dialog.h"
-#include "ui/panels/dac_panel_dialog.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "monitor/log_line_marks.h"
+#include "ui/main/main_dialog.h"
+#include "ui/panels/dac_panel_dialog.h"
 
 namespace ui {
 

@@ -3,10 +3,10 @@
 // save, raw .bin staying the default). A failure is one sentence in a message box and changes
 // nothing: the image is read whole before it changes, and a save replaces the
 // old file only once every byte is out.
-#include "ui/main/main_dialog.h"
-#include "ui/main/ui_seams.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/image_file.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
 
 namespace ui {
 
@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kImageFileName = "*.bin";
 // Loads list every format the image reader knows, raw first.
 constexpr const char* kImageFilesToLoad = "*.bin *.hex *.ihex *.srec *.s19 *.mot";
-}
+}  // namespace
 
 void MainDialog::OnLoadImage() {
     const QString path = AskOpenPath(QString::fromLatin1(kImageFilesToLoad));
@@ -37,7 +37,8 @@ void MainDialog::OnSaveImage() {
     const QString path = AskSavePath(QString::fromLatin1(kImageFileName));
     if (path.isEmpty()) return;
     std::string error;
-    if (!SaveImageFile(path, session_->image, ImageFileSize(session_->chip), error)) ShowMessage(QString::fromStdString(error));
+    if (!SaveImageFile(path, session_->image, ImageFileSize(session_->chip), error))
+        ShowMessage(QString::fromStdString(error));
 }
 
 }  // namespace ui

@@ -5,10 +5,10 @@
 // controller.
 #include <QRadioButton>
 
+#include "eeprom/image.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/panels/ext_sliders_dialog.h"
-#include "eeprom/image.h"
 
 namespace ui {
 

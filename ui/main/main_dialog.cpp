@@ -6,14 +6,14 @@
 #include <QKeyEvent>
 #include <QRadioButton>
 
+#include "eeprom/chip_table.h"
+#include "eeprom/image.h"
+#include "simulator/simulated_bench.h"
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
 #include "ui/monitor/transfers_window.h"
-#include "eeprom/chip_table.h"
-#include "eeprom/image.h"
 #include "ui/resources/icons.h"
-#include "simulator/simulated_bench.h"
 
 namespace ui {
 

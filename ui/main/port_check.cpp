@@ -10,9 +10,8 @@
 namespace ui {
 
 int RunPortCheck() {
-    return platform::RunPortCheck(std::cout, [](platform::PortIo& io, int base) {
-        return hardware::ProbeAdapterOn(io, base);
-    });
+    return platform::RunPortCheck(
+        std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
 }
 
 }  // namespace ui

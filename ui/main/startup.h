@@ -16,10 +16,10 @@ namespace ui {
 struct StartupOptions {
     using Backend = startup::BackendOptions::Backend;
     startup::BackendOptions adapter;
-    bool benchWindow = false;  // --bench-window
+    bool benchWindow = false;      // --bench-window
     bool transfersWindow = false;  // --transfers-window
-    bool checkPorts = false;   // --check-ports
-    bool help = false;         // --help
+    bool checkPorts = false;       // --check-ports
+    bool help = false;             // --help
 };
 
 // Parses the program's arguments (the program name first). On a bad command

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <string>
 
+#include "hardware/port_adapter.h"
+#include "platform/privileges.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/port_check.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
-#include "hardware/port_adapter.h"
-#include "platform/privileges.h"
 
 namespace ui {
 
@@ -60,7 +60,8 @@ int RunMerlix(int argc, char** argv) {
         std::fprintf(stderr, "merlix: %s\n", qPrintable(error));
         return 1;
     }
-    if (!backend.BenchNotice().isEmpty()) std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
+    if (!backend.BenchNotice().isEmpty())
+        std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
     if (options.benchWindow && !backend.OnBench()) {
         std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
         return 1;

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "eeprom/image.h"
+#include "monitor/monitor_logic.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/monitor/transfers_window.h"
-#include "monitor/monitor_logic.h"
-#include "eeprom/image.h"
 
 namespace ui {
 

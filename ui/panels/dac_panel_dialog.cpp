@@ -5,10 +5,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "ui/main/app_state.h"
-#include "ui/eeprom/hex_view.h"
 #include "hardware/dac_frame.h"
 #include "hardware/port_adapter.h"
+#include "ui/eeprom/hex_view.h"
+#include "ui/main/app_state.h"
 #include "ui/resources/controls.h"
 
 namespace ui {
@@ -44,7 +44,8 @@ DacPanelDialog::~DacPanelDialog() {
 void DacPanelDialog::ConnectMessageMap() {
     for (int k = 0; k < kChannels; ++k) {
         connect(m_sliders[k], &resources::TrackBar::scrolled, this, &DacPanelDialog::OnHScroll);
-        connect(m_sliders[k], &resources::TrackBar::releasedCapture, this, [this, k] { OnReleasedCapture(k); });
+        connect(m_sliders[k], &resources::TrackBar::releasedCapture, this,
+                [this, k] { OnReleasedCapture(k); });
     }
 }
 

@@ -34,14 +34,16 @@ ExtSlidersDialog::ExtSlidersDialog(QWidget* owner, std::int32_t portBase, std::u
     builder_.Build(*this, resources::DialogTemplate134());
     for (int s = 0; s < kSlots; ++s) {
         m_sliders[s] = builder_.Control<resources::TrackBar>(ext_ids::kSlider[s]);
-        for (const ext_ids::SlotIds* column : {&ext_ids::kAddress, &ext_ids::kSubAddress, &ext_ids::kMaximum}) {
+        for (const ext_ids::SlotIds* column :
+             {&ext_ids::kAddress, &ext_ids::kSubAddress, &ext_ids::kMaximum}) {
             resources::MakeHexEdit(builder_.Control<QLineEdit>((*column)[s]), 2);
         }
         // Eight rows of the same controls: a screen reader says which slot.
         for (const ext_ids::SlotIds* column : {&ext_ids::kAddress, &ext_ids::kSubAddress, &ext_ids::kSlider,
-                                                &ext_ids::kValue, &ext_ids::kMaximum}) {
+                                               &ext_ids::kValue, &ext_ids::kMaximum}) {
             QWidget* control = builder_.Control((*column)[s]);
-            control->setAccessibleName(QStringLiteral("Slot %1 %2").arg(s + 1).arg(control->accessibleName()));
+            control->setAccessibleName(
+                QStringLiteral("Slot %1 %2").arg(s + 1).arg(control->accessibleName()));
         }
     }
     ConnectMessageMap();
@@ -145,8 +147,8 @@ void ExtSlidersDialog::OnHScroll() {
     UpdateData(false);
 }
 
-void ExtSlidersDialog::FillSelectedSlot(const QString& address, const QString& subAddress, const QString& data,
-                                        const QString& label) {
+void ExtSlidersDialog::FillSelectedSlot(const QString& address, const QString& subAddress,
+                                        const QString& data, const QString& label) {
     m_busy = 1;
     // The write-back below covers every slot: read what the user typed into
     // the edits first, or it would be put back to the old texts.

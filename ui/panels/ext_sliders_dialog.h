@@ -54,9 +54,9 @@ public:
     // The panel's own adapter, with its own latch shadow, set to the main
     // adapter's base when the panel opens.
     hardware::PortAdapter m_adapter;
-    std::uint8_t m_latch = 0;       // main latch shadow; "Output1"/"Output2" keep it current
-    std::int32_t m_portBase = 0;    // main port base at opening
-    std::uint8_t m_busy = 0;        // 1 while FillSelectedSlot runs
+    std::uint8_t m_latch = 0;         // main latch shadow; "Output1"/"Output2" keep it current
+    std::int32_t m_portBase = 0;      // main port base at opening
+    std::uint8_t m_busy = 0;          // 1 while FillSelectedSlot runs
     std::uint8_t m_selectedSlot = 1;  // 1..8
     std::array<resources::TrackBar*, kSlots> m_sliders{};
     std::array<QString, kSlots> m_address;

@@ -22,7 +22,6 @@
 
 namespace ui {
 
-
 namespace resources {
 namespace {
 

@@ -28,7 +28,8 @@ constexpr std::array<ControlTemplate, 2 + 3 * kChannels> Controls() {
         const int y = kFirstRow + k * kRowPitch;
         controls[n++] = {K::Text, -1, kRowLabels[k], 0, 6, y + 4, 12, 8};
         controls[n++] = {K::Slider, kFirstSlider + k, "", 0, 20, y, 120, 15, "Channel"};
-        controls[n++] = {K::Edit, kFirstValue + k, "", kUpperCase | kReadOnly | kRightAlign, 144, y + 2, 20, 12, "Value"};
+        controls[n++] = {K::Edit, kFirstValue + k, "", kUpperCase | kReadOnly | kRightAlign, 144, y + 2, 20,
+                         12,      "Value"};
     }
     controls[n++] = {K::ComboBox, kRange, "", 0, 6, 260, 158, 60, "Output range"};
     return controls;
@@ -41,8 +42,9 @@ constexpr auto kControls = Controls();
 const DialogTemplate& DialogTemplate133() {
     // The panel lives as long as the chip list selects the converters, so it
     // has no close box of its own.
-    static const DialogTemplate t{133, "For everyone who keeps a bench running", 210, 0, 172, 277,
-                                  kNoSysMenu | kPositioned, 10, kControls};
+    static const DialogTemplate t{
+        133,      "For everyone who keeps a bench running", 210, 0, 172, 277, kNoSysMenu | kPositioned, 10,
+        kControls};
     return t;
 }
 

@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "ui/main/app_state.h"
 #include "eeprom/hex_layout.h"
 #include "support/bench_fixture.h"
+#include "ui/main/app_state.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include "ui/main/app_state.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "support/bench_fixture.h"
+#include "ui/main/app_state.h"
 
 namespace {
 

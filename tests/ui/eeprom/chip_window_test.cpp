@@ -11,13 +11,13 @@
 
 #include <algorithm>
 
-#include "ui/main/app_state.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "platform/counter.h"
 #include "support/bench_fixture.h"
+#include "ui/main/app_state.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ protected:
         for (int i = 0; i < kImageSize; ++i) session().image[i] = static_cast<std::uint8_t>(i * 7 + seed);
     }
     bool AllMarks(int from, int to, std::uint8_t mark) {
-        return std::all_of(session().marks.begin() + from, session().marks.begin() + to, [mark](std::uint8_t m) { return m == mark; });
+        return std::all_of(session().marks.begin() + from, session().marks.begin() + to,
+                           [mark](std::uint8_t m) { return m == mark; });
     }
     QString ItemAt(int offset) { return dialog().m_hexView->item(HexOffsetItem(offset))->text(); }
     void ExpectBarAtRest() {
@@ -62,7 +63,8 @@ class I2cWindow : public ChipWindow {
 protected:
     void SetUp() override {
         ChipWindow::SetUp();
-        for (std::size_t i = 0; i < bench().Eeprom().size(); ++i) bench().Eeprom()[i] = static_cast<std::uint8_t>(i ^ 0x5A);
+        for (std::size_t i = 0; i < bench().Eeprom().size(); ++i)
+            bench().Eeprom()[i] = static_cast<std::uint8_t>(i ^ 0x5A);
         session().image.fill(0xEE);
         session().marks.fill(kMarkSeen);
         dialog().RefreshHexView();
@@ -144,7 +146,8 @@ TEST_F(I2cWindow, WriteGoesToTheDeviceTypedEvenOutsideA0ToAf) {
     FillImage(3);
     TypeInto(ids::kDeviceAddress, "B1");  // the R/W bit is dropped
     Click(ids::kWriteEeprom);
-    for (int r = 0; r < 256; ++r) ASSERT_EQ(bench().Register(0xB0, static_cast<std::uint8_t>(r)), session().image[256 + r]) << r;
+    for (int r = 0; r < 256; ++r)
+        ASSERT_EQ(bench().Register(0xB0, static_cast<std::uint8_t>(r)), session().image[256 + r]) << r;
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(AllMarks(0, kImageSize, kMarkSeen));  // a write leaves the marks alone
     EXPECT_EQ(Text(ids::kDeviceAddress), "B1");
@@ -166,9 +169,10 @@ TEST_F(I2cWindow, MemoryThatStopsAnsweringKeepsWhatWasRead) {
     const std::vector<std::uint8_t> stored = bench().Eeprom();
     Click(ids::kWriteEeprom);
     // The backup read before the write meets the silent memory first.
-    EXPECT_EQ(messages, QStringList{"Nothing was written: the backup of the chip failed. The backup read "
-                                    "failed: Time Out   Error I2c  or check Page\n(Backups before writing can "
-                                    "be turned off in the window's context menu.)"});
+    EXPECT_EQ(messages,
+              QStringList{"Nothing was written: the backup of the chip failed. The backup read "
+                          "failed: Time Out   Error I2c  or check Page\n(Backups before writing can "
+                          "be turned off in the window's context menu.)"});
     messages.clear();
     dialog().BackupAction()->setChecked(false);
     Click(ids::kWriteEeprom);
@@ -242,7 +246,8 @@ TEST_F(SerialWindow, WholeChipsRoundTripThroughTheWindow) {
         Click(ids::kWriteEeprom);
         EXPECT_EQ(session().image, pattern);
         EXPECT_TRUE(AllMarks(0, kImageSize, kMarkNone));
-        EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, bench().SocketChip()->Memory().begin()));
+        EXPECT_TRUE(
+            std::equal(pattern.begin(), pattern.begin() + size, bench().SocketChip()->Memory().begin()));
         EXPECT_EQ(Text(ids::kPage), "0");
         EXPECT_EQ(Text(ids::kDeviceAddress), "A1");
 
@@ -251,7 +256,8 @@ TEST_F(SerialWindow, WholeChipsRoundTripThroughTheWindow) {
         session().marks.fill(kMarkSeen);
         Click(ids::kReadEeprom);
         EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + size, session().image.begin()));
-        EXPECT_TRUE(std::all_of(session().image.begin() + size, session().image.end(), [](std::uint8_t b) { return b == 0; }));
+        EXPECT_TRUE(std::all_of(session().image.begin() + size, session().image.end(),
+                                [](std::uint8_t b) { return b == 0; }));
         EXPECT_TRUE(AllMarks(0, kImageSize, kMarkNone));
         EXPECT_EQ(Text(ids::kPage), "0");
         EXPECT_EQ(Text(ids::kDeviceAddress), "A1");
@@ -269,7 +275,8 @@ TEST_F(SerialWindow, BarMovesPixelByPixelWhileTheWindowIsBlocked) {
     // No event loop ran during the read: every paint seen was synchronous.
     // The bar grew through (nearly) every pixel of its width, yet did not
     // paint for every one of the 2048 bytes.
-    const auto first = std::find_if(watcher.values.begin(), watcher.values.end(), [](int v) { return v > 0; });
+    const auto first =
+        std::find_if(watcher.values.begin(), watcher.values.end(), [](int v) { return v > 0; });
     const auto last = std::find_if(first, watcher.values.end(), [](int v) { return v <= 0; });
     EXPECT_TRUE(std::is_sorted(first, last));
     EXPECT_GE(last - first, bar->width() - 2);
@@ -309,7 +316,8 @@ TEST_F(SerialWindow, DacAfterABlankEntryReadClearsAndWriteChangesNothing) {
     EXPECT_EQ(session().image, pattern);
     EXPECT_TRUE(AllMarks(0, kImageSize, kMarkSeen));
     Click(ids::kReadEeprom);
-    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(session().image.begin(), session().image.end(), [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(AllMarks(0, kImageSize, kMarkNone));
     EXPECT_TRUE(messages.isEmpty());
 }

@@ -4,11 +4,11 @@
 #include <QImage>
 #include <QTest>
 
-#include "ui/main/app_state.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "support/bench_fixture.h"
+#include "ui/main/app_state.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ TEST_F(HexViewTest, HighlightsSitExactlyBehindTheirBytes) {
     session().marks[0x11] = kMarkChanged;
     session().marks[0xFF] = kMarkMismatch;
     session().marks[256 + 0x22] = kMarkSeen;  // another page: not drawn here
-    SelectOffset(0xFF);               // a selected mark keeps its colour
+    SelectOffset(0xFF);                       // a selected mark keeps its colour
     const QImage image = view().viewport()->grab().toImage();
     EXPECT_EQ(PixelBehind(image, 0x00), QColor(0x00, 0xFF, 0x00));
     EXPECT_EQ(PixelBehind(image, 0x11), QColor(0xFF, 0xFF, 0x00));
@@ -192,7 +192,8 @@ TEST_F(HexViewTest, CompBufferTurnsExactlyTheEditedByteYellowUntilCleared) {
     SelectOffset(0x42);
     Type("00");
     view().viewport()->grab();  // a paint does the compare marking
-    for (int i = 0; i < kImageSize; ++i) ASSERT_EQ(session().marks[i], i == 0x42 ? kMarkChanged : kMarkNone) << i;
+    for (int i = 0; i < kImageSize; ++i)
+        ASSERT_EQ(session().marks[i], i == 0x42 ? kMarkChanged : kMarkNone) << i;
     Type(QStringLiteral("%1").arg(old, 2, 16, QChar('0')));  // typed back
     ASSERT_EQ(session().image[0x42], old);
     view().viewport()->grab();
@@ -274,7 +275,7 @@ TEST_F(HexViewTest, BusLogSelectionMarksTheBytesOfTheLine) {
     FillPattern();
     session().image[0x07] = 0x3C;
     session().marks[0x07] = kMarkSeen;
-    session().image[0x08] = 0x3C;                                   // same value, not green: stays as it is
+    session().image[0x08] = 0x3C;                           // same value, not green: stays as it is
     AddLogLine(" W A2 10 11 22 ");                          // write to block 1 at 0x10
     AddLogLine(" W 40 05 3C ");                             // register device: values in the line
     AddLogLine(" W AE F0 " + QString("00 ").repeated(20));  // runs past the image

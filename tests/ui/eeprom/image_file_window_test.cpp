@@ -11,11 +11,11 @@
 
 #include <algorithm>
 
-#include "ui/main/app_state.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "support/bench_fixture.h"
+#include "ui/main/app_state.h"
 
 namespace {
 
@@ -76,7 +76,8 @@ TEST_F(ImageFileWindow, EmptyFileChangesNoByteButShowsPageZero) {
     Click(ids::kNextPage);
     session().marks[5] = kMarkMismatch;
     Load(WriteFile("empty.bin", 0));
-    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(), [](std::uint8_t b) { return b == 0xEE; }));
+    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(),
+                            [](std::uint8_t b) { return b == 0xEE; }));
     EXPECT_EQ(session().marks[5], kMarkMismatch);
     EXPECT_EQ(Text(ids::kPage), "0");
     EXPECT_TRUE(messages.isEmpty());
@@ -120,7 +121,8 @@ TEST_F(ImageFileWindow, LoadsThatCannotReadSayWhyAndChangeNothing) {
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[0].contains(dir.path())) << messages[0].toStdString();
     EXPECT_TRUE(messages[1].contains("missing.bin")) << messages[1].toStdString();
-    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(), [](std::uint8_t b) { return b == 0xEE; }));
+    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(),
+                            [](std::uint8_t b) { return b == 0xEE; }));
     EXPECT_EQ(Text(ids::kPage), "1");
 
     if (!PermissionsApply()) GTEST_SKIP() << "running as root: file modes do not stop reads";
@@ -129,7 +131,8 @@ TEST_F(ImageFileWindow, LoadsThatCannotReadSayWhyAndChangeNothing) {
     Load(locked);
     ASSERT_EQ(messages.size(), 3);
     EXPECT_TRUE(messages[2].contains("locked.bin"));
-    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(), [](std::uint8_t b) { return b == 0xEE; }));
+    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.end(),
+                            [](std::uint8_t b) { return b == 0xEE; }));
 }
 
 TEST_F(ImageFileWindow, SaveThatCannotWriteLeavesTheOldFileAndSaysSo) {
@@ -152,7 +155,8 @@ TEST_F(ImageFileWindow, SaveThatCannotWriteLeavesTheOldFileAndSaysSo) {
     QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     savePathAnswer = old;
     Click(ids::kSaveImage);
-    QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.filePath("ro"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].contains("old.bin"));
     EXPECT_EQ(ReadFile(old), QByteArray("old contents"));
@@ -174,11 +178,13 @@ TEST_F(ImageFileWindow, ChipCopiedThroughAFileReadsBackTheSame) {
     bench().InsertSocketChip(simulator::MakeSerialChip("93C56 (16)"));  // a fresh chip
     ASSERT_NE(bench().SocketChip()->Memory(), original);
     Click(ids::kWriteEeprom);
-    EXPECT_TRUE(std::all_of(session().marks.begin(), session().marks.end(), [](std::uint8_t m) { return m == kMarkNone; }));
+    EXPECT_TRUE(std::all_of(session().marks.begin(), session().marks.end(),
+                            [](std::uint8_t m) { return m == kMarkNone; }));
     session().image.fill(0x55);
     Click(ids::kReadEeprom);
     EXPECT_EQ(bench().SocketChip()->Memory(), original);
-    EXPECT_EQ(ReadFile(savePathAnswer), QByteArray(reinterpret_cast<const char*>(session().image.data()), 256));
+    EXPECT_EQ(ReadFile(savePathAnswer),
+              QByteArray(reinterpret_cast<const char*>(session().image.data()), 256));
     EXPECT_TRUE(messages.isEmpty());
 }
 

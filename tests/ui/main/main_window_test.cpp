@@ -7,12 +7,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/main/about_dialog.h"
-#include "ui/main/app_state.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "support/bench_fixture.h"
+#include "ui/main/about_dialog.h"
+#include "ui/main/app_state.h"
 
 namespace {
 

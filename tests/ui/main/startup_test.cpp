@@ -10,14 +10,14 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "hardware/port_adapter.h"
+#include "platform/counter.h"
+#include "platform/port_io.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
 #include "ui/main/tool_app.h"
 #include "ui/main/ui_seams.h"
-#include "hardware/port_adapter.h"
-#include "platform/counter.h"
-#include "platform/port_io.h"
 
 using namespace ui;
 
@@ -47,8 +47,7 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
-                                      "--bench-chip", "93C46 (8)", "--bench-window",
-                                      "--transfers-window"});
+                                      "--bench-chip", "93C46 (8)", "--bench-window", "--transfers-window"});
     EXPECT_EQ(all.adapter.traceFile, "t.txt");
     EXPECT_EQ(all.adapter.trafficFile, "cap.txt");
     EXPECT_EQ(all.adapter.benchChip, "93C46 (8)");
@@ -88,7 +87,9 @@ class StartupBackend : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetAppState();
-        previousSeams_ = InstallUiSeams({[this](const QString& text) { messages << text; }, {}, {},
+        previousSeams_ = InstallUiSeams({[this](const QString& text) { messages << text; },
+                                         {},
+                                         {},
                                          [this](const QString& text) { errors << text; }});
     }
     void TearDown() override {

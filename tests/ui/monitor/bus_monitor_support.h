@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/main/app_state.h"
 #include "support/bench_fixture.h"
+#include "ui/main/app_state.h"
 
 namespace monitortest {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "monitor/monitor_logic.h"
 #include "bus_monitor_support.h"
 #include "eeprom/image.h"
+#include "monitor/monitor_logic.h"
 #include "platform/counter.h"
 
 namespace monitortest {
@@ -19,7 +19,9 @@ namespace {
 // --- Demo traffic ------------------------------------------------------------------
 
 class MonitorDemo : public MonitorWindow {
-    void Configure(SimulatedBench::Config& config) override { config.traffic = SimulatedBench::Traffic::Demo; }
+    void Configure(SimulatedBench::Config& config) override {
+        config.traffic = SimulatedBench::Traffic::Demo;
+    }
 };
 
 TEST_F(MonitorDemo, LogHistoryAndImageShowWhatTheMainProcessorDid) {
@@ -198,7 +200,8 @@ TEST_P(MonitorCapture, EveryTransferIsOneLineAndEepromBytesLandWhereTheReplayPut
 std::string CaptureName(const ::testing::TestParamInfo<std::string>& info) {
     std::string name = std::filesystem::path(info.param).filename().string();
     name = name.substr(0, name.find('.'));
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 }
 

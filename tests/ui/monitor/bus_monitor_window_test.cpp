@@ -3,9 +3,9 @@
 // the image, and transfers too long for a line or for the image.
 #include <algorithm>
 
-#include "monitor/monitor_logic.h"
 #include "bus_monitor_support.h"
 #include "eeprom/image.h"
+#include "monitor/monitor_logic.h"
 
 namespace monitortest {
 namespace {
@@ -181,7 +181,8 @@ TEST_F(MonitorReplay, BytesPastTheImageEndAreNotStored) {
     EXPECT_EQ(session().image[2032], 0x80);
     EXPECT_EQ(session().image[2047], 0x8F);
     EXPECT_EQ(std::count(session().marks.begin(), session().marks.end(), kMarkSeen), 16);
-    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.begin() + 2032, [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(session().image.begin(), session().image.begin() + 2032,
+                            [](std::uint8_t b) { return b == 0; }));
 }
 
 TEST_F(MonitorReplay, OverlongTransferIsCutAtTheLineLimitAndCaptureStaysInStep) {

@@ -60,7 +60,8 @@ TEST_F(TransfersWindowTest, RealCaptureGivesOneNamedRowPerTransferAndItsExportPl
     EXPECT_EQ(Cell(0, TransfersWindow::kBytes), "14");
     EXPECT_EQ(Cell(0, TransfersWindow::kAcks), "A | N");
     EXPECT_EQ(Cell(0, TransfersWindow::kName), "Power-on config");
-    EXPECT_EQ(Cell(0, TransfersWindow::kAcks, Qt::BackgroundRole), "") << "the NACK that ends a read is no fault";
+    EXPECT_EQ(Cell(0, TransfersWindow::kAcks, Qt::BackgroundRole), "")
+        << "the NACK that ends a read is no fault";
     EXPECT_EQ(Cell(1, TransfersWindow::kAddress7), "0x51");
     EXPECT_EQ(Cell(1, TransfersWindow::kName), "") << "the name is 0x50's alone";
     EXPECT_FALSE(Window().Chart()->Series().empty());

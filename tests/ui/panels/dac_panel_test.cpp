@@ -6,14 +6,14 @@
 #include <QPointer>
 #include <QTest>
 
-#include "ui/main/app_state.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "panel_support.h"
+#include "support/serial_socket.h"
+#include "ui/main/app_state.h"
 #include "ui/panels/dac_panel_dialog.h"
 #include "ui/panels/dac_panel_link.h"
 #include "ui/resources/controls.h"
-#include "support/serial_socket.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ TEST_F(DacPanel, ReleaseChoosesTheChannelOfTheNextFrames) {
     auto frames = Frames(from);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(testsupport::Bits(frames[0], 0, 4), 0b1000);  // address 1, LSB first
-    EXPECT_EQ(testsupport::Bits(frames[0], 6, 8), 0);        // channel 1's value
+    EXPECT_EQ(testsupport::Bits(frames[0], 6, 8), 0);       // channel 1's value
 
     Release(11);
     from = recorder().log.size();

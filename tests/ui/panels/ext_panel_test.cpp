@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ui/main/app_state.h"
 #include "panel_support.h"
+#include "ui/main/app_state.h"
 #include "ui/panels/ext_panel_link.h"
 #include "ui/panels/ext_sliders_dialog.h"
 #include "ui/panels/panel_placement.h"
@@ -148,7 +148,7 @@ TEST_F(ExtPanel, StartsUpOnItsOwnAdapterWithTheMainBaseAndLatch) {
         EXPECT_TRUE(access.port >= 0x378 || access.port == 0x3F0 || access.port == 0x3F1) << access.port;
     }
     EXPECT_EQ(testsupport::Outs(recorder(), 0x378).front(), 0xF5);  // WriteLatch(latch) first
-    EXPECT_EQ(testsupport::Outs(recorder(), 0x77A).back(), 0x80);  // and the controller set up in EPP mode
+    EXPECT_EQ(testsupport::Outs(recorder(), 0x77A).back(), 0x80);   // and the controller set up in EPP mode
 }
 
 TEST_F(ExtPanel, OutputLinesKeepThePanelLatchCopyCurrent) {
@@ -345,7 +345,7 @@ TEST_F(ExtPanel, FocusOnTheRemarkEditCopiesTheSlotIntoTheConsole) {
 TEST_F(ExtPanel, SelectedSlotReadsBackWhatItsEditsShow) {
     QString address = "xx", sub = "yy", data = "zz";
     EXPECT_FALSE(ExtPanelSelectedSlot(address, sub, data));
-    EXPECT_EQ(address, "xx");  // closed: untouched
+    EXPECT_EQ(address, "xx");                             // closed: untouched
     ExtPanelFillSelectedSlot("40", "21", "5A", " note");  // closed: nothing opens
     EXPECT_EQ(g_extPanel, nullptr);
     Open();
