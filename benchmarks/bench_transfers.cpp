@@ -98,12 +98,14 @@ void SerialChip(benchmark::State& state, const char* entry, Mode mode, Direction
         Rig rig(entry);
         const std::int64_t start = rig.clock.Peek();
         const std::uint64_t accesses = rig.counting.count;
-        if (direction == Direction::Read) {
-            (mode == Mode::Fast ? ReadChipFast : ReadSerialChip)(rig.adapter, rig.chip, rig.image, rig.marks,
-                                                                 rig.progress);
+        if (direction == Direction::Read && mode == Mode::Fast) {
+            ReadChipFast(rig.adapter, rig.chip, rig.image, rig.marks, rig.progress);
+        } else if (direction == Direction::Read) {
+            ReadSerialChip(rig.adapter, rig.chip, rig.image, rig.marks, rig.progress);
+        } else if (mode == Mode::Fast) {
+            WriteChipFast(rig.adapter, rig.chip, rig.image, rig.marks, rig.progress);
         } else {
-            (mode == Mode::Fast ? WriteChipFast : WriteSerialChip)(rig.adapter, rig.chip, rig.image,
-                                                                   rig.marks, rig.progress);
+            WriteSerialChip(rig.adapter, rig.chip, rig.image, rig.marks, rig.progress);
         }
         const double benchUs = static_cast<double>(rig.clock.Peek() - start);
         const double cycleUs = static_cast<double>(rig.bench.SocketWriteCycleUs());

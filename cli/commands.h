@@ -32,7 +32,7 @@ struct CommandContext {
     bool json = false;                           // one JSON line on stdout
     bool checksum = false;                       // --checksum: CRC-32, SHA-256 and sum of the data
     bool backup = true;                          // back the chip up before writing it
-    std::string command;                         // for the JSON line
+    std::string command{};                       // for the JSON line
 };
 
 struct MemoryOptions {

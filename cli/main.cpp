@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
     }
 
     auto session = std::make_unique<eeprom::Session>();
-    cli::CommandContext context{*session, nullptr, 0, false, false, {}};
+    cli::CommandContext context{.session = *session};
     context.bench = backend.Bench();
     context.forcedPort = g.port.empty()                           ? 0
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2

@@ -33,7 +33,7 @@ struct UiSeams {
     std::function<QString(const QString& initialName)> askOpenPath;
     std::function<QString(const QString& initialName)> askSavePath;
     // ShowError; when empty, an installed showMessage takes its texts too.
-    std::function<void(const QString& text)> showError;
+    std::function<void(const QString& text)> showError{};
 };
 // Installs replacements (an empty function keeps the default for that call);
 // returns the previous set.
