@@ -31,7 +31,7 @@ ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::strin
         }
         if (!DecodeImage(bytes, format, kImageSize, name, data, error)) return {};
     }
-    std::memcpy(image.data(), data.data(), data.size());
+    std::copy(data.begin(), data.end(), image.begin());  // an empty file changes nothing
     return {true, static_cast<int>(data.size())};
 }
 
