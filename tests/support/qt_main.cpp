@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "platform/counter.h"
 
@@ -12,9 +13,14 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     static platform::VirtualCounter counter;
     platform::InstallCounter(&counter);
-    // Settings the window remembers go to a test location, never the user's.
+    // Settings the window remembers go to a test location, never the user's,
+    // and one of this process's own: ctest runs suites side by side, and a
+    // suite clearing the settings must not reach into another's test.
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
+    static QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")).clear();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
