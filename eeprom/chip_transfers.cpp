@@ -8,24 +8,13 @@
 namespace eeprom {
 namespace {
 
-constexpr int kFamilyMicrowire = 93;
-constexpr int kFamilySpi = 25;
-constexpr int kProgressMax = 255;
-
 // The memories' own write cycle is covered by these waits after each attempt.
 constexpr int kI2cReadPauseMs = 15;
 constexpr int kI2cWritePauseMs = 10;
-constexpr int kReadFailLimit = 256;   // the 257th failure gives up
-constexpr int kWriteFailLimit = 256;  // the 256th failure gives up
 
 void LinesIdleHigh(hardware::PortAdapter& adapter) {
     for (int line = hardware::kLineOrg; line <= hardware::kLineClock; ++line) adapter.SetLatchBit(line);
     adapter.WriteLatch(adapter.Latch());
-}
-
-void ResetController(hardware::PortAdapter& adapter) {
-    adapter.ConfigurePort();
-    adapter.ResetAdapter(0, adapter.Latch());
 }
 
 // Runs unit(i, x16) for every unit i of the serial chip `chip`; a unit is a
@@ -97,6 +86,11 @@ bool NoChip(hardware::PortAdapter& adapter, Progress& progress) {
 }
 
 }  // namespace
+
+void ResetController(hardware::PortAdapter& adapter) {
+    adapter.ConfigurePort();
+    adapter.ResetAdapter(0, adapter.Latch());
+}
 
 void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                       Progress& progress) {

@@ -20,6 +20,18 @@ inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or ch
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
 inline constexpr const char* kNoChipMessage = "No chip answered in the socket";
 
+// Shared by the specified and the fast transfers: the serial families of the
+// chip table, the progress bar's resting range, and the retries of the I2C
+// loops (a read gives up at its 257th failure, a write at its 256th).
+inline constexpr int kFamilyMicrowire = 93;
+inline constexpr int kFamilySpi = 25;
+inline constexpr int kProgressMax = 255;
+inline constexpr int kReadFailLimit = 256;
+inline constexpr int kWriteFailLimit = 256;
+
+// The port and the controller set up afresh, as after every failed I2C attempt.
+void ResetController(hardware::PortAdapter& adapter);
+
 // What a transfer tells the user while it runs. The window repaints its bar
 // at each SetPosition, because the whole transfer blocks its thread.
 class Progress {

@@ -12,14 +12,6 @@
 namespace eeprom {
 namespace {
 
-constexpr int kFamilyMicrowire = 93;
-constexpr int kFamilySpi = 25;
-constexpr int kProgressMax = 255;
-// Retries as the specified loops make them: a block read gives up at its
-// 257th failure, a page write at its 256th.
-constexpr int kReadFailLimit = 256;
-constexpr int kWriteFailLimit = 256;
-
 struct I2cMemory {
     std::string_view type;
     int pageSize;
@@ -31,11 +23,6 @@ constexpr std::array<I2cMemory, 5> kI2cMemories{{
     {"24C08", 16},
     {"24C16", 16},
 }};
-
-void ResetController(hardware::PortAdapter& adapter) {
-    adapter.ConfigurePort();
-    adapter.ResetAdapter(0, adapter.Latch());
-}
 
 // What a serial chip moves: `units` words or bytes, `bytes` image bytes.
 struct SerialShape {

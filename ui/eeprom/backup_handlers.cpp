@@ -17,6 +17,7 @@
 #include "eeprom/verify_report.h"
 #include "ui/eeprom/checksums_dialog.h"
 #include "ui/eeprom/restore_dialog.h"
+#include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
 
@@ -27,9 +28,6 @@ using namespace eeprom;
 namespace {
 
 constexpr const char* kBackupSetting = "backups/beforeWrite";
-
-// The tool's settings, where the other remembered entries are kept too.
-QSettings ToolSettings() { return QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")); }
 
 bool BackupsOn() { return ToolSettings().value(QLatin1String(kBackupSetting), true).toBool(); }
 

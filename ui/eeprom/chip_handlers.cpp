@@ -71,8 +71,6 @@ void SayNoController(const char* done) {
 
 constexpr const char* kFastTransfersKey = "transfers/fast";
 
-QSettings ToolSettings() { return QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")); }
-
 }  // namespace
 
 void MainDialog::AddFastTransfersEntry() {
