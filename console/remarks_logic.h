@@ -14,9 +14,9 @@
 // Showing bytes as text: DisplayText() decodes an entry as UTF-8 when it is
 // valid UTF-8, and otherwise as Latin-1, where every byte is one character,
 // so nothing is dropped or replaced. BytesFromDisplay() goes back: text the
-// user did not change returns the original bytes, new text becomes UTF-8.
+// user did not change returns the bytes it came from, new text becomes UTF-8.
 // A saved base is therefore UTF-8 for everything typed in Merlix, and keeps
-// the original bytes of lines it loaded (docs/remarks-format.md).
+// the loaded bytes of the lines it read (docs/remarks-format.md).
 #pragma once
 
 #include <QString>
@@ -29,8 +29,8 @@
 namespace console {
 
 // The combo's list. Adding sorts, inserting at an index does not; both are
-// needed because the original list is a sorted combo in which "Add remarks"
-// inserts new lines at index 1 unsorted.
+// needed because the combo is sorted, yet "Add remarks" inserts new lines at
+// index 1 unsorted.
 class RemarksList {
 public:
     // One blank entry, as at start.
@@ -42,8 +42,8 @@ public:
 
     // Places `entry` where a sorted list would: a binary search with a
     // case-insensitive comparison (ASCII letters fold, other bytes compare by
-    // value), after any entries equal to it. Like the original sorted lists,
-    // it trusts the list to be in order; in a list that is not, the entry
+    // value), after any entries equal to it. Like any sorted combo, it
+    // trusts the list to be in order; in a list that is not, the entry
     // lands where the search ends. Returns its index.
     int AddSorted(std::string entry);
     // Adds many entries in sorted places at once, in O(n log n): the result

@@ -1,6 +1,6 @@
 // MainDialog: the tool's one window (template 102), run modally by ToolApp.
-// It owns the adapter session the engine works on, keeps the original
-// members under their names, moves them to and from the controls with
+// It owns the adapter session the engine works on, keeps its controls'
+// values in m_ members, moves them to and from the controls with
 // UpdateData(), and binds every control notification to one handler in
 // ConnectMessageMap(). The class is declared here; each handler is defined
 // in the ui/ folder of its subsystem:
@@ -114,7 +114,7 @@ public:
     QString m_filter;          // 1002, 2 hex digits
     QIcon m_hIcon;             // icon 128
 
-    // The poll timer (the original timer id 10): 5 ms, runs while the bus
+    // The poll timer (timer id 10): 5 ms, runs while the bus
     // monitor runs; its timeout is OnPollTimer.
     QTimer* m_pollTimer = nullptr;
 
@@ -213,7 +213,7 @@ public:
     // --- Panels -----------------------------------------------------------
     void OnExtended();
 
-    // --- Bench window (simulated bench only; app/bench_window.cpp) --------
+    // --- Bench window (simulated bench only; ui/bench/bench_window_entry.cpp) --------
     // Opens the bench's own window beside this one, or brings it forward.
     void ShowBenchWindow();
     BenchWindow* OpenedBenchWindow() const { return benchWindow_; }
@@ -282,7 +282,7 @@ private:
     bool FastTransfersOn() const;
     QAction* fastTransfersAction_ = nullptr;
 
-    // Bench window (app/bench_window.cpp).
+    // Bench window (ui/bench/bench_window_entry.cpp).
     void AddBenchWindowEntry();
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;

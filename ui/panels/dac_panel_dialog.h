@@ -40,7 +40,7 @@ inline constexpr std::int32_t kDacPortBase = 0x378;
 void SendDacPanelFrame(std::uint8_t mainLatch, int channel, int range, std::uint8_t value);
 
 class DacPanelDialog;
-// The open panel, or none (panels/dac_panel_link.cpp).
+// The open panel, or none (ui/panels/dac_panel_link.cpp).
 extern DacPanelDialog* g_dacPanel;
 
 class DacPanelDialog : public QDialog {

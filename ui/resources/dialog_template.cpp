@@ -66,7 +66,7 @@ QWidget* MakeButton(const ControlTemplate& c, QWidget* parent) {
 QSize DialogBaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     static const QString kAlphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    // The average over both cases, rounded as the original platform rounds it.
+    // The average over both cases, halved and rounded up.
     const int width = (metrics.horizontalAdvance(kAlphabet) / 26 + 1) / 2;
     return QSize(std::max(1, width), std::max(1, metrics.height()));
 }
@@ -185,7 +185,7 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& t, const std::m
             }
         }
         if (auto* list = qobject_cast<ListBox*>(widget)) {
-            // One item is one line of the dialog font high, as in the original list box.
+            // One item is one line of the dialog font high.
             if (c.style & kMultiColumn) list->SetMultiColumn(X(16), base_.height());
             if (c.style & kSorted) list->setSortingEnabled(true);
         }

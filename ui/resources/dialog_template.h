@@ -1,7 +1,7 @@
 // Dialog templates as data. Each dialog of the tool is a list of controls
 // (kind, id, caption, style, rectangle in dialog units) copied from the
 // template tables, and one builder turns such a list into widgets. Dialog
-// units follow the dialog font the way the original platform defines them
+// units follow the dialog font
 // (x: average character width / 4, y: character height / 8), so a layout keeps
 // its proportions at any font size or screen resolution.
 #pragma once
@@ -76,7 +76,7 @@ struct DialogTemplate {
 };
 
 // The templates of the tool. Each is defined in its own data file
-// (resources/template_<id>.cpp); a window that uses one calls its function,
+// (ui/resources/template_<id>.cpp); a window that uses one calls its function,
 // which links the data in.
 const DialogTemplate& DialogTemplate100();  // About box
 const DialogTemplate& DialogTemplate102();  // main window
