@@ -125,14 +125,20 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
         EXPECT_TRUE(run.err.contains(u.says)) << run.err.toStdString();
     }
 
-    // A chip that drops writes: the verify after the write finds every byte.
-    const Outcome drop =
-        Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--value", "0x5A"});
-    EXPECT_EQ(drop.code, 3);
-    EXPECT_TRUE(drop.err.contains("Verify failed: 128 bytes differ.")) << drop.err.toStdString();
-    EXPECT_TRUE(drop.err.contains("0000: expected 5A, read FF")) << drop.err.toStdString();
-    EXPECT_TRUE(drop.err.contains("Every differing byte reads FF")) << drop.err.toStdString();
-    EXPECT_EQ(Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--no-verify"}).code, 0);
+    // A chip that drops writes, in the socket or on the bus: the verify
+    // after the write finds every byte.
+    for (const char* chip : {"AT25C010", "24C02"}) {
+        SCOPED_TRACE(chip);
+        const Outcome drop =
+            Cli({"--bench-fault", "chip-no-store", "fill", "--chip", chip, "--value", "0x5A"});
+        EXPECT_EQ(drop.code, 3);
+        EXPECT_TRUE(
+            drop.err.contains(QString("Verify failed: %1 bytes differ.").arg(chip[0] == '2' ? 256 : 128)))
+            << drop.err.toStdString();
+        EXPECT_TRUE(drop.err.contains("0000: expected 5A, read FF")) << drop.err.toStdString();
+        EXPECT_TRUE(drop.err.contains("Every differing byte reads FF")) << drop.err.toStdString();
+        EXPECT_EQ(Cli({"--bench-fault", "chip-no-store", "fill", "--chip", chip, "--no-verify"}).code, 0);
+    }
 }
 
 TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
