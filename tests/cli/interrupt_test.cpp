@@ -26,7 +26,8 @@ namespace {
 // says so after a write to the port.
 class InterruptingPort final : public platform::PortIo {
 public:
-    InterruptingPort(platform::PortIo& inner, std::function<bool()> now) : inner_(inner), now_(std::move(now)) {}
+    InterruptingPort(platform::PortIo& inner, std::function<bool()> now)
+        : inner_(inner), now_(std::move(now)) {}
     std::uint8_t In(std::uint16_t port) override { return inner_.In(port); }
     void Out(std::uint16_t port, std::uint8_t value) override {
         inner_.Out(port, value);
@@ -91,7 +92,8 @@ TEST(WriteInterrupted, StopsAfterThePageInFlightAndSaysWhatTheChipHolds) {
         // The backup named is the whole chip as it was.
         const std::size_t at = said.find("the old contents are in ");
         ASSERT_NE(at, std::string::npos) << said;
-        const std::string backup = said.substr(at + 24, said.find(" (merlix-cli restore --chip", at) - at - 24);
+        const std::string backup =
+            said.substr(at + 24, said.find(" (merlix-cli restore --chip", at) - at - 24);
         QFile file(QFile::decodeName(backup.c_str()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << backup;
         EXPECT_EQ(file.readAll(), QByteArray(c.bytes, '\xFF'));
