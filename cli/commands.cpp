@@ -107,11 +107,40 @@ void PrintJson(const CommandContext& context, const std::string& chip, std::size
     std::printf("}\n");
 }
 
+// Ctrl-C and SIGTERM ask the running command to stop at a safe point: the
+// monitor between passes, a write after the page in flight.
+volatile std::sig_atomic_t stopRequested = 0;
+void OnInterrupt(int) { stopRequested = 1; }
+
+// Catches both signals while it lives; the handlers before it come back after.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        stopRequested = 0;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
+
 // --- memories ------------------------------------------------------------------
 
 struct Job {
     Chip chip;
     Region region;
+    int page = -1;  // --page: one page of an I2C memory; -1 the whole chip
 };
 
 int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) {
@@ -134,6 +163,7 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
                                             chip.name + " (pages 0.." + std::to_string(blocks - 1) + ")");
             job.region = {options.page * eeprom::kPageSize, std::min(chip.bytes, eeprom::kPageSize),
                           static_cast<int>(device) + 2 * options.page};
+            job.page = options.page;
         } else {
             job.region.device = static_cast<int>(device);
         }
@@ -327,52 +357,83 @@ std::string BackupName(const Job& job) {
     return job.chip.I2c() ? job.chip.name : eeprom::BackupChipName(job.chip.listEntry);
 }
 
-// Saves what the write is about to replace: the whole serial chip, or each
-// 256-byte block of the I2C region. A backup that fails stops the write.
-int BackUp(CommandContext& context, const Job& job) {
+// Saves what the write is about to replace, whole chip or page, as one
+// backup. A backup that fails stops the write; `path` names the backup.
+int BackUp(CommandContext& context, const Job& job, QString& path) {
     if (!context.backup) return kExitOk;
-    eeprom::Session& session = context.session;
-    const QString folder = eeprom::BackupFolder();
-    std::vector<eeprom::BackupTarget> targets;
-    if (!job.chip.I2c()) {
-        targets.push_back({BackupName(job), -1, -1});
-    } else {
-        const int blocks = std::max(1, (job.region.size + eeprom::kPageSize - 1) / eeprom::kPageSize);
-        for (int b = 0; b < blocks; ++b)
-            targets.push_back(
-                {BackupName(job), job.region.device + 2 * b, job.region.offset / eeprom::kPageSize + b});
+    eeprom::BackupTarget target{BackupName(job), -1, -1};
+    if (job.chip.I2c()) {
+        target.page = job.page;
+        target.device = job.region.device;
     }
     eeprom::Progress quiet;
-    for (const eeprom::BackupTarget& target : targets) {
-        QString path;
-        std::string error;
-        if (!eeprom::BackUpBeforeWrite(session.adapter, session.chip, target, true, folder, quiet, path,
-                                       error))
-            return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
-                                         " (--no-backup writes without one)");
-        if (!context.json) Say("backup of the old contents: " + QFile::encodeName(path).toStdString());
-    }
+    std::string error;
+    if (!eeprom::BackUpBeforeWrite(context.session.adapter, context.session.chip, target, true,
+                                   eeprom::BackupFolder(), quiet, path, error))
+        return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
+                                     " (--no-backup writes without one)");
+    if (!context.json) Say("backup of the old contents: " + QFile::encodeName(path).toStdString());
     return kExitOk;
 }
 
+// What an interrupted write leaves: the first `written` bytes of the region
+// hold the new data, the rest their old contents (the transfers stop between
+// pages, never inside one), and where the old contents are kept.
+int Interrupted(const CommandContext& context, const Job& job, int written, const QString& backup) {
+    const int first = job.region.offset;
+    const int end = job.region.offset + job.region.size;
+    std::string what = job.page >= 0 ? "page " + std::to_string(job.page) + " of the " + job.chip.name
+                                     : "the " + job.chip.name;
+    std::string sentence;
+    if (written <= 0) {
+        sentence = "interrupted before " + what + " was changed: nothing was written";
+    } else if (written >= job.region.size) {
+        sentence = "interrupted after the write: all " + std::to_string(job.region.size) + " bytes of " +
+                   what + " hold the new data, but they were not verified";
+    } else {
+        sentence = "interrupted: bytes 0x" + Hex4(first) + "..0x" + Hex4(first + written - 1) + " (" +
+                   std::to_string(written) + " of " + std::to_string(job.region.size) + ") of " + what +
+                   " hold the new data; bytes 0x" + Hex4(first + written) + "..0x" + Hex4(end - 1) +
+                   " were not written and hold their old contents";
+    }
+    if (written > 0)
+        sentence += context.backup ? "; the old contents are in " + QFile::encodeName(backup).toStdString() +
+                                         " (merlix-cli restore --chip " + job.chip.name + " puts them back)"
+                                   : "; no backup was taken (--no-backup)";
+    return Fail(kExitInterrupted, sentence);
+}
+
 // Backs up, writes `expected` to the job's region and, unless told not to,
-// reads it back and compares.
+// reads it back and compares. Ctrl-C or SIGTERM stops the write after the
+// page in flight and says what the chip holds.
 int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& expected,
              bool verify) {
-    if (int code = BackUp(context, job)) return code;
+    const InterruptGuard interrupts;
+    QString backup;
+    if (int code = BackUp(context, job, backup)) return code;
+    if (stopRequested) return Interrupted(context, job, 0, backup);
     Stopwatch watch;
     ProgressLine line(context.progress);
+    line.CancelOn(&stopRequested);
+    const auto interrupted = [&](int written) {
+        line.Finish();
+        return Interrupted(context, job, written, backup);
+    };
     std::string error;
-    if (!WriteRegion(context.session, job.chip, job.region, expected, line, error))
+    if (!WriteRegion(context.session, job.chip, job.region, expected, line, error)) {
+        if (line.Cancelled()) return interrupted(line.Done());
         return Fail(kExitFailed, error);
+    }
     long mismatches = 0;
-    if (verify) {
+    if (verify && !line.Cancelled()) {
         std::vector<std::uint8_t> read;
-        if (!ReadRegion(context.session, job.chip, job.region, read, line, error))
-            return Fail(kExitFailed, error);
+        const bool readBack = ReadRegion(context.session, job.chip, job.region, read, line, error);
+        if (line.Cancelled()) return interrupted(job.region.size);
+        if (!readBack) return Fail(kExitFailed, error);
         line.Finish();
         mismatches = Compare(expected, read, job.region.offset);
     }
+    if (line.Cancelled()) return interrupted(job.region.size);
     line.Finish();
     PrintJson(context, job.chip.name, expected.size(), watch.Seconds(), mismatches, &expected);
     return mismatches ? kExitMismatch : kExitOk;
@@ -394,35 +455,54 @@ int RunWrite(CommandContext& context, const MemoryOptions& options) {
 int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file) {
     Job job;
     if (int code = PrepareJob(context, options, job)) return code;
-    // The backup: the newest of the chip's (of its page, with --page), or
-    // the file given, whose name says which page of an I2C memory it holds.
+    const std::string chipName = BackupName(job);
+    // An I2C memory's backups name its device: the whole chip at --device,
+    // page N at --device + 2N.
+    const int base = job.chip.I2c() ? job.region.device - 2 * std::max(job.page, 0) : -1;
+    const int blocks = std::max(1, job.chip.bytes / eeprom::kPageSize);
+    const auto ours = [&](const eeprom::BackupTarget& t) {
+        if (!job.chip.I2c() || t.page < 0) return t.device == base;
+        return t.page < blocks && t.device == base + 2 * t.page;
+    };
+    const auto holds = [](const eeprom::BackupTarget& t) {
+        return t.page < 0 ? std::string("the whole chip") : "page " + std::to_string(t.page);
+    };
     QString path;
-    eeprom::BackupTarget target{BackupName(job), -1, -1};
-    const bool pageGiven = options.page >= 0;
+    eeprom::BackupTarget target;
     if (file.empty()) {
+        // The newest that holds what its name says, of the page with --page.
         const QString folder = eeprom::BackupFolder();
-        for (const eeprom::BackupEntry& entry : eeprom::ListBackups(folder, BackupName(job))) {
-            if (pageGiven && entry.target.page != options.page) continue;
+        for (const eeprom::BackupEntry& entry : eeprom::ListBackups(folder, chipName)) {
+            if (!entry.matchesName || !ours(entry.target) || (job.page >= 0 && entry.target.page != job.page))
+                continue;
             path = entry.path;
             target = entry.target;
             break;
         }
         if (path.isEmpty())
-            return Fail(kExitUsage, "no backup of the " + job.chip.name + (pageGiven ? " page" : "") +
-                                        " in " + QFile::encodeName(folder).toStdString());
+            return Fail(kExitUsage,
+                        "no backup of " + (job.page >= 0 ? "page " + std::to_string(job.page) + " of " : "") +
+                            "the " + job.chip.name + (job.chip.I2c() ? " at " + Hex2(base) : std::string()) +
+                            " in " + QFile::encodeName(folder).toStdString());
     } else {
         path = QFile::decodeName(file.c_str());
         const QFileInfo info(path);
-        for (const eeprom::BackupEntry& entry : eeprom::ListBackups(info.absolutePath(), {})) {
-            if (QFileInfo(entry.path).absoluteFilePath() == info.absoluteFilePath()) target = entry.target;
-        }
-        if (target.chip != BackupName(job))
+        if (!info.exists() && !info.isSymLink()) return Fail(kExitUsage, file + ": no such file");
+        if (!eeprom::ParseBackupFileName(info.fileName(), target) || target.chip != chipName)
             return Fail(kExitUsage, file + " is not named as a backup of the " + job.chip.name);
+        if (!ours(target))
+            return Fail(kExitUsage, file + " says it holds " + holds(target) + " at device " +
+                                        Hex2(target.device) + ", which is not " + holds(target) + " of the " +
+                                        job.chip.name + " at " + Hex2(base) + " (see --device)");
+        if (job.page >= 0 && target.page != job.page)
+            return Fail(kExitUsage, "--page " + std::to_string(job.page) + " contradicts " + file +
+                                        ", which holds " + holds(target));
     }
     if (job.chip.I2c()) {
-        if (target.page < 0) return Fail(kExitUsage, "the backup's name does not say which page it holds");
-        job.region = {target.page * eeprom::kPageSize, std::min(job.chip.bytes, eeprom::kPageSize),
-                      target.device};
+        job.page = target.page;
+        job.region = target.page < 0 ? Region{0, job.chip.bytes, target.device}
+                                     : Region{target.page * eeprom::kPageSize,
+                                              std::min(job.chip.bytes, eeprom::kPageSize), target.device};
     }
     std::vector<std::uint8_t> data;
     std::string error;
@@ -591,11 +671,6 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
 
 // --- bus monitor ---------------------------------------------------------------
 
-namespace {
-volatile std::sig_atomic_t stopRequested = 0;
-void OnInterrupt(int) { stopRequested = 1; }
-}  // namespace
-
 int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     eeprom::Session& session = context.session;
     if (!options.filter.empty()) {
@@ -610,11 +685,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         session.filterWrite = filter.write;
     }
     if (!FindAdapter(context)) return NoAdapter();
-    stopRequested = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    const InterruptGuard interrupts;
 
     platform::Counter& clock = platform::Clock();
     std::int64_t frequency = 1, start = 0, now = 0;
@@ -677,8 +748,6 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         // must not keep a core busy for it.
         if (context.bench) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
     session.monitorOn = 0;
     session.adapter.ConfigurePort();
     session.adapter.ResetAdapter(0, session.adapter.Latch());

@@ -18,9 +18,10 @@ namespace cli {
 
 enum ExitCode {
     kExitOk = 0,
-    kExitFailed = 1,    // the operation failed: no adapter, bus error, time-out
-    kExitUsage = 2,     // usage or input-file error
-    kExitMismatch = 3,  // verify found differences
+    kExitFailed = 1,         // the operation failed: no adapter, bus error, time-out
+    kExitUsage = 2,          // usage or input-file error
+    kExitMismatch = 3,       // verify found differences
+    kExitInterrupted = 130,  // Ctrl-C or SIGTERM stopped a write (128 + SIGINT, as shells report it)
 };
 
 // What the chip and register commands share.

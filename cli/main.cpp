@@ -19,8 +19,12 @@
 namespace {
 
 constexpr const char* kExitCodes =
-    "Exit codes: 0 success; 1 the operation failed (no adapter, bus error, time-out);\n"
-    "2 usage or input-file error; 3 verify found differences.";
+    "Exit codes: 0 success; 1 the operation failed (no adapter, bus error, time-out, the bench\n"
+    "state folder in use); 2 usage or input-file error; 3 verify found differences; 130 Ctrl-C or\n"
+    "SIGTERM stopped a write (what the chip holds and where its backup is on stderr).";
+
+// How long a run waits for another process to let go of the bench state folder.
+constexpr int kBenchStateWaitMs = 2000;
 
 struct GlobalOptions {
     std::optional<std::string> bench;  // --bench[=PORT]
@@ -221,7 +225,15 @@ int main(int argc, char** argv) {
     std::optional<startup::BenchState> state;
     if (backend.OnBench()) {
         state.emplace(g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState);
-        if (!state->Prepare(error) || (g.benchFresh && !state->Clear(error)) ||
+        // One process keeps the folder at a time: another run's chips would
+        // be saved over this one's at its end.
+        std::string holder = "pid " + std::to_string(::getpid()) + ":";
+        for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
+        if (state->Prepare(error) && !state->Lock(holder, kBenchStateWaitMs, error)) {
+            std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
+            return cli::kExitFailed;
+        }
+        if (!error.empty() || (g.benchFresh && !state->Clear(error)) ||
             !state->LoadBus(*backend.Bench(), error)) {
             std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
             return cli::kExitUsage;

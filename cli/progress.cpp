@@ -16,11 +16,11 @@ void ProgressLine::Begin(const std::string& phase, int total) {
 }
 
 void ProgressLine::Update(int done) {
-    if (!enabled_) return;
     // The engine rewinds its position at the end of each page; the line only
     // ever moves forward within a phase.
     done = std::max(std::clamp(done, 0, total_), done_);
     done_ = done;
+    if (!enabled_) return;
     const int percent = done * 100 / total_;
     // Redrawn only when the percentage moves: a terminal over a slow link
     // must not slow the transfer down.

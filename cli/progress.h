@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -21,6 +22,11 @@ public:
     void Update(int done);
     // Ends the line, so that what follows starts on a line of its own.
     void Finish();
+    // Bytes of the phase done so far, shown or not.
+    int Done() const { return done_; }
+    // The transfers under this line stop between pages once `*flag` is set.
+    void CancelOn(const volatile std::sig_atomic_t* flag) { cancel_ = flag; }
+    bool Cancelled() const { return cancel_ && *cancel_; }
 
 private:
     bool enabled_;
@@ -30,6 +36,7 @@ private:
     int shown_ = -1;
     int done_ = 0;
     bool open_ = false;
+    const volatile std::sig_atomic_t* cancel_ = nullptr;
     std::chrono::steady_clock::time_point start_;
 };
 
@@ -43,6 +50,7 @@ public:
     void SetRange(int low, int high) override { range_ = high - low; }
     void SetPosition(int position) override;
     void Message(const std::string& text) override { message_ = text; }
+    bool Cancelled() override { return line_.Cancelled(); }
     // The engine's last message (a time-out), for the error sentence.
     const std::string& LastMessage() const { return message_; }
 

@@ -24,7 +24,8 @@ bool ForEachBlock(const Region& region, ProgressLine& line, Step step) {
         const int device = region.device + 2 * (at / kPageSize);
         StretchProgress progress(line, at, count);
         progress.SetRange(0, count);
-        if (!step(page, device, count, progress)) return false;
+        // A cancelled transfer stops between pages: what it did is on the line.
+        if (!step(page, device, count, progress) || line.Cancelled()) return false;
     }
     line.Update(region.size);
     return true;
@@ -83,6 +84,7 @@ bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& regio
         error = eeprom::kNoChipMessage;
         return false;
     }
+    if (line.Cancelled()) return false;
     line.Update(region.size);
     return true;
 }

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "eeprom/checksums.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/file_access.h"
 #include "hardware/port_adapter.h"
+#include "platform/private_file.h"
 
 namespace eeprom {
 
@@ -20,8 +22,9 @@ namespace {
 constexpr const char* kTimeFormat = "yyyyMMdd-HHmmss";
 
 const QRegularExpression& BackupNamePattern() {
-    static const QRegularExpression pattern(
-        QStringLiteral("^([A-Za-z0-9]+)(?:-([0-9A-F]{2})-p([0-7]))?-(\\d{8}-\\d{6})(?:-(\\d+))?\\.bin$"));
+    static const QRegularExpression pattern(QStringLiteral(
+        "^([A-Za-z0-9]+)(?:-([0-9A-F]{2})(?:-p([0-7]))?)?-(\\d{8}-\\d{6})(?:-(\\d{1,6}))?(?:-([0-9a-f]{8}))?"
+        "\\.bin$"));
     return pattern;
 }
 
@@ -29,42 +32,91 @@ struct ParsedName {
     BackupTarget target;
     QDateTime time;
     int sequence = 1;
+    bool hasCrc = false;
+    std::uint32_t crc32 = 0;
 };
 
 bool ParseBackupName(const QString& name, ParsedName& parsed) {
     const QRegularExpressionMatch m = BackupNamePattern().match(name);
     if (!m.hasMatch()) return false;
     parsed.target.chip = m.captured(1).toStdString();
-    if (m.hasCaptured(2) && !m.captured(2).isEmpty()) {
+    if (!m.captured(2).isEmpty()) {
         parsed.target.device = m.captured(2).toInt(nullptr, 16);
-        parsed.target.page = m.captured(3).toInt();
+        parsed.target.page = m.captured(3).isEmpty() ? -1 : m.captured(3).toInt();
+        // Only the I2C memories have a device, and always a write address.
+        if (parsed.target.chip.rfind("24C", 0) != 0 || !IsEepromDeviceAddress(parsed.target.device) ||
+            (parsed.target.device & 1))
+            return false;
     }
     parsed.time = QDateTime::fromString(m.captured(4), QString::fromLatin1(kTimeFormat));
     parsed.sequence = m.captured(5).isEmpty() ? 1 : m.captured(5).toInt();
-    return parsed.time.isValid();
-}
-
-// Oldest first: by the time in the name, then the sequence number, so the
-// order survives copying the folder (which resets modification times).
-bool Older(const ParsedName& a, const ParsedName& b) {
-    return a.time != b.time ? a.time < b.time : a.sequence < b.sequence;
+    parsed.hasCrc = !m.captured(6).isEmpty();
+    parsed.crc32 = m.captured(6).toUInt(nullptr, 16);
+    return parsed.time.isValid() && parsed.sequence >= 1;
 }
 
 struct NamedFile {
     QString path;
     ParsedName parsed;
+    QDateTime modified;
 };
 
+// Oldest first: by the time in the name, then the sequence number (a copied
+// folder keeps both), then the modification time.
+bool Older(const NamedFile& a, const NamedFile& b) {
+    if (a.parsed.time != b.parsed.time) return a.parsed.time < b.parsed.time;
+    if (a.parsed.sequence != b.parsed.sequence) return a.parsed.sequence < b.parsed.sequence;
+    return a.modified < b.modified;
+}
+
+// The folder's backups, oldest first. A name dated more than a day ahead of
+// the clock (a day covers a clock put back for the winter) was not taken
+// here: neither pruned nor ever the newest.
 std::vector<NamedFile> BackupFiles(const QString& folder) {
     std::vector<NamedFile> files;
-    const QStringList names = QDir(folder).entryList({QStringLiteral("*.bin")}, QDir::Files);
-    for (const QString& name : names) {
-        NamedFile file{QDir(folder).filePath(name), {}};
-        if (ParseBackupName(name, file.parsed)) files.push_back(file);
+    const QDateTime latest = QDateTime::currentDateTime().addDays(1);
+    const QDir dir(folder);
+    for (const QFileInfo& info : dir.entryInfoList({QStringLiteral("*.bin")}, QDir::Files)) {
+        NamedFile file{info.filePath(), {}, info.lastModified()};
+        if (ParseBackupName(info.fileName(), file.parsed) && file.parsed.time <= latest)
+            files.push_back(file);
     }
-    std::sort(files.begin(), files.end(),
-              [](const NamedFile& a, const NamedFile& b) { return Older(a.parsed, b.parsed); });
+    std::stable_sort(files.begin(), files.end(), Older);
     return files;
+}
+
+// Reads what a backup file holds (at most a chip's worth and one byte more).
+bool ReadBackupFile(const QString& path, QByteArray& bytes, bool& longer, std::string& error,
+                    const char* verb) {
+    return ReadFileHead(path, kImageSize + 1, bytes, longer, error, verb);
+}
+
+std::uint32_t Crc32Of(const QByteArray& bytes) {
+    return ComputeChecksums(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                            static_cast<int>(bytes.size()))
+        .crc32;
+}
+
+bool SameTarget(const BackupTarget& a, const BackupTarget& b) {
+    return a.chip == b.chip && a.device == b.device && a.page == b.page;
+}
+
+// Deletes the oldest backups of `target` beyond kBackupsKept. Only files that
+// hold what their names say count and go: a planted file, one cut short or
+// one changed since is never deleted.
+void Prune(const QString& folder, const BackupTarget& target) {
+    std::vector<QString> checked;
+    for (const NamedFile& file : BackupFiles(folder)) {
+        if (!SameTarget(file.parsed.target, target) || !file.parsed.hasCrc) continue;
+        QByteArray bytes;
+        bool longer = false;
+        std::string ignored;
+        if (!ReadBackupFile(file.path, bytes, longer, ignored, "read") || longer ||
+            bytes.size() != BackupBytes(target) || Crc32Of(bytes) != file.parsed.crc32)
+            continue;
+        checked.push_back(file.path);
+    }
+    for (std::size_t i = 0; i + kBackupsKept < checked.size(); ++i) QFile::remove(checked[i]);
 }
 
 // Keeps a transfer's messages for the backup's one sentence, and passes its
@@ -118,31 +170,75 @@ BackupTarget WriteTarget(const std::string& chipListEntry, int page, int dev) {
     return target;
 }
 
+int BackupBytes(const BackupTarget& target) {
+    static const std::map<std::string, int> kI2cBytes{
+        {"24C01", 128}, {"24C02", 256}, {"24C04", 512}, {"24C08", 1024}, {"24C16", 2048}};
+    int bytes = 0;
+    if (const auto i2c = kI2cBytes.find(target.chip); i2c != kI2cBytes.end()) {
+        if (target.device < 0) return 0;
+        bytes = i2c->second;
+    } else {
+        if (target.device >= 0) return 0;
+        for (const char* entry : kChipListEntries) {
+            if (*entry == '\0' || BackupChipName(entry) != target.chip) continue;
+            ChipParams params;
+            params.organisation = 8;
+            ApplyChipChoice(params, entry);
+            bytes = ImageFileSize(params);
+        }
+    }
+    if (target.page < 0) return bytes;
+    return target.page * kPageSize < bytes ? std::min(bytes, kPageSize) : 0;
+}
+
 int BackupSize(const BackupTarget& target, const ChipParams& chip) {
+    if (const int bytes = BackupBytes(target); bytes > 0) return bytes;
     return target.page >= 0 ? kPageSize : ImageFileSize(chip);
+}
+
+bool ParseBackupFileName(const QString& fileName, BackupTarget& target) {
+    ParsedName parsed;
+    if (!ParseBackupName(fileName, parsed)) return false;
+    target = parsed.target;
+    return true;
 }
 
 bool SaveBackup(const QString& folder, const BackupTarget& target, const std::uint8_t* data, int size,
                 const QDateTime& when, QString& path, std::string& error) {
-    if (!QDir().mkpath(folder)) {
-        error = "Cannot create the backup folder \"" + folder.toStdString() + "\".";
+    std::string reason;
+    if (!platform::MakePrivateFolder(QFile::encodeName(folder).toStdString(), reason)) {
+        error = "Cannot create the backup folder \"" + folder.toStdString() + "\": " + reason + ".";
         return false;
     }
     QString stem = QString::fromStdString(target.chip);
-    if (target.page >= 0) {
-        stem += QStringLiteral("-%1-p%2")
-                    .arg(QString::number(target.device, 16).toUpper().rightJustified(2, QLatin1Char('0')))
-                    .arg(target.page);
+    if (target.device >= 0)
+        stem += QLatin1Char('-') +
+                QString::number(target.device, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    if (target.page >= 0) stem += QStringLiteral("-p%1").arg(target.page);
+    const QString time = when.toString(QString::fromLatin1(kTimeFormat));
+    stem += QLatin1Char('-') + time;
+    // The sequence runs over the chip's backups of that second, whatever
+    // their page, so that the order of a whole-chip run survives.
+    int sequence = 1;
+    for (const NamedFile& file : BackupFiles(folder)) {
+        if (file.parsed.target.chip == target.chip && file.parsed.time == when.addMSecs(-when.time().msec()))
+            sequence = std::max(sequence, file.parsed.sequence + 1);
     }
-    stem += QLatin1Char('-') + when.toString(QString::fromLatin1(kTimeFormat));
+    const QString crc =
+        QStringLiteral("-%1").arg(ComputeChecksums(data, size).crc32, 8, 16, QLatin1Char('0'));
     const QDir dir(folder);
-    path = dir.filePath(stem + QStringLiteral(".bin"));
-    for (int sequence = 2; QFileInfo::exists(path); ++sequence) {
-        path = dir.filePath(stem + QStringLiteral("-%1.bin").arg(sequence));
+    for (;; ++sequence) {
+        path = dir.filePath(stem + (sequence > 1 ? QStringLiteral("-%1").arg(sequence) : QString()) + crc +
+                            QStringLiteral(".bin"));
+        const platform::PrivateWrite result = platform::WritePrivateFile(
+            QFile::encodeName(path).toStdString(), data, static_cast<std::size_t>(size), false, reason);
+        if (result == platform::PrivateWrite::Written) break;
+        if (result == platform::PrivateWrite::Failed || sequence > 100000) {
+            error = "Cannot save \"" + path.toStdString() + "\": " + reason + "; nothing was written.";
+            return false;
+        }
     }
-    if (!WriteFileAtomically(path, reinterpret_cast<const char*>(data), size, error)) return false;
-    std::vector<NamedFile> files = BackupFiles(folder);
-    for (std::size_t i = 0; i + kBackupsKept < files.size(); ++i) QFile::remove(files[i].path);
+    Prune(folder, target);
     return true;
 }
 
@@ -153,13 +249,13 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
         if (!chip.empty() && it->parsed.target.chip != chip) continue;
         BackupEntry entry{it->path, it->parsed.time, it->parsed.target};
         QByteArray bytes;
-        bool truncated = false;
+        bool longer = false;
         std::string ignored;
-        if (ReadFileHead(it->path, kImageSize + 1, bytes, truncated, ignored)) {
+        if (ReadBackupFile(it->path, bytes, longer, ignored, "read")) {
             entry.size = bytes.size();
-            entry.crc32 = ComputeChecksums(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                           static_cast<int>(bytes.size()))
-                              .crc32;
+            entry.crc32 = Crc32Of(bytes);
+            entry.matchesName = !longer && entry.size == BackupBytes(entry.target) &&
+                                (!it->parsed.hasCrc || entry.crc32 == it->parsed.crc32);
         }
         entries.push_back(entry);
     }
@@ -176,6 +272,14 @@ bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>
                 " bytes of the chip in force: it was not restored.";
         return false;
     }
+    ParsedName parsed;
+    if (ParseBackupName(QFileInfo(path).fileName(), parsed) && parsed.hasCrc &&
+        Crc32Of(bytes) != parsed.crc32) {
+        error = "The backup \"" + path.toStdString() + "\" has changed since it was taken (its CRC-32 is " +
+                Crc32Text(Crc32Of(bytes)) + ", its name says " + Crc32Text(parsed.crc32) +
+                "): it was not restored.";
+        return false;
+    }
     data.assign(bytes.begin(), bytes.end());
     return true;
 }
@@ -187,12 +291,18 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
     ImageArray image{};
     ImageArray marks{};
     QuietProgress quiet(progress);
-    bool read = false;
+    const int size = BackupSize(target, chip);
+    bool read = true;
     int offset = 0;
     if (target.page >= 0) {
         read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, target.page, target.device | 1, image, marks,
-                                                       quiet, kPageSize);
+                                                       quiet, size);
         offset = target.page * kPageSize;
+    } else if (target.device >= 0) {
+        // A whole I2C memory: its 256-byte blocks at successive device addresses.
+        for (int block = 0; read && block * kPageSize < size; ++block)
+            read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, block, (target.device + 2 * block) | 1,
+                                                           image, marks, quiet, std::min(kPageSize, size));
     } else {
         read = (fast ? ReadChipFast : ReadSerialChip)(adapter, chip, image, marks, quiet);
     }
@@ -201,8 +311,7 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
             "The backup read failed" + (quiet.said.empty() ? std::string(".") : ": " + OneLine(quiet.said));
         return false;
     }
-    return SaveBackup(folder, target, image.data() + offset, BackupSize(target, chip),
-                      QDateTime::currentDateTime(), path, error);
+    return SaveBackup(folder, target, image.data() + offset, size, QDateTime::currentDateTime(), path, error);
 }
 
 }  // namespace eeprom

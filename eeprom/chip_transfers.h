@@ -40,6 +40,9 @@ public:
     virtual void SetRange(int low, int high) { (void)low, (void)high; }
     virtual void SetPosition(int position) { (void)position; }
     virtual void Message(const std::string& text) { (void)text; }
+    // True once the caller wants the transfer to stop. The fast writes ask
+    // between pages (words on Microwire), finish the one in flight and stop.
+    virtual bool Cancelled() { return false; }
 };
 
 // The I2C memories live at device addresses A0..AF (bit 0 is R/W).

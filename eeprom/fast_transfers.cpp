@@ -76,7 +76,7 @@ bool WriteWholeChip(hardware::PortAdapter& adapter, const ChipParams& chip, cons
         // EWEN holds until EWDS or power-down: once for the chip, and the
         // chip is left write-protected again at the end.
         adapter.MicrowireEnableWrites(n, shape.organisation, true);
-        for (int i = 0; i < shape.units && ready; ++i) {
+        for (int i = 0; i < shape.units && ready && !progress.Cancelled(); ++i) {
             const auto at = static_cast<std::size_t>(i * shape.organisation / 8);
             const int data = shape.organisation == 16 ? image[at] * 256 + image[at + 1] : image[at];
             adapter.MicrowireWriteFrame(i, n, shape.organisation, data);
@@ -86,7 +86,7 @@ bool WriteWholeChip(hardware::PortAdapter& adapter, const ChipParams& chip, cons
         if (ready) adapter.MicrowireEnableWrites(n, shape.organisation, false);
     } else if (shape.spi) {
         const int page = SpiPageSize(chip);
-        for (int start = 0; start < shape.bytes && ready; start += page) {
+        for (int start = 0; start < shape.bytes && ready && !progress.Cancelled(); start += page) {
             const int count = std::min(page, shape.bytes - start);
             adapter.SpiWritePage(start, n, image.data() + start, count);
             ready = adapter.SpiWaitReady(kChipWaitLimitMs);
@@ -125,6 +125,7 @@ bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, Image
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
     (void)WriteWholeChip(adapter, chip, image, progress);
+    if (progress.Cancelled()) return true;  // the caller asked to stop: no read-back
     // Verify as the specified write does: read back over the image, mark what
     // differs, put the user's image back. A write that stopped early shows
     // here, red, rather than in a message that could be taken for success.
@@ -168,7 +169,7 @@ bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pa
     int fails = 0;
     int offset = 0;
     bool ok = true;
-    while (ok && offset < count) {
+    while (ok && offset < count && !progress.Cancelled()) {
         // Up to the end of the chip's page, never across it: the chip would
         // wrap and overwrite the page's start.
         const int chunk = std::min(pageSize - offset % pageSize, count - offset);

@@ -44,7 +44,9 @@ bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageA
 // back with a fast read and marks red every byte that differs; `image` ends
 // as it was. A chip that stays busy past kChipWaitLimitMs ends the writing
 // there; the verify then shows what did not reach the chip.
-// `readBack`, when given, receives what the verify read.
+// `readBack`, when given, receives what the verify read. When `progress` is
+// cancelled, the write stops after the word or page in flight, without the
+// read-back (marks and `readBack` untouched).
 bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
                    ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
 
@@ -61,7 +63,8 @@ bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageAr
 // acknowledge polling. A page that is not acknowledged is retried after a
 // reset as the specified write retries a byte; a chip that does not answer
 // within kChipWaitLimitMs after a page gives up at once. Both give up with
-// kI2cTimeoutMessage. Marks are not touched.
+// kI2cTimeoutMessage. Marks are not touched. When `progress` is cancelled the
+// write stops after the page in flight (true).
 // `count` bytes from word address 0, as for WriteI2cPage.
 bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
                        const ImageArray& image, Progress& progress, int count = kPageSize);

@@ -41,7 +41,7 @@ std::uint8_t Eeprom24C16::Read() {
 
 void Eeprom24C16::Stop(std::int64_t nowUs) {
     if (pageMask_ != 0) {
-        for (unsigned i = 0; i < 16; ++i) {
+        for (unsigned i = 0; i < 16 && !storeFault_; ++i) {
             if (pageMask_ & (1u << i)) memory_[pageBase_ + i] = page_[i];
         }
         pointer_ = static_cast<std::uint16_t>(pageBase_ + pageCursor_);

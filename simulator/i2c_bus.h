@@ -37,6 +37,9 @@ public:
     void Stop(std::int64_t nowUs);
     void Abandon();  // the master let go without STOP: nothing is written
     bool Busy(std::int64_t nowUs) const { return nowUs < busyUntilUs_; }
+    // Fault: the chip acknowledges and runs its write cycles but keeps its
+    // old contents (a worn or write-protected part).
+    void SetStoreFault(bool fault) { storeFault_ = fault; }
 
     std::vector<std::uint8_t>& Memory() { return memory_; }
 
@@ -44,6 +47,7 @@ private:
     std::vector<std::uint8_t> memory_;
     std::int64_t writeCycleUs_ = kI2cEepromCycle.slowestUs;
     std::int64_t busyUntilUs_ = 0;
+    bool storeFault_ = false;
     std::uint16_t pointer_ = 0;  // 11-bit internal address counter
     std::uint8_t block_ = 0;
     bool reading_ = false;

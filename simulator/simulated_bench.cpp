@@ -253,6 +253,7 @@ SimulatedBench::SimulatedBench(Config config) : impl_(std::make_unique<Impl>()) 
     m.base = BaseOf(m.config.port);
     m.bus.eepromPresent = m.config.eepromPresent;
     m.bus.slavesNack = m.config.slavesNack;
+    m.bus.Eeprom().SetStoreFault(m.config.chipNoStore);
     m.bus.SetRegisterDevices(m.config.registerDevices);
     m.config.registerDevices = m.bus.RegisterDeviceAddresses();
     m.pcf.SetHeldBusy(m.config.busHeldBusy);
@@ -311,6 +312,7 @@ void SimulatedBench::SetSlavesNack(bool nack) {
 
 void SimulatedBench::SetChipNoStore(bool noStore) {
     impl_->config.chipNoStore = noStore;
+    impl_->bus.Eeprom().SetStoreFault(noStore);
     if (impl_->socket) impl_->socket->SetStoreFault(noStore);
 }
 

@@ -77,7 +77,7 @@ public:
         bool controllerSlowStart = false;
         bool busHeldBusy = false;   // another master holds the bus
         bool slavesNack = false;    // no slave acknowledges
-        bool chipNoStore = false;   // the socket chip does not store writes
+        bool chipNoStore = false;   // no memory stores writes: the 24C16 and the socket chip
         bool slowParts = false;     // every memory at its family's slowest write cycle
         std::uint64_t seed = 1;     // draws each memory's write cycle time
         bool eepromPresent = true;  // 24C16 answering A0..AE

@@ -25,7 +25,7 @@ struct BenchFaults {
     bool controllerAbsent = false;  // controller-absent: the probe finds nothing
     bool busBusy = false;           // bus-busy: another master holds the bus
     bool slaveNack = false;         // slave-nack: no slave acknowledges
-    bool chipNoStore = false;       // chip-no-store: the socket chip drops writes
+    bool chipNoStore = false;       // chip-no-store: every memory drops writes
     bool slowParts = false;         // slow-parts: the slowest parts the datasheets allow
     bool Any() const;
 };

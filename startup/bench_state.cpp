@@ -1,17 +1,25 @@
 // The bench state folder; see bench_state.h.
 #include "startup/bench_state.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <vector>
 
+#include "platform/private_file.h"
 #include "platform/regular_file.h"
 #include "simulator/simulated_bench.h"
 
@@ -63,16 +71,13 @@ bool ReadChipFile(const QString& path, std::size_t size, std::vector<std::uint8_
 }
 
 bool WriteChipFile(const QString& path, const std::vector<std::uint8_t>& data, std::string& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(data.data()), static_cast<qint64>(data.size())) !=
-            static_cast<qint64>(data.size()) ||
-        !file.commit()) {
-        error = "cannot save the bench state file " + QFile::encodeName(path).toStdString() + ": " +
-                file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    const std::string local = QFile::encodeName(path).toStdString();
+    std::string reason;
+    if (platform::WritePrivateFile(local, data.data(), data.size(), true, reason) ==
+        platform::PrivateWrite::Written)
+        return true;
+    error = "cannot save the bench state file " + local + ": " + reason;
+    return false;
 }
 
 }  // namespace
@@ -89,10 +94,50 @@ std::string DefaultBenchStateFolder() {
     return base + "/merlix/bench";
 }
 
+BenchState::~BenchState() {
+    if (lockFd_ >= 0) ::close(lockFd_);  // and with it the lock
+}
+
 bool BenchState::Prepare(std::string& error) const {
-    if (QDir().mkpath(QString::fromLocal8Bit(folder_.c_str()))) return true;
-    error = "cannot create the bench state folder " + folder_;
+    std::string reason;
+    if (platform::MakePrivateFolder(folder_, reason)) return true;
+    error = "cannot create the bench state folder " + folder_ + " (" + reason + ")";
     return false;
+}
+
+bool BenchState::Lock(const std::string& holder, int waitMs, std::string& error) {
+    if (lockFd_ >= 0) return true;
+    const std::string path = folder_ + "/lock";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot open the bench state lock " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            error = "cannot lock the bench state folder " + folder_ + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            char text[256] = {};
+            const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+            std::string who(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+            while (!who.empty() && (who.back() == '\n' || who.back() == '\0')) who.pop_back();
+            error = "the bench state folder " + folder_ + " is in use by " +
+                    (who.empty() ? std::string("another process") : who) +
+                    "; wait for it to end, or give this run another folder with --bench-state";
+            ::close(fd);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // Who holds it is only a courtesy to the next process: the lock holds without it.
+    const std::string line = holder + "\n";
+    if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, line.data(), line.size(), 0);
+    lockFd_ = fd;
+    return true;
 }
 
 bool BenchState::Clear(std::string& error) const {

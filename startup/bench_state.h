@@ -5,7 +5,12 @@
 //   register-XX.bin       each register device, XX its 8-bit write address (256 bytes)
 //   socket-NAME.bin       the socket chip NAME ("93c46", "at25c160"), one file per chip type
 // A missing file leaves the chip as the bench made it. Every file is read
-// whole and checked before a chip changes, and saved atomically.
+// whole and checked before a chip changes, and saved atomically (mode 0600, a
+// new file renamed over the old name: a link there is replaced, not followed).
+//
+// One process at a time keeps a folder: Lock() takes the folder's "lock" file
+// (flock) until the BenchState ends, so a second process never loads chips
+// that the first is about to save over.
 #pragma once
 
 #include <string>
@@ -22,10 +27,17 @@ std::string DefaultBenchStateFolder();
 class BenchState {
 public:
     explicit BenchState(std::string folder) : folder_(std::move(folder)) {}
+    ~BenchState();
+    BenchState(const BenchState&) = delete;
+    BenchState& operator=(const BenchState&) = delete;
     const std::string& Folder() const { return folder_; }
 
-    // Creates the folder (and its parents) when missing.
+    // Creates the folder (and its parents, mode 0700) when missing.
     bool Prepare(std::string& error) const;
+    // Takes the folder for this process, `holder` saying who has it ("pid
+    // 4711: merlix-cli monitor"). When another process has it, tries again for
+    // `waitMs`, then returns false with a sentence naming that process.
+    bool Lock(const std::string& holder, int waitMs, std::string& error);
     // Removes the saved chips (--bench-fresh); other files are left alone.
     bool Clear(std::string& error) const;
     // The bus chips: the 24C16 and the register devices.
@@ -37,6 +49,7 @@ public:
 
 private:
     std::string folder_;
+    int lockFd_ = -1;
 };
 
 }  // namespace startup

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <string>
 #include <vector>
@@ -125,14 +126,20 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
         EXPECT_TRUE(run.err.contains(u.says)) << run.err.toStdString();
     }
 
-    // A chip that drops writes: the verify after the write finds every byte.
-    const Outcome drop =
-        Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--value", "0x5A"});
-    EXPECT_EQ(drop.code, 3);
-    EXPECT_TRUE(drop.err.contains("Verify failed: 128 bytes differ.")) << drop.err.toStdString();
-    EXPECT_TRUE(drop.err.contains("0000: expected 5A, read FF")) << drop.err.toStdString();
-    EXPECT_TRUE(drop.err.contains("Every differing byte reads FF")) << drop.err.toStdString();
-    EXPECT_EQ(Cli({"--bench-fault", "chip-no-store", "fill", "--chip", "AT25C010", "--no-verify"}).code, 0);
+    // A chip that drops writes, in the socket or on the bus: the verify
+    // after the write finds every byte.
+    for (const char* chip : {"AT25C010", "24C02"}) {
+        SCOPED_TRACE(chip);
+        const Outcome drop =
+            Cli({"--bench-fault", "chip-no-store", "fill", "--chip", chip, "--value", "0x5A"});
+        EXPECT_EQ(drop.code, 3);
+        EXPECT_TRUE(
+            drop.err.contains(QString("Verify failed: %1 bytes differ.").arg(chip[0] == '2' ? 256 : 128)))
+            << drop.err.toStdString();
+        EXPECT_TRUE(drop.err.contains("0000: expected 5A, read FF")) << drop.err.toStdString();
+        EXPECT_TRUE(drop.err.contains("Every differing byte reads FF")) << drop.err.toStdString();
+        EXPECT_EQ(Cli({"--bench-fault", "chip-no-store", "fill", "--chip", chip, "--no-verify"}).code, 0);
+    }
 }
 
 TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
@@ -169,6 +176,85 @@ TEST_F(MerlixCli, BackupBeforeWriteAndRestoreBringBackTheOldBytes) {
     EXPECT_EQ(Cli({"read", "--chip", "AT25C010", "-o", "-"}).out, QByteArray(128, '\x5A'));
     EXPECT_EQ(Cli({"--no-backup", "fill", "--chip", "AT25C010"}).code, 0);
     EXPECT_EQ(QDir(dir.filePath("data/merlix/backups")).entryList(QDir::Files).size(), 3);
+}
+
+// restore puts back what a backup holds: a whole chip, or the page its name
+// says; without a file the chip's newest, by time and then by the order taken.
+TEST_F(MerlixCli, RestorePutsBackWhatTheBackupHoldsAndRefusesANameThatDisagrees) {
+    const QString backups = dir.filePath("data/merlix/backups");
+    const auto backupOf = [](const Outcome& run) {
+        const qsizetype at = run.err.indexOf("backup of the old contents: ");
+        return at < 0 ? QString() : run.err.mid(at + 28).section('\n', 0, 0);
+    };
+    ASSERT_EQ(Cli({"fill", "--chip", "24C16", "--value", "0x11"}).code, 0);
+    ASSERT_EQ(Cli({"fill", "--chip", "24C16", "--value", "0x22"}).code, 0);
+    const Outcome whole = Cli({"restore", "--chip", "24C16"});
+    ASSERT_EQ(whole.code, 0) << whole.err.toStdString();
+    EXPECT_EQ(Cli({"read", "--chip", "24C16", "-o", "-"}).out, QByteArray(2048, '\x11'));
+
+    // Page 6, then page 7 (in one second or two): page 7's backup is the newest,
+    // and one dated 2099 is never taken for it.
+    ASSERT_EQ(Cli({"fill", "--chip", "24C16", "--page", "6", "--value", "0x66"}).code, 0);
+    const Outcome page7 = Cli({"fill", "--chip", "24C16", "--page", "7", "--value", "0x77"});
+    ASSERT_EQ(page7.code, 0);
+    QFile future(backups + "/24C16-A0-20990101-000000-f09dbd2a.bin");
+    ASSERT_TRUE(future.open(QIODevice::WriteOnly));
+    future.write(QByteArray(2048, '\x99'));
+    future.close();
+    ASSERT_EQ(Cli({"restore", "--chip", "24C16"}).code, 0);
+    EXPECT_EQ(Cli({"read", "--chip", "24C16", "-o", "-"}).out,
+              QByteArray(6 * 256, '\x11') + QByteArray(256, '\x66') + QByteArray(256, '\x11'));
+
+    const QString pageFile = backupOf(page7);
+    ASSERT_TRUE(pageFile.contains("24C16-AE-p7-")) << pageFile.toStdString();
+    const QString misnamed = Write("24C16-A2-p3-20261208-143001.bin", QByteArray(256, '\0'));
+    struct Refused {
+        QStringList args;
+        const char* says;
+    };
+    for (const Refused& r : {
+             Refused{{"restore", pageFile, "--chip", "24C16", "--page", "6"}, "--page 6 contradicts"},
+             Refused{{"restore", future.fileName(), "--chip", "24C16", "--page", "1"},
+                     "holds the whole chip"},
+             Refused{{"restore", misnamed, "--chip", "24C16"}, "which is not page 3 of the 24C16 at A0"},
+             Refused{{"restore", pageFile, "--chip", "24C08"}, "is not named as a backup of the 24C08"},
+             Refused{{"restore", dir.filePath("gone.bin"), "--chip", "24C16"}, "gone.bin: no such file"},
+             Refused{{"restore", "--chip", "24C02"}, "no backup of the 24C02 at A0"},
+         }) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        const Outcome run = Cli(r.args);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_TRUE(run.err.contains(r.says)) << run.err.toStdString();
+    }
+}
+
+// Two runs on one bench state folder: the second waits, names the first and
+// changes nothing, so the first cannot save its old chips over the second's.
+TEST_F(MerlixCli, ASecondRunOnTheSameBenchStateWaitsThenSaysWhoHasIt) {
+    QProcess monitor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dir.filePath("data"));
+    monitor.setProcessEnvironment(environment);
+    monitor.start(QStringLiteral(MERLIX_CLI), {"--bench", "--bench-state", dir.filePath("state"), "monitor"});
+    ASSERT_TRUE(monitor.waitForStarted());
+    QFile lock(dir.filePath("state/lock"));
+    for (int i = 0; i < 1000 && !(lock.open(QIODevice::ReadOnly) && lock.readAll().contains("monitor"));
+         ++i) {
+        lock.close();
+        QThread::msleep(10);
+    }
+    const Outcome second = Cli({"fill", "--chip", "24C16", "--value", "0xCC"});
+    EXPECT_EQ(second.code, 1);
+    EXPECT_TRUE(
+        second.err.contains(QString("is in use by pid %1: merlix-cli --bench --bench-state %2 monitor")
+                                .arg(monitor.processId())
+                                .arg(dir.filePath("state"))))
+        << second.err.toStdString();
+    monitor.terminate();  // SIGTERM: the monitor stops cleanly and lets go
+    ASSERT_TRUE(monitor.waitForFinished(20000));
+    EXPECT_EQ(monitor.exitCode(), 0);
+    EXPECT_EQ(Cli({"fill", "--chip", "24C16", "--value", "0xCC"}).code, 0);
+    EXPECT_EQ(Cli({"read", "--chip", "24C16", "-o", "-"}).out, QByteArray(2048, '\xCC'));
 }
 
 // The monitor prints what the window's timer passes log, line for line.

@@ -2,6 +2,7 @@
 // folder (naming, pruning, refusing a backup of the wrong size) and the verify
 // report's readings of real failed writes in the socket.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -39,34 +40,59 @@ protected:
     std::string error;
 };
 
-TEST_F(Backups, NamedByChipDevicePageAndTimeNeverReplacedAndPrunedToTheNewest) {
+std::string Name(const QString& path) { return QFileInfo(path).fileName().toStdString(); }
+
+TEST_F(Backups, NamedInOrderPrivatePrunedPerPartAndNeverAPlantedOrFutureFile) {
     const QDateTime when(QDate(2026, 12, 8), QTime(14, 30, 1));
-    const BackupTarget page = WriteTarget("", 3, 0xA1);
-    ASSERT_TRUE(SaveBackup(folder, page, bytes.data(), kPageSize, when, path, error)) << error;
-    EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("24C16-A0-p3-20261208-143001.bin"));
-    bytes[0] = 0x5A;
-    ASSERT_TRUE(SaveBackup(folder, page, bytes.data(), kPageSize, when, path, error));
-    EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("24C16-A0-p3-20261208-143001-2.bin"));
+    ASSERT_TRUE(SaveBackup(folder, WriteTarget("", 3, 0xA7), bytes.data(), kPageSize, when, path, error))
+        << error;
+    EXPECT_EQ(Name(path), "24C16-A6-p3-20261208-143001-0d968558.bin");  // the CRC-32 of 256 zero bytes
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Another page in the same second comes after it, never by its name.
+    ASSERT_TRUE(SaveBackup(folder, WriteTarget("", 2, 0xA5), bytes.data(), kPageSize, when, path, error));
+    EXPECT_EQ(Name(path), "24C16-A4-p2-20261208-143001-2-0d968558.bin");
+    EXPECT_EQ(ListBackups(folder, "24C16").front().target.page, 2);
 
+    // Files named like backups that do not hold what their names say, and
+    // one dated in the future: none is ever deleted or taken as the newest.
+    const auto plant = [&](const char* name, const QByteArray& content) {
+        QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return file.fileName();
+    };
+    const QStringList planted = {
+        plant("93C46x8-20200101-000000-00000000.bin", QByteArray(128, '\x5A')),  // another CRC
+        plant("93C46x8-20200101-000001-c2a8fa9d.bin", QByteArray(64, '\0')),     // cut short
+        plant("93C46x8-20200101-000002.bin", QByteArray(128, '\0')),             // no CRC to check
+        plant("keep-me.bin", {}),
+    };
+    const QString future = plant("93C46x8-20990101-000000-c2a8fa9d.bin", QByteArray(128, '\0'));
     const BackupTarget serial = WriteTarget("93C46 (8)", 0, 0xA1);
-    for (int i = 0; i < kBackupsKept; ++i) {
+    QString first;
+    for (int i = 0; i <= kBackupsKept; ++i) {
         ASSERT_TRUE(SaveBackup(folder, serial, bytes.data(), 128, when.addSecs(60 + i), path, error));
+        if (i == 0) first = path;
     }
-    EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("93C46x8-20261208-143420.bin"));
-    // A file of the technician's own in the folder is never pruned.
-    QFile own(QDir(folder).filePath(QStringLiteral("keep-me.bin")));
-    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
-    own.close();
-    ASSERT_TRUE(SaveBackup(folder, serial, bytes.data(), 128, when.addSecs(60 + kBackupsKept), path, error));
-
-    EXPECT_TRUE(ListBackups(folder, "24C16").empty());  // the two oldest went
+    EXPECT_FALSE(QFile::exists(first));
+    for (const QString& file : planted + QStringList{future}) EXPECT_TRUE(QFile::exists(file)) << Name(file);
+    EXPECT_EQ(ListBackups(folder, "24C16").size(), 2u);  // another part's backups are its own
     const std::vector<BackupEntry> all = ListBackups(folder, "93C46x8");
-    ASSERT_EQ(all.size(), static_cast<std::size_t>(kBackupsKept));
+    ASSERT_EQ(all.size(), static_cast<std::size_t>(kBackupsKept) + 3);
     EXPECT_EQ(all.front().path, path);
-    EXPECT_GT(all.front().time, all.back().time);
+    EXPECT_TRUE(all.front().matchesName);
     EXPECT_EQ(all.front().size, 128);
-    EXPECT_EQ(all.front().target.page, -1);
-    EXPECT_TRUE(QFile::exists(own.fileName()));
+    EXPECT_FALSE(all[all.size() - 1].matchesName);  // the CRC that is not the data's
+    EXPECT_FALSE(all[all.size() - 2].matchesName);  // the file cut short
+    EXPECT_TRUE(all[all.size() - 3].matchesName);   // an older name without a CRC
+
+    std::vector<std::uint8_t> data;
+    EXPECT_FALSE(LoadBackup(planted[0], 128, data, error));
+    EXPECT_NE(error.find("has changed since it was taken"), std::string::npos) << error;
 }
 
 TEST_F(Backups, RestoreRefusesAFileOfAnotherSizeAndSaveSaysWhenTheFolderCannotBeMade) {

@@ -1,6 +1,7 @@
 // The backend both faces share: fault names, the faults reaching the bench,
 // and the bench state folder keeping every virtual chip between runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +67,23 @@ TEST(BenchState, EveryChipComesBackInTheNextRun) {
         ASSERT_TRUE(state.Save(bench, error)) << error;
         bench.SetChipListChoice("93C46 (16)");
         bench.SocketChip()->Memory()[3] = 0x5A;
+        // A link planted at a state file's name is replaced, never written through.
+        QFile victim(dir.filePath("victim"));
+        ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+        victim.write("mine");
+        victim.close();
+        QFile::remove(QString::fromStdString(folder + "/register-42.bin"));
+        ASSERT_TRUE(victim.link(QString::fromStdString(folder + "/register-42.bin")));
         ASSERT_TRUE(state.Save(bench, error)) << error;
+        ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+        EXPECT_EQ(victim.readAll(), "mine");
+        // A chip dump can be a customer's data: private files in a private folder.
+        struct stat st {};
+        ASSERT_EQ(::lstat((folder + "/register-42.bin").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
     }
     SimulatedBench next;
     ASSERT_TRUE(state.LoadBus(next, error)) << error;

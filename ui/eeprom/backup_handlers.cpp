@@ -122,6 +122,9 @@ void MainDialog::ReportVerify(const ImageArray& readBack) {
 void MainDialog::OnRestoreLastBackup() {
     const std::string entry = m_chipList->currentText().toStdString();
     std::vector<BackupEntry> backups = ListBackups(BackupFolder(), BackupChipName(entry));
+    // The window writes an I2C memory page by page; a whole-chip backup of
+    // one (taken by merlix-cli) goes back with merlix-cli restore.
+    std::erase_if(backups, [](const BackupEntry& b) { return b.target.device >= 0 && b.target.page < 0; });
     if (backups.empty()) {
         ShowMessage(QStringLiteral("There is no backup of a %1 in \"%2\" yet.")
                         .arg(QString::fromStdString(BackupChipName(entry)), BackupFolder()));
