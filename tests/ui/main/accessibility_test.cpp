@@ -35,7 +35,8 @@ QWidget* GroupOf(QWidget* button) {
 
 QString Describe(QWidget* widget) {
     QString text = QString::fromLatin1(widget->metaObject()->className());
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) text += QStringLiteral(" \"%1\"").arg(button->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        text += QStringLiteral(" \"%1\"").arg(button->text());
     if (auto* box = qobject_cast<QGroupBox*>(widget)) text += QStringLiteral(" \"%1\"").arg(box->title());
     if (widget->isWindow()) text += QStringLiteral(" \"%1\"").arg(widget->windowTitle());
     return text;
@@ -52,9 +53,15 @@ TEST_F(Accessibility, EveryButtonOfEveryWindowHasANameOfItsOwnInItsGroup) {
     RestoreListDialog restore({}, &dialog());
     ChecksumsDialog checksums(QStringLiteral("CRC-32"), &dialog());
     const std::unique_ptr<QMessageBox> error = MakeErrorBox(QStringLiteral("No adapter"));
-    const QList<QWidget*> windows = {&dialog(),  dialog().OpenedBenchWindow(), dialog().OpenedTransfersWindow(),
-                                     g_extPanel, g_dacPanel,                    &about,
-                                     &restore,   &checksums,                    error.get()};
+    const QList<QWidget*> windows = {&dialog(),
+                                     dialog().OpenedBenchWindow(),
+                                     dialog().OpenedTransfersWindow(),
+                                     g_extPanel,
+                                     g_dacPanel,
+                                     &about,
+                                     &restore,
+                                     &checksums,
+                                     error.get()};
 
     int buttons = 0;
     for (QWidget* window : windows) {
@@ -68,7 +75,8 @@ TEST_F(Accessibility, EveryButtonOfEveryWindowHasANameOfItsOwnInItsGroup) {
             ++buttons;
             const QString name = QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name);
             QWidget* group = GroupOf(button);
-            EXPECT_FALSE(name.isEmpty()) << qPrintable(Describe(button)) << " in " << qPrintable(Describe(group));
+            EXPECT_FALSE(name.isEmpty())
+                << qPrintable(Describe(button)) << " in " << qPrintable(Describe(group));
             if (QWidget* other = named[group].value(name)) {
                 ADD_FAILURE() << qPrintable(Describe(button)) << " and " << qPrintable(Describe(other))
                               << " are both announced as \"" << qPrintable(name) << "\" in "
