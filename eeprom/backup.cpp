@@ -193,8 +193,12 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
         read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, target.page, target.device | 1, image, marks,
                                                        quiet, kPageSize);
         offset = target.page * kPageSize;
+    } else if (fast) {
+        read = ReadChipFast(adapter, chip, image, marks, quiet);
     } else {
-        read = (fast ? ReadChipFast : ReadSerialChip)(adapter, chip, image, marks, quiet);
+        // A copy: the write that follows settles at the cursor the user's own transfers left.
+        ChipParams scratch = chip;
+        read = ReadSerialChip(adapter, scratch, image, marks, quiet);
     }
     if (!read) {
         error =
