@@ -35,6 +35,12 @@ foreach(_page IN LISTS _man_pages)
   list(APPEND _man_outputs ${_out})
 endforeach()
 add_custom_target(merlix_man_pages ALL DEPENDS ${_man_outputs})
+# `cmake --install` after building the programs alone (the README's per-user install) finds
+# their pages too.
+add_dependencies(merlix merlix_man_pages)
+if(TARGET merlix-cli)
+  add_dependencies(merlix-cli merlix_man_pages)
+endif()
 install(FILES ${_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The README's links into docs/ keep working in the installed copy.

@@ -303,8 +303,12 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
         for (int block = 0; read && block * kPageSize < size; ++block)
             read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, block, (target.device + 2 * block) | 1,
                                                            image, marks, quiet, std::min(kPageSize, size));
+    } else if (fast) {
+        read = ReadChipFast(adapter, chip, image, marks, quiet);
     } else {
-        read = (fast ? ReadChipFast : ReadSerialChip)(adapter, chip, image, marks, quiet);
+        // A copy: the write that follows settles at the cursor the user's own transfers left.
+        ChipParams scratch = chip;
+        read = ReadSerialChip(adapter, scratch, image, marks, quiet);
     }
     if (!read) {
         error =

@@ -39,6 +39,7 @@ void ApplyChipChoice(ChipParams& chip, const std::string& entryText) {
         chip.addressBits = row.addressBits;
         if (row.organisation != kKeep) chip.organisation = row.organisation;
         chip.capacity = row.capacity;
+        if (row.family == 93) chip.cursor = 0;  // Microwire
         return;
     }
 }

@@ -17,6 +17,11 @@ struct ChipParams {
     int organisation = 0;
     // Bytes, or 16-bit words for the "(16)" Microwire entries; 0: I2C mode, whole buffer.
     int capacity = 0;
+    // The unit where the classic serial transfers left off: a Microwire entry
+    // of the chip list sets 0, each classic read or write leaves it past the
+    // last unit it clocked (an empty read leaves 0). The write's settling
+    // read goes to this unit.
+    int cursor = 0;
 };
 
 inline constexpr const char* kDacEntry = "M62358,M62359";
@@ -30,7 +35,7 @@ inline constexpr std::array<const char*, 21> kChipListEntries{
 
 // Applies the parameters of one chip-list entry, matched exactly. A blank
 // entry only sets family 0; the DAC entry and unknown texts change nothing;
-// the SPI entries keep the organisation.
+// the SPI entries keep the organisation and the cursor.
 void ApplyChipChoice(ChipParams& chip, const std::string& entryText);
 
 // Bytes an image file holds for the chip in force: the whole 2048-byte buffer

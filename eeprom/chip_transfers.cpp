@@ -17,16 +17,20 @@ void LinesIdleHigh(hardware::PortAdapter& adapter) {
     adapter.WriteLatch(adapter.Latch());
 }
 
+// Whether the unit loops run over the chip: SPI, or Microwire of 8 or 16 bits.
+bool HasUnits(const ChipParams& chip) {
+    return chip.family == kFamilySpi ||
+           (chip.family == kFamilyMicrowire && (chip.organisation == 8 || chip.organisation == 16));
+}
+
 // Runs unit(i, x16) for every unit i of the serial chip `chip`; a unit is a
 // byte, or a 16-bit word (two image bytes, high byte first). Units that would
 // not fit the image are left out, and other families or organisations have
 // none.
 template <typename Unit>
 void ForEachUnit(const ChipParams& chip, Unit unit) {
-    const bool spi = chip.family == kFamilySpi;
-    const bool microwire = chip.family == kFamilyMicrowire;
-    if (!spi && !(microwire && (chip.organisation == 8 || chip.organisation == 16))) return;
-    const bool x16 = microwire && chip.organisation == 16;
+    if (!HasUnits(chip)) return;
+    const bool x16 = chip.family == kFamilyMicrowire && chip.organisation == 16;
     for (int cursor = 0; cursor < chip.capacity; ++cursor) {
         if (!InImage(x16 ? 2L * cursor + 1 : cursor)) break;
         unit(cursor, x16);
@@ -44,14 +48,16 @@ int ChipBytes(const ChipParams& chip) {
 
 // ReadSerialEeprom, whose empty Microwire read (capacity 0) also tells in
 // `answered` whether a chip drove the dummy bit.
-void ReadSerial(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image, Progress& progress,
+void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, Progress& progress,
                 bool* answered) {
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     if (chip.family == kFamilyMicrowire && chip.capacity <= 0) {
-        (void)adapter.MicrowireRead(0, n, chip.organisation, answered);
+        (void)adapter.MicrowireRead(chip.cursor, n, chip.organisation, answered);
     }
+    if (HasUnits(chip)) chip.cursor = 0;
     ForEachUnit(chip, [&](int i, bool x16) {
+        chip.cursor = i + 1;
         if (chip.family == kFamilySpi) {
             At(image, i) = adapter.SpiReadByte(i, n);
             progress.SetPosition(i);
@@ -92,17 +98,19 @@ void ResetController(hardware::PortAdapter& adapter) {
     adapter.ResetAdapter(0, adapter.Latch());
 }
 
-void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image,
                       Progress& progress) {
     ReadSerial(adapter, chip, image, progress, nullptr);
 }
 
-void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                       ImageArray& marks, Progress& progress, ImageArray* readBack) {
+void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+                       Progress& progress, ImageArray* readBack) {
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
+    if (HasUnits(chip)) chip.cursor = 0;
     ForEachUnit(chip, [&](int i, bool x16) {
+        chip.cursor = i + 1;
         if (chip.family == kFamilySpi) {
             adapter.SpiWriteByte(i, n, At(image, i));
             progress.SetPosition(i);
@@ -150,8 +158,8 @@ void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks) {
     }
 }
 
-bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                    ImageArray& marks, Progress& progress) {
+bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+                    Progress& progress) {
     if (!SerialChipAnswers(adapter, chip, progress)) return false;
     marks.fill(0);
     image.fill(0);
@@ -159,12 +167,14 @@ bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, Imag
     return true;
 }
 
-bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                     ImageArray& marks, Progress& progress, ImageArray* readBack) {
+bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+                     Progress& progress, ImageArray* readBack) {
+    // The settling read: one Microwire read at the cursor, nothing kept.
     ChipParams settle = chip;
     settle.capacity = 0;
     bool answered = true;
     ReadSerial(adapter, settle, image, progress, &answered);
+    chip.cursor = settle.cursor;
     if (ChipBytes(chip) > 0) {
         if (chip.family == kFamilySpi) answered = SpiChipAnswers(adapter);
         if (!answered) return NoChip(adapter, progress);

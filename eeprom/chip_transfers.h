@@ -51,17 +51,17 @@ constexpr bool IsEepromDeviceAddress(int dev) { return dev >= 0xA0 && dev <= 0xA
 // Reads the whole chip in force into `image` from offset 0 (x16 words high
 // byte first), then leaves the serial lines idle high. Families other than 93
 // and 25 move nothing. With capacity 0 a Microwire chip gets one read at
-// address 0 whose result is dropped: that is how a write starts from a known
-// line state.
-void ReadSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+// the chip's cursor whose result is dropped: that is how a write starts from
+// a known line state. The cursor ends past the last unit read (0 when none).
+void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image,
                       Progress& progress);
 
 // Writes the chip in force from `image`, reads it back and marks red every
 // byte that differs; `image` ends as it was. The chip's bytes lose their
 // earlier red marks first, so the marks are this write's verify alone.
 // `readBack`, when given, receives what the verify read (for its report).
-void WriteSerialEeprom(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                       ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
+void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+                       Progress& progress, ImageArray* readBack = nullptr);
 
 // "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
 // a cleared image and cleared marks; the write first settles the lines with
@@ -78,10 +78,10 @@ bool SerialChipAnswers(hardware::PortAdapter& adapter, const ChipParams& chip, P
 // verified; other marks stay.
 void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks);
 
-bool ReadSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                    ImageArray& marks, Progress& progress);
-bool WriteSerialChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                     ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
+bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+                    Progress& progress);
+bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+                     Progress& progress, ImageArray* readBack = nullptr);
 
 // Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,
 // clearing their marks. A byte is retried after a port and controller reset

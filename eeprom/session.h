@@ -7,8 +7,7 @@
 // process-wide variables, each with the g_ prefix: adapter, portBase,
 // controllerPresent, probeFailed, monitorOn, filterRead, filterWrite, image,
 // compareImage, marks, and chipFamily, chipAddressBits, chipOrganisation,
-// chipCapacity (now chip.family and so on; the chip cursor is a transfer's
-// loop variable).
+// chipCapacity, chipCursor (now chip.family and so on).
 #pragma once
 
 #include <cstdint>

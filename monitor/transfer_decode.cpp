@@ -130,27 +130,71 @@ std::map<std::uint8_t, std::vector<int>> TransferRates(const std::deque<SeenTran
     return rates;
 }
 
+namespace {
+
+std::string RegisterText(const DecodedTransfer& t) {
+    const std::optional<std::uint8_t> reg = t.Register();
+    return reg ? eeprom::HexByte(*reg) : std::string();
+}
+
+std::string RegisterName(const DecodedTransfer& t, const RegisterNamer& names) {
+    const std::optional<std::uint8_t> reg = t.Register();
+    return reg && names ? names(static_cast<std::uint8_t>(t.Address() & 0xFE), *reg) : std::string();
+}
+
+}  // namespace
+
+const std::array<TransferColumn, 11> kTransferColumns = {{
+    {"#", "index", 5,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) { return std::to_string(s.index); }},
+    {"Time (s)", "time_s", 10,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) { return SecondsText(s.timeUs); }},
+    {"Addr", "address7", 4,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText form) {
+         return (form == ColumnText::Window ? "0x" : "") + eeprom::HexByte(s.transfer.Address7());
+     }},
+    {"Addr 8-bit", "address8", 8,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) {
+         return eeprom::HexByte(s.transfer.Address());
+     }},
+    {"R/W", "rw", 3,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) {
+         return std::string(s.transfer.Read() ? "R" : "W");
+     }},
+    {"Rep. start", "repeated_start", 8,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) { return RepeatedText(s.transfer); }},
+    {"Register", "register", 7,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) { return RegisterText(s.transfer); }},
+    {"Bytes", "bytes", 16,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText form) {
+         std::string text = DataText(s.transfer);
+         if (form == ColumnText::Window && s.transfer.recordsDropped > 0)
+             text += " (+" + std::to_string(s.transfer.recordsDropped) + " not kept)";
+         return text;
+     }},
+    {"ACK", "acks", 10,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText) { return AcksText(s.transfer); }},
+    {"STOP", "stop", 6,
+     [](const SeenTransfer& s, const RegisterNamer&, ColumnText form) {
+         return std::string(s.transfer.stopSeen ? "yes" : form == ColumnText::Window ? "missing" : "no");
+     }},
+    {"Name", "name", 20,
+     [](const SeenTransfer& s, const RegisterNamer& names, ColumnText) {
+         return RegisterName(s.transfer, names);
+     }},
+}};
+
 std::string TransfersCsv(const std::vector<SeenTransfer>& transfers, const RegisterNamer& names) {
-    std::string csv = "index,time_s,address7,address8,rw,repeated_start,register,bytes,acks,stop,name\r\n";
+    std::string csv;
+    for (const TransferColumn& column : kTransferColumns) {
+        if (!csv.empty()) csv += ',';
+        csv += column.csvKey;
+    }
+    csv += "\r\n";
     for (const SeenTransfer& seen : transfers) {
-        const DecodedTransfer& t = seen.transfer;
-        const std::optional<std::uint8_t> reg = t.Register();
-        std::string name;
-        if (reg && names) name = names(static_cast<std::uint8_t>(t.Address() & 0xFE), *reg);
-        const std::string fields[] = {std::to_string(seen.index),
-                                      SecondsText(seen.timeUs),
-                                      eeprom::HexByte(t.Address7()),
-                                      eeprom::HexByte(t.Address()),
-                                      t.Read() ? "R" : "W",
-                                      RepeatedText(t),
-                                      reg ? eeprom::HexByte(*reg) : std::string(),
-                                      DataText(t),
-                                      AcksText(t),
-                                      t.stopSeen ? "yes" : "no",
-                                      name};
-        for (std::size_t i = 0; i < std::size(fields); ++i) {
+        for (std::size_t i = 0; i < kTransferColumns.size(); ++i) {
             if (i > 0) csv += ',';
-            csv += CsvField(fields[i]);
+            csv += CsvField(kTransferColumns[i].text(seen, names, ColumnText::Csv));
         }
         csv += "\r\n";
     }

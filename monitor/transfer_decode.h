@@ -10,6 +10,7 @@
 // (bit 3, type 8) is set.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -110,6 +111,24 @@ std::string AcksText(const DecodedTransfer& transfer);
 std::string SecondsText(std::int64_t timeUs);        // "12.345678"
 std::string RepeatedText(const DecodedTransfer& t);  // the repeated-start addresses: "A1"
 std::string DataText(const DecodedTransfer& t);      // bytes after the register, "55 66 | 77"
+
+// Where a column's text goes. The window and the CSV differ only where their
+// readers want it so: the window's 7-bit address reads "0x50" (the CSV's
+// "50"), its STOP column "missing" (the CSV's "no"), and its bytes tell how
+// many records the capture could not keep.
+enum class ColumnText { Window, Csv };
+
+// One column of the transfer listing: its title in the window, its key in the
+// CSV header row, its width in the window (in digits) and its text.
+struct TransferColumn {
+    const char* title;
+    const char* csvKey;
+    int width;
+    std::string (*text)(const SeenTransfer& seen, const RegisterNamer& names, ColumnText form);
+};
+
+// The columns in the order the window shows them and the CSV writes them.
+extern const std::array<TransferColumn, 11> kTransferColumns;
 
 // CSV with a header row; fields with a comma or a quote are quoted.
 std::string TransfersCsv(const std::vector<SeenTransfer>& transfers, const RegisterNamer& names = {});

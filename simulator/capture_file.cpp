@@ -16,7 +16,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <sstream>
+#include <string_view>
 
 #include "platform/regular_file.h"
 #include "simulator/simulated_bench.h"
@@ -28,7 +28,10 @@ namespace {
 // ceiling: 64 MiB of decoder text is minutes of a 100 kHz bus at full load.
 constexpr std::size_t kMaxCaptureBytes = 64u * 1024 * 1024;
 
-std::string Trim(const std::string& s) {
+// Every helper below looks at views into the line and copies nothing, so a
+// line is read in time proportional to its length however many labels and
+// quoted alternatives it holds.
+std::string_view Trim(std::string_view s) {
     std::size_t b = 0;
     std::size_t e = s.size();
     while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
@@ -36,24 +39,23 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool StartsWithNoCase(const std::string& s, const char* prefix, std::string* rest) {
-    std::size_t i = 0;
-    for (; prefix[i] != '\0'; ++i) {
-        if (i >= s.size()) return false;
+bool StartsWithNoCase(std::string_view s, std::string_view prefix, std::string_view* rest) {
+    if (s.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(s[i])) !=
             std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     }
-    if (rest) *rest = Trim(s.substr(i));
+    if (rest) *rest = Trim(s.substr(prefix.size()));
     return true;
 }
 
-bool EqualsNoCase(const std::string& s, const char* word) {
-    return s.size() == std::char_traits<char>::length(word) && StartsWithNoCase(s, word, nullptr);
+bool EqualsNoCase(std::string_view s, std::string_view word) {
+    return s.size() == word.size() && StartsWithNoCase(s, word, nullptr);
 }
 
 // One or two hexadecimal digits, nothing else.
-bool ParseHexByte(const std::string& text, unsigned& value) {
+bool ParseHexByte(std::string_view text, unsigned& value) {
     if (text.empty() || text.size() > 2) return false;
     value = 0;
     for (char c : text) {
@@ -68,14 +70,14 @@ bool ParseHexByte(const std::string& text, unsigned& value) {
 
 // Turns one event text into an event; false for anything else. Of quoted
 // alternatives ("Address write: 50" "AW: 50" "AW") the first, longest, counts.
-bool ParseEvent(std::string line, BusEvent& event, bool& ackLine) {
+bool ParseEvent(std::string_view line, BusEvent& event, bool& ackLine) {
     ackLine = false;
     if (!line.empty() && line.front() == '"') {
         const std::size_t close = line.find('"', 1);
-        if (close == std::string::npos) return false;
+        if (close == std::string_view::npos) return false;
         line = Trim(line.substr(1, close - 1));
     }
-    std::string arg;
+    std::string_view arg;
     if (EqualsNoCase(line, "Start")) {
         event = {BusEvent::Kind::Start, 0, true};
     } else if (EqualsNoCase(line, "Start repeat")) {
@@ -105,7 +107,7 @@ bool ParseEvent(std::string line, BusEvent& event, bool& ackLine) {
 
 // "1234-5678 " at the start of an annotation export line: takes it off and
 // gives the first sample.
-bool TakeSampleRange(std::string& line, std::uint64_t& first) {
+bool TakeSampleRange(std::string_view& line, std::uint64_t& first) {
     std::size_t i = 0;
     std::uint64_t value = 0;
     while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && i < 19) {
@@ -125,13 +127,16 @@ bool TakeSampleRange(std::string& line, std::uint64_t& first) {
 // one, without blanks ("i2c-1: "); an annotation export has the decoder's and
 // the row's names, which may hold blanks ("I²C: Address/data: "), so there
 // the first ": " after which an event stands ends the labels.
-bool ParseLabelledEvent(const std::string& line, bool annotation, BusEvent& event, bool& ackLine) {
+bool ParseLabelledEvent(std::string_view line, bool annotation, BusEvent& event, bool& ackLine) {
     if (ParseEvent(line, event, ackLine)) return true;
-    for (std::size_t colon = line.find(": "); colon != std::string::npos;
-         colon = line.find(": ", colon + 1)) {
-        if (!annotation && line.find(' ') < colon) return false;
+    const std::size_t first = line.find(": ");
+    if (first == std::string_view::npos) return false;
+    if (!annotation) {
+        if (line.substr(0, first).find(' ') != std::string_view::npos) return false;
+        return ParseEvent(Trim(line.substr(first + 2)), event, ackLine);
+    }
+    for (std::size_t colon = first; colon != std::string_view::npos; colon = line.find(": ", colon + 1)) {
         if (ParseEvent(Trim(line.substr(colon + 2)), event, ackLine)) return true;
-        if (!annotation) return false;
     }
     return false;
 }
@@ -146,11 +151,12 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
     };
     std::vector<Item> items;
     bool ranged = false;
-    std::istringstream in(text);
-    std::string raw;
-    while (std::getline(in, raw)) {
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
         Item item;
-        std::string line = Trim(raw);
+        std::string_view line = Trim(std::string_view(text).substr(begin, end - begin));
+        begin = end + 1;
         const bool annotation = TakeSampleRange(line, item.sample);
         ranged |= annotation;
         if (!annotation && !items.empty()) item.sample = items.back().sample;  // stays after the one before

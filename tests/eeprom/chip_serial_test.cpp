@@ -125,7 +125,23 @@ TEST_F(ChipSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
     // the end.
     ASSERT_EQ(frames.size(), 1u + 3 * 256 + 1 + 256 + 1);
     EXPECT_EQ(testsupport::Bits(frames[0], 0, 3), 0b110);
+    EXPECT_EQ(testsupport::Bits(frames[0], 3, 9), 0) << "at unit 0, where the chip-list entry put the cursor";
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 256, rig.chip->Memory().begin()));
+
+    // Right after a read, the settling READ goes where the read left the
+    // cursor: past the last of the 32 bytes of a 93C06.
+    Choose("93C06 (8)");
+    ASSERT_TRUE(ReadSerialChip(rig.adapter, chip, image, marks, progress));
+    rig.port.Loads().clear();
+    ASSERT_TRUE(WriteSerialChip(rig.adapter, chip, image, marks, progress));
+    const auto after = SelectedFrames(rig.port.Loads(), true);
+    ASSERT_EQ(after.size(), 1u + 3 * 32 + 1 + 32 + 1);
+    // The lines were left idle high, so a 0 is clocked before the start bit.
+    const auto start =
+        static_cast<std::size_t>(std::find(after[0].begin(), after[0].end(), 1) - after[0].begin());
+    EXPECT_EQ(testsupport::Bits(after[0], start, 3), 0b110);
+    EXPECT_EQ(testsupport::Bits(after[0], start + 3, 7), 32);
+    EXPECT_EQ(chip.cursor, 32) << "the verify read ends past the last byte too";
 }
 
 TEST_F(ChipSerial, OversizedCapacityStaysInsideTheImage) {

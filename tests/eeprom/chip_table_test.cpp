@@ -9,11 +9,11 @@ using namespace eeprom;
 
 namespace {
 
-constexpr ChipParams kBefore{1, 2, 3, 4};  // no entry sets these
+constexpr ChipParams kBefore{1, 2, 3, 4, 5};  // no entry sets these
 
 bool Same(const ChipParams& a, const ChipParams& b) {
     return a.family == b.family && a.addressBits == b.addressBits && a.organisation == b.organisation &&
-           a.capacity == b.capacity;
+           a.capacity == b.capacity && a.cursor == b.cursor;
 }
 
 class ChipTable : public ::testing::Test {
@@ -24,27 +24,27 @@ protected:
 TEST_F(ChipTable, EveryEntrySetsItsRow) {
     constexpr int keep = -1;
     const std::pair<const char*, ChipParams> rows[] = {
-        {"93C06 (8)", {93, 6, 8, 32}},
-        {"93C06 (16)", {93, 5, 16, 16}},
-        {"93C46 (8)", {93, 6, 8, 128}},
-        {"93C46 (16)", {93, 5, 16, 64}},
-        {"93C56 (8)", {93, 8, 8, 256}},
-        {"93C56 (16)", {93, 7, 16, 128}},
-        {"93C66 (8)", {93, 8, 8, 512}},
-        {"93C66 (16)", {93, 7, 16, 256}},
-        {"93C76 (8)", {93, 10, 8, 1024}},
-        {"93C76 (16)", {93, 9, 16, 512}},
-        {"93C86 (8)", {93, 10, 8, 2048}},
-        {"93C86 (16)", {93, 9, 16, 1024}},
-        {"AT25C010", {25, 8, keep, 128}},
-        {"AT25C020", {25, 8, keep, 256}},
-        {"AT25C040", {25, 8, keep, 512}},
-        {"AT25C080", {25, 16, keep, 1024}},
-        {"AT25C160", {25, 16, keep, 2048}},
-        {"", {0, keep, keep, keep}},
-        {"M62358,M62359", {keep, keep, keep, keep}},
-        {"93C46", {keep, keep, keep, keep}},
-        {"AT25C160 ", {keep, keep, keep, keep}},
+        {"93C06 (8)", {93, 6, 8, 32, 0}},
+        {"93C06 (16)", {93, 5, 16, 16, 0}},
+        {"93C46 (8)", {93, 6, 8, 128, 0}},
+        {"93C46 (16)", {93, 5, 16, 64, 0}},
+        {"93C56 (8)", {93, 8, 8, 256, 0}},
+        {"93C56 (16)", {93, 7, 16, 128, 0}},
+        {"93C66 (8)", {93, 8, 8, 512, 0}},
+        {"93C66 (16)", {93, 7, 16, 256, 0}},
+        {"93C76 (8)", {93, 10, 8, 1024, 0}},
+        {"93C76 (16)", {93, 9, 16, 512, 0}},
+        {"93C86 (8)", {93, 10, 8, 2048, 0}},
+        {"93C86 (16)", {93, 9, 16, 1024, 0}},
+        {"AT25C010", {25, 8, keep, 128, keep}},
+        {"AT25C020", {25, 8, keep, 256, keep}},
+        {"AT25C040", {25, 8, keep, 512, keep}},
+        {"AT25C080", {25, 16, keep, 1024, keep}},
+        {"AT25C160", {25, 16, keep, 2048, keep}},
+        {"", {0, keep, keep, keep, keep}},
+        {"M62358,M62359", {keep, keep, keep, keep, keep}},
+        {"93C46", {keep, keep, keep, keep, keep}},
+        {"AT25C160 ", {keep, keep, keep, keep, keep}},
     };
     for (const auto& [text, want] : rows) {
         chip = kBefore;
@@ -52,7 +52,8 @@ TEST_F(ChipTable, EveryEntrySetsItsRow) {
         const ChipParams expected{want.family == keep ? kBefore.family : want.family,
                                   want.addressBits == keep ? kBefore.addressBits : want.addressBits,
                                   want.organisation == keep ? kBefore.organisation : want.organisation,
-                                  want.capacity == keep ? kBefore.capacity : want.capacity};
+                                  want.capacity == keep ? kBefore.capacity : want.capacity,
+                                  want.cursor == keep ? kBefore.cursor : want.cursor};
         EXPECT_TRUE(Same(chip, expected)) << '"' << text << '"';
     }
 }

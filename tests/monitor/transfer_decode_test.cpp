@@ -123,8 +123,16 @@ TEST(DecodeTransfer, RepeatedStartRegisterNacksAndCsv) {
     const std::string csv = TransfersCsv({{7, 1'500'000, *t}}, [](std::uint8_t a, std::uint8_t r) {
         return a == 0xA0 && r == 0x10 ? std::string("Mode, \"fast\"") : std::string();
     });
-    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2),
-              "7,1.500000,50,A0,W,A1,10,55 66,A | A N,no,\"Mode, \"\"fast\"\"\"\r\n");
+    EXPECT_EQ(csv, "index,time_s,address7,address8,rw,repeated_start,register,bytes,acks,stop,name\r\n"
+                   "7,1.500000,50,A0,W,A1,10,55 66,A | A N,no,\"Mode, \"\"fast\"\"\"\r\n");
+
+    // The window's cells of the same transfer, with records the capture could not keep.
+    SeenTransfer seen{7, 1'500'000, *t};
+    seen.transfer.recordsDropped = 3;
+    std::string cells;
+    for (const TransferColumn& column : kTransferColumns)
+        cells += column.text(seen, {}, ColumnText::Window) + ";";
+    EXPECT_EQ(cells, "7;1.500000;0x50;A0;W;A1;10;55 66 (+3 not kept);A | A N;missing;;");
 }
 
 }  // namespace

@@ -62,6 +62,22 @@ TEST(CaptureText, ReadsAnnotationExportsInSampleOrder) {
     EXPECT_EQ(transfers[0], (BusTransfer{S, B(0x42, false), B(0x5A), P}));
 }
 
+// Lines of a megabyte with tens of thousands of labels and quoted
+// alternatives before their event, or none at all.
+TEST(CaptureText, ReadsTheEventAfterThousandsOfLabels) {
+    std::string labels;
+    while (labels.size() < (1u << 20)) labels += "row: \"Data write: zz\" : ";
+    std::string text = "10-11 I2C: Start\n";
+    text += "20-28 I2C: " + labels + "Address write: 50\n";  // the event after the last label
+    text += "29-30 I2C: " + labels + "\n";                   // labels and no event
+    text += "i2c-1: " + labels + "Data write: 01\n";         // a decoder line's labels hold no blanks
+    text += "40-41 I2C: Stop\n";
+    std::vector<BusTransfer> transfers;
+    ASSERT_TRUE(ParseCaptureText(text, transfers));
+    ASSERT_EQ(transfers.size(), 1u);
+    EXPECT_EQ(transfers[0], (BusTransfer{S, B(0xA0), P}));
+}
+
 TEST(CaptureText, SplitsTransfersAtStopAndAtStartWithoutStop) {
     const std::string text =
         "Start\nAddress write: 52\nNACK\nStop\n"

@@ -31,6 +31,7 @@
 #include "ui/bench/dac_bars.h"
 #include "ui/bench/latch_lamps.h"
 #include "ui/main/ui_seams.h"
+#include "ui/resources/accessible_buttons.h"
 
 namespace ui {
 
@@ -140,8 +141,12 @@ QScrollArea* GridArea(HexGrid* grid, int rows) {
     return area;
 }
 
-QPushButton* ActionButton(const QString& caption, QWidget* receiver, const std::function<void()>& action) {
+// `name` is what assistive technology announces: the caption alone does not
+// say which chip a tab's Load and Save act on.
+QPushButton* ActionButton(const QString& caption, const QString& name, QWidget* receiver,
+                          const std::function<void()>& action) {
     auto* button = new QPushButton(caption);
+    button->setAccessibleName(name);
     QObject::connect(button, &QPushButton::clicked, receiver, action);
     return button;
 }
@@ -163,6 +168,7 @@ BenchWindow::BenchWindow(SimulatedBench& bench, QWidget* parent)
     : QWidget(parent, Qt::Window), bench_(bench) {
     setWindowTitle(QStringLiteral("Bench"));
     setObjectName(QStringLiteral("benchWindow"));
+    resources::InstallAccessibleButtons();  // also when this window opens without the main one
     if (bench_.AdapterPort() != SimulatedBench::Port::None) lastPort_ = bench_.AdapterPort();
 
     auto* top = new QHBoxLayout;
@@ -238,8 +244,10 @@ QWidget* BenchWindow::BuildChipTabs() {
     eepromHeader->addWidget(new QLabel(QStringLiteral("Block at")));
     eepromHeader->addWidget(block);
     eepromHeader->addStretch();
-    eepromHeader->addWidget(ActionButton(QStringLiteral("Load..."), this, [this] { LoadEeprom(); }));
-    eepromHeader->addWidget(ActionButton(QStringLiteral("Save..."), this, [this] { SaveEeprom(); }));
+    eepromHeader->addWidget(ActionButton(QStringLiteral("Load..."), QStringLiteral("Load 24C16"), this,
+                                         [this] { LoadEeprom(); }));
+    eepromHeader->addWidget(ActionButton(QStringLiteral("Save..."), QStringLiteral("Save 24C16"), this,
+                                         [this] { SaveEeprom(); }));
     QWidget* eepromPage = GridPage(eepromHeader, eepromGrid_, kRowsInView);
     chipTabs_->addTab(eepromPage, QStringLiteral("24C16"));
     chipTabs_->setTabToolTip(0, QStringLiteral("24C16 EEPROM at A0-AE: 8 blocks of 256 bytes"));
@@ -269,8 +277,10 @@ QWidget* BenchWindow::BuildChipTabs() {
     }
     connect(socketChoice_, &QComboBox::activated, this, &BenchWindow::ChooseSocketChip);
     socketLabel_ = new QLabel;
-    socketLoad_ = ActionButton(QStringLiteral("Load..."), this, [this] { LoadSocketChip(); });
-    socketSave_ = ActionButton(QStringLiteral("Save..."), this, [this] { SaveSocketChip(); });
+    socketLoad_ = ActionButton(QStringLiteral("Load..."), QStringLiteral("Load socket chip"), this,
+                               [this] { LoadSocketChip(); });
+    socketSave_ = ActionButton(QStringLiteral("Save..."), QStringLiteral("Save socket chip"), this,
+                               [this] { SaveSocketChip(); });
     auto* socketHeader = new QGridLayout;
     socketHeader->addWidget(new QLabel(QStringLiteral("Chip:")), 0, 0);
     socketHeader->addWidget(socketChoice_, 0, 1, 1, 3);

@@ -178,9 +178,7 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
         for (int i = first; i < first + size; ++i) {
             if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
         }
-    } else if (!(FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
-                                                                      session_->image, session_->marks,
-                                                                      progress, &readBack)) {
+    } else if (!WriteChip(progress, &readBack)) {
         return false;
     }
     RefreshHexView();

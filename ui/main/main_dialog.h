@@ -169,6 +169,9 @@ public:
     void OnFillZero();
     void ReadSerialEeprom();
     void WriteSerialEeprom();
+    // Writes the serial chip in force from the image with verify, by the
+    // transfers chosen in the context menu; `readBack` gets what the verify read.
+    bool WriteChip(eeprom::Progress& progress, eeprom::ImageArray* readBack);
 
     // --- Safety net: backups, restore, verify report, checksums, undo ------
     // Backs up what "Write eeprom" is about to replace, when backups are on;

@@ -46,13 +46,10 @@ public:
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const char* const kHeaders[TransfersWindow::kColumns] = {
-            "#",        "Time (s)", "Addr", "Addr 8-bit", "R/W", "Rep. start",
-            "Register", "Bytes",    "ACK",  "STOP",       "Name"};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
             section >= TransfersWindow::kColumns)
             return {};
-        return QString::fromLatin1(kHeaders[section]);
+        return QString::fromLatin1(monitor::kTransferColumns[static_cast<std::size_t>(section)].title);
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
@@ -83,40 +80,9 @@ public:
     }
 
     QString Cell(const SeenTransfer& seen, int column) const {
-        const DecodedTransfer& t = seen.transfer;
-        switch (column) {
-            case TransfersWindow::kIndex:
-                return QString::number(seen.index);
-            case TransfersWindow::kTime:
-                return QString::fromStdString(monitor::SecondsText(seen.timeUs));
-            case TransfersWindow::kAddress7:
-                return QStringLiteral("0x") + Hex(t.Address7());
-            case TransfersWindow::kAddress8:
-                return Hex(t.Address());
-            case TransfersWindow::kDirection:
-                return t.Read() ? QStringLiteral("R") : QStringLiteral("W");
-            case TransfersWindow::kRepeated:
-                return QString::fromStdString(monitor::RepeatedText(t));
-            case TransfersWindow::kRegister:
-                return t.Register() ? Hex(*t.Register()) : QString();
-            case TransfersWindow::kBytes:
-                return QString::fromStdString(monitor::DataText(t)) +
-                       (t.recordsDropped > 0 ? QStringLiteral(" (+%1 not kept)").arg(t.recordsDropped)
-                                             : QString());
-            case TransfersWindow::kAcks:
-                return QString::fromStdString(monitor::AcksText(t));
-            case TransfersWindow::kStop:
-                return t.stopSeen ? QStringLiteral("yes") : QStringLiteral("missing");
-            case TransfersWindow::kName:
-                return Name(t);
-            default:
-                return {};
-        }
-    }
-
-    QString Name(const DecodedTransfer& t) const {
-        if (!names_ || !t.Register()) return {};
-        return QString::fromStdString(names_(static_cast<std::uint8_t>(t.Address() & 0xFE), *t.Register()));
+        if (column < 0 || column >= TransfersWindow::kColumns) return {};
+        const monitor::TransferColumn& c = monitor::kTransferColumns[static_cast<std::size_t>(column)];
+        return QString::fromStdString(c.text(seen, names_, monitor::ColumnText::Window));
     }
 
     const SeenTransfer* At(int row) const {
@@ -245,8 +211,8 @@ TransfersWindow::TransfersWindow(const monitor::TransferLog& log, monitor::Regis
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     table_->horizontalHeader()->setStretchLastSection(true);
     const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int widths[kColumns] = {5, 10, 4, 8, 3, 8, 7, 16, 10, 6, 20};
-    for (int c = 0; c < kColumns; ++c) table_->setColumnWidth(c, (widths[c] + 2) * digit);
+    for (int c = 0; c < kColumns; ++c)
+        table_->setColumnWidth(c, (monitor::kTransferColumns[static_cast<std::size_t>(c)].width + 2) * digit);
 
     chart_ = new TransferRateChart(this);
     status_ = new QLabel(this);

@@ -30,6 +30,7 @@ class TransfersWindow : public QWidget {
     Q_OBJECT
 
 public:
+    // The columns of monitor::kTransferColumns, by name.
     enum Column {
         kIndex,
         kTime,
@@ -44,6 +45,7 @@ public:
         kName,
         kColumns
     };
+    static_assert(kColumns == monitor::kTransferColumns.size(), "one enumerator per column of the table");
 
     // `log` and the two functions outlive the window (MainDialog owns all three).
     // `names` gives the register name for an 8-bit write address and a

@@ -12,18 +12,31 @@ namespace ui::resources {
 
 namespace {
 
+// "&Write" reads "Write" and "R&&D" reads "R&D".
+QString WithoutMnemonic(const QString& caption) {
+    QString text;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && ++i == caption.size()) break;
+        text += caption[i];
+    }
+    return text;
+}
+
 class AccessibleToggleButton : public QAccessibleWidget {
 public:
     AccessibleToggleButton(QAbstractButton* button, QAccessible::Role role)
         : QAccessibleWidget(button, role) {}
 
+    // The name is the button's own: the one set for it, else its caption.
+    // Qt's fallback, the title of the group box around it, would give every
+    // button of a group the same name.
     QString text(QAccessible::Text t) const override {
-        QString text = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && text.isEmpty()) {
-            text = Button()->text();
-            text.remove(QLatin1Char('&'));
+        if (t == QAccessible::Name) {
+            QString name = Button()->accessibleName();
+            if (name.isEmpty()) name = WithoutMnemonic(Button()->text());
+            if (!name.isEmpty()) return name;
         }
-        return text;
+        return QAccessibleWidget::text(t);
     }
 
     QAccessible::State state() const override {

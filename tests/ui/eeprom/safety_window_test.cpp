@@ -203,6 +203,7 @@ TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
 
     // F3 from byte 0 goes to the next red byte; a byte differing from the
     // compare snapshot on page 2 is reached across pages, and Shift+F3 comes back.
+    // Bytes 00-7F of page 0 are red, 05 of page 2 is the last mark.
     dialog().m_compBuffer->setChecked(true);
     session().image[2 * kPageSize + 5] ^= 0xFF;
     ClickHexItem(HexOffsetItem(0));
@@ -215,6 +216,14 @@ TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
     PressKey(&dialog(), Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(dialog().m_page, 0);
     EXPECT_EQ(Text(ids::kByteOffset), "7F");
+    // Past the image's ends the walk wraps: from the last mark to the first and back.
+    PressKey(&dialog(), Qt::Key_F3);
+    PressKey(&dialog(), Qt::Key_F3);
+    EXPECT_EQ(dialog().m_page, 0);
+    EXPECT_EQ(Text(ids::kByteOffset), "00");
+    PressKey(&dialog(), Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(dialog().m_page, 2);
+    EXPECT_EQ(Text(ids::kByteOffset), "05");
 }
 
 TEST_F(SafetyWindow, ChecksumsShowThePageAndTheChip) {
