@@ -11,7 +11,6 @@
 #include "eeprom/checksums.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/file_access.h"
-#include "hardware/port_adapter.h"
 
 namespace eeprom {
 
@@ -180,23 +179,23 @@ bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>
     return true;
 }
 
-bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, const BackupTarget& target,
-                       bool fast, const QString& folder, Progress& progress, QString& path,
-                       std::string& error) {
+BackupRead FastBackupRead(hardware::I2cMaster& i2c, hardware::SerialLines& lines, const ChipParams& chip) {
+    return [&i2c, &lines, chip](const BackupTarget& target, ImageArray& image, ImageArray& marks,
+                                Progress& progress) {
+        if (target.page >= 0)
+            return ReadI2cBlockFast(i2c, target.page, target.device | 1, image, marks, progress, kPageSize);
+        return ReadChipFast(lines, chip, image, marks, progress);
+    };
+}
+
+bool BackUpBeforeWrite(const BackupRead& read, const ChipParams& chip, const BackupTarget& target,
+                       const QString& folder, Progress& progress, QString& path, std::string& error) {
     // A scratch image: the backup read must leave the user's image and marks alone.
     ImageArray image{};
     ImageArray marks{};
     QuietProgress quiet(progress);
-    bool read = false;
-    int offset = 0;
-    if (target.page >= 0) {
-        read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, target.page, target.device | 1, image, marks,
-                                                       quiet, kPageSize);
-        offset = target.page * kPageSize;
-    } else {
-        read = (fast ? ReadChipFast : ReadSerialChip)(adapter, chip, image, marks, quiet);
-    }
-    if (!read) {
+    const int offset = target.page >= 0 ? target.page * kPageSize : 0;
+    if (!read(target, image, marks, quiet)) {
         error =
             "The backup read failed" + (quiet.said.empty() ? std::string(".") : ": " + OneLine(quiet.said));
         return false;

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@
 #include "eeprom/chip_transfers.h"
 
 namespace hardware {
-class PortAdapter;
-}
+class I2cMaster;
+class SerialLines;
+}  // namespace hardware
 
 namespace eeprom {
 
@@ -73,13 +75,21 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
 // a truncated file or one of another chip is refused with `error`.
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error);
 
-// Reads what a write of `target` is about to replace, with the fast
-// sequential reads when `fast` (as the write that follows will run), else the
-// reads as specified, and saves it in `folder`. When the read fails or the file cannot be saved,
-// returns false with the reason in `error`, and the caller must not write.
-// The transfer's own messages go into `error` too, not to `progress`.
-bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, const BackupTarget& target,
-                       bool fast, const QString& folder, Progress& progress, QString& path,
-                       std::string& error);
+// Reads what a backup of `target` holds into a scratch image: an I2C page
+// from device `target.device | 1` into its place in the image, or the whole
+// serial chip in force. The caller picks the transfers the write that
+// follows will run; false when the read failed.
+using BackupRead =
+    std::function<bool(const BackupTarget& target, ImageArray& image, ImageArray& marks, Progress& progress)>;
+
+// The backup read with the fast transfers, on any adapter.
+BackupRead FastBackupRead(hardware::I2cMaster& i2c, hardware::SerialLines& lines, const ChipParams& chip);
+
+// Reads what a write of `target` is about to replace with `read` and saves it
+// in `folder`. When the read fails or the file cannot be saved, returns false
+// with the reason in `error`, and the caller must not write. The transfer's
+// own messages go into `error` too, not to `progress`.
+bool BackUpBeforeWrite(const BackupRead& read, const ChipParams& chip, const BackupTarget& target,
+                       const QString& folder, Progress& progress, QString& path, std::string& error);
 
 }  // namespace eeprom

@@ -104,8 +104,17 @@ bool MainDialog::BackUpBeforeWrite() {
     BarAndBox progress(m_progress);
     QString path;
     std::string error;
-    if (eeprom::BackUpBeforeWrite(session_->adapter, session_->chip, target, FastTransfersOn(),
-                                  BackupFolder(), progress, path, error)) {
+    // The read is of the kind the write that follows will be.
+    hardware::PortAdapter& adapter = session_->adapter;
+    const ChipParams chip = session_->chip;
+    const BackupRead classicRead = [&adapter, chip](const BackupTarget& target, ImageArray& image,
+                                                    ImageArray& marks, Progress& progress) {
+        if (target.page >= 0)
+            return ReadI2cPage(adapter, target.page, target.device | 1, image, marks, progress, kPageSize);
+        return ReadSerialChip(adapter, chip, image, marks, progress);
+    };
+    const BackupRead read = FastTransfersOn() ? FastBackupRead(adapter, adapter, chip) : classicRead;
+    if (eeprom::BackUpBeforeWrite(read, session_->chip, target, BackupFolder(), progress, path, error)) {
         return true;
     }
     ShowMessage(QStringLiteral("Nothing was written: the backup of the chip failed. %1\n(Backups before "
@@ -175,9 +184,7 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
         for (int i = first; i < first + size; ++i) {
             if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
         }
-    } else if (!(FastTransfersOn() ? WriteChipFast : WriteSerialChip)(session_->adapter, session_->chip,
-                                                                      session_->image, session_->marks,
-                                                                      progress, &readBack)) {
+    } else if (!WriteSerialChipAsChosen(progress, readBack)) {
         return false;
     }
     RefreshHexView();

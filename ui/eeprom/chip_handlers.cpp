@@ -128,8 +128,10 @@ void MainDialog::OnReadEeprom() {
         } else {
             SayNoController("read");
         }
-    } else if ((FastTransfersOn() ? ReadChipFast : ReadSerialChip)(
-                   session_->adapter, session_->chip, session_->image, session_->marks, progress)) {
+    } else if (FastTransfersOn() ? ReadChipFast(session_->adapter, session_->chip, session_->image,
+                                                session_->marks, progress)
+                                 : ReadSerialChip(session_->adapter, session_->chip, session_->image,
+                                                  session_->marks, progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
@@ -162,9 +164,7 @@ void MainDialog::OnWriteEeprom() {
         } else {
             SayNoController("written");
         }
-    } else if (BackUpBeforeWrite() && (FastTransfersOn() ? WriteChipFast : WriteSerialChip)(
-                                          session_->adapter, session_->chip, session_->image, session_->marks,
-                                          progress, &readBack)) {
+    } else if (BackUpBeforeWrite() && WriteSerialChipAsChosen(progress, readBack)) {
         verified = true;
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
@@ -180,6 +180,14 @@ void MainDialog::OnFillZero() {
     std::fill_n(session_->image.begin() + base, kPageSize, std::uint8_t{0});
     std::fill_n(session_->marks.begin() + base, kPageSize, kMarkNone);
     RefreshHexView();
+}
+
+bool MainDialog::WriteSerialChipAsChosen(Progress& progress, ImageArray& readBack) {
+    if (FastTransfersOn())
+        return WriteChipFast(session_->adapter, session_->chip, session_->image, session_->marks, progress,
+                             &readBack);
+    return WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress,
+                           &readBack);
 }
 
 void MainDialog::ReadSerialEeprom() {

@@ -174,6 +174,9 @@ public:
     // Backs up what "Write eeprom" is about to replace, when backups are on;
     // false, with the reason shown, when the write must not start.
     bool BackUpBeforeWrite();
+    // Writes the serial chip in force with the transfers the user chose and
+    // verifies it; false when no chip answered.
+    bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::ImageArray& readBack);
     // Shows the verify report when `readBack` differs from the image written.
     void ReportVerify(const eeprom::ImageArray& readBack);
     // "Restore last backup…": the newest backups of the chip in force to choose from.
