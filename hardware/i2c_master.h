@@ -40,7 +40,7 @@ struct I2cCapabilities {
     int maxMessages = 1;             // messages in one Transfer
     int maxMessageBytes = 0;         // bytes in one message
     std::vector<int> speedsHz{};     // the bus clocks it can run
-    bool dataAcksSeen = true;        // whether a refused data byte is told apart from the address
+    bool dataAcksSeen = true;        // each data byte's acknowledge is seen, not only the transfer's end
     bool writeThenReadOnly = false;  // two messages only as a write followed by a read
     // A repeated START only before a read: other neighbours are split by
     // STOP and START.

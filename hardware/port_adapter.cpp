@@ -1,6 +1,7 @@
 #include "hardware/port_adapter.h"
 
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 #include "platform/counter.h"
@@ -58,8 +59,12 @@ PortAdapter::~PortAdapter() = default;
 
 std::int64_t PortAdapter::NowUs() {
     std::int64_t now = 0;
-    if (!ReadCounter(now)) return kNoTime;
-    return now / frequency_ * 1'000'000 + now % frequency_ * 1'000'000 / frequency_;
+    if (!ReadCounter(now) || now < 0) return kNoTime;
+    // A count too large for microseconds (a counter whose frequency could not
+    // be read counts "per second") is a clock that cannot time a wait.
+    const std::int64_t seconds = now / frequency_;
+    if (seconds > std::numeric_limits<std::int64_t>::max() / 2'000'000) return kNoTime;
+    return seconds * 1'000'000 + now % frequency_ * 1'000'000 / frequency_;
 }
 
 void PortAdapter::SleepMs(int ms) { platform::Clock().SleepMs(ms); }
