@@ -15,6 +15,7 @@
 #include "cli/chips.h"
 #include "cli/progress.h"
 #include "cli/transfers.h"
+#include "console/send_sequence.h"
 #include "eeprom/backup.h"
 #include "eeprom/checksums.h"
 #include "eeprom/file_access.h"
@@ -22,9 +23,9 @@
 #include "eeprom/image_file.h"
 #include "eeprom/verify_report.h"
 #include "hardware/port_adapter.h"
+#include "hardware/probe.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/transfer_decode.h"
-#include "platform/counter.h"
 #include "simulator/simulated_bench.h"
 
 namespace cli {
@@ -45,7 +46,9 @@ std::string Hex2(int value) { return eeprom::HexByte(value); }
 std::string Hex4(int value) { return eeprom::HexByte(value >> 8) + eeprom::HexByte(value); }
 
 // The probe of "Reset PCF": two resets, the second deciding. LPT1 is tried
-// first, then LPT2, as the window does at start; --port tries one.
+// first, then LPT2, as the window does at start; --port tries one. The one
+// place that knows the adapter is the parallel one; the commands speak to it
+// through its bus interfaces.
 bool FindAdapter(CommandContext& context) {
     eeprom::Session& session = context.session;
     session.adapter.SetLatch(kStartLatch);
@@ -54,10 +57,7 @@ bool FindAdapter(CommandContext& context) {
         session.adapter.SetBase(ports[i]);
         session.portBase = session.adapter.GetBase();
         session.adapter.ConfigurePort();
-        if (session.adapter.ResetAdapter(0, session.adapter.Latch()) != hardware::kProbeOk)
-            session.adapter.ConfigurePort();
-        if (session.adapter.ResetAdapter(0, session.adapter.Latch()) == hardware::kProbeOk) {
-            session.adapter.ConfigurePort();
+        if (hardware::ProbeController(session.adapter, 0).found) {
             session.controllerPresent = 1;
             return true;
         }
@@ -368,8 +368,9 @@ int BackUp(CommandContext& context, const Job& job, QString& path) {
     }
     eeprom::Progress quiet;
     std::string error;
-    if (!eeprom::BackUpBeforeWrite(context.session.adapter, context.session.chip, target, true,
-                                   eeprom::BackupFolder(), quiet, path, error))
+    eeprom::Session& session = context.session;
+    if (!eeprom::BackUpBeforeWrite(eeprom::FastBackupReads(session.adapter, session.adapter, session.chip),
+                                   session.chip, target, eeprom::BackupFolder(), quiet, path, error))
         return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
                                      " (--no-backup writes without one)");
     if (!context.json) Say("backup of the old contents: " + QFile::encodeName(path).toStdString());
@@ -545,11 +546,20 @@ int ParseByte(const std::string& text, const char* what, long& value) {
     return Fail(kExitUsage, std::string(what) + " is a byte, 0..255 or 0x00..0xFF, not '" + text + "'");
 }
 
-std::string BusError(long address, int code) {
+std::string BusError(long address, const hardware::I2cResult& result) {
     char text[120];
     std::snprintf(text, sizeof text, "device 0x%02lx did not answer (%s)", address,
-                  code == hardware::kBusBusy ? "the bus stayed busy" : "no acknowledge or a time-out");
+                  result.status == hardware::I2cStatus::BusBusy ? "the bus stayed busy"
+                                                                : "no acknowledge or a time-out");
     return text;
+}
+
+// A register read: the register number written, then one byte read.
+hardware::I2cResult ReadRegister(hardware::I2cMaster& i2c, long address, std::uint8_t reg,
+                                 std::uint8_t& value) {
+    const auto device = static_cast<std::uint8_t>(address);
+    const hardware::I2cMessage messages[] = {{device, false, {&reg, 1}}, {device, true, {&value, 1}}};
+    return i2c.Transfer(messages);
 }
 
 }  // namespace
@@ -561,9 +571,10 @@ int RunSet(CommandContext& context, const std::string& address, const std::strin
     if (int code = ParseByte(reg, "the register", r)) return code;
     if (int code = ParseByte(value, "the value", v)) return code;
     if (!FindAdapter(context)) return NoAdapter();
-    const int result = context.session.adapter.I2cWriteByte(
-        static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(dev << 1), static_cast<std::uint8_t>(v));
-    return result == hardware::kWriteDone ? kExitOk : Fail(kExitFailed, BusError(dev, result));
+    const hardware::I2cResult result = console::WriteRegister(
+        context.session.adapter, static_cast<std::uint8_t>(dev << 1), static_cast<std::uint8_t>(r),
+        static_cast<std::uint8_t>(v), [] { Say("the bus is busy (another master?); writing anyway"); });
+    return result.Ok() ? kExitOk : Fail(kExitFailed, BusError(dev, result));
 }
 
 int RunGet(CommandContext& context, const std::string& address, const std::string& reg) {
@@ -571,9 +582,10 @@ int RunGet(CommandContext& context, const std::string& address, const std::strin
     if (int code = ParseDevice(address, dev)) return code;
     if (int code = ParseByte(reg, "the register", r)) return code;
     if (!FindAdapter(context)) return NoAdapter();
-    const int value = context.session.adapter.I2cReadByte(static_cast<std::uint8_t>(r),
-                                                          static_cast<std::uint8_t>(dev << 1));
-    if (value < 0 || value > 255) return Fail(kExitFailed, BusError(dev, value));
+    std::uint8_t value = 0;
+    const hardware::I2cResult result =
+        ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(r), value);
+    if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
     std::printf("0x%02x\n", value);
     return kExitOk;
 }
@@ -588,9 +600,8 @@ int RunDump(CommandContext& context, const std::string& address) {
         std::string ascii;
         std::printf("%02x: ", row);
         for (int reg = row; reg < row + 16; ++reg) {
-            const int value = context.session.adapter.I2cReadByte(static_cast<std::uint8_t>(reg),
-                                                                  static_cast<std::uint8_t>(dev << 1));
-            if (value < 0 || value > 255) {
+            std::uint8_t value = 0;
+            if (!ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(reg), value).Ok()) {
                 std::printf("XX ");
                 ascii += 'X';
                 continue;
@@ -601,7 +612,7 @@ int RunDump(CommandContext& context, const std::string& address) {
         }
         std::printf("   %s\n", ascii.c_str());
     }
-    return answered ? kExitOk : Fail(kExitFailed, BusError(dev, 0));
+    return answered ? kExitOk : Fail(kExitFailed, BusError(dev, {hardware::I2cStatus::NoAck}));
 }
 
 int RunTransfer(CommandContext& context, const std::vector<std::string>& messages) {
@@ -646,26 +657,19 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
     if (plan.empty())
         return Fail(kExitUsage, "transfer needs at least one message, such as w1@0x50 0x00 r16");
     if (!FindAdapter(context)) return NoAdapter();
-    hardware::PortAdapter& adapter = context.session.adapter;
-    bool busHeld = false;  // a write left the bus for a repeated START
-    for (std::size_t k = 0; k < plan.size(); ++k) {
-        Message& m = plan[k];
-        const auto slave = static_cast<std::uint8_t>(m.address << 1);
-        const int n = static_cast<int>(m.bytes.size());
-        if (m.read) {
-            const int result = adapter.I2cReadBytes(slave, m.bytes.data(), n, busHeld);
-            busHeld = false;
-            if (result != n) return Fail(kExitFailed, BusError(m.address, result));
-            for (int b = 0; b < n; ++b)
-                std::printf(b ? " 0x%02x" : "0x%02x", m.bytes[static_cast<std::size_t>(b)]);
-            std::printf("\n");
-        } else {
-            const bool readFollows = k + 1 < plan.size() && plan[k + 1].read;
-            const int result = adapter.I2cWriteBytes(slave, m.bytes.data(), n, !readFollows);
-            if (result != hardware::kWriteDone) return Fail(kExitFailed, BusError(m.address, result));
-            busHeld = readFollows;
-        }
+    std::vector<hardware::I2cMessage> transfer;
+    for (Message& m : plan) transfer.push_back({static_cast<std::uint8_t>(m.address), m.read, m.bytes});
+    const hardware::I2cResult result = context.session.adapter.Transfer(transfer);
+    // What was read before a failure is shown, as each message was printed once it was done.
+    const std::size_t done =
+        result.Ok() ? plan.size() : static_cast<std::size_t>(std::max(result.message, 0));
+    for (std::size_t k = 0; k < done; ++k) {
+        if (!plan[k].read) continue;
+        for (std::size_t b = 0; b < plan[k].bytes.size(); ++b)
+            std::printf(b ? " 0x%02x" : "0x%02x", plan[k].bytes[b]);
+        std::printf("\n");
     }
+    if (!result.Ok()) return Fail(kExitFailed, BusError(plan[done].address, result));
     return kExitOk;
 }
 
@@ -687,12 +691,10 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     if (!FindAdapter(context)) return NoAdapter();
     const InterruptGuard interrupts;
 
-    platform::Counter& clock = platform::Clock();
-    std::int64_t frequency = 1, start = 0, now = 0;
-    clock.Frequency(frequency);
-    clock.Now(start);
+    hardware::BusSniffer& sniffer = session.adapter;
+    const std::int64_t start = sniffer.NowUs();
     session.monitorOn = 1;
-    session.adapter.InitController();
+    monitor::StartMonitor(sniffer);
     // The window replays the log's EEPROM transfers into its image when the
     // monitor stops; here each line is replayed as it comes, so that a
     // monitor left running all day keeps no log in memory.
@@ -708,9 +710,6 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         std::fwrite(header.data(), 1, header.size(), stdout);
     }
     while (!stopRequested) {
-        // As the window's timer pass: the controller set up afresh each time.
-        session.adapter.ResetAdapter(0, session.adapter.Latch());
-        session.adapter.InitController();
         // Each logged transfer brings its line, then its records.
         bool lineTaken = false;
         const auto onLine = [&](std::string_view line) {
@@ -728,29 +727,25 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
             if (plainLines || !lineTaken) return;
             std::optional<monitor::DecodedTransfer> decoded = monitor::DecodeTransfer(transfer);
             if (!decoded) return;
-            clock.Now(now);
             const std::vector<monitor::SeenTransfer> one{
-                {static_cast<int>(logged), (now - start) * 1'000'000 / frequency, std::move(*decoded)}};
+                {static_cast<int>(logged), sniffer.NowUs() - start, std::move(*decoded)}};
             std::string text = csv ? monitor::TransfersCsv(one) : monitor::TransfersCaptureText(one);
             if (csv) text.erase(0, text.find('\n') + 1);  // the header went out once
             std::fwrite(text.data(), 1, text.size(), stdout);
         };
-        monitor::CapturePass(session.adapter, monitor::kPollReads, session.filterRead, session.filterWrite,
-                             onLine, onRecords);
+        // As the window's timer pass.
+        monitor::MonitorPass(sniffer, session.filterRead, session.filterWrite, onLine, onRecords);
         std::fflush(stdout);
         if (limitReached()) break;
-        clock.Now(now);
-        if (options.seconds > 0 &&
-            static_cast<double>(now - start) / static_cast<double>(frequency) >= options.seconds)
-            break;
-        clock.SleepMs(5);  // the window's timer period
+        const std::int64_t now = sniffer.NowUs();
+        if (options.seconds > 0 && static_cast<double>(now - start) / 1e6 >= options.seconds) break;
+        sniffer.SleepMs(5);  // the window's timer period
         // On bench time the sleep above costs nothing; a monitor left running
         // must not keep a core busy for it.
         if (context.bench) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     session.monitorOn = 0;
-    session.adapter.ConfigurePort();
-    session.adapter.ResetAdapter(0, session.adapter.Latch());
+    monitor::StopMonitor(sniffer);
     std::fprintf(stderr, "merlix-cli: monitor stopped: %ld line%s logged, %d replayed as EEPROM transfers\n",
                  logged, logged == 1 ? "" : "s", replayed);
     return kExitOk;

@@ -12,7 +12,6 @@
 #include "eeprom/checksums.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/file_access.h"
-#include "hardware/port_adapter.h"
 #include "platform/private_file.h"
 
 namespace eeprom {
@@ -284,9 +283,20 @@ bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>
     return true;
 }
 
-bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, const BackupTarget& target,
-                       bool fast, const QString& folder, Progress& progress, QString& path,
-                       std::string& error) {
+BackupReads FastBackupReads(hardware::I2cMaster& i2c, hardware::SerialLines& lines, const ChipParams& chip) {
+    BackupReads reads;
+    reads.i2cBlock = [&i2c](int page, int dev, ImageArray& image, ImageArray& marks, Progress& progress,
+                            int count) {
+        return ReadI2cBlockFast(i2c, page, dev, image, marks, progress, count);
+    };
+    reads.serialChip = [&lines, chip](ImageArray& image, ImageArray& marks, Progress& progress) {
+        return ReadChipFast(lines, chip, image, marks, progress);
+    };
+    return reads;
+}
+
+bool BackUpBeforeWrite(const BackupReads& reads, const ChipParams& chip, const BackupTarget& target,
+                       const QString& folder, Progress& progress, QString& path, std::string& error) {
     // A scratch image: the backup read must leave the user's image and marks alone.
     ImageArray image{};
     ImageArray marks{};
@@ -295,20 +305,15 @@ bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, c
     bool read = true;
     int offset = 0;
     if (target.page >= 0) {
-        read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, target.page, target.device | 1, image, marks,
-                                                       quiet, size);
+        read = reads.i2cBlock(target.page, target.device | 1, image, marks, quiet, size);
         offset = target.page * kPageSize;
     } else if (target.device >= 0) {
         // A whole I2C memory: its 256-byte blocks at successive device addresses.
         for (int block = 0; read && block * kPageSize < size; ++block)
-            read = (fast ? ReadI2cBlockFast : ReadI2cPage)(adapter, block, (target.device + 2 * block) | 1,
-                                                           image, marks, quiet, std::min(kPageSize, size));
-    } else if (fast) {
-        read = ReadChipFast(adapter, chip, image, marks, quiet);
+            read = reads.i2cBlock(block, (target.device + 2 * block) | 1, image, marks, quiet,
+                                  std::min(kPageSize, size));
     } else {
-        // A copy: the write that follows settles at the cursor the user's own transfers left.
-        ChipParams scratch = chip;
-        read = ReadSerialChip(adapter, scratch, image, marks, quiet);
+        read = reads.serialChip(image, marks, quiet);
     }
     if (!read) {
         error =

@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@
 #include "eeprom/chip_transfers.h"
 
 namespace hardware {
-class PortAdapter;
-}
+class I2cMaster;
+class SerialLines;
+}  // namespace hardware
 
 namespace eeprom {
 
@@ -92,13 +94,24 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
 // file or one of another chip is refused with `error`.
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error);
 
-// Reads what a write of `target` is about to replace, with the fast
-// sequential reads when `fast` (as the write that follows will run), else the
-// reads as specified, and saves it in `folder`. When the read fails or the file cannot be saved,
-// returns false with the reason in `error`, and the caller must not write.
-// The transfer's own messages go into `error` too, not to `progress`.
-bool BackUpBeforeWrite(hardware::PortAdapter& adapter, const ChipParams& chip, const BackupTarget& target,
-                       bool fast, const QString& folder, Progress& progress, QString& path,
-                       std::string& error);
+// The transfers a backup read runs, of the kind the write that follows will
+// be: one block of an I2C memory (`count` bytes from device `dev` into image
+// page `page`), and the whole serial chip in force.
+struct BackupReads {
+    std::function<bool(int page, int dev, ImageArray& image, ImageArray& marks, Progress& progress,
+                       int count)>
+        i2cBlock;
+    std::function<bool(ImageArray& image, ImageArray& marks, Progress& progress)> serialChip;
+};
+
+// The backup reads with the fast transfers, on any adapter.
+BackupReads FastBackupReads(hardware::I2cMaster& i2c, hardware::SerialLines& lines, const ChipParams& chip);
+
+// Reads what a write of `target` is about to replace with `read` and saves it
+// in `folder`. When the read fails or the file cannot be saved, returns false
+// with the reason in `error`, and the caller must not write. The transfer's
+// own messages go into `error` too, not to `progress`.
+bool BackUpBeforeWrite(const BackupReads& read, const ChipParams& chip, const BackupTarget& target,
+                       const QString& folder, Progress& progress, QString& path, std::string& error);
 
 }  // namespace eeprom

@@ -1,20 +1,69 @@
 #include "eeprom/chip_transfers.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "eeprom/fast_transfers.h"
 #include "hardware/port_adapter.h"
+#include "hardware/serial_lines.h"
 
 namespace eeprom {
 namespace {
+
+using hardware::LineStep;
 
 // The memories' own write cycle is covered by these waits after each attempt.
 constexpr int kI2cReadPauseMs = 15;
 constexpr int kI2cWritePauseMs = 10;
 
-void LinesIdleHigh(hardware::PortAdapter& adapter) {
-    for (int line = hardware::kLineOrg; line <= hardware::kLineClock; ++line) adapter.SetLatchBit(line);
-    adapter.WriteLatch(adapter.Latch());
+// The classic Microwire READ of one address on the serial lines, one full load
+// per line change as PortAdapter::MicrowireRead makes it: ORG for the
+// organisation, the start bit after one clock while deselected, READ, the
+// address, then the word. With `check`, the data line is also sampled at
+// the dummy bit after the address, where a chip drives it low and an empty
+// socket or a missing adapter leaves it high; true when it read low.
+bool ReadOneAddress(hardware::SerialLines& lines, int address, int n, int organisation, bool check) {
+    std::vector<LineStep> steps;
+    if (organisation == 8 || organisation == 16)
+        steps.push_back(LineStep::Set(hardware::kOrgLine, organisation == 16, true));
+    steps.push_back(LineStep::Set(hardware::kDataLine, false, true));
+    steps.push_back(LineStep::Set(hardware::kClockLine, false, true));
+    steps.push_back(LineStep::Set(hardware::kClockLine, true, true));
+    steps.push_back(LineStep::Set(hardware::kClockLine, false, true));
+    steps.push_back(LineStep::Set(hardware::kDataLine, true, true));
+    steps.push_back(LineStep::Set(hardware::kSelectLine, true, true));
+    steps.push_back(LineStep::Set(hardware::kClockLine, true, true));  // clocks in the start bit
+    hardware::AddSlowBit(steps, 1);
+    hardware::AddSlowBit(steps, 0);
+    for (int b = n; b >= 0; --b) hardware::AddSlowBit(steps, (address >> b) & 1);
+    if (check) steps.push_back(LineStep::Sample());
+    hardware::AddSlowBit(steps, 0);  // over the dummy 0
+    for (int i = 0; i < organisation; ++i) {
+        steps.push_back(LineStep::Set(hardware::kClockLine, false, true));
+        steps.push_back(LineStep::Sample());
+        steps.push_back(LineStep::Set(hardware::kClockLine, true, true));
+    }
+    steps.push_back(LineStep::Set(hardware::kSelectLine, false, true));
+    const std::vector<std::uint8_t> samples = lines.Run(steps);
+    return check && !samples.empty() && samples.front() == 0;
+}
+
+// RDSR with the classic frames' edges: the AT25's status register (bit 0 busy,
+// bit 1 write enabled).
+std::uint8_t ReadSpiStatus(hardware::SerialLines& lines) {
+    constexpr int kRdsr = 0x05;
+    std::vector<LineStep> steps{LineStep::Set(hardware::kClockLine, false, true),
+                                LineStep::Set(hardware::kSelectLine, false, true)};
+    for (int b = 7; b >= 0; --b) hardware::AddSlowBit(steps, (kRdsr >> b) & 1);
+    for (int i = 0; i < 8; ++i) {
+        steps.push_back(LineStep::Set(hardware::kClockLine, false, true));
+        steps.push_back(LineStep::Sample());
+        if (i < 7) steps.push_back(LineStep::Set(hardware::kClockLine, true, true));
+    }
+    steps.push_back(LineStep::Set(hardware::kSelectLine, true, true));
+    int value = 0;
+    for (std::uint8_t bit : lines.Run(steps)) value = (value << 1) | bit;
+    return static_cast<std::uint8_t>(value);
 }
 
 // Whether the unit loops run over the chip: SPI, or Microwire of 8 or 16 bits.
@@ -53,7 +102,9 @@ void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& im
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     if (chip.family == kFamilyMicrowire && chip.capacity <= 0) {
-        (void)adapter.MicrowireRead(chip.cursor, n, chip.organisation, answered);
+        const bool chipAnswered =
+            ReadOneAddress(adapter, chip.cursor, n, chip.organisation, answered != nullptr);
+        if (answered) *answered = chipAnswered;
     }
     if (HasUnits(chip)) chip.cursor = 0;
     ForEachUnit(chip, [&](int i, bool x16) {
@@ -82,20 +133,22 @@ void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& im
 // FF chip and every all-FF write would verify. A Microwire READ drives a dummy
 // 0 after its address; an idle AT25's status register has its busy bit (0)
 // clear, so it never reads FF.
-bool SpiChipAnswers(hardware::PortAdapter& adapter) { return adapter.SpiReadStatus() != 0xFF; }
+bool SpiChipAnswers(hardware::SerialLines& lines) { return ReadSpiStatus(lines) != 0xFF; }
 
 // Says that no chip answered, with the lines left idle; false for the caller to return.
-bool NoChip(hardware::PortAdapter& adapter, Progress& progress) {
-    LinesIdleHigh(adapter);
+bool NoChip(hardware::SerialLines& lines, Progress& progress) {
+    LinesIdleHigh(lines);
     progress.Message(kNoChipMessage);
     return false;
 }
 
 }  // namespace
 
-void ResetController(hardware::PortAdapter& adapter) {
-    adapter.ConfigurePort();
-    adapter.ResetAdapter(0, adapter.Latch());
+void ResetController(hardware::PortAdapter& adapter) { adapter.Recover(); }
+
+void LinesIdleHigh(hardware::SerialLines& lines) {
+    const LineStep idle = LineStep::Drive(hardware::kAllLines, hardware::kAllLines, true);
+    (void)lines.Run({&idle, 1});
 }
 
 void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image,
@@ -130,7 +183,7 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
     // chip may still be in the last word's write cycle (up to 10 ms, more
     // than the 5 ms waited): until it shows ready it would read as zeros and
     // a good chip would be marked red.
-    if (chip.family == kFamilyMicrowire) (void)adapter.MicrowireWaitReady(kChipWaitLimitMs);
+    if (chip.family == kFamilyMicrowire) (void)WaitMicrowireReady(adapter, kChipWaitLimitMs);
     const ImageArray written = image;
     ReadSerialEeprom(adapter, chip, image, progress);
     for (std::size_t k = 0; k < image.size(); ++k) {
@@ -141,15 +194,12 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
     LinesIdleHigh(adapter);
 }
 
-bool SerialChipAnswers(hardware::PortAdapter& adapter, const ChipParams& chip, Progress& progress) {
+bool SerialChipAnswers(hardware::SerialLines& lines, const ChipParams& chip, Progress& progress) {
     if (ChipBytes(chip) <= 0) return true;
-    bool answered = false;
-    if (chip.family == kFamilySpi) {
-        answered = SpiChipAnswers(adapter);
-    } else {
-        (void)adapter.MicrowireRead(0, chip.addressBits, chip.organisation, &answered);
-    }
-    return answered || NoChip(adapter, progress);
+    const bool answered = chip.family == kFamilySpi
+                              ? SpiChipAnswers(lines)
+                              : ReadOneAddress(lines, 0, chip.addressBits, chip.organisation, true);
+    return answered || NoChip(lines, progress);
 }
 
 void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks) {

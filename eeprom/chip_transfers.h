@@ -12,7 +12,8 @@
 
 namespace hardware {
 class PortAdapter;
-}
+class SerialLines;
+}  // namespace hardware
 
 namespace eeprom {
 
@@ -72,7 +73,12 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
 // The check both kinds of whole-chip transfer make first: true when the
 // memory chip in force answers in the socket (or the entry moves nothing);
 // otherwise says kNoChipMessage, leaves the lines idle and returns false.
-bool SerialChipAnswers(hardware::PortAdapter& adapter, const ChipParams& chip, Progress& progress);
+// The check keeps the classic frames' slow edges on every adapter: a Microwire
+// READ of address 0, or RDSR.
+bool SerialChipAnswers(hardware::SerialLines& lines, const ChipParams& chip, Progress& progress);
+
+// Select, clock, data and ORG high: the lines' rest state after a transfer.
+void LinesIdleHigh(hardware::SerialLines& lines);
 
 // Lowers the red verify marks of the chip's own bytes before a new write is
 // verified; other marks stay.

@@ -1,13 +1,16 @@
 // The fast transfer loops: whole chips and 256-byte blocks in as few
 // instructions as their protocols allow, each write waited for by polling the
-// chip, every poll bounded.
+// chip, every poll bounded. They speak I2C transfers and serial-line steps,
+// so they run on any adapter with those interfaces.
 #include "eeprom/fast_transfers.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
-#include "hardware/port_adapter.h"
+#include "hardware/i2c_master.h"
+#include "hardware/serial_lines.h"
 
 namespace eeprom {
 namespace {
@@ -46,28 +49,155 @@ SerialShape ShapeOf(const ChipParams& chip) {
     return shape;
 }
 
-void LinesIdleHigh(hardware::PortAdapter& adapter) {
-    for (int line = hardware::kLineOrg; line <= hardware::kLineClock; ++line) adapter.SetLatchBit(line);
-    adapter.WriteLatch(adapter.Latch());
+using hardware::LineStep;
+using Steps = std::vector<LineStep>;
+
+constexpr std::uint32_t kMicrowireRead = 0b10;
+constexpr std::uint32_t kMicrowireWrite = 0b01;
+constexpr std::uint32_t kMicrowireEwen = 0b11;  // after opcode 00, the top two address bits
+constexpr std::uint32_t kSpiRead = 0x03;
+constexpr std::uint32_t kSpiWrite = 0x02;
+constexpr std::uint32_t kSpiWren = 0x06;
+constexpr std::uint32_t kSpiRdsr = 0x05;
+constexpr int kSpiBusy = 0x01;
+// Units read per batch of line steps: the progress moves between batches.
+constexpr int kUnitsPerBatch = 64;
+
+// Microwire's lines as a frame starts: ORG for the words, CS, clock and data
+// low, plus `extra` high.
+LineStep MicrowireIdle(int organisation, std::uint8_t extra, bool full) {
+    const std::uint8_t org = organisation == 16 ? hardware::kOrgLine : 0;
+    return LineStep::Drive(hardware::kAllLines, static_cast<std::uint8_t>(org | extra), full);
 }
 
-void ReadWholeChip(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
+// Start bit: data and CS up, then the clock.
+void AddMicrowireStart(Steps& steps) {
+    steps.push_back(LineStep::Set(hardware::kDataLine, true));
+    steps.push_back(LineStep::Set(hardware::kSelectLine, true));
+    steps.push_back(LineStep::Set(hardware::kClockLine, true));
+}
+
+std::uint32_t Word(const std::vector<std::uint8_t>& bits, std::size_t at, int count) {
+    std::uint32_t word = 0;
+    for (int b = 0; b < count; ++b) word = (word << 1) | bits[at + static_cast<std::size_t>(b)];
+    return word;
+}
+
+// One READ from address 0 running on through the array, `shape.units` units
+// into `image`, the progress moved between batches.
+void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const SerialShape& shape,
+               ImageArray& image, Progress& progress) {
+    const int bitsPerUnit = shape.organisation;
+    Steps steps;
+    if (shape.microwire) {
+        steps.push_back(MicrowireIdle(shape.organisation, 0, true));  // a full load first: the port as found
+        AddMicrowireStart(steps);
+        steps.push_back(LineStep::Out(kMicrowireRead, 2));
+        // The dummy 0 shows after the last address bit; each rising edge
+        // after it puts out the next data bit, MSB first.
+        steps.push_back(LineStep::Out(0, chip.addressBits + 1));
+    } else {
+        steps.push_back(LineStep::Set(hardware::kClockLine, false, true));
+        steps.push_back(LineStep::Set(hardware::kSelectLine, false));
+        steps.push_back(LineStep::Out(kSpiRead, 8));
+        steps.push_back(LineStep::Out(0, chip.addressBits));
+    }
+    for (int done = 0; done < shape.units;) {
+        const int units = std::min(kUnitsPerBatch, shape.units - done);
+        steps.push_back(
+            LineStep::In(units * bitsPerUnit, shape.spi));  // SPI mode 0 changes SO after the fall
+        const std::vector<std::uint8_t> bits = lines.Run(steps);
+        steps.clear();
+        for (int u = 0; u < units; ++u) {
+            const std::uint32_t word = Word(bits, static_cast<std::size_t>(u * bitsPerUnit), bitsPerUnit);
+            const auto at = static_cast<std::size_t>((done + u) * bitsPerUnit / 8);
+            if (bitsPerUnit == 16) {
+                image[at] = static_cast<std::uint8_t>(word >> 8);
+                image[at + 1] = static_cast<std::uint8_t>(word);
+            } else {
+                image[at] = static_cast<std::uint8_t>(word);
+            }
+        }
+        done += units;
+        progress.SetPosition(done);
+    }
+    if (shape.spi) steps.push_back(LineStep::Set(hardware::kClockLine, false));
+    steps.push_back(LineStep::Set(hardware::kSelectLine, shape.spi));
+    (void)lines.Run(steps);
+}
+
+void ReadWholeChip(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image,
                    Progress& progress) {
     const SerialShape shape = ShapeOf(chip);
     progress.SetRange(0, chip.capacity);
-    const auto done = [&progress](int units) { progress.SetPosition(units); };
-    if (shape.microwire) {
-        adapter.MicrowireReadAll(chip.addressBits, shape.organisation, shape.units, image.data(), done);
-    } else if (shape.spi) {
-        adapter.SpiReadAll(chip.addressBits, shape.units, image.data(), done);
-    }
+    if (shape.microwire || shape.spi) ReadArray(lines, chip, shape, image, progress);
     progress.SetRange(0, kProgressMax);
     progress.SetPosition(0);
-    LinesIdleHigh(adapter);
+    LinesIdleHigh(lines);
+}
+
+// EWEN or EWDS. ORG counts: the chip takes its address length from it at the
+// start bit.
+void MicrowireEnableWrites(hardware::SerialLines& lines, int n, int organisation, bool enable) {
+    Steps steps{MicrowireIdle(organisation, 0, true)};
+    AddMicrowireStart(steps);
+    steps.push_back(LineStep::Out(0, 2));
+    steps.push_back(LineStep::Out(enable ? kMicrowireEwen : 0, 2));
+    steps.push_back(LineStep::Out(0, n - 1));  // the rest of the address field
+    steps.push_back(LineStep::Set(hardware::kSelectLine, false));
+    (void)lines.Run(steps);
+}
+
+// One WRITE frame, with no wait after it: the cycle starts on the last bit.
+void MicrowireWriteFrame(hardware::SerialLines& lines, int address, int n, int organisation, int data) {
+    const Steps steps{MicrowireIdle(organisation, hardware::kDataLine, false),
+                      LineStep::Set(hardware::kSelectLine, true),
+                      LineStep::Set(hardware::kClockLine, true),  // start bit
+                      LineStep::Out(kMicrowireWrite, 2),
+                      LineStep::Out(static_cast<std::uint32_t>(address), n + 1),
+                      LineStep::Out(static_cast<std::uint32_t>(data), organisation),
+                      LineStep::Set(hardware::kSelectLine, false)};
+    (void)lines.Run(steps);
+}
+
+// WREN, then one WRITE of `count` bytes from `address` (the caller keeps it
+// inside a page). A8 rides in opcode bit 3 where the address is one byte
+// (AT25040).
+void SpiWritePage(hardware::SerialLines& lines, int address, int bits, const std::uint8_t* data, int count) {
+    const std::uint32_t a8 = (static_cast<std::uint32_t>(address) >> 8) & 1;
+    Steps steps{LineStep::Set(hardware::kClockLine, false, true),
+                LineStep::Set(hardware::kSelectLine, false),
+                LineStep::Out(kSpiWren, 8),
+                LineStep::Set(hardware::kClockLine, false),
+                LineStep::Set(hardware::kSelectLine, true),  // WREN takes effect on /CS rising
+                LineStep::Set(hardware::kSelectLine, false),
+                LineStep::Out(bits == 8 ? kSpiWrite | (a8 << 3) : kSpiWrite, 8),
+                LineStep::Out(static_cast<std::uint32_t>(address), bits)};
+    for (int i = 0; i < count; ++i) steps.push_back(LineStep::Out(data[i], 8));
+    steps.push_back(LineStep::Set(hardware::kClockLine, false));
+    steps.push_back(LineStep::Set(hardware::kSelectLine, true));  // the write cycle starts on this rising /CS
+    (void)lines.Run(steps);
+}
+
+// RDSR read continuously until the busy bit clears or `timeoutMs` pass.
+bool SpiWaitReady(hardware::SerialLines& lines, int timeoutMs) {
+    const Steps command{LineStep::Set(hardware::kClockLine, false),
+                        LineStep::Set(hardware::kSelectLine, false), LineStep::Out(kSpiRdsr, 8)};
+    (void)lines.Run(command);
+    hardware::Deadline deadline(lines, timeoutMs);
+    const Steps status{LineStep::In(8, true)};
+    bool ready = false;
+    do {
+        ready = !(Word(lines.Run(status), 0, 8) & kSpiBusy);
+    } while (!ready && !deadline.Passed());
+    const Steps release{LineStep::Set(hardware::kClockLine, false),
+                        LineStep::Set(hardware::kSelectLine, true)};
+    (void)lines.Run(release);
+    return ready;
 }
 
 // Writes until the chip stops answering; false when it stayed busy.
-bool WriteWholeChip(hardware::PortAdapter& adapter, const ChipParams& chip, const ImageArray& image,
+bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const ImageArray& image,
                     Progress& progress) {
     const SerialShape shape = ShapeOf(chip);
     const int n = chip.addressBits;
@@ -75,25 +205,36 @@ bool WriteWholeChip(hardware::PortAdapter& adapter, const ChipParams& chip, cons
     if (shape.microwire) {
         // EWEN holds until EWDS or power-down: once for the chip, and the
         // chip is left write-protected again at the end.
-        adapter.MicrowireEnableWrites(n, shape.organisation, true);
+        MicrowireEnableWrites(lines, n, shape.organisation, true);
         for (int i = 0; i < shape.units && ready && !progress.Cancelled(); ++i) {
             const auto at = static_cast<std::size_t>(i * shape.organisation / 8);
             const int data = shape.organisation == 16 ? image[at] * 256 + image[at + 1] : image[at];
-            adapter.MicrowireWriteFrame(i, n, shape.organisation, data);
-            ready = adapter.MicrowireWaitReady(kChipWaitLimitMs);
+            MicrowireWriteFrame(lines, i, n, shape.organisation, data);
+            ready = WaitMicrowireReady(lines, kChipWaitLimitMs);
             progress.SetPosition(i + 1);
         }
-        if (ready) adapter.MicrowireEnableWrites(n, shape.organisation, false);
+        if (ready) MicrowireEnableWrites(lines, n, shape.organisation, false);
     } else if (shape.spi) {
         const int page = SpiPageSize(chip);
         for (int start = 0; start < shape.bytes && ready && !progress.Cancelled(); start += page) {
             const int count = std::min(page, shape.bytes - start);
-            adapter.SpiWritePage(start, n, image.data() + start, count);
-            ready = adapter.SpiWaitReady(kChipWaitLimitMs);
+            SpiWritePage(lines, start, n, image.data() + start, count);
+            ready = SpiWaitReady(lines, kChipWaitLimitMs);
             progress.SetPosition(start + count);
         }
     }
     return ready;
+}
+
+// Acknowledge polling: the first acknowledge of the address says the write
+// cycle is over.
+bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
+    hardware::Deadline deadline(i2c, timeoutMs);
+    const hardware::I2cMessage probe{address};
+    for (;;) {
+        if (i2c.Transfer({&probe, 1}).Ok()) return true;
+        if (deadline.Passed()) return false;
+    }
 }
 
 }  // namespace
@@ -110,27 +251,43 @@ int SpiPageSize(const ChipParams& chip) {
     return chip.capacity > 512 ? 32 : 8;
 }
 
-bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                  ImageArray& marks, Progress& progress) {
-    if (!SerialChipAnswers(adapter, chip, progress)) return false;
+bool WaitMicrowireReady(hardware::SerialLines& lines, int timeoutMs) {
+    // Full loads, and only CS moves: the classic write polls here too, before
+    // its verify read.
+    const LineStep select = LineStep::Set(hardware::kSelectLine, true, true);
+    (void)lines.Run({&select, 1});  // DO shows busy (0) or ready (1) while CS is high
+    hardware::Deadline deadline(lines, timeoutMs);
+    const LineStep sample = LineStep::Sample();
+    bool ready = false;
+    do {
+        ready = lines.Run({&sample, 1}).at(0) != 0;
+    } while (!ready && !deadline.Passed());
+    const LineStep release = LineStep::Set(hardware::kSelectLine, false, true);
+    (void)lines.Run({&release, 1});
+    return ready;
+}
+
+bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+                  Progress& progress) {
+    if (!SerialChipAnswers(lines, chip, progress)) return false;
     marks.fill(kMarkNone);
     image.fill(0);
-    ReadWholeChip(adapter, chip, image, progress);
+    ReadWholeChip(lines, chip, image, progress);
     return true;
 }
 
-bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                   ImageArray& marks, Progress& progress, ImageArray* readBack) {
-    if (!SerialChipAnswers(adapter, chip, progress)) return false;
+bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+                   Progress& progress, ImageArray* readBack) {
+    if (!SerialChipAnswers(lines, chip, progress)) return false;
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
-    (void)WriteWholeChip(adapter, chip, image, progress);
+    (void)WriteWholeChip(lines, chip, image, progress);
     if (progress.Cancelled()) return true;  // the caller asked to stop: no read-back
     // Verify as the specified write does: read back over the image, mark what
     // differs, put the user's image back. A write that stopped early shows
     // here, red, rather than in a message that could be taken for success.
     const ImageArray written = image;
-    ReadWholeChip(adapter, chip, image, progress);
+    ReadWholeChip(lines, chip, image, progress);
     for (std::size_t k = 0; k < image.size(); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
@@ -139,17 +296,22 @@ bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, Image
     return true;
 }
 
-bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& image, ImageArray& marks,
                       Progress& progress, int count) {
     if (page < 0 || page >= kPageCount || count <= 0 || count > kPageSize) return false;
     std::array<std::uint8_t, kPageSize> block{};
-    adapter.ResetAdapter(0, adapter.Latch());
+    std::uint8_t wordAddress = 0;
+    const auto address = static_cast<std::uint8_t>(dev >> 1);
+    const hardware::I2cMessage messages[] = {
+        {address, false, {&wordAddress, 1}},
+        {address, true, {block.data(), static_cast<std::size_t>(count)}}};
+    i2c.Prepare();
     int fails = 0;
-    while (!adapter.I2cReadBlock(static_cast<std::uint8_t>(dev), 0, block.data(), count)) {
-        ResetController(adapter);
+    while (!i2c.Transfer(messages).Ok()) {
+        i2c.Recover();
         if (++fails > kReadFailLimit) {
             progress.Message(kI2cTimeoutMessage);
-            ResetController(adapter);
+            i2c.Recover();
             progress.SetPosition(0);
             return false;
         }
@@ -161,11 +323,12 @@ bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageAr
     return true;
 }
 
-bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
-                       const ImageArray& image, Progress& progress, int count) {
+bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const ImageArray& image,
+                       Progress& progress, int count) {
     if (page < 0 || page >= kPageCount || pageSize <= 0 || count <= 0 || count > kPageSize) return false;
-    const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
+    const auto address = static_cast<std::uint8_t>((dev & 0xFE) >> 1);
     const auto base = static_cast<std::size_t>(page) * kPageSize;
+    std::array<std::uint8_t, 1 + kPageSize> buffer{};  // the word address, then the page
     int fails = 0;
     int offset = 0;
     bool ok = true;
@@ -173,21 +336,24 @@ bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pa
         // Up to the end of the chip's page, never across it: the chip would
         // wrap and overwrite the page's start.
         const int chunk = std::min(pageSize - offset % pageSize, count - offset);
-        if (!adapter.I2cWriteBlock(slave, static_cast<std::uint8_t>(offset), image.data() + base + offset,
-                                   chunk)) {
-            ResetController(adapter);
+        buffer[0] = static_cast<std::uint8_t>(offset);
+        std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(base) + offset, chunk, buffer.begin() + 1);
+        const hardware::I2cMessage write{
+            address, false, {buffer.data(), static_cast<std::size_t>(chunk) + 1}};
+        if (!i2c.Transfer({&write, 1}).Ok()) {
+            i2c.Recover();
             ok = ++fails < kWriteFailLimit;
             continue;
         }
         fails = 0;
         offset += chunk;
         progress.SetPosition(offset);
-        ok = adapter.I2cPollAck(slave, kChipWaitLimitMs);
+        ok = PollAck(i2c, address, kChipWaitLimitMs);
     }
     progress.SetPosition(0);
     if (ok) return true;
     progress.Message(kI2cTimeoutMessage);
-    ResetController(adapter);
+    i2c.Recover();
     return false;
 }
 

@@ -14,8 +14,9 @@
 #include "eeprom/image.h"
 
 namespace hardware {
-class PortAdapter;
-}
+class I2cMaster;
+class SerialLines;
+}  // namespace hardware
 
 namespace eeprom {
 
@@ -35,8 +36,8 @@ int SpiPageSize(const ChipParams& chip);
 // As ReadSerialChip: unless no chip answers (false, kNoChipMessage), clears
 // the image and marks, reads the whole chip in force with one READ, leaves
 // the serial lines idle high.
-bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                  ImageArray& marks, Progress& progress);
+bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+                  Progress& progress);
 
 // As WriteSerialChip (false, kNoChipMessage, when no chip answers): writes
 // the chip from `image` (Microwire a word at a
@@ -47,26 +48,31 @@ bool ReadChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageA
 // `readBack`, when given, receives what the verify read. When `progress` is
 // cancelled, the write stops after the word or page in flight, without the
 // read-back (marks and `readBack` untouched).
-bool WriteChipFast(hardware::PortAdapter& adapter, const ChipParams& chip, ImageArray& image,
-                   ImageArray& marks, Progress& progress, ImageArray* readBack = nullptr);
+bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+                   Progress& progress, ImageArray* readBack = nullptr);
 
-// As ReadI2cPage: image page `page` from device `dev` in one sequential read,
-// its marks cleared. A failed block is retried after a port and controller
-// reset, and gives up as the specified read does, with kI2cTimeoutMessage;
-// the image keeps what it had then.
+// As ReadI2cPage: image page `page` from device `dev` in one sequential read
+// (the word address 0 written, then the block read), its marks cleared. A
+// failed block is retried after the master's Recover, and gives up as the
+// classic read does, with kI2cTimeoutMessage; the image keeps what it had then.
 // `count` bytes from word address 0, as for ReadI2cPage (a 24C01 holds 128).
-bool ReadI2cBlockFast(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& image, ImageArray& marks,
                       Progress& progress, int count = kPageSize);
 
 // As WriteI2cPage: image page `page` to device `dev & 0xFE` in page writes of
 // `pageSize` bytes (never across a page boundary), each followed by
-// acknowledge polling. A page that is not acknowledged is retried after a
-// reset as the specified write retries a byte; a chip that does not answer
+// acknowledge polling. A page that is not acknowledged is retried after the
+// master's Recover as the classic write retries a byte; a chip that does not answer
 // within kChipWaitLimitMs after a page gives up at once. Both give up with
 // kI2cTimeoutMessage. Marks are not touched. When `progress` is cancelled the
 // write stops after the page in flight (true).
 // `count` bytes from word address 0, as for WriteI2cPage.
-bool WriteI2cPagesFast(hardware::PortAdapter& adapter, int page, int dev, int pageSize,
-                       const ImageArray& image, Progress& progress, int count = kPageSize);
+bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const ImageArray& image,
+                       Progress& progress, int count = kPageSize);
+
+// The Microwire ready poll: CS raised, DO sampled until the chip shows ready
+// or `timeoutMs` pass, CS dropped; true when it showed ready. The classic
+// write runs it too, before its verify read.
+bool WaitMicrowireReady(hardware::SerialLines& lines, int timeoutMs);
 
 }  // namespace eeprom

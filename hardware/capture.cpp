@@ -1,9 +1,22 @@
-// The monitor's capture pass over the PCF8584; see PortAdapter::CaptureTransfers.
+// The parallel adapter as a bus sniffer: the PCF8584 watching as a slave, and
+// the monitor's capture pass; see PortAdapter::CaptureTransfers.
 #include <algorithm>
 
 #include "hardware/port_adapter.h"
 
 namespace hardware {
+
+void PortAdapter::StartWatching() { InitController(); }
+
+void PortAdapter::RearmWatching() {
+    ResetAdapter(0, Latch());
+    InitController();
+}
+
+void PortAdapter::StopWatching() {
+    ConfigurePort();
+    ResetAdapter(0, Latch());
+}
 
 CaptureCount PortAdapter::CaptureTransfers(int reads, const TransferSink& sink) {
     CaptureCount count;

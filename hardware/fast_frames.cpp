@@ -1,14 +1,13 @@
-// The fast frames: the same chips and lines as the specified frames, driven
-// at what the adapter can do rather than with fixed sleeps. A latch load here
-// is three accesses (data, /INIT low, /INIT high) instead of four, since the
-// control register holds nothing but /INIT between loads; a bit into a chip
-// is two loads (data with the clock low, then the clock high) instead of
-// three. Waits for a chip's write cycle poll its own ready signal and are
-// bounded in counter time.
+// The parallel adapter's bus interfaces: I2C transfers on the PCF8584 and the
+// serial lines on the output latch, driven at what the adapter can do rather
+// than with fixed sleeps. A latch load here is three accesses (data, /INIT
+// low, /INIT high) instead of four, since the control register holds nothing
+// but /INIT between loads; a bit into a chip is two loads (data with the
+// clock low, then the clock high) instead of three.
 #include <cstdint>
+#include <limits>
 
 #include "hardware/port_adapter.h"
-#include "platform/counter.h"
 
 namespace hardware {
 namespace {
@@ -20,15 +19,23 @@ constexpr std::uint8_t kS1Stop = 0xC3;     // PIN, ESO, STO, ACK
 constexpr std::uint8_t kS1Pin = 0x80;
 constexpr std::uint8_t kS1Lrb = 0x08;
 constexpr int kPinPolls = 1000;  // about 1 ms on a port: ten byte times at 90 kHz
+constexpr int kBusClockHz = 90'000;
 
-constexpr int kMicrowireRead = 0b10;
-constexpr int kMicrowireWrite = 0b01;
-constexpr int kMicrowireEwen = 0b11;  // after opcode 00, the top two address bits
-constexpr int kSpiRead = 0x03;
-constexpr int kSpiWrite = 0x02;
-constexpr int kSpiWren = 0x06;
-constexpr int kSpiRdsr = 0x05;
-constexpr std::uint8_t kSpiBusy = 0x01;
+std::uint8_t WriteAddress(const I2cMessage& message) {
+    return static_cast<std::uint8_t>(message.address << 1);
+}
+
+I2cResult Failed(I2cStatus status, int message, int byte) { return {status, message, byte}; }
+
+// The latch bits of the serial lines.
+std::uint8_t LatchBits(std::uint8_t lines) {
+    std::uint8_t bits = 0;
+    if (lines & kSelectLine) bits |= 1u << kLineSelect;
+    if (lines & kClockLine) bits |= 1u << kLineClock;
+    if (lines & kDataLine) bits |= 1u << kLineData;
+    if (lines & kOrgLine) bits |= 1u << kLineOrg;
+    return bits;
+}
 
 }  // namespace
 
@@ -73,212 +80,141 @@ int PortAdapter::SampleAfterFall() {
     return bit;
 }
 
-std::int64_t PortAdapter::DeadlineAfterMs(int ms) {
-    std::int64_t now = 0;
-    (void)platform::Clock().Now(now);
-    return now + frequency_ * ms / 1000;
-}
-
-bool PortAdapter::DeadlinePassed(std::int64_t deadline) {
-    std::int64_t now = 0;
-    // A counter that fails ends the wait rather than spin for ever.
-    if (!platform::Clock().Now(now)) return true;
-    return now - deadline >= 0;
-}
-
-bool PortAdapter::ByteAcked() {
+I2cStatus PortAdapter::ByteAnswer() {
     for (int i = 0; i < kPinPolls; ++i) {
         const std::uint8_t status = ReadStatus();
-        if (!(status & kS1Pin)) return !(status & kS1Lrb);
+        if (!(status & kS1Pin)) return (status & kS1Lrb) ? I2cStatus::NoAck : I2cStatus::Done;
     }
-    return false;
+    return I2cStatus::TimedOut;
 }
 
 // --- I2C -------------------------------------------------------------------
 
-bool PortAdapter::SendWordAddress(std::uint8_t slave, std::uint8_t subAddress) {
-    Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
-    Out(kEppAddress, kS1Start);
-    if (!ByteAcked()) return false;
-    Out(kEppData, subAddress);
-    return ByteAcked();
+I2cResult PortAdapter::Transfer(std::span<const I2cMessage> messages) {
+    if (messages.size() == 1 && !messages[0].read && messages[0].bytes.empty())
+        return ProbeAddress(messages[0]);
+    bool busHeld = false;  // a write left the bus for a repeated START
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        const int index = static_cast<int>(k);
+        const bool readFollows = k + 1 < messages.size() && messages[k + 1].read;
+        const I2cResult result = messages[k].read ? ReadMessage(index, messages[k], busHeld)
+                                                  : WriteMessage(index, messages[k], readFollows);
+        if (!result.Ok()) return result;
+        busHeld = !messages[k].read && readFollows;
+    }
+    return {};
 }
 
-bool PortAdapter::I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std::uint8_t* out, int count) {
-    if (count <= 0 || WaitBusFree() != 0) return false;  // nothing sent, no STOP owed
-    bool ok = SendWordAddress(slave, subAddress);
-    if (ok) {
-        Out(kEppAddress, kS1Restart);
-        Out(kEppData, static_cast<std::uint8_t>(slave | 0x01));
-        ok = ByteAcked();
+I2cResult PortAdapter::ProbeAddress(const I2cMessage& message) {
+    // A memory in its write cycle does not acknowledge its address; the
+    // first acknowledge says the cycle is over.
+    Out(kEppData, WriteAddress(message));
+    Out(kEppAddress, kS1Start);
+    const I2cStatus answer = ByteAnswer();
+    Out(kEppAddress, kS1Stop);
+    return answer == I2cStatus::Done ? I2cResult{} : Failed(answer, 0, I2cResult::kAddressByte);
+}
+
+I2cResult PortAdapter::WriteMessage(int index, const I2cMessage& message, bool keepBus) {
+    if (WaitBusFree() != 0)
+        return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);  // no STOP owed
+    Out(kEppData, WriteAddress(message));
+    Out(kEppAddress, kS1Start);
+    I2cStatus answer = ByteAnswer();
+    int byte = I2cResult::kAddressByte;
+    for (std::size_t k = 0; answer == I2cStatus::Done && k < message.bytes.size(); ++k) {
+        Out(kEppData, message.bytes[k]);
+        answer = ByteAnswer();
+        byte = static_cast<int>(k);
     }
+    // A memory's write cycle starts at STOP. A refused byte ends the transfer
+    // whatever was to follow.
+    if (!keepBus || answer != I2cStatus::Done) Out(kEppAddress, kS1Stop);
+    return answer == I2cStatus::Done ? I2cResult{} : Failed(answer, index, byte);
+}
+
+I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, bool repeated) {
+    const int count = static_cast<int>(message.bytes.size());
+    if (count == 0) return Failed(I2cStatus::NotSupported, index, I2cResult::kAddressByte);
+    const auto readAddress = static_cast<std::uint8_t>(WriteAddress(message) | 0x01);
+    if (repeated) {
+        Out(kEppAddress, kS1Restart);
+        Out(kEppData, readAddress);
+    } else {
+        if (WaitBusFree() != 0) return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);
+        Out(kEppData, readAddress);
+        Out(kEppAddress, kS1Start);
+    }
+    const I2cStatus answer = ByteAnswer();
+    I2cResult result =
+        answer == I2cStatus::Done ? I2cResult{} : Failed(answer, index, I2cResult::kAddressByte);
     // Each S0 read returns the byte received before it and starts the next;
-    // the first is a dummy. ACK goes off before the read that starts the last.
-    for (int k = 0; ok && k < count; ++k) {
+    // the first is a dummy. ACK goes off before the read that starts the last,
+    // so no byte beyond the message is clocked out of the device.
+    for (int k = 0; result.Ok() && k < count; ++k) {
         if (k == count - 1) Out(kEppAddress, kS1NoAck);
         const std::uint8_t value = In(kEppData);
-        if (k > 0) out[k - 1] = value;
-        ok = WaitPin() == 0;
+        if (k > 0) message.bytes[static_cast<std::size_t>(k - 1)] = value;
+        if (WaitPin() != 0) result = Failed(I2cStatus::TimedOut, index, k);
     }
     Out(kEppAddress, kS1Stop);
     // After STOP an S0 read hands over the last byte without clocking another.
-    if (ok) out[count - 1] = In(kEppData);
-    return ok;
+    if (result.Ok()) message.bytes[static_cast<std::size_t>(count - 1)] = In(kEppData);
+    return result;
 }
 
-bool PortAdapter::I2cWriteBlock(std::uint8_t slave, std::uint8_t subAddress, const std::uint8_t* data,
-                                int count) {
-    if (WaitBusFree() != 0) return false;
-    bool ok = SendWordAddress(slave, subAddress);
-    for (int k = 0; ok && k < count; ++k) {
-        Out(kEppData, data[k]);
-        ok = ByteAcked();
-    }
-    Out(kEppAddress, kS1Stop);  // the write cycle starts here
-    return ok;
+bool PortAdapter::WaitForFreeBus() { return WaitBusFree() == 0; }
+
+void PortAdapter::Prepare() { ResetAdapter(0, latch_); }
+
+void PortAdapter::Recover() {
+    ConfigurePort();
+    ResetAdapter(0, latch_);
 }
 
-bool PortAdapter::I2cPollAck(std::uint8_t slave, int timeoutMs) {
-    // A memory in its write cycle does not acknowledge its address; the
-    // first acknowledge says the cycle is over.
-    const std::int64_t deadline = DeadlineAfterMs(timeoutMs);
-    for (;;) {
-        Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
-        Out(kEppAddress, kS1Start);
-        const bool acked = ByteAcked();
-        Out(kEppAddress, kS1Stop);
-        if (acked) return true;
-        if (DeadlinePassed(deadline)) return false;
-    }
+I2cCapabilities PortAdapter::Capabilities() const {
+    I2cCapabilities caps;
+    caps.maxMessages = std::numeric_limits<int>::max();
+    caps.maxMessageBytes = std::numeric_limits<int>::max();
+    caps.speedsHz = {kBusClockHz};
+    caps.dataAcksSeen = true;
+    caps.writeThenReadOnly = false;
+    caps.restartBeforeReadOnly = true;
+    return caps;
 }
 
-// --- Microwire -------------------------------------------------------------
+// --- Serial lines ------------------------------------------------------------
 
-namespace {
-
-// Latch bits 4..7 as a Microwire frame starts: ORG for the words, CS low,
-// clock low, data low.
-std::uint8_t MicrowireIdle(std::uint8_t latch, std::int32_t organisation) {
-    auto value = static_cast<std::uint8_t>(latch & 0x0F);
-    if (organisation == 16) value = static_cast<std::uint8_t>(value | (1u << kLineOrg));
-    return value;
-}
-
-}  // namespace
-
-void PortAdapter::MicrowireReadAll(std::int32_t n, std::int32_t organisation, int words, std::uint8_t* out,
-                                   const UnitsDone& done) {
-    latch_ = MicrowireIdle(latch_, organisation);
-    WriteLatch(latch_);  // a full load first: the control register as found
-    LoadLine(kLineData, true);
-    LoadLine(kLineSelect, true);
-    LoadLine(kLineClock, true);  // start bit
-    ClockOutBits(kMicrowireRead, 2);
-    ClockOutBits(0, n + 1);  // from address 0; the chip then runs on through the array
-    // The dummy 0 shows after the last address bit; each rising edge after it
-    // puts out the next data bit, MSB first.
-    for (int w = 0; w < words; ++w) {
-        std::uint32_t word = 0;
-        for (int b = 0; b < organisation; ++b)
-            word = (word << 1) | static_cast<std::uint32_t>(SampleAfterRise());
-        if (organisation == 16) {
-            out[2 * w] = static_cast<std::uint8_t>(word >> 8);
-            out[2 * w + 1] = static_cast<std::uint8_t>(word);
-        } else {
-            out[w] = static_cast<std::uint8_t>(word);
+std::vector<std::uint8_t> PortAdapter::Run(std::span<const LineStep> steps) {
+    std::vector<std::uint8_t> samples;
+    for (const LineStep& step : steps) {
+        switch (step.kind) {
+            case LineStep::Kind::Drive: {
+                const std::uint8_t mask = LatchBits(step.lines);
+                const auto value =
+                    static_cast<std::uint8_t>((latch_ & ~mask) | (LatchBits(step.levels) & mask));
+                if (step.full) {
+                    latch_ = value;
+                    WriteLatch(latch_);
+                } else {
+                    LoadLatch(value);
+                }
+                break;
+            }
+            case LineStep::Kind::Sample:
+                samples.push_back((In(kStatusPort) & kStatusSerialIn) ? 1 : 0);
+                break;
+            case LineStep::Kind::ClockOut:
+                ClockOutBits(step.value, step.count);
+                break;
+            case LineStep::Kind::ClockIn:
+                for (int b = 0; b < step.count; ++b)
+                    samples.push_back(
+                        static_cast<std::uint8_t>(step.afterFall ? SampleAfterFall() : SampleAfterRise()));
+                break;
         }
-        if (done) done(w + 1);
     }
-    LoadLine(kLineSelect, false);
-}
-
-void PortAdapter::MicrowireEnableWrites(std::int32_t n, std::int32_t organisation, bool enable) {
-    // ORG counts: the chip takes its address length from it at the start bit.
-    latch_ = MicrowireIdle(latch_, organisation);
-    WriteLatch(latch_);
-    LoadLine(kLineData, true);
-    LoadLine(kLineSelect, true);
-    LoadLine(kLineClock, true);  // start bit
-    ClockOutBits(0, 2);
-    ClockOutBits(enable ? kMicrowireEwen : 0, 2);
-    ClockOutBits(0, n - 1);  // the rest of the address field
-    LoadLine(kLineSelect, false);
-}
-
-void PortAdapter::MicrowireWriteFrame(std::int32_t address, std::int32_t n, std::int32_t organisation,
-                                      std::int32_t data) {
-    LoadLatch(static_cast<std::uint8_t>(MicrowireIdle(latch_, organisation) | (1u << kLineData)));
-    LoadLine(kLineSelect, true);
-    LoadLine(kLineClock, true);  // start bit
-    ClockOutBits(kMicrowireWrite, 2);
-    ClockOutBits(static_cast<std::uint32_t>(address), n + 1);
-    ClockOutBits(static_cast<std::uint32_t>(data), organisation);  // the cycle starts on the last bit
-    LoadLine(kLineSelect, false);
-}
-
-bool PortAdapter::MicrowireWaitReady(int timeoutMs) {
-    // Full latch writes, and only CS moves: the specified write path polls
-    // here too, before its verify read, and every access after the poll
-    // stays as it was.
-    Line(kLineSelect, true);  // DO shows busy (0) or ready (1) while CS is high
-    const std::int64_t deadline = DeadlineAfterMs(timeoutMs);
-    bool ready = false;
-    do {
-        ready = (In(kStatusPort) & kStatusSerialIn) != 0;
-    } while (!ready && !DeadlinePassed(deadline));
-    Line(kLineSelect, false);
-    return ready;
-}
-
-// --- SPI -------------------------------------------------------------------
-
-void PortAdapter::SpiReadAll(std::int32_t bits, int count, std::uint8_t* out, const UnitsDone& done) {
-    ClearLatchBit(kLineClock);
-    WriteLatch(latch_);
-    LoadLine(kLineSelect, false);
-    ClockOutBits(kSpiRead, 8);
-    ClockOutBits(0, bits);  // from address 0; READ runs on through the array
-    for (int i = 0; i < count; ++i) {
-        int value = 0;
-        for (int b = 0; b < 8; ++b) value = (value << 1) | SampleAfterFall();
-        out[i] = static_cast<std::uint8_t>(value);
-        if (done) done(i + 1);
-    }
-    LoadLine(kLineClock, false);
-    LoadLine(kLineSelect, true);
-}
-
-void PortAdapter::SpiWritePage(std::int32_t address, std::int32_t bits, const std::uint8_t* data, int count) {
-    const int a8 = (address >> 8) & 1;
-    ClearLatchBit(kLineClock);
-    WriteLatch(latch_);
-    LoadLine(kLineSelect, false);
-    ClockOutBits(kSpiWren, 8);
-    LoadLine(kLineClock, false);
-    LoadLine(kLineSelect, true);  // WREN takes effect on /CS rising
-    LoadLine(kLineSelect, false);
-    // One address byte: A8 rides in opcode bit 3 (AT25040), as in the specified frame.
-    ClockOutBits(static_cast<std::uint32_t>(bits == 8 ? kSpiWrite | (a8 << 3) : kSpiWrite), 8);
-    ClockOutBits(static_cast<std::uint32_t>(address), bits);
-    for (int i = 0; i < count; ++i) ClockOutBits(data[i], 8);
-    LoadLine(kLineClock, false);
-    LoadLine(kLineSelect, true);  // the write cycle starts on this rising /CS
-}
-
-bool PortAdapter::SpiWaitReady(int timeoutMs) {
-    LoadLine(kLineClock, false);
-    LoadLine(kLineSelect, false);
-    ClockOutBits(kSpiRdsr, 8);
-    const std::int64_t deadline = DeadlineAfterMs(timeoutMs);
-    bool ready = false;
-    do {
-        int status = 0;
-        for (int b = 0; b < 8; ++b) status = (status << 1) | SampleAfterFall();
-        ready = !(status & kSpiBusy);
-    } while (!ready && !DeadlinePassed(deadline));
-    LoadLine(kLineClock, false);
-    LoadLine(kLineSelect, true);
-    return ready;
+    return samples;
 }
 
 }  // namespace hardware

@@ -1,6 +1,7 @@
 #include "hardware/port_adapter.h"
 
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 #include "platform/counter.h"
@@ -55,6 +56,18 @@ PortAdapter::PortAdapter() {
 }
 
 PortAdapter::~PortAdapter() = default;
+
+std::int64_t PortAdapter::NowUs() {
+    std::int64_t now = 0;
+    if (!ReadCounter(now) || now < 0) return kNoTime;
+    // A count too large for microseconds (a counter whose frequency could not
+    // be read counts "per second") is a clock that cannot time a wait.
+    const std::int64_t seconds = now / frequency_;
+    if (seconds > std::numeric_limits<std::int64_t>::max() / 2'000'000) return kNoTime;
+    return seconds * 1'000'000 + now % frequency_ * 1'000'000 / frequency_;
+}
+
+void PortAdapter::SleepMs(int ms) { platform::Clock().SleepMs(ms); }
 
 std::uint8_t PortAdapter::In(int offset) {
     return platform::Ports().In(static_cast<std::uint16_t>(base_ + offset));
@@ -228,58 +241,6 @@ int PortAdapter::I2cReadByte(std::uint8_t subAddress, std::uint8_t slave) {
     return value;
 }
 
-int PortAdapter::I2cWriteBytes(std::uint8_t slave, const std::uint8_t* data, int n, bool stop) {
-    if (WaitBusFree() != 0) return kBusBusy;
-    Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
-    Out(kEppAddress, kS1Start);
-    int ack = WaitAck();
-    for (int i = 0; i < n && ack == 0; ++i) {
-        Out(kEppData, data[i]);
-        ack = WaitAck();
-    }
-    // A refused byte ends the transfer whatever the caller planned next.
-    if (stop || ack != 0) Out(kEppAddress, kS1Stop);
-    return ack == 0 ? kWriteDone : kNoAck;
-}
-
-int PortAdapter::I2cReadBytes(std::uint8_t slave, std::uint8_t* out, int n, bool repeated) {
-    if (n < 1) return 0;
-    if (repeated) {
-        Out(kEppAddress, kS1Restart);
-    } else if (WaitBusFree() != 0) {
-        return kBusBusy;
-    }
-    Out(kEppData, static_cast<std::uint8_t>(slave | 0x01));
-    // The same order as I2cReadByte: after a repeated START the bench, like
-    // the adapters the sequence ran on, lets the bus-free wait pass.
-    if (repeated && WaitBusFree() != 0) {
-        Out(kEppAddress, kS1Stop);
-        return kNoAck;
-    }
-    Out(kEppAddress, kS1Start);
-    if (WaitAck() != 0) {
-        Out(kEppAddress, kS1Stop);
-        return kNoAck;
-    }
-    (void)In(kEppData);  // dummy read: starts receiving the first byte
-    for (int i = 0; i < n; ++i) {
-        if (WaitAck() != 0) {
-            Out(kEppAddress, kS1Stop);
-            return kReadTimeout;
-        }
-        // The controller answers the byte after the one read now: the last
-        // byte is refused so that the slave lets go of the data line.
-        if (i == n - 1) Out(kEppAddress, kS1NoAck);
-        out[i] = In(kEppData);
-    }
-    if (WaitPin() != 0) {
-        Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
-    }
-    Out(kEppAddress, kS1Stop);
-    return n;
-}
-
 // --- Three-wire serial chips -------------------------------------------------
 
 void PortAdapter::Line(int bit, bool high) {
@@ -318,14 +279,12 @@ void PortAdapter::MicrowireStart() {
     Line(kLineClock, true);  // clocks in the start bit
 }
 
-std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation,
-                                        bool* chipAnswered) {
+std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation) {
     OrganisationSelect(organisation);
     MicrowireStart();
     SendBit(1);
     SendBit(0);
     for (std::int32_t b = n; b >= 0; --b) SendBit((address >> b) & 1);
-    if (chipAnswered) *chipAnswered = (In(kStatusPort) & kStatusSerialIn) == 0;
     // One extra clock passes over the dummy 0 the chip drives before its data.
     SendBit(0);
     std::int32_t value = 0;
@@ -394,14 +353,6 @@ std::uint8_t PortAdapter::SpiReadByte(std::int32_t address, std::int32_t bits) {
     const int read = bits == 8 ? (0x03 | (((address >> 8) & 1) << 3)) : 0x03;
     for (int b = 7; b >= 0; --b) SendBit((read >> b) & 1);
     for (std::int32_t b = bits - 1; b >= 0; --b) SendBit((address >> b) & 1);
-    return SpiShiftIn();
-}
-
-std::uint8_t PortAdapter::SpiReadStatus() {
-    constexpr int kRdsr = 0x05;
-    Line(kLineClock, false);
-    Line(kLineSelect, false);
-    for (int b = 7; b >= 0; --b) SendBit((kRdsr >> b) & 1);
     return SpiShiftIn();
 }
 

@@ -7,13 +7,23 @@
 // It reaches the ports only through platform::Ports() and time only through
 // platform::Clock(), so the same code drives real hardware, ppdev and the
 // simulated bench.
+//
+// It is also the parallel adapter behind the bus interfaces (I2cMaster,
+// SerialLines, BusSniffer): the engine's fast transfers, register commands
+// and monitor speak to it through them, and only the classic sequences (one
+// byte per transaction, fixed waits) call its operations by name.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "hardware/bus_sniffer.h"
 #include "hardware/capture.h"
+#include "hardware/i2c_master.h"
+#include "hardware/serial_lines.h"
 #include "platform/port_registers.h"
 
 namespace hardware {
@@ -60,10 +70,38 @@ inline constexpr const char* kNoCounterMessage = "Error: MB doesnot support QPC"
 using CounterErrorSink = std::function<void(const std::string& text)>;
 void SetCounterErrorSink(CounterErrorSink sink);
 
-class PortAdapter {
+class PortAdapter : public I2cMaster, public SerialLines, public BusSniffer {
 public:
     PortAdapter();
-    virtual ~PortAdapter();
+    ~PortAdapter() override;
+
+    // BusAdapter: the counter's time.
+    std::int64_t NowUs() override;
+    void SleepMs(int ms) override;
+
+    // I2cMaster over the PCF8584 (fast_frames.cpp): each byte waited for by
+    // its PIN, the last byte of a read taken after STOP so that no byte
+    // beyond the message leaves the device. A write followed by a read keeps
+    // the bus for the read's repeated START; other messages are separated by
+    // STOP and START. Prepare reloads the latch and reprograms the
+    // controller; Recover also sets the port up.
+    I2cResult Transfer(std::span<const I2cMessage> messages) override;
+    bool WaitForFreeBus() override;
+    void Prepare() override;
+    void Recover() override;
+    I2cCapabilities Capabilities() const override;
+
+    // SerialLines over the output latch and the status port: select is
+    // latch bit 5, clock 7, data 6, ORG 4, data in the status port's bit 3.
+    // A full Drive is WriteLatch, any other a load of three accesses.
+    std::vector<std::uint8_t> Run(std::span<const LineStep> steps) override;
+
+    // BusSniffer over the PCF8584 as a slave (capture.cpp): StartWatching
+    // programs own address 0, RearmWatching resets the controller first, and
+    // StopWatching sets the port and the controller up as a master again.
+    void StartWatching() override;
+    void RearmWatching() override;
+    void StopWatching() override;
 
     // Port access and timing.
     std::int32_t SetBase(std::int32_t base);
@@ -86,17 +124,6 @@ public:
     int WaitPin();
     int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
     int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
-    // Message-by-message transfers for register tools (i2ctransfer's syntax):
-    // I2cWriteBytes sends START, the address (write) and `n` bytes, then STOP
-    // when `stop`; without it the bus stays ours for a read's repeated START.
-    // Returns kWriteDone, kBusBusy (nothing sent) or kNoAck (STOP sent).
-    int I2cWriteBytes(std::uint8_t slave, const std::uint8_t* data, int n, bool stop);
-    // Reads `n` bytes (n >= 1), acknowledging all but the last, then STOP.
-    // `repeated`: the bus is still ours after I2cWriteBytes without STOP,
-    // so the read begins with a repeated START, exactly as I2cReadByte's
-    // read phase does. Returns the count read (n) or kBusBusy, kNoAck or
-    // kReadTimeout with the bus released.
-    int I2cReadBytes(std::uint8_t slave, std::uint8_t* out, int n, bool repeated);
 
     // The bus monitor's capture pass: `reads` status reads of S1. A status of
     // exactly 0x84 starts a capture: one status read (bit 0 set: an empty
@@ -109,55 +136,17 @@ public:
     // kCaptureIdleReads and kCaptureRecordLimit), so a transfer is never cut
     // at the end of a pass and the controller stays in step. Records past
     // kMaxTransferRecords are read and counted, not kept.
-    CaptureCount CaptureTransfers(int reads, const TransferSink& sink);
+    CaptureCount CaptureTransfers(int reads, const TransferSink& sink) override;
 
     // Three-wire serial chips.
     void PulseClock();
     void SendBit(int bit);
-    // With `chipAnswered`, also samples the data line at the dummy bit after
-    // the address: a chip drives it low, an empty socket or a missing adapter
-    // leaves it high.
-    std::int32_t MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation,
-                               bool* chipAnswered = nullptr);
+    std::int32_t MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation);
     void MicrowireWriteEnable(std::int32_t n);
     std::int32_t MicrowireWrite(std::int32_t address, std::int32_t n, std::int32_t organisation,
                                 std::int32_t data);
     void SpiWriteByte(std::int32_t address, std::int32_t bits, std::uint8_t data);
     std::uint8_t SpiReadByte(std::int32_t address, std::int32_t bits);
-    // RDSR: the AT25's status register (bit 0 busy, bit 1 write enabled).
-    std::uint8_t SpiReadStatus();
-
-    // Fast frames (fast_frames.cpp): sequential reads, page writes and ready
-    // polling, for the transfers that run at the bus's own speed. Every wait
-    // is bounded, in counter time where it waits for a chip.
-    //
-    // I2C: a dummy write of `subAddress`, a repeated START and `count` bytes
-    // read in one go (acknowledged but the last), then STOP; a page of
-    // `count` bytes written from `subAddress`, then STOP; acknowledge polling
-    // (START and the write address until a slave answers). False when a byte
-    // was not acknowledged, the bus stayed busy or PIN never fell; every path
-    // that sent START ends with STOP.
-    bool I2cReadBlock(std::uint8_t slave, std::uint8_t subAddress, std::uint8_t* out, int count);
-    bool I2cWriteBlock(std::uint8_t slave, std::uint8_t subAddress, const std::uint8_t* data, int count);
-    bool I2cPollAck(std::uint8_t slave, int timeoutMs);
-    // Microwire: one READ from address 0 clocking out `words` words of
-    // `organisation` bits into `out` (x16 high byte first), calling `done`
-    // with the words read so far; EWEN or EWDS; one WRITE frame with no wait
-    // after it; and the ready poll: CS raised, DO read until the chip shows
-    // ready or `timeoutMs` pass, CS dropped. The poll returns the last level.
-    using UnitsDone = std::function<void(int units)>;
-    void MicrowireReadAll(std::int32_t n, std::int32_t organisation, int words, std::uint8_t* out,
-                          const UnitsDone& done);
-    void MicrowireEnableWrites(std::int32_t n, std::int32_t organisation, bool enable);
-    void MicrowireWriteFrame(std::int32_t address, std::int32_t n, std::int32_t organisation,
-                             std::int32_t data);
-    bool MicrowireWaitReady(int timeoutMs);
-    // SPI: one READ from address 0 for `count` bytes; WREN and one WRITE of
-    // `count` bytes from `address` (the caller keeps it inside a page); RDSR
-    // read continuously until the busy bit clears or `timeoutMs` pass.
-    void SpiReadAll(std::int32_t bits, int count, std::uint8_t* out, const UnitsDone& done);
-    void SpiWritePage(std::int32_t address, std::int32_t bits, const std::uint8_t* data, int count);
-    bool SpiWaitReady(int timeoutMs);
 
 private:
     std::uint8_t In(int offset);
@@ -168,21 +157,23 @@ private:
     std::uint8_t SpiShiftIn();  // eight bits from the chip, then /CS high
     std::uint8_t ProgramController(std::uint8_t ownAddress);
     void PulseInit(std::uint8_t control);
-    // Fast-frame helpers: a latch load in three accesses, one bit clocked
-    // into the chip in two loads, one bit sampled after a rising or a
-    // falling clock edge.
+    // Helpers of the bus interfaces: a latch load in three accesses, one bit
+    // clocked into the chip in two loads, one bit sampled after a rising or
+    // a falling clock edge.
     void LoadLatch(std::uint8_t value);
     void LoadLine(int bit, bool high);
     void ClockOutBit(int bit);
     void ClockOutBits(std::uint32_t value, int bits);
     int SampleAfterRise();
     int SampleAfterFall();
-    bool ByteAcked();
-    // START, the write address and the word address; true when both were
-    // acknowledged. STOP is owed either way.
-    bool SendWordAddress(std::uint8_t slave, std::uint8_t subAddress);
-    bool DeadlinePassed(std::int64_t deadline);
-    std::int64_t DeadlineAfterMs(int ms);
+    // Waits for the byte just sent: Done, NoAck (the receiver refused it) or
+    // TimedOut (PIN never fell).
+    I2cStatus ByteAnswer();
+    // The pieces of Transfer. A write keeps the bus (no STOP) for a read
+    // that follows; a read after it begins with a repeated START.
+    I2cResult ProbeAddress(const I2cMessage& message);
+    I2cResult WriteMessage(int index, const I2cMessage& message, bool keepBus);
+    I2cResult ReadMessage(int index, const I2cMessage& message, bool repeated);
 
     std::int32_t base_ = 0;
     std::int64_t frequency_ = 1;

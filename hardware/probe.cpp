@@ -4,6 +4,15 @@
 
 namespace hardware {
 
+ControllerProbe ProbeController(PortAdapter& adapter, std::uint8_t resetMode) {
+    ControllerProbe probe;
+    probe.firstAnswered = adapter.ResetAdapter(resetMode, adapter.Latch()) == kProbeOk;
+    if (!probe.firstAnswered) adapter.ConfigurePort();
+    probe.found = adapter.ResetAdapter(resetMode, adapter.Latch()) == kProbeOk;
+    if (probe.found) adapter.ConfigurePort();
+    return probe;
+}
+
 bool ProbeAdapter(int base) {
     // The latch cannot be read back, and the data register holds it only until
     // the next EPP cycle drives the data lines: restoring the latch from it
@@ -15,9 +24,7 @@ bool ProbeAdapter(int base) {
     PortAdapter adapter;
     adapter.SetBase(base);
     adapter.ConfigurePort();
-    if (adapter.ResetAdapter(kResetKeepLatch, 0) != kProbeOk) adapter.ConfigurePort();
-    const bool found = adapter.ResetAdapter(kResetKeepLatch, 0) == kProbeOk;
-    if (found) adapter.ConfigurePort();
+    const bool found = ProbeController(adapter, kResetKeepLatch).found;
     io.Out(dataPort, data);
     return found;
 }

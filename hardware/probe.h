@@ -5,9 +5,24 @@
 // the user outputs stay as they are.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/port_io.h"
 
 namespace hardware {
+
+class PortAdapter;
+
+struct ControllerProbe {
+    bool firstAnswered = false;  // the first reset read back 85
+    bool found = false;          // the second did: the controller is there
+};
+
+// The probe of "Reset PCF" that the window, merlix-cli and the port survey
+// share: the controller reset (ResetAdapter in `resetMode`, with the latch
+// shadow) and probed twice, the port set up again after a first reset that
+// found nothing and after a second that found the controller.
+ControllerProbe ProbeController(PortAdapter& adapter, std::uint8_t resetMode);
 
 // Probes at `base` through the installed backend; true when the controller
 // read back 85 on the second reset. The latch sees no load, and the data

@@ -5,7 +5,6 @@
 #include <cctype>
 
 #include "eeprom/hex_text.h"
-#include "hardware/port_adapter.h"
 #include "monitor/log_line_marks.h"
 
 namespace monitor {
@@ -75,13 +74,23 @@ MonitorFilter FilterBytes(int value) {
     return {static_cast<std::uint8_t>(value | 1), static_cast<std::uint8_t>(value & ~1)};
 }
 
-CapturePassStats CapturePass(hardware::PortAdapter& adapter, int reads, std::uint8_t filterRead,
+void StartMonitor(hardware::BusSniffer& sniffer) { sniffer.StartWatching(); }
+
+CapturePassStats MonitorPass(hardware::BusSniffer& sniffer, std::uint8_t filterRead, std::uint8_t filterWrite,
+                             const LogLineSink& sink, const hardware::TransferSink& logged) {
+    sniffer.RearmWatching();
+    return CapturePass(sniffer, kPollReads, filterRead, filterWrite, sink, logged);
+}
+
+void StopMonitor(hardware::BusSniffer& sniffer) { sniffer.StopWatching(); }
+
+CapturePassStats CapturePass(hardware::BusSniffer& sniffer, int reads, std::uint8_t filterRead,
                              std::uint8_t filterWrite, const LogLineSink& sink,
                              const hardware::TransferSink& logged) {
     CapturePassStats stats;
     LineBuilder line;
     const hardware::CaptureCount count =
-        adapter.CaptureTransfers(reads, [&](const hardware::TransferBuffer& transfer) {
+        sniffer.CaptureTransfers(reads, [&](const hardware::TransferBuffer& transfer) {
             ++stats.transfers;
             stats.recordsDropped += transfer.Dropped();
             line.Clear();

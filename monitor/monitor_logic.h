@@ -4,7 +4,7 @@
 // traffic into the image when the monitor stops. MainDialog's OnPollTimer and
 // OnMonitorToggle read their controls, call these and write the results back.
 //
-// The records come from PortAdapter::CaptureTransfers (hardware/capture.h):
+// The records come from a bus sniffer's capture pass (hardware/capture.h):
 // type 4 is an address byte received (the line shows " W " or " R " before
 // it), type 8 a byte the receiver did not acknowledge (" ; " after it).
 #pragma once
@@ -17,11 +17,8 @@
 #include <vector>
 
 #include "eeprom/image.h"
+#include "hardware/bus_sniffer.h"
 #include "hardware/capture.h"
-
-namespace hardware {
-class PortAdapter;
-}
 
 namespace monitor {
 
@@ -67,15 +64,22 @@ struct CapturePassStats {
 // pass's own buffer and is valid only during the call: copy it.
 using LogLineSink = std::function<void(std::string_view line)>;
 
-// One polling pass (the body of OnPollTimer after its controller reset):
-// `reads` status reads through adapter.CaptureTransfers. A transfer whose
+// One capture pass: `reads` status reads through sniffer.CaptureTransfers. A transfer whose
 // line begins with an address record and whose address records all differ
 // from the filter goes to `sink`, shown up to the line limit, and its records
 // to `logged` (for the decoded view). A transfer begun within the reads is
 // read whole, even past them.
-CapturePassStats CapturePass(hardware::PortAdapter& adapter, int reads, std::uint8_t filterRead,
+CapturePassStats CapturePass(hardware::BusSniffer& sniffer, int reads, std::uint8_t filterRead,
                              std::uint8_t filterWrite, const LogLineSink& sink,
                              const hardware::TransferSink& logged = {});
+
+// The monitor run both faces make: StartMonitor as it begins, MonitorPass
+// every timer period (watching set up afresh, then a pass of kPollReads), and
+// StopMonitor as it ends, which leaves the adapter a master again.
+void StartMonitor(hardware::BusSniffer& sniffer);
+CapturePassStats MonitorPass(hardware::BusSniffer& sniffer, std::uint8_t filterRead, std::uint8_t filterWrite,
+                             const LogLineSink& sink, const hardware::TransferSink& logged = {});
+void StopMonitor(hardware::BusSniffer& sniffer);
 
 // History combo rule: does any entry begin with `line`, ignoring case?
 bool HistoryHasPrefix(const std::vector<std::string>& entries, const std::string& line);

@@ -1,14 +1,12 @@
-// The chip transfers end to end on the simulated bench: the chip-list choice
-// puts the chip in the socket, and every line change goes through the port,
-// the latch and the controller as it would on the adapter. The fast transfers
-// give the specified ones' image and marks on every family, keep to the
-// chip's pages, and end their polls at the bound on a stuck chip.
+// The classic chip transfers end to end on the simulated bench: the chip-list
+// choice puts the chip in the socket, and every line change goes through the
+// port, the latch and the controller as it would on the adapter. The fast
+// transfers have their suite on every adapter (fast_transfer_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "eeprom/chip_progress.h"
-#include "eeprom/fast_transfers.h"
 #include "hardware/port_adapter.h"
 #include "simulator/simulated_bench.h"
 #include "support/serial_socket.h"
@@ -129,97 +127,6 @@ TEST_F(ChipBench, NoChipAnsweringIsSaidAndNothingIsReadOrVerified) {
     // A chip that does answer still reads after all this.
     Choose("AT25C040");
     EXPECT_TRUE(ReadSerialChip(adapter, chip, image, marks, progress));
-}
-
-// --- The fast transfers against the specified ones --------------------------
-
-TEST_F(ChipBench, SerialChipsGiveTheSpecifiedImageAndMarks) {
-    // The smallest, a middle and the largest geometry of each family, and
-    // the AT25C040 with address bit 8 in its opcodes.
-    for (const char* entry : {"93C06 (16)", "93C46 (8)", "93C86 (16)", "AT25C040", "AT25C160"}) {
-        SCOPED_TRACE(entry);
-        Choose(entry);
-        const auto size = static_cast<long>(ImageFileSize(chip));
-        image = Pattern(size);
-        marks.fill(kMarkSeen);
-        WriteChipFast(adapter, chip, image, marks, progress);
-        ASSERT_EQ(image, Pattern(size));
-        ASSERT_TRUE(std::equal(image.begin(), image.begin() + size, bench.SocketChip()->Memory().begin()));
-
-        ReadSerialChip(adapter, chip, image, marks, progress);
-        const ImageArray specifiedImage = image;
-        const ImageArray specifiedMarks = marks;
-        ASSERT_TRUE(std::equal(image.begin(), image.begin() + size, Pattern(size).begin()));
-        image.fill(0x5A);
-        marks.fill(kMarkSeen);
-        ReadChipFast(adapter, chip, image, marks, progress);
-        EXPECT_EQ(image, specifiedImage);
-        EXPECT_EQ(marks, specifiedMarks);
-        EXPECT_EQ(bench.Latch() & 0xF0, 0xF0) << "lines left idle high";
-    }
-}
-
-TEST_F(ChipBench, AChipNotStoringIsMarkedAsTheSpecifiedWriteMarksIt) {
-    Choose("93C46 (8)");
-    bench.SetChipNoStore(true);
-    image = Pattern(1);
-    WriteSerialChip(adapter, chip, image, marks, progress);
-    const ImageArray specifiedMarks = marks;
-    ASSERT_FALSE(NoMarks(specifiedMarks));
-    marks.fill(kMarkNone);
-    WriteChipFast(adapter, chip, image, marks, progress);
-    EXPECT_EQ(marks, specifiedMarks);
-    EXPECT_EQ(image, Pattern(1));
-}
-
-TEST_F(ChipBench, I2cBlockAndPagesMatchTheSpecifiedPageLoops) {
-    image = Pattern(3);
-    ASSERT_TRUE(WriteI2cPagesFast(adapter, 2, 0xA4, I2cPageSize("24C16"), image, progress));
-    ASSERT_TRUE(WriteI2cPagesFast(adapter, 3, 0xA6, kSafeI2cPageSize, image, progress));
-    EXPECT_TRUE(std::equal(image.begin() + 512, image.begin() + 1024, bench.Eeprom().begin() + 512));
-
-    marks.fill(kMarkSeen);
-    image.fill(0);
-    ASSERT_TRUE(ReadI2cPage(adapter, 2, 0xA5, image, marks, progress));
-    const ImageArray specifiedImage = image;
-    const ImageArray specifiedMarks = marks;
-    marks.fill(kMarkSeen);
-    image.fill(0);
-    ASSERT_TRUE(ReadI2cBlockFast(adapter, 2, 0xA5, image, marks, progress));
-    EXPECT_EQ(image, specifiedImage);
-    EXPECT_EQ(marks, specifiedMarks);
-    EXPECT_TRUE(progress.messages.empty());
-
-    // Pages of 32 cross the 24C16's 16-byte pages: the chip wraps each
-    // write inside its page and the second half lands over the first.
-    image = Pattern(4);
-    ASSERT_TRUE(WriteI2cPagesFast(adapter, 1, 0xA2, 32, image, progress));
-    EXPECT_FALSE(std::equal(image.begin() + 256, image.begin() + 512, bench.Eeprom().begin() + 256));
-    EXPECT_TRUE(std::equal(image.begin() + 256 + 16, image.begin() + 256 + 32, bench.Eeprom().begin() + 256));
-}
-
-TEST_F(ChipBench, PollsEndAtTheirBoundOnAStuckChip) {
-    bench.ForceWriteCycleUs(60'000);
-    image = Pattern(5);
-    std::int64_t start = clock.Peek();
-    EXPECT_FALSE(WriteI2cPagesFast(adapter, 0, 0xA0, 16, image, progress));
-    EXPECT_EQ(progress.messages, std::vector<std::string>{kI2cTimeoutMessage});
-    // One page, the 20 ms of polling, and the reset after it.
-    EXPECT_GE(clock.Peek() - start, kChipWaitLimitMs * 1000);
-    EXPECT_LT(clock.Peek() - start, (kChipWaitLimitMs + 5) * 1000);
-
-    for (const char* entry : {"93C46 (8)", "AT25C010"}) {
-        SCOPED_TRACE(entry);
-        Choose(entry);
-        marks.fill(kMarkNone);
-        start = clock.Peek();
-        WriteChipFast(adapter, chip, image, marks, progress);
-        // The first unit's poll gives up; nothing after it is written, and
-        // the verify shows it.
-        EXPECT_LT(clock.Peek() - start, (kChipWaitLimitMs + 15) * 1000);
-        EXPECT_FALSE(NoMarks(marks));
-        EXPECT_EQ(image, Pattern(5));
-    }
 }
 
 TEST_F(ChipBench, SpecifiedVerifyWaitsForASlowMicrowirePart) {

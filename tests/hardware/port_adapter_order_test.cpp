@@ -196,49 +196,46 @@ TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
     EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), Out(0x37B, 0xC5)), 2);
 }
 
-TEST_F(PortAdapterOrderTest, MessageTransfersFollowTheByteSequences) {
+TEST_F(PortAdapterOrderTest, I2cTransfersWaitForEachByteAndTakeTheLastAfterStop) {
     PortAdapter adapter;
     adapter.SetBase(0x378);
-    const auto script = [this] {
-        ports.Clear();
-        ports.Script(0x37B, {0x81, 0x00, 0x00, 0x81, 0x00, 0x00, 0x00, 0x00});
-        ports.Script(0x37C, {0x33, 0x5A, 0x6B});
-    };
-    // A one-byte write left open and a one-byte repeated-start read are,
-    // access for access, I2cReadByte.
-    script();
-    ASSERT_EQ(adapter.I2cReadByte(0x10, 0xA0), 0x5A);
-    const Lines readByte = ports.lines;
-    script();
-    const std::uint8_t sub = 0x10;
+    // A random read: the word address, a repeated START, two bytes. The
+    // first S0 read is a dummy; the last byte is taken after STOP.
+    ports.Script(0x37B, {0x81, 0x00, 0x00, 0x00, 0x00, 0x00});
+    ports.Script(0x37C, {0x33, 0x5A, 0x6B});
+    std::uint8_t sub = 0x10;
     std::uint8_t got[2] = {};
-    EXPECT_EQ(adapter.I2cWriteBytes(0xA0, &sub, 1, false), hardware::kWriteDone);
-    EXPECT_EQ(adapter.I2cReadBytes(0xA0, got, 1, true), 1);
-    EXPECT_EQ(ports.lines, readByte);
-    EXPECT_EQ(got[0], 0x5A);
-
-    // Two bytes: the first acknowledged, NACK set before the last is taken.
-    script();
-    ASSERT_EQ(adapter.I2cWriteBytes(0xA0, &sub, 1, false), hardware::kWriteDone);
-    EXPECT_EQ(adapter.I2cReadBytes(0xA0, got, 2, true), 2);
+    const hardware::I2cMessage read[] = {{0x50, false, {&sub, 1}}, {0x50, true, got}};
+    EXPECT_TRUE(adapter.Transfer(read).Ok());
+    EXPECT_EQ(ports.lines, (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00),
+                                  Out(0x37C, 0x10), In(0x37B, 0x00), Out(0x37B, 0x45), Out(0x37C, 0xA1),
+                                  In(0x37B, 0x00), In(0x37C, 0x33), In(0x37B, 0x00), Out(0x37B, 0x40),
+                                  In(0x37C, 0x5A), In(0x37B, 0x00), Out(0x37B, 0xC3), In(0x37C, 0x6B)}));
     EXPECT_EQ(got[0], 0x5A);
     EXPECT_EQ(got[1], 0x6B);
-    const std::size_t dummy = IndexOf(In(0x37C, 0x33));
-    ASSERT_LT(dummy, ports.lines.size());
-    EXPECT_EQ(Lines(ports.lines.begin() + static_cast<std::ptrdiff_t>(dummy) + 1, ports.lines.end()),
-              (Lines{In(0x37B, 0x00), In(0x37C, 0x5A), In(0x37B, 0x00), Out(0x37B, 0x40), In(0x37C, 0x6B),
-                     In(0x37B, 0x00), Out(0x37B, 0xC3)}));
 
-    // A refused byte ends the write with STOP even when a read was to follow.
+    // A refused byte ends the write with STOP even when a read was to
+    // follow, and the result says which.
     ports.Clear();
-    ports.Script(0x37B, {0x81});
-    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x08}; };
-    const std::uint8_t data[3] = {1, 2, 3};
-    EXPECT_EQ(adapter.I2cWriteBytes(0xA0, data, 3, false), hardware::kNoAck);
+    ports.Script(0x37B, {0x81, 0x00});
+    ports.fallback = [](std::uint16_t) { return std::uint8_t{0x08}; };  // PIN clear, LRB set
+    std::uint8_t data[3] = {1, 2, 3};
+    const hardware::I2cMessage refused[] = {{0x50, false, data}, {0x50, true, got}};
+    const hardware::I2cResult result = adapter.Transfer(refused);
+    EXPECT_EQ(result.status, hardware::I2cStatus::NoAck);
+    EXPECT_EQ(result.message, 0);
+    EXPECT_EQ(result.byte, 0);
     EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
     EXPECT_EQ(std::count_if(ports.lines.begin(), ports.lines.end(),
                             [](const std::string& l) { return l.rfind("out 037C", 0) == 0; }),
-              1);
+              2);
+
+    // An address probe goes out at once: START, the address, STOP.
+    ports.Clear();
+    ports.Script(0x37B, {0x08});
+    const hardware::I2cMessage probe{0x50};
+    EXPECT_EQ(adapter.Transfer({&probe, 1}).byte, hardware::I2cResult::kAddressByte);
+    EXPECT_EQ(ports.lines, (Lines{Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x08), Out(0x37B, 0xC3)}));
 }
 
 TEST_F(PortAdapterOrderTest, LatchBitsOutOfRangeChangeNothing) {

@@ -11,6 +11,14 @@ using testsupport::Bits;
 using testsupport::SelectedFrames;
 using testsupport::SocketRig;
 
+// DO while CS is high: a Microwire chip's busy (0) or ready (1).
+int ReadyLevel(SocketRig& rig) {
+    const hardware::LineStep steps[] = {hardware::LineStep::Set(hardware::kSelectLine, true, true),
+                                        hardware::LineStep::Sample(),
+                                        hardware::LineStep::Set(hardware::kSelectLine, false, true)};
+    return rig.adapter.Run(steps).at(0);
+}
+
 // The SPI frames are read with /CS active low.
 std::vector<std::vector<int>> SpiFrames(SocketRig& rig) { return SelectedFrames(rig.port.Loads(), false); }
 
@@ -78,10 +86,11 @@ TEST(SerialFrames, MicrowireReadAndWriteFrames) {
     EXPECT_TRUE(frames[2].empty());
     EXPECT_EQ(rig.chip->Memory()[0x55], 0xC3);
 
-    // The 5 ms waited is not the slowest part's write cycle: the chip still
-    // shows busy, and ready once the poll has waited it out.
-    EXPECT_FALSE(rig.adapter.MicrowireWaitReady(0));
-    EXPECT_TRUE(rig.adapter.MicrowireWaitReady(20));
+    // The 5 ms waited is not the slowest part's write cycle: with CS raised
+    // the chip still shows busy on DO, and ready once the cycle is over.
+    EXPECT_EQ(ReadyLevel(rig), 0);
+    rig.clock.SleepMs(20);
+    EXPECT_EQ(ReadyLevel(rig), 1);
     rig.port.Loads().clear();
     EXPECT_EQ(rig.adapter.MicrowireRead(0x55, 6, 8), 0xC3);
     frames = SelectedFrames(rig.port.Loads(), true);
@@ -100,7 +109,7 @@ TEST(SerialFrames, MicrowireOrganisationLine) {
     EXPECT_NE(rig.port.Loads().back() & 0x10, 0);
     EXPECT_EQ(rig.chip->Memory()[0x42], 0xBE);
     EXPECT_EQ(rig.chip->Memory()[0x43], 0xEF);
-    ASSERT_TRUE(rig.adapter.MicrowireWaitReady(20));
+    rig.clock.SleepMs(20);
     EXPECT_EQ(rig.adapter.MicrowireRead(0x21, 5, 16), 0xBEEF);
     // The same chip in byte organisation sees the word as two bytes.
     EXPECT_EQ(rig.adapter.MicrowireRead(0x43, 6, 8), 0xEF);

@@ -27,12 +27,13 @@ void SayBusBusy() { ShowMessage(QStringLiteral("ERROR I2c")); }
 // "Online" every slider step sends, and a box per step would bury the window.
 // The next write that goes through ends the run. A bus that stayed busy has
 // had its own message.
-void ReportWrite(int result, std::uint8_t address, std::uint8_t subAddress, bool& failureShown) {
-    if (result == hardware::kWriteDone) {
+void ReportWrite(const hardware::I2cResult& result, std::uint8_t address, std::uint8_t subAddress,
+                 bool& failureShown) {
+    if (result.Ok()) {
         failureShown = false;
         return;
     }
-    if (result == hardware::kBusBusy || failureShown) return;
+    if (result.status == hardware::I2cStatus::BusBusy || failureShown) return;
     failureShown = true;
     ShowMessage(QStringLiteral("Device %1 did not acknowledge: register %2 was not written.")
                     .arg(HexByteText(address), HexByteText(subAddress)));
@@ -116,14 +117,16 @@ void MainDialog::SendTransfer() {
         ShowByteUnderOffset();
     }
 
-    const int result = console::WriteRegister(session_->adapter, address, subAddress, data, SayBusBusy);
+    const hardware::I2cResult result =
+        console::WriteRegister(session_->adapter, address, subAddress, data, SayBusBusy);
     ReportWrite(result, address, subAddress, sendFailureShown_);
 
     // A message box above may have let the user choose a serial chip.
     if (m_tie->isChecked() && m_chipList->currentText().isEmpty()) {
         const std::uint8_t device = Value(m_deviceAddress);
         const std::uint8_t offset = Value(m_byteOffset);
-        const int result = console::WriteRegister(session_->adapter, device, offset, data, SayBusBusy);
+        const hardware::I2cResult result =
+            console::WriteRegister(session_->adapter, device, offset, data, SayBusBusy);
         ReportWrite(result, device, offset, sendFailureShown_);
         const int position = ImageIndex(std::clamp(m_page, 0, kPageCount - 1), offset);
         session_->image[position] = data;

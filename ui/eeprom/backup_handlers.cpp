@@ -104,8 +104,22 @@ bool MainDialog::BackUpBeforeWrite() {
     BarAndBox progress(m_progress);
     QString path;
     std::string error;
-    if (eeprom::BackUpBeforeWrite(session_->adapter, session_->chip, target, FastTransfersOn(),
-                                  BackupFolder(), progress, path, error)) {
+    // The read is of the kind the write that follows will be.
+    hardware::PortAdapter& adapter = session_->adapter;
+    const ChipParams chip = session_->chip;
+    BackupReads classic;
+    classic.i2cBlock = [&adapter](int page, int dev, ImageArray& image, ImageArray& marks, Progress& progress,
+                                  int count) {
+        return ReadI2cPage(adapter, page, dev, image, marks, progress, count);
+    };
+    // A copy of the chip parameters: the write that follows settles at the
+    // cursor the user's own transfers left, not where the backup read ended.
+    classic.serialChip = [&adapter, chip](ImageArray& image, ImageArray& marks, Progress& progress) {
+        ChipParams scratch = chip;
+        return ReadSerialChip(adapter, scratch, image, marks, progress);
+    };
+    const BackupReads read = FastTransfersOn() ? FastBackupReads(adapter, adapter, chip) : classic;
+    if (eeprom::BackUpBeforeWrite(read, session_->chip, target, BackupFolder(), progress, path, error)) {
         return true;
     }
     ShowMessage(QStringLiteral("Nothing was written: the backup of the chip failed. %1\n(Backups before "
@@ -178,7 +192,7 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
         for (int i = first; i < first + size; ++i) {
             if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
         }
-    } else if (!WriteChip(progress, &readBack)) {
+    } else if (!WriteSerialChipAsChosen(progress, readBack)) {
         return false;
     }
     RefreshHexView();

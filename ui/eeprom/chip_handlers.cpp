@@ -164,7 +164,7 @@ void MainDialog::OnWriteEeprom() {
         } else {
             SayNoController("written");
         }
-    } else if (BackUpBeforeWrite() && WriteChip(progress, &readBack)) {
+    } else if (BackUpBeforeWrite() && WriteSerialChipAsChosen(progress, readBack)) {
         verified = true;
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
@@ -182,13 +182,12 @@ void MainDialog::OnFillZero() {
     RefreshHexView();
 }
 
-bool MainDialog::WriteChip(eeprom::Progress& progress, ImageArray* readBack) {
-    if (FastTransfersOn()) {
+bool MainDialog::WriteSerialChipAsChosen(Progress& progress, ImageArray& readBack) {
+    if (FastTransfersOn())
         return WriteChipFast(session_->adapter, session_->chip, session_->image, session_->marks, progress,
-                             readBack);
-    }
+                             &readBack);
     return WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress,
-                           readBack);
+                           &readBack);
 }
 
 void MainDialog::ReadSerialEeprom() {

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "eeprom/image.h"
+#include "hardware/probe.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/panels/ext_sliders_dialog.h"
@@ -27,17 +28,16 @@ void MainDialog::OnResetPcf() {
 
     session_->controllerPresent = 0;
     QPushButton* button = Button(ids::kResetPcf);
-    if (session_->adapter.ResetAdapter(0, session_->adapter.Latch()) != hardware::kProbeOk) {
-        session_->adapter.ConfigurePort();
+    // A controller that answers is reset a second time before it counts as
+    // present; one that answers only then turns "Not Found" into "Ok".
+    const hardware::ControllerProbe probe = hardware::ProbeController(session_->adapter, 0);
+    if (!probe.firstAnswered) {
         button->setText(QStringLiteral("Not Found"));
         session_->probeFailed = 2;
         UpdateData(true);
         UpdateData(false);
     }
-    // A controller that answers is reset a second time before it counts as
-    // present; one that answers only now turns "Not Found" into "Ok".
-    if (session_->adapter.ResetAdapter(0, session_->adapter.Latch()) == hardware::kProbeOk) {
-        session_->adapter.ConfigurePort();
+    if (probe.found) {
         button->setText(QStringLiteral("PCF 8584 Ok"));
         session_->controllerPresent = 1;
     }

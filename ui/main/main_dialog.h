@@ -169,14 +169,14 @@ public:
     void OnFillZero();
     void ReadSerialEeprom();
     void WriteSerialEeprom();
-    // Writes the serial chip in force from the image with verify, by the
-    // transfers chosen in the context menu; `readBack` gets what the verify read.
-    bool WriteChip(eeprom::Progress& progress, eeprom::ImageArray* readBack);
 
     // --- Safety net: backups, restore, verify report, checksums, undo ------
     // Backs up what "Write eeprom" is about to replace, when backups are on;
     // false, with the reason shown, when the write must not start.
     bool BackUpBeforeWrite();
+    // Writes the serial chip in force with the transfers the user chose and
+    // verifies it; false when no chip answered.
+    bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::ImageArray& readBack);
     // Shows the verify report when `readBack` differs from the image written.
     void ReportVerify(const eeprom::ImageArray& readBack);
     // "Restore last backup…": the newest backups of the chip in force to choose from.

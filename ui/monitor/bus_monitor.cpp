@@ -75,7 +75,7 @@ void MainDialog::OnMonitorToggle() {
             session_->adapter.ResetAdapter(0, session_->adapter.Latch());
             UpdateData(false);
         }
-        session_->adapter.InitController();
+        StartMonitor(session_->adapter);
         m_busLog->clear();
         transferLog_.Start(monitorClock_.NowUs());
         if (transfersWindow_) transfersWindow_->Reset();
@@ -84,8 +84,7 @@ void MainDialog::OnMonitorToggle() {
     }
 
     m_pollTimer->stop();
-    session_->adapter.ConfigurePort();
-    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    StopMonitor(session_->adapter);
     OnResetPcf();
     Button(ids::kMonitor)->setText(QStringLiteral("Monitor ON"));
     session_->monitorOn = 0;
@@ -104,10 +103,8 @@ void MainDialog::OnPollTimer() {
     if (session_->controllerPresent == 0) return;
     // The controller is set up afresh for every pass, so that whatever
     // happened between passes (a probe, a line change) never ends capturing.
-    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
-    session_->adapter.InitController();
-    CapturePass(
-        session_->adapter, kPollReads, session_->filterRead, session_->filterWrite,
+    MonitorPass(
+        session_->adapter, session_->filterRead, session_->filterWrite,
         [this](std::string_view line) {
             m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
         },

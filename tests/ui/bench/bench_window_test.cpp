@@ -18,6 +18,7 @@
 
 #include <numeric>
 
+#include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
 #include "hardware/port_adapter.h"
 #include "support/bench_fixture.h"
@@ -181,7 +182,7 @@ TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0xFF);
     Toggle("Chip not storing");
     session().adapter.MicrowireWrite(0x10, 6, 8, 0x5A);
-    ASSERT_TRUE(session().adapter.MicrowireWaitReady(20));
+    ASSERT_TRUE(WaitMicrowireReady(session().adapter, 20));
     EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0x5A);
     Toggle("Slow parts");
     EXPECT_EQ(bench().SocketWriteCycleUs(), 10'000);
