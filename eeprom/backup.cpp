@@ -2,6 +2,7 @@
 #include "eeprom/backup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -166,14 +167,25 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
     return entries;
 }
 
+bool ParseBackupFileName(const std::string& name, BackupTarget& target) {
+    ParsedName parsed;
+    if (!ParseBackupName(QString::fromStdString(name), parsed)) return false;
+    target = parsed.target;
+    return true;
+}
+
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error) {
+    return LoadBackup(QFile::encodeName(path).toStdString(), expectedSize, data, error);
+}
+
+bool LoadBackup(const std::string& path, int expectedSize, std::vector<std::uint8_t>& data,
+                std::string& error) {
     QByteArray bytes;
     bool truncated = false;
     if (!ReadFileHead(path, expectedSize, bytes, truncated, error, "restore")) return false;
     if (truncated || bytes.size() != expectedSize) {
-        error = "The backup \"" + path.toStdString() + "\" is " +
-                (truncated ? "longer than" : "shorter than") + " the " + std::to_string(expectedSize) +
-                " bytes of the chip in force: it was not restored.";
+        error = "The backup \"" + path + "\" is " + (truncated ? "longer than" : "shorter than") + " the " +
+                std::to_string(expectedSize) + " bytes of the chip in force: it was not restored.";
         return false;
     }
     data.assign(bytes.begin(), bytes.end());

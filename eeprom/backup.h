@@ -69,8 +69,15 @@ struct BackupEntry {
 // The backups of chip `chip` (every chip when empty) in `folder`, newest first.
 std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& chip);
 
+// What a backup's file name (without its folder) says it holds; false for a
+// name that is not a backup's.
+bool ParseBackupFileName(const std::string& name, BackupTarget& target);
+
 // Reads a backup for restoring: it must hold exactly `expectedSize` bytes, so
-// a truncated file or one of another chip is refused with `error`.
+// a truncated file or one of another chip is refused with `error`. `path` is
+// the system's bytes or a QString.
+bool LoadBackup(const std::string& path, int expectedSize, std::vector<std::uint8_t>& data,
+                std::string& error);
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error);
 
 // Reads what a write of `target` is about to replace, with the fast
