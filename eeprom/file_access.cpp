@@ -115,12 +115,12 @@ bool WriteFileAtomically(const std::string& path, const char* data, qint64 size,
     const char* tail = replacing ? "; the old file is unchanged" : "; nothing was written";
     std::string temporary;
     // The old file's permissions carry over; a new file gets the umask's.
-    const int fd = MakeTemporary(target, replacing ? old.st_mode & 07777 : 0666, temporary);
+    const int fd = MakeTemporary(target, replacing ? old.st_mode & 0777 : 0666, temporary);
     if (fd < 0) {
         error = Sentence("save", path, std::strerror(errno), tail);
         return false;
     }
-    int failure = replacing && ::fchmod(fd, old.st_mode & 07777) != 0 ? errno : 0;
+    int failure = replacing && ::fchmod(fd, old.st_mode & 0777) != 0 ? errno : 0;
     for (qint64 total = 0; failure == 0 && total < size;) {
         const ssize_t n = ::write(fd, data + total, static_cast<std::size_t>(size - total));
         if (n < 0 && errno == EINTR) continue;

@@ -138,9 +138,15 @@ TEST_F(ImageFile, SaveReplacesOnlyARegularFile) {
     const QString target = Write("target.bin", Counting(10));
     const QString link = Path("link.bin");
     ASSERT_TRUE(QFile::link(target, link));
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(target, ownerOnly));
     ASSERT_TRUE(SaveImageFile(link, image, 16, error)) << error;
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(Read(target), QByteArray(16, '\xEE'));
+    // The new file keeps the old one's mode.
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(QFile::encodeName(target).toStdString()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(ImageFile, SaveIntoAMissingFolderFails) {
