@@ -1,15 +1,20 @@
 // merlix-cli's sub-commands; see commands.h.
 #include "cli/commands.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "cli/chips.h"
@@ -150,17 +155,18 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
     job.region = {0, chip.bytes, 0xA0};
     if (chip.I2c()) {
         long device = 0;
-        std::string text = options.device;
+        std::string text = options.device.empty() ? "A0" : options.device;
         if (text.rfind("0x", 0) != 0 && text.rfind("0X", 0) != 0) text = "0x" + text;
         if (!ParseNumber(text, 0xA0, 0xAF, device))
             return Fail(kExitUsage,
                         "memories answer at device addresses A0..AF, not '" + options.device + "'");
         device &= 0xFE;
         const int blocks = std::max(1, chip.bytes / eeprom::kPageSize);
-        if (options.page >= 0) {
-            if (options.page >= blocks)
+        if (options.pageGiven) {
+            if (options.page < 0 || options.page >= blocks)
                 return Fail(kExitUsage, "page " + std::to_string(options.page) + " is out of range for the " +
-                                            chip.name + " (pages 0.." + std::to_string(blocks - 1) + ")");
+                                            chip.name + " (pages 0.." + std::to_string(blocks - 1) +
+                                            "; without --page the whole chip)");
             job.region = {options.page * eeprom::kPageSize, std::min(chip.bytes, eeprom::kPageSize),
                           static_cast<int>(device) + 2 * options.page};
             job.page = options.page;
@@ -168,12 +174,15 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
             job.region.device = static_cast<int>(device);
         }
         const int lastDevice = static_cast<int>(device) + 2 * (blocks - 1);
-        if (options.page < 0 && lastDevice > 0xAF)
+        if (!options.pageGiven && lastDevice > 0xAF)
             return Fail(kExitUsage, "the " + chip.name + " at " + Hex2(static_cast<int>(device)) +
                                         " would reach past device AF; its blocks start at A0");
         eeprom::ApplyChipChoice(context.session.chip, "");
     } else {
-        if (options.page >= 0) return Fail(kExitUsage, "--page is for the I2C memories (24Cxx) only");
+        if (options.pageGiven) return Fail(kExitUsage, "--page is for the I2C memories (24Cxx) only");
+        if (!options.device.empty())
+            return Fail(kExitUsage, "--device is for the I2C memories (24Cxx) only; the " + chip.name +
+                                        " has a chip select of its own");
         if (context.session.chip.organisation == 0) context.session.chip.organisation = 8;
         eeprom::ApplyChipChoice(context.session.chip, chip.listEntry);
     }
@@ -203,26 +212,39 @@ bool ReadAll(std::FILE* in, QByteArray& data) {
     return !std::ferror(in);
 }
 
+// --format, when given; false with the sentence said.
+bool FormatOption(const MemoryOptions& options, std::optional<eeprom::ImageFormat>& format) {
+    eeprom::ImageFormat named = eeprom::ImageFormat::Raw;
+    if (options.format.empty()) return true;
+    if (!eeprom::ParseImageFormat(options.format, named)) {
+        Say("--format takes raw, ihex or srec, not '" + options.format + "'");
+        return false;
+    }
+    format = named;
+    return true;
+}
+
 // The file for write and verify: read whole and checked before the chip is
 // touched; what the file leaves out of the region reads 0xFF.
 int ReadInput(const MemoryOptions& options, const Job& job, std::vector<std::uint8_t>& expected) {
     const std::string& path = options.inputFile;
+    std::optional<eeprom::ImageFormat> format;
+    if (!FormatOption(options, format)) return kExitUsage;
     QByteArray data;
     bool longer = false;
     std::string error;
     if (path == "-") {
         if (!ReadAll(stdin, data)) return Fail(kExitUsage, "cannot read standard input");
         longer = data.size() > eeprom::kMaxImageFileBytes;
-    } else if (!eeprom::ReadFileHead(QFile::decodeName(path.c_str()), eeprom::kMaxImageFileBytes, data,
-                                     longer, error, "read")) {
+    } else if (!eeprom::ReadFileHead(path, eeprom::kMaxImageFileBytes, data, longer, error, "read")) {
         return Fail(kExitUsage, error);
     }
     const std::string name = path == "-" ? "standard input" : path;
     if (data.isEmpty()) return Fail(kExitUsage, name + " is empty; nothing was written");
     if (longer) return Fail(kExitUsage, name + " is far too large for any of these chips");
-    const eeprom::ImageFormat format = eeprom::DetectImageFormat(data);
     std::vector<std::uint8_t> bytes;
-    if (!eeprom::DecodeImage(data, format, job.region.size, name, bytes, error))
+    if (!eeprom::DecodeImage(data, format.value_or(eeprom::ImageFormatToRead(data, path == "-" ? "" : path)),
+                             job.region.size, name, bytes, error))
         return Fail(kExitUsage, error);
     if (bytes.size() > static_cast<std::size_t>(job.region.size))
         return Fail(kExitUsage, name + " holds " + std::to_string(bytes.size()) + " bytes, more than the " +
@@ -236,17 +258,21 @@ int ReadInput(const MemoryOptions& options, const Job& job, std::vector<std::uin
 
 int CheckOutput(const MemoryOptions& options, eeprom::ImageFormat& format) {
     const std::string& path = options.outputFile;
-    format = path.empty() || path == "-" ? eeprom::ImageFormat::Raw
-                                         : eeprom::ImageFormatForPath(QFile::decodeName(path.c_str()));
-    if (!options.format.empty() && !eeprom::ParseImageFormat(options.format, format))
-        return Fail(kExitUsage, "--format takes raw, ihex or srec, not '" + options.format + "'");
-    if (path.empty() || path == "-") return kExitOk;
+    const bool toStdout = path.empty() || path == "-";
+    std::optional<eeprom::ImageFormat> given;
+    if (!FormatOption(options, given)) return kExitUsage;
+    format = given.value_or(toStdout ? eeprom::ImageFormat::Raw : eeprom::ImageFormatForPath(path));
+    if (toStdout) return kExitOk;
     // Refused before the chip is read, so nobody waits for a read that cannot be kept.
-    const QFileInfo info(QFile::decodeName(path.c_str()));
-    if (!info.absoluteDir().exists())
-        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " +
-                                    QFile::encodeName(info.absolutePath()).toStdString() + " does not exist");
-    if (info.isDir()) return Fail(kExitUsage, "cannot save \"" + path + "\": it is a folder");
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " + folder + " does not exist");
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Fail(kExitUsage, "cannot save \"" + path + "\": it is a folder");
+    if (::access(folder.c_str(), W_OK) != 0)
+        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " + folder + " is not writable");
     return kExitOk;
 }
 
@@ -341,9 +367,9 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
                 static_cast<std::size_t>(out.size()) ||
             std::fflush(stdout) != 0)
             return Fail(kExitFailed, "cannot write to standard output");
-    } else if (!eeprom::WriteFileAtomically(QFile::decodeName(options.outputFile.c_str()), out.constData(),
-                                            out.size(), error)) {
-        return Fail(kExitUsage, error);
+    } else if (!eeprom::WriteFileAtomically(options.outputFile, out.constData(), out.size(), error)) {
+        // The chip was read; the file system did not take the file (a full disk).
+        return Fail(kExitFailed, error);
     }
     PrintJson(context, job.chip.name, data.size(), watch.Seconds(), 0, &data, options.outputFile == "-");
     return kExitOk;
@@ -468,7 +494,7 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
     const auto holds = [](const eeprom::BackupTarget& t) {
         return t.page < 0 ? std::string("the whole chip") : "page " + std::to_string(t.page);
     };
-    QString path;
+    std::string path;  // the system's bytes
     eeprom::BackupTarget target;
     if (file.empty()) {
         // The newest that holds what its name says, of the page with --page.
@@ -476,20 +502,21 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
         for (const eeprom::BackupEntry& entry : eeprom::ListBackups(folder, chipName)) {
             if (!entry.matchesName || !ours(entry.target) || (job.page >= 0 && entry.target.page != job.page))
                 continue;
-            path = entry.path;
+            path = QFile::encodeName(entry.path).toStdString();
             target = entry.target;
             break;
         }
-        if (path.isEmpty())
+        if (path.empty())
             return Fail(kExitUsage,
                         "no backup of " + (job.page >= 0 ? "page " + std::to_string(job.page) + " of " : "") +
                             "the " + job.chip.name + (job.chip.I2c() ? " at " + Hex2(base) : std::string()) +
                             " in " + QFile::encodeName(folder).toStdString());
     } else {
-        path = QFile::decodeName(file.c_str());
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink()) return Fail(kExitUsage, file + ": no such file");
-        if (!eeprom::ParseBackupFileName(info.fileName(), target) || target.chip != chipName)
+        path = file;
+        struct stat info {};
+        if (::lstat(file.c_str(), &info) != 0 && errno == ENOENT)
+            return Fail(kExitUsage, file + ": no such file");
+        if (!eeprom::ParseBackupFileName(file.substr(file.rfind('/') + 1), target) || target.chip != chipName)
             return Fail(kExitUsage, file + " is not named as a backup of the " + job.chip.name);
         if (!ours(target))
             return Fail(kExitUsage, file + " says it holds " + holds(target) + " at device " +
@@ -509,7 +536,7 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
     std::string error;
     if (!eeprom::LoadBackup(path, job.region.size, data, error)) return Fail(kExitUsage, error);
     if (int code = SelectChip(context, job.chip)) return code;
-    if (!context.json) Say("restoring " + QFile::encodeName(path).toStdString());
+    if (!context.json) Say("restoring " + path);
     return WriteJob(context, job, data, true);
 }
 

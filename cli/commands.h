@@ -36,13 +36,15 @@ struct CommandContext {
     std::string command{};                       // for the JSON line
 };
 
+// File names are the system's bytes, as given on the command line.
 struct MemoryOptions {
     std::string chip;
-    std::string device = "A0";  // 8-bit, the window's spelling
-    int page = -1;              // -1: whole chip
-    std::string inputFile;      // write, verify
-    std::string outputFile;     // read
-    std::string format;         // empty: by extension, raw for stdout
+    std::string device;      // 8-bit, the window's spelling; empty: A0 (I2C memories only)
+    int page = -1;           // -1: whole chip
+    bool pageGiven = false;  // --page was given (a page out of range is refused, never the whole chip)
+    std::string inputFile;   // write, verify
+    std::string outputFile;  // read
+    std::string format;      // empty: by the name (then by content on input), raw for stdin/stdout
     bool verify = true;
     int fillValue = 0xFF;
 };

@@ -1,12 +1,17 @@
 // merlix-cli: the engine from a terminal and from scripts. It parses the
 // command line (CLI11), opens the backend both faces share, keeps the bench's
 // chips in the state folder between runs, and hands over to the sub-command.
+#include <sys/stat.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "cli/commands.h"
 #include "hardware/port_adapter.h"
@@ -89,6 +94,49 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     return true;
 }
 
+// Option values the monitor stops at: a count of lines and a time, both
+// more than nothing and finite (nan or inf would mean no limit at all).
+std::string PositiveCount(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < 1)
+        return "takes a number of lines, 1 or more, not '" + text + "'";
+    return {};
+}
+
+std::string PositiveSeconds(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || value <= 0)
+        return "takes a time in seconds, more than 0, not '" + text + "'";
+    return {};
+}
+
+// A file the command reads or writes: its path (the system's bytes), or the
+// descriptor of standard input or output, and how the user named it.
+struct CommandFile {
+    std::string path;
+    int descriptor = -1;
+    std::string named;
+};
+
+// The trace replaces the file it names, so it must not name one of the
+// command's own files under any name (a link, another spelling): the same
+// device and inode are refused. Empty when the trace is not one of them.
+std::string TraceClash(const std::string& trace, const std::vector<CommandFile>& files) {
+    struct stat traced {};
+    if (trace.empty() || trace == "-" || ::stat(trace.c_str(), &traced) != 0) return {};
+    for (const CommandFile& file : files) {
+        struct stat st {};
+        const int found = file.path.empty() ? ::fstat(file.descriptor, &st) : ::stat(file.path.c_str(), &st);
+        if (found == 0 && st.st_dev == traced.st_dev && st.st_ino == traced.st_ino)
+            return "--trace " + trace + " is " + file.named +
+                   "; the trace would replace it, choose another file";
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,7 +184,8 @@ int main(int argc, char** argv) {
         sub->add_option("--chip", memory.chip, "Chip: 24C01..24C16, 93C06x8..93C86x16, AT25C010..AT25C160")
             ->required();
         sub->add_option("--device", memory.device, "I2C memories: device address A0..AF (default A0)");
-        sub->add_option("--page", memory.page, "I2C memories: one 256-byte page N only");
+        sub->add_option("--page", memory.page,
+                        "I2C memories: one 256-byte page N only (default: the whole chip)");
     };
     CLI::App* probe =
         app.add_subcommand("probe", "Reset the adapter and report \"PCF 8584 Ok\" or \"Not Found\"");
@@ -146,10 +195,12 @@ int main(int argc, char** argv) {
     addMemory(read);
     read->add_option("-o,--output", memory.outputFile, "Save to FILE (- for stdout)")->type_name("FILE");
     read->add_option("--format", memory.format, "raw, ihex or srec (default: by the file's extension)");
+    const char* inputFormat = "raw, ihex or srec (default: by the file's extension, else by its content)";
     CLI::App* write =
         app.add_subcommand("write", "Write a chip from a raw, Intel HEX or S-record file, then verify");
     addMemory(write);
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
+    write->add_option("--format", memory.format, inputFormat);
     write->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
     CLI::App* restore = app.add_subcommand(
         "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
@@ -159,6 +210,7 @@ int main(int argc, char** argv) {
     CLI::App* verify = app.add_subcommand("verify", "Compare a chip with a file");
     addMemory(verify);
     verify->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
+    verify->add_option("--format", memory.format, inputFormat);
     CLI::App* fill = app.add_subcommand("fill", "Fill a chip with one byte value, then verify");
     addMemory(fill);
     std::string fillValue = "0xFF";
@@ -182,13 +234,14 @@ int main(int argc, char** argv) {
     cli::MonitorOptions monitorOptions;
     CLI::App* monitor = app.add_subcommand("monitor", "Log the bus traffic of other masters until Ctrl-C");
     monitor->add_option("--filter", monitorOptions.filter, "Hide device ADDR (as the log shows it, A0)");
-    monitor->add_option("--count", monitorOptions.count, "Stop after N lines")->check(CLI::PositiveNumber);
+    monitor->add_option("--count", monitorOptions.count, "Stop after N lines")
+        ->check(CLI::Validator(PositiveCount, "N"));
     monitor
         ->add_option("--format", monitorOptions.format,
                      "log (the window's lines), csv or text (capture text)")
         ->check(CLI::IsMember({"log", "csv", "text"}));
     monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Validator(PositiveSeconds, "S"));
 
     try {
         app.parse(argc, argv);
@@ -199,20 +252,49 @@ int main(int argc, char** argv) {
     }
 
     startup::BackendOptions backendOptions;
+    backendOptions.program = "merlix-cli";
     std::string error;
     if (!BackendOptionsFrom(g, app, backendOptions, error)) return Usage(error);
 
     if (chips->parsed()) return cli::RunChips();
     if (ports->parsed()) {
+        // The survey looks at this machine's own ports, never the bench's,
+        // and traces nothing: a backend option here is a slip, said as one.
+        std::string given;
+        for (const char* name : {"--bench", "--direct", "--ppdev", "--port", "--trace", "--traffic",
+                                 "--bench-chip", "--bench-fault", "--bench-state", "--bench-fresh"}) {
+            if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
+        }
+        if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
         return platform::RunPortCheck(
             std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
     }
+
+    CLI::App* chosen = app.get_subcommands().front();
+    const CLI::Option* pageOption = chosen->get_option_no_throw("--page");
+    memory.pageGiven = pageOption && pageOption->count() > 0;
+    if (g.trace == "-" && (g.json || memory.outputFile == "-"))
+        return Usage(std::string(g.json ? "--json" : "-o -") +
+                     " and --trace - both want stdout; trace to a file");
+    // Checked before the trace is made (which would empty the file) and again
+    // after, for an output that did not exist yet under the trace's name.
+    std::vector<CommandFile> files{{{}, STDOUT_FILENO, "standard output"}};
+    if (chosen == write || chosen == verify)
+        files.push_back(memory.inputFile == "-" ? CommandFile{{}, STDIN_FILENO, "standard input"}
+                                                : CommandFile{memory.inputFile, -1, "the input (-i)"});
+    if (chosen == read && !memory.outputFile.empty() && memory.outputFile != "-")
+        files.push_back({memory.outputFile, -1, "the output (-o)"});
+    if (chosen == restore && !restoreFile.empty())
+        files.push_back({restoreFile, -1, "the backup to restore"});
+    if (!g.traffic.empty()) files.push_back({g.traffic, -1, "the --traffic capture"});
+    if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
 
     startup::AdapterBackend backend;
     if (!backend.Open(backendOptions, error)) {
         std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
         return backend.FileError() ? cli::kExitUsage : cli::kExitFailed;
     }
+    if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
     if (!backend.Notice().empty()) std::fprintf(stderr, "merlix-cli: %s\n", backend.Notice().c_str());
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
         return Usage("--bench-state and --bench-fresh need the simulated bench");
@@ -254,7 +336,6 @@ int main(int argc, char** argv) {
     context.progress = !g.quiet && !g.json && isatty(STDERR_FILENO);
 
     int code = cli::kExitOk;
-    CLI::App* chosen = app.get_subcommands().front();
     context.command = chosen->get_name();
     if (g.json && memory.outputFile == "-") {
         code = Usage("--json and -o - both want stdout; save the data to a file");

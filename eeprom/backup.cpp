@@ -2,6 +2,7 @@
 #include "eeprom/backup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -195,13 +196,6 @@ int BackupSize(const BackupTarget& target, const ChipParams& chip) {
     return target.page >= 0 ? kPageSize : ImageFileSize(chip);
 }
 
-bool ParseBackupFileName(const QString& fileName, BackupTarget& target) {
-    ParsedName parsed;
-    if (!ParseBackupName(fileName, parsed)) return false;
-    target = parsed.target;
-    return true;
-}
-
 bool SaveBackup(const QString& folder, const BackupTarget& target, const std::uint8_t* data, int size,
                 const QDateTime& when, QString& path, std::string& error) {
     std::string reason;
@@ -261,20 +255,31 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
     return entries;
 }
 
+bool ParseBackupFileName(const std::string& name, BackupTarget& target) {
+    ParsedName parsed;
+    if (!ParseBackupName(QString::fromStdString(name), parsed)) return false;
+    target = parsed.target;
+    return true;
+}
+
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error) {
+    return LoadBackup(QFile::encodeName(path).toStdString(), expectedSize, data, error);
+}
+
+bool LoadBackup(const std::string& path, int expectedSize, std::vector<std::uint8_t>& data,
+                std::string& error) {
     QByteArray bytes;
     bool truncated = false;
     if (!ReadFileHead(path, expectedSize, bytes, truncated, error, "restore")) return false;
     if (truncated || bytes.size() != expectedSize) {
-        error = "The backup \"" + path.toStdString() + "\" is " +
-                (truncated ? "longer than" : "shorter than") + " the " + std::to_string(expectedSize) +
-                " bytes of the chip in force: it was not restored.";
+        error = "The backup \"" + path + "\" is " + (truncated ? "longer than" : "shorter than") + " the " +
+                std::to_string(expectedSize) + " bytes of the chip in force: it was not restored.";
         return false;
     }
     ParsedName parsed;
-    if (ParseBackupName(QFileInfo(path).fileName(), parsed) && parsed.hasCrc &&
+    if (ParseBackupName(QString::fromStdString(path.substr(path.rfind('/') + 1)), parsed) && parsed.hasCrc &&
         Crc32Of(bytes) != parsed.crc32) {
-        error = "The backup \"" + path.toStdString() + "\" has changed since it was taken (its CRC-32 is " +
+        error = "The backup \"" + path + "\" has changed since it was taken (its CRC-32 is " +
                 Crc32Text(Crc32Of(bytes)) + ", its name says " + Crc32Text(parsed.crc32) +
                 "): it was not restored.";
         return false;

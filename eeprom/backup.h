@@ -64,9 +64,9 @@ int BackupBytes(const BackupTarget& target);
 // `chip` otherwise.
 int BackupSize(const BackupTarget& target, const ChipParams& chip);
 
-// What a backup file's name says it holds; false for a name that is not a
-// backup's.
-bool ParseBackupFileName(const QString& fileName, BackupTarget& target);
+// What a backup's file name (without its folder) says it holds; false for a
+// name that is not a backup's.
+bool ParseBackupFileName(const std::string& name, BackupTarget& target);
 
 // Saves `size` bytes as a new backup of `target` taken at `when`, atomically,
 // then deletes the oldest of its chip, device and page beyond kBackupsKept
@@ -91,7 +91,10 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
 
 // Reads a backup for restoring: it must hold exactly `expectedSize` bytes and,
 // when its name carries a CRC-32, data of that CRC, so a truncated or changed
-// file or one of another chip is refused with `error`.
+// file or one of another chip is refused with `error`. `path` is the
+// system's bytes or a QString.
+bool LoadBackup(const std::string& path, int expectedSize, std::vector<std::uint8_t>& data,
+                std::string& error);
 bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>& data, std::string& error);
 
 // The transfers a backup read runs, of the kind the write that follows will

@@ -1,5 +1,6 @@
 // Image files, read whole before the image changes and saved atomically; the
-// format is told by content on load and by the file's extension on save.
+// format is the one the name says, and on load the content's for a name that
+// says none.
 #include "eeprom/image_file.h"
 
 #include <QFile>
@@ -16,15 +17,16 @@ namespace eeprom {
 ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::string& error) {
     QByteArray bytes;
     bool longer = false;
-    if (!ReadFileHead(path, kMaxImageFileBytes, bytes, longer, error, "load")) return {};
-    const ImageFormat format = DetectImageFormat(bytes);
+    const std::string native = QFile::encodeName(path).toStdString();
+    if (!ReadFileHead(native, kMaxImageFileBytes, bytes, longer, error, "load")) return {};
+    const ImageFormat format = ImageFormatToRead(bytes, native);
     std::vector<std::uint8_t> data;
     if (format == ImageFormat::Raw) {
         // A raw file longer than the buffer loads its first 2048 bytes, as always.
         data.assign(bytes.begin(), bytes.begin() + std::min<qsizetype>(bytes.size(), kImageSize));
     } else {
         // Read as: Cannot load "/tmp/a.hex" line 3: bad checksum
-        const std::string name = "Cannot load \"" + QFile::encodeName(path).toStdString() + "\"";
+        const std::string name = "Cannot load \"" + native + "\"";
         if (longer) {
             error = name + ": the file is too large for an image";
             return {};
@@ -37,8 +39,8 @@ ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::strin
 
 bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::string& error) {
     const int n = std::clamp(size, 0, kImageSize);
-    const QByteArray out =
-        EncodeImage(std::vector<std::uint8_t>(image.begin(), image.begin() + n), ImageFormatForPath(path));
+    const QByteArray out = EncodeImage(std::vector<std::uint8_t>(image.begin(), image.begin() + n),
+                                       ImageFormatForPath(QFile::encodeName(path).toStdString()));
     return WriteFileAtomically(path, out.constData(), out.size(), error);
 }
 

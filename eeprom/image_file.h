@@ -23,8 +23,8 @@ struct ImageLoadResult {
 
 // Reads the file completely, then copies its bytes to image[0..n-1]; bytes
 // n..2047 keep their contents. A raw file gives its first 2048 bytes; a HEX or
-// S-record file (told by content) the bytes from address 0 to its highest
-// one, gaps 0xFF, and a bad record or data past 2047 is refused with its line. A failed open or read
+// S-record file (told by its name, or by content when the name says nothing) the bytes from address 0 to its
+// highest one, gaps 0xFF, and a bad record or data past 2047 is refused with its line. A failed open or read
 // changes nothing and sets `error` to one sentence with the path and the
 // reason (missing file, folder, no permission). An empty file is ok with 0
 // bytes: nothing changes, yet the caller still shows page 0.

@@ -3,8 +3,6 @@
 // names its line and nothing ends the process (see the README).
 #include "eeprom/image_formats.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -42,26 +40,6 @@ bool HexBytes(const std::string& line, std::size_t skip, std::vector<std::uint8_
     return true;
 }
 
-// Collects the data records: every byte lands at its address, and the first
-// one at or past the chip's end stops the file.
-class ImageBuilder {
-public:
-    ImageBuilder(int capacity, std::vector<std::uint8_t>& bytes) : capacity_(capacity), bytes_(bytes) {
-        bytes_.clear();
-    }
-    bool Put(std::uint32_t address, const std::uint8_t* data, std::size_t n) {
-        if (n == 0) return true;
-        if (address + n > static_cast<std::uint32_t>(capacity_)) return false;
-        if (bytes_.size() < address + n) bytes_.resize(address + n, 0xFF);
-        std::copy(data, data + n, bytes_.begin() + address);
-        return true;
-    }
-
-private:
-    int capacity_;
-    std::vector<std::uint8_t>& bytes_;
-};
-
 class LineReader {
 public:
     explicit LineReader(const QByteArray& data) : data_(data) {}
@@ -97,101 +75,178 @@ std::string Beyond(int capacity) {
     return text;
 }
 
-bool DecodeIntelHex(const QByteArray& data, int capacity, const std::string& name,
-                    std::vector<std::uint8_t>& bytes, std::string& error) {
-    ImageBuilder image(capacity, bytes);
+// Collects the data records: every byte lands at its address, and the first
+// one at or past the chip's end stops the file. A byte given twice must be
+// given the same value both times.
+class ImageBuilder {
+public:
+    ImageBuilder(int capacity, std::vector<std::uint8_t>& bytes) : capacity_(capacity), bytes_(bytes) {
+        bytes_.clear();
+    }
+    // False with the reason (for the line's sentence) when the record does not fit.
+    bool Put(std::uint32_t address, const std::uint8_t* data, std::size_t n, int line, std::string& why) {
+        if (n == 0) return true;
+        if (address + n > static_cast<std::uint32_t>(capacity_)) {
+            why = Beyond(capacity_);
+            return false;
+        }
+        if (bytes_.size() < address + n) {
+            bytes_.resize(address + n, 0xFF);
+            lineOf_.resize(address + n, 0);
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t at = address + i;
+            if (lineOf_[at] != 0 && bytes_[at] != data[i]) {
+                char text[160];
+                std::snprintf(
+                    text, sizeof text,
+                    "gives address 0x%zX the value %02X where line %d gave it %02X; nothing was written", at,
+                    data[i], lineOf_[at], bytes_[at]);
+                why = text;
+                return false;
+            }
+            bytes_[at] = data[i];
+            lineOf_[at] = line;
+        }
+        return true;
+    }
+    bool Empty() const { return bytes_.empty(); }
+
+private:
+    int capacity_;
+    std::vector<std::uint8_t>& bytes_;
+    std::vector<int> lineOf_;  // the line that gave each byte, 0 for none
+};
+
+// What keeps a file from being read as HEX or S-record text at all: a
+// byte-order mark or UTF-16 (an editor's choice the readers would otherwise
+// take for a bad first line, or a sniffer for a raw image). Empty when none.
+std::string TextProblem(const QByteArray& data) {
+    if (data.startsWith("\xEF\xBB\xBF"))
+        return "the file starts with a UTF-8 byte-order mark; save it as plain ASCII text without one";
+    if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF") || data.contains('\0'))
+        return "the file is UTF-16 text or binary, not ASCII; save it as plain ASCII text";
+    return {};
+}
+
+enum class Record { Data, End, Refused };
+
+// Reads a HEX or S-record file line by line, `onRecord` decoding each
+// record, and checks what both formats share: ASCII text, no comment lines,
+// the end record last, and data before it.
+template <typename OnRecord>
+bool DecodeRecords(const QByteArray& data, const std::string& name, const char* missingEnd,
+                   const ImageBuilder& image, std::string& error, OnRecord onRecord) {
+    if (const std::string problem = TextProblem(data); !problem.empty()) {
+        error = name + ": " + problem;
+        return false;
+    }
     LineReader reader(data);
     std::string line;
-    std::vector<std::uint8_t> record;
-    std::uint32_t upper = 0;  // from extended segment (type 02) or linear (type 04) records
+    int end = 0;  // the end record's line
     while (reader.Next(line)) {
         if (line.empty()) continue;
         const int n = reader.Number();
-        if (line[0] != ':' || !HexBytes(line, 1, record) || record.size() < 5 ||
-            record.size() != 5u + record[0]) {
-            error = AtLine(name, n, "not an Intel HEX record");
+        if (end != 0) {
+            error = AtLine(name, n, "a record after the end record of line " + std::to_string(end));
             return false;
         }
-        std::uint8_t sum = 0;
-        for (std::uint8_t b : record) sum = static_cast<std::uint8_t>(sum + b);
-        if (sum != 0) {
-            error = AtLine(name, n, "bad checksum");
+        if (line[0] == ';' || line[0] == '#') {
+            error = AtLine(name, n, "a comment line, which these files cannot hold");
             return false;
         }
-        const std::uint32_t offset = static_cast<std::uint32_t>(record[1] << 8 | record[2]);
-        const std::uint8_t* payload = record.data() + 4;
-        switch (record[3]) {
-            case 0x00:
-                if (!image.Put(upper + offset, payload, record[0])) {
-                    error = AtLine(name, n, Beyond(capacity));
-                    return false;
-                }
-                break;
-            case 0x01:
-                return true;
-            case 0x02:
-            case 0x04:
-                if (record[0] != 2) {
-                    error = AtLine(name, n, "an address record needs two data bytes");
-                    return false;
-                }
-                upper = static_cast<std::uint32_t>(payload[0] << 8 | payload[1])
-                        << (record[3] == 0x02 ? 4 : 16);
-                break;
-            case 0x03:
-            case 0x05:
-                break;  // start addresses mean nothing to a memory chip
-            default:
-                error = AtLine(name, n, "unknown record type " + std::to_string(record[3]));
-                return false;
-        }
+        const Record record = onRecord(line, n);
+        if (record == Record::Refused) return false;
+        if (record == Record::End) end = n;
     }
-    // A file cut short (a copy that stopped half way) must not program half a chip.
-    error = name + ": the end-of-file record is missing; the file may be cut short";
-    return false;
+    if (end == 0) {
+        // A file cut short (a copy that stopped half way) must not program half a chip.
+        error = name + ": " + missingEnd + "; the file may be cut short";
+        return false;
+    }
+    if (image.Empty()) {
+        error = name + ": the file holds no data";
+        return false;
+    }
+    return true;
+}
+
+bool DecodeIntelHex(const QByteArray& data, int capacity, const std::string& name,
+                    std::vector<std::uint8_t>& bytes, std::string& error) {
+    ImageBuilder image(capacity, bytes);
+    std::vector<std::uint8_t> record;
+    std::uint32_t upper = 0;  // from extended segment (type 02) or linear (type 04) records
+    const auto refuse = [&](int n, const std::string& what) {
+        error = AtLine(name, n, what);
+        return Record::Refused;
+    };
+    return DecodeRecords(
+        data, name, "the end-of-file record is missing", image, error, [&](const std::string& line, int n) {
+            if (line[0] != ':' || !HexBytes(line, 1, record) || record.size() < 5 ||
+                record.size() != 5u + record[0])
+                return refuse(n, "not an Intel HEX record");
+            std::uint8_t sum = 0;
+            for (std::uint8_t b : record) sum = static_cast<std::uint8_t>(sum + b);
+            if (sum != 0) return refuse(n, "bad checksum");
+            const std::uint32_t offset = static_cast<std::uint32_t>(record[1] << 8 | record[2]);
+            const std::uint8_t* payload = record.data() + 4;
+            std::string why;
+            switch (record[3]) {
+                case 0x00:
+                    if (!image.Put(upper + offset, payload, record[0], n, why)) return refuse(n, why);
+                    break;
+                case 0x01:
+                    return Record::End;
+                case 0x02:
+                case 0x04:
+                    if (record[0] != 2) return refuse(n, "an address record needs two data bytes");
+                    upper = static_cast<std::uint32_t>(payload[0] << 8 | payload[1])
+                            << (record[3] == 0x02 ? 4 : 16);
+                    break;
+                case 0x03:
+                case 0x05:
+                    break;  // start addresses mean nothing to a memory chip
+                default:
+                    return refuse(n, "unknown record type " + std::to_string(record[3]));
+            }
+            return Record::Data;
+        });
 }
 
 bool DecodeSRecord(const QByteArray& data, int capacity, const std::string& name,
                    std::vector<std::uint8_t>& bytes, std::string& error) {
     ImageBuilder image(capacity, bytes);
-    LineReader reader(data);
-    std::string line;
     std::vector<std::uint8_t> record;
-    while (reader.Next(line)) {
-        if (line.empty()) continue;
-        const int n = reader.Number();
-        const char type = line.size() > 1 ? line[1] : '?';
-        if ((line[0] != 'S' && line[0] != 's') || type < '0' || type > '9' || type == '4' ||
-            !HexBytes(line, 2, record) || record.empty() || record.size() != 1u + record[0]) {
-            error = AtLine(name, n, "not an S-record");
-            return false;
-        }
-        std::uint8_t sum = 0;
-        for (std::size_t i = 0; i + 1 < record.size(); ++i) sum = static_cast<std::uint8_t>(sum + record[i]);
-        if (static_cast<std::uint8_t>(~sum) != record.back()) {
-            error = AtLine(name, n, "bad checksum");
-            return false;
-        }
-        // Address bytes per record type: S0/S1/S5/S9 two, S2/S6/S8 three, S3/S7 four.
-        static constexpr int kAddressBytes[] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
-        const int addressBytes = kAddressBytes[type - '0'];
-        if (record.size() < static_cast<std::size_t>(addressBytes) + 2) {
-            error = AtLine(name, n, "record too short for its address");
-            return false;
-        }
-        if (type >= '7') return true;
-        if (type < '1' || type > '3') continue;  // header and count records
-        std::uint32_t address = 0;
-        for (int i = 0; i < addressBytes; ++i)
-            address = address << 8 | record[1 + static_cast<std::size_t>(i)];
-        const std::size_t length = record.size() - 2 - static_cast<std::size_t>(addressBytes);
-        if (!image.Put(address, record.data() + 1 + addressBytes, length)) {
-            error = AtLine(name, n, Beyond(capacity));
-            return false;
-        }
-    }
-    error = name + ": the termination record (S7, S8 or S9) is missing; the file may be cut short";
-    return false;
+    const auto refuse = [&](int n, const std::string& what) {
+        error = AtLine(name, n, what);
+        return Record::Refused;
+    };
+    return DecodeRecords(
+        data, name, "the termination record (S7, S8 or S9) is missing", image, error,
+        [&](const std::string& line, int n) {
+            const char type = line.size() > 1 ? line[1] : '?';
+            if ((line[0] != 'S' && line[0] != 's') || type < '0' || type > '9' || type == '4' ||
+                !HexBytes(line, 2, record) || record.empty() || record.size() != 1u + record[0])
+                return refuse(n, "not an S-record");
+            std::uint8_t sum = 0;
+            for (std::size_t i = 0; i + 1 < record.size(); ++i)
+                sum = static_cast<std::uint8_t>(sum + record[i]);
+            if (static_cast<std::uint8_t>(~sum) != record.back()) return refuse(n, "bad checksum");
+            // Address bytes per record type: S0/S1/S5/S9 two, S2/S6/S8 three, S3/S7 four.
+            static constexpr int kAddressBytes[] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+            const int addressBytes = kAddressBytes[type - '0'];
+            if (record.size() < static_cast<std::size_t>(addressBytes) + 2)
+                return refuse(n, "record too short for its address");
+            if (type >= '7') return Record::End;
+            if (type < '1' || type > '3') return Record::Data;  // header and count records
+            std::uint32_t address = 0;
+            for (int i = 0; i < addressBytes; ++i)
+                address = address << 8 | record[1 + static_cast<std::size_t>(i)];
+            const std::size_t length = record.size() - 2 - static_cast<std::size_t>(addressBytes);
+            std::string why;
+            if (!image.Put(address, record.data() + 1 + addressBytes, length, n, why)) return refuse(n, why);
+            return Record::Data;
+        });
 }
 
 void AppendHexByte(QByteArray& out, std::uint8_t byte) {
@@ -228,18 +283,39 @@ const char* ImageFormatName(ImageFormat format) {
 }
 
 ImageFormat DetectImageFormat(const QByteArray& data) {
+    // A byte-order mark does not hide HEX or S-record text; the reader then
+    // refuses the file for it rather than have it written to a chip as bytes.
+    QByteArray head = data.left(4096);
+    if (head.startsWith("\xEF\xBB\xBF")) {
+        head.remove(0, 3);
+    } else if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        head.remove(0, 2);
+        head.replace('\0', QByteArray());
+    }
     qsizetype i = 0;
-    while (i < data.size() && std::isspace(static_cast<unsigned char>(data[i]))) ++i;
-    if (i < data.size() && data[i] == ':') return ImageFormat::IntelHex;
-    if (i + 1 < data.size() && (data[i] == 'S' || data[i] == 's') && data[i + 1] >= '0' && data[i + 1] <= '9')
+    while (i < head.size() && std::isspace(static_cast<unsigned char>(head[i]))) ++i;
+    if (i < head.size() && head[i] == ':') return ImageFormat::IntelHex;
+    if (i + 1 < head.size() && (head[i] == 'S' || head[i] == 's') && head[i + 1] >= '0' && head[i + 1] <= '9')
         return ImageFormat::SRecord;
     return ImageFormat::Raw;
 }
 
-ImageFormat ImageFormatForPath(const QString& path) {
+std::optional<ImageFormat> ImageFormatNamed(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
     ImageFormat format = ImageFormat::Raw;
-    ParseImageFormat(QFileInfo(path).suffix().toStdString(), format);
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        !ParseImageFormat(path.substr(dot + 1), format))
+        return std::nullopt;
     return format;
+}
+
+ImageFormat ImageFormatForPath(const std::string& path) {
+    return ImageFormatNamed(path).value_or(ImageFormat::Raw);
+}
+
+ImageFormat ImageFormatToRead(const QByteArray& data, const std::string& path) {
+    return ImageFormatNamed(path).value_or(DetectImageFormat(data));
 }
 
 bool DecodeImage(const QByteArray& data, ImageFormat format, int capacity, const std::string& name,

@@ -1,18 +1,21 @@
 // Image file formats: raw bytes, Intel HEX and Motorola S-record, for the
-// window's Load/Save eeprom and for merlix-cli. A file's format is told by
-// its content when it is read (a programmer's HEX file may be called
-// anything) and by its name when it is written (".hex" means HEX).
+// window's Load/Save eeprom and for merlix-cli. A file is read in the format
+// its name says (".hex" is HEX, ".bin" raw, even when its first byte is ':');
+// only a name that says nothing (".dat", standard input) leaves it to the
+// content. A file is written in the format its name says, raw otherwise.
 //
 // A HEX or S-record file is checked whole before anything uses it: a bad
-// checksum, a malformed or unknown record, or data past the chip's end is
-// refused with one sentence that names the line. Addresses the file leaves
+// checksum, a malformed or unknown record, data past the chip's end, one
+// address given two values, a record after the end record, no data at all,
+// a comment line, a byte-order mark or UTF-16 text is refused with one
+// sentence that names the line where there is one. Addresses the file leaves
 // out read 0xFF, as an erased chip does.
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,10 +27,17 @@ enum class ImageFormat { Raw, IntelHex, SRecord };
 bool ParseImageFormat(const std::string& name, ImageFormat& format);
 const char* ImageFormatName(ImageFormat format);
 // By content: a first non-blank ':' is HEX, 'S' and a record digit is an
-// S-record, anything else raw.
+// S-record (after a byte-order mark too), anything else raw.
 ImageFormat DetectImageFormat(const QByteArray& data);
-// By extension: .hex/.ihex, .srec/.s19/.mot; anything else (.bin) is raw.
-ImageFormat ImageFormatForPath(const QString& path);
+// The format a file name's extension says (.bin/.raw, .hex/.ihex,
+// .srec/.s19/.mot, any case); none for any other name. `path` is the
+// system's bytes.
+std::optional<ImageFormat> ImageFormatNamed(const std::string& path);
+// The format to write `path` in: the one its name says, else raw.
+ImageFormat ImageFormatForPath(const std::string& path);
+// The format to read `data` from `path` in: the one its name says, else the
+// content's.
+ImageFormat ImageFormatToRead(const QByteArray& data, const std::string& path);
 
 // Decodes `data` into `bytes`: raw as it is, HEX and S-record as the bytes
 // from address 0 to the highest one the file holds (gaps 0xFF). Data at or

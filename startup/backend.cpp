@@ -204,8 +204,8 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         // A trace piped into a reader that quits must stop the trace, not kill
         // the program with SIGPIPE: the failed write is reported instead.
         if (options.traceFile == "-") std::signal(SIGPIPE, SIG_IGN);
-        trace_->OnWriteError([this](const std::string& sentence) {
-            std::fprintf(stderr, "merlix: %s\n", sentence.c_str());
+        trace_->OnWriteError([this, program = options.program](const std::string& sentence) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), sentence.c_str());
             if (traceSink_) traceSink_(sentence);
         });
         io = trace_.get();

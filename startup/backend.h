@@ -39,6 +39,7 @@ struct BackendOptions {
     std::string trafficFile;                // --traffic FILE (bench only)
     std::string benchChip;                  // --bench-chip NAME, as the chip list spells it
     BenchFaults faults;                     // --bench-fault (bench only)
+    std::string program = "merlix";         // names the program in what it says on stderr
 };
 
 // "lpt1", "lpt2" or "none" in any case; false for anything else.

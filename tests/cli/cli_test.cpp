@@ -1,6 +1,8 @@
 // merlix-cli end to end: the built executable on the simulated bench, its
 // chips kept in a temporary state folder, driven the way a script drives it.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,14 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_DATA_HOME", dir.filePath("data"));
         process.setProcessEnvironment(environment);
+        // A disk that fills: writes past the limit fail as they would on a full disk.
+        const rlim_t limit = fileSizeLimit;
+        process.setChildProcessModifier([limit] {
+            if (limit == RLIM_INFINITY) return;
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &small);
+        });
         process.start(QStringLiteral(MERLIX_CLI), args);
         process.write(input);
         process.closeWriteChannel();
@@ -53,11 +64,12 @@ protected:
         return file.fileName();
     }
     QByteArray Read(const QString& name) const {
-        QFile file(dir.filePath(name));
+        QFile file(QDir(dir.path()).filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QTemporaryDir dir;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
 };
 
 // One chip of each family: a HEX file with a gap written in one run, read
@@ -118,6 +130,21 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
              Usage{{"read", "--chip", "24C02", "-o", dir.filePath("nowhere/x.bin")}, "does not exist"},
              Usage{{"--trace", dir.filePath("nowhere/t.txt"), "probe"}, "nowhere"},
              Usage{{"--bench-fault", "smoke", "probe"}, "--bench-fault takes"},
+             Usage{{"read", "--chip", "24C16", "--page", "-1"},
+                   "page -1 is out of range for the 24C16 (pages 0..7; without --page the whole chip)"},
+             Usage{{"read", "--chip", "93C46x8", "--device", "A2"}, "--device is for the I2C memories"},
+             Usage{{"monitor", "--count", "0"}, "takes a number of lines, 1 or more, not '0'"},
+             Usage{{"monitor", "--seconds", "nan"}, "takes a time in seconds, more than 0, not 'nan'"},
+             Usage{{"monitor", "--seconds", "inf"}, "not 'inf'"},
+             Usage{{"--trace", "-", "read", "--chip", "24C02", "-o", "-"},
+                   "-o - and --trace - both want stdout"},
+             Usage{{"--trace", "-", "--json", "probe"}, "--json and --trace - both want stdout"},
+             Usage{{"--trace", dir.filePath("t.txt"), "ports"}, "takes no --bench, --trace"},
+             Usage{{"verify", "--chip", "24C02", "--format", "elf", "-i", Write("v.bin", "x")},
+                   "--format takes"},
+             Usage{{"write", "--chip", "24C02", "-i", Write("bom.hex", "\xEF\xBB\xBF:00000001FF\n")},
+                   "byte-order mark"},
+             Usage{{"write", "--chip", "24C02", "-i", Write("none.hex", ":00000001FF\n")}, "holds no data"},
              Usage{{"frobnicate"}, ""},
          }) {
         SCOPED_TRACE(u.args.join(' ').toStdString());
@@ -158,6 +185,94 @@ TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
     EXPECT_EQ(Cli({"transfer", "w3@0x21", "0x11", "1", "2", "w1@0x21", "0x10", "r3"}).out,
               "0xa5 0x01 0x02\n");
     EXPECT_TRUE(Cli({"dump", "0x21"}).out.contains("10: a5 01 02 00"));
+}
+
+// The trace replaces the file it names; it must never be one the command
+// reads or writes, under whatever name. Nothing of those files is lost.
+TEST_F(MerlixCli, ATraceNeverReplacesAFileTheCommandUses) {
+    ASSERT_EQ(Cli({"fill", "--chip", "24C02", "--value", "0x5A"}).code, 0);
+    const QString input = Write("img.bin", QByteArray(256, '\x11'));
+    const QString hardLink = dir.filePath("same.bin");
+    ASSERT_EQ(link(QFile::encodeName(input).constData(), QFile::encodeName(hardLink).constData()), 0);
+    const QDir backups(dir.filePath("data/merlix/backups"));
+    ASSERT_EQ(backups.entryList(QDir::Files).size(), 1);
+    const QString backup = backups.filePath(backups.entryList(QDir::Files).front());
+    const QString capture = Write("cap.i2c.txt", "Start\nAddress write: 50\nNACK\nStop\n");
+    const QString output = dir.filePath("out.bin");
+    struct Case {
+        QStringList args;
+        QString kept;  // a file that must come through as it was
+    };
+    for (const Case& c : {
+             Case{{"--trace", input, "write", "--chip", "24C02", "-i", input}, input},
+             Case{{"--trace", hardLink, "verify", "--chip", "24C02", "-i", input}, input},
+             Case{{"--trace", backup, "restore", backup, "--chip", "24C02"}, backup},
+             Case{{"--trace", capture, "--traffic", capture, "monitor", "--count", "1"}, capture},
+             Case{{"--trace", output, "read", "--chip", "24C02", "-o", output}, {}},
+         }) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const QByteArray before = c.kept.isEmpty() ? QByteArray() : Read(c.kept);
+        const Outcome run = Cli(c.args);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_TRUE(run.err.contains("the trace would replace it") || run.err.contains("capture file"))
+            << run.err.toStdString();
+        if (!c.kept.isEmpty()) {
+            EXPECT_EQ(Read(c.kept), before);
+        }
+    }
+    EXPECT_EQ(Cli({"read", "--chip", "24C02", "-o", "-"}).out, QByteArray(256, '\x5A'));
+}
+
+// A name that says raw is raw even when it starts like HEX; --format says
+// outright how to read a file, whatever its name.
+TEST_F(MerlixCli, TheNameOrFormatSaysHowAFileIsRead) {
+    QByteArray colon = ":00000001FF\n";
+    colon += QByteArray(256 - colon.size(), '\x42');
+    ASSERT_EQ(Cli({"write", "--chip", "24C02", "-i", Write("colon.bin", colon)}).code, 0);
+    EXPECT_EQ(Cli({"read", "--chip", "24C02", "-o", "-"}).out, colon);
+    EXPECT_EQ(Cli({"verify", "--chip", "24C02", "-i", Write("colon.hex", colon)}).code, 2);
+    EXPECT_EQ(Cli({"verify", "--chip", "24C02", "--format", "raw", "-i", dir.filePath("colon.hex")}).code, 0);
+    const QByteArray hex = eeprom::EncodeImage(std::vector<std::uint8_t>(colon.begin(), colon.end()),
+                                               eeprom::ImageFormat::IntelHex);
+    EXPECT_EQ(Cli({"verify", "--chip", "24C02", "--format", "ihex", "-i", "-"}, hex).code, 0);
+}
+
+// File names are bytes, UTF-8 or not, from the command line to the file
+// system; verify tells a match (0) from a mismatch (3).
+TEST_F(MerlixCli, NamesThatAreNotUtf8PassAsBytesAndVerifyTellsAMismatch) {
+    const QString script = R"(
+        m() { "$MERLIX" --bench --bench-state state "$@"; }
+        n=$(printf 'dump\377\376.bin'); d=$(printf 'saved\377')
+        trap 'rm -rf "$n" "$d"' EXIT  # names the temporary folder's clean-up cannot spell
+        m fill --chip 24C02 --value 0x5A && m read --chip 24C02 -o "$n" && [ -f "$n" ] || exit 10
+        m verify --chip 24C02 -i "$n" || exit 11
+        m fill --chip 24C02 --value 0x00 || exit 12
+        m verify --chip 24C02 -i "$n"; [ $? = 3 ] || exit 13
+        mkdir "$d" && cp data/merlix/backups/*.bin "$d"/ || exit 14
+        for f in "$d"/*.bin; do m restore "$f" --chip 24C02 && m verify --chip 24C02 -i "$f" || exit 15; done
+        m write --chip 24C02 -i "$n" && m verify --chip 24C02 -i "$n" || exit 16
+    )";
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dir.filePath("data"));
+    environment.insert("MERLIX", QStringLiteral(MERLIX_CLI));
+    shell.setProcessEnvironment(environment);
+    shell.setWorkingDirectory(dir.path());
+    shell.start("/bin/sh", {"-c", script});
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+}
+
+// A disk that fills: the trace stops with a sentence naming the program that
+// runs, and an output that cannot be saved is a failure (1), not a usage error.
+TEST_F(MerlixCli, AFullDiskStopsTheTraceAndFailsTheSave) {
+    fileSizeLimit = 4096;
+    const Outcome run =
+        Cli({"--trace", dir.filePath("t.txt"), "read", "--chip", "24C16", "-o", dir.filePath("out.hex")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains("\nmerlix-cli: Cannot write the port trace to")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Cannot save")) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.hex")));
 }
 
 // A write keeps the chip's old contents as a backup first; restore writes

@@ -138,9 +138,15 @@ TEST_F(ImageFile, SaveReplacesOnlyARegularFile) {
     const QString target = Write("target.bin", Counting(10));
     const QString link = Path("link.bin");
     ASSERT_TRUE(QFile::link(target, link));
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(target, ownerOnly));
     ASSERT_TRUE(SaveImageFile(link, image, 16, error)) << error;
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(Read(target), QByteArray(16, '\xEE'));
+    // The new file keeps the old one's mode.
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(QFile::encodeName(target).toStdString()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(ImageFile, SaveIntoAMissingFolderFails) {
@@ -204,6 +210,28 @@ TEST_F(ImageFile, HexAndSRecordRoundTripByExtensionAndContent) {
     }
 }
 
+// A name that says a format is read in it, whatever the content looks like;
+// only a name that says nothing leaves it to the content.
+TEST_F(ImageFile, TheNameSaysTheFormatAndTheContentOnlyWhenItSaysNothing) {
+    const QByteArray hex = ":020010001122BB\n:00000001FF\n";
+    struct Case {
+        const char* name;
+        QByteArray content;
+        int loaded;  // -1: refused
+    };
+    for (const Case& c :
+         {Case{"a.bin", hex, static_cast<int>(hex.size())}, Case{"a.dat", hex, 0x12},
+          Case{"a.HEX", "\xEF\xBB\xBF" + hex, -1}, Case{"a.s19", hex, -1}, Case{"a.hex", "\x01\x02", -1}}) {
+        SCOPED_TRACE(c.name);
+        image.fill(0xEE);
+        const ImageLoadResult result = LoadImageFile(Write(c.name, c.content), image, error);
+        EXPECT_EQ(result.ok ? result.bytesLoaded : -1, c.loaded) << error;
+        if (!result.ok) {
+            EXPECT_EQ(Untouched(), kImageSize);
+        }
+    }
+}
+
 TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
     std::vector<std::uint8_t> bytes;
     std::string error;
@@ -214,6 +242,12 @@ TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
     EXPECT_EQ(bytes[0], 0xFF);
     EXPECT_EQ(bytes[0x10], 0x11);
     EXPECT_EQ(bytes[0x11], 0x22);
+    // An extended segment address counts in 16-byte paragraphs, a linear one in 64 KiB.
+    ASSERT_TRUE(DecodeImage(":020000020010EC\n:020000001122CB\n:00000001FF\n", ImageFormat::IntelHex, 2048,
+                            "f", bytes, error))
+        << error;
+    ASSERT_EQ(bytes.size(), 0x102u);
+    EXPECT_EQ(bytes[0x100], 0x11);
 
     // Every case is refused by name and line, or accepted (error null).
     struct Case {
@@ -225,7 +259,22 @@ TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
     constexpr ImageFormat kSrec = ImageFormat::SRecord;
     for (const Case& c : {
              Case{kHex, ":020010001122BC\n:00000001FF\n", "f line 1: bad checksum"},
-             Case{kHex, ":00000001FF\n", nullptr},
+             Case{kHex, ":00000001FF\n", "f: the file holds no data"},
+             Case{kSrec, "S00600004844521B\nS9030000FC\n", "f: the file holds no data"},
+             Case{kHex, ":00000001FF\n:020010001122BB\n",
+                  "f line 2: a record after the end record of line 1"},
+             Case{kHex, "; by hand\n:020010001122BB\n:00000001FF\n",
+                  "f line 1: a comment line, which these files cannot hold"},
+             Case{kSrec, "S10500101122B7\n# by hand\nS9030000FC\n",
+                  "f line 2: a comment line, which these files cannot hold"},
+             Case{kHex, "\xEF\xBB\xBF:020010001122BB\n:00000001FF\n",
+                  "f: the file starts with a UTF-8 byte-order mark; save it as plain ASCII text without one"},
+             Case{kHex, QByteArray(":\0000\0", 4),
+                  "f: the file is UTF-16 text or binary, not ASCII; save it as plain ASCII text"},
+             // One address given twice: the same value is fine, another is refused with both lines.
+             Case{kHex, ":020010001122BB\n:0100110022CC\n:00000001FF\n", nullptr},
+             Case{kHex, ":020010001122BB\n:0100110033BB\n:00000001FF\n",
+                  "f line 2: gives address 0x11 the value 33 where line 1 gave it 22; nothing was written"},
              Case{kHex, "\n:020010001122BB\n:02001000112\n", "f line 3: not an Intel HEX record"},
              Case{kHex, ":020010001122BB\n",
                   "f: the end-of-file record is missing; the file may be cut short"},
@@ -249,6 +298,11 @@ TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
     EXPECT_EQ(DetectImageFormat("  :00000001FF"), ImageFormat::IntelHex);
     EXPECT_EQ(DetectImageFormat("S9030000FC"), ImageFormat::SRecord);
     EXPECT_EQ(DetectImageFormat("SX\x01"), ImageFormat::Raw);
+    EXPECT_EQ(DetectImageFormat("\xEF\xBB\xBF:00000001FF"), ImageFormat::IntelHex);
+    EXPECT_EQ(DetectImageFormat(QByteArray("\xFF\xFES\0"
+                                           "1\0",
+                                           6)),
+              ImageFormat::SRecord);
 
     // The window's load refuses the file and leaves the image alone.
     Write("bad.hex", ":020010001122BC\n:00000001FF\n");

@@ -140,6 +140,22 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
         error = QStringLiteral("--bench, --direct and --ppdev exclude each other");
         return false;
     }
+    if (options.checkPorts) {
+        // The survey looks at this machine's own ports, never the bench's,
+        // and traces nothing: a backend option here is a slip, said as one.
+        QStringList given;
+        for (const QString& name :
+             {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("trace"),
+              QStringLiteral("traffic"), QStringLiteral("bench-chip"), QStringLiteral("bench-fault"),
+              QStringLiteral("bench-window")}) {
+            if (parser.isSet(name)) given << QStringLiteral("--") + name;
+        }
+        if (!given.isEmpty()) {
+            error = QStringLiteral("--check-ports surveys this machine's own ports and takes no %1")
+                        .arg(given.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
     return true;
 }
 

@@ -60,6 +60,10 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     EXPECT_TRUE(Parse({"--bench", "--bench-fault", "Slave-Nack,slow-parts"}).adapter.faults.slaveNack);
     Parse({"--bench-fault", "smoke"}, false);
     EXPECT_TRUE(Parse({"--check-ports"}).checkPorts);
+    StartupOptions options;
+    QString error;
+    EXPECT_FALSE(ParseCommandLine({"merlix", "--check-ports", "--bench", "--trace", "t"}, options, error));
+    EXPECT_EQ(error, "--check-ports surveys this machine's own ports and takes no --bench, --trace");
     EXPECT_TRUE(Parse({"--help"}).help);
     Parse({"--bench", "--direct"}, false);
     Parse({"--ppdev", "a,b,c"}, false);
