@@ -150,15 +150,11 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
     return kExitOk;
 }
 
-// Runs before the transfer: the bench puts the chip in its socket and the
-// caller's hook loads its saved contents.
-std::function<bool(std::string&)> socketReady;
-
 int SelectChip(CommandContext& context, const Chip& chip) {
     if (context.bench && !chip.I2c()) {
         context.bench->SetChipListChoice(chip.listEntry);
         std::string error;
-        if (socketReady && !socketReady(error)) return Fail(kExitFailed, error);
+        if (context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
     }
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }
@@ -251,8 +247,6 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
 }
 
 }  // namespace
-
-void SetSocketHook(std::function<bool(std::string&)> hook) { socketReady = std::move(hook); }
 
 bool ParseNumber(const std::string& text, long low, long high, long& value) {
     if (text.empty()) return false;
@@ -592,6 +586,7 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
 // --- bus monitor ---------------------------------------------------------------
 
 namespace {
+// The one piece of process state here: a signal handler reaches nothing else.
 volatile std::sig_atomic_t stopRequested = 0;
 void OnInterrupt(int) { stopRequested = 1; }
 }  // namespace
@@ -616,7 +611,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    platform::Counter& clock = platform::Clock();
+    platform::Counter& clock = session.adapter.Clock();
     std::int64_t frequency = 1, start = 0, now = 0;
     clock.Frequency(frequency);
     clock.Now(start);

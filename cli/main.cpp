@@ -200,11 +200,16 @@ int main(int argc, char** argv) {
 
     if (chips->parsed()) return cli::RunChips();
     if (ports->parsed()) {
-        return platform::RunPortCheck(
-            std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
+        platform::SteadyCounter clock;
+        return platform::RunPortCheck(std::cout, [&clock](platform::PortIo& io, int base) {
+            return hardware::ProbeAdapterOn(io, clock, base);
+        });
     }
 
+    // The bench runs on its own time: a whole-chip write takes what the parts
+    // take, without the technician waiting for it in real time.
     startup::AdapterBackend backend;
+    backend.UseVirtualTimeOnBench(true);
     if (!backend.Open(backendOptions, error)) {
         std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
         return backend.FileError() ? cli::kExitUsage : cli::kExitFailed;
@@ -213,11 +218,8 @@ int main(int argc, char** argv) {
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
         return Usage("--bench-state and --bench-fresh need the simulated bench");
 
-    // The bench runs on its own time: a whole-chip write takes what the parts
-    // take, without the technician waiting for it in real time.
-    platform::VirtualCounter benchTime;
-    if (backend.OnBench()) platform::InstallCounter(&benchTime);
-
+    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
+    cli::CommandContext context{.session = *session};
     std::optional<startup::BenchState> state;
     if (backend.OnBench()) {
         state.emplace(g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState);
@@ -227,11 +229,9 @@ int main(int argc, char** argv) {
             return cli::kExitUsage;
         }
         simulator::SimulatedBench* bench = backend.Bench();
-        cli::SetSocketHook([&state, bench](std::string& why) { return state->LoadSocket(*bench, why); });
+        context.socketReady = [&state, bench](std::string& why) { return state->LoadSocket(*bench, why); };
     }
 
-    auto session = std::make_unique<eeprom::Session>();
-    cli::CommandContext context{.session = *session};
     context.bench = backend.Bench();
     context.forcedPort = g.port.empty()                           ? 0
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
@@ -280,8 +280,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
         if (code == cli::kExitOk) code = cli::kExitFailed;
     }
-    cli::SetSocketHook(nullptr);
-    session.reset();
-    platform::InstallCounter(nullptr);
     return code;
 }

@@ -5,16 +5,14 @@
 // the user outputs stay as they are.
 #pragma once
 
+#include "platform/counter.h"
 #include "platform/port_io.h"
 
 namespace hardware {
 
-// Probes at `base` through the installed backend; true when the controller
-// read back 85 on the second reset. The latch sees no load, and the data
-// register is put back as it was found.
-bool ProbeAdapter(int base);
-
-// The same through `io`, which is installed for the probe only.
-bool ProbeAdapterOn(platform::PortIo& io, int base);
+// Probes at `base` through `io`, timing its pulses by `counter`; true when
+// the controller read back 85 on the second reset. The latch sees no load,
+// and the data register is put back as it was found.
+bool ProbeAdapterOn(platform::PortIo& io, platform::Counter& counter, int base);
 
 }  // namespace hardware
