@@ -19,10 +19,11 @@ namespace {
 
 constexpr const char* kTimeFormat = "yyyyMMdd-HHmmss";
 
-const QRegularExpression& BackupNamePattern() {
-    static const QRegularExpression pattern(
+// One per listing, not one per process: a pattern compiles on first use,
+// so a shared one would be state that every thread reaches.
+QRegularExpression BackupNamePattern() {
+    return QRegularExpression(
         QStringLiteral("^([A-Za-z0-9]+)(?:-([0-9A-F]{2})-p([0-7]))?-(\\d{8}-\\d{6})(?:-(\\d+))?\\.bin$"));
-    return pattern;
 }
 
 struct ParsedName {
@@ -31,8 +32,8 @@ struct ParsedName {
     int sequence = 1;
 };
 
-bool ParseBackupName(const QString& name, ParsedName& parsed) {
-    const QRegularExpressionMatch m = BackupNamePattern().match(name);
+bool ParseBackupName(const QRegularExpression& pattern, const QString& name, ParsedName& parsed) {
+    const QRegularExpressionMatch m = pattern.match(name);
     if (!m.hasMatch()) return false;
     parsed.target.chip = m.captured(1).toStdString();
     if (m.hasCaptured(2) && !m.captured(2).isEmpty()) {
@@ -58,9 +59,10 @@ struct NamedFile {
 std::vector<NamedFile> BackupFiles(const QString& folder) {
     std::vector<NamedFile> files;
     const QStringList names = QDir(folder).entryList({QStringLiteral("*.bin")}, QDir::Files);
+    const QRegularExpression pattern = BackupNamePattern();
     for (const QString& name : names) {
         NamedFile file{QDir(folder).filePath(name), {}};
-        if (ParseBackupName(name, file.parsed)) files.push_back(file);
+        if (ParseBackupName(pattern, name, file.parsed)) files.push_back(file);
     }
     std::sort(files.begin(), files.end(),
               [](const NamedFile& a, const NamedFile& b) { return Older(a.parsed, b.parsed); });
