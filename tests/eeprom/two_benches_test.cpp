@@ -96,8 +96,9 @@ TEST(TwoBenches, TwoSessionsInTwoThreadsNeverMeet) {
         EXPECT_TRUE(std::equal(serial.begin(), serial.begin() + 128, run.outcome.serialBack.begin()));
         const std::vector<std::uint8_t>& eeprom = run.bench().Eeprom();
         EXPECT_TRUE(std::equal(i2c.begin(), i2c.begin() + kPageSize, eeprom.begin()));
-        EXPECT_TRUE(std::all_of(eeprom.begin() + kPageSize, eeprom.end(), [](std::uint8_t b) { return b == 0xFF; }))
-            << "only page 0 was written";
+        EXPECT_TRUE(std::all_of(eeprom.begin() + kPageSize, eeprom.end(), [](std::uint8_t b) {
+            return b == 0xFF;
+        })) << "only page 0 was written";
         ASSERT_NE(run.bench().SocketChip(), nullptr);
         const std::vector<std::uint8_t>& socket = run.bench().SocketChip()->Memory();
         ASSERT_EQ(socket.size(), 128u);
