@@ -24,7 +24,6 @@
 #include "hardware/port_adapter.h"
 #include "platform/counter.h"
 #include "simulator/simulated_bench.h"
-#include "tests/support/serial_socket.h"
 
 using namespace eeprom;
 
@@ -43,7 +42,7 @@ constexpr double kBitOutUs = 7.0;
 
 // One transfer on a fresh bench (seed 1: the same parts every run).
 struct Rig {
-    explicit Rig(const std::string& entry) : installed(clock, counting) {
+    explicit Rig(const std::string& entry) {
         adapter.SetBase(hardware::kLpt1);
         adapter.SetLatch(0xFD);
         adapter.ConfigurePort();
@@ -56,10 +55,9 @@ struct Rig {
     }
 
     platform::VirtualCounter clock;
-    simulator::SimulatedBench bench;
+    simulator::SimulatedBench bench{clock};
     CountingPortIo counting{bench};
-    testsupport::Installed installed;
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter{counting, clock};
     ChipParams chip;
     ImageArray image{};
     ImageArray marks{};

@@ -75,6 +75,7 @@ void PrintJson(const CommandContext& context, const std::string& chip, std::size
     std::printf("}\n");
 }
 
+// The one piece of process state here: a signal handler reaches nothing else.
 volatile std::sig_atomic_t stopRequested = 0;
 
 InterruptGuard::InterruptGuard() {

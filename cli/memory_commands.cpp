@@ -73,15 +73,11 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
     return kExitOk;
 }
 
-// Runs before the transfer: the bench puts the chip in its socket and the
-// caller's hook loads its saved contents.
-std::function<bool(std::string&)> socketReady;
-
 int SelectChip(CommandContext& context, const Chip& chip) {
     if (context.bench && !chip.I2c()) {
         context.bench->SetChipListChoice(chip.listEntry);
         std::string error;
-        if (socketReady && !socketReady(error)) return Fail(kExitFailed, error);
+        if (context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
     }
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }
@@ -191,8 +187,6 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
 }
 
 }  // namespace
-
-void SetSocketHook(std::function<bool(std::string&)> hook) { socketReady = std::move(hook); }
 
 int RunRead(CommandContext& context, const MemoryOptions& options) {
     Job job;

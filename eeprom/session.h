@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
@@ -19,8 +20,13 @@
 namespace eeprom {
 
 struct Session {
-    // The main adapter. Its constructor checks the counter, so the owner
+    // The adapter talks through `io` and keeps time by `counter` (both
+    // outlive the session). Its constructor checks the counter, so the owner
     // builds the session where that message may be shown.
+    Session(platform::PortIo& io, platform::Counter& counter, hardware::CounterErrorSink counterErrors = {})
+        : adapter(io, counter, std::move(counterErrors)) {}
+
+    // The main adapter.
     hardware::PortAdapter adapter;
     // Copy of adapter's port base after every SetBase(); the monitor reads it.
     std::int32_t portBase = 0;

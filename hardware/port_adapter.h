@@ -4,9 +4,9 @@
 // register map and latch, the port configuration, the millisecond delay, the
 // PCF8584 driver and the bit-banged Microwire and SPI frames.
 //
-// It reaches the ports only through platform::Ports() and time only through
-// platform::Clock(), so the same code drives real hardware, ppdev and the
-// simulated bench.
+// It reaches the ports only through the PortIo and time only through the
+// Counter it is given when it is made, so the same code drives real hardware,
+// ppdev and the simulated bench, and two adapters in one process never meet.
 //
 // It is also the parallel adapter behind the bus interfaces (I2cMaster,
 // SerialLines, BusSniffer): the engine's fast transfers, register commands
@@ -24,6 +24,8 @@
 #include "hardware/capture.h"
 #include "hardware/i2c_master.h"
 #include "hardware/serial_lines.h"
+#include "platform/counter.h"
+#include "platform/port_io.h"
 #include "platform/port_registers.h"
 
 namespace hardware {
@@ -64,16 +66,25 @@ inline constexpr int kReadTimeout = 3000;
 // and back, 2 leaves them in stop; any other mode leaves the latch alone.
 inline constexpr std::uint8_t kResetKeepLatch = 3;
 
-// The counter check's message; the window installs a message box here, and
-// until then it goes to stderr.
+// The counter check's message goes to the adapter's sink (the window shows
+// it in a message box); without a sink it goes to stderr.
 inline constexpr const char* kNoCounterMessage = "Error: MB doesnot support QPC";
 using CounterErrorSink = std::function<void(const std::string& text)>;
-void SetCounterErrorSink(CounterErrorSink sink);
 
 class PortAdapter : public I2cMaster, public SerialLines, public BusSniffer {
 public:
-    PortAdapter();
+    // The adapter talks through `io` and keeps time by `counter`; both must
+    // outlive it. The constructor checks the counter and reports a missing
+    // one to `counterErrors`.
+    PortAdapter(platform::PortIo& io, platform::Counter& counter, CounterErrorSink counterErrors = {});
     ~PortAdapter() override;
+    PortAdapter(const PortAdapter&) = delete;
+    PortAdapter& operator=(const PortAdapter&) = delete;
+
+    // What the adapter talks through, for another adapter on the same port.
+    platform::PortIo& Io() const { return io_; }
+    platform::Counter& Clock() const { return counter_; }
+    const CounterErrorSink& CounterErrors() const { return counterErrors_; }
 
     // BusAdapter: the counter's time.
     std::int64_t NowUs() override;
@@ -174,7 +185,12 @@ private:
     I2cResult ProbeAddress(const I2cMessage& message);
     I2cResult WriteMessage(int index, const I2cMessage& message, bool keepBus);
     I2cResult ReadMessage(int index, const I2cMessage& message, bool repeated);
+    // A failed read counts as 0; the result says whether it failed.
+    bool ReadCounter(std::int64_t& now);
 
+    platform::PortIo& io_;
+    platform::Counter& counter_;
+    CounterErrorSink counterErrors_;
     std::int32_t base_ = 0;
     std::int64_t frequency_ = 1;
     std::uint8_t latch_ = 0;

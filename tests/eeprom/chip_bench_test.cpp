@@ -41,9 +41,8 @@ protected:
     }
 
     platform::VirtualCounter clock;
-    simulator::SimulatedBench bench;
-    testsupport::Installed installed{clock, bench};
-    hardware::PortAdapter adapter;
+    simulator::SimulatedBench bench{clock};
+    hardware::PortAdapter adapter{bench, clock};
     ChipParams chip;
     ImageArray image{};
     ImageArray marks{};

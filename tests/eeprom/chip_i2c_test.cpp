@@ -78,8 +78,7 @@ protected:
 
     platform::VirtualCounter clock{10};
     FakeController bus;
-    testsupport::Installed installed{clock, bus};
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter{bus, clock};
     ImageArray image{};
     ImageArray marks{};
     RecordingProgress progress;

@@ -56,8 +56,8 @@ TEST_F(BenchI2cTest, PortCheckProbeLeavesTheLatchAlone) {
     ASSERT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x33), kWriteDone);
     const std::uint8_t dataLines = io().In(hardware::kLpt1);
     const std::uint64_t loads = bench_.LatchLoads();
-    EXPECT_TRUE(hardware::ProbeAdapterOn(bench_, hardware::kLpt1));
-    EXPECT_FALSE(hardware::ProbeAdapterOn(bench_, hardware::kLpt2));
+    EXPECT_TRUE(hardware::ProbeAdapterOn(bench_, counter_, hardware::kLpt1));
+    EXPECT_FALSE(hardware::ProbeAdapterOn(bench_, counter_, hardware::kLpt2));
     EXPECT_EQ(bench_.Latch(), 0xF6);
     EXPECT_EQ(bench_.LatchLoads(), loads);
     EXPECT_EQ(io().In(hardware::kLpt1), dataLines);
@@ -103,12 +103,13 @@ TEST_F(BenchI2cTest, BusHeldBusyGives1000WithoutTouchingS0) {
     Probe();
     bench_.SetBusHeldBusy(true);
     RecordingPortIo recorder(bench_);
-    platform::InstallPortIo(&recorder);
-    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x12), kBusBusy);
+    hardware::PortAdapter recorded(recorder, counter_);
+    recorded.SetBase(hardware::kLpt1);
+    recorded.SetLatch(adapter().Latch());
+    EXPECT_EQ(recorded.I2cWriteByte(0x00, 0xA0, 0x12), kBusBusy);
     EXPECT_EQ(recorder.Writes(S0()), 0);
     EXPECT_EQ(recorder.Writes(S1()), 0);
-    EXPECT_EQ(adapter().I2cReadByte(0x00, 0xA0), kNoAck);
-    platform::InstallPortIo(&bench_);
+    EXPECT_EQ(recorded.I2cReadByte(0x00, 0xA0), kNoAck);
 
     bench_.SetBusHeldBusy(false);
     EXPECT_EQ(adapter().I2cWriteByte(0x00, 0xA0, 0x12), kWriteDone);

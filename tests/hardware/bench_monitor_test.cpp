@@ -235,15 +235,11 @@ TEST_F(BenchMonitorTest, DemoTalksEveryFewHundredMillisecondsAndUsesTheRealSlave
 TEST_F(BenchMonitorTest, DemoIsDeterministic) {
     const std::vector<Capture> first = DemoSession(adapter(), counter_, bench_, 20);
     platform::VirtualCounter counter;
-    SimulatedBench bench;
-    platform::InstallCounter(&counter);
-    platform::InstallPortIo(&bench);
-    hardware::PortAdapter other;
+    SimulatedBench bench(counter);
+    hardware::PortAdapter other(bench, counter);
     other.SetBase(hardware::kLpt1);
     ASSERT_EQ(other.ResetAdapter(0, 0xFD), hardware::kProbeOk);
     const std::vector<Capture> second = DemoSession(other, counter, bench, 20);
-    platform::InstallPortIo(&bench_);
-    platform::InstallCounter(&counter_);
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first, second);
 }

@@ -55,9 +55,9 @@ class MainDialog : public QDialog {
     std::unique_ptr<eeprom::Session> session_;
 
 public:
-    // The window takes `session` (a fresh one when none is given: the
-    // adapter then reads the counter in force now).
-    explicit MainDialog(QWidget* parent = nullptr, std::unique_ptr<eeprom::Session> session = nullptr);
+    // The window takes `session`, whose adapter talks through the port
+    // backend of the run.
+    MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session);
     ~MainDialog() override;
 
     // The adapter, image, marks, chip parameters and flags the handlers work on.
@@ -293,8 +293,8 @@ private:
     // Bus transfers window (monitor/bus_monitor.cpp).
     void AddTransfersWindowEntry();
     monitor::TransferLog transferLog_;
-    // Monitor time: the installed counter, so bench time on the bench.
-    simulator::BenchClock monitorClock_;
+    // Monitor time: the adapter's counter, so bench time on the bench.
+    simulator::BenchClock monitorClock_{session_->adapter.Clock()};
     QAction* transfersWindowAction_ = nullptr;
     TransfersWindow* transfersWindow_ = nullptr;
 };

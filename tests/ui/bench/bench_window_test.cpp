@@ -144,7 +144,7 @@ TEST_F(BenchWindowTest, AtStartUpTheWindowWaitsForTheMainWindowToShow) {
 
 TEST_F(BenchWindowTest, OnHardwareThereIsNoEntry) {
     SetActiveBench(nullptr);
-    MainDialog onHardware;
+    MainDialog onHardware(nullptr, NewSession());
     EXPECT_EQ(onHardware.BenchWindowAction(), nullptr);
     onHardware.ShowBenchWindow();
     EXPECT_EQ(onHardware.OpenedBenchWindow(), nullptr);

@@ -106,11 +106,11 @@ TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
     const ImageArray written = session().image;
     std::int64_t before = 0;
     std::int64_t after = 0;
-    platform::Clock().Now(before);
+    clock().Now(before);
     Click(ids::kWriteEeprom);
     session().image.fill(0);
     Click(ids::kReadEeprom);
-    platform::Clock().Now(after);
+    clock().Now(after);
     EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, bench().Eeprom().begin() + 256));
     EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, session().image.begin() + 256));
     EXPECT_TRUE(messages.isEmpty());
