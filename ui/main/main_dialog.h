@@ -174,8 +174,8 @@ public:
     // Backs up what "Write eeprom" is about to replace, when backups are on;
     // false, with the reason shown, when the write must not start.
     bool BackUpBeforeWrite();
-    // Writes the serial chip in force with the transfers the user chose and
-    // verifies it; false when no chip answered.
+    // Writes the serial chip in force with the transfers the user chose
+    // (classic or fast) and verifies it; false when no chip answered.
     bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::ImageArray& readBack);
     // Shows the verify report when `readBack` differs from the image written.
     void ReportVerify(const eeprom::ImageArray& readBack);
@@ -225,7 +225,8 @@ public:
 
     // --- Fast transfers (ui/eeprom/chip_handlers.cpp) ----------------------
     // The checkable context-menu entry; while it is checked, "Read eeprom"
-    // and "Write eeprom" use the fast transfers. Remembered between runs.
+    // and "Write eeprom" use the fast transfers, else the classic ones.
+    // Remembered between runs.
     QAction* FastTransfersAction() const { return fastTransfersAction_; }
 
     // --- Bus transfers window (monitor/bus_monitor.cpp) -------------------
