@@ -183,12 +183,12 @@ TEST_F(BenchPortTest, BenchTimeNeverRunsBackwards) {
     adapter.SetBase(kBase);
     counter_.SleepMs(10'000);
     ASSERT_EQ(adapter.ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(adapter.I2cWriteByte(0x00, 0xA0, 0x01), hardware::kWriteDone);
+    ASSERT_EQ(adapter.I2cWriteByte(0x00, 0xA0, 0x01), hardware::ByteResult::Done);
     platform::VirtualCounter fresh;
     platform::InstallCounter(&fresh);
-    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::kNoAck);
+    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::ByteResult::NoAck);
     fresh.SleepMs(6);
-    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::kWriteDone);
+    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::ByteResult::Done);
     platform::InstallCounter(&counter_);
     platform::InstallPortIo(nullptr);
 }
