@@ -229,7 +229,7 @@ public:
     // Remembered between runs.
     QAction* FastTransfersAction() const { return fastTransfersAction_; }
 
-    // --- Bus transfers window (monitor/bus_monitor.cpp) -------------------
+    // --- Bus transfers window (ui/monitor/bus_monitor.cpp) -------------------
     // Opens the decoded view of what the monitor captures, or brings it forward.
     void ShowTransfersWindow();
     TransfersWindow* OpenedTransfersWindow() const { return transfersWindow_; }
@@ -252,7 +252,7 @@ private:
     void SetUpEdits();
     // Selects every remarks entry whose key (first five characters) is
     // address + " " + subAddress; the last match stays selected. The key rule
-    // is the remarks base's (console/remarks_handlers.cpp).
+    // is the remarks base's (ui/console/remarks_handlers.cpp).
     void SelectRemarkEntries(const QString& address, const QString& subAddress);
     // Shows the image byte under m_byteOffset in the value edit (and the
     // snapshot byte in the compare edit), members and controls alike.
@@ -274,7 +274,7 @@ private:
     // write has gone through since.
     bool sendFailureShown_ = false;
 
-    // Safety net (eeprom/backup_handlers.cpp).
+    // Safety net (ui/eeprom/backup_handlers.cpp).
     void AddSafetyEntries();
     ImageState CaptureImageState() const;
     void ApplyImageState(const ImageState& state);
@@ -291,7 +291,7 @@ private:
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;
 
-    // Bus transfers window (monitor/bus_monitor.cpp).
+    // Bus transfers window (ui/monitor/bus_monitor.cpp).
     void AddTransfersWindowEntry();
     monitor::TransferLog transferLog_;
     // Monitor time: the installed counter, so bench time on the bench.

@@ -93,8 +93,9 @@ TEST_F(BenchWindowTest, TheContextMenuOpensOneWindowBesideTheMainWindow) {
 }
 
 // The main window (982 by 568 here) and the bench window (756 by 633) on a
-// full-HD screen side by side, and on the 1600-pixel screen where the bench
-// window used to cover the main window's right-hand column, one below the other.
+// full-HD screen side by side, and on a 1600-pixel screen, where side by side
+// the bench window would cover the main window's right-hand column, one below
+// the other.
 TEST(BenchWindowPlacement, BesideWhenTheScreenIsWideEnoughElseBelow) {
     const QSize bench(756, 633);
     const QRect main(600, 100, 982, 568);
