@@ -1,4 +1,5 @@
-// The chip transfer loops without a window: whole-chip reads and writes of the
+// The classic chip transfers, without a window: one byte per transaction and
+// fixed waits, the window's default. Whole-chip reads and writes of the
 // Microwire and SPI memories through the bit-banged lines, and the page loops
 // of the I2C memories with their retries. They act on the chip parameters
 // they are given and report through a Progress, which the window binds to its
@@ -21,7 +22,7 @@ inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or ch
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
 inline constexpr const char* kNoChipMessage = "No chip answered in the socket";
 
-// Shared by the specified and the fast transfers: the serial families of the
+// Shared by the classic and the fast transfers: the serial families of the
 // chip table, the progress bar's resting range, and the retries of the I2C
 // loops (a read gives up at its 257th failure, a write at its 256th).
 inline constexpr int kFamilyMicrowire = 93;

@@ -43,7 +43,7 @@ SerialShape ShapeOf(const ChipParams& chip) {
     if (!shape.spi && !shape.microwire) return shape;
     shape.organisation = shape.microwire ? chip.organisation : 8;
     const int bytesPerUnit = shape.organisation / 8;
-    // Units that would not fit the image are left out, as the specified loops do.
+    // Units that would not fit the image are left out, as the classic loops do.
     shape.units = std::clamp(chip.capacity, 0, kImageSize / bytesPerUnit);
     shape.bytes = shape.units * bytesPerUnit;
     return shape;
@@ -283,7 +283,7 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageAr
     progress.SetRange(0, chip.capacity);
     (void)WriteWholeChip(lines, chip, image, progress);
     if (progress.Cancelled()) return true;  // the caller asked to stop: no read-back
-    // Verify as the specified write does: read back over the image, mark what
+    // Verify as the classic write does: read back over the image, mark what
     // differs, put the user's image back. A write that stopped early shows
     // here, red, rather than in a message that could be taken for success.
     const ImageArray written = image;

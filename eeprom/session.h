@@ -3,11 +3,9 @@
 // flags. Its owner passes it down: the window owns one, the command line owns
 // one, a test builds its own. Nothing in the engine keeps state of its own.
 //
-// Members keep the names the tool's design gives them. They were once
-// process-wide variables, each with the g_ prefix: adapter, portBase,
-// controllerPresent, probeFailed, monitorOn, filterRead, filterWrite, image,
-// compareImage, marks, and chipFamily, chipAddressBits, chipOrganisation,
-// chipCapacity, chipCursor (now chip.family and so on).
+// The members are plain fields that the faces and the engine read and set
+// directly; the chip parameters in force (family, address bits,
+// organisation, capacity and the chip cursor) are grouped in `chip`.
 #pragma once
 
 #include <cstdint>

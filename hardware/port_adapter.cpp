@@ -160,72 +160,72 @@ std::uint8_t PortAdapter::InitController() { return ProgramController(0x00); }
 
 std::uint8_t PortAdapter::ReadStatus() { return In(kEppAddress); }
 
-int PortAdapter::WaitAck() {
+ByteResult PortAdapter::WaitAck() {
     for (int i = 0; i < kWaitPolls; ++i) {
-        if ((ReadStatus() & 0x88) == 0) return 0;
+        if ((ReadStatus() & 0x88) == 0) return ByteResult::Done;
     }
-    return kWaitTimeout;
+    return ByteResult::TimedOut;
 }
 
-int PortAdapter::WaitBusFree() {
+ByteResult PortAdapter::WaitBusFree() {
     for (int i = 0; i < kWaitPolls; ++i) {
-        if (ReadStatus() & 0x01) return 0;
+        if (ReadStatus() & 0x01) return ByteResult::Done;
     }
-    return kWaitTimeout;
+    return ByteResult::TimedOut;
 }
 
-int PortAdapter::WaitPin() {
+ByteResult PortAdapter::WaitPin() {
     for (int i = 0; i < kWaitPolls; ++i) {
-        if ((ReadStatus() & 0x80) == 0) return 0;
+        if ((ReadStatus() & 0x80) == 0) return ByteResult::Done;
     }
-    return kWaitTimeout;
+    return ByteResult::TimedOut;
 }
 
-int PortAdapter::I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data) {
-    if (WaitBusFree() != 0) return kBusBusy;  // nothing sent, so no STOP owed
+ByteResult PortAdapter::I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data) {
+    if (WaitBusFree() != ByteResult::Done) return ByteResult::BusBusy;  // nothing sent, so no STOP owed
     Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
     Out(kEppAddress, kS1Start);
-    if (WaitAck() == 0) Out(kEppData, subAddress);
-    if (WaitAck() == 0) Out(kEppData, data);
-    const int last = WaitAck();
+    if (WaitAck() == ByteResult::Done) Out(kEppData, subAddress);
+    if (WaitAck() == ByteResult::Done) Out(kEppData, data);
+    const ByteResult last = WaitAck();
     Out(kEppAddress, kS1Stop);  // released on every path that sent START
-    return last == 0 ? kWriteDone : kNoAck;
+    return last == ByteResult::Done ? ByteResult::Done : ByteResult::NoAck;
 }
 
-int PortAdapter::I2cReadByte(std::uint8_t subAddress, std::uint8_t slave) {
+ByteRead PortAdapter::I2cReadByte(std::uint8_t subAddress, std::uint8_t slave) {
     // Address phase: a dummy write of the word address. Its failures fall
     // through; the read phase below ends every path with STOP.
-    if (WaitBusFree() == 0) {
+    if (WaitBusFree() == ByteResult::Done) {
         Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
         Out(kEppAddress, kS1Start);
-        if (WaitAck() == 0) {
+        if (WaitAck() == ByteResult::Done) {
             Out(kEppData, subAddress);
-            if (WaitAck() == 0) Out(kEppAddress, kS1Restart);
+            if (WaitAck() == ByteResult::Done) Out(kEppAddress, kS1Restart);
         }
     }
     Out(kEppData, static_cast<std::uint8_t>(slave | 0x01));
-    if (WaitBusFree() != 0) {
+    if (WaitBusFree() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kNoAck;
+        return {ByteResult::NoAck};
     }
     Out(kEppAddress, kS1Start);
-    if (WaitAck() != 0) {
+    if (WaitAck() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
+        return {ByteResult::TimedOut};
     }
     (void)In(kEppData);  // dummy read: starts receiving the first byte
-    if (WaitAck() != 0) {
+    if (WaitAck() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
+        return {ByteResult::TimedOut};
     }
     Out(kEppAddress, kS1NoAck);
     const std::uint8_t value = In(kEppData);
-    if (WaitPin() != 0) {
+    if (WaitPin() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
+        return {ByteResult::TimedOut};
     }
     Out(kEppAddress, kS1Stop);
-    return value;
+    return {ByteResult::Done, value};
 }
 
 // --- Three-wire serial chips -------------------------------------------------

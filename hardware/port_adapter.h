@@ -54,13 +54,25 @@ inline constexpr int kLineData = 6;    // serial data to the chip
 inline constexpr int kLineClock = 7;   // serial clock
 inline constexpr std::uint8_t kStatusSerialIn = 0x08;
 
-// Result codes.
+// What ResetAdapter and InitController read back from S0 when a PCF8584
+// answers: the byte the probe wrote there.
 inline constexpr int kProbeOk = 85;
-inline constexpr int kWriteDone = 195;
-inline constexpr int kWaitTimeout = 1001;
-inline constexpr int kBusBusy = 1000;
-inline constexpr int kNoAck = 2000;
-inline constexpr int kReadTimeout = 3000;
+
+// How one of the classic PCF8584 operations ended: a byte written or read, or
+// a wait on the controller's status.
+enum class ByteResult {
+    Done,      // the byte went and was acknowledged, or came; the wait saw its flag
+    BusBusy,   // the bus never came free: nothing was sent
+    NoAck,     // a byte was refused (a read: the bus was not free for its read address)
+    TimedOut,  // the wait's polls ran out (a read: its address or its byte got no answer)
+};
+
+// I2cReadByte's answer: `value` holds the byte when `result` is Done.
+struct ByteRead {
+    ByteResult result = ByteResult::Done;
+    std::uint8_t value = 0;
+    bool Ok() const { return result == ByteResult::Done; }
+};
 
 // ResetAdapter modes: 0 loads the latch, 1 pulses the device lines into stop
 // and back, 2 leaves them in stop; any other mode leaves the latch alone.
@@ -130,11 +142,11 @@ public:
     std::uint8_t ResetAdapter(std::uint8_t mode, std::uint8_t latch);
     std::uint8_t InitController();
     std::uint8_t ReadStatus();
-    int WaitAck();
-    int WaitBusFree();
-    int WaitPin();
-    int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
-    int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
+    ByteResult WaitAck();
+    ByteResult WaitBusFree();
+    ByteResult WaitPin();
+    ByteResult I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
+    ByteRead I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
 
     // The bus monitor's capture pass: `reads` status reads of S1. A status of
     // exactly 0x84 starts a capture: one status read (bit 0 set: an empty

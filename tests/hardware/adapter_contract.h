@@ -67,20 +67,20 @@ TYPED_TEST_P(AdapterContract, LatchValueReachesTheLatch) {
 
 TYPED_TEST_P(AdapterContract, WrittenByteReadsBack) {
     ASSERT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x6B), hardware::kWriteDone);
+    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x6B), hardware::ByteResult::Done);
     this->adapter().DelayMs(15);
-    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2), 0x6B);
-    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x94), hardware::kWriteDone);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2).value, 0x6B);
+    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x94), hardware::ByteResult::Done);
     this->adapter().DelayMs(15);
-    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2), 0x94);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2).value, 0x94);
 }
 
 TYPED_TEST_P(AdapterContract, AbsentSlaveIsNotAcknowledged) {
     ASSERT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    EXPECT_EQ(this->adapter().I2cWriteByte(0x00, 0x3A, 0x01), hardware::kNoAck);
-    EXPECT_EQ(this->adapter().I2cReadByte(0x00, 0x3A), hardware::kNoAck);
+    EXPECT_EQ(this->adapter().I2cWriteByte(0x00, 0x3A, 0x01), hardware::ByteResult::NoAck);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x00, 0x3A).result, hardware::ByteResult::NoAck);
     // Both released the bus.
-    EXPECT_EQ(this->adapter().WaitBusFree(), 0);
+    EXPECT_EQ(this->adapter().WaitBusFree(), hardware::ByteResult::Done);
 }
 
 REGISTER_TYPED_TEST_SUITE_P(AdapterContract, ProbeReadsBackTheControllerByte, LatchValueReachesTheLatch,

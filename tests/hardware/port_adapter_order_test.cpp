@@ -127,7 +127,7 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
     PortAdapter adapter(ports, clock);
     adapter.SetBase(0x378);
     ports.Script(0x37B, {0x81, 0x00, 0x00, 0x00});  // bus free, then three acknowledged bytes
-    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA1, 0x5A), hardware::kWriteDone);
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA1, 0x5A), hardware::ByteResult::Done);
     EXPECT_EQ(ports.lines,
               (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00), Out(0x37C, 0x10),
                      In(0x37B, 0x00), Out(0x37C, 0x5A), In(0x37B, 0x00), Out(0x37B, 0xC3)}));
@@ -135,7 +135,7 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
     // Bus held busy: a thousand polls, and not one write.
     ports.Clear();
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x00}; };
-    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::kBusBusy);
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::ByteResult::BusBusy);
     EXPECT_EQ(ports.lines.size(), 1000u);
     EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), In(0x37B, 0x00)), 1000);
 
@@ -144,7 +144,7 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
     ports.Clear();
     ports.Script(0x37B, {0x81});
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x08}; };
-    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::kNoAck);
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::ByteResult::NoAck);
     EXPECT_EQ(ports.lines.size(), 1u + 2u + 3000u + 1u);
     EXPECT_EQ(std::count_if(ports.lines.begin(), ports.lines.end(),
                             [](const std::string& l) { return l.rfind("out 037C", 0) == 0; }),
@@ -158,7 +158,7 @@ TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
     // Address phase: free, ack, ack; read phase: free, ack, ack, PIN clear.
     ports.Script(0x37B, {0x81, 0x00, 0x00, 0x81, 0x00, 0x00, 0x00});
     ports.Script(0x37C, {0x33, 0x5A});
-    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), 0x5A);
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0).value, 0x5A);
     EXPECT_EQ(ports.lines,
               (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00), Out(0x37C, 0x10),
                      In(0x37B, 0x00), Out(0x37B, 0x45), Out(0x37C, 0xA1), In(0x37B, 0x81), Out(0x37B, 0xC5),
@@ -166,19 +166,19 @@ TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
                      In(0x37B, 0x00), Out(0x37B, 0xC3)}));
 
     // Bus never free: the address phase is skipped, the read phase gives up
-    // with STOP and 2000.
+    // with STOP and NoAck.
     ports.Clear();
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x00}; };
-    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), hardware::kNoAck);
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0).result, hardware::ByteResult::NoAck);
     EXPECT_EQ(ports.lines[1000], Out(0x37C, 0xA1));
     EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
     EXPECT_EQ(ports.lines.size(), 2002u);
 
-    // No acknowledge of the read address: 3000, after STOP.
+    // No acknowledge of the read address: TimedOut, after STOP.
     ports.Clear();
     ports.Script(0x37B, {0x81, 0x08});
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x09}; };  // free, but never acknowledged
-    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), hardware::kReadTimeout);
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0).result, hardware::ByteResult::TimedOut);
     EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
     EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), Out(0x37B, 0xC5)), 2);
 }

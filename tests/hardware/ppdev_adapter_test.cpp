@@ -107,9 +107,9 @@ TEST_F(PpdevAdapterTest, LatchFollowsI2cTrafficOverTheBench) {
     adapter.SetBase(hardware::kLpt1);
     adapter.ConfigurePort();
     ASSERT_EQ(adapter.ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(adapter.I2cWriteByte(0x07, 0xA4, 0xC3), hardware::kWriteDone);
+    ASSERT_EQ(adapter.I2cWriteByte(0x07, 0xA4, 0xC3), hardware::ByteResult::Done);
     adapter.DelayMs(15);
-    EXPECT_EQ(adapter.I2cReadByte(0x07, 0xA4), 0xC3);
+    EXPECT_EQ(adapter.I2cReadByte(0x07, 0xA4).value, 0xC3);
     // InitController ends on an EPP read, which leaves the kernel's data
     // lines reversed: the latch must still take the byte written next.
     ASSERT_EQ(adapter.InitController(), hardware::kProbeOk);

@@ -194,11 +194,11 @@ TEST(BenchClock, BenchTimeNeverRunsBackwards) {
     adapter.SetBase(kBase);
     clock.now = 10'000'000;
     ASSERT_EQ(adapter.ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(adapter.I2cWriteByte(0x00, 0xA0, 0x01), hardware::kWriteDone);
+    ASSERT_EQ(adapter.I2cWriteByte(0x00, 0xA0, 0x01), hardware::ByteResult::Done);
     clock.now = 0;
-    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::kNoAck);
+    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::ByteResult::NoAck);
     clock.SleepMs(6);
-    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::kWriteDone);
+    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::ByteResult::Done);
 }
 
 }  // namespace

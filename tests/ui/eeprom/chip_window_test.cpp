@@ -114,7 +114,7 @@ TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
     EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, bench().Eeprom().begin() + 256));
     EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, session().image.begin() + 256));
     EXPECT_TRUE(messages.isEmpty());
-    // The fast loops ran: the specified ones wait 10 and 15 ms a byte, over
+    // The fast loops ran: the classic ones wait 10 and 15 ms a byte, over
     // six seconds of bench time for the two pages.
     EXPECT_LT(after - before, 1'000'000);
 
