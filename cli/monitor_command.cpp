@@ -8,6 +8,7 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "hardware/port_adapter.h"
+#include "monitor/monitor_clock.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/transfer_decode.h"
 
@@ -30,7 +31,8 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     const InterruptGuard interrupts;
 
     hardware::BusSniffer& sniffer = session.adapter;
-    const std::int64_t start = sniffer.NowUs();
+    monitor::MonitorClock clock(sniffer);
+    const std::int64_t start = clock.NowUs();
     session.monitorOn = 1;
     monitor::StartMonitor(sniffer);
     // The window replays the log's EEPROM transfers into its image when the
@@ -66,7 +68,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
             std::optional<monitor::DecodedTransfer> decoded = monitor::DecodeTransfer(transfer);
             if (!decoded) return;
             const std::vector<monitor::SeenTransfer> one{
-                {static_cast<int>(logged), sniffer.NowUs() - start, std::move(*decoded)}};
+                {static_cast<int>(logged), clock.NowUs() - start, std::move(*decoded)}};
             std::string text = csv ? monitor::TransfersCsv(one) : monitor::TransfersCaptureText(one);
             if (csv) text.erase(0, text.find('\n') + 1);  // the header went out once
             std::fwrite(text.data(), 1, text.size(), stdout);
@@ -75,7 +77,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         monitor::MonitorPass(sniffer, session.filterRead, session.filterWrite, onLine, onRecords);
         std::fflush(stdout);
         if (limitReached()) break;
-        const std::int64_t now = sniffer.NowUs();
+        const std::int64_t now = clock.NowUs();
         if (options.seconds > 0 && static_cast<double>(now - start) / 1e6 >= options.seconds) break;
         sniffer.SleepMs(5);  // the window's timer period
         // On bench time the sleep above costs nothing; a monitor left running

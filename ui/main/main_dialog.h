@@ -33,8 +33,8 @@
 #include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
+#include "monitor/monitor_clock.h"
 #include "monitor/transfer_decode.h"
-#include "simulator/bench_clock.h"
 #include "ui/eeprom/hex_view.h"
 #include "ui/eeprom/undo.h"
 #include "ui/resources/controls.h"
@@ -294,8 +294,8 @@ private:
     // Bus transfers window (ui/monitor/bus_monitor.cpp).
     void AddTransfersWindowEntry();
     monitor::TransferLog transferLog_;
-    // Monitor time: the adapter's counter, so bench time on the bench.
-    simulator::BenchClock monitorClock_{session_->adapter.Clock()};
+    // Monitor time: the clock of the adapter whose bus it watches.
+    monitor::MonitorClock monitorClock_{session_->adapter};
     QAction* transfersWindowAction_ = nullptr;
     TransfersWindow* transfersWindow_ = nullptr;
 };

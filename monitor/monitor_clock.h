@@ -1,0 +1,29 @@
+// The monitor's own time: microseconds on the clock of the adapter whose bus
+// it watches (the bench's virtual time on the bench, the steady clock on real
+// hardware), never running backwards. A reading the adapter cannot give
+// repeats the last good one, so a transfer is never stamped before the one
+// logged ahead of it.
+#pragma once
+
+#include <cstdint>
+
+#include "hardware/bus_adapter.h"
+
+namespace monitor {
+
+class MonitorClock {
+public:
+    explicit MonitorClock(hardware::BusAdapter& adapter) : adapter_(adapter) {}
+
+    std::int64_t NowUs() {
+        const std::int64_t now = adapter_.NowUs();
+        if (now != hardware::BusAdapter::kNoTime && now > last_) last_ = now;
+        return last_;
+    }
+
+private:
+    hardware::BusAdapter& adapter_;
+    std::int64_t last_ = 0;
+};
+
+}  // namespace monitor
