@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 
 #include "eeprom/checksums.h"
 #include "eeprom/fast_transfers.h"
@@ -171,12 +170,10 @@ BackupTarget WriteTarget(const std::string& chipListEntry, int page, int dev) {
 }
 
 int BackupBytes(const BackupTarget& target) {
-    static const std::map<std::string, int> kI2cBytes{
-        {"24C01", 128}, {"24C02", 256}, {"24C04", 512}, {"24C08", 1024}, {"24C16", 2048}};
     int bytes = 0;
-    if (const auto i2c = kI2cBytes.find(target.chip); i2c != kI2cBytes.end()) {
+    if (const hardware::ChipPart* i2c = hardware::FindChipPartNamed(target.chip, ChipFamily::I2c)) {
         if (target.device < 0) return 0;
-        bytes = i2c->second;
+        bytes = i2c->bytes;
     } else {
         if (target.device >= 0) return 0;
         for (const char* entry : kChipListEntries) {

@@ -68,8 +68,8 @@ std::uint8_t ReadSpiStatus(hardware::SerialLines& lines) {
 
 // Whether the unit loops run over the chip: SPI, or Microwire of 8 or 16 bits.
 bool HasUnits(const ChipParams& chip) {
-    return chip.family == kFamilySpi ||
-           (chip.family == kFamilyMicrowire && (chip.organisation == 8 || chip.organisation == 16));
+    return chip.family == ChipFamily::Spi ||
+           (chip.family == ChipFamily::Microwire && (chip.organisation == 8 || chip.organisation == 16));
 }
 
 // Runs unit(i, x16) for every unit i of the serial chip `chip`; a unit is a
@@ -79,7 +79,7 @@ bool HasUnits(const ChipParams& chip) {
 template <typename Unit>
 void ForEachUnit(const ChipParams& chip, Unit unit) {
     if (!HasUnits(chip)) return;
-    const bool x16 = chip.family == kFamilyMicrowire && chip.organisation == 16;
+    const bool x16 = chip.family == ChipFamily::Microwire && chip.organisation == 16;
     for (int cursor = 0; cursor < chip.capacity; ++cursor) {
         if (!InImage(x16 ? 2L * cursor + 1 : cursor)) break;
         unit(cursor, x16);
@@ -101,7 +101,7 @@ void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& im
                 bool* answered) {
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
-    if (chip.family == kFamilyMicrowire && chip.capacity <= 0) {
+    if (chip.family == ChipFamily::Microwire && chip.capacity <= 0) {
         const bool chipAnswered =
             ReadOneAddress(adapter, chip.cursor, n, chip.organisation, answered != nullptr);
         if (answered) *answered = chipAnswered;
@@ -109,7 +109,7 @@ void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& im
     if (HasUnits(chip)) chip.cursor = 0;
     ForEachUnit(chip, [&](int i, bool x16) {
         chip.cursor = i + 1;
-        if (chip.family == kFamilySpi) {
+        if (chip.family == ChipFamily::Spi) {
             At(image, i) = adapter.SpiReadByte(i, n);
             progress.SetPosition(i);
         } else if (!x16) {
@@ -164,7 +164,7 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
     if (HasUnits(chip)) chip.cursor = 0;
     ForEachUnit(chip, [&](int i, bool x16) {
         chip.cursor = i + 1;
-        if (chip.family == kFamilySpi) {
+        if (chip.family == ChipFamily::Spi) {
             adapter.SpiWriteByte(i, n, At(image, i));
             progress.SetPosition(i);
         } else if (!x16) {
@@ -183,7 +183,7 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
     // chip may still be in the last word's write cycle (up to 10 ms, more
     // than the 5 ms waited): until it shows ready it would read as zeros and
     // a good chip would be marked red.
-    if (chip.family == kFamilyMicrowire) (void)WaitMicrowireReady(adapter, kChipWaitLimitMs);
+    if (chip.family == ChipFamily::Microwire) (void)WaitMicrowireReady(adapter, kChipWaitLimitMs);
     const ImageArray written = image;
     ReadSerialEeprom(adapter, chip, image, progress);
     for (std::size_t k = 0; k < image.size(); ++k) {
@@ -196,7 +196,7 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
 
 bool SerialChipAnswers(hardware::SerialLines& lines, const ChipParams& chip, Progress& progress) {
     if (ChipBytes(chip) <= 0) return true;
-    const bool answered = chip.family == kFamilySpi
+    const bool answered = chip.family == ChipFamily::Spi
                               ? SpiChipAnswers(lines)
                               : ReadOneAddress(lines, 0, chip.addressBits, chip.organisation, true);
     return answered || NoChip(lines, progress);
@@ -226,7 +226,7 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArra
     ReadSerial(adapter, settle, image, progress, &answered);
     chip.cursor = settle.cursor;
     if (ChipBytes(chip) > 0) {
-        if (chip.family == kFamilySpi) answered = SpiChipAnswers(adapter);
+        if (chip.family == ChipFamily::Spi) answered = SpiChipAnswers(adapter);
         if (!answered) return NoChip(adapter, progress);
     }
     WriteSerialEeprom(adapter, chip, image, marks, progress, readBack);

@@ -21,11 +21,9 @@ inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or ch
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
 inline constexpr const char* kNoChipMessage = "No chip answered in the socket";
 
-// Shared by the specified and the fast transfers: the serial families of the
-// chip table, the progress bar's resting range, and the retries of the I2C
-// loops (a read gives up at its 257th failure, a write at its 256th).
-inline constexpr int kFamilyMicrowire = 93;
-inline constexpr int kFamilySpi = 25;
+// Shared by the classic and the fast transfers: the progress bar's resting
+// range, and the retries of the I2C loops (a read gives up at its 257th
+// failure, a write at its 256th).
 inline constexpr int kProgressMax = 255;
 inline constexpr int kReadFailLimit = 256;
 inline constexpr int kWriteFailLimit = 256;

@@ -15,18 +15,6 @@
 namespace eeprom {
 namespace {
 
-struct I2cMemory {
-    std::string_view type;
-    int pageSize;
-};
-constexpr std::array<I2cMemory, 5> kI2cMemories{{
-    {"24C01", 8},
-    {"24C02", 8},
-    {"24C04", 16},
-    {"24C08", 16},
-    {"24C16", 16},
-}};
-
 // What a serial chip moves: `units` words or bytes, `bytes` image bytes.
 struct SerialShape {
     bool microwire = false;
@@ -38,8 +26,9 @@ struct SerialShape {
 
 SerialShape ShapeOf(const ChipParams& chip) {
     SerialShape shape;
-    shape.spi = chip.family == kFamilySpi;
-    shape.microwire = chip.family == kFamilyMicrowire && (chip.organisation == 8 || chip.organisation == 16);
+    shape.spi = chip.family == ChipFamily::Spi;
+    shape.microwire =
+        chip.family == ChipFamily::Microwire && (chip.organisation == 8 || chip.organisation == 16);
     if (!shape.spi && !shape.microwire) return shape;
     shape.organisation = shape.microwire ? chip.organisation : 8;
     const int bytesPerUnit = shape.organisation / 8;
@@ -240,15 +229,20 @@ bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
 }  // namespace
 
 int I2cPageSize(std::string_view type) {
-    for (const I2cMemory& memory : kI2cMemories) {
-        if (memory.type == type) return memory.pageSize;
-    }
-    return 0;
+    const hardware::ChipPart* part = hardware::FindChipPartNamed(type, ChipFamily::I2c);
+    return part != nullptr ? part->pageSize : 0;
 }
 
 int SpiPageSize(const ChipParams& chip) {
-    if (chip.family != kFamilySpi) return 0;
-    return chip.capacity > 512 ? 32 : 8;
+    if (chip.family != ChipFamily::Spi) return 0;
+    // The smallest part that holds the capacity (the table lists them by size), else the largest.
+    const hardware::ChipPart* fit = nullptr;
+    for (const hardware::ChipPart& part : hardware::kChipParts) {
+        if (part.family != ChipFamily::Spi) continue;
+        fit = &part;
+        if (part.bytes >= chip.capacity) break;
+    }
+    return fit != nullptr ? fit->pageSize : 0;
 }
 
 bool WaitMicrowireReady(hardware::SerialLines& lines, int timeoutMs) {

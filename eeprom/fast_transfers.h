@@ -21,15 +21,15 @@ class SerialLines;
 namespace eeprom {
 
 // Longest wait for a chip's write cycle: twice the slowest datasheet figure
-// (10 ms), so only a chip that is stuck or absent runs into it.
-inline constexpr int kChipWaitLimitMs = 20;
+// of the chip table (10 ms), so only a chip that is stuck or absent runs into it.
+inline constexpr int kChipWaitLimitMs = 2 * hardware::SlowestWriteCycleUs() / 1000;
 
 // Page sizes of the memories the tool writes, from their datasheets: a page
 // write that crosses a page boundary wraps inside the page and overwrites its
 // start. I2cPageSize takes "24C01".."24C16" and returns 0 for other names;
 // kSafeI2cPageSize fits every 24Cxx, for when the type is not known.
 int I2cPageSize(std::string_view type);
-inline constexpr int kSafeI2cPageSize = 8;
+inline constexpr int kSafeI2cPageSize = hardware::SmallestPageSize(hardware::ChipFamily::I2c);
 // AT25C010..040: 8 bytes; AT25C080/160: 32; 0 for a chip that is not SPI.
 int SpiPageSize(const ChipParams& chip);
 

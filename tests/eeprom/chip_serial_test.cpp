@@ -100,7 +100,7 @@ TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
 
 TEST_F(ChipSerial, NoSerialFamilyMovesNothing) {
     Choose("AT25C020");
-    ApplyChipChoice(chip, "");  // family 0, the rest kept
+    ApplyChipChoice(chip, "");  // the I2C family, the rest kept
     image = Pattern(3);
     WriteSerialChip(rig.adapter, chip, image, marks, progress);
     EXPECT_EQ(image, Pattern(3));

@@ -210,7 +210,7 @@ void MainDialog::OnChecksums() {
     const int page = std::clamp(m_page, 0, kPageCount - 1);
     const QString entry = m_chipList->currentText();
     const int whole = ImageFileSize(session_->chip);
-    const QString wholeTitle = entry.isEmpty() || session_->chip.family == 0
+    const QString wholeTitle = entry.isEmpty() || session_->chip.family == eeprom::ChipFamily::I2c
                                    ? QStringLiteral("Whole image (%1 bytes)").arg(whole)
                                    : QStringLiteral("Whole chip, %1 (%2 bytes)").arg(entry).arg(whole);
     const QString text = ChecksumLines(QStringLiteral("Page %1 (bytes %2-%3)")

@@ -217,21 +217,21 @@ using SerialWindow = ChipWindow;
 
 TEST_F(SerialWindow, ChipListSetsTheParametersAndTheSocket) {
     Choose("AT25C080");
-    EXPECT_EQ(session().chip.family, 25);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::Spi);
     EXPECT_EQ(session().chip.addressBits, 16);
     EXPECT_EQ(session().chip.capacity, 1024);
     ASSERT_NE(bench().SocketChip(), nullptr);
     EXPECT_EQ(bench().SocketChip()->Name(), "AT25C080");
     Choose("93C56 (16)");
-    EXPECT_EQ(session().chip.family, 93);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::Microwire);
     EXPECT_EQ(session().chip.organisation, 16);
     EXPECT_EQ(session().chip.capacity, 128);
     // The DAC entry keeps the memory's parameters; a blank entry is I2C mode.
     Choose("M62358,M62359");
-    EXPECT_EQ(session().chip.family, 93);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::Microwire);
     EXPECT_EQ(session().chip.capacity, 128);
     Choose("");
-    EXPECT_EQ(session().chip.family, 0);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::I2c);
 }
 
 TEST_F(SerialWindow, WholeChipsRoundTripThroughTheWindow) {
