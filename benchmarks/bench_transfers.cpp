@@ -61,8 +61,8 @@ struct Rig {
     testsupport::Installed installed;
     hardware::PortAdapter adapter;
     ChipParams chip;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     NullProgress progress;
 };
 

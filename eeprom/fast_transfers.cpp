@@ -24,7 +24,7 @@ struct SerialShape {
     int bytes = 0;
 };
 
-SerialShape ShapeOf(const ChipParams& chip) {
+SerialShape ShapeOf(const ChipParams& chip, int imageBytes) {
     SerialShape shape;
     shape.spi = chip.family == ChipFamily::Spi;
     shape.microwire =
@@ -32,8 +32,8 @@ SerialShape ShapeOf(const ChipParams& chip) {
     if (!shape.spi && !shape.microwire) return shape;
     shape.organisation = shape.microwire ? chip.organisation : 8;
     const int bytesPerUnit = shape.organisation / 8;
-    // Units that would not fit the image are left out, as the specified loops do.
-    shape.units = std::clamp(chip.capacity, 0, kImageSize / bytesPerUnit);
+    // Units that would not fit the image are left out, as the classic loops do.
+    shape.units = std::clamp(chip.capacity, 0, std::max(imageBytes, 0) / bytesPerUnit);
     shape.bytes = shape.units * bytesPerUnit;
     return shape;
 }
@@ -74,8 +74,8 @@ std::uint32_t Word(const std::vector<std::uint8_t>& bits, std::size_t at, int co
 
 // One READ from address 0 running on through the array, `shape.units` units
 // into `image`, the progress moved between batches.
-void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const SerialShape& shape,
-               ImageArray& image, Progress& progress) {
+void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const SerialShape& shape, Image& image,
+               Progress& progress) {
     const int bitsPerUnit = shape.organisation;
     Steps steps;
     if (shape.microwire) {
@@ -115,9 +115,8 @@ void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const Seria
     (void)lines.Run(steps);
 }
 
-void ReadWholeChip(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image,
-                   Progress& progress) {
-    const SerialShape shape = ShapeOf(chip);
+void ReadWholeChip(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Progress& progress) {
+    const SerialShape shape = ShapeOf(chip, image.Size());
     progress.SetRange(0, chip.capacity);
     if (shape.microwire || shape.spi) ReadArray(lines, chip, shape, image, progress);
     progress.SetRange(0, kProgressMax);
@@ -186,9 +185,9 @@ bool SpiWaitReady(hardware::SerialLines& lines, int timeoutMs) {
 }
 
 // Writes until the chip stops answering; false when it stayed busy.
-bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const ImageArray& image,
+bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const Image& image,
                     Progress& progress) {
-    const SerialShape shape = ShapeOf(chip);
+    const SerialShape shape = ShapeOf(chip, image.Size());
     const int n = chip.addressBits;
     bool ready = true;
     if (shape.microwire) {
@@ -261,7 +260,7 @@ bool WaitMicrowireReady(hardware::SerialLines& lines, int timeoutMs) {
     return ready;
 }
 
-bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
                   Progress& progress) {
     if (!SerialChipAnswers(lines, chip, progress)) return false;
     marks.fill(kMarkNone);
@@ -270,8 +269,8 @@ bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArr
     return true;
 }
 
-bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                   Progress& progress, ImageArray* readBack) {
+bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
+                   Progress& progress, Image* readBack) {
     if (!SerialChipAnswers(lines, chip, progress)) return false;
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
@@ -280,9 +279,9 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageAr
     // Verify as the specified write does: read back over the image, mark what
     // differs, put the user's image back. A write that stopped early shows
     // here, red, rather than in a message that could be taken for success.
-    const ImageArray written = image;
+    const Image written = image;
     ReadWholeChip(lines, chip, image, progress);
-    for (std::size_t k = 0; k < image.size(); ++k) {
+    for (std::size_t k = 0; k < std::min(image.size(), marks.size()); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
     if (readBack) *readBack = image;
@@ -290,9 +289,10 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageAr
     return true;
 }
 
-bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image, Image& marks,
                       Progress& progress, int count) {
-    if (page < 0 || page >= kPageCount || count <= 0 || count > kPageSize) return false;
+    if (count <= 0 || !HoldsPageBytes(image, page, count) || !HoldsPageBytes(marks, page, count))
+        return false;
     std::array<std::uint8_t, kPageSize> block{};
     std::uint8_t wordAddress = 0;
     const auto address = static_cast<std::uint8_t>(dev >> 1);
@@ -317,9 +317,9 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& i
     return true;
 }
 
-bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const ImageArray& image,
+bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const Image& image,
                        Progress& progress, int count) {
-    if (page < 0 || page >= kPageCount || pageSize <= 0 || count <= 0 || count > kPageSize) return false;
+    if (pageSize <= 0 || count <= 0 || !HoldsPageBytes(image, page, count)) return false;
     const auto address = static_cast<std::uint8_t>((dev & 0xFE) >> 1);
     const auto base = static_cast<std::size_t>(page) * kPageSize;
     std::array<std::uint8_t, 1 + kPageSize> buffer{};  // the word address, then the page

@@ -44,7 +44,15 @@ constexpr ChipPart I2c(std::string_view name, int bytes, int page, BlockSelect b
 }
 constexpr ChipPart Microwire(std::string_view text, std::string_view name, int bytes, int organisation,
                              int addressBits) {
-    return {text, name, ChipFamily::Microwire, bytes, organisation, addressBits, 0, 0, BlockSelect::None,
+    return {text,
+            name,
+            ChipFamily::Microwire,
+            bytes,
+            organisation,
+            addressBits,
+            0,
+            0,
+            BlockSelect::None,
             kMicrowireCycleUs};
 }
 constexpr ChipPart Spi(std::string_view name, int bytes, int addressBytes, int page,

@@ -63,7 +63,7 @@ std::optional<EepromLogLine> ParseEepromLogLine(std::string_view line) {
     return parsed;
 }
 
-bool MarkFromLogLine(std::string_view line, int page, const ImageArray& image, ImageArray& marks) {
+bool MarkFromLogLine(std::string_view line, int page, const Image& image, Image& marks) {
     if (const auto parsed = ParseEepromLogLine(line)) {
         int pos = parsed->position;
         for (int i = 0; i < parsed->DataCount() && InImage(pos); ++i) {

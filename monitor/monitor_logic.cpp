@@ -126,7 +126,7 @@ int AppendToHistory(std::vector<std::string>& entries, const std::vector<std::st
     return appended;
 }
 
-bool ReplayLogLine(const std::string& line, ImageArray& image, ImageArray& marks, int& page,
+bool ReplayLogLine(const std::string& line, Image& image, Image& marks, int& page,
                    std::string& deviceAddress) {
     const auto parsed = ParseEepromLogLine(line);
     if (!parsed) return false;
@@ -142,7 +142,7 @@ bool ReplayLogLine(const std::string& line, ImageArray& image, ImageArray& marks
     return true;
 }
 
-int ReplayLog(const std::vector<std::string>& lines, ImageArray& image, ImageArray& marks, int& page,
+int ReplayLog(const std::vector<std::string>& lines, Image& image, Image& marks, int& page,
               std::string& deviceAddress) {
     int replayed = 0;
     for (const std::string& line : lines) {

@@ -80,8 +80,8 @@ protected:
     FakeController bus;
     testsupport::Installed installed{clock, bus};
     hardware::PortAdapter adapter;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     RecordingProgress progress;
 };
 
