@@ -35,6 +35,7 @@ public:
 
     std::size_t size() const { return bytes_.size(); }
     int Size() const { return static_cast<int>(bytes_.size()); }
+    bool Holds(long index) const { return index >= 0 && index < Size(); }
     std::uint8_t* data() { return bytes_.data(); }
     const std::uint8_t* data() const { return bytes_.data(); }
     std::uint8_t& operator[](std::size_t index) { return bytes_[index]; }

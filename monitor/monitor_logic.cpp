@@ -133,8 +133,8 @@ bool ReplayLogLine(const std::string& line, Image& image, Image& marks, int& pag
     page = parsed->page;
     deviceAddress = HexByte(page * 2 + 0xA1);
     int position = parsed->position;
-    for (std::size_t group = parsed->first; group < parsed->end && InImage(position);
-         group += kLogGroupWidth) {
+    for (std::size_t group = parsed->first;
+         group < parsed->end && image.Holds(position) && marks.Holds(position); group += kLogGroupWidth) {
         image[position] = static_cast<std::uint8_t>(LogGroupValue(line, group));
         marks[position] = kMarkSeen;
         ++position;
