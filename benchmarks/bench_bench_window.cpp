@@ -22,21 +22,15 @@ namespace {
 
 struct Setting {
     platform::VirtualCounter counter;
-    simulator::SimulatedBench bench;
+    simulator::SimulatedBench bench{counter};
     std::unique_ptr<BenchWindow> window;
 
     Setting() {
-        platform::InstallCounter(&counter);
-        platform::InstallPortIo(&bench);
         window = std::make_unique<BenchWindow>(bench);
         window->show();
         QApplication::processEvents();
     }
-    ~Setting() {
-        window.reset();
-        platform::InstallPortIo(nullptr);
-        platform::InstallCounter(nullptr);
-    }
+    ~Setting() { window.reset(); }
 
     // What the refresh picks up and paints; done outside the measured time.
     void ChangeSomething(int step, bool wholeEeprom) {

@@ -39,11 +39,11 @@ double MsSince(Clock::time_point start) {
 class WindowRig {
 public:
     explicit WindowRig(platform::Counter* counter)
-        : previousCounter_(platform::InstallCounter(counter)), previousIo_(platform::InstallPortIo(&bench_)) {
-        ResetAppState();  // the adapter takes this clock's frequency
+        : counter_(counter ? *counter : steady_), bench_(counter_) {
+        ResetAppState();
         SetActiveBench(&bench_);
         previousSeams_ = InstallUiSeams({[this](const QString&) { ++messages; }, {}, {}});
-        dialog_ = std::make_unique<MainDialog>();
+        dialog_ = std::make_unique<MainDialog>(nullptr, std::make_unique<eeprom::Session>(bench_, counter_));
         dialog_->show();
         QCoreApplication::processEvents();
     }
@@ -51,8 +51,6 @@ public:
         dialog_.reset();
         InstallUiSeams(previousSeams_);
         SetActiveBench(nullptr);
-        platform::InstallPortIo(previousIo_);
-        platform::InstallCounter(previousCounter_);
         ResetAppState();
     }
     WindowRig(const WindowRig&) = delete;
@@ -67,9 +65,9 @@ public:
     int messages = 0;
 
 private:
+    platform::SteadyCounter steady_;
+    platform::Counter& counter_;
     simulator::SimulatedBench bench_;
-    platform::Counter* previousCounter_;
-    platform::PortIo* previousIo_;
     UiSeams previousSeams_;
     std::unique_ptr<MainDialog> dialog_;
 };

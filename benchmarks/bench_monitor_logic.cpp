@@ -58,17 +58,16 @@ BENCHMARK(BM_BuildLogLine);
 template <typename Controller>
 void PollPass(benchmark::State& state) {
     Controller controller;
-    platform::PortIo* previous = platform::InstallPortIo(&controller);
+    platform::SteadyCounter clock;
     int lines = 0;
     const LogLineSink sink = [&](std::string_view) { ++lines; };
     const MonitorFilter filter = FilterBytes(0x20);
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter(controller, clock);
     adapter.SetBase(0x378);
     for (auto _ : state) {
         benchmark::DoNotOptimize(CapturePass(adapter, kPollReads, filter.read, filter.write, sink));
     }
     state.counters["lines/pass"] = benchmark::Counter(lines, benchmark::Counter::kAvgIterations);
-    platform::InstallPortIo(previous);
 }
 
 void BM_CapturePassIdle(benchmark::State& state) { PollPass<IdleController>(state); }

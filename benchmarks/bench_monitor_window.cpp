@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "benchmarks/qt_benchmark_main.h"
-#include "platform/port_io.h"
+#include "platform/counter.h"
 #include "simulator/simulated_bench.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
@@ -33,16 +33,14 @@ public:
         ResetAppState();
         SimulatedBench::Config config;
         config.traffic = traffic;
-        bench_ = std::make_unique<SimulatedBench>(config);
-        previousIo_ = platform::InstallPortIo(bench_.get());
+        bench_ = std::make_unique<SimulatedBench>(clock_, config);
         SetActiveBench(bench_.get());
-        dialog_ = std::make_unique<MainDialog>();
+        dialog_ = std::make_unique<MainDialog>(nullptr, std::make_unique<eeprom::Session>(*bench_, clock_));
         dialog_->OnMonitorToggle();
     }
     ~MonitorRig() {
         dialog_.reset();
         SetActiveBench(nullptr);
-        platform::InstallPortIo(previousIo_);
         bench_.reset();
         ResetAppState();
     }
@@ -50,7 +48,7 @@ public:
     SimulatedBench& bench() { return *bench_; }
 
 private:
-    platform::PortIo* previousIo_ = nullptr;
+    platform::SteadyCounter clock_;
     std::unique_ptr<SimulatedBench> bench_;
     std::unique_ptr<MainDialog> dialog_;
 };

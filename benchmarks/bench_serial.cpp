@@ -13,7 +13,6 @@
 #include "hardware/port_adapter.h"
 #include "platform/counter.h"
 #include "simulator/simulated_bench.h"
-#include "tests/support/serial_socket.h"
 
 using namespace eeprom;
 
@@ -42,7 +41,7 @@ private:
 // The bench on LPT1 with the chip of `entry` in the socket and chosen in
 // the chip list, and an adapter on it.
 struct SerialRig {
-    SerialRig(platform::Counter& counter, const char* entry) : installed(counter, counting) {
+    SerialRig(platform::Counter& counter, const char* entry) : bench(counter), adapter(counting, counter) {
         adapter.SetBase(hardware::kLpt1);
         ApplyChipChoice(chip, entry);
         bench.SetChipListChoice(entry);
@@ -50,7 +49,6 @@ struct SerialRig {
 
     simulator::SimulatedBench bench;
     CountingPortIo counting{bench};
-    testsupport::Installed installed;
     hardware::PortAdapter adapter;
     ChipParams chip;
 };

@@ -15,14 +15,13 @@ struct MonitorBench {
     explicit MonitorBench(
         simulator::SimulatedBench::Traffic traffic = simulator::SimulatedBench::Traffic::None) {
         bench.SetTraffic(traffic);
-        platform::InstallPortIo(&bench);
         adapter.SetBase(hardware::kLpt1);
         adapter.ResetAdapter(0, 0xFD);
         adapter.InitController();
     }
-    ~MonitorBench() { platform::InstallPortIo(nullptr); }
-    simulator::SimulatedBench bench;
-    hardware::PortAdapter adapter;
+    platform::SteadyCounter clock;
+    simulator::SimulatedBench bench{clock};
+    hardware::PortAdapter adapter{bench, clock};
 };
 
 // The capture loop's wait for a transfer: read S1, compare with 0x84.
@@ -31,7 +30,7 @@ int MonitorPass(hardware::PortAdapter& adapter) {
     for (int i = 0; i < 100000; ++i) {
         if (adapter.ReadStatus() != 0x84) continue;
         ++begun;
-        platform::PortIo& io = platform::Ports();
+        platform::PortIo& io = adapter.Io();
         const auto s0 = static_cast<std::uint16_t>(adapter.GetBase() + hardware::kEppData);
         for (int guard = 0; guard < 100000; ++guard) {
             const std::uint8_t t = adapter.ReadStatus();

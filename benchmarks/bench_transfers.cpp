@@ -1,6 +1,6 @@
-// Whole-chip transfers in both modes, the specified sequences and the fast
-// ones, on the bench with the virtual counter, against the physical limit of
-// the adapter. Every row reports:
+// Whole-chip transfers in both modes, the classic sequences (one byte per
+// transaction, fixed waits) and the fast ones, on the bench with the virtual
+// counter, against the physical limit of the adapter. Every row reports:
 //   bench_ms   bench time of the transfer (1 us per port access, the bus's
 //              bit times, the chips' write cycles, the program's waits);
 //   limit_ms   what must happen at the least: the bus time of the bytes that
@@ -24,7 +24,6 @@
 #include "hardware/port_adapter.h"
 #include "platform/counter.h"
 #include "simulator/simulated_bench.h"
-#include "tests/support/serial_socket.h"
 
 using namespace eeprom;
 
@@ -34,7 +33,7 @@ using benchsupport::CountingPortIo;
 
 struct NullProgress final : Progress {};
 
-enum class Mode { Specified, Fast };
+enum class Mode { Classic, Fast };
 enum class Direction { Read, Write };
 
 constexpr double kI2cByteUs = 100.0;  // nine bit times at 90 kHz
@@ -43,7 +42,7 @@ constexpr double kBitOutUs = 7.0;
 
 // One transfer on a fresh bench (seed 1: the same parts every run).
 struct Rig {
-    explicit Rig(const std::string& entry) : installed(clock, counting) {
+    explicit Rig(const std::string& entry) {
         adapter.SetBase(hardware::kLpt1);
         adapter.SetLatch(0xFD);
         adapter.ConfigurePort();
@@ -56,10 +55,9 @@ struct Rig {
     }
 
     platform::VirtualCounter clock;
-    simulator::SimulatedBench bench;
+    simulator::SimulatedBench bench{clock};
     CountingPortIo counting{bench};
-    testsupport::Installed installed;
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter{counting, clock};
     ChipParams chip;
     Image image{kImageSize};
     Image marks{kImageSize};
@@ -156,8 +154,8 @@ void Register() {
         {"93C46x8", "93C46 (8)"},   {"93C46x16", "93C46 (16)"}, {"93C86x8", "93C86 (8)"},
         {"93C86x16", "93C86 (16)"}, {"AT25C010", "AT25C010"},   {"AT25C160", "AT25C160"},
     };
-    for (Mode mode : {Mode::Fast, Mode::Specified}) {
-        const std::string m = mode == Mode::Fast ? "Fast" : "Specified";
+    for (Mode mode : {Mode::Fast, Mode::Classic}) {
+        const std::string m = mode == Mode::Fast ? "Fast" : "Classic";
         for (Direction direction : {Direction::Read, Direction::Write}) {
             const std::string d = direction == Direction::Read ? "Read" : "Write";
             benchmark::RegisterBenchmark(("BM_" + m + d + "_24C16").c_str(), I2cChip, mode, direction)

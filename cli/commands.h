@@ -34,6 +34,9 @@ struct CommandContext {
     bool checksum = false;                       // --checksum: CRC-32, SHA-256 and sum of the data
     bool backup = true;                          // back the chip up before writing it
     std::string command{};                       // for the JSON line
+    // Called once the bench has the command's chip in its socket, to load the
+    // chip's saved contents (the bench state folder); false with one sentence.
+    std::function<bool(std::string&)> socketReady{};
 };
 
 // File names are the system's bytes, as given on the command line.
@@ -73,10 +76,6 @@ struct MonitorOptions {
     std::string format = "log";
 };
 int RunMonitor(CommandContext& context, const MonitorOptions& options);
-
-// Called once the bench has the command's chip in its socket, to load the
-// chip's saved contents (the bench state folder); false with one sentence.
-void SetSocketHook(std::function<bool(std::string&)> hook);
 
 // A number as the i2c-tools read it: 0x-prefixed hex or decimal. False for
 // anything else or outside [low, high].

@@ -266,8 +266,10 @@ int main(int argc, char** argv) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
-        return platform::RunPortCheck(
-            std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
+        platform::SteadyCounter clock;
+        return platform::RunPortCheck(std::cout, [&clock](platform::PortIo& io, int base) {
+            return hardware::ProbeAdapterOn(io, clock, base);
+        });
     }
 
     CLI::App* chosen = app.get_subcommands().front();
@@ -289,7 +291,10 @@ int main(int argc, char** argv) {
     if (!g.traffic.empty()) files.push_back({g.traffic, -1, "the --traffic capture"});
     if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
 
+    // The bench runs on its own time: a whole-chip write takes what the parts
+    // take, without the technician waiting for it in real time.
     startup::AdapterBackend backend;
+    backend.UseVirtualTimeOnBench(true);
     if (!backend.Open(backendOptions, error)) {
         std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
         return backend.FileError() ? cli::kExitUsage : cli::kExitFailed;
@@ -299,11 +304,8 @@ int main(int argc, char** argv) {
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
         return Usage("--bench-state and --bench-fresh need the simulated bench");
 
-    // The bench runs on its own time: a whole-chip write takes what the parts
-    // take, without the technician waiting for it in real time.
-    platform::VirtualCounter benchTime;
-    if (backend.OnBench()) platform::InstallCounter(&benchTime);
-
+    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
+    cli::CommandContext context{.session = *session};
     std::optional<startup::BenchState> state;
     if (backend.OnBench()) {
         state.emplace(g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState);
@@ -321,11 +323,9 @@ int main(int argc, char** argv) {
             return cli::kExitUsage;
         }
         simulator::SimulatedBench* bench = backend.Bench();
-        cli::SetSocketHook([&state, bench](std::string& why) { return state->LoadSocket(*bench, why); });
+        context.socketReady = [&state, bench](std::string& why) { return state->LoadSocket(*bench, why); };
     }
 
-    auto session = std::make_unique<eeprom::Session>();
-    cli::CommandContext context{.session = *session};
     context.bench = backend.Bench();
     context.forcedPort = g.port.empty()                           ? 0
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
@@ -373,8 +373,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
         if (code == cli::kExitOk) code = cli::kExitFailed;
     }
-    cli::SetSocketHook(nullptr);
-    session.reset();
-    platform::InstallCounter(nullptr);
     return code;
 }

@@ -1,5 +1,5 @@
 // The command line's transfers on the engine's fast sequences (sequential reads, page writes
-// and ready polling); the window keeps the specified ones unless the user asks for these.
+// and ready polling); the window keeps the classic ones unless the user asks for these.
 #include "cli/transfers.h"
 
 #include <algorithm>

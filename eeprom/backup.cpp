@@ -20,11 +20,12 @@ namespace {
 
 constexpr const char* kTimeFormat = "yyyyMMdd-HHmmss";
 
-const QRegularExpression& BackupNamePattern() {
-    static const QRegularExpression pattern(QStringLiteral(
+// Made where it is used, not kept for the process: a pattern compiles on
+// first use, so a shared one would be state that every thread reaches.
+QRegularExpression BackupNamePattern() {
+    return QRegularExpression(QStringLiteral(
         "^([A-Za-z0-9]+)(?:-([0-9A-F]{2})(?:-p([0-7]))?)?-(\\d{8}-\\d{6})(?:-(\\d{1,6}))?(?:-([0-9a-f]{8}))?"
         "\\.bin$"));
-    return pattern;
 }
 
 struct ParsedName {

@@ -9,10 +9,10 @@
 // another backup of the chip was taken in the same second, and the CRC-32 of
 // the contents: 24C16-A6-p3-20261208-143001-1a2b3c4d.bin,
 // 24C16-A0-20261208-143001-2-0e4f5a6b.bin (the whole chip),
-// 93C46x8-20261208-143001-c2a8fa9d.bin. Names without a CRC (from earlier
-// versions) are read too. No backup ever replaces another, and pruning
-// deletes only files whose size and CRC-32 are what their name says; a name
-// dated more than a day ahead of the clock is not taken for a backup.
+// 93C46x8-20261208-143001-c2a8fa9d.bin. Names without a CRC are read too.
+// No backup ever replaces another, and pruning deletes only files whose size
+// and CRC-32 are what their name says; a name dated more than a day ahead of
+// the clock is not taken for a backup.
 #pragma once
 
 #include <QDateTime>

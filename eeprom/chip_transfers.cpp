@@ -244,9 +244,9 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, Image& image
     int fails = 0;
     bool complete = true;
     while (i < count) {
-        const int v = adapter.I2cReadByte(static_cast<std::uint8_t>(i), slave);
-        if (v >= 0 && v <= 255) {
-            image[static_cast<std::size_t>(base + i)] = static_cast<std::uint8_t>(v);
+        const hardware::ByteRead read = adapter.I2cReadByte(static_cast<std::uint8_t>(i), slave);
+        if (read.Ok()) {
+            image[static_cast<std::size_t>(base + i)] = read.value;
             progress.SetPosition(i);
             marks[static_cast<std::size_t>(base + i)] = kMarkNone;
             ++i;
@@ -276,9 +276,9 @@ bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image
     int fails = 0;
     bool complete = true;
     while (i < count) {
-        const int r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave,
-                                           image[static_cast<std::size_t>(base + i)]);
-        if (r == hardware::kWriteDone) {
+        const hardware::ByteResult r = adapter.I2cWriteByte(static_cast<std::uint8_t>(i), slave,
+                                                            image[static_cast<std::size_t>(base + i)]);
+        if (r == hardware::ByteResult::Done) {
             fails = 0;
             ++i;
         } else {

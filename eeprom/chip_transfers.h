@@ -1,4 +1,5 @@
-// The chip transfer loops without a window: whole-chip reads and writes of the
+// The classic chip transfers, without a window: one byte per transaction and
+// fixed waits, the window's default. Whole-chip reads and writes of the
 // Microwire and SPI memories through the bit-banged lines, and the page loops
 // of the I2C memories with their retries. They act on the chip parameters
 // they are given and report through a Progress, which the window binds to its

@@ -276,7 +276,7 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& 
     progress.SetRange(0, chip.capacity);
     (void)WriteWholeChip(lines, chip, image, progress);
     if (progress.Cancelled()) return true;  // the caller asked to stop: no read-back
-    // Verify as the specified write does: read back over the image, mark what
+    // Verify as the classic write does: read back over the image, mark what
     // differs, put the user's image back. A write that stopped early shows
     // here, red, rather than in a message that could be taken for success.
     const Image written = image;

@@ -1,4 +1,4 @@
-// Transfers at the bus's own speed, beside the specified ones in
+// Transfers at the bus's own speed, beside the classic ones in
 // chip_transfers.h and with the same results on the image and the marks:
 // sequential reads (one instruction for a whole chip or a 256-byte block),
 // page writes, and waits that poll the chip (acknowledge polling on I2C, DO

@@ -3,14 +3,13 @@
 // flags. Its owner passes it down: the window owns one, the command line owns
 // one, a test builds its own. Nothing in the engine keeps state of its own.
 //
-// Members keep the names the tool's design gives them. They were once
-// process-wide variables, each with the g_ prefix: adapter, portBase,
-// controllerPresent, probeFailed, monitorOn, filterRead, filterWrite, image,
-// compareImage, marks, and chipFamily, chipAddressBits, chipOrganisation,
-// chipCapacity, chipCursor (now chip.family and so on).
+// The members are plain fields that the faces and the engine read and set
+// directly; the chip parameters in force (family, address bits,
+// organisation, capacity and the chip cursor) are grouped in `chip`.
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
@@ -19,8 +18,13 @@
 namespace eeprom {
 
 struct Session {
-    // The main adapter. Its constructor checks the counter, so the owner
+    // The adapter talks through `io` and keeps time by `counter` (both
+    // outlive the session). Its constructor checks the counter, so the owner
     // builds the session where that message may be shown.
+    Session(platform::PortIo& io, platform::Counter& counter, hardware::CounterErrorSink counterErrors = {})
+        : adapter(io, counter, std::move(counterErrors)) {}
+
+    // The main adapter.
     hardware::PortAdapter adapter;
     // Copy of adapter's port base after every SetBase(); the monitor reads it.
     std::int32_t portBase = 0;

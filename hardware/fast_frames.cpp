@@ -116,7 +116,7 @@ I2cResult PortAdapter::ProbeAddress(const I2cMessage& message) {
 }
 
 I2cResult PortAdapter::WriteMessage(int index, const I2cMessage& message, bool keepBus) {
-    if (WaitBusFree() != 0)
+    if (WaitBusFree() != ByteResult::Done)
         return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);  // no STOP owed
     Out(kEppData, WriteAddress(message));
     Out(kEppAddress, kS1Start);
@@ -141,7 +141,8 @@ I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, bool re
         Out(kEppAddress, kS1Restart);
         Out(kEppData, readAddress);
     } else {
-        if (WaitBusFree() != 0) return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);
+        if (WaitBusFree() != ByteResult::Done)
+            return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);
         Out(kEppData, readAddress);
         Out(kEppAddress, kS1Start);
     }
@@ -155,7 +156,7 @@ I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, bool re
         if (k == count - 1) Out(kEppAddress, kS1NoAck);
         const std::uint8_t value = In(kEppData);
         if (k > 0) message.bytes[static_cast<std::size_t>(k - 1)] = value;
-        if (WaitPin() != 0) result = Failed(I2cStatus::TimedOut, index, k);
+        if (WaitPin() != ByteResult::Done) result = Failed(I2cStatus::TimedOut, index, k);
     }
     Out(kEppAddress, kS1Stop);
     // After STOP an S0 read hands over the last byte without clocking another.
@@ -163,7 +164,7 @@ I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, bool re
     return result;
 }
 
-bool PortAdapter::WaitForFreeBus() { return WaitBusFree() == 0; }
+bool PortAdapter::WaitForFreeBus() { return WaitBusFree() == ByteResult::Done; }
 
 void PortAdapter::Prepare() { ResetAdapter(0, latch_); }
 

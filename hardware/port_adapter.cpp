@@ -4,23 +4,8 @@
 #include <limits>
 #include <utility>
 
-#include "platform/counter.h"
-#include "platform/port_io.h"
-
 namespace hardware {
 namespace {
-
-CounterErrorSink& Sink() {
-    static CounterErrorSink sink;
-    return sink;
-}
-
-// A failed read counts as 0; the result says whether it failed.
-bool ReadCounter(std::int64_t& now) {
-    if (platform::Clock().Now(now)) return true;
-    now = 0;
-    return false;
-}
 
 // A counter that keeps failing reads 0 for ever and would never reach the
 // target; this many failed reads in a row end the wait instead.
@@ -38,15 +23,14 @@ constexpr int kWaitPolls = 1000;
 
 }  // namespace
 
-void SetCounterErrorSink(CounterErrorSink sink) { Sink() = std::move(sink); }
-
-PortAdapter::PortAdapter() {
+PortAdapter::PortAdapter(platform::PortIo& io, platform::Counter& counter, CounterErrorSink counterErrors)
+    : io_(io), counter_(counter), counterErrors_(std::move(counterErrors)) {
     std::int64_t frequency = 0;
-    if (!platform::Clock().Frequency(frequency) || frequency == 0) {
+    if (!counter_.Frequency(frequency) || frequency == 0) {
         // Without a counter every delay collapses to (almost) nothing; the
         // adapter stays usable, so say so and go on.
-        if (Sink()) {
-            Sink()(kNoCounterMessage);
+        if (counterErrors_) {
+            counterErrors_(kNoCounterMessage);
         } else {
             std::fprintf(stderr, "%s\n", kNoCounterMessage);
         }
@@ -56,6 +40,12 @@ PortAdapter::PortAdapter() {
 }
 
 PortAdapter::~PortAdapter() = default;
+
+bool PortAdapter::ReadCounter(std::int64_t& now) {
+    if (counter_.Now(now)) return true;
+    now = 0;
+    return false;
+}
 
 std::int64_t PortAdapter::NowUs() {
     std::int64_t now = 0;
@@ -67,14 +57,12 @@ std::int64_t PortAdapter::NowUs() {
     return seconds * 1'000'000 + now % frequency_ * 1'000'000 / frequency_;
 }
 
-void PortAdapter::SleepMs(int ms) { platform::Clock().SleepMs(ms); }
+void PortAdapter::SleepMs(int ms) { counter_.SleepMs(ms); }
 
-std::uint8_t PortAdapter::In(int offset) {
-    return platform::Ports().In(static_cast<std::uint16_t>(base_ + offset));
-}
+std::uint8_t PortAdapter::In(int offset) { return io_.In(static_cast<std::uint16_t>(base_ + offset)); }
 
 void PortAdapter::Out(int offset, std::uint8_t value) {
-    platform::Ports().Out(static_cast<std::uint16_t>(base_ + offset), value);
+    io_.Out(static_cast<std::uint16_t>(base_ + offset), value);
 }
 
 std::int32_t PortAdapter::SetBase(std::int32_t base) {
@@ -110,14 +98,13 @@ void PortAdapter::DelayMs(std::int32_t ms) {
 }
 
 void PortAdapter::ConfigurePort() {
-    platform::PortIo& io = platform::Ports();
-    io.Out(kConfigIndex, 0x01);
+    io_.Out(kConfigIndex, 0x01);
     // Configuration register 1, low bits: 2 = port at 0x378, 3 = at 0x278.
-    io.Out(kConfigData, base_ == kLpt1 ? 0x96 : 0x97);
-    io.Out(kConfigIndex, 0x04);
-    io.Out(kConfigData, 0x03);  // ECP and EPP
-    Out(kEcr, 0x34);            // through byte mode...
-    Out(kEcr, 0x80);            // ...into EPP mode
+    io_.Out(kConfigData, base_ == kLpt1 ? 0x96 : 0x97);
+    io_.Out(kConfigIndex, 0x04);
+    io_.Out(kConfigData, 0x03);  // ECP and EPP
+    Out(kEcr, 0x34);             // through byte mode...
+    Out(kEcr, 0x80);             // ...into EPP mode
     Out(kDataPort, 0x55);
     (void)In(kDataPort);
 }
@@ -173,72 +160,72 @@ std::uint8_t PortAdapter::InitController() { return ProgramController(0x00); }
 
 std::uint8_t PortAdapter::ReadStatus() { return In(kEppAddress); }
 
-int PortAdapter::WaitAck() {
+ByteResult PortAdapter::WaitAck() {
     for (int i = 0; i < kWaitPolls; ++i) {
-        if ((ReadStatus() & 0x88) == 0) return 0;
+        if ((ReadStatus() & 0x88) == 0) return ByteResult::Done;
     }
-    return kWaitTimeout;
+    return ByteResult::TimedOut;
 }
 
-int PortAdapter::WaitBusFree() {
+ByteResult PortAdapter::WaitBusFree() {
     for (int i = 0; i < kWaitPolls; ++i) {
-        if (ReadStatus() & 0x01) return 0;
+        if (ReadStatus() & 0x01) return ByteResult::Done;
     }
-    return kWaitTimeout;
+    return ByteResult::TimedOut;
 }
 
-int PortAdapter::WaitPin() {
+ByteResult PortAdapter::WaitPin() {
     for (int i = 0; i < kWaitPolls; ++i) {
-        if ((ReadStatus() & 0x80) == 0) return 0;
+        if ((ReadStatus() & 0x80) == 0) return ByteResult::Done;
     }
-    return kWaitTimeout;
+    return ByteResult::TimedOut;
 }
 
-int PortAdapter::I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data) {
-    if (WaitBusFree() != 0) return kBusBusy;  // nothing sent, so no STOP owed
+ByteResult PortAdapter::I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data) {
+    if (WaitBusFree() != ByteResult::Done) return ByteResult::BusBusy;  // nothing sent, so no STOP owed
     Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
     Out(kEppAddress, kS1Start);
-    if (WaitAck() == 0) Out(kEppData, subAddress);
-    if (WaitAck() == 0) Out(kEppData, data);
-    const int last = WaitAck();
+    if (WaitAck() == ByteResult::Done) Out(kEppData, subAddress);
+    if (WaitAck() == ByteResult::Done) Out(kEppData, data);
+    const ByteResult last = WaitAck();
     Out(kEppAddress, kS1Stop);  // released on every path that sent START
-    return last == 0 ? kWriteDone : kNoAck;
+    return last == ByteResult::Done ? ByteResult::Done : ByteResult::NoAck;
 }
 
-int PortAdapter::I2cReadByte(std::uint8_t subAddress, std::uint8_t slave) {
+ByteRead PortAdapter::I2cReadByte(std::uint8_t subAddress, std::uint8_t slave) {
     // Address phase: a dummy write of the word address. Its failures fall
     // through; the read phase below ends every path with STOP.
-    if (WaitBusFree() == 0) {
+    if (WaitBusFree() == ByteResult::Done) {
         Out(kEppData, static_cast<std::uint8_t>(slave & 0xFE));
         Out(kEppAddress, kS1Start);
-        if (WaitAck() == 0) {
+        if (WaitAck() == ByteResult::Done) {
             Out(kEppData, subAddress);
-            if (WaitAck() == 0) Out(kEppAddress, kS1Restart);
+            if (WaitAck() == ByteResult::Done) Out(kEppAddress, kS1Restart);
         }
     }
     Out(kEppData, static_cast<std::uint8_t>(slave | 0x01));
-    if (WaitBusFree() != 0) {
+    if (WaitBusFree() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kNoAck;
+        return {ByteResult::NoAck};
     }
     Out(kEppAddress, kS1Start);
-    if (WaitAck() != 0) {
+    if (WaitAck() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
+        return {ByteResult::TimedOut};
     }
     (void)In(kEppData);  // dummy read: starts receiving the first byte
-    if (WaitAck() != 0) {
+    if (WaitAck() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
+        return {ByteResult::TimedOut};
     }
     Out(kEppAddress, kS1NoAck);
     const std::uint8_t value = In(kEppData);
-    if (WaitPin() != 0) {
+    if (WaitPin() != ByteResult::Done) {
         Out(kEppAddress, kS1Stop);
-        return kReadTimeout;
+        return {ByteResult::TimedOut};
     }
     Out(kEppAddress, kS1Stop);
-    return value;
+    return {ByteResult::Done, value};
 }
 
 // --- Three-wire serial chips -------------------------------------------------
@@ -306,7 +293,7 @@ void PortAdapter::MicrowireWriteEnable(std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) PulseClock();  // the rest of the address field, all ones
     Line(kLineSelect, false);
     PulseClock();
-    platform::Clock().SleepMs(5);
+    counter_.SleepMs(5);
 }
 
 std::int32_t PortAdapter::MicrowireWrite(std::int32_t address, std::int32_t n, std::int32_t organisation,
@@ -323,7 +310,7 @@ std::int32_t PortAdapter::MicrowireWrite(std::int32_t address, std::int32_t n, s
     PulseClock();
     Line(kLineSelect, true);
     // No ready poll: the sleep is the write time.
-    platform::Clock().SleepMs(5);
+    counter_.SleepMs(5);
     Line(kLineSelect, false);
     return address;
 }
@@ -336,7 +323,7 @@ void PortAdapter::SpiWriteByte(std::int32_t address, std::int32_t bits, std::uin
     for (int b = 7; b >= 0; --b) SendBit((wren >> b) & 1);
     Line(kLineClock, false);
     Line(kLineSelect, true);
-    platform::Clock().SleepMs(5);
+    counter_.SleepMs(5);
     Line(kLineSelect, false);
     const int write = bits == 8 ? (0x02 | (a8 << 3)) : 0x02;
     for (int b = 7; b >= 0; --b) SendBit((write >> b) & 1);
@@ -344,7 +331,7 @@ void PortAdapter::SpiWriteByte(std::int32_t address, std::int32_t bits, std::uin
     for (int b = 7; b >= 0; --b) SendBit((data >> b) & 1);
     Line(kLineClock, false);
     Line(kLineSelect, true);  // the write cycle starts on this rising /CS
-    platform::Clock().SleepMs(5);
+    counter_.SleepMs(5);
 }
 
 std::uint8_t PortAdapter::SpiReadByte(std::int32_t address, std::int32_t bits) {

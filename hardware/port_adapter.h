@@ -4,9 +4,9 @@
 // register map and latch, the port configuration, the millisecond delay, the
 // PCF8584 driver and the bit-banged Microwire and SPI frames.
 //
-// It reaches the ports only through platform::Ports() and time only through
-// platform::Clock(), so the same code drives real hardware, ppdev and the
-// simulated bench.
+// It reaches the ports only through the PortIo and time only through the
+// Counter it is given when it is made, so the same code drives real hardware,
+// ppdev and the simulated bench, and two adapters in one process never meet.
 //
 // It is also the parallel adapter behind the bus interfaces (I2cMaster,
 // SerialLines, BusSniffer): the engine's fast transfers, register commands
@@ -24,6 +24,8 @@
 #include "hardware/capture.h"
 #include "hardware/i2c_master.h"
 #include "hardware/serial_lines.h"
+#include "platform/counter.h"
+#include "platform/port_io.h"
 #include "platform/port_registers.h"
 
 namespace hardware {
@@ -52,28 +54,49 @@ inline constexpr int kLineData = 6;    // serial data to the chip
 inline constexpr int kLineClock = 7;   // serial clock
 inline constexpr std::uint8_t kStatusSerialIn = 0x08;
 
-// Result codes.
+// What ResetAdapter and InitController read back from S0 when a PCF8584
+// answers: the byte the probe wrote there.
 inline constexpr int kProbeOk = 85;
-inline constexpr int kWriteDone = 195;
-inline constexpr int kWaitTimeout = 1001;
-inline constexpr int kBusBusy = 1000;
-inline constexpr int kNoAck = 2000;
-inline constexpr int kReadTimeout = 3000;
+
+// How one of the classic PCF8584 operations ended: a byte written or read, or
+// a wait on the controller's status.
+enum class ByteResult {
+    Done,      // the byte went and was acknowledged, or came; the wait saw its flag
+    BusBusy,   // the bus never came free: nothing was sent
+    NoAck,     // a byte was refused (a read: the bus was not free for its read address)
+    TimedOut,  // the wait's polls ran out (a read: its address or its byte got no answer)
+};
+
+// I2cReadByte's answer: `value` holds the byte when `result` is Done.
+struct ByteRead {
+    ByteResult result = ByteResult::Done;
+    std::uint8_t value = 0;
+    bool Ok() const { return result == ByteResult::Done; }
+};
 
 // ResetAdapter modes: 0 loads the latch, 1 pulses the device lines into stop
 // and back, 2 leaves them in stop; any other mode leaves the latch alone.
 inline constexpr std::uint8_t kResetKeepLatch = 3;
 
-// The counter check's message; the window installs a message box here, and
-// until then it goes to stderr.
+// The counter check's message goes to the adapter's sink (the window shows
+// it in a message box); without a sink it goes to stderr.
 inline constexpr const char* kNoCounterMessage = "Error: MB doesnot support QPC";
 using CounterErrorSink = std::function<void(const std::string& text)>;
-void SetCounterErrorSink(CounterErrorSink sink);
 
 class PortAdapter : public I2cMaster, public SerialLines, public BusSniffer {
 public:
-    PortAdapter();
+    // The adapter talks through `io` and keeps time by `counter`; both must
+    // outlive it. The constructor checks the counter and reports a missing
+    // one to `counterErrors`.
+    PortAdapter(platform::PortIo& io, platform::Counter& counter, CounterErrorSink counterErrors = {});
     ~PortAdapter() override;
+    PortAdapter(const PortAdapter&) = delete;
+    PortAdapter& operator=(const PortAdapter&) = delete;
+
+    // What the adapter talks through, for another adapter on the same port.
+    platform::PortIo& Io() const { return io_; }
+    platform::Counter& Clock() const { return counter_; }
+    const CounterErrorSink& CounterErrors() const { return counterErrors_; }
 
     // BusAdapter: the counter's time.
     std::int64_t NowUs() override;
@@ -119,11 +142,11 @@ public:
     std::uint8_t ResetAdapter(std::uint8_t mode, std::uint8_t latch);
     std::uint8_t InitController();
     std::uint8_t ReadStatus();
-    int WaitAck();
-    int WaitBusFree();
-    int WaitPin();
-    int I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
-    int I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
+    ByteResult WaitAck();
+    ByteResult WaitBusFree();
+    ByteResult WaitPin();
+    ByteResult I2cWriteByte(std::uint8_t subAddress, std::uint8_t slave, std::uint8_t data);
+    ByteRead I2cReadByte(std::uint8_t subAddress, std::uint8_t slave);
 
     // The bus monitor's capture pass: `reads` status reads of S1. A status of
     // exactly 0x84 starts a capture: one status read (bit 0 set: an empty
@@ -174,7 +197,12 @@ private:
     I2cResult ProbeAddress(const I2cMessage& message);
     I2cResult WriteMessage(int index, const I2cMessage& message, bool keepBus);
     I2cResult ReadMessage(int index, const I2cMessage& message, bool repeated);
+    // A failed read counts as 0; the result says whether it failed.
+    bool ReadCounter(std::int64_t& now);
 
+    platform::PortIo& io_;
+    platform::Counter& counter_;
+    CounterErrorSink counterErrors_;
     std::int32_t base_ = 0;
     std::int64_t frequency_ = 1;
     std::uint8_t latch_ = 0;

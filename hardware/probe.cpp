@@ -13,26 +13,18 @@ ControllerProbe ProbeController(PortAdapter& adapter, std::uint8_t resetMode) {
     return probe;
 }
 
-bool ProbeAdapter(int base) {
+bool ProbeAdapterOn(platform::PortIo& io, platform::Counter& counter, int base) {
     // The latch cannot be read back, and the data register holds it only until
     // the next EPP cycle drives the data lines: restoring the latch from it
     // would load whatever byte last crossed the port. So the latch never
     // loads here (no /INIT edge), and only the data lines are put back.
-    platform::PortIo& io = platform::Ports();
     const auto dataPort = static_cast<std::uint16_t>(base + kDataPort);
     const std::uint8_t data = io.In(dataPort);
-    PortAdapter adapter;
+    PortAdapter adapter(io, counter);
     adapter.SetBase(base);
     adapter.ConfigurePort();
     const bool found = ProbeController(adapter, kResetKeepLatch).found;
     io.Out(dataPort, data);
-    return found;
-}
-
-bool ProbeAdapterOn(platform::PortIo& io, int base) {
-    platform::PortIo* previous = platform::InstallPortIo(&io);
-    const bool found = ProbeAdapter(base);
-    platform::InstallPortIo(previous);
     return found;
 }
 

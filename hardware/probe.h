@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "platform/counter.h"
 #include "platform/port_io.h"
 
 namespace hardware {
@@ -24,12 +25,9 @@ struct ControllerProbe {
 // found nothing and after a second that found the controller.
 ControllerProbe ProbeController(PortAdapter& adapter, std::uint8_t resetMode);
 
-// Probes at `base` through the installed backend; true when the controller
-// read back 85 on the second reset. The latch sees no load, and the data
-// register is put back as it was found.
-bool ProbeAdapter(int base);
-
-// The same through `io`, which is installed for the probe only.
-bool ProbeAdapterOn(platform::PortIo& io, int base);
+// Probes at `base` through `io`, timing its pulses by `counter`; true when
+// the controller read back 85 on the second reset. The latch sees no load,
+// and the data register is put back as it was found.
+bool ProbeAdapterOn(platform::PortIo& io, platform::Counter& counter, int base);
 
 }  // namespace hardware

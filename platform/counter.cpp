@@ -52,22 +52,14 @@ bool VirtualCounter::Now(std::int64_t& count) {
     return true;
 }
 
-void VirtualCounter::SleepMs(int ms) {
-    if (ms > 0) now_ += static_cast<std::int64_t>(ms) * kFrequency / 1000;
+bool VirtualCounter::Observe(std::int64_t& count) {
+    ++queries_;
+    count = readFails_ ? 0 : now_;
+    return !readFails_;
 }
 
-namespace {
-// Constant-initialised, so adapters built before main() can use it.
-constinit SteadyCounter steadyCounter;
-Counter* installedCounter = &steadyCounter;
-}  // namespace
-
-Counter& Clock() { return *installedCounter; }
-
-Counter* InstallCounter(Counter* counter) {
-    Counter* previous = installedCounter;
-    installedCounter = counter ? counter : &steadyCounter;
-    return previous;
+void VirtualCounter::SleepMs(int ms) {
+    if (ms > 0) now_ += static_cast<std::int64_t>(ms) * kFrequency / 1000;
 }
 
 }  // namespace platform

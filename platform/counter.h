@@ -16,9 +16,17 @@ public:
     // Current count; false when the read failed.
     virtual bool Now(std::int64_t& count) = 0;
     virtual void SleepMs(int ms) = 0;
+
+    // For a simulated device that keeps its time by this counter. Observe
+    // reads the count without spending the program's time (a virtual
+    // counter counts the query but takes no step); Advance moves time on by
+    // what the device's own work took (a real counter moves by itself, so
+    // it ignores this).
+    virtual bool Observe(std::int64_t& count) { return Now(count); }
+    virtual void Advance(std::int64_t /*counts*/) {}
 };
 
-// steady_clock in nanoseconds. Usable during static initialisation.
+// steady_clock in nanoseconds.
 class SteadyCounter final : public Counter {
 public:
     bool Frequency(std::int64_t& countsPerSecond) override;
@@ -34,9 +42,10 @@ public:
     bool Frequency(std::int64_t& countsPerSecond) override;
     bool Now(std::int64_t& count) override;
     void SleepMs(int ms) override;
+    bool Observe(std::int64_t& count) override;
 
     // Moves time on without a query (the bench charges its port accesses here).
-    void Advance(std::int64_t counts) { now_ += counts; }
+    void Advance(std::int64_t counts) override { now_ += counts; }
     std::int64_t Peek() const { return now_; }
     void SetFrequencyFails(bool fails) { frequencyFails_ = fails; }
     void SetReadFails(bool fails) { readFails_ = fails; }
@@ -51,9 +60,5 @@ private:
     bool frequencyFails_ = false;
     bool readFails_ = false;
 };
-
-// The installed counter (the steady counter until another is installed).
-Counter& Clock();
-Counter* InstallCounter(Counter* counter);  // nullptr restores the steady one
 
 }  // namespace platform

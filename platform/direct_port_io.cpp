@@ -68,11 +68,11 @@ DirectIoSystem& HostDirectIo() {
     return system;
 }
 
-const std::vector<IoRange>& ProgramIoRanges() {
-    static const std::vector<IoRange> ranges = {
+std::span<const IoRange> ProgramIoRanges() {
+    static constexpr IoRange kRanges[] = {
         {0x278, 5}, {0x278 + 0x402, 1}, {0x378, 5}, {0x378 + 0x402, 1}, {0x3F0, 2},
     };
-    return ranges;
+    return kRanges;
 }
 
 DirectPortIo::DirectPortIo(DirectIoSystem& system, HostFiles files)
@@ -83,7 +83,7 @@ DirectPortIo::~DirectPortIo() { CloseAccess(); }
 bool DirectPortIo::MachineHasPort(const HostFiles& files) { return MachineHasLegacyParport(files); }
 
 void DirectPortIo::CloseAccess() {
-    const auto& ranges = ProgramIoRanges();
+    const auto ranges = ProgramIoRanges();
     for (std::size_t i = 0; i < rangesGranted_; ++i) system_.Ioperm(ranges[i].from, ranges[i].count, false);
     rangesGranted_ = 0;
     if (fd_ >= 0) system_.Close(fd_);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,7 @@ struct IoRange {
     std::uint16_t from;
     std::uint16_t count;
 };
-const std::vector<IoRange>& ProgramIoRanges();
+std::span<const IoRange> ProgramIoRanges();
 
 class DirectPortIo final : public PortIo, public FirstIoError {
 public:

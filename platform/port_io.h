@@ -15,12 +15,6 @@ public:
     virtual void Out(std::uint16_t port, std::uint8_t value) = 0;
 };
 
-// The installed backend. Until one is installed, a backend with nothing on
-// any port answers (reads 0xFF, writes are dropped).
-PortIo& Ports();
-// Installs io (nullptr restores the empty backend); returns the previous one.
-PortIo* InstallPortIo(PortIo* io);
-
 // A port with nothing attached: reads float high.
 class NullPortIo final : public PortIo {
 public:

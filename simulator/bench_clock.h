@@ -1,7 +1,6 @@
-// Bench time in microseconds, read from the installed counter. It never runs
-// backwards: when a test swaps in a fresh counter that starts from zero, the
-// bench goes on from where it was, so a write cycle that began under the old
-// counter still ends after its own length.
+// Bench time in microseconds, read from the bench's own counter. It never
+// runs backwards: a counter whose reading goes down (or fails) moves nothing
+// back, so a write cycle that has begun still ends after its own length.
 //
 // Every port access costs at least 1 us of bench time, as on a real port,
 // whatever the counter says: on the steady counter a bench access takes a few
@@ -20,31 +19,29 @@ namespace simulator {
 
 class BenchClock {
 public:
+    explicit BenchClock(platform::Counter& counter) : counter_(counter) {}
+
+    platform::Counter& counter() const { return counter_; }
+
     std::int64_t NowUs() {
-        platform::Counter& counter = platform::Clock();
+        platform::Counter& counter = counter_;
         std::int64_t frequency = 0;
         std::int64_t count = 0;
         // Without a usable frequency the counts are taken as microseconds, so
         // that time still moves and timed chip cycles still end.
         if (!counter.Frequency(frequency) || frequency <= 0) frequency = 1'000'000;
-        // The bench looking at the time is not the program spending it: the
-        // step a virtual counter takes on each query is given back (the
-        // query still counts, so tests see how often the bench looks).
-        auto* virtualCounter = dynamic_cast<platform::VirtualCounter*>(&counter);
-        const std::int64_t before = virtualCounter ? virtualCounter->Peek() : 0;
-        const bool read = counter.Now(count);
-        if (virtualCounter) {
-            virtualCounter->Advance(before - virtualCounter->Peek());
-            count = before;
-        }
+        // The bench looking at the time is not the program spending it: a
+        // virtual counter takes no step for it (the query still counts, so
+        // tests see how often the bench looks).
+        const bool read = counter.Observe(count);
         if (!read) {
             last_ += charged_;
             charged_ = 0;
             return last_;
         }
         const std::int64_t raw = count / frequency * 1'000'000 + count % frequency * 1'000'000 / frequency;
-        // A counter swapped for one that starts lower moves nothing back.
-        // The first reading takes the counter's time as it stands.
+        // A reading lower than the last moves nothing back. The first
+        // reading takes the counter's time as it stands.
         const std::int64_t step = !haveRaw_ ? raw - last_ : raw >= lastRaw_ ? raw - lastRaw_ : 0;
         haveRaw_ = true;
         lastRaw_ = raw;
@@ -57,6 +54,7 @@ public:
     void Charge(std::int64_t accesses) { charged_ += accesses; }
 
 private:
+    platform::Counter& counter_;
     std::int64_t last_ = 0;
     std::int64_t lastRaw_ = 0;
     std::int64_t charged_ = 0;

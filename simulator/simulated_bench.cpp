@@ -49,6 +49,8 @@ std::uint16_t BaseOf(SimulatedBench::Port port) {
 }  // namespace
 
 struct SimulatedBench::Impl {
+    explicit Impl(platform::Counter& counter) : clock(counter) {}
+
     // The idle status read comes first: it is the one the monitor makes
     // 100000 times a pass.
     std::uint16_t fastPort = 0;
@@ -109,8 +111,7 @@ struct SimulatedBench::Impl {
         const std::int64_t accesses = 1 + fastGiven - fastReads;
         fastGiven = fastReads;
         clock.Charge(accesses);
-        if (auto* virtualCounter = dynamic_cast<platform::VirtualCounter*>(&platform::Clock()))
-            virtualCounter->Advance(accesses * kCountsPerAccess);
+        clock.counter().Advance(accesses * kCountsPerAccess);
     }
 
     std::uint8_t In(std::uint16_t port) {
@@ -245,9 +246,10 @@ struct SimulatedBench::Impl {
     }
 };
 
-SimulatedBench::SimulatedBench() : SimulatedBench(Config{}) {}
+SimulatedBench::SimulatedBench(platform::Counter& counter) : SimulatedBench(counter, Config{}) {}
 
-SimulatedBench::SimulatedBench(Config config) : impl_(std::make_unique<Impl>()) {
+SimulatedBench::SimulatedBench(platform::Counter& counter, Config config)
+    : impl_(std::make_unique<Impl>(counter)) {
     Impl& m = *impl_;
     m.config = std::move(config);
     m.base = BaseOf(m.config.port);

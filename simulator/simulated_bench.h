@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/serial_chip.h"
 
@@ -42,7 +43,8 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
 // The bench powers up as real hardware does: the port in standard mode
 // (ECR 0x00), so EPP cycles reach the controller only after the program has
 // selected EPP mode (ResetAdapter does), and the PCF8584 in its reset state.
-// Time is the installed platform::Clock(); the bench asks it only when
+// Time is the counter the bench is built with (its own clock, which the
+// program driving it shares); the bench asks it only when
 // something timed is under way (an EEPROM write cycle, a latch load, the
 // demo traffic every few hundred ms), and at most once per 256 idle status
 // reads, so that the monitor's passes of 100000 reads stay fast. On the
@@ -88,8 +90,9 @@ public:
         std::string captureFile;  // for Traffic::Capture
     };
 
-    SimulatedBench();
-    explicit SimulatedBench(Config config);
+    // The bench keeps time by `counter`, which must outlive it.
+    explicit SimulatedBench(platform::Counter& counter);
+    SimulatedBench(platform::Counter& counter, Config config);
     ~SimulatedBench() override;
 
     std::uint8_t In(std::uint16_t port) override;

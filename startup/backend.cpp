@@ -128,9 +128,7 @@ bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& device
 
 AdapterBackend::AdapterBackend() = default;
 
-AdapterBackend::~AdapterBackend() {
-    if (installed_) platform::InstallPortIo(previous_);
-}
+AdapterBackend::~AdapterBackend() = default;
 
 bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
     using Backend = BackendOptions::Backend;
@@ -178,7 +176,8 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
             config.traffic = SimBench::Traffic::Capture;
             config.captureFile = options.trafficFile;
         }
-        bench_ = std::make_unique<SimBench>(config);
+        if (virtualBenchTime_) counter_ = &benchTime_;
+        bench_ = std::make_unique<SimBench>(*counter_, config);
         bench_->SetSlowParts(faults.slowParts);
         std::string trafficError;
         if (bench_->TrafficError(trafficError)) {
@@ -210,8 +209,7 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         });
         io = trace_.get();
     }
-    previous_ = platform::InstallPortIo(io);
-    installed_ = true;
+    io_ = io;
     return true;
 }
 

@@ -12,8 +12,10 @@
 
 #include "simulator/simulated_bench.h"
 
+#include "platform/counter.h"
+#include "platform/port_io.h"
+
 namespace platform {
-class PortIo;
 class TracingPortIo;
 }  // namespace platform
 
@@ -52,8 +54,9 @@ bool KnownBenchChip(const std::string& name, std::string& chip, std::string& err
 // Splits "DEV1[,DEV2]"; false unless one or two devices are named.
 bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& devices, std::string& error);
 
-// Installed as the program's port backend while the object lives (the
-// previous backend comes back when it dies).
+// The port backend of one run and the counter that goes with it: the object
+// owns both, and whoever builds an adapter or a session on them takes them
+// from here (Io(), Clock()); both live as long as the object.
 class AdapterBackend {
 public:
     AdapterBackend();
@@ -64,12 +67,22 @@ public:
     // Called with one sentence when the trace cannot be written any more;
     // set before Open. Without it the sentence goes to stderr only.
     void OnTraceWriteError(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
+    // The bench on virtual time rather than the steady clock: a whole-chip
+    // write takes what the parts take, without anyone waiting for it in real
+    // time. Set before Open; real hardware always runs on the steady clock.
+    void UseVirtualTimeOnBench(bool on) { virtualBenchTime_ = on; }
 
-    // Chooses, opens and installs the backend the options ask for. Returns
+    // Chooses and opens the backend the options ask for. Returns
     // false with one sentence in `error` when a forced backend cannot be
     // used, the trace or capture file cannot be opened, or a bench-only
     // option meets real hardware.
     bool Open(const BackendOptions& options, std::string& error);
+
+    // The port accesses go here (the trace when there is one); before a
+    // successful Open, to a port with nothing attached.
+    platform::PortIo& Io() const { return *io_; }
+    // The counter adapters on Io() keep time by (the bench's own clock).
+    platform::Counter& Clock() const { return *counter_; }
 
     bool OnBench() const { return bench_ != nullptr; }
     simulator::SimulatedBench* Bench() const { return bench_.get(); }
@@ -83,11 +96,16 @@ public:
     bool FileError() const { return fileError_; }
 
 private:
+    // The counters first: the bench keeps time by one of them.
+    platform::SteadyCounter steadyTime_;
+    platform::VirtualCounter benchTime_;
+    platform::Counter* counter_ = &steadyTime_;
+    bool virtualBenchTime_ = false;
+    platform::NullPortIo nothing_;
     std::unique_ptr<platform::PortIo> hardware_;
     std::unique_ptr<simulator::SimulatedBench> bench_;
     std::unique_ptr<platform::TracingPortIo> trace_;
-    platform::PortIo* previous_ = nullptr;
-    bool installed_ = false;
+    platform::PortIo* io_ = &nothing_;
     std::string notice_;
     std::string label_;
     bool fileError_ = false;

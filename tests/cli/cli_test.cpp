@@ -378,14 +378,12 @@ TEST_F(MerlixCli, MonitorPrintsTheWindowsLinesForARealCapture) {
     std::vector<std::string> expected;
     {
         platform::VirtualCounter clock;
-        platform::Counter* previousClock = platform::InstallCounter(&clock);
         simulator::SimulatedBench::Config config;
         config.traffic = simulator::SimulatedBench::Traffic::Capture;
         config.captureFile = capture;
-        simulator::SimulatedBench bench(config);
-        platform::PortIo* previous = platform::InstallPortIo(&bench);
+        simulator::SimulatedBench bench(clock, config);
         {
-            eeprom::Session session;
+            eeprom::Session session(bench, clock);
             session.adapter.SetBase(hardware::kLpt1);
             session.adapter.ConfigurePort();
             session.adapter.ResetAdapter(0, 0xFD);
@@ -398,8 +396,6 @@ TEST_F(MerlixCli, MonitorPrintsTheWindowsLinesForARealCapture) {
                 clock.SleepMs(5);
             }
         }
-        platform::InstallPortIo(previous);
-        platform::InstallCounter(previousClock);
     }
     ASSERT_EQ(expected.size(), 10u);  // one line per transfer in the capture
     const Outcome run = Cli({"--traffic", QString::fromStdString(capture), "monitor", "--count",

@@ -56,18 +56,16 @@ TEST(WriteInterrupted, StopsAfterThePageInFlightAndSaysWhatTheChipHolds) {
     for (const Case& c : {Case{"24C16", "", 2048, 16}, Case{"93C46x16", "93C46 (16)", 128, 2}}) {
         SCOPED_TRACE(c.chip);
         platform::VirtualCounter clock;
-        platform::Counter* previousClock = platform::InstallCounter(&clock);
-        simulator::SimulatedBench bench;
+        simulator::SimulatedBench bench(clock);
         if (*c.listEntry) bench.SetChipListChoice(c.listEntry);
         const auto memory = [&]() -> std::vector<std::uint8_t>& {
             return *c.listEntry ? bench.SocketChip()->Memory() : bench.Eeprom();
         };
         InterruptingPort port(bench, [&] { return memory()[0] == 0x5A; });
-        platform::PortIo* previousPort = platform::InstallPortIo(&port);
         int code = -1;
         testing::internal::CaptureStderr();
         {
-            eeprom::Session session;
+            eeprom::Session session(port, clock);
             cli::CommandContext context{.session = session};
             context.bench = &bench;
             context.command = "fill";
@@ -77,8 +75,6 @@ TEST(WriteInterrupted, StopsAfterThePageInFlightAndSaysWhatTheChipHolds) {
             code = cli::RunWrite(context, options);
         }
         const std::string said = testing::internal::GetCapturedStderr();
-        platform::InstallPortIo(previousPort);
-        platform::InstallCounter(previousClock);
 
         EXPECT_EQ(code, cli::kExitInterrupted) << said;
         const std::vector<std::uint8_t>& held = memory();

@@ -26,9 +26,9 @@ bool NoMarks(const Image& marks) {
     return std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == kMarkNone; });
 }
 
-class ChipBench : public ::testing::Test {
+class ClassicBench : public ::testing::Test {
 protected:
-    ChipBench() {
+    ClassicBench() {
         adapter.SetBase(hardware::kLpt1);
         adapter.SetLatch(0xFD);
         adapter.ConfigurePort();
@@ -41,16 +41,15 @@ protected:
     }
 
     platform::VirtualCounter clock;
-    simulator::SimulatedBench bench;
-    testsupport::Installed installed{clock, bench};
-    hardware::PortAdapter adapter;
+    simulator::SimulatedBench bench{clock};
+    hardware::PortAdapter adapter{bench, clock};
     ChipParams chip;
     Image image{kImageSize};
     Image marks{kImageSize};
     RecordingProgress progress;
 };
 
-TEST_F(ChipBench, EveryChipRoundTrips) {
+TEST_F(ClassicBench, EveryChipRoundTrips) {
     for (std::size_t k = 3; k < kChipListEntries.size(); ++k) {
         const std::string entry = kChipListEntries[k];
         if (entry == kDacEntry) continue;
@@ -72,7 +71,7 @@ TEST_F(ChipBench, EveryChipRoundTrips) {
     }
 }
 
-TEST_F(ChipBench, I2cPageThroughTheController) {
+TEST_F(ClassicBench, I2cPageThroughTheController) {
     for (int i = 0; i < 256; ++i)
         image[static_cast<std::size_t>(5 * 256 + i)] = static_cast<std::uint8_t>(i ^ 0xC3);
     EXPECT_TRUE(WriteI2cPage(adapter, 5, 0xAB, image, progress));
@@ -95,7 +94,7 @@ TEST_F(ChipBench, I2cPageThroughTheController) {
 // With no adapter on the port, or nothing in the socket, the data line reads
 // high: a read would show a blank FF chip and an all-FF write would verify.
 // Nothing is reported from a chip that did not answer.
-TEST_F(ChipBench, NoChipAnsweringIsSaidAndNothingIsReadOrVerified) {
+TEST_F(ClassicBench, NoChipAnsweringIsSaidAndNothingIsReadOrVerified) {
     for (const char* entry : {"93C46 (8)", "93C66 (16)", "AT25C040"}) {
         for (const bool adapterAbsent : {true, false}) {
             SCOPED_TRACE(std::string(entry) + (adapterAbsent ? ", adapter absent" : ", empty socket"));
@@ -129,8 +128,8 @@ TEST_F(ChipBench, NoChipAnsweringIsSaidAndNothingIsReadOrVerified) {
     EXPECT_TRUE(ReadSerialChip(adapter, chip, image, marks, progress));
 }
 
-TEST_F(ChipBench, SpecifiedVerifyWaitsForASlowMicrowirePart) {
-    // A 10 ms write cycle outlasts the 5 ms the specified write waits: the
+TEST_F(ClassicBench, ClassicVerifyWaitsForASlowMicrowirePart) {
+    // A 10 ms write cycle outlasts the 5 ms the classic write waits: the
     // verify would start while the last word is still being written.
     bench.SetSlowParts(true);
     Choose("93C46 (8)");

@@ -1,4 +1,4 @@
-// The I2C page loops: bytes in and out, marks, retries after a port and
+// The classic I2C page loops (one byte per transaction): bytes in and out, marks, retries after a port and
 // controller reset, the give-up message and the pause after every attempt.
 // The controller is a small fake that answers the driver's S0/S1 sequences
 // and can be told to fail a number of attempts from a given byte on.
@@ -70,22 +70,21 @@ private:
     int good_ = 0;
 };
 
-class ChipI2c : public ::testing::Test {
+class ClassicI2c : public ::testing::Test {
 protected:
-    ChipI2c() { adapter.SetBase(kBase); }
+    ClassicI2c() { adapter.SetBase(kBase); }
 
     std::int64_t ElapsedMs() const { return clock.Peek() / 1000; }
 
     platform::VirtualCounter clock{10};
     FakeController bus;
-    testsupport::Installed installed{clock, bus};
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter{bus, clock};
     Image image{kImageSize};
     Image marks{kImageSize};
     RecordingProgress progress;
 };
 
-TEST_F(ChipI2c, ReadFillsItsPageAndClearsItsMarks) {
+TEST_F(ClassicI2c, ReadFillsItsPageAndClearsItsMarks) {
     for (int k = 0; k < 256; ++k)
         bus.memory[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(255 - k);
     marks.fill(kMarkSeen);
@@ -104,7 +103,7 @@ TEST_F(ChipI2c, ReadFillsItsPageAndClearsItsMarks) {
     EXPECT_FALSE(ReadI2cPage(adapter, 8, 0xA0, image, marks, progress));
 }
 
-TEST_F(ChipI2c, ReadRetriesEachByteUntilItsTwoHundredFiftySeventhFailure) {
+TEST_F(ClassicI2c, ReadRetriesEachByteUntilItsTwoHundredFiftySeventhFailure) {
     bus.failAfter = 10;
     bus.failuresLeft = 256;
     EXPECT_TRUE(ReadI2cPage(adapter, 0, 0xA0, image, marks, progress));
@@ -127,7 +126,7 @@ TEST_F(ChipI2c, ReadRetriesEachByteUntilItsTwoHundredFiftySeventhFailure) {
     }
 }
 
-TEST_F(ChipI2c, WriteGivesUpAtTheTwoHundredFiftySixthFailure) {
+TEST_F(ClassicI2c, WriteGivesUpAtTheTwoHundredFiftySixthFailure) {
     for (int k = 0; k < 256; ++k)
         image[static_cast<std::size_t>(768 + k)] = static_cast<std::uint8_t>(k ^ 0x5A);
     marks.fill(kMarkChanged);

@@ -1,4 +1,4 @@
-// Whole-chip transfers of the Microwire and SPI memories against the socket
+// The classic whole-chip transfers of the Microwire and SPI memories against the socket
 // chip models: round trips for every chip-list entry, the image layout of
 // word chips, the write verify and the progress the loops report.
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 using testsupport::SelectedFrames;
 using testsupport::SocketRig;
 
-class ChipSerial : public ::testing::Test {
+class ClassicSerial : public ::testing::Test {
 protected:
     void SetUp() override {
         image.fill(0);
@@ -41,7 +41,7 @@ protected:
     RecordingProgress progress;
 };
 
-TEST_F(ChipSerial, WordChipsFillTheImageHighByteFirst) {
+TEST_F(ClassicSerial, WordChipsFillTheImageHighByteFirst) {
     Choose("93C46 (16)");
     auto& memory = rig.chip->Memory();
     for (std::size_t k = 0; k < memory.size(); ++k) memory[k] = static_cast<std::uint8_t>(k + 1);
@@ -68,7 +68,7 @@ TEST_F(ChipSerial, WordChipsFillTheImageHighByteFirst) {
     for (int k = 0; k < 128; ++k) ASSERT_EQ(image[static_cast<std::size_t>(k)], k + 1) << k;
 }
 
-TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
+TEST_F(ClassicSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
     for (const char* entry : {"93C66 (16)", "AT25C080"}) {
         SCOPED_TRACE(entry);
         Choose(entry);
@@ -98,7 +98,7 @@ TEST_F(ChipSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
     }
 }
 
-TEST_F(ChipSerial, NoSerialFamilyMovesNothing) {
+TEST_F(ClassicSerial, NoSerialFamilyMovesNothing) {
     Choose("AT25C020");
     ApplyChipChoice(chip, "");  // the I2C family, the rest kept
     image = Pattern(3);
@@ -114,7 +114,7 @@ TEST_F(ChipSerial, NoSerialFamilyMovesNothing) {
     EXPECT_TRUE(std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == 0; }));
 }
 
-TEST_F(ChipSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
+TEST_F(ClassicSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
     Choose("93C56 (8)");
     image = Pattern(5);
     WriteSerialChip(rig.adapter, chip, image, marks, progress);
@@ -144,7 +144,7 @@ TEST_F(ChipSerial, WriteSettlesTheLinesWithAnEmptyReadFirst) {
     EXPECT_EQ(chip.cursor, 32) << "the verify read ends past the last byte too";
 }
 
-TEST_F(ChipSerial, OversizedCapacityStaysInsideTheImage) {
+TEST_F(ClassicSerial, OversizedCapacityStaysInsideTheImage) {
     Choose("AT25C160");
     chip.capacity = 4096;
     ReadSerialEeprom(rig.adapter, chip, image, progress);

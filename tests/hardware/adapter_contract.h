@@ -4,6 +4,7 @@
 // A backend joins with a factory and one instantiation:
 //
 //     struct MyBackend {
+//         explicit MyBackend(platform::Counter& counter);  // the test's virtual counter
 //         std::unique_ptr<platform::PortIo> Make();  // a fresh backend, adapter on LPT1
 //         std::uint8_t LatchSeen();                   // the latch as the adapter holds it
 //     };
@@ -11,8 +12,8 @@
 //     INSTANTIATE_TYPED_TEST_SUITE_P(Mine, AdapterContract, MyBackends);
 //
 // Behind the backend there must be a 24C16-type EEPROM answering A0..AE and
-// nothing at 0x3A. The suite installs a virtual counter and the backend for
-// each test and puts the previous ones back afterwards.
+// nothing at 0x3A. Each test builds its adapter on a fresh backend and its
+// own virtual counter.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,27 +29,19 @@ template <typename Factory>
 class AdapterContract : public ::testing::Test {
 protected:
     void SetUp() override {
-        previousCounter_ = platform::InstallCounter(&counter_);
         io_ = factory_.Make();
         ASSERT_NE(io_, nullptr);
-        previousPorts_ = platform::InstallPortIo(io_.get());
-        adapter_ = std::make_unique<hardware::PortAdapter>();
+        adapter_ = std::make_unique<hardware::PortAdapter>(*io_, counter_);
         adapter_->SetBase(hardware::kLpt1);
-    }
-    void TearDown() override {
-        platform::InstallPortIo(previousPorts_);
-        platform::InstallCounter(previousCounter_);
     }
     hardware::PortAdapter& adapter() { return *adapter_; }
     std::uint8_t LatchSeen() { return factory_.LatchSeen(); }
 
 private:
-    Factory factory_;
     platform::VirtualCounter counter_;
+    Factory factory_{counter_};
     std::unique_ptr<platform::PortIo> io_;
     std::unique_ptr<hardware::PortAdapter> adapter_;
-    platform::Counter* previousCounter_ = nullptr;
-    platform::PortIo* previousPorts_ = nullptr;
 };
 
 TYPED_TEST_SUITE_P(AdapterContract);
@@ -74,20 +67,20 @@ TYPED_TEST_P(AdapterContract, LatchValueReachesTheLatch) {
 
 TYPED_TEST_P(AdapterContract, WrittenByteReadsBack) {
     ASSERT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x6B), hardware::kWriteDone);
+    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x6B), hardware::ByteResult::Done);
     this->adapter().DelayMs(15);
-    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2), 0x6B);
-    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x94), hardware::kWriteDone);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2).value, 0x6B);
+    ASSERT_EQ(this->adapter().I2cWriteByte(0x21, 0xA2, 0x94), hardware::ByteResult::Done);
     this->adapter().DelayMs(15);
-    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2), 0x94);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x21, 0xA2).value, 0x94);
 }
 
 TYPED_TEST_P(AdapterContract, AbsentSlaveIsNotAcknowledged) {
     ASSERT_EQ(this->adapter().ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    EXPECT_EQ(this->adapter().I2cWriteByte(0x00, 0x3A, 0x01), hardware::kNoAck);
-    EXPECT_EQ(this->adapter().I2cReadByte(0x00, 0x3A), hardware::kNoAck);
+    EXPECT_EQ(this->adapter().I2cWriteByte(0x00, 0x3A, 0x01), hardware::ByteResult::NoAck);
+    EXPECT_EQ(this->adapter().I2cReadByte(0x00, 0x3A).result, hardware::ByteResult::NoAck);
     // Both released the bus.
-    EXPECT_EQ(this->adapter().WaitBusFree(), 0);
+    EXPECT_EQ(this->adapter().WaitBusFree(), hardware::ByteResult::Done);
 }
 
 REGISTER_TYPED_TEST_SUITE_P(AdapterContract, ProbeReadsBackTheControllerByte, LatchValueReachesTheLatch,

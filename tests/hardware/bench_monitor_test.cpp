@@ -45,12 +45,13 @@ TEST_F(BenchMonitorTest, TransfersWaitForTheMonitorSetUp) {
     EXPECT_FALSE(bench_.MonitorSetupInForce());
     adapter().InitController();
     EXPECT_TRUE(bench_.MonitorSetupInForce());
-    EXPECT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x01), hardware::kBusBusy) << "the transfer began";
+    EXPECT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x01), hardware::ByteResult::BusBusy)
+        << "the transfer began";
     EXPECT_EQ(Pass().size(), 1u);
 
     // A transfer of our own leaves the set-up too.
     adapter().InitController();
-    ASSERT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x01), hardware::kWriteDone);
+    ASSERT_EQ(adapter().I2cWriteByte(0x05, 0x40, 0x01), hardware::ByteResult::Done);
     EXPECT_FALSE(bench_.MonitorSetupInForce());
     bench_.QueueTransfer(kWrite);
     EXPECT_TRUE(CapturePass(adapter(), 1000, false).empty());
@@ -65,7 +66,7 @@ TEST_F(BenchMonitorTest, BusIsBusyForOurTransfersWhileAnotherMasterTalks) {
     }
     ASSERT_EQ(adapter().ReadStatus() & 0x81, 0x00) << "first byte pending, bus busy";
     EXPECT_EQ(io().In(S0()), 0xA0);
-    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0x40, 0x01), hardware::kBusBusy);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0x40, 0x01), hardware::ByteResult::BusBusy);
     EXPECT_EQ(bench_.Register(0x40, 0x00), 0x00);
     // Nothing of the transfer was lost meanwhile.
     Capture rest;
@@ -76,7 +77,7 @@ TEST_F(BenchMonitorTest, BusIsBusyForOurTransfersWhileAnotherMasterTalks) {
     }
     EXPECT_EQ(rest, (Capture{{0, 0x10}, {0, 0x55}}));
     EXPECT_EQ(adapter().ReadStatus(), 0x81);
-    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0x40, 0x01), hardware::kWriteDone);
+    EXPECT_EQ(adapter().I2cWriteByte(0x00, 0x40, 0x01), hardware::ByteResult::Done);
 }
 
 TEST_F(BenchMonitorTest, TransferCutShortIsPlayedAgainWhole) {
@@ -160,7 +161,7 @@ TEST_F(BenchMonitorTest, CaptureReplaysAfterAMonitorStopAndStart) {
     for (int i = 0; i < 3; ++i) {
         adapter().ConfigurePort();
         Probe();
-        EXPECT_EQ(adapter().I2cWriteByte(0x01, 0x40, 0x10), hardware::kWriteDone);
+        EXPECT_EQ(adapter().I2cWriteByte(0x01, 0x40, 0x10), hardware::ByteResult::Done);
         EXPECT_TRUE(Pass().empty());
     }
     // The monitor stops (port configured, controller probed) and a person
@@ -235,15 +236,11 @@ TEST_F(BenchMonitorTest, DemoTalksEveryFewHundredMillisecondsAndUsesTheRealSlave
 TEST_F(BenchMonitorTest, DemoIsDeterministic) {
     const std::vector<Capture> first = DemoSession(adapter(), counter_, bench_, 20);
     platform::VirtualCounter counter;
-    SimulatedBench bench;
-    platform::InstallCounter(&counter);
-    platform::InstallPortIo(&bench);
-    hardware::PortAdapter other;
+    SimulatedBench bench(counter);
+    hardware::PortAdapter other(bench, counter);
     other.SetBase(hardware::kLpt1);
     ASSERT_EQ(other.ResetAdapter(0, 0xFD), hardware::kProbeOk);
     const std::vector<Capture> second = DemoSession(other, counter, bench, 20);
-    platform::InstallPortIo(&bench_);
-    platform::InstallCounter(&counter_);
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first, second);
 }

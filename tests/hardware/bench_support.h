@@ -64,7 +64,7 @@ inline std::vector<Capture> CapturePass(hardware::PortAdapter& adapter, int read
         adapter.ResetAdapter(0, adapter.Latch());
         adapter.InitController();
     }
-    platform::PortIo& io = platform::Ports();
+    platform::PortIo& io = adapter.Io();
     const auto s1 = static_cast<std::uint16_t>(adapter.GetBase() + hardware::kEppAddress);
     const auto s0 = static_cast<std::uint16_t>(adapter.GetBase() + hardware::kEppData);
     std::vector<Capture> transfers;
@@ -107,19 +107,13 @@ inline simulator::BusEvent Stop() { return {simulator::BusEvent::Kind::Stop, 0, 
 
 class BenchTest : public ::testing::Test {
 protected:
-    explicit BenchTest(simulator::SimulatedBench::Config config = {}) : bench_(std::move(config)) {
-        previousCounter_ = platform::InstallCounter(&counter_);
-        previousPorts_ = platform::InstallPortIo(&bench_);
-        adapter_ = std::make_unique<hardware::PortAdapter>();
+    explicit BenchTest(simulator::SimulatedBench::Config config = {}) : bench_(counter_, std::move(config)) {
+        adapter_ = std::make_unique<hardware::PortAdapter>(bench_, counter_);
         adapter_->SetBase(hardware::kLpt1);
         adapter_->SetLatch(0xFD);
     }
-    ~BenchTest() override {
-        platform::InstallPortIo(previousPorts_);
-        platform::InstallCounter(previousCounter_);
-    }
     hardware::PortAdapter& adapter() { return *adapter_; }
-    platform::PortIo& io() { return platform::Ports(); }
+    platform::PortIo& io() { return bench_; }
     std::uint16_t S1() const { return hardware::kLpt1 + hardware::kEppAddress; }
     std::uint16_t S0() const { return hardware::kLpt1 + hardware::kEppData; }
     // The probe every session starts with.
@@ -133,8 +127,6 @@ protected:
     simulator::SimulatedBench bench_;
 
 private:
-    platform::Counter* previousCounter_ = nullptr;
-    platform::PortIo* previousPorts_ = nullptr;
     std::unique_ptr<hardware::PortAdapter> adapter_;
 };
 

@@ -17,15 +17,6 @@ using Lines = std::vector<std::string>;
 
 class PortAdapterOrderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previousClock_ = platform::InstallCounter(&clock);
-        previousPorts_ = platform::InstallPortIo(&ports);
-    }
-    void TearDown() override {
-        platform::InstallPortIo(previousPorts_);
-        platform::InstallCounter(previousClock_);
-        hardware::SetCounterErrorSink(nullptr);
-    }
     static std::string Out(unsigned port, unsigned value) {
         return RecordingPortIo::Line("out", port, value);
     }
@@ -47,10 +38,6 @@ protected:
 
     platform::VirtualCounter clock;
     RecordingPortIo ports{&clock};
-
-private:
-    platform::Counter* previousClock_ = nullptr;
-    platform::PortIo* previousPorts_ = nullptr;
 };
 
 TEST_F(PortAdapterOrderTest, ConfigurePortSelectsTheBaseThenEppMode) {
@@ -62,7 +49,7 @@ TEST_F(PortAdapterOrderTest, ConfigurePortSelectsTheBaseThenEppMode) {
         SCOPED_TRACE(c.base);
         ports.Clear();
         ports.Script(static_cast<std::uint16_t>(c.base), {0x55});
-        PortAdapter adapter;
+        PortAdapter adapter(ports, clock);
         adapter.SetBase(c.base);
         adapter.ConfigurePort();
         const unsigned base = static_cast<unsigned>(c.base);
@@ -73,7 +60,7 @@ TEST_F(PortAdapterOrderTest, ConfigurePortSelectsTheBaseThenEppMode) {
 }
 
 TEST_F(PortAdapterOrderTest, WriteLatchPulsesInitAroundTheData) {
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetBase(0x278);
     ports.Script(0x27A, {0xCC});
     adapter.WriteLatch(0xA5);
@@ -102,7 +89,7 @@ TEST_F(PortAdapterOrderTest, ResetAdapterInEveryMode) {
         ports.Clear();
         ports.Script(0x37A, {0xCC, 0x0E});
         ports.Script(0x37C, {0x55});
-        PortAdapter adapter;
+        PortAdapter adapter(ports, clock);
         adapter.SetBase(0x378);
         adapter.SetLatch(0x11);
         const std::int64_t queriesBefore = clock.queries();
@@ -123,24 +110,24 @@ TEST_F(PortAdapterOrderTest, ResetAdapterInEveryMode) {
     }
     // Without the controller the probe reads back whatever floats on the port.
     ports.Clear();
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetBase(0x278);
     EXPECT_EQ(adapter.ResetAdapter(0, 0xFD), 0xFF);
 }
 
 TEST_F(PortAdapterOrderTest, InitControllerProgramsOwnAddressZero) {
     ports.Script(0x27C, {0x55});
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetBase(0x278);
     EXPECT_EQ(adapter.InitController(), hardware::kProbeOk);
     EXPECT_EQ(ports.lines, Program(0x278, 0x00, 0x55));
 }
 
 TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetBase(0x378);
     ports.Script(0x37B, {0x81, 0x00, 0x00, 0x00});  // bus free, then three acknowledged bytes
-    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA1, 0x5A), hardware::kWriteDone);
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA1, 0x5A), hardware::ByteResult::Done);
     EXPECT_EQ(ports.lines,
               (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00), Out(0x37C, 0x10),
                      In(0x37B, 0x00), Out(0x37C, 0x5A), In(0x37B, 0x00), Out(0x37B, 0xC3)}));
@@ -148,7 +135,7 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
     // Bus held busy: a thousand polls, and not one write.
     ports.Clear();
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x00}; };
-    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::kBusBusy);
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::ByteResult::BusBusy);
     EXPECT_EQ(ports.lines.size(), 1000u);
     EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), In(0x37B, 0x00)), 1000);
 
@@ -157,7 +144,7 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
     ports.Clear();
     ports.Script(0x37B, {0x81});
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x08}; };
-    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::kNoAck);
+    EXPECT_EQ(adapter.I2cWriteByte(0x10, 0xA0, 0x5A), hardware::ByteResult::NoAck);
     EXPECT_EQ(ports.lines.size(), 1u + 2u + 3000u + 1u);
     EXPECT_EQ(std::count_if(ports.lines.begin(), ports.lines.end(),
                             [](const std::string& l) { return l.rfind("out 037C", 0) == 0; }),
@@ -166,12 +153,12 @@ TEST_F(PortAdapterOrderTest, I2cWriteByteOrderAndFailures) {
 }
 
 TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetBase(0x378);
     // Address phase: free, ack, ack; read phase: free, ack, ack, PIN clear.
     ports.Script(0x37B, {0x81, 0x00, 0x00, 0x81, 0x00, 0x00, 0x00});
     ports.Script(0x37C, {0x33, 0x5A});
-    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), 0x5A);
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0).value, 0x5A);
     EXPECT_EQ(ports.lines,
               (Lines{In(0x37B, 0x81), Out(0x37C, 0xA0), Out(0x37B, 0xC5), In(0x37B, 0x00), Out(0x37C, 0x10),
                      In(0x37B, 0x00), Out(0x37B, 0x45), Out(0x37C, 0xA1), In(0x37B, 0x81), Out(0x37B, 0xC5),
@@ -179,25 +166,25 @@ TEST_F(PortAdapterOrderTest, I2cReadByteOrderAndFailures) {
                      In(0x37B, 0x00), Out(0x37B, 0xC3)}));
 
     // Bus never free: the address phase is skipped, the read phase gives up
-    // with STOP and 2000.
+    // with STOP and NoAck.
     ports.Clear();
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x00}; };
-    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), hardware::kNoAck);
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0).result, hardware::ByteResult::NoAck);
     EXPECT_EQ(ports.lines[1000], Out(0x37C, 0xA1));
     EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
     EXPECT_EQ(ports.lines.size(), 2002u);
 
-    // No acknowledge of the read address: 3000, after STOP.
+    // No acknowledge of the read address: TimedOut, after STOP.
     ports.Clear();
     ports.Script(0x37B, {0x81, 0x08});
     ports.fallback = [](std::uint16_t) { return std::uint8_t{0x09}; };  // free, but never acknowledged
-    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0), hardware::kReadTimeout);
+    EXPECT_EQ(adapter.I2cReadByte(0x10, 0xA0).result, hardware::ByteResult::TimedOut);
     EXPECT_EQ(ports.lines.back(), Out(0x37B, 0xC3));
     EXPECT_EQ(std::count(ports.lines.begin(), ports.lines.end(), Out(0x37B, 0xC5)), 2);
 }
 
 TEST_F(PortAdapterOrderTest, I2cTransfersWaitForEachByteAndTakeTheLastAfterStop) {
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetBase(0x378);
     // A random read: the word address, a repeated START, two bytes. The
     // first S0 read is a dummy; the last byte is taken after STOP.
@@ -239,7 +226,7 @@ TEST_F(PortAdapterOrderTest, I2cTransfersWaitForEachByteAndTakeTheLastAfterStop)
 }
 
 TEST_F(PortAdapterOrderTest, LatchBitsOutOfRangeChangeNothing) {
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     adapter.SetLatch(0x5A);
     adapter.SetLatchBit(8);
     adapter.ClearLatchBit(-1);
@@ -253,7 +240,7 @@ TEST_F(PortAdapterOrderTest, LatchBitsOutOfRangeChangeNothing) {
 }
 
 TEST_F(PortAdapterOrderTest, DelayZeroReadsTheCounterOnce) {
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock);
     const std::int64_t before = clock.queries();
     adapter.DelayMs(0);
     EXPECT_EQ(clock.queries() - before, 1);
@@ -266,9 +253,9 @@ TEST_F(PortAdapterOrderTest, DelayZeroReadsTheCounterOnce) {
 
 TEST_F(PortAdapterOrderTest, FailedCounterIsReportedAndTheAdapterStillWorks) {
     std::vector<std::string> messages;
-    hardware::SetCounterErrorSink([&](const std::string& text) { messages.push_back(text); });
+    const hardware::CounterErrorSink sink = [&](const std::string& text) { messages.push_back(text); };
     clock.SetFrequencyFails(true);
-    PortAdapter adapter;
+    PortAdapter adapter(ports, clock, sink);
     EXPECT_EQ(messages, std::vector<std::string>{"Error: MB doesnot support QPC"});
     EXPECT_EQ(adapter.Frequency(), 1);
     const std::int64_t before = clock.queries();
@@ -280,7 +267,7 @@ TEST_F(PortAdapterOrderTest, FailedCounterIsReportedAndTheAdapterStillWorks) {
 
     // A counter that stops answering reads 0 for ever: the wait still ends.
     clock.SetFrequencyFails(false);
-    PortAdapter timed;
+    PortAdapter timed(ports, clock, sink);
     clock.SetReadFails(true);
     const std::int64_t failedBefore = clock.queries();
     timed.DelayMs(1);
@@ -334,7 +321,7 @@ protected:
     }
 
 private:
-    PortAdapter adapter_;
+    PortAdapter adapter_{ports, clock};
 };
 
 TEST_F(SerialOrderTest, MicrowireReadWriteEnableAndWrite) {

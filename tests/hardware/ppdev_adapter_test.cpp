@@ -23,6 +23,7 @@ using Calls = std::vector<std::string>;
 
 // PpdevPortIo on /dev/parport0 of a kernel whose port holds the bench.
 struct PpdevBenchBackend {
+    explicit PpdevBenchBackend(platform::Counter& counter) : bench(counter) {}
     std::unique_ptr<platform::PortIo> Make() {
         auto io = std::make_unique<platform::PpdevPortIo>(kernel, platform::HostFiles(root.path()));
         EXPECT_TRUE(io->Open({"parport0"})) << io->Error();
@@ -39,12 +40,7 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Ppdev, AdapterContract, PpdevBackends);
 
 class PpdevAdapterTest : public ::testing::Test {
 protected:
-    void SetUp() override { previousClock_ = platform::InstallCounter(&clock_); }
-    void TearDown() override { platform::InstallCounter(previousClock_); }
-
-private:
     platform::VirtualCounter clock_;
-    platform::Counter* previousClock_ = nullptr;
 };
 
 TEST_F(PpdevAdapterTest, ProbeSequenceBecomesThesePpdevCalls) {
@@ -54,7 +50,7 @@ TEST_F(PpdevAdapterTest, ProbeSequenceBecomesThesePpdevCalls) {
     ASSERT_TRUE(io.Open({"parport0"}));
     system.calls.clear();
 
-    EXPECT_TRUE(hardware::ProbeAdapterOn(io, hardware::kLpt1));
+    EXPECT_TRUE(hardware::ProbeAdapterOn(io, clock_, hardware::kLpt1));
 
     // The data lines are read first, to be put back at the end.
     Calls expected = {"ioctl 3 PPRDATA"};
@@ -80,22 +76,22 @@ TEST_F(PpdevAdapterTest, ProbeSequenceBecomesThesePpdevCalls) {
 }
 
 TEST_F(PpdevAdapterTest, ProbeOverTheBenchFindsTheAdapterWhereItIs) {
-    simulator::SimulatedBench bench;
+    simulator::SimulatedBench bench(clock_);
     BenchPpdevKernel kernel(bench);
     {
         platform::PpdevPortIo io(kernel, platform::HostFiles(ScratchRoot().path()));
         ASSERT_TRUE(io.Open());  // the kernel lists nothing: parport0 and parport1
-        EXPECT_TRUE(hardware::ProbeAdapterOn(io, hardware::kLpt1));
+        EXPECT_TRUE(hardware::ProbeAdapterOn(io, clock_, hardware::kLpt1));
         EXPECT_EQ(bench.LatchLoads(), 0u);
-        EXPECT_FALSE(hardware::ProbeAdapterOn(io, hardware::kLpt2));
+        EXPECT_FALSE(hardware::ProbeAdapterOn(io, clock_, hardware::kLpt2));
         std::string error;
         ASSERT_TRUE(io.TakeIoError(error));
         EXPECT_EQ(error, "EPP address write on /dev/parport1 timed out: no EPP device answered.");
 
         bench.SetPort(simulator::SimulatedBench::Port::Lpt2);
-        EXPECT_TRUE(hardware::ProbeAdapterOn(io, hardware::kLpt2));
+        EXPECT_TRUE(hardware::ProbeAdapterOn(io, clock_, hardware::kLpt2));
         bench.SetControllerPresent(false);
-        EXPECT_FALSE(hardware::ProbeAdapterOn(io, hardware::kLpt2));
+        EXPECT_FALSE(hardware::ProbeAdapterOn(io, clock_, hardware::kLpt2));
     }
     EXPECT_EQ(kernel.claims, 2);
     EXPECT_EQ(kernel.releases, 2);
@@ -103,24 +99,22 @@ TEST_F(PpdevAdapterTest, ProbeOverTheBenchFindsTheAdapterWhereItIs) {
 }
 
 TEST_F(PpdevAdapterTest, LatchFollowsI2cTrafficOverTheBench) {
-    simulator::SimulatedBench bench;
+    simulator::SimulatedBench bench(clock_);
     BenchPpdevKernel kernel(bench);
     platform::PpdevPortIo io(kernel, platform::HostFiles(ScratchRoot().path()));
     ASSERT_TRUE(io.Open({"parport0"}));
-    platform::PortIo* previous = platform::InstallPortIo(&io);
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter(io, clock_);
     adapter.SetBase(hardware::kLpt1);
     adapter.ConfigurePort();
     ASSERT_EQ(adapter.ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(adapter.I2cWriteByte(0x07, 0xA4, 0xC3), hardware::kWriteDone);
+    ASSERT_EQ(adapter.I2cWriteByte(0x07, 0xA4, 0xC3), hardware::ByteResult::Done);
     adapter.DelayMs(15);
-    EXPECT_EQ(adapter.I2cReadByte(0x07, 0xA4), 0xC3);
+    EXPECT_EQ(adapter.I2cReadByte(0x07, 0xA4).value, 0xC3);
     // InitController ends on an EPP read, which leaves the kernel's data
     // lines reversed: the latch must still take the byte written next.
     ASSERT_EQ(adapter.InitController(), hardware::kProbeOk);
     adapter.WriteLatch(0x3C);
     EXPECT_EQ(bench.Latch(), 0x3C);
-    platform::InstallPortIo(previous);
     std::string error;
     EXPECT_FALSE(io.TakeIoError(error)) << error;
 }
@@ -129,13 +123,18 @@ TEST_F(PpdevAdapterTest, PortCheckFindsTheAdapterThroughPpdev) {
     ScratchRoot root;
     root.AddParport(0, 0x378, "PCSPP,TRISTATE,COMPAT,EPP,ECP");
     root.AddParport(1, 0x278, "PCSPP,TRISTATE,COMPAT,EPP,ECP");
-    simulator::SimulatedBench bench;
+    simulator::SimulatedBench bench(clock_);
     BenchPpdevKernel kernel(bench);
     platform::PortCheckEnvironment environment;
     environment.fileRoot = root.path();
     environment.ppdevSystem = &kernel;
     std::ostringstream out;
-    EXPECT_EQ(platform::RunPortCheck(out, hardware::ProbeAdapterOn, environment), 0);
+    EXPECT_EQ(
+        platform::RunPortCheck(
+            out,
+            [this](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, clock_, base); },
+            environment),
+        0);
     EXPECT_NE(out.str().find("  /dev/parport0: PCF 8584 Ok\n  /dev/parport1: Not Found\n"), std::string::npos)
         << out.str();
     EXPECT_EQ(kernel.releases, kernel.claims);

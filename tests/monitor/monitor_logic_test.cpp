@@ -24,9 +24,6 @@ constexpr std::uint8_t kIdle = 0x81;  // no byte pending, bus free
 // pending byte was fetched.
 class ScriptedController final : public platform::PortIo {
 public:
-    ScriptedController() { previous_ = platform::InstallPortIo(this); }
-    ~ScriptedController() override { platform::InstallPortIo(previous_); }
-
     std::uint8_t In(std::uint16_t port) override {
         std::deque<std::uint8_t>& queue = port == kBase + 3 ? status_ : data_;
         (port == kBase + 3 ? statusReads : dataReads)++;
@@ -55,14 +52,15 @@ public:
     int dataReads = 0;
 
 private:
-    platform::PortIo* previous_ = nullptr;
     std::deque<std::uint8_t> status_;
     std::deque<std::uint8_t> data_;
 };
 
-std::vector<std::string> Pass(int reads, MonitorFilter filter, CapturePassStats* stats = nullptr) {
+std::vector<std::string> Pass(platform::PortIo& controller, int reads, MonitorFilter filter,
+                              CapturePassStats* stats = nullptr) {
     std::vector<std::string> lines;
-    hardware::PortAdapter adapter;
+    platform::VirtualCounter clock;
+    hardware::PortAdapter adapter(controller, clock);
     adapter.SetBase(kBase);
     const CapturePassStats s = CapturePass(adapter, reads, filter.read, filter.write,
                                            [&](std::string_view line) { lines.emplace_back(line); });
@@ -93,7 +91,7 @@ TEST(CapturePass, StartFilterHidesAddressZeroOnly) {
     ScriptedController bus;
     bus.Transfer({{4, 0x00}, {0, 0x12}});
     bus.Transfer({{4, 0x01}, {0, 0x34}});
-    EXPECT_EQ(Pass(100, MonitorFilter{}), std::vector<std::string>{" R 01 34 "});
+    EXPECT_EQ(Pass(bus, 100, MonitorFilter{}), std::vector<std::string>{" R 01 34 "});
 }
 
 TEST(CapturePass, FilterHidesWholeTransfersOfTheDevice) {
@@ -103,7 +101,7 @@ TEST(CapturePass, FilterHidesWholeTransfersOfTheDevice) {
     bus.Transfer({{4, 0xA2}, {0, 0x10}, {4, 0xA1}, {8, 0x33}});  // filter address in the second record
     bus.Transfer({{4, 0xA2}, {0, 0x10}});
     CapturePassStats stats;
-    EXPECT_EQ(Pass(200, FilterBytes(0xA1), &stats), std::vector<std::string>{" W A2 10 "});
+    EXPECT_EQ(Pass(bus, 200, FilterBytes(0xA1), &stats), std::vector<std::string>{" W A2 10 "});
     EXPECT_EQ(stats.linesFiltered, 3);
     EXPECT_EQ(stats.transfers, 4);
 }
@@ -115,7 +113,7 @@ TEST(CapturePass, KeepsOnlyTransfersThatBeginWithAnAddress) {
     bus.Status(kIdle);
     bus.Transfer({{0x80, 0x99}, {4, 0xA0}});  // a status with PIN set carries no record
     CapturePassStats stats;
-    EXPECT_EQ(Pass(100, FilterBytes(0x20), &stats), std::vector<std::string>{" W A0 "});
+    EXPECT_EQ(Pass(bus, 100, FilterBytes(0x20), &stats), std::vector<std::string>{" W A0 "});
     EXPECT_EQ(stats.transfers, 2);
     EXPECT_EQ(bus.dataReads, 3);
 }
@@ -125,7 +123,7 @@ TEST(CapturePass, TransferBegunAtTheEndOfThePassIsReadWholeAndStuckOnesEndAtThei
     for (int i = 0; i < 49; ++i) bus.Status(kIdle);
     bus.Transfer({{4, 0xA0}, {0, 0x10}, {0, 0x55}});  // begins at the 50th read
     CapturePassStats stats;
-    EXPECT_EQ(Pass(50, FilterBytes(0x20), &stats), std::vector<std::string>{" W A0 10 55 "});
+    EXPECT_EQ(Pass(bus, 50, FilterBytes(0x20), &stats), std::vector<std::string>{" W A0 10 55 "});
     EXPECT_EQ(stats.statusReads, 55);
     EXPECT_EQ(stats.transfersCut, 0);
 
@@ -135,7 +133,7 @@ TEST(CapturePass, TransferBegunAtTheEndOfThePassIsReadWholeAndStuckOnesEndAtThei
     ScriptedController stuck;
     stuck.Status(hardware::kStatusTransferStart);
     stuck.idle = hardware::kRecordAddress;
-    auto lines = Pass(1, FilterBytes(0x20), &stats);
+    auto lines = Pass(stuck, 1, FilterBytes(0x20), &stats);
     EXPECT_EQ(stuck.dataReads, hardware::kCaptureRecordLimit);
     EXPECT_EQ(stats.transfersCut, 1);
     ASSERT_EQ(lines.size(), 1u);
@@ -146,7 +144,7 @@ TEST(CapturePass, TransferBegunAtTheEndOfThePassIsReadWholeAndStuckOnesEndAtThei
     quiet.Status(0x80);
     quiet.Status(hardware::kRecordAddress);
     quiet.idle = 0x80;  // no byte, bus still busy
-    lines = Pass(1, FilterBytes(0x20), &stats);
+    lines = Pass(quiet, 1, FilterBytes(0x20), &stats);
     EXPECT_EQ(quiet.statusReads, 3 + hardware::kCaptureIdleReads);
     EXPECT_EQ(stats.transfersCut, 1);
     EXPECT_EQ(lines, std::vector<std::string>{" R FF "});
@@ -157,7 +155,7 @@ TEST(CapturePass, OverlongTransferIsReadToItsEndAndShownUpToTheCut) {
     bus.Transfer(DataRecords(600));
     bus.Transfer({{4, 0xA2}, {0, 0x10}});
     CapturePassStats stats;
-    const auto lines = Pass(2000, FilterBytes(0x20), &stats);
+    const auto lines = Pass(bus, 2000, FilterBytes(0x20), &stats);
     // Every pending byte was fetched, so the next transfer is read in step.
     EXPECT_EQ(bus.dataReads, 602);
     ASSERT_EQ(lines.size(), 2u);
@@ -177,7 +175,7 @@ TEST(CapturePass, FilterStillAppliesToRecordsPastTheBuffer) {
     std::vector<CaptureRecord> records = DataRecords(kMaxTransferRecords + 5);
     records.push_back({4, 0x51});
     bus.Transfer(records);
-    EXPECT_TRUE(Pass(2000, FilterBytes(0x50)).empty());
+    EXPECT_TRUE(Pass(bus, 2000, FilterBytes(0x50)).empty());
 }
 
 TEST(History, KeepsAHundredEntriesAndSkipsKnownPrefixesIgnoringCase) {

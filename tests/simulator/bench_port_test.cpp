@@ -17,15 +17,10 @@ constexpr std::uint16_t kEcr = kBase + 0x402;
 
 class BenchPortTest : public ::testing::Test {
 protected:
-    BenchPortTest() { previous_ = platform::InstallCounter(&counter_); }
-    ~BenchPortTest() override { platform::InstallCounter(previous_); }
     void Epp() { bench_.Out(kEcr, 0x80); }
 
     platform::VirtualCounter counter_;
-    SimulatedBench bench_;
-
-private:
-    platform::Counter* previous_ = nullptr;
+    SimulatedBench bench_{counter_};
 };
 
 TEST_F(BenchPortTest, OnlyTheAdapterPortAnswers) {
@@ -122,13 +117,11 @@ TEST_F(BenchPortTest, SocketChipSeesEachLatchLoadAndDrivesStatusBit3) {
     chip->out = true;
     EXPECT_EQ(bench_.In(kBase + 1) & 0x08, 0x08);
 
-    hardware::PortAdapter adapter;
-    platform::InstallPortIo(&bench_);
+    hardware::PortAdapter adapter(bench_, counter_);
     adapter.SetBase(kBase);
     adapter.WriteLatch(0x10);
     counter_.SleepMs(2);
     adapter.WriteLatch(0x90);
-    platform::InstallPortIo(nullptr);
     EXPECT_EQ(chip->latches, (std::vector<std::uint8_t>{0x10, 0x90}));
     ASSERT_EQ(chip->times.size(), 2u);
     EXPECT_GE(chip->times[1] - chip->times[0], 2000) << "bench time in microseconds";
@@ -175,22 +168,37 @@ TEST_F(BenchPortTest, IdleStatusReadsCostTimeButNoCounterQueries) {
     EXPECT_LE(counter_.queries() - before, 100000 / 256 + 1);
 }
 
-TEST_F(BenchPortTest, BenchTimeNeverRunsBackwards) {
-    // A write cycle begun late under one counter ends after its own length
-    // under a fresh counter that starts from zero.
-    platform::InstallPortIo(&bench_);
-    hardware::PortAdapter adapter;
+// A counter the test can set back, as a clock that jumps does; each query
+// moves it on by one count (1 us).
+class SettableCounter final : public platform::Counter {
+public:
+    bool Frequency(std::int64_t& countsPerSecond) override {
+        countsPerSecond = 1'000'000;
+        return true;
+    }
+    bool Now(std::int64_t& count) override {
+        count = ++now;
+        return true;
+    }
+    void SleepMs(int ms) override { now += ms * 1000; }
+    void Advance(std::int64_t counts) override { now += counts; }
+    std::int64_t now = 0;
+};
+
+TEST(BenchClock, BenchTimeNeverRunsBackwards) {
+    // A write cycle begun late ends after its own length even when the
+    // counter then reads from zero again.
+    SettableCounter clock;
+    SimulatedBench bench(clock);
+    hardware::PortAdapter adapter(bench, clock);
     adapter.SetBase(kBase);
-    counter_.SleepMs(10'000);
+    clock.now = 10'000'000;
     ASSERT_EQ(adapter.ResetAdapter(0, 0xFD), hardware::kProbeOk);
-    ASSERT_EQ(adapter.I2cWriteByte(0x00, 0xA0, 0x01), hardware::kWriteDone);
-    platform::VirtualCounter fresh;
-    platform::InstallCounter(&fresh);
-    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::kNoAck);
-    fresh.SleepMs(6);
-    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::kWriteDone);
-    platform::InstallCounter(&counter_);
-    platform::InstallPortIo(nullptr);
+    ASSERT_EQ(adapter.I2cWriteByte(0x00, 0xA0, 0x01), hardware::ByteResult::Done);
+    clock.now = 0;
+    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::ByteResult::NoAck);
+    clock.SleepMs(6);
+    EXPECT_EQ(adapter.I2cWriteByte(0x01, 0xA0, 0x02), hardware::ByteResult::Done);
 }
 
 }  // namespace

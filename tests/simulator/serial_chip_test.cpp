@@ -57,7 +57,7 @@ std::uint32_t ClockIn(SocketRig& rig, int count) {
     std::uint32_t value = 0;
     for (int i = 0; i < count; ++i) {
         Line(rig, kLineClock, false);
-        value = (value << 1) | ((platform::Ports().In(hardware::kLpt1 + 1) & 0x08) ? 1 : 0);
+        value = (value << 1) | ((rig.port.In(hardware::kLpt1 + 1) & 0x08) ? 1 : 0);
         Line(rig, kLineClock, true);
     }
     return value;

@@ -31,7 +31,6 @@ TEST(BenchFaultOption, NamesInAnyCaseAndUnknownOnesRefused) {
 }
 
 TEST(AdapterBackend, FaultsAreOnFromTheStart) {
-    platform::PortIo* before = &platform::Ports();
     {
         startup::BackendOptions options;
         options.backend = startup::BackendOptions::Backend::Bench;
@@ -45,9 +44,8 @@ TEST(AdapterBackend, FaultsAreOnFromTheStart) {
         EXPECT_TRUE(config.busHeldBusy && config.slavesNack && config.chipNoStore);
         EXPECT_TRUE(backend.Bench()->SlowParts());
         EXPECT_NE(backend.Notice().find("no adapter attached"), std::string::npos) << backend.Notice();
-        EXPECT_EQ(&platform::Ports(), backend.Bench());
+        EXPECT_EQ(&backend.Io(), backend.Bench());
     }
-    EXPECT_EQ(&platform::Ports(), before);
 }
 
 TEST(BenchState, EveryChipComesBackInTheNextRun) {
@@ -55,8 +53,9 @@ TEST(BenchState, EveryChipComesBackInTheNextRun) {
     const std::string folder = QDir(dir.path()).filePath("state/bench").toStdString();
     const startup::BenchState state(folder);
     std::string error;
+    platform::VirtualCounter clock;
     {
-        SimulatedBench bench;
+        SimulatedBench bench(clock);
         bench.Eeprom()[0x7FF] = 0x42;
         bench.SetRegister(0x40, 0x05, 0xAB);
         bench.SetChipListChoice("93C46 (16)");
@@ -85,7 +84,7 @@ TEST(BenchState, EveryChipComesBackInTheNextRun) {
         ASSERT_EQ(::stat(folder.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700u);
     }
-    SimulatedBench next;
+    SimulatedBench next(clock);
     ASSERT_TRUE(state.LoadBus(next, error)) << error;
     EXPECT_EQ(next.Eeprom()[0x7FF], 0x42);
     EXPECT_EQ(next.Register(0x40, 0x05), 0xAB);
@@ -102,7 +101,7 @@ TEST(BenchState, EveryChipComesBackInTheNextRun) {
     ASSERT_TRUE(stray.open(QIODevice::WriteOnly | QIODevice::Truncate));
     stray.write("short");
     stray.close();
-    SimulatedBench third;
+    SimulatedBench third(clock);
     EXPECT_FALSE(state.LoadBus(third, error));
     EXPECT_NE(error.find("holds 5 bytes, not 2048"), std::string::npos) << error;
     EXPECT_NE(third.Eeprom()[0x7FF], 0x42);

@@ -97,9 +97,8 @@ public:
 private:
     struct Parallel {
         platform::VirtualCounter clock;
-        simulator::SimulatedBench bench;
-        Installed installed{clock, bench};
-        hardware::PortAdapter adapter;  // after the counter: it reads the frequency
+        simulator::SimulatedBench bench{clock};
+        hardware::PortAdapter adapter{bench, clock};  // after the counter: it reads the frequency
     };
     std::unique_ptr<Parallel> parallel_;
     std::unique_ptr<simulator::MemoryAdapter> memory_;

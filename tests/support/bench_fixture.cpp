@@ -76,9 +76,8 @@ void BenchFixture::SetUp() {
     QSettings(QStringLiteral("merlix"), QStringLiteral("merlix")).clear();
     simulator::SimulatedBench::Config config;
     Configure(config);
-    bench_ = std::make_unique<simulator::SimulatedBench>(config);
+    bench_ = std::make_unique<simulator::SimulatedBench>(clock_, config);
     recorder_ = std::make_unique<RecordingPortIo>(*bench_);
-    previousIo_ = platform::InstallPortIo(recorder_.get());
     SetActiveBench(bench_.get());
     previousSeams_ = InstallUiSeams({
         [this](const QString& text) { messages << text; },
@@ -98,16 +97,19 @@ void BenchFixture::TearDown() {
     dialog_.reset();
     InstallUiSeams(previousSeams_);
     SetActiveBench(nullptr);
-    platform::InstallPortIo(previousIo_);
     recorder_.reset();
     bench_.reset();
     ResetAppState();
     qputenv("XDG_DATA_HOME", previousDataHome_);
 }
 
+std::unique_ptr<eeprom::Session> BenchFixture::NewSession() {
+    return std::make_unique<eeprom::Session>(*recorder_, clock_);
+}
+
 void BenchFixture::StartWindow(platform::PortIo* io) {
-    if (io) platform::InstallPortIo(io);
-    dialog_ = std::make_unique<MainDialog>();
+    dialog_ = std::make_unique<MainDialog>(nullptr,
+                                           std::make_unique<eeprom::Session>(io ? *io : *recorder_, clock_));
     dialog_->show();
     QApplication::setActiveWindow(dialog_.get());
     QCoreApplication::processEvents();

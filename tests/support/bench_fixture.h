@@ -1,5 +1,6 @@
 // The fixture the widget suites share: a fresh simulated bench (as configured
-// by the test) behind a recorder as the installed port backend, all process
+// by the test) on the fixture's virtual counter, behind a recorder that the
+// window's adapter talks through, all process
 // state back at its program-load values, message boxes and file dialogs
 // replaced by recorders, and a MainDialog built (its OnInitDialog and port
 // choice ran) and shown on the offscreen platform, never exec'd.
@@ -19,6 +20,7 @@
 
 #include "hardware/bench_support.h"
 #include "monitor/monitor_logic.h"
+#include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
 #include "ui/main/main_dialog.h"
@@ -71,10 +73,13 @@ protected:
     // Builds and shows the window with `io` (default: the recorder over the
     // bench) as the port backend.
     void StartWindow(platform::PortIo* io = nullptr);
+    // A session for another window: on the recorder and the fixture's counter.
+    std::unique_ptr<eeprom::Session> NewSession();
 
     MainDialog& dialog() { return *dialog_; }
     eeprom::Session& session() { return dialog_->session(); }
     simulator::SimulatedBench& bench() { return *bench_; }
+    platform::VirtualCounter& clock() { return clock_; }
     RecordingPortIo& recorder() { return *recorder_; }
 
     // --- Acting as the user -----------------------------------------------
@@ -94,10 +99,10 @@ protected:
     QString savePathAnswer;    // what AskSavePath returns
 
 private:
+    platform::VirtualCounter clock_;
     std::unique_ptr<simulator::SimulatedBench> bench_;
     std::unique_ptr<RecordingPortIo> recorder_;
     std::unique_ptr<MainDialog> dialog_;
-    platform::PortIo* previousIo_ = nullptr;
     QTemporaryDir home_;
     QByteArray previousDataHome_;
     UiSeams previousSeams_;

@@ -1,18 +1,14 @@
 // Test main for the widget suites: a QApplication on the offscreen platform,
-// the virtual counter, then GoogleTest.
+// then GoogleTest.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "platform/counter.h"
-
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    static platform::VirtualCounter counter;
-    platform::InstallCounter(&counter);
     // Settings the window remembers go to a test location, never the user's,
     // and one of this process's own: ctest runs suites side by side, and a
     // suite clearing the settings must not reach into another's test.

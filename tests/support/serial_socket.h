@@ -64,24 +64,6 @@ private:
     std::uint64_t accesses_ = 0;
 };
 
-// Installs the virtual counter and a port for as long as it lives, putting
-// back what was installed before.
-class Installed {
-public:
-    Installed(platform::Counter& counter, platform::PortIo& io)
-        : counter_(platform::InstallCounter(&counter)), io_(platform::InstallPortIo(&io)) {}
-    ~Installed() {
-        platform::InstallPortIo(io_);
-        platform::InstallCounter(counter_);
-    }
-    Installed(const Installed&) = delete;
-    Installed& operator=(const Installed&) = delete;
-
-private:
-    platform::Counter* counter_;
-    platform::PortIo* io_;
-};
-
 // The socket with an adapter on LPT1 and a chip from the chip list.
 struct SocketRig {
     explicit SocketRig(const std::string& chipText = {}) {
@@ -95,8 +77,7 @@ struct SocketRig {
 
     platform::VirtualCounter clock;
     SocketPort port{clock, hardware::kLpt1};
-    Installed installed{clock, port};
-    hardware::PortAdapter adapter;  // after the counter: it reads the frequency
+    hardware::PortAdapter adapter{port, clock};  // after the counter: it reads the frequency
     std::unique_ptr<simulator::SerialChip> chip;
 };
 

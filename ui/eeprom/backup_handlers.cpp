@@ -179,7 +179,7 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
     const int first = page ? backup.target.page * kPageSize : 0;
     const int size = BackupSize(backup.target, session_->chip);
     if (page) {
-        // The specified I2C page write has no verify; a restore must have
+        // The classic I2C page write has no verify; a restore must have
         // one, so the page is read back into a scratch image and compared.
         Image scratchMarks{kImageSize};
         if (!WriteI2cPage(session_->adapter, backup.target.page, backup.target.device, session_->image,

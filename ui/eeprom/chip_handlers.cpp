@@ -1,7 +1,8 @@
 // The chip list and the read, write and fill handlers: one 256-byte page of a
 // 24Cxx memory through the controller (a blank chip entry), or a whole
 // Microwire/SPI chip through the serial lines (any other entry). The loops
-// themselves live in chip_transfers.cpp; these bind them to the window.
+// live in chip_transfers.cpp (classic) and fast_transfers.cpp (fast, when
+// "Fast transfers" is checked); these bind them to the window.
 #include <QAction>
 #include <QProgressBar>
 #include <QSettings>
@@ -76,7 +77,7 @@ constexpr const char* kFastTransfersKey = "transfers/fast";
 void MainDialog::AddFastTransfersEntry() {
     fastTransfersAction_ = new QAction(QStringLiteral("&Fast transfers"), this);
     fastTransfersAction_->setCheckable(true);
-    // Off unless the user turned it on: the specified sequences are the
+    // Off unless the user turned it on: the classic sequences are the
     // ones proven on every adapter.
     fastTransfersAction_->setChecked(ToolSettings().value(QLatin1String(kFastTransfersKey), false).toBool());
     addAction(fastTransfersAction_);

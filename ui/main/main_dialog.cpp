@@ -45,9 +45,7 @@ const TextLink kTextsAfterPage[] = {
 }  // namespace
 
 MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session)
-    : QDialog(parent),
-      session_(session ? std::move(session) : std::make_unique<eeprom::Session>()),
-      m_hIcon(resources::LoadIcon(resources::kIconApp)) {
+    : QDialog(parent), session_(std::move(session)), m_hIcon(resources::LoadIcon(resources::kIconApp)) {
     const resources::DialogBuilder::Factory hexView = [](const resources::ControlTemplate&, QWidget* p) {
         return static_cast<QWidget*>(new HexView(p));
     };

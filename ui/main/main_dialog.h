@@ -55,9 +55,9 @@ class MainDialog : public QDialog {
     std::unique_ptr<eeprom::Session> session_;
 
 public:
-    // The window takes `session` (a fresh one when none is given: the
-    // adapter then reads the counter in force now).
-    explicit MainDialog(QWidget* parent = nullptr, std::unique_ptr<eeprom::Session> session = nullptr);
+    // The window takes `session`, whose adapter talks through the port
+    // backend of the run.
+    MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session);
     ~MainDialog() override;
 
     // The adapter, image, marks, chip parameters and flags the handlers work on.
@@ -174,8 +174,8 @@ public:
     // Backs up what "Write eeprom" is about to replace, when backups are on;
     // false, with the reason shown, when the write must not start.
     bool BackUpBeforeWrite();
-    // Writes the serial chip in force with the transfers the user chose and
-    // verifies it; false when no chip answered.
+    // Writes the serial chip in force with the transfers the user chose
+    // (classic or fast) and verifies it; false when no chip answered.
     bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::Image& readBack);
     // Shows the verify report when `readBack` differs from the image written.
     void ReportVerify(const eeprom::Image& readBack);
@@ -225,10 +225,11 @@ public:
 
     // --- Fast transfers (ui/eeprom/chip_handlers.cpp) ----------------------
     // The checkable context-menu entry; while it is checked, "Read eeprom"
-    // and "Write eeprom" use the fast transfers. Remembered between runs.
+    // and "Write eeprom" use the fast transfers, else the classic ones.
+    // Remembered between runs.
     QAction* FastTransfersAction() const { return fastTransfersAction_; }
 
-    // --- Bus transfers window (monitor/bus_monitor.cpp) -------------------
+    // --- Bus transfers window (ui/monitor/bus_monitor.cpp) -------------------
     // Opens the decoded view of what the monitor captures, or brings it forward.
     void ShowTransfersWindow();
     TransfersWindow* OpenedTransfersWindow() const { return transfersWindow_; }
@@ -251,7 +252,7 @@ private:
     void SetUpEdits();
     // Selects every remarks entry whose key (first five characters) is
     // address + " " + subAddress; the last match stays selected. The key rule
-    // is the remarks base's (console/remarks_handlers.cpp).
+    // is the remarks base's (ui/console/remarks_handlers.cpp).
     void SelectRemarkEntries(const QString& address, const QString& subAddress);
     // Shows the image byte under m_byteOffset in the value edit (and the
     // snapshot byte in the compare edit), members and controls alike.
@@ -273,7 +274,7 @@ private:
     // write has gone through since.
     bool sendFailureShown_ = false;
 
-    // Safety net (eeprom/backup_handlers.cpp).
+    // Safety net (ui/eeprom/backup_handlers.cpp).
     void AddSafetyEntries();
     ImageState CaptureImageState() const;
     void ApplyImageState(const ImageState& state);
@@ -290,11 +291,11 @@ private:
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;
 
-    // Bus transfers window (monitor/bus_monitor.cpp).
+    // Bus transfers window (ui/monitor/bus_monitor.cpp).
     void AddTransfersWindowEntry();
     monitor::TransferLog transferLog_;
-    // Monitor time: the installed counter, so bench time on the bench.
-    simulator::BenchClock monitorClock_;
+    // Monitor time: the adapter's counter, so bench time on the bench.
+    simulator::BenchClock monitorClock_{session_->adapter.Clock()};
     QAction* transfersWindowAction_ = nullptr;
     TransfersWindow* transfersWindow_ = nullptr;
 };

@@ -10,8 +10,10 @@
 namespace ui {
 
 int RunPortCheck() {
-    return platform::RunPortCheck(
-        std::cout, [](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, base); });
+    platform::SteadyCounter clock;
+    return platform::RunPortCheck(std::cout, [&clock](platform::PortIo& io, int base) {
+        return hardware::ProbeAdapterOn(io, clock, base);
+    });
 }
 
 }  // namespace ui

@@ -17,16 +17,21 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("merlix"));
     setApplicationDisplayName(QStringLiteral("MERLIX"));
     setApplicationVersion(QStringLiteral("4.22"));
-    RouteCounterMessagesToWindow();
 }
 
-void RouteCounterMessagesToWindow() {
+hardware::CounterErrorSink WindowCounterErrors() {
     // The DAC panel builds an adapter per frame, so the check can speak long
     // after start-up.
-    hardware::SetCounterErrorSink([](const std::string& text) { ShowError(QString::fromStdString(text)); });
+    return [](const std::string& text) {
+        if (QCoreApplication::instance()) {
+            ShowError(QString::fromStdString(text));
+        } else {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
+    };
 }
 
-ToolApp::~ToolApp() { hardware::SetCounterErrorSink(nullptr); }
+ToolApp::~ToolApp() = default;
 
 bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
@@ -38,9 +43,6 @@ bool ToolApp::InitInstance() {
 }
 
 int RunMerlix(int argc, char** argv) {
-    // The main adapter is built before anything else, so that its counter
-    // check speaks on stderr before any window exists.
-    auto session = std::make_unique<eeprom::Session>();
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     StartupOptions options;
@@ -66,6 +68,9 @@ int RunMerlix(int argc, char** argv) {
         std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
         return 1;
     }
+    // The main adapter is built before the application object, so that its
+    // counter check speaks on stderr before any window exists.
+    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock(), WindowCounterErrors());
     // The ports are open and stay usable: the window, its file dialogs above
     // all, runs as the user who started the program, never as root.
     std::string dropError;

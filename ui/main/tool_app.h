@@ -28,9 +28,9 @@ public:
     std::unique_ptr<eeprom::Session> session;
 };
 
-// Sends the counter check's message of every adapter built from now on to
-// the message box (before the application object exists it goes to stderr).
-void RouteCounterMessagesToWindow();
+// Where the window's adapters send the counter check's message: the message
+// box once the application object exists, stderr before.
+hardware::CounterErrorSink WindowCounterErrors();
 
 // The whole program: command line, backend, application object, window.
 // Returns the process exit status.

@@ -13,11 +13,11 @@
 
 namespace ui {
 
-void SendDacPanelFrame(std::uint8_t mainLatch, int channel, int range, std::uint8_t value) {
+void SendDacPanelFrame(const hardware::PortAdapter& mainAdapter, int channel, int range, std::uint8_t value) {
     // A fresh adapter per frame, as the panel keeps no port of its own.
-    hardware::PortAdapter adapter;
+    hardware::PortAdapter adapter(mainAdapter.Io(), mainAdapter.Clock(), mainAdapter.CounterErrors());
     adapter.SetBase(kDacPortBase);
-    adapter.SetLatch(static_cast<std::uint8_t>(mainLatch & 0x0F));
+    adapter.SetLatch(static_cast<std::uint8_t>(mainAdapter.Latch() & 0x0F));
     hardware::SendDacFrame(adapter, channel, range, value);
 }
 
@@ -72,7 +72,7 @@ void DacPanelDialog::UpdateData(bool save) {
 void DacPanelDialog::OnHScroll() {
     for (int k = 0; k < kChannels; ++k) m_channelValues[k] = static_cast<std::uint8_t>(m_sliders[k]->value());
     const int range = m_range->currentIndex() < 0 ? 0 : m_range->currentIndex();
-    SendDacPanelFrame(mainAdapter_.Latch(), m_currentChannel, range, m_channelValues[m_currentChannel]);
+    SendDacPanelFrame(mainAdapter_, m_currentChannel, range, m_channelValues[m_currentChannel]);
     for (int k = 0; k < kChannels; ++k) m_valueTexts[k] = HexByteText(m_channelValues[k]);
     UpdateData(false);
 }

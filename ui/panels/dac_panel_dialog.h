@@ -34,10 +34,11 @@ inline constexpr const char* kDacRangeTexts[] = {
 // first parallel port whatever port the main window works on.
 inline constexpr std::int32_t kDacPortBase = 0x378;
 
-// One frame through a short-lived adapter at kDacPortBase. Lines 0..3 (device
-// and user lines) keep their state from `mainLatch`, so a frame does not
-// disturb what the main window set on them.
-void SendDacPanelFrame(std::uint8_t mainLatch, int channel, int range, std::uint8_t value);
+// One frame through a short-lived adapter at kDacPortBase, on the main
+// adapter's port. Lines 0..3 (device and user lines) keep their state from
+// the main adapter's latch, so a frame does not disturb what the main window
+// set on them.
+void SendDacPanelFrame(const hardware::PortAdapter& mainAdapter, int channel, int range, std::uint8_t value);
 
 class DacPanelDialog;
 // The open panel, or none (ui/panels/dac_panel_link.cpp).

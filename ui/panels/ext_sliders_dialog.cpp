@@ -29,8 +29,11 @@ void SetControlText(QWidget* control, const QString& text) {
 
 }  // namespace
 
-ExtSlidersDialog::ExtSlidersDialog(QWidget* owner, std::int32_t portBase, std::uint8_t latch)
-    : QDialog(owner), m_latch(latch), m_portBase(portBase) {
+ExtSlidersDialog::ExtSlidersDialog(QWidget* owner, const hardware::PortAdapter& mainAdapter)
+    : QDialog(owner),
+      m_adapter(mainAdapter.Io(), mainAdapter.Clock(), mainAdapter.CounterErrors()),
+      m_latch(mainAdapter.Latch()),
+      m_portBase(mainAdapter.GetBase()) {
     builder_.Build(*this, resources::DialogTemplate134());
     for (int s = 0; s < kSlots; ++s) {
         m_sliders[s] = builder_.Control<resources::TrackBar>(ext_ids::kSlider[s]);

@@ -30,8 +30,9 @@ public:
     static constexpr int kSlots = ext_ids::kSlots;
 
     // Builds the panel from template 134 and runs its start-up on the panel
-    // adapter with the main adapter's base and latch as they are now.
-    ExtSlidersDialog(QWidget* owner, std::int32_t portBase, std::uint8_t latch);
+    // adapter (on the main adapter's port) with the main adapter's base and
+    // latch as they are now.
+    ExtSlidersDialog(QWidget* owner, const hardware::PortAdapter& mainAdapter);
     ~ExtSlidersDialog() override;
 
     // Moves the fields to the controls (save = false) or back.

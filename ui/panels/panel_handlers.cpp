@@ -34,7 +34,7 @@ void MainDialog::OnExtended() {
     if (g_extPanel == nullptr) {
         // The panel starts up on the main adapter's base and latch as they
         // are at this moment.
-        g_extPanel = new ExtSlidersDialog(this, session_->adapter.GetBase(), session_->adapter.Latch());
+        g_extPanel = new ExtSlidersDialog(this, session_->adapter);
         PlaceBeside(*g_extPanel, *this);
         g_extPanel->show();
         button->setText(QStringLiteral("Close Ext."));

@@ -93,8 +93,9 @@ TEST_F(BenchWindowTest, TheContextMenuOpensOneWindowBesideTheMainWindow) {
 }
 
 // The main window (982 by 568 here) and the bench window (756 by 633) on a
-// full-HD screen side by side, and on the 1600-pixel screen where the bench
-// window used to cover the main window's right-hand column, one below the other.
+// full-HD screen side by side, and on a 1600-pixel screen, where side by side
+// the bench window would cover the main window's right-hand column, one below
+// the other.
 TEST(BenchWindowPlacement, BesideWhenTheScreenIsWideEnoughElseBelow) {
     const QSize bench(756, 633);
     const QRect main(600, 100, 982, 568);
@@ -144,7 +145,7 @@ TEST_F(BenchWindowTest, AtStartUpTheWindowWaitsForTheMainWindowToShow) {
 
 TEST_F(BenchWindowTest, OnHardwareThereIsNoEntry) {
     SetActiveBench(nullptr);
-    MainDialog onHardware;
+    MainDialog onHardware(nullptr, NewSession());
     EXPECT_EQ(onHardware.BenchWindowAction(), nullptr);
     onHardware.ShowBenchWindow();
     EXPECT_EQ(onHardware.OpenedBenchWindow(), nullptr);
@@ -153,9 +154,9 @@ TEST_F(BenchWindowTest, OnHardwareThereIsNoEntry) {
 TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     // "Bus held busy": see the console test below.
     Toggle("Slave not acknowledging");
-    EXPECT_EQ(session().adapter.I2cWriteByte(0x05, 0x40, 0x33), hardware::kNoAck);
+    EXPECT_EQ(session().adapter.I2cWriteByte(0x05, 0x40, 0x33), hardware::ByteResult::NoAck);
     Toggle("Slave not acknowledging");
-    EXPECT_EQ(session().adapter.I2cWriteByte(0x05, 0x40, 0x33), hardware::kWriteDone);
+    EXPECT_EQ(session().adapter.I2cWriteByte(0x05, 0x40, 0x33), hardware::ByteResult::Done);
 
     Toggle("Controller absent");
     Click(ids::kResetPcf);
@@ -267,7 +268,8 @@ TEST_F(BenchWindowTest, ChipGridsShowTheBenchAndFlashWhatChanged) {
     ASSERT_EQ(eeprom->State().Size(), 2048u);
     EXPECT_EQ(eeprom->State().Byte(0x123), 0xFF);
 
-    ASSERT_EQ(session().adapter.I2cWriteByte(0x23, 0xA2, 0x5C), hardware::kWriteDone);  // block 1, byte 0x23
+    ASSERT_EQ(session().adapter.I2cWriteByte(0x23, 0xA2, 0x5C),
+              hardware::ByteResult::Done);  // block 1, byte 0x23
     Tick();
     EXPECT_EQ(eeprom->State().Byte(0x123), 0x5C);
     EXPECT_TRUE(eeprom->State().Flashing(0x123));
@@ -359,7 +361,7 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
     EXPECT_EQ(Window().EepromGrid()->State().Byte(299), static_cast<std::uint8_t>(299 & 0xFF));
     EXPECT_EQ(openRequests.last(), "*.bin");
     // What the program reads is what was loaded.
-    EXPECT_EQ(session().adapter.I2cReadByte(0x2B, 0xA3), 0x2B) << "byte 0x12B";
+    EXPECT_EQ(session().adapter.I2cReadByte(0x2B, 0xA3).value, 0x2B) << "byte 0x12B";
 
     savePathAnswer = dir.filePath("eeprom.bin");
     Window().SaveEeprom();

@@ -106,15 +106,15 @@ TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
     const Image written = session().image;
     std::int64_t before = 0;
     std::int64_t after = 0;
-    platform::Clock().Now(before);
+    clock().Now(before);
     Click(ids::kWriteEeprom);
     session().image.fill(0);
     Click(ids::kReadEeprom);
-    platform::Clock().Now(after);
+    clock().Now(after);
     EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, bench().Eeprom().begin() + 256));
     EXPECT_TRUE(std::equal(written.begin() + 256, written.begin() + 512, session().image.begin() + 256));
     EXPECT_TRUE(messages.isEmpty());
-    // The fast loops ran: the specified ones wait 10 and 15 ms a byte, over
+    // The fast loops ran: the classic ones wait 10 and 15 ms a byte, over
     // six seconds of bench time for the two pages.
     EXPECT_LT(after - before, 1'000'000);
 

@@ -150,7 +150,7 @@ TEST_F(SafetyWindow, I2cPageRestoresVerifiedAndAFailedBackupStopsTheWrite) {
     Click(ids::kWriteEeprom);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(bench().Eeprom()[2 * kPageSize], 0x42);
-    MainDialog next;
+    MainDialog next(nullptr, NewSession());
     EXPECT_FALSE(next.BackupAction()->isChecked());
 }
 

@@ -29,7 +29,7 @@ using MainWindowStart = BenchFixture;
 // the bench window): the window goes with its focus in an address edit, and
 // no focus handler may run on it once its members are gone.
 TEST_F(MainWindowStart, ClosingWhileAnotherWindowIsActiveRunsNoHandlerOnIt) {
-    auto window = std::make_unique<MainDialog>();
+    auto window = std::make_unique<MainDialog>(nullptr, NewSession());
     window->show();
     QApplication::setActiveWindow(window.get());
     Focus(window->Edit(ids::kSendAddress));
@@ -157,7 +157,7 @@ protected:
 TEST_F(BothPorts, ControllersOnBothPortsGiveLpt1) {
     SimulatedBench::Config second;
     second.port = SimulatedBench::Port::Lpt2;
-    SimulatedBench lpt2(second);
+    SimulatedBench lpt2(clock(), second);
     testsupport::TwoPortBench machine(bench(), lpt2);
     testsupport::RecordingPortIo recording(machine);
     StartWindow(&recording);

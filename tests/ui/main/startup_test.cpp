@@ -1,4 +1,4 @@
-// Start-up: the command line, the backend it installs, the caption mark and
+// Start-up: the command line, the backend it opens, the caption mark and
 // the trace of the port choice.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -25,6 +25,11 @@ namespace {
 
 using Port = simulator::SimulatedBench::Port;
 using Backend = StartupOptions::Backend;
+
+// The window's session on the backend, as the program builds it.
+std::unique_ptr<eeprom::Session> SessionOn(const AdapterBackend& backend) {
+    return std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
+}
 
 StartupOptions Parse(QStringList args, bool expectOk = true) {
     args.prepend("merlix");
@@ -105,25 +110,23 @@ protected:
     UiSeams previousSeams_;
 };
 
-TEST_F(StartupBackend, BenchIsInstalledForItsLifetimeAndMarksTheCaption) {
-    platform::PortIo* before = &platform::Ports();
+TEST_F(StartupBackend, BenchIsActiveForItsLifetimeAndMarksTheCaption) {
     {
         AdapterBackend backend;
         QString error;
         ASSERT_TRUE(backend.Open(Parse({"--bench=lpt2"}), error)) << error.toStdString();
         EXPECT_TRUE(backend.OnBench());
         EXPECT_EQ(ActiveBench(), backend.Bench());
-        EXPECT_EQ(&platform::Ports(), backend.Bench());
+        EXPECT_EQ(&backend.Io(), backend.Bench());
         EXPECT_EQ(backend.Bench()->config().port, Port::Lpt2);
         EXPECT_TRUE(backend.BenchNotice().contains("simulated bench"));
         EXPECT_TRUE(backend.BenchNotice().contains("LPT2"));
         EXPECT_EQ(BenchCaptionMark(), "  [simulated bench]");
-        MainDialog window;
+        MainDialog window(nullptr, SessionOn(backend));
         window.setWindowTitle(window.windowTitle() + BenchCaptionMark());
         EXPECT_EQ(window.windowTitle(), "MERLIX   ver4.22  [simulated bench]");
         EXPECT_EQ(window.Button(ids::kResetPcf)->text(), "PCF 8584 Ok");
     }
-    EXPECT_EQ(&platform::Ports(), before);
     EXPECT_EQ(ActiveBench(), nullptr);
     EXPECT_EQ(BenchCaptionMark(), "");
 }
@@ -142,11 +145,8 @@ TEST_F(StartupBackend, WithoutAPortTheProgramRunsOnTheBenchAndSaysWhy) {
 TEST_F(StartupBackend, CounterCheckSpeaksThroughTheMessageBoxOnceTheWindowCan) {
     platform::VirtualCounter broken;
     broken.SetFrequencyFails(true);
-    platform::Counter* previous = platform::InstallCounter(&broken);
-    RouteCounterMessagesToWindow();
-    { hardware::PortAdapter adapter; }
-    hardware::SetCounterErrorSink(nullptr);
-    platform::InstallCounter(previous);
+    platform::NullPortIo nothing;
+    { hardware::PortAdapter adapter(nothing, broken, WindowCounterErrors()); }
     EXPECT_EQ(errors, QStringList({"Error: MB doesnot support QPC"}));
     EXPECT_TRUE(messages.isEmpty());
     // The box itself: the error caption and icon, and no owner window.
@@ -199,7 +199,7 @@ TEST_F(StartupBackend, AFailedTraceWriteIsReportedOnceAndTheProgramGoesOn) {
     small.rlim_cur = 100;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     {
-        MainDialog window;
+        MainDialog window(nullptr, SessionOn(backend));
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
         EXPECT_EQ(window.Button(ids::kResetPcf)->text(), "PCF 8584 Ok");
@@ -219,7 +219,7 @@ TEST_F(StartupBackend, TraceShowsTheProbeOnLpt1ThenLpt2) {
         AdapterBackend backend;
         QString error;
         ASSERT_TRUE(backend.Open(Parse({"--bench=lpt2", "--trace", path}), error)) << error.toStdString();
-        MainDialog window;
+        MainDialog window(nullptr, SessionOn(backend));
         EXPECT_TRUE(window.Control<QAbstractButton>(ids::kLpt2)->isChecked());
     }
     QFile file(path);

@@ -190,7 +190,7 @@ TEST_P(MonitorCapture, EveryTransferIsOneLineAndEepromBytesLandWhereTheReplayPut
     EXPECT_EQ(Text(ids::kDeviceAddress).toStdString(), expected.deviceAddress);
 
     // Started again a moment later, the monitor sees the whole capture again.
-    platform::Clock().SleepMs(60);
+    clock().SleepMs(60);
     StartMonitor();
     PollUntilPlayed(2 * transfers.size());
     StopMonitor();

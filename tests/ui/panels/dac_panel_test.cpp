@@ -258,7 +258,7 @@ TEST_F(DacPanel, HexDoubleClickStoresTheCurrentChannelValue) {
 }
 
 TEST_F(DacPanel, MainWindowGoingAwayTakesThePanelWithIt) {
-    auto second = std::make_unique<MainDialog>();
+    auto second = std::make_unique<MainDialog>(nullptr, NewSession());
     OpenDacPanel(second.get());
     QPointer<DacPanelDialog> panel = g_dacPanel;
     second.reset();

@@ -359,7 +359,7 @@ TEST_F(ExtPanel, SelectedSlotReadsBackWhatItsEditsShow) {
 }
 
 TEST_F(ExtPanel, MainWindowGoingAwayTakesThePanelWithIt) {
-    auto second = std::make_unique<MainDialog>();
+    auto second = std::make_unique<MainDialog>(nullptr, NewSession());
     second->OnExtended();
     ASSERT_NE(g_extPanel, nullptr);
     QPointer<ExtSlidersDialog> panel = g_extPanel;

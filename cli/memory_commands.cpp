@@ -1,146 +1,30 @@
-// merlix-cli's sub-commands; see commands.h.
-#include "cli/commands.h"
-
+// merlix-cli's memory commands: read, write, fill, verify and restore, with
+// the backups a write takes first.
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <thread>
 
 #include "cli/chips.h"
+#include "cli/command_support.h"
+#include "cli/commands.h"
 #include "cli/progress.h"
 #include "cli/transfers.h"
-#include "console/send_sequence.h"
 #include "eeprom/backup.h"
-#include "eeprom/checksums.h"
 #include "eeprom/file_access.h"
-#include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
 #include "eeprom/verify_report.h"
-#include "hardware/port_adapter.h"
-#include "hardware/probe.h"
-#include "monitor/monitor_logic.h"
-#include "monitor/transfer_decode.h"
 #include "simulator/simulated_bench.h"
 
 namespace cli {
 
 namespace {
-
-constexpr std::uint8_t kStartLatch = 0xFD;  // the window's latch at start
-
-void Say(const std::string& sentence) { std::fprintf(stderr, "merlix-cli: %s\n", sentence.c_str()); }
-
-int Fail(int code, const std::string& sentence) {
-    Say(sentence);
-    return code;
-}
-
-std::string Hex2(int value) { return eeprom::HexByte(value); }
-
-std::string Hex4(int value) { return eeprom::HexByte(value >> 8) + eeprom::HexByte(value); }
-
-// The probe of "Reset PCF": two resets, the second deciding. LPT1 is tried
-// first, then LPT2, as the window does at start; --port tries one. The one
-// place that knows the adapter is the parallel one; the commands speak to it
-// through its bus interfaces.
-bool FindAdapter(CommandContext& context) {
-    eeprom::Session& session = context.session;
-    session.adapter.SetLatch(kStartLatch);
-    const int ports[] = {context.forcedPort ? context.forcedPort : hardware::kLpt1, hardware::kLpt2};
-    for (int i = 0; i < (context.forcedPort ? 1 : 2); ++i) {
-        session.adapter.SetBase(ports[i]);
-        session.portBase = session.adapter.GetBase();
-        session.adapter.ConfigurePort();
-        if (hardware::ProbeController(session.adapter, 0).found) {
-            session.controllerPresent = 1;
-            return true;
-        }
-    }
-    session.controllerPresent = 0;
-    session.probeFailed = 2;
-    return false;
-}
-
-int NoAdapter() {
-    return Fail(kExitFailed, "no adapter answered (Not Found); check the cable, the port and --port");
-}
-
-class Stopwatch {
-public:
-    double Seconds() const {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
-
-eeprom::Checksums ChecksumsOf(const std::vector<std::uint8_t>& data) {
-    return eeprom::ComputeChecksums(data.data(), static_cast<int>(data.size()));
-}
-
-// The JSON line, or with --checksum the checksums of the data the command
-// moved (on stderr when the data itself went to stdout).
-void PrintJson(const CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
-               long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout = false) {
-    if (!context.json) {
-        if (!context.checksum || !data) return;
-        const eeprom::Checksums sums = ChecksumsOf(*data);
-        std::fprintf(dataOnStdout ? stderr : stdout, "CRC-32 %s  SHA-256 %s  sum %s  (%zu bytes)\n",
-                     eeprom::Crc32Text(sums.crc32).c_str(), sums.sha256.c_str(),
-                     eeprom::Sum8Text(sums.sum8).c_str(), data->size());
-        return;
-    }
-    std::printf("{\"command\":\"%s\",\"chip\":\"%s\",\"bytes\":%zu,\"seconds\":%.3f,\"mismatches\":%ld",
-                context.command.c_str(), chip.c_str(), bytes, seconds, mismatches);
-    if (data) {
-        const eeprom::Checksums sums = ChecksumsOf(*data);
-        std::printf(",\"checksum\":\"crc32:%08x\",\"crc32\":\"%08x\",\"sha256\":\"%s\",\"sum8\":\"%02x\"",
-                    sums.crc32, sums.crc32, sums.sha256.c_str(), sums.sum8);
-    }
-    std::printf("}\n");
-}
-
-// Ctrl-C and SIGTERM ask the running command to stop at a safe point: the
-// monitor between passes, a write after the page in flight.
-volatile std::sig_atomic_t stopRequested = 0;
-void OnInterrupt(int) { stopRequested = 1; }
-
-// Catches both signals while it lives; the handlers before it come back after.
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        stopRequested = 0;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-};
-
-// --- memories ------------------------------------------------------------------
 
 struct Job {
     Chip chip;
@@ -189,15 +73,11 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
     return kExitOk;
 }
 
-// Runs before the transfer: the bench puts the chip in its socket and the
-// caller's hook loads its saved contents.
-std::function<bool(std::string&)> socketReady;
-
 int SelectChip(CommandContext& context, const Chip& chip) {
     if (context.bench && !chip.I2c()) {
         context.bench->SetChipListChoice(chip.listEntry);
         std::string error;
-        if (socketReady && !socketReady(error)) return Fail(kExitFailed, error);
+        if (context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
     }
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }
@@ -307,46 +187,6 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
 }
 
 }  // namespace
-
-void SetSocketHook(std::function<bool(std::string&)> hook) { socketReady = std::move(hook); }
-
-bool ParseNumber(const std::string& text, long low, long high, long& value) {
-    if (text.empty()) return false;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits.size() > 8) return false;
-    long result = 0;
-    for (char c : digits) {
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        if (d < 0) return false;
-        result = result * (hex ? 16 : 10) + d;
-    }
-    if (result < low || result > high) return false;
-    value = result;
-    return true;
-}
-
-int RunProbe(CommandContext& context) {
-    const bool found = FindAdapter(context);
-    std::printf("%s\n", found ? "PCF 8584 Ok" : "Not Found");
-    return found ? kExitOk : kExitFailed;
-}
-
-int RunChips() {
-    std::printf("%-11s %6s  %-13s %s\n", "chip", "bytes", "organisation", "page write");
-    for (const Chip& chip : Chips()) {
-        const std::string page = chip.pageSize ? std::to_string(chip.pageSize) + " bytes" : "one word";
-        const std::string bus = chip.I2c()                                     ? "I2C"
-                                : chip.family == eeprom::ChipFamily::Microwire ? "Microwire"
-                                                                               : "SPI";
-        std::printf("%-11s %6d  %-13s %s\n", chip.name.c_str(), chip.bytes,
-                    (std::to_string(chip.organisation) + "-bit " + bus).c_str(), page.c_str());
-    }
-    return kExitOk;
-}
 
 int RunRead(CommandContext& context, const MemoryOptions& options) {
     Job job;
@@ -558,226 +398,6 @@ int RunVerify(CommandContext& context, const MemoryOptions& options) {
     const long mismatches = Compare(expected, read, job.region.offset);
     PrintJson(context, job.chip.name, read.size(), watch.Seconds(), mismatches, &read);
     return mismatches ? kExitMismatch : kExitOk;
-}
-
-// --- register devices ----------------------------------------------------------
-
-namespace {
-
-int ParseDevice(const std::string& text, long& address) {
-    if (ParseNumber(text, 0x03, 0x77, address)) return kExitOk;
-    return Fail(kExitUsage,
-                "a device address is 7-bit, 0x03..0x77 (0x20 is write address 40), not '" + text + "'");
-}
-
-int ParseByte(const std::string& text, const char* what, long& value) {
-    if (ParseNumber(text, 0, 255, value)) return kExitOk;
-    return Fail(kExitUsage, std::string(what) + " is a byte, 0..255 or 0x00..0xFF, not '" + text + "'");
-}
-
-std::string BusError(long address, const hardware::I2cResult& result) {
-    char text[120];
-    std::snprintf(text, sizeof text, "device 0x%02lx did not answer (%s)", address,
-                  result.status == hardware::I2cStatus::BusBusy ? "the bus stayed busy"
-                                                                : "no acknowledge or a time-out");
-    return text;
-}
-
-// A register read: the register number written, then one byte read.
-hardware::I2cResult ReadRegister(hardware::I2cMaster& i2c, long address, std::uint8_t reg,
-                                 std::uint8_t& value) {
-    const auto device = static_cast<std::uint8_t>(address);
-    const hardware::I2cMessage messages[] = {{device, false, {&reg, 1}}, {device, true, {&value, 1}}};
-    return i2c.Transfer(messages);
-}
-
-}  // namespace
-
-int RunSet(CommandContext& context, const std::string& address, const std::string& reg,
-           const std::string& value) {
-    long dev = 0, r = 0, v = 0;
-    if (int code = ParseDevice(address, dev)) return code;
-    if (int code = ParseByte(reg, "the register", r)) return code;
-    if (int code = ParseByte(value, "the value", v)) return code;
-    if (!FindAdapter(context)) return NoAdapter();
-    const hardware::I2cResult result = console::WriteRegister(
-        context.session.adapter, static_cast<std::uint8_t>(dev << 1), static_cast<std::uint8_t>(r),
-        static_cast<std::uint8_t>(v), [] { Say("the bus is busy (another master?); writing anyway"); });
-    return result.Ok() ? kExitOk : Fail(kExitFailed, BusError(dev, result));
-}
-
-int RunGet(CommandContext& context, const std::string& address, const std::string& reg) {
-    long dev = 0, r = 0;
-    if (int code = ParseDevice(address, dev)) return code;
-    if (int code = ParseByte(reg, "the register", r)) return code;
-    if (!FindAdapter(context)) return NoAdapter();
-    std::uint8_t value = 0;
-    const hardware::I2cResult result =
-        ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(r), value);
-    if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
-    std::printf("0x%02x\n", value);
-    return kExitOk;
-}
-
-int RunDump(CommandContext& context, const std::string& address) {
-    long dev = 0;
-    if (int code = ParseDevice(address, dev)) return code;
-    if (!FindAdapter(context)) return NoAdapter();
-    std::printf("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
-    int answered = 0;
-    for (int row = 0; row < 256; row += 16) {
-        std::string ascii;
-        std::printf("%02x: ", row);
-        for (int reg = row; reg < row + 16; ++reg) {
-            std::uint8_t value = 0;
-            if (!ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(reg), value).Ok()) {
-                std::printf("XX ");
-                ascii += 'X';
-                continue;
-            }
-            ++answered;
-            std::printf("%02x ", value);
-            ascii += value >= 0x20 && value < 0x7F ? static_cast<char>(value) : '.';
-        }
-        std::printf("   %s\n", ascii.c_str());
-    }
-    return answered ? kExitOk : Fail(kExitFailed, BusError(dev, {hardware::I2cStatus::NoAck}));
-}
-
-int RunTransfer(CommandContext& context, const std::vector<std::string>& messages) {
-    struct Message {
-        bool read = false;
-        long address = 0;
-        std::vector<std::uint8_t> bytes;  // write data, or room for the read
-    };
-    std::vector<Message> plan;
-    long lastAddress = -1;
-    for (std::size_t i = 0; i < messages.size();) {
-        const std::string& text = messages[i++];
-        const std::size_t at = text.find('@');
-        Message m;
-        long length = 0;
-        if (text.empty() || (text[0] != 'r' && text[0] != 'w') ||
-            !ParseNumber(text.substr(1, at == std::string::npos ? std::string::npos : at - 1), 1, 256,
-                         length))
-            return Fail(kExitUsage,
-                        "'" + text + "' is not a message: rLENGTH[@ADDR] or wLENGTH[@ADDR] and the bytes");
-        m.read = text[0] == 'r';
-        if (at != std::string::npos) {
-            if (int code = ParseDevice(text.substr(at + 1), m.address)) return code;
-            lastAddress = m.address;
-        } else if (lastAddress < 0) {
-            return Fail(kExitUsage, "the first message needs its address: " + text + "@0x50");
-        }
-        m.address = lastAddress;
-        if (m.read) {
-            m.bytes.resize(static_cast<std::size_t>(length));
-        } else {
-            for (long k = 0; k < length; ++k, ++i) {
-                long value = 0;
-                if (i >= messages.size())
-                    return Fail(kExitUsage, text + " needs " + std::to_string(length) + " data bytes");
-                if (int code = ParseByte(messages[i], "a data byte", value)) return code;
-                m.bytes.push_back(static_cast<std::uint8_t>(value));
-            }
-        }
-        plan.push_back(std::move(m));
-    }
-    if (plan.empty())
-        return Fail(kExitUsage, "transfer needs at least one message, such as w1@0x50 0x00 r16");
-    if (!FindAdapter(context)) return NoAdapter();
-    std::vector<hardware::I2cMessage> transfer;
-    for (Message& m : plan) transfer.push_back({static_cast<std::uint8_t>(m.address), m.read, m.bytes});
-    const hardware::I2cResult result = context.session.adapter.Transfer(transfer);
-    // What was read before a failure is shown, as each message was printed once it was done.
-    const std::size_t done =
-        result.Ok() ? plan.size() : static_cast<std::size_t>(std::max(result.message, 0));
-    for (std::size_t k = 0; k < done; ++k) {
-        if (!plan[k].read) continue;
-        for (std::size_t b = 0; b < plan[k].bytes.size(); ++b)
-            std::printf(b ? " 0x%02x" : "0x%02x", plan[k].bytes[b]);
-        std::printf("\n");
-    }
-    if (!result.Ok()) return Fail(kExitFailed, BusError(plan[done].address, result));
-    return kExitOk;
-}
-
-// --- bus monitor ---------------------------------------------------------------
-
-int RunMonitor(CommandContext& context, const MonitorOptions& options) {
-    eeprom::Session& session = context.session;
-    if (!options.filter.empty()) {
-        long value = 0;
-        std::string text = options.filter;
-        if (text.rfind("0x", 0) != 0 && text.rfind("0X", 0) != 0) text = "0x" + text;
-        if (!ParseNumber(text, 0, 0xFF, value))
-            return Fail(kExitUsage,
-                        "--filter takes an address as the log shows it (A0), not '" + options.filter + "'");
-        const monitor::MonitorFilter filter = monitor::FilterBytes(static_cast<int>(value));
-        session.filterRead = filter.read;
-        session.filterWrite = filter.write;
-    }
-    if (!FindAdapter(context)) return NoAdapter();
-    const InterruptGuard interrupts;
-
-    hardware::BusSniffer& sniffer = session.adapter;
-    const std::int64_t start = sniffer.NowUs();
-    session.monitorOn = 1;
-    monitor::StartMonitor(sniffer);
-    // The window replays the log's EEPROM transfers into its image when the
-    // monitor stops; here each line is replayed as it comes, so that a
-    // monitor left running all day keeps no log in memory.
-    long logged = 0;
-    int replayed = 0;
-    int page = 0;
-    std::string deviceAddress = "A1";
-    const auto limitReached = [&] { return options.count > 0 && logged >= options.count; };
-    const bool plainLines = options.format == "log";
-    const bool csv = options.format == "csv";
-    if (csv) {
-        const std::string header = monitor::TransfersCsv({});
-        std::fwrite(header.data(), 1, header.size(), stdout);
-    }
-    while (!stopRequested) {
-        // Each logged transfer brings its line, then its records.
-        bool lineTaken = false;
-        const auto onLine = [&](std::string_view line) {
-            lineTaken = !limitReached();
-            if (!lineTaken) return;
-            ++logged;
-            if (plainLines) {
-                std::fwrite(line.data(), 1, line.size(), stdout);
-                std::fputc('\n', stdout);
-            }
-            replayed +=
-                monitor::ReplayLogLine(std::string(line), session.image, session.marks, page, deviceAddress);
-        };
-        const auto onRecords = [&](const hardware::TransferBuffer& transfer) {
-            if (plainLines || !lineTaken) return;
-            std::optional<monitor::DecodedTransfer> decoded = monitor::DecodeTransfer(transfer);
-            if (!decoded) return;
-            const std::vector<monitor::SeenTransfer> one{
-                {static_cast<int>(logged), sniffer.NowUs() - start, std::move(*decoded)}};
-            std::string text = csv ? monitor::TransfersCsv(one) : monitor::TransfersCaptureText(one);
-            if (csv) text.erase(0, text.find('\n') + 1);  // the header went out once
-            std::fwrite(text.data(), 1, text.size(), stdout);
-        };
-        // As the window's timer pass.
-        monitor::MonitorPass(sniffer, session.filterRead, session.filterWrite, onLine, onRecords);
-        std::fflush(stdout);
-        if (limitReached()) break;
-        const std::int64_t now = sniffer.NowUs();
-        if (options.seconds > 0 && static_cast<double>(now - start) / 1e6 >= options.seconds) break;
-        sniffer.SleepMs(5);  // the window's timer period
-        // On bench time the sleep above costs nothing; a monitor left running
-        // must not keep a core busy for it.
-        if (context.bench) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    session.monitorOn = 0;
-    monitor::StopMonitor(sniffer);
-    std::fprintf(stderr, "merlix-cli: monitor stopped: %ld line%s logged, %d replayed as EEPROM transfers\n",
-                 logged, logged == 1 ? "" : "s", replayed);
-    return kExitOk;
 }
 
 }  // namespace cli

@@ -1,0 +1,114 @@
+// What the sub-commands share; see command_support.h.
+#include "cli/command_support.h"
+
+#include <cstdio>
+
+#include "eeprom/checksums.h"
+#include "eeprom/hex_text.h"
+#include "hardware/port_adapter.h"
+#include "hardware/probe.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::uint8_t kStartLatch = 0xFD;  // the window's latch at start
+
+eeprom::Checksums ChecksumsOf(const std::vector<std::uint8_t>& data) {
+    return eeprom::ComputeChecksums(data.data(), static_cast<int>(data.size()));
+}
+
+void OnInterrupt(int) { stopRequested = 1; }
+
+}  // namespace
+
+void Say(const std::string& sentence) { std::fprintf(stderr, "merlix-cli: %s\n", sentence.c_str()); }
+
+int Fail(int code, const std::string& sentence) {
+    Say(sentence);
+    return code;
+}
+
+std::string Hex2(int value) { return eeprom::HexByte(value); }
+
+std::string Hex4(int value) { return eeprom::HexByte(value >> 8) + eeprom::HexByte(value); }
+
+bool FindAdapter(CommandContext& context) {
+    eeprom::Session& session = context.session;
+    session.adapter.SetLatch(kStartLatch);
+    const int ports[] = {context.forcedPort ? context.forcedPort : hardware::kLpt1, hardware::kLpt2};
+    for (int i = 0; i < (context.forcedPort ? 1 : 2); ++i) {
+        session.adapter.SetBase(ports[i]);
+        session.portBase = session.adapter.GetBase();
+        session.adapter.ConfigurePort();
+        if (hardware::ProbeController(session.adapter, 0).found) {
+            session.controllerPresent = 1;
+            return true;
+        }
+    }
+    session.controllerPresent = 0;
+    session.probeFailed = 2;
+    return false;
+}
+
+int NoAdapter() {
+    return Fail(kExitFailed, "no adapter answered (Not Found); check the cable, the port and --port");
+}
+
+void PrintJson(const CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
+               long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout) {
+    if (!context.json) {
+        if (!context.checksum || !data) return;
+        const eeprom::Checksums sums = ChecksumsOf(*data);
+        std::fprintf(dataOnStdout ? stderr : stdout, "CRC-32 %s  SHA-256 %s  sum %s  (%zu bytes)\n",
+                     eeprom::Crc32Text(sums.crc32).c_str(), sums.sha256.c_str(),
+                     eeprom::Sum8Text(sums.sum8).c_str(), data->size());
+        return;
+    }
+    std::printf("{\"command\":\"%s\",\"chip\":\"%s\",\"bytes\":%zu,\"seconds\":%.3f,\"mismatches\":%ld",
+                context.command.c_str(), chip.c_str(), bytes, seconds, mismatches);
+    if (data) {
+        const eeprom::Checksums sums = ChecksumsOf(*data);
+        std::printf(",\"checksum\":\"crc32:%08x\",\"crc32\":\"%08x\",\"sha256\":\"%s\",\"sum8\":\"%02x\"",
+                    sums.crc32, sums.crc32, sums.sha256.c_str(), sums.sum8);
+    }
+    std::printf("}\n");
+}
+
+// The one piece of process state here: a signal handler reaches nothing else.
+volatile std::sig_atomic_t stopRequested = 0;
+
+InterruptGuard::InterruptGuard() {
+    stopRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt_);
+    sigaction(SIGTERM, &action, &previousTerm_);
+}
+
+InterruptGuard::~InterruptGuard() {
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+    if (text.empty()) return false;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 8) return false;
+    long result = 0;
+    for (char c : digits) {
+        int d = -1;
+        if (c >= '0' && c <= '9') d = c - '0';
+        if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (d < 0) return false;
+        result = result * (hex ? 16 : 10) + d;
+    }
+    if (result < low || result > high) return false;
+    value = result;
+    return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,66 @@
+// What merlix-cli's sub-commands share: their sentences on stderr, finding
+// the adapter, the JSON line, timing and the interrupt that stops a command.
+#pragma once
+
+#include <signal.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace cli {
+
+// One sentence on stderr, after the program's name.
+void Say(const std::string& sentence);
+// Says the sentence and returns `code`.
+int Fail(int code, const std::string& sentence);
+
+std::string Hex2(int value);
+std::string Hex4(int value);
+
+// The probe of "Reset PCF": two resets, the second deciding. LPT1 is tried
+// first, then LPT2, as the window does at start; --port tries one. The one
+// place that knows the adapter is the parallel one; the commands speak to it
+// through its bus interfaces.
+bool FindAdapter(CommandContext& context);
+// The sentence and exit code when FindAdapter found nothing.
+int NoAdapter();
+
+class Stopwatch {
+public:
+    double Seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// The JSON line, or with --checksum the checksums of the data the command
+// moved (on stderr when the data itself went to stdout).
+void PrintJson(const CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
+               long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout = false);
+
+// Ctrl-C and SIGTERM ask the running command to stop at a safe point: the
+// monitor between passes, a write after the page in flight.
+extern volatile std::sig_atomic_t stopRequested;
+
+// Catches both signals while it lives; the handlers before it come back after.
+class InterruptGuard {
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
+
+}  // namespace cli

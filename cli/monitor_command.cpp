@@ -1,0 +1,92 @@
+// merlix-cli's bus monitor: the window's log lines (or decoded transfers) on
+// stdout until a count, a time or Ctrl-C ends it.
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+#include "cli/command_support.h"
+#include "cli/commands.h"
+#include "hardware/port_adapter.h"
+#include "monitor/monitor_logic.h"
+#include "monitor/transfer_decode.h"
+
+namespace cli {
+
+int RunMonitor(CommandContext& context, const MonitorOptions& options) {
+    eeprom::Session& session = context.session;
+    if (!options.filter.empty()) {
+        long value = 0;
+        std::string text = options.filter;
+        if (text.rfind("0x", 0) != 0 && text.rfind("0X", 0) != 0) text = "0x" + text;
+        if (!ParseNumber(text, 0, 0xFF, value))
+            return Fail(kExitUsage,
+                        "--filter takes an address as the log shows it (A0), not '" + options.filter + "'");
+        const monitor::MonitorFilter filter = monitor::FilterBytes(static_cast<int>(value));
+        session.filterRead = filter.read;
+        session.filterWrite = filter.write;
+    }
+    if (!FindAdapter(context)) return NoAdapter();
+    const InterruptGuard interrupts;
+
+    hardware::BusSniffer& sniffer = session.adapter;
+    const std::int64_t start = sniffer.NowUs();
+    session.monitorOn = 1;
+    monitor::StartMonitor(sniffer);
+    // The window replays the log's EEPROM transfers into its image when the
+    // monitor stops; here each line is replayed as it comes, so that a
+    // monitor left running all day keeps no log in memory.
+    long logged = 0;
+    int replayed = 0;
+    int page = 0;
+    std::string deviceAddress = "A1";
+    const auto limitReached = [&] { return options.count > 0 && logged >= options.count; };
+    const bool plainLines = options.format == "log";
+    const bool csv = options.format == "csv";
+    if (csv) {
+        const std::string header = monitor::TransfersCsv({});
+        std::fwrite(header.data(), 1, header.size(), stdout);
+    }
+    while (!stopRequested) {
+        // Each logged transfer brings its line, then its records.
+        bool lineTaken = false;
+        const auto onLine = [&](std::string_view line) {
+            lineTaken = !limitReached();
+            if (!lineTaken) return;
+            ++logged;
+            if (plainLines) {
+                std::fwrite(line.data(), 1, line.size(), stdout);
+                std::fputc('\n', stdout);
+            }
+            replayed +=
+                monitor::ReplayLogLine(std::string(line), session.image, session.marks, page, deviceAddress);
+        };
+        const auto onRecords = [&](const hardware::TransferBuffer& transfer) {
+            if (plainLines || !lineTaken) return;
+            std::optional<monitor::DecodedTransfer> decoded = monitor::DecodeTransfer(transfer);
+            if (!decoded) return;
+            const std::vector<monitor::SeenTransfer> one{
+                {static_cast<int>(logged), sniffer.NowUs() - start, std::move(*decoded)}};
+            std::string text = csv ? monitor::TransfersCsv(one) : monitor::TransfersCaptureText(one);
+            if (csv) text.erase(0, text.find('\n') + 1);  // the header went out once
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        };
+        // As the window's timer pass.
+        monitor::MonitorPass(sniffer, session.filterRead, session.filterWrite, onLine, onRecords);
+        std::fflush(stdout);
+        if (limitReached()) break;
+        const std::int64_t now = sniffer.NowUs();
+        if (options.seconds > 0 && static_cast<double>(now - start) / 1e6 >= options.seconds) break;
+        sniffer.SleepMs(5);  // the window's timer period
+        // On bench time the sleep above costs nothing; a monitor left running
+        // must not keep a core busy for it.
+        if (context.bench) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    session.monitorOn = 0;
+    monitor::StopMonitor(sniffer);
+    std::fprintf(stderr, "merlix-cli: monitor stopped: %ld line%s logged, %d replayed as EEPROM transfers\n",
+                 logged, logged == 1 ? "" : "s", replayed);
+    return kExitOk;
+}
+
+}  // namespace cli
