@@ -58,7 +58,7 @@ struct NullProgress final : Progress {};
 void BM_Read93C86x8VirtualCounter(benchmark::State& state) {
     platform::VirtualCounter clock;
     SerialRig rig(clock, "93C86 (8)");
-    ImageArray image{};
+    Image image{kImageSize};
     NullProgress progress;
     std::uint64_t accesses = 0;
     std::int64_t benchUs = 0;
@@ -85,8 +85,8 @@ void BM_WriteOwnWork(benchmark::State& state, const char* entry) {
     NoSleepCounter counter;
     SerialRig rig(counter, entry);
     const int units = rig.chip.capacity;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     NullProgress progress;
     double ownNs = 0;
     std::int64_t slept = 0;

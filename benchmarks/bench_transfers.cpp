@@ -59,13 +59,13 @@ struct Rig {
     CountingPortIo counting{bench};
     hardware::PortAdapter adapter{counting, clock};
     ChipParams chip;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     NullProgress progress;
 };
 
 double SerialReadLimitUs(const ChipParams& chip) {
-    const bool microwire = chip.family == 93;
+    const bool microwire = chip.family == eeprom::ChipFamily::Microwire;
     const int sent = microwire ? 1 + 2 + chip.addressBits + 1 : 8 + chip.addressBits;
     const int received = chip.capacity * (microwire ? chip.organisation : 8);
     return sent * kBitInUs + received * kBitOutUs;
@@ -73,7 +73,7 @@ double SerialReadLimitUs(const ChipParams& chip) {
 
 double SerialWriteLimitUs(const ChipParams& chip, double cycleUs) {
     double us = SerialReadLimitUs(chip);  // the verify
-    if (chip.family == 93) {
+    if (chip.family == eeprom::ChipFamily::Microwire) {
         const int bits = 1 + 2 + chip.addressBits + 1 + chip.organisation;
         us += chip.capacity * (bits * kBitInUs + cycleUs);
     } else {

@@ -1,4 +1,4 @@
-// The command line's chip names; the parameters come from the engine's chip table.
+// The command line's chip names over the chip table.
 #include "cli/chips.h"
 
 #include <algorithm>
@@ -21,28 +21,18 @@ std::string Key(const std::string& text) {
 }
 
 std::vector<Chip> BuildChips() {
-    std::vector<Chip> chips = {
-        {"24C01", "", 0, 128, 8, 8},   {"24C02", "", 0, 256, 8, 8},   {"24C04", "", 0, 512, 8, 16},
-        {"24C08", "", 0, 1024, 8, 16}, {"24C16", "", 0, 2048, 8, 16},
-    };
-    for (const char* entry : eeprom::kChipListEntries) {
-        const std::string text = entry;
-        if (text.empty() || text == eeprom::kDacEntry) continue;
-        eeprom::ChipParams params;
-        params.organisation = 8;
-        eeprom::ApplyChipChoice(params, text);
+    std::vector<Chip> chips;
+    for (const hardware::ChipPart& part : hardware::kChipParts) {
+        if (part.family == eeprom::ChipFamily::Dac) continue;
         Chip chip;
-        chip.listEntry = text;
-        chip.family = params.family;
-        chip.bytes = eeprom::ImageFileSize(params);
-        chip.organisation = params.organisation;
-        if (chip.family == 93) {
-            const std::size_t open = text.find(" (");
-            chip.name = text.substr(0, open) + " x" + std::to_string(params.organisation);
-        } else {
-            chip.name = text;
-            chip.pageSize = chip.bytes <= 512 ? 8 : 32;
-        }
+        chip.listEntry = part.listText;
+        chip.family = part.family;
+        chip.bytes = part.bytes;
+        chip.organisation = part.organisation;
+        chip.pageSize = part.pageSize;
+        chip.name = part.name;
+        if (part.family == eeprom::ChipFamily::Microwire)
+            chip.name += " x" + std::to_string(part.organisation);
         chips.push_back(chip);
     }
     return chips;
@@ -64,7 +54,8 @@ bool FindChip(const std::string& name, Chip& chip, std::string& error) {
         }
     }
     for (const Chip& candidate : Chips()) {
-        if (candidate.family == 93 && Key(candidate.name).rfind(key + "x", 0) == 0) {
+        if (candidate.family == eeprom::ChipFamily::Microwire &&
+            Key(candidate.name).rfind(key + "x", 0) == 0) {
             // The ORG pin is wired on the board; guessing it would scramble the data.
             error = "chip '" + name + "' needs its organisation: " + name + "x8 or " + name + "x16";
             return false;

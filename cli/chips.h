@@ -6,16 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "eeprom/chip_table.h"
+
 namespace cli {
 
 struct Chip {
     std::string name;       // "24C16", "93C46 x16", "AT25C160"
     std::string listEntry;  // the window's chip list text; empty for the I2C memories
-    int family = 0;         // 0 (I2C), 93 (Microwire) or 25 (SPI)
-    int bytes = 0;          // whole chip
-    int organisation = 8;   // word size in bits
-    int pageSize = 0;       // bytes a write may take at once; 0: one word at a time
-    bool I2c() const { return family == 0; }
+    eeprom::ChipFamily family = eeprom::ChipFamily::I2c;
+    int bytes = 0;         // whole chip
+    int organisation = 8;  // word size in bits
+    int pageSize = 0;      // bytes a write may take at once; 0: one word at a time
+    bool I2c() const { return family == eeprom::ChipFamily::I2c; }
 };
 
 const std::vector<Chip>& Chips();

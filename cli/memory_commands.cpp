@@ -173,12 +173,12 @@ void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
 // first ones (offsets from the start of the region) and what the pattern
 // suggests (a chip not storing, a wrong chip type ...).
 long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read, int offset) {
-    eeprom::ImageArray wanted{};
-    eeprom::ImageArray got{};
-    const std::size_t size = std::min({expected.size(), read.size(), wanted.size()});
+    const auto size = static_cast<int>(std::min(expected.size(), read.size()));
+    eeprom::Image wanted{size};
+    eeprom::Image got{size};
     std::copy_n(expected.begin(), size, wanted.begin());
     std::copy_n(read.begin(), size, got.begin());
-    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(wanted, got, static_cast<int>(size));
+    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(wanted, got, size);
     if (report.count == 0) return 0;
     std::string text = eeprom::FormatVerifyReport(report);
     if (offset != 0) text += "(Offsets count from 0x" + Hex4(offset) + ", the start of the page.)\n";

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 
 #include "eeprom/checksums.h"
 #include "eeprom/fast_transfers.h"
@@ -172,12 +171,10 @@ BackupTarget WriteTarget(const std::string& chipListEntry, int page, int dev) {
 }
 
 int BackupBytes(const BackupTarget& target) {
-    static const std::map<std::string, int> kI2cBytes{
-        {"24C01", 128}, {"24C02", 256}, {"24C04", 512}, {"24C08", 1024}, {"24C16", 2048}};
     int bytes = 0;
-    if (const auto i2c = kI2cBytes.find(target.chip); i2c != kI2cBytes.end()) {
+    if (const hardware::ChipPart* i2c = hardware::FindChipPartNamed(target.chip, ChipFamily::I2c)) {
         if (target.device < 0) return 0;
-        bytes = i2c->second;
+        bytes = i2c->bytes;
     } else {
         if (target.device >= 0) return 0;
         for (const char* entry : kChipListEntries) {
@@ -291,11 +288,10 @@ bool LoadBackup(const std::string& path, int expectedSize, std::vector<std::uint
 
 BackupReads FastBackupReads(hardware::I2cMaster& i2c, hardware::SerialLines& lines, const ChipParams& chip) {
     BackupReads reads;
-    reads.i2cBlock = [&i2c](int page, int dev, ImageArray& image, ImageArray& marks, Progress& progress,
-                            int count) {
+    reads.i2cBlock = [&i2c](int page, int dev, Image& image, Image& marks, Progress& progress, int count) {
         return ReadI2cBlockFast(i2c, page, dev, image, marks, progress, count);
     };
-    reads.serialChip = [&lines, chip](ImageArray& image, ImageArray& marks, Progress& progress) {
+    reads.serialChip = [&lines, chip](Image& image, Image& marks, Progress& progress) {
         return ReadChipFast(lines, chip, image, marks, progress);
     };
     return reads;
@@ -303,16 +299,16 @@ BackupReads FastBackupReads(hardware::I2cMaster& i2c, hardware::SerialLines& lin
 
 bool BackUpBeforeWrite(const BackupReads& reads, const ChipParams& chip, const BackupTarget& target,
                        const QString& folder, Progress& progress, QString& path, std::string& error) {
-    // A scratch image: the backup read must leave the user's image and marks alone.
-    ImageArray image{};
-    ImageArray marks{};
     QuietProgress quiet(progress);
     const int size = BackupSize(target, chip);
+    const int offset = target.page >= 0 ? target.page * kPageSize : 0;
+    // A scratch image up to the end of what is backed up: the backup read
+    // must leave the user's image and marks alone.
+    Image image{offset + size};
+    Image marks{offset + size};
     bool read = true;
-    int offset = 0;
     if (target.page >= 0) {
         read = reads.i2cBlock(target.page, target.device | 1, image, marks, quiet, size);
-        offset = target.page * kPageSize;
     } else if (target.device >= 0) {
         // A whole I2C memory: its 256-byte blocks at successive device addresses.
         for (int block = 0; read && block * kPageSize < size; ++block)

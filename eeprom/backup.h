@@ -101,10 +101,9 @@ bool LoadBackup(const QString& path, int expectedSize, std::vector<std::uint8_t>
 // be: one block of an I2C memory (`count` bytes from device `dev` into image
 // page `page`), and the whole serial chip in force.
 struct BackupReads {
-    std::function<bool(int page, int dev, ImageArray& image, ImageArray& marks, Progress& progress,
-                       int count)>
+    std::function<bool(int page, int dev, Image& image, Image& marks, Progress& progress, int count)>
         i2cBlock;
-    std::function<bool(ImageArray& image, ImageArray& marks, Progress& progress)> serialChip;
+    std::function<bool(Image& image, Image& marks, Progress& progress)> serialChip;
 };
 
 // The backup reads with the fast transfers, on any adapter.

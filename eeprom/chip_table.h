@@ -3,14 +3,20 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
+#include <string_view>
+
+#include "hardware/chip_parts.h"
 
 namespace eeprom {
 
+using hardware::ChipFamily;
+
 // The parameters of the chip in force. All zero at start.
 struct ChipParams {
-    // 93 (Microwire), 25 (SPI) or 0 (I2C memories on the bus).
-    int family = 0;
+    // I2c: the memories on the bus, page by page.
+    ChipFamily family = ChipFamily::I2c;
     // Microwire: index of the top address bit (one more bit is sent); SPI: 8 or 16.
     int addressBits = 0;
     // Microwire word size, 8 or 16.
@@ -24,17 +30,39 @@ struct ChipParams {
     int cursor = 0;
 };
 
-inline constexpr const char* kDacEntry = "M62358,M62359";
+// The converter's entry ("M62358,M62359"): it sets no chip parameters.
+inline constexpr const char* kDacEntry = [] {
+    for (const hardware::ChipPart& part : hardware::kChipParts) {
+        if (part.family == ChipFamily::Dac) return part.listText.data();
+    }
+    return "";
+}();
 
-// The chip list in list order: three blank entries (I2C mode) first.
-inline constexpr std::array<const char*, 21> kChipListEntries{
-    "",           "",           "",          "93C06 (8)",  "93C06 (16)", "93C46 (8)",  "93C46 (16)",
-    "93C56 (8)",  "93C56 (16)", "93C66 (8)", "93C66 (16)", "93C76 (8)",  "93C76 (16)", "93C86 (8)",
-    "93C86 (16)", kDacEntry,    "AT25C010",  "AT25C020",   "AT25C040",   "AT25C080",   "AT25C160",
-};
+namespace chip_table_detail {
+inline constexpr int kBlankEntries = 3;
+constexpr std::size_t ListedParts() {
+    std::size_t count = 0;
+    for (const hardware::ChipPart& part : hardware::kChipParts) count += part.listText.empty() ? 0 : 1;
+    return count;
+}
+}  // namespace chip_table_detail
+
+// The chip list in list order: three blank entries (I2C mode) first, then
+// every part of the chip table that has a list text.
+inline constexpr auto kChipListEntries = [] {
+    std::array<const char*, chip_table_detail::kBlankEntries + chip_table_detail::ListedParts()> entries{};
+    std::size_t at = 0;
+    for (; at < chip_table_detail::kBlankEntries; ++at) entries[at] = "";
+    for (const hardware::ChipPart& part : hardware::kChipParts) {
+        if (!part.listText.empty()) entries[at++] = part.listText.data();
+    }
+    return entries;
+}();
+// The window's list keeps its 21 entries with the DAC between the two serial families.
+static_assert(kChipListEntries.size() == 21 && std::string_view(kChipListEntries[15]) == kDacEntry);
 
 // Applies the parameters of one chip-list entry, matched exactly. A blank
-// entry only sets family 0; the DAC entry and unknown texts change nothing;
+// entry only sets the I2C family; the DAC entry and unknown texts change nothing;
 // the SPI entries keep the organisation and the cursor.
 void ApplyChipChoice(ChipParams& chip, const std::string& entryText);
 

@@ -1,5 +1,6 @@
 #include "eeprom/chip_transfers.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -68,48 +69,49 @@ std::uint8_t ReadSpiStatus(hardware::SerialLines& lines) {
 
 // Whether the unit loops run over the chip: SPI, or Microwire of 8 or 16 bits.
 bool HasUnits(const ChipParams& chip) {
-    return chip.family == kFamilySpi ||
-           (chip.family == kFamilyMicrowire && (chip.organisation == 8 || chip.organisation == 16));
+    return chip.family == ChipFamily::Spi ||
+           (chip.family == ChipFamily::Microwire && (chip.organisation == 8 || chip.organisation == 16));
 }
 
 // Runs unit(i, x16) for every unit i of the serial chip `chip`; a unit is a
 // byte, or a 16-bit word (two image bytes, high byte first). Units that would
-// not fit the image are left out, and other families or organisations have
-// none.
+// not fit an image of `imageBytes` are left out, and other families or
+// organisations have none.
 template <typename Unit>
-void ForEachUnit(const ChipParams& chip, Unit unit) {
+void ForEachUnit(const ChipParams& chip, int imageBytes, Unit unit) {
     if (!HasUnits(chip)) return;
-    const bool x16 = chip.family == kFamilyMicrowire && chip.organisation == 16;
+    const bool x16 = chip.family == ChipFamily::Microwire && chip.organisation == 16;
     for (int cursor = 0; cursor < chip.capacity; ++cursor) {
-        if (!InImage(x16 ? 2L * cursor + 1 : cursor)) break;
+        if ((x16 ? 2L * cursor + 1 : cursor) >= imageBytes) break;
         unit(cursor, x16);
     }
 }
 
-std::uint8_t& At(ImageArray& image, int index) { return image[static_cast<std::size_t>(index)]; }
+std::uint8_t& At(Image& image, int index) { return image[static_cast<std::size_t>(index)]; }
 
-// How many image bytes the chip in force covers (0: it has no unit to transfer).
-int ChipBytes(const ChipParams& chip) {
+// How many bytes of an image of `imageBytes` the chip in force covers (0: it
+// has no unit to transfer).
+int ChipBytes(const ChipParams& chip, int imageBytes = kImageSize) {
     int end = 0;
-    ForEachUnit(chip, [&](int i, bool x16) { end = x16 ? 2 * i + 2 : i + 1; });
+    ForEachUnit(chip, imageBytes, [&](int i, bool x16) { end = x16 ? 2 * i + 2 : i + 1; });
     return end;
 }
 
 // ReadSerialEeprom, whose empty Microwire read (capacity 0) also tells in
 // `answered` whether a chip drove the dummy bit.
-void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, Progress& progress,
+void ReadSerial(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Progress& progress,
                 bool* answered) {
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
-    if (chip.family == kFamilyMicrowire && chip.capacity <= 0) {
+    if (chip.family == ChipFamily::Microwire && chip.capacity <= 0) {
         const bool chipAnswered =
             ReadOneAddress(adapter, chip.cursor, n, chip.organisation, answered != nullptr);
         if (answered) *answered = chipAnswered;
     }
     if (HasUnits(chip)) chip.cursor = 0;
-    ForEachUnit(chip, [&](int i, bool x16) {
+    ForEachUnit(chip, image.Size(), [&](int i, bool x16) {
         chip.cursor = i + 1;
-        if (chip.family == kFamilySpi) {
+        if (chip.family == ChipFamily::Spi) {
             At(image, i) = adapter.SpiReadByte(i, n);
             progress.SetPosition(i);
         } else if (!x16) {
@@ -151,20 +153,19 @@ void LinesIdleHigh(hardware::SerialLines& lines) {
     (void)lines.Run({&idle, 1});
 }
 
-void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image,
-                      Progress& progress) {
+void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Progress& progress) {
     ReadSerial(adapter, chip, image, progress, nullptr);
 }
 
-void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
-                       Progress& progress, ImageArray* readBack) {
+void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Image& marks,
+                       Progress& progress, Image* readBack) {
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
     const int n = chip.addressBits;
     if (HasUnits(chip)) chip.cursor = 0;
-    ForEachUnit(chip, [&](int i, bool x16) {
+    ForEachUnit(chip, image.Size(), [&](int i, bool x16) {
         chip.cursor = i + 1;
-        if (chip.family == kFamilySpi) {
+        if (chip.family == ChipFamily::Spi) {
             adapter.SpiWriteByte(i, n, At(image, i));
             progress.SetPosition(i);
         } else if (!x16) {
@@ -183,10 +184,10 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
     // chip may still be in the last word's write cycle (up to 10 ms, more
     // than the 5 ms waited): until it shows ready it would read as zeros and
     // a good chip would be marked red.
-    if (chip.family == kFamilyMicrowire) (void)WaitMicrowireReady(adapter, kChipWaitLimitMs);
-    const ImageArray written = image;
+    if (chip.family == ChipFamily::Microwire) (void)WaitMicrowireReady(adapter, kChipWaitLimitMs);
+    const Image written = image;
     ReadSerialEeprom(adapter, chip, image, progress);
-    for (std::size_t k = 0; k < image.size(); ++k) {
+    for (std::size_t k = 0; k < std::min(image.size(), marks.size()); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
     if (readBack) *readBack = image;
@@ -196,19 +197,19 @@ void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageAr
 
 bool SerialChipAnswers(hardware::SerialLines& lines, const ChipParams& chip, Progress& progress) {
     if (ChipBytes(chip) <= 0) return true;
-    const bool answered = chip.family == kFamilySpi
+    const bool answered = chip.family == ChipFamily::Spi
                               ? SpiChipAnswers(lines)
                               : ReadOneAddress(lines, 0, chip.addressBits, chip.organisation, true);
     return answered || NoChip(lines, progress);
 }
 
-void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks) {
-    for (int k = 0; k < ChipBytes(chip); ++k) {
+void ClearVerifyMarks(const ChipParams& chip, Image& marks) {
+    for (int k = 0; k < ChipBytes(chip, marks.Size()); ++k) {
         if (At(marks, k) == kMarkMismatch) At(marks, k) = kMarkNone;
     }
 }
 
-bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Image& marks,
                     Progress& progress) {
     if (!SerialChipAnswers(adapter, chip, progress)) return false;
     marks.fill(0);
@@ -217,8 +218,8 @@ bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray
     return true;
 }
 
-bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
-                     Progress& progress, ImageArray* readBack) {
+bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Image& marks,
+                     Progress& progress, Image* readBack) {
     // The settling read: one Microwire read at the cursor, nothing kept.
     ChipParams settle = chip;
     settle.capacity = 0;
@@ -226,16 +227,16 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArra
     ReadSerial(adapter, settle, image, progress, &answered);
     chip.cursor = settle.cursor;
     if (ChipBytes(chip) > 0) {
-        if (chip.family == kFamilySpi) answered = SpiChipAnswers(adapter);
+        if (chip.family == ChipFamily::Spi) answered = SpiChipAnswers(adapter);
         if (!answered) return NoChip(adapter, progress);
     }
     WriteSerialEeprom(adapter, chip, image, marks, progress, readBack);
     return true;
 }
 
-bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, Image& image, Image& marks,
                  Progress& progress, int count) {
-    if (page < 0 || page >= kPageCount || count < 0 || count > kPageSize) return false;
+    if (!HoldsPageBytes(image, page, count) || !HoldsPageBytes(marks, page, count)) return false;
     const int base = page * kPageSize;
     const auto slave = static_cast<std::uint8_t>(dev);
     adapter.ResetAdapter(0, adapter.Latch());
@@ -266,9 +267,9 @@ bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& 
     return complete;
 }
 
-bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
-                  Progress& progress, int count) {
-    if (page < 0 || page >= kPageCount || count < 0 || count > kPageSize) return false;
+bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image& image, Progress& progress,
+                  int count) {
+    if (!HoldsPageBytes(image, page, count)) return false;
     const int base = page * kPageSize;
     const auto slave = static_cast<std::uint8_t>(dev & 0xFE);
     int i = 0;

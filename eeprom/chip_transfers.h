@@ -22,11 +22,9 @@ inline constexpr const char* kI2cTimeoutMessage = "Time Out \n Error I2c\n or ch
 inline constexpr const char* kAddressErrorMessage = "Address ERROR!! A0-AF";
 inline constexpr const char* kNoChipMessage = "No chip answered in the socket";
 
-// Shared by the classic and the fast transfers: the serial families of the
-// chip table, the progress bar's resting range, and the retries of the I2C
-// loops (a read gives up at its 257th failure, a write at its 256th).
-inline constexpr int kFamilyMicrowire = 93;
-inline constexpr int kFamilySpi = 25;
+// Shared by the classic and the fast transfers: the progress bar's resting
+// range, and the retries of the I2C loops (a read gives up at its 257th
+// failure, a write at its 256th).
 inline constexpr int kProgressMax = 255;
 inline constexpr int kReadFailLimit = 256;
 inline constexpr int kWriteFailLimit = 256;
@@ -55,15 +53,14 @@ constexpr bool IsEepromDeviceAddress(int dev) { return dev >= 0xA0 && dev <= 0xA
 // and 25 move nothing. With capacity 0 a Microwire chip gets one read at
 // the chip's cursor whose result is dropped: that is how a write starts from
 // a known line state. The cursor ends past the last unit read (0 when none).
-void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image,
-                      Progress& progress);
+void ReadSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Progress& progress);
 
 // Writes the chip in force from `image`, reads it back and marks red every
 // byte that differs; `image` ends as it was. The chip's bytes lose their
 // earlier red marks first, so the marks are this write's verify alone.
 // `readBack`, when given, receives what the verify read (for its report).
-void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
-                       Progress& progress, ImageArray* readBack = nullptr);
+void WriteSerialEeprom(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Image& marks,
+                       Progress& progress, Image* readBack = nullptr);
 
 // "Read eeprom" / "Write eeprom" for a serial chip entry: the read starts from
 // a cleared image and cleared marks; the write first settles the lines with
@@ -83,12 +80,12 @@ void LinesIdleHigh(hardware::SerialLines& lines);
 
 // Lowers the red verify marks of the chip's own bytes before a new write is
 // verified; other marks stay.
-void ClearVerifyMarks(const ChipParams& chip, ImageArray& marks);
+void ClearVerifyMarks(const ChipParams& chip, Image& marks);
 
-bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
+bool ReadSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Image& marks,
                     Progress& progress);
-bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArray& image, ImageArray& marks,
-                     Progress& progress, ImageArray* readBack = nullptr);
+bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, Image& image, Image& marks,
+                     Progress& progress, Image* readBack = nullptr);
 
 // Reads the 256 bytes of image page `page` (0..7) from I2C device `dev`,
 // clearing their marks. A byte is retried after a port and controller reset
@@ -97,14 +94,14 @@ bool WriteSerialChip(hardware::PortAdapter& adapter, ChipParams& chip, ImageArra
 // `page` is out of range.
 // `count` bytes from word address 0 (the command line reads the 128 bytes of
 // a 24C01 this way); the window reads whole pages.
-bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cPage(hardware::PortAdapter& adapter, int page, int dev, Image& image, Image& marks,
                  Progress& progress, int count = kPageSize);
 
 // Writes image page `page` to I2C device `dev & 0xFE`; a byte gives up at its
 // 256th failure. Marks are not touched.
 // `count` as for ReadI2cPage: a 24C01 given 256 bytes would wrap its
 // addresses and overwrite its first half.
-bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const ImageArray& image,
-                  Progress& progress, int count = kPageSize);
+bool WriteI2cPage(hardware::PortAdapter& adapter, int page, int dev, const Image& image, Progress& progress,
+                  int count = kPageSize);
 
 }  // namespace eeprom

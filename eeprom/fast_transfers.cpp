@@ -15,18 +15,6 @@
 namespace eeprom {
 namespace {
 
-struct I2cMemory {
-    std::string_view type;
-    int pageSize;
-};
-constexpr std::array<I2cMemory, 5> kI2cMemories{{
-    {"24C01", 8},
-    {"24C02", 8},
-    {"24C04", 16},
-    {"24C08", 16},
-    {"24C16", 16},
-}};
-
 // What a serial chip moves: `units` words or bytes, `bytes` image bytes.
 struct SerialShape {
     bool microwire = false;
@@ -36,15 +24,16 @@ struct SerialShape {
     int bytes = 0;
 };
 
-SerialShape ShapeOf(const ChipParams& chip) {
+SerialShape ShapeOf(const ChipParams& chip, int imageBytes) {
     SerialShape shape;
-    shape.spi = chip.family == kFamilySpi;
-    shape.microwire = chip.family == kFamilyMicrowire && (chip.organisation == 8 || chip.organisation == 16);
+    shape.spi = chip.family == ChipFamily::Spi;
+    shape.microwire =
+        chip.family == ChipFamily::Microwire && (chip.organisation == 8 || chip.organisation == 16);
     if (!shape.spi && !shape.microwire) return shape;
     shape.organisation = shape.microwire ? chip.organisation : 8;
     const int bytesPerUnit = shape.organisation / 8;
     // Units that would not fit the image are left out, as the classic loops do.
-    shape.units = std::clamp(chip.capacity, 0, kImageSize / bytesPerUnit);
+    shape.units = std::clamp(chip.capacity, 0, std::max(imageBytes, 0) / bytesPerUnit);
     shape.bytes = shape.units * bytesPerUnit;
     return shape;
 }
@@ -85,8 +74,8 @@ std::uint32_t Word(const std::vector<std::uint8_t>& bits, std::size_t at, int co
 
 // One READ from address 0 running on through the array, `shape.units` units
 // into `image`, the progress moved between batches.
-void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const SerialShape& shape,
-               ImageArray& image, Progress& progress) {
+void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const SerialShape& shape, Image& image,
+               Progress& progress) {
     const int bitsPerUnit = shape.organisation;
     Steps steps;
     if (shape.microwire) {
@@ -126,9 +115,8 @@ void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const Seria
     (void)lines.Run(steps);
 }
 
-void ReadWholeChip(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image,
-                   Progress& progress) {
-    const SerialShape shape = ShapeOf(chip);
+void ReadWholeChip(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Progress& progress) {
+    const SerialShape shape = ShapeOf(chip, image.Size());
     progress.SetRange(0, chip.capacity);
     if (shape.microwire || shape.spi) ReadArray(lines, chip, shape, image, progress);
     progress.SetRange(0, kProgressMax);
@@ -197,9 +185,9 @@ bool SpiWaitReady(hardware::SerialLines& lines, int timeoutMs) {
 }
 
 // Writes until the chip stops answering; false when it stayed busy.
-bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const ImageArray& image,
+bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const Image& image,
                     Progress& progress) {
-    const SerialShape shape = ShapeOf(chip);
+    const SerialShape shape = ShapeOf(chip, image.Size());
     const int n = chip.addressBits;
     bool ready = true;
     if (shape.microwire) {
@@ -240,15 +228,20 @@ bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
 }  // namespace
 
 int I2cPageSize(std::string_view type) {
-    for (const I2cMemory& memory : kI2cMemories) {
-        if (memory.type == type) return memory.pageSize;
-    }
-    return 0;
+    const hardware::ChipPart* part = hardware::FindChipPartNamed(type, ChipFamily::I2c);
+    return part != nullptr ? part->pageSize : 0;
 }
 
 int SpiPageSize(const ChipParams& chip) {
-    if (chip.family != kFamilySpi) return 0;
-    return chip.capacity > 512 ? 32 : 8;
+    if (chip.family != ChipFamily::Spi) return 0;
+    // The smallest part that holds the capacity (the table lists them by size), else the largest.
+    const hardware::ChipPart* fit = nullptr;
+    for (const hardware::ChipPart& part : hardware::kChipParts) {
+        if (part.family != ChipFamily::Spi) continue;
+        fit = &part;
+        if (part.bytes >= chip.capacity) break;
+    }
+    return fit != nullptr ? fit->pageSize : 0;
 }
 
 bool WaitMicrowireReady(hardware::SerialLines& lines, int timeoutMs) {
@@ -267,7 +260,7 @@ bool WaitMicrowireReady(hardware::SerialLines& lines, int timeoutMs) {
     return ready;
 }
 
-bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
                   Progress& progress) {
     if (!SerialChipAnswers(lines, chip, progress)) return false;
     marks.fill(kMarkNone);
@@ -276,8 +269,8 @@ bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArr
     return true;
 }
 
-bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                   Progress& progress, ImageArray* readBack) {
+bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
+                   Progress& progress, Image* readBack) {
     if (!SerialChipAnswers(lines, chip, progress)) return false;
     ClearVerifyMarks(chip, marks);
     progress.SetRange(0, chip.capacity);
@@ -286,9 +279,9 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageAr
     // Verify as the classic write does: read back over the image, mark what
     // differs, put the user's image back. A write that stopped early shows
     // here, red, rather than in a message that could be taken for success.
-    const ImageArray written = image;
+    const Image written = image;
     ReadWholeChip(lines, chip, image, progress);
-    for (std::size_t k = 0; k < image.size(); ++k) {
+    for (std::size_t k = 0; k < std::min(image.size(), marks.size()); ++k) {
         if (image[k] != written[k]) marks[k] = kMarkMismatch;
     }
     if (readBack) *readBack = image;
@@ -296,9 +289,10 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageAr
     return true;
 }
 
-bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image, Image& marks,
                       Progress& progress, int count) {
-    if (page < 0 || page >= kPageCount || count <= 0 || count > kPageSize) return false;
+    if (count <= 0 || !HoldsPageBytes(image, page, count) || !HoldsPageBytes(marks, page, count))
+        return false;
     std::array<std::uint8_t, kPageSize> block{};
     std::uint8_t wordAddress = 0;
     const auto address = static_cast<std::uint8_t>(dev >> 1);
@@ -323,9 +317,9 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& i
     return true;
 }
 
-bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const ImageArray& image,
+bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const Image& image,
                        Progress& progress, int count) {
-    if (page < 0 || page >= kPageCount || pageSize <= 0 || count <= 0 || count > kPageSize) return false;
+    if (pageSize <= 0 || count <= 0 || !HoldsPageBytes(image, page, count)) return false;
     const auto address = static_cast<std::uint8_t>((dev & 0xFE) >> 1);
     const auto base = static_cast<std::size_t>(page) * kPageSize;
     std::array<std::uint8_t, 1 + kPageSize> buffer{};  // the word address, then the page

@@ -21,22 +21,22 @@ class SerialLines;
 namespace eeprom {
 
 // Longest wait for a chip's write cycle: twice the slowest datasheet figure
-// (10 ms), so only a chip that is stuck or absent runs into it.
-inline constexpr int kChipWaitLimitMs = 20;
+// of the chip table (10 ms), so only a chip that is stuck or absent runs into it.
+inline constexpr int kChipWaitLimitMs = 2 * hardware::SlowestWriteCycleUs() / 1000;
 
 // Page sizes of the memories the tool writes, from their datasheets: a page
 // write that crosses a page boundary wraps inside the page and overwrites its
 // start. I2cPageSize takes "24C01".."24C16" and returns 0 for other names;
 // kSafeI2cPageSize fits every 24Cxx, for when the type is not known.
 int I2cPageSize(std::string_view type);
-inline constexpr int kSafeI2cPageSize = 8;
+inline constexpr int kSafeI2cPageSize = hardware::SmallestPageSize(hardware::ChipFamily::I2c);
 // AT25C010..040: 8 bytes; AT25C080/160: 32; 0 for a chip that is not SPI.
 int SpiPageSize(const ChipParams& chip);
 
 // As ReadSerialChip: unless no chip answers (false, kNoChipMessage), clears
 // the image and marks, reads the whole chip in force with one READ, leaves
 // the serial lines idle high.
-bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
+bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
                   Progress& progress);
 
 // As WriteSerialChip (false, kNoChipMessage, when no chip answers): writes
@@ -48,15 +48,15 @@ bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArr
 // `readBack`, when given, receives what the verify read. When `progress` is
 // cancelled, the write stops after the word or page in flight, without the
 // read-back (marks and `readBack` untouched).
-bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, ImageArray& image, ImageArray& marks,
-                   Progress& progress, ImageArray* readBack = nullptr);
+bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
+                   Progress& progress, Image* readBack = nullptr);
 
 // As ReadI2cPage: image page `page` from device `dev` in one sequential read
 // (the word address 0 written, then the block read), its marks cleared. A
 // failed block is retried after the master's Recover, and gives up as the
 // classic read does, with kI2cTimeoutMessage; the image keeps what it had then.
 // `count` bytes from word address 0, as for ReadI2cPage (a 24C01 holds 128).
-bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& image, ImageArray& marks,
+bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image, Image& marks,
                       Progress& progress, int count = kPageSize);
 
 // As WriteI2cPage: image page `page` to device `dev & 0xFE` in page writes of
@@ -67,7 +67,7 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, ImageArray& i
 // kI2cTimeoutMessage. Marks are not touched. When `progress` is cancelled the
 // write stops after the page in flight (true).
 // `count` bytes from word address 0, as for WriteI2cPage.
-bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const ImageArray& image,
+bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const Image& image,
                        Progress& progress, int count = kPageSize);
 
 // The Microwire ready poll: CS raised, DO sampled until the chip shows ready

@@ -1,6 +1,7 @@
 // Hex-view editing without widgets; see hex_edit.h.
 #include "eeprom/hex_edit.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace eeprom {
@@ -25,12 +26,13 @@ std::uint8_t TypeHexDigit(HexEntryState& entry, std::uint8_t byte, int digit, in
     return static_cast<std::uint8_t>((byte & 0xF0) | nibble);
 }
 
-void SwapBytePairs(ImageArray& image) {
-    for (int i = 0; i + 1 < kImageSize; i += 2) std::swap(image[i], image[i + 1]);
+void SwapBytePairs(Image& image) {
+    for (int i = 0; i + 1 < image.Size(); i += 2) std::swap(image[i], image[i + 1]);
 }
 
-void MarkDifferences(const ImageArray& image, const ImageArray& snapshot, ImageArray& marks) {
-    for (int i = 0; i < kImageSize; ++i) {
+void MarkDifferences(const Image& image, const Image& snapshot, Image& marks) {
+    const int size = std::min({image.Size(), snapshot.Size(), marks.Size()});
+    for (int i = 0; i < size; ++i) {
         if (image[i] != snapshot[i]) marks[i] = kMarkChanged;
     }
 }

@@ -27,11 +27,11 @@ int HexKeyDigit(int key);
 std::uint8_t TypeHexDigit(HexEntryState& entry, std::uint8_t byte, int digit, int item);
 
 // "H/L": swaps the two bytes of every pair (0,1), (2,3) ... of the image.
-void SwapBytePairs(ImageArray& image);
+void SwapBytePairs(Image& image);
 
 // Marks yellow every byte that differs from the snapshot. Marks are only
 // raised here, never lowered: a byte typed back to its old value stays
 // yellow until the marks are cleared.
-void MarkDifferences(const ImageArray& image, const ImageArray& snapshot, ImageArray& marks);
+void MarkDifferences(const Image& image, const Image& snapshot, Image& marks);
 
 }  // namespace eeprom

@@ -14,7 +14,7 @@
 
 namespace eeprom {
 
-ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::string& error) {
+ImageLoadResult LoadImageFile(const QString& path, Image& image, std::string& error) {
     QByteArray bytes;
     bool longer = false;
     const std::string native = QFile::encodeName(path).toStdString();
@@ -22,8 +22,8 @@ ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::strin
     const ImageFormat format = ImageFormatToRead(bytes, native);
     std::vector<std::uint8_t> data;
     if (format == ImageFormat::Raw) {
-        // A raw file longer than the buffer loads its first 2048 bytes, as always.
-        data.assign(bytes.begin(), bytes.begin() + std::min<qsizetype>(bytes.size(), kImageSize));
+        // A raw file longer than the image loads as much as the image holds.
+        data.assign(bytes.begin(), bytes.begin() + std::min<qsizetype>(bytes.size(), image.Size()));
     } else {
         // Read as: Cannot load "/tmp/a.hex" line 3: bad checksum
         const std::string name = "Cannot load \"" + native + "\"";
@@ -31,14 +31,14 @@ ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::strin
             error = name + ": the file is too large for an image";
             return {};
         }
-        if (!DecodeImage(bytes, format, kImageSize, name, data, error)) return {};
+        if (!DecodeImage(bytes, format, image.Size(), name, data, error)) return {};
     }
     std::copy(data.begin(), data.end(), image.begin());  // an empty file changes nothing
     return {true, static_cast<int>(data.size())};
 }
 
-bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::string& error) {
-    const int n = std::clamp(size, 0, kImageSize);
+bool SaveImageFile(const QString& path, const Image& image, int size, std::string& error) {
+    const int n = std::clamp(size, 0, image.Size());
     const QByteArray out = EncodeImage(std::vector<std::uint8_t>(image.begin(), image.begin() + n),
                                        ImageFormatForPath(QFile::encodeName(path).toStdString()));
     return WriteFileAtomically(path, out.constData(), out.size(), error);

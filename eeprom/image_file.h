@@ -21,19 +21,20 @@ struct ImageLoadResult {
     int bytesLoaded = 0;
 };
 
-// Reads the file completely, then copies its bytes to image[0..n-1]; bytes
-// n..2047 keep their contents. A raw file gives its first 2048 bytes; a HEX or
-// S-record file (told by its name, or by content when the name says nothing) the bytes from address 0 to its
-// highest one, gaps 0xFF, and a bad record or data past 2047 is refused with its line. A failed open or read
+// Reads the file completely, then copies its bytes to image[0..n-1]; the
+// bytes after n keep their contents. A raw file gives as many bytes as the
+// image holds; a HEX or S-record file (told by its name, or by content when
+// the name says nothing) the bytes from address 0 to its highest one, gaps
+// 0xFF, and a bad record or data past the image's end is refused with its line. A failed open or read
 // changes nothing and sets `error` to one sentence with the path and the
 // reason (missing file, folder, no permission). An empty file is ok with 0
 // bytes: nothing changes, yet the caller still shows page 0.
-ImageLoadResult LoadImageFile(const QString& path, ImageArray& image, std::string& error);
+ImageLoadResult LoadImageFile(const QString& path, Image& image, std::string& error);
 
 // Writes image[0..size-1] in the format the extension names (.hex/.ihex,
-// .srec/.s19/.mot, raw otherwise), size clamped to 0..2048 (the caller takes it from
+// .srec/.s19/.mot, raw otherwise), size clamped to the image (the caller takes it from
 // the chip table's image-file size rule). Atomic: on failure the old file is
 // exactly as it was and `error` says so. Returns true on success.
-bool SaveImageFile(const QString& path, const ImageArray& image, int size, std::string& error);
+bool SaveImageFile(const QString& path, const Image& image, int size, std::string& error);
 
 }  // namespace eeprom

@@ -38,9 +38,9 @@ struct Session {
     std::uint8_t filterRead = 0;
     std::uint8_t filterWrite = 0;
 
-    ImageArray image{};
-    ImageArray compareImage{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image compareImage{kImageSize};
+    Image marks{kImageSize};
 
     ChipParams chip;
 };

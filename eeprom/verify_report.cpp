@@ -13,7 +13,7 @@ namespace {
 // chosen type answers the upper addresses with its lower ones. A blank run
 // (one value throughout) repeats with every period and tells nothing, so it
 // does not count.
-int RepeatPeriod(const ImageArray& read, int size) {
+int RepeatPeriod(const Image& read, int size) {
     if (std::all_of(read.begin(), read.begin() + size, [&](std::uint8_t b) { return b == read[0]; }))
         return 0;
     for (int period = 16; period <= size / 2; period *= 2) {
@@ -27,8 +27,8 @@ int RepeatPeriod(const ImageArray& read, int size) {
 
 }  // namespace
 
-VerifyReport BuildVerifyReport(const ImageArray& expected, const ImageArray& read, int size) {
-    size = std::clamp(size, 0, kImageSize);
+VerifyReport BuildVerifyReport(const Image& expected, const Image& read, int size) {
+    size = std::clamp(size, 0, std::min(expected.Size(), read.Size()));
     VerifyReport report;
     bool allFF = true, all00 = true, cleared = true, set = true;
     for (int i = 0; i < size; ++i) {

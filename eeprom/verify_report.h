@@ -37,7 +37,7 @@ inline constexpr int kReportedDifferences = 16;
 
 // Compares bytes 0..size-1 (clamped to the image) of what was written with
 // what was read back.
-VerifyReport BuildVerifyReport(const ImageArray& expected, const ImageArray& read, int size);
+VerifyReport BuildVerifyReport(const Image& expected, const Image& read, int size);
 
 // The report as lines of text for a message box or stderr; empty when
 // nothing differs.

@@ -63,10 +63,10 @@ std::optional<EepromLogLine> ParseEepromLogLine(std::string_view line) {
     return parsed;
 }
 
-bool MarkFromLogLine(std::string_view line, int page, const ImageArray& image, ImageArray& marks) {
+bool MarkFromLogLine(std::string_view line, int page, const Image& image, Image& marks) {
     if (const auto parsed = ParseEepromLogLine(line)) {
         int pos = parsed->position;
-        for (int i = 0; i < parsed->DataCount() && InImage(pos); ++i) {
+        for (int i = 0; i < parsed->DataCount() && marks.Holds(pos); ++i) {
             // A byte already green or red stops the run: it was seen earlier,
             // and the run only paints bytes not yet accounted for.
             if (marks[pos] == kMarkNone || marks[pos] == kMarkChanged) {
@@ -78,7 +78,7 @@ bool MarkFromLogLine(std::string_view line, int page, const ImageArray& image, I
     }
     // A " W A" line that is no EEPROM line (too short, not hex) is no case.
     if (!CharIs(line, 1, 'W') || CharIs(line, 3, 'A')) return false;
-    if (page < 0 || page >= kPageCount) return true;
+    if (!HoldsPageBytes(image, page, kPageSize) || !HoldsPageBytes(marks, page, kPageSize)) return true;
     const int base = page * kPageSize;
     for (std::size_t field = kValueFieldsStart; field + 1 < line.size(); field += kLogGroupWidth) {
         const int value = LogGroupValue(line, field);

@@ -18,7 +18,7 @@
 
 namespace monitor {
 
-using eeprom::ImageArray;
+using eeprom::Image;
 
 // Width of one group of a log line (" W ", "A0 ", " ; ").
 inline constexpr std::size_t kLogGroupWidth = 3;
@@ -64,6 +64,6 @@ int LogGroupValue(std::string_view line, std::size_t offset);
 //     current page whose value occurs among the line's bytes from offset 9
 //     turns red (4).
 // Returns whether the line matched a case; other lines change nothing.
-bool MarkFromLogLine(std::string_view line, int page, const ImageArray& image, ImageArray& marks);
+bool MarkFromLogLine(std::string_view line, int page, const Image& image, Image& marks);
 
 }  // namespace monitor

@@ -126,15 +126,15 @@ int AppendToHistory(std::vector<std::string>& entries, const std::vector<std::st
     return appended;
 }
 
-bool ReplayLogLine(const std::string& line, ImageArray& image, ImageArray& marks, int& page,
+bool ReplayLogLine(const std::string& line, Image& image, Image& marks, int& page,
                    std::string& deviceAddress) {
     const auto parsed = ParseEepromLogLine(line);
     if (!parsed) return false;
     page = parsed->page;
     deviceAddress = HexByte(page * 2 + 0xA1);
     int position = parsed->position;
-    for (std::size_t group = parsed->first; group < parsed->end && InImage(position);
-         group += kLogGroupWidth) {
+    for (std::size_t group = parsed->first;
+         group < parsed->end && image.Holds(position) && marks.Holds(position); group += kLogGroupWidth) {
         image[position] = static_cast<std::uint8_t>(LogGroupValue(line, group));
         marks[position] = kMarkSeen;
         ++position;
@@ -142,7 +142,7 @@ bool ReplayLogLine(const std::string& line, ImageArray& image, ImageArray& marks
     return true;
 }
 
-int ReplayLog(const std::vector<std::string>& lines, ImageArray& image, ImageArray& marks, int& page,
+int ReplayLog(const std::vector<std::string>& lines, Image& image, Image& marks, int& page,
               std::string& deviceAddress) {
     int replayed = 0;
     for (const std::string& line : lines) {

@@ -22,7 +22,7 @@
 
 namespace monitor {
 
-using eeprom::ImageArray;
+using eeprom::Image;
 using hardware::CaptureRecord;
 using hardware::kMaxTransferRecords;
 
@@ -94,11 +94,11 @@ int AppendToHistory(std::vector<std::string>& entries, const std::vector<std::st
 // deviceAddress := "%02X" of page*2 + 0xA1, and each data byte goes to
 // image[page*256 + word address + i] with mark 1 (green). Nothing is stored
 // outside 0..2047. Returns false, changing nothing, for any other line.
-bool ReplayLogLine(const std::string& line, ImageArray& image, ImageArray& marks, int& page,
+bool ReplayLogLine(const std::string& line, Image& image, Image& marks, int& page,
                    std::string& deviceAddress);
 
 // ReplayLogLine for each line, first to last; returns how many were replayed.
-int ReplayLog(const std::vector<std::string>& lines, ImageArray& image, ImageArray& marks, int& page,
+int ReplayLog(const std::vector<std::string>& lines, Image& image, Image& marks, int& page,
               std::string& deviceAddress);
 
 }  // namespace monitor

@@ -22,14 +22,14 @@ bool Eeprom24C16::Write(std::uint8_t byte) {
     if (reading_) return false;
     if (!haveWordAddress_) {
         pointer_ = static_cast<std::uint16_t>(block_ * 256 + byte);
-        pageBase_ = static_cast<std::uint16_t>(pointer_ & ~0x0F);
-        pageCursor_ = static_cast<std::uint8_t>(pointer_ & 0x0F);
+        pageBase_ = static_cast<std::uint16_t>(pointer_ & ~kPageMask);
+        pageCursor_ = static_cast<std::uint8_t>(pointer_ & kPageMask);
         haveWordAddress_ = true;
         return true;
     }
     page_[pageCursor_] = byte;
     pageMask_ = static_cast<std::uint16_t>(pageMask_ | (1u << pageCursor_));
-    pageCursor_ = static_cast<std::uint8_t>((pageCursor_ + 1) & 0x0F);  // wraps inside the page
+    pageCursor_ = static_cast<std::uint8_t>((pageCursor_ + 1) & kPageMask);  // wraps inside the page
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "hardware/chip_parts.h"
 #include "simulator/write_cycle.h"
 
 namespace simulator {
@@ -22,8 +23,10 @@ namespace simulator {
 // device address during tWR (which is what acknowledge polling relies on).
 class Eeprom24C16 {
 public:
-    static constexpr std::size_t kSize = 2048;
-    static constexpr std::size_t kPageSize = 16;
+    static constexpr std::size_t kSize =
+        static_cast<std::size_t>(hardware::FindChipPartNamed("24C16", hardware::ChipFamily::I2c)->bytes);
+    static constexpr std::size_t kPageSize =
+        static_cast<std::size_t>(hardware::FindChipPartNamed("24C16", hardware::ChipFamily::I2c)->pageSize);
 
     std::int64_t WriteCycleUs() const { return writeCycleUs_; }
     void SetWriteCycleUs(std::int64_t us) { writeCycleUs_ = us; }
@@ -54,8 +57,10 @@ private:
     bool haveWordAddress_ = false;
     std::uint16_t pageBase_ = 0;
     std::uint8_t pageCursor_ = 0;
+    static constexpr unsigned kPageMask = kPageSize - 1;
+    static_assert(kPageSize <= 16 && (kPageSize & kPageMask) == 0, "a power of two that pageMask_ holds");
     std::uint16_t pageMask_ = 0;  // bytes of the page buffer written since the word address
-    std::array<std::uint8_t, 16> page_{};
+    std::array<std::uint8_t, kPageSize> page_{};
 };
 
 // A register device: the first byte written after its address sets the

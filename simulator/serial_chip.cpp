@@ -1,45 +1,17 @@
-// The socket's chip catalogue: which model and geometry each chip-list entry
-// puts into the serial socket.
+// The socket's chip catalogue: which model each chip-list entry puts into the
+// serial socket, with the geometry of its part in the chip table.
 #include "simulator/serial_chip.h"
 
 #include <array>
 #include <string_view>
 
+#include "hardware/chip_parts.h"
 #include "simulator/dac_chip.h"
 #include "simulator/microwire_chip.h"
 #include "simulator/spi_chip.h"
 
 namespace simulator {
 namespace {
-
-struct MicrowirePart {
-    std::string_view name;
-    int capacity;
-    int addressBitsX8;
-};
-constexpr std::array<MicrowirePart, 6> kMicrowire{{
-    {"93C06", 32, 7},
-    {"93C46", 128, 7},
-    {"93C56", 256, 9},  // one top address bit unused
-    {"93C66", 512, 9},
-    {"93C76", 1024, 11},
-    {"93C86", 2048, 11},
-}};
-
-struct SpiPart {
-    std::string_view name;
-    int capacity;
-    int addressBytes;
-    bool a8InOpcode;
-    int page;
-};
-constexpr std::array<SpiPart, 5> kSpi{{
-    {"AT25C010", 128, 1, false, 8},  // 7 address bits, sent as one byte
-    {"AT25C020", 256, 1, false, 8},
-    {"AT25C040", 512, 1, true, 8},
-    {"AT25C080", 1024, 2, false, 32},
-    {"AT25C160", 2048, 2, false, 32},
-}};
 
 // "93C46 (8)" and "93C46 (16)" are one chip: its ORG pin picks the words.
 std::string_view PartName(std::string_view text) {
@@ -55,18 +27,17 @@ std::string_view PartName(std::string_view text) {
 
 std::unique_ptr<SerialChip> MakeSerialChip(const std::string& chipListText) {
     const std::string_view name = PartName(chipListText);
-    for (const MicrowirePart& part : kMicrowire) {
-        if (part.name == name) {
-            return std::make_unique<MicrowireChip>(std::string(name), part.capacity, part.addressBitsX8);
-        }
+    if (const hardware::ChipPart* part = hardware::FindChipPartNamed(name, hardware::ChipFamily::Microwire)) {
+        return std::make_unique<MicrowireChip>(std::string(name), part->bytes,
+                                               hardware::MicrowireAddressBitsX8(*part));
     }
-    for (const SpiPart& part : kSpi) {
-        if (part.name == name) {
-            return std::make_unique<SpiChip>(std::string(name), part.capacity, part.addressBytes,
-                                             part.a8InOpcode, part.page);
-        }
+    if (const hardware::ChipPart* part = hardware::FindChipPartNamed(name, hardware::ChipFamily::Spi)) {
+        return std::make_unique<SpiChip>(std::string(name), part->bytes, part->addressBytes,
+                                         part->blockSelect == hardware::BlockSelect::OpcodeBit3,
+                                         part->pageSize);
     }
-    if (chipListText == "M62358,M62359") return std::make_unique<DacChip>();
+    const hardware::ChipPart* dac = hardware::FindChipPart(chipListText);
+    if (dac != nullptr && dac->family == hardware::ChipFamily::Dac) return std::make_unique<DacChip>();
     return nullptr;
 }
 

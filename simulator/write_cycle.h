@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "hardware/chip_parts.h"
+
 namespace simulator {
 
 struct WriteCycleRange {
@@ -16,13 +18,18 @@ struct WriteCycleRange {
     std::int64_t slowestUs = 0;  // "Slow parts"
 };
 
+// The slowest figure of each family is the chip table's write-cycle maximum.
 // 24C01..24C16: tWR is 5 ms at most on current parts; some older and
 // low-voltage parts take 10 ms.
-inline constexpr WriteCycleRange kI2cEepromCycle{1500, 5000, 10000};
+inline constexpr WriteCycleRange kI2cEepromCycle{1500, 5000,
+                                                 hardware::SlowestWriteCycleUs(hardware::ChipFamily::I2c)};
 // 93C06..93C86: tWP (tE/W) up to 10 ms, a few ms on most parts.
-inline constexpr WriteCycleRange kMicrowireCycle{1000, 10000, 10000};
+inline constexpr WriteCycleRange kMicrowireCycle{
+    1000, hardware::SlowestWriteCycleUs(hardware::ChipFamily::Microwire),
+    hardware::SlowestWriteCycleUs(hardware::ChipFamily::Microwire)};
 // AT25010..AT25160: tWC 5 ms at most.
-inline constexpr WriteCycleRange kSpiCycle{1500, 5000, 5000};
+inline constexpr WriteCycleRange kSpiCycle{1500, hardware::SlowestWriteCycleUs(hardware::ChipFamily::Spi),
+                                           hardware::SlowestWriteCycleUs(hardware::ChipFamily::Spi)};
 
 // A small deterministic generator (splitmix64): the same seed gives the same
 // chips on every machine and library.

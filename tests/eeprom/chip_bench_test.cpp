@@ -15,14 +15,14 @@ using namespace eeprom;
 
 namespace {
 
-ImageArray Pattern(int seed) {
-    ImageArray pattern{};
+Image Pattern(int seed) {
+    Image pattern{kImageSize};
     for (std::size_t i = 0; i < pattern.size(); ++i)
         pattern[i] = static_cast<std::uint8_t>(i * 7 + seed + i / 256);
     return pattern;
 }
 
-bool NoMarks(const ImageArray& marks) {
+bool NoMarks(const Image& marks) {
     return std::all_of(marks.begin(), marks.end(), [](std::uint8_t m) { return m == kMarkNone; });
 }
 
@@ -44,8 +44,8 @@ protected:
     simulator::SimulatedBench bench{clock};
     hardware::PortAdapter adapter{bench, clock};
     ChipParams chip;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     RecordingProgress progress;
 };
 
@@ -56,7 +56,7 @@ TEST_F(ClassicBench, EveryChipRoundTrips) {
         SCOPED_TRACE(entry);
         Choose(entry);
         const auto size = static_cast<long>(ImageFileSize(chip));
-        ImageArray pattern{};
+        Image pattern{kImageSize};
         for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 13 + k);
         image = pattern;
         WriteSerialChip(adapter, chip, image, marks, progress);
@@ -77,7 +77,7 @@ TEST_F(ClassicBench, I2cPageThroughTheController) {
     EXPECT_TRUE(WriteI2cPage(adapter, 5, 0xAB, image, progress));
     EXPECT_TRUE(
         std::equal(image.begin() + 5 * 256, image.begin() + 6 * 256, bench.Eeprom().begin() + 5 * 256));
-    const ImageArray written = image;
+    const Image written = image;
     image.fill(0);
     marks.fill(kMarkSeen);
     EXPECT_TRUE(ReadI2cPage(adapter, 5, 0xAA, image, marks, progress));
@@ -109,7 +109,7 @@ TEST_F(ClassicBench, NoChipAnsweringIsSaidAndNothingIsReadOrVerified) {
             image.fill(0xFF);
             marks.fill(kMarkSeen);
             marks[3] = kMarkMismatch;
-            const ImageArray oldMarks = marks;
+            const Image oldMarks = marks;
             progress.messages.clear();
             EXPECT_FALSE(WriteSerialChip(adapter, chip, image, marks, progress));
             EXPECT_FALSE(ReadSerialChip(adapter, chip, image, marks, progress));

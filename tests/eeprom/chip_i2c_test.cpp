@@ -79,8 +79,8 @@ protected:
     platform::VirtualCounter clock{10};
     FakeController bus;
     hardware::PortAdapter adapter{bus, clock};
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     RecordingProgress progress;
 };
 

@@ -35,7 +35,7 @@ class Backups : public ::testing::Test {
 protected:
     QTemporaryDir temp;
     QString folder = temp.filePath(QStringLiteral("merlix/backups"));
-    ImageArray bytes{};
+    Image bytes{kImageSize};
     QString path;
     std::string error;
 };
@@ -125,16 +125,16 @@ protected:
         rig.Insert(socket);
         rig.chip->SetStoreFault(noStore);
         for (std::size_t k = 0; k < image.size(); ++k) image[k] = static_cast<std::uint8_t>(k * 7 + 3);
-        const ImageArray written = image;
-        ImageArray read{};
+        const Image written = image;
+        Image read{kImageSize};
         EXPECT_TRUE(WriteSerialChip(rig.adapter, chip, image, marks, progress, &read));
         return BuildVerifyReport(written, read, ImageFileSize(chip));
     }
 
     testsupport::SocketRig rig;
     ChipParams chip;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     RecordingProgress progress;
 };
 
@@ -154,7 +154,7 @@ TEST_F(VerifyReadings, ChipNotStoringReadsFF) {
 }
 
 TEST(VerifyReport, ReadsBitPatternsAndStaysSilentWhenNothingDiffers) {
-    ImageArray expected{}, read{};
+    Image expected{kImageSize}, read{kImageSize};
     expected.fill(0x5A);
     read = expected;
     EXPECT_EQ(BuildVerifyReport(expected, read, 256).count, 0);

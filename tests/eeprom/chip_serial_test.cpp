@@ -27,8 +27,8 @@ protected:
         rig.Insert(entry);
     }
 
-    static ImageArray Pattern(unsigned seed) {
-        ImageArray pattern{};
+    static Image Pattern(unsigned seed) {
+        Image pattern{kImageSize};
         for (std::size_t k = 0; k < pattern.size(); ++k)
             pattern[k] = static_cast<std::uint8_t>(k * 7 + seed + (k >> 8));
         return pattern;
@@ -36,8 +36,8 @@ protected:
 
     SocketRig rig;
     ChipParams chip;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     RecordingProgress progress;
 };
 
@@ -74,9 +74,9 @@ TEST_F(ClassicSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
         Choose(entry);
         const auto size = static_cast<std::size_t>(ImageFileSize(chip));
         auto& memory = rig.chip->Memory();
-        const ImageArray old = Pattern(1);
+        const Image old = Pattern(1);
         std::copy(old.begin(), old.begin() + static_cast<long>(size), memory.begin());
-        ImageArray wanted = old;
+        Image wanted = old;
         for (std::size_t k = 0; k < size; k += 3) wanted[k] ^= 0x40;  // every third byte changes
         image = wanted;
         marks.fill(0);
@@ -100,7 +100,7 @@ TEST_F(ClassicSerial, VerifyMarksOnlyWhatTheChipDidNotStore) {
 
 TEST_F(ClassicSerial, NoSerialFamilyMovesNothing) {
     Choose("AT25C020");
-    ApplyChipChoice(chip, "");  // family 0, the rest kept
+    ApplyChipChoice(chip, "");  // the I2C family, the rest kept
     image = Pattern(3);
     WriteSerialChip(rig.adapter, chip, image, marks, progress);
     EXPECT_EQ(image, Pattern(3));

@@ -9,7 +9,7 @@ using namespace eeprom;
 
 namespace {
 
-constexpr ChipParams kBefore{1, 2, 3, 4, 5};  // no entry sets these
+constexpr ChipParams kBefore{ChipFamily::Dac, 2, 3, 4, 5};  // no entry sets these
 
 bool Same(const ChipParams& a, const ChipParams& b) {
     return a.family == b.family && a.addressBits == b.addressBits && a.organisation == b.organisation &&
@@ -23,33 +23,34 @@ protected:
 
 TEST_F(ChipTable, EveryEntrySetsItsRow) {
     constexpr int keep = -1;
+    constexpr ChipFamily kept = kBefore.family;
     const std::pair<const char*, ChipParams> rows[] = {
-        {"93C06 (8)", {93, 6, 8, 32, 0}},
-        {"93C06 (16)", {93, 5, 16, 16, 0}},
-        {"93C46 (8)", {93, 6, 8, 128, 0}},
-        {"93C46 (16)", {93, 5, 16, 64, 0}},
-        {"93C56 (8)", {93, 8, 8, 256, 0}},
-        {"93C56 (16)", {93, 7, 16, 128, 0}},
-        {"93C66 (8)", {93, 8, 8, 512, 0}},
-        {"93C66 (16)", {93, 7, 16, 256, 0}},
-        {"93C76 (8)", {93, 10, 8, 1024, 0}},
-        {"93C76 (16)", {93, 9, 16, 512, 0}},
-        {"93C86 (8)", {93, 10, 8, 2048, 0}},
-        {"93C86 (16)", {93, 9, 16, 1024, 0}},
-        {"AT25C010", {25, 8, keep, 128, keep}},
-        {"AT25C020", {25, 8, keep, 256, keep}},
-        {"AT25C040", {25, 8, keep, 512, keep}},
-        {"AT25C080", {25, 16, keep, 1024, keep}},
-        {"AT25C160", {25, 16, keep, 2048, keep}},
-        {"", {0, keep, keep, keep, keep}},
-        {"M62358,M62359", {keep, keep, keep, keep, keep}},
-        {"93C46", {keep, keep, keep, keep, keep}},
-        {"AT25C160 ", {keep, keep, keep, keep, keep}},
+        {"93C06 (8)", {ChipFamily::Microwire, 6, 8, 32, 0}},
+        {"93C06 (16)", {ChipFamily::Microwire, 5, 16, 16, 0}},
+        {"93C46 (8)", {ChipFamily::Microwire, 6, 8, 128, 0}},
+        {"93C46 (16)", {ChipFamily::Microwire, 5, 16, 64, 0}},
+        {"93C56 (8)", {ChipFamily::Microwire, 8, 8, 256, 0}},
+        {"93C56 (16)", {ChipFamily::Microwire, 7, 16, 128, 0}},
+        {"93C66 (8)", {ChipFamily::Microwire, 8, 8, 512, 0}},
+        {"93C66 (16)", {ChipFamily::Microwire, 7, 16, 256, 0}},
+        {"93C76 (8)", {ChipFamily::Microwire, 10, 8, 1024, 0}},
+        {"93C76 (16)", {ChipFamily::Microwire, 9, 16, 512, 0}},
+        {"93C86 (8)", {ChipFamily::Microwire, 10, 8, 2048, 0}},
+        {"93C86 (16)", {ChipFamily::Microwire, 9, 16, 1024, 0}},
+        {"AT25C010", {ChipFamily::Spi, 8, keep, 128, keep}},
+        {"AT25C020", {ChipFamily::Spi, 8, keep, 256, keep}},
+        {"AT25C040", {ChipFamily::Spi, 8, keep, 512, keep}},
+        {"AT25C080", {ChipFamily::Spi, 16, keep, 1024, keep}},
+        {"AT25C160", {ChipFamily::Spi, 16, keep, 2048, keep}},
+        {"", {ChipFamily::I2c, keep, keep, keep, keep}},
+        {"M62358,M62359", {kept, keep, keep, keep, keep}},
+        {"93C46", {kept, keep, keep, keep, keep}},
+        {"AT25C160 ", {kept, keep, keep, keep, keep}},
     };
     for (const auto& [text, want] : rows) {
         chip = kBefore;
         ApplyChipChoice(chip, text);
-        const ChipParams expected{want.family == keep ? kBefore.family : want.family,
+        const ChipParams expected{want.family,
                                   want.addressBits == keep ? kBefore.addressBits : want.addressBits,
                                   want.organisation == keep ? kBefore.organisation : want.organisation,
                                   want.capacity == keep ? kBefore.capacity : want.capacity,

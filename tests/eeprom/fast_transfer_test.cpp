@@ -21,14 +21,14 @@ namespace {
 
 using testsupport::OnEveryAdapter;
 
-ImageArray Pattern(int seed) {
-    ImageArray pattern{};
+Image Pattern(int seed) {
+    Image pattern{kImageSize};
     for (std::size_t i = 0; i < pattern.size(); ++i)
         pattern[i] = static_cast<std::uint8_t>(i * 7 + seed + i / 256);
     return pattern;
 }
 
-bool All(const ImageArray& bytes, std::ptrdiff_t from, std::ptrdiff_t to, std::uint8_t value) {
+bool All(const Image& bytes, std::ptrdiff_t from, std::ptrdiff_t to, std::uint8_t value) {
     return std::all_of(bytes.begin() + from, bytes.begin() + to,
                        [value](std::uint8_t b) { return b == value; });
 }
@@ -41,8 +41,8 @@ protected:
     }
 
     ChipParams chip;
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     RecordingProgress progress;
 };
 
@@ -79,11 +79,33 @@ TEST_P(FastTransfers, SerialChipsRoundTripAsTheClassicTransfersDo) {
     EXPECT_TRUE(All(image, 0, kImageSize, 0xFF));
 }
 
+TEST_P(FastTransfers, ImagesOfTheChipsSizeAndNoFurther) {
+    Choose("93C46 (16)");
+    Image bytes{ImageFileSize(chip)};
+    Image bytesMarks{bytes.Size()};
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    const Image wanted = bytes;
+    ASSERT_TRUE(WriteChipFast(rig.Lines(), chip, bytes, bytesMarks, progress));
+    EXPECT_TRUE(std::equal(wanted.begin(), wanted.end(), rig.SocketMemory().begin()));
+    bytes.fill(0);
+    ASSERT_TRUE(ReadChipFast(rig.Lines(), chip, bytes, bytesMarks, progress));
+    EXPECT_EQ(bytes, wanted);
+
+    // A larger chip fills the image and stops at its end; an I2C block past
+    // the end is refused before the bus is touched.
+    Choose("93C86 (8)");
+    ASSERT_TRUE(ReadChipFast(rig.Lines(), chip, bytes, bytesMarks, progress));
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), rig.SocketMemory().begin()));
+    EXPECT_FALSE(ReadI2cBlockFast(rig.I2c(), 0, 0xA1, bytes, bytesMarks, progress));
+    EXPECT_FALSE(WriteI2cPagesFast(rig.I2c(), 1, 0xA2, 16, bytes, progress, 16));
+    EXPECT_TRUE(progress.messages.empty());
+}
+
 TEST_P(FastTransfers, AChipNotStoringIsMarkedWhereItDiffers) {
     Choose("93C46 (8)");
     rig.SetChipNoStore(true);
     image = Pattern(1);
-    ImageArray readBack{};
+    Image readBack{kImageSize};
     ASSERT_TRUE(WriteChipFast(rig.Lines(), chip, image, marks, progress, &readBack));
     EXPECT_EQ(image, Pattern(1));
     int marked = 0;

@@ -42,9 +42,9 @@ TEST_F(HexEdit, OnlyMainKeyboardHexKeysAreDigits) {
 }
 
 TEST_F(HexEdit, SwappingTwiceRestoresTheImage) {
-    ImageArray image{};
+    Image image{kImageSize};
     for (int i = 0; i < kImageSize; ++i) image[i] = static_cast<std::uint8_t>(i * 7);
-    const ImageArray original = image;
+    const Image original = image;
     SwapBytePairs(image);
     EXPECT_EQ(image[0], original[1]);
     EXPECT_EQ(image[1], original[0]);
@@ -54,7 +54,7 @@ TEST_F(HexEdit, SwappingTwiceRestoresTheImage) {
 }
 
 TEST_F(HexEdit, CompareMarkingOnlyRaisesMarks) {
-    ImageArray image{}, snapshot{}, marks{};
+    Image image{kImageSize}, snapshot{kImageSize}, marks{kImageSize};
     image[10] = 1;
     marks[20] = kMarkChanged;   // typed back already: stays yellow
     marks[30] = kMarkMismatch;  // an unchanged red byte stays red

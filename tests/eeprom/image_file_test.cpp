@@ -52,7 +52,7 @@ protected:
     static bool PermissionsApply() { return geteuid() != 0; }
 
     QTemporaryDir dir;
-    ImageArray image{};
+    Image image{kImageSize};
     std::string error;
 };
 
@@ -197,7 +197,7 @@ TEST_F(ImageFile, SaveIntoAReadOnlyFolderLeavesTheOldFile) {
 TEST_F(ImageFile, HexAndSRecordRoundTripByExtensionAndContent) {
     for (const char* name : {"image.hex", "image.srec"}) {
         SCOPED_TRACE(name);
-        ImageArray source{};
+        Image source{kImageSize};
         for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 7);
         std::string error;
         ASSERT_TRUE(SaveImageFile(Path(name), source, 300, error)) << error;

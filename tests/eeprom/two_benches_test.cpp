@@ -23,8 +23,8 @@ constexpr const char* kSerialChip = "93C46 (8)";  // 128 bytes
 
 struct Outcome {
     bool i2cWritten = false, i2cRead = false, serialWritten = false, serialRead = false;
-    ImageArray i2cBack{};     // the 24C16's first page as read back
-    ImageArray serialBack{};  // the 93C46 as read back
+    Image i2cBack{kImageSize};     // the 24C16's first page as read back
+    Image serialBack{kImageSize};  // the 93C46 as read back
 };
 
 // One technician's run on one bench: a page of the 24C16 and the whole 93C46
@@ -57,8 +57,8 @@ public:
         }
     }
 
-    static ImageArray Pattern(int seed) {
-        ImageArray pattern{};
+    static Image Pattern(int seed) {
+        Image pattern{kImageSize};
         for (std::size_t i = 0; i < pattern.size(); ++i)
             pattern[i] = static_cast<std::uint8_t>(i * 13 + seed * 29);
         return pattern;
@@ -86,8 +86,8 @@ TEST(TwoBenches, TwoSessionsInTwoThreadsNeverMeet) {
         SCOPED_TRACE("bench " + std::to_string(k + 1));
         BenchRun& run = runs[static_cast<std::size_t>(k)];
         const int seed = k + 1;
-        const ImageArray i2c = BenchRun::Pattern(seed + kLast);
-        const ImageArray serial = BenchRun::Pattern(seed + kLast + 100);
+        const Image i2c = BenchRun::Pattern(seed + kLast);
+        const Image serial = BenchRun::Pattern(seed + kLast + 100);
         EXPECT_TRUE(run.outcome.i2cWritten && run.outcome.i2cRead);
         EXPECT_TRUE(run.outcome.serialWritten && run.outcome.serialRead);
         // What each session read back, and what each bench's chips hold, is

@@ -15,9 +15,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // On the heap, so a write past the end lands in ASan's red zone.
-    auto image = std::make_unique<eeprom::ImageArray>();
+    auto image = std::make_unique<eeprom::Image>(eeprom::kImageSize);
     for (int i = 0; i < eeprom::kImageSize; ++i) (*image)[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    const eeprom::ImageArray before = *image;
+    const eeprom::Image before = *image;
 
     std::string error;
     const eeprom::ImageLoadResult r = eeprom::LoadImageFile(fuzz::WriteInputFile(data, size), *image, error);

@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
 
-    auto image = std::make_unique<eeprom::ImageArray>();
-    auto marks = std::make_unique<eeprom::ImageArray>();
+    auto image = std::make_unique<eeprom::Image>(eeprom::kImageSize);
+    auto marks = std::make_unique<eeprom::Image>(eeprom::kImageSize);
     image->fill(0xFF);
     marks->fill(eeprom::kMarkNone);
     int page = 0;

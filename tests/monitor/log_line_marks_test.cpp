@@ -17,8 +17,8 @@ protected:
         return n;
     }
     bool Mark(std::string_view line, int page) { return MarkFromLogLine(line, page, image_, marks_); }
-    ImageArray image_{};
-    ImageArray marks_{};
+    Image image_{kImageSize};
+    Image marks_{kImageSize};
 };
 
 TEST_F(Marks, WriteLineMarksItsBytesGreenUntilAMarkedByte) {
@@ -64,15 +64,15 @@ TEST_F(Marks, RegisterLineTurnsGreenBytesOfItsValuesRed) {
 }
 
 TEST_F(Marks, NothingIsMarkedPastTheImage) {
-    ImageArray image{}, marks{};
+    Image image{kImageSize}, marks{kImageSize};
     EXPECT_TRUE(MarkFromLogLine(" W AE FE 01 02 03 04 05 ", 0, image, marks));
     EXPECT_EQ(marks[2046], kMarkSeen);
     EXPECT_EQ(marks[2047], kMarkSeen);
-    const ImageArray before = marks;
+    const Image before = marks;
     EXPECT_TRUE(MarkFromLogLine(" W 40 05 7F ", 9, image, marks));  // no such page: no change
     EXPECT_EQ(marks, before);
     marks[2046] = marks[2047] = kMarkNone;
-    EXPECT_EQ(marks, ImageArray{});
+    EXPECT_EQ(marks, Image(kImageSize));
 }
 
 TEST_F(Marks, OtherLinesChangeNothing) {

@@ -207,7 +207,7 @@ protected:
         return n;
     }
 
-    ImageArray image{}, before{}, marks{};
+    Image image{kImageSize}, before{kImageSize}, marks{kImageSize};
     int page = 5;
     std::string device = "A1";
 };

@@ -108,13 +108,13 @@ bool MainDialog::BackUpBeforeWrite() {
     hardware::PortAdapter& adapter = session_->adapter;
     const ChipParams chip = session_->chip;
     BackupReads classic;
-    classic.i2cBlock = [&adapter](int page, int dev, ImageArray& image, ImageArray& marks, Progress& progress,
+    classic.i2cBlock = [&adapter](int page, int dev, Image& image, Image& marks, Progress& progress,
                                   int count) {
         return ReadI2cPage(adapter, page, dev, image, marks, progress, count);
     };
     // A copy of the chip parameters: the write that follows settles at the
     // cursor the user's own transfers left, not where the backup read ended.
-    classic.serialChip = [&adapter, chip](ImageArray& image, ImageArray& marks, Progress& progress) {
+    classic.serialChip = [&adapter, chip](Image& image, Image& marks, Progress& progress) {
         ChipParams scratch = chip;
         return ReadSerialChip(adapter, scratch, image, marks, progress);
     };
@@ -128,7 +128,7 @@ bool MainDialog::BackUpBeforeWrite() {
     return false;
 }
 
-void MainDialog::ReportVerify(const ImageArray& readBack) {
+void MainDialog::ReportVerify(const Image& readBack) {
     const VerifyReport report = BuildVerifyReport(session_->image, readBack, ImageFileSize(session_->chip));
     if (report.count > 0) ShowMessage(QString::fromStdString(FormatVerifyReport(report)));
 }
@@ -175,13 +175,13 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
     // The restore's write is backed up too: restoring the wrong file is undone the same way.
     if (!BackUpBeforeWrite()) return false;
     BarAndBox progress(m_progress);
-    ImageArray readBack = session_->image;
+    Image readBack = session_->image;
     const int first = page ? backup.target.page * kPageSize : 0;
     const int size = BackupSize(backup.target, session_->chip);
     if (page) {
         // The classic I2C page write has no verify; a restore must have
         // one, so the page is read back into a scratch image and compared.
-        ImageArray scratchMarks{};
+        Image scratchMarks{kImageSize};
         if (!WriteI2cPage(session_->adapter, backup.target.page, backup.target.device, session_->image,
                           progress) ||
             !ReadI2cPage(session_->adapter, backup.target.page, backup.target.device | 1, readBack,
@@ -210,7 +210,7 @@ void MainDialog::OnChecksums() {
     const int page = std::clamp(m_page, 0, kPageCount - 1);
     const QString entry = m_chipList->currentText();
     const int whole = ImageFileSize(session_->chip);
-    const QString wholeTitle = entry.isEmpty() || session_->chip.family == 0
+    const QString wholeTitle = entry.isEmpty() || session_->chip.family == eeprom::ChipFamily::I2c
                                    ? QStringLiteral("Whole image (%1 bytes)").arg(whole)
                                    : QStringLiteral("Whole chip, %1 (%2 bytes)").arg(entry).arg(whole);
     const QString text = ChecksumLines(QStringLiteral("Page %1 (bytes %2-%3)")

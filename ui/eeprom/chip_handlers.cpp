@@ -144,7 +144,7 @@ void MainDialog::OnWriteEeprom() {
     // The device address is taken as it stands in its edit now.
     UpdateData(true);
     BarProgress progress(m_progress);
-    ImageArray readBack{};
+    Image readBack{kImageSize};
     bool verified = false;
     if (m_chipList->currentText().isEmpty()) {
         session_->chip.capacity = 0;
@@ -183,7 +183,7 @@ void MainDialog::OnFillZero() {
     RefreshHexView();
 }
 
-bool MainDialog::WriteSerialChipAsChosen(Progress& progress, ImageArray& readBack) {
+bool MainDialog::WriteSerialChipAsChosen(Progress& progress, Image& readBack) {
     if (FastTransfersOn())
         return WriteChipFast(session_->adapter, session_->chip, session_->image, session_->marks, progress,
                              &readBack);

@@ -17,8 +17,8 @@ namespace ui {
 class MainDialog;
 
 struct ImageState {
-    eeprom::ImageArray image{};
-    eeprom::ImageArray marks{};
+    eeprom::Image image{eeprom::kImageSize};
+    eeprom::Image marks{eeprom::kImageSize};
     int page = 0;
 };
 

@@ -176,9 +176,9 @@ public:
     bool BackUpBeforeWrite();
     // Writes the serial chip in force with the transfers the user chose
     // (classic or fast) and verifies it; false when no chip answered.
-    bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::ImageArray& readBack);
+    bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::Image& readBack);
     // Shows the verify report when `readBack` differs from the image written.
-    void ReportVerify(const eeprom::ImageArray& readBack);
+    void ReportVerify(const eeprom::Image& readBack);
     // "Restore last backup…": the newest backups of the chip in force to choose from.
     void OnRestoreLastBackup();
     // Loads a backup into the image and writes it back with verify.

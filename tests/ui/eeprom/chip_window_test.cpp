@@ -103,7 +103,7 @@ TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
 
     Click(ids::kNextPage);
     FillImage(9);
-    const ImageArray written = session().image;
+    const Image written = session().image;
     std::int64_t before = 0;
     std::int64_t after = 0;
     clock().Now(before);
@@ -132,7 +132,7 @@ TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
 
 TEST_F(I2cWindow, ReadOutsideA0ToAfSaysSoAndKeepsTheImage) {
     TypeInto(ids::kDeviceAddress, "B0");
-    const ImageArray before = session().image;
+    const Image before = session().image;
     Click(ids::kReadEeprom);
     EXPECT_EQ(messages, QStringList{"Address ERROR!! A0-AF"});
     EXPECT_EQ(session().image, before);
@@ -217,21 +217,21 @@ using SerialWindow = ChipWindow;
 
 TEST_F(SerialWindow, ChipListSetsTheParametersAndTheSocket) {
     Choose("AT25C080");
-    EXPECT_EQ(session().chip.family, 25);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::Spi);
     EXPECT_EQ(session().chip.addressBits, 16);
     EXPECT_EQ(session().chip.capacity, 1024);
     ASSERT_NE(bench().SocketChip(), nullptr);
     EXPECT_EQ(bench().SocketChip()->Name(), "AT25C080");
     Choose("93C56 (16)");
-    EXPECT_EQ(session().chip.family, 93);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::Microwire);
     EXPECT_EQ(session().chip.organisation, 16);
     EXPECT_EQ(session().chip.capacity, 128);
     // The DAC entry keeps the memory's parameters; a blank entry is I2C mode.
     Choose("M62358,M62359");
-    EXPECT_EQ(session().chip.family, 93);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::Microwire);
     EXPECT_EQ(session().chip.capacity, 128);
     Choose("");
-    EXPECT_EQ(session().chip.family, 0);
+    EXPECT_EQ(session().chip.family, eeprom::ChipFamily::I2c);
 }
 
 TEST_F(SerialWindow, WholeChipsRoundTripThroughTheWindow) {
@@ -241,7 +241,7 @@ TEST_F(SerialWindow, WholeChipsRoundTripThroughTheWindow) {
         const int size = ImageFileSize(session().chip);
         Click(ids::kNextPage);
         FillImage(static_cast<std::uint8_t>(size));
-        const ImageArray pattern = session().image;
+        const Image pattern = session().image;
         session().marks.fill(kMarkNone);
         Click(ids::kWriteEeprom);
         EXPECT_EQ(session().image, pattern);
@@ -292,7 +292,7 @@ TEST_F(SerialWindow, FailedWriteMarksOnlyWhatTheChipDidNotStore) {
     bench().SetChipNoStore(true);
     FillImage(1);
     for (int i = 0; i < kImageSize; i += 3) session().image[i] = 0x0F;  // already what the chip holds
-    const ImageArray wanted = session().image;
+    const Image wanted = session().image;
     session().marks.fill(kMarkNone);
     Click(ids::kWriteEeprom);
     EXPECT_EQ(session().image, wanted);
@@ -310,7 +310,7 @@ TEST_F(SerialWindow, DacAfterABlankEntryReadClearsAndWriteChangesNothing) {
     Choose("");
     Choose("M62358,M62359");
     FillImage(4);
-    const ImageArray pattern = session().image;
+    const Image pattern = session().image;
     session().marks.fill(kMarkSeen);
     Click(ids::kWriteEeprom);
     EXPECT_EQ(session().image, pattern);
@@ -334,7 +334,7 @@ TEST_F(SerialWindow, DacAfterAMemoryAnswersNoneOfItsFrames) {
                             [](std::uint8_t b) { return b == 0x77; }));
     EXPECT_EQ(Text(ids::kPage), "1");
     FillImage(2);
-    const ImageArray pattern = session().image;
+    const Image pattern = session().image;
     dialog().BackupAction()->setChecked(false);
     Click(ids::kWriteEeprom);
     EXPECT_EQ(session().image, pattern);

@@ -107,7 +107,7 @@ TEST_F(HexViewTest, TwoDigitsEditTheSelectedByteInPlace) {
 
 TEST_F(HexViewTest, DigitsWithoutSelectionOrFocusChangeNothing) {
     FillPattern();
-    const ImageArray before = session().image;
+    const Image before = session().image;
     Focus(&view());
     view().SetCurSel(-1);
     Type("7A");
@@ -158,7 +158,7 @@ TEST_F(HexViewTest, AnArrowBetweenTwoDigitsStartsTheNextByteAfresh) {
 
 TEST_F(HexViewTest, SwapTwiceRestoresImageAndView) {
     FillPattern();
-    const ImageArray before = session().image;
+    const Image before = session().image;
     const QString first = view().item(0)->text();
     Click(ids::kSwapBytes);
     EXPECT_EQ(session().image[0], before[1]);
@@ -201,7 +201,7 @@ TEST_F(HexViewTest, CompBufferTurnsExactlyTheEditedByteYellowUntilCleared) {
     Click(ids::kClearColors);
     EXPECT_EQ(session().marks[0x42], kMarkNone);
     Click(ids::kCompBuffer);  // unchecked: the snapshot is dropped
-    EXPECT_EQ(session().compareImage, ImageArray{});
+    EXPECT_EQ(session().compareImage, Image(kImageSize));
 }
 
 TEST_F(HexViewTest, CompBufferTakesItsSnapshotBeforeAnyPaintSeesTheBoxChecked) {
@@ -213,7 +213,7 @@ TEST_F(HexViewTest, CompBufferTakesItsSnapshotBeforeAnyPaintSeesTheBoxChecked) {
                      [this] { view().viewport()->grab(); });
     Click(ids::kCompBuffer);
     view().viewport()->grab();
-    EXPECT_EQ(session().marks, ImageArray{});
+    EXPECT_EQ(session().marks, Image(kImageSize));
 }
 
 TEST_F(HexViewTest, SelectionShowsOffsetValueSnapshotAndRemark) {

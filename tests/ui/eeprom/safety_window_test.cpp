@@ -156,7 +156,7 @@ TEST_F(SafetyWindow, I2cPageRestoresVerifiedAndAFailedBackupStopsTheWrite) {
 
 TEST_F(SafetyWindow, UndoAndRedoWalkALoadAndAnEditBackExactly) {
     for (int i = 0; i < 3; ++i) Click(ids::kNextPage);
-    const ImageArray start = session().image;
+    const eeprom::Image start = session().image;
     QTemporaryDir temp;
     QFile file(temp.filePath("image.bin"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -164,13 +164,13 @@ TEST_F(SafetyWindow, UndoAndRedoWalkALoadAndAnEditBackExactly) {
     file.close();
     openPathAnswer = file.fileName();
     Click(ids::kLoadImage);
-    const ImageArray loaded = session().image;
+    const eeprom::Image loaded = session().image;
     ASSERT_EQ(dialog().m_page, 0);
 
     Focus(dialog().m_hexView);
     ClickHexItem(HexOffsetItem(4));
     PressKey(dialog().m_hexView, Qt::Key_1);
-    const ImageArray edited = session().image;
+    const eeprom::Image edited = session().image;
     ASSERT_EQ(edited[4], 0x1A);
 
     PressKey(&dialog(), Qt::Key_Z, Qt::ControlModifier);

@@ -109,8 +109,8 @@ std::string ExpectedLine(const std::vector<Piece>& pieces) {
 }
 
 struct ExpectedImage {
-    ImageArray image{};
-    ImageArray marks{};
+    Image image{kImageSize};
+    Image marks{kImageSize};
     int page = 0;
     std::string deviceAddress = "A1";
 };
