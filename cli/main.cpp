@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <QFile>
 
 #include <cerrno>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
 #include "hardware/probe.h"
 #include "platform/counter.h"
@@ -133,6 +135,24 @@ std::string TraceClash(const std::string& trace, const std::vector<CommandFile>&
         if (found == 0 && st.st_dev == traced.st_dev && st.st_ino == traced.st_ino)
             return "--trace " + trace + " is " + file.named +
                    "; the trace would replace it, choose another file";
+    }
+    return {};
+}
+
+// Nor may it go into a folder whose files the command reads and writes by
+// names of its own (the backups, the bench's chips): restore without a file
+// would take it for a backup, and the bench would save a chip over it.
+std::string TraceInFolder(const std::string& trace, const std::vector<CommandFile>& folders) {
+    if (trace.empty() || trace == "-") return {};
+    const std::size_t slash = trace.rfind('/');
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : trace.substr(0, slash);
+    struct stat within {};
+    if (::stat(parent.c_str(), &within) != 0) return {};
+    for (const CommandFile& folder : folders) {
+        struct stat st {};
+        if (::stat(folder.path.c_str(), &st) == 0 && st.st_dev == within.st_dev && st.st_ino == within.st_ino)
+            return "--trace " + trace + " is in " + folder.named +
+                   ", whose files the command uses; the trace " + "would replace it, choose another folder";
     }
     return {};
 }
@@ -290,6 +310,11 @@ int main(int argc, char** argv) {
         files.push_back({restoreFile, -1, "the backup to restore"});
     if (!g.traffic.empty()) files.push_back({g.traffic, -1, "the --traffic capture"});
     if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
+    const std::vector<CommandFile> folders{
+        {QFile::encodeName(eeprom::BackupFolder()).toStdString(), -1, "the backup folder"},
+        {g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState, -1,
+         "the bench state folder"}};
+    if (const std::string clash = TraceInFolder(g.trace, folders); !clash.empty()) return Usage(clash);
 
     // The bench runs on its own time: a whole-chip write takes what the parts
     // take, without the technician waiting for it in real time.

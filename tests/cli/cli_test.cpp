@@ -209,6 +209,8 @@ TEST_F(MerlixCli, ATraceNeverReplacesAFileTheCommandUses) {
              Case{{"--trace", backup, "restore", backup, "--chip", "24C02"}, backup},
              Case{{"--trace", capture, "--traffic", capture, "monitor", "--count", "1"}, capture},
              Case{{"--trace", output, "read", "--chip", "24C02", "-o", output}, {}},
+             Case{{"--trace", backups.filePath("newer.bin"), "restore", "--chip", "24C02"}, backup},
+             Case{{"--trace", dir.filePath("state/register-42.bin"), "set", "0x21", "1", "2"}, {}},
          }) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         const QByteArray before = c.kept.isEmpty() ? QByteArray() : Read(c.kept);
