@@ -101,7 +101,7 @@ void MicrowireChip::AddressComplete(std::int64_t nowUs) {
                 if (BeginProgramming(nowUs)) {
                     for (int w = 0; w < Words(); ++w) StoreWord(w, 0xFFFF);
                 }
-            } else {
+            } else if (special == kSpecialWral) {
                 phase_ = Phase::Data;
                 data_ = 0;
                 bitsLeft_ = WordBits();
