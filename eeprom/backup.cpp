@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kTimeFormat = "yyyyMMdd-HHmmss";
 
-// Made where it is used, not kept for the process: a pattern compiles on
+// Made once per listing, not kept for the process: a pattern compiles on
 // first use, so a shared one would be state that every thread reaches.
 QRegularExpression BackupNamePattern() {
     return QRegularExpression(QStringLiteral(
@@ -36,8 +36,8 @@ struct ParsedName {
     std::uint32_t crc32 = 0;
 };
 
-bool ParseBackupName(const QString& name, ParsedName& parsed) {
-    const QRegularExpressionMatch m = BackupNamePattern().match(name);
+bool ParseBackupName(const QRegularExpression& pattern, const QString& name, ParsedName& parsed) {
+    const QRegularExpressionMatch m = pattern.match(name);
     if (!m.hasMatch()) return false;
     parsed.target.chip = m.captured(1).toStdString();
     if (!m.captured(2).isEmpty()) {
@@ -76,9 +76,10 @@ std::vector<NamedFile> BackupFiles(const QString& folder) {
     std::vector<NamedFile> files;
     const QDateTime latest = QDateTime::currentDateTime().addDays(1);
     const QDir dir(folder);
+    const QRegularExpression pattern = BackupNamePattern();
     for (const QFileInfo& info : dir.entryInfoList({QStringLiteral("*.bin")}, QDir::Files)) {
         NamedFile file{info.filePath(), {}, info.lastModified()};
-        if (ParseBackupName(info.fileName(), file.parsed) && file.parsed.time <= latest)
+        if (ParseBackupName(pattern, info.fileName(), file.parsed) && file.parsed.time <= latest)
             files.push_back(file);
     }
     std::stable_sort(files.begin(), files.end(), Older);
@@ -255,7 +256,7 @@ std::vector<BackupEntry> ListBackups(const QString& folder, const std::string& c
 
 bool ParseBackupFileName(const std::string& name, BackupTarget& target) {
     ParsedName parsed;
-    if (!ParseBackupName(QString::fromStdString(name), parsed)) return false;
+    if (!ParseBackupName(BackupNamePattern(), QString::fromStdString(name), parsed)) return false;
     target = parsed.target;
     return true;
 }
@@ -275,8 +276,9 @@ bool LoadBackup(const std::string& path, int expectedSize, std::vector<std::uint
         return false;
     }
     ParsedName parsed;
-    if (ParseBackupName(QString::fromStdString(path.substr(path.rfind('/') + 1)), parsed) && parsed.hasCrc &&
-        Crc32Of(bytes) != parsed.crc32) {
+    if (ParseBackupName(BackupNamePattern(), QString::fromStdString(path.substr(path.rfind('/') + 1)),
+                        parsed) &&
+        parsed.hasCrc && Crc32Of(bytes) != parsed.crc32) {
         error = "The backup \"" + path + "\" has changed since it was taken (its CRC-32 is " +
                 Crc32Text(Crc32Of(bytes)) + ", its name says " + Crc32Text(parsed.crc32) +
                 "): it was not restored.";
