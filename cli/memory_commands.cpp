@@ -186,6 +186,21 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
     return report.count;
 }
 
+// Puts the job's chip in place and reads its region into `data`, with the
+// progress line; what read and verify share. `watch` starts once the chip is
+// in place.
+int ReadJob(CommandContext& context, const Job& job, std::vector<std::uint8_t>& data,
+            std::optional<Stopwatch>& watch) {
+    if (int code = SelectChip(context, job.chip)) return code;
+    watch.emplace();
+    ProgressLine line(context.progress);
+    std::string error;
+    if (!ReadRegion(context.session, job.chip, job.region, data, line, error))
+        return Fail(kExitFailed, error);
+    line.Finish();
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunRead(CommandContext& context, const MemoryOptions& options) {
@@ -193,14 +208,10 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
     eeprom::ImageFormat format = eeprom::ImageFormat::Raw;
     if (int code = PrepareJob(context, options, job)) return code;
     if (int code = CheckOutput(options, format)) return code;
-    if (int code = SelectChip(context, job.chip)) return code;
-    Stopwatch watch;
-    ProgressLine line(context.progress);
     std::vector<std::uint8_t> data;
+    std::optional<Stopwatch> watch;
+    if (int code = ReadJob(context, job, data, watch)) return code;
     std::string error;
-    if (!ReadRegion(context.session, job.chip, job.region, data, line, error))
-        return Fail(kExitFailed, error);
-    line.Finish();
     const QByteArray out = eeprom::EncodeImage(data, format);
     if (options.outputFile.empty()) {
         PrintDump(data, job.region.offset);
@@ -213,7 +224,7 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
         // The chip was read; the file system did not take the file (a full disk).
         return Fail(kExitFailed, error);
     }
-    PrintJson(context, job.chip.name, data.size(), watch.Seconds(), 0, &data, options.outputFile == "-");
+    PrintJson(context, job.chip.name, data.size(), watch->Seconds(), 0, &data, options.outputFile == "-");
     return kExitOk;
 }
 
@@ -387,16 +398,11 @@ int RunVerify(CommandContext& context, const MemoryOptions& options) {
     std::vector<std::uint8_t> expected;
     if (int code = PrepareJob(context, options, job)) return code;
     if (int code = ReadInput(options, job, expected)) return code;
-    if (int code = SelectChip(context, job.chip)) return code;
-    Stopwatch watch;
-    ProgressLine line(context.progress);
     std::vector<std::uint8_t> read;
-    std::string error;
-    if (!ReadRegion(context.session, job.chip, job.region, read, line, error))
-        return Fail(kExitFailed, error);
-    line.Finish();
+    std::optional<Stopwatch> watch;
+    if (int code = ReadJob(context, job, read, watch)) return code;
     const long mismatches = Compare(expected, read, job.region.offset);
-    PrintJson(context, job.chip.name, read.size(), watch.Seconds(), mismatches, &read);
+    PrintJson(context, job.chip.name, read.size(), watch->Seconds(), mismatches, &read);
     return mismatches ? kExitMismatch : kExitOk;
 }
 
