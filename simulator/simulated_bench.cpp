@@ -428,6 +428,18 @@ void SimulatedBench::InsertSocketChip(std::unique_ptr<SerialChip> chip) {
 
 SerialChip* SimulatedBench::SocketChip() { return impl_->socket.get(); }
 
+I2cBus& SimulatedBench::Bus() { return impl_->bus; }
+
+bool SimulatedBench::BusHeldBusy() const { return impl_->config.busHeldBusy; }
+
+std::int64_t SimulatedBench::NowUs() { return impl_->clock.NowUs(); }
+
+void SimulatedBench::Spend(std::int64_t us) {
+    if (us <= 0) return;
+    impl_->clock.Charge(us);
+    impl_->clock.counter().Advance(us * kCountsPerAccess);
+}
+
 std::vector<DacChannel> SimulatedBench::DacChannels() const {
     std::vector<DacChannel> channels;
     if (impl_->socket) channels = impl_->socket->Channels();

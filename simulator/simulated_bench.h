@@ -14,6 +14,7 @@
 
 #include "platform/counter.h"
 #include "platform/port_io.h"
+#include "simulator/i2c_bus.h"
 #include "simulator/serial_chip.h"
 
 namespace simulator {
@@ -157,6 +158,15 @@ public:
     void InsertSocketChip(std::unique_ptr<SerialChip> chip);
     SerialChip* SocketChip();
     std::vector<DacChannel> DacChannels() const;
+
+    // For the fakes of the other adapters at the system boundary (i2c-dev,
+    // spidev, a USB programmer): they drive the bench's own bus and socket
+    // directly, in bench time, instead of through the parallel adapter.
+    I2cBus& Bus();
+    bool BusHeldBusy() const;  // the bus-busy fault: another master holds the bus
+    std::int64_t NowUs();      // bench time
+    // The adapter's own work (bit times, a USB round trip) moves bench time on.
+    void Spend(std::int64_t us);
 
 private:
     struct Impl;
