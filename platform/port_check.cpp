@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/adapter_survey.h"
 #include "platform/direct_port_io.h"
 #include "platform/host_files.h"
 #include "platform/ppdev_port_io.h"
@@ -47,13 +48,14 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
         port.io->Open({info.device});
         ports.push_back(std::move(port));
     }
+    DeviceSystem& devices = environment.devices ? *environment.devices : HostDevices();
     if (ports.empty() && legacyBases.empty()) {
         out << "No parallel port was found on this machine: the kernel lists none under "
                "/proc/sys/dev/parport, "
                "/dev or /proc/ioports.\n"
             << "If a port or card is fitted, load its drivers (sudo modprobe parport_pc ppdev) and check "
                "again.\n";
-        return 1;
+        return DescribeCharacterAdapters(out, devices) ? 0 : 1;
     }
 
     out << "Parallel ports:\n";
@@ -88,7 +90,8 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
             report("direct I/O at " + HexAddress(base), probe && probe(direct, base));
     }
     if (!probed) out << "  not run: no port can be reached by this user (see the fixes above).\n";
-    return answered ? 0 : 1;
+    const bool otherUsable = DescribeCharacterAdapters(out, devices);
+    return answered || otherUsable ? 0 : 1;
 }
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // `merlix --check-ports`: what a technician needs to know before blaming the
 // adapter. For every parallel port the kernel knows: its device, base, modes,
 // whether this user can open it (and the exact fix when not); then the
-// adapter probe on every port that can be reached.
+// adapter probe on every port that can be reached; then the i2c-dev buses and
+// spidev nodes with their rights and fixes (adapter_survey.h).
 #pragma once
 
 #include <functional>
@@ -12,6 +13,7 @@
 
 namespace platform {
 
+class DeviceSystem;
 class DirectIoSystem;
 class PpdevSystem;
 
@@ -23,10 +25,12 @@ struct PortCheckEnvironment {
     std::string fileRoot;                    // prefixed to /proc, /sys and /dev paths
     PpdevSystem* ppdevSystem = nullptr;      // null: the machine's own
     DirectIoSystem* directSystem = nullptr;  // null: the machine's own
+    DeviceSystem* devices = nullptr;         // null: the machine's own (/sys, /dev, /proc/device-tree)
 };
 
-// Returns the process exit status: 0 when an adapter answered, 1 otherwise
-// (also when the machine has no parallel port, which it says plainly).
+// Returns the process exit status: 0 when a parallel adapter answered or an
+// i2c-dev or spidev node can be opened, 1 otherwise (also when the machine
+// has no adapter at all, which it says plainly).
 int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEnvironment& environment = {});
 
 }  // namespace platform
