@@ -1,0 +1,267 @@
+// The i2c-dev adapter: I2C_RDWR transfers shaped to what the bus takes.
+#include "hardware/i2c_dev/i2c_dev_adapter.h"
+
+#include <fcntl.h>
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace hardware {
+namespace {
+
+constexpr char kDevPrefix[] = "/dev/i2c-";
+
+I2cStatus StatusOfErrno(int error) {
+    switch (error) {
+        case ENXIO:
+        case EREMOTEIO:
+        case EIO:
+            return I2cStatus::NoAck;
+        case EAGAIN:
+        case EBUSY:
+            return I2cStatus::BusBusy;
+        case ETIMEDOUT:
+            return I2cStatus::TimedOut;
+        default:
+            return I2cStatus::NotSupported;
+    }
+}
+
+bool IsAddressPoll(std::span<const I2cMessage> messages) {
+    return messages.size() == 1 && !messages[0].read && messages[0].bytes.empty();
+}
+
+bool IsWriteThenRead(std::span<const I2cMessage> messages) {
+    return messages.size() == 2 && !messages[0].read && messages[1].read;
+}
+
+std::string OpenErrorSentence(const std::string& path, int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "There is no I2C bus at " + path +
+                   "; load the i2c-dev module (sudo modprobe i2c-dev) and pick a bus that merlix-cli ports "
+                   "lists.";
+        case EACCES:
+        case EPERM:
+            return "You may not open " + path +
+                   "; add yourself to group i2c (sudo usermod -aG i2c $USER, then log in again), or give the "
+                   "group access with a udev rule (KERNEL==\"i2c-[0-9]*\", GROUP=\"i2c\", MODE=\"0660\").";
+        case EBUSY:
+            return path + " is busy; close the program that holds it and try again.";
+        default:
+            return "Could not open " + path + " (" + std::strerror(error) +
+                   "); pick a bus that merlix-cli ports lists.";
+    }
+}
+
+// The SMBus calls an adapter offers, for Describe().
+std::string SmbusList(unsigned long functions) {
+    struct Named {
+        unsigned long bits;
+        const char* name;
+    };
+    static constexpr Named kNames[] = {
+        {I2C_FUNC_SMBUS_QUICK, "quick"},
+        {I2C_FUNC_SMBUS_BYTE, "byte"},
+        {I2C_FUNC_SMBUS_BYTE_DATA, "byte data"},
+        {I2C_FUNC_SMBUS_WORD_DATA, "word data"},
+        {I2C_FUNC_SMBUS_BLOCK_DATA, "block data"},
+        {I2C_FUNC_SMBUS_I2C_BLOCK, "I2C block"},
+    };
+    std::string list;
+    for (const Named& n : kNames) {
+        if ((functions & n.bits) != n.bits) continue;
+        list += list.empty() ? "" : ", ";
+        list += n.name;
+    }
+    return list;
+}
+
+}  // namespace
+
+int I2cDevBusNumber(const std::string& path) {
+    const std::string prefix = kDevPrefix;
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return -1;
+    int number = 0;
+    for (std::size_t i = prefix.size(); i < path.size(); ++i) {
+        const char c = path[i];
+        if (c < '0' || c > '9' || number > 99'999) return -1;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+I2cDevAdapter::I2cDevAdapter(platform::DeviceSystem& system, platform::Counter& counter)
+    : system_(system), counter_(counter) {}
+
+I2cDevAdapter::~I2cDevAdapter() { Close(); }
+
+bool I2cDevAdapter::Open(const std::string& path, std::string& error) {
+    Close();
+    const int fd = system_.Open(path, O_RDWR);
+    if (fd < 0) {
+        error = OpenErrorSentence(path, errno);
+        return false;
+    }
+    unsigned long functions = 0;
+    if (system_.Ioctl(fd, I2C_FUNCS, &functions) < 0) {
+        const int cause = errno;
+        system_.Close(fd);
+        error = path + " is not an I2C bus (it does not answer I2C_FUNCS: " + std::strerror(cause) +
+                "); pick a bus that merlix-cli ports lists.";
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    functions_ = functions;
+    maxMessages_ = kMaxMessages;
+    writeThenReadOnly_ = false;
+    zeroLengthRefused_ = false;
+    name_.clear();
+    const int bus = I2cDevBusNumber(path);
+    if (bus >= 0 && !system_.ReadText("/sys/class/i2c-dev/i2c-" + std::to_string(bus) + "/name", name_))
+        name_.clear();
+    return true;
+}
+
+void I2cDevAdapter::Close() {
+    if (fd_ >= 0) system_.Close(fd_);
+    fd_ = -1;
+}
+
+std::string I2cDevAdapter::Describe() const {
+    std::string line = path_.empty() ? std::string("i2c-dev") : path_;
+    if (!name_.empty()) line += " (" + name_ + ")";
+    const std::string smbus = SmbusList(functions_);
+    if (!(functions_ & I2C_FUNC_I2C)) {
+        line += ": no plain I2C transfers, so no memory or register transfers here";
+        line += smbus.empty() ? "; it offers nothing Merlix can use" : "; SMBus only (" + smbus + ")";
+        return line;
+    }
+    line += ": I2C transfers";
+    if (maxMessages_ == 1) {
+        line += " of one message";
+    } else if (writeThenReadOnly_) {
+        line += " of one message or a write then a read";
+    } else {
+        line += " of up to " + std::to_string(maxMessages_) + " messages";
+    }
+    line += ", " + std::to_string(kMaxMessageBytes) + " bytes each";
+    if (zeroLengthRefused_) line += ", polled with one-byte reads";
+    line += ", the refused byte not reported";
+    if (!smbus.empty()) line += "; SMBus " + smbus;
+    return line;
+}
+
+std::int64_t I2cDevAdapter::NowUs() {
+    std::int64_t frequency = 0;
+    std::int64_t now = 0;
+    if (!counter_.Frequency(frequency) || frequency <= 0 || !counter_.Now(now) || now < 0) return kNoTime;
+    const std::int64_t seconds = now / frequency;
+    if (seconds > std::numeric_limits<std::int64_t>::max() / 2'000'000) return kNoTime;
+    return seconds * 1'000'000 + now % frequency * 1'000'000 / frequency;
+}
+
+void I2cDevAdapter::SleepMs(int ms) { counter_.SleepMs(ms); }
+
+I2cCapabilities I2cDevAdapter::Capabilities() const {
+    I2cCapabilities caps;
+    const bool plain = (functions_ & I2C_FUNC_I2C) != 0;
+    caps.maxMessages = plain ? maxMessages_ : 0;
+    caps.maxMessageBytes = plain ? kMaxMessageBytes : 0;
+    caps.dataAcksSeen = false;
+    caps.writeThenReadOnly = writeThenReadOnly_ || maxMessages_ == 1;
+    // The kernel's drivers choose the clock; i2c-dev does not report it.
+    return caps;
+}
+
+bool I2cDevAdapter::Fits(std::span<const I2cMessage> messages) const {
+    if (messages.empty() || static_cast<int>(messages.size()) > maxMessages_) return false;
+    if (writeThenReadOnly_ && messages.size() == 2 && !IsWriteThenRead(messages)) return false;
+    if (zeroLengthRefused_ && IsAddressPoll(messages)) return false;
+    for (const I2cMessage& m : messages) {
+        if (m.bytes.size() > static_cast<std::size_t>(kMaxMessageBytes)) return false;
+    }
+    return true;
+}
+
+I2cStatus I2cDevAdapter::Call(std::span<const I2cMessage> messages) {
+    std::vector<i2c_msg> kernel(messages.size());
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        kernel[k].addr = messages[k].address;
+        kernel[k].flags = messages[k].read ? I2C_M_RD : 0;
+        kernel[k].len = static_cast<__u16>(messages[k].bytes.size());
+        kernel[k].buf = messages[k].bytes.data();
+    }
+    i2c_rdwr_ioctl_data data{kernel.data(), static_cast<__u32>(kernel.size())};
+    if (system_.Ioctl(fd_, I2C_RDWR, &data) >= 0) return I2cStatus::Done;
+    lastErrno_ = errno;
+    return StatusOfErrno(lastErrno_);
+}
+
+I2cResult I2cDevAdapter::Transfer(std::span<const I2cMessage> messages) {
+    if (messages.empty()) return {};
+    if (fd_ < 0 || !(functions_ & I2C_FUNC_I2C)) return {I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
+    if (!Fits(messages)) return TransferInPieces(messages);
+    const I2cStatus status = Call(messages);
+    if (status == I2cStatus::Done) return {};
+    if (lastErrno_ == EOPNOTSUPP && messages.size() > 1) {
+        // The bridge refused the shape: learn what it takes, then run the
+        // transfer that way.
+        if (IsWriteThenRead(messages) || writeThenReadOnly_) {
+            maxMessages_ = 1;
+        } else {
+            maxMessages_ = 2;
+            writeThenReadOnly_ = true;
+        }
+        return TransferInPieces(messages);
+    }
+    if (lastErrno_ == EOPNOTSUPP && IsAddressPoll(messages)) {
+        zeroLengthRefused_ = true;
+        return TransferInPieces(messages);
+    }
+    // The kernel does not say where a transfer of several messages stopped.
+    const int message = messages.size() == 1 ? 0 : -1;
+    const int byte = status == I2cStatus::NoAck && lastErrno_ == ENXIO ? I2cResult::kAddressByte : -1;
+    return {status, message, byte};
+}
+
+I2cResult I2cDevAdapter::TransferInPieces(std::span<const I2cMessage> messages) {
+    std::uint8_t pollByte = 0;
+    for (std::size_t k = 0; k < messages.size();) {
+        const bool pair = maxMessages_ >= 2 && k + 1 < messages.size() &&
+                          (!writeThenReadOnly_ || IsWriteThenRead(messages.subspan(k, 2)));
+        const std::size_t count = pair ? 2 : 1;
+        std::span<const I2cMessage> piece = messages.subspan(k, count);
+        I2cMessage poll{};
+        if (zeroLengthRefused_ && IsAddressPoll(piece)) {
+            // A one-byte read asks for the same acknowledge of the address.
+            poll = {piece[0].address, true, {&pollByte, 1}};
+            piece = {&poll, 1};
+        }
+        if (!Fits(piece)) return {I2cStatus::NotSupported, static_cast<int>(k), I2cResult::kAddressByte};
+        const I2cStatus status = Call(piece);
+        if (status == I2cStatus::Done) {
+            k += count;
+            continue;
+        }
+        if (lastErrno_ == EOPNOTSUPP && (pair || (IsAddressPoll(piece) && !zeroLengthRefused_))) {
+            // Refused too: one message at a time, or polls as reads.
+            if (pair) maxMessages_ = 1;
+            if (!pair) zeroLengthRefused_ = true;
+            continue;
+        }
+        const int message = count == 1 ? static_cast<int>(k) : -1;
+        const int byte = status == I2cStatus::NoAck && lastErrno_ == ENXIO ? I2cResult::kAddressByte : -1;
+        return {status, message, byte};
+    }
+    return {};
+}
+
+}  // namespace hardware
