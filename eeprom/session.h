@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
+#include "hardware/bus_interfaces.h"
 #include "hardware/port_adapter.h"
 
 namespace eeprom {
@@ -23,9 +25,50 @@ struct Session {
     // builds the session where that message may be shown.
     Session(platform::PortIo& io, platform::Counter& counter, hardware::CounterErrorSink counterErrors = {})
         : adapter(io, counter, std::move(counterErrors)) {}
+    // The interfaces point into the session itself.
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // The main adapter.
     hardware::PortAdapter adapter;
+
+    // The bus interfaces in use: the parallel adapter's own, unless the run
+    // has another adapter (Use). The engine's transfers, register commands
+    // and the monitor go through these; only the classic sequences, the
+    // latch lines and the DAC take `adapter` itself, and only while
+    // `latch` is true. A null interface is one the adapter does not have.
+    hardware::I2cMaster* i2c = &adapter;
+    hardware::SerialLines* lines = &adapter;
+    hardware::SpiMaster* spi = nullptr;
+    hardware::BusSniffer* sniffer = &adapter;
+    bool latch = true;
+
+    void Use(const hardware::BusInterfaces& bus) {
+        if (bus.parallel) {
+            i2c = &adapter;
+            lines = &adapter;
+            spi = nullptr;
+            sniffer = &adapter;
+        } else {
+            i2c = bus.i2c;
+            lines = bus.lines;
+            spi = bus.spi;
+            sniffer = bus.sniffer;
+        }
+        latch = bus.parallel;
+    }
+
+    // Empty when the adapter in use can reach a chip of `family`; else the
+    // one sentence that says why not.
+    std::string CannotReach(ChipFamily family) const {
+        if (family == ChipFamily::I2c)
+            return i2c ? std::string() : "This adapter has no I2C bus for a 24Cxx memory";
+        if (family == ChipFamily::Dac)
+            return latch ? std::string()
+                         : "This adapter has no output latch to drive the M62358/M62359 converter";
+        if (lines || spi) return {};
+        return "This adapter has no serial lines or SPI bus for a Microwire or SPI memory";
+    }
     // Copy of adapter's port base after every SetBase(); the monitor reads it.
     std::int32_t portBase = 0;
     // 1 after the last controller probe answered, 0 otherwise.

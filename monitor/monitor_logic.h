@@ -32,6 +32,9 @@ inline constexpr int kLogLineBufferSize = 1000;
 // the buffer (with room for a terminator) is 333 whole pieces.
 inline constexpr int kMaxLogLineLength = (kLogLineBufferSize - 1) / 3 * 3;
 inline constexpr int kHistoryLimit = 100;
+// What both faces say when the adapter in use has no bus sniffer.
+inline constexpr const char* kCannotWatchMessage =
+    "This adapter cannot watch the bus; play a capture file with --traffic instead";
 
 // The log line of a transfer: for each record " W " or " R " (bit 0 of the
 // address byte) before a type-4 record, "%02X " of the data, and " ; " after a

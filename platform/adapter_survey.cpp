@@ -26,7 +26,8 @@ bool HasAny(const std::string& text, std::initializer_list<const char*> words) {
 // shows). A bridge first: the CP2112 calls itself an "SMBus Bridge".
 I2cDevBus::Kind KindOfName(const std::string& name) {
     const std::string text = Lower(name);
-    if (HasAny(text, {"usb", "bridge", "cp2112", "mcp2221", "ch341", "ft260"})) return I2cDevBus::Kind::UsbBridge;
+    if (HasAny(text, {"usb", "bridge", "cp2112", "mcp2221", "ch341", "ft260"}))
+        return I2cDevBus::Kind::UsbBridge;
     if (HasAny(text, {"bcm2835", "bcm2708", "bcm2711", "sunxi", "mv64xxx", "rk3x"}))
         return I2cDevBus::Kind::BoardController;
     if (HasAny(text, {"smbus", "i801", "piix4", "nforce", "sis96", "viapro", "gmbus", "ddc", "aux", "i915",
@@ -39,13 +40,15 @@ I2cDevBus::Kind KindOfName(const std::string& name) {
 int NumberAfter(const std::string& name, const std::string& prefix) {
     if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) return -1;
     const std::string digits = name.substr(prefix.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); })) return -1;
+    if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return -1;
     return digits.size() > 6 ? -1 : std::atoi(digits.c_str());
 }
 
 bool OnRaspberryPi(DeviceSystem& system) {
     std::string model;
-    return system.ReadText("/proc/device-tree/model", model) && model.find("Raspberry Pi") != std::string::npos;
+    return system.ReadText("/proc/device-tree/model", model) &&
+           model.find("Raspberry Pi") != std::string::npos;
 }
 
 void Check(DeviceSystem& system, const std::string& path, bool& present, bool& usable) {
@@ -78,7 +81,8 @@ std::vector<I2cDevBus> ListI2cDevBuses(DeviceSystem& system) {
         Check(system, bus.path, bus.present, bus.usable);
         buses.push_back(bus);
     }
-    std::sort(buses.begin(), buses.end(), [](const I2cDevBus& a, const I2cDevBus& b) { return a.number < b.number; });
+    std::sort(buses.begin(), buses.end(),
+              [](const I2cDevBus& a, const I2cDevBus& b) { return a.number < b.number; });
     return buses;
 }
 
@@ -123,7 +127,8 @@ const I2cDevBus* AutomaticI2cBus(const std::vector<I2cDevBus>& buses, std::strin
         return bridge;
     }
     if (bridges > 1) {
-        why = std::to_string(bridges) + " USB-to-I2C bridges can be opened; --adapter i2c-dev:/dev/i2c-N chooses one";
+        why = std::to_string(bridges) +
+              " USB-to-I2C bridges can be opened; --adapter i2c-dev:/dev/i2c-N chooses one";
     } else if (!buses.empty()) {
         why = "no i2c-dev bus is a USB bridge this user can open (a PC's SMBus or display bus is taken only "
               "with --adapter i2c-dev:/dev/i2c-N)";
@@ -155,8 +160,9 @@ bool DescribeCharacterAdapters(std::ostream& out, DeviceSystem& system) {
     }
     if (buses.empty()) {
         const std::vector<std::string> adapters = system.List("/sys/bus/i2c/devices");
-        const bool kernelBuses = std::any_of(adapters.begin(), adapters.end(),
-                                             [](const std::string& name) { return NumberAfter(name, "i2c-") >= 0; });
+        const bool kernelBuses = std::any_of(adapters.begin(), adapters.end(), [](const std::string& name) {
+            return NumberAfter(name, "i2c-") >= 0;
+        });
         if (kernelBuses) {
             out << "  none, though the kernel has I2C buses: load the i2c-dev module (sudo modprobe i2c-dev; "
                    "add i2c-dev to /etc/modules to keep it)\n";

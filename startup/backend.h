@@ -1,5 +1,7 @@
-// The adapter backend of one run, shared by the window and merlix-cli: direct
-// port I/O, a ppdev device or the simulated bench, the port trace, the bus
+// The adapter backend of one run, shared by the window and merlix-cli: the
+// parallel adapter through direct port I/O or a ppdev device, an i2c-dev bus,
+// a spidev node, or the simulated bench (with the fake of one of those
+// adapters under its real code, --bench-adapter), the port trace, the bus
 // capture the bench's second master plays, and the bench's fault switches.
 // Each face maps its own command line onto BackendOptions; the choice, the
 // notice on stderr and the errors are the same for both.
@@ -12,12 +14,22 @@
 
 #include "simulator/simulated_bench.h"
 
+#include "hardware/bus_interfaces.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
 
 namespace platform {
+class DeviceSystem;
 class TracingPortIo;
 }  // namespace platform
+namespace hardware {
+class I2cDevAdapter;
+class SpidevAdapter;
+}  // namespace hardware
+namespace simulator {
+class FakeI2cDev;
+class FakeSpidev;
+}  // namespace simulator
 
 namespace startup {
 
@@ -32,16 +44,30 @@ struct BenchFaults {
     bool Any() const;
 };
 
+// The kinds of adapter a run can use.
+enum class AdapterKind { Parallel, I2cDev, Spidev };
+
 struct BackendOptions {
-    enum class Backend { Auto, Bench, Direct, Ppdev };
+    // Auto: direct I/O, else ppdev, else the one USB-to-I2C bridge, else the
+    // bench. I2cDev and Spidev: the node in `devicePath` (--adapter).
+    enum class Backend { Auto, Bench, Direct, Ppdev, I2cDev, Spidev };
     Backend backend = Backend::Auto;
     simulator::SimulatedBench::Port benchPort = simulator::SimulatedBench::Port::Lpt1;
     std::vector<std::string> ppdevDevices;  // --ppdev DEV1[,DEV2]
-    std::string traceFile;                  // --trace FILE ("-": standard output)
-    std::string trafficFile;                // --traffic FILE (bench only)
-    std::string benchChip;                  // --bench-chip NAME, as the chip list spells it
-    BenchFaults faults;                     // --bench-fault (bench only)
-    std::string program = "merlix";         // names the program in what it says on stderr
+    // --adapter lpt1|lpt2: the parallel adapter on that port only (its base);
+    // 0 probes LPT1, then LPT2. With it, Auto never takes an i2c-dev bus.
+    int parallelPort = 0;
+    std::string devicePath;  // --adapter i2c-dev:PATH or spidev:PATH
+    // --bench-adapter: the adapter whose fake the bench puts under its real
+    // code, and the i2c-dev fake's bridge and bus clock.
+    AdapterKind benchAdapter = AdapterKind::Parallel;
+    bool benchTwoMessages = false;   // i2c-dev:two-message, as the USB-HID bridges
+    int benchClockHz = 100'000;      // i2c-dev:400k
+    std::string traceFile;           // --trace FILE ("-": standard output)
+    std::string trafficFile;         // --traffic FILE (bench only)
+    std::string benchChip;           // --bench-chip NAME, as the chip list spells it
+    BenchFaults faults;              // --bench-fault (bench only)
+    std::string program = "merlix";  // names the program in what it says on stderr
 };
 
 // "lpt1", "lpt2" or "none" in any case; false for anything else.
@@ -53,6 +79,27 @@ bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string&
 bool KnownBenchChip(const std::string& name, std::string& chip, std::string& error);
 // Splits "DEV1[,DEV2]"; false unless one or two devices are named.
 bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& devices, std::string& error);
+// --adapter lpt1|lpt2|i2c-dev:/dev/i2c-N|spidev:/dev/spidevB.C into
+// `options` (backend, parallelPort, devicePath).
+bool ParseAdapter(const std::string& text, BackendOptions& options, std::string& error);
+// --bench-adapter parallel|i2c-dev[:two-message][,400k]|spidev: the bench,
+// with that adapter's fake.
+bool ParseBenchAdapter(const std::string& text, BackendOptions& options, std::string& error);
+// The adapter options of both faces, given as `present` says (the values
+// of --bench's port, --ppdev, --adapter and --bench-adapter), into
+// `options`; one sentence when they clash or a value is wrong.
+struct AdapterArguments {
+    bool bench = false;
+    std::string benchPort;  // empty: lpt1
+    bool direct = false;
+    bool ppdev = false;
+    std::string ppdevDevices;
+    bool adapter = false;
+    std::string adapterName;
+    bool benchAdapter = false;
+    std::string benchAdapterName;
+};
+bool ApplyAdapterArguments(const AdapterArguments& arguments, BackendOptions& options, std::string& error);
 
 // The port backend of one run and the counter that goes with it: the object
 // owns both, and whoever builds an adapter or a session on them takes them
@@ -86,10 +133,26 @@ public:
 
     bool OnBench() const { return bench_ != nullptr; }
     simulator::SimulatedBench* Bench() const { return bench_.get(); }
+    // The adapter the run uses and its bus interfaces (the parallel
+    // adapter's are the session's own: Session::Use takes either).
+    AdapterKind Kind() const { return kind_; }
+    hardware::BusInterfaces Interfaces() const;
+    // The bench's fake spidev node (--bench-adapter spidev), else nullptr:
+    // the faces strap its ORG pin for the chip chosen, as a technician would.
+    simulator::FakeSpidev* FakeSpi() const { return fakeSpi_.get(); }
+    // The parallel port the run is held to (--adapter lpt1|lpt2), 0 for both.
+    int ParallelPort() const { return parallelPort_; }
+    // One line on what the i2c-dev or spidev adapter can do; empty for the
+    // parallel adapter.
+    std::string Capabilities() const;
+    // The machine's devices for the automatic choice of an i2c-dev bus;
+    // a test stages its own. Set before Open.
+    void UseDevices(platform::DeviceSystem& devices) { devices_ = &devices; }
     // One line for stderr: why the bench was chosen, or which ppdev devices.
     const std::string& Notice() const { return notice_; }
     // A few words naming a backend other than direct I/O and the bench, for
-    // the window caption ("ppdev /dev/parport0"); empty otherwise.
+    // the window caption ("ppdev /dev/parport0", "i2c-dev /dev/i2c-7", on
+    // the bench "i2c-dev fake"); empty otherwise.
     const std::string& Label() const { return label_; }
     // After a failed Open: whether a file the user named (the trace or the
     // capture) was the trouble, rather than the port.
@@ -106,10 +169,21 @@ private:
     std::unique_ptr<simulator::SimulatedBench> bench_;
     std::unique_ptr<platform::TracingPortIo> trace_;
     platform::PortIo* io_ = &nothing_;
+    platform::DeviceSystem* devices_ = nullptr;
+    AdapterKind kind_ = AdapterKind::Parallel;
+    int parallelPort_ = 0;
+    std::unique_ptr<simulator::FakeI2cDev> fakeI2c_;
+    std::unique_ptr<simulator::FakeSpidev> fakeSpi_;
+    std::unique_ptr<hardware::I2cDevAdapter> i2cDev_;
+    std::unique_ptr<hardware::SpidevAdapter> spidev_;
     std::string notice_;
     std::string label_;
     bool fileError_ = false;
     std::function<void(const std::string&)> traceSink_;
+
+    bool OpenI2cDev(platform::DeviceSystem& system, const std::string& path, std::string& error);
+    bool OpenSpidev(platform::DeviceSystem& system, const std::string& path, std::string& error);
+    bool OpenBenchAdapter(const BackendOptions& options, std::string& error);
 };
 
 }  // namespace startup

@@ -99,7 +99,7 @@ void MainDialog::SendTransfer() {
         UpdateData(false);
         return;
     }
-    console::PrepareTransfer(session_->adapter);
+    console::PrepareTransfer(*session_->i2c);
     if (!m_online->isChecked()) {
         UpdateData(false);
         return;
@@ -118,7 +118,7 @@ void MainDialog::SendTransfer() {
     }
 
     const hardware::I2cResult result =
-        console::WriteRegister(session_->adapter, address, subAddress, data, SayBusBusy);
+        console::WriteRegister(*session_->i2c, address, subAddress, data, SayBusBusy);
     ReportWrite(result, address, subAddress, sendFailureShown_);
 
     // A message box above may have let the user choose a serial chip.
@@ -126,7 +126,7 @@ void MainDialog::SendTransfer() {
         const std::uint8_t device = Value(m_deviceAddress);
         const std::uint8_t offset = Value(m_byteOffset);
         const hardware::I2cResult result =
-            console::WriteRegister(session_->adapter, device, offset, data, SayBusBusy);
+            console::WriteRegister(*session_->i2c, device, offset, data, SayBusBusy);
         ReportWrite(result, device, offset, sendFailureShown_);
         const int position = ImageIndex(std::clamp(m_page, 0, kPageCount - 1), offset);
         session_->image[position] = data;

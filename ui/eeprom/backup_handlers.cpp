@@ -14,6 +14,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/hex_layout.h"
+#include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
 #include "ui/eeprom/checksums_dialog.h"
 #include "ui/eeprom/restore_dialog.h"
@@ -118,7 +119,7 @@ bool MainDialog::BackUpBeforeWrite() {
         ChipParams scratch = chip;
         return ReadSerialChip(adapter, scratch, image, marks, progress);
     };
-    const BackupReads read = FastTransfersOn() ? FastBackupReads(adapter, adapter, chip) : classic;
+    const BackupReads read = FastTransfersOn() ? FastBackupReads(*session_, chip) : classic;
     if (eeprom::BackUpBeforeWrite(read, session_->chip, target, BackupFolder(), progress, path, error)) {
         return true;
     }
@@ -182,10 +183,19 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
         // The classic I2C page write has no verify; a restore must have
         // one, so the page is read back into a scratch image and compared.
         Image scratchMarks{kImageSize};
-        if (!WriteI2cPage(session_->adapter, backup.target.page, backup.target.device, session_->image,
-                          progress) ||
-            !ReadI2cPage(session_->adapter, backup.target.page, backup.target.device | 1, readBack,
-                         scratchMarks, progress)) {
+        const bool classicSequences = session_->latch;  // else the adapter's own bus, fast
+        const bool written = classicSequences
+                                 ? WriteI2cPage(session_->adapter, backup.target.page, backup.target.device,
+                                                session_->image, progress)
+                                 : WriteI2cPagesFast(*session_->i2c, backup.target.page, backup.target.device,
+                                                     kSafeI2cPageSize, session_->image, progress);
+        const bool readAgain =
+            written &&
+            (classicSequences ? ReadI2cPage(session_->adapter, backup.target.page, backup.target.device | 1,
+                                            readBack, scratchMarks, progress)
+                              : ReadI2cBlockFast(*session_->i2c, backup.target.page, backup.target.device | 1,
+                                                 readBack, scratchMarks, progress));
+        if (!readAgain) {
             ShowMessage(QStringLiteral("The page could not be written back and verified."));
             return false;
         }

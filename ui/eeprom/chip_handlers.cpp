@@ -13,6 +13,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
+#include "eeprom/session_transfers.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
@@ -64,7 +65,11 @@ constexpr int kFirstBlockReadAddress = 0xA1;
 
 // An I2C page transfer with no controller found would do nothing at all, which
 // looks like success: say why instead.
-void SayNoController(const char* done) {
+void SayNoController(const eeprom::Session& session, const char* done) {
+    if (!session.latch) {
+        ShowMessage(QString::fromStdString(session.CannotReach(ChipFamily::I2c)));
+        return;
+    }
     ShowMessage(QStringLiteral("The I2C controller was not found, so the page was not %1: check the adapter, "
                                "its power and the PORT choice, then press \"Reset PCF\".")
                     .arg(QLatin1String(done)));
@@ -86,7 +91,9 @@ void MainDialog::AddFastTransfersEntry() {
             [](bool on) { ToolSettings().setValue(QLatin1String(kFastTransfersKey), on); });
 }
 
-bool MainDialog::FastTransfersOn() const { return fastTransfersAction_ && fastTransfersAction_->isChecked(); }
+bool MainDialog::FastTransfersOn() const {
+    return !session_->latch || (fastTransfersAction_ && fastTransfersAction_->isChecked());
+}
 
 void MainDialog::OnChipSelChange() {
     const QString entry = m_chipList->currentText();
@@ -122,17 +129,14 @@ void MainDialog::OnReadEeprom() {
                 return;
             }
             if (FastTransfersOn()) {
-                ReadI2cBlockFast(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+                ReadI2cBlockFast(*session_->i2c, m_page, dev, session_->image, session_->marks, progress);
             } else {
                 ReadI2cPage(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
             }
         } else {
-            SayNoController("read");
+            SayNoController(*session_, "read");
         }
-    } else if (FastTransfersOn() ? ReadChipFast(session_->adapter, session_->chip, session_->image,
-                                                session_->marks, progress)
-                                 : ReadSerialChip(session_->adapter, session_->chip, session_->image,
-                                                  session_->marks, progress)) {
+    } else if (ReadSerialChipAsChosen(progress)) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
@@ -156,14 +160,14 @@ void MainDialog::OnWriteEeprom() {
             if (!BackUpBeforeWrite()) {
                 // Nothing is written; BackUpBeforeWrite said why.
             } else if (FastTransfersOn()) {
-                WriteI2cPagesFast(session_->adapter, m_page, HexTextValue(m_deviceAddress), kSafeI2cPageSize,
+                WriteI2cPagesFast(*session_->i2c, m_page, HexTextValue(m_deviceAddress), kSafeI2cPageSize,
                                   session_->image, progress);
             } else {
                 WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image,
                              progress);
             }
         } else {
-            SayNoController("written");
+            SayNoController(*session_, "written");
         }
     } else if (BackUpBeforeWrite() && WriteSerialChipAsChosen(progress, readBack)) {
         verified = true;
@@ -183,10 +187,16 @@ void MainDialog::OnFillZero() {
     RefreshHexView();
 }
 
+bool MainDialog::ReadSerialChipAsChosen(Progress& progress) {
+    if (FastTransfersOn())
+        return ReadSerialChipFast(*session_, session_->chip, session_->image, session_->marks, progress);
+    return ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+}
+
 bool MainDialog::WriteSerialChipAsChosen(Progress& progress, Image& readBack) {
     if (FastTransfersOn())
-        return WriteChipFast(session_->adapter, session_->chip, session_->image, session_->marks, progress,
-                             &readBack);
+        return WriteSerialChipFast(*session_, session_->chip, session_->image, session_->marks, progress,
+                                   &readBack);
     return WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress,
                            &readBack);
 }

@@ -25,6 +25,10 @@ void MainDialog::OnResetPcf() {
     const int position = m_page * kPageSize + HexTextValue(m_byteOffset);
     if (InImage(position)) session_->image[position] = static_cast<std::uint8_t>(HexTextValue(m_byteValue));
     RefreshHexView();
+    if (!session_->latch) {
+        StartWithoutLatch();
+        return;
+    }
 
     session_->controllerPresent = 0;
     QPushButton* button = Button(ids::kResetPcf);

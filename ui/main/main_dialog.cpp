@@ -8,6 +8,7 @@
 
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
+#include "simulator/fake_spidev.h"
 #include "simulator/simulated_bench.h"
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
@@ -71,6 +72,13 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
         if (simulator::SimulatedBench* bench = ActiveBench()) {
             bench->SetChipListChoice(m_chipList->currentText().toStdString());
         }
+        // spidev has no ORG line: on the bench its fake is strapped for the
+        // chip chosen, as a technician straps the real one.
+        if (simulator::FakeSpidev* spi = BenchSpidev()) {
+            ChipParams chosen;
+            ApplyChipChoice(chosen, m_chipList->currentText().toStdString());
+            spi->StrapOrg(chosen.organisation == 16);
+        }
     });
     ConnectMessageMap();
     OnInitDialog();
@@ -80,6 +88,8 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     AddFastTransfersEntry();
     AddTransfersWindowEntry();
     AddSafetyEntries();
+    AddAdapterEntry();
+    ApplyAdapterLimits();
 }
 
 MainDialog::~MainDialog() {
@@ -265,18 +275,27 @@ void MainDialog::OnInitDialog() {
     UpdateData(false);
     // 15.
     session_->adapter.SetLatch(kLatchStart);
-    // 16.
-    ChoosePortAtStart();
+    // 16. (Another adapter has no ports to choose from.)
+    if (session_->latch) {
+        ChoosePortAtStart();
+    } else {
+        StartWithoutLatch();
+    }
     // 17.
     Invalidate();
     RefreshHexView();
     // 18.
-    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    if (session_->latch) session_->adapter.ResetAdapter(0, session_->adapter.Latch());
 }
 
 void MainDialog::ChoosePortAtStart() {
     auto* lpt1 = Control<QRadioButton>(ids::kLpt1);
     auto* lpt2 = Control<QRadioButton>(ids::kLpt2);
+    if (const int held = HeldParallelPort()) {  // --adapter lpt1|lpt2
+        ProbeAt(held);
+        (held == hardware::kLpt2 ? lpt2 : lpt1)->setChecked(true);
+        return;
+    }
     ProbeAt(hardware::kLpt1);
     lpt1->setChecked(true);
     if (session_->controllerPresent == 0) {

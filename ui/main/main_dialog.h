@@ -6,6 +6,7 @@
 // in the ui/ folder of its subsystem:
 //   main/main_dialog.cpp          construction, data exchange, message map, start-up, About
 //   main/adapter_controls.cpp     "Reset PCF ", LPT1/LPT2, device and user lines
+//   main/adapter_choice.cpp       the "Adapter" menu; the controls an adapter without the latch lacks
 //   monitor/bus_monitor.cpp       the bus monitor
 //   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
 //   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
@@ -229,6 +230,13 @@ public:
     // Remembered between runs.
     QAction* FastTransfersAction() const { return fastTransfersAction_; }
 
+    // --- Adapter choice (ui/main/adapter_choice.cpp) ------------------------
+    // The context menu's "Adapter" entry: the adapters the survey finds and
+    // the bench's, the remembered one checked. A choice is remembered and
+    // used from the next start, which the window says.
+    QAction* AdapterAction() const { return adapterAction_; }
+    void ChooseAdapter(const QString& choice, const QString& text);
+
     // --- Bus transfers window (ui/monitor/bus_monitor.cpp) -------------------
     // Opens the decoded view of what the monitor captures, or brings it forward.
     void ShowTransfersWindow();
@@ -283,7 +291,20 @@ private:
     QAction* backupAction_ = nullptr;
 
     void AddFastTransfersEntry();
+    // The fast transfers when "Fast transfers" is checked, and always on an
+    // adapter without the classic sequences.
     bool FastTransfersOn() const;
+    // Reads the serial chip in force with the transfers the user chose.
+    bool ReadSerialChipAsChosen(eeprom::Progress& progress);
+
+    // Adapter choice (ui/main/adapter_choice.cpp).
+    void AddAdapterEntry();
+    // On an adapter without the parallel adapter's latch: the controls that
+    // need it disabled, each with a tooltip that says why.
+    void ApplyAdapterLimits();
+    // The start-up on such an adapter, in place of the port choice.
+    void StartWithoutLatch();
+    QAction* adapterAction_ = nullptr;
     QAction* fastTransfersAction_ = nullptr;
 
     // Bench window (ui/bench/bench_window_entry.cpp).

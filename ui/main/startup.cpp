@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include "ui/main/app_state.h"
 #include "ui/main/ui_seams.h"
 
 namespace ui {
@@ -15,6 +16,11 @@ using SimBench = simulator::SimulatedBench;
 
 SimBench* g_activeBench = nullptr;
 QString g_backendMark;  // caption mark of a backend other than direct I/O and the bench
+QString g_adapterInUse = QStringLiteral("the parallel adapter");
+simulator::FakeSpidev* g_benchSpidev = nullptr;
+int g_parallelPort = 0;
+
+constexpr const char* kAdapterKey = "adapter/choice";
 
 const QString kBenchOption = QStringLiteral("bench");
 
@@ -47,6 +53,18 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("Use the parallel port directly (needs root or CAP_SYS_RAWIO).")},
         {QStringLiteral("ppdev"), QStringLiteral("Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)."),
          QStringLiteral("DEV1[,DEV2]")},
+        {QStringLiteral("adapter"),
+         QStringLiteral(
+             "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N or "
+             "spidev:/dev/spidevB.C. Without it (and without a choice remembered from the "
+             "window's Adapter menu): the parallel port, else the one USB-to-I2C bridge, else the "
+             "bench."),
+         QStringLiteral("ADAPTER")},
+        {QStringLiteral("bench-adapter"),
+         QStringLiteral("Run on the simulated bench through KIND's real code and its fake: parallel, "
+                        "i2c-dev (options :two-message for a USB-HID bridge, 400k for the bus clock, as in "
+                        "i2c-dev:two-message,400k) or spidev."),
+         QStringLiteral("KIND")},
         {QStringLiteral("check-ports"),
          QStringLiteral("Report the parallel ports and access rights, then exit.")},
         {QStringLiteral("trace"),
@@ -93,7 +111,8 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     // An empty value is a slip (an unset shell variable), not a wish to go
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
-    for (const char* name : {"trace", "traffic", "ppdev", "bench-chip", "bench-fault"}) {
+    for (const char* name :
+         {"trace", "traffic", "ppdev", "bench-chip", "bench-fault", "adapter", "bench-adapter"}) {
         if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
             error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
             return false;
@@ -113,41 +132,29 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
         return false;
     }
 
-    int forced = 0;
-    if (parser.isSet(kBenchOption)) {
-        ++forced;
-        adapter.backend = StartupOptions::Backend::Bench;
-        const QString port = parser.value(kBenchOption);
-        if (!startup::ParseBenchPort(port.toStdString(), adapter.benchPort)) {
-            error = QStringLiteral("--bench takes lpt1, lpt2 or none, not '%1'").arg(port.toLower());
-            return false;
-        }
-    }
-    if (parser.isSet(QStringLiteral("direct"))) {
-        ++forced;
-        adapter.backend = StartupOptions::Backend::Direct;
-    }
-    if (parser.isSet(QStringLiteral("ppdev"))) {
-        ++forced;
-        adapter.backend = StartupOptions::Backend::Ppdev;
-        const std::string devices = QFile::encodeName(parser.value(QStringLiteral("ppdev"))).toStdString();
-        if (!startup::ParsePpdevDevices(devices, adapter.ppdevDevices, why)) {
-            error = QString::fromStdString(why);
-            return false;
-        }
-    }
-    if (forced > 1) {
-        error = QStringLiteral("--bench, --direct and --ppdev exclude each other");
+    startup::AdapterArguments given;
+    given.bench = parser.isSet(kBenchOption);
+    given.benchPort = parser.value(kBenchOption).toStdString();
+    given.direct = parser.isSet(QStringLiteral("direct"));
+    given.ppdev = parser.isSet(QStringLiteral("ppdev"));
+    given.ppdevDevices = QFile::encodeName(parser.value(QStringLiteral("ppdev"))).toStdString();
+    given.adapter = parser.isSet(QStringLiteral("adapter"));
+    given.adapterName = QFile::encodeName(parser.value(QStringLiteral("adapter"))).toStdString();
+    given.benchAdapter = parser.isSet(QStringLiteral("bench-adapter"));
+    given.benchAdapterName = parser.value(QStringLiteral("bench-adapter")).toStdString();
+    if (!startup::ApplyAdapterArguments(given, adapter, why)) {
+        error = QString::fromStdString(why);
         return false;
     }
+    options.adapterGiven = given.bench || given.direct || given.ppdev || given.adapter || given.benchAdapter;
     if (options.checkPorts) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
         QStringList given;
         for (const QString& name :
-             {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("trace"),
-              QStringLiteral("traffic"), QStringLiteral("bench-chip"), QStringLiteral("bench-fault"),
-              QStringLiteral("bench-window")}) {
+             {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("adapter"),
+              QStringLiteral("bench-adapter"), QStringLiteral("trace"), QStringLiteral("traffic"),
+              QStringLiteral("bench-chip"), QStringLiteral("bench-fault"), QStringLiteral("bench-window")}) {
             if (parser.isSet(name)) given << QStringLiteral("--") + name;
         }
         if (!given.isEmpty()) {
@@ -168,9 +175,40 @@ QString CommandLineHelp() {
     return text;
 }
 
+QString RememberedAdapter() { return ToolSettings().value(QLatin1String(kAdapterKey)).toString(); }
+
+void RememberAdapter(const QString& choice) { ToolSettings().setValue(QLatin1String(kAdapterKey), choice); }
+
+bool ApplyRememberedAdapter(StartupOptions& options) {
+    const QString choice = RememberedAdapter();
+    if (choice.isEmpty()) return false;
+    startup::AdapterArguments given;
+    if (choice.startsWith(QLatin1String("bench:"))) {
+        given.benchAdapter = true;
+        given.benchAdapterName = choice.mid(6).toStdString();
+    } else {
+        given.adapter = true;
+        given.adapterName = QFile::encodeName(choice).toStdString();
+    }
+    startup::BackendOptions adapter = options.adapter;
+    std::string error;
+    if (!startup::ApplyAdapterArguments(given, adapter, error)) return false;
+    options.adapter = adapter;
+    return true;
+}
+
+QString AdapterInUse() { return g_adapterInUse; }
+
+simulator::FakeSpidev* BenchSpidev() { return g_benchSpidev; }
+
+int HeldParallelPort() { return g_parallelPort; }
+
 AdapterBackend::~AdapterBackend() {
     if (Bench() && g_activeBench == Bench()) g_activeBench = nullptr;
     g_backendMark.clear();
+    g_adapterInUse = QStringLiteral("the parallel adapter");
+    g_benchSpidev = nullptr;
+    g_parallelPort = 0;
 }
 
 bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
@@ -188,8 +226,19 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
         error = QString::fromStdString(why);
         return false;
     }
-    if (!Label().empty()) g_backendMark = QStringLiteral("  [%1]").arg(QString::fromStdString(Label()));
-    if (Bench()) SetActiveBench(Bench());
+    const QString label = QString::fromStdString(Label());
+    if (Bench()) {
+        SetActiveBench(Bench());
+        // The bench's own mark says the bench; the adapter under it is named after it.
+        if (Kind() != startup::AdapterKind::Parallel)
+            g_backendMark = QStringLiteral("  [simulated bench, %1]").arg(label);
+    } else if (!label.isEmpty()) {
+        g_backendMark = QStringLiteral("  [%1]").arg(label);
+    }
+    if (Kind() != startup::AdapterKind::Parallel)
+        g_adapterInUse = (Bench() ? QStringLiteral("the %1") : QStringLiteral("the adapter %1")).arg(label);
+    g_benchSpidev = FakeSpi();
+    g_parallelPort = ParallelPort();
     return true;
 }
 
@@ -197,6 +246,9 @@ simulator::SimulatedBench* ActiveBench() { return g_activeBench; }
 
 void SetActiveBench(simulator::SimulatedBench* bench) { g_activeBench = bench; }
 
-QString BenchCaptionMark() { return g_activeBench ? QStringLiteral("  [simulated bench]") : g_backendMark; }
+QString BenchCaptionMark() {
+    if (!g_activeBench || !g_backendMark.isEmpty()) return g_backendMark;
+    return QStringLiteral("  [simulated bench]");
+}
 
 }  // namespace ui

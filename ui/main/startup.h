@@ -9,6 +9,10 @@
 #include "simulator/simulated_bench.h"
 #include "startup/backend.h"
 
+namespace simulator {
+class FakeSpidev;
+}
+
 namespace ui {
 
 // The window's command line: the backend options both faces share, and the
@@ -19,6 +23,7 @@ struct StartupOptions {
     bool benchWindow = false;      // --bench-window
     bool transfersWindow = false;  // --transfers-window
     bool checkPorts = false;       // --check-ports
+    bool adapterGiven = false;     // --bench, --direct, --ppdev, --adapter or --bench-adapter
     bool help = false;             // --help
 };
 
@@ -38,6 +43,22 @@ public:
     bool Open(const StartupOptions& options, QString& error);
     QString BenchNotice() const { return QString::fromStdString(Notice()); }
 };
+
+// The adapter the window's "Adapter" menu remembers, in the words of the
+// options: "" (automatic), "lpt1", "i2c-dev:/dev/i2c-3", "bench:i2c-dev",
+// "bench:spidev", ...
+QString RememberedAdapter();
+void RememberAdapter(const QString& choice);
+// Puts the remembered adapter into `options` (when the command line named
+// none); false when there is none or it no longer parses.
+bool ApplyRememberedAdapter(StartupOptions& options);
+// A few words naming the adapter the window runs on ("the parallel adapter",
+// "the i2c-dev adapter /dev/i2c-7", "the i2c-dev adapter on the bench").
+QString AdapterInUse();
+// The parallel port --adapter lpt1|lpt2 holds the window to; 0: LPT1, else LPT2.
+int HeldParallelPort();
+// The bench's fake spidev node when the window runs on it, else nullptr.
+simulator::FakeSpidev* BenchSpidev();
 
 // The simulated bench the program runs on, nullptr on real hardware.
 simulator::SimulatedBench* ActiveBench();

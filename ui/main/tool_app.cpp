@@ -2,6 +2,7 @@
 #include "ui/main/tool_app.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "hardware/port_adapter.h"
@@ -57,20 +58,38 @@ int RunMerlix(int argc, char** argv) {
     }
     if (options.checkPorts) return RunPortCheck();
 
-    AdapterBackend backend;
-    if (!backend.Open(options, error)) {
+    // Without an adapter option, the one chosen in the window's "Adapter"
+    // menu; when that one cannot be opened any more, the choice made as
+    // without it.
+    auto backend = std::make_unique<AdapterBackend>();
+    StartupOptions remembered = options;
+    bool opened = false;
+    if (!options.adapterGiven && ApplyRememberedAdapter(remembered)) {
+        opened = backend->Open(remembered, error);
+        if (!opened) {
+            std::fprintf(stderr,
+                         "merlix: the adapter chosen in the window (%s) cannot be used: %s; choosing as "
+                         "without --adapter\n",
+                         qPrintable(RememberedAdapter()), qPrintable(error));
+            backend = std::make_unique<AdapterBackend>();
+        }
+    }
+    if (!opened && !backend->Open(options, error)) {
         std::fprintf(stderr, "merlix: %s\n", qPrintable(error));
         return 1;
     }
-    if (!backend.BenchNotice().isEmpty())
-        std::fprintf(stderr, "merlix: %s\n", qPrintable(backend.BenchNotice()));
-    if (options.benchWindow && !backend.OnBench()) {
+    if (!backend->BenchNotice().isEmpty())
+        std::fprintf(stderr, "merlix: %s\n", qPrintable(backend->BenchNotice()));
+    if (options.benchWindow && !backend->OnBench()) {
         std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
         return 1;
     }
     // The main adapter is built before the application object, so that its
     // counter check speaks on stderr before any window exists.
-    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock(), WindowCounterErrors());
+    auto session = std::make_unique<eeprom::Session>(backend->Io(), backend->Clock(), WindowCounterErrors());
+    session->Use(backend->Interfaces());
+    if (!backend->Capabilities().empty())
+        std::fprintf(stderr, "merlix: %s\n", backend->Capabilities().c_str());
     // The ports are open and stay usable: the window, its file dialogs above
     // all, runs as the user who started the program, never as root.
     std::string dropError;

@@ -12,6 +12,7 @@
 #include "monitor/monitor_logic.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
 #include "ui/monitor/transfers_window.h"
 
 namespace ui {
@@ -55,6 +56,10 @@ void MainDialog::OnMonitorToggle() {
     // running is still stopped: a probe made meanwhile (Enter is "Reset PCF ")
     // may have lost the controller, and the button must never get stuck on
     // "Monitor OFF" with the timer ticking on.
+    if (session_->monitorOn == 0 && !session_->sniffer) {
+        ShowMessage(QString::fromLatin1(monitor::kCannotWatchMessage));
+        return;
+    }
     if (session_->monitorOn == 0 && session_->controllerPresent == 0) return;
 
     if (session_->monitorOn == 0) {

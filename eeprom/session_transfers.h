@@ -1,0 +1,21 @@
+// The fast chip transfers on whichever bus interface the session's adapter
+// has: a serial chip over the serial lines or an SPI master, an I2C memory
+// over the I2C master. An interface the adapter lacks ends the transfer with
+// one sentence through `progress` (false, nothing changed). Both faces call
+// these, so a chip is reached the same way from either.
+#pragma once
+
+#include "eeprom/backup.h"
+#include "eeprom/chip_transfers.h"
+#include "eeprom/session.h"
+
+namespace eeprom {
+
+bool ReadSerialChipFast(Session& session, const ChipParams& chip, Image& image, Image& marks,
+                        Progress& progress);
+bool WriteSerialChipFast(Session& session, const ChipParams& chip, Image& image, Image& marks,
+                         Progress& progress, Image* readBack = nullptr);
+// FastBackupReads on the session's interfaces.
+BackupReads FastBackupReads(Session& session, const ChipParams& chip);
+
+}  // namespace eeprom

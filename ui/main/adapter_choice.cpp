@@ -1,0 +1,141 @@
+// The main window's "Adapter" menu, and what the window does on an adapter
+// other than the parallel one: the device and user lines, the DAC, the
+// extended registers and the classic transfers need the parallel adapter's
+// latch and its PCF8584, so there they are disabled with a tooltip that says
+// why, and the chip buttons run the fast transfers on the adapter's own bus.
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
+
+#include "eeprom/chip_table.h"
+#include "platform/adapter_survey.h"
+#include "platform/device_system.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/startup.h"
+#include "ui/main/ui_seams.h"
+
+namespace ui {
+
+namespace {
+
+struct BenchEntry {
+    const char* text;
+    const char* choice;
+};
+constexpr BenchEntry kBenchEntries[] = {
+    {"Bench: the parallel adapter", "bench:parallel"},
+    {"Bench: i2c-dev, 100 kHz", "bench:i2c-dev"},
+    {"Bench: i2c-dev, 400 kHz", "bench:i2c-dev:400k"},
+    {"Bench: i2c-dev, a two-message USB-HID bridge", "bench:i2c-dev:two-message"},
+    {"Bench: spidev", "bench:spidev"},
+};
+
+}  // namespace
+
+void MainDialog::AddAdapterEntry() {
+    auto* menu = new QMenu(this);
+    adapterAction_ = new QAction(QStringLiteral("&Adapter"), this);
+    adapterAction_->setMenu(menu);
+    QAction* inUse = menu->addAction(QStringLiteral("In use: %1").arg(AdapterInUse()));
+    inUse->setEnabled(false);
+    menu->addSeparator();
+
+    auto* group = new QActionGroup(menu);
+    const QString remembered = RememberedAdapter();
+    const auto add = [&](const QString& text, const QString& choice, bool usable) {
+        QAction* entry = menu->addAction(text);
+        entry->setCheckable(true);
+        entry->setData(choice);
+        entry->setEnabled(usable);
+        entry->setChecked(choice == remembered);
+        group->addAction(entry);
+    };
+    add(QStringLiteral("Automatic: the parallel port, else one USB-to-I2C bridge, else the bench"), QString(),
+        true);
+    add(QStringLiteral("Parallel adapter on LPT1"), QStringLiteral("lpt1"), true);
+    add(QStringLiteral("Parallel adapter on LPT2"), QStringLiteral("lpt2"), true);
+    platform::DeviceSystem& devices = platform::HostDevices();
+    for (const platform::I2cDevBus& bus : platform::ListI2cDevBuses(devices)) {
+        QString text = QStringLiteral("i2c-dev %1: %2 (%3)")
+                           .arg(QString::fromStdString(bus.path), QString::fromStdString(bus.name),
+                                QLatin1String(platform::I2cBusKindText(bus.kind)));
+        if (!bus.usable) text += QStringLiteral(", not open to this user (see --check-ports)");
+        add(text, QStringLiteral("i2c-dev:") + QString::fromStdString(bus.path), bus.usable);
+    }
+    for (const platform::SpidevNode& node : platform::ListSpidevNodes(devices)) {
+        QString text = QStringLiteral("spidev %1").arg(QString::fromStdString(node.path));
+        if (!node.usable) text += QStringLiteral(", not open to this user (see --check-ports)");
+        add(text, QStringLiteral("spidev:") + QString::fromStdString(node.path), node.usable);
+    }
+    menu->addSeparator();
+    for (const BenchEntry& entry : kBenchEntries)
+        add(QString::fromLatin1(entry.text), QString::fromLatin1(entry.choice), true);
+    connect(group, &QActionGroup::triggered, this,
+            [this](QAction* entry) { ChooseAdapter(entry->data().toString(), entry->text()); });
+    addAction(adapterAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainDialog::ChooseAdapter(const QString& choice, const QString& text) {
+    RememberAdapter(choice);
+    // The session, the monitor and the open panels all hold the adapter the
+    // window started with: the new one takes over at the next start.
+    ShowMessage(QStringLiteral("\"%1\" is used from the next start of Merlix; until then the window keeps %2. "
+                               "An adapter option on the command line (--adapter, --bench-adapter, --bench, "
+                               "--direct, --ppdev) is used before this choice.")
+                    .arg(text, AdapterInUse()));
+}
+
+void MainDialog::StartWithoutLatch() {
+    session_->controllerPresent = session_->i2c ? 1 : 0;
+    QPushButton* probe = Button(ids::kResetPcf);
+    probe->setText(session_->i2c ? QStringLiteral("I2C bus Ok") : QStringLiteral("No I2C bus"));
+    for (int id : {ids::kLpt1, ids::kLpt2}) {
+        auto* port = Control<QRadioButton>(id);
+        port->setAutoExclusive(false);
+        port->setChecked(false);
+    }
+}
+
+void MainDialog::ApplyAdapterLimits() {
+    if (session_->latch) return;
+    const QString why =
+        QStringLiteral("%1 has no output latch: this needs the parallel adapter").arg(AdapterInUse());
+    const QString noPcf = QStringLiteral(
+                              "%1 has no PCF8584 to probe: its bus was checked when it was opened. Enter still "
+                              "stores the byte typed into the value edit.")
+                              .arg(AdapterInUse());
+    Button(ids::kResetPcf)->setToolTip(noPcf.left(1).toUpper() + noPcf.mid(1));
+    const QString tip = why.left(1).toUpper() + why.mid(1);
+    for (int id : {ids::kResetDev, ids::kStopDev, ids::kOutput1, ids::kOutput2, ids::kLpt1, ids::kLpt2,
+                   ids::kExtended}) {
+        if (QWidget* control = Control(id)) {
+            control->setEnabled(false);
+            control->setToolTip(tip);
+        }
+    }
+    // The converter hangs on the latch too.
+    if (auto* model = qobject_cast<QStandardItemModel*>(m_chipList->model())) {
+        const int dac = m_chipList->findText(QLatin1String(eeprom::kDacEntry));
+        if (QStandardItem* item = dac >= 0 ? model->item(dac) : nullptr) {
+            item->setEnabled(false);
+            item->setToolTip(tip);
+        }
+    }
+    // The classic transfers are the PCF8584's and the latch's sequences: the
+    // fast ones always run here, and the remembered setting stays as it was.
+    {
+        const QSignalBlocker keep(fastTransfersAction_);
+        fastTransfersAction_->setChecked(true);
+    }
+    fastTransfersAction_->setEnabled(false);
+    fastTransfersAction_->setText(QStringLiteral("&Fast transfers (always on %1)").arg(AdapterInUse()));
+    fastTransfersAction_->setToolTip(
+        QStringLiteral("The classic transfers need the parallel adapter; %1 always uses the fast ones")
+            .arg(AdapterInUse()));
+}
+
+}  // namespace ui
