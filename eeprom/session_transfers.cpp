@@ -31,7 +31,8 @@ bool WriteSerialChipFast(Session& session, const ChipParams& chip, Image& image,
 
 BackupReads FastBackupReads(Session& session, const ChipParams& chip) {
     BackupReads reads;
-    reads.i2cBlock = [&session](int page, int dev, Image& image, Image& marks, Progress& progress, int count) {
+    reads.i2cBlock = [&session](int page, int dev, Image& image, Image& marks, Progress& progress,
+                                int count) {
         return Reachable(session, ChipFamily::I2c, progress) &&
                ReadI2cBlockFast(*session.i2c, page, dev, image, marks, progress, count);
     };

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "hardware/port_adapter.h"
 #include "platform/port_io.h"
+#include "simulator/fake_i2c_dev.h"
 #include "simulator/serial_chip.h"
 #include "startup/backend.h"
 #include "startup/bench_state.h"
@@ -28,6 +30,103 @@ TEST(BenchFaultOption, NamesInAnyCaseAndUnknownOnesRefused) {
               "--bench-fault takes adapter-absent, controller-absent, bus-busy, slave-nack, chip-no-store, "
               "slow-parts, not 'smoke'");
     EXPECT_FALSE(startup::ParseBenchFaults(",", other, error));
+}
+
+// The adapter options both faces map their command lines onto: what each
+// value chooses, and every clash refused with one sentence.
+TEST(AdapterOptions, EachChoiceAndEachClash) {
+    using Backend = startup::BackendOptions::Backend;
+    using Kind = startup::AdapterKind;
+    struct Case {
+        const char* adapter;       // --adapter's value, null: not given
+        const char* benchAdapter;  // --bench-adapter's value, null: not given
+        bool bench;                // --bench
+        bool direct;               // --direct
+        Backend backend;
+        std::string devicePath;
+        int parallelPort;
+        Kind benchAdapterKind;
+        bool twoMessages;
+        int clockHz;
+        std::string error;  // empty: accepted
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000, ""},
+        {"LPT2", nullptr, false, false, Backend::Auto, "", hardware::kLpt2, Kind::Parallel, false, 100'000,
+         ""},
+        {"i2c-dev:/dev/i2c-7", nullptr, false, false, Backend::I2cDev, "/dev/i2c-7", 0, Kind::Parallel, false,
+         100'000, ""},
+        {"spidev:/dev/spidev0.1", nullptr, false, false, Backend::Spidev, "/dev/spidev0.1", 0, Kind::Parallel,
+         false, 100'000, ""},
+        {nullptr, "i2c-dev:two-message,400k", false, false, Backend::Bench, "", 0, Kind::I2cDev, true,
+         400'000, ""},
+        {nullptr, "SPIDEV", true, false, Backend::Bench, "", 0, Kind::Spidev, false, 100'000, ""},
+        {"i2c-dev:", nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N or spidev:/dev/spidevB.C, not 'i2c-dev:'"},
+        {nullptr, "i2c-dev:fast", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--bench-adapter i2c-dev takes the options two-message, 100k and 400k, not 'fast'"},
+        {nullptr, "spidev:400k", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--bench-adapter takes parallel, i2c-dev[:two-message,400k] or spidev, not 'spidev:400k'"},
+        {"lpt1", nullptr, false, true, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--bench, --direct, --ppdev and --adapter exclude each other"},
+        {"lpt1", "spidev", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--bench-adapter runs on the simulated bench, so it takes no --direct, --ppdev or --adapter"},
+    };
+    for (const Case& c : cases) {
+        startup::AdapterArguments given;
+        given.bench = c.bench;
+        given.direct = c.direct;
+        given.adapter = c.adapter != nullptr;
+        given.adapterName = c.adapter ? c.adapter : "";
+        given.benchAdapter = c.benchAdapter != nullptr;
+        given.benchAdapterName = c.benchAdapter ? c.benchAdapter : "";
+        const std::string named = given.adapterName + " " + given.benchAdapterName;
+        startup::BackendOptions options;
+        std::string error;
+        const bool ok = startup::ApplyAdapterArguments(given, options, error);
+        EXPECT_EQ(error, c.error) << named;
+        if (!ok) continue;
+        EXPECT_EQ(options.backend, c.backend) << named;
+        EXPECT_EQ(options.devicePath, c.devicePath) << named;
+        EXPECT_EQ(options.parallelPort, c.parallelPort) << named;
+        EXPECT_EQ(options.benchAdapter, c.benchAdapterKind) << named;
+        EXPECT_EQ(options.benchTwoMessages, c.twoMessages) << named;
+        EXPECT_EQ(options.benchClockHz, c.clockHz) << named;
+    }
+}
+
+// Without an adapter option, after the parallel port: a USB bridge is taken
+// and said, a PC's SMBus never (the bench instead, saying why).
+TEST(AdapterBackend, OnlyALoneUsbBridgeIsChosenWithoutAsking) {
+    platform::VirtualCounter clock;
+    SimulatedBench bench(clock);
+    for (const bool bridge : {true, false}) {
+        simulator::FakeI2cDev::Config config;
+        config.busNumber = 4;
+        config.name = bridge ? "MCP2221 usb-i2c bridge" : "SMBus I801 adapter at efa0";
+        simulator::FakeI2cDev devices(bench, config);
+        startup::AdapterBackend backend;
+        backend.UseDevices(devices);
+        std::string error;
+        ASSERT_TRUE(backend.Open({}, error)) << error;
+        if (!backend.OnBench() && backend.Kind() == startup::AdapterKind::Parallel)
+            GTEST_SKIP() << "this machine has a parallel port: " << backend.Notice();
+        if (bridge) {
+            EXPECT_EQ(backend.Kind(), startup::AdapterKind::I2cDev);
+            EXPECT_EQ(backend.Notice().rfind(
+                          "using i2c-dev /dev/i2c-4: /dev/i2c-4 is the one USB-to-I2C bridge", 0),
+                      0u)
+                << backend.Notice();
+            EXPECT_EQ(backend.Label(), "i2c-dev /dev/i2c-4");
+            const hardware::BusInterfaces bus = backend.Interfaces();
+            EXPECT_TRUE(!bus.parallel && bus.i2c && !bus.lines && !bus.spi && !bus.sniffer);
+        } else {
+            EXPECT_TRUE(backend.OnBench());
+            EXPECT_NE(backend.Notice().find("no i2c-dev bus is a USB bridge this user can open"),
+                      std::string::npos)
+                << backend.Notice();
+        }
+    }
 }
 
 TEST(AdapterBackend, FaultsAreOnFromTheStart) {

@@ -108,8 +108,11 @@ std::unique_ptr<eeprom::Session> BenchFixture::NewSession() {
 }
 
 void BenchFixture::StartWindow(platform::PortIo* io) {
-    dialog_ = std::make_unique<MainDialog>(nullptr,
-                                           std::make_unique<eeprom::Session>(io ? *io : *recorder_, clock_));
+    StartWindowWith(std::make_unique<eeprom::Session>(io ? *io : *recorder_, clock_));
+}
+
+void BenchFixture::StartWindowWith(std::unique_ptr<eeprom::Session> session) {
+    dialog_ = std::make_unique<MainDialog>(nullptr, std::move(session));
     dialog_->show();
     QApplication::setActiveWindow(dialog_.get());
     QCoreApplication::processEvents();

@@ -73,6 +73,8 @@ protected:
     // Builds and shows the window with `io` (default: the recorder over the
     // bench) as the port backend.
     void StartWindow(platform::PortIo* io = nullptr);
+    // Builds and shows the window on `session` (another adapter's, say).
+    void StartWindowWith(std::unique_ptr<eeprom::Session> session);
     // A session for another window: on the recorder and the fixture's counter.
     std::unique_ptr<eeprom::Session> NewSession();
 

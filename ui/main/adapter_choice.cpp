@@ -83,10 +83,11 @@ void MainDialog::ChooseAdapter(const QString& choice, const QString& text) {
     RememberAdapter(choice);
     // The session, the monitor and the open panels all hold the adapter the
     // window started with: the new one takes over at the next start.
-    ShowMessage(QStringLiteral("\"%1\" is used from the next start of Merlix; until then the window keeps %2. "
-                               "An adapter option on the command line (--adapter, --bench-adapter, --bench, "
-                               "--direct, --ppdev) is used before this choice.")
-                    .arg(text, AdapterInUse()));
+    ShowMessage(
+        QStringLiteral("\"%1\" is used from the next start of Merlix; until then the window keeps %2. "
+                       "An adapter option on the command line (--adapter, --bench-adapter, --bench, "
+                       "--direct, --ppdev) is used before this choice.")
+            .arg(text, AdapterInUse()));
 }
 
 void MainDialog::StartWithoutLatch() {
@@ -104,10 +105,10 @@ void MainDialog::ApplyAdapterLimits() {
     if (session_->latch) return;
     const QString why =
         QStringLiteral("%1 has no output latch: this needs the parallel adapter").arg(AdapterInUse());
-    const QString noPcf = QStringLiteral(
-                              "%1 has no PCF8584 to probe: its bus was checked when it was opened. Enter still "
-                              "stores the byte typed into the value edit.")
-                              .arg(AdapterInUse());
+    const QString noPcf =
+        QStringLiteral("%1 has no PCF8584 to probe: its bus was checked when it was opened. Enter still "
+                       "stores the byte typed into the value edit.")
+            .arg(AdapterInUse());
     Button(ids::kResetPcf)->setToolTip(noPcf.left(1).toUpper() + noPcf.mid(1));
     const QString tip = why.left(1).toUpper() + why.mid(1);
     for (int id : {ids::kResetDev, ids::kStopDev, ids::kOutput1, ids::kOutput2, ids::kLpt1, ids::kLpt2,
