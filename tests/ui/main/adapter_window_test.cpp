@@ -2,12 +2,14 @@
 // adapter's real code on the bench's fake /dev/i2c-1.
 #include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QStandardItemModel>
 
 #include "eeprom/chip_table.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "simulator/fake_i2c_dev.h"
 #include "support/bench_fixture.h"
+#include "ui/main/startup.h"
 
 namespace {
 
@@ -66,9 +68,23 @@ TEST_F(I2cDevWindow, LatchControlsSayWhyAndThePageIsReadOverTheAdaptersOwnBus) {
     Click(ids::kMonitor);
     ChooseChip("93C46 (16)");
     Click(ids::kReadEeprom);
-    EXPECT_EQ(messages, QStringList({QString::fromLatin1(monitor::kCannotWatchMessage),
-                                     "This adapter has no serial lines or SPI bus for a Microwire or SPI memory"}));
+    EXPECT_EQ(messages,
+              QStringList({QString::fromLatin1(monitor::kCannotWatchMessage),
+                           "This adapter has no serial lines or SPI bus for a Microwire or SPI memory"}));
     EXPECT_FALSE(testsupport::Touched(recorder(), 0x378, 8)) << "the parallel port is not this run's";
+
+    // Another adapter from the context menu: remembered for the next start, which the window says.
+    messages.clear();
+    QMenu* menu = dialog().AdapterAction()->menu();
+    const auto entries = menu->actions();
+    const auto spidev = std::find_if(entries.begin(), entries.end(),
+                                     [](QAction* a) { return a->data().toString() == "bench:spidev"; });
+    ASSERT_NE(spidev, entries.end());
+    (*spidev)->trigger();
+    EXPECT_EQ(RememberedAdapter(), "bench:spidev");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("\"Bench: spidev\" is used from the next start of Merlix"))
+        << messages[0].toStdString();
 }
 
 }  // namespace
