@@ -118,6 +118,16 @@ void MainDialog::ApplyAdapterLimits() {
             control->setToolTip(tip);
         }
     }
+    // The send console writes registers over I2C.
+    if (!session_->i2c) {
+        const QString noI2c = QString::fromStdString(session_->CannotReach(hardware::ChipFamily::I2c));
+        for (int id : {ids::kSend, ids::kOnline, ids::kSlider, ids::kSpin}) {
+            if (QWidget* control = Control(id)) {
+                control->setEnabled(false);
+                control->setToolTip(noI2c);
+            }
+        }
+    }
     // The converter hangs on the latch too.
     if (auto* model = qobject_cast<QStandardItemModel*>(m_chipList->model())) {
         const int dac = m_chipList->findText(QLatin1String(eeprom::kDacEntry));
