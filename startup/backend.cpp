@@ -301,6 +301,16 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         if (!opened) return false;
         io = &nothing_;
         notice_ = "using " + label_ + " (--adapter)";
+        for (const platform::I2cDevBus& bus : platform::ListI2cDevBuses(devices)) {
+            if (options.backend != Backend::I2cDev || bus.path != options.devicePath ||
+                bus.kind == platform::I2cDevBus::Kind::UsbBridge ||
+                bus.kind == platform::I2cDevBus::Kind::BoardController)
+                continue;
+            notice_ +=
+                "; " + bus.path + " (" + bus.name + ") is " + platform::I2cBusKindText(bus.kind) +
+                ", where a PC's memory modules and display may keep data at 0x50: write only to what you "
+                "put on this bus yourself";
+        }
     } else if (options.backend != Backend::Bench) {
         platform::BackendRequest request;
         if (options.backend == Backend::Direct) request.force = platform::BackendRequest::Force::Direct;
