@@ -25,7 +25,9 @@ FakeI2cDev::FakeI2cDev(SimulatedBench& bench, Config config) : bench_(bench), co
 
 std::string FakeI2cDev::Path() const { return "/dev/i2c-" + std::to_string(config_.busNumber); }
 
-std::string FakeI2cDev::SysFolder() const { return "/sys/class/i2c-dev/i2c-" + std::to_string(config_.busNumber); }
+std::string FakeI2cDev::SysFolder() const {
+    return "/sys/class/i2c-dev/i2c-" + std::to_string(config_.busNumber);
+}
 
 int FakeI2cDev::Open(const std::string& path, int /*flags*/) {
     if (path != Path()) return Fail(ENOENT);
@@ -99,14 +101,15 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
 }
 
 int FakeI2cDev::Run(std::span<i2c_msg> messages) {
-    const bool oneRead = messages.size() == 2 && !(messages[0].flags & I2C_M_RD) && (messages[1].flags & I2C_M_RD);
+    const bool oneRead =
+        messages.size() == 2 && !(messages[0].flags & I2C_M_RD) && (messages[1].flags & I2C_M_RD);
     if (config_.twoMessagesOnly && messages.size() > 1 && !oneRead) return EOPNOTSUPP;
     for (const i2c_msg& m : messages) {
         if (m.flags & ~static_cast<unsigned>(I2C_M_RD)) return EOPNOTSUPP;
         if (m.len == 0 && config_.noZeroLength) return EOPNOTSUPP;
     }
     I2cBus& bus = bench_.Bus();
-    SpendBits(1);  // START
+    SpendBits(1);                             // START
     if (bench_.BusHeldBusy()) return EAGAIN;  // arbitration lost to the other master
     int error = 0;
     for (std::size_t k = 0; k < messages.size() && error == 0; ++k) {

@@ -67,12 +67,9 @@ std::string SmbusList(unsigned long functions) {
         const char* name;
     };
     static constexpr Named kNames[] = {
-        {I2C_FUNC_SMBUS_QUICK, "quick"},
-        {I2C_FUNC_SMBUS_BYTE, "byte"},
-        {I2C_FUNC_SMBUS_BYTE_DATA, "byte data"},
-        {I2C_FUNC_SMBUS_WORD_DATA, "word data"},
-        {I2C_FUNC_SMBUS_BLOCK_DATA, "block data"},
-        {I2C_FUNC_SMBUS_I2C_BLOCK, "I2C block"},
+        {I2C_FUNC_SMBUS_QUICK, "quick"},           {I2C_FUNC_SMBUS_BYTE, "byte"},
+        {I2C_FUNC_SMBUS_BYTE_DATA, "byte data"},   {I2C_FUNC_SMBUS_WORD_DATA, "word data"},
+        {I2C_FUNC_SMBUS_BLOCK_DATA, "block data"}, {I2C_FUNC_SMBUS_I2C_BLOCK, "I2C block"},
     };
     std::string list;
     for (const Named& n : kNames) {

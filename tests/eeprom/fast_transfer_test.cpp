@@ -1,5 +1,5 @@
 // The fast transfers and the backup read on every adapter: the parallel one
-// on the bench and the in-memory one. On each, whole serial chips and I2C
+// on the bench, the in-memory one and (I2C only) i2c-dev on its fake. On each, whole serial chips and I2C
 // blocks reach the chips and come back with the classic transfers' image and
 // marks, pages never cross the chip's, a chip that does not store is marked
 // where it differs, and every poll ends at its bound on a stuck chip.
@@ -116,7 +116,10 @@ TEST_P(FastTransfers, AChipNotStoringIsMarkedWhereItDiffers) {
     EXPECT_GT(marked, 0);
 }
 
-TEST_P(FastTransfers, I2cBlocksAndPagesKeepToTheChipsPages) {
+// The I2C transfers alone, on the adapters without serial lines too.
+class FastI2cTransfers : public FastTransfers {};
+
+TEST_P(FastI2cTransfers, BlocksAndPagesKeepToTheChipsPages) {
     image = Pattern(3);
     ASSERT_TRUE(WriteI2cPagesFast(rig.I2c(), 2, 0xA4, I2cPageSize("24C16"), image, progress));
     ASSERT_TRUE(WriteI2cPagesFast(rig.I2c(), 3, 0xA6, kSafeI2cPageSize, image, progress));
@@ -140,21 +143,25 @@ TEST_P(FastTransfers, I2cBlocksAndPagesKeepToTheChipsPages) {
     EXPECT_TRUE(std::equal(image.begin() + 256 + 16, image.begin() + 256 + 32, rig.Eeprom().begin() + 256));
 }
 
-TEST_P(FastTransfers, PollsEndAtTheirBoundOnAStuckChip) {
+TEST_P(FastI2cTransfers, AcknowledgePollingEndsAtItsBoundOnAStuckChip) {
     rig.ForceWriteCycleUs(60'000);
     image = Pattern(5);
-    std::int64_t start = rig.I2c().NowUs();
+    const std::int64_t start = rig.I2c().NowUs();
     EXPECT_FALSE(WriteI2cPagesFast(rig.I2c(), 0, 0xA0, 16, image, progress));
     EXPECT_EQ(progress.messages, std::vector<std::string>{kI2cTimeoutMessage});
     // One page, the 20 ms of polling, and the reset after it.
     EXPECT_GE(rig.I2c().NowUs() - start, kChipWaitLimitMs * 1000);
     EXPECT_LT(rig.I2c().NowUs() - start, (kChipWaitLimitMs + 5) * 1000);
+}
 
+TEST_P(FastTransfers, SerialPollsEndAtTheirBoundOnAStuckChip) {
+    rig.ForceWriteCycleUs(60'000);
+    image = Pattern(5);
     for (const char* entry : {"93C46 (8)", "AT25C010"}) {
         SCOPED_TRACE(entry);
         Choose(entry);
         marks.fill(kMarkNone);
-        start = rig.Lines().NowUs();
+        const std::int64_t start = rig.Lines().NowUs();
         WriteChipFast(rig.Lines(), chip, image, marks, progress);
         // The first unit's poll gives up; nothing after it is written, and
         // the verify shows it.
@@ -189,5 +196,6 @@ TEST_P(FastTransfers, BackupHoldsWhatTheChipHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, FastTransfers, testsupport::kEveryAdapter, testsupport::AdapterName);
+INSTANTIATE_TEST_SUITE_P(Adapters, FastI2cTransfers, testsupport::kEveryI2cAdapter, testsupport::AdapterName);
 
 }  // namespace
