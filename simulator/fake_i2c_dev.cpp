@@ -101,9 +101,10 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
 }
 
 int FakeI2cDev::Run(std::span<i2c_msg> messages) {
-    const bool oneRead =
+    const bool writeThenRead =
         messages.size() == 2 && !(messages[0].flags & I2C_M_RD) && (messages[1].flags & I2C_M_RD);
-    if (config_.twoMessagesOnly && messages.size() > 1 && !oneRead) return EOPNOTSUPP;
+    if (config_.twoMessagesOnly && messages.size() > 1 && !writeThenRead) return EOPNOTSUPP;
+    if (config_.oneMessageOnly && messages.size() > 1) return EOPNOTSUPP;
     for (const i2c_msg& m : messages) {
         if (m.flags & ~static_cast<unsigned>(I2C_M_RD)) return EOPNOTSUPP;
         if (m.len == 0 && config_.noZeroLength) return EOPNOTSUPP;

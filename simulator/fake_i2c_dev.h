@@ -9,7 +9,8 @@
 // the bus; I2C_SLAVE and I2C_SLAVE_FORCE, and I2C_SMBUS as the kernel
 // emulates it on plain I2C (quick, byte, byte data, word data, I2C block).
 // In two-message mode it answers like a USB-HID bridge: one message, or a
-// write followed by a read, anything else EOPNOTSUPP.
+// write followed by a read, anything else EOPNOTSUPP; in one-message mode
+// every transfer of more than one message is refused so.
 //
 // Bench time: each transfer spends its START, nine bit times per byte (the
 // address included), a bit time per repeated START and its STOP at the
@@ -40,6 +41,8 @@ public:
         int clockHz = 100'000;
         // Like a USB-HID bridge: one message, or a write then a read.
         bool twoMessagesOnly = false;
+        // A bridge that takes one message per transfer.
+        bool oneMessageOnly = false;
         // A driver that refuses messages without bytes (EOPNOTSUPP).
         bool noZeroLength = false;
     };

@@ -119,6 +119,47 @@ TEST_P(FastTransfers, AChipNotStoringIsMarkedWhereItDiffers) {
 // The I2C transfers alone, on the adapters without serial lines too.
 class FastI2cTransfers : public FastTransfers {};
 
+// A bridge over the rig's adapter that takes one message of at most 9 bytes
+// per transfer and refuses anything else.
+class NarrowBridge final : public hardware::I2cMaster {
+public:
+    static constexpr std::size_t kLongest = 9;
+    explicit NarrowBridge(hardware::I2cMaster& inner) : inner_(inner) {}
+    std::int64_t NowUs() override { return inner_.NowUs(); }
+    void SleepMs(int ms) override { inner_.SleepMs(ms); }
+    hardware::I2cResult Transfer(std::span<const hardware::I2cMessage> messages) override {
+        if (messages.size() == 1 && messages[0].bytes.size() <= kLongest) return inner_.Transfer(messages);
+        ++refused;
+        return {hardware::I2cStatus::NotSupported, 0, hardware::I2cResult::kAddressByte};
+    }
+    bool WaitForFreeBus() override { return inner_.WaitForFreeBus(); }
+    void Prepare() override { inner_.Prepare(); }
+    void Recover() override { inner_.Recover(); }
+    hardware::I2cCapabilities Capabilities() const override {
+        hardware::I2cCapabilities caps = inner_.Capabilities();
+        caps.maxMessages = 1;
+        caps.maxMessageBytes = static_cast<int>(kLongest);
+        caps.writeThenReadOnly = true;
+        return caps;
+    }
+    int refused = 0;
+
+private:
+    hardware::I2cMaster& inner_;
+};
+
+TEST_P(FastI2cTransfers, PlanWithinWhatTheAdapterTakes) {
+    NarrowBridge bridge(rig.I2c());
+    image = Pattern(7);
+    ASSERT_TRUE(WriteI2cPagesFast(bridge, 4, 0xA8, I2cPageSize("24C16"), image, progress));
+    EXPECT_TRUE(std::equal(image.begin() + 1024, image.begin() + 1280, rig.Eeprom().begin() + 1024));
+    image.fill(0);
+    ASSERT_TRUE(ReadI2cBlockFast(bridge, 4, 0xA9, image, marks, progress));
+    EXPECT_TRUE(std::equal(image.begin() + 1024, image.begin() + 1280, Pattern(7).begin() + 1024));
+    EXPECT_EQ(bridge.refused, 0);
+    EXPECT_TRUE(progress.messages.empty());
+}
+
 TEST_P(FastI2cTransfers, BlocksAndPagesKeepToTheChipsPages) {
     image = Pattern(3);
     ASSERT_TRUE(WriteI2cPagesFast(rig.I2c(), 2, 0xA4, I2cPageSize("24C16"), image, progress));
