@@ -71,8 +71,8 @@ TEST(I2cDev, KernelLimitsAndErrorsAsTheKernelGivesThem) {
         int bytes;
         int result;  // the call's return, -errno on failure
     };
-    for (const Row& row : {Row{0, 1, -EINVAL}, Row{43, 1, -EINVAL}, Row{42, 1, 42}, Row{1, 8193, -EINVAL},
-                           Row{1, 8192, 1}}) {
+    for (const Row& row :
+         {Row{0, 1, -EINVAL}, Row{43, 1, -EINVAL}, Row{42, 1, 42}, Row{1, 8193, -EINVAL}, Row{1, 8192, 1}}) {
         SCOPED_TRACE(testing::Message() << row.messages << " messages of " << row.bytes);
         std::vector<i2c_msg> messages(static_cast<std::size_t>(row.messages),
                                       i2c_msg{0x20, I2C_M_RD, static_cast<__u16>(row.bytes), buffer.data()});
@@ -92,11 +92,11 @@ TEST(I2cDev, KernelLimitsAndErrorsAsTheKernelGivesThem) {
         I2cStatus status;
         int byte;
     };
-    for (const Mapping& m : {Mapping{ENXIO, I2cStatus::NoAck, I2cResult::kAddressByte},
-                             Mapping{EREMOTEIO, I2cStatus::NoAck, -1}, Mapping{EIO, I2cStatus::NoAck, -1},
-                             Mapping{EAGAIN, I2cStatus::BusBusy, -1}, Mapping{ETIMEDOUT, I2cStatus::TimedOut, -1},
-                             Mapping{EOPNOTSUPP, I2cStatus::NotSupported, -1},
-                             Mapping{EINVAL, I2cStatus::NotSupported, -1}}) {
+    for (const Mapping& m :
+         {Mapping{ENXIO, I2cStatus::NoAck, I2cResult::kAddressByte}, Mapping{EREMOTEIO, I2cStatus::NoAck, -1},
+          Mapping{EIO, I2cStatus::NoAck, -1}, Mapping{EAGAIN, I2cStatus::BusBusy, -1},
+          Mapping{ETIMEDOUT, I2cStatus::TimedOut, -1}, Mapping{EOPNOTSUPP, I2cStatus::NotSupported, -1},
+          Mapping{EINVAL, I2cStatus::NotSupported, -1}}) {
         SCOPED_TRACE(m.error);
         ScriptedSystem system;
         system.transferErrno = m.error;
@@ -127,10 +127,10 @@ TEST(I2cDev, BridgesOfFewerShapesReadAndWriteThe24C16) {
         FakeI2cDev::Config config;
         const char* learnt;  // in Describe() once the bridge has refused a shape
     };
-    for (const Bridge& bridge :
-         {Bridge{"two messages, no zero-length", {.twoMessagesOnly = true, .noZeroLength = true},
-                 "one message or a write then a read"},
-          Bridge{"one message", {.oneMessageOnly = true}, "of one message,"}}) {
+    for (const Bridge& bridge : {Bridge{"two messages, no zero-length",
+                                        {.twoMessagesOnly = true, .noZeroLength = true},
+                                        "one message or a write then a read"},
+                                 Bridge{"one message", {.oneMessageOnly = true}, "of one message,"}}) {
         SCOPED_TRACE(bridge.name);
         Rig rig(bridge.config);
         EXPECT_NE(rig.adapter.Describe().find("up to 42 messages"), std::string::npos);
