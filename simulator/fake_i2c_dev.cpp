@@ -59,8 +59,8 @@ std::vector<std::string> FakeI2cDev::List(const std::string& folder) {
 }
 
 unsigned long FakeI2cDev::Functions() const {
-    unsigned long functions = I2C_FUNC_I2C | I2C_FUNC_SMBUS_BYTE | I2C_FUNC_SMBUS_BYTE_DATA |
-                              I2C_FUNC_SMBUS_WORD_DATA | I2C_FUNC_SMBUS_I2C_BLOCK;
+    unsigned long functions = (config_.smbusOnly ? 0 : I2C_FUNC_I2C) | I2C_FUNC_SMBUS_BYTE |
+                              I2C_FUNC_SMBUS_BYTE_DATA | I2C_FUNC_SMBUS_WORD_DATA | I2C_FUNC_SMBUS_I2C_BLOCK;
     if (!config_.noZeroLength) functions |= I2C_FUNC_SMBUS_QUICK;
     return functions;
 }
@@ -85,6 +85,7 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
             const auto* data = static_cast<const i2c_rdwr_ioctl_data*>(arg);
             if (data == nullptr || data->msgs == nullptr || data->nmsgs == 0 || data->nmsgs > kMaxMessages)
                 return Fail(EINVAL);
+            if (config_.smbusOnly) return Fail(EOPNOTSUPP);
             const std::span<i2c_msg> messages{data->msgs, data->nmsgs};
             for (const i2c_msg& m : messages) {
                 if (m.len > kMaxMessageBytes) return Fail(EINVAL);

@@ -43,6 +43,8 @@ public:
         bool twoMessagesOnly = false;
         // A bridge that takes one message per transfer.
         bool oneMessageOnly = false;
+        // A PC's SMBus controller: no I2C_RDWR (EOPNOTSUPP), I2C_SMBUS only.
+        bool smbusOnly = false;
         // A driver that refuses messages without bytes (EOPNOTSUPP).
         bool noZeroLength = false;
     };

@@ -15,6 +15,7 @@
 // supported". The kernel does not say which byte was refused.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -39,8 +40,10 @@ public:
 
     // Opens `path` ("/dev/i2c-1") and asks the adapter what it can do. On
     // failure nothing stays open and `error` is one sentence with the fix.
-    // An adapter without plain I2C transfers opens, and Describe() says what
-    // it offers instead; its transfers answer NotSupported.
+    // An adapter without plain I2C transfers (a PC's SMBus controller) opens
+    // too: its transfers are the shapes SMBus calls carry (an address poll,
+    // a command then a read or a write of up to 32 bytes), Describe() says
+    // so, and any other shape answers NotSupported.
     bool Open(const std::string& path, std::string& error);
     // Closes the device; safe to call again.
     void Close();
@@ -66,9 +69,13 @@ public:
 private:
     // One I2C_RDWR call: the status of its errno, or Done.
     I2cStatus Call(std::span<const I2cMessage> messages);
-    // The messages in pieces the bridge takes, each ended by STOP.
-    I2cResult TransferInPieces(std::span<const I2cMessage> messages);
-    bool Fits(std::span<const I2cMessage> messages) const;
+    // How many of `rest` the next call carries, as the bus takes them.
+    std::size_t NextPiece(std::span<const I2cMessage> rest) const;
+    // After EOPNOTSUPP: true when the refusal taught a narrower shape.
+    bool LearnFromRefusal(std::span<const I2cMessage> piece);
+    I2cResult Failed(I2cStatus status, int message) const;
+    // On an adapter without plain I2C: the shapes SMBus calls carry.
+    I2cResult TransferBySmbus(std::span<const I2cMessage> messages);
 
     platform::DeviceSystem& system_;
     platform::Counter& counter_;
