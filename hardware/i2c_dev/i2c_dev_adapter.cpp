@@ -141,7 +141,8 @@ void I2cDevAdapter::Close() {
 }
 
 std::string I2cDevAdapter::Describe() const {
-    std::string line = path_.empty() ? std::string("i2c-dev") : path_;
+    if (fd_ < 0) return "i2c-dev: no bus open";
+    std::string line = path_;
     if (!name_.empty()) line += " (" + name_ + ")";
     const std::string smbus = SmbusList(functions_);
     if (!(functions_ & I2C_FUNC_I2C)) {
@@ -282,6 +283,8 @@ I2cResult I2cDevAdapter::TransferBySmbus(std::span<const I2cMessage> messages) {
     if (messages.size() == 1 && IsAddressPoll(messages) && has(I2C_FUNC_SMBUS_QUICK)) {
         call.size = I2C_SMBUS_QUICK;
         call.data = nullptr;
+    } else if (messages.size() == 1 && IsAddressPoll(messages) && has(I2C_FUNC_SMBUS_READ_BYTE)) {
+        call = {I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data};  // the same acknowledge, as i2cdetect -r asks
     } else if (messages.size() == 1 && first.read && length == 1 && has(I2C_FUNC_SMBUS_READ_BYTE)) {
         call = {I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data};
         into = first.bytes;

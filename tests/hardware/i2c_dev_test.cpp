@@ -127,11 +127,12 @@ TEST(I2cDev, BridgesOfFewerShapesReadAndWriteThe24C16) {
         FakeI2cDev::Config config;
         const char* learnt;  // in Describe() once the bridge has refused a shape
     };
-    for (const Bridge& bridge : {Bridge{"two messages, no zero-length",
-                                        {.twoMessagesOnly = true, .noZeroLength = true},
-                                        "one message or a write then a read"},
-                                 Bridge{"one message", {.oneMessageOnly = true}, "of one message,"},
-                                 Bridge{"SMBus only", {.smbusOnly = true}, "SMBus only"}}) {
+    for (const Bridge& bridge :
+         {Bridge{"two messages, no zero-length",
+                 {.twoMessagesOnly = true, .noZeroLength = true},
+                 "one message or a write then a read"},
+          Bridge{"one message", {.oneMessageOnly = true}, "of one message,"},
+          Bridge{"SMBus only, no quick", {.smbusOnly = true, .noZeroLength = true}, "SMBus only (byte,"}}) {
         SCOPED_TRACE(bridge.name);
         Rig rig(bridge.config);
         if (!bridge.config.smbusOnly) {
