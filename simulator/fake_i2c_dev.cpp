@@ -31,6 +31,7 @@ std::string FakeI2cDev::SysFolder() const {
 
 int FakeI2cDev::Open(const std::string& path, int /*flags*/) {
     if (path != Path()) return Fail(ENOENT);
+    if (config_.denied) return Fail(EACCES);
     const int fd = nextFd_++;
     open_[fd] = File{};
     return fd;
@@ -42,14 +43,23 @@ int FakeI2cDev::Close(int fd) {
 }
 
 int FakeI2cDev::Access(const std::string& path, int /*mode*/) {
-    if (path == Path() || path == SysFolder() || path == SysFolder() + "/name") return 0;
+    if (path == Path()) return config_.denied ? Fail(EACCES) : 0;
+    if (path == SysFolder() || path == SysFolder() + "/name") return 0;
     return Fail(ENOENT);
 }
 
 bool FakeI2cDev::ReadText(const std::string& path, std::string& text) {
-    if (path != SysFolder() + "/name") return false;
-    text = config_.name;
-    return true;
+    if (path == SysFolder() + "/name") {
+        text = config_.name;
+        return true;
+    }
+    if (path == SysFolder() + "/device/of_node/clock-frequency" && config_.clockInDeviceTree) {
+        const auto hz = static_cast<std::uint32_t>(config_.clockHz);
+        text = {static_cast<char>(hz >> 24), static_cast<char>(hz >> 16), static_cast<char>(hz >> 8),
+                static_cast<char>(hz)};
+        return true;
+    }
+    return false;
 }
 
 std::vector<std::string> FakeI2cDev::List(const std::string& folder) {

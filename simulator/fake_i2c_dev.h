@@ -17,7 +17,7 @@
 // configured clock.
 //
 // The /sys and /dev listings show the one bus: /sys/class/i2c-dev/i2c-N/name
-// and /dev/i2c-N.
+// (and its device-tree clock, four big-endian bytes) and /dev/i2c-N.
 #pragma once
 
 #include <linux/i2c.h>
@@ -47,6 +47,11 @@ public:
         bool smbusOnly = false;
         // A driver that refuses messages without bytes (EOPNOTSUPP).
         bool noZeroLength = false;
+        // The clock in the device tree (.../device/of_node/clock-frequency),
+        // as a Pi's bus has it; a bridge's bus does not.
+        bool clockInDeviceTree = true;
+        // The node is root's alone: open and access fail with EACCES.
+        bool denied = false;
     };
 
     // `bench` must outlive the fake.

@@ -129,9 +129,19 @@ bool I2cDevAdapter::Open(const std::string& path, std::string& error) {
     writeThenReadOnly_ = false;
     zeroLengthRefused_ = false;
     name_.clear();
+    clockHz_ = 0;
     const int bus = I2cDevBusNumber(path);
-    if (bus >= 0 && !system_.ReadText("/sys/class/i2c-dev/i2c-" + std::to_string(bus) + "/name", name_))
-        name_.clear();
+    if (bus < 0) return true;
+    const std::string folder = "/sys/class/i2c-dev/i2c-" + std::to_string(bus);
+    if (!system_.ReadText(folder + "/name", name_)) name_.clear();
+    // A device-tree bus (a Pi's, a board's) has its clock in its node, as
+    // four big-endian bytes; a PC's or a USB bridge's does not say.
+    std::string clock;
+    if (system_.ReadText(folder + "/device/of_node/clock-frequency", clock) && clock.size() == 4) {
+        std::uint32_t hz = 0;
+        for (const char c : clock) hz = hz << 8 | static_cast<std::uint8_t>(c);
+        if (hz >= 1'000 && hz <= 5'000'000) clockHz_ = static_cast<int>(hz);
+    }
     return true;
 }
 
@@ -154,6 +164,7 @@ std::string I2cDevAdapter::Describe() const {
                (longest == 1 ? " byte" : " bytes") + " per transfer";
     }
     line += ": I2C transfers";
+    if (clockHz_ > 0) line += " at " + std::to_string(clockHz_ / 1000) + " kHz";
     if (maxMessages_ == 1) {
         line += " of one message";
     } else if (writeThenReadOnly_) {
@@ -182,7 +193,8 @@ void I2cDevAdapter::SleepMs(int ms) { counter_.SleepMs(ms); }
 I2cCapabilities I2cDevAdapter::Capabilities() const {
     I2cCapabilities caps;
     caps.dataAcksSeen = false;
-    // The kernel's drivers choose the clock; i2c-dev does not report it.
+    // The kernel's driver sets the clock; known only where the device tree says.
+    if (clockHz_ > 0) caps.speedsHz = {clockHz_};
     if (!(functions_ & I2C_FUNC_I2C)) {
         // SMBus calls: a write, or a write of the command then a read.
         caps.maxMessageBytes = SmbusLongest(functions_);

@@ -51,6 +51,8 @@ public:
     const std::string& Path() const { return path_; }
     // The adapter's name from /sys/class/i2c-dev/i2c-N/name ("" when unknown).
     const std::string& Name() const { return name_; }
+    // The bus clock where the device tree gives it (a Pi's bus), else 0.
+    int ClockHz() const { return clockHz_; }
     // The I2C_FUNCS mask (0 before Open).
     unsigned long Functions() const { return functions_; }
     // One line: the device, its name, and what it can do as learnt so far.
@@ -87,6 +89,7 @@ private:
     bool writeThenReadOnly_ = false;
     bool zeroLengthRefused_ = false;  // address polls go as one-byte reads
     int lastErrno_ = 0;
+    int clockHz_ = 0;  // from the device tree; 0 when not known
 };
 
 // "/dev/i2c-3" -> 3; -1 for a path that is not an i2c-dev node.

@@ -251,15 +251,27 @@ TEST(I2cDev, OpenSaysWhatIsWrongAndWhatTheAdapterOffers) {
     // The fake's own listing and name, as the adapter reads them.
     platform::VirtualCounter benchClock;
     simulator::SimulatedBench bench{benchClock};
-    FakeI2cDev fake(bench, {.busNumber = 3, .name = "Bench bridge"});
+    FakeI2cDev fake(bench, {.busNumber = 3, .name = "Bench bridge", .clockHz = 400'000});
     EXPECT_EQ(fake.List("/sys/class/i2c-dev"), std::vector<std::string>{"i2c-3"});
     I2cDevAdapter onFake(fake, benchClock);
     ASSERT_TRUE(onFake.Open("/dev/i2c-3", error));
-    EXPECT_EQ(onFake.Describe(),
-              "/dev/i2c-3 (Bench bridge): I2C transfers of up to 42 messages, 8192 bytes each, the refused "
-              "byte not reported; SMBus quick, byte, byte data, word data, I2C block");
+    EXPECT_EQ(
+        onFake.Describe(),
+        "/dev/i2c-3 (Bench bridge): I2C transfers at 400 kHz of up to 42 messages, 8192 bytes each, the "
+        "refused byte not reported; SMBus quick, byte, byte data, word data, I2C block");
+    EXPECT_EQ(onFake.Capabilities().speedsHz, std::vector<int>{400'000});
     onFake.Close();
     EXPECT_EQ(fake.OpenCount(), 0);
+
+    // A node only root may open, and a bus with no clock in a device tree.
+    FakeI2cDev denied(bench, {.busNumber = 3, .clockInDeviceTree = false, .denied = true});
+    I2cDevAdapter onDenied(denied, benchClock);
+    EXPECT_FALSE(onDenied.Open("/dev/i2c-3", error));
+    EXPECT_NE(error.find("group i2c"), std::string::npos) << error;
+    FakeI2cDev noClock(bench, {.clockInDeviceTree = false});
+    I2cDevAdapter onNoClock(noClock, benchClock);
+    ASSERT_TRUE(onNoClock.Open(noClock.Path(), error));
+    EXPECT_TRUE(onNoClock.Capabilities().speedsHz.empty());
 }
 
 TEST(I2cDev, SmbusCallsAsTheKernelEmulatesThem) {
