@@ -152,7 +152,9 @@ int FakeI2cDev::Smbus(File& file, void* arg) {
     auto* call = static_cast<i2c_smbus_ioctl_data*>(arg);
     if (call == nullptr) return Fail(EINVAL);
     const bool read = call->read_write == I2C_SMBUS_READ;
-    if (call->size != I2C_SMBUS_QUICK && call->data == nullptr) return Fail(EINVAL);
+    // Only quick and a byte written without data need no data block.
+    const bool noData = call->size == I2C_SMBUS_QUICK || (call->size == I2C_SMBUS_BYTE && !read);
+    if (!noData && call->data == nullptr) return Fail(EINVAL);
     const auto address = static_cast<__u16>(file.slave < 0 ? 0 : file.slave);
     std::uint8_t out[2 + I2C_SMBUS_BLOCK_MAX] = {call->command};
     std::uint8_t in[I2C_SMBUS_BLOCK_MAX] = {};

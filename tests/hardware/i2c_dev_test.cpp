@@ -293,6 +293,10 @@ TEST(I2cDev, SmbusCallsAsTheKernelEmulatesThem) {
     EXPECT_EQ(data.byte, 0xBE);
     ASSERT_EQ(call(I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, data), 0);
     EXPECT_EQ(data.byte, rig.bench.Register(0x40, 0x12)) << "the pointer ran on";
+    i2c_smbus_ioctl_data pointerOnly{I2C_SMBUS_WRITE, 0x10, I2C_SMBUS_BYTE, nullptr};
+    ASSERT_EQ(rig.fake.Ioctl(fd, I2C_SMBUS, &pointerOnly), 0);
+    ASSERT_EQ(call(I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, data), 0);
+    EXPECT_EQ(data.byte, 0xEF);
 
     // I2C block: a page of the 24C16 written and read back.
     ASSERT_EQ(rig.fake.Ioctl(fd, I2C_SLAVE_FORCE, reinterpret_cast<void*>(std::uintptr_t{0x51})), 0);
