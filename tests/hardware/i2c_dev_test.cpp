@@ -80,11 +80,15 @@ TEST(I2cDev, KernelLimitsAndErrorsAsTheKernelGivesThem) {
         const int rc = RawTransfer(rig.fake, fd, messages);
         EXPECT_EQ(rc < 0 ? -errno : rc, row.result);
     }
-    // The adapter does not hand the kernel a message it would refuse.
+    // The adapter does not hand the kernel a message it would refuse, and
+    // runs more messages than one call takes in two calls.
     const int calls = rig.fake.Calls();
     const I2cMessage tooLong{0x50, true, buffer};
     EXPECT_EQ(rig.adapter.Transfer({&tooLong, 1}).status, I2cStatus::NotSupported);
     EXPECT_EQ(rig.fake.Calls(), calls);
+    const std::vector<I2cMessage> many(43, I2cMessage{0x20, true, {buffer.data(), 1}});
+    EXPECT_TRUE(rig.adapter.Transfer(many).Ok());
+    EXPECT_EQ(rig.fake.Calls(), calls + 2);
 
     // Each errno onto the status the engine acts on.
     struct Mapping {
