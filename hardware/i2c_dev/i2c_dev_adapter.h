@@ -8,8 +8,9 @@
 // read, refuses other shapes with EOPNOTSUPP. The first refusal is remembered
 // in Capabilities(), and that transfer and every later one are run as the
 // bridge takes them (the messages split by STOP and START, which a memory or
-// a register device answers the same way). A bridge that cannot send a
-// message without bytes is polled with a one-byte read instead. Errors map
+// a register device answers the same way); more messages than one call takes
+// go in several calls. A bridge that cannot send a message without bytes is
+// polled with a one-byte read instead. Errors map
 // onto I2cStatus: ENXIO, EREMOTEIO and EIO "no acknowledge", EAGAIN and EBUSY
 // "bus busy" (arbitration lost), ETIMEDOUT "timed out", EOPNOTSUPP "not
 // supported". The kernel does not say which byte was refused.
