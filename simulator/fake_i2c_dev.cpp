@@ -31,6 +31,7 @@ std::string FakeI2cDev::SysFolder() const {
 
 int FakeI2cDev::Open(const std::string& path, int /*flags*/) {
     if (path != Path()) return Fail(ENOENT);
+    if (config_.denied) return Fail(EACCES);
     const int fd = nextFd_++;
     open_[fd] = File{};
     return fd;
@@ -42,14 +43,23 @@ int FakeI2cDev::Close(int fd) {
 }
 
 int FakeI2cDev::Access(const std::string& path, int /*mode*/) {
-    if (path == Path() || path == SysFolder() || path == SysFolder() + "/name") return 0;
+    if (path == Path()) return config_.denied ? Fail(EACCES) : 0;
+    if (path == SysFolder() || path == SysFolder() + "/name") return 0;
     return Fail(ENOENT);
 }
 
 bool FakeI2cDev::ReadText(const std::string& path, std::string& text) {
-    if (path != SysFolder() + "/name") return false;
-    text = config_.name;
-    return true;
+    if (path == SysFolder() + "/name") {
+        text = config_.name;
+        return true;
+    }
+    if (path == SysFolder() + "/device/of_node/clock-frequency" && config_.clockInDeviceTree) {
+        const auto hz = static_cast<std::uint32_t>(config_.clockHz);
+        text = {static_cast<char>(hz >> 24), static_cast<char>(hz >> 16), static_cast<char>(hz >> 8),
+                static_cast<char>(hz)};
+        return true;
+    }
+    return false;
 }
 
 std::vector<std::string> FakeI2cDev::List(const std::string& folder) {
@@ -59,8 +69,8 @@ std::vector<std::string> FakeI2cDev::List(const std::string& folder) {
 }
 
 unsigned long FakeI2cDev::Functions() const {
-    unsigned long functions = I2C_FUNC_I2C | I2C_FUNC_SMBUS_BYTE | I2C_FUNC_SMBUS_BYTE_DATA |
-                              I2C_FUNC_SMBUS_WORD_DATA | I2C_FUNC_SMBUS_I2C_BLOCK;
+    unsigned long functions = (config_.smbusOnly ? 0 : I2C_FUNC_I2C) | I2C_FUNC_SMBUS_BYTE |
+                              I2C_FUNC_SMBUS_BYTE_DATA | I2C_FUNC_SMBUS_WORD_DATA | I2C_FUNC_SMBUS_I2C_BLOCK;
     if (!config_.noZeroLength) functions |= I2C_FUNC_SMBUS_QUICK;
     return functions;
 }
@@ -85,6 +95,7 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
             const auto* data = static_cast<const i2c_rdwr_ioctl_data*>(arg);
             if (data == nullptr || data->msgs == nullptr || data->nmsgs == 0 || data->nmsgs > kMaxMessages)
                 return Fail(EINVAL);
+            if (config_.smbusOnly) return Fail(EOPNOTSUPP);
             const std::span<i2c_msg> messages{data->msgs, data->nmsgs};
             for (const i2c_msg& m : messages) {
                 if (m.len > kMaxMessageBytes) return Fail(EINVAL);
@@ -101,9 +112,10 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
 }
 
 int FakeI2cDev::Run(std::span<i2c_msg> messages) {
-    const bool oneRead =
+    const bool writeThenRead =
         messages.size() == 2 && !(messages[0].flags & I2C_M_RD) && (messages[1].flags & I2C_M_RD);
-    if (config_.twoMessagesOnly && messages.size() > 1 && !oneRead) return EOPNOTSUPP;
+    if (config_.twoMessagesOnly && messages.size() > 1 && !writeThenRead) return EOPNOTSUPP;
+    if (config_.oneMessageOnly && messages.size() > 1) return EOPNOTSUPP;
     for (const i2c_msg& m : messages) {
         if (m.flags & ~static_cast<unsigned>(I2C_M_RD)) return EOPNOTSUPP;
         if (m.len == 0 && config_.noZeroLength) return EOPNOTSUPP;
@@ -140,7 +152,9 @@ int FakeI2cDev::Smbus(File& file, void* arg) {
     auto* call = static_cast<i2c_smbus_ioctl_data*>(arg);
     if (call == nullptr) return Fail(EINVAL);
     const bool read = call->read_write == I2C_SMBUS_READ;
-    if (call->size != I2C_SMBUS_QUICK && call->data == nullptr) return Fail(EINVAL);
+    // Only quick and a byte written without data need no data block.
+    const bool noData = call->size == I2C_SMBUS_QUICK || (call->size == I2C_SMBUS_BYTE && !read);
+    if (!noData && call->data == nullptr) return Fail(EINVAL);
     const auto address = static_cast<__u16>(file.slave < 0 ? 0 : file.slave);
     std::uint8_t out[2 + I2C_SMBUS_BLOCK_MAX] = {call->command};
     std::uint8_t in[I2C_SMBUS_BLOCK_MAX] = {};

@@ -9,14 +9,15 @@
 // the bus; I2C_SLAVE and I2C_SLAVE_FORCE, and I2C_SMBUS as the kernel
 // emulates it on plain I2C (quick, byte, byte data, word data, I2C block).
 // In two-message mode it answers like a USB-HID bridge: one message, or a
-// write followed by a read, anything else EOPNOTSUPP.
+// write followed by a read, anything else EOPNOTSUPP; in one-message mode
+// every transfer of more than one message is refused so.
 //
 // Bench time: each transfer spends its START, nine bit times per byte (the
 // address included), a bit time per repeated START and its STOP at the
 // configured clock.
 //
 // The /sys and /dev listings show the one bus: /sys/class/i2c-dev/i2c-N/name
-// and /dev/i2c-N.
+// (and its device-tree clock, four big-endian bytes) and /dev/i2c-N.
 #pragma once
 
 #include <linux/i2c.h>
@@ -40,8 +41,17 @@ public:
         int clockHz = 100'000;
         // Like a USB-HID bridge: one message, or a write then a read.
         bool twoMessagesOnly = false;
+        // A bridge that takes one message per transfer.
+        bool oneMessageOnly = false;
+        // A PC's SMBus controller: no I2C_RDWR (EOPNOTSUPP), I2C_SMBUS only.
+        bool smbusOnly = false;
         // A driver that refuses messages without bytes (EOPNOTSUPP).
         bool noZeroLength = false;
+        // The clock in the device tree (.../device/of_node/clock-frequency),
+        // as a Pi's bus has it; a bridge's bus does not.
+        bool clockInDeviceTree = true;
+        // The node is root's alone: open and access fail with EACCES.
+        bool denied = false;
     };
 
     // `bench` must outlive the fake.

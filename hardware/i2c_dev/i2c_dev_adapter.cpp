@@ -5,6 +5,7 @@
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -80,6 +81,13 @@ std::string SmbusList(unsigned long functions) {
     return list;
 }
 
+// The longest message an SMBus-only adapter carries: an I2C block both ways,
+// else a byte of data after the command.
+int SmbusLongest(unsigned long functions) {
+    if ((functions & I2C_FUNC_SMBUS_I2C_BLOCK) == I2C_FUNC_SMBUS_I2C_BLOCK) return I2C_SMBUS_BLOCK_MAX;
+    return (functions & I2C_FUNC_SMBUS_BYTE_DATA) == I2C_FUNC_SMBUS_BYTE_DATA ? 1 : 0;
+}
+
 }  // namespace
 
 int I2cDevBusNumber(const std::string& path) {
@@ -121,9 +129,19 @@ bool I2cDevAdapter::Open(const std::string& path, std::string& error) {
     writeThenReadOnly_ = false;
     zeroLengthRefused_ = false;
     name_.clear();
+    clockHz_ = 0;
     const int bus = I2cDevBusNumber(path);
-    if (bus >= 0 && !system_.ReadText("/sys/class/i2c-dev/i2c-" + std::to_string(bus) + "/name", name_))
-        name_.clear();
+    if (bus < 0) return true;
+    const std::string folder = "/sys/class/i2c-dev/i2c-" + std::to_string(bus);
+    if (!system_.ReadText(folder + "/name", name_)) name_.clear();
+    // A device-tree bus (a Pi's, a board's) has its clock in its node, as
+    // four big-endian bytes; a PC's or a USB bridge's does not say.
+    std::string clock;
+    if (system_.ReadText(folder + "/device/of_node/clock-frequency", clock) && clock.size() == 4) {
+        std::uint32_t hz = 0;
+        for (const char c : clock) hz = hz << 8 | static_cast<std::uint8_t>(c);
+        if (hz >= 1'000 && hz <= 5'000'000) clockHz_ = static_cast<int>(hz);
+    }
     return true;
 }
 
@@ -133,15 +151,20 @@ void I2cDevAdapter::Close() {
 }
 
 std::string I2cDevAdapter::Describe() const {
-    std::string line = path_.empty() ? std::string("i2c-dev") : path_;
+    if (fd_ < 0) return "i2c-dev: no bus open";
+    std::string line = path_;
     if (!name_.empty()) line += " (" + name_ + ")";
     const std::string smbus = SmbusList(functions_);
     if (!(functions_ & I2C_FUNC_I2C)) {
-        line += ": no plain I2C transfers, so no memory or register transfers here";
-        line += smbus.empty() ? "; it offers nothing Merlix can use" : "; SMBus only (" + smbus + ")";
-        return line;
+        line += ": no plain I2C transfers, SMBus only";
+        if (!smbus.empty()) line += " (" + smbus + ")";
+        const int longest = SmbusLongest(functions_);
+        if (longest == 0) return line + ", nothing Merlix can read or write there";
+        return line + ", so a command then a read or a write of up to " + std::to_string(longest) +
+               (longest == 1 ? " byte" : " bytes") + " per transfer";
     }
     line += ": I2C transfers";
+    if (clockHz_ > 0) line += " at " + std::to_string(clockHz_ / 1000) + " kHz";
     if (maxMessages_ == 1) {
         line += " of one message";
     } else if (writeThenReadOnly_) {
@@ -169,23 +192,46 @@ void I2cDevAdapter::SleepMs(int ms) { counter_.SleepMs(ms); }
 
 I2cCapabilities I2cDevAdapter::Capabilities() const {
     I2cCapabilities caps;
-    const bool plain = (functions_ & I2C_FUNC_I2C) != 0;
-    caps.maxMessages = plain ? maxMessages_ : 0;
-    caps.maxMessageBytes = plain ? kMaxMessageBytes : 0;
     caps.dataAcksSeen = false;
+    // The kernel's driver sets the clock; known only where the device tree says.
+    if (clockHz_ > 0) caps.speedsHz = {clockHz_};
+    if (!(functions_ & I2C_FUNC_I2C)) {
+        // SMBus calls: a write, or a write of the command then a read.
+        caps.maxMessageBytes = SmbusLongest(functions_);
+        caps.maxMessages = caps.maxMessageBytes > 0 ? 2 : 0;
+        caps.writeThenReadOnly = true;
+        return caps;
+    }
+    caps.maxMessages = maxMessages_;
+    caps.maxMessageBytes = kMaxMessageBytes;
     caps.writeThenReadOnly = writeThenReadOnly_ || maxMessages_ == 1;
-    // The kernel's drivers choose the clock; i2c-dev does not report it.
     return caps;
 }
 
-bool I2cDevAdapter::Fits(std::span<const I2cMessage> messages) const {
-    if (messages.empty() || static_cast<int>(messages.size()) > maxMessages_) return false;
-    if (writeThenReadOnly_ && messages.size() == 2 && !IsWriteThenRead(messages)) return false;
-    if (zeroLengthRefused_ && IsAddressPoll(messages)) return false;
-    for (const I2cMessage& m : messages) {
-        if (m.bytes.size() > static_cast<std::size_t>(kMaxMessageBytes)) return false;
+std::size_t I2cDevAdapter::NextPiece(std::span<const I2cMessage> rest) const {
+    if (writeThenReadOnly_ || maxMessages_ <= 2) {
+        const bool pair =
+            maxMessages_ >= 2 && IsWriteThenRead(rest.first(std::min<std::size_t>(rest.size(), 2)));
+        return pair ? 2 : 1;
     }
-    return true;
+    return std::min(rest.size(), static_cast<std::size_t>(maxMessages_));
+}
+
+bool I2cDevAdapter::LearnFromRefusal(std::span<const I2cMessage> piece) {
+    if (piece.size() > 1) {
+        if (IsWriteThenRead(piece) || writeThenReadOnly_) {
+            maxMessages_ = 1;
+        } else {
+            maxMessages_ = 2;
+            writeThenReadOnly_ = true;
+        }
+        return true;
+    }
+    if (IsAddressPoll(piece) && !zeroLengthRefused_) {
+        zeroLengthRefused_ = true;
+        return true;
+    }
+    return false;
 }
 
 I2cStatus I2cDevAdapter::Call(std::span<const I2cMessage> messages) {
@@ -204,37 +250,15 @@ I2cStatus I2cDevAdapter::Call(std::span<const I2cMessage> messages) {
 
 I2cResult I2cDevAdapter::Transfer(std::span<const I2cMessage> messages) {
     if (messages.empty()) return {};
-    if (fd_ < 0 || !(functions_ & I2C_FUNC_I2C)) return {I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
-    if (!Fits(messages)) return TransferInPieces(messages);
-    const I2cStatus status = Call(messages);
-    if (status == I2cStatus::Done) return {};
-    if (lastErrno_ == EOPNOTSUPP && messages.size() > 1) {
-        // The bridge refused the shape: learn what it takes, then run the
-        // transfer that way.
-        if (IsWriteThenRead(messages) || writeThenReadOnly_) {
-            maxMessages_ = 1;
-        } else {
-            maxMessages_ = 2;
-            writeThenReadOnly_ = true;
-        }
-        return TransferInPieces(messages);
+    if (fd_ < 0) return {I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        if (messages[k].bytes.size() > static_cast<std::size_t>(kMaxMessageBytes))
+            return {I2cStatus::NotSupported, static_cast<int>(k), I2cResult::kAddressByte};
     }
-    if (lastErrno_ == EOPNOTSUPP && IsAddressPoll(messages)) {
-        zeroLengthRefused_ = true;
-        return TransferInPieces(messages);
-    }
-    // The kernel does not say where a transfer of several messages stopped.
-    const int message = messages.size() == 1 ? 0 : -1;
-    const int byte = status == I2cStatus::NoAck && lastErrno_ == ENXIO ? I2cResult::kAddressByte : -1;
-    return {status, message, byte};
-}
-
-I2cResult I2cDevAdapter::TransferInPieces(std::span<const I2cMessage> messages) {
+    if (!(functions_ & I2C_FUNC_I2C)) return TransferBySmbus(messages);
     std::uint8_t pollByte = 0;
     for (std::size_t k = 0; k < messages.size();) {
-        const bool pair = maxMessages_ >= 2 && k + 1 < messages.size() &&
-                          (!writeThenReadOnly_ || IsWriteThenRead(messages.subspan(k, 2)));
-        const std::size_t count = pair ? 2 : 1;
+        const std::size_t count = NextPiece(messages.subspan(k));
         std::span<const I2cMessage> piece = messages.subspan(k, count);
         I2cMessage poll{};
         if (zeroLengthRefused_ && IsAddressPoll(piece)) {
@@ -242,21 +266,77 @@ I2cResult I2cDevAdapter::TransferInPieces(std::span<const I2cMessage> messages) 
             poll = {piece[0].address, true, {&pollByte, 1}};
             piece = {&poll, 1};
         }
-        if (!Fits(piece)) return {I2cStatus::NotSupported, static_cast<int>(k), I2cResult::kAddressByte};
         const I2cStatus status = Call(piece);
         if (status == I2cStatus::Done) {
             k += count;
             continue;
         }
-        if (lastErrno_ == EOPNOTSUPP && (pair || (IsAddressPoll(piece) && !zeroLengthRefused_))) {
-            // Refused too: one message at a time, or polls as reads.
-            if (pair) maxMessages_ = 1;
-            if (!pair) zeroLengthRefused_ = true;
-            continue;
+        // A refused shape: the same piece again in the narrower one learnt.
+        if (lastErrno_ == EOPNOTSUPP && LearnFromRefusal(piece)) continue;
+        return Failed(status, count == 1 ? static_cast<int>(k) : -1);
+    }
+    return {};
+}
+
+I2cResult I2cDevAdapter::Failed(I2cStatus status, int message) const {
+    // The kernel does not say which message of several, nor which byte, was
+    // refused; ENXIO is the address.
+    const int byte = status == I2cStatus::NoAck && lastErrno_ == ENXIO ? I2cResult::kAddressByte : -1;
+    return {status, message, byte};
+}
+
+I2cResult I2cDevAdapter::TransferBySmbus(std::span<const I2cMessage> messages) {
+    const I2cMessage& first = messages[0];
+    const std::size_t length = first.bytes.size();
+    const auto has = [this](unsigned long bits) { return (functions_ & bits) == bits; };
+    i2c_smbus_data data{};
+    i2c_smbus_ioctl_data call{I2C_SMBUS_WRITE, 0, 0, &data};
+    std::span<std::uint8_t> into;  // where a read's bytes go
+    if (messages.size() == 1 && IsAddressPoll(messages) && has(I2C_FUNC_SMBUS_QUICK)) {
+        call.size = I2C_SMBUS_QUICK;
+        call.data = nullptr;
+    } else if (messages.size() == 1 && IsAddressPoll(messages) && has(I2C_FUNC_SMBUS_READ_BYTE)) {
+        call = {I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data};  // the same acknowledge, as i2cdetect -r asks
+    } else if (messages.size() == 1 && first.read && length == 1 && has(I2C_FUNC_SMBUS_READ_BYTE)) {
+        call = {I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data};
+        into = first.bytes;
+    } else if (messages.size() == 1 && !first.read && length == 1 && has(I2C_FUNC_SMBUS_WRITE_BYTE)) {
+        call = {I2C_SMBUS_WRITE, first.bytes[0], I2C_SMBUS_BYTE, nullptr};
+    } else if (messages.size() == 1 && !first.read && length == 2 && has(I2C_FUNC_SMBUS_WRITE_BYTE_DATA)) {
+        call = {I2C_SMBUS_WRITE, first.bytes[0], I2C_SMBUS_BYTE_DATA, &data};
+        data.byte = first.bytes[1];
+    } else if (messages.size() == 1 && !first.read && length >= 2 && length <= 1 + I2C_SMBUS_BLOCK_MAX &&
+               has(I2C_FUNC_SMBUS_WRITE_I2C_BLOCK)) {
+        call = {I2C_SMBUS_WRITE, first.bytes[0], I2C_SMBUS_I2C_BLOCK_DATA, &data};
+        data.block[0] = static_cast<__u8>(length - 1);
+        std::copy(first.bytes.begin() + 1, first.bytes.end(), data.block + 1);
+    } else if (IsWriteThenRead(messages) && length == 1 && messages[1].address == first.address) {
+        into = messages[1].bytes;
+        if (into.size() == 1 && has(I2C_FUNC_SMBUS_READ_BYTE_DATA)) {
+            call = {I2C_SMBUS_READ, first.bytes[0], I2C_SMBUS_BYTE_DATA, &data};
+        } else if (!into.empty() && into.size() <= I2C_SMBUS_BLOCK_MAX &&
+                   has(I2C_FUNC_SMBUS_READ_I2C_BLOCK)) {
+            call = {I2C_SMBUS_READ, first.bytes[0], I2C_SMBUS_I2C_BLOCK_DATA, &data};
+            data.block[0] = static_cast<__u8>(into.size());
+        } else {
+            return {I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
         }
-        const int message = count == 1 ? static_cast<int>(k) : -1;
-        const int byte = status == I2cStatus::NoAck && lastErrno_ == ENXIO ? I2cResult::kAddressByte : -1;
-        return {status, message, byte};
+    } else {
+        return {I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
+    }
+    // The address goes with the file; a device that a kernel driver has
+    // claimed (EBUSY) is left to that driver.
+    if (system_.Ioctl(fd_, I2C_SLAVE, reinterpret_cast<void*>(static_cast<std::uintptr_t>(first.address))) <
+        0)
+        return {I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
+    if (system_.Ioctl(fd_, I2C_SMBUS, &call) < 0) {
+        lastErrno_ = errno;
+        return Failed(StatusOfErrno(lastErrno_), messages.size() == 1 ? 0 : -1);
+    }
+    if (call.size == I2C_SMBUS_I2C_BLOCK_DATA) {
+        std::copy_n(data.block + 1, into.size(), into.begin());
+    } else if (!into.empty()) {
+        into[0] = data.byte;
     }
     return {};
 }

@@ -8,13 +8,15 @@
 // read, refuses other shapes with EOPNOTSUPP. The first refusal is remembered
 // in Capabilities(), and that transfer and every later one are run as the
 // bridge takes them (the messages split by STOP and START, which a memory or
-// a register device answers the same way). A bridge that cannot send a
-// message without bytes is polled with a one-byte read instead. Errors map
+// a register device answers the same way); more messages than one call takes
+// go in several calls. A bridge that cannot send a message without bytes is
+// polled with a one-byte read instead. Errors map
 // onto I2cStatus: ENXIO, EREMOTEIO and EIO "no acknowledge", EAGAIN and EBUSY
 // "bus busy" (arbitration lost), ETIMEDOUT "timed out", EOPNOTSUPP "not
 // supported". The kernel does not say which byte was refused.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -39,8 +41,10 @@ public:
 
     // Opens `path` ("/dev/i2c-1") and asks the adapter what it can do. On
     // failure nothing stays open and `error` is one sentence with the fix.
-    // An adapter without plain I2C transfers opens, and Describe() says what
-    // it offers instead; its transfers answer NotSupported.
+    // An adapter without plain I2C transfers (a PC's SMBus controller) opens
+    // too: its transfers are the shapes SMBus calls carry (an address poll,
+    // a command then a read or a write of up to 32 bytes), Describe() says
+    // so, and any other shape answers NotSupported.
     bool Open(const std::string& path, std::string& error);
     // Closes the device; safe to call again.
     void Close();
@@ -48,6 +52,8 @@ public:
     const std::string& Path() const { return path_; }
     // The adapter's name from /sys/class/i2c-dev/i2c-N/name ("" when unknown).
     const std::string& Name() const { return name_; }
+    // The bus clock where the device tree gives it (a Pi's bus), else 0.
+    int ClockHz() const { return clockHz_; }
     // The I2C_FUNCS mask (0 before Open).
     unsigned long Functions() const { return functions_; }
     // One line: the device, its name, and what it can do as learnt so far.
@@ -66,9 +72,13 @@ public:
 private:
     // One I2C_RDWR call: the status of its errno, or Done.
     I2cStatus Call(std::span<const I2cMessage> messages);
-    // The messages in pieces the bridge takes, each ended by STOP.
-    I2cResult TransferInPieces(std::span<const I2cMessage> messages);
-    bool Fits(std::span<const I2cMessage> messages) const;
+    // How many of `rest` the next call carries, as the bus takes them.
+    std::size_t NextPiece(std::span<const I2cMessage> rest) const;
+    // After EOPNOTSUPP: true when the refusal taught a narrower shape.
+    bool LearnFromRefusal(std::span<const I2cMessage> piece);
+    I2cResult Failed(I2cStatus status, int message) const;
+    // On an adapter without plain I2C: the shapes SMBus calls carry.
+    I2cResult TransferBySmbus(std::span<const I2cMessage> messages);
 
     platform::DeviceSystem& system_;
     platform::Counter& counter_;
@@ -80,6 +90,7 @@ private:
     bool writeThenReadOnly_ = false;
     bool zeroLengthRefused_ = false;  // address polls go as one-byte reads
     int lastErrno_ = 0;
+    int clockHz_ = 0;  // from the device tree; 0 when not known
 };
 
 // "/dev/i2c-3" -> 3; -1 for a path that is not an i2c-dev node.
