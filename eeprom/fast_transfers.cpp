@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "hardware/i2c_master.h"
@@ -449,6 +449,8 @@ bool WriteWholeChip(SpiBus& bus, const ChipParams& chip, const Image& image) {
         }
     }
     return ready;
+}
+
 // A random read of `bytes` from word address `offset`: the word address
 // written and the bytes read in one transfer, or in two on an adapter that
 // takes one message at a time (the memory's pointer holds between them).
