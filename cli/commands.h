@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/json.h"
 #include "eeprom/image_formats.h"
 #include "eeprom/session.h"
 
@@ -30,10 +31,11 @@ struct CommandContext {
     simulator::SimulatedBench* bench = nullptr;  // null on real hardware
     int forcedPort = 0;                          // --port: base, 0 to probe LPT1 then LPT2
     bool progress = false;                       // a progress line on stderr
-    bool json = false;                           // one JSON line on stdout
+    bool json = false;                           // one JSON object on stdout
     bool checksum = false;                       // --checksum: CRC-32, SHA-256 and sum of the data
     bool backup = true;                          // back the chip up before writing it
-    std::string command{};                       // for the JSON line
+    std::string command{};                       // the sub-command's name
+    JsonObject result{};                         // the command's fields of the JSON object
     // Called once the bench has the command's chip in its socket, to load the
     // chip's saved contents (the bench state folder); false with one sentence.
     std::function<bool(std::string&)> socketReady{};
@@ -53,7 +55,7 @@ struct MemoryOptions {
 };
 
 int RunProbe(CommandContext& context);
-int RunChips();
+int RunChips(bool json, JsonObject& result);
 int RunRead(CommandContext& context, const MemoryOptions& options);
 int RunWrite(CommandContext& context, const MemoryOptions& options);  // write and fill
 int RunVerify(CommandContext& context, const MemoryOptions& options);

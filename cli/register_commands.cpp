@@ -51,6 +51,7 @@ int RunSet(CommandContext& context, const std::string& address, const std::strin
     const hardware::I2cResult result = console::WriteRegister(
         context.session.adapter, static_cast<std::uint8_t>(dev << 1), static_cast<std::uint8_t>(r),
         static_cast<std::uint8_t>(v), [] { Say("the bus is busy (another master?); writing anyway"); });
+    context.result.Int("device", dev).Int("register", r).Int("value", v);
     return result.Ok() ? kExitOk : Fail(kExitFailed, BusError(dev, result));
 }
 
@@ -62,8 +63,10 @@ int RunGet(CommandContext& context, const std::string& address, const std::strin
     std::uint8_t value = 0;
     const hardware::I2cResult result =
         ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(r), value);
+    context.result.Int("device", dev).Int("register", r);
     if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
-    std::printf("0x%02x\n", value);
+    context.result.Int("value", value);
+    if (!context.json) std::printf("0x%02x\n", value);
     return kExitOk;
 }
 
@@ -71,24 +74,30 @@ int RunDump(CommandContext& context, const std::string& address) {
     long dev = 0;
     if (int code = ParseDevice(address, dev)) return code;
     if (!FindAdapter(context)) return NoAdapter();
-    std::printf("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
+    // Under --json the registers go into the object, null where one was not read.
+    const bool table = !context.json;
+    JsonArray registers;
+    if (table) std::printf("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
     int answered = 0;
     for (int row = 0; row < 256; row += 16) {
         std::string ascii;
-        std::printf("%02x: ", row);
+        if (table) std::printf("%02x: ", row);
         for (int reg = row; reg < row + 16; ++reg) {
             std::uint8_t value = 0;
             if (!ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(reg), value).Ok()) {
-                std::printf("XX ");
+                registers.Null();
+                if (table) std::printf("XX ");
                 ascii += 'X';
                 continue;
             }
             ++answered;
-            std::printf("%02x ", value);
+            registers.Int(value);
+            if (table) std::printf("%02x ", value);
             ascii += value >= 0x20 && value < 0x7F ? static_cast<char>(value) : '.';
         }
-        std::printf("   %s\n", ascii.c_str());
+        if (table) std::printf("   %s\n", ascii.c_str());
     }
+    context.result.Int("device", dev).Json("registers", registers.Text());
     return answered ? kExitOk : Fail(kExitFailed, BusError(dev, {hardware::I2cStatus::NoAck}));
 }
 
@@ -140,12 +149,18 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
     // What was read before a failure is shown, as each message was printed once it was done.
     const std::size_t done =
         result.Ok() ? plan.size() : static_cast<std::size_t>(std::max(result.message, 0));
+    JsonArray reads;  // one array of bytes per read message
     for (std::size_t k = 0; k < done; ++k) {
         if (!plan[k].read) continue;
-        for (std::size_t b = 0; b < plan[k].bytes.size(); ++b)
-            std::printf(b ? " 0x%02x" : "0x%02x", plan[k].bytes[b]);
-        std::printf("\n");
+        JsonArray bytes;
+        for (std::size_t b = 0; b < plan[k].bytes.size(); ++b) {
+            bytes.Int(plan[k].bytes[b]);
+            if (!context.json) std::printf(b ? " 0x%02x" : "0x%02x", plan[k].bytes[b]);
+        }
+        reads.Json(bytes.Text());
+        if (!context.json) std::printf("\n");
     }
+    context.result.Json("reads", reads.Text());
     if (!result.Ok()) return Fail(kExitFailed, BusError(plan[done].address, result));
     return kExitOk;
 }
