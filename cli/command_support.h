@@ -1,5 +1,5 @@
 // What merlix-cli's sub-commands share: their sentences on stderr, finding
-// the adapter, the JSON line, timing and the interrupt that stops a command.
+// the adapter, the JSON object's fields, timing and the interrupt that stops a command.
 #pragma once
 
 #include <signal.h>

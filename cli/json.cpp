@@ -86,7 +86,9 @@ JsonObject& JsonObject::String(std::string_view key, std::string_view text) {
     return Json(key, JsonString(text));
 }
 
-JsonObject& JsonObject::Int(std::string_view key, long long value) { return Json(key, std::to_string(value)); }
+JsonObject& JsonObject::Int(std::string_view key, long long value) {
+    return Json(key, std::to_string(value));
+}
 
 JsonObject& JsonObject::Number(std::string_view key, double value, int decimals) {
     if (!std::isfinite(value)) return Null(key);

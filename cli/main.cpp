@@ -202,7 +202,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         ->type_name("DIR");
     app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
     app.add_flag("-q,--quiet", g.quiet, "No progress line");
-    app.add_flag("--json", g.json, "Print a one-line JSON result on stdout");
+    app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
     app.add_flag("!--no-backup", g.backup, "Write without first backing the chip's old contents up");
