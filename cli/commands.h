@@ -62,11 +62,17 @@ int RunVerify(CommandContext& context, const MemoryOptions& options);
 // Writes a backup back (the newest of --chip's without a file) and verifies it.
 int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file);
 
-// Register devices: 7-bit addresses, as the i2c-tools take them.
-int RunSet(CommandContext& context, const std::string& address, const std::string& reg,
-           const std::string& value);
-int RunGet(CommandContext& context, const std::string& address, const std::string& reg);
-int RunDump(CommandContext& context, const std::string& address);
+// Register devices: 7-bit addresses and numbers as the i2c-tools take them.
+struct RegisterOptions {
+    std::string address, reg, value;
+    std::string mode;       // "b" (byte, also when empty) or "w" (word, low byte first)
+    std::string mask;       // set: only these bits change; empty: all
+    bool readBack = false;  // set: read the register back and compare
+    std::string range;      // dump: FIRST-LAST; empty: all 256
+};
+int RunSet(CommandContext& context, const RegisterOptions& options);
+int RunGet(CommandContext& context, const RegisterOptions& options);
+int RunDump(CommandContext& context, const RegisterOptions& options);
 int RunTransfer(CommandContext& context, const std::vector<std::string>& messages);
 
 struct MonitorOptions {

@@ -245,16 +245,21 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     fill->add_option("--value", fillValue, "The byte (default 0xFF)");
     fill->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
 
-    std::string regAddress, regName, regValue;
+    cli::RegisterOptions reg;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
-    set->add_option("ADDR", regAddress)->required();
-    set->add_option("REG", regName)->required();
-    set->add_option("VALUE", regValue)->required();
+    set->add_option("ADDR", reg.address)->required();
+    set->add_option("REG", reg.reg)->required();
+    set->add_option("VALUE", reg.value)->required();
+    set->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
+    set->add_option("-m,--mask", reg.mask, "Change only the bits set in MASK (the register is read first)");
+    set->add_flag("-r,--read-back", reg.readBack, "Read the register back and compare");
     CLI::App* get = app.add_subcommand("get", "Read register REG of device ADDR (7-bit)");
-    get->add_option("ADDR", regAddress)->required();
-    get->add_option("REG", regName)->required();
+    get->add_option("ADDR", reg.address)->required();
+    get->add_option("REG", reg.reg)->required();
+    get->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
     CLI::App* dump = app.add_subcommand("dump", "Read the 256 registers of device ADDR (7-bit) as a table");
-    dump->add_option("ADDR", regAddress)->required();
+    dump->add_option("ADDR", reg.address)->required();
+    dump->add_option("-r,--range", reg.range, "Only registers FIRST-LAST");
     std::vector<std::string> messages;
     CLI::App* transfer =
         app.add_subcommand("transfer", "I2C messages in i2ctransfer syntax: w2@0x50 0x00 0x10 r16@0x50");
@@ -401,11 +406,11 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
             code = cli::RunWrite(context, memory);
         }
     } else if (chosen == set) {
-        code = cli::RunSet(context, regAddress, regName, regValue);
+        code = cli::RunSet(context, reg);
     } else if (chosen == get) {
-        code = cli::RunGet(context, regAddress, regName);
+        code = cli::RunGet(context, reg);
     } else if (chosen == dump) {
-        code = cli::RunDump(context, regAddress);
+        code = cli::RunDump(context, reg);
     } else if (chosen == transfer) {
         code = cli::RunTransfer(context, messages);
     } else if (chosen == monitor) {

@@ -293,6 +293,66 @@ TEST_F(MerlixCli, EverySubCommandPrintsOneJsonObjectOnSuccessAndFailure) {
               QString::fromUtf8("a\"b\\c\x01\x7F\xEF\xBF\xBD\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\n"));
 }
 
+// The register commands read numbers and data as the i2c-tools do: strtol's
+// base 0 (010 is octal 8), i2ctransfer's fill suffixes, i2cget's and
+// i2cset's modes, mask and read-back, i2cdump's range and characters.
+TEST_F(MerlixCli, RegisterCommandsTakeWhatTheI2cToolsTake) {
+    const QByteArray blank(3, ' ');
+    struct Case {
+        QStringList args;
+        int code;
+        QByteArray out;  // all of stdout; for a dump the rows
+        const char* says = "";
+    };
+    for (const Case& c : {
+             Case{{"transfer", "w6@0x21", "0x20", "0x10p", "w4", "0x30", "0xfe+", "w3", "0x40", "1-", "w3",
+                   "0x50", "0x7="},
+                  0,
+                  ""},
+             // Reads after reads under one STOP: each takes exactly its bytes.
+             Case{{"transfer", "w1@0x21", "0x20", "r3", "r1", "r1", "w1", "0x30", "r3", "w1", "0x40", "r2",
+                   "w1", "0x50", "r2"},
+                  0,
+                  "0x10 0x30 0x70\n0xf0\n0xf1\n0xfe 0xff 0x00\n0x01 0x00\n0x07 0x07\n"},
+             Case{{"set", "-r", "0x21", "010", "0x1234", "w"}, 0, "Value 0x1234 written, readback matched\n"},
+             Case{{"get", "0x21", "8"}, 0, "0x34\n"},
+             Case{{"get", "0x21", "010", "w"}, 0, "0x1234\n"},
+             Case{{"set", "0x21", "8", "0xF5", "-m", "0x0F"}, 0, ""},
+             Case{{"get", "0x21", "8"}, 0, "0x35\n"},
+             Case{{"dump", "0x21", "-r", "0x09-0x22"},
+                  0,
+                  "00: " + blank.repeated(9) + "12 00 00 00 00 00 00    " + QByteArray(9, ' ') + "?......\n" +
+                      "10: " + QByteArray("00 ").repeated(16) + "   " + QByteArray(16, '.') + "\n" +
+                      "20: 10 30 70 " + blank.repeated(13) + "   ?0p" + QByteArray(13, ' ') + "\n"},
+             Case{{"transfer", "r65536@0x21"}, 2, "", "a message on this adapter is at most 65535 bytes"},
+             Case{{"transfer", "w2@0x21", "1", "2x"}, 2, "", "not '2x'"},
+             Case{{"transfer", "w1@0x21", "256"}, 2, "", "not '256'"},
+             Case{{"get", "0x21", "08"}, 2, "", "not '08'"},
+             Case{{"get", "0x21", "8", "q"}, 2, "", "MODE is b (byte) or w (word), not 'q'"},
+             Case{{"set", "0x21", "8", "0x100"}, 2, "", "the value is a byte"},
+             Case{{"set", "0x21", "8", "1", "-m", "0"}, 2, "", "--mask takes the bits to change"},
+             Case{{"dump", "0x21", "-r", "5-3"}, 2, "", "--range is FIRST-LAST"},
+             // A bus held by another master: one sentence, from every command.
+             Case{{"dump", "0x21"}, 1, "", "the bus stayed busy (another master?)"},
+             Case{{"set", "0x21", "1", "2"}, 1, "", "the bus stayed busy (another master?)"},
+             Case{{"get", "0x21", "1"}, 1, "", "the bus stayed busy (another master?)"},
+             Case{{"transfer", "w1@0x21", "1", "r1"}, 1, "", "the bus stayed busy (another master?)"},
+         }) {
+        const QStringList args = c.code == 1 ? QStringList{"--bench-fault", "bus-busy"} + c.args : c.args;
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome run = Cli(args);
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        if (c.code == 0) {
+            EXPECT_TRUE(c.args[0] == "dump" ? run.out.endsWith(c.out) : run.out == c.out)
+                << run.out.toStdString();
+        }
+        EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
+        if (c.code == 1) {
+            EXPECT_EQ(run.err.count("the bus"), 1) << run.err.toStdString();
+        }
+    }
+}
+
 // The trace replaces the file it names; it must never be one the command
 // reads or writes, under whatever name. Nothing of those files is lost.
 TEST_F(MerlixCli, ATraceNeverReplacesAFileTheCommandUses) {
