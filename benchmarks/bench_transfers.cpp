@@ -13,16 +13,25 @@
 //              real port apart from its waits).
 // A write row includes its verify read where the transfer makes one (the
 // serial chips), and so does its limit.
+//
+// The i2c-dev rows run the i2c-dev adapter on its fake /dev/i2c-N over the
+// same bench bus, at 100 kHz and 400 kHz. Their limit is that adapter's bus
+// model: a START, nine bit times per byte (addresses included), a bit time
+// per repeated START and one for the STOP, at the bus clock, plus the
+// chip's write cycles; `ioctls` counts the kernel calls.
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "benchmarks/counting_port_io.h"
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
+#include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"
 #include "platform/counter.h"
+#include "simulator/fake_i2c_dev.h"
 #include "simulator/simulated_bench.h"
 
 using namespace eeprom;
@@ -145,7 +154,58 @@ void I2cChip(benchmark::State& state, Mode mode, Direction direction) {
     }
 }
 
+// The 24C16 whole through i2c-dev at `clockHz`: fast transfers only.
+void I2cDevChip(benchmark::State& state, int clockHz, Direction direction) {
+    const int pageSize = I2cPageSize("24C16");
+    for (auto _ : state) {
+        platform::VirtualCounter clock;
+        simulator::SimulatedBench bench{clock};
+        simulator::FakeI2cDev fake{bench, {.clockHz = clockHz}};
+        hardware::I2cDevAdapter adapter{fake, clock};
+        std::string error;
+        if (!adapter.Open(fake.Path(), error)) state.SkipWithError(error.c_str());
+        Image image{kImageSize};
+        Image marks{kImageSize};
+        for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+        NullProgress progress;
+        const std::int64_t start = clock.Peek();
+        bool ok = true;
+        for (int block = 0; block < kPageCount; ++block) {
+            const int dev = 0xA0 + 2 * block;
+            ok &= direction == Direction::Read
+                      ? ReadI2cBlockFast(adapter, block, dev, image, marks, progress)
+                      : WriteI2cPagesFast(adapter, block, dev, pageSize, image, progress);
+        }
+        if (!ok) state.SkipWithError("transfer failed");
+        const double benchUs = static_cast<double>(clock.Peek() - start);
+        // The adapter's own clock, as the device tree gives it.
+        const std::vector<int> speeds = adapter.Capabilities().speedsHz;
+        const double bitUs = 1e6 / (speeds.empty() ? clockHz : speeds.front());
+        const double cycleUs = static_cast<double>(bench.EepromWriteCycleUs());
+        // A read: START, address and word address, repeated START, address
+        // and the block, STOP. A write: START, address, word address and the
+        // page, STOP, and the cycle.
+        const double readBits = 1 + 9 * 2 + 1 + 9 * (1 + kPageSize) + 1;
+        const double writeBits = 1 + 9 * (2 + pageSize) + 1;
+        const double limitUs = direction == Direction::Read
+                                   ? kPageCount * readBits * bitUs
+                                   : kPageCount * (kPageSize / pageSize) * (writeBits * bitUs + cycleUs);
+        Report(state, benchUs, limitUs, 0);
+        state.counters["ioctls"] = fake.Calls();
+    }
+}
+
 void Register() {
+    for (const int hz : {100'000, 400'000}) {
+        for (Direction direction : {Direction::Read, Direction::Write}) {
+            const std::string name = std::string("BM_Fast") +
+                                     (direction == Direction::Read ? "Read" : "Write") + "_24C16_i2cdev_" +
+                                     std::to_string(hz / 1000) + "kHz";
+            benchmark::RegisterBenchmark(name.c_str(), I2cDevChip, hz, direction)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
     struct Serial {
         const char* name;
         const char* entry;

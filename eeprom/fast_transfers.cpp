@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "hardware/i2c_master.h"
@@ -225,6 +226,16 @@ bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
     }
 }
 
+// A random read of `bytes` from word address `offset`: the word address
+// written and the bytes read in one transfer, or in two on an adapter that
+// takes one message at a time (the memory's pointer holds between them).
+bool ReadI2cChunk(hardware::I2cMaster& i2c, std::uint8_t address, int offset, std::span<std::uint8_t> bytes) {
+    auto wordAddress = static_cast<std::uint8_t>(offset);
+    const hardware::I2cMessage messages[] = {{address, false, {&wordAddress, 1}}, {address, true, bytes}};
+    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages).Ok();
+    return i2c.Transfer({messages, 1}).Ok() && i2c.Transfer({messages + 1, 1}).Ok();
+}
+
 }  // namespace
 
 int I2cPageSize(std::string_view type) {
@@ -294,14 +305,17 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image,
     if (count <= 0 || !HoldsPageBytes(image, page, count) || !HoldsPageBytes(marks, page, count))
         return false;
     std::array<std::uint8_t, kPageSize> block{};
-    std::uint8_t wordAddress = 0;
     const auto address = static_cast<std::uint8_t>(dev >> 1);
-    const hardware::I2cMessage messages[] = {
-        {address, false, {&wordAddress, 1}},
-        {address, true, {block.data(), static_cast<std::size_t>(count)}}};
     i2c.Prepare();
     int fails = 0;
-    while (!i2c.Transfer(messages).Ok()) {
+    for (int offset = 0; offset < count;) {
+        // Asked afresh each time: an adapter learns what its bridge takes
+        // from the bridge's answers.
+        const int chunk = std::min(count - offset, std::max(i2c.Capabilities().maxMessageBytes, 1));
+        if (ReadI2cChunk(i2c, address, offset, {block.data() + offset, static_cast<std::size_t>(chunk)})) {
+            offset += chunk;
+            continue;
+        }
         i2c.Recover();
         if (++fails > kReadFailLimit) {
             progress.Message(kI2cTimeoutMessage);
@@ -328,8 +342,10 @@ bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize
     bool ok = true;
     while (ok && offset < count && !progress.Cancelled()) {
         // Up to the end of the chip's page, never across it: the chip would
-        // wrap and overwrite the page's start.
-        const int chunk = std::min(pageSize - offset % pageSize, count - offset);
+        // wrap and overwrite the page's start. One message, the word address
+        // included, within what the adapter takes.
+        const int longest = std::max(i2c.Capabilities().maxMessageBytes - 1, 1);
+        const int chunk = std::min({pageSize - offset % pageSize, count - offset, longest});
         buffer[0] = static_cast<std::uint8_t>(offset);
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(base) + offset, chunk, buffer.begin() + 1);
         const hardware::I2cMessage write{

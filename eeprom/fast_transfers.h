@@ -52,7 +52,10 @@ bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& 
                    Progress& progress, Image* readBack = nullptr);
 
 // As ReadI2cPage: image page `page` from device `dev` in one sequential read
-// (the word address 0 written, then the block read), its marks cleared. A
+// (the word address 0 written, then the block read), its marks cleared. An
+// adapter whose messages are shorter than the block gets one random read per
+// message's worth, and one that takes a single message per transfer the word
+// address and the read as two transfers. A
 // failed block is retried after the master's Recover, and gives up as the
 // classic read does, with kI2cTimeoutMessage; the image keeps what it had then.
 // `count` bytes from word address 0, as for ReadI2cPage (a 24C01 holds 128).

@@ -28,6 +28,6 @@ TEST_P(RegisterWrite, WritesTheRegisterThenLetsTheDeviceSettle) {
     EXPECT_EQ(busyWarnings, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Adapters, RegisterWrite, testsupport::kEveryAdapter, testsupport::AdapterName);
+INSTANTIATE_TEST_SUITE_P(Adapters, RegisterWrite, testsupport::kEveryI2cAdapter, testsupport::AdapterName);
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The fast transfers and the backup read on every adapter: the parallel one
-// on the bench and the in-memory one. On each, whole serial chips and I2C
+// on the bench, the in-memory one and (I2C only) i2c-dev on its fake. On each, whole serial chips and I2C
 // blocks reach the chips and come back with the classic transfers' image and
 // marks, pages never cross the chip's, a chip that does not store is marked
 // where it differs, and every poll ends at its bound on a stuck chip.
@@ -116,7 +116,51 @@ TEST_P(FastTransfers, AChipNotStoringIsMarkedWhereItDiffers) {
     EXPECT_GT(marked, 0);
 }
 
-TEST_P(FastTransfers, I2cBlocksAndPagesKeepToTheChipsPages) {
+// The I2C transfers alone, on the adapters without serial lines too.
+class FastI2cTransfers : public FastTransfers {};
+
+// A bridge over the rig's adapter that takes one message of at most 9 bytes
+// per transfer and refuses anything else.
+class NarrowBridge final : public hardware::I2cMaster {
+public:
+    static constexpr std::size_t kLongest = 9;
+    explicit NarrowBridge(hardware::I2cMaster& inner) : inner_(inner) {}
+    std::int64_t NowUs() override { return inner_.NowUs(); }
+    void SleepMs(int ms) override { inner_.SleepMs(ms); }
+    hardware::I2cResult Transfer(std::span<const hardware::I2cMessage> messages) override {
+        if (messages.size() == 1 && messages[0].bytes.size() <= kLongest) return inner_.Transfer(messages);
+        ++refused;
+        return {hardware::I2cStatus::NotSupported, 0, hardware::I2cResult::kAddressByte};
+    }
+    bool WaitForFreeBus() override { return inner_.WaitForFreeBus(); }
+    void Prepare() override { inner_.Prepare(); }
+    void Recover() override { inner_.Recover(); }
+    hardware::I2cCapabilities Capabilities() const override {
+        hardware::I2cCapabilities caps = inner_.Capabilities();
+        caps.maxMessages = 1;
+        caps.maxMessageBytes = static_cast<int>(kLongest);
+        caps.writeThenReadOnly = true;
+        return caps;
+    }
+    int refused = 0;
+
+private:
+    hardware::I2cMaster& inner_;
+};
+
+TEST_P(FastI2cTransfers, PlanWithinWhatTheAdapterTakes) {
+    NarrowBridge bridge(rig.I2c());
+    image = Pattern(7);
+    ASSERT_TRUE(WriteI2cPagesFast(bridge, 4, 0xA8, I2cPageSize("24C16"), image, progress));
+    EXPECT_TRUE(std::equal(image.begin() + 1024, image.begin() + 1280, rig.Eeprom().begin() + 1024));
+    image.fill(0);
+    ASSERT_TRUE(ReadI2cBlockFast(bridge, 4, 0xA9, image, marks, progress));
+    EXPECT_TRUE(std::equal(image.begin() + 1024, image.begin() + 1280, Pattern(7).begin() + 1024));
+    EXPECT_EQ(bridge.refused, 0);
+    EXPECT_TRUE(progress.messages.empty());
+}
+
+TEST_P(FastI2cTransfers, BlocksAndPagesKeepToTheChipsPages) {
     image = Pattern(3);
     ASSERT_TRUE(WriteI2cPagesFast(rig.I2c(), 2, 0xA4, I2cPageSize("24C16"), image, progress));
     ASSERT_TRUE(WriteI2cPagesFast(rig.I2c(), 3, 0xA6, kSafeI2cPageSize, image, progress));
@@ -140,21 +184,25 @@ TEST_P(FastTransfers, I2cBlocksAndPagesKeepToTheChipsPages) {
     EXPECT_TRUE(std::equal(image.begin() + 256 + 16, image.begin() + 256 + 32, rig.Eeprom().begin() + 256));
 }
 
-TEST_P(FastTransfers, PollsEndAtTheirBoundOnAStuckChip) {
+TEST_P(FastI2cTransfers, AcknowledgePollingEndsAtItsBoundOnAStuckChip) {
     rig.ForceWriteCycleUs(60'000);
     image = Pattern(5);
-    std::int64_t start = rig.I2c().NowUs();
+    const std::int64_t start = rig.I2c().NowUs();
     EXPECT_FALSE(WriteI2cPagesFast(rig.I2c(), 0, 0xA0, 16, image, progress));
     EXPECT_EQ(progress.messages, std::vector<std::string>{kI2cTimeoutMessage});
     // One page, the 20 ms of polling, and the reset after it.
     EXPECT_GE(rig.I2c().NowUs() - start, kChipWaitLimitMs * 1000);
     EXPECT_LT(rig.I2c().NowUs() - start, (kChipWaitLimitMs + 5) * 1000);
+}
 
+TEST_P(FastTransfers, SerialPollsEndAtTheirBoundOnAStuckChip) {
+    rig.ForceWriteCycleUs(60'000);
+    image = Pattern(5);
     for (const char* entry : {"93C46 (8)", "AT25C010"}) {
         SCOPED_TRACE(entry);
         Choose(entry);
         marks.fill(kMarkNone);
-        start = rig.Lines().NowUs();
+        const std::int64_t start = rig.Lines().NowUs();
         WriteChipFast(rig.Lines(), chip, image, marks, progress);
         // The first unit's poll gives up; nothing after it is written, and
         // the verify shows it.
@@ -189,5 +237,6 @@ TEST_P(FastTransfers, BackupHoldsWhatTheChipHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, FastTransfers, testsupport::kEveryAdapter, testsupport::AdapterName);
+INSTANTIATE_TEST_SUITE_P(Adapters, FastI2cTransfers, testsupport::kEveryI2cAdapter, testsupport::AdapterName);
 
 }  // namespace

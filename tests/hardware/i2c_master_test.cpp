@@ -63,15 +63,19 @@ TEST_P(I2cMasterContract, MessagesReachTheDevicesAndFailuresSayWhere) {
     EXPECT_EQ(probe.byte, I2cResult::kAddressByte);
 
     // A read from nobody fails at its own message's address, after the
-    // write before it went through.
+    // write before it went through (where the adapter can tell which
+    // message it was: i2c-dev cannot).
     const I2cMessage elsewhere[] = {{0x20, false, {&reg, 1}}, {0x23, true, two}};
     const I2cResult failed = i2c.Transfer(elsewhere);
     EXPECT_EQ(failed.status, I2cStatus::NoAck);
-    EXPECT_EQ(failed.message, 1);
+    if (i2c.Capabilities().dataAcksSeen) {
+        EXPECT_EQ(failed.message, 1);
+    }
     EXPECT_EQ(failed.byte, I2cResult::kAddressByte);
     EXPECT_TRUE(i2c.Transfer(random).Ok()) << "the bus is free again";
 }
 
-INSTANTIATE_TEST_SUITE_P(Adapters, I2cMasterContract, testsupport::kEveryAdapter, testsupport::AdapterName);
+INSTANTIATE_TEST_SUITE_P(Adapters, I2cMasterContract, testsupport::kEveryI2cAdapter,
+                         testsupport::AdapterName);
 
 }  // namespace
