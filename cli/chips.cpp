@@ -32,7 +32,7 @@ std::vector<Chip> BuildChips() {
         chip.pageSize = part.pageSize;
         chip.name = part.name;
         if (part.family == eeprom::ChipFamily::Microwire)
-            chip.name += " x" + std::to_string(part.organisation);
+            chip.name += "x" + std::to_string(part.organisation);
         chips.push_back(chip);
     }
     return chips;

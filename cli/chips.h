@@ -11,7 +11,7 @@
 namespace cli {
 
 struct Chip {
-    std::string name;       // "24C16", "93C46 x16", "AT25C160"
+    std::string name;       // as the command line takes it: "24C16", "93C46x16", "AT25C160"
     std::string listEntry;  // the window's chip list text; empty for the I2C memories
     eeprom::ChipFamily family = eeprom::ChipFamily::I2c;
     int bytes = 0;         // whole chip

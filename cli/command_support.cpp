@@ -20,14 +20,22 @@ eeprom::Checksums ChecksumsOf(const std::vector<std::uint8_t>& data) {
 
 void OnInterrupt(int) { stopRequested = 1; }
 
+// One run per process: the sentence its JSON object reports as the error.
+std::string failure;
+
 }  // namespace
 
 void Say(const std::string& sentence) { std::fprintf(stderr, "merlix-cli: %s\n", sentence.c_str()); }
 
 int Fail(int code, const std::string& sentence) {
     Say(sentence);
+    NoteFailure(sentence);
     return code;
 }
+
+const std::string& Failure() { return failure; }
+
+void NoteFailure(const std::string& sentence) { failure = sentence; }
 
 std::string Hex2(int value) { return eeprom::HexByte(value); }
 
@@ -55,8 +63,8 @@ int NoAdapter() {
     return Fail(kExitFailed, "no adapter answered (Not Found); check the cable, the port and --port");
 }
 
-void PrintJson(const CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
-               long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout) {
+void ReportTransfer(CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
+                    long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout) {
     if (!context.json) {
         if (!context.checksum || !data) return;
         const eeprom::Checksums sums = ChecksumsOf(*data);
@@ -65,14 +73,21 @@ void PrintJson(const CommandContext& context, const std::string& chip, std::size
                      eeprom::Sum8Text(sums.sum8).c_str(), data->size());
         return;
     }
-    std::printf("{\"command\":\"%s\",\"chip\":\"%s\",\"bytes\":%zu,\"seconds\":%.3f,\"mismatches\":%ld",
-                context.command.c_str(), chip.c_str(), bytes, seconds, mismatches);
+    context.result.String("chip", chip)
+        .Int("bytes", static_cast<long long>(bytes))
+        .Number("seconds", seconds, 3)
+        .Int("mismatches", mismatches);
     if (data) {
         const eeprom::Checksums sums = ChecksumsOf(*data);
-        std::printf(",\"checksum\":\"crc32:%08x\",\"crc32\":\"%08x\",\"sha256\":\"%s\",\"sum8\":\"%02x\"",
-                    sums.crc32, sums.crc32, sums.sha256.c_str(), sums.sum8);
+        // Lower case, as the checksum tools print them.
+        char crc[9], sum[3];
+        std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(sums.crc32));
+        std::snprintf(sum, sizeof sum, "%02x", static_cast<unsigned>(sums.sum8));
+        context.result.String("checksum", std::string("crc32:") + crc)
+            .String("crc32", crc)
+            .String("sha256", sums.sha256)
+            .String("sum8", sum);
     }
-    std::printf("}\n");
 }
 
 // The one piece of process state here: a signal handler reaches nothing else.

@@ -1,5 +1,5 @@
 // What merlix-cli's sub-commands share: their sentences on stderr, finding
-// the adapter, the JSON line, timing and the interrupt that stops a command.
+// the adapter, the JSON object's fields, timing and the interrupt that stops a command.
 #pragma once
 
 #include <signal.h>
@@ -17,8 +17,15 @@ namespace cli {
 
 // One sentence on stderr, after the program's name.
 void Say(const std::string& sentence);
-// Says the sentence and returns `code`.
+// Says the sentence and returns `code`; the run's JSON object carries it as
+// its "error".
 int Fail(int code, const std::string& sentence);
+// The sentence of the run's failure (the last one Fail said or NoteFailure
+// took), empty when nothing failed.
+const std::string& Failure();
+// Takes `sentence` as the run's failure without saying it (it was said in
+// other words already, as a verify report).
+void NoteFailure(const std::string& sentence);
 
 std::string Hex2(int value);
 std::string Hex4(int value);
@@ -41,10 +48,11 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// The JSON line, or with --checksum the checksums of the data the command
-// moved (on stderr when the data itself went to stdout).
-void PrintJson(const CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
-               long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout = false);
+// What a chip command moved, as fields of the JSON object (chip, bytes,
+// seconds, mismatches, checksums), or with --checksum the checksums as a line
+// of text (on stderr when the data itself went to stdout).
+void ReportTransfer(CommandContext& context, const std::string& chip, std::size_t bytes, double seconds,
+                    long mismatches, const std::vector<std::uint8_t>* data, bool dataOnStdout = false);
 
 // Ctrl-C and SIGTERM ask the running command to stop at a safe point: the
 // monitor between passes, a write after the page in flight.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/json.h"
 #include "eeprom/image_formats.h"
 #include "eeprom/session.h"
 
@@ -30,10 +31,11 @@ struct CommandContext {
     simulator::SimulatedBench* bench = nullptr;  // null on real hardware
     int forcedPort = 0;                          // --port: base, 0 to probe LPT1 then LPT2
     bool progress = false;                       // a progress line on stderr
-    bool json = false;                           // one JSON line on stdout
+    bool json = false;                           // one JSON object on stdout
     bool checksum = false;                       // --checksum: CRC-32, SHA-256 and sum of the data
     bool backup = true;                          // back the chip up before writing it
-    std::string command{};                       // for the JSON line
+    std::string command{};                       // the sub-command's name
+    JsonObject result{};                         // the command's fields of the JSON object
     // Called once the bench has the command's chip in its socket, to load the
     // chip's saved contents (the bench state folder); false with one sentence.
     std::function<bool(std::string&)> socketReady{};
@@ -53,18 +55,24 @@ struct MemoryOptions {
 };
 
 int RunProbe(CommandContext& context);
-int RunChips();
+int RunChips(bool json, JsonObject& result);
 int RunRead(CommandContext& context, const MemoryOptions& options);
 int RunWrite(CommandContext& context, const MemoryOptions& options);  // write and fill
 int RunVerify(CommandContext& context, const MemoryOptions& options);
 // Writes a backup back (the newest of --chip's without a file) and verifies it.
 int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file);
 
-// Register devices: 7-bit addresses, as the i2c-tools take them.
-int RunSet(CommandContext& context, const std::string& address, const std::string& reg,
-           const std::string& value);
-int RunGet(CommandContext& context, const std::string& address, const std::string& reg);
-int RunDump(CommandContext& context, const std::string& address);
+// Register devices: 7-bit addresses and numbers as the i2c-tools take them.
+struct RegisterOptions {
+    std::string address, reg, value;
+    std::string mode;       // "b" (byte, also when empty) or "w" (word, low byte first)
+    std::string mask;       // set: only these bits change; empty: all
+    bool readBack = false;  // set: read the register back and compare
+    std::string range;      // dump: FIRST-LAST; empty: all 256
+};
+int RunSet(CommandContext& context, const RegisterOptions& options);
+int RunGet(CommandContext& context, const RegisterOptions& options);
+int RunDump(CommandContext& context, const RegisterOptions& options);
 int RunTransfer(CommandContext& context, const std::vector<std::string>& messages);
 
 struct MonitorOptions {

@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
@@ -52,8 +54,16 @@ struct GlobalOptions {
 
 int Usage(const std::string& sentence) {
     std::fprintf(stderr, "merlix-cli: %s (see --help)\n", sentence.c_str());
+    cli::NoteFailure(sentence);
     return cli::kExitUsage;
 }
+
+// What the run leaves for its JSON object.
+struct RunOutcome {
+    bool json = false;  // --json given (and no --help)
+    std::string command;
+    cli::JsonObject data;
+};
 
 // Maps the options onto the shared backend options; false with a sentence.
 bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::BackendOptions& options,
@@ -157,9 +167,7 @@ std::string TraceInFolder(const std::string& trace, const std::vector<CommandFil
     return {};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv, RunOutcome& outcome) {
     CLI::App app{"merlix-cli: I2C bus monitor and serial EEPROM programmer for the parallel-port adapter,\n"
                  "without a window. Without a backend option it uses the parallel port when the machine\n"
                  "has one this process may use, and the simulated bench otherwise.",
@@ -194,7 +202,7 @@ int main(int argc, char** argv) {
         ->type_name("DIR");
     app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
     app.add_flag("-q,--quiet", g.quiet, "No progress line");
-    app.add_flag("--json", g.json, "Print a one-line JSON result on stdout");
+    app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
     app.add_flag("!--no-backup", g.backup, "Write without first backing the chip's old contents up");
@@ -237,16 +245,21 @@ int main(int argc, char** argv) {
     fill->add_option("--value", fillValue, "The byte (default 0xFF)");
     fill->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
 
-    std::string regAddress, regName, regValue;
+    cli::RegisterOptions reg;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
-    set->add_option("ADDR", regAddress)->required();
-    set->add_option("REG", regName)->required();
-    set->add_option("VALUE", regValue)->required();
+    set->add_option("ADDR", reg.address)->required();
+    set->add_option("REG", reg.reg)->required();
+    set->add_option("VALUE", reg.value)->required();
+    set->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
+    set->add_option("-m,--mask", reg.mask, "Change only the bits set in MASK (the register is read first)");
+    set->add_flag("-r,--read-back", reg.readBack, "Read the register back and compare");
     CLI::App* get = app.add_subcommand("get", "Read register REG of device ADDR (7-bit)");
-    get->add_option("ADDR", regAddress)->required();
-    get->add_option("REG", regName)->required();
+    get->add_option("ADDR", reg.address)->required();
+    get->add_option("REG", reg.reg)->required();
+    get->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
     CLI::App* dump = app.add_subcommand("dump", "Read the 256 registers of device ADDR (7-bit) as a table");
-    dump->add_option("ADDR", regAddress)->required();
+    dump->add_option("ADDR", reg.address)->required();
+    dump->add_option("-r,--range", reg.range, "Only registers FIRST-LAST");
     std::vector<std::string> messages;
     CLI::App* transfer =
         app.add_subcommand("transfer", "I2C messages in i2ctransfer syntax: w2@0x50 0x00 0x10 r16@0x50");
@@ -268,15 +281,24 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
+        // The parse may stop before it reaches --json or the sub-command: both are looked for by name.
+        for (int i = 1; i < argc; ++i) {
+            const std::string word = argv[i];
+            outcome.json = outcome.json || word == "--json";
+            for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+                if (outcome.command.empty() && sub->get_name() == word) outcome.command = word;
+        }
         return Usage(e.what());
     }
+    outcome.json = g.json;
+    outcome.command = app.get_subcommands().front()->get_name();
 
     startup::BackendOptions backendOptions;
     backendOptions.program = "merlix-cli";
     std::string error;
     if (!BackendOptionsFrom(g, app, backendOptions, error)) return Usage(error);
 
-    if (chips->parsed()) return cli::RunChips();
+    if (chips->parsed()) return cli::RunChips(g.json, outcome.data);
     if (ports->parsed()) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
@@ -287,9 +309,16 @@ int main(int argc, char** argv) {
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
         platform::SteadyCounter clock;
-        return platform::RunPortCheck(std::cout, [&clock](platform::PortIo& io, int base) {
-            return hardware::ProbeAdapterOn(io, clock, base);
-        });
+        std::ostringstream report;
+        const int found = platform::RunPortCheck(
+            g.json ? report : std::cout,
+            [&clock](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, clock, base); });
+        cli::JsonArray lines;
+        std::istringstream text(report.str());
+        for (std::string line; std::getline(text, line);) lines.String(line);
+        outcome.data.Bool("found", found == cli::kExitOk).Json("report", lines.Text());
+        if (g.json && found != cli::kExitOk) return cli::Fail(found, "no adapter answered on any port");
+        return found;
     }
 
     CLI::App* chosen = app.get_subcommands().front();
@@ -320,10 +349,8 @@ int main(int argc, char** argv) {
     // take, without the technician waiting for it in real time.
     startup::AdapterBackend backend;
     backend.UseVirtualTimeOnBench(true);
-    if (!backend.Open(backendOptions, error)) {
-        std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
-        return backend.FileError() ? cli::kExitUsage : cli::kExitFailed;
-    }
+    if (!backend.Open(backendOptions, error))
+        return cli::Fail(backend.FileError() ? cli::kExitUsage : cli::kExitFailed, error);
     if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
     if (!backend.Notice().empty()) std::fprintf(stderr, "merlix-cli: %s\n", backend.Notice().c_str());
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
@@ -338,15 +365,11 @@ int main(int argc, char** argv) {
         // be saved over this one's at its end.
         std::string holder = "pid " + std::to_string(::getpid()) + ":";
         for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
-        if (state->Prepare(error) && !state->Lock(holder, kBenchStateWaitMs, error)) {
-            std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
-            return cli::kExitFailed;
-        }
+        if (state->Prepare(error) && !state->Lock(holder, kBenchStateWaitMs, error))
+            return cli::Fail(cli::kExitFailed, error);
         if (!error.empty() || (g.benchFresh && !state->Clear(error)) ||
-            !state->LoadBus(*backend.Bench(), error)) {
-            std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
-            return cli::kExitUsage;
-        }
+            !state->LoadBus(*backend.Bench(), error))
+            return cli::Fail(cli::kExitUsage, error);
         simulator::SimulatedBench* bench = backend.Bench();
         context.socketReady = [&state, bench](std::string& why) { return state->LoadSocket(*bench, why); };
     }
@@ -383,20 +406,46 @@ int main(int argc, char** argv) {
             code = cli::RunWrite(context, memory);
         }
     } else if (chosen == set) {
-        code = cli::RunSet(context, regAddress, regName, regValue);
+        code = cli::RunSet(context, reg);
     } else if (chosen == get) {
-        code = cli::RunGet(context, regAddress, regName);
+        code = cli::RunGet(context, reg);
     } else if (chosen == dump) {
-        code = cli::RunDump(context, regAddress);
+        code = cli::RunDump(context, reg);
     } else if (chosen == transfer) {
         code = cli::RunTransfer(context, messages);
     } else if (chosen == monitor) {
         code = cli::RunMonitor(context, monitorOptions);
     }
 
+    outcome.data = context.result;
     if (state && !state->Save(*backend.Bench(), error)) {
-        std::fprintf(stderr, "merlix-cli: %s\n", error.c_str());
-        if (code == cli::kExitOk) code = cli::kExitFailed;
+        if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
+        cli::Say(error);
     }
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunOutcome outcome;
+    const int code = Run(argc, argv, outcome);
+    if (!outcome.json) return code;
+    // Exactly one object on stdout, whatever happened; the sentence went to stderr too.
+    cli::JsonObject object;
+    if (outcome.command.empty()) {
+        object.Null("command");
+    } else {
+        object.String("command", outcome.command);
+    }
+    object.Bool("ok", code == cli::kExitOk).Int("exit", code);
+    if (code == cli::kExitOk) {
+        object.Null("error");
+    } else {
+        object.String("error",
+                      cli::Failure().empty() ? "failed (exit " + std::to_string(code) + ")" : cli::Failure());
+    }
+    object.Merge(outcome.data);
+    std::printf("%s\n", object.Text().c_str());
     return code;
 }

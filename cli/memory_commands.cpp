@@ -62,6 +62,7 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
             return Fail(kExitUsage, "the " + chip.name + " at " + Hex2(static_cast<int>(device)) +
                                         " would reach past device AF; its blocks start at A0");
         eeprom::ApplyChipChoice(context.session.chip, "");
+        context.result.String("device", Hex2(static_cast<int>(device)));
     } else {
         if (options.pageGiven) return Fail(kExitUsage, "--page is for the I2C memories (24Cxx) only");
         if (!options.device.empty())
@@ -70,6 +71,13 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
         if (context.session.chip.organisation == 0) context.session.chip.organisation = 8;
         eeprom::ApplyChipChoice(context.session.chip, chip.listEntry);
     }
+    context.result.String("chip", chip.name);
+    if (job.page >= 0) {
+        context.result.Int("page", job.page);
+    } else {
+        context.result.Null("page");
+    }
+    if (!options.inputFile.empty()) context.result.String("input", options.inputFile);
     return kExitOk;
 }
 
@@ -97,7 +105,7 @@ bool FormatOption(const MemoryOptions& options, std::optional<eeprom::ImageForma
     eeprom::ImageFormat named = eeprom::ImageFormat::Raw;
     if (options.format.empty()) return true;
     if (!eeprom::ParseImageFormat(options.format, named)) {
-        Say("--format takes raw, ihex or srec, not '" + options.format + "'");
+        Fail(kExitUsage, "--format takes raw, ihex or srec, not '" + options.format + "'");
         return false;
     }
     format = named;
@@ -183,6 +191,7 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
     std::string text = eeprom::FormatVerifyReport(report);
     if (offset != 0) text += "(Offsets count from 0x" + Hex4(offset) + ", the start of the page.)\n";
     Say(text);
+    NoteFailure(text.substr(0, text.find('\n')));
     return report.count;
 }
 
@@ -208,6 +217,8 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
     eeprom::ImageFormat format = eeprom::ImageFormat::Raw;
     if (int code = PrepareJob(context, options, job)) return code;
     if (int code = CheckOutput(options, format)) return code;
+    if (context.json && options.outputFile.empty())
+        return Fail(kExitUsage, "read --json needs -o FILE: the data goes to the file, the JSON to stdout");
     std::vector<std::uint8_t> data;
     std::optional<Stopwatch> watch;
     if (int code = ReadJob(context, job, data, watch)) return code;
@@ -224,7 +235,9 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
         // The chip was read; the file system did not take the file (a full disk).
         return Fail(kExitFailed, error);
     }
-    PrintJson(context, job.chip.name, data.size(), watch->Seconds(), 0, &data, options.outputFile == "-");
+    context.result.String("output", options.outputFile);
+    ReportTransfer(context, job.chip.name, data.size(), watch->Seconds(), 0, &data,
+                   options.outputFile == "-");
     return kExitOk;
 }
 
@@ -239,6 +252,7 @@ std::string BackupName(const Job& job) {
 // Saves what the write is about to replace, whole chip or page, as one
 // backup. A backup that fails stops the write; `path` names the backup.
 int BackUp(CommandContext& context, const Job& job, QString& path) {
+    context.result.Null("backup");
     if (!context.backup) return kExitOk;
     eeprom::BackupTarget target{BackupName(job), -1, -1};
     if (job.chip.I2c()) {
@@ -252,7 +266,9 @@ int BackUp(CommandContext& context, const Job& job, QString& path) {
                                    session.chip, target, eeprom::BackupFolder(), quiet, path, error))
         return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
                                      " (--no-backup writes without one)");
-    if (!context.json) Say("backup of the old contents: " + QFile::encodeName(path).toStdString());
+    const std::string saved = QFile::encodeName(path).toStdString();
+    context.result.String("backup", saved);
+    if (!context.json) Say("backup of the old contents: " + saved);
     return kExitOk;
 }
 
@@ -307,7 +323,8 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
     long mismatches = 0;
     if (verify && !line.Cancelled()) {
         std::vector<std::uint8_t> read;
-        const bool readBack = ReadRegion(context.session, job.chip, job.region, read, line, error);
+        const bool readBack =
+            ReadRegion(context.session, job.chip, job.region, read, line, error, "verifying");
         if (line.Cancelled()) return interrupted(job.region.size);
         if (!readBack) return Fail(kExitFailed, error);
         line.Finish();
@@ -315,7 +332,8 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
     }
     if (line.Cancelled()) return interrupted(job.region.size);
     line.Finish();
-    PrintJson(context, job.chip.name, expected.size(), watch.Seconds(), mismatches, &expected);
+    context.result.Bool("verified", verify);
+    ReportTransfer(context, job.chip.name, expected.size(), watch.Seconds(), mismatches, &expected);
     return mismatches ? kExitMismatch : kExitOk;
 }
 
@@ -326,8 +344,11 @@ int RunWrite(CommandContext& context, const MemoryOptions& options) {
     if (int code = PrepareJob(context, options, job)) return code;
     std::vector<std::uint8_t> expected(static_cast<std::size_t>(job.region.size),
                                        static_cast<std::uint8_t>(options.fillValue));
-    if (context.command != "fill")
-        if (int code = ReadInput(options, job, expected)) return code;
+    if (context.command == "fill") {
+        context.result.Int("value", options.fillValue);
+    } else if (int code = ReadInput(options, job, expected)) {
+        return code;
+    }
     if (int code = SelectChip(context, job.chip)) return code;
     return WriteJob(context, job, expected, options.verify);
 }
@@ -389,6 +410,7 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
     std::string error;
     if (!eeprom::LoadBackup(path, job.region.size, data, error)) return Fail(kExitUsage, error);
     if (int code = SelectChip(context, job.chip)) return code;
+    context.result.String("input", path);
     if (!context.json) Say("restoring " + path);
     return WriteJob(context, job, data, true);
 }
@@ -402,7 +424,7 @@ int RunVerify(CommandContext& context, const MemoryOptions& options) {
     std::optional<Stopwatch> watch;
     if (int code = ReadJob(context, job, read, watch)) return code;
     const long mismatches = Compare(expected, read, job.region.offset);
-    PrintJson(context, job.chip.name, read.size(), watch->Seconds(), mismatches, &read);
+    ReportTransfer(context, job.chip.name, read.size(), watch->Seconds(), mismatches, &read);
     return mismatches ? kExitMismatch : kExitOk;
 }
 

@@ -1,5 +1,6 @@
 // merlix-cli's bus monitor: the window's log lines (or decoded transfers) on
-// stdout until a count, a time or Ctrl-C ends it.
+// stdout until a count, a time (the user's, by the steady clock), Ctrl-C or
+// the end of the bench's capture ends it.
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "monitor/monitor_clock.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/transfer_decode.h"
+#include "simulator/simulated_bench.h"
 
 namespace cli {
 
@@ -27,8 +29,13 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         session.filterRead = filter.read;
         session.filterWrite = filter.write;
     }
+    // The JSON object carries the log lines; the other forms are for stdout.
+    if (context.json && options.format != "log")
+        return Fail(kExitUsage, "monitor --json carries the log lines; --format " + options.format +
+                                    " is for standard output");
     if (!FindAdapter(context)) return NoAdapter();
     const InterruptGuard interrupts;
+    const auto began = std::chrono::steady_clock::now();
 
     hardware::BusSniffer& sniffer = session.adapter;
     monitor::MonitorClock clock(sniffer);
@@ -40,6 +47,8 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     // monitor left running all day keeps no log in memory.
     long logged = 0;
     int replayed = 0;
+    JsonArray lines;  // under --json, kept for the object at the end
+    const char* ended = "signal";
     int page = 0;
     std::string deviceAddress = "A1";
     const auto limitReached = [&] { return options.count > 0 && logged >= options.count; };
@@ -50,13 +59,18 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         std::fwrite(header.data(), 1, header.size(), stdout);
     }
     while (!stopRequested) {
+        // A capture the bench has played to its end brings nothing more once
+        // the pass after it has logged its last transfer.
+        const bool playedOut = context.bench && context.bench->CapturePlayedOut();
         // Each logged transfer brings its line, then its records.
         bool lineTaken = false;
         const auto onLine = [&](std::string_view line) {
             lineTaken = !limitReached();
             if (!lineTaken) return;
             ++logged;
-            if (plainLines) {
+            if (context.json) {
+                lines.String(line);
+            } else if (plainLines) {
                 std::fwrite(line.data(), 1, line.size(), stdout);
                 std::fputc('\n', stdout);
             }
@@ -76,9 +90,22 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         // As the window's timer pass.
         monitor::MonitorPass(sniffer, session.filterRead, session.filterWrite, onLine, onRecords);
         std::fflush(stdout);
-        if (limitReached()) break;
-        const std::int64_t now = clock.NowUs();
-        if (options.seconds > 0 && static_cast<double>(now - start) / 1e6 >= options.seconds) break;
+        if (limitReached()) {
+            ended = "count";
+            break;
+        }
+        // The user's seconds, not the adapter's: the bench's own time runs far ahead.
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - began;
+        if (options.seconds > 0 && elapsed.count() >= options.seconds) {
+            ended = "seconds";
+            break;
+        }
+        if (playedOut) {
+            ended = "capture";
+            Say("the capture ended after " + std::to_string(logged) + " line" + (logged == 1 ? "" : "s") +
+                (options.count > 0 ? ", before the " + std::to_string(options.count) + " of --count" : ""));
+            break;
+        }
         sniffer.SleepMs(5);  // the window's timer period
         // On bench time the sleep above costs nothing; a monitor left running
         // must not keep a core busy for it.
@@ -88,6 +115,8 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     monitor::StopMonitor(sniffer);
     std::fprintf(stderr, "merlix-cli: monitor stopped: %ld line%s logged, %d replayed as EEPROM transfers\n",
                  logged, logged == 1 ? "" : "s", replayed);
+    if (context.json) context.result.Json("lines", lines.Text());
+    context.result.Int("logged", logged).Int("replayed", replayed).String("ended", ended);
     return kExitOk;
 }
 

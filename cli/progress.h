@@ -1,21 +1,27 @@
 // The progress line on stderr: bytes, percent, rate and time left, redrawn in
 // place on a terminal and never written into a pipe or a log, where a
-// carriage-return line would only be noise.
+// carriage-return line would only be noise. It is redrawn at most ten times a
+// second by its clock, and once more when the phase is done.
 #pragma once
 
-#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "eeprom/chip_transfers.h"
+#include "platform/counter.h"
 
 namespace cli {
 
 class ProgressLine {
 public:
     // `enabled` false (a pipe, --quiet or --json) keeps the line silent.
-    ProgressLine(bool enabled, std::FILE* out = stderr) : enabled_(enabled), out_(out) {}
+    // `clock` (the steady clock when null) paces the redraws and gives the rate.
+    explicit ProgressLine(bool enabled, std::FILE* out = stderr, platform::Counter* clock = nullptr)
+        : enabled_(enabled), out_(out), clock_(clock ? *clock : steady_) {}
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
     ~ProgressLine() { Finish(); }
     // A new phase ("reading", "writing", "verifying") over `total` bytes.
     void Begin(const std::string& phase, int total);
@@ -29,15 +35,21 @@ public:
     bool Cancelled() const { return cancel_ && *cancel_; }
 
 private:
+    double Seconds();  // by the clock, since the phase began
+    void Draw(double now);
+
     bool enabled_;
     std::FILE* out_;
+    platform::SteadyCounter steady_;
+    platform::Counter& clock_;
     std::string phase_;
     int total_ = 0;
-    int shown_ = -1;
+    int shown_ = -1;  // the bytes the line shows; -1 before it is drawn
     int done_ = 0;
+    double drawnAt_ = 0;
     bool open_ = false;
     const volatile std::sig_atomic_t* cancel_ = nullptr;
-    std::chrono::steady_clock::time_point start_;
+    std::int64_t start_ = 0;
 };
 
 // The engine's Progress for one stretch of a transfer: positions in the

@@ -1,7 +1,11 @@
 // merlix-cli's register commands: set, get, dump and transfer, for devices
 // at 7-bit addresses as the i2c-tools take them.
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
@@ -12,84 +16,219 @@ namespace cli {
 
 namespace {
 
+// The longest message a transfer takes where the adapter sets no limit of
+// its own: what the 16-bit length of an I2C message can say.
+constexpr long kLongestMessage = 0xFFFF;
+
+// A number as strtol reads it with base 0, as the i2c-tools do: 0x... is
+// hexadecimal, a leading 0 octal, anything else decimal. `rest` receives
+// what follows the digits; without it, nothing may follow.
+bool ParseBase0(const std::string& text, long low, long high, long& value, std::string* rest = nullptr) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || text[0] == '+' || text[0] == '-')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long result = std::strtol(text.c_str(), &end, 0);
+    if (end == text.c_str() || errno == ERANGE || result < low || result > high) return false;
+    if (rest) {
+        *rest = end;
+    } else if (*end) {
+        return false;
+    }
+    value = result;
+    return true;
+}
+
 int ParseDevice(const std::string& text, long& address) {
-    if (ParseNumber(text, 0x03, 0x77, address)) return kExitOk;
+    if (ParseBase0(text, 0x03, 0x77, address)) return kExitOk;
     return Fail(kExitUsage,
                 "a device address is 7-bit, 0x03..0x77 (0x20 is write address 40), not '" + text + "'");
 }
 
 int ParseByte(const std::string& text, const char* what, long& value) {
-    if (ParseNumber(text, 0, 255, value)) return kExitOk;
-    return Fail(kExitUsage, std::string(what) + " is a byte, 0..255 or 0x00..0xFF, not '" + text + "'");
+    if (ParseBase0(text, 0, 255, value)) return kExitOk;
+    return Fail(kExitUsage, std::string(what) + " is a byte, 0..255 or 0x00..0xff, not '" + text + "'");
+}
+
+// get's and set's MODE: false for bytes, true for words.
+int ParseMode(const std::string& text, bool& word) {
+    word = text == "w";
+    if (text.empty() || text == "b" || word) return kExitOk;
+    return Fail(kExitUsage, "MODE is b (byte) or w (word), not '" + text + "'");
+}
+
+int ParseValue(const std::string& text, const char* what, bool word, long& value) {
+    if (!word) return ParseByte(text, what, value);
+    if (ParseBase0(text, 0, 0xFFFF, value)) return kExitOk;
+    return Fail(kExitUsage, std::string(what) + " is a word, 0..65535 or 0x0000..0xffff, not '" + text + "'");
 }
 
 std::string BusError(long address, const hardware::I2cResult& result) {
     char text[120];
-    std::snprintf(text, sizeof text, "device 0x%02lx did not answer (%s)", address,
-                  result.status == hardware::I2cStatus::BusBusy ? "the bus stayed busy"
-                                                                : "no acknowledge or a time-out");
+    if (result.status == hardware::I2cStatus::BusBusy)
+        std::snprintf(text, sizeof text,
+                      "the bus stayed busy (another master?); nothing was sent to device 0x%02lx", address);
+    else
+        std::snprintf(text, sizeof text, "device 0x%02lx did not answer (no acknowledge or a time-out)",
+                      address);
     return text;
 }
 
-// A register read: the register number written, then one byte read.
-hardware::I2cResult ReadRegister(hardware::I2cMaster& i2c, long address, std::uint8_t reg,
-                                 std::uint8_t& value) {
+// A register read as SMBus reads it: the register number written, a
+// repeated START, then one byte or a word (low byte first).
+hardware::I2cResult ReadRegister(hardware::I2cMaster& i2c, long address, std::uint8_t reg, bool word,
+                                 long& value) {
     const auto device = static_cast<std::uint8_t>(address);
-    const hardware::I2cMessage messages[] = {{device, false, {&reg, 1}}, {device, true, {&value, 1}}};
-    return i2c.Transfer(messages);
+    std::uint8_t bytes[2] = {};
+    const hardware::I2cMessage messages[] = {{device, false, {&reg, 1}},
+                                             {device, true, {bytes, word ? 2u : 1u}}};
+    const hardware::I2cResult result = i2c.Transfer(messages);
+    value = bytes[0] | (word ? bytes[1] << 8 : 0);
+    return result;
+}
+
+// The next data byte after `data` for i2ctransfer's suffixes: = the same,
+// + and - one up or down (wrapping at a byte), p a pseudo-random sequence
+// (8-bit add-xor-rotate: xor 27, add 13, rotate left by one).
+std::uint8_t NextDataByte(std::uint8_t data, char suffix) {
+    switch (suffix) {
+        case '+':
+            return static_cast<std::uint8_t>(data + 1);
+        case '-':
+            return static_cast<std::uint8_t>(data - 1);
+        case 'p': {
+            const auto mixed = static_cast<std::uint8_t>((data ^ 27) + 13);
+            return static_cast<std::uint8_t>(mixed << 1 | mixed >> 7);
+        }
+        default:
+            return data;
+    }
+}
+
+char RegisterChar(long value) {
+    if (value == 0x00 || value == 0xFF) return '.';
+    return value >= 0x20 && value < 0x7F ? static_cast<char>(value) : '?';
 }
 
 }  // namespace
 
-int RunSet(CommandContext& context, const std::string& address, const std::string& reg,
-           const std::string& value) {
-    long dev = 0, r = 0, v = 0;
-    if (int code = ParseDevice(address, dev)) return code;
-    if (int code = ParseByte(reg, "the register", r)) return code;
-    if (int code = ParseByte(value, "the value", v)) return code;
+int RunSet(CommandContext& context, const RegisterOptions& options) {
+    long dev = 0, r = 0, v = 0, mask = 0;
+    bool word = false;
+    if (int code = ParseDevice(options.address, dev)) return code;
+    if (int code = ParseByte(options.reg, "the register", r)) return code;
+    if (int code = ParseMode(options.mode, word)) return code;
+    if (int code = ParseValue(options.value, "the value", word, v)) return code;
+    if (!options.mask.empty() && (!ParseBase0(options.mask, 1, word ? 0xFFFF : 0xFF, mask)))
+        return Fail(kExitUsage, "--mask takes the bits to change, 1.." +
+                                    std::string(word ? "0xffff" : "0xff") + ", not '" + options.mask + "'");
     if (!FindAdapter(context)) return NoAdapter();
-    const hardware::I2cResult result = console::WriteRegister(
-        context.session.adapter, static_cast<std::uint8_t>(dev << 1), static_cast<std::uint8_t>(r),
-        static_cast<std::uint8_t>(v), [] { Say("the bus is busy (another master?); writing anyway"); });
-    return result.Ok() ? kExitOk : Fail(kExitFailed, BusError(dev, result));
-}
-
-int RunGet(CommandContext& context, const std::string& address, const std::string& reg) {
-    long dev = 0, r = 0;
-    if (int code = ParseDevice(address, dev)) return code;
-    if (int code = ParseByte(reg, "the register", r)) return code;
-    if (!FindAdapter(context)) return NoAdapter();
-    std::uint8_t value = 0;
-    const hardware::I2cResult result =
-        ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(r), value);
+    hardware::I2cMaster& i2c = context.session.adapter;
+    const auto reg = static_cast<std::uint8_t>(r);
+    context.result.Int("device", dev).Int("register", r);
+    if (mask) {
+        long old = 0;
+        const hardware::I2cResult read = ReadRegister(i2c, dev, reg, word, old);
+        if (!read.Ok()) return Fail(kExitFailed, BusError(dev, read));
+        v = (v & mask) | (old & ~mask);
+    }
+    context.result.Int("value", v);
+    std::uint8_t bytes[] = {reg, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+    const hardware::I2cMessage message{static_cast<std::uint8_t>(dev), false, {bytes, word ? 3u : 2u}};
+    const hardware::I2cResult result = i2c.Transfer({&message, 1});
+    i2c.SleepMs(console::kSettleMs);  // for the device to take the value
     if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
-    std::printf("0x%02x\n", value);
+    if (!options.readBack) return kExitOk;
+    long back = 0;
+    const hardware::I2cResult read = ReadRegister(i2c, dev, reg, word, back);
+    if (!read.Ok())
+        return Fail(kExitFailed, "the value was written, but the read-back failed: " + BusError(dev, read));
+    context.result.Int("read_back", back);
+    const int digits = word ? 4 : 2;
+    if (back != v) {
+        char text[120];
+        std::snprintf(text, sizeof text, "register 0x%02lx reads back 0x%0*lx after 0x%0*lx was written", r,
+                      digits, back, digits, v);
+        return Fail(kExitFailed, text);
+    }
+    if (!context.json) std::printf("Value 0x%0*lx written, readback matched\n", digits, v);
     return kExitOk;
 }
 
-int RunDump(CommandContext& context, const std::string& address) {
-    long dev = 0;
-    if (int code = ParseDevice(address, dev)) return code;
+int RunGet(CommandContext& context, const RegisterOptions& options) {
+    long dev = 0, r = 0;
+    bool word = false;
+    if (int code = ParseDevice(options.address, dev)) return code;
+    if (int code = ParseByte(options.reg, "the register", r)) return code;
+    if (int code = ParseMode(options.mode, word)) return code;
     if (!FindAdapter(context)) return NoAdapter();
-    std::printf("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
+    long value = 0;
+    const hardware::I2cResult result =
+        ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(r), word, value);
+    context.result.Int("device", dev).Int("register", r);
+    if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
+    context.result.Int("value", value);
+    if (!context.json) std::printf("0x%0*lx\n", word ? 4 : 2, value);
+    return kExitOk;
+}
+
+int RunDump(CommandContext& context, const RegisterOptions& options) {
+    long dev = 0, first = 0, last = 0xFF;
+    if (int code = ParseDevice(options.address, dev)) return code;
+    if (!options.range.empty()) {
+        const std::size_t dash = options.range.find('-', 1);
+        if (dash == std::string::npos || !ParseBase0(options.range.substr(0, dash), 0, 0xFF, first) ||
+            !ParseBase0(options.range.substr(dash + 1), first, 0xFF, last))
+            return Fail(kExitUsage, "--range is FIRST-LAST, two registers 0..0xff with FIRST <= LAST, not '" +
+                                        options.range + "'");
+    }
+    if (!FindAdapter(context)) return NoAdapter();
+    // Under --json the registers go into the object, null where one was not read.
+    const bool table = !context.json;
+    std::vector<int> values(256, -1);  // -1: not read
+    if (table) std::printf("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
     int answered = 0;
-    for (int row = 0; row < 256; row += 16) {
+    hardware::I2cResult failure{hardware::I2cStatus::NoAck};
+    // Rows start at multiples of 16; registers outside the range stay blank.
+    for (long row = first & ~0xFL; row <= last; row += 16) {
         std::string ascii;
-        std::printf("%02x: ", row);
-        for (int reg = row; reg < row + 16; ++reg) {
-            std::uint8_t value = 0;
-            if (!ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(reg), value).Ok()) {
-                std::printf("XX ");
-                ascii += 'X';
+        if (table) std::printf("%02lx: ", row);
+        for (long reg = row; reg < row + 16; ++reg) {
+            long value = 0;
+            if (reg < first || reg > last) {
+                if (table) std::printf("   ");
+                ascii += ' ';
                 continue;
             }
-            ++answered;
-            std::printf("%02x ", value);
-            ascii += value >= 0x20 && value < 0x7F ? static_cast<char>(value) : '.';
+            // A bus held by another master fails every read alike: one
+            // refusal ends the dump.
+            if (failure.status != hardware::I2cStatus::BusBusy) {
+                const hardware::I2cResult result =
+                    ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(reg), false, value);
+                if (result.Ok()) {
+                    ++answered;
+                    values[static_cast<std::size_t>(reg)] = static_cast<int>(value);
+                    if (table) std::printf("%02lx ", value);
+                    ascii += RegisterChar(value);
+                    continue;
+                }
+                failure = result;
+            }
+            if (table) std::printf("XX ");
+            ascii += 'X';
         }
-        std::printf("   %s\n", ascii.c_str());
+        if (table) std::printf("   %s\n", ascii.c_str());
     }
-    return answered ? kExitOk : Fail(kExitFailed, BusError(dev, {hardware::I2cStatus::NoAck}));
+    JsonArray registers;
+    for (int value : values) {
+        if (value < 0)
+            registers.Null();
+        else
+            registers.Int(value);
+    }
+    context.result.Int("device", dev).Json("registers", registers.Text());
+    if (answered && failure.status != hardware::I2cStatus::BusBusy) return kExitOk;
+    return Fail(kExitFailed, BusError(dev, failure));
 }
 
 int RunTransfer(CommandContext& context, const std::vector<std::string>& messages) {
@@ -98,6 +237,8 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
         long address = 0;
         std::vector<std::uint8_t> bytes;  // write data, or room for the read
     };
+    const long longest =
+        std::min<long>(kLongestMessage, context.session.adapter.Capabilities().maxMessageBytes);
     std::vector<Message> plan;
     long lastAddress = -1;
     for (std::size_t i = 0; i < messages.size();) {
@@ -106,10 +247,13 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
         Message m;
         long length = 0;
         if (text.empty() || (text[0] != 'r' && text[0] != 'w') ||
-            !ParseNumber(text.substr(1, at == std::string::npos ? std::string::npos : at - 1), 1, 256,
-                         length))
+            !ParseBase0(text.substr(1, at == std::string::npos ? std::string::npos : at - 1), 1, LONG_MAX,
+                        length))
             return Fail(kExitUsage,
                         "'" + text + "' is not a message: rLENGTH[@ADDR] or wLENGTH[@ADDR] and the bytes");
+        if (length > longest)
+            return Fail(kExitUsage, "'" + text + "' is too long: a message on this adapter is at most " +
+                                        std::to_string(longest) + " bytes");
         m.read = text[0] == 'r';
         if (at != std::string::npos) {
             if (int code = ParseDevice(text.substr(at + 1), m.address)) return code;
@@ -120,13 +264,24 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
         m.address = lastAddress;
         if (m.read) {
             m.bytes.resize(static_cast<std::size_t>(length));
-        } else {
-            for (long k = 0; k < length; ++k, ++i) {
-                long value = 0;
-                if (i >= messages.size())
-                    return Fail(kExitUsage, text + " needs " + std::to_string(length) + " data bytes");
-                if (int code = ParseByte(messages[i], "a data byte", value)) return code;
-                m.bytes.push_back(static_cast<std::uint8_t>(value));
+        }
+        // A data byte may end in a suffix that fills the rest of the message.
+        while (!m.read && static_cast<long>(m.bytes.size()) < length) {
+            if (i >= messages.size())
+                return Fail(kExitUsage, text + " needs " + std::to_string(length) + " data bytes");
+            const std::string& data = messages[i++];
+            long value = 0;
+            std::string suffix;
+            if (!ParseBase0(data, 0, 255, value, &suffix) ||
+                (!suffix.empty() && (suffix.size() > 1 || suffix.find_first_of("=+-p") != 0)))
+                return Fail(kExitUsage, "a data byte is 0..255 or 0x00..0xff, with = + - or p after the last "
+                                        "to fill the message, not '" +
+                                            data + "'");
+            auto byte = static_cast<std::uint8_t>(value);
+            m.bytes.push_back(byte);
+            while (!suffix.empty() && static_cast<long>(m.bytes.size()) < length) {
+                byte = NextDataByte(byte, suffix[0]);
+                m.bytes.push_back(byte);
             }
         }
         plan.push_back(std::move(m));
@@ -140,12 +295,18 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
     // What was read before a failure is shown, as each message was printed once it was done.
     const std::size_t done =
         result.Ok() ? plan.size() : static_cast<std::size_t>(std::max(result.message, 0));
+    JsonArray reads;  // one array of bytes per read message
     for (std::size_t k = 0; k < done; ++k) {
         if (!plan[k].read) continue;
-        for (std::size_t b = 0; b < plan[k].bytes.size(); ++b)
-            std::printf(b ? " 0x%02x" : "0x%02x", plan[k].bytes[b]);
-        std::printf("\n");
+        JsonArray bytes;
+        for (std::size_t b = 0; b < plan[k].bytes.size(); ++b) {
+            bytes.Int(plan[k].bytes[b]);
+            if (!context.json) std::printf(b ? " 0x%02x" : "0x%02x", plan[k].bytes[b]);
+        }
+        reads.Json(bytes.Text());
+        if (!context.json) std::printf("\n");
     }
+    context.result.Json("reads", reads.Text());
     if (!result.Ok()) return Fail(kExitFailed, BusError(plan[done].address, result));
     return kExitOk;
 }

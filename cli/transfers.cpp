@@ -39,8 +39,8 @@ std::string TimeOut(const char* what) {
 }  // namespace
 
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
-                std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
-    line.Begin("reading", region.size);
+                std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error, const char* phase) {
+    line.Begin(phase, region.size);
     data.clear();
     if (chip.I2c()) {
         const bool ok = ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {

@@ -22,9 +22,11 @@ struct Region {
     int device = 0xA0;
 };
 
-// Reads the region into `data`. False with one sentence on a time-out.
+// Reads the region into `data`, the line showing `phase` ("verifying" for a
+// read-back). False with one sentence on a time-out.
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
-                std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error);
+                std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error,
+                const char* phase = "reading");
 // Writes `data` (region.size bytes) to the region.
 bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                  const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error);

@@ -93,14 +93,16 @@ I2cStatus PortAdapter::ByteAnswer() {
 I2cResult PortAdapter::Transfer(std::span<const I2cMessage> messages) {
     if (messages.size() == 1 && !messages[0].read && messages[0].bytes.empty())
         return ProbeAddress(messages[0]);
-    bool busHeld = false;  // a write left the bus for a repeated START
+    Link link = Link::Fresh;
     for (std::size_t k = 0; k < messages.size(); ++k) {
         const int index = static_cast<int>(k);
-        const bool readFollows = k + 1 < messages.size() && messages[k + 1].read;
-        const I2cResult result = messages[k].read ? ReadMessage(index, messages[k], busHeld)
-                                                  : WriteMessage(index, messages[k], readFollows);
+        const bool more = k + 1 < messages.size();
+        const I2cResult result = messages[k].read ? ReadMessage(index, messages[k], link, more)
+                                                  : WriteMessage(index, messages[k], link, more);
         if (!result.Ok()) return result;
-        busHeld = !messages[k].read && readFollows;
+        // A write leaves the bus held for the next message to send Sr; a read
+        // has already armed it, since it must before taking its last byte.
+        link = messages[k].read ? Link::Armed : Link::Held;
     }
     return {};
 }
@@ -115,11 +117,26 @@ I2cResult PortAdapter::ProbeAddress(const I2cMessage& message) {
     return answer == I2cStatus::Done ? I2cResult{} : Failed(answer, 0, I2cResult::kAddressByte);
 }
 
-I2cResult PortAdapter::WriteMessage(int index, const I2cMessage& message, bool keepBus) {
-    if (WaitBusFree() != ByteResult::Done)
-        return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);  // no STOP owed
-    Out(kEppData, WriteAddress(message));
-    Out(kEppAddress, kS1Start);
+bool PortAdapter::SendAddress(std::uint8_t address, Link link) {
+    switch (link) {
+        case Link::Fresh:
+            if (WaitBusFree() != ByteResult::Done) return false;  // nothing sent, no STOP owed
+            Out(kEppData, address);
+            Out(kEppAddress, kS1Start);
+            return true;
+        case Link::Held:
+            Out(kEppAddress, kS1Restart);
+            [[fallthrough]];
+        case Link::Armed:
+            Out(kEppData, address);  // Sr and the address
+            return true;
+    }
+    return false;
+}
+
+I2cResult PortAdapter::WriteMessage(int index, const I2cMessage& message, Link link, bool keepBus) {
+    if (!SendAddress(WriteAddress(message), link))
+        return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);
     I2cStatus answer = ByteAnswer();
     int byte = I2cResult::kAddressByte;
     for (std::size_t k = 0; answer == I2cStatus::Done && k < message.bytes.size(); ++k) {
@@ -133,19 +150,14 @@ I2cResult PortAdapter::WriteMessage(int index, const I2cMessage& message, bool k
     return answer == I2cStatus::Done ? I2cResult{} : Failed(answer, index, byte);
 }
 
-I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, bool repeated) {
+I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, Link link, bool keepBus) {
     const int count = static_cast<int>(message.bytes.size());
-    if (count == 0) return Failed(I2cStatus::NotSupported, index, I2cResult::kAddressByte);
-    const auto readAddress = static_cast<std::uint8_t>(WriteAddress(message) | 0x01);
-    if (repeated) {
-        Out(kEppAddress, kS1Restart);
-        Out(kEppData, readAddress);
-    } else {
-        if (WaitBusFree() != ByteResult::Done)
-            return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);
-        Out(kEppData, readAddress);
-        Out(kEppAddress, kS1Start);
+    if (count == 0) {
+        if (link != Link::Fresh) Out(kEppAddress, kS1Stop);  // the message before held the bus
+        return Failed(I2cStatus::NotSupported, index, I2cResult::kAddressByte);
     }
+    if (!SendAddress(static_cast<std::uint8_t>(WriteAddress(message) | 0x01), link))
+        return Failed(I2cStatus::BusBusy, index, I2cResult::kAddressByte);
     const I2cStatus answer = ByteAnswer();
     I2cResult result =
         answer == I2cStatus::Done ? I2cResult{} : Failed(answer, index, I2cResult::kAddressByte);
@@ -158,8 +170,11 @@ I2cResult PortAdapter::ReadMessage(int index, const I2cMessage& message, bool re
         if (k > 0) message.bytes[static_cast<std::size_t>(k - 1)] = value;
         if (WaitPin() != ByteResult::Done) result = Failed(I2cStatus::TimedOut, index, k);
     }
-    Out(kEppAddress, kS1Stop);
-    // After STOP an S0 read hands over the last byte without clocking another.
+    // After STOP, or with a repeated START armed, an S0 read hands over the
+    // last byte without clocking another; the next message's S0 write then
+    // sends Sr and its address.
+    const bool restart = keepBus && result.Ok();
+    Out(kEppAddress, restart ? kS1Restart : kS1Stop);
     if (result.Ok()) message.bytes[static_cast<std::size_t>(count - 1)] = In(kEppData);
     return result;
 }
@@ -180,7 +195,7 @@ I2cCapabilities PortAdapter::Capabilities() const {
     caps.speedsHz = {kBusClockHz};
     caps.dataAcksSeen = true;
     caps.writeThenReadOnly = false;
-    caps.restartBeforeReadOnly = true;
+    caps.restartBeforeReadOnly = false;
     return caps;
 }
 

@@ -50,8 +50,9 @@ struct I2cCapabilities {
 class I2cMaster : public virtual BusAdapter {
 public:
     // Runs `messages` as one transfer: consecutive messages joined by repeated
-    // STARTs (see I2cCapabilities::restartBeforeReadOnly), the last one ended
-    // by STOP; every path that sent a START ends with STOP. A write message
+    // STARTs (but see I2cCapabilities::restartBeforeReadOnly), the last one
+    // ended by STOP; every path that sent a START ends with STOP. No byte is
+    // clocked beyond a read message's length. A write message
     // with no bytes asks whether the device acknowledges its address (as a
     // memory does once its write cycle is over) and is sent at once, without
     // waiting for a free bus. Reads are acknowledged but their last byte.

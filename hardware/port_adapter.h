@@ -192,11 +192,15 @@ private:
     // Waits for the byte just sent: Done, NoAck (the receiver refused it) or
     // TimedOut (PIN never fell).
     I2cStatus ByteAnswer();
-    // The pieces of Transfer. A write keeps the bus (no STOP) for a read
-    // that follows; a read after it begins with a repeated START.
+    // The pieces of Transfer. A message with another after it keeps the bus
+    // (no STOP) and the next one begins with a repeated START.
     I2cResult ProbeAddress(const I2cMessage& message);
-    I2cResult WriteMessage(int index, const I2cMessage& message, bool keepBus);
-    I2cResult ReadMessage(int index, const I2cMessage& message, bool repeated);
+    // How a message begins: with START on a free bus, with Sr after a write
+    // that kept the bus, or with Sr a read has already armed (S1 = 0x45).
+    enum class Link { Fresh, Held, Armed };
+    bool SendAddress(std::uint8_t address, Link link);
+    I2cResult WriteMessage(int index, const I2cMessage& message, Link link, bool keepBus);
+    I2cResult ReadMessage(int index, const I2cMessage& message, Link link, bool keepBus);
     // A failed read counts as 0; the result says whether it failed.
     bool ReadCounter(std::int64_t& now);
 

@@ -93,7 +93,22 @@ const RegisterDevice* I2cBus::FindRegisterDevice(std::uint8_t address) const {
     return const_cast<I2cBus*>(this)->FindRegisterDevice(address);
 }
 
+void I2cBus::Note(const char* event) {
+    constexpr std::size_t kKept = 4096;
+    if (events_.size() > kKept) events_.erase(0, events_.find(' ', events_.size() - kKept / 2));
+    events_ += ' ';
+    events_ += event;
+}
+
+std::string I2cBus::TakeEvents() {
+    std::string events = events_.empty() ? events_ : events_.substr(1);
+    events_.clear();
+    return events;
+}
+
 bool I2cBus::Address(std::uint8_t addressByte, std::int64_t nowUs) {
+    Note(held_ ? "Sr" : "S");
+    held_ = true;
     if (target_ == Target::Eeprom) eeprom_.Abandon();
     target_ = Target::None;
     device_ = nullptr;
@@ -114,6 +129,7 @@ bool I2cBus::Address(std::uint8_t addressByte, std::int64_t nowUs) {
 }
 
 bool I2cBus::Write(std::uint8_t byte, bool counted) {
+    Note("w");
     if (slavesNack || reading_) return false;
     switch (target_) {
         case Target::Eeprom:
@@ -133,8 +149,14 @@ bool I2cBus::Write(std::uint8_t byte, bool counted) {
     return false;
 }
 
+std::uint8_t I2cBus::ReadReleased() {
+    Note("-");
+    return 0xFF;
+}
+
 std::uint8_t I2cBus::Read() {
-    if (!reading_) return 0xFF;
+    if (!reading_ || target_ == Target::None) return ReadReleased();
+    Note("r");
     switch (target_) {
         case Target::Eeprom:
             return eeprom_.Read();
@@ -147,12 +169,15 @@ std::uint8_t I2cBus::Read() {
 }
 
 void I2cBus::Stop(std::int64_t nowUs) {
+    Note("P");
+    held_ = false;
     if (target_ == Target::Eeprom) eeprom_.Stop(nowUs);
     target_ = Target::None;
     device_ = nullptr;
 }
 
 void I2cBus::Abandon() {
+    held_ = false;
     if (target_ == Target::Eeprom) eeprom_.Abandon();
     target_ = Target::None;
     device_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "hardware/chip_parts.h"
@@ -90,8 +91,16 @@ public:
     // A byte from the addressed slave; 0xFF (released data line) when none
     // drives it.
     std::uint8_t Read();
+    // The master clocks a byte in while no slave drives the line (it NACKed
+    // the slave's last byte): 0xFF, and nothing moves in any slave.
+    std::uint8_t ReadReleased();
     void Stop(std::int64_t nowUs);
     void Abandon();
+    // What the bus carried since the last call, for a test to check a
+    // master's sequence: S (START), Sr (repeated START), w (a byte written),
+    // r (a byte a slave sent), - (a byte clocked with no slave driving), P
+    // (STOP), separated by spaces. Only the latest events are kept.
+    std::string TakeEvents();
 
     Eeprom24C16& Eeprom() { return eeprom_; }
     const Eeprom24C16& Eeprom() const { return eeprom_; }
@@ -106,6 +115,9 @@ private:
     Target target_ = Target::None;
     RegisterDevice* device_ = nullptr;
     bool reading_ = false;
+    bool held_ = false;  // a START went out and no STOP yet
+    std::string events_;
+    void Note(const char* event);
 };
 
 }  // namespace simulator

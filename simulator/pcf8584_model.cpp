@@ -112,11 +112,13 @@ std::uint8_t Pcf8584::ReadS0() {
     }
     if (inFlight_) return s0_;  // read before PIN fell: stale
     const std::uint8_t value = s0_;
-    if (mode_ == Mode::Receive) {
-        // Every S0 read starts the next reception; the first one is the dummy.
+    // Every S0 read starts the next reception (the first one is the dummy),
+    // unless a repeated START is armed: then it hands over the last byte
+    // received, and the next S0 write sends Sr and the address.
+    if (mode_ == Mode::Receive && !restartArmed_) {
         awaitingFirstRx_ = false;
         const bool masterAcks = (control_ & kAck) != 0;
-        const std::uint8_t received = slaveReleased_ ? 0xFF : bus_.Read();
+        const std::uint8_t received = slaveReleased_ ? bus_.ReadReleased() : bus_.Read();
         if (!masterAcks) slaveReleased_ = true;
         BeginByte(!masterAcks, true, received);
     }

@@ -6,6 +6,7 @@
 // its START.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -45,6 +46,11 @@ public:
     // again from its START.
     void Interrupt();
     std::uint64_t Played() const { return played_; }
+    // A capture is the source and every transfer of it has been played.
+    bool CapturePlayedOut() const {
+        return kind_ == SimulatedBench::Traffic::Capture && captureNext_ >= capture_.size() && !active_ &&
+               std::none_of(waiting_.begin(), waiting_.end(), [](const Pending& p) { return p.fromCapture; });
+    }
 
 private:
     struct Pending {

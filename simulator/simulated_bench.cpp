@@ -401,6 +401,8 @@ bool SimulatedBench::TrafficError(std::string& error) const {
 
 std::uint64_t SimulatedBench::TransfersPlayed() const { return impl_->master.Played(); }
 
+bool SimulatedBench::CapturePlayedOut() const { return impl_->master.CapturePlayedOut(); }
+
 void SimulatedBench::RestartTraffic() {
     impl_->master.Restart(impl_->clock.NowUs());
     impl_->Refresh();

@@ -146,6 +146,9 @@ public:
     void SetTraffic(Traffic traffic, const std::string& captureFile = {});
     bool TrafficError(std::string& error) const;
     std::uint64_t TransfersPlayed() const;  // transfers played to their end
+    // The second master plays a capture file and has played all of it (it
+    // plays again only when the monitor starts afresh).
+    bool CapturePlayedOut() const;
     // Plays the capture again from its beginning (as a monitor start does).
     void RestartTraffic();
     bool MonitorSetupInForce() const;

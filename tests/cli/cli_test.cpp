@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -15,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/json.h"
 #include "eeprom/image_formats.h"
 #include "eeprom/session.h"
 #include "hardware/port_adapter.h"
@@ -36,7 +41,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     Outcome Cli(QStringList args, const QByteArray& input = {}) const {
-        args = QStringList{"--bench", "--bench-state", dir.filePath("state")} + args;
+        if (onBench) args = QStringList{"--bench", "--bench-state", dir.filePath("state")} + args;
         QProcess process;
         // Backups go to the test's folder, never the real home.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -70,6 +75,7 @@ protected:
 
     QTemporaryDir dir;
     rlim_t fileSizeLimit = RLIM_INFINITY;
+    bool onBench = true;  // false: this machine's own ports, as the port survey wants
 };
 
 // One chip of each family: a HEX file with a gap written in one run, read
@@ -185,6 +191,166 @@ TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
     EXPECT_EQ(Cli({"transfer", "w3@0x21", "0x11", "1", "2", "w1@0x21", "0x10", "r3"}).out,
               "0xa5 0x01 0x02\n");
     EXPECT_TRUE(Cli({"dump", "0x21"}).out.contains("10: a5 01 02 00"));
+}
+
+// Under --json every sub-command prints exactly one object on stdout, on
+// success and on failure (usage errors too), with its data fields; the error
+// sentence is the one on stderr.
+TEST_F(MerlixCli, EverySubCommandPrintsOneJsonObjectOnSuccessAndFailure) {
+    const QString odd = dir.filePath("q\"b\\s\tn.bin");  // a quote, a backslash and a tab in the name
+    const QString image = Write("image.bin", QByteArray(256, '\x42'));
+    const QString capture = QString(MERLIX_TEST_DATA_DIR "/captures/x24c02_dual.i2c.txt");
+    struct Case {
+        QStringList args;
+        const char* command;  // null: none could be told
+        int exit;             // -1: 0 or 1, as this machine's ports are
+        const char* key;      // a data field, and what it holds (as JSON text) when `value` is given
+        const char* value;
+    };
+    const Case cases[] = {
+        {{"probe"}, "probe", 0, "port", R"("lpt1")"},
+        {{"--bench-fault", "adapter-absent", "probe"}, "probe", 1, "found", "false"},
+        {{"ports"}, "ports", -1, "report", nullptr},
+        {{"--bench", "ports"}, "ports", 2, nullptr, nullptr},
+        {{"chips"}, "chips", 0, "chips", nullptr},
+        {{"fill", "--chip", "93c46 (8)", "--value", "0x42"}, "fill", 0, "chip", R"("93C46x8")"},
+        {{"fill", "--chip", "24C02", "--value", "300"}, "fill", 2, nullptr, nullptr},
+        {{"write", "--chip", "24C02", "-i", image}, "write", 0, "verified", "true"},
+        {{"write", "--chip", "24C02", "-i", dir.filePath("gone.bin")}, "write", 2, nullptr, nullptr},
+        {{"read", "--chip", "24C02", "-o", odd}, "read", 0, "output", nullptr},
+        {{"read", "--chip", "24C02"}, "read", 2, nullptr, nullptr},
+        {{"verify", "--chip", "24C02", "-i", image}, "verify", 0, "sum8", R"("00")"},
+        {{"verify", "--chip", "24C02", "-i", Write("zero.bin", QByteArray(256, '\0'))},
+         "verify",
+         3,
+         "mismatches",
+         "256"},
+        {{"restore", "--chip", "24C02"}, "restore", 0, "input", nullptr},
+        {{"restore", "--chip", "24C01"}, "restore", 2, nullptr, nullptr},
+        {{"set", "0x21", "0x10", "0xA5"}, "set", 0, "value", "165"},
+        {{"--bench-fault", "slave-nack", "set", "0x21", "0x10", "1"}, "set", 1, nullptr, nullptr},
+        {{"get", "0x21", "0x10"}, "get", 0, "value", "165"},
+        {{"get", "0x80", "0"}, "get", 2, nullptr, nullptr},
+        {{"dump", "0x21"}, "dump", 0, "registers", nullptr},
+        {{"--bench-fault", "slave-nack", "dump", "0x21"}, "dump", 1, "registers", nullptr},
+        {{"transfer", "w1@0x21", "0x10", "r1", "r2"}, "transfer", 0, "reads", "[[165],[1,2]]"},
+        {{"transfer", "x1@0x21"}, "transfer", 2, nullptr, nullptr},
+        {{"--traffic", capture, "monitor", "--count", "2"}, "monitor", 0, "lines", nullptr},
+        {{"monitor", "--format", "csv"}, "monitor", 2, nullptr, nullptr},
+        {{"read", "--chip"}, "read", 2, nullptr, nullptr},
+        {{"frobnicate"}, nullptr, 2, nullptr, nullptr},
+    };
+    ASSERT_EQ(Cli({"set", "0x21", "0x11", "1"}).code, 0);
+    ASSERT_EQ(Cli({"set", "0x21", "0x12", "2"}).code, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        onBench = c.args != QStringList{"ports"};
+        const Outcome run = Cli(QStringList{"--json"} + c.args);
+        EXPECT_TRUE(run.out.endsWith('\n') && run.out.count('\n') == 1) << run.out.toStdString();
+        QJsonParseError parse{};
+        const QJsonObject object = QJsonDocument::fromJson(run.out, &parse).object();
+        ASSERT_EQ(parse.error, QJsonParseError::NoError) << run.out.toStdString();
+        const int exit = c.exit >= 0 ? c.exit : run.code;
+        EXPECT_TRUE(c.exit >= 0 || exit <= 1);
+        EXPECT_EQ(run.code, exit) << run.err.toStdString();
+        EXPECT_EQ(object["command"], c.command ? QJsonValue(c.command) : QJsonValue(QJsonValue::Null));
+        EXPECT_EQ(object["exit"], exit);
+        EXPECT_EQ(object["ok"], exit == 0);
+        if (exit == 0) {
+            EXPECT_TRUE(object["error"].isNull());
+        } else {
+            EXPECT_TRUE(!object["error"].toString().isEmpty() && run.err.contains(object["error"].toString()))
+                << run.out.toStdString() << run.err.toStdString();
+        }
+        if (c.key) {
+            ASSERT_TRUE(object.contains(c.key)) << run.out.toStdString();
+            const QJsonValue value = object[c.key];
+            if (c.value) {
+                EXPECT_EQ(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact),
+                          QByteArray("[") + c.value + "]");
+            }
+        }
+    }
+    // Each data field's shape, where the table only said it is there.
+    onBench = true;
+    const auto run = [&](const QStringList& args) { return QJsonDocument::fromJson(Cli(args).out).object(); };
+    EXPECT_EQ(run({"--json", "read", "--chip", "24C02", "-o", odd})["output"], odd);
+    EXPECT_EQ(Read(odd), QByteArray(256, '\xFF'));  // restore put the blank chip back
+    const QJsonArray registers = run({"--json", "dump", "0x21"})["registers"].toArray();
+    ASSERT_EQ(registers.size(), 256);
+    EXPECT_EQ(registers[0x10], 0xA5);
+    EXPECT_TRUE(run({"--json", "--bench-fault", "slave-nack", "dump", "0x21"})["registers"][0].isNull());
+    EXPECT_EQ(run({"--json", "--traffic", capture, "monitor", "--count", "2"})["lines"][1],
+              " W A2 08  R A3 E9  ; ");
+    EXPECT_TRUE(run({"--json", "chips"})["chips"].toArray().contains(QJsonObject{
+        {"name", "93C46x16"}, {"bytes", 128}, {"organisation", 16}, {"bus", "Microwire"}, {"page_size", 0}}));
+    // Strings are escaped once, in the writer: each byte that is not UTF-8 (a
+    // file name can hold them; here a stray FF and a cut-short sequence)
+    // becomes U+FFFD, and the text always parses.
+    const std::string escaped = cli::JsonString("a\"b\\c\x01\x7F\xFF\xC3\xA9\xE2\x82\n");
+    EXPECT_EQ(escaped, "\"a\\\"b\\\\c\\u0001\\u007f\xEF\xBF\xBD\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\\n\"");
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString("[" + escaped + "]")).array()[0],
+              QString::fromUtf8("a\"b\\c\x01\x7F\xEF\xBF\xBD\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\n"));
+}
+
+// The register commands read numbers and data as the i2c-tools do: strtol's
+// base 0 (010 is octal 8), i2ctransfer's fill suffixes, i2cget's and
+// i2cset's modes, mask and read-back, i2cdump's range and characters.
+TEST_F(MerlixCli, RegisterCommandsTakeWhatTheI2cToolsTake) {
+    const QByteArray blank(3, ' ');
+    struct Case {
+        QStringList args;
+        int code;
+        QByteArray out;  // all of stdout; for a dump the rows
+        const char* says = "";
+    };
+    for (const Case& c : {
+             Case{{"transfer", "w6@0x21", "0x20", "0x10p", "w4", "0x30", "0xfe+", "w3", "0x40", "1-", "w3",
+                   "0x50", "0x7="},
+                  0,
+                  ""},
+             // Reads after reads under one STOP: each takes exactly its bytes.
+             Case{{"transfer", "w1@0x21", "0x20", "r3", "r1", "r1", "w1", "0x30", "r3", "w1", "0x40", "r2",
+                   "w1", "0x50", "r2"},
+                  0,
+                  "0x10 0x30 0x70\n0xf0\n0xf1\n0xfe 0xff 0x00\n0x01 0x00\n0x07 0x07\n"},
+             Case{{"set", "-r", "0x21", "010", "0x1234", "w"}, 0, "Value 0x1234 written, readback matched\n"},
+             Case{{"get", "0x21", "8"}, 0, "0x34\n"},
+             Case{{"get", "0x21", "010", "w"}, 0, "0x1234\n"},
+             Case{{"set", "0x21", "8", "0xF5", "-m", "0x0F"}, 0, ""},
+             Case{{"get", "0x21", "8"}, 0, "0x35\n"},
+             Case{{"dump", "0x21", "-r", "0x09-0x22"},
+                  0,
+                  "00: " + blank.repeated(9) + "12 00 00 00 00 00 00    " + QByteArray(9, ' ') + "?......\n" +
+                      "10: " + QByteArray("00 ").repeated(16) + "   " + QByteArray(16, '.') + "\n" +
+                      "20: 10 30 70 " + blank.repeated(13) + "   ?0p" + QByteArray(13, ' ') + "\n"},
+             Case{{"transfer", "r65536@0x21"}, 2, "", "a message on this adapter is at most 65535 bytes"},
+             Case{{"transfer", "w2@0x21", "1", "2x"}, 2, "", "not '2x'"},
+             Case{{"transfer", "w1@0x21", "256"}, 2, "", "not '256'"},
+             Case{{"get", "0x21", "08"}, 2, "", "not '08'"},
+             Case{{"get", "0x21", "8", "q"}, 2, "", "MODE is b (byte) or w (word), not 'q'"},
+             Case{{"set", "0x21", "8", "0x100"}, 2, "", "the value is a byte"},
+             Case{{"set", "0x21", "8", "1", "-m", "0"}, 2, "", "--mask takes the bits to change"},
+             Case{{"dump", "0x21", "-r", "5-3"}, 2, "", "--range is FIRST-LAST"},
+             // A bus held by another master: one sentence, from every command.
+             Case{{"dump", "0x21"}, 1, "", "the bus stayed busy (another master?)"},
+             Case{{"set", "0x21", "1", "2"}, 1, "", "the bus stayed busy (another master?)"},
+             Case{{"get", "0x21", "1"}, 1, "", "the bus stayed busy (another master?)"},
+             Case{{"transfer", "w1@0x21", "1", "r1"}, 1, "", "the bus stayed busy (another master?)"},
+         }) {
+        const QStringList args = c.code == 1 ? QStringList{"--bench-fault", "bus-busy"} + c.args : c.args;
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome run = Cli(args);
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        if (c.code == 0) {
+            EXPECT_TRUE(c.args[0] == "dump" ? run.out.endsWith(c.out) : run.out == c.out)
+                << run.out.toStdString();
+        }
+        EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
+        if (c.code == 1) {
+            EXPECT_EQ(run.err.count("the bus"), 1) << run.err.toStdString();
+        }
+    }
 }
 
 // The trace replaces the file it names; it must never be one the command
@@ -422,6 +588,23 @@ TEST_F(MerlixCli, MonitorPrintsTheWindowsLinesForARealCapture) {
                              QString::number(expected.size()), "--format", "csv"});
     EXPECT_TRUE(csv.out.startsWith("index,time_s,address7"));
     EXPECT_EQ(csv.out.count('\n'), static_cast<int>(expected.size()) + 1);
+}
+
+// --seconds is the user's time, though the bench's own clock runs far ahead;
+// a capture that ends before --count ends the monitor, which says so.
+TEST_F(MerlixCli, MonitorStopsOnTheUsersSecondsAndWhenTheCaptureEnds) {
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome timed = Cli({"monitor", "--seconds", "1"});
+    EXPECT_EQ(timed.code, 0) << timed.err.toStdString();
+    EXPECT_GE(timer.elapsed(), 1000);
+
+    const Outcome ended = Cli(
+        {"--traffic", MERLIX_TEST_DATA_DIR "/captures/x24c02_dual.i2c.txt", "monitor", "--count", "1000"});
+    EXPECT_EQ(ended.code, 0);
+    EXPECT_EQ(ended.out.count('\n'), 10);
+    EXPECT_TRUE(ended.err.contains("the capture ended after 10 lines, before the 1000 of --count"))
+        << ended.err.toStdString();
 }
 
 }  // namespace

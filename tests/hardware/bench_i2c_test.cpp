@@ -235,6 +235,37 @@ TEST_F(BenchI2cTest, DriverThatSkipsTheDummyReadOrThePinWaitReadsStaleData) {
     io().Out(S1(), 0xC3);
 }
 
+// After a read's last byte (not acknowledged) the repeated START must be
+// armed before S0 hands that byte over: a driver that reads it first clocks
+// one more byte, from a line no slave drives.
+TEST_F(BenchI2cTest, DriverThatTakesTheLastByteBeforeArmingSrClocksOneMore) {
+    Probe();
+    for (const bool armFirst : {true, false}) {
+        SCOPED_TRACE(armFirst);
+        (void)bench_.Bus().TakeEvents();
+        SendWithoutStop(0x40, {0x00});
+        for (int message = 0; message < 2; ++message) {
+            if (message == 0) io().Out(S1(), 0x45);
+            io().Out(S0(), 0x41);
+            ASSERT_EQ(adapter().WaitAck(), ByteResult::Done);
+            io().Out(S1(), 0x40);  // the one byte is the last
+            (void)io().In(S0());   // the dummy read starts it
+            ASSERT_EQ(adapter().WaitPin(), ByteResult::Done);
+            if (message == 1) {
+                io().Out(S1(), 0xC3);
+            } else if (armFirst) {
+                io().Out(S1(), 0x45);
+            } else {
+                (void)io().In(S0());
+                ASSERT_EQ(adapter().WaitPin(), ByteResult::Done);
+                io().Out(S1(), 0x45);
+            }
+            (void)io().In(S0());
+        }
+        EXPECT_EQ(bench_.Bus().TakeEvents(), armFirst ? "S w Sr r Sr r P" : "S w Sr r - Sr r P");
+    }
+}
+
 TEST_F(BenchI2cTest, LatchLoadsOnlyOnTheRisingInitEdge) {
     Probe();
     const std::uint64_t loads = bench_.LatchLoads();

@@ -31,12 +31,28 @@ TEST_P(I2cMasterContract, MessagesReachTheDevicesAndFailuresSayWhere) {
     const I2cMessage random[] = {{0x20, false, {&reg, 1}}, {0x20, true, three}};
     ASSERT_TRUE(i2c.Transfer(random).Ok());
     EXPECT_EQ(three, (std::array<std::uint8_t, 3>{0x11, 0x22, 0x33}));
-    std::array<std::uint8_t, 1> one{};
+    std::array<std::uint8_t, 1> a{}, b{}, c{};
+    const I2cMessage singles[] = {
+        {0x20, false, {&reg, 1}}, {0x20, true, a}, {0x20, true, b}, {0x20, true, c}};
+    ASSERT_TRUE(i2c.Transfer(singles).Ok());
+    EXPECT_EQ((std::array<std::uint8_t, 3>{a[0], b[0], c[0]}), three);
+    EXPECT_EQ(rig.BusEvents(), "S w w w w P S w Sr r r r P S w Sr r Sr r Sr r P");
+    // Every pair of neighbours joined by Sr under one STOP, and the slave
+    // sends exactly the bytes asked for, a read's last one included.
+    EXPECT_FALSE(i2c.Capabilities().restartBeforeReadOnly);
+    std::array<std::uint8_t, 1> one{}, next{}, last{};
     std::array<std::uint8_t, 2> two{};
-    const I2cMessage chained[] = {{0x20, false, {&reg, 1}}, {0x20, true, two}, {0x20, true, one}};
+    std::uint8_t regs[] = {0, 5, 0x44};
+    const I2cMessage chained[] = {
+        {0x20, false, {&regs[0], 1}}, {0x20, false, {&regs[1], 1}}, {0x20, true, two}, {0x20, true, one},
+        {0x20, true, next},           {0x20, false, {&regs[1], 2}}, {0x20, true, last}};
     ASSERT_TRUE(i2c.Transfer(chained).Ok());
     EXPECT_EQ(two, (std::array<std::uint8_t, 2>{0x11, 0x22}));
-    EXPECT_EQ(one[0], 0x33);  // the pointer ran on
+    EXPECT_EQ(one[0], 0x33);  // the pointer ran on, one byte a message
+    EXPECT_EQ(next[0], 0x00);
+    EXPECT_EQ(rig.Register(0x40, 5), 0x44);
+    EXPECT_EQ(last[0], 0x22);  // register 6, after the write to 5
+    EXPECT_EQ(rig.BusEvents(), "S w Sr w Sr r r Sr r Sr r Sr w w Sr r P");
 
     // An address probe: the device acknowledges, nobody at 0x23.
     const I2cMessage present{0x20};
