@@ -42,6 +42,7 @@ void MainDialog::AddAdapterEntry() {
     QAction* inUse = menu->addAction(QStringLiteral("In use: %1").arg(AdapterInUse()));
     inUse->setEnabled(false);
     menu->addSeparator();
+    menu->addAction(QStringLiteral("From the next start:"))->setEnabled(false);
 
     auto* group = new QActionGroup(menu);
     const QString remembered = RememberedAdapter();
