@@ -129,11 +129,13 @@ std::string TextProblem(const QByteArray& data) {
     return {};
 }
 
-enum class Record { Data, End, Refused };
+// Count: an S-record count (S5/S6) that matched the data records before it;
+// as the file's last record it closes the file as an end record does.
+enum class Record { Data, Count, End, Refused };
 
 // Reads a HEX or S-record file line by line, `onRecord` decoding each
 // record, and checks what both formats share: ASCII text, no comment lines,
-// the end record last, and data before it.
+// the end record (or a closing count) last, and data before it.
 template <typename OnRecord>
 bool DecodeRecords(const QByteArray& data, const std::string& name, const char* missingEnd,
                    const ImageBuilder& image, std::string& error, OnRecord onRecord) {
@@ -144,6 +146,7 @@ bool DecodeRecords(const QByteArray& data, const std::string& name, const char* 
     LineReader reader(data);
     std::string line;
     int end = 0;  // the end record's line
+    bool closedByCount = false;
     while (reader.Next(line)) {
         if (line.empty()) continue;
         const int n = reader.Number();
@@ -158,8 +161,9 @@ bool DecodeRecords(const QByteArray& data, const std::string& name, const char* 
         const Record record = onRecord(line, n);
         if (record == Record::Refused) return false;
         if (record == Record::End) end = n;
+        closedByCount = record == Record::Count;
     }
-    if (end == 0) {
+    if (end == 0 && !closedByCount) {
         // A file cut short (a copy that stopped half way) must not program half a chip.
         error = name + ": " + missingEnd + "; the file may be cut short";
         return false;
@@ -221,9 +225,10 @@ bool DecodeSRecord(const QByteArray& data, int capacity, const std::string& name
         error = AtLine(name, n, what);
         return Record::Refused;
     };
+    std::uint32_t dataRecords = 0;  // S1/S2/S3 so far, for the count records
     return DecodeRecords(
-        data, name, "the termination record (S7, S8 or S9) is missing", image, error,
-        [&](const std::string& line, int n) {
+        data, name, "neither a termination record (S7, S8 or S9) nor a count record (S5 or S6) ends it",
+        image, error, [&](const std::string& line, int n) {
             const char type = line.size() > 1 ? line[1] : '?';
             if ((line[0] != 'S' && line[0] != 's') || type < '0' || type > '9' || type == '4' ||
                 !HexBytes(line, 2, record) || record.empty() || record.size() != 1u + record[0])
@@ -238,10 +243,20 @@ bool DecodeSRecord(const QByteArray& data, int capacity, const std::string& name
             if (record.size() < static_cast<std::size_t>(addressBytes) + 2)
                 return refuse(n, "record too short for its address");
             if (type >= '7') return Record::End;
-            if (type < '1' || type > '3') return Record::Data;  // header and count records
             std::uint32_t address = 0;
             for (int i = 0; i < addressBytes; ++i)
                 address = address << 8 | record[1 + static_cast<std::size_t>(i)];
+            if (type == '5' || type == '6') {
+                // The count of data records before it: a file without a termination
+                // record (what srec_cat writes by default) is whole when it matches.
+                if (address != dataRecords)
+                    return refuse(n, "the count record gives " + std::to_string(address) +
+                                         " data records where the file holds " + std::to_string(dataRecords) +
+                                         " before it; records were lost or added");
+                return Record::Count;
+            }
+            if (type == '0') return Record::Data;  // the header
+            ++dataRecords;
             const std::size_t length = record.size() - 2 - static_cast<std::size_t>(addressBytes);
             std::string why;
             if (!image.Put(address, record.data() + 1 + addressBytes, length, n, why)) return refuse(n, why);
