@@ -197,7 +197,9 @@ int main(int argc, char** argv) {
     app.add_flag("--json", g.json, "Print a one-line JSON result on stdout");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
-    app.add_flag("!--no-backup", g.backup, "Write without first backing the chip's old contents up");
+    // Callback flags: a negated flag would show its default ("--no-backup{false}") in --help.
+    app.add_flag_callback(
+        "--no-backup", [&g] { g.backup = false; }, "Write without first backing the chip's old contents up");
 
     cli::MemoryOptions memory;
     const auto addMemory = [&memory](CLI::App* sub) {
@@ -221,7 +223,8 @@ int main(int argc, char** argv) {
     addMemory(write);
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
     write->add_option("--format", memory.format, inputFormat);
-    write->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+    const auto noVerify = [&memory] { memory.verify = false; };
+    write->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
     CLI::App* restore = app.add_subcommand(
         "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
     addMemory(restore);
@@ -235,7 +238,7 @@ int main(int argc, char** argv) {
     addMemory(fill);
     std::string fillValue = "0xFF";
     fill->add_option("--value", fillValue, "The byte (default 0xFF)");
-    fill->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+    fill->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
 
     std::string regAddress, regName, regValue;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");

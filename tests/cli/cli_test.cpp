@@ -326,6 +326,9 @@ TEST_F(MerlixCli, BackupBeforeWriteAndRestoreBringBackTheOldBytes) {
     EXPECT_EQ(Cli({"read", "--chip", "AT25C010", "-o", "-"}).out, QByteArray(128, '\x5A'));
     EXPECT_EQ(Cli({"--no-backup", "fill", "--chip", "AT25C010"}).code, 0);
     EXPECT_EQ(QDir(dir.filePath("data/merlix/backups")).entryList(QDir::Files).size(), 3);
+    // The negative flags read as they are typed in --help, without a default such as "{false}".
+    const QByteArray help = Cli({"--help"}).out + Cli({"fill", "--help"}).out;
+    EXPECT_TRUE(help.contains("  --no-backup  ") && help.contains("  --no-verify  ")) << help.toStdString();
 }
 
 // restore puts back what a backup holds: a whole chip, or the page its name
