@@ -205,7 +205,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
-    app.add_flag("!--no-backup", g.backup, "Write without first backing the chip's old contents up");
+    // Callback flags: a negated flag would show its default ("--no-backup{false}") in --help.
+    app.add_flag_callback(
+        "--no-backup", [&g] { g.backup = false; }, "Write without first backing the chip's old contents up");
 
     cli::MemoryOptions memory;
     const auto addMemory = [&memory](CLI::App* sub) {
@@ -229,7 +231,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     addMemory(write);
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
     write->add_option("--format", memory.format, inputFormat);
-    write->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+    const auto noVerify = [&memory] { memory.verify = false; };
+    write->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
     CLI::App* restore = app.add_subcommand(
         "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
     addMemory(restore);
@@ -243,7 +246,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     addMemory(fill);
     std::string fillValue = "0xFF";
     fill->add_option("--value", fillValue, "The byte (default 0xFF)");
-    fill->add_flag("!--no-verify", memory.verify, "Do not read the chip back");
+    fill->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
 
     cli::RegisterOptions reg;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");

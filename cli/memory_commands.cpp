@@ -112,6 +112,42 @@ bool FormatOption(const MemoryOptions& options, std::optional<eeprom::ImageForma
     return true;
 }
 
+// A HEX or S-record file for one page holds it at addresses from the page's
+// start (what `read --page` writes) or at the page's own addresses in the
+// chip (a page cut from a whole-chip file). The first reading is tried
+// first; a sentence says which one was taken.
+int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& job, const std::string& name,
+               std::vector<std::uint8_t>& bytes) {
+    const int first = job.region.offset;
+    const int last = first + job.region.size - 1;
+    const std::string page = "page " + std::to_string(job.page);
+    char extent[96];
+    std::snprintf(extent, sizeof extent, "0x%X bytes", job.region.size);
+    eeprom::ImageSpan span{0, job.region.size, page, extent};
+    std::string error;
+    if (format == eeprom::ImageFormat::Raw || first == 0)
+        return eeprom::DecodeImage(data, format, span, name, bytes, error) ? kExitOk
+                                                                           : Fail(kExitUsage, error);
+    std::snprintf(extent, sizeof extent, "0x%X bytes, at 0x0-0x%X from its start or 0x%X-0x%X in the chip",
+                  job.region.size, job.region.size - 1, first, last);
+    span.extent = extent;
+    if (eeprom::DecodeImage(data, format, span, name, bytes, error)) {
+        Say(name + " holds " + page + " at addresses from the page's start (0x0 is 0x" + Hex4(first) +
+            " in the chip)");
+        return kExitOk;
+    }
+    // When the file has data before the page, it was not written for the
+    // page's own addresses either: the first refusal stands.
+    span.base = static_cast<std::uint32_t>(first);
+    std::string chipError;
+    bool beforePage = false;
+    if (!eeprom::DecodeImage(data, format, span, name, bytes, chipError, &beforePage))
+        return Fail(kExitUsage, beforePage ? error : chipError);
+    Say(name + " holds " + page + " at its own addresses in the chip (0x" + Hex4(first) + "-0x" + Hex4(last) +
+        ")");
+    return kExitOk;
+}
+
 // The file for write and verify: read whole and checked before the chip is
 // touched; what the file leaves out of the region reads 0xFF.
 int ReadInput(const MemoryOptions& options, const Job& job, std::vector<std::uint8_t>& expected) {
@@ -131,9 +167,14 @@ int ReadInput(const MemoryOptions& options, const Job& job, std::vector<std::uin
     if (data.isEmpty()) return Fail(kExitUsage, name + " is empty; nothing was written");
     if (longer) return Fail(kExitUsage, name + " is far too large for any of these chips");
     std::vector<std::uint8_t> bytes;
-    if (!eeprom::DecodeImage(data, format.value_or(eeprom::ImageFormatToRead(data, path == "-" ? "" : path)),
-                             job.region.size, name, bytes, error))
-        return Fail(kExitUsage, error);
+    const eeprom::ImageFormat taken =
+        format.value_or(eeprom::ImageFormatToRead(data, path == "-" ? "" : path));
+    if (job.page < 0) {
+        if (!eeprom::DecodeImage(data, taken, job.region.size, name, bytes, error))
+            return Fail(kExitUsage, error);
+    } else if (int code = DecodePage(data, taken, job, name, bytes)) {
+        return code;
+    }
     if (bytes.size() > static_cast<std::size_t>(job.region.size))
         return Fail(kExitUsage, name + " holds " + std::to_string(bytes.size()) + " bytes, more than the " +
                                     std::to_string(job.region.size) + " of the " + job.chip.name +

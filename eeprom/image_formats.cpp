@@ -68,26 +68,30 @@ std::string AtLine(const std::string& name, int line, const std::string& what) {
     return name + " line " + std::to_string(line) + ": " + what;
 }
 
-std::string Beyond(int capacity) {
-    char text[96];
-    std::snprintf(text, sizeof text, "data beyond the chip's end (0x%X bytes); nothing was written",
-                  capacity);
-    return text;
-}
-
-// Collects the data records: every byte lands at its address, and the first
-// one at or past the chip's end stops the file. A byte given twice must be
-// given the same value both times.
+// Collects the data records: every byte lands at its address less the span's
+// base, and the first one before the base or at or past the span's end stops
+// the file. A byte given twice must be given the same value both times.
 class ImageBuilder {
 public:
-    ImageBuilder(int capacity, std::vector<std::uint8_t>& bytes) : capacity_(capacity), bytes_(bytes) {
+    ImageBuilder(const ImageSpan& span, std::vector<std::uint8_t>& bytes, bool* beforeSpan)
+        : span_(span), bytes_(bytes), beforeSpan_(beforeSpan) {
         bytes_.clear();
+        if (beforeSpan_) *beforeSpan_ = false;
     }
     // False with the reason (for the line's sentence) when the record does not fit.
-    bool Put(std::uint32_t address, const std::uint8_t* data, std::size_t n, int line, std::string& why) {
+    bool Put(std::uint32_t fileAddress, const std::uint8_t* data, std::size_t n, int line, std::string& why) {
         if (n == 0) return true;
-        if (address + n > static_cast<std::uint32_t>(capacity_)) {
-            why = Beyond(capacity_);
+        if (fileAddress < span_.base) {
+            char base[16];
+            std::snprintf(base, sizeof base, "0x%X", span_.base);
+            why =
+                std::string("data before ") + base + ", where " + span_.name + " starts; nothing was written";
+            if (beforeSpan_) *beforeSpan_ = true;
+            return false;
+        }
+        const std::size_t address = fileAddress - span_.base;
+        if (address + n > static_cast<std::size_t>(span_.size)) {
+            why = "data beyond " + span_.name + "'s end (" + span_.extent + "); nothing was written";
             return false;
         }
         if (bytes_.size() < address + n) {
@@ -100,8 +104,8 @@ public:
                 char text[160];
                 std::snprintf(
                     text, sizeof text,
-                    "gives address 0x%zX the value %02X where line %d gave it %02X; nothing was written", at,
-                    data[i], lineOf_[at], bytes_[at]);
+                    "gives address 0x%zX the value %02X where line %d gave it %02X; nothing was written",
+                    at + span_.base, data[i], lineOf_[at], bytes_[at]);
                 why = text;
                 return false;
             }
@@ -113,8 +117,9 @@ public:
     bool Empty() const { return bytes_.empty(); }
 
 private:
-    int capacity_;
+    const ImageSpan& span_;
     std::vector<std::uint8_t>& bytes_;
+    bool* beforeSpan_;
     std::vector<int> lineOf_;  // the line that gave each byte, 0 for none
 };
 
@@ -129,11 +134,13 @@ std::string TextProblem(const QByteArray& data) {
     return {};
 }
 
-enum class Record { Data, End, Refused };
+// Count: an S-record count (S5/S6) that matched the data records before it;
+// as the file's last record it closes the file as an end record does.
+enum class Record { Data, Count, End, Refused };
 
 // Reads a HEX or S-record file line by line, `onRecord` decoding each
 // record, and checks what both formats share: ASCII text, no comment lines,
-// the end record last, and data before it.
+// the end record (or a closing count) last, and data before it.
 template <typename OnRecord>
 bool DecodeRecords(const QByteArray& data, const std::string& name, const char* missingEnd,
                    const ImageBuilder& image, std::string& error, OnRecord onRecord) {
@@ -144,6 +151,7 @@ bool DecodeRecords(const QByteArray& data, const std::string& name, const char* 
     LineReader reader(data);
     std::string line;
     int end = 0;  // the end record's line
+    bool closedByCount = false;
     while (reader.Next(line)) {
         if (line.empty()) continue;
         const int n = reader.Number();
@@ -158,8 +166,9 @@ bool DecodeRecords(const QByteArray& data, const std::string& name, const char* 
         const Record record = onRecord(line, n);
         if (record == Record::Refused) return false;
         if (record == Record::End) end = n;
+        closedByCount = record == Record::Count;
     }
-    if (end == 0) {
+    if (end == 0 && !closedByCount) {
         // A file cut short (a copy that stopped half way) must not program half a chip.
         error = name + ": " + missingEnd + "; the file may be cut short";
         return false;
@@ -171,9 +180,9 @@ bool DecodeRecords(const QByteArray& data, const std::string& name, const char* 
     return true;
 }
 
-bool DecodeIntelHex(const QByteArray& data, int capacity, const std::string& name,
-                    std::vector<std::uint8_t>& bytes, std::string& error) {
-    ImageBuilder image(capacity, bytes);
+bool DecodeIntelHex(const QByteArray& data, const ImageSpan& span, const std::string& name,
+                    std::vector<std::uint8_t>& bytes, std::string& error, bool* beforeSpan) {
+    ImageBuilder image(span, bytes, beforeSpan);
     std::vector<std::uint8_t> record;
     std::uint32_t upper = 0;  // from extended segment (type 02) or linear (type 04) records
     const auto refuse = [&](int n, const std::string& what) {
@@ -213,17 +222,18 @@ bool DecodeIntelHex(const QByteArray& data, int capacity, const std::string& nam
         });
 }
 
-bool DecodeSRecord(const QByteArray& data, int capacity, const std::string& name,
-                   std::vector<std::uint8_t>& bytes, std::string& error) {
-    ImageBuilder image(capacity, bytes);
+bool DecodeSRecord(const QByteArray& data, const ImageSpan& span, const std::string& name,
+                   std::vector<std::uint8_t>& bytes, std::string& error, bool* beforeSpan) {
+    ImageBuilder image(span, bytes, beforeSpan);
     std::vector<std::uint8_t> record;
     const auto refuse = [&](int n, const std::string& what) {
         error = AtLine(name, n, what);
         return Record::Refused;
     };
+    std::uint32_t dataRecords = 0;  // S1/S2/S3 so far, for the count records
     return DecodeRecords(
-        data, name, "the termination record (S7, S8 or S9) is missing", image, error,
-        [&](const std::string& line, int n) {
+        data, name, "neither a termination record (S7, S8 or S9) nor a count record (S5 or S6) ends it",
+        image, error, [&](const std::string& line, int n) {
             const char type = line.size() > 1 ? line[1] : '?';
             if ((line[0] != 'S' && line[0] != 's') || type < '0' || type > '9' || type == '4' ||
                 !HexBytes(line, 2, record) || record.empty() || record.size() != 1u + record[0])
@@ -238,10 +248,20 @@ bool DecodeSRecord(const QByteArray& data, int capacity, const std::string& name
             if (record.size() < static_cast<std::size_t>(addressBytes) + 2)
                 return refuse(n, "record too short for its address");
             if (type >= '7') return Record::End;
-            if (type < '1' || type > '3') return Record::Data;  // header and count records
             std::uint32_t address = 0;
             for (int i = 0; i < addressBytes; ++i)
                 address = address << 8 | record[1 + static_cast<std::size_t>(i)];
+            if (type == '5' || type == '6') {
+                // The count of data records before it: a file without a termination
+                // record (what srec_cat writes by default) is whole when it matches.
+                if (address != dataRecords)
+                    return refuse(n, "the count record gives " + std::to_string(address) +
+                                         " data records where the file holds " + std::to_string(dataRecords) +
+                                         " before it; records were lost or added");
+                return Record::Count;
+            }
+            if (type == '0') return Record::Data;  // the header
+            ++dataRecords;
             const std::size_t length = record.size() - 2 - static_cast<std::size_t>(addressBytes);
             std::string why;
             if (!image.Put(address, record.data() + 1 + addressBytes, length, n, why)) return refuse(n, why);
@@ -318,18 +338,26 @@ ImageFormat ImageFormatToRead(const QByteArray& data, const std::string& path) {
     return ImageFormatNamed(path).value_or(DetectImageFormat(data));
 }
 
-bool DecodeImage(const QByteArray& data, ImageFormat format, int capacity, const std::string& name,
-                 std::vector<std::uint8_t>& bytes, std::string& error) {
+bool DecodeImage(const QByteArray& data, ImageFormat format, const ImageSpan& span, const std::string& name,
+                 std::vector<std::uint8_t>& bytes, std::string& error, bool* beforeSpan) {
     switch (format) {
         case ImageFormat::IntelHex:
-            return DecodeIntelHex(data, capacity, name, bytes, error);
+            return DecodeIntelHex(data, span, name, bytes, error, beforeSpan);
         case ImageFormat::SRecord:
-            return DecodeSRecord(data, capacity, name, bytes, error);
+            return DecodeSRecord(data, span, name, bytes, error, beforeSpan);
         case ImageFormat::Raw:
             break;
     }
+    if (beforeSpan) *beforeSpan = false;
     bytes.assign(data.begin(), data.end());
     return true;
+}
+
+bool DecodeImage(const QByteArray& data, ImageFormat format, int capacity, const std::string& name,
+                 std::vector<std::uint8_t>& bytes, std::string& error) {
+    char extent[32];
+    std::snprintf(extent, sizeof extent, "0x%X bytes", capacity);
+    return DecodeImage(data, format, ImageSpan{0, capacity, "the chip", extent}, name, bytes, error);
 }
 
 QByteArray EncodeImage(const std::vector<std::uint8_t>& bytes, ImageFormat format) {

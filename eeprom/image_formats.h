@@ -41,9 +41,25 @@ ImageFormat ImageFormatToRead(const QByteArray& data, const std::string& path);
 
 // Decodes `data` into `bytes`: raw as it is, HEX and S-record as the bytes
 // from address 0 to the highest one the file holds (gaps 0xFF). Data at or
-// past `capacity` is refused. `name` starts the error sentence.
+// past `capacity` is refused as beyond the chip's end. `name` starts the
+// error sentence.
 bool DecodeImage(const QByteArray& data, ImageFormat format, int capacity, const std::string& name,
                  std::vector<std::uint8_t>& bytes, std::string& error);
+
+// The addresses of a HEX or S-record file that fill a part of the chip: file
+// address `base` is byte 0 of the decoded bytes, and `size` bytes follow.
+// A refusal calls it `name` ("page 3") and its size `extent`.
+struct ImageSpan {
+    std::uint32_t base = 0;
+    int size = 0;
+    std::string name;
+    std::string extent;
+};
+// As above, for the span's addresses: data before `base` or at or past
+// base + size is refused, and `beforeSpan` (when given) tells the first case,
+// a file written for other addresses, from the others. Raw data is as it is.
+bool DecodeImage(const QByteArray& data, ImageFormat format, const ImageSpan& span, const std::string& name,
+                 std::vector<std::uint8_t>& bytes, std::string& error, bool* beforeSpan = nullptr);
 // The text or bytes of a file holding `bytes` from address 0.
 QByteArray EncodeImage(const std::vector<std::uint8_t>& bytes, ImageFormat format);
 

@@ -353,6 +353,39 @@ TEST_F(MerlixCli, RegisterCommandsTakeWhatTheI2cToolsTake) {
     }
 }
 
+// --page takes a page cut from a whole-chip file at the chip's own addresses
+// as well as one from the page's start, and says which; a file that reaches
+// past the page is refused as such.
+TEST_F(MerlixCli, APageFileIsTakenAtThePagesOwnAddressesOrFromItsStart) {
+    std::vector<std::uint8_t> whole(0x400);
+    for (std::size_t i = 0; i < whole.size(); ++i) whole[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    QByteArray cut;  // the records of 0x300..0x3FF, as `srec_cat -crop 0x300 0x400` leaves them
+    for (const QByteArray& line : eeprom::EncodeImage(whole, eeprom::ImageFormat::SRecord).split('\n'))
+        if (!line.isEmpty() && (!line.startsWith("S1") || line.mid(4, 2) == "03")) cut += line + '\n';
+    const Outcome own = Cli({"write", "--chip", "24C16", "--page", "3", "-i", Write("p3.srec", cut)});
+    ASSERT_EQ(own.code, 0) << own.err.toStdString();
+    EXPECT_TRUE(own.err.contains("p3.srec holds page 3 at its own addresses in the chip (0x0300-0x03FF)"))
+        << own.err.toStdString();
+    const QByteArray page(reinterpret_cast<const char*>(whole.data()) + 0x300, 0x100);
+    EXPECT_EQ(Cli({"read", "--chip", "24C16", "-o", "-"}).out.mid(0x300, 0x100), page);
+
+    const std::vector<std::uint8_t> relative(whole.begin() + 0x300, whole.end());
+    const Outcome fromStart =
+        Cli({"verify", "--chip", "24C16", "--page", "3", "-i",
+             Write("p3.hex", eeprom::EncodeImage(relative, eeprom::ImageFormat::IntelHex))});
+    EXPECT_EQ(fromStart.code, 0) << fromStart.err.toStdString();
+    EXPECT_TRUE(fromStart.err.contains("p3.hex holds page 3 at addresses from the page's start"))
+        << fromStart.err.toStdString();
+
+    const Outcome tooLong = Cli({"verify", "--chip", "24C16", "--page", "3", "-i",
+                                 Write("w.srec", eeprom::EncodeImage(whole, eeprom::ImageFormat::SRecord))});
+    EXPECT_EQ(tooLong.code, 2);
+    EXPECT_TRUE(
+        tooLong.err.contains("w.srec line 18: data beyond page 3's end (0x100 bytes, at 0x0-0xFF from "
+                             "its start or 0x300-0x3FF in the chip)"))
+        << tooLong.err.toStdString();
+}
+
 // The trace replaces the file it names; it must never be one the command
 // reads or writes, under whatever name. Nothing of those files is lost.
 TEST_F(MerlixCli, ATraceNeverReplacesAFileTheCommandUses) {
@@ -459,6 +492,9 @@ TEST_F(MerlixCli, BackupBeforeWriteAndRestoreBringBackTheOldBytes) {
     EXPECT_EQ(Cli({"read", "--chip", "AT25C010", "-o", "-"}).out, QByteArray(128, '\x5A'));
     EXPECT_EQ(Cli({"--no-backup", "fill", "--chip", "AT25C010"}).code, 0);
     EXPECT_EQ(QDir(dir.filePath("data/merlix/backups")).entryList(QDir::Files).size(), 3);
+    // The negative flags read as they are typed in --help, without a default such as "{false}".
+    const QByteArray help = Cli({"--help"}).out + Cli({"fill", "--help"}).out;
+    EXPECT_TRUE(help.contains("  --no-backup  ") && help.contains("  --no-verify  ")) << help.toStdString();
 }
 
 // restore puts back what a backup holds: a whole chip, or the page its name

@@ -285,7 +285,18 @@ TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
              Case{kSrec, "S10500101122B7\nS9030000FC\n", nullptr},
              Case{kSrec, "S10500101122B8\nS9030000FC\n", "f line 1: bad checksum"},
              Case{kSrec, "S00600004844521B\nS10500101122B7\n",
-                  "f: the termination record (S7, S8 or S9) is missing; the file may be cut short"},
+                  "f: neither a termination record (S7, S8 or S9) nor a count record (S5 or S6) ends it; "
+                  "the file may be cut short"},
+             // srec_cat's default (S1, an S5 count, no S9) and S3 with a count instead of S7 are whole
+             // when the count matches; a count is checked with a termination record too.
+             Case{kSrec, "S00600004844521B\nS1070010112233443E\nS5030001FB\n", nullptr},
+             Case{kSrec, "S30900000010112233443C\nS5030001FB\n", nullptr},
+             Case{kSrec, "S1070010112233443E\nS5030002FA\nS9030000FC\n",
+                  "f line 2: the count record gives 2 data records where the file holds 1 before it; "
+                  "records were lost or added"},
+             Case{kSrec, "S5030000FC\nS1070010112233443E\n",
+                  "f: neither a termination record (S7, S8 or S9) nor a count record (S5 or S6) ends it; "
+                  "the file may be cut short"},
              Case{kSrec, "S10500101122B7\nX\n", "f line 2: not an S-record"},
              Case{kSrec, "S2060001001122C5\nS9030000FC\n",
                   "f line 1: data beyond the chip's end (0x100 bytes); nothing was written"},

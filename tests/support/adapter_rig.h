@@ -116,7 +116,7 @@ public:
         if (memory_->Chip()) memory_->Chip()->SetStoreFault(noStore);
     }
     // What the bus carried since the last call (I2cBus::TakeEvents).
-    std::string BusEvents() { return (parallel_ ? parallel_->bench.Bus() : memory_->Bus()).TakeEvents(); }
+    std::string BusEvents() { return (Bench() ? Bench()->Bus() : memory_->Bus()).TakeEvents(); }
     // Select, clock, data and ORG all high.
     bool LinesIdleHigh() {
         if (!parallel_ && !memory_) return false;
