@@ -43,6 +43,12 @@ std::string Hex4(int value) { return eeprom::HexByte(value >> 8) + eeprom::HexBy
 
 bool FindAdapter(CommandContext& context) {
     eeprom::Session& session = context.session;
+    // Another adapter was checked as it was opened; each command asks for
+    // the interface it needs (RequireI2c, SelectChip).
+    if (!session.latch) {
+        session.controllerPresent = session.i2c ? 1 : 0;
+        return true;
+    }
     session.adapter.SetLatch(kStartLatch);
     const int ports[] = {context.forcedPort ? context.forcedPort : hardware::kLpt1, hardware::kLpt2};
     for (int i = 0; i < (context.forcedPort ? 1 : 2); ++i) {
@@ -57,6 +63,12 @@ bool FindAdapter(CommandContext& context) {
     session.controllerPresent = 0;
     session.probeFailed = 2;
     return false;
+}
+
+int RequireI2c(CommandContext& context) {
+    const std::string missing = context.session.CannotReach(eeprom::ChipFamily::I2c);
+    if (!missing.empty()) return Fail(kExitFailed, missing);
+    return FindAdapter(context) ? kExitOk : NoAdapter();
 }
 
 int NoAdapter() {

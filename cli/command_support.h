@@ -35,6 +35,9 @@ std::string Hex4(int value);
 // place that knows the adapter is the parallel one; the commands speak to it
 // through its bus interfaces.
 bool FindAdapter(CommandContext& context);
+// FindAdapter for the register commands: on an adapter without I2C, its
+// sentence and exit code 1; kExitOk when the bus can be used.
+int RequireI2c(CommandContext& context);
 // The sentence and exit code when FindAdapter found nothing.
 int NoAdapter();
 

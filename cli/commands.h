@@ -39,6 +39,13 @@ struct CommandContext {
     // Called once the bench has the command's chip in its socket, to load the
     // chip's saved contents (the bench state folder); false with one sentence.
     std::function<bool(std::string&)> socketReady{};
+    // The adapter when it is not the parallel one ("i2c-dev /dev/i2c-7"),
+    // and one line on what it can do; both empty on the parallel adapter.
+    std::string adapter{};
+    std::string capabilities{};
+    // The bench's spidev fake: its 93Cxx ORG pin strapped as the chip chosen
+    // needs (high for 16-bit words), as a technician straps the real one.
+    std::function<void(bool high)> strapOrg{};
 };
 
 // File names are the system's bytes, as given on the command line.

@@ -8,7 +8,29 @@
 
 namespace cli {
 
+namespace {
+
+// Another adapter has no PCF8584 to reset: it was checked as it was opened,
+// and the probe says what it is and what it can do.
+int ProbeOtherAdapter(CommandContext& context) {
+    const eeprom::Session& session = context.session;
+    const auto yes = [](bool can) { return can ? "yes" : "no"; };
+    context.result.Bool("found", true).Null("port").String("adapter", context.adapter);
+    context.result.String("capabilities", context.capabilities);
+    context.result.Bool("i2c", session.i2c != nullptr).Bool("serial_chips", session.lines || session.spi);
+    context.result.Bool("monitor", session.sniffer != nullptr).Bool("latch", session.latch);
+    if (context.json) return kExitOk;
+    std::printf("%s\n", context.capabilities.c_str());
+    std::printf("I2C memories and registers: %s; Microwire and SPI memories: %s; bus monitor: %s; "
+                "device lines, user outputs and DAC: no\n",
+                yes(session.i2c), yes(session.lines || session.spi), yes(session.sniffer));
+    return kExitOk;
+}
+
+}  // namespace
+
 int RunProbe(CommandContext& context) {
+    if (!context.session.latch) return ProbeOtherAdapter(context);
     const bool found = FindAdapter(context);
     context.result.Bool("found", found);
     if (found) {

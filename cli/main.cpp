@@ -22,6 +22,7 @@
 #include "hardware/probe.h"
 #include "platform/counter.h"
 #include "platform/port_check.h"
+#include "simulator/fake_spidev.h"
 #include "startup/backend.h"
 #include "startup/bench_state.h"
 
@@ -46,6 +47,8 @@ struct GlobalOptions {
     std::string benchFaults;
     std::string benchState;
     bool benchFresh = false;
+    std::string adapter;       // --adapter
+    std::string benchAdapter;  // --bench-adapter
     bool quiet = false;
     bool json = false;
     bool checksum = false;
@@ -68,31 +71,19 @@ struct RunOutcome {
 // Maps the options onto the shared backend options; false with a sentence.
 bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::BackendOptions& options,
                         std::string& error) {
-    int forced = 0;
-    if (app.count("--bench")) {
-        ++forced;
-        options.backend = startup::BackendOptions::Backend::Bench;
-        const std::string port = g.bench.value_or("");
-        if (!port.empty() && !startup::ParseBenchPort(port, options.benchPort)) {
-            error = "--bench takes lpt1, lpt2 or none, not '" + port + "'";
-            return false;
-        }
-    }
-    if (g.direct) {
-        ++forced;
-        options.backend = startup::BackendOptions::Backend::Direct;
-    }
-    if (app.count("--ppdev")) {
-        ++forced;
-        options.backend = startup::BackendOptions::Backend::Ppdev;
-        if (!startup::ParsePpdevDevices(g.ppdev, options.ppdevDevices, error)) return false;
-    }
-    if (forced > 1) {
-        error = "--bench, --direct and --ppdev exclude each other";
-        return false;
-    }
-    for (const char* name :
-         {"--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state", "--ppdev"}) {
+    startup::AdapterArguments given;
+    given.bench = app.count("--bench") > 0;
+    given.benchPort = g.bench.value_or("");
+    given.direct = g.direct;
+    given.ppdev = app.count("--ppdev") > 0;
+    given.ppdevDevices = g.ppdev;
+    given.adapter = app.count("--adapter") > 0;
+    given.adapterName = g.adapter;
+    given.benchAdapter = app.count("--bench-adapter") > 0;
+    given.benchAdapterName = g.benchAdapter;
+    if (!startup::ApplyAdapterArguments(given, options, error)) return false;
+    for (const char* name : {"--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
+                             "--ppdev", "--adapter", "--bench-adapter"}) {
         if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
             error = std::string(name) + " needs a value, not an empty text";
             return false;
@@ -184,6 +175,16 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     app.add_flag("--direct", g.direct, "Use the parallel port directly (needs root or CAP_SYS_RAWIO)");
     app.add_option("--ppdev", g.ppdev, "Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)")
         ->type_name("DEV1[,DEV2]");
+    app.add_option(
+           "--adapter", g.adapter,
+           "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N or "
+           "spidev:/dev/spidevB.C (default: the parallel port, else one USB-to-I2C bridge, else the bench)")
+        ->type_name("ADAPTER");
+    app.add_option(
+           "--bench-adapter", g.benchAdapter,
+           "Bench: run through the real code of parallel, i2c-dev (:two-message for a USB-HID bridge, "
+           ":400k, both as i2c-dev:two-message,400k) or spidev, on its fake")
+        ->type_name("KIND");
     app.add_option("--port", g.port, "Use the adapter on lpt1 or lpt2 only (default: probe LPT1, then LPT2)")
         ->check(CLI::IsMember({"lpt1", "lpt2"}, CLI::ignore_case));
     app.add_option("--trace", g.trace, "Write every port access to FILE (- for standard output)")
@@ -306,8 +307,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
         std::string given;
-        for (const char* name : {"--bench", "--direct", "--ppdev", "--port", "--trace", "--traffic",
-                                 "--bench-chip", "--bench-fault", "--bench-state", "--bench-fresh"}) {
+        for (const char* name :
+             {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port", "--trace",
+              "--traffic", "--bench-chip", "--bench-fault", "--bench-state", "--bench-fresh"}) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
@@ -359,8 +361,16 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
         return Usage("--bench-state and --bench-fresh need the simulated bench");
 
+    if (!g.port.empty() && backend.Kind() != startup::AdapterKind::Parallel)
+        return Usage("--port chooses a parallel port, and the " + backend.Label() + " has none");
+
     auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
+    session->Use(backend.Interfaces());
     cli::CommandContext context{.session = *session};
+    context.adapter = backend.Label();
+    context.capabilities = backend.Capabilities();
+    if (simulator::FakeSpidev* spi = backend.FakeSpi())
+        context.strapOrg = [spi](bool high) { spi->StrapOrg(high); };
     std::optional<startup::BenchState> state;
     if (backend.OnBench()) {
         state.emplace(g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState);
@@ -378,7 +388,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     }
 
     context.bench = backend.Bench();
-    context.forcedPort = g.port.empty()                           ? 0
+    context.forcedPort = g.port.empty()                           ? backend.ParallelPort()
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
                                                                   : hardware::kLpt1;
     context.json = g.json;

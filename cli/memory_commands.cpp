@@ -19,6 +19,7 @@
 #include "eeprom/backup.h"
 #include "eeprom/file_access.h"
 #include "eeprom/image_file.h"
+#include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
 #include "simulator/simulated_bench.h"
 
@@ -82,6 +83,10 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
 }
 
 int SelectChip(CommandContext& context, const Chip& chip) {
+    const std::string missing = context.session.CannotReach(chip.family);
+    if (!missing.empty()) return Fail(kExitFailed, missing);
+    if (context.strapOrg && chip.family == eeprom::ChipFamily::Microwire)
+        context.strapOrg(chip.organisation == 16);
     if (context.bench && !chip.I2c()) {
         context.bench->SetChipListChoice(chip.listEntry);
         std::string error;
@@ -303,8 +308,8 @@ int BackUp(CommandContext& context, const Job& job, QString& path) {
     eeprom::Progress quiet;
     std::string error;
     eeprom::Session& session = context.session;
-    if (!eeprom::BackUpBeforeWrite(eeprom::FastBackupReads(session.adapter, session.adapter, session.chip),
-                                   session.chip, target, eeprom::BackupFolder(), quiet, path, error))
+    if (!eeprom::BackUpBeforeWrite(eeprom::FastBackupReads(session, session.chip), session.chip, target,
+                                   eeprom::BackupFolder(), quiet, path, error))
         return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
                                      " (--no-backup writes without one)");
     const std::string saved = QFile::encodeName(path).toStdString();

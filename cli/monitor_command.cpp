@@ -33,11 +33,12 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     if (context.json && options.format != "log")
         return Fail(kExitUsage, "monitor --json carries the log lines; --format " + options.format +
                                     " is for standard output");
+    if (!session.sniffer) return Fail(kExitFailed, monitor::kCannotWatchMessage);
     if (!FindAdapter(context)) return NoAdapter();
     const InterruptGuard interrupts;
     const auto began = std::chrono::steady_clock::now();
 
-    hardware::BusSniffer& sniffer = session.adapter;
+    hardware::BusSniffer& sniffer = *session.sniffer;
     monitor::MonitorClock clock(sniffer);
     const std::int64_t start = clock.NowUs();
     session.monitorOn = 1;

@@ -122,8 +122,8 @@ int RunSet(CommandContext& context, const RegisterOptions& options) {
     if (!options.mask.empty() && (!ParseBase0(options.mask, 1, word ? 0xFFFF : 0xFF, mask)))
         return Fail(kExitUsage, "--mask takes the bits to change, 1.." +
                                     std::string(word ? "0xffff" : "0xff") + ", not '" + options.mask + "'");
-    if (!FindAdapter(context)) return NoAdapter();
-    hardware::I2cMaster& i2c = context.session.adapter;
+    if (const int code = RequireI2c(context)) return code;
+    hardware::I2cMaster& i2c = *context.session.i2c;
     const auto reg = static_cast<std::uint8_t>(r);
     context.result.Int("device", dev).Int("register", r);
     if (mask) {
@@ -161,10 +161,10 @@ int RunGet(CommandContext& context, const RegisterOptions& options) {
     if (int code = ParseDevice(options.address, dev)) return code;
     if (int code = ParseByte(options.reg, "the register", r)) return code;
     if (int code = ParseMode(options.mode, word)) return code;
-    if (!FindAdapter(context)) return NoAdapter();
+    if (const int code = RequireI2c(context)) return code;
     long value = 0;
     const hardware::I2cResult result =
-        ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(r), word, value);
+        ReadRegister(*context.session.i2c, dev, static_cast<std::uint8_t>(r), word, value);
     context.result.Int("device", dev).Int("register", r);
     if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
     context.result.Int("value", value);
@@ -182,7 +182,7 @@ int RunDump(CommandContext& context, const RegisterOptions& options) {
             return Fail(kExitUsage, "--range is FIRST-LAST, two registers 0..0xff with FIRST <= LAST, not '" +
                                         options.range + "'");
     }
-    if (!FindAdapter(context)) return NoAdapter();
+    if (const int code = RequireI2c(context)) return code;
     // Under --json the registers go into the object, null where one was not read.
     const bool table = !context.json;
     std::vector<int> values(256, -1);  // -1: not read
@@ -204,7 +204,7 @@ int RunDump(CommandContext& context, const RegisterOptions& options) {
             // refusal ends the dump.
             if (failure.status != hardware::I2cStatus::BusBusy) {
                 const hardware::I2cResult result =
-                    ReadRegister(context.session.adapter, dev, static_cast<std::uint8_t>(reg), false, value);
+                    ReadRegister(*context.session.i2c, dev, static_cast<std::uint8_t>(reg), false, value);
                 if (result.Ok()) {
                     ++answered;
                     values[static_cast<std::size_t>(reg)] = static_cast<int>(value);
@@ -237,8 +237,11 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
         long address = 0;
         std::vector<std::uint8_t> bytes;  // write data, or room for the read
     };
+    // (Without an I2C master RequireI2c refuses the command below.)
     const long longest =
-        std::min<long>(kLongestMessage, context.session.adapter.Capabilities().maxMessageBytes);
+        context.session.i2c
+            ? std::min<long>(kLongestMessage, context.session.i2c->Capabilities().maxMessageBytes)
+            : kLongestMessage;
     std::vector<Message> plan;
     long lastAddress = -1;
     for (std::size_t i = 0; i < messages.size();) {
@@ -288,10 +291,10 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
     }
     if (plan.empty())
         return Fail(kExitUsage, "transfer needs at least one message, such as w1@0x50 0x00 r16");
-    if (!FindAdapter(context)) return NoAdapter();
+    if (const int code = RequireI2c(context)) return code;
     std::vector<hardware::I2cMessage> transfer;
     for (Message& m : plan) transfer.push_back({static_cast<std::uint8_t>(m.address), m.read, m.bytes});
-    const hardware::I2cResult result = context.session.adapter.Transfer(transfer);
+    const hardware::I2cResult result = context.session.i2c->Transfer(transfer);
     // What was read before a failure is shown, as each message was printed once it was done.
     const std::size_t done =
         result.Ok() ? plan.size() : static_cast<std::size_t>(std::max(result.message, 0));

@@ -8,6 +8,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
+#include "eeprom/session_transfers.h"
 
 namespace cli {
 
@@ -44,8 +45,7 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
     data.clear();
     if (chip.I2c()) {
         const bool ok = ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {
-            if (eeprom::ReadI2cBlockFast(session.adapter, page, device, session.image, session.marks, p,
-                                         count))
+            if (eeprom::ReadI2cBlockFast(*session.i2c, page, device, session.image, session.marks, p, count))
                 return true;
             error = TimeOut("reading");
             return false;
@@ -53,7 +53,7 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
         if (!ok) return false;
     } else {
         StretchProgress progress(line, 0, region.size);
-        if (!eeprom::ReadChipFast(session.adapter, session.chip, session.image, session.marks, progress)) {
+        if (!eeprom::ReadSerialChipFast(session, session.chip, session.image, session.marks, progress)) {
             error = eeprom::kNoChipMessage;
             return false;
         }
@@ -73,14 +73,14 @@ bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& regio
     if (chip.I2c()) {
         return ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {
             const int pageSize = chip.pageSize > 0 ? chip.pageSize : eeprom::kSafeI2cPageSize;
-            if (eeprom::WriteI2cPagesFast(session.adapter, page, device, pageSize, session.image, p, count))
+            if (eeprom::WriteI2cPagesFast(*session.i2c, page, device, pageSize, session.image, p, count))
                 return true;
             error = TimeOut("writing");
             return false;
         });
     }
     StretchProgress progress(line, 0, region.size);
-    if (!eeprom::WriteChipFast(session.adapter, session.chip, session.image, session.marks, progress)) {
+    if (!eeprom::WriteSerialChipFast(session, session.chip, session.image, session.marks, progress)) {
         error = eeprom::kNoChipMessage;
         return false;
     }

@@ -643,4 +643,59 @@ TEST_F(MerlixCli, MonitorStopsOnTheUsersSecondsAndWhenTheCaptureEnds) {
         << ended.err.toStdString();
 }
 
+// Every memory and register command through the real i2c-dev and spidev
+// code on their fakes, and what each adapter cannot do said in one sentence.
+TEST_F(MerlixCli, CommandsRunOnTheI2cDevAndSpidevFakes) {
+    struct Memory {
+        const char* adapter;
+        const char* chip;
+        int bytes;
+    };
+    for (const Memory& m :
+         {Memory{"i2c-dev", "24C08", 1024}, Memory{"i2c-dev:two-message,400k", "24C16", 2048},
+          Memory{"spidev", "AT25C160", 2048}, Memory{"spidev", "93C66x16", 512}}) {
+        SCOPED_TRACE(std::string(m.adapter) + " " + m.chip);
+        QByteArray image(m.bytes, '\0');
+        for (int i = 0; i < m.bytes; ++i) image[i] = static_cast<char>(i * 7 + m.bytes / 256);
+        const QString in = Write("in.bin", image);
+        const QStringList on{"--bench-adapter", m.adapter};
+        const Outcome written = Cli(on + QStringList{"write", "--chip", m.chip, "-i", in});
+        ASSERT_EQ(written.code, 0) << written.err.toStdString();
+        const Outcome verified = Cli(on + QStringList{"verify", "--chip", m.chip, "-i", in});
+        EXPECT_EQ(verified.code, 0) << verified.err.toStdString();
+        const Outcome read = Cli(on + QStringList{"read", "--chip", m.chip, "-o", dir.filePath("out.bin")});
+        ASSERT_EQ(read.code, 0) << read.err.toStdString();
+        EXPECT_EQ(Read("out.bin"), image);
+    }
+
+    struct Command {
+        const char* adapter;
+        QStringList args;
+        int code;
+        QByteArray out;  // stdout, when it matters
+        QString err;     // a sentence stderr holds
+    };
+    for (const Command& c : {
+             Command{"i2c-dev", {"set", "0x20", "5", "0xA7"}, 0, "", ""},
+             Command{"i2c-dev", {"get", "0x20", "5"}, 0, "0xa7\n", ""},
+             Command{"i2c-dev:two-message", {"transfer", "w1@0x20", "0x05", "r1@0x20"}, 0, "0xa7\n", ""},
+             Command{"i2c-dev", {"probe"}, 0, "", ""},
+             Command{"spidev", {"get", "0x20", "5"}, 1, "", "This adapter has no I2C bus"},
+             Command{"i2c-dev",
+                     {"read", "--chip", "93C46x8"},
+                     1,
+                     "",
+                     "This adapter has no serial lines or SPI bus"},
+             Command{"i2c-dev", {"monitor", "--count", "1"}, 1, "", monitor::kCannotWatchMessage},
+         }) {
+        const Outcome o = Cli(QStringList{"--bench-adapter", c.adapter} + c.args);
+        SCOPED_TRACE(c.args.join(' ').toStdString() + "\n" + o.err.toStdString());
+        EXPECT_EQ(o.code, c.code);
+        if (!c.out.isEmpty()) {
+            EXPECT_EQ(o.out, c.out);
+        }
+        EXPECT_TRUE(o.err.contains(c.err));
+    }
+}
+
 }  // namespace
