@@ -345,6 +345,7 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
                 if (OpenI2cDev(devices, bus->path, openError)) {
                     io = &nothing_;
                     notice_ = "using " + label_ + ": " + chosen + ", and " + why;
+                    label_ += ", the one USB-to-I2C bridge";  // the caption says why too
                 } else {
                     why += "; " + openError;
                 }

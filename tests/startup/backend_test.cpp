@@ -117,7 +117,7 @@ TEST(AdapterBackend, OnlyALoneUsbBridgeIsChosenWithoutAsking) {
                           "using i2c-dev /dev/i2c-4: /dev/i2c-4 is the one USB-to-I2C bridge", 0),
                       0u)
                 << backend.Notice();
-            EXPECT_EQ(backend.Label(), "i2c-dev /dev/i2c-4");
+            EXPECT_EQ(backend.Label(), "i2c-dev /dev/i2c-4, the one USB-to-I2C bridge");
             const hardware::BusInterfaces bus = backend.Interfaces();
             EXPECT_TRUE(!bus.parallel && bus.i2c && !bus.lines && !bus.spi && !bus.sniffer);
         } else {
