@@ -16,6 +16,7 @@
 namespace hardware {
 class I2cMaster;
 class SerialLines;
+class SpiMaster;
 }  // namespace hardware
 
 namespace eeprom {
@@ -49,6 +50,21 @@ bool ReadChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& i
 // cancelled, the write stops after the word or page in flight, without the
 // read-back (marks and `readBack` untouched).
 bool WriteChipFast(hardware::SerialLines& lines, const ChipParams& chip, Image& image, Image& marks,
+                   Progress& progress, Image* readBack = nullptr);
+
+// When an SPI master refuses a transfer (the device went away): the
+// transfer ends there, false.
+inline constexpr const char* kSpiFailedMessage =
+    "The SPI adapter refused a transfer; the chip was not read or written in full";
+
+// The same whole-chip transfers over an SPI master (spidev), with the same
+// results, messages and cancel behaviour. A read longer than the master's
+// transfer limit is split into several READ instructions; a 93Cxx needs the
+// select held high, and a master that cannot says why through `progress`
+// (false, nothing changed). The lines are left deselected.
+bool ReadChipFast(hardware::SpiMaster& spi, const ChipParams& chip, Image& image, Image& marks,
+                  Progress& progress);
+bool WriteChipFast(hardware::SpiMaster& spi, const ChipParams& chip, Image& image, Image& marks,
                    Progress& progress, Image* readBack = nullptr);
 
 // As ReadI2cPage: image page `page` from device `dev` in one sequential read

@@ -5,8 +5,10 @@
 // instead of one per edge.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "hardware/bus_adapter.h"
@@ -73,12 +75,21 @@ public:
 // An adapter with a hardware SPI engine: `out` shifted out while as many
 // bytes are shifted into `in` (mode 0, MSB first), with the chip selected
 // throughout and released at the end. Adapters that only bit-bang use
-// SerialLines instead.
+// SerialLines instead. A Microwire chip (select active high, frames of any
+// bit count) runs on it too: the caller pads a frame with leading zeros,
+// which the chip ignores before its start bit.
 class SpiMaster : public virtual BusAdapter {
 public:
-    // False when the adapter could not run the transfer; `in` is resized to
+    // False when the adapter could not run the transfer (longer than
+    // MaxTransferBytes, or the system refused it); `in` is resized to
     // out.size().
     virtual bool Transfer(std::span<const std::uint8_t> out, std::vector<std::uint8_t>& in) = 0;
+    // The longest `out` one Transfer takes; longer frames are split by the caller.
+    virtual std::size_t MaxTransferBytes() const = 0;
+    // The select line's active level for the next transfers: low (25xx, the
+    // default) or high (93Cxx). False, with a sentence that says what to do
+    // in `error`, when the adapter cannot give that level; the level then
+    // stays as it was.
+    virtual bool SetSelectActiveHigh(bool high, std::string& error) = 0;
 };
-
 }  // namespace hardware
