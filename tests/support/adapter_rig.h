@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/i2c_master.h"
 #include "hardware/port_adapter.h"
-#include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/serial_lines.h"
 #include "hardware/spidev/spidev_adapter.h"
 #include "simulator/fake_i2c_dev.h"
@@ -154,7 +154,8 @@ private:
         simulator::SimulatedBench bench{clock};
     };
     struct I2cDev {
-        I2cDev(simulator::SimulatedBench& bench, platform::Counter& clock) : node(bench), adapter(node, clock) {}
+        I2cDev(simulator::SimulatedBench& bench, platform::Counter& clock)
+            : node(bench), adapter(node, clock) {}
         simulator::FakeI2cDev node;
         hardware::I2cDevAdapter adapter;
     };
