@@ -19,6 +19,11 @@
 // model: a START, nine bit times per byte (addresses included), a bit time
 // per repeated START and one for the STOP, at the bus clock, plus the
 // chip's write cycles; `ioctls` counts the kernel calls.
+// The spidev rows run SpidevAdapter on the bench's fake node: their limit is
+// the bits that must cross the bus at the adapter's clock (one instruction
+// for the whole array, each page or word with its instruction, WREN before a
+// 25xx page, EWEN and EWDS around a 93Cxx write) plus the write cycles; the
+// port_ms column does not apply and shows 0.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -30,8 +35,10 @@
 #include "eeprom/fast_transfers.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"
+#include "hardware/spidev/spidev_adapter.h"
 #include "platform/counter.h"
 #include "simulator/fake_i2c_dev.h"
+#include "simulator/fake_spidev.h"
 #include "simulator/simulated_bench.h"
 
 using namespace eeprom;
@@ -195,6 +202,51 @@ void I2cDevChip(benchmark::State& state, int clockHz, Direction direction) {
     }
 }
 
+// A serial chip over spidev on a fresh bench, the bus at `clockHz`.
+void SpidevChip(benchmark::State& state, const char* entry, int clockHz, Direction direction) {
+    for (auto _ : state) {
+        platform::VirtualCounter clock;
+        simulator::SimulatedBench bench{clock};
+        simulator::FakeSpidev::Config config;
+        config.maxSpeedHz = clockHz;
+        config.orgHigh = std::string(entry).ends_with(" (16)");
+        simulator::FakeSpidev node{bench, config};
+        hardware::SpidevAdapter spi{node, clock};
+        std::string error;
+        if (!spi.Open(node.Path(), error)) state.SkipWithError(error.c_str());
+        ChipParams chip;
+        ApplyChipChoice(chip, entry);
+        bench.SetChipListChoice(entry);
+        Image image{kImageSize};
+        Image marks{kImageSize};
+        for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+        NullProgress progress;
+        const std::int64_t start = clock.Peek();
+        const bool ok = direction == Direction::Read ? ReadChipFast(spi, chip, image, marks, progress)
+                                                     : WriteChipFast(spi, chip, image, marks, progress);
+        if (!ok) state.SkipWithError("transfer failed");
+        const double benchUs = static_cast<double>(clock.Peek() - start);
+        const double bitUs = 1e6 / spi.ClockHz();
+        const bool microwire = chip.family == eeprom::ChipFamily::Microwire;
+        const double readBits = microwire
+                                    ? 1 + 2 + chip.addressBits + 1 + 1 + chip.capacity * chip.organisation
+                                    : 8 + chip.addressBits + 8.0 * chip.capacity;
+        double limitUs = readBits * bitUs;
+        if (direction == Direction::Write) {
+            const double cycleUs = static_cast<double>(bench.SocketWriteCycleUs());
+            if (microwire) {
+                const int enableBits = 1 + 2 + 2 + chip.addressBits - 1;  // EWEN, EWDS
+                const int wordBits = 1 + 2 + chip.addressBits + 1 + chip.organisation;
+                limitUs += 2 * enableBits * bitUs + chip.capacity * (wordBits * bitUs + cycleUs);
+            } else {
+                const int page = SpiPageSize(chip);
+                limitUs += chip.capacity / page * ((8 + 8 + chip.addressBits + 8 * page) * bitUs + cycleUs);
+            }
+        }
+        Report(state, benchUs, limitUs, 0);
+    }
+}
+
 void Register() {
     for (const int hz : {100'000, 400'000}) {
         for (Direction direction : {Direction::Read, Direction::Write}) {
@@ -224,6 +276,19 @@ void Register() {
             for (const Serial& chip : serial) {
                 benchmark::RegisterBenchmark(("BM_" + m + d + "_" + chip.name).c_str(), SerialChip,
                                              chip.entry, mode, direction)
+                    ->Iterations(1)
+                    ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
+    for (int clockHz : {1'000'000, 400'000}) {
+        const std::string speed = clockHz == 1'000'000 ? "1MHz" : "400kHz";
+        for (Direction direction : {Direction::Read, Direction::Write}) {
+            const std::string d = direction == Direction::Read ? "Read" : "Write";
+            for (const Serial& chip : {Serial{"AT25C160", "AT25C160"}, Serial{"93C66x8", "93C66 (8)"},
+                                       Serial{"93C66x16", "93C66 (16)"}}) {
+                benchmark::RegisterBenchmark(("BM_Spidev" + speed + "_Fast" + d + "_" + chip.name).c_str(),
+                                             SpidevChip, chip.entry, clockHz, direction)
                     ->Iterations(1)
                     ->Unit(benchmark::kMillisecond);
             }

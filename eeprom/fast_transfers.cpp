@@ -227,6 +227,16 @@ bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
     }
 }
 
+// A random read of `bytes` from word address `offset`: the word address
+// written and the bytes read in one transfer, or in two on an adapter that
+// takes one message at a time (the memory's pointer holds between them).
+bool ReadI2cChunk(hardware::I2cMaster& i2c, std::uint8_t address, int offset, std::span<std::uint8_t> bytes) {
+    auto wordAddress = static_cast<std::uint8_t>(offset);
+    const hardware::I2cMessage messages[] = {{address, false, {&wordAddress, 1}}, {address, true, bytes}};
+    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages).Ok();
+    return i2c.Transfer({messages, 1}).Ok() && i2c.Transfer({messages + 1, 1}).Ok();
+}
+
 // The verify of a write, as the classic write does it: `image` holds what
 // was read back over what was `written`; every byte that differs is marked
 // red, and the user's image is put back. A write that stopped early shows
@@ -449,16 +459,6 @@ bool WriteWholeChip(SpiBus& bus, const ChipParams& chip, const Image& image) {
         }
     }
     return ready;
-}
-
-// A random read of `bytes` from word address `offset`: the word address
-// written and the bytes read in one transfer, or in two on an adapter that
-// takes one message at a time (the memory's pointer holds between them).
-bool ReadI2cChunk(hardware::I2cMaster& i2c, std::uint8_t address, int offset, std::span<std::uint8_t> bytes) {
-    auto wordAddress = static_cast<std::uint8_t>(offset);
-    const hardware::I2cMessage messages[] = {{address, false, {&wordAddress, 1}}, {address, true, bytes}};
-    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages).Ok();
-    return i2c.Transfer({messages, 1}).Ok() && i2c.Transfer({messages + 1, 1}).Ok();
 }
 
 }  // namespace

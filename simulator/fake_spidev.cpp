@@ -170,6 +170,11 @@ void FakeSpidev::Select(bool selected) {
                                     Bit(kSocketOrg, config_.orgHigh)));
 }
 
+bool FakeSpidev::Selected() const {
+    const bool selectHigh = (latch_ >> kSocketSelect) & 1u;
+    return selectHigh == ((mode_ & SPI_CS_HIGH) != 0);
+}
+
 void FakeSpidev::Latch(std::uint8_t latch) {
     latch_ = latch;
     if (SerialChip* chip = bench_.SocketChip()) chip->OnLatch(latch, bench_.NowUs());

@@ -44,6 +44,8 @@ public:
     // Messages run so far, and bytes clocked by them.
     std::uint64_t Messages() const { return messages_; }
     std::uint64_t BytesClocked() const { return bytesClocked_; }
+    // Whether the socket's chip is selected now (between messages it never is).
+    bool Selected() const;
 
     int Open(const std::string& path, int flags) override;
     int Ioctl(int fd, unsigned long request, void* arg) override;

@@ -1,16 +1,17 @@
 // The adapters the engine runs on, side by side for suites parameterised over
 // them: the parallel adapter on the simulated bench (every transfer through
 // the port registers, the latch and the PCF8584), the in-memory adapter over
-// the same bus and chip models with no registers at all, and the i2c-dev
-// adapter on a fake /dev/i2c-N over the bench's bus (I2C only: it has no
-// serial lines). A suite that passes on all of them speaks only the bus
-// interfaces.
+// the same bus and chip models with no registers at all, and i2c-dev and
+// spidev on the bench through their fake nodes (the adapters' real code and
+// ioctls; i2c-dev has no serial lines, spidev no I2C). A suite that passes on
+// them speaks only the bus interfaces.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,20 +19,24 @@
 #include "hardware/i2c_master.h"
 #include "hardware/port_adapter.h"
 #include "hardware/serial_lines.h"
+#include "hardware/spidev/spidev_adapter.h"
 #include "simulator/fake_i2c_dev.h"
+#include "simulator/fake_spidev.h"
 #include "simulator/memory_adapter.h"
 #include "simulator/simulated_bench.h"
 #include "support/serial_socket.h"
 
 namespace testsupport {
 
-enum class AdapterKind { Parallel, Memory, I2cDev };
+enum class AdapterKind { Parallel, Memory, I2cDev, Spidev };
 
-// The adapters with serial lines as well as an I2C master.
+// The adapters with serial lines as well as an I2C master, every adapter with
+// an I2C master, and those that reach the serial socket.
 inline const auto kEveryAdapter = ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory);
-// Every adapter with an I2C master.
 inline const auto kEveryI2cAdapter =
     ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory, AdapterKind::I2cDev);
+inline const auto kSerialAdapters =
+    ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory, AdapterKind::Spidev);
 
 inline std::string AdapterName(const ::testing::TestParamInfo<AdapterKind>& info) {
     switch (info.param) {
@@ -41,50 +46,69 @@ inline std::string AdapterName(const ::testing::TestParamInfo<AdapterKind>& info
             return "InMemory";
         case AdapterKind::I2cDev:
             return "I2cDevOnBench";
+        case AdapterKind::Spidev:
+            return "SpidevOnBench";
     }
     return "Unknown";
 }
 
 class AdapterRig {
 public:
-    explicit AdapterRig(AdapterKind kind) {
+    explicit AdapterRig(AdapterKind kind, const simulator::FakeSpidev::Config& spidev = {}) {
         if (kind == AdapterKind::Memory) {
             memory_ = std::make_unique<simulator::MemoryAdapter>();
             return;
         }
+        bench_ = std::make_unique<Bench>();
         if (kind == AdapterKind::I2cDev) {
-            i2cDev_ = std::make_unique<I2cDev>();
+            i2cDev_ = std::make_unique<I2cDev>(bench_->bench, bench_->clock);
             std::string error;
-            EXPECT_TRUE(i2cDev_->adapter.Open(i2cDev_->fake.Path(), error)) << error;
+            if (!i2cDev_->adapter.Open(i2cDev_->node.Path(), error)) ADD_FAILURE() << error;
             return;
         }
-        parallel_ = std::make_unique<Parallel>();
-        hardware::PortAdapter& adapter = parallel_->adapter;
-        adapter.SetBase(hardware::kLpt1);
-        adapter.SetLatch(0xFD);
-        adapter.ConfigurePort();
-        adapter.ResetAdapter(0, adapter.Latch());
+        if (kind == AdapterKind::Spidev) {
+            spidev_ = std::make_unique<Spidev>(bench_->bench, bench_->clock, spidev);
+            std::string error;
+            if (!spidev_->adapter.Open(spidev_->node.Path(), error)) ADD_FAILURE() << error;
+            return;
+        }
+        parallel_ = std::make_unique<hardware::PortAdapter>(bench_->bench, bench_->clock);
+        parallel_->SetBase(hardware::kLpt1);
+        parallel_->SetLatch(0xFD);
+        parallel_->ConfigurePort();
+        parallel_->ResetAdapter(0, parallel_->Latch());
     }
 
     hardware::I2cMaster& I2c() {
-        if (parallel_) return parallel_->adapter;
+        if (parallel_) return *parallel_;
+        if (memory_) return *memory_;
         if (i2cDev_) return i2cDev_->adapter;
-        return *memory_;
+        throw std::logic_error("this adapter has no I2C");
     }
     hardware::SerialLines& Lines() {
-        if (parallel_) return parallel_->adapter;
-        if (i2cDev_) {
-            ADD_FAILURE() << "i2c-dev has no serial lines: run this suite on kEveryAdapter";
-            if (!memory_) memory_ = std::make_unique<simulator::MemoryAdapter>();
-        }
-        return *memory_;
+        if (parallel_) return *parallel_;
+        if (memory_) return *memory_;
+        throw std::logic_error("this adapter has no bit-banged lines");
+    }
+    hardware::BusAdapter& Adapter() {
+        if (spidev_) return spidev_->adapter;
+        if (i2cDev_) return i2cDev_->adapter;
+        return Lines();
+    }
+    // The SPI master where the adapter is spidev, else null.
+    hardware::SpidevAdapter* Spi() { return spidev_ ? &spidev_->adapter : nullptr; }
+    simulator::FakeSpidev& SpidevNode() {
+        if (spidev_) return spidev_->node;
+        throw std::logic_error("not spidev");
     }
 
-    // Puts the chip of a chip-list entry in the socket (none for "").
+    // Puts the chip of a chip-list entry in the socket (none for ""). On
+    // spidev the ORG pin is strapped as the entry says.
     void InsertChip(const std::string& entry) {
-        if (simulator::SimulatedBench* bench = Bench()) {
-            bench->SetChipListChoice(entry);
-            if (entry.empty()) bench->InsertSocketChip(nullptr);
+        if (spidev_) spidev_->node.StrapOrg(entry.ends_with(" (16)"));
+        if (bench_) {
+            bench_->bench.SetChipListChoice(entry);
+            if (entry.empty()) bench_->bench.InsertSocketChip(nullptr);
             return;
         }
         memory_->InsertChip(entry);
@@ -94,55 +118,58 @@ public:
         }
     }
     std::vector<std::uint8_t>& SocketMemory() {
-        return Bench() ? Bench()->SocketChip()->Memory() : memory_->Chip()->Memory();
+        return bench_ ? bench_->bench.SocketChip()->Memory() : memory_->Chip()->Memory();
     }
     std::vector<std::uint8_t>& Eeprom() {
-        return Bench() ? Bench()->Eeprom() : memory_->Bus().Eeprom().Memory();
+        return bench_ ? bench_->bench.Eeprom() : memory_->Bus().Eeprom().Memory();
     }
     std::uint8_t Register(std::uint8_t device, std::uint8_t reg) {
-        return Bench() ? Bench()->Register(device, reg)
-                       : memory_->Bus().FindRegisterDevice(device)->registers[reg];
+        return bench_ ? bench_->bench.Register(device, reg)
+                      : memory_->Bus().FindRegisterDevice(device)->registers[reg];
     }
     // Every write cycle, the EEPROM's and the socket chip's, now and later.
     void ForceWriteCycleUs(std::int64_t us) {
-        if (Bench()) return Bench()->ForceWriteCycleUs(us);
+        if (bench_) return bench_->bench.ForceWriteCycleUs(us);
         forcedCycleUs_ = us;
         memory_->Bus().Eeprom().SetWriteCycleUs(us);
         if (memory_->Chip()) memory_->Chip()->SetWriteCycleUs(us);
     }
     void SetChipNoStore(bool noStore) {
-        if (Bench()) return Bench()->SetChipNoStore(noStore);
+        if (bench_) return bench_->bench.SetChipNoStore(noStore);
         chipNoStore_ = noStore;
         if (memory_->Chip()) memory_->Chip()->SetStoreFault(noStore);
     }
     // What the bus carried since the last call (I2cBus::TakeEvents).
-    std::string BusEvents() { return (Bench() ? Bench()->Bus() : memory_->Bus()).TakeEvents(); }
-    // Select, clock, data and ORG all high.
-    bool LinesIdleHigh() {
-        if (!parallel_ && !memory_) return false;
-        return parallel_ ? (parallel_->bench.Latch() & 0xF0) == 0xF0
-                         : memory_->Lines() == hardware::kAllLines;
+    std::string BusEvents() { return (bench_ ? bench_->bench.Bus() : memory_->Bus()).TakeEvents(); }
+    // The lines at rest after a transfer: select, clock, data and ORG all
+    // high on the bit-banging adapters; spidev's chip deselected.
+    bool LinesAtRest() {
+        if (spidev_) return !spidev_->node.Selected();
+        return parallel_ ? (bench_->bench.Latch() & 0xF0) == 0xF0 : memory_->Lines() == hardware::kAllLines;
     }
 
 private:
-    struct Parallel {
+    struct Bench {
         platform::VirtualCounter clock;
         simulator::SimulatedBench bench{clock};
-        hardware::PortAdapter adapter{bench, clock};  // after the counter: it reads the frequency
     };
     struct I2cDev {
-        platform::VirtualCounter clock;
-        simulator::SimulatedBench bench{clock};
-        simulator::FakeI2cDev fake{bench};
-        hardware::I2cDevAdapter adapter{fake, clock};
+        I2cDev(simulator::SimulatedBench& bench, platform::Counter& clock)
+            : node(bench), adapter(node, clock) {}
+        simulator::FakeI2cDev node;
+        hardware::I2cDevAdapter adapter;
     };
-    simulator::SimulatedBench* Bench() {
-        if (parallel_) return &parallel_->bench;
-        return i2cDev_ ? &i2cDev_->bench : nullptr;
-    }
-
-    std::unique_ptr<Parallel> parallel_;
+    struct Spidev {
+        Spidev(simulator::SimulatedBench& bench, platform::Counter& clock,
+               const simulator::FakeSpidev::Config& config)
+            : node(bench, config), adapter(node, clock) {}
+        simulator::FakeSpidev node;
+        hardware::SpidevAdapter adapter;
+    };
+    std::unique_ptr<Bench> bench_;
+    std::unique_ptr<hardware::PortAdapter> parallel_;  // after the counter: it reads the frequency
     std::unique_ptr<I2cDev> i2cDev_;
+    std::unique_ptr<Spidev> spidev_;
     std::unique_ptr<simulator::MemoryAdapter> memory_;
     std::int64_t forcedCycleUs_ = 0;
     bool chipNoStore_ = false;
