@@ -13,6 +13,10 @@ if ! command -v i2cdump >/dev/null; then
   echo "i2c-tools are not installed (apt-get install i2c-tools; tools/deps does it): skipped"
   exit 77
 fi
+if [ ! -f "$shim" ]; then
+  echo "the preload library $shim is not built (a partial build; tools/test builds it): skipped"
+  exit 77
+fi
 if ldd "$shim" | grep -q 'lib[at]san'; then
   echo "the preload library is built with a sanitizer, which must load first: skipped"
   exit 77
