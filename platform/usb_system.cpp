@@ -53,7 +53,8 @@ public:
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(list[i], &descriptor) != 0) continue;
             if (descriptor.idVendor != vendor || descriptor.idProduct != product) continue;
-            found.push_back({libusb_get_bus_number(list[i]), libusb_get_device_address(list[i]), vendor, product});
+            found.push_back(
+                {libusb_get_bus_number(list[i]), libusb_get_device_address(list[i]), vendor, product});
         }
         if (list) libusb_free_device_list(list, 1);
         std::sort(found.begin(), found.end(), [](const UsbDeviceInfo& a, const UsbDeviceInfo& b) {
@@ -86,16 +87,22 @@ public:
         return device && libusb_kernel_driver_active(device, interface) == 1;
     }
     UsbStatus DetachKernelDriver(Handle handle, int interface) override {
-        return Call(handle, [interface](libusb_device_handle* d) { return libusb_detach_kernel_driver(d, interface); });
+        return Call(handle, [interface](libusb_device_handle* d) {
+            return libusb_detach_kernel_driver(d, interface);
+        });
     }
     UsbStatus AttachKernelDriver(Handle handle, int interface) override {
-        return Call(handle, [interface](libusb_device_handle* d) { return libusb_attach_kernel_driver(d, interface); });
+        return Call(handle, [interface](libusb_device_handle* d) {
+            return libusb_attach_kernel_driver(d, interface);
+        });
     }
     UsbStatus ClaimInterface(Handle handle, int interface) override {
-        return Call(handle, [interface](libusb_device_handle* d) { return libusb_claim_interface(d, interface); });
+        return Call(handle,
+                    [interface](libusb_device_handle* d) { return libusb_claim_interface(d, interface); });
     }
     UsbStatus ReleaseInterface(Handle handle, int interface) override {
-        return Call(handle, [interface](libusb_device_handle* d) { return libusb_release_interface(d, interface); });
+        return Call(handle,
+                    [interface](libusb_device_handle* d) { return libusb_release_interface(d, interface); });
     }
 
     UsbStatus BulkOut(Handle handle, std::uint8_t endpoint, std::span<const std::uint8_t> data,
@@ -111,15 +118,15 @@ public:
         return static_cast<std::size_t>(sent) == data.size() ? UsbStatus::Ok : UsbStatus::Io;
     }
 
-    UsbStatus BulkIn(Handle handle, std::uint8_t endpoint, std::span<std::uint8_t> buffer, std::size_t& received,
-                     int timeoutMs) override {
+    UsbStatus BulkIn(Handle handle, std::uint8_t endpoint, std::span<std::uint8_t> buffer,
+                     std::size_t& received, int timeoutMs) override {
         received = 0;
         libusb_device_handle* device = Device(handle);
         if (!device) return UsbStatus::NotFound;
         if (buffer.size() > INT_MAX) return UsbStatus::Overflow;
         int got = 0;
-        const int code = libusb_bulk_transfer(device, endpoint, buffer.data(), static_cast<int>(buffer.size()),
-                                              &got, timeoutMs);
+        const int code = libusb_bulk_transfer(device, endpoint, buffer.data(),
+                                              static_cast<int>(buffer.size()), &got, timeoutMs);
         received = static_cast<std::size_t>(std::max(got, 0));
         return FromLibusb(code);
     }
@@ -153,7 +160,8 @@ std::unique_ptr<UsbSystem> MakeHostUsb(std::string& error) {
     libusb_context* context = nullptr;
     const int code = libusb_init(&context);
     if (code != LIBUSB_SUCCESS) {
-        error = std::string("USB is not available on this machine (libusb: ") + libusb_error_name(code) + ").";
+        error =
+            std::string("USB is not available on this machine (libusb: ") + libusb_error_name(code) + ").";
         return nullptr;
     }
     return std::make_unique<HostUsb>(context);
@@ -171,20 +179,25 @@ std::string UsbErrorSentence(UsbStatus status, const std::string& action, const 
         case UsbStatus::Ok:
             return {};
         case UsbStatus::NotFound:
-            return "Cannot " + action + " " + device + ": it is not connected (plug it in, or check the cable).";
+            return "Cannot " + action + " " + device +
+                   ": it is not connected (plug it in, or check the cable).";
         case UsbStatus::AccessDenied:
             return "No permission to " + action + " " + device + ": install the udev rule " + udevRule +
                    " (the package puts it in /usr/lib/udev/rules.d; from a source tree copy packaging/udev/" +
-                   udevRule + " to /etc/udev/rules.d/), run udevadm control --reload-rules as root, then "
+                   udevRule +
+                   " to /etc/udev/rules.d/), run udevadm control --reload-rules as root, then "
                    "unplug the programmer and plug it in again.";
         case UsbStatus::Busy:
-            return "Cannot " + action + " " + device + ": another program is using it; close it and try again.";
+            return "Cannot " + action + " " + device +
+                   ": another program is using it; close it and try again.";
         case UsbStatus::Timeout:
-            return "Cannot " + action + " " + device + ": it stopped answering (unplug it and plug it in again).";
+            return "Cannot " + action + " " + device +
+                   ": it stopped answering (unplug it and plug it in again).";
         case UsbStatus::Stalled:
         case UsbStatus::Overflow:
         case UsbStatus::Io:
-            return "Cannot " + action + " " + device + ": the USB transfer failed (unplug it and plug it in again).";
+            return "Cannot " + action + " " + device +
+                   ": the USB transfer failed (unplug it and plug it in again).";
         case UsbStatus::NotSupported:
             return "Cannot " + action + " " + device + ": this system does not allow it.";
     }

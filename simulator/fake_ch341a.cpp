@@ -47,7 +47,8 @@ FakeCh341a::Programmer* FakeCh341a::ByHandle(Handle handle) {
 std::vector<platform::UsbDeviceInfo> FakeCh341a::Find(std::uint16_t vendor, std::uint16_t product) {
     std::vector<platform::UsbDeviceInfo> found;
     if (vendor != kVendor || product != kProduct) return found;
-    for (const Programmer& p : programmers_) found.push_back({p.config.bus, p.config.address, vendor, product});
+    for (const Programmer& p : programmers_)
+        found.push_back({p.config.bus, p.config.address, vendor, product});
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
         return a.bus != b.bus ? a.bus < b.bus : a.address < b.address;
     });
@@ -111,8 +112,8 @@ void FakeCh341a::Close(Handle handle) {
     p->answers.clear();
 }
 
-platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint, std::span<const std::uint8_t> data,
-                                        int /*timeoutMs*/) {
+platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint,
+                                        std::span<const std::uint8_t> data, int /*timeoutMs*/) {
     Programmer* p = ByHandle(handle);
     if (!p) return platform::UsbStatus::NotFound;
     if (!p->claimed || endpoint != kEndpointOut) return platform::UsbStatus::Io;
@@ -206,7 +207,8 @@ void FakeCh341a::Spi(Programmer& p, std::span<const std::uint8_t> data) {
         // The chip shifts least significant bit first.
         std::uint8_t in = 0;
         for (int b = 0; b < 8; ++b) {
-            const auto low = static_cast<std::uint8_t>(((byte >> b) & 1u ? p.pins | kMosi : p.pins & ~kMosi) & ~kClock);
+            const auto low =
+                static_cast<std::uint8_t>(((byte >> b) & 1u ? p.pins | kMosi : p.pins & ~kMosi) & ~kClock);
             SetPins(p, low);
             SpendNs(p, halfBitNs);
             if (MisoHigh(p)) in = static_cast<std::uint8_t>(in | 1u << b);  // sampled at the rising edge
@@ -241,8 +243,9 @@ void FakeCh341a::PinStream(Programmer& p, std::span<const std::uint8_t> commands
 
 void FakeCh341a::SetPins(Programmer& p, std::uint8_t pins) {
     p.pins = static_cast<std::uint8_t>(pins & 0x3F);
-    const auto latch = static_cast<std::uint8_t>(Bit(kSocketSelect, pins & kSelect) | Bit(kSocketClock, pins & kClock) |
-                                                 Bit(kSocketData, pins & kMosi) | Bit(kSocketOrg, p.config.orgHigh));
+    const auto latch =
+        static_cast<std::uint8_t>(Bit(kSocketSelect, pins & kSelect) | Bit(kSocketClock, pins & kClock) |
+                                  Bit(kSocketData, pins & kMosi) | Bit(kSocketOrg, p.config.orgHigh));
     if (SerialChip* chip = p.bench->SocketChip()) chip->OnLatch(latch, p.bench->NowUs());
 }
 

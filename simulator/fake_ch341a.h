@@ -52,7 +52,9 @@ public:
     // Another programmer, on a bench of its own; its index for the accessors.
     int Add(SimulatedBench& bench, Config config);
 
-    void StrapOrg(bool high, int index = 0) { programmers_.at(static_cast<std::size_t>(index)).config.orgHigh = high; }
+    void StrapOrg(bool high, int index = 0) {
+        programmers_.at(static_cast<std::size_t>(index)).config.orgHigh = high;
+    }
     bool KernelDriverBound(int index = 0) const { return At(index).driverBound; }
     bool Claimed(int index = 0) const { return At(index).claimed; }
     bool IsOpen(int index = 0) const { return At(index).open; }

@@ -139,7 +139,8 @@ bool Ch341aAdapter::Open(const platform::UsbDeviceInfo& device, std::string& err
     pins_ = kPinSelect;
     Packer packer;
     packer.Add(kI2cStream, {static_cast<std::uint8_t>(kI2cSet | speed_)});
-    packer.Add(kPinStream, {static_cast<std::uint8_t>(kPinDir | 0x3F), static_cast<std::uint8_t>(kPinOut | pins_)});
+    packer.Add(kPinStream,
+               {static_cast<std::uint8_t>(kPinDir | 0x3F), static_cast<std::uint8_t>(kPinOut | pins_)});
     std::vector<std::uint8_t> answer;
     if (!Exchange(packer.Take(), answer)) {
         (void)TakeIoError(error);
@@ -159,14 +160,14 @@ void Ch341aAdapter::Close() {
 }
 
 std::string Ch341aAdapter::Name() const {
-    return "the CH341A (USB " + platform::UsbId(kVendor, kProduct) + ") on bus " + std::to_string(device_.bus) +
-           " at address " + std::to_string(device_.address);
+    return "the CH341A (USB " + platform::UsbId(kVendor, kProduct) + ") on bus " +
+           std::to_string(device_.bus) + " at address " + std::to_string(device_.address);
 }
 
 std::string Ch341aAdapter::Describe() const {
-    return "CH341A on USB bus " + std::to_string(device_.bus) + " address " + std::to_string(device_.address) +
-           ": I2C at " + std::to_string(I2cSpeedHz() / 1000) + " kHz (20, 100, 400, 750), SPI at about " +
-           std::to_string(kSpiClockHz / 1000) +
+    return "CH341A on USB bus " + std::to_string(device_.bus) + " address " +
+           std::to_string(device_.address) + ": I2C at " + std::to_string(I2cSpeedHz() / 1000) +
+           " kHz (20, 100, 400, 750), SPI at about " + std::to_string(kSpiClockHz / 1000) +
            " kHz with select on D0 (active low for 25xx, high for 93Cxx; strap ORG), " +
            std::to_string(kPacketBytes) + "-byte packets";
 }
@@ -222,7 +223,8 @@ bool Ch341aAdapter::Exchange(const std::vector<Packet>& packets, std::vector<std
         answer.resize(at + expected);
         for (std::size_t got = 0; status == platform::UsbStatus::Ok && got < expected;) {
             std::size_t received = 0;
-            status = usb_.BulkIn(handle_, kEndpointIn, std::span(answer).subspan(at + got), received, kTimeoutMs);
+            status =
+                usb_.BulkIn(handle_, kEndpointIn, std::span(answer).subspan(at + got), received, kTimeoutMs);
             if (status == platform::UsbStatus::Ok && received == 0) status = platform::UsbStatus::Io;
             got += received;
         }
@@ -305,7 +307,8 @@ I2cResult Ch341aAdapter::Transfer(std::span<const I2cMessage> messages) {
     std::size_t at = 0;
     for (const I2cMessage& m : messages) {
         ++at;  // the address's acknowledge
-        if (m.read) std::copy_n(answer.begin() + static_cast<std::ptrdiff_t>(at), m.bytes.size(), m.bytes.begin());
+        if (m.read)
+            std::copy_n(answer.begin() + static_cast<std::ptrdiff_t>(at), m.bytes.size(), m.bytes.begin());
         at += m.bytes.size();
     }
     return result;
@@ -375,7 +378,8 @@ std::vector<std::uint8_t> Ch341aAdapter::Run(std::span<const LineStep> steps) {
             case LineStep::Kind::ClockOut:
                 for (int b = step.count - 1; b >= 0; --b) {
                     const bool bit = (step.value >> b) & 1u;
-                    const auto low = static_cast<std::uint8_t>((bit ? pins_ | kPinMosi : pins_ & ~kPinMosi) & ~kPinClock);
+                    const auto low =
+                        static_cast<std::uint8_t>((bit ? pins_ | kPinMosi : pins_ & ~kPinMosi) & ~kPinClock);
                     out(low);
                     out(static_cast<std::uint8_t>(low | kPinClock));
                 }

@@ -41,7 +41,10 @@
 
 namespace hardware {
 
-class Ch341aAdapter final : public I2cMaster, public SpiMaster, public SerialLines, public platform::FirstIoError {
+class Ch341aAdapter final : public I2cMaster,
+                            public SpiMaster,
+                            public SerialLines,
+                            public platform::FirstIoError {
 public:
     static constexpr std::uint16_t kVendor = 0x1a86;
     static constexpr std::uint16_t kProduct = 0x5512;
@@ -74,9 +77,9 @@ public:
     static constexpr std::uint8_t kI2cEnd = 0x00;
     static constexpr std::uint8_t kPinIn = 0x00;
     static constexpr std::uint8_t kPinEnd = 0x20;
-    static constexpr std::uint8_t kPinDir = 0x40;  // | output mask of D0..D5
-    static constexpr std::uint8_t kPinOut = 0x80;  // | levels of D0..D5
-    static constexpr std::uint8_t kPinUs = 0xC0;   // | microseconds
+    static constexpr std::uint8_t kPinDir = 0x40;     // | output mask of D0..D5
+    static constexpr std::uint8_t kPinOut = 0x80;     // | levels of D0..D5
+    static constexpr std::uint8_t kPinUs = 0xC0;      // | microseconds
     static constexpr std::uint8_t kPinSelect = 0x01;  // D0
     static constexpr std::uint8_t kPinClock = 0x08;   // D3
     static constexpr std::uint8_t kPinMosi = 0x20;    // D5
