@@ -117,10 +117,15 @@ platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint,
     Programmer* p = ByHandle(handle);
     if (!p) return platform::UsbStatus::NotFound;
     if (!p->claimed || endpoint != kEndpointOut) return platform::UsbStatus::Io;
-    ++p->roundTrips;
-    p->bench->Spend(kRoundTripUs);
     for (std::size_t at = 0; at < data.size(); at += kPacketBytes)
         Packet(*p, data.subspan(at, std::min(kPacketBytes, data.size() - at)));
+    // The round trip is the host's wait for the answers, whichever OUTs
+    // brought them; an OUT that brings none is waited for on its own.
+    if (p->answers.empty()) {
+        Trip(*p);
+    } else {
+        p->tripOwed = true;
+    }
     return platform::UsbStatus::Ok;
 }
 
@@ -132,11 +137,18 @@ platform::UsbStatus FakeCh341a::BulkIn(Handle handle, std::uint8_t endpoint, std
     if (!p->claimed || endpoint != kEndpointIn) return platform::UsbStatus::Io;
     // Nothing to send: the host waits out its timeout.
     if (p->answers.empty()) return platform::UsbStatus::Timeout;
+    if (p->tripOwed) Trip(*p);
     while (received < buffer.size() && !p->answers.empty()) {
         buffer[received++] = p->answers.front();
         p->answers.pop_front();
     }
     return platform::UsbStatus::Ok;
+}
+
+void FakeCh341a::Trip(Programmer& p) {
+    ++p.roundTrips;
+    p.tripOwed = false;
+    p.bench->Spend(kRoundTripUs);
 }
 
 void FakeCh341a::Packet(Programmer& p, std::span<const std::uint8_t> packet) {

@@ -12,7 +12,8 @@
 // stops the bus after a refused byte but a STOP the program sends. The
 // answers queue for the IN endpoint until read.
 //
-// Bench time: about a millisecond per round trip (each bulk OUT), the I2C
+// Bench time: about a millisecond per round trip (the host's wait for the
+// answers of its bulk OUTs, or for an OUT that answers nothing), the I2C
 // bits at the clock set (a START, nine bit times per byte, a STOP), the SPI
 // bits at 1.5 MHz and a microsecond per pin step.
 //
@@ -58,7 +59,7 @@ public:
     bool KernelDriverBound(int index = 0) const { return At(index).driverBound; }
     bool Claimed(int index = 0) const { return At(index).claimed; }
     bool IsOpen(int index = 0) const { return At(index).open; }
-    // Round trips (bulk OUTs) and packets the programmer took.
+    // Round trips and packets the programmer took.
     std::uint64_t RoundTrips(int index = 0) const { return At(index).roundTrips; }
     std::uint64_t Packets(int index = 0) const { return At(index).packets; }
     // The pins D0..D7 as the programmer drives and samples them now.
@@ -91,12 +92,14 @@ private:
         std::uint8_t pins = 0;
         std::uint8_t directions = 0;
         std::deque<std::uint8_t> answers;
+        bool tripOwed = false;  // answers sent back: the host's wait is still to come
         std::int64_t owedNs = 0;
         std::uint64_t roundTrips = 0;
         std::uint64_t packets = 0;
     };
     const Programmer& At(int index) const { return programmers_.at(static_cast<std::size_t>(index)); }
     Programmer* ByHandle(Handle handle);
+    void Trip(Programmer& p);
     void Packet(Programmer& p, std::span<const std::uint8_t> packet);
     void I2c(Programmer& p, std::span<const std::uint8_t> commands);
     void Spi(Programmer& p, std::span<const std::uint8_t> data);

@@ -204,21 +204,27 @@ bool Ch341aAdapter::Exchange(const std::vector<Packet>& packets, std::vector<std
     }
     std::vector<std::uint8_t> out;
     for (std::size_t first = 0; first < packets.size();) {
-        // Every packet but a round trip's last goes out padded to its full
-        // length, as the chip reads commands packet by packet. Padding would
-        // be clocked out of the SPI stream, so a short SPI packet ends a round trip.
-        std::size_t last = first;
-        out.clear();
+        // Up to kPacketsPerRoundTrip packets go out before the answers are
+        // read. A bulk OUT's packets are full but its last, and the chip
+        // reads commands packet by packet, so short packets are padded; the
+        // SPI stream would clock padding out, so a short SPI packet ends its
+        // bulk OUT and the rest follow in another, without waiting between.
+        const std::size_t last = std::min(packets.size(), first + kPacketsPerRoundTrip);
         std::size_t expected = 0;
-        while (last < packets.size() && last - first < kPacketsPerRoundTrip) {
-            const Packet& packet = packets[last++];
-            out.resize((last - 1 - first) * kPacketBytes, 0);
+        platform::UsbStatus status = platform::UsbStatus::Ok;
+        out.clear();
+        for (std::size_t p = first; p < last && status == platform::UsbStatus::Ok; ++p) {
+            const Packet& packet = packets[p];
+            if (!out.empty()) out.resize((out.size() + kPacketBytes - 1) / kPacketBytes * kPacketBytes, 0);
             out.insert(out.end(), packet.bytes.begin(), packet.bytes.end());
             expected += packet.answer;
-            if (packet.bytes[0] == kSpiStream && packet.bytes.size() < kPacketBytes) break;
+            const bool shortSpi = packet.bytes[0] == kSpiStream && packet.bytes.size() < kPacketBytes;
+            if (shortSpi || p + 1 == last) {
+                status = usb_.BulkOut(handle_, kEndpointOut, out, kTimeoutMs);
+                out.clear();
+            }
         }
         ++roundTrips_;
-        platform::UsbStatus status = usb_.BulkOut(handle_, kEndpointOut, out, kTimeoutMs);
         const std::size_t at = answer.size();
         answer.resize(at + expected);
         for (std::size_t got = 0; status == platform::UsbStatus::Ok && got < expected;) {
