@@ -2,6 +2,7 @@
 #include "cli/command_support.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "eeprom/checksums.h"
 #include "eeprom/hex_text.h"
@@ -20,12 +21,26 @@ eeprom::Checksums ChecksumsOf(const std::vector<std::uint8_t>& data) {
 
 void OnInterrupt(int) { stopRequested = 1; }
 
-// One run per process: the sentence its JSON object reports as the error.
-std::string failure;
+// The sentence a run's JSON object reports as the error, and the adapter its
+// sentences name: one of each per thread, since several adapters run side by
+// side, each in a thread of its own.
+thread_local std::string failure;
+thread_local std::string speaker;
+
+// Interrupt guards nest (one per adapter running a write): the first one
+// installs the handlers and the last one gives the old ones back.
+std::mutex guardMutex;
+int guardDepth = 0;
+struct sigaction previousInt {};
+struct sigaction previousTerm {};
 
 }  // namespace
 
-void Say(const std::string& sentence) { std::fprintf(stderr, "merlix-cli: %s\n", sentence.c_str()); }
+void Say(const std::string& sentence) {
+    std::fprintf(stderr, "merlix-cli: %s%s\n", speaker.c_str(), sentence.c_str());
+}
+
+void SpeakFor(const std::string& adapter) { speaker = adapter.empty() ? adapter : adapter + ": "; }
 
 int Fail(int code, const std::string& sentence) {
     Say(sentence);
@@ -106,17 +121,21 @@ void ReportTransfer(CommandContext& context, const std::string& chip, std::size_
 volatile std::sig_atomic_t stopRequested = 0;
 
 InterruptGuard::InterruptGuard() {
+    const std::lock_guard<std::mutex> lock(guardMutex);
+    if (guardDepth++ > 0) return;
     stopRequested = 0;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
 }
 
 InterruptGuard::~InterruptGuard() {
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
+    const std::lock_guard<std::mutex> lock(guardMutex);
+    if (--guardDepth > 0) return;
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
 bool ParseNumber(const std::string& text, long low, long high, long& value) {

@@ -15,12 +15,15 @@
 
 namespace cli {
 
-// One sentence on stderr, after the program's name.
+// One sentence on stderr, after the program's name (and the adapter's,
+// SpeakFor).
 void Say(const std::string& sentence);
+// The adapter this thread's sentences name ("ch341a:1"); empty for none.
+void SpeakFor(const std::string& adapter);
 // Says the sentence and returns `code`; the run's JSON object carries it as
 // its "error".
 int Fail(int code, const std::string& sentence);
-// The sentence of the run's failure (the last one Fail said or NoteFailure
+// The sentence of the run's failure (in this thread) (the last one Fail said or NoteFailure
 // took), empty when nothing failed.
 const std::string& Failure();
 // Takes `sentence` as the run's failure without saying it (it was said in
@@ -61,17 +64,14 @@ void ReportTransfer(CommandContext& context, const std::string& chip, std::size_
 // monitor between passes, a write after the page in flight.
 extern volatile std::sig_atomic_t stopRequested;
 
-// Catches both signals while it lives; the handlers before it come back after.
+// Catches both signals while it lives; the handlers before it come back after
+// the last guard of the process ends (guards of several threads nest).
 class InterruptGuard {
 public:
     InterruptGuard();
     ~InterruptGuard();
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
 };
 
 }  // namespace cli

@@ -117,6 +117,12 @@ JsonObject& JsonObject::Merge(const JsonObject& other) {
     return *this;
 }
 
+std::string JsonObject::Value(std::string_view key) const {
+    for (const auto& [name, json] : fields_)
+        if (name == key) return json;
+    return {};
+}
+
 std::string JsonObject::Text() const {
     std::string out = "{";
     for (std::size_t i = 0; i < fields_.size(); ++i)

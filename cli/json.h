@@ -40,6 +40,8 @@ public:
     JsonObject& Json(std::string_view key, const std::string& json);
     // Adds `other`'s fields, in their order.
     JsonObject& Merge(const JsonObject& other);
+    // The value of `key` as JSON text (strings quoted), empty when absent.
+    std::string Value(std::string_view key) const;
     std::string Text() const;
 
 private:

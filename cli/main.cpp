@@ -6,22 +6,27 @@
 #include <CLI/CLI.hpp>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "eeprom/backup.h"
+#include "hardware/ch341a/ch341a_survey.h"
 #include "hardware/port_adapter.h"
 #include "hardware/probe.h"
 #include "platform/counter.h"
 #include "platform/port_check.h"
+#include "platform/usb_system.h"
 #include "simulator/fake_spidev.h"
 #include "startup/backend.h"
 #include "startup/bench_state.h"
@@ -47,8 +52,8 @@ struct GlobalOptions {
     std::string benchFaults;
     std::string benchState;
     bool benchFresh = false;
-    std::string adapter;       // --adapter
-    std::string benchAdapter;  // --bench-adapter
+    std::vector<std::string> adapters;  // --adapter, once or more
+    std::string benchAdapter;           // --bench-adapter
     bool quiet = false;
     bool json = false;
     bool checksum = false;
@@ -78,12 +83,18 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     given.ppdev = app.count("--ppdev") > 0;
     given.ppdevDevices = g.ppdev;
     given.adapter = app.count("--adapter") > 0;
-    given.adapterName = g.adapter;
+    given.adapterName = g.adapters.empty() ? std::string() : g.adapters.front();
     given.benchAdapter = app.count("--bench-adapter") > 0;
     given.benchAdapterName = g.benchAdapter;
     if (!startup::ApplyAdapterArguments(given, options, error)) return false;
+    for (const std::string& name : g.adapters) {
+        if (name.empty()) {
+            error = "--adapter needs a value, not an empty text";
+            return false;
+        }
+    }
     for (const char* name : {"--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
-                             "--ppdev", "--adapter", "--bench-adapter"}) {
+                             "--ppdev", "--bench-adapter"}) {
         if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
             error = std::string(name) + " needs a value, not an empty text";
             return false;
@@ -158,6 +169,167 @@ std::string TraceInFolder(const std::string& trace, const std::vector<CommandFil
     return {};
 }
 
+// What every adapter of a run shares: the options and the command.
+struct AdapterRun {
+    const GlobalOptions& g;
+    std::string holder;  // who keeps the bench state folder: pid and command line
+    std::function<int(cli::CommandContext&, const cli::MemoryOptions&)> command;
+};
+
+// Opens the adapter of `options`, keeps the bench's chips in `stateFolder`
+// around the command and runs it; the command's JSON fields go to `result`.
+int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
+                 const cli::MemoryOptions& memory, const std::string& stateFolder,
+                 const std::vector<CommandFile>& files, cli::JsonObject& result, bool gang = false) {
+    const GlobalOptions& g = run.g;
+    std::string error;
+    // The bench runs on its own time: a whole-chip write takes what the parts
+    // take, without the technician waiting for it in real time.
+    startup::AdapterBackend backend;
+    backend.UseVirtualTimeOnBench(true);
+    if (!backend.Open(options, error))
+        return cli::Fail(backend.FileError() ? cli::kExitUsage : cli::kExitFailed, error);
+    if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
+    if (!backend.Notice().empty()) cli::Say(backend.Notice());
+    if (const std::string warning = backend.TakeVoltageWarning(); !warning.empty()) cli::Say(warning);
+    if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
+        return Usage("--bench-state and --bench-fresh need the simulated bench");
+
+    if (!g.port.empty() && backend.Kind() != startup::AdapterKind::Parallel)
+        return Usage("--port chooses a parallel port, and the " + backend.Label() + " has none");
+
+    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
+    session->Use(backend.Interfaces());
+    cli::CommandContext context{.session = *session};
+    context.adapter = backend.Label();
+    context.capabilities = backend.Capabilities();
+    if (backend.StrapBenchOrg(false))
+        context.strapOrg = [&backend](bool high) { backend.StrapBenchOrg(high); };
+    std::optional<startup::BenchState> state;
+    if (backend.OnBench()) {
+        state.emplace(stateFolder);
+        // One process keeps the folder at a time: another run's chips would
+        // be saved over this one's at its end.
+        if (state->Prepare(error) && !state->Lock(run.holder, kBenchStateWaitMs, error))
+            return cli::Fail(cli::kExitFailed, error);
+        if (!error.empty() || (g.benchFresh && !state->Clear(error)) ||
+            !state->LoadBus(*backend.Bench(), error))
+            return cli::Fail(cli::kExitUsage, error);
+        simulator::SimulatedBench* bench = backend.Bench();
+        context.socketReady = [&state, bench](std::string& why) { return state->LoadSocket(*bench, why); };
+    }
+
+    context.bench = backend.Bench();
+    context.forcedPort = g.port.empty()                           ? backend.ParallelPort()
+                         : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
+                                                                  : hardware::kLpt1;
+    // Side by side, every adapter fills its own fields for the table.
+    context.json = g.json || gang;
+    context.checksum = g.checksum && !gang;
+    context.backup = g.backup;
+    context.progress = !gang && !g.quiet && !g.json && isatty(STDERR_FILENO);
+
+    const int code = run.command(context, memory);
+    result = context.result;
+    if (state && !state->Save(*backend.Bench(), error)) {
+        if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
+        cli::Say(error);
+    }
+    return code;
+}
+
+// FILE with "-N" before its extension: each adapter's read of a run on
+// several ("dump.hex": "dump-2.hex").
+std::string NumberedFile(const std::string& path, int n) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const std::size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+                                   dot == (slash == std::string::npos ? 0 : slash + 1)
+                               ? path.size()
+                               : dot;
+    return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
+}
+
+// The command on several CH341A programmers at once, each in a thread of its
+// own with its own backend, session and clock; one failing never stops the
+// others. A table on stdout (or an "adapters" array under --json), and the
+// highest exit code of them all.
+int RunGang(const AdapterRun& run, const std::vector<startup::BackendOptions>& each,
+            const cli::MemoryOptions& memory, const std::string& stateFolder, cli::JsonObject& data) {
+    struct Member {
+        std::string name;
+        int number = 0;
+        int code = cli::kExitOk;
+        std::string error;
+        cli::JsonObject result;
+    };
+    std::vector<Member> members(each.size());
+    std::vector<std::thread> threads;
+    const cli::InterruptGuard interrupts;  // Ctrl-C reaches every adapter's write
+    for (std::size_t i = 0; i < each.size(); ++i) {
+        const startup::BackendOptions& options = each[i];
+        Member& member = members[i];
+        member.name = startup::AdapterName(options);
+        member.number = options.backend == startup::BackendOptions::Backend::Bench ? options.benchProgrammer
+                                                                                   : options.usbIndex;
+        threads.emplace_back([&run, &options, &member, &memory, &stateFolder] {
+            cli::SpeakFor(member.name);
+            cli::MemoryOptions mine = memory;
+            if (!mine.outputFile.empty()) mine.outputFile = NumberedFile(memory.outputFile, member.number);
+            // Programmer 0 keeps the folder a run on one programmer keeps.
+            const std::string folder =
+                member.number == 0 || options.backend != startup::BackendOptions::Backend::Bench
+                    ? stateFolder
+                    : stateFolder + "/programmer-" + std::to_string(member.number);
+            member.code = RunOnAdapter(run, options, mine, folder, {}, member.result, true);
+            member.error = member.code == cli::kExitOk ? "" : cli::Failure();
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    int worst = cli::kExitOk;
+    cli::JsonArray rows;
+    std::string table = "adapter            result     bytes  seconds  CRC-32\n";
+    for (Member& member : members) {
+        worst = std::max(worst, member.code);
+        const auto field = [&member](const char* key) {
+            std::string value = member.result.Value(key);
+            if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+            return value.empty() || value == "null" ? std::string("-") : value;
+        };
+        const char* result = member.code == cli::kExitOk            ? "ok"
+                             : member.code == cli::kExitMismatch    ? "MISMATCH"
+                             : member.code == cli::kExitInterrupted ? "STOPPED"
+                             : member.code == cli::kExitUsage       ? "REFUSED"
+                                                                    : "FAILED";
+        char line[160];
+        std::snprintf(line, sizeof line, "%-18s %-9s %6s %8s  %s", member.name.c_str(), result,
+                      field("bytes").c_str(), field("seconds").c_str(), field("crc32").c_str());
+        table += line;
+        table += member.error.empty() ? "\n" : "  " + member.error + "\n";
+        // Said by no thread (its fields went to the table): where each chip's old contents are.
+        if (const std::string backup = member.result.Value("backup"); backup.size() > 2 && !run.g.json)
+            cli::Say(member.name + ": backup of the old contents: " + backup.substr(1, backup.size() - 2));
+        cli::JsonObject row;
+        row.String("adapter", member.name).Bool("ok", member.code == cli::kExitOk).Int("exit", member.code);
+        if (member.error.empty()) {
+            row.Null("error");
+        } else {
+            row.String("error", member.error);
+        }
+        rows.Json(row.Merge(member.result).Text());
+    }
+    if (!run.g.json) std::fputs(table.c_str(), stdout);
+    data.Json("adapters", rows.Text());
+    if (worst != cli::kExitOk) {
+        int failed = 0;
+        for (const Member& member : members) failed += member.code != cli::kExitOk ? 1 : 0;
+        cli::NoteFailure(std::to_string(failed) + " of " + std::to_string(members.size()) +
+                         " adapters failed");
+    }
+    return worst;
+}
+
 int Run(int argc, char** argv, RunOutcome& outcome) {
     CLI::App app{"merlix-cli: I2C bus monitor and serial EEPROM programmer for the parallel-port adapter,\n"
                  "without a window. Without a backend option it uses the parallel port when the machine\n"
@@ -175,15 +347,18 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     app.add_flag("--direct", g.direct, "Use the parallel port directly (needs root or CAP_SYS_RAWIO)");
     app.add_option("--ppdev", g.ppdev, "Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)")
         ->type_name("DEV1[,DEV2]");
-    app.add_option(
-           "--adapter", g.adapter,
-           "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N or "
-           "spidev:/dev/spidevB.C (default: the parallel port, else one USB-to-I2C bridge, else the bench)")
-        ->type_name("ADAPTER");
+    app.add_option("--adapter", g.adapters,
+                   "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N, "
+                   "spidev:/dev/spidevB.C or ch341a[:N] (the Nth CH341A, from 0; default: the parallel port, "
+                   "else the one CH341A, else one USB-to-I2C bridge, else the bench). read, write, fill and "
+                   "verify take it more than once, and ch341a:all, to run CH341A programmers side by side")
+        ->type_name("ADAPTER")
+        ->allow_extra_args(false);
     app.add_option(
            "--bench-adapter", g.benchAdapter,
            "Bench: run through the real code of parallel, i2c-dev (:two-message for a USB-HID bridge, "
-           ":400k, both as i2c-dev:two-message,400k) or spidev, on its fake")
+           ":400k, both as i2c-dev:two-message,400k), spidev or ch341a (:COUNT programmers side by side, "
+           "each on a bench of its own; :20k, :400k or :750k I2C clock; both as ch341a:3,400k), on its fake")
         ->type_name("KIND");
     app.add_option("--port", g.port, "Use the adapter on lpt1 or lpt2 only (default: probe LPT1, then LPT2)")
         ->check(CLI::IsMember({"lpt1", "lpt2"}, CLI::ignore_case));
@@ -315,9 +490,16 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
         platform::SteadyCounter clock;
         std::ostringstream report;
+        platform::PortCheckEnvironment environment;
+        std::string usbError;
+        const std::unique_ptr<platform::UsbSystem> usb = platform::MakeHostUsb(usbError);
+        environment.usbProgrammers = [&](std::ostream& out) {
+            return hardware::DescribeCh341aProgrammers(out, usb.get(), usbError);
+        };
         const int found = platform::RunPortCheck(
             g.json ? report : std::cout,
-            [&clock](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, clock, base); });
+            [&clock](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, clock, base); },
+            environment);
         cli::JsonArray lines;
         std::istringstream text(report.str());
         for (std::string line; std::getline(text, line);) lines.String(line);
@@ -350,92 +532,52 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
          "the bench state folder"}};
     if (const std::string clash = TraceInFolder(g.trace, folders); !clash.empty()) return Usage(clash);
 
-    // The bench runs on its own time: a whole-chip write takes what the parts
-    // take, without the technician waiting for it in real time.
-    startup::AdapterBackend backend;
-    backend.UseVirtualTimeOnBench(true);
-    if (!backend.Open(backendOptions, error))
-        return cli::Fail(backend.FileError() ? cli::kExitUsage : cli::kExitFailed, error);
-    if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
-    if (!backend.Notice().empty()) std::fprintf(stderr, "merlix-cli: %s\n", backend.Notice().c_str());
-    if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
-        return Usage("--bench-state and --bench-fresh need the simulated bench");
-
-    if (!g.port.empty() && backend.Kind() != startup::AdapterKind::Parallel)
-        return Usage("--port chooses a parallel port, and the " + backend.Label() + " has none");
-
-    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
-    session->Use(backend.Interfaces());
-    cli::CommandContext context{.session = *session};
-    context.adapter = backend.Label();
-    context.capabilities = backend.Capabilities();
-    if (simulator::FakeSpidev* spi = backend.FakeSpi())
-        context.strapOrg = [spi](bool high) { spi->StrapOrg(high); };
-    std::optional<startup::BenchState> state;
-    if (backend.OnBench()) {
-        state.emplace(g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState);
-        // One process keeps the folder at a time: another run's chips would
-        // be saved over this one's at its end.
-        std::string holder = "pid " + std::to_string(::getpid()) + ":";
-        for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
-        if (state->Prepare(error) && !state->Lock(holder, kBenchStateWaitMs, error))
-            return cli::Fail(cli::kExitFailed, error);
-        if (!error.empty() || (g.benchFresh && !state->Clear(error)) ||
-            !state->LoadBus(*backend.Bench(), error))
-            return cli::Fail(cli::kExitUsage, error);
-        simulator::SimulatedBench* bench = backend.Bench();
-        context.socketReady = [&state, bench](std::string& why) { return state->LoadSocket(*bench, why); };
+    std::vector<startup::BackendOptions> each;
+    if (!startup::SplitAdapters(backendOptions, g.adapters, each, error)) return Usage(error);
+    if (each.size() > 1) {
+        if (chosen != read && chosen != write && chosen != verify && chosen != fill)
+            return Usage(chosen->get_name() +
+                         " runs on one adapter; read, write, fill and verify run on several");
+        if (!g.trace.empty()) return Usage("--trace records the parallel adapter, not CH341A programmers");
+        if (chosen == read && (memory.outputFile.empty() || memory.outputFile == "-"))
+            return Usage("read on several adapters needs -o FILE (each adapter's data goes to FILE-N)");
+        if ((chosen == write || chosen == verify) && memory.inputFile == "-")
+            return Usage("several adapters read the input each: -i takes a file, not standard input");
     }
 
-    context.bench = backend.Bench();
-    context.forcedPort = g.port.empty()                           ? backend.ParallelPort()
-                         : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
-                                                                  : hardware::kLpt1;
-    context.json = g.json;
-    context.checksum = g.checksum;
-    context.backup = g.backup;
-    context.progress = !g.quiet && !g.json && isatty(STDERR_FILENO);
-
-    int code = cli::kExitOk;
-    context.command = chosen->get_name();
-    if (g.json && memory.outputFile == "-") {
-        code = Usage("--json and -o - both want stdout; save the data to a file");
-    } else if (chosen == probe) {
-        code = cli::RunProbe(context);
-    } else if (chosen == read) {
-        code = cli::RunRead(context, memory);
-    } else if (chosen == write) {
-        code = cli::RunWrite(context, memory);
-    } else if (chosen == restore) {
-        code = cli::RunRestore(context, memory, restoreFile);
-    } else if (chosen == verify) {
-        code = cli::RunVerify(context, memory);
-    } else if (chosen == fill) {
-        long value = 0;
-        if (!cli::ParseNumber(fillValue, 0, 255, value)) {
-            code = Usage("--value is a byte, 0..255 or 0x00..0xFF, not '" + fillValue + "'");
-        } else {
-            memory.fillValue = static_cast<int>(value);
-            code = cli::RunWrite(context, memory);
+    const std::string stateFolder = g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState;
+    std::string holder = "pid " + std::to_string(::getpid()) + ":";
+    for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
+    const auto command = [&, fillValue](cli::CommandContext& context, const cli::MemoryOptions& options) {
+        context.command = chosen->get_name();
+        if (g.json && options.outputFile == "-")
+            return Usage("--json and -o - both want stdout; save the data to a file");
+        if (chosen == probe) return cli::RunProbe(context);
+        if (chosen == read) return cli::RunRead(context, options);
+        if (chosen == write) return cli::RunWrite(context, options);
+        if (chosen == restore) return cli::RunRestore(context, options, restoreFile);
+        if (chosen == verify) return cli::RunVerify(context, options);
+        if (chosen == fill) {
+            long value = 0;
+            if (!cli::ParseNumber(fillValue, 0, 255, value))
+                return Usage("--value is a byte, 0..255 or 0x00..0xFF, not '" + fillValue + "'");
+            cli::MemoryOptions filled = options;
+            filled.fillValue = static_cast<int>(value);
+            return cli::RunWrite(context, filled);
         }
-    } else if (chosen == set) {
-        code = cli::RunSet(context, reg);
-    } else if (chosen == get) {
-        code = cli::RunGet(context, reg);
-    } else if (chosen == dump) {
-        code = cli::RunDump(context, reg);
-    } else if (chosen == transfer) {
-        code = cli::RunTransfer(context, messages);
-    } else if (chosen == monitor) {
-        code = cli::RunMonitor(context, monitorOptions);
+        if (chosen == set) return cli::RunSet(context, reg);
+        if (chosen == get) return cli::RunGet(context, reg);
+        if (chosen == dump) return cli::RunDump(context, reg);
+        if (chosen == transfer) return cli::RunTransfer(context, messages);
+        if (chosen == monitor) return cli::RunMonitor(context, monitorOptions);
+        return static_cast<int>(cli::kExitOk);
+    };
+    AdapterRun run{g, holder, command};
+    if (each.size() == 1) {
+        const int code = RunOnAdapter(run, each.front(), memory, stateFolder, files, outcome.data);
+        return code;
     }
-
-    outcome.data = context.result;
-    if (state && !state->Save(*backend.Bench(), error)) {
-        if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
-        cli::Say(error);
-    }
-    return code;
+    return RunGang(run, each, memory, stateFolder, outcome.data);
 }
 
 }  // namespace

@@ -55,7 +55,9 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
                "/dev or /proc/ioports.\n"
             << "If a port or card is fitted, load its drivers (sudo modprobe parport_pc ppdev) and check "
                "again.\n";
-        return DescribeCharacterAdapters(out, devices) ? 0 : 1;
+        const bool usable = DescribeCharacterAdapters(out, devices);
+        const bool usb = environment.usbProgrammers && environment.usbProgrammers(out);
+        return usable || usb ? 0 : 1;
     }
 
     out << "Parallel ports:\n";
@@ -91,7 +93,8 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
     }
     if (!probed) out << "  not run: no port can be reached by this user (see the fixes above).\n";
     const bool otherUsable = DescribeCharacterAdapters(out, devices);
-    return answered || otherUsable ? 0 : 1;
+    const bool usb = environment.usbProgrammers && environment.usbProgrammers(out);
+    return answered || otherUsable || usb ? 0 : 1;
 }
 
 }  // namespace platform

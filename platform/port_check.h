@@ -2,7 +2,8 @@
 // adapter. For every parallel port the kernel knows: its device, base, modes,
 // whether this user can open it (and the exact fix when not); then the
 // adapter probe on every port that can be reached; then the i2c-dev buses and
-// spidev nodes with their rights and fixes (adapter_survey.h).
+// spidev nodes with their rights and fixes (adapter_survey.h), and the USB
+// programmers.
 #pragma once
 
 #include <functional>
@@ -26,10 +27,13 @@ struct PortCheckEnvironment {
     PpdevSystem* ppdevSystem = nullptr;      // null: the machine's own
     DirectIoSystem* directSystem = nullptr;  // null: the machine's own
     DeviceSystem* devices = nullptr;         // null: the machine's own (/sys, /dev, /proc/device-tree)
+    // The USB programmers' section (hardware/ch341a/ch341a_survey.h), after
+    // the i2c-dev and spidev ones; true when one can be used. Null: none.
+    std::function<bool(std::ostream&)> usbProgrammers;
 };
 
 // Returns the process exit status: 0 when a parallel adapter answered or an
-// i2c-dev or spidev node can be opened, 1 otherwise (also when the machine
+// i2c-dev or spidev node or a USB programmer can be opened, 1 otherwise (also when the machine
 // has no adapter at all, which it says plainly).
 int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEnvironment& environment = {});
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "eeprom/chip_table.h"
+#include "hardware/ch341a/ch341a_adapter.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"
 #include "hardware/spidev/spidev_adapter.h"
@@ -15,6 +16,8 @@
 #include "platform/device_system.h"
 #include "platform/port_io.h"
 #include "platform/tracing_port_io.h"
+#include "platform/usb_system.h"
+#include "simulator/fake_ch341a.h"
 #include "simulator/fake_i2c_dev.h"
 #include "simulator/fake_spidev.h"
 
@@ -58,9 +61,33 @@ constexpr FaultName kFaultNames[] = {
 }  // namespace
 
 bool BenchFaults::Any() const {
-    return std::any_of(std::begin(kFaultNames), std::end(kFaultNames),
-                       [this](const FaultName& f) { return this->*f.flag; });
+    return !onProgrammer.empty() || std::any_of(std::begin(kFaultNames), std::end(kFaultNames),
+                                                [this](const FaultName& f) { return this->*f.flag; });
 }
+
+BenchFaults BenchFaults::For(int programmer) const {
+    BenchFaults faults = *this;
+    faults.onProgrammer.clear();
+    for (const OnProgrammer& on : onProgrammer)
+        if (on.programmer == programmer) faults.*on.flag = true;
+    return faults;
+}
+
+namespace {
+
+// A whole number from `low` to `high` in `text`, nothing else; -1 otherwise.
+int SmallNumber(const std::string& text, int low, int high) {
+    if (text.empty() || text.size() > 3 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return -1;
+    const int value = std::stoi(text);
+    return value >= low && value <= high ? value : -1;
+}
+
+// The most CH341A programmers one bench run may fake.
+constexpr int kMostBenchProgrammers = 16;
+
+}  // namespace
 
 bool ParseBenchPort(const std::string& text, SimBench::Port& port) {
     const std::string name = Lower(text);
@@ -81,9 +108,20 @@ bool ParseBenchFaults(const std::string& list, BenchFaults& result, std::string&
     std::size_t from = 0;
     while (from <= list.size()) {
         const std::size_t comma = std::min(list.find(',', from), list.size());
-        const std::string name = Lower(list.substr(from, comma - from));
+        std::string name = Lower(list.substr(from, comma - from));
         from = comma + 1;
         if (name.empty()) continue;  // "a,,b" or a trailing comma: a slip, not a fault
+        int programmer = -1;
+        if (const std::size_t at = name.find('@'); at != std::string::npos) {
+            programmer = SmallNumber(name.substr(at + 1), 0, kMostBenchProgrammers - 1);
+            if (programmer < 0) {
+                error = "--bench-fault NAME@N takes a programmer N from 0 to " +
+                        std::to_string(kMostBenchProgrammers - 1) + " (--bench-adapter ch341a:COUNT), not '" +
+                        name + "'";
+                return false;
+            }
+            name.resize(at);
+        }
         const auto* known = std::find_if(std::begin(kFaultNames), std::end(kFaultNames),
                                          [&](const FaultName& f) { return name == f.name; });
         if (known == std::end(kFaultNames)) {
@@ -92,7 +130,11 @@ bool ParseBenchFaults(const std::string& list, BenchFaults& result, std::string&
             error = "--bench-fault takes " + names + ", not '" + name + "'";
             return false;
         }
-        faults.*known->flag = true;
+        if (programmer >= 0) {
+            faults.onProgrammer.push_back({known->flag, programmer});
+        } else {
+            faults.*known->flag = true;
+        }
     }
     if (!faults.Any()) {
         error = "--bench-fault needs at least one fault name";
@@ -147,8 +189,20 @@ bool ParseAdapter(const std::string& text, BackendOptions& options, std::string&
     } else if (const std::string node = pathAfter("spidev:"); !node.empty()) {
         options.backend = BackendOptions::Backend::Spidev;
         options.devicePath = node;
+    } else if (name == "ch341a" || name.rfind("ch341a:", 0) == 0) {
+        const std::string which = name.size() > 6 ? name.substr(7) : "0";
+        const int index = which == "all" ? 0 : SmallNumber(which, 0, 127);
+        if (index < 0) {
+            error = "--adapter ch341a takes :N (the programmer, from 0) or :all, not '" + text + "'";
+            return false;
+        }
+        options.backend = BackendOptions::Backend::Ch341a;
+        options.usbIndex = index;
+        options.allProgrammers = which == "all";
     } else {
-        error = "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N or spidev:/dev/spidevB.C, not '" + text + "'";
+        error = "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N, spidev:/dev/spidevB.C or ch341a[:N|:all], "
+                "not '" +
+                text + "'";
         return false;
     }
     return true;
@@ -161,7 +215,28 @@ bool ParseBenchAdapter(const std::string& text, BackendOptions& options, std::st
     BackendOptions parsed = options;
     parsed.benchTwoMessages = false;
     parsed.benchClockHz = 100'000;
-    if (kind == "parallel" && colon == std::string::npos) {
+    parsed.benchProgrammers = 1;
+    parsed.benchProgrammer = 0;
+    if (kind == "ch341a") {
+        parsed.benchAdapter = AdapterKind::Ch341a;
+        std::size_t from = colon == std::string::npos ? name.size() + 1 : colon + 1;
+        while (from <= name.size()) {
+            const std::size_t comma = std::min(name.find(',', from), name.size());
+            const std::string option = name.substr(from, comma - from);
+            from = comma + 1;
+            const int count = SmallNumber(option, 1, kMostBenchProgrammers);
+            if (count > 0) {
+                parsed.benchProgrammers = count;
+            } else if (option == "20k" || option == "100k" || option == "400k" || option == "750k") {
+                parsed.benchClockHz = std::stoi(option) * 1000;
+            } else {
+                error = "--bench-adapter ch341a takes a count of programmers (1 to " +
+                        std::to_string(kMostBenchProgrammers) +
+                        ") and an I2C clock (20k, 100k, 400k, 750k), not '" + option + "'";
+                return false;
+            }
+        }
+    } else if (kind == "parallel" && colon == std::string::npos) {
         parsed.benchAdapter = AdapterKind::Parallel;
     } else if (kind == "spidev" && colon == std::string::npos) {
         parsed.benchAdapter = AdapterKind::Spidev;
@@ -183,7 +258,9 @@ bool ParseBenchAdapter(const std::string& text, BackendOptions& options, std::st
             }
         }
     } else {
-        error = "--bench-adapter takes parallel, i2c-dev[:two-message,400k] or spidev, not '" + text + "'";
+        error = "--bench-adapter takes parallel, i2c-dev[:two-message,400k], spidev or ch341a[:COUNT,400k], "
+                "not '" +
+                text + "'";
         return false;
     }
     parsed.backend = BackendOptions::Backend::Bench;
@@ -252,8 +329,34 @@ bool AdapterBackend::OpenSpidev(platform::DeviceSystem& system, const std::strin
     return true;
 }
 
+bool AdapterBackend::OpenCh341a(platform::UsbSystem& usb, int index, int clockHz, std::string& error) {
+    auto adapter = std::make_unique<hardware::Ch341aAdapter>(usb, *counter_);
+    if (!adapter->Open(index, error)) return false;
+    if (clockHz != adapter->I2cSpeedHz() && !adapter->SetI2cSpeedHz(clockHz)) {
+        (void)adapter->TakeIoError(error);
+        return false;
+    }
+    const platform::UsbDeviceInfo& device = adapter->Device();
+    label_ = "CH341A " + std::to_string(index) + " (USB bus " + std::to_string(device.bus) + " address " +
+             std::to_string(device.address) + ", I2C at " + std::to_string(adapter->I2cSpeedHz() / 1000) +
+             " kHz)";
+    ch341a_ = std::move(adapter);
+    kind_ = AdapterKind::Ch341a;
+    return true;
+}
+
 bool AdapterBackend::OpenBenchAdapter(const BackendOptions& options, std::string& error) {
-    if (options.benchAdapter == AdapterKind::I2cDev) {
+    if (options.benchAdapter == AdapterKind::Ch341a) {
+        // Each programmer on a bench of its own, at an address of its own, as
+        // several on one hub would be.
+        simulator::FakeCh341a::Config config;
+        config.address = 4 + options.benchProgrammer;
+        fakeUsb_ = std::make_unique<simulator::FakeCh341a>(*bench_, config);
+        if (!OpenCh341a(*fakeUsb_, 0, options.benchClockHz, error)) return false;
+        label_ = "CH341A adapter on its fake programmer " + std::to_string(options.benchProgrammer) +
+                 " (USB bus 1 address " + std::to_string(config.address) + ", I2C at " +
+                 std::to_string(ch341a_->I2cSpeedHz() / 1000) + " kHz)";
+    } else if (options.benchAdapter == AdapterKind::I2cDev) {
         simulator::FakeI2cDev::Config config;
         config.twoMessagesOnly = options.benchTwoMessages;
         config.clockHz = options.benchClockHz;
@@ -278,6 +381,11 @@ hardware::BusInterfaces AdapterBackend::Interfaces() const {
     } else if (spidev_) {
         bus.parallel = false;
         bus.spi = spidev_.get();
+    } else if (ch341a_) {
+        bus.parallel = false;
+        bus.i2c = ch341a_.get();
+        bus.spi = ch341a_.get();
+        bus.lines = ch341a_.get();
     }
     return bus;
 }
@@ -285,7 +393,90 @@ hardware::BusInterfaces AdapterBackend::Interfaces() const {
 std::string AdapterBackend::Capabilities() const {
     if (i2cDev_) return i2cDev_->Describe();
     if (spidev_) return spidev_->Describe();
+    if (ch341a_) return ch341a_->Describe();
     return {};
+}
+
+bool AdapterBackend::StrapBenchOrg(bool high) const {
+    if (fakeSpi_) fakeSpi_->StrapOrg(high);
+    if (fakeUsb_) fakeUsb_->StrapOrg(high);
+    return fakeSpi_ || fakeUsb_;
+}
+
+std::string AdapterBackend::TakeVoltageWarning() { return ch341a_ ? ch341a_->TakeVoltageWarning() : ""; }
+
+std::string AdapterName(const BackendOptions& options) {
+    using Backend = BackendOptions::Backend;
+    switch (options.backend) {
+        case Backend::Ch341a:
+            return "ch341a:" + std::to_string(options.usbIndex);
+        case Backend::I2cDev:
+            return "i2c-dev:" + options.devicePath;
+        case Backend::Spidev:
+            return "spidev:" + options.devicePath;
+        case Backend::Bench:
+            if (options.benchAdapter == AdapterKind::Ch341a)
+                return "bench ch341a:" + std::to_string(options.benchProgrammer);
+            return "bench";
+        default:
+            return options.parallelPort == hardware::kLpt2 ? "lpt2" : "lpt1";
+    }
+}
+
+bool SplitAdapters(const BackendOptions& options, const std::vector<std::string>& adapters,
+                   std::vector<BackendOptions>& each, std::string& error, platform::UsbSystem* usb) {
+    each.clear();
+    if (options.backend == BackendOptions::Backend::Bench && options.benchAdapter == AdapterKind::Ch341a) {
+        for (int n = 0; n < options.benchProgrammers; ++n) {
+            each.push_back(options);
+            each.back().benchProgrammer = n;
+            each.back().faults = options.faults.For(n);
+        }
+        return true;
+    }
+    for (const std::string& name : adapters.empty() ? std::vector<std::string>{""} : adapters) {
+        BackendOptions one = options;
+        if (!name.empty() && !ParseAdapter(name, one, error)) return false;
+        if (!one.allProgrammers) {
+            const std::string spelled = AdapterName(one);
+            for (const BackendOptions& taken : each) {
+                if (AdapterName(taken) == spelled && !name.empty()) {
+                    error = "--adapter " + name + " is named twice: each adapter runs once";
+                    return false;
+                }
+            }
+            each.push_back(one);
+            continue;
+        }
+        std::unique_ptr<platform::UsbSystem> host;
+        if (!usb) {
+            host = platform::MakeHostUsb(error);
+            if (!host) return false;
+            usb = host.get();
+        }
+        const std::size_t found = hardware::Ch341aAdapter::List(*usb).size();
+        if (found == 0) {
+            error = "--adapter ch341a:all found no CH341A programmer (USB " +
+                    platform::UsbId(hardware::Ch341aAdapter::kVendor, hardware::Ch341aAdapter::kProduct) +
+                    "): plug one in, and see merlix-cli ports";
+            return false;
+        }
+        for (std::size_t n = 0; n < found; ++n) {
+            one.allProgrammers = false;
+            one.usbIndex = static_cast<int>(n);
+            each.push_back(one);
+        }
+    }
+    if (each.size() > 1) {
+        for (const BackendOptions& one : each) {
+            if (one.backend != BackendOptions::Backend::Ch341a) {
+                error =
+                    "--adapter is given more than once only for CH341A programmers, not " + AdapterName(one);
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
@@ -294,7 +485,15 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
     platform::DeviceSystem& devices = devices_ ? *devices_ : platform::HostDevices();
     platform::PortIo* io = nullptr;
     std::string why;
-    if (options.backend == Backend::I2cDev || options.backend == Backend::Spidev) {
+    if (options.backend == Backend::Ch341a) {
+        if (!usbSeam_) {
+            usb_ = platform::MakeHostUsb(error);
+            if (!usb_) return false;
+        }
+        if (!OpenCh341a(usbSeam_ ? *usbSeam_ : *usb_, options.usbIndex, 100'000, error)) return false;
+        io = &nothing_;
+        notice_ = "using " + label_ + " (--adapter)";
+    } else if (options.backend == Backend::I2cDev || options.backend == Backend::Spidev) {
         const bool opened = options.backend == Backend::I2cDev
                                 ? OpenI2cDev(devices, options.devicePath, error)
                                 : OpenSpidev(devices, options.devicePath, error);
@@ -335,6 +534,24 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         } else {
             why = result.reason;
         }
+        // After the parallel port, the one CH341A programmer on the machine.
+        if (!io && options.backend == Backend::Auto && options.parallelPort == 0) {
+            std::string usbError;
+            if (!usbSeam_) usb_ = platform::MakeHostUsb(usbError);
+            platform::UsbSystem* usb = usbSeam_ ? usbSeam_ : usb_.get();
+            const std::size_t found = usb ? hardware::Ch341aAdapter::List(*usb).size() : 0;
+            std::string openError;
+            if (found == 1 && OpenCh341a(*usb, 0, 100'000, openError)) {
+                io = &nothing_;
+                notice_ = "using " + label_ + ": the one CH341A programmer connected, and " + why;
+                label_ += ", the one CH341A connected";
+            } else if (found == 1) {
+                why += "; " + openError;
+            } else if (found > 1) {
+                why += "; " + std::to_string(found) +
+                       " CH341A programmers are connected: --adapter ch341a:N chooses one";
+            }
+        }
         // After the parallel port, an i2c-dev bus, but only one that cannot
         // be a PC's own SMBus or display bus (adapter_survey.h).
         if (!io && options.backend == Backend::Auto && options.parallelPort == 0) {
@@ -361,7 +578,7 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
     if (!io) {
         SimBench::Config config;
         config.port = options.backend == Backend::Bench ? options.benchPort : SimBench::Port::Lpt1;
-        const BenchFaults& faults = options.faults;
+        const BenchFaults faults = options.faults.For(options.benchProgrammer);
         if (faults.adapterAbsent) config.port = SimBench::Port::None;
         config.controllerPresent = !faults.controllerAbsent;
         config.busHeldBusy = faults.busBusy;

@@ -1,6 +1,6 @@
 // The adapter backend of one run, shared by the window and merlix-cli: the
 // parallel adapter through direct port I/O or a ppdev device, an i2c-dev bus,
-// a spidev node, or the simulated bench (with the fake of one of those
+// a spidev node, a CH341A USB programmer, or the simulated bench (with the fake of one of those
 // adapters under its real code, --bench-adapter), the port trace, the bus
 // capture the bench's second master plays, and the bench's fault switches.
 // Each face maps its own command line onto BackendOptions; the choice, the
@@ -23,13 +23,18 @@ class DeviceSystem;
 class TracingPortIo;
 }  // namespace platform
 namespace hardware {
+class Ch341aAdapter;
 class I2cDevAdapter;
 class SpidevAdapter;
 }  // namespace hardware
 namespace simulator {
+class FakeCh341a;
 class FakeI2cDev;
 class FakeSpidev;
 }  // namespace simulator
+namespace platform {
+class UsbSystem;
+}  // namespace platform
 
 namespace startup {
 
@@ -41,28 +46,44 @@ struct BenchFaults {
     bool slaveNack = false;         // slave-nack: no slave acknowledges
     bool chipNoStore = false;       // chip-no-store: every memory drops writes
     bool slowParts = false;         // slow-parts: the slowest parts the datasheets allow
+    // NAME@N: a fault on the bench of CH341A programmer N only (from 0, as
+    // --bench-adapter ch341a:COUNT numbers them).
+    struct OnProgrammer {
+        bool BenchFaults::*flag = nullptr;
+        int programmer = 0;
+    };
+    std::vector<OnProgrammer> onProgrammer;
     bool Any() const;
+    // The faults of programmer `programmer`'s bench: those for all and its own.
+    BenchFaults For(int programmer) const;
 };
 
 // The kinds of adapter a run can use.
-enum class AdapterKind { Parallel, I2cDev, Spidev };
+enum class AdapterKind { Parallel, I2cDev, Spidev, Ch341a };
 
 struct BackendOptions {
     // Auto: direct I/O, else ppdev, else the one USB-to-I2C bridge, else the
     // bench. I2cDev and Spidev: the node in `devicePath` (--adapter).
-    enum class Backend { Auto, Bench, Direct, Ppdev, I2cDev, Spidev };
+    // Ch341a: the programmer `usbIndex` (--adapter ch341a[:N]).
+    enum class Backend { Auto, Bench, Direct, Ppdev, I2cDev, Spidev, Ch341a };
     Backend backend = Backend::Auto;
     simulator::SimulatedBench::Port benchPort = simulator::SimulatedBench::Port::Lpt1;
     std::vector<std::string> ppdevDevices;  // --ppdev DEV1[,DEV2]
     // --adapter lpt1|lpt2: the parallel adapter on that port only (its base);
     // 0 probes LPT1, then LPT2. With it, Auto never takes an i2c-dev bus.
     int parallelPort = 0;
-    std::string devicePath;  // --adapter i2c-dev:PATH or spidev:PATH
+    std::string devicePath;       // --adapter i2c-dev:PATH or spidev:PATH
+    int usbIndex = 0;             // --adapter ch341a:N, from 0
+    bool allProgrammers = false;  // --adapter ch341a:all (merlix-cli runs them side by side)
     // --bench-adapter: the adapter whose fake the bench puts under its real
     // code, and the i2c-dev fake's bridge and bus clock.
     AdapterKind benchAdapter = AdapterKind::Parallel;
-    bool benchTwoMessages = false;   // i2c-dev:two-message, as the USB-HID bridges
-    int benchClockHz = 100'000;      // i2c-dev:400k
+    bool benchTwoMessages = false;  // i2c-dev:two-message, as the USB-HID bridges
+    int benchClockHz = 100'000;     // i2c-dev:400k, ch341a:400k
+    // ch341a:COUNT: that many fake programmers, each on a bench of its own;
+    // benchProgrammer is the one this backend opens (from 0).
+    int benchProgrammers = 1;
+    int benchProgrammer = 0;
     std::string traceFile;           // --trace FILE ("-": standard output)
     std::string trafficFile;         // --traffic FILE (bench only)
     std::string benchChip;           // --bench-chip NAME, as the chip list spells it
@@ -79,11 +100,11 @@ bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string&
 bool KnownBenchChip(const std::string& name, std::string& chip, std::string& error);
 // Splits "DEV1[,DEV2]"; false unless one or two devices are named.
 bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& devices, std::string& error);
-// --adapter lpt1|lpt2|i2c-dev:/dev/i2c-N|spidev:/dev/spidevB.C into
-// `options` (backend, parallelPort, devicePath).
+// --adapter lpt1|lpt2|i2c-dev:/dev/i2c-N|spidev:/dev/spidevB.C|ch341a[:N|:all]
+// into `options` (backend, parallelPort, devicePath, usbIndex).
 bool ParseAdapter(const std::string& text, BackendOptions& options, std::string& error);
-// --bench-adapter parallel|i2c-dev[:two-message][,400k]|spidev: the bench,
-// with that adapter's fake.
+// --bench-adapter parallel|i2c-dev[:two-message][,400k]|spidev|
+// ch341a[:COUNT][,20k|100k|400k|750k]: the bench, with that adapter's fake.
 bool ParseBenchAdapter(const std::string& text, BackendOptions& options, std::string& error);
 // The adapter options of both faces, given as `present` says (the values
 // of --bench's port, --ppdev, --adapter and --bench-adapter), into
@@ -100,6 +121,17 @@ struct AdapterArguments {
     std::string benchAdapterName;
 };
 bool ApplyAdapterArguments(const AdapterArguments& arguments, BackendOptions& options, std::string& error);
+
+// The backends of a run on several CH341A programmers at once: one set of
+// options per programmer, each opened by an AdapterBackend of its own
+// (--adapter given more than once, ch341a:all, --bench-adapter ch341a:COUNT).
+// One entry when the run has one adapter. `usb` lists the programmers for
+// ch341a:all (null: the machine's own). False with a sentence.
+bool SplitAdapters(const BackendOptions& options, const std::vector<std::string>& adapters,
+                   std::vector<BackendOptions>& each, std::string& error, platform::UsbSystem* usb = nullptr);
+// A short name of the adapter of `options` for tables and sentences:
+// "ch341a:0", "bench ch341a:2", "i2c-dev:/dev/i2c-7".
+std::string AdapterName(const BackendOptions& options);
 
 // The port backend of one run and the counter that goes with it: the object
 // owns both, and whoever builds an adapter or a session on them takes them
@@ -140,6 +172,12 @@ public:
     // The bench's fake spidev node (--bench-adapter spidev), else nullptr:
     // the faces strap its ORG pin for the chip chosen, as a technician would.
     simulator::FakeSpidev* FakeSpi() const { return fakeSpi_.get(); }
+    // Straps the ORG pin of the bench's spidev or CH341A fake; false when
+    // the run has neither (the parallel adapter drives ORG itself).
+    bool StrapBenchOrg(bool high) const;
+    // The CH341A's once-only warning about 5 V on its data lines, empty on
+    // any other adapter and after the first call.
+    std::string TakeVoltageWarning();
     // The parallel port the run is held to (--adapter lpt1|lpt2), 0 for both.
     int ParallelPort() const { return parallelPort_; }
     // One line on what the i2c-dev or spidev adapter can do; empty for the
@@ -148,6 +186,9 @@ public:
     // The machine's devices for the automatic choice of an i2c-dev bus;
     // a test stages its own. Set before Open.
     void UseDevices(platform::DeviceSystem& devices) { devices_ = &devices; }
+    // The machine's USB for the CH341A (--adapter ch341a and the automatic
+    // choice); a test puts a fake there. Set before Open.
+    void UseUsb(platform::UsbSystem& usb) { usbSeam_ = &usb; }
     // One line for stderr: why the bench was chosen, or which ppdev devices.
     const std::string& Notice() const { return notice_; }
     // A few words naming a backend other than direct I/O and the bench, for
@@ -170,12 +211,17 @@ private:
     std::unique_ptr<platform::TracingPortIo> trace_;
     platform::PortIo* io_ = &nothing_;
     platform::DeviceSystem* devices_ = nullptr;
+    platform::UsbSystem* usbSeam_ = nullptr;
     AdapterKind kind_ = AdapterKind::Parallel;
     int parallelPort_ = 0;
     std::unique_ptr<simulator::FakeI2cDev> fakeI2c_;
     std::unique_ptr<simulator::FakeSpidev> fakeSpi_;
     std::unique_ptr<hardware::I2cDevAdapter> i2cDev_;
     std::unique_ptr<hardware::SpidevAdapter> spidev_;
+    // The CH341A: the USB system first, the adapter talks through it.
+    std::unique_ptr<platform::UsbSystem> usb_;
+    std::unique_ptr<simulator::FakeCh341a> fakeUsb_;
+    std::unique_ptr<hardware::Ch341aAdapter> ch341a_;
     std::string notice_;
     std::string label_;
     bool fileError_ = false;
@@ -183,6 +229,7 @@ private:
 
     bool OpenI2cDev(platform::DeviceSystem& system, const std::string& path, std::string& error);
     bool OpenSpidev(platform::DeviceSystem& system, const std::string& path, std::string& error);
+    bool OpenCh341a(platform::UsbSystem& usb, int index, int clockHz, std::string& error);
     bool OpenBenchAdapter(const BackendOptions& options, std::string& error);
 };
 

@@ -9,6 +9,7 @@
 
 #include "hardware/port_adapter.h"
 #include "platform/port_io.h"
+#include "simulator/fake_ch341a.h"
 #include "simulator/fake_i2c_dev.h"
 #include "simulator/serial_chip.h"
 #include "startup/backend.h"
@@ -62,11 +63,20 @@ TEST(AdapterOptions, EachChoiceAndEachClash) {
          400'000, ""},
         {nullptr, "SPIDEV", true, false, Backend::Bench, "", 0, Kind::Spidev, false, 100'000, ""},
         {"i2c-dev:", nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
-         "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N or spidev:/dev/spidevB.C, not 'i2c-dev:'"},
+         "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N, spidev:/dev/spidevB.C or ch341a[:N|:all], not "
+         "'i2c-dev:'"},
+        {"CH341A:2", nullptr, false, false, Backend::Ch341a, "", 0, Kind::Parallel, false, 100'000, ""},
+        {"ch341a:two", nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--adapter ch341a takes :N (the programmer, from 0) or :all, not 'ch341a:two'"},
+        {nullptr, "ch341a:3,750k", false, false, Backend::Bench, "", 0, Kind::Ch341a, false, 750'000, ""},
+        {nullptr, "ch341a:fast", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+         "--bench-adapter ch341a takes a count of programmers (1 to 16) and an I2C clock (20k, 100k, 400k, "
+         "750k), not 'fast'"},
         {nullptr, "i2c-dev:fast", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
          "--bench-adapter i2c-dev takes the options two-message, 100k and 400k, not 'fast'"},
         {nullptr, "spidev:400k", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
-         "--bench-adapter takes parallel, i2c-dev[:two-message,400k] or spidev, not 'spidev:400k'"},
+         "--bench-adapter takes parallel, i2c-dev[:two-message,400k], spidev or ch341a[:COUNT,400k], not "
+         "'spidev:400k'"},
         {"lpt1", nullptr, false, true, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
          "--bench, --direct, --ppdev and --adapter exclude each other"},
         {"lpt1", "spidev", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
@@ -127,6 +137,60 @@ TEST(AdapterBackend, OnlyALoneUsbBridgeIsChosenWithoutAsking) {
                 << backend.Notice();
         }
     }
+}
+
+// A CH341A is taken without asking when it is the only one (after the
+// parallel port), said with its 5 V warning; with two, --adapter chooses.
+// Three on the bench are three backends, the fault NAME@N on one only.
+TEST(AdapterBackend, Ch341aAloneChosenAndSeveralSplit) {
+    platform::VirtualCounter clock;
+    SimulatedBench bench(clock);
+    SimulatedBench second(clock);
+    simulator::FakeCh341a usb(bench);
+    for (const int programmers : {1, 2}) {
+        if (programmers == 2) usb.Add(second, {.bus = 2, .address = 9});
+        startup::AdapterBackend backend;
+        backend.UseUsb(usb);
+        std::string error;
+        ASSERT_TRUE(backend.Open({}, error)) << error;
+        if (!backend.OnBench() && backend.Kind() == startup::AdapterKind::Parallel)
+            GTEST_SKIP() << "this machine has a parallel port: " << backend.Notice();
+        if (programmers == 1) {
+            EXPECT_EQ(backend.Kind(), startup::AdapterKind::Ch341a);
+            EXPECT_EQ(backend.Label(),
+                      "CH341A 0 (USB bus 1 address 4, I2C at 100 kHz), the one CH341A connected");
+            EXPECT_NE(backend.TakeVoltageWarning().find("5 V"), std::string::npos);
+            EXPECT_EQ(backend.TakeVoltageWarning(), "");
+            const hardware::BusInterfaces bus = backend.Interfaces();
+            EXPECT_TRUE(!bus.parallel && bus.i2c && bus.lines && bus.spi && !bus.sniffer);
+        } else {
+            EXPECT_NE(
+                backend.Notice().find("2 CH341A programmers are connected: --adapter ch341a:N chooses one"),
+                std::string::npos)
+                << backend.Notice();
+        }
+    }
+
+    startup::BackendOptions options;
+    std::string error;
+    ASSERT_TRUE(startup::ParseBenchAdapter("ch341a:3", options, error)) << error;
+    ASSERT_TRUE(startup::ParseBenchFaults("slow-parts,chip-no-store@2", options.faults, error)) << error;
+    std::vector<startup::BackendOptions> each;
+    ASSERT_TRUE(startup::SplitAdapters(options, {}, each, error)) << error;
+    ASSERT_EQ(each.size(), 3u);
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_EQ(startup::AdapterName(each[n]), "bench ch341a:" + std::to_string(n));
+        EXPECT_TRUE(each[n].faults.slowParts);
+        EXPECT_EQ(each[n].faults.chipNoStore, n == 2);
+    }
+    startup::BackendOptions real;
+    EXPECT_FALSE(startup::SplitAdapters(real, {"ch341a:1", "lpt1"}, each, error));
+    EXPECT_EQ(error, "--adapter is given more than once only for CH341A programmers, not lpt1");
+    EXPECT_FALSE(startup::SplitAdapters(real, {"ch341a:1", "CH341A:1"}, each, error));
+    EXPECT_EQ(error, "--adapter CH341A:1 is named twice: each adapter runs once");
+    ASSERT_TRUE(startup::SplitAdapters(real, {"ch341a:all"}, each, error, &usb)) << error;
+    ASSERT_EQ(each.size(), 2u);
+    EXPECT_EQ(startup::AdapterName(each[1]), "ch341a:1");
 }
 
 TEST(AdapterBackend, FaultsAreOnFromTheStart) {

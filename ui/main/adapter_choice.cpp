@@ -10,9 +10,15 @@
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "eeprom/chip_table.h"
+#include "hardware/ch341a/ch341a_adapter.h"
 #include "platform/adapter_survey.h"
 #include "platform/device_system.h"
+#include "platform/usb_system.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
@@ -31,6 +37,8 @@ constexpr BenchEntry kBenchEntries[] = {
     {"Bench: i2c-dev, 400 kHz", "bench:i2c-dev:400k"},
     {"Bench: i2c-dev, a two-message USB-HID bridge", "bench:i2c-dev:two-message"},
     {"Bench: spidev", "bench:spidev"},
+    {"Bench: CH341A, I2C at 100 kHz", "bench:ch341a"},
+    {"Bench: CH341A, I2C at 400 kHz", "bench:ch341a:400k"},
 };
 
 }  // namespace
@@ -54,8 +62,10 @@ void MainDialog::AddAdapterEntry() {
         entry->setChecked(choice == remembered);
         group->addAction(entry);
     };
-    add(QStringLiteral("Automatic: the parallel port, else one USB-to-I2C bridge, else the bench"), QString(),
-        true);
+    add(QStringLiteral(
+            "Automatic: the parallel port, else the one CH341A, else one USB-to-I2C bridge, else the "
+            "bench"),
+        QString(), true);
     add(QStringLiteral("Parallel adapter on LPT1"), QStringLiteral("lpt1"), true);
     add(QStringLiteral("Parallel adapter on LPT2"), QStringLiteral("lpt2"), true);
     platform::DeviceSystem& devices = platform::HostDevices();
@@ -70,6 +80,16 @@ void MainDialog::AddAdapterEntry() {
         QString text = QStringLiteral("spidev %1").arg(QString::fromStdString(node.path));
         if (!node.usable) text += QStringLiteral(", not open to this user (see --check-ports)");
         add(text, QStringLiteral("spidev:") + QString::fromStdString(node.path), node.usable);
+    }
+    std::string usbError;
+    if (const std::unique_ptr<platform::UsbSystem> usb = platform::MakeHostUsb(usbError)) {
+        const std::vector<platform::UsbDeviceInfo> found = hardware::Ch341aAdapter::List(*usb);
+        for (std::size_t n = 0; n < found.size(); ++n)
+            add(QStringLiteral("CH341A %1 on USB bus %2 address %3")
+                    .arg(n)
+                    .arg(found[n].bus)
+                    .arg(found[n].address),
+                QStringLiteral("ch341a:%1").arg(n), true);
     }
     menu->addSeparator();
     for (const BenchEntry& entry : kBenchEntries)

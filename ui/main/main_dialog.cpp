@@ -72,13 +72,11 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
         if (simulator::SimulatedBench* bench = ActiveBench()) {
             bench->SetChipListChoice(m_chipList->currentText().toStdString());
         }
-        // spidev has no ORG line: on the bench its fake is strapped for the
-        // chip chosen, as a technician straps the real one.
-        if (simulator::FakeSpidev* spi = BenchSpidev()) {
-            ChipParams chosen;
-            ApplyChipChoice(chosen, m_chipList->currentText().toStdString());
-            spi->StrapOrg(chosen.organisation == 16);
-        }
+        // spidev and the CH341A have no ORG line: on the bench their fake is
+        // strapped for the chip chosen, as a technician straps the real one.
+        ChipParams chosen;
+        ApplyChipChoice(chosen, m_chipList->currentText().toStdString());
+        StrapBenchOrg(chosen.organisation == 16);
     });
     ConnectMessageMap();
     OnInitDialog();

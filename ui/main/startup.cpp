@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <functional>
+
 #include "ui/main/app_state.h"
 #include "ui/main/ui_seams.h"
 
@@ -17,7 +19,7 @@ using SimBench = simulator::SimulatedBench;
 SimBench* g_activeBench = nullptr;
 QString g_backendMark;  // caption mark of a backend other than direct I/O and the bench
 QString g_adapterInUse = QStringLiteral("the parallel adapter");
-simulator::FakeSpidev* g_benchSpidev = nullptr;
+std::function<void(bool)> g_benchOrg;
 int g_parallelPort = 0;
 
 constexpr const char* kAdapterKey = "adapter/choice";
@@ -55,15 +57,16 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("DEV1[,DEV2]")},
         {QStringLiteral("adapter"),
          QStringLiteral(
-             "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N or "
-             "spidev:/dev/spidevB.C. Without it (and without a choice remembered from the "
-             "window's Adapter menu): the parallel port, else the one USB-to-I2C bridge, else the "
-             "bench."),
+             "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N, "
+             "spidev:/dev/spidevB.C or ch341a[:N] (the Nth CH341A programmer, from 0). Without it (and "
+             "without a choice remembered from the window's Adapter menu): the parallel port, else the "
+             "one CH341A, else the one USB-to-I2C bridge, else the bench."),
          QStringLiteral("ADAPTER")},
         {QStringLiteral("bench-adapter"),
          QStringLiteral("Run on the simulated bench through KIND's real code and its fake: parallel, "
                         "i2c-dev (options :two-message for a USB-HID bridge, 400k for the bus clock, as in "
-                        "i2c-dev:two-message,400k) or spidev."),
+                        "i2c-dev:two-message,400k), spidev or ch341a (its I2C clock as ch341a:20k, :400k "
+                        "or :750k)."),
          QStringLiteral("KIND")},
         {QStringLiteral("check-ports"),
          QStringLiteral("Report the parallel ports and access rights, then exit.")},
@@ -199,7 +202,10 @@ bool ApplyRememberedAdapter(StartupOptions& options) {
 
 QString AdapterInUse() { return g_adapterInUse; }
 
-simulator::FakeSpidev* BenchSpidev() { return g_benchSpidev; }
+bool StrapBenchOrg(bool high) {
+    if (g_benchOrg) g_benchOrg(high);
+    return static_cast<bool>(g_benchOrg);
+}
 
 int HeldParallelPort() { return g_parallelPort; }
 
@@ -207,7 +213,7 @@ AdapterBackend::~AdapterBackend() {
     if (Bench() && g_activeBench == Bench()) g_activeBench = nullptr;
     g_backendMark.clear();
     g_adapterInUse = QStringLiteral("the parallel adapter");
-    g_benchSpidev = nullptr;
+    g_benchOrg = nullptr;
     g_parallelPort = 0;
 }
 
@@ -237,7 +243,9 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
     }
     if (Kind() != startup::AdapterKind::Parallel)
         g_adapterInUse = (Bench() ? QStringLiteral("the %1") : QStringLiteral("the adapter %1")).arg(label);
-    g_benchSpidev = FakeSpi();
+    g_benchOrg = nullptr;
+    if (startup::AdapterBackend::StrapBenchOrg(false))
+        g_benchOrg = [this](bool high) { startup::AdapterBackend::StrapBenchOrg(high); };
     g_parallelPort = ParallelPort();
     return true;
 }

@@ -57,8 +57,9 @@ bool ApplyRememberedAdapter(StartupOptions& options);
 QString AdapterInUse();
 // The parallel port --adapter lpt1|lpt2 holds the window to; 0: LPT1, else LPT2.
 int HeldParallelPort();
-// The bench's fake spidev node when the window runs on it, else nullptr.
-simulator::FakeSpidev* BenchSpidev();
+// Straps the ORG pin of the bench's spidev or CH341A fake when the window
+// runs on one (neither has an ORG line of its own); false otherwise.
+bool StrapBenchOrg(bool high);
 
 // The simulated bench the program runs on, nullptr on real hardware.
 simulator::SimulatedBench* ActiveBench();
