@@ -643,9 +643,10 @@ TEST_F(MerlixCli, MonitorStopsOnTheUsersSecondsAndWhenTheCaptureEnds) {
         << ended.err.toStdString();
 }
 
-// Every memory and register command through the real i2c-dev and spidev
-// code on their fakes, and what each adapter cannot do said in one sentence.
-TEST_F(MerlixCli, CommandsRunOnTheI2cDevAndSpidevFakes) {
+// Every memory and register command through the real i2c-dev, spidev and
+// CH341A code on their fakes, and what each adapter cannot do said in one
+// sentence.
+TEST_F(MerlixCli, CommandsRunOnTheI2cDevSpidevAndCh341aFakes) {
     struct Memory {
         const char* adapter;
         const char* chip;
@@ -653,7 +654,8 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevAndSpidevFakes) {
     };
     for (const Memory& m :
          {Memory{"i2c-dev", "24C08", 1024}, Memory{"i2c-dev:two-message,400k", "24C16", 2048},
-          Memory{"spidev", "AT25C160", 2048}, Memory{"spidev", "93C66x16", 512}}) {
+          Memory{"spidev", "AT25C160", 2048}, Memory{"spidev", "93C66x16", 512}, Memory{"ch341a", "24C16", 2048},
+          Memory{"ch341a:400k", "93C86x16", 2048}, Memory{"ch341a", "AT25C160", 2048}}) {
         SCOPED_TRACE(std::string(m.adapter) + " " + m.chip);
         QByteArray image(m.bytes, '\0');
         for (int i = 0; i < m.bytes; ++i) image[i] = static_cast<char>(i * 7 + m.bytes / 256);
@@ -680,6 +682,8 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevAndSpidevFakes) {
              Command{"i2c-dev", {"get", "0x20", "5"}, 0, "0xa7\n", ""},
              Command{"i2c-dev:two-message", {"transfer", "w1@0x20", "0x05", "r1@0x20"}, 0, "0xa7\n", ""},
              Command{"i2c-dev", {"probe"}, 0, "", ""},
+             Command{"ch341a", {"set", "0x21", "3", "0x5c"}, 0, "", "5 V on the data lines"},
+             Command{"ch341a:750k", {"transfer", "w1@0x21", "0x03", "r1@0x21"}, 0, "0x5c\n", ""},
              Command{"spidev", {"get", "0x20", "5"}, 1, "", "This adapter has no I2C bus"},
              Command{"i2c-dev",
                      {"read", "--chip", "93C46x8"},
@@ -696,6 +700,37 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevAndSpidevFakes) {
         }
         EXPECT_TRUE(o.err.contains(c.err));
     }
+}
+
+// Three programmers side by side, the third with a chip that does not
+// store: a row each, the mismatch's exit code, and the other two written;
+// a read with several gives a file per programmer.
+TEST_F(MerlixCli, SeveralCh341aProgrammersWorkSideBySide) {
+    QByteArray image(256, '\0');
+    for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + 1);
+    const QString in = Write("in.bin", image);
+    const QStringList three{"--bench-adapter", "ch341a:3"};
+    const Outcome written =
+        Cli(three + QStringList{"--bench-fault", "chip-no-store@2", "write", "--chip", "24C02", "-i", in});
+    EXPECT_EQ(written.code, 3) << written.err.toStdString();
+    const QStringList rows = QString::fromUtf8(written.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 4) << written.out.toStdString();
+    EXPECT_TRUE(rows[0].startsWith("adapter"));
+    EXPECT_TRUE(rows[1].startsWith("bench ch341a:0") && rows[1].contains(" ok ") && rows[1].contains(" 256 "));
+    EXPECT_TRUE(rows[3].startsWith("bench ch341a:2") && rows[3].contains("MISMATCH"));
+    EXPECT_TRUE(written.err.contains("bench ch341a:2: Verify failed")) << written.err.toStdString();
+
+    const Outcome read = Cli(three + QStringList{"--json", "read", "--chip", "24C02", "-o", dir.filePath("r.bin")});
+    EXPECT_EQ(read.code, 0) << read.err.toStdString();
+    EXPECT_EQ(Read("r-0.bin"), image);
+    EXPECT_EQ(Read("r-1.bin"), image);
+    EXPECT_NE(Read("r-2.bin"), image);
+    const QJsonObject object = QJsonDocument::fromJson(read.out).object();
+    const QJsonArray adapters = object["adapters"].toArray();
+    ASSERT_EQ(adapters.size(), 3) << read.out.toStdString();
+    EXPECT_EQ(adapters[2].toObject()["adapter"].toString(), "bench ch341a:2");
+    EXPECT_EQ(adapters[0].toObject()["crc32"], adapters[1].toObject()["crc32"]);
+    EXPECT_TRUE(object["ok"].toBool());
 }
 
 }  // namespace
