@@ -349,7 +349,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         ->type_name("DEV1[,DEV2]");
     app.add_option("--adapter", g.adapters,
                    "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N, "
-                   "spidev:/dev/spidevB.C or ch341a[:N] (the Nth CH341A, from 0; default: the parallel port, "
+                   "spidev:/dev/spidevB.C or ch341a[:N][,400k] (the Nth CH341A, from 0, and its I2C clock: "
+                   "20k, 100k, 400k, 750k; default: the parallel port, "
                    "else the one CH341A, else one USB-to-I2C bridge, else the bench). read, write, fill and "
                    "verify take it more than once, and ch341a:all, to run CH341A programmers side by side")
         ->type_name("ADAPTER")

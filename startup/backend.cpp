@@ -190,14 +190,28 @@ bool ParseAdapter(const std::string& text, BackendOptions& options, std::string&
         options.backend = BackendOptions::Backend::Spidev;
         options.devicePath = node;
     } else if (name == "ch341a" || name.rfind("ch341a:", 0) == 0) {
-        const std::string which = name.size() > 6 ? name.substr(7) : "0";
+        // ch341a[:N|:all][,CLOCK], or ch341a:CLOCK for the first
+        std::string which = name.size() > 6 ? name.substr(7) : "0";
+        std::string clock = "100k";
+        if (const std::size_t comma = which.find(','); comma != std::string::npos) {
+            clock = which.substr(comma + 1);
+            which.resize(comma);
+        } else if (!which.empty() && which.back() == 'k') {
+            clock = which;
+            which = "0";
+        }
         const int index = which == "all" ? 0 : SmallNumber(which, 0, 127);
-        if (index < 0) {
-            error = "--adapter ch341a takes :N (the programmer, from 0) or :all, not '" + text + "'";
+        const bool knownClock = clock == "20k" || clock == "100k" || clock == "400k" || clock == "750k";
+        if (index < 0 || !knownClock) {
+            error =
+                "--adapter ch341a takes :N (the programmer, from 0) or :all, and an I2C clock ,20k, ,100k, "
+                ",400k or ,750k, not '" +
+                text + "'";
             return false;
         }
         options.backend = BackendOptions::Backend::Ch341a;
         options.usbIndex = index;
+        options.usbClockHz = std::stoi(clock) * 1000;
         options.allProgrammers = which == "all";
     } else {
         error = "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N, spidev:/dev/spidevB.C or ch341a[:N|:all], "
@@ -490,7 +504,8 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
             usb_ = platform::MakeHostUsb(error);
             if (!usb_) return false;
         }
-        if (!OpenCh341a(usbSeam_ ? *usbSeam_ : *usb_, options.usbIndex, 100'000, error)) return false;
+        if (!OpenCh341a(usbSeam_ ? *usbSeam_ : *usb_, options.usbIndex, options.usbClockHz, error))
+            return false;
         io = &nothing_;
         notice_ = "using " + label_ + " (--adapter)";
     } else if (options.backend == Backend::I2cDev || options.backend == Backend::Spidev) {

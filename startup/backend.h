@@ -74,6 +74,7 @@ struct BackendOptions {
     int parallelPort = 0;
     std::string devicePath;       // --adapter i2c-dev:PATH or spidev:PATH
     int usbIndex = 0;             // --adapter ch341a:N, from 0
+    int usbClockHz = 100'000;     // --adapter ch341a:N,400k: its I2C clock
     bool allProgrammers = false;  // --adapter ch341a:all (merlix-cli runs them side by side)
     // --bench-adapter: the adapter whose fake the bench puts under its real
     // code, and the i2c-dev fake's bridge and bus clock.
@@ -100,8 +101,9 @@ bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string&
 bool KnownBenchChip(const std::string& name, std::string& chip, std::string& error);
 // Splits "DEV1[,DEV2]"; false unless one or two devices are named.
 bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& devices, std::string& error);
-// --adapter lpt1|lpt2|i2c-dev:/dev/i2c-N|spidev:/dev/spidevB.C|ch341a[:N|:all]
-// into `options` (backend, parallelPort, devicePath, usbIndex).
+// --adapter lpt1|lpt2|i2c-dev:/dev/i2c-N|spidev:/dev/spidevB.C|
+// ch341a[:N|:all][,20k|100k|400k|750k] into `options` (backend,
+// parallelPort, devicePath, usbIndex, usbClockHz).
 bool ParseAdapter(const std::string& text, BackendOptions& options, std::string& error);
 // --bench-adapter parallel|i2c-dev[:two-message][,400k]|spidev|
 // ch341a[:COUNT][,20k|100k|400k|750k]: the bench, with that adapter's fake.

@@ -654,8 +654,9 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevSpidevAndCh341aFakes) {
     };
     for (const Memory& m :
          {Memory{"i2c-dev", "24C08", 1024}, Memory{"i2c-dev:two-message,400k", "24C16", 2048},
-          Memory{"spidev", "AT25C160", 2048}, Memory{"spidev", "93C66x16", 512}, Memory{"ch341a", "24C16", 2048},
-          Memory{"ch341a:400k", "93C86x16", 2048}, Memory{"ch341a", "AT25C160", 2048}}) {
+          Memory{"spidev", "AT25C160", 2048}, Memory{"spidev", "93C66x16", 512},
+          Memory{"ch341a", "24C16", 2048}, Memory{"ch341a:400k", "93C86x16", 2048},
+          Memory{"ch341a", "AT25C160", 2048}}) {
         SCOPED_TRACE(std::string(m.adapter) + " " + m.chip);
         QByteArray image(m.bytes, '\0');
         for (int i = 0; i < m.bytes; ++i) image[i] = static_cast<char>(i * 7 + m.bytes / 256);
@@ -716,11 +717,13 @@ TEST_F(MerlixCli, SeveralCh341aProgrammersWorkSideBySide) {
     const QStringList rows = QString::fromUtf8(written.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 4) << written.out.toStdString();
     EXPECT_TRUE(rows[0].startsWith("adapter"));
-    EXPECT_TRUE(rows[1].startsWith("bench ch341a:0") && rows[1].contains(" ok ") && rows[1].contains(" 256 "));
+    EXPECT_TRUE(rows[1].startsWith("bench ch341a:0") && rows[1].contains(" ok ") &&
+                rows[1].contains(" 256 "));
     EXPECT_TRUE(rows[3].startsWith("bench ch341a:2") && rows[3].contains("MISMATCH"));
     EXPECT_TRUE(written.err.contains("bench ch341a:2: Verify failed")) << written.err.toStdString();
 
-    const Outcome read = Cli(three + QStringList{"--json", "read", "--chip", "24C02", "-o", dir.filePath("r.bin")});
+    const Outcome read =
+        Cli(three + QStringList{"--json", "read", "--chip", "24C02", "-o", dir.filePath("r.bin")});
     EXPECT_EQ(read.code, 0) << read.err.toStdString();
     EXPECT_EQ(Read("r-0.bin"), image);
     EXPECT_EQ(Read("r-1.bin"), image);

@@ -26,9 +26,10 @@ TEST(Ch341aSurvey, EachProgrammerWithItsAddressRightsAndFix) {
                         "kernel driver holds it"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("  ch341a:1: USB bus 3 address 7\n    this user cannot open it: No permission to open "
-                        "the CH341A on bus 3 at address 7: install the udev rule 60-merlix-ch341a.rules"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("  ch341a:1: USB bus 3 address 7\n    this user cannot open it: No permission to open "
+                  "the CH341A on bus 3 at address 7: install the udev rule 60-merlix-ch341a.rules"),
+        std::string::npos)
         << text;
     EXPECT_NE(text.find("  ch341a:2: USB bus 3 address 9\n    this user can open it (--adapter ch341a:2)\n"),
               std::string::npos)

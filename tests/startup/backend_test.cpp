@@ -67,7 +67,8 @@ TEST(AdapterOptions, EachChoiceAndEachClash) {
          "'i2c-dev:'"},
         {"CH341A:2", nullptr, false, false, Backend::Ch341a, "", 0, Kind::Parallel, false, 100'000, ""},
         {"ch341a:two", nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
-         "--adapter ch341a takes :N (the programmer, from 0) or :all, not 'ch341a:two'"},
+         "--adapter ch341a takes :N (the programmer, from 0) or :all, and an I2C clock ,20k, ,100k, ,400k or "
+         ",750k, not 'ch341a:two'"},
         {nullptr, "ch341a:3,750k", false, false, Backend::Bench, "", 0, Kind::Ch341a, false, 750'000, ""},
         {nullptr, "ch341a:fast", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
          "--bench-adapter ch341a takes a count of programmers (1 to 16) and an I2C clock (20k, 100k, 400k, "
@@ -184,6 +185,11 @@ TEST(AdapterBackend, Ch341aAloneChosenAndSeveralSplit) {
         EXPECT_EQ(each[n].faults.chipNoStore, n == 2);
     }
     startup::BackendOptions real;
+    ASSERT_TRUE(startup::ParseAdapter("ch341a:400k", real, error)) << error;
+    EXPECT_EQ(real.usbIndex * 1'000'000 + real.usbClockHz, 400'000);
+    ASSERT_TRUE(startup::ParseAdapter("ch341a:1,750k", real, error)) << error;
+    EXPECT_EQ(real.usbIndex * 1'000'000 + real.usbClockHz, 1'750'000);
+    real = {};
     EXPECT_FALSE(startup::SplitAdapters(real, {"ch341a:1", "lpt1"}, each, error));
     EXPECT_EQ(error, "--adapter is given more than once only for CH341A programmers, not lpt1");
     EXPECT_FALSE(startup::SplitAdapters(real, {"ch341a:1", "CH341A:1"}, each, error));

@@ -58,7 +58,8 @@ void AddOptions(QCommandLineParser& parser) {
         {QStringLiteral("adapter"),
          QStringLiteral(
              "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N, "
-             "spidev:/dev/spidevB.C or ch341a[:N] (the Nth CH341A programmer, from 0). Without it (and "
+             "spidev:/dev/spidevB.C or ch341a[:N][,400k] (the Nth CH341A programmer, from 0, and its I2C "
+             "clock: 20k, 100k, 400k or 750k). Without it (and "
              "without a choice remembered from the window's Adapter menu): the parallel port, else the "
              "one CH341A, else the one USB-to-I2C bridge, else the bench."),
          QStringLiteral("ADAPTER")},
