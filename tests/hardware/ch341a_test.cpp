@@ -157,6 +157,12 @@ TEST(Ch341a, OpeningSaysWhatToFixAndGivesTheKernelDriverBack) {
         EXPECT_FALSE(fake.IsOpen(which));
         EXPECT_EQ(fake.KernelDriverBound(which), c.config.kernelDriverBound) << "given back as found";
     }
+    // Two made alike are told apart by their addresses, as on a hub.
+    simulator::FakeCh341a gang(one.bench);
+    gang.Add(two.bench, {});
+    const std::vector<platform::UsbDeviceInfo> found = Ch341aAdapter::List(gang);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NE(found[0].address, found[1].address);
 }
 
 }  // namespace
