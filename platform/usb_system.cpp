@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -77,6 +78,7 @@ public:
         }
         if (list) libusb_free_device_list(list, 1);
         if (code != LIBUSB_SUCCESS) return FromLibusb(code);
+        const std::lock_guard lock(mutex_);
         handle = nextHandle_++;
         open_[handle] = device;
         return UsbStatus::Ok;
@@ -132,14 +134,20 @@ public:
     }
 
     void Close(Handle handle) override {
-        auto it = open_.find(handle);
-        if (it == open_.end()) return;
-        libusb_close(it->second);
-        open_.erase(it);
+        libusb_device_handle* device = nullptr;
+        {
+            const std::lock_guard lock(mutex_);
+            auto it = open_.find(handle);
+            if (it == open_.end()) return;
+            device = it->second;
+            open_.erase(it);
+        }
+        libusb_close(device);
     }
 
 private:
     libusb_device_handle* Device(Handle handle) const {
+        const std::lock_guard lock(mutex_);
         auto it = open_.find(handle);
         return it == open_.end() ? nullptr : it->second;
     }
@@ -150,6 +158,9 @@ private:
     }
 
     libusb_context* context_;
+    // libusb is thread-safe; the table of open devices is guarded, so that
+    // programmers opened and closed in threads of their own never meet.
+    mutable std::mutex mutex_;
     std::map<Handle, libusb_device_handle*> open_;
     Handle nextHandle_ = 1;
 };

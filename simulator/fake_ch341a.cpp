@@ -27,6 +27,13 @@ std::uint8_t Bit(int bit, bool high) { return high ? static_cast<std::uint8_t>(1
 FakeCh341a::FakeCh341a(SimulatedBench& bench, Config config) { (void)Add(bench, config); }
 
 int FakeCh341a::Add(SimulatedBench& bench, Config config) {
+    // A programmer plugged in where another is gets the next free address.
+    const auto taken = [&](int bus, int address) {
+        return std::any_of(programmers_.begin(), programmers_.end(), [&](const Programmer& other) {
+            return other.config.bus == bus && other.config.address == address;
+        });
+    };
+    while (taken(config.bus, config.address)) ++config.address;
     Programmer p;
     p.bench = &bench;
     p.config = config;
@@ -117,8 +124,12 @@ platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint,
     Programmer* p = ByHandle(handle);
     if (!p) return platform::UsbStatus::NotFound;
     if (!p->claimed || endpoint != kEndpointOut) return platform::UsbStatus::Io;
-    for (std::size_t at = 0; at < data.size(); at += kPacketBytes)
+    for (std::size_t at = 0; at < data.size(); at += kPacketBytes) {
+        // A packet answers at most a packet's worth; the chip drops the rest.
+        const std::size_t before = p->answers.size();
         Packet(*p, data.subspan(at, std::min(kPacketBytes, data.size() - at)));
+        if (p->answers.size() > before + kPacketBytes) p->answers.resize(before + kPacketBytes);
+    }
     // The round trip is the host's wait for the answers, whichever OUTs
     // brought them; an OUT that brings none is waited for on its own.
     if (p->answers.empty()) {

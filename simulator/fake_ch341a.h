@@ -10,7 +10,7 @@
 // OUT of one byte answers its acknowledge (0x80: refused), an IN of n bytes
 // acknowledges each, an IN of none reads one byte and refuses it; nothing
 // stops the bus after a refused byte but a STOP the program sends. The
-// answers queue for the IN endpoint until read.
+// answers queue for the IN endpoint until read, at most 32 from a packet.
 //
 // Bench time: about a millisecond per round trip (the host's wait for the
 // answers of its bulk OUTs, or for an OUT that answers nothing), the I2C
@@ -50,7 +50,10 @@ public:
     // One programmer on `bench`, which must outlive the fake.
     FakeCh341a(SimulatedBench& bench, Config config);
     explicit FakeCh341a(SimulatedBench& bench) : FakeCh341a(bench, Config{}) {}
-    // Another programmer, on a bench of its own; its index for the accessors.
+    // Another programmer, on a bench of its own (at the next free address
+    // when `config`'s is taken); its index for the accessors. Add them all
+    // before threads use the fake: each programmer is then touched only by
+    // the thread that opened it.
     int Add(SimulatedBench& bench, Config config);
 
     void StrapOrg(bool high, int index = 0) {

@@ -31,12 +31,13 @@ class Packer {
 public:
     void Add(std::uint8_t stream, std::span<const std::uint8_t> command, std::size_t answer) {
         const std::size_t endRoom = EndOf(stream) >= 0 ? 1 : 0;
-        if (packets_.empty() || stream_ != stream ||
+        if (packets_.empty() || stream_ != stream || barrier_ ||
             packets_.back().bytes.size() + command.size() + endRoom > kPacketBytes ||
             packets_.back().answer + answer > kPacketBytes) {
             Close();
-            packets_.push_back({{stream}, 0});
+            packets_.push_back({{stream}, 0, barrier_});
             stream_ = stream;
+            barrier_ = false;
         }
         packets_.back().bytes.insert(packets_.back().bytes.end(), command.begin(), command.end());
         packets_.back().answer += answer;
@@ -49,6 +50,11 @@ public:
         if (packets_.empty() || stream_ != stream) return kPacketBytes;
         return kPacketBytes - packets_.back().answer;
     }
+    // The next command starts a packet that waits for the answers before it.
+    void NewRoundTrip() {
+        Close();
+        barrier_ = true;
+    }
     std::vector<Packet> Take() {
         Close();
         return std::move(packets_);
@@ -56,7 +62,8 @@ public:
 
 private:
     void Close() {
-        if (packets_.empty()) return;
+        if (packets_.empty() || closed_ == packets_.size()) return;
+        closed_ = packets_.size();
         auto& bytes = packets_.back().bytes;
         if (EndOf(stream_) >= 0 && bytes.size() < kPacketBytes)
             bytes.push_back(static_cast<std::uint8_t>(EndOf(stream_)));
@@ -64,6 +71,8 @@ private:
 
     std::vector<Packet> packets_;
     std::uint8_t stream_ = 0;
+    bool barrier_ = false;
+    std::size_t closed_ = 0;  // packets ended so far
 };
 
 // The serial lines on the programmer's pins.
@@ -209,7 +218,9 @@ bool Ch341aAdapter::Exchange(const std::vector<Packet>& packets, std::vector<std
         // reads commands packet by packet, so short packets are padded; the
         // SPI stream would clock padding out, so a short SPI packet ends its
         // bulk OUT and the rest follow in another, without waiting between.
-        const std::size_t last = std::min(packets.size(), first + kPacketsPerRoundTrip);
+        std::size_t last = first + 1;
+        while (last < packets.size() && last - first < kPacketsPerRoundTrip && !packets[last].startsRoundTrip)
+            ++last;
         std::size_t expected = 0;
         platform::UsbStatus status = platform::UsbStatus::Ok;
         out.clear();
@@ -257,7 +268,9 @@ I2cResult Ch341aAdapter::Transfer(std::span<const I2cMessage> messages) {
     I2cResult result;
     if (messages.empty()) return result;
     Packer packer;
-    for (const I2cMessage& m : messages) {
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        const I2cMessage& m = messages[k];
+        if (k > 0 && !m.read && !messages[k - 1].read) packer.NewRoundTrip();
         packer.Add(kI2cStream, {kI2cStart});
         packer.Add(kI2cStream, {kI2cOut, static_cast<std::uint8_t>(m.address << 1 | (m.read ? 1 : 0))}, 1);
         if (!m.read) {

@@ -22,8 +22,10 @@
 // Every transfer is packed into as few packets, and those into as few round
 // trips, as they fit: a whole I2C transfer, a whole SPI transfer with its
 // select, a whole batch of serial-line steps. Only the answers the program
-// must see before it goes on (a refused byte, a chip's ready state) end a
-// round trip.
+// must see before it goes on end a round trip: a write message that follows
+// another write goes out once the first one's acknowledges are in, so that
+// nothing is written after a refused byte (a read after one is harmless and
+// rides along, as a register read's does), and a chip's ready state.
 #pragma once
 
 #include <cstddef>
@@ -143,6 +145,7 @@ public:
     struct Packet {
         std::vector<std::uint8_t> bytes;
         std::size_t answer = 0;
+        bool startsRoundTrip = false;  // the answers before it are read first
     };
 
 private:

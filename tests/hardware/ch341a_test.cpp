@@ -94,6 +94,14 @@ TEST(Ch341a, ARefusedByteEndsTheTransferWithTheProgramsStop) {
     EXPECT_EQ(result.byte, hardware::I2cResult::kAddressByte);
     EXPECT_EQ(fake.RoundTrips() - trips, 2u) << "the first of three, then STOP alone";
     EXPECT_TRUE(rig.BusEvents().ends_with("P"));
+
+    // A write after a refused one waits for its acknowledges and never goes.
+    std::uint8_t lost[] = {5};
+    std::uint8_t set[] = {5, 0x99};
+    const I2cMessage writes[] = {{0x23, false, lost}, {0x20, false, set}};
+    EXPECT_EQ(rig.I2c().Transfer(writes).message, 0);
+    EXPECT_NE(rig.Register(0x40, 5), 0x99);
+    EXPECT_EQ(rig.BusEvents(), "S w P");
 }
 
 TEST(Ch341a, RunsTheI2cBusAtEachOfItsClocks) {
@@ -157,6 +165,12 @@ TEST(Ch341a, OpeningSaysWhatToFixAndGivesTheKernelDriverBack) {
         EXPECT_FALSE(fake.IsOpen(which));
         EXPECT_EQ(fake.KernelDriverBound(which), c.config.kernelDriverBound) << "given back as found";
     }
+    // Two made alike are told apart by their addresses, as on a hub.
+    simulator::FakeCh341a gang(one.bench);
+    gang.Add(two.bench, {});
+    const std::vector<platform::UsbDeviceInfo> found = Ch341aAdapter::List(gang);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NE(found[0].address, found[1].address);
 }
 
 }  // namespace
