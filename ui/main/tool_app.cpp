@@ -1,6 +1,8 @@
 // The application object and the program's start-up sequence.
 #include "ui/main/tool_app.h"
 
+#include <QTimer>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -39,6 +41,8 @@ bool ToolApp::InitInstance() {
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
+    if (!adapterWarning.isEmpty())
+        QTimer::singleShot(0, &dialog, [warning = adapterWarning] { ShowMessage(warning); });
     dialog.exec();
     return false;
 }
@@ -80,6 +84,8 @@ int RunMerlix(int argc, char** argv) {
     }
     if (!backend->BenchNotice().isEmpty())
         std::fprintf(stderr, "merlix: %s\n", qPrintable(backend->BenchNotice()));
+    const std::string warning = backend->TakeVoltageWarning();
+    if (!warning.empty()) std::fprintf(stderr, "merlix: %s\n", warning.c_str());
     if (options.benchWindow && !backend->OnBench()) {
         std::fputs("merlix: --bench-window needs the simulated bench\n", stderr);
         return 1;
@@ -103,6 +109,7 @@ int RunMerlix(int argc, char** argv) {
     ToolApp app(argc, argv);
     app.openBenchWindow = options.benchWindow;
     app.openTransfersWindow = options.transfersWindow;
+    app.adapterWarning = QString::fromStdString(warning);
     app.session = std::move(session);
     app.InitInstance();
     return 0;

@@ -26,6 +26,9 @@ public:
     bool openTransfersWindow = false;
     // The session the window takes over (built before the application).
     std::unique_ptr<eeprom::Session> session;
+    // A warning about the adapter (a CH341A's 5 V lines), shown once the
+    // window is up; empty: none.
+    QString adapterWarning;
 };
 
 // Where the window's adapters send the counter check's message: the message
