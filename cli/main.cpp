@@ -535,6 +535,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
 
     std::vector<startup::BackendOptions> each;
     if (!startup::SplitAdapters(backendOptions, g.adapters, each, error)) return Usage(error);
+    if (each.empty()) return cli::Fail(cli::kExitFailed, error);
     if (each.size() > 1) {
         if (chosen != read && chosen != write && chosen != verify && chosen != fill)
             return Usage(chosen->get_name() +

@@ -465,15 +465,19 @@ bool SplitAdapters(const BackendOptions& options, const std::vector<std::string>
         std::unique_ptr<platform::UsbSystem> host;
         if (!usb) {
             host = platform::MakeHostUsb(error);
-            if (!host) return false;
+            if (!host) {
+                each.clear();
+                return true;  // no USB: the run fails, as without a programmer
+            }
             usb = host.get();
         }
         const std::size_t found = hardware::Ch341aAdapter::List(*usb).size();
         if (found == 0) {
+            each.clear();
             error = "--adapter ch341a:all found no CH341A programmer (USB " +
                     platform::UsbId(hardware::Ch341aAdapter::kVendor, hardware::Ch341aAdapter::kProduct) +
                     "): plug one in, and see merlix-cli ports";
-            return false;
+            return true;  // no adapter: the run fails, as without a programmer
         }
         for (std::size_t n = 0; n < found; ++n) {
             one.allProgrammers = false;

@@ -128,7 +128,8 @@ bool ApplyAdapterArguments(const AdapterArguments& arguments, BackendOptions& op
 // options per programmer, each opened by an AdapterBackend of its own
 // (--adapter given more than once, ch341a:all, --bench-adapter ch341a:COUNT).
 // One entry when the run has one adapter. `usb` lists the programmers for
-// ch341a:all (null: the machine's own). False with a sentence.
+// ch341a:all (null: the machine's own). False with a sentence for a usage
+// error; true with none and the sentence when ch341a:all finds no programmer.
 bool SplitAdapters(const BackendOptions& options, const std::vector<std::string>& adapters,
                    std::vector<BackendOptions>& each, std::string& error, platform::UsbSystem* usb = nullptr);
 // A short name of the adapter of `options` for tables and sentences:
