@@ -19,8 +19,10 @@ constexpr std::uint8_t kStatusWritable = 0x8C;  // BP0, BP1, WPEN
 
 }  // namespace
 
-SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes)
-    : StorageChip(std::move(name), capacityBytes, kSpiCycle),
+SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes,
+                 int cycleMaxUs)
+    : StorageChip(std::move(name), capacityBytes,
+                  cycleMaxUs > 0 ? WriteCycleRange{kSpiCycle.fromUs, cycleMaxUs, cycleMaxUs} : kSpiCycle),
       addressBytes_(addressBytes),
       a8InOpcode_(a8InOpcode),
       pageBytes_(std::min(pageBytes, kMaxPage)) {}
