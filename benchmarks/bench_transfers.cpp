@@ -30,6 +30,16 @@
 // at 90 kHz, so its limit is the serial lines' or the 24C16 rows' figures),
 // i2c-dev at 400 kHz and spidev at 1 MHz (the limits as above, for one
 // instruction over the whole part, and a write's pages with their cycles).
+//
+// The Ch341a rows run Ch341aAdapter on the bench's fake programmer: the 24C16
+// over its I2C stream at 100 and 400 kHz, the serial chips over its SPI
+// stream (select on the pin stream). Their limit is the bits at the bus clock
+// (the SPI stream at 1.5 MHz) plus a millisecond per round trip the protocol
+// forces: one per transfer whose answer the program needs (each I2C transfer,
+// each acknowledge poll, each SPI transfer with its select and release, the
+// engine's check that a chip answers), one per 32 packets beyond. A write
+// adds the write cycles and the poll that sees the chip ready;
+// `round_trips` counts the programmer's waits for answers.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -40,10 +50,12 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/part_transfers.h"
+#include "hardware/ch341a/ch341a_adapter.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"
 #include "hardware/spidev/spidev_adapter.h"
 #include "platform/counter.h"
+#include "simulator/fake_ch341a.h"
 #include "simulator/fake_i2c_dev.h"
 #include "simulator/fake_spidev.h"
 #include "simulator/simulated_bench.h"
@@ -323,6 +335,125 @@ void PartChip(benchmark::State& state, const char* partName, const std::string& 
     }
 }
 
+// The CH341A on a fresh bench of its own, a test pattern to write.
+struct Ch341aRig {
+    explicit Ch341aRig(const std::string& entry) {
+        fake.StrapOrg(entry.ends_with(" (16)"));
+        if (!entry.empty()) {
+            ApplyChipChoice(chip, entry);
+            bench.SetChipListChoice(entry);
+        }
+        if (!adapter.Open(0, error)) return;
+        for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+    }
+    platform::VirtualCounter clock;
+    simulator::SimulatedBench bench{clock};
+    simulator::FakeCh341a fake{bench};
+    hardware::Ch341aAdapter adapter{fake, clock};
+    std::string error;
+    ChipParams chip;
+    Image image{kImageSize};
+    Image marks{kImageSize};
+    NullProgress progress;
+};
+
+constexpr double kRoundTripUs = 1000.0;
+
+// Round trips one SPI transfer of `bytes` forces: its packets (the select, 31
+// bytes each, the release), 32 to a round trip.
+double Ch341aSpiTrips(int bytes) {
+    const int per = hardware::Ch341aAdapter::kPacketBytes - 1;
+    const int packets = 2 + (bytes + per - 1) / per;
+    const int perTrip = hardware::Ch341aAdapter::kPacketsPerRoundTrip;
+    return (packets + perTrip - 1) / perTrip;
+}
+
+void Ch341aI2cChip(benchmark::State& state, int clockHz, Direction direction) {
+    const int pageSize = I2cPageSize("24C16");
+    for (auto _ : state) {
+        Ch341aRig rig("");
+        if (!rig.error.empty() || !rig.adapter.SetI2cSpeedHz(clockHz)) state.SkipWithError("no programmer");
+        const std::int64_t start = rig.clock.Peek();
+        const std::uint64_t trips = rig.fake.RoundTrips();
+        bool ok = true;
+        for (int block = 0; block < kPageCount; ++block) {
+            const int dev = 0xA0 + 2 * block;
+            ok &= direction == Direction::Read
+                      ? ReadI2cBlockFast(rig.adapter, block, dev, rig.image, rig.marks, rig.progress)
+                      : WriteI2cPagesFast(rig.adapter, block, dev, pageSize, rig.image, rig.progress);
+        }
+        if (!ok) state.SkipWithError("transfer failed");
+        const double benchUs = static_cast<double>(rig.clock.Peek() - start);
+        const double bitUs = 1e6 / clockHz;
+        const double cycleUs = static_cast<double>(rig.bench.EepromWriteCycleUs());
+        // As the i2c-dev rows' bits; a read is one transfer a block, a page
+        // write one transfer and the acknowledge poll that sees the cycle over.
+        const double readBits = 1 + 9 * 2 + 1 + 9 * (1 + kPageSize) + 1;
+        const double writeBits = 1 + 9 * (2 + pageSize) + 1;
+        const double pollBits = 1 + 9 + 1;
+        const double limitUs = direction == Direction::Read
+                                   ? kPageCount * (readBits * bitUs + kRoundTripUs)
+                                   : kPageCount * (kPageSize / pageSize) *
+                                         ((writeBits + pollBits) * bitUs + 2 * kRoundTripUs + cycleUs);
+        Report(state, benchUs, limitUs, 0);
+        state.counters["round_trips"] = static_cast<double>(rig.fake.RoundTrips() - trips);
+    }
+}
+
+void Ch341aSerialChip(benchmark::State& state, const char* entry, Direction direction) {
+    for (auto _ : state) {
+        Ch341aRig rig(entry);
+        if (!rig.error.empty()) state.SkipWithError(rig.error.c_str());
+        const ChipParams& chip = rig.chip;
+        const std::int64_t start = rig.clock.Peek();
+        const std::uint64_t trips = rig.fake.RoundTrips();
+        hardware::SpiMaster& spi = rig.adapter;  // the SPI stream, not the pins
+        const bool ok = direction == Direction::Read
+                            ? ReadChipFast(spi, chip, rig.image, rig.marks, rig.progress)
+                            : WriteChipFast(spi, chip, rig.image, rig.marks, rig.progress);
+        if (!ok) state.SkipWithError("transfer failed");
+        const double benchUs = static_cast<double>(rig.clock.Peek() - start);
+        const double bitUs = 1e6 / hardware::Ch341aAdapter::kSpiClockHz;
+        const bool microwire = chip.family == eeprom::ChipFamily::Microwire;
+        const int bytes = chip.capacity * (microwire ? chip.organisation / 8 : 1);
+        // The check that a chip answers (RDSR, or a Microwire READ of one
+        // unit), then the whole chip in READs of 256 bytes, as the engine
+        // splits it; a Microwire frame is padded to whole bytes.
+        const auto transferUs = [&](int frameBytes) {
+            return frameBytes * 8 * bitUs + Ch341aSpiTrips(frameBytes) * kRoundTripUs;
+        };
+        const auto readBytes = [&](int data) {
+            return microwire ? (5 + chip.addressBits + 8 * data + 7) / 8 : 1 + chip.addressBits / 8 + data;
+        };
+        double limitUs = transferUs(microwire ? readBytes(chip.organisation / 8) : 2);
+        for (int done = 0; done < bytes; done += 256)
+            limitUs += transferUs(readBytes(std::min(256, bytes - done)));
+        if (direction == Direction::Write) {
+            const double cycleUs = static_cast<double>(rig.bench.SocketWriteCycleUs());
+            // Each unit or page in a transfer of its own, the write cycle, and
+            // the one-byte poll (a 25xx's RDSR two) that sees it ready.
+            const int pollBytes = microwire ? 1 : 2;
+            const double pollUs = pollBytes * 8 * bitUs + Ch341aSpiTrips(pollBytes) * kRoundTripUs;
+            if (microwire) {
+                const int frameBytes = (1 + 2 + chip.addressBits + 1 + chip.organisation + 7) / 8;
+                const int enableBytes = (1 + 2 + 2 + chip.addressBits - 1 + 7) / 8;
+                limitUs += 2 * (enableBytes * 8 * bitUs + Ch341aSpiTrips(enableBytes) * kRoundTripUs);
+                limitUs += chip.capacity * (frameBytes * 8 * bitUs +
+                                            Ch341aSpiTrips(frameBytes) * kRoundTripUs + cycleUs + pollUs);
+            } else {
+                const int page = SpiPageSize(chip);
+                const int writeBytes = 1 + chip.addressBits / 8 + page;
+                const double wrenUs = 8 * bitUs + Ch341aSpiTrips(1) * kRoundTripUs;
+                limitUs += chip.capacity / page *
+                           (wrenUs + writeBytes * 8 * bitUs + Ch341aSpiTrips(writeBytes) * kRoundTripUs +
+                            cycleUs + pollUs);
+            }
+        }
+        Report(state, benchUs, limitUs, 0);
+        state.counters["round_trips"] = static_cast<double>(rig.fake.RoundTrips() - trips);
+    }
+}
+
 void Register() {
     struct PartRow {
         const char* part;
@@ -337,6 +468,27 @@ void Register() {
                                      "_" + row.adapter;
             benchmark::RegisterBenchmark(name.c_str(), PartChip, row.part, std::string(row.adapter),
                                          row.clockHz, direction)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    for (const int hz : {100'000, 400'000}) {
+        for (Direction direction : {Direction::Read, Direction::Write}) {
+            const std::string name = std::string("BM_Ch341a") + std::to_string(hz / 1000) + "kHz_Fast" +
+                                     (direction == Direction::Read ? "Read" : "Write") + "_24C16";
+            benchmark::RegisterBenchmark(name.c_str(), Ch341aI2cChip, hz, direction)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    for (Direction direction : {Direction::Read, Direction::Write}) {
+        const std::string d = direction == Direction::Read ? "Read" : "Write";
+        for (const auto& [name, entry] :
+             {std::pair{"93C66x8", "93C66 (8)"}, std::pair{"93C66x16", "93C66 (16)"},
+              std::pair{"93C86x8", "93C86 (8)"}, std::pair{"93C86x16", "93C86 (16)"},
+              std::pair{"AT25C160", "AT25C160"}}) {
+            benchmark::RegisterBenchmark(("BM_Ch341a_Fast" + d + "_" + name).c_str(), Ch341aSerialChip, entry,
+                                         direction)
                 ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);
         }

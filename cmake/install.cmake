@@ -24,6 +24,9 @@ foreach(_size 48 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps RENAME merlix.png)
 endforeach()
 
+# The udev rule that lets the seated user open a CH341A programmer; udev reads /usr/lib/udev/rules.d.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/udev/60-merlix-ch341a.rules DESTINATION lib/udev/rules.d)
+
 # Manual pages are installed compressed, as Debian does; -n keeps the archive reproducible.
 set(_man_outputs)
 foreach(_page IN LISTS _man_pages)

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/counter.h"
+
 namespace hardware {
 
 class BusAdapter {
@@ -22,6 +24,18 @@ public:
     // Gives up the processor for `ms` milliseconds (none when ms <= 0).
     virtual void SleepMs(int ms) = 0;
 };
+
+// Microseconds on `counter`, for an adapter whose time is a counter it was
+// given; BusAdapter::kNoTime when the counter fails.
+inline std::int64_t CounterNowUs(platform::Counter& counter) {
+    std::int64_t frequency = 0;
+    std::int64_t now = 0;
+    if (!counter.Frequency(frequency) || frequency <= 0 || !counter.Now(now) || now < 0)
+        return BusAdapter::kNoTime;
+    const std::int64_t seconds = now / frequency;
+    if (seconds > std::numeric_limits<std::int64_t>::max() / 2'000'000) return BusAdapter::kNoTime;
+    return seconds * 1'000'000 + now % frequency * 1'000'000 / frequency;
+}
 
 // The end of a wait `ms` milliseconds from now on the adapter's clock. It
 // reads the clock once when made and once per Passed().

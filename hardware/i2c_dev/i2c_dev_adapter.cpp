@@ -179,14 +179,7 @@ std::string I2cDevAdapter::Describe() const {
     return line;
 }
 
-std::int64_t I2cDevAdapter::NowUs() {
-    std::int64_t frequency = 0;
-    std::int64_t now = 0;
-    if (!counter_.Frequency(frequency) || frequency <= 0 || !counter_.Now(now) || now < 0) return kNoTime;
-    const std::int64_t seconds = now / frequency;
-    if (seconds > std::numeric_limits<std::int64_t>::max() / 2'000'000) return kNoTime;
-    return seconds * 1'000'000 + now % frequency * 1'000'000 / frequency;
-}
+std::int64_t I2cDevAdapter::NowUs() { return CounterNowUs(counter_); }
 
 void I2cDevAdapter::SleepMs(int ms) { counter_.SleepMs(ms); }
 

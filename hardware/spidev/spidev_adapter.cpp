@@ -110,14 +110,7 @@ std::string SpidevAdapter::OrgStrapAdvice(int organisation) {
                               : "spidev cannot drive ORG: strap the 93Cxx ORG pin to GND for 8-bit words.";
 }
 
-std::int64_t SpidevAdapter::NowUs() {
-    std::int64_t frequency = 0;
-    std::int64_t now = 0;
-    if (!counter_.Frequency(frequency) || frequency <= 0 || !counter_.Now(now) || now < 0) return kNoTime;
-    const std::int64_t seconds = now / frequency;
-    if (seconds > std::numeric_limits<std::int64_t>::max() / 2'000'000) return kNoTime;
-    return seconds * 1'000'000 + now % frequency * 1'000'000 / frequency;
-}
+std::int64_t SpidevAdapter::NowUs() { return CounterNowUs(counter_); }
 
 void SpidevAdapter::SleepMs(int ms) { counter_.SleepMs(ms); }
 

@@ -169,7 +169,7 @@ TEST(SpidevTransfers, MicrowireNeedsASelectHeldHigh) {
     simulator::FakeSpidev::Config config;
     config.csHighSupported = false;
     AdapterRig rig(AdapterKind::Spidev, config);
-    EXPECT_NE(rig.Spi()->Describe().find("chip select cannot be held high"), std::string::npos);
+    EXPECT_NE(rig.SpidevMaster().Describe().find("chip select cannot be held high"), std::string::npos);
     RecordingProgress progress;
     ChipParams chip;
     Image image = Pattern(2);

@@ -3,7 +3,9 @@
 // the port registers, the latch and the PCF8584), the in-memory adapter over
 // the same bus and chip models with no registers at all, and i2c-dev and
 // spidev on the bench through their fake nodes (the adapters' real code and
-// ioctls; i2c-dev has no serial lines, spidev no I2C). A suite that passes on
+// ioctls; i2c-dev has no serial lines, spidev no I2C), and the CH341A on the
+// bench's fake programmer (its real USB packets), once with the serial lines
+// through its pins and once through its SPI stream. A suite that passes on
 // them speaks only the bus interfaces.
 #pragma once
 
@@ -15,11 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "hardware/ch341a/ch341a_adapter.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/i2c_master.h"
 #include "hardware/port_adapter.h"
 #include "hardware/serial_lines.h"
 #include "hardware/spidev/spidev_adapter.h"
+#include "simulator/fake_ch341a.h"
 #include "simulator/fake_i2c_dev.h"
 #include "simulator/fake_spidev.h"
 #include "simulator/memory_adapter.h"
@@ -28,15 +32,16 @@
 
 namespace testsupport {
 
-enum class AdapterKind { Parallel, Memory, I2cDev, Spidev };
+enum class AdapterKind { Parallel, Memory, I2cDev, Spidev, Ch341a, Ch341aSpi };
 
 // The adapters with serial lines as well as an I2C master, every adapter with
 // an I2C master, and those that reach the serial socket.
 inline const auto kEveryAdapter = ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory);
 inline const auto kEveryI2cAdapter =
-    ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory, AdapterKind::I2cDev);
+    ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory, AdapterKind::I2cDev, AdapterKind::Ch341a);
 inline const auto kSerialAdapters =
-    ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory, AdapterKind::Spidev);
+    ::testing::Values(AdapterKind::Parallel, AdapterKind::Memory, AdapterKind::Spidev, AdapterKind::Ch341a,
+                      AdapterKind::Ch341aSpi);
 
 inline std::string AdapterName(const ::testing::TestParamInfo<AdapterKind>& info) {
     switch (info.param) {
@@ -48,6 +53,10 @@ inline std::string AdapterName(const ::testing::TestParamInfo<AdapterKind>& info
             return "I2cDevOnBench";
         case AdapterKind::Spidev:
             return "SpidevOnBench";
+        case AdapterKind::Ch341a:
+            return "Ch341aOnBench";
+        case AdapterKind::Ch341aSpi:
+            return "Ch341aSpiOnBench";
     }
     return "Unknown";
 }
@@ -72,6 +81,13 @@ public:
             if (!spidev_->adapter.Open(spidev_->node.Path(), error)) ADD_FAILURE() << error;
             return;
         }
+        if (kind == AdapterKind::Ch341a || kind == AdapterKind::Ch341aSpi) {
+            ch341a_ = std::make_unique<Ch341a>(bench_->bench, bench_->clock);
+            ch341aSpi_ = kind == AdapterKind::Ch341aSpi;
+            std::string error;
+            if (!ch341a_->adapter.Open(0, error)) ADD_FAILURE() << error;
+            return;
+        }
         parallel_ = std::make_unique<hardware::PortAdapter>(bench_->bench, bench_->clock);
         parallel_->SetBase(hardware::kLpt1);
         parallel_->SetLatch(0xFD);
@@ -83,11 +99,13 @@ public:
         if (parallel_) return *parallel_;
         if (memory_) return *memory_;
         if (i2cDev_) return i2cDev_->adapter;
+        if (ch341a_) return ch341a_->adapter;
         throw std::logic_error("this adapter has no I2C");
     }
     hardware::SerialLines& Lines() {
         if (parallel_) return *parallel_;
         if (memory_) return *memory_;
+        if (ch341a_) return ch341a_->adapter;
         throw std::logic_error("this adapter has no bit-banged lines");
     }
     hardware::BusAdapter& Adapter() {
@@ -95,8 +113,24 @@ public:
         if (i2cDev_) return i2cDev_->adapter;
         return Lines();
     }
-    // The SPI master where the adapter is spidev, else null.
-    hardware::SpidevAdapter* Spi() { return spidev_ ? &spidev_->adapter : nullptr; }
+    // The SPI master where the suite should use one (spidev, the CH341A's
+    // SPI stream), else null.
+    hardware::SpiMaster* Spi() {
+        if (spidev_) return &spidev_->adapter;
+        return ch341aSpi_ ? &ch341a_->adapter : nullptr;
+    }
+    hardware::SpidevAdapter& SpidevMaster() {
+        if (spidev_) return spidev_->adapter;
+        throw std::logic_error("not spidev");
+    }
+    hardware::Ch341aAdapter& Ch341aMaster() {
+        if (ch341a_) return ch341a_->adapter;
+        throw std::logic_error("not a CH341A");
+    }
+    simulator::FakeCh341a& Ch341aFake() {
+        if (ch341a_) return ch341a_->fake;
+        throw std::logic_error("not a CH341A");
+    }
     simulator::FakeSpidev& SpidevNode() {
         if (spidev_) return spidev_->node;
         throw std::logic_error("not spidev");
@@ -106,6 +140,7 @@ public:
     // spidev the ORG pin is strapped as the entry says.
     void InsertChip(const std::string& entry) {
         if (spidev_) spidev_->node.StrapOrg(entry.ends_with(" (16)"));
+        if (ch341a_) ch341a_->fake.StrapOrg(entry.ends_with(" (16)"));
         if (bench_) {
             bench_->bench.SetChipListChoice(entry);
             if (entry.empty()) bench_->bench.InsertSocketChip(nullptr);
@@ -170,6 +205,12 @@ public:
     // high on the bit-banging adapters; spidev's chip deselected.
     bool LinesAtRest() {
         if (spidev_) return !spidev_->node.Selected();
+        if (ch341a_) {
+            const std::uint8_t pins = ch341a_->fake.Pins();
+            const bool selectHigh = (pins & hardware::Ch341aAdapter::kPinSelect) != 0;
+            return ch341aSpi_ ? selectHigh != ch341a_->adapter.SelectActiveHigh()
+                              : (pins & 0x29) == 0x29;  // select, clock and data high
+        }
         return parallel_ ? (bench_->bench.Latch() & 0xF0) == 0xF0 : memory_->Lines() == hardware::kAllLines;
     }
 
@@ -191,10 +232,18 @@ private:
         simulator::FakeSpidev node;
         hardware::SpidevAdapter adapter;
     };
+    struct Ch341a {
+        Ch341a(simulator::SimulatedBench& bench, platform::Counter& clock)
+            : fake(bench), adapter(fake, clock) {}
+        simulator::FakeCh341a fake;
+        hardware::Ch341aAdapter adapter;
+    };
     std::unique_ptr<Bench> bench_;
     std::unique_ptr<hardware::PortAdapter> parallel_;  // after the counter: it reads the frequency
     std::unique_ptr<I2cDev> i2cDev_;
     std::unique_ptr<Spidev> spidev_;
+    std::unique_ptr<Ch341a> ch341a_;
+    bool ch341aSpi_ = false;
     std::unique_ptr<simulator::MemoryAdapter> memory_;
     std::int64_t forcedCycleUs_ = 0;
     bool chipNoStore_ = false;
