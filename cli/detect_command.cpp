@@ -26,7 +26,8 @@ int DetectAll(CommandContext& context, std::vector<Found>& found) {
     if (session.spi || session.lines) {
         ProgressLine silent(false);
         StretchProgress progress(silent, 0, 0);
-        const eeprom::PartBus bus = session.spi ? eeprom::PartBus(*session.spi) : eeprom::PartBus(*session.lines);
+        const eeprom::PartBus bus =
+            session.spi ? eeprom::PartBus(*session.spi) : eeprom::PartBus(*session.lines);
         found.push_back({"SPI", eeprom::DetectSpi(bus, progress)});
     }
     return kExitOk;
@@ -76,8 +77,8 @@ int RunDetect(CommandContext& context) {
             std::printf("I2C addresses answering:%s\n", addresses.empty() ? " none" : addresses.c_str());
         std::printf("%s: %s\n", std::string(f.bus) == "I2C" ? "I2C memory" : "SPI socket", d.said.c_str());
         if (!d.candidates.empty())
-            std::printf("  %s: %s%s\n", d.candidates.size() > 1 ? "candidates" : "candidate", Names(d).c_str(),
-                        d.sure ? " (sure)" : " (not sure)");
+            std::printf("  %s: %s%s\n", d.candidates.size() > 1 ? "candidates" : "candidate",
+                        Names(d).c_str(), d.sure ? " (sure)" : " (not sure)");
     }
     context.result.Json("buses", buses.Text());
     return kExitOk;
@@ -102,7 +103,8 @@ int ChooseDetectedChip(CommandContext& context, MemoryOptions& options) {
                         : "--chip auto will not guess between " + seen +
                               " (merlix-cli detect tells why); name the chip with --chip");
     options.chip = std::string(only->detection.candidates.front()->name);
-    if (std::string(only->bus) == "I2C" && options.device.empty()) options.device = MemoryDevice(only->detection);
+    if (std::string(only->bus) == "I2C" && options.device.empty())
+        options.device = MemoryDevice(only->detection);
     if (!context.json) Say("--chip auto took the " + options.chip + ": " + only->detection.said);
     context.result.Bool("detected", true);
     return kExitOk;
