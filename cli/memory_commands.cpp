@@ -49,6 +49,15 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
                         "memories answer at device addresses A0..AF, not '" + options.device + "'");
         device &= 0xFE;
         const int blocks = std::max(1, chip.bytes / eeprom::kPageSize);
+        // A part whose block bits are the device address's low bits answers only where its blocks start.
+        const int blocksAt = chip.large && chip.part->blockSelect == hardware::BlockSelect::DeviceAddress
+                                 ? hardware::DeviceBlocks(*chip.part)
+                                 : 1;
+        if ((((device >> 1) - 0x50) % blocksAt) != 0)
+            return Fail(kExitUsage, "the " + chip.name + " answers at device addresses " + Hex2(0xA0) + ", " +
+                                        Hex2(0xA0 + 2 * blocksAt) +
+                                        " ... (its block bits take the low bits), not " +
+                                        Hex2(static_cast<int>(device)));
         if (chip.large && options.pageGiven)
             return Fail(kExitUsage,
                         "--page is for the 24C01..24C16; the " + chip.name + " is read and written whole");

@@ -126,6 +126,8 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
     for (const Usage& u : {
              Usage{{"read", "--chip", "24C99"}, "unknown chip '24C99'"},
              Usage{{"read", "--chip", "24C256", "--page", "1"}, "the 24C256 is read and written whole"},
+             Usage{{"read", "--chip", "24M02", "--device", "A2"},
+                   "the 24M02 answers at device addresses A0, A8"},
              Usage{{"fill", "--chip", "24C02", "--unprotect"}, "--unprotect is for the 25010..25M02"},
              Usage{{"read", "--chip", "93C46"}, "needs its organisation"},
              Usage{{"read", "--chip", "24C02", "--page", "1"}, "page 1 is out of range for the 24C02"},
