@@ -191,7 +191,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         ->type_name("FILE");
     app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
         ->type_name("FILE");
-    app.add_option("--bench-chip", g.benchChip, "Bench: keep chip NAME (a chip list text) in the socket")
+    app.add_option("--bench-chip", g.benchChip,
+                   "Bench: keep chip NAME (a chip list text, or any part of chips) in its socket")
         ->type_name("NAME");
     app.add_option(
            "--bench-fault", g.benchFaults,
@@ -212,7 +213,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
 
     cli::MemoryOptions memory;
     const auto addMemory = [&memory](CLI::App* sub) {
-        sub->add_option("--chip", memory.chip, "Chip: 24C01..24C16, 93C06x8..93C86x16, AT25C010..AT25C160")
+        sub->add_option("--chip", memory.chip,
+                        "Chip: 24C01..24M02, 93C06x8..93C86x16, AT25C010..AT25C160, 25010..25M02 (see chips)")
             ->required();
         sub->add_option("--device", memory.device, "I2C memories: device address A0..AF (default A0)");
         sub->add_option("--page", memory.page,
@@ -221,9 +223,13 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     CLI::App* probe =
         app.add_subcommand("probe", "Reset the adapter and report \"PCF 8584 Ok\" or \"Not Found\"");
     CLI::App* ports = app.add_subcommand("ports", "Report the parallel ports, access rights and adapters");
-    CLI::App* chips = app.add_subcommand("chips", "List the supported chips");
+    CLI::App* chips = app.add_subcommand("chips", "List the supported chips with their facts");
+    CLI::App* detect = app.add_subcommand(
+        "detect",
+        "Find what answers on the I2C bus and in the serial socket, and the parts that fit (reads only)");
     CLI::App* read = app.add_subcommand("read", "Read a chip (a dump on stdout without -o)");
     addMemory(read);
+    read->get_option("--chip")->description("Chip as for write, or auto: the one part detect is sure of");
     read->add_option("-o,--output", memory.outputFile, "Save to FILE (- for stdout)")->type_name("FILE");
     read->add_option("--format", memory.format, "raw, ihex or srec (default: by the file's extension)");
     const char* inputFormat = "raw, ihex or srec (default: by the file's extension, else by its content)";
@@ -233,11 +239,14 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
     write->add_option("--format", memory.format, inputFormat);
     const auto noVerify = [&memory] { memory.verify = false; };
+    const char* unprotect = "25010..25M02: clear the block protection for the write, then set it again";
+    write->add_flag("--unprotect", memory.unprotect, unprotect);
     write->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
     CLI::App* restore = app.add_subcommand(
         "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
     addMemory(restore);
     std::string restoreFile;
+    restore->add_flag("--unprotect", memory.unprotect, unprotect);
     restore->add_option("FILE", restoreFile, "A backup file (default: the chip's newest)")->type_name("FILE");
     CLI::App* verify = app.add_subcommand("verify", "Compare a chip with a file");
     addMemory(verify);
@@ -248,6 +257,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     std::string fillValue = "0xFF";
     fill->add_option("--value", fillValue, "The byte (default 0xFF)");
     fill->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
+    fill->add_flag("--unprotect", memory.unprotect, unprotect);
 
     cli::RegisterOptions reg;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
@@ -388,6 +398,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     }
 
     context.bench = backend.Bench();
+    context.benchChipFixed = !g.benchChip.empty();
     context.forcedPort = g.port.empty()                           ? backend.ParallelPort()
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
                                                                   : hardware::kLpt1;
@@ -402,6 +413,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         code = Usage("--json and -o - both want stdout; save the data to a file");
     } else if (chosen == probe) {
         code = cli::RunProbe(context);
+    } else if (chosen == detect) {
+        code = cli::RunDetect(context);
     } else if (chosen == read) {
         code = cli::RunRead(context, memory);
     } else if (chosen == write) {

@@ -40,6 +40,8 @@ std::uint8_t SpiChip::Status(std::int64_t nowUs) {
                                      (cycleRunning_ ? kStatusBusy : 0));
 }
 
+void SpiChip::SetKeptStatus(std::uint8_t bits) { protect_ = bits & kStatusWritable; }
+
 void SpiChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
     Settle(nowUs);
     const LatchEdges lines = lines_.Load(latch);

@@ -33,6 +33,8 @@ public:
     // Status register as RDSR returns it: bit 0 busy, bit 1 write enabled,
     // bits 2-3 block protect, bit 7 WPEN.
     std::uint8_t Status(std::int64_t nowUs);
+    int KeptStatus() const override { return protect_; }
+    void SetKeptStatus(std::uint8_t bits) override;
 
     static constexpr int kMaxPage = 256;
 
