@@ -24,6 +24,13 @@
 // for the whole array, each page or word with its instruction, WREN before a
 // 25xx page, EWEN and EWDS around a 93Cxx write) plus the write cycles; the
 // port_ms column does not apply and shows 0.
+//
+// The BM_Part rows move a whole larger part (a 24C256, a 25M02) with the
+// whole-part transfers, on the parallel adapter (its PCF8584 clocks the bus
+// at 90 kHz, so its limit is the serial lines' or the 24C16 rows' figures),
+// i2c-dev at 400 kHz and spidev at 1 MHz (the limits as above, for one
+// instruction over the whole part, and a write's pages with their cycles).
+//
 // The Ch341a rows run Ch341aAdapter on the bench's fake programmer: the 24C16
 // over its I2C stream at 100 and 400 kHz, the serial chips over its SPI
 // stream (select on the pin stream). Their limit is the bits at the bus clock
@@ -42,6 +49,7 @@
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
+#include "eeprom/part_transfers.h"
 #include "hardware/ch341a/ch341a_adapter.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"
@@ -258,6 +266,75 @@ void SpidevChip(benchmark::State& state, const char* entry, int clockHz, Directi
     }
 }
 
+// A whole larger part on the bench: `adapter` "parallel", "i2cdev" or "spidev".
+void PartChip(benchmark::State& state, const char* partName, const std::string& adapter, int clockHz,
+              Direction direction) {
+    const hardware::ChipPart& part = *hardware::FindMemoryPart(partName);
+    const bool i2c = part.family == hardware::ChipFamily::I2c;
+    for (auto _ : state) {
+        platform::VirtualCounter clock;
+        simulator::SimulatedBench bench{clock};
+        std::string error;
+        if (!bench.PutPart(partName, error)) state.SkipWithError(error.c_str());
+        CountingPortIo counting{bench};
+        hardware::PortAdapter parallel{counting, clock};
+        simulator::FakeI2cDev i2cNode{bench, {.clockHz = clockHz}};
+        hardware::I2cDevAdapter i2cDev{i2cNode, clock};
+        simulator::FakeSpidev::Config config;
+        config.maxSpeedHz = clockHz;
+        simulator::FakeSpidev spiNode{bench, config};
+        hardware::SpidevAdapter spidev{spiNode, clock};
+        if (adapter == "parallel") {
+            parallel.SetBase(hardware::kLpt1);
+            parallel.SetLatch(0xFD);
+            parallel.ConfigurePort();
+            parallel.ResetAdapter(0, parallel.Latch());
+        } else if (!(i2c ? i2cDev.Open(i2cNode.Path(), error) : spidev.Open(spiNode.Path(), error))) {
+            state.SkipWithError(error.c_str());
+        }
+        const PartBus bus = adapter == "parallel"
+                                ? (i2c ? PartBus(static_cast<hardware::I2cMaster&>(parallel))
+                                       : PartBus(static_cast<hardware::SerialLines&>(parallel)))
+                            : i2c ? PartBus(i2cDev)
+                                  : PartBus(spidev);
+        Image image(part.bytes);
+        for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+        NullProgress progress;
+        const std::int64_t start = clock.Peek();
+        const bool ok = direction == Direction::Read ? ReadPartFast(bus, part, image, progress)
+                                                     : WritePartFast(bus, part, image, progress);
+        if (!ok) state.SkipWithError("transfer failed");
+        const double benchUs = static_cast<double>(clock.Peek() - start);
+        const double cycleUs =
+            static_cast<double>(i2c ? bench.I2cPart()->WriteCycleUs() : bench.SocketWriteCycleUs());
+        const int pages = part.bytes / part.pageSize;
+        const int address = part.addressBytes;
+        double limitUs = 0;
+        if (adapter == "parallel" && i2c) {
+            limitUs = direction == Direction::Read
+                          ? (3 + address + part.bytes) * kI2cByteUs
+                          : pages * ((1 + address + part.pageSize) * kI2cByteUs + cycleUs);
+        } else if (adapter == "parallel") {
+            const int header = 8 * (1 + address);
+            limitUs = direction == Direction::Read
+                          ? header * kBitInUs + 8.0 * part.bytes * kBitOutUs
+                          : pages * ((8 + header + 8 * part.pageSize) * kBitInUs + cycleUs);
+        } else if (i2c) {
+            const double bitUs = 1e6 / clockHz;
+            limitUs = direction == Direction::Read
+                          ? (1 + 9 * (1 + address) + 1 + 9 * (1 + part.bytes) + 1) * bitUs
+                          : pages * ((1 + 9 * (1 + address + part.pageSize) + 1) * bitUs + cycleUs);
+        } else {
+            const double bitUs = 1e6 / spidev.ClockHz();
+            const int header = 8 * (1 + address);
+            limitUs = direction == Direction::Read
+                          ? (header + 8.0 * part.bytes) * bitUs
+                          : pages * ((8 + header + 8 * part.pageSize) * bitUs + cycleUs);
+        }
+        Report(state, benchUs, limitUs, adapter == "parallel" ? counting.count : 0);
+    }
+}
+
 // The CH341A on a fresh bench of its own, a test pattern to write.
 struct Ch341aRig {
     explicit Ch341aRig(const std::string& entry) {
@@ -378,6 +455,23 @@ void Ch341aSerialChip(benchmark::State& state, const char* entry, Direction dire
 }
 
 void Register() {
+    struct PartRow {
+        const char* part;
+        const char* adapter;
+        int clockHz;
+    };
+    for (const PartRow& row : {PartRow{"24C256", "parallel", 0}, PartRow{"24C256", "i2cdev", 400'000},
+                               PartRow{"25M02", "parallel", 0}, PartRow{"25M02", "spidev", 1'000'000}}) {
+        for (Direction direction : {Direction::Read, Direction::Write}) {
+            const std::string name = std::string("BM_Part") +
+                                     (direction == Direction::Read ? "Read" : "Write") + "_" + row.part +
+                                     "_" + row.adapter;
+            benchmark::RegisterBenchmark(name.c_str(), PartChip, row.part, std::string(row.adapter),
+                                         row.clockHz, direction)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
     for (const int hz : {100'000, 400'000}) {
         for (Direction direction : {Direction::Read, Direction::Write}) {
             const std::string name = std::string("BM_Ch341a") + std::to_string(hz / 1000) + "kHz_Fast" +

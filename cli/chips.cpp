@@ -22,8 +22,8 @@ std::string Key(const std::string& text) {
 
 std::vector<Chip> BuildChips() {
     std::vector<Chip> chips;
-    for (const hardware::ChipPart& part : hardware::kChipParts) {
-        if (part.family == eeprom::ChipFamily::Dac) continue;
+    // The window's list in its order, then the larger parts.
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
         Chip chip;
         chip.listEntry = part.listText;
         chip.family = part.family;
@@ -33,6 +33,8 @@ std::vector<Chip> BuildChips() {
         chip.name = part.name;
         if (part.family == eeprom::ChipFamily::Microwire)
             chip.name += "x" + std::to_string(part.organisation);
+        chip.part = &part;
+        chip.large = hardware::FindChipPartNamed(part.name, part.family) == nullptr;
         chips.push_back(chip);
     }
     return chips;

@@ -1,12 +1,14 @@
 // The memories merlix-cli reads and writes, by the names a technician types:
-// 24C01..24C16, 93C06..93C86 with x8 or x16, AT25C010..AT25C160, in any
-// case, and the window's chip list texts ("93C46 (16)") too.
+// 24C01..24C16, 93C06..93C86 with x8 or x16, AT25C010..AT25C160 (the window's
+// list, also by its texts such as "93C46 (16)"), and the larger parts
+// 24C32..24M02 and 25010..25M02, in any case.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "eeprom/chip_table.h"
+#include "hardware/chip_parts.h"
 
 namespace cli {
 
@@ -17,6 +19,9 @@ struct Chip {
     int bytes = 0;         // whole chip
     int organisation = 8;  // word size in bits
     int pageSize = 0;      // bytes a write may take at once; 0: one word at a time
+    const hardware::ChipPart* part = nullptr;
+    // Not in the window's list: moved whole by the part transfers (eeprom/part_transfers.h).
+    bool large = false;
     bool I2c() const { return family == eeprom::ChipFamily::I2c; }
 };
 

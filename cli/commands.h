@@ -39,6 +39,7 @@ struct CommandContext {
     // Called once the bench has the command's chip in its socket, to load the
     // chip's saved contents (the bench state folder); false with one sentence.
     std::function<bool(std::string&)> socketReady{};
+    bool benchChipFixed = false;  // --bench-chip chose the socket's part: commands leave it there
     // The adapter when it is not the parallel one ("i2c-dev /dev/i2c-7"),
     // and one line on what it can do; both empty on the parallel adapter.
     std::string adapter{};
@@ -59,6 +60,7 @@ struct MemoryOptions {
     std::string format;      // empty: by the name (then by content on input), raw for stdin/stdout
     bool verify = true;
     int fillValue = 0xFF;
+    bool unprotect = false;  // a 25xx's block protection cleared for the write, set again after
 };
 
 int RunProbe(CommandContext& context);
@@ -68,6 +70,13 @@ int RunWrite(CommandContext& context, const MemoryOptions& options);  // write a
 int RunVerify(CommandContext& context, const MemoryOptions& options);
 // Writes a backup back (the newest of --chip's without a file) and verifies it.
 int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file);
+// What answers on the I2C bus and in the serial socket, with the parts that
+// fit; reads only.
+int RunDetect(CommandContext& context);
+// --chip auto: the one part detection is sure of into `options` (its chip,
+// and for an I2C memory its device unless given); else exit 1 naming the
+// candidates.
+int ChooseDetectedChip(CommandContext& context, MemoryOptions& options);
 
 // Register devices: 7-bit addresses and numbers as the i2c-tools take them.
 struct RegisterOptions {

@@ -1,5 +1,6 @@
 // merlix-cli's information commands: probe and chips.
 #include <cstdio>
+#include <string>
 
 #include "cli/chips.h"
 #include "cli/command_support.h"
@@ -43,21 +44,58 @@ int RunProbe(CommandContext& context) {
     return found ? kExitOk : kExitFailed;
 }
 
+namespace {
+
+// How a part reaches the bytes its address bytes alone do not, in a few words.
+const char* BlockRule(const hardware::ChipPart& part) {
+    switch (part.blockSelect) {
+        case hardware::BlockSelect::DeviceAddress:
+            return "block bits in the device address";
+        case hardware::BlockSelect::OpcodeBit3:
+            return "A8 in the opcode";
+        case hardware::BlockSelect::UpperHalfAtPlus4:
+            return "upper half at device + 4";
+        case hardware::BlockSelect::None:
+            break;
+    }
+    return "none";
+}
+
+std::string Volts(int millivolts) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", millivolts / 1000.0);
+    return text;
+}
+
+}  // namespace
+
 int RunChips(bool json, JsonObject& result) {
-    if (!json) std::printf("%-11s %6s  %-13s %s\n", "chip", "bytes", "organisation", "page write");
+    if (!json)
+        std::printf("%-11s %6s  %-16s %-10s %-5s %-33s %-6s %s\n", "chip", "bytes", "organisation",
+                    "page write", "addr", "block rule", "cycle", "supply");
     JsonArray list;
     for (const Chip& chip : Chips()) {
+        const hardware::ChipPart& part = *chip.part;
         const std::string bus = chip.I2c()                                     ? "I2C"
                                 : chip.family == eeprom::ChipFamily::Microwire ? "Microwire"
                                                                                : "SPI";
         JsonObject entry;
         entry.String("name", chip.name).Int("bytes", chip.bytes).Int("organisation", chip.organisation);
-        entry.String("bus", bus).Int("page_size", chip.pageSize);
+        entry.String("bus", bus).Int("page_size", chip.pageSize).Int("address_bytes", part.addressBytes);
+        entry.String("block_rule", BlockRule(part))
+            .Number("write_cycle_ms", part.writeCycleMaxUs / 1000.0, 1);
+        entry.Number("min_volts", part.minMillivolts / 1000.0, 1)
+            .Number("max_volts", part.maxMillivolts / 1000.0, 1);
         list.Json(entry.Text());
         if (json) continue;
         const std::string page = chip.pageSize ? std::to_string(chip.pageSize) + " bytes" : "one word";
-        std::printf("%-11s %6d  %-13s %s\n", chip.name.c_str(), chip.bytes,
-                    (std::to_string(chip.organisation) + "-bit " + bus).c_str(), page.c_str());
+        // Microwire parts send address bits, not bytes.
+        const std::string address = part.addressBytes ? std::to_string(part.addressBytes) : "-";
+        std::printf("%-11s %6d  %-16s %-10s %-5s %-33s %-6s %s-%s V\n", chip.name.c_str(), chip.bytes,
+                    (std::to_string(chip.organisation) + "-bit " + bus).c_str(), page.c_str(),
+                    address.c_str(), BlockRule(part),
+                    (std::to_string(part.writeCycleMaxUs / 1000) + " ms").c_str(),
+                    Volts(part.minMillivolts).c_str(), Volts(part.maxMillivolts).c_str());
     }
     result.Json("chips", list.Text());
     return kExitOk;

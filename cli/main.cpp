@@ -220,6 +220,7 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
     }
 
     context.bench = backend.Bench();
+    context.benchChipFixed = !g.benchChip.empty();
     context.forcedPort = g.port.empty()                           ? backend.ParallelPort()
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
                                                                   : hardware::kLpt1;
@@ -367,7 +368,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         ->type_name("FILE");
     app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
         ->type_name("FILE");
-    app.add_option("--bench-chip", g.benchChip, "Bench: keep chip NAME (a chip list text) in the socket")
+    app.add_option("--bench-chip", g.benchChip,
+                   "Bench: keep chip NAME (a chip list text, or any part of chips) in its socket")
         ->type_name("NAME");
     app.add_option(
            "--bench-fault", g.benchFaults,
@@ -388,7 +390,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
 
     cli::MemoryOptions memory;
     const auto addMemory = [&memory](CLI::App* sub) {
-        sub->add_option("--chip", memory.chip, "Chip: 24C01..24C16, 93C06x8..93C86x16, AT25C010..AT25C160")
+        sub->add_option("--chip", memory.chip,
+                        "Chip: 24C01..24M02, 93C06x8..93C86x16, AT25C010..AT25C160, 25010..25M02 (see chips)")
             ->required();
         sub->add_option("--device", memory.device, "I2C memories: device address A0..AF (default A0)");
         sub->add_option("--page", memory.page,
@@ -397,9 +400,13 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     CLI::App* probe =
         app.add_subcommand("probe", "Reset the adapter and report \"PCF 8584 Ok\" or \"Not Found\"");
     CLI::App* ports = app.add_subcommand("ports", "Report the parallel ports, access rights and adapters");
-    CLI::App* chips = app.add_subcommand("chips", "List the supported chips");
+    CLI::App* chips = app.add_subcommand("chips", "List the supported chips with their facts");
+    CLI::App* detect = app.add_subcommand(
+        "detect",
+        "Find what answers on the I2C bus and in the serial socket, and the parts that fit (reads only)");
     CLI::App* read = app.add_subcommand("read", "Read a chip (a dump on stdout without -o)");
     addMemory(read);
+    read->get_option("--chip")->description("Chip as for write, or auto: the one part detect is sure of");
     read->add_option("-o,--output", memory.outputFile, "Save to FILE (- for stdout)")->type_name("FILE");
     read->add_option("--format", memory.format, "raw, ihex or srec (default: by the file's extension)");
     const char* inputFormat = "raw, ihex or srec (default: by the file's extension, else by its content)";
@@ -409,11 +416,14 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
     write->add_option("--format", memory.format, inputFormat);
     const auto noVerify = [&memory] { memory.verify = false; };
+    const char* unprotect = "25010..25M02: clear the block protection for the write, then set it again";
+    write->add_flag("--unprotect", memory.unprotect, unprotect);
     write->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
     CLI::App* restore = app.add_subcommand(
         "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
     addMemory(restore);
     std::string restoreFile;
+    restore->add_flag("--unprotect", memory.unprotect, unprotect);
     restore->add_option("FILE", restoreFile, "A backup file (default: the chip's newest)")->type_name("FILE");
     CLI::App* verify = app.add_subcommand("verify", "Compare a chip with a file");
     addMemory(verify);
@@ -424,6 +434,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     std::string fillValue = "0xFF";
     fill->add_option("--value", fillValue, "The byte (default 0xFF)");
     fill->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
+    fill->add_flag("--unprotect", memory.unprotect, unprotect);
 
     cli::RegisterOptions reg;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
@@ -555,6 +566,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         if (g.json && options.outputFile == "-")
             return Usage("--json and -o - both want stdout; save the data to a file");
         if (chosen == probe) return cli::RunProbe(context);
+        if (chosen == detect) return cli::RunDetect(context);
         if (chosen == read) return cli::RunRead(context, options);
         if (chosen == write) return cli::RunWrite(context, options);
         if (chosen == restore) return cli::RunRestore(context, options, restoreFile);

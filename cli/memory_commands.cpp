@@ -1,8 +1,10 @@
 // merlix-cli's memory commands: read, write, fill, verify and restore, with
 // the backups a write takes first.
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QFile>
 
 #include <algorithm>
@@ -47,6 +49,18 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
                         "memories answer at device addresses A0..AF, not '" + options.device + "'");
         device &= 0xFE;
         const int blocks = std::max(1, chip.bytes / eeprom::kPageSize);
+        // A part whose block bits are the device address's low bits answers only where its blocks start.
+        const int blocksAt = chip.large && chip.part->blockSelect == hardware::BlockSelect::DeviceAddress
+                                 ? hardware::DeviceBlocks(*chip.part)
+                                 : 1;
+        if ((((device >> 1) - 0x50) % blocksAt) != 0)
+            return Fail(kExitUsage, "the " + chip.name + " answers at device addresses " + Hex2(0xA0) + ", " +
+                                        Hex2(0xA0 + 2 * blocksAt) +
+                                        " ... (its block bits take the low bits), not " +
+                                        Hex2(static_cast<int>(device)));
+        if (chip.large && options.pageGiven)
+            return Fail(kExitUsage,
+                        "--page is for the 24C01..24C16; the " + chip.name + " is read and written whole");
         if (options.pageGiven) {
             if (options.page < 0 || options.page >= blocks)
                 return Fail(kExitUsage, "page " + std::to_string(options.page) + " is out of range for the " +
@@ -58,7 +72,10 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
         } else {
             job.region.device = static_cast<int>(device);
         }
-        const int lastDevice = static_cast<int>(device) + 2 * (blocks - 1);
+        const int lastDevice = chip.large
+                                   ? 2 * hardware::BlockDevice(*chip.part, static_cast<int>(device) >> 1,
+                                                               hardware::DeviceBlocks(*chip.part) - 1)
+                                   : static_cast<int>(device) + 2 * (blocks - 1);
         if (!options.pageGiven && lastDevice > 0xAF)
             return Fail(kExitUsage, "the " + chip.name + " at " + Hex2(static_cast<int>(device)) +
                                         " would reach past device AF; its blocks start at A0");
@@ -70,8 +87,11 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
             return Fail(kExitUsage, "--device is for the I2C memories (24Cxx) only; the " + chip.name +
                                         " has a chip select of its own");
         if (context.session.chip.organisation == 0) context.session.chip.organisation = 8;
-        eeprom::ApplyChipChoice(context.session.chip, chip.listEntry);
+        if (!chip.large) eeprom::ApplyChipChoice(context.session.chip, chip.listEntry);
     }
+    if (options.unprotect && !(chip.large && chip.family == eeprom::ChipFamily::Spi))
+        return Fail(kExitUsage, "--unprotect is for the 25010..25M02, whose status register guards blocks");
+    job.region.unprotect = options.unprotect;
     context.result.String("chip", chip.name);
     if (job.page >= 0) {
         context.result.Int("page", job.page);
@@ -87,11 +107,12 @@ int SelectChip(CommandContext& context, const Chip& chip) {
     if (!missing.empty()) return Fail(kExitFailed, missing);
     if (context.strapOrg && chip.family == eeprom::ChipFamily::Microwire)
         context.strapOrg(chip.organisation == 16);
-    if (context.bench && !chip.I2c()) {
-        context.bench->SetChipListChoice(chip.listEntry);
-        std::string error;
-        if (context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
-    }
+    std::string error;
+    // A larger part goes into its socket on the bench, unless --bench-chip keeps another there.
+    if (context.bench && chip.large && !context.benchChipFixed && !context.bench->PutPart(chip.name, error))
+        return Fail(kExitFailed, error);
+    if (context.bench && !chip.I2c() && !chip.large) context.bench->SetChipListChoice(chip.listEntry);
+    if (context.bench && context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }
 
@@ -258,7 +279,11 @@ int ReadJob(CommandContext& context, const Job& job, std::vector<std::uint8_t>& 
 
 }  // namespace
 
-int RunRead(CommandContext& context, const MemoryOptions& options) {
+int RunRead(CommandContext& context, const MemoryOptions& given) {
+    MemoryOptions options = given;
+    if (::strcasecmp(options.chip.c_str(), "auto") == 0) {
+        if (int code = ChooseDetectedChip(context, options)) return code;
+    }
     Job job;
     eeprom::ImageFormat format = eeprom::ImageFormat::Raw;
     if (int code = PrepareJob(context, options, job)) return code;
@@ -290,9 +315,21 @@ int RunRead(CommandContext& context, const MemoryOptions& options) {
 namespace {
 
 // The name a backup of the job's chip goes by: the chip list's form for the
-// serial chips ("93C46x8"), the chip's own name for the I2C memories.
+// serial chips ("93C46x8"), the chip's own name for the I2C memories and the
+// larger parts.
 std::string BackupName(const Job& job) {
-    return job.chip.I2c() ? job.chip.name : eeprom::BackupChipName(job.chip.listEntry);
+    return job.chip.I2c() || job.chip.large ? job.chip.name : eeprom::BackupChipName(job.chip.listEntry);
+}
+
+// The whole larger part read and kept as a backup.
+bool BackUpPart(CommandContext& context, const Job& job, const eeprom::BackupTarget& target, QString& path,
+                std::string& error) {
+    ProgressLine silent(false);
+    std::vector<std::uint8_t> data;
+    if (!ReadRegion(context.session, job.chip, {0, job.chip.bytes, job.region.device}, data, silent, error))
+        return false;
+    return eeprom::SaveBackup(eeprom::BackupFolder(), target, data.data(), static_cast<int>(data.size()),
+                              QDateTime::currentDateTime(), path, error);
 }
 
 // Saves what the write is about to replace, whole chip or page, as one
@@ -308,8 +345,10 @@ int BackUp(CommandContext& context, const Job& job, QString& path) {
     eeprom::Progress quiet;
     std::string error;
     eeprom::Session& session = context.session;
-    if (!eeprom::BackUpBeforeWrite(eeprom::FastBackupReads(session, session.chip), session.chip, target,
-                                   eeprom::BackupFolder(), quiet, path, error))
+    if (job.chip.large
+            ? !BackUpPart(context, job, target, path, error)
+            : !eeprom::BackUpBeforeWrite(eeprom::FastBackupReads(session, session.chip), session.chip, target,
+                                         eeprom::BackupFolder(), quiet, path, error))
         return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
                                      " (--no-backup writes without one)");
     const std::string saved = QFile::encodeName(path).toStdString();
@@ -364,6 +403,9 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
     std::string error;
     if (!WriteRegion(context.session, job.chip, job.region, expected, line, error)) {
         if (line.Cancelled()) return interrupted(line.Done());
+        // The engine's refusal of a guarded range names the option as this command takes it.
+        if (const std::size_t at = error.find("(unprotect "); at != std::string::npos)
+            error.insert(at + 1, "--");
         return Fail(kExitFailed, error);
     }
     long mismatches = 0;
@@ -452,6 +494,7 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
                                      : Region{target.page * eeprom::kPageSize,
                                               std::min(job.chip.bytes, eeprom::kPageSize), target.device};
     }
+    job.region.unprotect = options.unprotect;
     std::vector<std::uint8_t> data;
     std::string error;
     if (!eeprom::LoadBackup(path, job.region.size, data, error)) return Fail(kExitUsage, error);

@@ -37,12 +37,41 @@ std::string TimeOut(const char* what) {
            " (bus time-out); check the adapter, the chip and --device";
 }
 
+// A larger part moves whole through the part transfers; the engine's own
+// sentence is the error.
+template <typename Transfer>
+bool PartStep(const Region& region, ProgressLine& line, std::string& error, Transfer transfer) {
+    StretchProgress progress(line, 0, region.size);
+    if (!transfer(progress)) {
+        error = progress.LastMessage().empty() ? std::string(eeprom::kNoChipMessage) : progress.LastMessage();
+        return false;
+    }
+    if (line.Cancelled()) return false;
+    line.Update(region.size);
+    return true;
+}
+
 }  // namespace
+
+eeprom::PartBus PartBusFor(eeprom::Session& session, const Chip& chip, int device) {
+    if (chip.I2c()) return eeprom::PartBus(*session.i2c, (device & 0xFE) >> 1);
+    if (session.spi != nullptr) return eeprom::PartBus(*session.spi);
+    return eeprom::PartBus(*session.lines);
+}
 
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                 std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error, const char* phase) {
     line.Begin(phase, region.size);
     data.clear();
+    if (chip.large) {
+        eeprom::Image image{chip.bytes};
+        if (!PartStep(region, line, error, [&](eeprom::Progress& p) {
+                return eeprom::ReadPartFast(PartBusFor(session, chip, region.device), *chip.part, image, p);
+            }))
+            return false;
+        data.assign(image.begin() + region.offset, image.begin() + region.offset + region.size);
+        return true;
+    }
     if (chip.I2c()) {
         const bool ok = ForEachBlock(region, line, [&](int page, int device, int count, StretchProgress& p) {
             if (eeprom::ReadI2cBlockFast(*session.i2c, page, device, session.image, session.marks, p, count))
@@ -67,6 +96,16 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
 bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                  const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
     line.Begin("writing", region.size);
+    if (chip.large) {
+        eeprom::Image image{chip.bytes};
+        std::copy_n(data.begin(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(region.size)),
+                    image.begin() + region.offset);
+        const eeprom::PartWrite write{region.offset, region.size, region.unprotect};
+        return PartStep(region, line, error, [&](eeprom::Progress& p) {
+            return eeprom::WritePartFast(PartBusFor(session, chip, region.device), *chip.part, image, p,
+                                         write);
+        });
+    }
     std::copy(data.begin(),
               data.begin() + std::min<std::size_t>(data.size(), static_cast<std::size_t>(region.size)),
               session.image.begin() + region.offset);

@@ -1,6 +1,7 @@
 // The chip transfers merlix-cli runs: the whole chip, or one 256-byte block of
 // an I2C memory. This is the one place that picks the engine's sequences: the
-// fast ones (eeprom/fast_transfers.h).
+// fast ones (eeprom/fast_transfers.h), and for the parts beyond the window's
+// list the whole-part ones (eeprom/part_transfers.h).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "cli/chips.h"
 #include "cli/progress.h"
+#include "eeprom/part_transfers.h"
 #include "eeprom/session.h"
 
 namespace cli {
@@ -20,7 +22,13 @@ struct Region {
     int offset = 0;
     int size = 0;
     int device = 0xA0;
+    // A 25xx's block protection is cleared for the write and set again after it.
+    bool unprotect = false;
 };
+
+// The bus the session reaches `chip` on: its I2C master with the 7-bit base
+// of `device` (8-bit), else the SPI master, else the serial lines.
+eeprom::PartBus PartBusFor(eeprom::Session& session, const Chip& chip, int device);
 
 // Reads the region into `data`, the line showing `phase` ("verifying" for a
 // read-back). False with one sentence on a time-out.

@@ -44,8 +44,10 @@ bool ParseBackupName(const QRegularExpression& pattern, const QString& name, Par
         parsed.target.device = m.captured(2).toInt(nullptr, 16);
         parsed.target.page = m.captured(3).isEmpty() ? -1 : m.captured(3).toInt();
         // Only the I2C memories have a device, and always a write address.
-        if (parsed.target.chip.rfind("24C", 0) != 0 || !IsEepromDeviceAddress(parsed.target.device) ||
-            (parsed.target.device & 1))
+        const hardware::ChipPart* part = hardware::FindMemoryPart(parsed.target.chip);
+        const bool i2cPart = part != nullptr && part->family == ChipFamily::I2c;
+        if ((parsed.target.chip.rfind("24C", 0) != 0 && !i2cPart) ||
+            !IsEepromDeviceAddress(parsed.target.device) || (parsed.target.device & 1))
             return false;
     }
     parsed.time = QDateTime::fromString(m.captured(4), QString::fromLatin1(kTimeFormat));
@@ -86,10 +88,17 @@ std::vector<NamedFile> BackupFiles(const QString& folder) {
     return files;
 }
 
-// Reads what a backup file holds (at most a chip's worth and one byte more).
+// The largest memory part (a 24M02 or 25M02): no backup holds more.
+constexpr int kLargestPartBytes = [] {
+    int largest = kImageSize;
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) largest = std::max(largest, part.bytes);
+    return largest;
+}();
+
+// Reads what a backup file holds (at most the largest chip's worth and one byte more).
 bool ReadBackupFile(const QString& path, QByteArray& bytes, bool& longer, std::string& error,
                     const char* verb) {
-    return ReadFileHead(path, kImageSize + 1, bytes, longer, error, verb);
+    return ReadFileHead(path, kLargestPartBytes + 1, bytes, longer, error, verb);
 }
 
 std::uint32_t Crc32Of(const QByteArray& bytes) {
@@ -173,9 +182,15 @@ BackupTarget WriteTarget(const std::string& chipListEntry, int page, int dev) {
 
 int BackupBytes(const BackupTarget& target) {
     int bytes = 0;
-    if (const hardware::ChipPart* i2c = hardware::FindChipPartNamed(target.chip, ChipFamily::I2c)) {
+    // Every memory part by its exact name: the 24C16 layout's and the larger parts'.
+    const hardware::ChipPart* part = hardware::FindMemoryPart(target.chip);
+    if (part != nullptr && part->name != target.chip) part = nullptr;
+    if (part != nullptr && part->family == ChipFamily::I2c) {
         if (target.device < 0) return 0;
-        bytes = i2c->bytes;
+        bytes = part->bytes;
+    } else if (part != nullptr && part->family == ChipFamily::Spi && part->listText.empty()) {
+        if (target.device >= 0) return 0;
+        bytes = part->bytes;
     } else {
         if (target.device >= 0) return 0;
         for (const char* entry : kChipListEntries) {

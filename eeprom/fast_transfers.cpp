@@ -216,17 +216,6 @@ bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const 
     return ready;
 }
 
-// Acknowledge polling: the first acknowledge of the address says the write
-// cycle is over.
-bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
-    hardware::Deadline deadline(i2c, timeoutMs);
-    const hardware::I2cMessage probe{address};
-    for (;;) {
-        if (i2c.Transfer({&probe, 1}).Ok()) return true;
-        if (deadline.Passed()) return false;
-    }
-}
-
 // A random read of `bytes` from word address `offset`: the word address
 // written and the bytes read in one transfer, or in two on an adapter that
 // takes one message at a time (the memory's pointer holds between them).
@@ -462,6 +451,15 @@ bool WriteWholeChip(SpiBus& bus, const ChipParams& chip, const Image& image) {
 }
 
 }  // namespace
+
+bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
+    hardware::Deadline deadline(i2c, timeoutMs);
+    const hardware::I2cMessage probe{address};
+    for (;;) {
+        if (i2c.Transfer({&probe, 1}).Ok()) return true;
+        if (deadline.Passed()) return false;
+    }
+}
 
 int I2cPageSize(std::string_view type) {
     const hardware::ChipPart* part = hardware::FindChipPartNamed(type, ChipFamily::I2c);

@@ -7,6 +7,7 @@
 // transfers" is on, the command line by default.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "eeprom/chip_table.h"
@@ -88,6 +89,10 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image,
 // `count` bytes from word address 0, as for WriteI2cPage.
 bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const Image& image,
                        Progress& progress, int count = kPageSize);
+
+// Acknowledge polling: the first acknowledge of the 7-bit `address` says the
+// write cycle is over; false when none came within `timeoutMs`.
+bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs);
 
 // The Microwire ready poll: CS raised, DO sampled until the chip shows ready
 // or `timeoutMs` pass, CS dropped; true when it showed ready. The classic

@@ -365,27 +365,45 @@ QByteArray EncodeImage(const std::vector<std::uint8_t>& bytes, ImageFormat forma
         return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
     QByteArray out;
     const bool hex = format == ImageFormat::IntelHex;
+    // Addresses past 16 bits: HEX gives the upper 16 in an extended linear
+    // address record (type 04) before each 64 KiB, S-record turns to S2
+    // (24-bit) or S3 (32-bit) data records with their S8 or S7 end.
+    const int addressBytes = bytes.size() <= 0x10000 ? 2 : bytes.size() <= 0x1000000 ? 3 : 4;
+    auto append = [&out, hex](const char* type, const std::vector<std::uint8_t>& record) {
+        std::uint8_t sum = 0;
+        for (std::uint8_t b : record) sum = static_cast<std::uint8_t>(sum + b);
+        out.append(type);
+        for (std::uint8_t b : record) AppendHexByte(out, b);
+        AppendHexByte(out, hex ? static_cast<std::uint8_t>(-sum) : static_cast<std::uint8_t>(~sum));
+        out.append('\n');
+    };
     if (!hex) out.append("S00D00006D65726C69782D636C69FC\n");  // header "merlix-cli"
     for (std::size_t at = 0; at < bytes.size(); at += kBytesPerLine) {
         const std::size_t n = std::min<std::size_t>(kBytesPerLine, bytes.size() - at);
         std::vector<std::uint8_t> record;
         if (hex) {
+            if (at > 0 && at % 0x10000 == 0)
+                append(":", {2, 0, 0, 0x04, static_cast<std::uint8_t>(at >> 24),
+                             static_cast<std::uint8_t>(at >> 16)});
             record = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(at >> 8),
                       static_cast<std::uint8_t>(at), 0x00};
         } else {
-            record = {static_cast<std::uint8_t>(n + 3), static_cast<std::uint8_t>(at >> 8),
-                      static_cast<std::uint8_t>(at)};
+            record = {static_cast<std::uint8_t>(n + 1 + addressBytes)};
+            for (int k = addressBytes - 1; k >= 0; --k)
+                record.push_back(static_cast<std::uint8_t>(at >> (8 * k)));
         }
         record.insert(record.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
                       bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
-        std::uint8_t sum = 0;
-        for (std::uint8_t b : record) sum = static_cast<std::uint8_t>(sum + b);
-        out.append(hex ? ":" : "S1");
-        for (std::uint8_t b : record) AppendHexByte(out, b);
-        AppendHexByte(out, hex ? static_cast<std::uint8_t>(-sum) : static_cast<std::uint8_t>(~sum));
-        out.append('\n');
+        append(hex ? ":" : addressBytes == 2 ? "S1" : addressBytes == 3 ? "S2" : "S3", record);
     }
-    out.append(hex ? ":00000001FF\n" : "S9030000FC\n");
+    if (hex) {
+        out.append(":00000001FF\n");
+    } else {
+        const std::vector<std::uint8_t> end(static_cast<std::size_t>(addressBytes + 1), 0);
+        std::vector<std::uint8_t> record = end;
+        record[0] = static_cast<std::uint8_t>(addressBytes + 1);
+        append(addressBytes == 2 ? "S9" : addressBytes == 3 ? "S8" : "S7", record);
+    }
     return out;
 }
 

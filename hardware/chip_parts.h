@@ -16,8 +16,13 @@ enum class ChipFamily { I2c, Microwire, Spi, Dac };
 // How a part reaches the bytes its address bytes alone do not.
 enum class BlockSelect {
     None,
-    DeviceAddress,  // 24C04/08/16: the 256-byte block in device address bits 3..1 (A0 + 2b)
-    OpcodeBit3,     // AT25C040: address bit 8 in bit 3 of the READ and WRITE instructions
+    // 24C04/08/16 (256-byte blocks), 24C1024/24M01 and 24M02 (64 KiB blocks):
+    // the block in the low bits of the 7-bit device address (0x50 + b).
+    DeviceAddress,
+    OpcodeBit3,  // AT25C040: address bit 8 in bit 3 of the READ and WRITE instructions
+    // The 24xx515 kind: two 32 KiB halves, the upper one at 7-bit device
+    // address + 4 (0x54); a sequential read stays inside its half.
+    UpperHalfAtPlus4,
 };
 
 struct ChipPart {
@@ -33,6 +38,9 @@ struct ChipPart {
     int pageSize;      // bytes one write may take; 0: one word at a time
     BlockSelect blockSelect;
     int writeCycleMaxUs;  // the datasheet's longest self-timed write cycle (older parts included)
+    // Supply range in millivolts over the part's variants; 0: not given.
+    int minMillivolts = 0;
+    int maxMillivolts = 0;
 };
 
 namespace chip_parts_detail {
@@ -40,7 +48,7 @@ inline constexpr int kI2cCycleUs = 10000;        // tWR 5 ms, 10 ms on older and
 inline constexpr int kMicrowireCycleUs = 10000;  // tWP (tE/W) up to 10 ms
 inline constexpr int kSpiCycleUs = 5000;         // tWC 5 ms
 constexpr ChipPart I2c(std::string_view name, int bytes, int page, BlockSelect block) {
-    return {"", name, ChipFamily::I2c, bytes, 8, 8, 1, page, block, kI2cCycleUs};
+    return {"", name, ChipFamily::I2c, bytes, 8, 8, 1, page, block, kI2cCycleUs, 1700, 5500};
 }
 constexpr ChipPart Microwire(std::string_view text, std::string_view name, int bytes, int organisation,
                              int addressBits) {
@@ -53,11 +61,28 @@ constexpr ChipPart Microwire(std::string_view text, std::string_view name, int b
             0,
             0,
             BlockSelect::None,
-            kMicrowireCycleUs};
+            kMicrowireCycleUs,
+            4500,  // the 93C kind; the 93LC and 93AA kinds go down to 2.5 and 1.8 V
+            5500};
 }
 constexpr ChipPart Spi(std::string_view name, int bytes, int addressBytes, int page,
                        BlockSelect block = BlockSelect::None) {
-    return {name, name, ChipFamily::Spi, bytes, 8, 8 * addressBytes, addressBytes, page, block, kSpiCycleUs};
+    return {name,         name, ChipFamily::Spi, bytes,       8,    8 * addressBytes,
+            addressBytes, page, block,           kSpiCycleUs, 1800, 5500};
+}
+// The larger memories: no chip list text (the window's list keeps its
+// entries), the command line's names.
+constexpr ChipPart Eeprom24(std::string_view name, int bytes, int page, BlockSelect block, int cycleUs,
+                            int minMillivolts) {
+    const int addressBytes = bytes <= 2048 ? 1 : 2;
+    return {"",   name,  ChipFamily::I2c, bytes,         8,   8 * addressBytes, addressBytes,
+            page, block, cycleUs,         minMillivolts, 5500};
+}
+constexpr ChipPart Eeprom25(std::string_view name, int bytes, int page, int cycleUs,
+                            BlockSelect block = BlockSelect::None) {
+    const int addressBytes = bytes <= 512 ? 1 : bytes <= 65536 ? 2 : 3;
+    return {"",           name, ChipFamily::Spi, bytes,   8,    8 * addressBytes,
+            addressBytes, page, block,           cycleUs, 1800, 5500};
 }
 }  // namespace chip_parts_detail
 
@@ -82,7 +107,7 @@ inline constexpr auto kChipParts = [] {
         Microwire("93C76 (16)", "93C76", 1024, 16, 9),
         Microwire("93C86 (8)", "93C86", 2048, 8, 10),
         Microwire("93C86 (16)", "93C86", 2048, 16, 9),
-        ChipPart{"M62358,M62359", "M62358", ChipFamily::Dac, 0, 8, 0, 0, 0, BlockSelect::None, 0},
+        ChipPart{"M62358,M62359", "M62358", ChipFamily::Dac, 0, 8, 0, 0, 0, BlockSelect::None, 0, 0, 0},
         Spi("AT25C010", 128, 1, 8),  // 7 address bits, sent as one byte
         Spi("AT25C020", 256, 1, 8),
         Spi("AT25C040", 512, 1, 8, BlockSelect::OpcodeBit3),
@@ -106,6 +131,91 @@ constexpr const ChipPart* FindChipPartNamed(std::string_view name, ChipFamily fa
         if (part.name == name && part.family == family) return &part;
     }
     return nullptr;
+}
+
+// Every memory part: the chip list's (above, in its order) and the larger
+// ones, which only the fast transfers, detection and the bench know. Datasheet
+// facts per row: pages, address bytes, the longest write cycle (tWR, tWC) and
+// the widest supply range of the part's variants.
+inline constexpr auto kMemoryParts = [] {
+    using namespace chip_parts_detail;
+    constexpr std::array kLarger{
+        // 24C32/64: two address bytes, 32-byte pages, tWR 10 ms on older parts.
+        Eeprom24("24C32", 4096, 32, BlockSelect::None, 10000, 1700),
+        Eeprom24("24C64", 8192, 32, BlockSelect::None, 10000, 1700),
+        // 24C128/256: 64-byte pages, tWR 5 ms.
+        Eeprom24("24C128", 16384, 64, BlockSelect::None, 5000, 1700),
+        Eeprom24("24C256", 32768, 64, BlockSelect::None, 5000, 1700),
+        // 24C512: 128-byte pages, tWR 5 ms.
+        Eeprom24("24C512", 65536, 128, BlockSelect::None, 5000, 1700),
+        // The 24xx515 kind: 64-byte pages, the upper half at 0x54 (its own
+        // block bit B0 in device address bit 3), tWR 5 ms, 1.8 V kinds.
+        Eeprom24("24C515", 65536, 64, BlockSelect::UpperHalfAtPlus4, 5000, 1800),
+        // 24C1024/24M01: two address bytes, A16 in device address bit 1 (0x50, 0x51), 256-byte pages, 5 ms.
+        Eeprom24("24C1024", 131072, 256, BlockSelect::DeviceAddress, 5000, 1800),
+        Eeprom24("24M01", 131072, 256, BlockSelect::DeviceAddress, 5000, 1700),
+        // 24M02: A17 and A16 in device address bits 2..1 (0x50..0x53), 256-byte pages, tW 10 ms.
+        Eeprom24("24M02", 262144, 256, BlockSelect::DeviceAddress, 10000, 1800),
+        // 25010/020/040: one address byte (A8 in the opcode for the 040), 8-byte pages, tWC 5 ms.
+        Eeprom25("25010", 128, 8, 5000),
+        Eeprom25("25020", 256, 8, 5000),
+        Eeprom25("25040", 512, 8, 5000, BlockSelect::OpcodeBit3),
+        // 25080..25640: two address bytes, 32-byte pages.
+        Eeprom25("25080", 1024, 32, 5000),
+        Eeprom25("25160", 2048, 32, 5000),
+        Eeprom25("25320", 4096, 32, 5000),
+        Eeprom25("25640", 8192, 32, 5000),
+        // 25128/256: 64-byte pages; 25512: 128.
+        Eeprom25("25128", 16384, 64, 5000),
+        Eeprom25("25256", 32768, 64, 5000),
+        Eeprom25("25512", 65536, 128, 5000),
+        // 25M01/M02: three address bytes, 256-byte pages; tW 10 ms on the 25M02.
+        Eeprom25("25M01", 131072, 256, 5000),
+        Eeprom25("25M02", 262144, 256, 10000),
+    };
+    constexpr std::size_t listed = [] {
+        std::size_t count = 0;
+        for (const ChipPart& part : kChipParts) count += part.family == ChipFamily::Dac ? 0 : 1;
+        return count;
+    }();
+    std::array<ChipPart, listed + kLarger.size()> parts{};
+    std::size_t at = 0;
+    for (const ChipPart& part : kChipParts) {
+        if (part.family != ChipFamily::Dac) parts[at++] = part;
+    }
+    for (const ChipPart& part : kLarger) parts[at++] = part;
+    return parts;
+}();
+
+// The first memory part of this name, in any case ("24c256", "93C46" gives
+// its "(8)" entry), or null.
+constexpr const ChipPart* FindMemoryPart(std::string_view name) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (const ChipPart& part : kMemoryParts) {
+        if (part.name.size() != name.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i) same = lower(part.name[i]) == lower(name[i]);
+        if (same) return &part;
+    }
+    return nullptr;
+}
+
+// 7-bit device addresses a part takes from its base (0x50 with its address
+// pins low): one per block.
+constexpr int DeviceBlocks(const ChipPart& part) {
+    if (part.family != ChipFamily::I2c) return 0;
+    if (part.blockSelect == BlockSelect::UpperHalfAtPlus4) return 2;
+    const int perBlock = part.addressBytes == 1 ? 256 : 65536;
+    return part.bytes > perBlock ? part.bytes / perBlock : 1;
+}
+// Bytes one device address reaches.
+constexpr int BlockBytes(const ChipPart& part) {
+    const int blocks = DeviceBlocks(part);
+    return blocks > 0 ? part.bytes / blocks : part.bytes;
+}
+// The 7-bit device address of block `block` from `base`.
+constexpr int BlockDevice(const ChipPart& part, int base, int block) {
+    return part.blockSelect == BlockSelect::UpperHalfAtPlus4 ? base + 4 * block : base + block;
 }
 
 // Address bits a Microwire part takes after its opcode with ORG low (x8).

@@ -60,6 +60,12 @@ void Eeprom24C16::Abandon() {
 
 I2cBus::I2cBus() = default;
 
+void I2cBus::InsertPart(const hardware::ChipPart* part) {
+    Abandon();
+    part_ = part != nullptr && part->family == hardware::ChipFamily::I2c ? std::make_unique<I2cMemory>(*part)
+                                                                         : nullptr;
+}
+
 void I2cBus::SetRegisterDevices(const std::vector<std::uint8_t>& addresses) {
     Abandon();
     std::vector<RegisterDevice> devices;
@@ -109,12 +115,16 @@ std::string I2cBus::TakeEvents() {
 bool I2cBus::Address(std::uint8_t addressByte, std::int64_t nowUs) {
     Note(held_ ? "Sr" : "S");
     held_ = true;
-    if (target_ == Target::Eeprom) eeprom_.Abandon();
-    target_ = Target::None;
-    device_ = nullptr;
+    Abandon();
+    held_ = true;
     reading_ = (addressByte & 0x01) != 0;
     if (slavesNack) return false;
-    if (eepromPresent && Eeprom24C16::Answers(addressByte)) {
+    if (part_ && part_->Answers(addressByte)) {
+        if (!part_->Address(addressByte, nowUs)) return false;
+        target_ = Target::Part;
+        return true;
+    }
+    if (eepromPresent && !part_ && Eeprom24C16::Answers(addressByte)) {
         if (!eeprom_.Address(addressByte, nowUs)) return false;
         target_ = Target::Eeprom;
         return true;
@@ -134,6 +144,8 @@ bool I2cBus::Write(std::uint8_t byte, bool counted) {
     switch (target_) {
         case Target::Eeprom:
             return eeprom_.Write(byte);
+        case Target::Part:
+            return part_->Write(byte);
         case Target::Register:
             if (!device_->havePointer) {
                 device_->pointer = byte;
@@ -160,6 +172,8 @@ std::uint8_t I2cBus::Read() {
     switch (target_) {
         case Target::Eeprom:
             return eeprom_.Read();
+        case Target::Part:
+            return part_->Read();
         case Target::Register:
             return device_->registers[device_->pointer++];
         case Target::None:
@@ -172,6 +186,7 @@ void I2cBus::Stop(std::int64_t nowUs) {
     Note("P");
     held_ = false;
     if (target_ == Target::Eeprom) eeprom_.Stop(nowUs);
+    if (target_ == Target::Part) part_->Stop(nowUs);
     target_ = Target::None;
     device_ = nullptr;
 }
@@ -179,6 +194,7 @@ void I2cBus::Stop(std::int64_t nowUs) {
 void I2cBus::Abandon() {
     held_ = false;
     if (target_ == Target::Eeprom) eeprom_.Abandon();
+    if (target_ == Target::Part) part_->Abandon();
     target_ = Target::None;
     device_ = nullptr;
 }

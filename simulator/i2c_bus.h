@@ -7,10 +7,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "hardware/chip_parts.h"
+#include "simulator/i2c_memory.h"
 #include "simulator/write_cycle.h"
 
 namespace simulator {
@@ -102,6 +104,12 @@ public:
     // (STOP), separated by spaces. Only the latest events are kept.
     std::string TakeEvents();
 
+    // The I2C socket: empty unless a part is put in. While it holds one, the
+    // 24C16 is off the bus (both would answer 0x50..), and its contents wait
+    // for it; the register devices stay.
+    void InsertPart(const hardware::ChipPart* part);
+    I2cMemory* Part() { return part_.get(); }
+
     Eeprom24C16& Eeprom() { return eeprom_; }
     const Eeprom24C16& Eeprom() const { return eeprom_; }
     bool eepromPresent = true;
@@ -109,8 +117,9 @@ public:
     std::uint64_t registerWrites = 0;
 
 private:
-    enum class Target { None, Eeprom, Register };
+    enum class Target { None, Eeprom, Register, Part };
     Eeprom24C16 eeprom_;
+    std::unique_ptr<I2cMemory> part_;
     std::vector<RegisterDevice> devices_;
     Target target_ = Target::None;
     RegisterDevice* device_ = nullptr;

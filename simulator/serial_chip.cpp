@@ -36,6 +36,13 @@ std::unique_ptr<SerialChip> MakeSerialChip(const std::string& chipListText) {
                                          part->blockSelect == hardware::BlockSelect::OpcodeBit3,
                                          part->pageSize);
     }
+    // The larger 25xx by their names ("25M02").
+    if (const hardware::ChipPart* part = hardware::FindMemoryPart(name);
+        part != nullptr && part->family == hardware::ChipFamily::Spi) {
+        return std::make_unique<SpiChip>(std::string(part->name), part->bytes, part->addressBytes,
+                                         part->blockSelect == hardware::BlockSelect::OpcodeBit3,
+                                         part->pageSize, part->writeCycleMaxUs);
+    }
     const hardware::ChipPart* dac = hardware::FindChipPart(chipListText);
     if (dac != nullptr && dac->family == hardware::ChipFamily::Dac) return std::make_unique<DacChip>();
     return nullptr;

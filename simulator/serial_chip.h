@@ -40,6 +40,10 @@ public:
     virtual WriteCycleRange CycleRange() const { return {}; }
     virtual std::int64_t WriteCycleUs() const { return 0; }
     virtual void SetWriteCycleUs(std::int64_t us) { (void)us; }
+    // The status register bits a 25xx keeps without power (block protect,
+    // WPEN); -1 for chips without them.
+    virtual int KeptStatus() const { return -1; }
+    virtual void SetKeptStatus(std::uint8_t bits) { (void)bits; }
 };
 
 // Builds the model for a chip-list entry ("93C46 (8)", "93C46 (16)",

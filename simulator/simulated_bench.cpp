@@ -80,6 +80,7 @@ struct SimulatedBench::Impl {
     CycleDraw draw;
     std::int64_t eepromDrawnUs = 0;
     std::int64_t socketDrawnUs = 0;
+    std::int64_t partDrawnUs = 0;  // the I2C socket's part
     std::int64_t forcedCycleUs = 0;
 
     std::unique_ptr<SerialChip> socket;
@@ -213,6 +214,10 @@ struct SimulatedBench::Impl {
     void ApplyCycles() {
         bus.Eeprom().SetWriteCycleUs(CycleUs(kI2cEepromCycle, eepromDrawnUs));
         if (socket) socket->SetWriteCycleUs(CycleUs(socket->CycleRange(), socketDrawnUs));
+        if (I2cMemory* part = bus.Part()) {
+            const std::int64_t slowest = part->Part().writeCycleMaxUs;
+            part->SetWriteCycleUs(CycleUs({kI2cEepromCycle.fromUs, slowest, slowest}, partDrawnUs));
+        }
     }
 
     void FollowSocket() {
@@ -315,6 +320,7 @@ void SimulatedBench::SetSlavesNack(bool nack) {
 void SimulatedBench::SetChipNoStore(bool noStore) {
     impl_->config.chipNoStore = noStore;
     impl_->bus.Eeprom().SetStoreFault(noStore);
+    if (impl_->bus.Part()) impl_->bus.Part()->SetStoreFault(noStore);
     if (impl_->socket) impl_->socket->SetStoreFault(noStore);
 }
 
@@ -429,6 +435,42 @@ void SimulatedBench::InsertSocketChip(std::unique_ptr<SerialChip> chip) {
 }
 
 SerialChip* SimulatedBench::SocketChip() { return impl_->socket.get(); }
+
+bool SimulatedBench::PutPart(const std::string& name, std::string& error) {
+    Impl& m = *impl_;
+    if (name.empty()) {
+        m.bus.InsertPart(nullptr);
+        return true;
+    }
+    const hardware::ChipPart* part = hardware::FindMemoryPart(name);
+    if (part == nullptr) {
+        error = "'" + name + "' is no memory part of the chip table";
+        return false;
+    }
+    if (part->family != hardware::ChipFamily::I2c) {
+        SetFixedSocketChip(std::string(part->name));
+        return true;
+    }
+    m.bus.InsertPart(part);
+    m.bus.Part()->SetStoreFault(m.config.chipNoStore);
+    const std::int64_t slowest = part->writeCycleMaxUs;
+    m.partDrawnUs = m.draw.Draw({kI2cEepromCycle.fromUs, slowest, slowest});
+    m.ApplyCycles();
+    return true;
+}
+
+I2cMemory* SimulatedBench::I2cPart() { return impl_->bus.Part(); }
+
+std::vector<std::uint8_t>* SimulatedBench::PartMemory(const std::string& name) {
+    const hardware::ChipPart* part = hardware::FindMemoryPart(name);
+    if (part == nullptr) return nullptr;
+    if (part->family == hardware::ChipFamily::I2c) {
+        I2cMemory* memory = impl_->bus.Part();
+        return memory != nullptr && memory->Part().name == part->name ? &memory->Memory() : nullptr;
+    }
+    SerialChip* chip = impl_->socket.get();
+    return chip != nullptr && chip->Name() == part->name ? &chip->Memory() : nullptr;
+}
 
 I2cBus& SimulatedBench::Bus() { return impl_->bus; }
 

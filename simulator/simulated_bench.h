@@ -162,6 +162,18 @@ public:
     SerialChip* SocketChip();
     std::vector<DacChannel> DacChannels() const;
 
+    // The sockets by part name (the chip table's names, any case): an I2C
+    // part goes into the I2C socket (the 24C16 is off the bus while it is
+    // in), a 25xx or 93Cxx into the serial socket, kept there as a fixed
+    // chip. "" empties the I2C socket. False, with one sentence, for a name
+    // that is no memory part.
+    bool PutPart(const std::string& name, std::string& error);
+    // The part in the I2C socket, or null; its bytes (the whole part).
+    I2cMemory* I2cPart();
+    // The bytes of the memory a part name would be in: the I2C socket's or
+    // the serial socket's; null when that socket holds no such part.
+    std::vector<std::uint8_t>* PartMemory(const std::string& name);
+
     // For the fakes of the other adapters at the system boundary (i2c-dev,
     // spidev, a USB programmer): they drive the bench's own bus and socket
     // directly, in bench time, instead of through the parallel adapter.

@@ -19,8 +19,10 @@ constexpr std::uint8_t kStatusWritable = 0x8C;  // BP0, BP1, WPEN
 
 }  // namespace
 
-SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes)
-    : StorageChip(std::move(name), capacityBytes, kSpiCycle),
+SpiChip::SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes,
+                 int cycleMaxUs)
+    : StorageChip(std::move(name), capacityBytes,
+                  cycleMaxUs > 0 ? WriteCycleRange{kSpiCycle.fromUs, cycleMaxUs, cycleMaxUs} : kSpiCycle),
       addressBytes_(addressBytes),
       a8InOpcode_(a8InOpcode),
       pageBytes_(std::min(pageBytes, kMaxPage)) {}
@@ -37,6 +39,8 @@ std::uint8_t SpiChip::Status(std::int64_t nowUs) {
     return static_cast<std::uint8_t>(protect_ | (WriteEnabled() ? kStatusWel : 0) |
                                      (cycleRunning_ ? kStatusBusy : 0));
 }
+
+void SpiChip::SetKeptStatus(std::uint8_t bits) { protect_ = bits & kStatusWritable; }
 
 void SpiChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
     Settle(nowUs);

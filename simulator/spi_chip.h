@@ -6,6 +6,8 @@
 // the rising /CS after whole bytes; the write-enable latch clears when the
 // cycle ends, and during the cycle only RDSR is taken. Datasheet facts relied
 // on: pages of 8 bytes (AT25010..040) or 32 (AT25080/160), tWC at most 5 ms,
+// (the larger 25xx of the chip table alike, with two or three address bytes,
+// pages up to 256 bytes and their own tWC),
 // RDSR bit 0 (/RDY) high while the cycle runs, and RDSR read continuously
 // (SCK kept running, /CS low) returning the status again every 8 clocks.
 #pragma once
@@ -21,7 +23,9 @@ namespace simulator {
 
 class SpiChip final : public StorageChip {
 public:
-    SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes);
+    // `cycleMaxUs`: the part's longest write cycle, drawn below (0: the AT25C010..160 range).
+    SpiChip(std::string name, int capacityBytes, int addressBytes, bool a8InOpcode, int pageBytes,
+            int cycleMaxUs = 0);
 
     void OnLatch(std::uint8_t latch, std::int64_t nowUs) override;
     bool DataOut(std::int64_t nowUs) const override;
@@ -29,8 +33,10 @@ public:
     // Status register as RDSR returns it: bit 0 busy, bit 1 write enabled,
     // bits 2-3 block protect, bit 7 WPEN.
     std::uint8_t Status(std::int64_t nowUs);
+    int KeptStatus() const override { return protect_; }
+    void SetKeptStatus(std::uint8_t bits) override;
 
-    static constexpr int kMaxPage = 32;
+    static constexpr int kMaxPage = 256;
 
 private:
     enum class Phase { Deselected, Opcode, Address, ReadOut, WriteData, StatusOut, StatusIn, Ignore };

@@ -8,6 +8,7 @@
 
 #include "eeprom/chip_table.h"
 #include "hardware/ch341a/ch341a_adapter.h"
+#include "hardware/chip_parts.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"
 #include "hardware/spidev/spidev_adapter.h"
@@ -156,7 +157,14 @@ bool KnownBenchChip(const std::string& name, std::string& chip, std::string& err
         if (!last.empty()) names += (names.empty() ? "" : ", ") + last;
         last = std::string("'") + entry + "'";
     }
-    error = "--bench-chip takes " + names + " or " + last + ", not '" + name + "'";
+    // The 24Cxx and 25xx parts by name, into their sockets.
+    if (const hardware::ChipPart* part = hardware::FindMemoryPart(name);
+        part != nullptr && part->family != hardware::ChipFamily::Microwire) {
+        chip = part->name;
+        return true;
+    }
+    error = "--bench-chip takes " + names + ", " + last + " or a part that merlix-cli chips lists, not '" +
+            name + "'";
     return false;
 }
 
@@ -603,7 +611,9 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         config.busHeldBusy = faults.busBusy;
         config.slavesNack = faults.slaveNack;
         config.chipNoStore = faults.chipNoStore;
-        config.fixedSocketChip = options.benchChip;
+        // A chip list text stays in the serial socket; a part by name goes into its own socket.
+        const bool listed = hardware::FindChipPart(options.benchChip) != nullptr;
+        if (listed) config.fixedSocketChip = options.benchChip;
         if (!options.trafficFile.empty()) {
             config.traffic = SimBench::Traffic::Capture;
             config.captureFile = options.trafficFile;
@@ -611,6 +621,7 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         if (virtualBenchTime_) counter_ = &benchTime_;
         bench_ = std::make_unique<SimBench>(*counter_, config);
         bench_->SetSlowParts(faults.slowParts);
+        if (!listed && !options.benchChip.empty() && !bench_->PutPart(options.benchChip, error)) return false;
         std::string trafficError;
         if (bench_->TrafficError(trafficError)) {
             error = trafficError;

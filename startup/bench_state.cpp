@@ -21,6 +21,7 @@
 
 #include "platform/private_file.h"
 #include "platform/regular_file.h"
+#include "simulator/i2c_memory.h"
 #include "simulator/simulated_bench.h"
 
 namespace startup {
@@ -31,12 +32,26 @@ QString Path(const std::string& folder, const std::string& name) {
     return QDir(QString::fromLocal8Bit(folder.c_str())).filePath(QString::fromStdString(name));
 }
 
-std::string SocketFileName(const std::string& chipName) {
+std::string SocketFileName(const std::string& chipName, const char* socket = "socket-") {
     std::string name = chipName;
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
         return std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '-';
     });
-    return "socket-" + name + ".bin";
+    return socket + name + ".bin";
+}
+
+// A 25xx's status register bits kept without power: one byte.
+std::string StatusFileName(const std::string& chipName) {
+    const std::string name = SocketFileName(chipName);
+    return name.substr(0, name.size() - 4) + ".status";
+}
+
+// The part in the I2C socket, if any: its name and bytes.
+std::vector<std::uint8_t>* I2cSocketPart(simulator::SimulatedBench& bench, std::string& file) {
+    simulator::I2cMemory* part = bench.I2cPart();
+    if (part == nullptr) return nullptr;
+    file = SocketFileName(std::string(part->Part().name), "i2c-socket-");
+    return &part->Memory();
 }
 
 std::string RegisterFileName(std::uint8_t device) {
@@ -144,7 +159,8 @@ bool BenchState::Clear(std::string& error) const {
     QDir dir(QString::fromLocal8Bit(folder_.c_str()));
     if (!dir.exists()) return true;
     const QStringList patterns = {QStringLiteral("eeprom-*.bin"), QStringLiteral("register-*.bin"),
-                                  QStringLiteral("socket-*.bin")};
+                                  QStringLiteral("socket-*.bin"), QStringLiteral("i2c-socket-*.bin"),
+                                  QStringLiteral("socket-*.status")};
     for (const QString& name : dir.entryList(patterns, QDir::Files)) {
         if (!dir.remove(name)) {
             error =
@@ -165,16 +181,25 @@ bool BenchState::LoadBus(simulator::SimulatedBench& bench, std::string& error) c
         for (std::size_t reg = 0; reg < data.size(); ++reg)
             bench.SetRegister(device, static_cast<std::uint8_t>(reg), data[reg]);
     }
-    return true;
+    return LoadSocket(bench, error);
 }
 
 bool BenchState::LoadSocket(simulator::SimulatedBench& bench, std::string& error) const {
+    std::vector<std::uint8_t> data;
+    std::string file;
+    if (std::vector<std::uint8_t>* part = I2cSocketPart(bench, file)) {
+        if (!ReadChipFile(Path(folder_, file), part->size(), data, error)) return false;
+        if (!data.empty()) *part = data;
+    }
     simulator::SerialChip* chip = bench.SocketChip();
     if (!chip || chip->Memory().empty()) return true;
-    std::vector<std::uint8_t> data;
     if (!ReadChipFile(Path(folder_, SocketFileName(chip->Name())), chip->Memory().size(), data, error))
         return false;
     if (!data.empty()) chip->Memory() = data;
+    // A 25xx keeps its block protection, as the part does without power.
+    if (chip->KeptStatus() < 0) return true;
+    if (!ReadChipFile(Path(folder_, StatusFileName(chip->Name())), 1, data, error)) return false;
+    if (!data.empty()) chip->SetKeptStatus(data[0]);
     return true;
 }
 
@@ -187,9 +212,17 @@ bool BenchState::Save(simulator::SimulatedBench& bench, std::string& error) cons
             registers[static_cast<std::size_t>(reg)] = bench.Register(device, static_cast<std::uint8_t>(reg));
         if (!WriteChipFile(Path(folder_, RegisterFileName(device)), registers, error)) return false;
     }
+    std::string file;
+    if (const std::vector<std::uint8_t>* part = I2cSocketPart(bench, file);
+        part != nullptr && !WriteChipFile(Path(folder_, file), *part, error))
+        return false;
     simulator::SerialChip* chip = bench.SocketChip();
     if (chip && !chip->Memory().empty() &&
         !WriteChipFile(Path(folder_, SocketFileName(chip->Name())), chip->Memory(), error))
+        return false;
+    if (chip && chip->KeptStatus() >= 0 &&
+        !WriteChipFile(Path(folder_, StatusFileName(chip->Name())),
+                       {static_cast<std::uint8_t>(chip->KeptStatus())}, error))
         return false;
     return true;
 }

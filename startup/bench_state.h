@@ -3,7 +3,9 @@
 // chips, as they would on a real bench. One raw file per chip:
 //   eeprom-24c16.bin      the 24C16 on the bus (2048 bytes)
 //   register-XX.bin       each register device, XX its 8-bit write address (256 bytes)
-//   socket-NAME.bin       the socket chip NAME ("93c46", "at25c160"), one file per chip type
+//   socket-NAME.bin       the socket chip NAME ("93c46", "at25c160", "25m02"), one file per chip type
+//   socket-NAME.status    a 25xx's status register bits kept without power (block protect, WPEN): one byte
+//   i2c-socket-NAME.bin   the part NAME in the I2C socket ("24c256"), one file per part
 // A missing file leaves the chip as the bench made it. Every file is read
 // whole and checked before a chip changes, and saved atomically (mode 0600, a
 // new file renamed over the old name: a link there is replaced, not followed).
@@ -40,9 +42,9 @@ public:
     bool Lock(const std::string& holder, int waitMs, std::string& error);
     // Removes the saved chips (--bench-fresh); other files are left alone.
     bool Clear(std::string& error) const;
-    // The bus chips: the 24C16 and the register devices.
+    // The bus chips: the 24C16, the register devices and the I2C socket's part.
     bool LoadBus(simulator::SimulatedBench& bench, std::string& error) const;
-    // The chip in the socket now (after the chip choice); nothing for the DAC.
+    // The chips in the sockets now (after the chip choice); nothing for the DAC.
     bool LoadSocket(simulator::SimulatedBench& bench, std::string& error) const;
     // Every chip the bench holds now.
     bool Save(simulator::SimulatedBench& bench, std::string& error) const;

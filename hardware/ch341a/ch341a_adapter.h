@@ -150,7 +150,7 @@ public:
 
 private:
     // Sends `packets` in round trips; `answer` receives every packet's answer
-    // in order. After each round trip `goOn` (when given) sees the answers so
+    // in order. After each round trip `stop` (when given) sees the answers so
     // far and may end the exchange early (true). False, with the first
     // failure noted, when USB failed.
     bool Exchange(const std::vector<Packet>& packets, std::vector<std::uint8_t>& answer,

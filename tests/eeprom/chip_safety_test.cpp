@@ -116,6 +116,24 @@ TEST_F(Backups, RestoreRefusesAFileOfAnotherSizeAndSaveSaysWhenTheFolderCannotBe
     EXPECT_NE(error.find("Cannot create the backup folder"), std::string::npos) << error;
 }
 
+// The larger parts' backups hold the whole part, 256 KiB for a 24M02 or a 25M02,
+// and list as what their names say.
+TEST_F(Backups, LargerPartsKeepWholeBackups) {
+    for (const BackupTarget& target : {BackupTarget{"24M02", 0xA0}, BackupTarget{"25M02"}}) {
+        SCOPED_TRACE(target.chip);
+        const std::vector<std::uint8_t> whole(262144, 0x3C);
+        EXPECT_EQ(BackupBytes(target), 262144);
+        ASSERT_TRUE(
+            SaveBackup(folder, target, whole.data(), 262144, QDateTime::currentDateTime(), path, error));
+        const std::vector<BackupEntry> entries = ListBackups(folder, target.chip);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_TRUE(entries[0].matchesName);
+        std::vector<std::uint8_t> data;
+        ASSERT_TRUE(LoadBackup(path, 262144, data, error)) << error;
+        EXPECT_EQ(data, whole);
+    }
+}
+
 class VerifyReadings : public ::testing::Test {
 protected:
     // Writes a pattern with `entry` chosen while `socket` sits in the socket,

@@ -210,6 +210,30 @@ TEST_F(ImageFile, HexAndSRecordRoundTripByExtensionAndContent) {
     }
 }
 
+// A 24M02's 256 KiB: HEX with an extended linear address record before each
+// 64 KiB, S-record in S2 records ended by S8; both come back whole, and the
+// same file is refused for a part of 128 KiB.
+TEST(ImageRecords, PartsOver64KiBRoundTrip) {
+    std::vector<std::uint8_t> bytes(262144);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i ^ (i >> 8) ^ (i >> 16));
+    struct Case {
+        ImageFormat format;
+        const char* marks;  // a record the file must hold
+    };
+    for (const Case& c :
+         {Case{ImageFormat::IntelHex, ":020000040003F7\n"}, Case{ImageFormat::SRecord, "\nS804000000FB\n"}}) {
+        SCOPED_TRACE(ImageFormatName(c.format));
+        const QByteArray text = EncodeImage(bytes, c.format);
+        EXPECT_TRUE(text.contains(c.marks));
+        std::vector<std::uint8_t> back;
+        std::string error;
+        ASSERT_TRUE(DecodeImage(text, c.format, 262144, "f", back, error)) << error;
+        EXPECT_EQ(back, bytes);
+        EXPECT_FALSE(DecodeImage(text, c.format, 131072, "f", back, error));
+    }
+}
+
 // A name that says a format is read in it, whatever the content looks like;
 // only a name that says nothing leaves it to the content.
 TEST_F(ImageFile, TheNameSaysTheFormatAndTheContentOnlyWhenItSaysNothing) {

@@ -152,6 +152,30 @@ public:
             if (forcedCycleUs_ > 0) chip->SetWriteCycleUs(forcedCycleUs_);
         }
     }
+    // Puts a memory part of the chip table in its socket by name: an I2C
+    // part in the I2C socket (the 24C16 off the bus), a 25xx in the serial one.
+    void PutPart(const std::string& name) {
+        const hardware::ChipPart* part = hardware::FindMemoryPart(name);
+        ASSERT_NE(part, nullptr) << name;
+        if (bench_) {
+            std::string error;
+            ASSERT_TRUE(bench_->bench.PutPart(name, error)) << error;
+            return;
+        }
+        if (part->family == hardware::ChipFamily::I2c) {
+            memory_->Bus().InsertPart(part);
+            if (forcedCycleUs_ > 0) memory_->Bus().Part()->SetWriteCycleUs(forcedCycleUs_);
+        } else {
+            InsertChip(name);
+        }
+    }
+    // The bytes of the part `name` in its socket.
+    std::vector<std::uint8_t>& PartMemory(const std::string& name) {
+        if (bench_) return *bench_->bench.PartMemory(name);
+        return hardware::FindMemoryPart(name)->family == hardware::ChipFamily::I2c
+                   ? memory_->Bus().Part()->Memory()
+                   : memory_->Chip()->Memory();
+    }
     std::vector<std::uint8_t>& SocketMemory() {
         return bench_ ? bench_->bench.SocketChip()->Memory() : memory_->Chip()->Memory();
     }
@@ -167,6 +191,7 @@ public:
         if (bench_) return bench_->bench.ForceWriteCycleUs(us);
         forcedCycleUs_ = us;
         memory_->Bus().Eeprom().SetWriteCycleUs(us);
+        if (memory_->Bus().Part()) memory_->Bus().Part()->SetWriteCycleUs(us);
         if (memory_->Chip()) memory_->Chip()->SetWriteCycleUs(us);
     }
     void SetChipNoStore(bool noStore) {

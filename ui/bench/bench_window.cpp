@@ -25,7 +25,9 @@
 #include <functional>
 
 #include "eeprom/chip_table.h"
+#include "hardware/chip_parts.h"
 #include "hardware/port_adapter.h"
+#include "simulator/i2c_memory.h"
 #include "ui/bench/bench_look.h"
 #include "ui/bench/chip_grid.h"
 #include "ui/bench/dac_bars.h"
@@ -65,7 +67,7 @@ const char* const kFaultTips[kFaultCount] = {
 
 // Row labels of a plain memory: the row's first address.
 std::vector<QString> AddressLabels(std::size_t size) {
-    const int digits = size > 256 ? 3 : 2;
+    const int digits = size > 65536 ? 5 : size > 4096 ? 4 : size > 256 ? 3 : 2;
     std::vector<QString> labels;
     for (std::size_t at = 0; at < size; at += ByteGridState::kColumns)
         labels.push_back(Hex(static_cast<int>(at), digits));
@@ -81,6 +83,16 @@ std::vector<QString> EepromLabels() {
     return labels;
 }
 
+// The parts of `family` beyond the chip list (all of them for I2C: the list has no I2C entries).
+QStringList PartNames(hardware::ChipFamily family) {
+    QStringList names;
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
+        if (part.family == family && (family == hardware::ChipFamily::I2c || part.listText.empty()))
+            names << QString::fromLatin1(part.name.data(), static_cast<qsizetype>(part.name.size()));
+    }
+    return names;
+}
+
 // The socket's choices: the chip list's parts, each once (both organisations
 // of a 93Cxx are one chip; its ORG pin picks the words).
 QStringList SocketParts() {
@@ -91,7 +103,7 @@ QStringList SocketParts() {
         part.remove(QStringLiteral(" (16)"));
         if (!part.isEmpty() && !parts.contains(part)) parts << part;
     }
-    return parts;
+    return parts + PartNames(hardware::ChipFamily::Spi);
 }
 
 QString EcrModeName(std::uint8_t ecr) {
@@ -150,6 +162,27 @@ QPushButton* ActionButton(const QString& caption, const QString& name, QWidget* 
     QObject::connect(button, &QPushButton::clicked, receiver, action);
     return button;
 }
+
+// A socket's header: its choice, and below it what it holds with Load and Save.
+QGridLayout* SocketHeader(const QString& caption, QComboBox* choice, QLabel* label, QPushButton* load,
+                          QPushButton* save) {
+    auto* header = new QGridLayout;
+    header->addWidget(new QLabel(caption), 0, 0);
+    header->addWidget(choice, 0, 1, 1, 3);
+    header->addWidget(label, 1, 0, 1, 2);
+    header->addWidget(load, 1, 2);
+    header->addWidget(save, 1, 3);
+    header->setColumnStretch(1, 1);
+    return header;
+}
+
+// The largest part a socket takes (a 24M02, a 25M02).
+constexpr std::size_t kLargestPart = [] {
+    std::size_t largest = 0;
+    for (const hardware::ChipPart& part : hardware::kMemoryParts)
+        largest = std::max(largest, static_cast<std::size_t>(part.bytes));
+    return largest;
+}();
 
 // A tab page: a line of text and buttons above the grid.
 QWidget* GridPage(QLayout* header, HexGrid* grid, int rows) {
@@ -267,6 +300,24 @@ QWidget* BenchWindow::BuildChipTabs() {
         chipTabs_->addTab(GridPage(header, grid, kRowsInView), QStringLiteral("Reg %1").arg(Hex(device, 2)));
     }
 
+    // The I2C socket: any 24Cxx part at 0x50, the 24C16 off the bus while one is in.
+    i2cChoice_ = new QComboBox;
+    i2cChoice_->setAccessibleName(QStringLiteral("I2C socket part"));
+    i2cChoice_->addItem(QStringLiteral("Empty"));
+    i2cChoice_->addItems(PartNames(hardware::ChipFamily::I2c));
+    connect(i2cChoice_, &QComboBox::activated, this, &BenchWindow::ChooseI2cPart);
+    i2cLabel_ = new QLabel;
+    i2cLoad_ = ActionButton(QStringLiteral("Load..."), QStringLiteral("Load I2C socket part"), this,
+                            [this] { LoadI2cPart(); });
+    i2cSave_ = ActionButton(QStringLiteral("Save..."), QStringLiteral("Save I2C socket part"), this,
+                            [this] { SaveI2cPart(); });
+    i2cGrid_ = new HexGrid(AddressLabels(kLargestPart));
+    i2cTab_ = static_cast<std::size_t>(chipTabs_->addTab(
+        GridPage(SocketHeader(QStringLiteral("Part:"), i2cChoice_, i2cLabel_, i2cLoad_, i2cSave_), i2cGrid_,
+                 kRowsInView - 1),
+        QStringLiteral("I2C socket")));
+    i2cGrid_->SetRowLabels(AddressLabels(0));
+
     socketChoice_ = new QComboBox;
     socketChoice_->addItem(QStringLiteral("Follow the chip list"));
     socketChoice_->addItems(SocketParts());
@@ -281,22 +332,18 @@ QWidget* BenchWindow::BuildChipTabs() {
                                [this] { LoadSocketChip(); });
     socketSave_ = ActionButton(QStringLiteral("Save..."), QStringLiteral("Save socket chip"), this,
                                [this] { SaveSocketChip(); });
-    auto* socketHeader = new QGridLayout;
-    socketHeader->addWidget(new QLabel(QStringLiteral("Chip:")), 0, 0);
-    socketHeader->addWidget(socketChoice_, 0, 1, 1, 3);
-    socketHeader->addWidget(socketLabel_, 1, 0, 1, 2);
-    socketHeader->addWidget(socketLoad_, 1, 2);
-    socketHeader->addWidget(socketSave_, 1, 3);
-    socketHeader->setColumnStretch(1, 1);
     // The widest chip sets the grid's width and the address column.
-    socketGrid_ = new HexGrid(AddressLabels(2048));
-    chipTabs_->addTab(GridPage(socketHeader, socketGrid_, kRowsInView - 1), QStringLiteral("Socket"));
+    socketGrid_ = new HexGrid(AddressLabels(kLargestPart));
+    chipTabs_->addTab(
+        GridPage(SocketHeader(QStringLiteral("Chip:"), socketChoice_, socketLabel_, socketLoad_, socketSave_),
+                 socketGrid_, kRowsInView - 1),
+        QStringLiteral("Socket"));
     socketGrid_->SetRowLabels(AddressLabels(0));
 
     tabMarked_.assign(static_cast<std::size_t>(chipTabs_->count()), false);
     auto* layout = new QVBoxLayout;
     layout->addWidget(chipTabs_);
-    return Box(QStringLiteral("I2C bus and serial socket"), layout);
+    return Box(QStringLiteral("I2C bus, I2C socket and serial socket"), layout);
 }
 
 QWidget* BenchWindow::BuildDacBox() {
@@ -359,6 +406,7 @@ void BenchWindow::Refresh() {
     SyncFaultBoxes();
     RefreshBus();
     RefreshSocket();
+    RefreshI2cSocket();
     RefreshMaster();
 }
 
@@ -484,6 +532,33 @@ void BenchWindow::RefreshSocket() {
     dac_->Show(present ? channels : kNoConverter, present);
 }
 
+void BenchWindow::RefreshI2cSocket() {
+    simulator::I2cMemory* part = bench_.I2cPart();
+    std::vector<std::uint8_t>* memory = part ? &part->Memory() : nullptr;
+    const std::size_t size = memory ? memory->size() : 0;
+    const std::string name = part ? std::string(part->Part().name) : std::string();
+    if (!i2cShown_ || name != shownI2cPart_) {
+        i2cShown_ = true;
+        shownI2cPart_ = name;
+        i2cLabel_->setText(part ? QStringLiteral("In the I2C socket: %1, %2 bytes (the 24C16 is off the bus)")
+                                      .arg(QString::fromStdString(name))
+                                      .arg(size)
+                                : QStringLiteral("The I2C socket is empty."));
+        i2cChoice_->setCurrentIndex(std::max(0, i2cChoice_->findText(QString::fromStdString(name))));
+        i2cGrid_->SetRowLabels(AddressLabels(size));
+        i2cLoad_->setEnabled(size > 0);
+        i2cSave_->setEnabled(size > 0);
+    }
+    MarkTab(i2cTab_, i2cGrid_->Show(memory ? memory->data() : nullptr, size, tick_));
+}
+
+void BenchWindow::ChooseI2cPart(int index) {
+    std::string error;
+    if (!bench_.PutPart(index <= 0 ? std::string() : i2cChoice_->itemText(index).toStdString(), error))
+        ShowMessage(Sentence(error));
+    Refresh();
+}
+
 void BenchWindow::RefreshMaster() {
     const SimulatedBench::Config& c = bench_.config();
     if (QAbstractButton* button = TrafficButton(c.traffic); button && !button->isChecked())
@@ -570,6 +645,7 @@ QPushButton* BenchWindow::Button(const QString& caption) const {
 QString BenchWindow::AdapterText() const { return adapterLabel_->text(); }
 QString BenchWindow::DeviceStateText() const { return deviceLabel_->text(); }
 QString BenchWindow::SocketText() const { return socketLabel_->text(); }
+QString BenchWindow::I2cSocketText() const { return i2cLabel_->text(); }
 QString BenchWindow::MasterText() const { return masterLabel_->text(); }
 QString BenchWindow::NoteText() const { return noteLabel_->text(); }
 

@@ -71,6 +71,11 @@ public:
     void SaveEeprom();
     void LoadSocketChip();
     void SaveSocketChip();
+    void LoadI2cPart();
+    void SaveI2cPart();
+    void ChooseI2cPart(int index);  // 0: empty the I2C socket
+    QComboBox* I2cChoice() const { return i2cChoice_; }
+    QString I2cSocketText() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -86,16 +91,18 @@ private:
     void RefreshAdapter();
     void RefreshBus();
     void RefreshSocket();
+    void RefreshI2cSocket();
     void RefreshMaster();
     void SyncFaultBoxes();
     void MarkTab(std::size_t tab, bool flashing);
     bool StartTraffic(simulator::SimulatedBench::Traffic traffic, const std::string& file);
     // Chip dumps (chip_dump.cpp). The 24C16's memory, or the socket chip's (with a message when the
     // socket holds none); `name` is the chip's name.
-    std::vector<std::uint8_t>* ChipMemory(bool socket, QString& name);
+    enum class DumpChip { Eeprom, SerialSocket, I2cSocket };
+    std::vector<std::uint8_t>* ChipMemory(DumpChip chip, QString& name);
     std::vector<std::uint8_t>* SocketMemory();
-    void LoadInto(bool socket);
-    void SaveFrom(bool socket);
+    void LoadInto(DumpChip chip);
+    void SaveFrom(DumpChip chip);
 
     simulator::SimulatedBench& bench_;
     QTimer* timer_ = nullptr;
@@ -131,6 +138,16 @@ private:
     std::string shownChipName_;
     QPushButton* socketLoad_ = nullptr;
     QPushButton* socketSave_ = nullptr;
+
+    // I2C socket: any 24Cxx part, the 24C16 off the bus while one is in.
+    QComboBox* i2cChoice_ = nullptr;
+    QLabel* i2cLabel_ = nullptr;
+    HexGrid* i2cGrid_ = nullptr;
+    std::size_t i2cTab_ = 0;
+    bool i2cShown_ = false;
+    std::string shownI2cPart_;
+    QPushButton* i2cLoad_ = nullptr;
+    QPushButton* i2cSave_ = nullptr;
 
     // DAC.
     QGroupBox* dacBox_ = nullptr;

@@ -1,5 +1,5 @@
 // Chip dumps: the raw files, and the bench window's Load and Save of the
-// 24C16 and of the chip in the serial socket.
+// 24C16, of the part in the I2C socket and of the chip in the serial socket.
 #include "ui/bench/chip_dump.h"
 
 #include <QLabel>
@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "eeprom/file_access.h"
+#include "simulator/i2c_memory.h"
 #include "ui/bench/bench_look.h"
 #include "ui/bench/bench_window.h"
 #include "ui/main/ui_seams.h"
@@ -36,10 +37,12 @@ namespace {
 const QString kEepromName = QStringLiteral("24C16");
 }  // namespace
 
-void BenchWindow::LoadEeprom() { LoadInto(false); }
-void BenchWindow::SaveEeprom() { SaveFrom(false); }
-void BenchWindow::LoadSocketChip() { LoadInto(true); }
-void BenchWindow::SaveSocketChip() { SaveFrom(true); }
+void BenchWindow::LoadEeprom() { LoadInto(DumpChip::Eeprom); }
+void BenchWindow::SaveEeprom() { SaveFrom(DumpChip::Eeprom); }
+void BenchWindow::LoadSocketChip() { LoadInto(DumpChip::SerialSocket); }
+void BenchWindow::SaveSocketChip() { SaveFrom(DumpChip::SerialSocket); }
+void BenchWindow::LoadI2cPart() { LoadInto(DumpChip::I2cSocket); }
+void BenchWindow::SaveI2cPart() { SaveFrom(DumpChip::I2cSocket); }
 
 std::vector<std::uint8_t>* BenchWindow::SocketMemory() {
     simulator::SerialChip* chip = bench_.SocketChip();
@@ -47,10 +50,20 @@ std::vector<std::uint8_t>* BenchWindow::SocketMemory() {
     return &chip->Memory();
 }
 
-std::vector<std::uint8_t>* BenchWindow::ChipMemory(bool socket, QString& name) {
-    if (!socket) {
+std::vector<std::uint8_t>* BenchWindow::ChipMemory(DumpChip chip, QString& name) {
+    if (chip == DumpChip::Eeprom) {
         name = kEepromName;
         return &bench_.Eeprom();
+    }
+    if (chip == DumpChip::I2cSocket) {
+        simulator::I2cMemory* part = bench_.I2cPart();
+        if (!part) {
+            ShowMessage(QStringLiteral("The I2C socket holds no part: choose one above its contents."));
+            return nullptr;
+        }
+        name =
+            QString::fromLatin1(part->Part().name.data(), static_cast<qsizetype>(part->Part().name.size()));
+        return &part->Memory();
     }
     std::vector<std::uint8_t>* memory = SocketMemory();
     if (!memory) {
@@ -62,13 +75,13 @@ std::vector<std::uint8_t>* BenchWindow::ChipMemory(bool socket, QString& name) {
     return memory;
 }
 
-void BenchWindow::LoadInto(bool socket) {
+void BenchWindow::LoadInto(DumpChip chip) {
     QString name;
-    if (!ChipMemory(socket, name)) return;
+    if (!ChipMemory(chip, name)) return;
     const QString path = AskOpenPath(QStringLiteral("*.bin"));
     if (path.isEmpty()) return;
     // The file dialog ran the event loop: take the chip again.
-    std::vector<std::uint8_t>* memory = ChipMemory(socket, name);
+    std::vector<std::uint8_t>* memory = ChipMemory(chip, name);
     if (!memory) return;
     std::string error;
     const ChipDumpLoad result = LoadChipDump(path, *memory, error);
@@ -94,12 +107,12 @@ void BenchWindow::LoadInto(bool socket) {
     Refresh();
 }
 
-void BenchWindow::SaveFrom(bool socket) {
+void BenchWindow::SaveFrom(DumpChip chip) {
     QString name;
-    if (!ChipMemory(socket, name)) return;
+    if (!ChipMemory(chip, name)) return;
     const QString path = AskSavePath(name.toLower() + QStringLiteral(".bin"));
     if (path.isEmpty()) return;
-    std::vector<std::uint8_t>* memory = ChipMemory(socket, name);
+    std::vector<std::uint8_t>* memory = ChipMemory(chip, name);
     if (!memory) return;
     std::string error;
     if (!SaveChipDump(path, *memory, error)) {

@@ -79,7 +79,8 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
          QStringLiteral("FILE")},
         {QStringLiteral("bench-chip"),
-         QStringLiteral("Bench: keep chip NAME (a chip list text) in the socket."), QStringLiteral("NAME")},
+         QStringLiteral("Bench: keep chip NAME (a chip list text, or a part such as 24C256) in its socket."),
+         QStringLiteral("NAME")},
         {QStringLiteral("bench-fault"),
          QStringLiteral("Bench: switch faults on from the start: adapter-absent, controller-absent, "
                         "bus-busy, slave-nack, chip-no-store, slow-parts."),

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -393,6 +394,20 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
     Window().SaveEeprom();
     ASSERT_EQ(messages.size(), 4);
     EXPECT_TRUE(messages[3].startsWith("Cannot save")) << qPrintable(messages[3]);
+
+    // The I2C socket: a 24C256 chosen from its list takes 0x50, the 24C16 leaves the bus.
+    openPathAnswer = WriteFile("dump.bin", dump);
+    Window().ChooseI2cPart(Window().I2cChoice()->findText("24C256"));
+    EXPECT_EQ(Window().I2cSocketText(), "In the I2C socket: 24C256, 32768 bytes (the 24C16 is off the bus)");
+    Window().LoadI2cPart();
+    ASSERT_EQ(bench().I2cPart()->Memory()[299], static_cast<std::uint8_t>(299 & 0xFF));
+    savePathAnswer = dir.filePath("part.bin");
+    Window().SaveI2cPart();
+    EXPECT_EQ(saveRequests.last(), "24c256.bin");
+    EXPECT_EQ(QFileInfo(savePathAnswer).size(), 32768);
+    Window().ChooseI2cPart(0);
+    EXPECT_EQ(Window().I2cSocketText(), "The I2C socket is empty.");
+    EXPECT_EQ(bench().I2cPart(), nullptr);
 }
 
 }  // namespace

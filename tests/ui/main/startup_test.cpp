@@ -85,10 +85,12 @@ TEST(CommandLine, RefusesEmptyValuesAndUnknownChipsWhateverTheirCase) {
     }
     EXPECT_EQ(Parse({"--bench", "--bench-chip", "93c46 (8)"}).adapter.benchChip, "93C46 (8)");
     EXPECT_EQ(Parse({"--bench", "--bench-chip", "m62358,m62359"}).adapter.benchChip, "M62358,M62359");
+    // A part by name goes into its socket (a 24Cxx into the I2C socket); a 93Cxx needs its organisation.
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "24c256"}).adapter.benchChip, "24C256");
     StartupOptions options;
     QString error;
-    EXPECT_FALSE(ParseCommandLine({"merlix", "--bench", "--bench-chip", "24C16"}, options, error));
-    for (const char* named : {"'24C16'", "'93C06 (8)'", "'93C86 (16)'", "'M62358,M62359'", "'AT25C160'"})
+    EXPECT_FALSE(ParseCommandLine({"merlix", "--bench", "--bench-chip", "93C46"}, options, error));
+    for (const char* named : {"'93C46'", "'93C06 (8)'", "'93C86 (16)'", "'M62358,M62359'", "'AT25C160'"})
         EXPECT_TRUE(error.contains(named)) << named << " in " << error.toStdString();
 }
 

@@ -1,0 +1,46 @@
+// What memory is on the bus or in the socket, found without writing to it:
+// which I2C addresses answer, and a 24Cxx's size from where its addresses
+// wrap (a part repeats its contents past its last address, so a window read
+// there equals the window at 0); a 25xx's address bytes and size the same
+// way, beside what its status register says. Contents that look the same
+// everywhere (an erased part) give no wrap to see: then every part that fits
+// stays a candidate and the answer is not sure.
+//
+// Nothing is written to the memory: random reads send a word address only.
+// Telling one word-address byte from two sends two bytes followed by a
+// repeated START, which a one-byte part takes as a data byte that the START
+// drops before any write cycle; on an adapter that cannot join a write and a
+// read with a repeated START that step is left out (and the answer is not
+// sure), because its STOP would start the cycle.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "eeprom/part_transfers.h"
+#include "hardware/chip_parts.h"
+
+namespace hardware {
+class I2cMaster;
+}
+
+namespace eeprom {
+
+struct Detection {
+    std::vector<int> answering;  // I2C: the 7-bit addresses that acknowledged a read
+    int status = -1;             // SPI: the status register, -1 when no chip answered
+    // Parts that fit what was seen, in the chip table's order.
+    std::vector<const hardware::ChipPart*> candidates;
+    // Exactly one answer fits: the candidates (one, or names of one geometry
+    // such as 24C1024 and 24M01) read and write alike.
+    bool sure = false;
+    std::string said;  // one sentence: what the part showed
+};
+
+// Every address 0x08..0x77 tried with a one-byte read, then the memory at
+// the lowest answering address of 0x50..0x57 sized.
+Detection DetectI2c(hardware::I2cMaster& i2c);
+// The 25xx in the socket (an SPI master or bit-banged lines).
+Detection DetectSpi(PartBus bus, Progress& progress);
+
+}  // namespace eeprom

@@ -1,0 +1,140 @@
+// Every memory part of the chip table through the whole-part fast transfers,
+// on every adapter that reaches its socket: a read of what the part holds, a
+// write of a pattern that differs in each byte (so a wrong block, half or
+// address byte shows), its verify, and a fill of a range that crosses a page
+// boundary. Then the 25xx block protection: refused, then written with
+// unprotect and set again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "eeprom/chip_progress.h"
+#include "eeprom/part_transfers.h"
+#include "support/adapter_rig.h"
+
+using namespace eeprom;
+
+namespace {
+
+using testsupport::AdapterKind;
+using testsupport::AdapterRig;
+
+std::vector<std::string> PartNames(hardware::ChipFamily family) {
+    std::vector<std::string> names;
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
+        if (part.family == family && part.listText.empty()) names.emplace_back(part.name);
+    }
+    return names;
+}
+
+// A different byte at every address of a 256 KiB part: block and half bits count.
+Image Pattern(int size, int seed) {
+    Image image(size);
+    for (int k = 0; k < size; ++k)
+        image[static_cast<std::size_t>(k)] =
+            static_cast<std::uint8_t>(k ^ (k >> 8) * 7 ^ (k >> 16) * 31 ^ seed);
+    return image;
+}
+
+PartBus BusOf(AdapterRig& rig, const hardware::ChipPart& part) {
+    if (part.family == hardware::ChipFamily::I2c) return rig.I2c();
+    if (hardware::SpiMaster* spi = rig.Spi()) return *spi;
+    return rig.Lines();
+}
+
+class PartRoundTrip : public ::testing::TestWithParam<std::tuple<AdapterKind, std::string>> {
+protected:
+    AdapterRig rig{std::get<0>(GetParam())};
+};
+
+TEST_P(PartRoundTrip, ReadsWritesVerifiesAndFills) {
+    const std::string& name = std::get<1>(GetParam());
+    const hardware::ChipPart& part = *hardware::FindMemoryPart(name);
+    rig.PutPart(name);
+    std::vector<std::uint8_t>& memory = rig.PartMemory(name);
+    ASSERT_EQ(memory.size(), static_cast<std::size_t>(part.bytes));
+    const Image before = Pattern(part.bytes, 0x5A);
+    std::copy(before.begin(), before.end(), memory.begin());
+    RecordingProgress progress;
+    const PartBus bus = BusOf(rig, part);
+    // The socket's part takes 0x50..: the 24C16 beside it must not answer too.
+    const std::vector<std::uint8_t> eeprom = rig.Eeprom();
+
+    Image image(part.bytes);
+    ASSERT_TRUE(ReadPartFast(bus, part, image, progress));
+    EXPECT_EQ(image, before);
+
+    const Image written = Pattern(part.bytes, 0xA5);
+    ASSERT_TRUE(WritePartFast(bus, part, written, progress));
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), written.begin()));
+    Image marks(part.bytes, kMarkSeen);
+    int mismatches = -1;
+    ASSERT_TRUE(VerifyPartFast(bus, part, written, marks, progress, mismatches));
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(marks, Image(part.bytes, kMarkNone));
+
+    // A range from three bytes before a page boundary to past the next one.
+    const PartWrite range{part.pageSize - 3, part.pageSize + 5};
+    ASSERT_TRUE(FillPartFast(bus, part, 0x00, progress, range));
+    Image filled = written;
+    std::fill_n(filled.begin() + range.first, range.count, 0x00);
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), filled.begin()));
+    ASSERT_TRUE(VerifyPartFast(bus, part, written, marks, progress, mismatches));
+    EXPECT_EQ(mismatches,
+              std::count(filled.begin(), filled.end(), 0) - std::count(written.begin(), written.end(), 0));
+    EXPECT_TRUE(progress.messages.empty()) << progress.messages.front();
+    EXPECT_EQ(rig.Eeprom(), eeprom);
+    if (part.family == hardware::ChipFamily::Spi) {
+        EXPECT_TRUE(rig.LinesAtRest());
+    }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<AdapterKind, std::string>>& info) {
+    return testsupport::AdapterName({std::get<0>(info.param), info.index}) + "_" + std::get<1>(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(I2cParts, PartRoundTrip,
+                         ::testing::Combine(testsupport::kEveryI2cAdapter,
+                                            ::testing::ValuesIn(PartNames(hardware::ChipFamily::I2c))),
+                         CaseName);
+INSTANTIATE_TEST_SUITE_P(SpiParts, PartRoundTrip,
+                         ::testing::Combine(testsupport::kSerialAdapters,
+                                            ::testing::ValuesIn(PartNames(hardware::ChipFamily::Spi))),
+                         CaseName);
+
+class BlockProtection : public testsupport::OnEveryAdapter {};
+
+TEST_P(BlockProtection, RefusesAGuardedWriteAndWritesItWithUnprotect) {
+    const hardware::ChipPart& part = *hardware::FindMemoryPart("25640");
+    rig.PutPart("25640");
+    std::vector<std::uint8_t>& memory = rig.PartMemory("25640");
+    RecordingProgress progress;
+    const PartBus bus = BusOf(rig, part);
+    {
+        SpiFrames frames(bus, progress);
+        std::vector<std::uint8_t> in;
+        ASSERT_TRUE(frames.Run({0x06}, 0, in) && frames.Run({0x01, 0x08}, 0, in));  // BP1: the upper half
+    }
+    const std::vector<std::uint8_t> blank = memory;
+    const Image image = Pattern(part.bytes, 1);
+
+    // The lower half alone is free to write; a byte of the upper half refuses the whole write.
+    EXPECT_TRUE(WritePartFast(bus, part, image, progress, {0, part.bytes / 2}));
+    ASSERT_FALSE(WritePartFast(bus, part, image, progress, {part.bytes / 2 - 1, 2}));
+    ASSERT_EQ(progress.messages.size(), 1u);
+    EXPECT_NE(progress.messages[0].find("BP1=1, BP0=0"), std::string::npos) << progress.messages[0];
+    EXPECT_NE(progress.messages[0].find("0x1000..0x1FFF"), std::string::npos) << progress.messages[0];
+    EXPECT_TRUE(std::equal(memory.begin() + part.bytes / 2, memory.end(), blank.begin() + part.bytes / 2));
+
+    ASSERT_TRUE(WritePartFast(bus, part, image, progress, {0, -1, true}));
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), image.begin()));
+    SpiFrames frames(bus, progress);
+    EXPECT_EQ(frames.Status(), 0x08) << "the protection is set again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Adapters, BlockProtection, testsupport::kSerialAdapters, testsupport::AdapterName);
+
+}  // namespace
