@@ -21,13 +21,10 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "eeprom/backup.h"
-#include "hardware/ch341a/ch341a_survey.h"
 #include "hardware/port_adapter.h"
-#include "hardware/probe.h"
 #include "platform/counter.h"
-#include "platform/port_check.h"
-#include "platform/usb_system.h"
 #include "simulator/fake_spidev.h"
+#include "startup/adapter_check.h"
 #include "startup/backend.h"
 #include "startup/bench_state.h"
 
@@ -500,18 +497,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
-        platform::SteadyCounter clock;
         std::ostringstream report;
-        platform::PortCheckEnvironment environment;
-        std::string usbError;
-        const std::unique_ptr<platform::UsbSystem> usb = platform::MakeHostUsb(usbError);
-        environment.usbProgrammers = [&](std::ostream& out) {
-            return hardware::DescribeCh341aProgrammers(out, usb.get(), usbError);
-        };
-        const int found = platform::RunPortCheck(
-            g.json ? report : std::cout,
-            [&clock](platform::PortIo& io, int base) { return hardware::ProbeAdapterOn(io, clock, base); },
-            environment);
+        const int found = startup::RunAdapterCheck(g.json ? report : std::cout);
         cli::JsonArray lines;
         std::istringstream text(report.str());
         for (std::string line; std::getline(text, line);) lines.String(line);

@@ -4,13 +4,14 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <string>
 
 #include "hardware/port_adapter.h"
 #include "platform/privileges.h"
+#include "startup/adapter_check.h"
 #include "ui/main/main_dialog.h"
-#include "ui/main/port_check.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
 
@@ -60,7 +61,7 @@ int RunMerlix(int argc, char** argv) {
         std::fputs(qPrintable(CommandLineHelp()), stdout);
         return 0;
     }
-    if (options.checkPorts) return RunPortCheck();
+    if (options.checkPorts) return startup::RunAdapterCheck(std::cout);
 
     // Without an adapter option, the one chosen in the window's "Adapter"
     // menu; when that one cannot be opened any more, the choice made as
