@@ -123,8 +123,9 @@ HexEditor::HexEditor(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 HexEditor::~HexEditor() {
-    // The commands point back at this editor; drop them before its members go.
-    undo_.clear();
+    // The stack empties itself as it goes and says so; by then whoever
+    // listens (the window's title, its actions) may be half gone.
+    undo_.blockSignals(true);
 }
 
 int HexEditor::OffsetDigits(qint64 size) {

@@ -3,20 +3,29 @@
 // copy, find, go-to, compare and F3, a dropped file.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <numeric>
 
+#include "eeprom/checksums.h"
+#include "ui/programmer/checksums_panel.h"
 #include "ui/programmer/hex_editor.h"
+#include "ui/programmer/hex_search_bar.h"
 
 namespace {
 
+using ui::ChecksumsPanel;
 using ui::HexEditor;
+using ui::HexSearchBar;
 
 std::vector<std::uint8_t> Counting(std::size_t size) {
     std::vector<std::uint8_t> data(size);
@@ -205,6 +214,100 @@ TEST_F(HexEditorTest, DroppedLocalFileIsEmitted) {
     }
     ASSERT_EQ(dropped.count(), 1);
     EXPECT_EQ(dropped.at(0).at(0).toString(), QStringLiteral("/tmp/dump.hex"));
+}
+
+// The editor, its bar and its checksums in one window, as the programmer
+// window holds them.
+class HexEditorWindowTest : public ::testing::Test {
+protected:
+    HexEditorWindowTest() {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(editor);
+        layout->addWidget(bar);
+        layout->addWidget(sums);
+        window.resize(800, 500);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        editor->setFocus();
+    }
+    QWidget window;
+    HexEditor* editor = new HexEditor(&window);
+    HexSearchBar* bar = new HexSearchBar(editor, &window);
+    ChecksumsPanel* sums = new ChecksumsPanel(editor, &window);
+};
+
+// Ctrl+G opens the bar on an offset typed in hex (by default) or decimal;
+// an offset past the end or not a number is refused with a sentence.
+TEST_F(HexEditorWindowTest, GoesToOffsetsTypedInHexOrDecimal) {
+    editor->SetData(Counting(0x10000));
+    QTest::keyClick(editor, Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    auto* input = bar->findChild<QLineEdit*>();
+    ASSERT_TRUE(input->hasFocus());
+    QTest::keyClicks(input, QStringLiteral("abc"));
+    QTest::keyClick(input, Qt::Key_Return);
+    EXPECT_EQ(editor->CursorOffset(), 0xABC);
+    EXPECT_TRUE(editor->hasFocus());
+
+    bar->findChild<QComboBox*>()->setCurrentIndex(1);  // decimal
+    const std::pair<const char*, qint64> offsets[] = {{"496", 0x1F0},  {"0x1f1", 0x1F1}, {"1F2h", 0x1F2},
+                                                      {"$1f3", 0x1F3}, {"65536", -1},    {"12x", -1},
+                                                      {"-1", -1},      {"", -1}};
+    for (const auto& [text, offset] : offsets) {
+        EXPECT_EQ(bar->GoTo(QString::fromLatin1(text)), offset >= 0) << text;
+        if (offset >= 0) {
+            EXPECT_EQ(editor->CursorOffset(), offset) << text;
+        }
+        EXPECT_EQ(bar->Message().isEmpty(), offset >= 0) << text;
+    }
+}
+
+// F3 repeats the last search while nothing is compared and steps through
+// the differences once something is.
+TEST_F(HexEditorWindowTest, F3FollowsFindHitsOrDifferences) {
+    auto data = std::vector<std::uint8_t>(512, 0);
+    data[0x40] = data[0x140] = 0x5A;
+    editor->SetData(data);
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    auto* input = bar->findChild<QLineEdit*>();
+    QTest::keyClicks(input, QStringLiteral("5a"));
+    QTest::keyClick(input, Qt::Key_Return);
+    EXPECT_EQ(editor->CursorOffset(), 0x40);
+    QTest::keyClick(editor, Qt::Key_F3);
+    EXPECT_EQ(editor->CursorOffset(), 0x140);
+    QTest::keyClick(editor, Qt::Key_F3);
+    EXPECT_EQ(editor->CursorOffset(), 0x40);
+    EXPECT_FALSE(bar->Message().isEmpty());  // wrapped round
+    QTest::keyClick(editor, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(editor->CursorOffset(), 0x140);
+
+    auto other = data;
+    other[0x100] = 1;
+    editor->SetCompare(&other);
+    QTest::keyClick(editor, Qt::Key_F3);
+    EXPECT_EQ(editor->CursorOffset(), 0x100);
+}
+
+// The sums of the buffer and of the selection, computed when asked for and
+// not on every cursor step.
+TEST_F(HexEditorWindowTest, ChecksumsFollowBufferAndSelectionLazily) {
+    const QByteArray digits("123456789");
+    editor->SetData(std::vector<std::uint8_t>(digits.begin(), digits.end()));
+    sums->Refresh();
+    EXPECT_TRUE(sums->Text().contains(QStringLiteral("Buffer CRC-32: CBF43926")))
+        << sums->Text().toStdString();
+    EXPECT_TRUE(sums->Text().contains(QStringLiteral("Buffer sum: DD")));
+    EXPECT_TRUE(sums->Text().contains(
+        QStringLiteral("15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225")));
+    const int computed = sums->Computations();
+    for (int i = 0; i < 5; ++i) QTest::keyClick(editor, Qt::Key_Right);
+    sums->Refresh();
+    EXPECT_EQ(sums->Computations(), computed);
+
+    editor->SelectRange(0, 1);
+    sums->Refresh();
+    EXPECT_EQ(sums->Computations(), computed + 1);
+    EXPECT_TRUE(sums->Text().contains(QStringLiteral("Selection sum: 31")));
 }
 
 }  // namespace
