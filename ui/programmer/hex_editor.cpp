@@ -357,25 +357,25 @@ bool HexEditor::ParseFindText(const QString& text, QByteArray& bytes, QString& e
         bytes = trimmed.mid(1, trimmed.size() - 2).toUtf8();
         return true;
     }
-    for (const QString& token : trimmed.split(QRegularExpression(QStringLiteral("\\s+")))) {
+    const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]*$"));
+    for (QString token : trimmed.split(QRegularExpression(QStringLiteral("\\s+")))) {
+        if (token.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) token = token.mid(2);
+        if (!hexDigits.match(token).hasMatch()) {
+            error = QStringLiteral("\"%1\" is not hex bytes.").arg(token);
+            bytes.clear();
+            return false;
+        }
         if (token.size() > 2 && token.size() % 2 != 0) {
             error =
                 QStringLiteral("\"%1\" is not whole bytes: write each byte as two hex digits.").arg(token);
             bytes.clear();
             return false;
         }
-        for (int i = 0; i < token.size(); i += 2) {
-            bool ok = false;
-            const int value = token.mid(i, 2).toInt(&ok, 16);
-            if (!ok) {
-                error = QStringLiteral("\"%1\" is not a hex byte.").arg(token.mid(i, 2));
-                bytes.clear();
-                return false;
-            }
-            bytes.append(static_cast<char>(value));
-        }
+        for (int i = 0; i < token.size(); i += 2)
+            bytes.append(static_cast<char>(token.mid(i, 2).toInt(nullptr, 16)));
     }
-    return true;
+    if (bytes.isEmpty()) error = QStringLiteral("\"%1\" has no hex bytes in it.").arg(trimmed);
+    return !bytes.isEmpty();
 }
 
 QString HexEditor::SelectionAsHex() const {
@@ -465,6 +465,16 @@ void HexEditor::resizeEvent(QResizeEvent* event) {
     UpdateScrollBars();
 }
 
+void HexEditor::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();  // the cursor box is drawn heavier with the focus
+}
+
+void HexEditor::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
 void HexEditor::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
@@ -497,8 +507,6 @@ HexEditor::Hit HexEditor::HitTest(QPoint point) const {
     return hit;
 }
 
-bool HexEditor::Highlighted(qint64 offset) const { return DiffersAt(offset); }
-
 void HexEditor::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     const QPalette& pal = palette();
@@ -528,7 +536,7 @@ void HexEditor::paintEvent(QPaintEvent*) {
         for (int c = 0; c < count; ++c) {
             const qint64 at = first + c;
             const bool selected = selLength_ > 0 && at >= selStart_ && at < selStart_ + selLength_;
-            const bool differs = Highlighted(at);
+            const bool differs = DiffersAt(at);
             if (!selected && !differs) continue;
             const QColor colour = differs ? difference : selection;
             const qreal extra =
@@ -709,14 +717,21 @@ void HexEditor::mouseMoveEvent(QMouseEvent* event) {
     if (hit.offset != cursor_) MoveCursor(hit.offset, true);
 }
 
+namespace {
+
+bool HasLocalFile(const QMimeData* mime) {
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+}  // namespace
+
 void HexEditor::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
-        event->acceptProposedAction();
+    if (HasLocalFile(event->mimeData())) event->acceptProposedAction();
 }
 
 void HexEditor::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (HasLocalFile(event->mimeData())) event->acceptProposedAction();
 }
 
 void HexEditor::dropEvent(QDropEvent* event) {

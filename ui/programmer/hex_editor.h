@@ -5,7 +5,8 @@
 //
 // Editing overwrites in place: the buffer keeps the part's size. Hex digits
 // typed in the hex column set the nibble under the cursor, characters typed
-// in the ASCII column set whole bytes; Tab switches the column. Each step on
+// in the ASCII column set whole bytes; Tab switches the column (Ctrl+Tab
+// leaves the editor). Each step on
 // the undo stack keeps only the bytes it changed, and typing without moving
 // the cursor in between merges into one step.
 //
@@ -71,7 +72,7 @@ public:
     // towards the end, or towards the start when `backwards`, wrapping round;
     // selects the hit and scrolls to it. False when the bytes are nowhere.
     bool Find(const QByteArray& bytes, bool backwards = false);
-    // What a technician types to find: hex bytes ("12 ab", "12AB") or text in
+    // What a technician types to find: hex bytes ("12 ab", "12AB", "0x12") or text in
     // double quotes ("\"abc\"", UTF-8). False with a sentence in `error`.
     static bool ParseFindText(const QString& text, QByteArray& bytes, QString& error);
     // "12 AB 00 ..." of the selection, or of the cursor byte when none.
@@ -100,6 +101,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -132,7 +135,6 @@ private:
     void ApplyBytes(qint64 offset, const std::uint8_t* bytes, qint64 count, qint64 cursor);
     void ApplyBuffer(const std::vector<std::uint8_t>& data);
     Hit HitTest(QPoint point) const;
-    bool Highlighted(qint64 offset) const;
     bool DiffersAt(qint64 offset) const;
     bool StepDifference(bool forward);
     void UpdateAccessibleDescription();

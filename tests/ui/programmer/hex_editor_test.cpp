@@ -155,12 +155,12 @@ TEST_F(HexEditorTest, FindsHexAndTextAndWraps) {
     EXPECT_EQ(editor.CursorOffset(), 0xFF2);
     ASSERT_TRUE(editor.Find(bytes, true));
     EXPECT_EQ(editor.CursorOffset(), 0x802);
-    ASSERT_TRUE(HexEditor::ParseFindText(QStringLiteral("6312"), bytes, error));
+    ASSERT_TRUE(HexEditor::ParseFindText(QStringLiteral("0x6312"), bytes, error));
     EXPECT_EQ(bytes, QByteArray("c\x12"));
     EXPECT_FALSE(editor.Find(QByteArray("abd")));
     EXPECT_EQ(editor.CursorOffset(), 0x802);
 
-    for (const char* bad : {"", "1g", "123", "\"abc"}) {
+    for (const char* bad : {"", "1g", "123", "-1", "0x", "\"abc"}) {
         EXPECT_FALSE(HexEditor::ParseFindText(QString::fromLatin1(bad), bytes, error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;
     }
