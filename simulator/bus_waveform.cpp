@@ -16,7 +16,8 @@ void BusWaveform::Byte(std::uint8_t value, Ack ack, std::int64_t nowUs, int sclH
 void BusWaveform::Stop(std::int64_t nowUs, int sclHz) { Add(Kind::Stop, 0, Ack::High, nowUs, sclHz); }
 
 void BusWaveform::Release(std::int64_t nowUs) {
-    const int sclHz = symbols_.empty() ? kDefaultSclHz : static_cast<int>(1'000'000'000 / symbols_.back().bitNs);
+    const int sclHz =
+        symbols_.empty() ? kDefaultSclHz : static_cast<int>(1'000'000'000 / symbols_.back().bitNs);
     Add(Kind::Release, 0, Ack::High, nowUs, sclHz);
 }
 
@@ -116,14 +117,13 @@ std::string VcdText(const std::vector<BusWaveform::Edge>& edges, bool cut) {
     constexpr std::int64_t kTickNs = 100;
     std::string text;
     if (cut) text += "$comment The oldest transfers were dropped to keep the recording bounded. $end\n";
-    text +=
-        "$timescale 100 ns $end\n"
-        "$scope module i2c $end\n"
-        "$var wire 1 ! scl $end\n"
-        "$var wire 1 \" sda $end\n"
-        "$upscope $end\n"
-        "$enddefinitions $end\n"
-        "#0\n1!\n1\"\n";
+    text += "$timescale 100 ns $end\n"
+            "$scope module i2c $end\n"
+            "$var wire 1 ! scl $end\n"
+            "$var wire 1 \" sda $end\n"
+            "$upscope $end\n"
+            "$enddefinitions $end\n"
+            "#0\n1!\n1\"\n";
     std::int64_t tick = 0;
     bool scl = true;
     bool sda = true;

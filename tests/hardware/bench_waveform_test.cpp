@@ -74,8 +74,9 @@ bool SigrokDecode(const std::string& vcd, std::string& lines, std::string& error
     const std::filesystem::path dir = std::filesystem::temp_directory_path();
     const std::string stem = (dir / ("merlix-waveform-" + std::to_string(::getpid()))).string();
     std::ofstream(stem + ".vcd") << vcd;
-    const std::string command = "sigrok-cli -i " + stem + ".vcd -I vcd -P i2c:scl=scl:sda=sda -A i2c=addr-data >" +
-                                stem + ".out 2>" + stem + ".err";
+    const std::string command = "sigrok-cli -i " + stem +
+                                ".vcd -I vcd -P i2c:scl=scl:sda=sda -A i2c=addr-data >" + stem + ".out 2>" +
+                                stem + ".err";
     EXPECT_EQ(std::system(command.c_str()), 0);
     auto slurp = [](const std::string& path) {
         std::stringstream text;
@@ -122,14 +123,17 @@ TEST_F(BenchWaveformTest, TransfersDecodeBackFromTheLines) {
         bench_.Eeprom()[0x312] = 0x33;
         rig.run(bench_, [](hardware::I2cMaster& i2c) {
             std::array<std::uint8_t, 2> reg = {0x05, 0x5A};
-            EXPECT_EQ(i2c.Transfer(std::array{I2cMessage{0x20, false, reg}}).status, hardware::I2cStatus::Done);
+            EXPECT_EQ(i2c.Transfer(std::array{I2cMessage{0x20, false, reg}}).status,
+                      hardware::I2cStatus::Done);
             std::uint8_t word = 0x10;
             std::array<std::uint8_t, 3> page{};
-            EXPECT_EQ(i2c.Transfer(std::array{I2cMessage{0x53, false, {&word, 1}}, I2cMessage{0x53, true, page}})
-                          .status,
-                      hardware::I2cStatus::Done);
+            EXPECT_EQ(
+                i2c.Transfer(std::array{I2cMessage{0x53, false, {&word, 1}}, I2cMessage{0x53, true, page}})
+                    .status,
+                hardware::I2cStatus::Done);
             EXPECT_EQ(page, (std::array<std::uint8_t, 3>{0x11, 0x22, 0x33}));
-            EXPECT_EQ(i2c.Transfer(std::array{I2cMessage{0x1D, false, reg}}).status, hardware::I2cStatus::NoAck);
+            EXPECT_EQ(i2c.Transfer(std::array{I2cMessage{0x1D, false, reg}}).status,
+                      hardware::I2cStatus::NoAck);
         });
         const BusWaveform* waveform = bench_.Bus().Waveform();
         ASSERT_NE(waveform, nullptr);
@@ -145,15 +149,14 @@ TEST_F(BenchWaveformTest, TransfersDecodeBackFromTheLines) {
                             "the edges alone";
         }
         EXPECT_EQ(errors, "");
-        EXPECT_EQ(lines,
-                  "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 20\ni2c-1: ACK\n"
-                  "i2c-1: Data write: 05\ni2c-1: ACK\ni2c-1: Data write: 5A\ni2c-1: ACK\ni2c-1: Stop\n"
-                  "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 53\ni2c-1: ACK\n"
-                  "i2c-1: Data write: 10\ni2c-1: ACK\n"
-                  "i2c-1: Start repeat\ni2c-1: Read\ni2c-1: Address read: 53\ni2c-1: ACK\n"
-                  "i2c-1: Data read: 11\ni2c-1: ACK\ni2c-1: Data read: 22\ni2c-1: ACK\n"
-                  "i2c-1: Data read: 33\ni2c-1: NACK\ni2c-1: Stop\n"
-                  "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 1D\ni2c-1: NACK\ni2c-1: Stop\n");
+        EXPECT_EQ(lines, "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 20\ni2c-1: ACK\n"
+                         "i2c-1: Data write: 05\ni2c-1: ACK\ni2c-1: Data write: 5A\ni2c-1: ACK\ni2c-1: Stop\n"
+                         "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 53\ni2c-1: ACK\n"
+                         "i2c-1: Data write: 10\ni2c-1: ACK\n"
+                         "i2c-1: Start repeat\ni2c-1: Read\ni2c-1: Address read: 53\ni2c-1: ACK\n"
+                         "i2c-1: Data read: 11\ni2c-1: ACK\ni2c-1: Data read: 22\ni2c-1: ACK\n"
+                         "i2c-1: Data read: 33\ni2c-1: NACK\ni2c-1: Stop\n"
+                         "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 1D\ni2c-1: NACK\ni2c-1: Stop\n");
     }
 }
 
