@@ -113,6 +113,11 @@ int RunMerlix(int argc, char** argv) {
     app.adapterWarning = QString::fromStdString(warning);
     app.session = std::move(session);
     app.InitInstance();
+    std::string waveformError;
+    if (!backend->SaveWaveform(waveformError)) {
+        std::fprintf(stderr, "merlix: %s\n", waveformError.c_str());
+        return 1;
+    }
     return 0;
 }
 
