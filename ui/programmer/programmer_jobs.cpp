@@ -206,8 +206,12 @@ QString ProgrammerWindow::FailureText(const QString& phase, const JobOutcome& ou
 void ProgrammerWindow::SetMarks(const std::vector<std::uint8_t>& marks) { editor_->SetMarks(marks); }
 
 int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expected,
-                                        const std::vector<std::uint8_t>& read, const QString& against) {
-    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
+                                        const std::vector<std::uint8_t>& read, const QString& against,
+                                        bool verifying) {
+    eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
+    // What a pattern suggests about a chip that did not store a write says
+    // nothing about a buffer compared with another dump.
+    if (!verifying) report.pattern = eeprom::VerifyPattern::None;
     std::vector<std::uint8_t> marks;
     if (report.count) {
         marks.assign(std::min(expected.size(), read.size()), eeprom::kMarkNone);
@@ -225,7 +229,7 @@ int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expecte
 void ProgrammerWindow::ShowDifferences(const QString& against) {
     compareName_ = against;
     editor_->SetCompare(&compare_);
-    const int count = ReportDifferences(editor_->Data(), compare_, against);
+    const int count = ReportDifferences(editor_->Data(), compare_, against, false);
     SetMarks({});  // the compare colours them; marks are the verify's
     ShowDifferenceCount();
     Say(count ? QStringLiteral("%1 of the buffer %2 from %3")
@@ -455,15 +459,24 @@ void ProgrammerWindow::Detect() {
         }
         lines << line;
     }
-    detected_->setText(lines.isEmpty() ? QStringLiteral("This adapter has no bus to detect on")
-                                       : lines.join(QLatin1Char('\n')));
+    QString summary;
     if (withCandidates == 1 && sure != nullptr) {
         const QString name = QString::fromStdString(eeprom::PartName(*sure));
-        if (ChoosePart(name)) Say(QStringLiteral("Detected the %1 and chose it").arg(name));
+        summary = ChoosePart(name)
+                      ? QStringLiteral("Detected the %1 and chose it").arg(name)
+                      : QStringLiteral("Detected the %1; the buffer's edits kept the part").arg(name);
     } else {
-        Say(withCandidates == 0 ? QStringLiteral("Detect found no memory")
-                                : QStringLiteral("Detect is not sure of the part; choose it"));
+        summary = withCandidates == 0
+                      ? QStringLiteral("Detect found no memory")
+                      : QStringLiteral("Detect is not sure of the part (the report below says "
+                                       "why); choose it from the list");
     }
+    // The full account goes to the report pane (after a part is chosen,
+    // which clears it); the chooser keeps a line.
+    report_->setPlainText(lines.isEmpty() ? QStringLiteral("This adapter has no bus to detect on")
+                                          : QStringLiteral("Detect:\n") + lines.join(QLatin1Char('\n')));
+    detected_->setText(summary);
+    Say(summary);
 }
 
 }  // namespace ui

@@ -110,7 +110,11 @@ ProgrammerWindow::ProgrammerWindow(eeprom::Session& session, QWidget* owner)
     });
     connect(editor_, &HexEditor::FileDropped, this, [this](const QString& path) { OpenFile(path); });
     RestoreWindowState();
-    const QString remembered = ToolSettings().value(Key("part"), QStringLiteral("24C02")).toString();
+    // The part chosen last; the first time, on the bench, the part in its I2C socket.
+    QString first = QStringLiteral("24C02");
+    if (simulator::SimulatedBench* bench = ActiveBench(); bench != nullptr && bench->I2cPart() != nullptr)
+        first = QString::fromStdString(eeprom::PartName(bench->I2cPart()->Part()));
+    const QString remembered = ToolSettings().value(Key("part"), first).toString();
     if (!ChoosePart(remembered)) ChoosePart(QStringLiteral("24C02"));
     UpdateTitle();
 }
@@ -635,7 +639,7 @@ void ProgrammerWindow::SaveWindowState() {
 
 void ProgrammerWindow::RestoreWindowState() {
     const QSettings settings = ToolSettings();
-    if (!restoreGeometry(settings.value(Key("geometry")).toByteArray())) resize(1000, 640);
+    if (!restoreGeometry(settings.value(Key("geometry")).toByteArray())) resize(1100, 780);
     mainSplitter_->restoreState(settings.value(Key("mainSplitter")).toByteArray());
     editorSplitter_->restoreState(settings.value(Key("editorSplitter")).toByteArray());
 }

@@ -128,10 +128,11 @@ private:
     // Says `text` in the status line, and in a message box when `box`.
     void Say(const QString& text, bool box = false);
     void SetMarks(const std::vector<std::uint8_t>& marks);
-    // The verify report of `read` against `expected` in the report pane, and
-    // the mismatches marked; returns how many bytes differ.
+    // The verify report of `read` against `expected` in the report pane (with
+    // the reading of its pattern when `verifying` a write), and the
+    // mismatches marked; returns how many bytes differ.
     int ReportDifferences(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read,
-                          const QString& against);
+                          const QString& against, bool verifying = true);
     // The buffer coloured against compare_, which holds `against`, with the
     // count and the report.
     void ShowDifferences(const QString& against);
