@@ -3,7 +3,8 @@
 // first paint; goal under 100 ms) and what one page of a full scroll costs
 // (PgDn and its repaint; goal under 16 ms a page). Also a cursor step with
 // the checksums panel attached, which must stay free of hashing. Offscreen
-// unless QT_QPA_PLATFORM says otherwise.
+// unless QT_QPA_PLATFORM says otherwise (QT_QPA_PLATFORM=xcb under xvfb-run
+// includes a display server).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
+
 class QLabel;
 class QLineEdit;
 

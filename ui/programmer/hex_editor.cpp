@@ -431,11 +431,23 @@ void HexEditor::UpdateMetrics() {
     ascent_ = static_cast<int>(std::ceil(metrics.ascent()));
     offsetDigits_ = OffsetDigits(static_cast<qint64>(data_.size()));
     UpdateScrollBars();
+    updateGeometry();
 }
 
 qint64 HexEditor::RowCount() const { return (static_cast<qint64>(data_.size()) + kRowBytes - 1) / kRowBytes; }
 
 int HexEditor::VisibleRows() const { return std::max(1, viewport()->height() / std::max(1, lineHeight_)); }
+
+int HexEditor::ContentWidth() const {
+    return static_cast<int>(std::ceil(
+        2 * kMargin + charWidth_ * (offsetDigits_ + kOffsetGap + kHexChars + kAsciiGap + kRowBytes)));
+}
+
+QSize HexEditor::sizeHint() const {
+    // Every column without a horizontal scroll bar, and 24 rows.
+    const int frame = 2 * frameWidth();
+    return {ContentWidth() + verticalScrollBar()->sizeHint().width() + frame, 24 * lineHeight_ + frame};
+}
 
 void HexEditor::UpdateScrollBars() {
     const int rows = VisibleRows();
@@ -715,6 +727,11 @@ void HexEditor::mouseMoveEvent(QMouseEvent* event) {
     if (hit.offset < 0) return;
     nibble_ = 0;
     if (hit.offset != cursor_) MoveCursor(hit.offset, true);
+}
+
+void HexEditor::mouseReleaseEvent(QMouseEvent* event) {
+    // The selection was made while the button moved; the release only ends the drag.
+    event->setAccepted(event->button() == Qt::LeftButton);
 }
 
 namespace {

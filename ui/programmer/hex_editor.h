@@ -87,6 +87,7 @@ public:
     bool AsciiColumn() const { return asciiColumn_; }
     // Hex digits of the offset column: 4 up to 64 KiB, 5 up to 1 MiB, ...
     static int OffsetDigits(qint64 size);
+    QSize sizeHint() const override;
 
 signals:
     void DataEdited();  // any change to the bytes (edit, undo, redo, ReplaceData, SetData)
@@ -101,6 +102,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -121,6 +123,7 @@ private:
 
     void UpdateMetrics();
     void UpdateScrollBars();
+    int ContentWidth() const;
     qint64 RowCount() const;
     int VisibleRows() const;
     void EnsureVisible(qint64 offset);

@@ -260,6 +260,16 @@ TEST_F(HexEditorWindowTest, GoesToOffsetsTypedInHexOrDecimal) {
         }
         EXPECT_EQ(bar->Message().isEmpty(), offset >= 0) << text;
     }
+
+    // The largest buffer: the offset column widens, the last byte is reached.
+    editor->SetData(std::vector<std::uint8_t>(16 << 20, 0xFF));
+    EXPECT_TRUE(bar->GoTo(QStringLiteral("0xFFFFFF")));
+    QTest::keyClick(editor, Qt::Key_PageDown);
+    EXPECT_EQ(editor->CursorOffset(), 0xFFFFFF);
+    EXPECT_FALSE(editor->grab().isNull());
+    for (auto [size, digits] :
+         {std::pair<qint64, int>{0, 4}, {0x10000, 4}, {0x10001, 5}, {0x40000, 5}, {16 << 20, 6}})
+        EXPECT_EQ(HexEditor::OffsetDigits(size), digits) << size;
 }
 
 // F3 repeats the last search while nothing is compared and steps through
