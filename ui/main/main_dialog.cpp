@@ -330,6 +330,8 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainDialog::done(int result) {
+    // The programmer's job runs on this window's adapter: it ends first.
+    if (programmerWindow_ && programmerWindow_->JobRunning()) return;
     // The poll timer ends with the window.
     m_pollTimer->stop();
     QDialog::done(result);

@@ -119,7 +119,15 @@ ProgrammerWindow::ProgrammerWindow(eeprom::Session& session, QWidget* owner)
     UpdateTitle();
 }
 
-ProgrammerWindow::~ProgrammerWindow() = default;
+ProgrammerWindow::~ProgrammerWindow() {
+    // The main window's end deletes this one without a close.
+    if (shown_) SaveWindowState();
+}
+
+void ProgrammerWindow::showEvent(QShowEvent* event) {
+    shown_ = true;
+    QMainWindow::showEvent(event);
+}
 
 QAction* ProgrammerWindow::Action(const QString& objectName) const { return findChild<QAction*>(objectName); }
 

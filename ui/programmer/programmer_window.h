@@ -108,6 +108,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class JobProgress;
@@ -197,6 +198,7 @@ private:
     QString status_;
     std::vector<std::uint8_t> compare_;  // the chip's or the file's bytes the buffer is compared with
     QString compareName_;                // what the buffer is compared with
+    bool shown_ = false;                 // its geometry is worth keeping
     bool jobRunning_ = false;
     bool cancelRequested_ = false;
     // What a job disabled, to enable again after it.

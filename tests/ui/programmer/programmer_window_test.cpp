@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -29,6 +30,7 @@
 #include "simulator/fake_spidev.h"
 #include "support/bench_fixture.h"
 #include "ui/programmer/hex_editor.h"
+#include "ui/programmer/hex_search_bar.h"
 #include "ui/programmer/programmer_window.h"
 
 namespace {
@@ -266,6 +268,13 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     EXPECT_EQ(window.FilePath(), path);
     EXPECT_EQ(window.RecentFiles().value(0), path);
     EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex (24C02)"));
+
+    // Esc belongs to the find bar while no job runs (the window's Cancel takes it during one).
+    auto* bar = window.findChild<HexSearchBar*>();
+    bar->ShowFind();
+    ASSERT_TRUE(bar->isVisible());
+    QTest::keyClick(bar->findChild<QLineEdit*>(), Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
 
     // A file larger than the part is refused and the buffer stays.
     messages.clear();
