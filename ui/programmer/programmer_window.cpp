@@ -175,6 +175,10 @@ void ProgrammerWindow::BuildActions() {
     QAction* copy =
         edit->addAction(QStringLiteral("&Copy as hex"), this, [this] { editor_->CopySelectionAsHex(); });
     copy->setObjectName(QStringLiteral("copyHex"));
+    // The editor's own Ctrl+C, shown in the menu; the list and the edits keep theirs.
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    editor_->addAction(copy);
     searchBar_->GoToAction()->setText(QStringLiteral("&Go to offset..."));
     searchBar_->FindAction()->setText(QStringLiteral("&Find..."));
     searchBar_->NextAction()->setText(QStringLiteral("&Next difference"));
