@@ -91,7 +91,8 @@ private:
 void ProgrammerWindow::ShowJobProgress(int done, int total, qint64 ms) {
     progressBar_->setMaximum(std::max(total, 1));
     progressBar_->setValue(std::min(done, std::max(total, 1)));
-    if (ms <= 0 || done <= 0) {
+    // A rate over a few milliseconds (the bench's virtual time) says nothing.
+    if (ms < 100 || done <= 0) {
         rate_->clear();
         return;
     }
