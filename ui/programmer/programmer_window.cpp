@@ -435,7 +435,10 @@ QString ProgrammerWindow::PartText() const {
     return part_ ? QStringLiteral("the ") + QString::fromStdString(eeprom::PartName(*part_)) : QString();
 }
 
-void ProgrammerWindow::Say(const QString& text, bool box) {
+void ProgrammerWindow::Say(const QString& said, bool box) {
+    // Sentences may start with a part ("the 24C256 is blank"); a file name keeps its case.
+    QString text = said;
+    if (text.startsWith(QLatin1String("the "))) text[0] = QLatin1Char('T');
     status_ = text;
     statusLabel_->setText(text);
     if (box) ShowMessage(text);

@@ -182,8 +182,11 @@ TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
     for (int row = 0; row < window.PartList()->count(); ++row)
         if (!window.PartList()->item(row)->isHidden()) shown << window.PartList()->item(row)->text();
     EXPECT_EQ(shown, QStringList({"24C256", "25640", "25256"}));
-    window.PartList()->setCurrentItem(window.PartList()->findItems("24C256", Qt::MatchExactly).first());
-    ASSERT_STREQ(window.Part()->name.data(), "24C256");
+    window.PartList()->setCurrentItem(window.PartList()->findItems("25256", Qt::MatchExactly).first());
+    ASSERT_STREQ(window.Part()->name.data(), "25256");
+    // Detect finds the 24C256 by where its addresses wrap, and chooses it.
+    window.Action("detect")->trigger();
+    ASSERT_STREQ(window.Part()->name.data(), "24C256") << window.ReportPane()->toPlainText().toStdString();
     EXPECT_TRUE(window.FactsLabel()->text().contains("64-byte pages, 2 address bytes (I2C), 1.7-5.5 V"))
         << window.FactsLabel()->text().toStdString();
 
@@ -206,6 +209,12 @@ TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
     EXPECT_EQ(messages.last(), "Verify: 1 byte of the 24C256 differs from the buffer");
     EXPECT_TRUE(window.ReportPane()->toPlainText().contains("1234: expected"))
         << window.ReportPane()->toPlainText().toStdString();
+
+    // Erase leaves FF everywhere, which the blank check confirms.
+    window.Action("erase")->trigger();
+    EXPECT_EQ(std::count(Chip("24C256").begin(), Chip("24C256").end(), 0xFF), 32768);
+    window.Action("blankCheck")->trigger();
+    EXPECT_EQ(window.Status(), "The 24C256 is blank: every byte reads FF");
 }
 
 TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
@@ -269,6 +278,25 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     EXPECT_EQ(window.RecentFiles().value(0), path);
     EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex (24C02)"));
 
+    // An edit marks the title and differs from the file by one byte; Save as S-record clears the mark.
+    window.Editor().SetCursorOffset(7);
+    QTest::keyClicks(&window.Editor(), "00");
+    EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex* (24C02)"));
+    openPathAnswer = path;
+    window.Action("compareFile")->trigger();
+    EXPECT_EQ(window.Editor().DifferenceCount(), 1);
+    EXPECT_EQ(window.Status(), "1 byte of the buffer differs from board.hex");
+    savePathAnswer = path + ".srec";
+    window.Action("saveAs")->trigger();
+    EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex.srec (24C02)"));
+    QFile saved(savePathAnswer);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    std::vector<std::uint8_t> back;
+    std::string error;
+    ASSERT_TRUE(eeprom::DecodeImage(saved.readAll(), eeprom::ImageFormat::SRecord, 256, "f", back, error))
+        << error;
+    EXPECT_EQ(back, window.Editor().Data());
+
     // Esc belongs to the find bar while no job runs (the window's Cancel takes it during one).
     auto* bar = window.findChild<HexSearchBar*>();
     bar->ShowFind();
@@ -278,6 +306,7 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
 
     // A file larger than the part is refused and the buffer stays.
     messages.clear();
+    const std::vector<std::uint8_t> kept = window.Editor().Data();
     QFile large(path + ".bin");
     ASSERT_TRUE(large.open(QIODevice::WriteOnly));
     large.write(QByteArray(300, 'x'));
@@ -286,7 +315,7 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     EXPECT_EQ(
         messages,
         QStringList("board.hex.bin holds 300 bytes, more than the 256 of the 24C02; nothing was loaded"));
-    EXPECT_EQ(window.Editor().Data(), expected);
+    EXPECT_EQ(window.Editor().Data(), kept);
 }
 
 TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheMonitorRuns) {
