@@ -327,6 +327,13 @@ TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheM
                           "25M02 cannot be reached"));
     messages.clear();
     ASSERT_TRUE(window.ChoosePart("24C02"));
+    // Edits are not thrown away unasked (the seam answers No).
+    window.Editor().ReplaceData(std::vector<std::uint8_t>(256, 0), QStringLiteral("Fill"));
+    EXPECT_FALSE(window.ChoosePart("24C04"));
+    EXPECT_EQ(messages.value(0),
+              "The buffer holds changes that are in no file. Throw them away and choose the 24C04?");
+    EXPECT_STREQ(window.Part()->name.data(), "24C02");
+    messages.clear();
     session().monitorOn = 1;
     window.Write();
     EXPECT_EQ(messages,
