@@ -248,6 +248,15 @@ TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
     EXPECT_EQ(std::count(chip.begin() + 0x1200, chip.end(), 0x11), 0x8000 - 0x1200);
     EXPECT_TRUE(dialog().Button(ids::kReadEeprom)->isEnabled());
     EXPECT_TRUE(window.Action("read")->isEnabled());
+
+    // A read stops between chunks too, and leaves the buffer as it was.
+    QObject::connect(&window, &ProgrammerWindow::JobProgressed, &window,
+                     [&](const QString& phase, int done, int) {
+                         if (phase == "Reading" && done >= 0x2000) window.CancelJob();
+                     });
+    window.Read();
+    EXPECT_TRUE(window.Status().startsWith("Read cancelled after 0x")) << window.Status().toStdString();
+    EXPECT_EQ(window.Editor().Data(), pattern);
 }
 
 TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTheBuffer) {
