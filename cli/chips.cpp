@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "eeprom/chip_table.h"
+#include "eeprom/part_session.h"
 
 namespace cli {
 
@@ -30,9 +31,7 @@ std::vector<Chip> BuildChips() {
         chip.bytes = part.bytes;
         chip.organisation = part.organisation;
         chip.pageSize = part.pageSize;
-        chip.name = part.name;
-        if (part.family == eeprom::ChipFamily::Microwire)
-            chip.name += "x" + std::to_string(part.organisation);
+        chip.name = eeprom::PartName(part);
         chip.part = &part;
         chip.large = hardware::FindChipPartNamed(part.name, part.family) == nullptr;
         chips.push_back(chip);

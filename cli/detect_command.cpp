@@ -6,15 +6,13 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "eeprom/detect.h"
+#include "eeprom/part_session.h"
 
 namespace cli {
 
 namespace {
 
-struct Found {
-    const char* bus;  // "I2C" or "SPI"
-    eeprom::Detection detection;
-};
+using Found = eeprom::BusDetection;
 
 // Every bus the adapter has, detected; false with the sentence said.
 int DetectAll(CommandContext& context, std::vector<Found>& found) {
@@ -22,14 +20,9 @@ int DetectAll(CommandContext& context, std::vector<Found>& found) {
     if (!FindAdapter(context)) return NoAdapter();
     std::string error;
     if (context.bench && context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
-    if (session.i2c) found.push_back({"I2C", eeprom::DetectI2c(*session.i2c)});
-    if (session.spi || session.lines) {
-        ProgressLine silent(false);
-        StretchProgress progress(silent, 0, 0);
-        const eeprom::PartBus bus =
-            session.spi ? eeprom::PartBus(*session.spi) : eeprom::PartBus(*session.lines);
-        found.push_back({"SPI", eeprom::DetectSpi(bus, progress)});
-    }
+    ProgressLine silent(false);
+    StretchProgress progress(silent, 0, 0);
+    found = eeprom::DetectEveryBus(session, progress);
     return kExitOk;
 }
 

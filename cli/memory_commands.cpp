@@ -21,6 +21,7 @@
 #include "eeprom/backup.h"
 #include "eeprom/file_access.h"
 #include "eeprom/image_file.h"
+#include "eeprom/part_session.h"
 #include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
 #include "simulator/simulated_bench.h"
@@ -248,12 +249,7 @@ void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
 // first ones (offsets from the start of the region) and what the pattern
 // suggests (a chip not storing, a wrong chip type ...).
 long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read, int offset) {
-    const auto size = static_cast<int>(std::min(expected.size(), read.size()));
-    eeprom::Image wanted{size};
-    eeprom::Image got{size};
-    std::copy_n(expected.begin(), size, wanted.begin());
-    std::copy_n(read.begin(), size, got.begin());
-    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(wanted, got, size);
+    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
     if (report.count == 0) return 0;
     std::string text = eeprom::FormatVerifyReport(report);
     if (offset != 0) text += "(Offsets count from 0x" + Hex4(offset) + ", the start of the page.)\n";
@@ -317,9 +313,7 @@ namespace {
 // The name a backup of the job's chip goes by: the chip list's form for the
 // serial chips ("93C46x8"), the chip's own name for the I2C memories and the
 // larger parts.
-std::string BackupName(const Job& job) {
-    return job.chip.I2c() || job.chip.large ? job.chip.name : eeprom::BackupChipName(job.chip.listEntry);
-}
+std::string BackupName(const Job& job) { return eeprom::PartBackupName(*job.chip.part); }
 
 // The whole larger part read and kept as a backup.
 bool BackUpPart(CommandContext& context, const Job& job, const eeprom::BackupTarget& target, QString& path,

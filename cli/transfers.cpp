@@ -8,6 +8,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
+#include "eeprom/part_session.h"
 #include "eeprom/session_transfers.h"
 
 namespace cli {
@@ -53,12 +54,6 @@ bool PartStep(const Region& region, ProgressLine& line, std::string& error, Tran
 
 }  // namespace
 
-eeprom::PartBus PartBusFor(eeprom::Session& session, const Chip& chip, int device) {
-    if (chip.I2c()) return eeprom::PartBus(*session.i2c, (device & 0xFE) >> 1);
-    if (session.spi != nullptr) return eeprom::PartBus(*session.spi);
-    return eeprom::PartBus(*session.lines);
-}
-
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                 std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error, const char* phase) {
     line.Begin(phase, region.size);
@@ -66,7 +61,8 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
     if (chip.large) {
         eeprom::Image image{chip.bytes};
         if (!PartStep(region, line, error, [&](eeprom::Progress& p) {
-                return eeprom::ReadPartFast(PartBusFor(session, chip, region.device), *chip.part, image, p);
+                return eeprom::ReadPartFast(eeprom::PartBusFor(session, *chip.part, region.device),
+                                            *chip.part, image, p);
             }))
             return false;
         data.assign(image.begin() + region.offset, image.begin() + region.offset + region.size);
@@ -102,8 +98,8 @@ bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& regio
                     image.begin() + region.offset);
         const eeprom::PartWrite write{region.offset, region.size, region.unprotect};
         return PartStep(region, line, error, [&](eeprom::Progress& p) {
-            return eeprom::WritePartFast(PartBusFor(session, chip, region.device), *chip.part, image, p,
-                                         write);
+            return eeprom::WritePartFast(eeprom::PartBusFor(session, *chip.part, region.device), *chip.part,
+                                         image, p, write);
         });
     }
     std::copy(data.begin(),

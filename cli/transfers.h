@@ -26,10 +26,6 @@ struct Region {
     bool unprotect = false;
 };
 
-// The bus the session reaches `chip` on: its I2C master with the 7-bit base
-// of `device` (8-bit), else the SPI master, else the serial lines.
-eeprom::PartBus PartBusFor(eeprom::Session& session, const Chip& chip, int device);
-
 // Reads the region into `data`, the line showing `phase` ("verifying" for a
 // read-back). False with one sentence on a time-out.
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,

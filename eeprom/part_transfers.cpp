@@ -102,6 +102,7 @@ bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& im
     const int blockBytes = hardware::BlockBytes(part);
     int fails = 0;
     for (int at = 0; at < part.bytes;) {
+        if (progress.Cancelled()) return false;
         const int room = std::max(i2c.Capabilities().maxMessageBytes, 1);
         const int count = std::min({kReadChunk, room, blockBytes - at % blockBytes});
         if (RandomRead(i2c, part, SpotOf(part, base, at), image.data() + at, count)) {
@@ -185,6 +186,7 @@ bool ReadSpi(SpiFrames& frames, const ChipPart& part, Image& image, Progress& pr
     if (SpiStatus(frames, progress) < 0) return false;
     std::vector<std::uint8_t> in;
     for (int at = 0; at < part.bytes;) {
+        if (progress.Cancelled()) return false;
         const std::vector<std::uint8_t> out = SpiInstruction(part, kRead, at);
         const int count =
             std::min({kReadChunk, frames.MaxRead(static_cast<int>(out.size())), part.bytes - at});

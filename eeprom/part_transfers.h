@@ -55,7 +55,8 @@ struct PartWrite {
 // wrong through `progress` (one sentence) when it returns false. The bus
 // must hold the part's family (I2C part on an I2C master, 25xx on SPI).
 
-// The whole part into `image`.
+// The whole part into `image`; cancelling stops it between chunks (false,
+// with no sentence: the caller asked).
 bool ReadPartFast(PartBus bus, const hardware::ChipPart& part, Image& image, Progress& progress);
 // The write's bytes of `image` into the part, page by page; cancelling
 // stops after the page in flight (true). No read-back: VerifyPartFast.

@@ -27,6 +27,16 @@ int RepeatPeriod(const Image& read, int size) {
 
 }  // namespace
 
+VerifyReport BuildVerifyReport(const std::vector<std::uint8_t>& expected,
+                               const std::vector<std::uint8_t>& read) {
+    const auto size = static_cast<int>(std::min(expected.size(), read.size()));
+    Image wanted{size};
+    Image got{size};
+    std::copy_n(expected.begin(), size, wanted.begin());
+    std::copy_n(read.begin(), size, got.begin());
+    return BuildVerifyReport(wanted, got, size);
+}
+
 VerifyReport BuildVerifyReport(const Image& expected, const Image& read, int size) {
     size = std::clamp(size, 0, std::min(expected.Size(), read.Size()));
     VerifyReport report;

@@ -38,6 +38,9 @@ inline constexpr int kReportedDifferences = 16;
 // Compares bytes 0..size-1 (clamped to the image) of what was written with
 // what was read back.
 VerifyReport BuildVerifyReport(const Image& expected, const Image& read, int size);
+// The same for two runs of bytes, over the length of the shorter.
+VerifyReport BuildVerifyReport(const std::vector<std::uint8_t>& expected,
+                               const std::vector<std::uint8_t>& read);
 
 // The report as lines of text for a message box or stderr; empty when
 // nothing differs.

@@ -14,6 +14,7 @@
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
 #include "ui/monitor/transfers_window.h"
+#include "ui/programmer/programmer_window.h"
 #include "ui/resources/icons.h"
 
 namespace ui {
@@ -85,6 +86,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     AddBenchWindowEntry();
     AddFastTransfersEntry();
     AddTransfersWindowEntry();
+    AddProgrammerWindowEntry();
     AddSafetyEntries();
     AddAdapterEntry();
     ApplyAdapterLimits();
@@ -102,6 +104,8 @@ MainDialog::~MainDialog() {
     // The transfers window reads the log and the remarks, members that go
     // before the base destructor would delete it.
     delete transfersWindow_;
+    // The programmer window works on the session, a member.
+    delete programmerWindow_;
 }
 
 void MainDialog::BindControls() {
@@ -326,6 +330,8 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainDialog::done(int result) {
+    // The programmer's job runs on this window's adapter: it ends first.
+    if (programmerWindow_ && programmerWindow_->JobRunning()) return;
     // The poll timer ends with the window.
     m_pollTimer->stop();
     QDialog::done(result);

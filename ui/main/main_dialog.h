@@ -15,6 +15,7 @@
 //   console/send_console.cpp      the send console
 //   console/remarks_handlers.cpp  the remarks base
 //   panels/panel_handlers.cpp     the extended sliders panel button
+//   programmer/programmer_window_entry.cpp  the chip programmer window
 #pragma once
 
 #include <QCheckBox>
@@ -48,6 +49,7 @@ class QKeyEvent;
 namespace ui {
 
 class BenchWindow;
+class ProgrammerWindow;
 class TransfersWindow;
 
 class MainDialog : public QDialog {
@@ -245,6 +247,12 @@ public:
     // The transfers the monitor saw since it last started.
     const monitor::TransferLog& Transfers() const { return transferLog_; }
 
+    // --- Chip programmer (ui/programmer/programmer_window_entry.cpp) ------------
+    // Opens the programmer window over this one, or brings it forward.
+    void ShowProgrammerWindow();
+    ProgrammerWindow* OpenedProgrammerWindow() const { return programmerWindow_; }
+    QAction* ProgrammerWindowAction() const { return programmerWindowAction_; }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -319,6 +327,11 @@ private:
     monitor::MonitorClock monitorClock_{session_->adapter};
     QAction* transfersWindowAction_ = nullptr;
     TransfersWindow* transfersWindow_ = nullptr;
+
+    // Chip programmer (ui/programmer/programmer_window_entry.cpp).
+    void AddProgrammerWindowEntry();
+    QAction* programmerWindowAction_ = nullptr;
+    ProgrammerWindow* programmerWindow_ = nullptr;
 };
 
 }  // namespace ui

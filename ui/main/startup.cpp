@@ -92,6 +92,8 @@ void AddOptions(QCommandLineParser& parser) {
         {QStringLiteral("bench-window"), QStringLiteral("Bench: show the bench's own window.")},
         {QStringLiteral("transfers-window"),
          QStringLiteral("Show the bus transfers window (the monitor's transfers, decoded).")},
+        {QStringLiteral("programmer"),
+         QStringLiteral("Open the chip programmer window over the main window (any part on any adapter).")},
     });
     parser.addHelpOption();
 }
@@ -114,6 +116,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     options.checkPorts = parser.isSet(QStringLiteral("check-ports"));
     options.benchWindow = parser.isSet(QStringLiteral("bench-window"));
     options.transfersWindow = parser.isSet(QStringLiteral("transfers-window"));
+    options.programmerWindow = parser.isSet(QStringLiteral("programmer"));
     startup::BackendOptions& adapter = options.adapter;
     adapter.traceFile = QFile::encodeName(parser.value(QStringLiteral("trace"))).toStdString();
     adapter.trafficFile = QFile::encodeName(parser.value(QStringLiteral("traffic"))).toStdString();

@@ -20,11 +20,12 @@ namespace ui {
 struct StartupOptions {
     using Backend = startup::BackendOptions::Backend;
     startup::BackendOptions adapter;
-    bool benchWindow = false;      // --bench-window
-    bool transfersWindow = false;  // --transfers-window
-    bool checkPorts = false;       // --check-ports
-    bool adapterGiven = false;     // --bench, --direct, --ppdev, --adapter or --bench-adapter
-    bool help = false;             // --help
+    bool benchWindow = false;       // --bench-window
+    bool transfersWindow = false;   // --transfers-window
+    bool programmerWindow = false;  // --programmer
+    bool checkPorts = false;        // --check-ports
+    bool adapterGiven = false;      // --bench, --direct, --ppdev, --adapter or --bench-adapter
+    bool help = false;              // --help
 };
 
 // Parses the program's arguments (the program name first). On a bad command

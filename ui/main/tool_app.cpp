@@ -42,6 +42,7 @@ bool ToolApp::InitInstance() {
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
+    if (openProgrammerWindow) dialog.ShowProgrammerWindow();
     if (!adapterWarning.isEmpty())
         QTimer::singleShot(0, &dialog, [warning = adapterWarning] { ShowMessage(warning); });
     dialog.exec();
@@ -110,6 +111,7 @@ int RunMerlix(int argc, char** argv) {
     ToolApp app(argc, argv);
     app.openBenchWindow = options.benchWindow;
     app.openTransfersWindow = options.transfersWindow;
+    app.openProgrammerWindow = options.programmerWindow;
     app.adapterWarning = QString::fromStdString(warning);
     app.session = std::move(session);
     app.InitInstance();

@@ -24,6 +24,8 @@ public:
     bool openBenchWindow = false;
     // --transfers-window: open the bus transfers window too.
     bool openTransfersWindow = false;
+    // --programmer: open the chip programmer over the main window.
+    bool openProgrammerWindow = false;
     // The session the window takes over (built before the application).
     std::unique_ptr<eeprom::Session> session;
     // A warning about the adapter (a CH341A's 5 V lines), shown once the

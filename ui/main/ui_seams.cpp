@@ -50,6 +50,17 @@ void ShowError(const QString& text) {
     }
 }
 
+bool AskYesNo(const QString& question) {
+    if (Seams().askYesNo) return Seams().askYesNo(question);
+    if (Seams().showMessage) {
+        Seams().showMessage(question);
+        return false;
+    }
+    return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationDisplayName(),
+                                 question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 QString AskOpenPath(const QString& initialName) {
     if (Seams().askOpenPath) return Seams().askOpenPath(initialName);
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),

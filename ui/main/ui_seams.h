@@ -24,6 +24,8 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text);
 // An open-file dialog preset with initialName (such as "*.bin"); empty when
 // cancelled.
 QString AskOpenPath(const QString& initialName);
+// A question with Yes and No buttons (No the default); true for Yes.
+bool AskYesNo(const QString& question);
 // A save-file dialog preset with initialName; it asks before overwriting an
 // existing file. Empty when cancelled.
 QString AskSavePath(const QString& initialName);
@@ -34,6 +36,9 @@ struct UiSeams {
     std::function<QString(const QString& initialName)> askSavePath;
     // ShowError; when empty, an installed showMessage takes its texts too.
     std::function<void(const QString& text)> showError{};
+    // AskYesNo; when empty, an installed showMessage takes the question and
+    // the answer is No, the one that loses nothing.
+    std::function<bool(const QString& question)> askYesNo{};
 };
 // Installs replacements (an empty function keeps the default for that call);
 // returns the previous set.

@@ -20,6 +20,7 @@
 #include "ui/panels/dac_panel_dialog.h"
 #include "ui/panels/dac_panel_link.h"
 #include "ui/panels/ext_sliders_dialog.h"
+#include "ui/programmer/programmer_window.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ using Accessibility = BenchFixture;
 TEST_F(Accessibility, EveryButtonOfEveryWindowHasANameOfItsOwnInItsGroup) {
     dialog().ShowBenchWindow();
     dialog().ShowTransfersWindow();
+    dialog().ShowProgrammerWindow();
     Click(ids::kExtended);
     OpenDacPanel(&dialog());
     AboutDialog about(&dialog());
@@ -56,6 +58,7 @@ TEST_F(Accessibility, EveryButtonOfEveryWindowHasANameOfItsOwnInItsGroup) {
     const QList<QWidget*> windows = {&dialog(),
                                      dialog().OpenedBenchWindow(),
                                      dialog().OpenedTransfersWindow(),
+                                     dialog().OpenedProgrammerWindow(),
                                      g_extPanel,
                                      g_dacPanel,
                                      &about,

@@ -53,13 +53,14 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     const StartupOptions all =
         Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt", "--bench-chip", "93C46 (8)",
-               "--bench-window", "--transfers-window", "--bench-vcd", "bus.vcd"});
+               "--bench-window", "--transfers-window", "--bench-vcd", "bus.vcd", "--programmer"});
     EXPECT_EQ(all.adapter.traceFile, "t.txt");
     EXPECT_EQ(all.adapter.benchVcdFile, "bus.vcd");
     EXPECT_EQ(all.adapter.trafficFile, "cap.txt");
     EXPECT_EQ(all.adapter.benchChip, "93C46 (8)");
     EXPECT_TRUE(all.benchWindow);
     EXPECT_TRUE(all.transfersWindow);
+    EXPECT_TRUE(all.programmerWindow);
     EXPECT_EQ(Parse({"--direct"}).adapter.backend, Backend::Direct);
     const StartupOptions ppdev = Parse({"--ppdev", "/dev/parport0,/dev/parport1"});
     EXPECT_EQ(ppdev.adapter.backend, Backend::Ppdev);

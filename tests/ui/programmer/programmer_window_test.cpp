@@ -1,0 +1,354 @@
+// The chip programmer window on the bench, through each adapter's real code on
+// its fake: a part of each family written from the buffer and read back in a
+// fresh window; a 24C256 read, edited, written, verified and the edit undone;
+// a write cancelled halfway; a HEX file dropped on the editor.
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QUndoStack>
+#include <QUrl>
+
+#include <algorithm>
+#include <memory>
+
+#include "eeprom/image_formats.h"
+#include "hardware/ch341a/ch341a_adapter.h"
+#include "hardware/i2c_dev/i2c_dev_adapter.h"
+#include "hardware/spidev/spidev_adapter.h"
+#include "simulator/fake_ch341a.h"
+#include "simulator/fake_i2c_dev.h"
+#include "simulator/fake_spidev.h"
+#include "support/bench_fixture.h"
+#include "ui/programmer/hex_editor.h"
+#include "ui/programmer/hex_search_bar.h"
+#include "ui/programmer/programmer_window.h"
+
+namespace {
+
+using testsupport::BenchFixture;
+
+enum class Adapter { Parallel, Ch341a, Spidev, I2cDev };
+
+std::vector<std::uint8_t> Pattern(int size, int seed) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    for (int k = 0; k < size; ++k)
+        bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(k * 7 + (k >> 8) + seed);
+    return bytes;
+}
+
+class ProgrammerFixture : public BenchFixture {
+protected:
+    bool StartWindowInSetUp() const override { return false; }
+    void TearDown() override {
+        fresh_.reset();
+        BenchFixture::TearDown();  // the main window first: its session holds the adapter
+        ch341a_.reset();
+        ch341aFake_.reset();
+        spidev_.reset();
+        spidevNode_.reset();
+        i2cDev_.reset();
+        i2cDevNode_.reset();
+    }
+
+    // The main window on `adapter` (its real code on the bench's fake), and
+    // the programmer window opened from it.
+    ProgrammerWindow& Start(Adapter adapter) {
+        std::string error;
+        hardware::BusInterfaces bus;
+        bus.parallel = false;
+        switch (adapter) {
+            case Adapter::Parallel:
+                StartWindow();
+                break;
+            case Adapter::Ch341a:
+                ch341aFake_ = std::make_unique<simulator::FakeCh341a>(bench());
+                ch341a_ = std::make_unique<hardware::Ch341aAdapter>(*ch341aFake_, clock());
+                EXPECT_TRUE(ch341a_->Open(0, error)) << error;
+                bus.i2c = ch341a_.get();
+                bus.spi = ch341a_.get();
+                bus.lines = ch341a_.get();
+                break;
+            case Adapter::Spidev:
+                spidevNode_ = std::make_unique<simulator::FakeSpidev>(bench());
+                spidev_ = std::make_unique<hardware::SpidevAdapter>(*spidevNode_, clock());
+                EXPECT_TRUE(spidev_->Open(spidevNode_->Path(), error)) << error;
+                bus.spi = spidev_.get();
+                break;
+            case Adapter::I2cDev:
+                i2cDevNode_ = std::make_unique<simulator::FakeI2cDev>(bench());
+                i2cDev_ = std::make_unique<hardware::I2cDevAdapter>(*i2cDevNode_, clock());
+                EXPECT_TRUE(i2cDev_->Open(i2cDevNode_->Path(), error)) << error;
+                bus.i2c = i2cDev_.get();
+                break;
+        }
+        if (adapter != Adapter::Parallel) {
+            std::unique_ptr<eeprom::Session> session = NewSession();
+            session->Use(bus);
+            StartWindowWith(std::move(session));
+        }
+        dialog().ShowProgrammerWindow();
+        ProgrammerWindow* window = dialog().OpenedProgrammerWindow();
+        EXPECT_NE(window, nullptr);
+        return *window;
+    }
+    // Another programmer window on the same session, as after a restart.
+    ProgrammerWindow& Fresh() {
+        fresh_ = std::make_unique<ProgrammerWindow>(session(), &dialog());
+        return *fresh_;
+    }
+    std::vector<std::uint8_t>& Chip(const std::string& part) {
+        std::vector<std::uint8_t>* memory = bench().PartMemory(part);
+        if (memory == nullptr) memory = &bench().SocketChip()->Memory();
+        return *memory;
+    }
+
+    std::unique_ptr<simulator::FakeCh341a> ch341aFake_;
+    std::unique_ptr<hardware::Ch341aAdapter> ch341a_;
+    std::unique_ptr<simulator::FakeSpidev> spidevNode_;
+    std::unique_ptr<hardware::SpidevAdapter> spidev_;
+    std::unique_ptr<simulator::FakeI2cDev> i2cDevNode_;
+    std::unique_ptr<hardware::I2cDevAdapter> i2cDev_;
+    std::unique_ptr<ProgrammerWindow> fresh_;
+};
+
+struct PartCase {
+    const char* part;    // as the chooser lists it
+    const char* socket;  // what goes on the bench ("" : the window's choice puts it there)
+    Adapter adapter;
+};
+
+class EveryFamily : public ProgrammerFixture, public ::testing::WithParamInterface<PartCase> {};
+
+TEST_P(EveryFamily, WrittenFromTheBufferWithBackupAndVerifyReadsBackInAFreshWindow) {
+    const PartCase& c = GetParam();
+    if (*c.socket) {
+        std::string error;
+        ASSERT_TRUE(bench().PutPart(c.socket, error)) << error;
+    }
+    ProgrammerWindow& window = Start(c.adapter);
+    if (ch341aFake_) ch341aFake_->StrapOrg(false);  // the 93C66 wired as x8
+    ASSERT_TRUE(window.ChoosePart(c.part));
+    const int bytes = window.Part()->bytes;
+    ASSERT_EQ(window.Editor().Data(), std::vector<std::uint8_t>(static_cast<std::size_t>(bytes), 0xFF));
+    const std::vector<std::uint8_t> old = Chip(window.Part()->name.data());
+    const std::vector<std::uint8_t> pattern = Pattern(bytes, 3);
+    window.Editor().ReplaceData(pattern, QStringLiteral("pattern"));
+
+    window.Write();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_TRUE(window.Status().contains(QStringLiteral("written and verified")))
+        << window.Status().toStdString();
+    EXPECT_EQ(Chip(window.Part()->name.data()), pattern);
+
+    ProgrammerWindow& again = Fresh();  // the part is remembered
+    ASSERT_EQ(again.Part(), window.Part());
+    again.Read();
+    EXPECT_EQ(again.Editor().Data(), pattern) << again.Status().toStdString();
+    // The restore list holds the backup the write took; loading it puts the old contents in the buffer.
+    ASSERT_EQ(again.BackupList()->count(), 1);
+    ASSERT_TRUE(again.LoadBackupEntry(0));
+    EXPECT_EQ(again.Editor().Data(), old);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programmer, EveryFamily,
+                         ::testing::Values(PartCase{"24C02", "24C02", Adapter::Parallel},
+                                           PartCase{"24C256", "24C256", Adapter::Ch341a},
+                                           PartCase{"93C66x8", "", Adapter::Ch341a},
+                                           PartCase{"25M02", "25M02", Adapter::Spidev}),
+                         [](const ::testing::TestParamInfo<PartCase>& info) {
+                             return std::string(info.param.part);
+                         });
+
+using ProgrammerWindowTest = ProgrammerFixture;
+
+TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
+    std::string error;
+    ASSERT_TRUE(bench().PutPart("24C256", error)) << error;
+    const std::vector<std::uint8_t> board = Pattern(32768, 9);
+    Chip("24C256") = board;
+    ProgrammerWindow& window = Start(Adapter::Ch341a);
+    window.PartFilter()->setText(QStringLiteral("256"));
+    QStringList shown;
+    for (int row = 0; row < window.PartList()->count(); ++row)
+        if (!window.PartList()->item(row)->isHidden()) shown << window.PartList()->item(row)->text();
+    EXPECT_EQ(shown, QStringList({"24C256", "25640", "25256"}));
+    window.PartList()->setCurrentItem(window.PartList()->findItems("25256", Qt::MatchExactly).first());
+    ASSERT_STREQ(window.Part()->name.data(), "25256");
+    // Detect finds the 24C256 by where its addresses wrap, and chooses it.
+    window.Action("detect")->trigger();
+    ASSERT_STREQ(window.Part()->name.data(), "24C256") << window.ReportPane()->toPlainText().toStdString();
+    EXPECT_TRUE(window.FactsLabel()->text().contains("64-byte pages, 2 address bytes (I2C), 1.7-5.5 V"))
+        << window.FactsLabel()->text().toStdString();
+
+    window.Action("read")->trigger();
+    ASSERT_EQ(window.Editor().Data(), board) << window.Status().toStdString();
+    std::vector<std::uint8_t> edited = board;
+    edited[0x1234] = 0x5A;
+    window.Editor().SetCursorOffset(0x1234);
+    QTest::keyClicks(&window.Editor(), "5a");
+    ASSERT_EQ(window.Editor().Data(), edited);
+    EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - untitled*"));
+    window.Action("write")->trigger();
+    EXPECT_EQ(Chip("24C256"), edited);
+    EXPECT_TRUE(window.Status().contains("written and verified")) << window.Status().toStdString();
+
+    window.Action("undo")->trigger();
+    EXPECT_EQ(window.Editor().Data(), board);
+    window.Action("verify")->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.last(), "Verify: 1 byte of the 24C256 differs from the buffer");
+    EXPECT_TRUE(window.ReportPane()->toPlainText().contains("1234: expected"))
+        << window.ReportPane()->toPlainText().toStdString();
+
+    // Erase leaves FF everywhere, which the blank check confirms.
+    window.Action("erase")->trigger();
+    EXPECT_EQ(std::count(Chip("24C256").begin(), Chip("24C256").end(), 0xFF), 32768);
+    window.Action("blankCheck")->trigger();
+    EXPECT_EQ(window.Status(), "The 24C256 is blank: every byte reads FF");
+}
+
+TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
+    std::string error;
+    ASSERT_TRUE(bench().PutPart("24C256", error)) << error;
+    Chip("24C256").assign(32768, 0x11);
+    ProgrammerWindow& window = Start(Adapter::Ch341a);
+    ASSERT_TRUE(window.ChoosePart("24C256"));
+    const std::vector<std::uint8_t> pattern = Pattern(32768, 1);
+    window.Editor().ReplaceData(pattern, QStringLiteral("pattern"));
+    bool clicked = false;
+    QObject::connect(&window, &ProgrammerWindow::JobProgressed, &window,
+                     [&](const QString& phase, int done, int) {
+                         // Only Cancel works meanwhile: the main window is disabled for the job.
+                         if (phase == "Writing" && done >= 0x1200 && !clicked) {
+                             clicked = true;
+                             EXPECT_FALSE(dialog().Button(ids::kReadEeprom)->isEnabled());
+                             EXPECT_FALSE(window.Action("read")->isEnabled());
+                             EXPECT_TRUE(window.CancelButton()->isEnabled());
+                             window.CancelButton()->click();
+                         }
+                     });
+    window.Write();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(
+        messages[0].startsWith("Write cancelled after 0x1200 of 0x8000 bytes: the chip holds the new data "
+                               "up to 0x11FF and its old data after; its old data is in "))
+        << messages[0].toStdString();
+    const std::vector<std::uint8_t>& chip = Chip("24C256");
+    EXPECT_TRUE(std::equal(pattern.begin(), pattern.begin() + 0x1200, chip.begin()));
+    EXPECT_EQ(std::count(chip.begin() + 0x1200, chip.end(), 0x11), 0x8000 - 0x1200);
+    EXPECT_TRUE(dialog().Button(ids::kReadEeprom)->isEnabled());
+    EXPECT_TRUE(window.Action("read")->isEnabled());
+
+    // A read stops between chunks too, and leaves the buffer as it was.
+    QObject::connect(&window, &ProgrammerWindow::JobProgressed, &window,
+                     [&](const QString& phase, int done, int) {
+                         if (phase == "Reading" && done >= 0x2000) window.CancelJob();
+                     });
+    window.Read();
+    EXPECT_TRUE(window.Status().startsWith("Read cancelled after 0x")) << window.Status().toStdString();
+    EXPECT_EQ(window.Editor().Data(), pattern);
+}
+
+TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTheBuffer) {
+    ProgrammerWindow& window = Start(Adapter::Parallel);
+    ASSERT_TRUE(window.ChoosePart("24C02"));
+    const std::vector<std::uint8_t> bytes = Pattern(100, 5);
+    const QString path = QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath("board.hex");
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(eeprom::EncodeImage(bytes, eeprom::ImageFormat::IntelHex));
+    file.close();
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.Editor().viewport(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.Editor().viewport(), &drop);
+
+    std::vector<std::uint8_t> expected = bytes;
+    expected.resize(256, 0xFF);
+    EXPECT_EQ(window.Editor().Data(), expected);
+    EXPECT_EQ(messages,
+              QStringList("board.hex holds 100 bytes, fewer than the 256 of the 24C02: loaded at 0, the "
+                          "rest is FF"));
+    EXPECT_EQ(window.FilePath(), path);
+    EXPECT_EQ(window.RecentFiles().value(0), path);
+    EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex (24C02)"));
+
+    // An edit marks the title and differs from the file by one byte; Save as S-record clears the mark.
+    window.Editor().SetCursorOffset(7);
+    QTest::keyClicks(&window.Editor(), "00");
+    EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex* (24C02)"));
+    openPathAnswer = path;
+    window.Action("compareFile")->trigger();
+    EXPECT_EQ(window.Editor().DifferenceCount(), 1);
+    EXPECT_EQ(window.Status(), "1 byte of the buffer differs from board.hex");
+    savePathAnswer = path + ".srec";
+    window.Action("saveAs")->trigger();
+    EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex.srec (24C02)"));
+    QFile saved(savePathAnswer);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    std::vector<std::uint8_t> back;
+    std::string error;
+    ASSERT_TRUE(eeprom::DecodeImage(saved.readAll(), eeprom::ImageFormat::SRecord, 256, "f", back, error))
+        << error;
+    EXPECT_EQ(back, window.Editor().Data());
+
+    // Esc belongs to the find bar while no job runs (the window's Cancel takes it during one).
+    auto* bar = window.findChild<HexSearchBar*>();
+    bar->ShowFind();
+    ASSERT_TRUE(bar->isVisible());
+    QTest::keyClick(bar->findChild<QLineEdit*>(), Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+
+    // A file larger than the part is refused and the buffer stays.
+    messages.clear();
+    const std::vector<std::uint8_t> kept = window.Editor().Data();
+    QFile large(path + ".bin");
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+    large.write(QByteArray(300, 'x'));
+    large.close();
+    EXPECT_FALSE(window.OpenFile(path + ".bin"));
+    EXPECT_EQ(
+        messages,
+        QStringList("board.hex.bin holds 300 bytes, more than the 256 of the 24C02; nothing was loaded"));
+    EXPECT_EQ(window.Editor().Data(), kept);
+}
+
+TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheMonitorRuns) {
+    ProgrammerWindow& window = Start(Adapter::I2cDev);
+    ASSERT_TRUE(window.ChoosePart("25M02"));  // listed and chosen, refused when a job runs
+    window.Read();
+    EXPECT_EQ(messages,
+              QStringList("This adapter has no serial lines or SPI bus for a Microwire or SPI memory, so the "
+                          "25M02 cannot be reached"));
+    messages.clear();
+    ASSERT_TRUE(window.ChoosePart("24C02"));
+    // Edits are not thrown away unasked (the seam answers No).
+    window.Editor().ReplaceData(std::vector<std::uint8_t>(256, 0), QStringLiteral("Fill"));
+    EXPECT_FALSE(window.ChoosePart("24C04"));
+    EXPECT_EQ(messages.value(0),
+              "The buffer holds changes that are in no file. Throw them away and choose the 24C04?");
+    EXPECT_STREQ(window.Part()->name.data(), "24C02");
+    messages.clear();
+    session().monitorOn = 1;
+    window.Write();
+    EXPECT_EQ(messages,
+              QStringList("Write waits: the bus monitor in the main window is using the adapter; stop it "
+                          "first"));
+    session().monitorOn = 0;
+}
+
+}  // namespace

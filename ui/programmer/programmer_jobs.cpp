@@ -1,0 +1,483 @@
+// The chip programmer's jobs: read, verify, write, erase, blank check,
+// compare and detect, each on the engine's part transfers over the session's
+// bus interfaces, with its progress, Cancel and the sentence that says how it
+// ended.
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolBar>
+
+#include <algorithm>
+
+#include "eeprom/backup.h"
+#include "eeprom/part_session.h"
+#include "eeprom/verify_report.h"
+#include "ui/programmer/hex_editor.h"
+#include "ui/programmer/programmer_window.h"
+
+namespace ui {
+
+namespace {
+
+QString Hex(qint64 value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper(); }
+
+// "1 byte", "12 bytes".
+QString Bytes(qint64 count) {
+    return QStringLiteral("%1 byte%2").arg(count).arg(count == 1 ? QString() : QStringLiteral("s"));
+}
+
+// "1 byte differs", "12 bytes differ".
+QString Differ(qint64 count) {
+    return Bytes(count) + (count == 1 ? QStringLiteral(" differs") : QStringLiteral(" differ"));
+}
+
+QString Seconds(qint64 ms) { return QString::number(ms / 1000.0, 'f', 1) + QStringLiteral(" s"); }
+
+// The event loop runs at most this often during a job: often enough for
+// Cancel and repaints, seldom enough to leave the bus its time.
+constexpr qint64 kPumpMs = 30;
+
+}  // namespace
+
+// The engine's progress bound to the window: positions in the engine's units
+// become bytes of the job, the bar and the rate follow, and the event loop
+// runs now and then so that Cancel is heard.
+class ProgrammerWindow::JobProgress final : public eeprom::Progress {
+public:
+    JobProgress(ProgrammerWindow& window, QString phase, int total)
+        : window_(window), phase_(std::move(phase)), total_(total) {
+        clock_.start();
+        pumped_.start();
+    }
+    void SetRange(int low, int high) override { range_ = high - low; }
+    void SetPosition(int position) override {
+        const int done = range_ > 0 && total_ > 0
+                             ? static_cast<int>(static_cast<qint64>(position) * total_ / range_)
+                             : position;
+        furthest_ = std::max(furthest_, std::min(done, total_));
+        emit window_.JobProgressed(phase_, done, total_);
+        if (pumped_.elapsed() < kPumpMs) return;
+        window_.ShowJobProgress(furthest_, total_, clock_.elapsed());
+        QCoreApplication::processEvents();
+        pumped_.restart();
+    }
+    void Message(const std::string& text) override { message_ = text; }
+    bool Cancelled() override { return window_.cancelRequested_; }
+
+    int Furthest() const { return furthest_; }
+    const std::string& LastMessage() const { return message_; }
+    qint64 Elapsed() const { return clock_.elapsed(); }
+
+private:
+    ProgrammerWindow& window_;
+    QString phase_;
+    int total_;
+    int range_ = 0;
+    int furthest_ = 0;
+    std::string message_;
+    QElapsedTimer clock_;
+    QElapsedTimer pumped_;
+};
+
+void ProgrammerWindow::ShowJobProgress(int done, int total, qint64 ms) {
+    progressBar_->setMaximum(std::max(total, 1));
+    progressBar_->setValue(std::min(done, std::max(total, 1)));
+    // A rate over a few milliseconds (the bench's virtual time) says nothing.
+    if (ms < 100 || done <= 0) {
+        rate_->clear();
+        return;
+    }
+    const double perSecond = done * 1000.0 / static_cast<double>(ms);
+    const auto left = static_cast<qint64>((total - done) / perSecond);
+    rate_->setText(QStringLiteral("%1 KiB/s, %2:%3 left")
+                       .arg(perSecond / 1024.0, 0, 'f', 1)
+                       .arg(left / 60)
+                       .arg(left % 60, 2, 10, QLatin1Char('0')));
+}
+
+bool ProgrammerWindow::StartJob(const QString& phase, bool needsPart) {
+    if (jobRunning_) return false;
+    if (session_.monitorOn) {
+        Say(QStringLiteral("%1 waits: the bus monitor in the main window is using the adapter; stop it first")
+                .arg(phase),
+            true);
+        return false;
+    }
+    if (needsPart) {
+        if (part_ == nullptr) {
+            Say(QStringLiteral("Choose a part first"), true);
+            return false;
+        }
+        const std::string missing = session_.CannotReach(part_->family);
+        if (!missing.empty()) {
+            Say(QStringLiteral("%1, so %2 cannot be reached")
+                    .arg(QString::fromStdString(missing), PartText()),
+                true);
+            return false;
+        }
+    }
+    jobRunning_ = true;
+    cancelRequested_ = false;
+    // Everything but Cancel, here and in the main window (and its other
+    // windows, such as the bench's), until the job ends.
+    const auto disable = [this](QWidget* widget) {
+        if (widget == nullptr || widget == this || !widget->isEnabled()) return;
+        widget->setEnabled(false);
+        disabledWidgets_ << widget;
+    };
+    disable(menuBar());
+    for (QToolBar* bar : findChildren<QToolBar*>()) disable(bar);
+    disable(mainSplitter_);
+    for (QAction* action : jobActions_) {
+        if (!action->isEnabled()) continue;
+        action->setEnabled(false);
+        disabledActions_ << action;
+    }
+    if (owner_) {
+        for (QWidget* child : owner_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) disable(child);
+        for (QAction* action : owner_->actions()) {
+            if (!action->isEnabled()) continue;
+            action->setEnabled(false);
+            disabledActions_ << action;
+        }
+    }
+    editor_->SetReadOnly(true);
+    cancelButton_->setEnabled(true);
+    Action(QStringLiteral("cancel"))->setEnabled(true);
+    progressBar_->setValue(0);
+    rate_->clear();
+    return true;
+}
+
+void ProgrammerWindow::EndJob() {
+    for (const QPointer<QWidget>& widget : disabledWidgets_)
+        if (widget) widget->setEnabled(true);
+    for (const QPointer<QAction>& action : disabledActions_)
+        if (action) action->setEnabled(true);
+    disabledWidgets_.clear();
+    disabledActions_.clear();
+    editor_->SetReadOnly(false);
+    cancelButton_->setEnabled(false);
+    Action(QStringLiteral("cancel"))->setEnabled(false);
+    jobRunning_ = false;
+    cancelRequested_ = false;
+}
+
+void ProgrammerWindow::CancelJob() {
+    if (jobRunning_) cancelRequested_ = true;
+}
+
+ProgrammerWindow::JobOutcome ProgrammerWindow::RunStep(const QString& phase, int total,
+                                                       const std::function<bool(eeprom::Progress&)>& work) {
+    statusLabel_->setText(QStringLiteral("%1 %2...").arg(phase, PartText()));
+    progressBar_->setMaximum(std::max(total, 1));
+    progressBar_->setValue(0);
+    JobProgress progress(*this, phase, total);
+    JobOutcome outcome;
+    outcome.ok = work(progress);
+    outcome.cancelled = cancelRequested_;
+    outcome.furthest = progress.Furthest();
+    outcome.message = progress.LastMessage();
+    ShowJobProgress(outcome.furthest, total, progress.Elapsed());
+    return outcome;
+}
+
+bool ProgrammerWindow::ReadChip(const QString& phase, std::vector<std::uint8_t>& data, JobOutcome& outcome) {
+    eeprom::Image image{part_->bytes};
+    outcome = RunStep(phase, part_->bytes,
+                      [&](eeprom::Progress& p) { return eeprom::ReadWholePart(session_, *part_, image, p); });
+    data.assign(image.begin(), image.end());
+    return outcome.ok && !outcome.cancelled;
+}
+
+QString ProgrammerWindow::FailureText(const QString& phase, const JobOutcome& outcome) const {
+    const std::string& why = outcome.message.empty() ? std::string(eeprom::kNoChipMessage) : outcome.message;
+    return QStringLiteral("%1 of %2 failed: %3").arg(phase, PartText(), QString::fromStdString(why));
+}
+
+void ProgrammerWindow::SetMarks(const std::vector<std::uint8_t>& marks) { editor_->SetMarks(marks); }
+
+int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expected,
+                                        const std::vector<std::uint8_t>& read, const QString& against,
+                                        bool verifying) {
+    eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
+    // What a pattern suggests about a chip that did not store a write says
+    // nothing about a buffer compared with another dump.
+    if (!verifying) report.pattern = eeprom::VerifyPattern::None;
+    std::vector<std::uint8_t> marks;
+    if (report.count) {
+        marks.assign(std::min(expected.size(), read.size()), eeprom::kMarkNone);
+        for (std::size_t k = 0; k < marks.size(); ++k)
+            if (expected[k] != read[k]) marks[k] = eeprom::kMarkMismatch;
+    }
+    SetMarks(marks);
+    report_->setPlainText(report.count ? QStringLiteral("Buffer against %1:\n").arg(against) +
+                                             QString::fromStdString(eeprom::FormatVerifyReport(report))
+                                       : QStringLiteral("The buffer and %1 are the same.").arg(against));
+    differences_->setText(QStringLiteral("%1 from %2").arg(Differ(report.count), against));
+    return report.count;
+}
+
+void ProgrammerWindow::ShowDifferences(const QString& against) {
+    compareName_ = against;
+    editor_->SetCompare(&compare_);
+    const int count = ReportDifferences(editor_->Data(), compare_, against, false);
+    SetMarks({});  // the compare colours them; marks are the verify's
+    ShowDifferenceCount();
+    Say(count ? QStringLiteral("%1 of the buffer %2 from %3")
+                    .arg(Bytes(count), count == 1 ? QStringLiteral("differs") : QStringLiteral("differ"),
+                         against)
+              : QStringLiteral("The buffer and %1 are the same").arg(against));
+}
+
+void ProgrammerWindow::ShowDifferenceCount() {
+    differences_->setText(QStringLiteral("%1 from %2 (F3 and Shift+F3 go from one to the next)")
+                              .arg(Differ(editor_->DifferenceCount()), compareName_));
+}
+
+// --- The jobs ------------------------------------------------------------------------
+
+void ProgrammerWindow::ReadJob(const QString& name, const QString& phase,
+                               const std::function<void(std::vector<std::uint8_t>&)>& done) {
+    if (!StartJob(name, true)) return;
+    std::vector<std::uint8_t> read;
+    JobOutcome outcome;
+    if (ReadChip(phase, read, outcome)) {
+        done(read);
+    } else if (outcome.cancelled) {
+        Say(QStringLiteral("%1 cancelled after %2 of %3 bytes; nothing was changed")
+                .arg(name, Hex(outcome.furthest), Hex(part_->bytes)));
+    } else {
+        Say(FailureText(name, outcome), true);
+    }
+    EndJob();
+}
+
+void ProgrammerWindow::Read() {
+    QElapsedTimer clock;
+    clock.start();
+    ReadJob(QStringLiteral("Read"), QStringLiteral("Reading"), [&](std::vector<std::uint8_t>& data) {
+        editor_->ReplaceData(data, QStringLiteral("Read %1").arg(PartText()));
+        SetMarks({});
+        Say(QStringLiteral("Read %1: %2 bytes in %3")
+                .arg(PartText())
+                .arg(data.size())
+                .arg(Seconds(clock.elapsed())));
+    });
+}
+
+void ProgrammerWindow::Verify() {
+    ReadJob(QStringLiteral("Verify"), QStringLiteral("Verifying"), [this](std::vector<std::uint8_t>& read) {
+        const int count = ReportDifferences(editor_->Data(), read, PartText());
+        Say(count ? QStringLiteral("Verify: %1 of %2 %3 from the buffer")
+                        .arg(Bytes(count), PartText(),
+                             count == 1 ? QStringLiteral("differs") : QStringLiteral("differ"))
+                  : QStringLiteral("Verify: %1 holds the buffer").arg(PartText()),
+            count != 0);
+    });
+}
+
+void ProgrammerWindow::BlankCheck() {
+    ReadJob(QStringLiteral("Blank check"), QStringLiteral("Blank-checking"),
+            [this](std::vector<std::uint8_t>& read) {
+                std::vector<std::uint8_t> marks(read.size(), eeprom::kMarkNone);
+                int count = 0;
+                qint64 first = -1;
+                for (std::size_t k = 0; k < read.size(); ++k) {
+                    if (read[k] == 0xFF) continue;
+                    marks[k] = eeprom::kMarkMismatch;
+                    if (count++ == 0) first = static_cast<qint64>(k);
+                }
+                if (count == 0) {
+                    SetMarks({});
+                    Say(QStringLiteral("%1 is blank: every byte reads FF").arg(PartText()));
+                    return;
+                }
+                // The marks fall on the buffer's offsets: where the chip is not blank.
+                SetMarks(marks);
+                Say(QStringLiteral("%1 is not blank: %2 not FF, the first at %3")
+                        .arg(PartText(),
+                             Bytes(count) + (count == 1 ? QStringLiteral(" is") : QStringLiteral(" are")),
+                             Hex(first)),
+                    true);
+            });
+}
+
+void ProgrammerWindow::CompareWithChip() {
+    ReadJob(QStringLiteral("Compare"), QStringLiteral("Reading"), [this](std::vector<std::uint8_t>& read) {
+        compare_ = std::move(read);
+        ShowDifferences(PartText());
+    });
+}
+
+void ProgrammerWindow::Write() {
+    if (part_ != nullptr) WriteChip(editor_->Data(), QStringLiteral("Write"));
+}
+
+void ProgrammerWindow::Erase() {
+    if (part_ != nullptr)
+        WriteChip(std::vector<std::uint8_t>(static_cast<std::size_t>(part_->bytes), 0xFF),
+                  QStringLiteral("Erase"));
+}
+
+void ProgrammerWindow::WriteChip(const std::vector<std::uint8_t>& data, const QString& what) {
+    if (!StartJob(what, true)) return;
+    QElapsedTimer clock;
+    clock.start();
+    const int bytes = part_->bytes;
+    // What the write replaces, kept first as the command line keeps it.
+    QString backup;
+    if (backupBox_->isChecked()) {
+        std::vector<std::uint8_t> old;
+        JobOutcome outcome;
+        if (!ReadChip(QStringLiteral("Backing up"), old, outcome)) {
+            Say(outcome.cancelled
+                    ? QStringLiteral("%1 cancelled before anything was written: %2 holds its old data")
+                          .arg(what, PartText())
+                    : QStringLiteral("Nothing was written: the backup failed. ") +
+                          FailureText(QStringLiteral("Reading"), outcome),
+                !outcome.cancelled);
+            EndJob();
+            return;
+        }
+        const bool i2c = part_->family == hardware::ChipFamily::I2c;
+        const eeprom::BackupTarget target{eeprom::PartBackupName(*part_), i2c ? 0xA0 : -1, -1};
+        std::string error;
+        if (!eeprom::SaveBackup(eeprom::BackupFolder(), target, old.data(), bytes,
+                                QDateTime::currentDateTime(), backup, error)) {
+            Say(QStringLiteral("Nothing was written: the backup could not be saved: %1")
+                    .arg(QString::fromStdString(error)),
+                true);
+            EndJob();
+            return;
+        }
+        RefreshBackups();
+    }
+    const QString kept = backup.isEmpty() ? QString() : QStringLiteral("; its old data is in %1").arg(backup);
+    eeprom::Image image{bytes, 0xFF};
+    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(bytes)),
+                image.begin());
+    const JobOutcome written = RunStep(QStringLiteral("Writing"), bytes, [&](eeprom::Progress& p) {
+        return eeprom::WriteWholePart(session_, *part_, image, p);
+    });
+    if (written.cancelled) {
+        const int done = written.furthest;
+        QString sentence;
+        if (done <= 0) {
+            sentence = QStringLiteral("%1 cancelled before anything was written: %2 holds its old data")
+                           .arg(what, PartText());
+        } else if (done >= bytes) {
+            sentence = QStringLiteral("%1 cancelled after the last page: %2 holds the new data, not verified")
+                           .arg(what, PartText());
+        } else {
+            sentence =
+                QStringLiteral("%1 cancelled after %2 of %3 bytes: the chip holds the new data up to %4 and "
+                               "its old data after")
+                    .arg(what, Hex(done), Hex(bytes), Hex(done - 1));
+        }
+        Say(sentence + kept, true);
+        EndJob();
+        return;
+    }
+    if (!written.ok) {
+        Say(FailureText(what, written) + kept, true);
+        EndJob();
+        return;
+    }
+    if (!verifyBox_->isChecked()) {
+        Say(QStringLiteral("%1: %2 bytes of %3 written in %4, not verified")
+                .arg(what)
+                .arg(bytes)
+                .arg(PartText())
+                .arg(Seconds(clock.elapsed())));
+        EndJob();
+        return;
+    }
+    std::vector<std::uint8_t> read;
+    JobOutcome outcome;
+    if (ReadChip(QStringLiteral("Verifying"), read, outcome)) {
+        const std::vector<std::uint8_t> expected(image.begin(), image.end());
+        const int count = ReportDifferences(expected, read, PartText());
+        if (count == 0) {
+            Say(QStringLiteral("%1: %2 bytes of %3 written and verified in %4")
+                    .arg(what)
+                    .arg(bytes)
+                    .arg(PartText())
+                    .arg(Seconds(clock.elapsed())));
+        } else {
+            Say(QStringLiteral(
+                    "%1: %2 was written, but %3 in the read-back (marked red; the report is below)")
+                    .arg(what, PartText(), Differ(count)),
+                true);
+        }
+    } else if (outcome.cancelled) {
+        Say(QStringLiteral("Verify cancelled: %1 holds the new data, not verified").arg(PartText()));
+    } else {
+        Say(FailureText(QStringLiteral("Verify"), outcome), true);
+    }
+    EndJob();
+}
+
+void ProgrammerWindow::Detect() {
+    if (!StartJob(QStringLiteral("Detect"), false)) return;
+    std::vector<eeprom::BusDetection> found;
+    const JobOutcome outcome = RunStep(QStringLiteral("Detecting"), 0, [&](eeprom::Progress& p) {
+        found = eeprom::DetectEveryBus(session_, p);
+        return true;
+    });
+    (void)outcome;
+    EndJob();
+    QStringList lines;
+    const hardware::ChipPart* sure = nullptr;
+    int withCandidates = 0;
+    for (const eeprom::BusDetection& bus : found) {
+        const eeprom::Detection& d = bus.detection;
+        QString line = QStringLiteral("%1: %2").arg(QLatin1String(bus.bus), QString::fromStdString(d.said));
+        if (!d.answering.empty()) {
+            QStringList addresses;
+            for (int address : d.answering) addresses << Hex(address);
+            line += QStringLiteral(" (answering: %1)").arg(addresses.join(QLatin1Char(' ')));
+        }
+        if (!d.candidates.empty()) {
+            QStringList names;
+            for (const hardware::ChipPart* part : d.candidates)
+                names << QString::fromStdString(eeprom::PartName(*part));
+            line += QStringLiteral("; %1: %2%3")
+                        .arg(names.size() > 1 ? QStringLiteral("candidates") : QStringLiteral("candidate"),
+                             names.join(QStringLiteral(", ")),
+                             d.sure ? QStringLiteral(" (sure)") : QStringLiteral(" (not sure)"));
+            ++withCandidates;
+            sure = d.sure ? d.candidates.front() : nullptr;
+        }
+        lines << line;
+    }
+    QString summary;
+    if (withCandidates == 1 && sure != nullptr) {
+        const QString name = QString::fromStdString(eeprom::PartName(*sure));
+        summary = ChoosePart(name)
+                      ? QStringLiteral("Detected the %1 and chose it").arg(name)
+                      : QStringLiteral("Detected the %1; the buffer's edits kept the part").arg(name);
+    } else {
+        summary = withCandidates == 0
+                      ? QStringLiteral("Detect found no memory")
+                      : QStringLiteral("Detect is not sure of the part (the report below says "
+                                       "why); choose it from the list");
+    }
+    // The full account goes to the report pane (after a part is chosen,
+    // which clears it); the chooser keeps a line.
+    report_->setPlainText(lines.isEmpty() ? QStringLiteral("This adapter has no bus to detect on")
+                                          : QStringLiteral("Detect:\n") + lines.join(QLatin1Char('\n')));
+    detected_->setText(summary);
+    Say(summary);
+}
+
+}  // namespace ui

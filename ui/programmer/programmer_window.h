@@ -1,0 +1,209 @@
+// The "Chip programmer" window: any memory part of the chip table on the
+// adapter the session uses, through the same engine jobs as the command line
+// (eeprom/part_session.h). A part chooser with the part's facts and
+// detection, the hex editor sized to the part, the chip jobs (read, verify,
+// write, erase, blank check, compare) with their progress and Cancel, image
+// files, backups and checksums.
+//
+// Jobs run on the GUI thread: the engine's progress pumps the event loop
+// every ~30 ms, so Cancel and Esc stay live while every other control of this
+// window and the main window is disabled, and nothing else reaches the
+// adapter mid-job.
+//   programmer_window.cpp  construction, the part chooser, files, title, settings
+//   programmer_jobs.cpp    the chip jobs, their progress and the backups
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "eeprom/chip_transfers.h"
+#include "eeprom/session.h"
+#include "hardware/chip_parts.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+
+namespace ui {
+
+class ChecksumsPanel;
+class HexEditor;
+class HexSearchBar;
+
+class ProgrammerWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // `owner` (the main window) is disabled while a job runs; the window
+    // closes with it.
+    ProgrammerWindow(eeprom::Session& session, QWidget* owner);
+    ~ProgrammerWindow() override;
+
+    // --- Part -------------------------------------------------------------
+    // The part chosen, or null before any is.
+    const hardware::ChipPart* Part() const { return part_; }
+    // Chooses the part of that name (as the command line spells it); false
+    // when there is none, or the user kept the edits of the buffer.
+    bool ChoosePart(const QString& name);
+    // Detection on every bus of the adapter; a single sure candidate is chosen.
+    void Detect();
+
+    // --- Chip jobs ----------------------------------------------------------
+    void Read();
+    void Verify();
+    void Write();
+    void Erase();
+    void BlankCheck();
+    void CompareWithChip();
+    void CompareWithFile();
+    // Asks the running job to stop after the page in flight.
+    void CancelJob();
+    bool JobRunning() const { return jobRunning_; }
+
+    // --- Files --------------------------------------------------------------
+    void Open();
+    bool OpenFile(const QString& path);
+    bool Save();
+    bool SaveAs();
+    QString FilePath() const { return filePath_; }
+    QStringList RecentFiles() const;
+    // The restore list: this part's backups, newest first; loading one puts
+    // it into the buffer (as an undoable step) for the user to write.
+    void RefreshBackups();
+    bool LoadBackupEntry(int row);
+
+    // --- What tests and the user read -----------------------------------------
+    HexEditor& Editor() { return *editor_; }
+    QLineEdit* PartFilter() const { return filter_; }
+    QListWidget* PartList() const { return partList_; }
+    QListWidget* BackupList() const { return backupList_; }
+    QCheckBox* BackupBox() const { return backupBox_; }
+    QCheckBox* VerifyBox() const { return verifyBox_; }
+    QPushButton* CancelButton() const { return cancelButton_; }
+    QLabel* FactsLabel() const { return facts_; }
+    QLabel* DetectLabel() const { return detected_; }
+    QPlainTextEdit* ReportPane() const { return report_; }
+    // The last sentence the window said in its status line.
+    QString Status() const { return status_; }
+    // The bytes the buffer is compared with (empty before a compare).
+    const std::vector<std::uint8_t>& CompareData() const { return compare_; }
+    QAction* Action(const QString& objectName) const;
+
+signals:
+    // Each progress step of a job: its phase ("Backing up", "Writing",
+    // "Verifying", ...) and the bytes done of the phase's total.
+    void JobProgressed(const QString& phase, int done, int total);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    class JobProgress;
+    friend class JobProgress;
+
+    void BuildActions();
+    void BuildLayout();
+    void FillPartList();
+    void FilterParts(const QString& text);
+    void ShowFacts();
+    void UpdateTitle();
+    void RememberFile(const QString& path);
+    void FillRecentMenu();
+    void SaveWindowState();
+    void RestoreWindowState();
+    // True when the buffer's edits may be thrown away (none, or the user said so).
+    bool MayDiscardEdits(const QString& what);
+    // Says `text` in the status line, and in a message box when `box`.
+    void Say(const QString& text, bool box = false);
+    void SetMarks(const std::vector<std::uint8_t>& marks);
+    // The verify report of `read` against `expected` in the report pane (with
+    // the reading of its pattern when `verifying` a write), and the
+    // mismatches marked; returns how many bytes differ.
+    int ReportDifferences(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read,
+                          const QString& against, bool verifying = true);
+    // The buffer coloured against compare_, which holds `against`, with the
+    // count and the report.
+    void ShowDifferences(const QString& against);
+    void ShowDifferenceCount();
+    // Progress row: bytes done of total after `ms` milliseconds.
+    void ShowJobProgress(int done, int total, qint64 ms);
+
+    // Runs `work` as a job of `total` bytes under `phase`: refused (one
+    // sentence, false) while the bus monitor runs or when the adapter cannot
+    // reach the part; the window and the owner disabled but Cancel meanwhile.
+    // `cancelled` tells whether Cancel stopped it; `furthest` the most bytes
+    // its progress reached.
+    struct JobOutcome {
+        bool ok = false;
+        bool cancelled = false;
+        int furthest = 0;
+        std::string message;  // the engine's sentence when !ok
+    };
+    bool StartJob(const QString& phase, bool needsPart);
+    JobOutcome RunStep(const QString& phase, int total, const std::function<bool(eeprom::Progress&)>& work);
+    void EndJob();
+    bool ReadChip(const QString& phase, std::vector<std::uint8_t>& data, JobOutcome& outcome);
+    // A job that reads the whole part and hands the bytes to `done`; a
+    // cancel or failure is said instead.
+    void ReadJob(const QString& name, const QString& phase,
+                 const std::function<void(std::vector<std::uint8_t>&)>& done);
+    // Backup (when on), write of `data`, verify (when on); `what` names the
+    // job in its sentences ("Write", "Erase").
+    void WriteChip(const std::vector<std::uint8_t>& data, const QString& what);
+    QString PartText() const;
+    QString FailureText(const QString& phase, const JobOutcome& outcome) const;
+
+    eeprom::Session& session_;
+    QPointer<QWidget> owner_;
+    const hardware::ChipPart* part_ = nullptr;
+
+    HexEditor* editor_ = nullptr;
+    HexSearchBar* searchBar_ = nullptr;
+    ChecksumsPanel* checksums_ = nullptr;
+    QLabel* adapter_ = nullptr;
+    QLineEdit* filter_ = nullptr;
+    QListWidget* partList_ = nullptr;
+    QLabel* facts_ = nullptr;
+    QPushButton* detectButton_ = nullptr;
+    QLabel* detected_ = nullptr;
+    QCheckBox* backupBox_ = nullptr;
+    QCheckBox* verifyBox_ = nullptr;
+    QListWidget* backupList_ = nullptr;
+    QPushButton* restoreButton_ = nullptr;
+    QLabel* differences_ = nullptr;
+    QPlainTextEdit* report_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* rate_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QSplitter* mainSplitter_ = nullptr;
+    QSplitter* editorSplitter_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QList<QAction*> jobActions_;  // disabled while a job runs
+
+    QString filePath_;
+    QString status_;
+    std::vector<std::uint8_t> compare_;  // the chip's or the file's bytes the buffer is compared with
+    QString compareName_;                // what the buffer is compared with
+    bool shown_ = false;                 // its geometry is worth keeping
+    bool jobRunning_ = false;
+    bool cancelRequested_ = false;
+    // What a job disabled, to enable again after it.
+    QList<QPointer<QWidget>> disabledWidgets_;
+    QList<QPointer<QAction>> disabledActions_;
+};
+
+}  // namespace ui
