@@ -46,12 +46,13 @@ if(TARGET merlix-cli)
 endif()
 install(FILES ${_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# The README's links into docs/ keep working in the installed copy: the pages and the picture
+# The README's links into docs/ keep working in the installed copy: the pages and the pictures
 # it shows (tools/check-package fails on a relative link to a file the package lacks).
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/data/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
-        FILES_MATCHING PATTERN "*.md" PATTERN "transfers-window.png" PATTERN screenshots EXCLUDE)
+        FILES_MATCHING PATTERN "*.md" PATTERN "transfers-window.png"
+        PATTERN "programmer-*.png" PATTERN screenshots EXCLUDE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME merlix)
