@@ -33,11 +33,9 @@ std::string Names(const eeprom::Detection& detection) {
     return names;
 }
 
-// The lowest memory address that answered, 8-bit ("A4"), or empty.
+// The memory detection sized, as an 8-bit device address ("A4"), or empty.
 std::string MemoryDevice(const eeprom::Detection& detection) {
-    for (int address : detection.answering)
-        if (address >= 0x50 && address <= 0x57) return Hex2(address << 1);
-    return {};
+    return detection.device >= 0 ? Hex2(detection.device << 1) : std::string();
 }
 
 }  // namespace

@@ -159,6 +159,7 @@ Detection DetectI2c(hardware::I2cMaster& i2c) {
         found.said = "No memory answered at 0x50..0x57";
         return found;
     }
+    found.device = base;
     // A one-byte part takes the second byte as data and reads on from the
     // first + 1 either way; a two-byte part reads from 0 and from 0x10.
     const std::optional<Window> two0 = probe.Read(base, 2, 0x0000);

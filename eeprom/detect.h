@@ -28,6 +28,7 @@ namespace eeprom {
 
 struct Detection {
     std::vector<int> answering;  // I2C: the 7-bit addresses that acknowledged a read
+    int device = -1;             // I2C: the 7-bit address of the memory sized (its first block), -1 for none
     int status = -1;             // SPI: the status register, -1 when no chip answered
     // Parts that fit what was seen, in the chip table's order.
     std::vector<const hardware::ChipPart*> candidates;

@@ -38,6 +38,24 @@ std::string PartBackupName(const hardware::ChipPart& part) {
                                                      : BackupChipName(std::string(part.listText));
 }
 
+std::vector<int> PartDevices(const hardware::ChipPart& part) {
+    std::vector<int> devices;
+    const int blocks = hardware::DeviceBlocks(part);
+    if (blocks == 0) return devices;
+    const int step = part.blockSelect == hardware::BlockSelect::UpperHalfAtPlus4 ? 1 : blocks;
+    for (int base = 0x50; hardware::BlockDevice(part, base, blocks - 1) <= 0x57; base += step)
+        devices.push_back(base << 1);
+    return devices;
+}
+
+int PartDeviceFor(const hardware::ChipPart& part, int device) {
+    for (int base : PartDevices(part)) {
+        for (int block = 0; block < hardware::DeviceBlocks(part); ++block)
+            if (hardware::BlockDevice(part, base >> 1, block) == (device & 0xFE) >> 1) return base;
+    }
+    return 0xA0;
+}
+
 PartBus PartBusFor(Session& session, const hardware::ChipPart& part, int device) {
     if (part.family == ChipFamily::I2c) return PartBus(*session.i2c, (device & 0xFE) >> 1);
     if (session.spi != nullptr) return PartBus(*session.spi);

@@ -25,6 +25,17 @@ std::string PartName(const hardware::ChipPart& part);
 // of the window's list ("93C46x8", "AT25C010"), the part's own name otherwise.
 std::string PartBackupName(const hardware::ChipPart& part);
 
+// The device addresses (8-bit, A0..AE) an I2C part can answer at, one for
+// each way its address pins can be strapped: its blocks follow its first by
+// the chip table's block rule and stay inside A0..AF, and block bits that
+// take the address's low bits start where those bits are 0 (a 24C04 at A0,
+// A4, ..., AC; a 24M02 at A0 and A8; a 24C16 at A0 only). Empty for parts
+// on other buses.
+std::vector<int> PartDevices(const hardware::ChipPart& part);
+// The one of PartDevices(part) whose blocks take in `device`, so that a part
+// on the same pins keeps them; A0 when none does.
+int PartDeviceFor(const hardware::ChipPart& part, int device);
+
 // The bus the session reaches `part` on: its I2C master with the 7-bit base of
 // `device` (8-bit, A0..AE), else the SPI master, else the serial lines.
 PartBus PartBusFor(Session& session, const hardware::ChipPart& part, int device = 0xA0);

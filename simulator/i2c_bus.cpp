@@ -60,10 +60,11 @@ void Eeprom24C16::Abandon() {
 
 I2cBus::I2cBus() = default;
 
-void I2cBus::InsertPart(const hardware::ChipPart* part) {
+void I2cBus::InsertPart(const hardware::ChipPart* part, std::uint8_t base) {
     Abandon();
-    part_ = part != nullptr && part->family == hardware::ChipFamily::I2c ? std::make_unique<I2cMemory>(*part)
-                                                                         : nullptr;
+    part_ = part != nullptr && part->family == hardware::ChipFamily::I2c
+                ? std::make_unique<I2cMemory>(*part, base)
+                : nullptr;
 }
 
 void I2cBus::SetRegisterDevices(const std::vector<std::uint8_t>& addresses) {

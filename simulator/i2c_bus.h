@@ -111,8 +111,9 @@ public:
 
     // The I2C socket: empty unless a part is put in. While it holds one, the
     // 24C16 is off the bus (both would answer 0x50..), and its contents wait
-    // for it; the register devices stay.
-    void InsertPart(const hardware::ChipPart* part);
+    // for it; the register devices stay. `base`: the 7-bit address its
+    // address pins are strapped to (0x50 with them low).
+    void InsertPart(const hardware::ChipPart* part, std::uint8_t base = 0x50);
     I2cMemory* Part() { return part_.get(); }
 
     Eeprom24C16& Eeprom() { return eeprom_; }

@@ -436,7 +436,7 @@ void SimulatedBench::InsertSocketChip(std::unique_ptr<SerialChip> chip) {
 
 SerialChip* SimulatedBench::SocketChip() { return impl_->socket.get(); }
 
-bool SimulatedBench::PutPart(const std::string& name, std::string& error) {
+bool SimulatedBench::PutPart(const std::string& name, std::string& error, std::uint8_t i2cBase) {
     Impl& m = *impl_;
     if (name.empty()) {
         m.bus.InsertPart(nullptr);
@@ -451,7 +451,7 @@ bool SimulatedBench::PutPart(const std::string& name, std::string& error) {
         SetFixedSocketChip(std::string(part->name));
         return true;
     }
-    m.bus.InsertPart(part);
+    m.bus.InsertPart(part, i2cBase);
     m.bus.Part()->SetStoreFault(m.config.chipNoStore);
     const std::int64_t slowest = part->writeCycleMaxUs;
     m.partDrawnUs = m.draw.Draw({kI2cEepromCycle.fromUs, slowest, slowest});

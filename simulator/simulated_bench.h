@@ -166,8 +166,9 @@ public:
     // part goes into the I2C socket (the 24C16 is off the bus while it is
     // in), a 25xx or 93Cxx into the serial socket, kept there as a fixed
     // chip. "" empties the I2C socket. False, with one sentence, for a name
-    // that is no memory part.
-    bool PutPart(const std::string& name, std::string& error);
+    // that is no memory part. `i2cBase`: the 7-bit address an I2C part's
+    // address pins are strapped to.
+    bool PutPart(const std::string& name, std::string& error, std::uint8_t i2cBase = 0x50);
     // The part in the I2C socket, or null; its bytes (the whole part).
     I2cMemory* I2cPart();
     // The bytes of the memory a part name would be in: the I2C socket's or

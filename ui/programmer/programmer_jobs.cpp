@@ -193,8 +193,9 @@ ProgrammerWindow::JobOutcome ProgrammerWindow::RunStep(const QString& phase, int
 
 bool ProgrammerWindow::ReadChip(const QString& phase, std::vector<std::uint8_t>& data, JobOutcome& outcome) {
     eeprom::Image image{part_->bytes};
-    outcome = RunStep(phase, part_->bytes,
-                      [&](eeprom::Progress& p) { return eeprom::ReadWholePart(session_, *part_, image, p); });
+    outcome = RunStep(phase, part_->bytes, [&](eeprom::Progress& p) {
+        return eeprom::ReadWholePart(session_, *part_, image, p, device_);
+    });
     data.assign(image.begin(), image.end());
     return outcome.ok && !outcome.cancelled;
 }
@@ -350,7 +351,7 @@ void ProgrammerWindow::WriteChip(const std::vector<std::uint8_t>& data, const QS
             return;
         }
         const bool i2c = part_->family == hardware::ChipFamily::I2c;
-        const eeprom::BackupTarget target{eeprom::PartBackupName(*part_), i2c ? 0xA0 : -1, -1};
+        const eeprom::BackupTarget target{eeprom::PartBackupName(*part_), i2c ? device_ : -1, -1};
         std::string error;
         if (!eeprom::SaveBackup(eeprom::BackupFolder(), target, old.data(), bytes,
                                 QDateTime::currentDateTime(), backup, error)) {
@@ -367,7 +368,7 @@ void ProgrammerWindow::WriteChip(const std::vector<std::uint8_t>& data, const QS
     std::copy_n(data.begin(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(bytes)),
                 image.begin());
     const JobOutcome written = RunStep(QStringLiteral("Writing"), bytes, [&](eeprom::Progress& p) {
-        return eeprom::WriteWholePart(session_, *part_, image, p);
+        return eeprom::WriteWholePart(session_, *part_, image, p, device_);
     });
     if (written.cancelled) {
         const int done = written.furthest;
@@ -438,6 +439,7 @@ void ProgrammerWindow::Detect() {
     EndJob();
     QStringList lines;
     const hardware::ChipPart* sure = nullptr;
+    int sureDevice = -1;  // where a sure I2C part answered, 7-bit
     int withCandidates = 0;
     for (const eeprom::BusDetection& bus : found) {
         const eeprom::Detection& d = bus.detection;
@@ -457,15 +459,20 @@ void ProgrammerWindow::Detect() {
                              d.sure ? QStringLiteral(" (sure)") : QStringLiteral(" (not sure)"));
             ++withCandidates;
             sure = d.sure ? d.candidates.front() : nullptr;
+            sureDevice = d.device;
         }
         lines << line;
     }
     QString summary;
     if (withCandidates == 1 && sure != nullptr) {
-        const QString name = QString::fromStdString(eeprom::PartName(*sure));
-        summary = ChoosePart(name)
-                      ? QStringLiteral("Detected the %1 and chose it").arg(name)
-                      : QStringLiteral("Detected the %1; the buffer's edits kept the part").arg(name);
+        QString name = QString::fromStdString(eeprom::PartName(*sure));
+        const bool chosen = ChoosePart(name);
+        if (sure->family == hardware::ChipFamily::I2c && sureDevice >= 0) {
+            if (chosen) ChooseDevice(eeprom::PartDeviceFor(*sure, sureDevice << 1));
+            name += QStringLiteral(" at 0x%1").arg(QString::number(sureDevice, 16).toUpper());
+        }
+        summary = chosen ? QStringLiteral("Detected the %1 and chose it").arg(name)
+                         : QStringLiteral("Detected the %1; the buffer's edits kept the part").arg(name);
     } else {
         summary = withCandidates == 0
                       ? QStringLiteral("Detect found no memory")

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -54,10 +55,18 @@ QString HexOffset(qint64 value) {
         .replace(QLatin1String("0X"), QLatin1String("0x"));
 }
 
+// A 7-bit device address with its 8-bit write address: "0x57 (AE)".
+QString DeviceText(int address) {
+    return QStringLiteral("0x%1 (%2)")
+        .arg(QString::number(address, 16).toUpper())
+        .arg(QString::number(address << 1, 16).toUpper());
+}
+
 QString Millivolts(int mv) { return QString::number(mv / 1000.0, 'f', 1); }
 
-// A part's facts in one paragraph.
-QString FactsOf(const hardware::ChipPart& part) {
+// A part's facts in one paragraph; an I2C part's with where it answers at
+// `device` (8-bit).
+QString FactsOf(const hardware::ChipPart& part, int device) {
     QStringList facts;
     facts << QStringLiteral("%1 bytes (%2)").arg(part.bytes).arg(HexOffset(part.bytes));
     if (part.family == hardware::ChipFamily::Microwire) {
@@ -76,17 +85,26 @@ QString FactsOf(const hardware::ChipPart& part) {
     facts << QStringLiteral("write cycle up to %1 ms").arg(part.writeCycleMaxUs / 1000);
     switch (part.blockSelect) {
         case hardware::BlockSelect::DeviceAddress:
-            facts << QStringLiteral("its blocks take the device address's low bits (%1 addresses from A0)")
-                         .arg(hardware::DeviceBlocks(part));
+            facts << QStringLiteral("its blocks take the device address's low bits");
             break;
         case hardware::BlockSelect::OpcodeBit3:
             facts << QStringLiteral("address bit 8 in the instruction's bit 3");
             break;
         case hardware::BlockSelect::UpperHalfAtPlus4:
-            facts << QStringLiteral("the upper half answers at A8");
+            facts << QStringLiteral("the upper half answers 4 addresses up");
             break;
         case hardware::BlockSelect::None:
             break;
+    }
+    if (part.family == hardware::ChipFamily::I2c) {
+        const int blocks = hardware::DeviceBlocks(part);
+        const int first = device >> 1;
+        const int last = hardware::BlockDevice(part, first, blocks - 1);
+        facts << (blocks == 1 ? QStringLiteral("at I2C address %1").arg(DeviceText(first))
+                              : QStringLiteral("at I2C addresses %1 %2 %3")
+                                    .arg(DeviceText(first),
+                                         blocks == 2 ? QStringLiteral("and") : QStringLiteral("to"),
+                                         DeviceText(last)));
     }
     return QString::fromStdString(eeprom::PartName(part)) + QStringLiteral(": ") +
            facts.join(QStringLiteral(", "));
@@ -110,6 +128,7 @@ ProgrammerWindow::ProgrammerWindow(eeprom::Session& session, QWidget* owner)
     });
     connect(editor_, &HexEditor::FileDropped, this, [this](const QString& path) { OpenFile(path); });
     RestoreWindowState();
+    device_ = ToolSettings().value(Key("device"), 0xA0).toInt();
     // The part chosen last; the first time, on the bench, the part in its I2C socket.
     QString first = QStringLiteral("24C02");
     if (simulator::SimulatedBench* bench = ActiveBench(); bench != nullptr && bench->I2cPart() != nullptr)
@@ -246,6 +265,17 @@ void ProgrammerWindow::BuildLayout() {
     partList_ = new QListWidget(left);
     partList_->setAccessibleName(QStringLiteral("Parts"));
     side->addWidget(partList_, 2);
+    deviceRow_ = new QWidget(left);
+    auto* deviceLayout = new QHBoxLayout(deviceRow_);
+    deviceLayout->setContentsMargins(0, 0, 0, 0);
+    auto* deviceLabel = new QLabel(QStringLiteral("I2C &address:"), deviceRow_);
+    deviceBox_ = new QComboBox(deviceRow_);
+    deviceBox_->setAccessibleName(QStringLiteral("I2C device address"));
+    deviceBox_->setToolTip(QStringLiteral("Where the part's address pins put it on the bus"));
+    deviceLabel->setBuddy(deviceBox_);
+    deviceLayout->addWidget(deviceLabel);
+    deviceLayout->addWidget(deviceBox_, 1);
+    side->addWidget(deviceRow_);
     facts_ = new QLabel(left);
     facts_->setAccessibleName(QStringLiteral("Part facts"));
     facts_->setWordWrap(true);
@@ -347,6 +377,8 @@ void ProgrammerWindow::BuildLayout() {
             if (!found.isEmpty()) partList_->setCurrentItem(found.first());
         }
     });
+    connect(deviceBox_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { ChooseDevice(deviceBox_->itemData(index).toInt()); });
     connect(detectButton_, &QPushButton::clicked, this, &ProgrammerWindow::Detect);
     connect(cancelButton_, &QPushButton::clicked, this, &ProgrammerWindow::CancelJob);
     connect(backupBox_, &QCheckBox::toggled, this,
@@ -417,15 +449,37 @@ bool ProgrammerWindow::ChoosePart(const QString& name) {
     }
     if (part_->family == hardware::ChipFamily::Microwire) StrapBenchOrg(part_->organisation == 16);
     ToolSettings().setValue(Key("part"), partName);
+    FillDevices(device_);
     ShowFacts();
     RefreshBackups();
     UpdateTitle();
     return true;
 }
 
+void ProgrammerWindow::FillDevices(int device) {
+    const QSignalBlocker block(deviceBox_);
+    deviceBox_->clear();
+    const std::vector<int> devices = eeprom::PartDevices(*part_);
+    for (int each : devices) deviceBox_->addItem(DeviceText(each >> 1), each);
+    deviceRow_->setVisible(!devices.empty());
+    deviceRow_->setEnabled(!devices.empty());
+    if (devices.empty()) return;
+    device_ = eeprom::PartDeviceFor(*part_, device);
+    deviceBox_->setCurrentIndex(deviceBox_->findData(device_));
+    ToolSettings().setValue(Key("device"), device_);
+}
+
+bool ProgrammerWindow::ChooseDevice(int device) {
+    if (part_ == nullptr || jobRunning_ || deviceBox_->findData(device) < 0) return false;
+    FillDevices(device);
+    ShowFacts();
+    RefreshBackups();
+    return true;
+}
+
 void ProgrammerWindow::ShowFacts() {
     if (part_ == nullptr) return;
-    QString text = FactsOf(*part_);
+    QString text = FactsOf(*part_, device_);
     const std::string missing = session_.CannotReach(part_->family);
     if (!missing.empty()) text += QStringLiteral(". %1.").arg(QString::fromStdString(missing));
     facts_->setText(text);
@@ -612,9 +666,9 @@ void ProgrammerWindow::RefreshBackups() {
     const bool i2c = part_->family == hardware::ChipFamily::I2c;
     for (const eeprom::BackupEntry& entry :
          eeprom::ListBackups(eeprom::BackupFolder(), eeprom::PartBackupName(*part_))) {
-        // Whole-chip backups of this part at its usual address; the command
-        // line's page backups of the small parts are its own to restore.
-        if (entry.target.page >= 0 || (i2c && entry.target.device != 0xA0) || entry.size != part_->bytes)
+        // Whole-chip backups of this part at its address; the command line's
+        // page backups of the small parts are its own to restore.
+        if (entry.target.page >= 0 || (i2c && entry.target.device != device_) || entry.size != part_->bytes)
             continue;
         QString text = entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         text += QStringLiteral("  CRC-32 %1").arg(QString::fromStdString(eeprom::Crc32Text(entry.crc32)));

@@ -28,6 +28,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -57,7 +58,13 @@ public:
     // Chooses the part of that name (as the command line spells it); false
     // when there is none, or the user kept the edits of the buffer.
     bool ChoosePart(const QString& name);
-    // Detection on every bus of the adapter; a single sure candidate is chosen.
+    // The I2C device address (8-bit, A0..AE) every job of an I2C part uses.
+    int Device() const { return device_; }
+    // Chooses that address; false when the part cannot answer there (or is
+    // no I2C part) or a job runs.
+    bool ChooseDevice(int device);
+    // Detection on every bus of the adapter; a single sure candidate is
+    // chosen, with the address it answered at.
     void Detect();
 
     // --- Chip jobs ----------------------------------------------------------
@@ -88,6 +95,7 @@ public:
     HexEditor& Editor() { return *editor_; }
     QLineEdit* PartFilter() const { return filter_; }
     QListWidget* PartList() const { return partList_; }
+    QComboBox* DeviceBox() const { return deviceBox_; }
     QListWidget* BackupList() const { return backupList_; }
     QCheckBox* BackupBox() const { return backupBox_; }
     QCheckBox* VerifyBox() const { return verifyBox_; }
@@ -119,6 +127,9 @@ private:
     void FillPartList();
     void FilterParts(const QString& text);
     void ShowFacts();
+    // The address chooser for the part: its addresses, the one of them on the
+    // pins of `device` chosen; hidden for a part on another bus.
+    void FillDevices(int device);
     void UpdateTitle();
     void RememberFile(const QString& path);
     void FillRecentMenu();
@@ -169,6 +180,7 @@ private:
     eeprom::Session& session_;
     QPointer<QWidget> owner_;
     const hardware::ChipPart* part_ = nullptr;
+    int device_ = 0xA0;  // the I2C part's device address, 8-bit
 
     HexEditor* editor_ = nullptr;
     HexSearchBar* searchBar_ = nullptr;
@@ -176,6 +188,8 @@ private:
     QLabel* adapter_ = nullptr;
     QLineEdit* filter_ = nullptr;
     QListWidget* partList_ = nullptr;
+    QWidget* deviceRow_ = nullptr;
+    QComboBox* deviceBox_ = nullptr;
     QLabel* facts_ = nullptr;
     QPushButton* detectButton_ = nullptr;
     QLabel* detected_ = nullptr;

@@ -1,9 +1,11 @@
 // The chip programmer window on the bench, through each adapter's real code on
 // its fake: a part of each family written from the buffer and read back in a
-// fresh window; a 24C256 read, edited, written, verified and the edit undone;
+// fresh window; a 24C256 strapped to 0x57 detected there, read, edited,
+// written, verified and the edit undone; the addresses each I2C part offers;
 // a write cancelled halfway; a HEX file dropped on the editor.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -171,9 +173,9 @@ INSTANTIATE_TEST_SUITE_P(Programmer, EveryFamily,
 
 using ProgrammerWindowTest = ProgrammerFixture;
 
-TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
+TEST_F(ProgrammerWindowTest, A24C256At0x57DetectedReadEditedWrittenVerifiedAndTheEditUndone) {
     std::string error;
-    ASSERT_TRUE(bench().PutPart("24C256", error)) << error;
+    ASSERT_TRUE(bench().PutPart("24C256", error, 0x57)) << error;  // A2..A0 strapped high
     const std::vector<std::uint8_t> board = Pattern(32768, 9);
     Chip("24C256") = board;
     ProgrammerWindow& window = Start(Adapter::Ch341a);
@@ -184,10 +186,13 @@ TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
     EXPECT_EQ(shown, QStringList({"24C256", "25640", "25256"}));
     window.PartList()->setCurrentItem(window.PartList()->findItems("25256", Qt::MatchExactly).first());
     ASSERT_STREQ(window.Part()->name.data(), "25256");
-    // Detect finds the 24C256 by where its addresses wrap, and chooses it.
+    // Detect finds the 24C256 by where its addresses wrap, and chooses it at the address it answered.
     window.Action("detect")->trigger();
     ASSERT_STREQ(window.Part()->name.data(), "24C256") << window.ReportPane()->toPlainText().toStdString();
-    EXPECT_TRUE(window.FactsLabel()->text().contains("64-byte pages, 2 address bytes (I2C), 1.7-5.5 V"))
+    EXPECT_EQ(window.Status(), "Detected the 24C256 at 0x57 and chose it");
+    EXPECT_EQ(window.DeviceBox()->currentText(), "0x57 (AE)");
+    EXPECT_TRUE(window.FactsLabel()->text().contains(
+        "64-byte pages, 2 address bytes (I2C), 1.7-5.5 V, write cycle up to 5 ms, at I2C address 0x57 (AE)"))
         << window.FactsLabel()->text().toStdString();
 
     window.Action("read")->trigger();
@@ -201,6 +206,10 @@ TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
     window.Action("write")->trigger();
     EXPECT_EQ(Chip("24C256"), edited);
     EXPECT_TRUE(window.Status().contains("written and verified")) << window.Status().toStdString();
+    // Its backup names the address, as the command line's do.
+    ASSERT_EQ(window.BackupList()->count(), 1);
+    EXPECT_TRUE(window.BackupList()->item(0)->toolTip().contains("/24C256-AE-"))
+        << window.BackupList()->item(0)->toolTip().toStdString();
 
     window.Action("undo")->trigger();
     EXPECT_EQ(window.Editor().Data(), board);
@@ -215,6 +224,13 @@ TEST_F(ProgrammerWindowTest, A24C256ReadEditedWrittenVerifiedAndTheEditUndone) {
     EXPECT_EQ(std::count(Chip("24C256").begin(), Chip("24C256").end(), 0xFF), 32768);
     window.Action("blankCheck")->trigger();
     EXPECT_EQ(window.Status(), "The 24C256 is blank: every byte reads FF");
+
+    // At 0x50, where it is not, nothing answers, and the address is remembered.
+    messages.clear();
+    ASSERT_TRUE(window.ChooseDevice(0xA0));
+    window.Action("read")->trigger();
+    EXPECT_EQ(messages, QStringList("Read of the 24C256 failed: No I2C memory answered at 0x50"));
+    EXPECT_EQ(Fresh().Device(), 0xA0);
 }
 
 TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
@@ -334,7 +350,29 @@ TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheM
     EXPECT_EQ(messages,
               QStringList("This adapter has no serial lines or SPI bus for a Microwire or SPI memory, so the "
                           "25M02 cannot be reached"));
+    EXPECT_FALSE(window.DeviceBox()->isVisibleTo(&window));
     messages.clear();
+    // Each I2C part offers the addresses its blocks leave free, and keeps the
+    // pins of the address before where it can.
+    const struct {
+        const char* part;
+        const char* offered;
+        int device;
+    } parts[] = {{"24C02", "A0 A2 A4 A6 A8 AA AC AE", 0xAE},
+                 {"24C04", "A0 A4 A8 AC", 0xAC},
+                 {"24M02", "A0 A8", 0xA8},
+                 {"24C515", "A0 A2 A4 A6", 0xA0},
+                 {"24C16", "A0", 0xA0}};
+    for (const auto& c : parts) {
+        ASSERT_TRUE(window.ChoosePart(c.part));
+        if (c.device == 0xAE) QTest::keyClick(window.DeviceBox(), Qt::Key_End);  // the last it offers
+        QStringList offered;
+        for (int k = 0; k < window.DeviceBox()->count(); ++k)
+            offered << QString::number(window.DeviceBox()->itemData(k).toInt(), 16).toUpper();
+        EXPECT_EQ(offered.join(' '), c.offered) << c.part;
+        EXPECT_EQ(window.Device(), c.device) << c.part;
+        EXPECT_TRUE(window.DeviceBox()->isVisibleTo(&window));
+    }
     ASSERT_TRUE(window.ChoosePart("24C02"));
     // Edits are not thrown away unasked (the seam answers No).
     window.Editor().ReplaceData(std::vector<std::uint8_t>(256, 0), QStringLiteral("Fill"));
