@@ -137,7 +137,8 @@ void TransferAssembler::Open(const DecoderLine& line) {
 void TransferAssembler::Add(const DecoderLine& line) {
     BusEvent event = line.event;
     if (line.ackLine) {
-        if (!current_.empty() && current_.back().kind == BusEvent::Kind::Byte) current_.back().acked = event.acked;
+        if (!current_.empty() && current_.back().kind == BusEvent::Kind::Byte)
+            current_.back().acked = event.acked;
         return;
     }
     switch (event.kind) {

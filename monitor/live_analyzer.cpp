@@ -39,7 +39,7 @@ void TransferRecords(const hardware::BusTransfer& transfer, hardware::TransferBu
         if (event.kind == Kind::Start || event.kind == Kind::RepeatedStart) {
             address = true;
         } else if (event.kind == Kind::Byte) {
-            const std::uint8_t type = address          ? hardware::kRecordAddress
+            const std::uint8_t type = address       ? hardware::kRecordAddress
                                       : event.acked ? std::uint8_t{0}
                                                     : hardware::kRecordUnacknowledged;
             records.Append({type, event.byte});
@@ -68,7 +68,8 @@ void LiveAnalyzer::StartWatching() {
             running_ = true;
             return;
         case platform::ChildProcess::Start::NotFound:
-            trouble_ = "sigrok-cli is not installed; the logic analyzer needs it: sudo apt install sigrok-cli";
+            trouble_ =
+                "sigrok-cli is not installed; the logic analyzer needs it: sudo apt install sigrok-cli";
             return;
         case platform::ChildProcess::Start::Failed:
             trouble_ = error;
@@ -122,10 +123,13 @@ std::string LiveAnalyzer::Ended() const {
     const std::string said = child_.LastErrorLine();
     if (!settings_.inputFile.empty() && child_.Ending() == "exit status 0") return {};
     if (said.find(kNoDevice) != std::string::npos)
-        return "No " + settings_.device + " logic analyzer was found: plug it in, and check that the udev rules "
-               "of the libsigrok package let you use it (sigrok-cli said: " + said + ")";
+        return "No " + settings_.device +
+               " logic analyzer was found: plug it in, and check that the udev rules "
+               "of the libsigrok package let you use it (sigrok-cli said: " +
+               said + ")";
     const std::size_t slash = settings_.program.rfind('/');
-    const std::string name = slash == std::string::npos ? settings_.program : settings_.program.substr(slash + 1);
+    const std::string name =
+        slash == std::string::npos ? settings_.program : settings_.program.substr(slash + 1);
     return name + " stopped (" + child_.Ending() + ")" + (said.empty() ? "" : ": " + said);
 }
 

@@ -98,7 +98,8 @@ exit 1
     const Seen seen = Watch(analyzer);
     EXPECT_EQ(seen.lines, (std::vector<std::string>{" W A0 10 ", " W A0 20  R A1 5A  ; ", " R A5 "}));
     EXPECT_EQ(seen.times, (std::vector<std::int64_t>{1000, 2000, 3000}));
-    EXPECT_EQ(analyzer.Trouble(), "sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was unplugged");
+    EXPECT_EQ(analyzer.Trouble(),
+              "sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was unplugged");
     ASSERT_GT(seen.child, 0);
     EXPECT_TRUE(Gone(seen.child)) << "the child was reaped";
 }
@@ -115,9 +116,10 @@ TEST(LiveAnalyzer, SaysWhatIsMissingAndNeverLeavesAChild) {
     settings.program = FakeAnalyzer("none", "sleep 0.05\necho 'No devices found.' >&2\nexit 1\n");
     monitor::LiveAnalyzer unplugged(settings);
     Watch(unplugged);
-    EXPECT_EQ(unplugged.Trouble(),
-              "No fx2lafw logic analyzer was found: plug it in, and check that the udev rules of the libsigrok "
-              "package let you use it (sigrok-cli said: No devices found.)");
+    EXPECT_EQ(
+        unplugged.Trouble(),
+        "No fx2lafw logic analyzer was found: plug it in, and check that the udev rules of the libsigrok "
+        "package let you use it (sigrok-cli said: No devices found.)");
 
     // One that runs on until the monitor stops, with a child of its own.
     settings.program = FakeAnalyzer("forever", "sleep 60 &\necho $! >&2\nwhile :; do sleep 1; done\n");
