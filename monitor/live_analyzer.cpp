@@ -127,10 +127,7 @@ std::string LiveAnalyzer::Ended() const {
                " logic analyzer was found: plug it in, and check that the udev rules "
                "of the libsigrok package let you use it (sigrok-cli said: " +
                said + ")";
-    const std::size_t slash = settings_.program.rfind('/');
-    const std::string name =
-        slash == std::string::npos ? settings_.program : settings_.program.substr(slash + 1);
-    return name + " stopped (" + child_.Ending() + ")" + (said.empty() ? "" : ": " + said);
+    return "sigrok-cli stopped (" + child_.Ending() + ")" + (said.empty() ? "" : ": " + said);
 }
 
 }  // namespace monitor

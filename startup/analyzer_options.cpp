@@ -48,7 +48,8 @@ bool ParseSampleRate(const std::string& text, long long& hz) {
         value = value * 10 + (text[i++] - '0');
     if (i == 0) return false;
     std::string unit = text.substr(i);
-    if (unit.size() >= 2 && (unit.compare(unit.size() - 2, 2, "Hz") == 0 || unit.compare(unit.size() - 2, 2, "hz") == 0))
+    if (unit.size() >= 2 &&
+        (unit.compare(unit.size() - 2, 2, "Hz") == 0 || unit.compare(unit.size() - 2, 2, "hz") == 0))
         unit.erase(unit.size() - 2);
     long long scale = 1;
     if (unit == "k" || unit == "K") {
@@ -99,8 +100,8 @@ bool ParseAnalyzerArguments(const AnalyzerArguments& arguments, monitor::Analyze
     long long hz = 0;
     if (!arguments.rate.empty()) {
         if (!ParseSampleRate(arguments.rate, hz)) {
-            error = "--analyzer-rate takes a sample rate such as 1M, 2M or 500k (" + std::string(kAnalyzerRateRule) +
-                    "), not '" + arguments.rate + "'";
+            error = "--analyzer-rate takes a sample rate such as 1M, 2M or 500k (" +
+                    std::string(kAnalyzerRateRule) + "), not '" + arguments.rate + "'";
             return false;
         }
         parsed.rateHz = hz;

@@ -11,7 +11,8 @@
 namespace startup {
 
 // What the rate rule says in help texts and sentences.
-inline constexpr const char* kAnalyzerRateRule = "at least ten times the bus clock: 1M for 100 kHz, 4M for 400 kHz";
+inline constexpr const char* kAnalyzerRateRule =
+    "at least ten times the bus clock: 1M for 100 kHz, 4M for 400 kHz";
 
 struct AnalyzerArguments {
     std::string device;  // empty: no analyzer

@@ -85,6 +85,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     AddBenchWindowEntry();
     AddFastTransfersEntry();
     AddTransfersWindowEntry();
+    AddAnalyzerEntry();
     AddSafetyEntries();
     AddAdapterEntry();
     ApplyAdapterLimits();

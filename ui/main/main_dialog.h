@@ -34,6 +34,7 @@
 #include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
+#include "monitor/live_analyzer.h"
 #include "monitor/monitor_clock.h"
 #include "monitor/transfer_decode.h"
 #include "ui/eeprom/hex_view.h"
@@ -245,6 +246,15 @@ public:
     // The transfers the monitor saw since it last started.
     const monitor::TransferLog& Transfers() const { return transferLog_; }
 
+    // --- Logic analyzer (ui/monitor/analyzer_dialog.cpp) -----------------------
+    // The context menu's "Logic analyzer…": the dialog that chooses it, remembered between runs.
+    QAction* AnalyzerAction() const { return analyzerAction_; }
+    void ChooseAnalyzer();
+    // From now on the monitor watches through the analyzer of `settings`, or
+    // through the adapter again when null; a running monitor is stopped first.
+    void UseAnalyzer(const monitor::AnalyzerSettings* settings);
+    monitor::LiveAnalyzer* Analyzer() const { return analyzer_.get(); }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -314,6 +324,14 @@ private:
 
     // Bus transfers window (ui/monitor/bus_monitor.cpp).
     void AddTransfersWindowEntry();
+    // Stops the monitor, says why the analyzer ended (ui/monitor/bus_monitor.cpp).
+    void AnalyzerEnded();
+    // Logic analyzer (ui/monitor/analyzer_dialog.cpp); the adapter's own
+    // sniffer is kept to go back to.
+    void AddAnalyzerEntry();
+    std::unique_ptr<monitor::LiveAnalyzer> analyzer_;
+    hardware::BusSniffer* adapterSniffer_ = session_->sniffer;
+    QAction* analyzerAction_ = nullptr;
     monitor::TransferLog transferLog_;
     // Monitor time: the clock of the adapter whose bus it watches.
     monitor::MonitorClock monitorClock_{session_->adapter};

@@ -40,6 +40,7 @@ ToolApp::~ToolApp() = default;
 bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
+    if (analyzer) dialog.UseAnalyzer(&*analyzer);
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
     if (!adapterWarning.isEmpty())
@@ -112,6 +113,12 @@ int RunMerlix(int argc, char** argv) {
     app.openTransfersWindow = options.transfersWindow;
     app.adapterWarning = QString::fromStdString(warning);
     app.session = std::move(session);
+    app.analyzer = options.analyzer;
+    if (const AnalyzerChoice remembered = RememberedAnalyzer(); !app.analyzer && remembered.on) {
+        monitor::AnalyzerSettings settings;
+        QString why;
+        if (AnalyzerSettingsOf(remembered, settings, why)) app.analyzer = settings;
+    }
     app.InitInstance();
     return 0;
 }
