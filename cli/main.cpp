@@ -47,6 +47,7 @@ struct GlobalOptions {
     std::string port;
     std::string trace;
     std::string traffic;
+    std::string benchVcd;
     std::string benchChip;
     std::string benchFaults;
     std::string benchState;
@@ -94,7 +95,7 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
         }
     }
     for (const char* name : {"--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
-                             "--ppdev", "--bench-adapter"}) {
+                             "--bench-vcd", "--ppdev", "--bench-adapter"}) {
         if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
             error = std::string(name) + " needs a value, not an empty text";
             return false;
@@ -102,6 +103,7 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     }
     options.traceFile = g.trace;
     options.trafficFile = g.traffic;
+    options.benchVcdFile = g.benchVcd;
     if (!g.benchChip.empty() && !startup::KnownBenchChip(g.benchChip, options.benchChip, error)) return false;
     if (!g.benchFaults.empty() && !startup::ParseBenchFaults(g.benchFaults, options.faults, error))
         return false;
@@ -240,6 +242,10 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
 
     const int code = run.command(context, memory);
     result = context.result;
+    if (!backend.SaveWaveform(error)) {
+        if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
+        cli::Say(error);
+    }
     if (state && !state->Save(*backend.Bench(), error)) {
         if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
         cli::Say(error);
@@ -375,6 +381,11 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     app.add_option("--trace", g.trace, "Write every port access to FILE (- for standard output)")
         ->type_name("FILE");
     app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
+        ->type_name("FILE");
+    app.add_option(
+           "--bench-vcd", g.benchVcd,
+           "Bench: record the I2C bus's SCL and SDA and write them to FILE as a VCD waveform when the "
+           "command ends")
         ->type_name("FILE");
     app.add_option("--bench-chip", g.benchChip,
                    "Bench: keep chip NAME (a chip list text, or any part of chips) in its socket")
@@ -513,9 +524,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
         std::string given;
-        for (const char* name :
-             {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port", "--trace",
-              "--traffic", "--bench-chip", "--bench-fault", "--bench-state", "--bench-fresh", "--analyzer"}) {
+        for (const char* name : {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port",
+                                 "--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
+                                 "--bench-fresh", "--bench-vcd", "--analyzer"}) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
@@ -555,6 +566,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     if (chosen == restore && !restoreFile.empty())
         files.push_back({restoreFile, -1, "the backup to restore"});
     if (!g.traffic.empty()) files.push_back({g.traffic, -1, "the --traffic capture"});
+    if (!g.benchVcd.empty()) files.push_back({g.benchVcd, -1, "the --bench-vcd waveform"});
     if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
     const std::vector<CommandFile> folders{
         {QFile::encodeName(eeprom::BackupFolder()).toStdString(), -1, "the backup folder"},
@@ -609,6 +621,11 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     if (each.size() == 1) {
         const int code = RunOnAdapter(run, each.front(), memory, stateFolder, files, outcome.data);
         return code;
+    }
+    // Each programmer's bench writes a waveform of its own: FILE-N.
+    for (startup::BackendOptions& options : each) {
+        if (!options.benchVcdFile.empty())
+            options.benchVcdFile = NumberedFile(g.benchVcd, options.benchProgrammer);
     }
     return RunGang(run, each, memory, stateFolder, outcome.data);
 }

@@ -205,6 +205,7 @@ void FakeCh341a::I2c(Programmer& p, std::span<const std::uint8_t> commands) {
                 SpendBits(p, 9);
                 bool ack = false;
                 if (p.addressNext) {
+                    bus.sclHz = kSpeedsHz[p.speed];
                     ack = bus.Address(byte, p.bench->NowUs());
                     p.addressNext = false;
                 } else {

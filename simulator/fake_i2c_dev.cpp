@@ -121,6 +121,7 @@ int FakeI2cDev::Run(std::span<i2c_msg> messages) {
         if (m.len == 0 && config_.noZeroLength) return EOPNOTSUPP;
     }
     I2cBus& bus = bench_.Bus();
+    bus.sclHz = ClockHz();
     SpendBits(1);                             // START
     if (bench_.BusHeldBusy()) return EAGAIN;  // arbitration lost to the other master
     int error = 0;
@@ -206,7 +207,7 @@ int FakeI2cDev::Smbus(File& file, void* arg) {
 
 void FakeI2cDev::SpendBits(long bits) {
     const std::int64_t total = static_cast<std::int64_t>(bits) * 1'000'000 + spendRemainder_;
-    const std::int64_t hz = config_.clockHz > 0 ? config_.clockHz : 100'000;
+    const std::int64_t hz = ClockHz();
     spendRemainder_ = total % hz;
     bench_.Spend(total / hz);
 }

@@ -83,6 +83,7 @@ private:
     int Run(std::span<i2c_msg> messages);
     int Smbus(File& file, void* arg);
     void SpendBits(long bits);
+    int ClockHz() const { return config_.clockHz > 0 ? config_.clockHz : 100'000; }
 
     SimulatedBench& bench_;
     Config config_;

@@ -112,10 +112,21 @@ std::string I2cBus::TakeEvents() {
     return events;
 }
 
+void I2cBus::RecordWaveform(bool on) { waveform_ = on ? std::make_unique<BusWaveform>() : nullptr; }
+
 bool I2cBus::Address(std::uint8_t addressByte, std::int64_t nowUs) {
-    Note(held_ ? "Sr" : "S");
-    held_ = true;
-    Abandon();
+    const bool repeated = held_;
+    Note(repeated ? "Sr" : "S");
+    const bool acked = AddressSlaves(addressByte, nowUs);
+    if (waveform_) {
+        waveform_->Start(repeated, nowUs, sclHz);
+        waveform_->Byte(addressByte, acked ? BusWaveform::Ack::Low : BusWaveform::Ack::High, -1, sclHz);
+    }
+    return acked;
+}
+
+bool I2cBus::AddressSlaves(std::uint8_t addressByte, std::int64_t nowUs) {
+    Detach();
     held_ = true;
     reading_ = (addressByte & 0x01) != 0;
     if (slavesNack) return false;
@@ -138,8 +149,15 @@ bool I2cBus::Address(std::uint8_t addressByte, std::int64_t nowUs) {
     return false;
 }
 
-bool I2cBus::Write(std::uint8_t byte, bool counted) {
+bool I2cBus::Write(std::uint8_t byte, bool counted, std::int64_t nowUs) {
     Note("w");
+    const bool acked = WriteSlave(byte, counted);
+    if (waveform_ && held_)
+        waveform_->Byte(byte, acked ? BusWaveform::Ack::Low : BusWaveform::Ack::High, nowUs, sclHz);
+    return acked;
+}
+
+bool I2cBus::WriteSlave(std::uint8_t byte, bool counted) {
     if (slavesNack || reading_) return false;
     switch (target_) {
         case Target::Eeprom:
@@ -161,14 +179,21 @@ bool I2cBus::Write(std::uint8_t byte, bool counted) {
     return false;
 }
 
-std::uint8_t I2cBus::ReadReleased() {
+std::uint8_t I2cBus::ReadReleased(std::int64_t nowUs, BusWaveform::Ack masterAck) {
     Note("-");
+    if (waveform_ && held_) waveform_->Byte(0xFF, masterAck, nowUs, sclHz);
     return 0xFF;
 }
 
-std::uint8_t I2cBus::Read() {
-    if (!reading_ || target_ == Target::None) return ReadReleased();
+std::uint8_t I2cBus::Read(std::int64_t nowUs, BusWaveform::Ack masterAck) {
+    if (!reading_ || target_ == Target::None) return ReadReleased(nowUs, masterAck);
     Note("r");
+    const std::uint8_t value = ReadSlave();
+    if (waveform_ && held_) waveform_->Byte(value, masterAck, nowUs, sclHz);
+    return value;
+}
+
+std::uint8_t I2cBus::ReadSlave() {
     switch (target_) {
         case Target::Eeprom:
             return eeprom_.Read();
@@ -184,6 +209,7 @@ std::uint8_t I2cBus::Read() {
 
 void I2cBus::Stop(std::int64_t nowUs) {
     Note("P");
+    if (waveform_ && held_) waveform_->Stop(nowUs, sclHz);
     held_ = false;
     if (target_ == Target::Eeprom) eeprom_.Stop(nowUs);
     if (target_ == Target::Part) part_->Stop(nowUs);
@@ -192,6 +218,11 @@ void I2cBus::Stop(std::int64_t nowUs) {
 }
 
 void I2cBus::Abandon() {
+    if (waveform_ && held_) waveform_->Release(-1);
+    Detach();
+}
+
+void I2cBus::Detach() {
     held_ = false;
     if (target_ == Target::Eeprom) eeprom_.Abandon();
     if (target_ == Target::Part) part_->Abandon();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hardware/chip_parts.h"
+#include "simulator/bus_waveform.h"
 #include "simulator/i2c_memory.h"
 #include "simulator/write_cycle.h"
 
@@ -89,14 +90,18 @@ public:
     bool Address(std::uint8_t addressByte, std::int64_t nowUs);
     // A byte from the master; true when acknowledged. `counted`: a register
     // write by the program's own controller, counted in RegisterWrites().
-    bool Write(std::uint8_t byte, bool counted);
+    // `nowUs`, here and in the reads: when the byte begins, for the waveform
+    // (< 0: right after the previous one).
+    bool Write(std::uint8_t byte, bool counted, std::int64_t nowUs = -1);
     // A byte from the addressed slave; 0xFF (released data line) when none
-    // drives it.
-    std::uint8_t Read();
+    // drives it. `masterAck`: what the master answers, when it knows already.
+    std::uint8_t Read(std::int64_t nowUs = -1, BusWaveform::Ack masterAck = BusWaveform::Ack::UnlessLast);
     // The master clocks a byte in while no slave drives the line (it NACKed
     // the slave's last byte): 0xFF, and nothing moves in any slave.
-    std::uint8_t ReadReleased();
+    std::uint8_t ReadReleased(std::int64_t nowUs = -1,
+                              BusWaveform::Ack masterAck = BusWaveform::Ack::UnlessLast);
     void Stop(std::int64_t nowUs);
+    // The master lets go without a STOP.
     void Abandon();
     // What the bus carried since the last call, for a test to check a
     // master's sequence: S (START), Sr (repeated START), w (a byte written),
@@ -115,6 +120,15 @@ public:
     bool eepromPresent = true;
     bool slavesNack = false;
     std::uint64_t registerWrites = 0;
+    // The SCL rate of the master driving the bus; each master sets its own
+    // before it addresses a slave, and the waveform takes its bit times.
+    int sclHz = BusWaveform::kDefaultSclHz;
+
+    // The waveform of the lines: a fresh recording from now on, or none (the
+    // bus then spends nothing on it). Null while not recording.
+    void RecordWaveform(bool on);
+    BusWaveform* Waveform() { return waveform_.get(); }
+    const BusWaveform* Waveform() const { return waveform_.get(); }
 
 private:
     enum class Target { None, Eeprom, Register, Part };
@@ -126,7 +140,12 @@ private:
     bool reading_ = false;
     bool held_ = false;  // a START went out and no STOP yet
     std::string events_;
+    std::unique_ptr<BusWaveform> waveform_;
     void Note(const char* event);
+    bool AddressSlaves(std::uint8_t addressByte, std::int64_t nowUs);
+    bool WriteSlave(std::uint8_t byte, bool counted);
+    std::uint8_t ReadSlave();
+    void Detach();  // the slaves forget the transfer
 };
 
 }  // namespace simulator

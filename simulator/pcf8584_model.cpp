@@ -118,7 +118,9 @@ std::uint8_t Pcf8584::ReadS0() {
     if (mode_ == Mode::Receive && !restartArmed_) {
         awaitingFirstRx_ = false;
         const bool masterAcks = (control_ & kAck) != 0;
-        const std::uint8_t received = slaveReleased_ ? bus_.ReadReleased() : bus_.Read();
+        const std::int64_t now = clock_.NowUs();
+        const BusWaveform::Ack ack = masterAcks ? BusWaveform::Ack::Low : BusWaveform::Ack::High;
+        const std::uint8_t received = slaveReleased_ ? bus_.ReadReleased(now, ack) : bus_.Read(now, ack);
         if (!masterAcks) slaveReleased_ = true;
         BeginByte(!masterAcks, true, received);
     }
@@ -149,7 +151,7 @@ void Pcf8584::WriteS0(std::uint8_t value) {
         return;
     }
     s0_ = value;
-    if (mode_ == Mode::Transmit) BeginByte(!bus_.Write(value, true));
+    if (mode_ == Mode::Transmit) BeginByte(!bus_.Write(value, true, clock_.NowUs()));
 }
 
 void Pcf8584::Start() {
@@ -160,6 +162,7 @@ void Pcf8584::Start() {
 void Pcf8584::SendAddress(std::uint8_t address) {
     restartArmed_ = false;
     s0_ = address;
+    bus_.sclHz = SclHz();
     const bool ack = bus_.Address(address, clock_.NowUs());
     // The R/W bit sets the direction whether or not a slave answered.
     mode_ = (address & 0x01) ? Mode::Receive : Mode::Transmit;
@@ -177,11 +180,13 @@ void Pcf8584::BeginByte(bool lrb, bool received, std::uint8_t value) {
     pin_ = true;
 }
 
-std::int64_t Pcf8584::ByteTimeUs() const {
+int Pcf8584::SclHz() const {
     // S2 bits 1..0 with the 12 MHz input clock: 90, 45, 11 and 1.5 kHz.
-    static constexpr std::int64_t kSclHz[4] = {90'000, 45'000, 11'000, 1'500};
-    return 9 * 1'000'000 / kSclHz[clock2_ & 3];
+    static constexpr int kSclHz[4] = {90'000, 45'000, 11'000, 1'500};
+    return kSclHz[clock2_ & 3];
 }
+
+std::int64_t Pcf8584::ByteTimeUs() const { return 9 * 1'000'000 / SclHz(); }
 
 void Pcf8584::CompleteByte() {
     inFlight_ = false;

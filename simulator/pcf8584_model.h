@@ -72,6 +72,7 @@ private:
     void SendAddress(std::uint8_t address);
     void BeginByte(bool lrb, bool received = false, std::uint8_t value = 0);
     void CompleteByte();
+    int SclHz() const;
     std::int64_t ByteTimeUs() const;
     void Stop();
     void UpdateSetup();

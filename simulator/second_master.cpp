@@ -12,7 +12,9 @@ namespace {
 // Runs one transfer against the bus slaves and records it as the bus shows it.
 class DemoRecorder {
 public:
-    DemoRecorder(I2cBus& bus, std::int64_t nowUs) : bus_(bus), nowUs_(nowUs) {}
+    DemoRecorder(I2cBus& bus, std::int64_t nowUs) : bus_(bus), nowUs_(nowUs) {
+        bus_.sclHz = BusWaveform::kDefaultSclHz;
+    }
 
     bool Address(std::uint8_t address, bool repeated) {
         events_.push_back({repeated ? BusEvent::Kind::RepeatedStart : BusEvent::Kind::Start, 0, true});
@@ -21,7 +23,10 @@ public:
     bool Send(std::uint8_t byte) { return Record(byte, bus_.Write(byte, false)); }
     void Receive(int count) {
         // The master acknowledges every byte but the last.
-        for (int i = 0; i < count; ++i) Record(bus_.Read(), i + 1 < count);
+        for (int i = 0; i < count; ++i) {
+            const bool ack = i + 1 < count;
+            Record(bus_.Read(-1, ack ? BusWaveform::Ack::Low : BusWaveform::Ack::High), ack);
+        }
     }
     BusTransfer Stop() {
         bus_.Stop(nowUs_);
@@ -63,13 +68,14 @@ bool SecondMaster::TryBegin() {
             const std::int64_t now = clock_.NowUs();
             if (now < demoDueUs_) return false;
             demoDueUs_ = now + kDemoIntervalUs;
-            waiting_.push_back({MakeDemoTransfer(now), false});
+            waiting_.push_back({MakeDemoTransfer(now), false, true});
         }
     }
     if (waiting_.empty()) return false;
     current_ = std::move(waiting_.front());
     waiting_.pop_front();
     active_ = true;
+    beganUs_ = clock_.NowUs();
     index_ = 0;
     addressNext_ = true;
     bytePending_ = false;
@@ -120,6 +126,32 @@ void SecondMaster::Finish() {
     active_ = false;
     bytePending_ = false;
     ++played_;
+    BusWaveform* waveform = bus_.Waveform();
+    if (current_.onBus || waveform == nullptr) return;
+    // A queued or captured transfer drives no slave, but it is on the lines
+    // all the same, at the usual 100 kHz; one cut short in its file ends with
+    // a STOP.
+    constexpr int kHz = BusWaveform::kDefaultSclHz;
+    bool held = false;
+    for (const BusEvent& event : current_.transfer) {
+        switch (event.kind) {
+            case BusEvent::Kind::Start:
+            case BusEvent::Kind::RepeatedStart:
+                waveform->Start(held, held ? -1 : beganUs_, kHz);
+                held = true;
+                break;
+            case BusEvent::Kind::Byte:
+                if (held)
+                    waveform->Byte(event.byte, event.acked ? BusWaveform::Ack::Low : BusWaveform::Ack::High,
+                                   -1, kHz);
+                break;
+            case BusEvent::Kind::Stop:
+                if (held) waveform->Stop(-1, kHz);
+                held = false;
+                break;
+        }
+    }
+    if (held) waveform->Stop(-1, kHz);
 }
 
 BusTransfer SecondMaster::MakeDemoTransfer(std::int64_t nowUs) {

@@ -56,6 +56,7 @@ private:
     struct Pending {
         BusTransfer transfer;
         bool fromCapture = false;
+        bool onBus = false;  // the demo's: played on the bus's slaves, which drew the waveform
     };
     BusTransfer MakeDemoTransfer(std::int64_t nowUs);
     void Finish();
@@ -71,6 +72,7 @@ private:
 
     bool active_ = false;
     Pending current_;
+    std::int64_t beganUs_ = 0;
     std::size_t index_ = 0;
     bool addressNext_ = false;
     bool bytePending_ = false;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "eeprom/chip_table.h"
+#include "eeprom/file_access.h"
 #include "hardware/ch341a/ch341a_adapter.h"
 #include "hardware/chip_parts.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
@@ -89,6 +90,21 @@ int SmallNumber(const std::string& text, int low, int high) {
 constexpr int kMostBenchProgrammers = 16;
 
 }  // namespace
+
+bool SaveBusWaveform(SimBench& bench, const std::string& path, std::string& error) {
+    const simulator::BusWaveform* waveform = bench.Bus().Waveform();
+    if (waveform == nullptr) {
+        error = "the bench records its bus only with --bench-vcd or in the window; nothing was written to " +
+                path;
+        return false;
+    }
+    const std::string text = simulator::VcdText(waveform->Edges(), waveform->Cut());
+    return eeprom::WriteFileAtomically(path, text.data(), static_cast<qint64>(text.size()), error);
+}
+
+bool AdapterBackend::SaveWaveform(std::string& error) const {
+    return waveformFile_.empty() || !bench_ || SaveBusWaveform(*bench_, waveformFile_, error);
+}
 
 bool ParseBenchPort(const std::string& text, SimBench::Port& port) {
     const std::string name = Lower(text);
@@ -620,6 +636,8 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         }
         if (virtualBenchTime_) counter_ = &benchTime_;
         bench_ = std::make_unique<SimBench>(*counter_, config);
+        if (!options.benchVcdFile.empty()) bench_->Bus().RecordWaveform(true);
+        waveformFile_ = options.benchVcdFile;
         bench_->SetSlowParts(faults.slowParts);
         if (!listed && !options.benchChip.empty() && !bench_->PutPart(options.benchChip, error)) return false;
         std::string trafficError;
@@ -635,8 +653,9 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
             io = &nothing_;
             notice_ = "running on the simulated bench through the " + label_ + ": " + why;
         }
-    } else if (!options.trafficFile.empty() || !options.benchChip.empty() || options.faults.Any()) {
-        error = "--traffic, --bench-chip and --bench-fault need the simulated bench";
+    } else if (!options.trafficFile.empty() || !options.benchChip.empty() || options.faults.Any() ||
+               !options.benchVcdFile.empty()) {
+        error = "--traffic, --bench-chip, --bench-fault and --bench-vcd need the simulated bench";
         return false;
     }
 

@@ -87,10 +87,16 @@ struct BackendOptions {
     int benchProgrammer = 0;
     std::string traceFile;           // --trace FILE ("-": standard output)
     std::string trafficFile;         // --traffic FILE (bench only)
+    std::string benchVcdFile;        // --bench-vcd FILE (bench only): the bus's lines, written at the end
     std::string benchChip;           // --bench-chip NAME, as the chip list spells it
     BenchFaults faults;              // --bench-fault (bench only)
     std::string program = "merlix";  // names the program in what it says on stderr
 };
+
+// Writes the SCL and SDA waveform `bench` has recorded on its I2C bus to
+// `path` as a VCD file, atomically; false with one sentence when the bench
+// records none or the file cannot be written.
+bool SaveBusWaveform(simulator::SimulatedBench& bench, const std::string& path, std::string& error);
 
 // "lpt1", "lpt2" or "none" in any case; false for anything else.
 bool ParseBenchPort(const std::string& text, simulator::SimulatedBench::Port& port);
@@ -167,6 +173,9 @@ public:
     platform::Counter& Clock() const { return *counter_; }
 
     bool OnBench() const { return bench_ != nullptr; }
+    // Writes the bus waveform to the --bench-vcd file, recorded since Open;
+    // true when written or when none was asked for.
+    bool SaveWaveform(std::string& error) const;
     simulator::SimulatedBench* Bench() const { return bench_.get(); }
     // The adapter the run uses and its bus interfaces (the parallel
     // adapter's are the session's own: Session::Use takes either).
@@ -226,6 +235,7 @@ private:
     std::unique_ptr<simulator::FakeCh341a> fakeUsb_;
     std::unique_ptr<hardware::Ch341aAdapter> ch341a_;
     std::string notice_;
+    std::string waveformFile_;
     std::string label_;
     bool fileError_ = false;
     std::function<void(const std::string&)> traceSink_;

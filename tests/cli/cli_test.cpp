@@ -191,8 +191,11 @@ TEST_F(MerlixCli, AMalformedHexLineIsNamedAndTheChipKeepsItsData) {
     EXPECT_EQ(readBack.out, QByteArray(256, '\x33'));
 
     // The register commands on the same bench: a write, then i2ctransfer's
-    // write-then-read with a repeated START.
-    EXPECT_EQ(Cli({"set", "0x21", "0x10", "0xA5"}).code, 0);
+    // write-then-read with a repeated START. The write's bus goes to a waveform file as well.
+    EXPECT_EQ(Cli({"--bench-vcd", dir.filePath("set.vcd"), "set", "0x21", "0x10", "0xA5"}).code, 0);
+    QFile vcd(dir.filePath("set.vcd"));
+    ASSERT_TRUE(vcd.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(vcd.readAll().contains("$timescale 100 ns $end"));
     EXPECT_EQ(Cli({"get", "0x21", "0x10"}).out, "0xa5\n");
     EXPECT_EQ(Cli({"transfer", "w3@0x21", "0x11", "1", "2", "w1@0x21", "0x10", "r3"}).out,
               "0xa5 0x01 0x02\n");

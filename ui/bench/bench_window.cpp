@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,6 +29,7 @@
 #include "hardware/chip_parts.h"
 #include "hardware/port_adapter.h"
 #include "simulator/i2c_memory.h"
+#include "startup/backend.h"
 #include "ui/bench/bench_look.h"
 #include "ui/bench/chip_grid.h"
 #include "ui/bench/dac_bars.h"
@@ -380,6 +382,12 @@ QWidget* BenchWindow::BuildMasterBox() {
     masterLabel_ = new QLabel;
     masterLabel_->setWordWrap(true);
     layout->addLayout(file);
+    auto* waveform = new QHBoxLayout;
+    waveform->addWidget(ActionButton(QStringLiteral("Export waveform..."),
+                                     QStringLiteral("Export bus waveform"), this,
+                                     [this] { ExportWaveform(); }));
+    waveform->addStretch();
+    layout->addLayout(waveform);
     layout->addWidget(masterLabel_);
     layout->addStretch();
 
@@ -387,6 +395,17 @@ QWidget* BenchWindow::BuildMasterBox() {
     captureLabel_->setText(QString::fromStdString(captureFile_));
     TrafficButton(bench_.config().traffic)->setChecked(true);
     return Box(QStringLiteral("Second bus master"), layout);
+}
+
+void BenchWindow::ExportWaveform() {
+    const QString path = AskSavePath(QStringLiteral("bench.vcd"));
+    if (path.isEmpty()) return;
+    std::string error;
+    if (!startup::SaveBusWaveform(bench_, QFile::encodeName(path).toStdString(), error)) {
+        ShowMessage(QString::fromStdString(error));
+        return;
+    }
+    noteLabel_->setText(QStringLiteral("Saved the bus waveform (SCL and SDA) to \"%1\".").arg(path));
 }
 
 void BenchWindow::showEvent(QShowEvent* event) {

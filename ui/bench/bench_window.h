@@ -67,6 +67,8 @@ public:
     void ChooseSocketChip(int index);
     void ChooseTraffic(simulator::SimulatedBench::Traffic traffic);
     void OpenCapture();
+    // The bus recorded so far, SCL and SDA, to a VCD file the user names.
+    void ExportWaveform();
     void LoadEeprom();
     void SaveEeprom();
     void LoadSocketChip();

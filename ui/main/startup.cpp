@@ -79,6 +79,10 @@ void AddOptions(QCommandLineParser& parser) {
         {QStringLiteral("traffic"),
          QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
          QStringLiteral("FILE")},
+        {QStringLiteral("bench-vcd"),
+         QStringLiteral("Bench: write the I2C bus's SCL and SDA, recorded from the start, to FILE as a VCD "
+                        "waveform when the program ends."),
+         QStringLiteral("FILE")},
         {QStringLiteral("bench-chip"),
          QStringLiteral("Bench: keep chip NAME (a chip list text, or a part such as 24C256) in its socket."),
          QStringLiteral("NAME")},
@@ -125,10 +129,11 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     startup::BackendOptions& adapter = options.adapter;
     adapter.traceFile = QFile::encodeName(parser.value(QStringLiteral("trace"))).toStdString();
     adapter.trafficFile = QFile::encodeName(parser.value(QStringLiteral("traffic"))).toStdString();
+    adapter.benchVcdFile = QFile::encodeName(parser.value(QStringLiteral("bench-vcd"))).toStdString();
     // An empty value is a slip (an unset shell variable), not a wish to go
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
-    for (const char* name : {"trace", "traffic", "ppdev", "bench-chip", "bench-fault", "adapter",
+    for (const char* name : {"trace", "traffic", "bench-vcd", "ppdev", "bench-chip", "bench-fault", "adapter",
                              "bench-adapter", "analyzer", "analyzer-pins", "analyzer-rate"}) {
         if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
             error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
@@ -182,7 +187,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
              {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("adapter"),
               QStringLiteral("bench-adapter"), QStringLiteral("trace"), QStringLiteral("traffic"),
               QStringLiteral("bench-chip"), QStringLiteral("bench-fault"), QStringLiteral("bench-window"),
-              QStringLiteral("analyzer")}) {
+              QStringLiteral("bench-vcd"), QStringLiteral("analyzer")}) {
             if (parser.isSet(name)) given << QStringLiteral("--") + name;
         }
         if (!given.isEmpty()) {
@@ -296,6 +301,8 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
     const QString label = QString::fromStdString(Label());
     if (Bench()) {
         SetActiveBench(Bench());
+        // The bench window exports the bus recorded so far, so the window's bench always records it.
+        if (!Bench()->Bus().Waveform()) Bench()->Bus().RecordWaveform(true);
         // The bench's own mark says the bench; the adapter under it is named after it.
         if (Kind() != startup::AdapterKind::Parallel)
             g_backendMark = QStringLiteral("  [simulated bench, %1]").arg(label);

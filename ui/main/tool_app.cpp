@@ -120,6 +120,11 @@ int RunMerlix(int argc, char** argv) {
         if (AnalyzerSettingsOf(remembered, settings, why)) app.analyzer = settings;
     }
     app.InitInstance();
+    std::string waveformError;
+    if (!backend->SaveWaveform(waveformError)) {
+        std::fprintf(stderr, "merlix: %s\n", waveformError.c_str());
+        return 1;
+    }
     return 0;
 }
 

@@ -508,6 +508,7 @@ TEST_F(BenchWindowWithMainWindow, ADacSliderMoveShowsTheNewVoltage) {
 }
 
 TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {
+    bench().Bus().RecordWaveform(true);
     Window().TrafficButton(SimulatedBench::Traffic::Demo)->click();
     Click(ids::kMonitor);
     for (int i = 0; i < 400 && bench().TransfersPlayed() < 4; ++i) Poll(1);
@@ -516,6 +517,18 @@ TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {
     EXPECT_EQ(Window().MasterText(), QStringLiteral("Transfers played: %1").arg(bench().TransfersPlayed()));
     EXPECT_GT(dialog().m_busLog->count(), 0);
     Click(ids::kMonitor);
+
+    // What the demo put on the bus, as a waveform file.
+    savePathAnswer = dir.filePath("demo.vcd");
+    Window().Button("Export waveform...")->click();
+    EXPECT_EQ(saveRequests.last(), "bench.vcd");
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.value(0));
+    QFile saved(savePathAnswer);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray vcd = saved.readAll();
+    EXPECT_TRUE(vcd.contains("$var wire 1 ! scl $end")) << vcd.left(200).constData();
+    EXPECT_GE(vcd.count("\n0\"\n"), 4) << "SDA falls at least at each transfer's START";
+    EXPECT_TRUE(Window().NoteText().startsWith("Saved the bus waveform")) << qPrintable(Window().NoteText());
 }
 
 // Not a check: with MERLIX_SCREENSHOT_DIR set (run under a real display

@@ -51,9 +51,11 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 }
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
-    const StartupOptions all = Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt",
-                                      "--bench-chip", "93C46 (8)", "--bench-window", "--transfers-window"});
+    const StartupOptions all =
+        Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt", "--bench-chip", "93C46 (8)",
+               "--bench-window", "--transfers-window", "--bench-vcd", "bus.vcd"});
     EXPECT_EQ(all.adapter.traceFile, "t.txt");
+    EXPECT_EQ(all.adapter.benchVcdFile, "bus.vcd");
     EXPECT_EQ(all.adapter.trafficFile, "cap.txt");
     EXPECT_EQ(all.adapter.benchChip, "93C46 (8)");
     EXPECT_TRUE(all.benchWindow);
@@ -79,7 +81,7 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
 }
 
 TEST(CommandLine, RefusesEmptyValuesAndUnknownChipsWhateverTheirCase) {
-    for (const char* option : {"--traffic", "--trace", "--ppdev", "--bench-chip"}) {
+    for (const char* option : {"--traffic", "--trace", "--ppdev", "--bench-chip", "--bench-vcd"}) {
         SCOPED_TRACE(option);
         Parse({option, ""}, false);
     }
