@@ -76,9 +76,11 @@ TEST(AnalyzerLoop, SigrokDecodingTheBenchWaveformGivesTheBenchMonitorsLines) {
     std::vector<std::string> analyzerLines;
     monitor::StartMonitor(analyzer);
     if (analyzer.Trouble().find("not installed") != std::string::npos)
-        GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli): the loop needs the reference decoder";
+        GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli): the loop needs the "
+                        "reference decoder";
     for (int pass = 0; pass < 4000 && !analyzer.Finished() && analyzer.Trouble().empty(); ++pass) {
-        monitor::MonitorPass(analyzer, 0, 0, [&](std::string_view line) { analyzerLines.emplace_back(line); });
+        monitor::MonitorPass(analyzer, 0, 0,
+                             [&](std::string_view line) { analyzerLines.emplace_back(line); });
         analyzer.SleepMs(5);
     }
     monitor::StopMonitor(analyzer);
@@ -90,7 +92,8 @@ TEST(AnalyzerLoop, SigrokDecodingTheBenchWaveformGivesTheBenchMonitorsLines) {
     const auto quoted = [](const std::vector<std::string>& lines, std::size_t i) {
         return i < lines.size() ? "\"" + lines[i] + "\"" : std::string();
     };
-    std::printf("%-72s | %s\n", "the bench's own monitor (PCF8584)", "sigrok-cli on the bench's VCD, live input");
+    std::printf("%-72s | %s\n", "the bench's own monitor (PCF8584)",
+                "sigrok-cli on the bench's VCD, live input");
     for (std::size_t i = 0; i < std::max(benchLines.size(), analyzerLines.size()); ++i)
         std::printf("%-72s | %s\n", quoted(benchLines, i).c_str(), quoted(analyzerLines, i).c_str());
     std::filesystem::remove(vcd);
