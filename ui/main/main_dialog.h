@@ -8,6 +8,7 @@
 //   main/adapter_controls.cpp     "Reset PCF ", LPT1/LPT2, device and user lines
 //   main/adapter_choice.cpp       the "Adapter" menu; the controls an adapter without the latch lacks
 //   monitor/bus_monitor.cpp       the bus monitor
+//   monitor/analyzer_dialog.cpp   "Logic analyzer…": the monitor through a logic analyzer
 //   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
 //   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
 //   eeprom/image_file_handlers.cpp  image files
