@@ -6,6 +6,8 @@
 // asks for SIGTERM when its parent goes). The child runs in a process group
 // of its own, so a Ctrl-C at the terminal reaches us alone and we end it in
 // order; Stop() signals the whole group, so a script's own children go too.
+// The kernel's signal follows the thread that started the child: start it
+// from one that lives as long as the child should (the main thread).
 #pragma once
 
 #include <sys/types.h>
