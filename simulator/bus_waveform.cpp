@@ -50,16 +50,20 @@ void BusWaveform::Add(Kind kind, std::uint8_t value, Ack ack, std::int64_t nowUs
 
 std::vector<BusWaveform::Edge> BusWaveform::Edges() const {
     std::vector<Edge> edges;
+    ForEachEdge([&edges](const Edge& edge) { edges.push_back(edge); });
+    return edges;
+}
+
+void BusWaveform::ForEachEdge(const std::function<void(const Edge&)>& take) const {
+    // An edge goes out once the next one is later: both lines may move at one instant.
     Edge line;
+    bool pending = false;
     auto set = [&](std::int64_t atNs, bool Edge::*wire, bool level) {
         if (line.*wire == level) return;
+        if (pending && line.atNs != atNs) take(line);
         line.*wire = level;
         line.atNs = atNs;
-        if (!edges.empty() && edges.back().atNs == atNs) {
-            edges.back() = line;
-        } else {
-            edges.push_back(line);
-        }
+        pending = true;
     };
     auto scl = [&](std::int64_t atNs, bool level) { set(atNs, &Edge::scl, level); };
     auto sda = [&](std::int64_t atNs, bool level) { set(atNs, &Edge::sda, level); };
@@ -110,13 +114,14 @@ std::vector<BusWaveform::Edge> BusWaveform::Edges() const {
                 break;
         }
     }
-    return edges;
+    if (pending) take(line);
 }
 
-std::string VcdText(const std::vector<BusWaveform::Edge>& edges, bool cut) {
+std::string VcdText(const BusWaveform& waveform) {
     constexpr std::int64_t kTickNs = 100;
     std::string text;
-    if (cut) text += "$comment The oldest transfers were dropped to keep the recording bounded. $end\n";
+    if (waveform.Cut())
+        text += "$comment The oldest transfers were dropped to keep the recording bounded. $end\n";
     text += "$timescale 100 ns $end\n"
             "$scope module i2c $end\n"
             "$var wire 1 ! scl $end\n"
@@ -127,7 +132,7 @@ std::string VcdText(const std::vector<BusWaveform::Edge>& edges, bool cut) {
     std::int64_t tick = 0;
     bool scl = true;
     bool sda = true;
-    for (const BusWaveform::Edge& edge : edges) {
+    waveform.ForEachEdge([&](const BusWaveform::Edge& edge) {
         // Rounded to the timescale, every edge still keeps a tick of its own,
         // so a START or STOP never merges with the clock edge next to it.
         tick = std::max(tick + 1, (edge.atNs + kTickNs / 2) / kTickNs);
@@ -136,7 +141,7 @@ std::string VcdText(const std::vector<BusWaveform::Edge>& edges, bool cut) {
         if (edge.sda != sda) text += edge.sda ? "1\"\n" : "0\"\n";
         scl = edge.scl;
         sda = edge.sda;
-    }
+    });
     // A bit time of the last state, so a viewer shows it.
     text += '#' + std::to_string(tick + 100) + '\n';
     return text;

@@ -16,12 +16,14 @@
 // not given), right after the previous one, so the waveform never runs
 // backwards and bytes driven back to back follow at the bit rate.
 //
-// The recording is bounded: beyond kKeptSymbols the oldest transfers are
-// dropped whole, and Cut() says so.
+// The recording is bounded: beyond kKeptSymbols (about 13 s of a bus busy
+// without a break at 100 kHz, an hour of the demo master) the oldest
+// transfers are dropped whole, and Cut() says so.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,7 +41,7 @@ public:
         bool sda = true;
         bool operator==(const Edge&) const = default;
     };
-    static constexpr std::size_t kKeptSymbols = std::size_t{1} << 19;
+    static constexpr std::size_t kKeptSymbols = std::size_t{1} << 17;
     static constexpr int kDefaultSclHz = 100'000;
 
     // nowUs < 0: right after the previous symbol.
@@ -52,6 +54,7 @@ public:
     // Every change of either line, the first at the earliest kept symbol; the
     // lines are high (bus free) before it.
     std::vector<Edge> Edges() const;
+    void ForEachEdge(const std::function<void(const Edge&)>& take) const;
     bool Cut() const { return cut_; }
     bool Empty() const { return symbols_.empty(); }
 
@@ -75,6 +78,6 @@ private:
 // for a logic analyzer's import, enough for a 400 kHz bus), wires "scl" and
 // "sda", both high at #0, then only the changes, then one bit time of idle.
 // A recording that was cut says so in a $comment.
-std::string VcdText(const std::vector<BusWaveform::Edge>& edges, bool cut);
+std::string VcdText(const BusWaveform& waveform);
 
 }  // namespace simulator

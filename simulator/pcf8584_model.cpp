@@ -118,7 +118,7 @@ std::uint8_t Pcf8584::ReadS0() {
     if (mode_ == Mode::Receive && !restartArmed_) {
         awaitingFirstRx_ = false;
         const bool masterAcks = (control_ & kAck) != 0;
-        const std::int64_t now = clock_.NowUs();
+        const std::int64_t now = WaveformNowUs();
         const BusWaveform::Ack ack = masterAcks ? BusWaveform::Ack::Low : BusWaveform::Ack::High;
         const std::uint8_t received = slaveReleased_ ? bus_.ReadReleased(now, ack) : bus_.Read(now, ack);
         if (!masterAcks) slaveReleased_ = true;
@@ -151,7 +151,7 @@ void Pcf8584::WriteS0(std::uint8_t value) {
         return;
     }
     s0_ = value;
-    if (mode_ == Mode::Transmit) BeginByte(!bus_.Write(value, true, clock_.NowUs()));
+    if (mode_ == Mode::Transmit) BeginByte(!bus_.Write(value, true, WaveformNowUs()));
 }
 
 void Pcf8584::Start() {
@@ -178,6 +178,11 @@ void Pcf8584::BeginByte(bool lrb, bool received, std::uint8_t value) {
     inFlightValue_ = value;
     inFlightEndUs_ = clock_.NowUs() + ByteTimeUs();
     pin_ = true;
+}
+
+std::int64_t Pcf8584::WaveformNowUs() {
+    // Only a recording bus needs the time of a byte; otherwise the clock is left alone.
+    return bus_.Waveform() ? clock_.NowUs() : -1;
 }
 
 int Pcf8584::SclHz() const {

@@ -73,6 +73,7 @@ private:
     void BeginByte(bool lrb, bool received = false, std::uint8_t value = 0);
     void CompleteByte();
     int SclHz() const;
+    std::int64_t WaveformNowUs();
     std::int64_t ByteTimeUs() const;
     void Stop();
     void UpdateSetup();

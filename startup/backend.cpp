@@ -98,7 +98,7 @@ bool SaveBusWaveform(SimBench& bench, const std::string& path, std::string& erro
                 path;
         return false;
     }
-    const std::string text = simulator::VcdText(waveform->Edges(), waveform->Cut());
+    const std::string text = simulator::VcdText(*waveform);
     return eeprom::WriteFileAtomically(path, text.data(), static_cast<qint64>(text.size()), error);
 }
 

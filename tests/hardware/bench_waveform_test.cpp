@@ -144,7 +144,7 @@ TEST_F(BenchWaveformTest, TransfersDecodeBackFromTheLines) {
 
         std::string lines;
         std::string errors;
-        if (!SigrokDecode(simulator::VcdText(edges, waveform->Cut()), lines, errors)) {
+        if (!SigrokDecode(simulator::VcdText(*waveform), lines, errors)) {
             GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli): the VCD was checked by "
                             "the edges alone";
         }
@@ -158,6 +158,21 @@ TEST_F(BenchWaveformTest, TransfersDecodeBackFromTheLines) {
                          "i2c-1: Data read: 33\ni2c-1: NACK\ni2c-1: Stop\n"
                          "i2c-1: Start\ni2c-1: Write\ni2c-1: Address write: 1D\ni2c-1: NACK\ni2c-1: Stop\n");
     }
+}
+
+// A bus busy for long keeps its latest transfers, each whole, and the file says it was cut.
+TEST(BusWaveform, ALongRecordingKeepsItsLatestTransfersWhole) {
+    BusWaveform waveform;
+    for (std::size_t i = 0; i < BusWaveform::kKeptSymbols / 4 + 3; ++i) {
+        waveform.Start(false, -1, 100'000);
+        waveform.Byte(0xA0, BusWaveform::Ack::Low, -1, 100'000);
+        waveform.Byte(static_cast<std::uint8_t>(i), BusWaveform::Ack::Low, -1, 100'000);
+        waveform.Stop(-1, 100'000);
+    }
+    ASSERT_TRUE(waveform.Cut());
+    std::int64_t halfBitNs = 0;
+    EXPECT_EQ(Decode(waveform.Edges(), halfBitNs).substr(0, 18), "S A0A 03A P S A0A ");
+    EXPECT_EQ(simulator::VcdText(waveform).rfind("$comment The oldest transfers were dropped", 0), 0u);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST(AnalyzerLoop, SigrokDecodingTheBenchWaveformGivesTheBenchMonitorsLines) {
     const simulator::BusWaveform* waveform = bench.Bus().Waveform();
     ASSERT_NE(waveform, nullptr);
     const std::string vcd = ::testing::TempDir() + "merlix-analyzer-loop.vcd";
-    std::ofstream(vcd) << simulator::VcdText(waveform->Edges(), waveform->Cut());
+    std::ofstream(vcd) << simulator::VcdText(*waveform);
 
     monitor::AnalyzerSettings settings;
     settings.inputFile = vcd;
