@@ -66,13 +66,17 @@ void AnalyzerDialog::accept() {
 
 void MainDialog::AddAnalyzerEntry() {
     analyzerAction_ = new QAction(QStringLiteral("&Logic analyzer…"), this);
+    // Checked while the monitor watches through an analyzer.
+    analyzerAction_->setCheckable(true);
     addAction(analyzerAction_);
     connect(analyzerAction_, &QAction::triggered, this, &MainDialog::ChooseAnalyzer);
 }
 
 void MainDialog::ChooseAnalyzer() {
     AnalyzerDialog dialog(RememberedAnalyzer(), this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    analyzerAction_->setChecked(analyzer_ != nullptr);  // a click toggled it; the state is the analyzer's
+    if (!accepted) return;
     const AnalyzerChoice choice = dialog.Choice();
     RememberAnalyzer(choice);
     UseAnalyzer(choice.on ? &dialog.Settings() : nullptr);
@@ -82,9 +86,11 @@ void MainDialog::UseAnalyzer(const monitor::AnalyzerSettings* settings) {
     if (session_->monitorOn) OnMonitorToggle();
     analyzer_.reset();
     session_->sniffer = adapterSniffer_;
-    if (!settings) return;
-    analyzer_ = std::make_unique<monitor::LiveAnalyzer>(*settings);
-    session_->sniffer = analyzer_.get();
+    if (settings) {
+        analyzer_ = std::make_unique<monitor::LiveAnalyzer>(*settings);
+        session_->sniffer = analyzer_.get();
+    }
+    analyzerAction_->setChecked(analyzer_ != nullptr);
 }
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 // device lines at start, the filter edit, the history combo, the replay into
 // the image, and transfers too long for a line or for the image.
 #include <signal.h>
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QThread>
@@ -134,6 +135,7 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     EXPECT_EQ(settings.rateHz, 2'000'000);
     settings.program = script;
     dialog().UseAnalyzer(&settings);
+    EXPECT_TRUE(dialog().AnalyzerAction()->isChecked());
 
     StartMonitor();
     const pid_t child = dialog().Analyzer()->ChildPid();
@@ -151,6 +153,7 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
 
     dialog().UseAnalyzer(nullptr);
     EXPECT_EQ(session().sniffer, &session().adapter);
+    EXPECT_FALSE(dialog().AnalyzerAction()->isChecked());
 }
 
 // --- Filter ----------------------------------------------------------------------
