@@ -55,6 +55,8 @@ public:
     void Finish();
     // Drops the transfer still open.
     void Clear() { current_.clear(); }
+    // The events of the transfer still open.
+    std::size_t OpenEvents() const { return current_.size(); }
 
 private:
     Sink sink_;

@@ -60,6 +60,7 @@ void LiveAnalyzer::StartWatching() {
     lines_.clear();
     done_.clear();
     assembler_.Clear();
+    skipping_ = false;
     lastSample_ = 0;
     baseUs_ = nowUs_;
     std::string error;
@@ -91,7 +92,18 @@ hardware::CaptureCount LiveAnalyzer::CaptureTransfers(int, const hardware::Trans
         } else {
             line.sample = lastSample_;
         }
+        // A transfer that never stops is cut where the PCF8584's capture
+        // would end, and the rest of it skipped up to the next START, so a
+        // stuck bus cannot fill the memory.
+        const bool start = !line.ackLine && (line.event.kind == hardware::BusEvent::Kind::Start ||
+                                             line.event.kind == hardware::BusEvent::Kind::RepeatedStart);
+        if (skipping_ && !start) continue;
+        skipping_ = false;
         assembler_.Add(line);
+        if (assembler_.OpenEvents() >= static_cast<std::size_t>(hardware::kCaptureRecordLimit)) {
+            assembler_.Finish();
+            skipping_ = true;
+        }
     }
     if (!alive) {
         assembler_.Finish();

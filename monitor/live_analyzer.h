@@ -86,6 +86,7 @@ private:
     std::int64_t baseUs_ = 0;
     std::int64_t nowUs_ = 0;
     bool running_ = false;
+    bool skipping_ = false;  // a transfer too long was cut: its rest is skipped
     bool finished_ = false;
     std::string trouble_;
 

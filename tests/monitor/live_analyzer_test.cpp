@@ -121,6 +121,21 @@ TEST(LiveAnalyzer, SaysWhatIsMissingAndNeverLeavesAChild) {
         "No fx2lafw logic analyzer was found: plug it in, and check that the udev rules of the libsigrok "
         "package let you use it (sigrok-cli said: No devices found.)");
 
+    // A bus stuck in one transfer: cut where the PCF8584's capture ends, the
+    // rest skipped up to the next START.
+    settings.program =
+        FakeAnalyzer("stuck", "echo 'i2c-1: Start'\necho 'i2c-1: Address write: 50'\n"
+                              "i=0; while [ $i -lt 9000 ]; do echo 'i2c-1: Data write: 00'; "
+                              "i=$((i+1)); done\n"
+                              "printf 'i2c-1: Start\\ni2c-1: Address write: 51\\ni2c-1: Stop\\n'\n");
+    monitor::LiveAnalyzer stuck(settings);
+    const Seen cut = Watch(stuck);
+    ASSERT_EQ(cut.lines.size(), 2u);
+    EXPECT_EQ(cut.lines[0].size(), static_cast<std::size_t>(monitor::kMaxLogLineLength));
+    EXPECT_EQ(cut.lines[1], " W A2 ");
+    EXPECT_EQ(stuck.Trouble(), "sigrok-cli stopped (exit status 0)")
+        << "a continuous capture never ends well";
+
     // One that runs on until the monitor stops, with a child of its own.
     settings.program = FakeAnalyzer("forever", "sleep 60 &\necho $! >&2\nwhile :; do sleep 1; done\n");
     pid_t child = -1;
