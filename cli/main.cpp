@@ -22,9 +22,11 @@
 #include "cli/commands.h"
 #include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
+#include "monitor/live_analyzer.h"
 #include "platform/counter.h"
 #include "simulator/fake_spidev.h"
 #include "startup/adapter_check.h"
+#include "startup/analyzer_options.h"
 #include "startup/backend.h"
 #include "startup/bench_state.h"
 
@@ -50,8 +52,9 @@ struct GlobalOptions {
     std::string benchFaults;
     std::string benchState;
     bool benchFresh = false;
-    std::vector<std::string> adapters;  // --adapter, once or more
-    std::string benchAdapter;           // --bench-adapter
+    std::vector<std::string> adapters;    // --adapter, once or more
+    std::string benchAdapter;             // --bench-adapter
+    startup::AnalyzerArguments analyzer;  // --analyzer, --analyzer-pins, --analyzer-rate
     bool quiet = false;
     bool json = false;
     bool checksum = false;
@@ -171,6 +174,8 @@ std::string TraceInFolder(const std::string& trace, const std::vector<CommandFil
 // What every adapter of a run shares: the options and the command.
 struct AdapterRun {
     const GlobalOptions& g;
+    // The logic analyzer the monitor watches through instead of the adapter.
+    std::optional<monitor::AnalyzerSettings> analyzer;
     std::string holder;  // who keeps the bench state folder: pid and command line
     std::function<int(cli::CommandContext&, const cli::MemoryOptions&)> command;
 };
@@ -197,8 +202,14 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
     if (!g.port.empty() && backend.Kind() != startup::AdapterKind::Parallel)
         return Usage("--port chooses a parallel port, and the " + backend.Label() + " has none");
 
+    // Made before the session that points at it; its child ends with it.
+    std::unique_ptr<monitor::LiveAnalyzer> analyzer;
     auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
     session->Use(backend.Interfaces());
+    if (run.analyzer) {
+        analyzer = std::make_unique<monitor::LiveAnalyzer>(*run.analyzer);
+        session->sniffer = analyzer.get();
+    }
     cli::CommandContext context{.session = *session};
     context.adapter = backend.Label();
     context.capabilities = backend.Capabilities();
@@ -388,6 +399,17 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
                    "Bench: keep the virtual chips in DIR (default $XDG_STATE_HOME/merlix/bench)")
         ->type_name("DIR");
     app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
+    app.add_option("--analyzer", g.analyzer.device,
+                   "monitor: watch the bus through a logic analyzer, run by sigrok-cli with this driver "
+                   "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter")
+        ->type_name("DRIVER[:conn=...]");
+    app.add_option("--analyzer-pins", g.analyzer.pins,
+                   "monitor: the analyzer's channels on SCL and SDA (default scl=D0,sda=D1)")
+        ->type_name("scl=Dn,sda=Dm");
+    app.add_option(
+           "--analyzer-rate", g.analyzer.rate,
+           std::string("monitor: the analyzer's sample rate (default 1M), ") + startup::kAnalyzerRateRule)
+        ->type_name("RATE");
     app.add_flag("-q,--quiet", g.quiet, "No progress line");
     app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
@@ -504,7 +526,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         std::string given;
         for (const char* name : {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port",
                                  "--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
-                                 "--bench-fresh", "--bench-vcd"}) {
+                                 "--bench-fresh", "--bench-vcd", "--analyzer"}) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
@@ -519,6 +541,15 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     }
 
     CLI::App* chosen = app.get_subcommands().front();
+    monitor::AnalyzerSettings analyzerSettings;
+    for (const char* name : {"--analyzer", "--analyzer-pins", "--analyzer-rate"}) {
+        if (app.count(name) && app.get_option(name)->as<std::string>().empty())
+            return Usage(std::string(name) + " needs a value, not an empty text");
+    }
+    if (!startup::ParseAnalyzerArguments(g.analyzer, analyzerSettings, error)) return Usage(error);
+    const bool analyzerGiven = !g.analyzer.device.empty();
+    if (analyzerGiven && chosen != monitor)
+        return Usage("--analyzer watches the bus for monitor; " + chosen->get_name() + " does not watch it");
     const CLI::Option* pageOption = chosen->get_option_no_throw("--page");
     memory.pageGiven = pageOption && pageOption->count() > 0;
     if (g.trace == "-" && (g.json || memory.outputFile == "-"))
@@ -585,7 +616,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         if (chosen == monitor) return cli::RunMonitor(context, monitorOptions);
         return static_cast<int>(cli::kExitOk);
     };
-    AdapterRun run{g, holder, command};
+    AdapterRun run{g, std::nullopt, holder, command};
+    if (analyzerGiven) run.analyzer = analyzerSettings;
     if (each.size() == 1) {
         const int code = RunOnAdapter(run, each.front(), memory, stateFolder, files, outcome.data);
         return code;

@@ -34,7 +34,9 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         return Fail(kExitUsage, "monitor --json carries the log lines; --format " + options.format +
                                     " is for standard output");
     if (!session.sniffer) return Fail(kExitFailed, monitor::kCannotWatchMessage);
-    if (!FindAdapter(context)) return NoAdapter();
+    // A logic analyzer watches on its own; the parallel adapter's controller must be found first.
+    const bool ownController = session.sniffer == static_cast<hardware::BusSniffer*>(&session.adapter);
+    if (ownController && !FindAdapter(context)) return NoAdapter();
     const InterruptGuard interrupts;
     const auto began = std::chrono::steady_clock::now();
 
@@ -43,6 +45,14 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     const std::int64_t start = clock.NowUs();
     session.monitorOn = 1;
     monitor::StartMonitor(sniffer);
+    // An analyzer that cannot start, or stops by itself, ends the monitor with its sentence.
+    const auto trouble = [&] {
+        const std::string why = sniffer.Trouble();
+        session.monitorOn = 0;
+        monitor::StopMonitor(sniffer);
+        return Fail(kExitFailed, why);
+    };
+    if (!sniffer.Trouble().empty()) return trouble();
     // The window replays the log's EEPROM transfers into its image when the
     // monitor stops; here each line is replayed as it comes, so that a
     // monitor left running all day keeps no log in memory.
@@ -91,6 +101,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         // As the window's timer pass.
         monitor::MonitorPass(sniffer, session.filterRead, session.filterWrite, onLine, onRecords);
         std::fflush(stdout);
+        if (!sniffer.Trouble().empty()) return trouble();
         if (limitReached()) {
             ended = "count";
             break;

@@ -3,6 +3,8 @@
 // address, or a logic analyser, have one.
 #pragma once
 
+#include <string>
+
 #include "hardware/bus_adapter.h"
 #include "hardware/capture.h"
 
@@ -20,6 +22,10 @@ public:
     virtual CaptureCount CaptureTransfers(int reads, const TransferSink& sink) = 0;
     // Turns watching off: the adapter is a master again.
     virtual void StopWatching() = 0;
+    // Why watching has ended by itself, in one sentence; empty while it runs.
+    // A controller on the adapter never stops on its own; a logic analyzer
+    // run as another program can (not installed, unplugged, crashed).
+    virtual std::string Trouble() const { return {}; }
 };
 
 }  // namespace hardware

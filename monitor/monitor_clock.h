@@ -13,16 +13,23 @@ namespace monitor {
 
 class MonitorClock {
 public:
-    explicit MonitorClock(hardware::BusAdapter& adapter) : adapter_(adapter) {}
+    explicit MonitorClock(hardware::BusAdapter& adapter) : adapter_(&adapter) {}
+
+    // Takes the clock of another adapter (a logic analyzer in place of the
+    // adapter's own controller), starting afresh from its first reading.
+    void Follow(hardware::BusAdapter& adapter) {
+        adapter_ = &adapter;
+        last_ = 0;
+    }
 
     std::int64_t NowUs() {
-        const std::int64_t now = adapter_.NowUs();
+        const std::int64_t now = adapter_->NowUs();
         if (now != hardware::BusAdapter::kNoTime && now > last_) last_ = now;
         return last_;
     }
 
 private:
-    hardware::BusAdapter& adapter_;
+    hardware::BusAdapter* adapter_;
     std::int64_t last_ = 0;
 };
 

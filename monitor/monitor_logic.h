@@ -34,7 +34,8 @@ inline constexpr int kMaxLogLineLength = (kLogLineBufferSize - 1) / 3 * 3;
 inline constexpr int kHistoryLimit = 100;
 // What both faces say when the adapter in use has no bus sniffer.
 inline constexpr const char* kCannotWatchMessage =
-    "This adapter cannot watch the bus; play a capture file with --traffic instead";
+    "This adapter cannot watch the bus; watch it through a logic analyzer (--analyzer) or play a capture "
+    "file with --traffic";
 
 // The log line of a transfer: for each record " W " or " R " (bit 0 of the
 // address byte) before a type-4 record, "%02X " of the data, and " ; " after a

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hardware/decoder_text.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/i2c_bus.h"
@@ -20,14 +21,8 @@
 namespace simulator {
 
 // One transfer by the second bus master, in bus order.
-struct BusEvent {
-    enum class Kind { Start, RepeatedStart, Byte, Stop };
-    Kind kind = Kind::Byte;
-    std::uint8_t byte = 0;  // for Byte: the 8-bit value on the bus (address bytes carry R/W)
-    bool acked = true;      // for Byte: whether the receiver acknowledged it
-    bool operator==(const BusEvent&) const = default;
-};
-using BusTransfer = std::vector<BusEvent>;
+using hardware::BusEvent;
+using hardware::BusTransfer;
 
 // Parses the logic-analyzer decoder text: one event per line, with or without
 // a decoder label ("i2c-1: "): "Start", "Start repeat", "Address write: 50",

@@ -46,6 +46,7 @@ protected:
         // Backups go to the test's folder, never the real home.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_DATA_HOME", dir.filePath("data"));
+        if (!pathFirst.isEmpty()) environment.insert("PATH", pathFirst + ":" + environment.value("PATH"));
         process.setProcessEnvironment(environment);
         // A disk that fills: writes past the limit fail as they would on a full disk.
         const rlim_t limit = fileSizeLimit;
@@ -76,6 +77,7 @@ protected:
     QTemporaryDir dir;
     rlim_t fileSizeLimit = RLIM_INFINITY;
     bool onBench = true;  // false: this machine's own ports, as the port survey wants
+    QString pathFirst;    // a folder searched before PATH, for programs merlix-cli runs
 };
 
 // One chip of each family: a HEX file with a gap written in one run, read
@@ -658,6 +660,42 @@ TEST_F(MerlixCli, MonitorStopsOnTheUsersSecondsAndWhenTheCaptureEnds) {
     EXPECT_EQ(ended.out.count('\n'), 10);
     EXPECT_TRUE(ended.err.contains("the capture ended after 10 lines, before the 1000 of --count"))
         << ended.err.toStdString();
+}
+
+// A logic analyzer watches the bus whatever the adapter (its options given
+// after the sub-command): its lines come out as the monitor's, and when it
+// dies or cannot be found, one sentence and exit 1. sigrok-cli is a script
+// here that says what a real one says.
+TEST_F(MerlixCli, MonitorThroughALogicAnalyzerSaysWhyItStopped) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("bin"));
+    pathFirst = dir.filePath("bin");
+    const auto analyzer = [&](const QByteArray& body) {
+        QFile script(dir.filePath("bin/sigrok-cli"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho \"$@\" > " + dir.filePath("argv").toUtf8() + "\n" + body);
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    analyzer("printf '10-10 i2c-1: Start\\n20-30 i2c-1: Address write: 50\\n30-40 i2c-1: ACK\\n'\n"
+             "printf '40-50 i2c-1: Data write: 10\\n50-60 i2c-1: NACK\\n70-70 i2c-1: Stop\\n'\n"
+             "sleep 0.2\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1\n");
+    const Outcome died = Cli({"--bench-adapter", "i2c-dev", "monitor", "--analyzer", "fx2lafw:conn=1.7",
+                              "--analyzer-pins", "scl=D2,sda=D3", "--analyzer-rate", "2M"});
+    EXPECT_EQ(died.code, 1);
+    EXPECT_EQ(died.out, " W A0 10  ; \n");
+    EXPECT_TRUE(
+        died.err.contains("merlix-cli: sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was "
+                          "unplugged"))
+        << died.err.toStdString();
+    EXPECT_TRUE(Read("argv").startsWith("-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -P "
+                                        "i2c:scl=D2:sda=D3"))
+        << Read("argv").toStdString();
+
+    analyzer("echo 'No devices found.' >&2\nexit 1\n");
+    const Outcome none = Cli({"--analyzer", "fx2lafw", "monitor"});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.contains("No fx2lafw logic analyzer was found: plug it in"))
+        << none.err.toStdString();
 }
 
 // The register commands through the real i2c-dev and CH341A code on their

@@ -87,6 +87,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     AddFastTransfersEntry();
     AddTransfersWindowEntry();
     AddProgrammerWindowEntry();
+    AddAnalyzerEntry();
     AddSafetyEntries();
     AddAdapterEntry();
     ApplyAdapterLimits();

@@ -8,6 +8,7 @@
 //   main/adapter_controls.cpp     "Reset PCF ", LPT1/LPT2, device and user lines
 //   main/adapter_choice.cpp       the "Adapter" menu; the controls an adapter without the latch lacks
 //   monitor/bus_monitor.cpp       the bus monitor
+//   monitor/analyzer_dialog.cpp   "Logic analyzer…": the monitor through a logic analyzer
 //   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
 //   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
 //   eeprom/image_file_handlers.cpp  image files
@@ -35,6 +36,7 @@
 #include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
+#include "monitor/live_analyzer.h"
 #include "monitor/monitor_clock.h"
 #include "monitor/transfer_decode.h"
 #include "ui/eeprom/hex_view.h"
@@ -253,6 +255,15 @@ public:
     ProgrammerWindow* OpenedProgrammerWindow() const { return programmerWindow_; }
     QAction* ProgrammerWindowAction() const { return programmerWindowAction_; }
 
+    // --- Logic analyzer (ui/monitor/analyzer_dialog.cpp) -----------------------
+    // The context menu's "Logic analyzer…": the dialog that chooses it, remembered between runs.
+    QAction* AnalyzerAction() const { return analyzerAction_; }
+    void ChooseAnalyzer();
+    // From now on the monitor watches through the analyzer of `settings`, or
+    // through the adapter again when null; a running monitor is stopped first.
+    void UseAnalyzer(const monitor::AnalyzerSettings* settings);
+    monitor::LiveAnalyzer* Analyzer() const { return analyzer_.get(); }
+
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
     void OnLogHistorySelChange() {}
@@ -322,6 +333,14 @@ private:
 
     // Bus transfers window (ui/monitor/bus_monitor.cpp).
     void AddTransfersWindowEntry();
+    // Stops the monitor, says why the analyzer ended (ui/monitor/bus_monitor.cpp).
+    void AnalyzerEnded();
+    // Logic analyzer (ui/monitor/analyzer_dialog.cpp); the adapter's own
+    // sniffer is kept to go back to.
+    void AddAnalyzerEntry();
+    std::unique_ptr<monitor::LiveAnalyzer> analyzer_;
+    hardware::BusSniffer* adapterSniffer_ = session_->sniffer;
+    QAction* analyzerAction_ = nullptr;
     monitor::TransferLog transferLog_;
     // Monitor time: the clock of the adapter whose bus it watches.
     monitor::MonitorClock monitorClock_{session_->adapter};

@@ -23,6 +23,7 @@ std::function<void(bool)> g_benchOrg;
 int g_parallelPort = 0;
 
 constexpr const char* kAdapterKey = "adapter/choice";
+constexpr const char* kAnalyzerKey = "analyzer/";
 
 const QString kBenchOption = QStringLiteral("bench");
 
@@ -94,6 +95,17 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("Show the bus transfers window (the monitor's transfers, decoded).")},
         {QStringLiteral("programmer"),
          QStringLiteral("Open the chip programmer window over the main window (any part on any adapter).")},
+        {QStringLiteral("analyzer"),
+         QStringLiteral("The monitor watches the bus through a logic analyzer, run by sigrok-cli with DRIVER "
+                        "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter."),
+         QStringLiteral("DRIVER[:conn=...]")},
+        {QStringLiteral("analyzer-pins"),
+         QStringLiteral("The analyzer's channels on SCL and SDA (default scl=D0,sda=D1)."),
+         QStringLiteral("scl=Dn,sda=Dm")},
+        {QStringLiteral("analyzer-rate"),
+         QStringLiteral("The analyzer's sample rate (default 1M), %1.")
+             .arg(QLatin1String(startup::kAnalyzerRateRule)),
+         QStringLiteral("RATE")},
     });
     parser.addHelpOption();
 }
@@ -125,7 +137,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
     for (const char* name : {"trace", "traffic", "bench-vcd", "ppdev", "bench-chip", "bench-fault", "adapter",
-                             "bench-adapter"}) {
+                             "bench-adapter", "analyzer", "analyzer-pins", "analyzer-rate"}) {
         if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
             error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
             return false;
@@ -144,6 +156,16 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
         error = QString::fromStdString(why);
         return false;
     }
+
+    const startup::AnalyzerArguments analyzer{parser.value(QStringLiteral("analyzer")).toStdString(),
+                                              parser.value(QStringLiteral("analyzer-pins")).toStdString(),
+                                              parser.value(QStringLiteral("analyzer-rate")).toStdString()};
+    monitor::AnalyzerSettings settings;
+    if (!startup::ParseAnalyzerArguments(analyzer, settings, why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    if (!analyzer.device.empty()) options.analyzer = settings;
 
     startup::AdapterArguments given;
     given.bench = parser.isSet(kBenchOption);
@@ -168,7 +190,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
              {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("adapter"),
               QStringLiteral("bench-adapter"), QStringLiteral("trace"), QStringLiteral("traffic"),
               QStringLiteral("bench-chip"), QStringLiteral("bench-fault"), QStringLiteral("bench-window"),
-              QStringLiteral("bench-vcd")}) {
+              QStringLiteral("bench-vcd"), QStringLiteral("analyzer")}) {
             if (parser.isSet(name)) given << QStringLiteral("--") + name;
         }
         if (!given.isEmpty()) {
@@ -208,6 +230,42 @@ bool ApplyRememberedAdapter(StartupOptions& options) {
     std::string error;
     if (!startup::ApplyAdapterArguments(given, adapter, error)) return false;
     options.adapter = adapter;
+    return true;
+}
+
+AnalyzerChoice RememberedAnalyzer() {
+    QSettings settings = ToolSettings();
+    const QString key = QLatin1String(kAnalyzerKey);
+    AnalyzerChoice choice;
+    choice.on = settings.value(key + QLatin1String("on"), false).toBool();
+    choice.device = settings.value(key + QLatin1String("device"), choice.device).toString();
+    choice.pins = settings.value(key + QLatin1String("pins"), choice.pins).toString();
+    choice.rate = settings.value(key + QLatin1String("rate"), choice.rate).toString();
+    return choice;
+}
+
+void RememberAnalyzer(const AnalyzerChoice& choice) {
+    QSettings settings = ToolSettings();
+    const QString key = QLatin1String(kAnalyzerKey);
+    settings.setValue(key + QLatin1String("on"), choice.on);
+    settings.setValue(key + QLatin1String("device"), choice.device);
+    settings.setValue(key + QLatin1String("pins"), choice.pins);
+    settings.setValue(key + QLatin1String("rate"), choice.rate);
+}
+
+bool AnalyzerSettingsOf(const AnalyzerChoice& choice, monitor::AnalyzerSettings& settings, QString& error) {
+    if (choice.device.trimmed().isEmpty()) {
+        error = QStringLiteral("Name the analyzer's driver, such as fx2lafw");
+        return false;
+    }
+    std::string why;
+    if (!startup::ParseAnalyzerArguments(
+            {choice.device.trimmed().toStdString(), choice.pins.trimmed().toStdString(),
+             choice.rate.trimmed().toStdString()},
+            settings, why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
     return true;
 }
 

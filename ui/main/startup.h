@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 #include "simulator/simulated_bench.h"
+#include "startup/analyzer_options.h"
 #include "startup/backend.h"
 
 namespace simulator {
@@ -26,6 +29,8 @@ struct StartupOptions {
     bool checkPorts = false;        // --check-ports
     bool adapterGiven = false;      // --bench, --direct, --ppdev, --adapter or --bench-adapter
     bool help = false;              // --help
+    // --analyzer (with --analyzer-pins, --analyzer-rate): the monitor watches through it.
+    std::optional<monitor::AnalyzerSettings> analyzer;
 };
 
 // Parses the program's arguments (the program name first). On a bad command
@@ -53,6 +58,19 @@ void RememberAdapter(const QString& choice);
 // Puts the remembered adapter into `options` (when the command line named
 // none); false when there is none or it no longer parses.
 bool ApplyRememberedAdapter(StartupOptions& options);
+// The window's "Logic analyzer…" choice, in the words of the options, kept
+// between runs; `on` false: the monitor watches through the adapter.
+struct AnalyzerChoice {
+    bool on = false;
+    QString device;
+    QString pins = QStringLiteral("scl=D0,sda=D1");
+    QString rate = QStringLiteral("1M");
+};
+AnalyzerChoice RememberedAnalyzer();
+void RememberAnalyzer(const AnalyzerChoice& choice);
+// The settings of `choice`; false with one sentence when a value is wrong.
+bool AnalyzerSettingsOf(const AnalyzerChoice& choice, monitor::AnalyzerSettings& settings, QString& error);
+
 // A few words naming the adapter the window runs on ("the parallel adapter",
 // "the i2c-dev adapter /dev/i2c-7", "the i2c-dev adapter on the bench").
 QString AdapterInUse();

@@ -40,6 +40,7 @@ ToolApp::~ToolApp() = default;
 bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
+    if (analyzer) dialog.UseAnalyzer(&*analyzer);
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
@@ -114,6 +115,12 @@ int RunMerlix(int argc, char** argv) {
     app.openProgrammerWindow = options.programmerWindow;
     app.adapterWarning = QString::fromStdString(warning);
     app.session = std::move(session);
+    app.analyzer = options.analyzer;
+    if (const AnalyzerChoice remembered = RememberedAnalyzer(); !app.analyzer && remembered.on) {
+        monitor::AnalyzerSettings settings;
+        QString why;
+        if (AnalyzerSettingsOf(remembered, settings, why)) app.analyzer = settings;
+    }
     app.InitInstance();
     std::string waveformError;
     if (!backend->SaveWaveform(waveformError)) {

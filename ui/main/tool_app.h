@@ -5,8 +5,10 @@
 #include <QApplication>
 
 #include <memory>
+#include <optional>
 
 #include "eeprom/session.h"
+#include "monitor/live_analyzer.h"
 
 namespace ui {
 
@@ -31,6 +33,9 @@ public:
     // A warning about the adapter (a CH341A's 5 V lines), shown once the
     // window is up; empty: none.
     QString adapterWarning;
+    // The logic analyzer the monitor watches through (--analyzer, else the
+    // one chosen in the window and remembered).
+    std::optional<monitor::AnalyzerSettings> analyzer;
 };
 
 // Where the window's adapters send the counter check's message: the message

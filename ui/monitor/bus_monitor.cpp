@@ -55,23 +55,26 @@ void MainDialog::OnMonitorToggle() {
     // Without a controller there is nothing to monitor. A monitor already
     // running is still stopped: a probe made meanwhile (Enter is "Reset PCF ")
     // may have lost the controller, and the button must never get stuck on
-    // "Monitor OFF" with the timer ticking on.
+    // "Monitor OFF" with the timer ticking on. A logic analyzer needs no
+    // controller: it watches on its own.
     if (session_->monitorOn == 0 && !session_->sniffer) {
         ShowMessage(QString::fromLatin1(monitor::kCannotWatchMessage));
         return;
     }
-    if (session_->monitorOn == 0 && session_->controllerPresent == 0) return;
+    hardware::BusSniffer& sniffer = *session_->sniffer;
+    const bool ownController = !analyzer_;
+    if (session_->monitorOn == 0 && ownController && session_->controllerPresent == 0) return;
 
     if (session_->monitorOn == 0) {
         m_pollTimer->start();
         session_->monitorOn = 1;
-        if (m_resetDev->isChecked()) {
+        if (session_->latch && m_resetDev->isChecked()) {
             // The pulse "Reset Dev" armed; it is given once.
             m_resetDev->setChecked(false);
             session_->adapter.ResetAdapter(1, session_->adapter.Latch());
             UpdateData(false);
         }
-        if (m_stopDev->isChecked()) {
+        if (session_->latch && m_stopDev->isChecked()) {
             // The device is released from its stopped state as capturing begins.
             m_stopDev->setChecked(false);
             session_->adapter.SetLatchBit(hardware::kLineDevA);
@@ -80,8 +83,15 @@ void MainDialog::OnMonitorToggle() {
             session_->adapter.ResetAdapter(0, session_->adapter.Latch());
             UpdateData(false);
         }
-        StartMonitor(session_->adapter);
+        StartMonitor(sniffer);
+        if (!sniffer.Trouble().empty()) {
+            m_pollTimer->stop();
+            session_->monitorOn = 0;
+            ShowMessage(QString::fromStdString(sniffer.Trouble()));
+            return;
+        }
         m_busLog->clear();
+        monitorClock_.Follow(sniffer);
         transferLog_.Start(monitorClock_.NowUs());
         if (transfersWindow_) transfersWindow_->Reset();
         Button(ids::kMonitor)->setText(QStringLiteral("Monitor OFF"));
@@ -89,8 +99,8 @@ void MainDialog::OnMonitorToggle() {
     }
 
     m_pollTimer->stop();
-    StopMonitor(session_->adapter);
-    OnResetPcf();
+    StopMonitor(sniffer);
+    if (ownController) OnResetPcf();
     Button(ids::kMonitor)->setText(QStringLiteral("Monitor ON"));
     session_->monitorOn = 0;
 
@@ -105,11 +115,11 @@ void MainDialog::OnMonitorToggle() {
 }
 
 void MainDialog::OnPollTimer() {
-    if (session_->controllerPresent == 0) return;
+    if (!analyzer_ && session_->controllerPresent == 0) return;
     // The controller is set up afresh for every pass, so that whatever
     // happened between passes (a probe, a line change) never ends capturing.
     MonitorPass(
-        session_->adapter, session_->filterRead, session_->filterWrite,
+        *session_->sniffer, session_->filterRead, session_->filterWrite,
         [this](std::string_view line) {
             m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
         },
@@ -119,6 +129,14 @@ void MainDialog::OnPollTimer() {
             }
         });
     if (transfersWindow_) transfersWindow_->Refresh();
+    if (!session_->sniffer->Trouble().empty()) AnalyzerEnded();
+}
+
+void MainDialog::AnalyzerEnded() {
+    // The lines it gave stay, replayed into the image as on any stop.
+    const QString why = QString::fromStdString(session_->sniffer->Trouble());
+    if (session_->monitorOn) OnMonitorToggle();
+    ShowMessage(why);
 }
 
 void MainDialog::OnFilterKillFocus() {

@@ -53,8 +53,13 @@ TEST(CommandLine, BenchTakesAnOptionalPort) {
 TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     const StartupOptions all =
         Parse({"--bench=lpt2", "--trace", "t.txt", "--traffic", "cap.txt", "--bench-chip", "93C46 (8)",
-               "--bench-window", "--transfers-window", "--bench-vcd", "bus.vcd", "--programmer"});
+               "--bench-window", "--transfers-window", "--bench-vcd", "bus.vcd", "--programmer", "--analyzer",
+               "fx2lafw", "--analyzer-rate", "4M"});
     EXPECT_EQ(all.adapter.traceFile, "t.txt");
+    ASSERT_TRUE(all.analyzer);
+    EXPECT_EQ(all.analyzer->device, "fx2lafw");
+    EXPECT_EQ(all.analyzer->rateHz, 4'000'000);
+    EXPECT_FALSE(Parse({"--bench"}).analyzer);
     EXPECT_EQ(all.adapter.benchVcdFile, "bus.vcd");
     EXPECT_EQ(all.adapter.trafficFile, "cap.txt");
     EXPECT_EQ(all.adapter.benchChip, "93C46 (8)");
@@ -82,7 +87,8 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
 }
 
 TEST(CommandLine, RefusesEmptyValuesAndUnknownChipsWhateverTheirCase) {
-    for (const char* option : {"--traffic", "--trace", "--ppdev", "--bench-chip", "--bench-vcd"}) {
+    for (const char* option :
+         {"--traffic", "--trace", "--ppdev", "--bench-chip", "--bench-vcd", "--analyzer"}) {
         SCOPED_TRACE(option);
         Parse({option, ""}, false);
     }

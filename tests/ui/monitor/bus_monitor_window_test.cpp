@@ -1,11 +1,20 @@
 // The bus monitor through the main window on the bench: start and stop, the
 // device lines at start, the filter edit, the history combo, the replay into
 // the image, and transfers too long for a line or for the image.
+#include <signal.h>
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QThread>
+
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 
 #include "bus_monitor_support.h"
 #include "eeprom/image.h"
 #include "monitor/monitor_logic.h"
+#include "ui/monitor/analyzer_dialog.h"
 
 namespace monitortest {
 namespace {
@@ -96,6 +105,55 @@ TEST_F(MonitorWithoutController, ButtonAndTimerDoNothing) {
     EXPECT_FALSE(dialog().m_pollTimer->isActive());
     EXPECT_TRUE(dialog().m_resetDev->isChecked());
     EXPECT_TRUE(recorder().log.empty()) << "no port was touched";
+}
+
+// A logic analyzer watches without the controller: its lines reach the log
+// and the image, and its end stops the monitor with a message box. The
+// dialog refuses a wrong value and gives the settings of a right one.
+TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
+    const std::string script = ::testing::TempDir() + "merlix-window-sigrok-cli";
+    std::ofstream(script)
+        << "#!/bin/sh\n"
+           "printf '1-1 i2c-1: Start\\n2-3 i2c-1: Address write: 50\\n3-4 i2c-1: ACK\\n'\n"
+           "printf '4-5 i2c-1: Data write: 10\\n5-6 i2c-1: ACK\\n6-7 i2c-1: Data write: 55\\n'\n"
+           "printf '7-8 i2c-1: ACK\\n9-9 i2c-1: Stop\\n'\n"
+           "sleep 0.1\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1\n";
+    ::chmod(script.c_str(), 0700);
+
+    AnalyzerDialog choose(AnalyzerChoice{}, &dialog());
+    choose.On()->setChecked(true);
+    choose.Device()->setText(QStringLiteral("fx2lafw"));
+    choose.Rate()->setText(QStringLiteral("fast"));
+    choose.accept();
+    EXPECT_NE(choose.result(), QDialog::Accepted);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("not 'fast'")));
+    choose.Rate()->setText(QStringLiteral("2M"));
+    choose.accept();
+    ASSERT_EQ(choose.result(), QDialog::Accepted);
+    monitor::AnalyzerSettings settings = choose.Settings();
+    EXPECT_EQ(settings.rateHz, 2'000'000);
+    settings.program = script;
+    dialog().UseAnalyzer(&settings);
+    EXPECT_TRUE(dialog().AnalyzerAction()->isChecked());
+
+    StartMonitor();
+    const pid_t child = dialog().Analyzer()->ChildPid();
+    for (int i = 0; i < 2000 && session().monitorOn; ++i) {
+        dialog().OnPollTimer();
+        QThread::msleep(2);
+    }
+    EXPECT_EQ(session().monitorOn, 0);
+    EXPECT_EQ(Text(ids::kMonitor), "Monitor ON");
+    EXPECT_EQ(LogLines(), std::vector<std::string>{" W A0 10 55 "});
+    EXPECT_EQ(session().image[0x10], 0x55);
+    EXPECT_EQ(session().marks[0x10], kMarkSeen);
+    EXPECT_EQ(messages.back(), "sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was unplugged");
+    EXPECT_TRUE(child > 0 && ::kill(child, 0) != 0 && errno == ESRCH) << "the child was reaped";
+
+    dialog().UseAnalyzer(nullptr);
+    EXPECT_EQ(session().sniffer, &session().adapter);
+    EXPECT_FALSE(dialog().AnalyzerAction()->isChecked());
 }
 
 // --- Filter ----------------------------------------------------------------------

@@ -1,0 +1,96 @@
+// A logic analyzer watching the bus live: the analyzer suite's command line
+// (sigrok-cli) runs as a child process with its I2C decoder, and its
+// annotation lines become the monitor's capture records, so the monitor,
+// its log lines, the replay into the image, the bus transfers window and
+// merlix-cli monitor take it as they take the parallel adapter's controller.
+//
+// Each transfer (START to STOP, repeated STARTs inside it) gives the records
+// the PCF8584 gives for the same traffic: type 4 for each address byte, 0 for
+// an acknowledged byte, 8 for one that was not. Its time is its first sample
+// over the sample rate, so lines keep the analyzer's timing however late the
+// pipe brings them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hardware/bus_sniffer.h"
+#include "hardware/decoder_text.h"
+#include "platform/child_process.h"
+
+namespace monitor {
+
+struct AnalyzerSettings {
+    // DRIVER[:conn=...], as sigrok-cli's -d takes it ("fx2lafw").
+    std::string device;
+    std::string scl = "D0";
+    std::string sda = "D1";
+    // The sample rate in Hz; it must be at least ten times the bus clock.
+    std::int64_t rateHz = 1'000'000;
+    // The program run; a test puts a script of its own here.
+    std::string program = "sigrok-cli";
+    // A recorded waveform decoded instead of the device (-i FILE -I FORMAT),
+    // at the rate the file gives: its end is then the end of watching, no trouble.
+    std::string inputFile;
+    std::string inputFormat;
+};
+
+// The argument list that runs the analyzer of `settings`.
+std::vector<std::string> AnalyzerCommand(const AnalyzerSettings& settings);
+
+// The records the PCF8584 monitor gives for `transfer`.
+void TransferRecords(const hardware::BusTransfer& transfer, hardware::TransferBuffer& records);
+
+class LiveAnalyzer final : public hardware::BusSniffer {
+public:
+    explicit LiveAnalyzer(AnalyzerSettings settings) : settings_(std::move(settings)) {}
+    LiveAnalyzer(const LiveAnalyzer&) = delete;
+    LiveAnalyzer& operator=(const LiveAnalyzer&) = delete;
+
+    // The time of the transfer last given to a capture sink (0 before any),
+    // in microseconds; a later run of the analyzer continues from it.
+    std::int64_t NowUs() override { return nowUs_; }
+    void SleepMs(int ms) override;
+
+    // Starts the analyzer unless it runs; Trouble() says when it cannot.
+    void StartWatching() override;
+    void RearmWatching() override {}
+    // Reads what the analyzer decoded since the last pass, without waiting,
+    // and gives each whole transfer to `sink`. `reads` has no meaning here.
+    hardware::CaptureCount CaptureTransfers(int reads, const hardware::TransferSink& sink) override;
+    // Ends the analyzer.
+    void StopWatching() override;
+    std::string Trouble() const override { return trouble_; }
+
+    // A recorded waveform has been decoded to its end.
+    bool Finished() const { return finished_; }
+    const AnalyzerSettings& Settings() const { return settings_; }
+    // The analyzer's process id while it runs, else -1.
+    pid_t ChildPid() const { return child_.Pid(); }
+
+private:
+    AnalyzerSettings settings_;
+    platform::ChildProcess child_;
+    struct Done {
+        hardware::BusTransfer transfer;
+        std::uint64_t first = 0;
+    };
+    std::vector<Done> done_;
+    hardware::TransferAssembler assembler_{[this](hardware::BusTransfer& transfer, std::uint64_t first) {
+        done_.push_back({std::move(transfer), first});
+    }};
+    std::vector<std::string> lines_;
+    std::uint64_t lastSample_ = 0;
+    std::int64_t baseUs_ = 0;
+    std::int64_t nowUs_ = 0;
+    bool running_ = false;
+    bool skipping_ = false;  // a transfer too long was cut: its rest is skipped
+    bool finished_ = false;
+    std::string trouble_;
+
+    std::string Ended() const;
+};
+
+}  // namespace monitor

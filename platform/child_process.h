@@ -1,0 +1,66 @@
+// A program run beside ours as a child process: started with its argument
+// list, its standard output read line by line without ever waiting (so a
+// timer pass that polls it stays short), its standard error kept for the
+// sentence that says why it ended, and ended for sure: by the owner's Stop()
+// or destructor, and by the kernel when our process dies first (the child
+// asks for SIGTERM when its parent goes). The child runs in a process group
+// of its own, so a Ctrl-C at the terminal reaches us alone and we end it in
+// order; Stop() signals the whole group, so a script's own children go too.
+// The kernel's signal follows the thread that started the child: start it
+// from one that lives as long as the child should (the main thread).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class ChildProcess {
+public:
+    enum class Start { Started, NotFound, Failed };
+
+    ChildProcess() = default;
+    ~ChildProcess() { Stop(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Runs argv[0], looked up on PATH unless it holds a slash, with standard
+    // input from /dev/null. NotFound when no such program can be run; Failed
+    // with the reason in `error` for anything else. A child still running is
+    // stopped first.
+    Start Begin(const std::vector<std::string>& argv, std::string& error);
+
+    // Appends the whole lines the child has written since the last call
+    // (without their newline) and keeps a partial line for the next. Returns
+    // false once the child has ended and everything it wrote has been read;
+    // a last line without a newline is given then.
+    bool Poll(std::vector<std::string>& lines);
+
+    // Ends the child: SIGTERM to its group, SIGKILL after `graceMs`, and
+    // always reaped. Nothing happens when none runs.
+    void Stop(int graceMs = 500);
+
+    // The child's process id while it runs or until it is reaped; -1 before.
+    pid_t Pid() const { return pid_; }
+    // After Poll returned false: how it ended ("exit status 1", "signal 9").
+    const std::string& Ending() const { return ending_; }
+    // The last line that was not blank on the child's standard error; empty
+    // when there is none.
+    std::string LastErrorLine() const;
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    std::string partial_;
+    std::string errors_;  // the tail of standard error
+    std::string ending_;
+
+    void Drain(int& fd, std::string& into, std::size_t keep);
+    void CloseAll();
+};
+
+}  // namespace platform

@@ -1,0 +1,96 @@
+// The "Logic analyzer…" dialog and its context-menu entry; see analyzer_dialog.h.
+#include "ui/monitor/analyzer_dialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "ui/main/main_dialog.h"
+#include "ui/main/ui_seams.h"
+
+namespace ui {
+
+AnalyzerDialog::AnalyzerDialog(const AnalyzerChoice& choice, QWidget* parent)
+    : QDialog(parent),
+      on_(new QCheckBox(QStringLiteral("&Watch the bus through a logic analyzer"), this)),
+      device_(new QLineEdit(choice.device, this)),
+      pins_(new QLineEdit(choice.pins, this)),
+      rate_(new QLineEdit(choice.rate, this)) {
+    setWindowTitle(QStringLiteral("Logic analyzer"));
+    on_->setChecked(choice.on);
+    device_->setPlaceholderText(QStringLiteral("fx2lafw"));
+    device_->setAccessibleName(QStringLiteral("Analyzer driver"));
+    pins_->setAccessibleName(QStringLiteral("Analyzer channels"));
+    rate_->setAccessibleName(QStringLiteral("Sample rate"));
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Driver (sigrok-cli -d):"), device_);
+    form->addRow(QStringLiteral("&Channels:"), pins_);
+    form->addRow(QStringLiteral("Sample &rate:"), rate_);
+    auto* hint = new QLabel(
+        QStringLiteral("fx2lafw:conn=BUS.ADDRESS picks one of several analyzers. The sample rate must be %1. "
+                       "sigrok-cli runs the analyzer: sudo apt install sigrok-cli.")
+            .arg(QLatin1String(startup::kAnalyzerRateRule)),
+        this);
+    hint->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &AnalyzerDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    const auto follow = [this] {
+        for (QLineEdit* edit : {device_, pins_, rate_}) edit->setEnabled(on_->isChecked());
+    };
+    connect(on_, &QCheckBox::toggled, this, follow);
+    follow();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(on_);
+    layout->addLayout(form);
+    layout->addWidget(hint);
+    layout->addWidget(buttons);
+}
+
+AnalyzerChoice AnalyzerDialog::Choice() const {
+    return {on_->isChecked(), device_->text().trimmed(), pins_->text().trimmed(), rate_->text().trimmed()};
+}
+
+void AnalyzerDialog::accept() {
+    QString error;
+    if (on_->isChecked() && !AnalyzerSettingsOf(Choice(), settings_, error)) {
+        ShowMessage(error);
+        return;
+    }
+    QDialog::accept();
+}
+
+void MainDialog::AddAnalyzerEntry() {
+    analyzerAction_ = new QAction(QStringLiteral("&Logic analyzer…"), this);
+    // Checked while the monitor watches through an analyzer.
+    analyzerAction_->setCheckable(true);
+    addAction(analyzerAction_);
+    connect(analyzerAction_, &QAction::triggered, this, &MainDialog::ChooseAnalyzer);
+}
+
+void MainDialog::ChooseAnalyzer() {
+    AnalyzerDialog dialog(RememberedAnalyzer(), this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    analyzerAction_->setChecked(analyzer_ != nullptr);  // a click toggled it; the state is the analyzer's
+    if (!accepted) return;
+    const AnalyzerChoice choice = dialog.Choice();
+    RememberAnalyzer(choice);
+    UseAnalyzer(choice.on ? &dialog.Settings() : nullptr);
+}
+
+void MainDialog::UseAnalyzer(const monitor::AnalyzerSettings* settings) {
+    if (session_->monitorOn) OnMonitorToggle();
+    analyzer_.reset();
+    session_->sniffer = adapterSniffer_;
+    if (settings) {
+        analyzer_ = std::make_unique<monitor::LiveAnalyzer>(*settings);
+        session_->sniffer = analyzer_.get();
+    }
+    analyzerAction_->setChecked(analyzer_ != nullptr);
+}
+
+}  // namespace ui
