@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Programmer, EveryFamily,
                          ::testing::Values(PartCase{"24C02", "24C02", Adapter::Parallel},
                                            PartCase{"24C256", "24C256", Adapter::Ch341a},
                                            PartCase{"93C66x8", "", Adapter::Ch341a},
-                                           PartCase{"25M02", "25M02", Adapter::Spidev}),
+                                           PartCase{"25M02", "25M02", Adapter::Spidev},
+                                           PartCase{"24M02", "24M02", Adapter::I2cDev}),
                          [](const ::testing::TestParamInfo<PartCase>& info) {
                              return std::string(info.param.part);
                          });
