@@ -1,6 +1,7 @@
 // The logic analyzer options; see analyzer_options.h.
 #include "startup/analyzer_options.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace startup {
@@ -81,13 +82,10 @@ bool ParseAnalyzerArguments(const AnalyzerArguments& arguments, monitor::Analyze
         return false;
     }
     const std::string& device = arguments.device;
-    for (char c : device) {
-        if (std::isspace(static_cast<unsigned char>(c)) || !std::isprint(static_cast<unsigned char>(c))) {
-            error = "--analyzer takes DRIVER or DRIVER:conn=..., as sigrok-cli -d does, not '" + device + "'";
-            return false;
-        }
-    }
-    if (device.front() == '-' || device.front() == ':') {
+    const bool printable = std::all_of(device.begin(), device.end(), [](char c) {
+        return std::isgraph(static_cast<unsigned char>(c)) != 0;
+    });
+    if (!printable || device.front() == '-' || device.front() == ':') {
         error = "--analyzer takes DRIVER or DRIVER:conn=..., as sigrok-cli -d does, not '" + device + "'";
         return false;
     }
