@@ -22,8 +22,16 @@ public:
         last_ = 0;
     }
 
+    // `adapter` is going away: when the clock follows it, its last reading
+    // stands until the clock follows another.
+    void Release(const hardware::BusAdapter& adapter) {
+        if (adapter_ != &adapter) return;
+        NowUs();
+        adapter_ = nullptr;
+    }
+
     std::int64_t NowUs() {
-        const std::int64_t now = adapter_->NowUs();
+        const std::int64_t now = adapter_ ? adapter_->NowUs() : hardware::BusAdapter::kNoTime;
         if (now != hardware::BusAdapter::kNoTime && now > last_) last_ = now;
         return last_;
     }

@@ -84,6 +84,8 @@ void MainDialog::ChooseAnalyzer() {
 
 void MainDialog::UseAnalyzer(const monitor::AnalyzerSettings* settings) {
     if (session_->monitorOn) OnMonitorToggle();
+    // The transfers window still reads the monitor's clock for the log the analyzer made.
+    if (analyzer_) monitorClock_.Release(*analyzer_);
     analyzer_.reset();
     session_->sniffer = adapterSniffer_;
     if (settings) {

@@ -154,6 +154,9 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     dialog().UseAnalyzer(nullptr);
     EXPECT_EQ(session().sniffer, &session().adapter);
     EXPECT_FALSE(dialog().AnalyzerAction()->isChecked());
+    // The analyzer is gone; the transfers window still shows its log on the time it gave.
+    dialog().ShowTransfersWindow();
+    EXPECT_EQ(dialog().Transfers().Items().size(), 1u);
 }
 
 // --- Filter ----------------------------------------------------------------------
