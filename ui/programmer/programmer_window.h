@@ -141,8 +141,8 @@ private:
     void Say(const QString& text, bool box = false);
     void SetMarks(const std::vector<std::uint8_t>& marks);
     // The verify report of `read` against `expected` in the report pane (with
-    // the reading of its pattern when `verifying` a write), and the
-    // mismatches marked; returns how many bytes differ.
+    // the reading of its pattern when `verifying` a write, and then the
+    // mismatches marked and counted); returns how many bytes differ.
     int ReportDifferences(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read,
                           const QString& against, bool verifying = true);
     // The buffer coloured against compare_, which holds `against`, with the
