@@ -434,11 +434,10 @@ void ProgrammerWindow::WriteChip(const std::vector<std::uint8_t>& data, const QS
 void ProgrammerWindow::Detect() {
     if (!StartJob(QStringLiteral("Detect"), false)) return;
     std::vector<eeprom::BusDetection> found;
-    const JobOutcome outcome = RunStep(QStringLiteral("Detecting"), 0, [&](eeprom::Progress& p) {
+    RunStep(QStringLiteral("Detecting"), 0, [&](eeprom::Progress& p) {
         found = eeprom::DetectEveryBus(session_, p);
         return true;
     });
-    (void)outcome;
     EndJob();
     QStringList lines;
     const hardware::ChipPart* sure = nullptr;
