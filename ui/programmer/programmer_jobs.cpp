@@ -231,10 +231,10 @@ int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expecte
     return report.count;
 }
 
-void ProgrammerWindow::ShowDifferences(const QString& against) {
+void ProgrammerWindow::ShowDifferences(const std::vector<std::uint8_t>& bytes, const QString& against) {
     compareName_ = against;
-    editor_->SetCompare(&compare_);
-    const int count = ReportDifferences(editor_->Data(), compare_, against, false);
+    editor_->SetCompare(&bytes);
+    const int count = ReportDifferences(editor_->Data(), bytes, against, false);
     SetMarks({});  // an earlier verify's
     ShowDifferenceCount();
     Say(count ? QStringLiteral("%1 of the buffer %2 from %3")
@@ -317,10 +317,8 @@ void ProgrammerWindow::BlankCheck() {
 }
 
 void ProgrammerWindow::CompareWithChip() {
-    ReadJob(QStringLiteral("Compare"), QStringLiteral("Reading"), [this](std::vector<std::uint8_t>& read) {
-        compare_ = std::move(read);
-        ShowDifferences(PartText());
-    });
+    ReadJob(QStringLiteral("Compare"), QStringLiteral("Reading"),
+            [this](std::vector<std::uint8_t>& read) { ShowDifferences(read, PartText()); });
 }
 
 void ProgrammerWindow::Write() {
