@@ -18,12 +18,6 @@ ChipParams MicrowireParams(const hardware::ChipPart& part) {
     return chip;
 }
 
-bool Reachable(const Session& session, const hardware::ChipPart& part, Progress& progress) {
-    const std::string missing = session.CannotReach(part.family);
-    if (!missing.empty()) progress.Message(missing);
-    return missing.empty();
-}
-
 }  // namespace
 
 std::string PartName(const hardware::ChipPart& part) {
@@ -74,7 +68,7 @@ std::vector<BusDetection> DetectEveryBus(Session& session, Progress& progress) {
 
 bool ReadWholePart(Session& session, const hardware::ChipPart& part, Image& image, Progress& progress,
                    int device) {
-    if (!Reachable(session, part, progress)) return false;
+    if (!Reachable(session, part.family, progress)) return false;
     if (part.family != ChipFamily::Microwire)
         return ReadPartFast(PartBusFor(session, part, device), part, image, progress);
     const ChipParams chip = MicrowireParams(part);
@@ -87,7 +81,7 @@ bool ReadWholePart(Session& session, const hardware::ChipPart& part, Image& imag
 
 bool WriteWholePart(Session& session, const hardware::ChipPart& part, const Image& image, Progress& progress,
                     int device) {
-    if (!Reachable(session, part, progress)) return false;
+    if (!Reachable(session, part.family, progress)) return false;
     if (part.family != ChipFamily::Microwire)
         return WritePartFast(PartBusFor(session, part, device), part, image, progress);
     const ChipParams chip = MicrowireParams(part);

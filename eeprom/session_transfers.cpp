@@ -5,15 +5,11 @@
 
 namespace eeprom {
 
-namespace {
-
 bool Reachable(const Session& session, ChipFamily family, Progress& progress) {
     const std::string missing = session.CannotReach(family);
     if (!missing.empty()) progress.Message(missing);
     return missing.empty();
 }
-
-}  // namespace
 
 bool ReadSerialChipFast(Session& session, const ChipParams& chip, Image& image, Image& marks,
                         Progress& progress) {

@@ -11,6 +11,10 @@
 
 namespace eeprom {
 
+// True when the session's adapter has the bus a `family` chip is on; else
+// false with the sentence that says why through `progress`.
+bool Reachable(const Session& session, ChipFamily family, Progress& progress);
+
 bool ReadSerialChipFast(Session& session, const ChipParams& chip, Image& image, Image& marks,
                         Progress& progress);
 bool WriteSerialChipFast(Session& session, const ChipParams& chip, Image& image, Image& marks,

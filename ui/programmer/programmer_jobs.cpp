@@ -214,6 +214,12 @@ int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expecte
     // What a pattern suggests about a chip that did not store a write says
     // nothing about a buffer compared with another dump.
     if (!verifying) report.pattern = eeprom::VerifyPattern::None;
+    report_->setPlainText(report.count ? QStringLiteral("Buffer against %1:\n").arg(against) +
+                                             QString::fromStdString(eeprom::FormatVerifyReport(report))
+                                       : QStringLiteral("The buffer and %1 are the same.").arg(against));
+    // A compare colours the buffer through the editor and counts its own
+    // differences; the marks and this count are the verify's.
+    if (!verifying) return report.count;
     std::vector<std::uint8_t> marks;
     if (report.count) {
         marks.assign(std::min(expected.size(), read.size()), eeprom::kMarkNone);
@@ -221,18 +227,15 @@ int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expecte
             if (expected[k] != read[k]) marks[k] = eeprom::kMarkMismatch;
     }
     SetMarks(marks);
-    report_->setPlainText(report.count ? QStringLiteral("Buffer against %1:\n").arg(against) +
-                                             QString::fromStdString(eeprom::FormatVerifyReport(report))
-                                       : QStringLiteral("The buffer and %1 are the same.").arg(against));
     differences_->setText(QStringLiteral("%1 from %2").arg(Differ(report.count), against));
     return report.count;
 }
 
-void ProgrammerWindow::ShowDifferences(const QString& against) {
+void ProgrammerWindow::ShowDifferences(const std::vector<std::uint8_t>& bytes, const QString& against) {
     compareName_ = against;
-    editor_->SetCompare(&compare_);
-    const int count = ReportDifferences(editor_->Data(), compare_, against, false);
-    SetMarks({});  // the compare colours them; marks are the verify's
+    editor_->SetCompare(&bytes);
+    const int count = ReportDifferences(editor_->Data(), bytes, against, false);
+    SetMarks({});  // an earlier verify's
     ShowDifferenceCount();
     Say(count ? QStringLiteral("%1 of the buffer %2 from %3")
                     .arg(Bytes(count), count == 1 ? QStringLiteral("differs") : QStringLiteral("differ"),
@@ -314,10 +317,8 @@ void ProgrammerWindow::BlankCheck() {
 }
 
 void ProgrammerWindow::CompareWithChip() {
-    ReadJob(QStringLiteral("Compare"), QStringLiteral("Reading"), [this](std::vector<std::uint8_t>& read) {
-        compare_ = std::move(read);
-        ShowDifferences(PartText());
-    });
+    ReadJob(QStringLiteral("Compare"), QStringLiteral("Reading"),
+            [this](std::vector<std::uint8_t>& read) { ShowDifferences(read, PartText()); });
 }
 
 void ProgrammerWindow::Write() {
@@ -431,11 +432,10 @@ void ProgrammerWindow::WriteChip(const std::vector<std::uint8_t>& data, const QS
 void ProgrammerWindow::Detect() {
     if (!StartJob(QStringLiteral("Detect"), false)) return;
     std::vector<eeprom::BusDetection> found;
-    const JobOutcome outcome = RunStep(QStringLiteral("Detecting"), 0, [&](eeprom::Progress& p) {
+    RunStep(QStringLiteral("Detecting"), 0, [&](eeprom::Progress& p) {
         found = eeprom::DetectEveryBus(session_, p);
         return true;
     });
-    (void)outcome;
     EndJob();
     QStringList lines;
     const hardware::ChipPart* sure = nullptr;

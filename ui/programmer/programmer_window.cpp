@@ -435,7 +435,6 @@ bool ProgrammerWindow::ChoosePart(const QString& name) {
     editor_->SetData(std::vector<std::uint8_t>(static_cast<std::size_t>(part_->bytes), 0xFF));
     editor_->UndoStack().setClean();
     filePath_.clear();
-    compare_.clear();
     editor_->SetCompare(nullptr);
     SetMarks({});
     differences_->clear();
@@ -627,8 +626,7 @@ void ProgrammerWindow::CompareWithFile() {
         Say(error, true);
         return;
     }
-    compare_ = std::move(bytes);
-    ShowDifferences(QFileInfo(path).fileName());
+    ShowDifferences(bytes, QFileInfo(path).fileName());
 }
 
 QStringList ProgrammerWindow::RecentFiles() const {

@@ -105,8 +105,6 @@ public:
     QPlainTextEdit* ReportPane() const { return report_; }
     // The last sentence the window said in its status line.
     QString Status() const { return status_; }
-    // The bytes the buffer is compared with (empty before a compare).
-    const std::vector<std::uint8_t>& CompareData() const { return compare_; }
     QAction* Action(const QString& objectName) const;
 
 signals:
@@ -141,13 +139,13 @@ private:
     void Say(const QString& text, bool box = false);
     void SetMarks(const std::vector<std::uint8_t>& marks);
     // The verify report of `read` against `expected` in the report pane (with
-    // the reading of its pattern when `verifying` a write), and the
-    // mismatches marked; returns how many bytes differ.
+    // the reading of its pattern when `verifying` a write, and then the
+    // mismatches marked and counted); returns how many bytes differ.
     int ReportDifferences(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read,
                           const QString& against, bool verifying = true);
-    // The buffer coloured against compare_, which holds `against`, with the
-    // count and the report.
-    void ShowDifferences(const QString& against);
+    // The buffer coloured against `bytes` (the editor keeps them), which are
+    // `against`'s, with the count and the report.
+    void ShowDifferences(const std::vector<std::uint8_t>& bytes, const QString& against);
     void ShowDifferenceCount();
     // Progress row: bytes done of total after `ms` milliseconds.
     void ShowJobProgress(int done, int total, qint64 ms);
@@ -210,9 +208,8 @@ private:
 
     QString filePath_;
     QString status_;
-    std::vector<std::uint8_t> compare_;  // the chip's or the file's bytes the buffer is compared with
-    QString compareName_;                // what the buffer is compared with
-    bool shown_ = false;                 // its geometry is worth keeping
+    QString compareName_;  // what the buffer is compared with
+    bool shown_ = false;   // its geometry is worth keeping
     bool jobRunning_ = false;
     bool cancelRequested_ = false;
     // What a job disabled, to enable again after it.
