@@ -166,6 +166,9 @@ void ProgrammerWindow::EndJob() {
     disabledWidgets_.clear();
     disabledActions_.clear();
     editor_->SetReadOnly(false);
+    // Undo and Redo follow the stack, which a job's result may have moved.
+    Action(QStringLiteral("undo"))->setEnabled(editor_->UndoStack().canUndo());
+    Action(QStringLiteral("redo"))->setEnabled(editor_->UndoStack().canRedo());
     cancelButton_->setEnabled(false);
     Action(QStringLiteral("cancel"))->setEnabled(false);
     jobRunning_ = false;
@@ -331,7 +334,7 @@ void ProgrammerWindow::Erase() {
                   QStringLiteral("Erase"));
 }
 
-void ProgrammerWindow::WriteChip(const std::vector<std::uint8_t>& data, const QString& what) {
+void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& what) {
     if (!StartJob(what, true)) return;
     QElapsedTimer clock;
     clock.start();

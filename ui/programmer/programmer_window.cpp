@@ -190,6 +190,7 @@ void ProgrammerWindow::BuildActions() {
     redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     edit->addAction(undo);
     edit->addAction(redo);
+    jobActions_ << undo << redo;  // the buffer stays as the job found it
     edit->addSeparator();
     QAction* copy =
         edit->addAction(QStringLiteral("&Copy as hex"), this, [this] { editor_->CopySelectionAsHex(); });

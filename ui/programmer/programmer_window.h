@@ -170,8 +170,9 @@ private:
     void ReadJob(const QString& name, const QString& phase,
                  const std::function<void(std::vector<std::uint8_t>&)>& done);
     // Backup (when on), write of `data`, verify (when on); `what` names the
-    // job in its sentences ("Write", "Erase").
-    void WriteChip(const std::vector<std::uint8_t>& data, const QString& what);
+    // job in its sentences ("Write", "Erase"). `data` is the job's own copy,
+    // so nothing done to the buffer while events are pumped reaches the chip.
+    void WriteChip(std::vector<std::uint8_t> data, const QString& what);
     QString PartText() const;
     QString FailureText(const QString& phase, const JobOutcome& outcome) const;
 

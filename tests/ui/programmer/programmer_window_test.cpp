@@ -243,9 +243,16 @@ TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
     const std::vector<std::uint8_t> pattern = Pattern(32768, 1);
     window.Editor().ReplaceData(pattern, QStringLiteral("pattern"));
     bool clicked = false;
+    bool undone = false;
     QObject::connect(&window, &ProgrammerWindow::JobProgressed, &window,
                      [&](const QString& phase, int done, int) {
                          // Only Cancel works meanwhile: the main window is disabled for the job.
+                         // Whatever moves the buffer meanwhile, the write goes on with its own copy.
+                         if (phase == "Writing" && done >= 0x800 && !undone) {
+                             undone = true;
+                             EXPECT_FALSE(window.Action("undo")->isEnabled());
+                             window.Editor().UndoStack().undo();
+                         }
                          if (phase == "Writing" && done >= 0x1200 && !clicked) {
                              clicked = true;
                              EXPECT_FALSE(dialog().Button(ids::kReadEeprom)->isEnabled());
@@ -265,6 +272,8 @@ TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
     EXPECT_EQ(std::count(chip.begin() + 0x1200, chip.end(), 0x11), 0x8000 - 0x1200);
     EXPECT_TRUE(dialog().Button(ids::kReadEeprom)->isEnabled());
     EXPECT_TRUE(window.Action("read")->isEnabled());
+    EXPECT_TRUE(window.Action("redo")->isEnabled());  // Undo and Redo follow the stack again
+    window.Editor().UndoStack().redo();
 
     // A read stops between chunks too, and leaves the buffer as it was.
     QObject::connect(&window, &ProgrammerWindow::JobProgressed, &window,
