@@ -46,21 +46,6 @@ int RunProbe(CommandContext& context) {
 
 namespace {
 
-// How a part reaches the bytes its address bytes alone do not, in a few words.
-const char* BlockRule(const hardware::ChipPart& part) {
-    switch (part.blockSelect) {
-        case hardware::BlockSelect::DeviceAddress:
-            return "block bits in the device address";
-        case hardware::BlockSelect::OpcodeBit3:
-            return "A8 in the opcode";
-        case hardware::BlockSelect::UpperHalfAtPlus4:
-            return "upper half at device + 4";
-        case hardware::BlockSelect::None:
-            break;
-    }
-    return "none";
-}
-
 std::string Volts(int millivolts) {
     char text[16];
     std::snprintf(text, sizeof text, "%.1f", millivolts / 1000.0);
@@ -82,7 +67,7 @@ int RunChips(bool json, JsonObject& result) {
         JsonObject entry;
         entry.String("name", chip.name).Int("bytes", chip.bytes).Int("organisation", chip.organisation);
         entry.String("bus", bus).Int("page_size", chip.pageSize).Int("address_bytes", part.addressBytes);
-        entry.String("block_rule", BlockRule(part))
+        entry.String("block_rule", hardware::BlockRuleText(part))
             .Number("write_cycle_ms", part.writeCycleMaxUs / 1000.0, 1);
         entry.Number("min_volts", part.minMillivolts / 1000.0, 1)
             .Number("max_volts", part.maxMillivolts / 1000.0, 1);
@@ -93,7 +78,7 @@ int RunChips(bool json, JsonObject& result) {
         const std::string address = part.addressBytes ? std::to_string(part.addressBytes) : "-";
         std::printf("%-11s %6d  %-16s %-10s %-5s %-33s %-6s %s-%s V\n", chip.name.c_str(), chip.bytes,
                     (std::to_string(chip.organisation) + "-bit " + bus).c_str(), page.c_str(),
-                    address.c_str(), BlockRule(part),
+                    address.c_str(), hardware::BlockRuleText(part),
                     (std::to_string(part.writeCycleMaxUs / 1000) + " ms").c_str(),
                     Volts(part.minMillivolts).c_str(), Volts(part.maxMillivolts).c_str());
     }

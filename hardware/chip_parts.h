@@ -218,6 +218,22 @@ constexpr int BlockDevice(const ChipPart& part, int base, int block) {
     return part.blockSelect == BlockSelect::UpperHalfAtPlus4 ? base + 4 * block : base + block;
 }
 
+// How a part reaches the bytes its address bytes alone do not, in a few
+// words ("none" when it has no such rule): what both faces print.
+constexpr const char* BlockRuleText(const ChipPart& part) {
+    switch (part.blockSelect) {
+        case BlockSelect::DeviceAddress:
+            return "block bits in the device address";
+        case BlockSelect::OpcodeBit3:
+            return "A8 in the opcode";
+        case BlockSelect::UpperHalfAtPlus4:
+            return "upper half at device + 4";
+        case BlockSelect::None:
+            break;
+    }
+    return "none";
+}
+
 // Address bits a Microwire part takes after its opcode with ORG low (x8).
 constexpr int MicrowireAddressBitsX8(const ChipPart& part) {
     return part.addressBits + (part.organisation == 16 ? 2 : 1);

@@ -83,19 +83,8 @@ QString FactsOf(const hardware::ChipPart& part, int device) {
         facts << QStringLiteral("%1-%2 V").arg(Millivolts(part.minMillivolts),
                                                Millivolts(part.maxMillivolts));
     facts << QStringLiteral("write cycle up to %1 ms").arg(part.writeCycleMaxUs / 1000);
-    switch (part.blockSelect) {
-        case hardware::BlockSelect::DeviceAddress:
-            facts << QStringLiteral("its blocks take the device address's low bits");
-            break;
-        case hardware::BlockSelect::OpcodeBit3:
-            facts << QStringLiteral("address bit 8 in the instruction's bit 3");
-            break;
-        case hardware::BlockSelect::UpperHalfAtPlus4:
-            facts << QStringLiteral("the upper half answers 4 addresses up");
-            break;
-        case hardware::BlockSelect::None:
-            break;
-    }
+    if (part.blockSelect != hardware::BlockSelect::None)
+        facts << QLatin1String(hardware::BlockRuleText(part));
     if (part.family == hardware::ChipFamily::I2c) {
         const int blocks = hardware::DeviceBlocks(part);
         const int first = device >> 1;
