@@ -26,6 +26,9 @@
 
 namespace ui {
 
+// An offset or a count as the programmer's sentences give it: "0x1F000".
+inline QString HexNumber(qint64 value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper(); }
+
 class HexEditor : public QAbstractScrollArea {
     Q_OBJECT
 public:

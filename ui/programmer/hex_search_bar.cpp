@@ -24,8 +24,6 @@ QAction* MakeAction(const QString& text, const QKeySequence& keys, HexEditor* ed
     return action;
 }
 
-QString HexOffset(qint64 offset) { return QStringLiteral("0x") + QString::number(offset, 16).toUpper(); }
-
 }  // namespace
 
 HexSearchBar::HexSearchBar(HexEditor* editor, QWidget* parent) : QWidget(parent), editor_(editor) {
@@ -135,9 +133,9 @@ bool HexSearchBar::GoTo(const QString& text) {
     const auto size = static_cast<qint64>(editor_->Data().size());
     if (offset >= size) {
         Say(QStringLiteral("Offset %1 is past the end: the buffer has %2 bytes (last offset %3).")
-                .arg(HexOffset(offset))
+                .arg(HexNumber(offset))
                 .arg(size)
-                .arg(HexOffset(std::max<qint64>(0, size - 1))));
+                .arg(HexNumber(std::max<qint64>(0, size - 1))));
         return false;
     }
     editor_->SetCursorOffset(offset);

@@ -28,8 +28,6 @@ namespace ui {
 
 namespace {
 
-QString Hex(qint64 value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper(); }
-
 // "1 byte", "12 bytes".
 QString Bytes(qint64 count) {
     return QStringLiteral("%1 byte%2").arg(count).arg(count == 1 ? QString() : QStringLiteral("s"));
@@ -262,7 +260,7 @@ void ProgrammerWindow::ReadJob(const QString& name, const QString& phase,
         done(read);
     } else if (outcome.cancelled) {
         Say(QStringLiteral("%1 cancelled after %2 of %3 bytes; nothing was changed")
-                .arg(name, Hex(outcome.furthest), Hex(part_->bytes)));
+                .arg(name, HexNumber(outcome.furthest), HexNumber(part_->bytes)));
     } else {
         Say(FailureText(name, outcome), true);
     }
@@ -314,7 +312,7 @@ void ProgrammerWindow::BlankCheck() {
                 Say(QStringLiteral("%1 is not blank: %2 not FF, the first at %3")
                         .arg(PartText(),
                              Bytes(count) + (count == 1 ? QStringLiteral(" is") : QStringLiteral(" are")),
-                             Hex(first)),
+                             HexNumber(first)),
                     true);
             });
 }
@@ -387,7 +385,7 @@ void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& 
             sentence =
                 QStringLiteral("%1 cancelled after %2 of %3 bytes: the chip holds the new data up to %4 and "
                                "its old data after")
-                    .arg(what, Hex(done), Hex(bytes), Hex(done - 1));
+                    .arg(what, HexNumber(done), HexNumber(bytes), HexNumber(done - 1));
         }
         Say(sentence + kept, true);
         EndJob();
@@ -449,7 +447,7 @@ void ProgrammerWindow::Detect() {
         QString line = QStringLiteral("%1: %2").arg(QLatin1String(bus.bus), QString::fromStdString(d.said));
         if (!d.answering.empty()) {
             QStringList addresses;
-            for (int address : d.answering) addresses << Hex(address);
+            for (int address : d.answering) addresses << HexNumber(address);
             line += QStringLiteral(" (answering: %1)").arg(addresses.join(QLatin1Char(' ')));
         }
         if (!d.candidates.empty()) {
