@@ -60,7 +60,11 @@ struct I2cToolPlan {
         int address = 0;
         bool read = false;
         std::vector<std::uint8_t> bytes;
+        std::string named{};  // its description when it names its address ("w1@0x50"), else empty
     };
+    // The i2c-dev node of the bus, where a kernel driver can hold an
+    // address; empty on the other adapters.
+    std::string node;
     std::vector<Message> messages;
 };
 

@@ -498,7 +498,8 @@ bool ParseTransfer(const std::vector<std::string>& args, I2cToolPlan& plan) {
             } else if (address < 0) {
                 return faulty(arg, "Error: No address given\n");
             }
-            I2cToolPlan::Message message{address, arg[0] == 'r', std::vector<std::uint8_t>(length)};
+            I2cToolPlan::Message message{address, arg[0] == 'r', std::vector<std::uint8_t>(length),
+                                         *end ? arg : std::string()};
             plan.messages.push_back(std::move(message));
             wantData = arg[0] == 'w' && length > 0;
             filled = 0;

@@ -2,7 +2,9 @@
 // stderr and the exit codes it ends with are those of i2c-tools 4.3
 // (tools/i2cdetect.c, i2cget.c, i2cset.c, i2cdump.c, i2ctransfer.c).
 #include <fcntl.h>
+#include <linux/i2c-dev.h>
 #include <linux/i2c.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -147,6 +149,33 @@ bool ReadFunctions(unsigned long functions, char mode, bool write, bool command)
     }
 }
 
+// Which addresses a kernel driver holds on an i2c-dev bus: those i2c-dev
+// refuses to point a file at without force (EBUSY, drivers/i2c/i2c-dev.c).
+// i2cdetect shows them as UU; the other tools refuse them without -f.
+class DriverHolds {
+public:
+    explicit DriverHolds(const std::string& node)
+        : fd_(node.empty() ? -1 : ::open(node.c_str(), O_RDWR | O_CLOEXEC)) {}
+    ~DriverHolds() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    DriverHolds(const DriverHolds&) = delete;
+    DriverHolds& operator=(const DriverHolds&) = delete;
+
+    bool Held(int address) const {
+        return fd_ >= 0 && ::ioctl(fd_, I2C_SLAVE, static_cast<unsigned long>(address)) < 0 && errno == EBUSY;
+    }
+    // set_slave_addr's refusal: false with its sentence when held.
+    bool Free(int address) const {
+        if (!Held(address)) return true;
+        std::fprintf(stderr, "Error: Could not set address to 0x%02x: %s\n", address, std::strerror(EBUSY));
+        return false;
+    }
+
+private:
+    int fd_;
+};
+
 // No adapter here computes SMBus packet error codes.
 int NoPec() {
     std::fprintf(stderr, "Error: Could not set PEC: %s\n", std::strerror(EOPNOTSUPP));
@@ -154,7 +183,7 @@ int NoPec() {
 }
 
 int Detect(hardware::I2cMaster& i2c, const I2cToolPlan& plan, const std::string& file,
-           unsigned long functions) {
+           unsigned long functions, const DriverHolds& holds) {
     if (plan.probe == 'F') {
         std::printf("Functionalities implemented by %s:\n", file.c_str());
         const std::pair<unsigned long, const char*> names[] = {
@@ -207,6 +236,10 @@ int Detect(hardware::I2cMaster& i2c, const I2cToolPlan& plan, const std::string&
             if (address < plan.first || address > plan.last ||
                 !(functions & (how == 'r' ? I2C_FUNC_SMBUS_READ_BYTE : I2C_FUNC_SMBUS_QUICK))) {
                 std::printf("   ");
+                continue;
+            }
+            if (holds.Held(address)) {
+                std::printf("UU ");
                 continue;
             }
             Smbus device(i2c, address);
@@ -525,10 +558,13 @@ int OpenBus(int bus, std::string& node) {
 int ChooseI2cBus(I2cToolPlan& plan, bool picked, bool bench, std::vector<std::string>& adapters) {
     const int bus = BusOf(adapters.empty() ? "" : adapters.front(), bench);
     if (plan.probe == 'l') plan.bus = picked ? bus : 1;
-    if (picked) return plan.bus == bus ? 0 : NoSuchBus(plan.bus);
-    std::string node;
-    if (const int code = OpenBus(plan.bus, node)) return code;
-    adapters = {"i2c-dev:" + node};
+    if (picked) {
+        if (!bench && !adapters.empty() && adapters.front().rfind("i2c-dev:", 0) == 0)
+            plan.node = adapters.front().substr(8);
+        return plan.bus == bus ? 0 : NoSuchBus(plan.bus);
+    }
+    if (const int code = OpenBus(plan.bus, plan.node)) return code;
+    adapters = {"i2c-dev:" + plan.node};
     return 0;
 }
 
@@ -537,6 +573,7 @@ int RunI2cTool(CommandContext& context, const I2cToolPlan& plan, const std::stri
     hardware::I2cMaster& i2c = *context.session.i2c;
     const unsigned long functions = Smbus::Functions(i2c.Capabilities());
     const std::string file = "/dev/i2c-" + std::to_string(plan.bus);
+    const DriverHolds holds(plan.node);
     if (plan.tool == "i2cdetect") {
         if (plan.probe == 'l') {
             std::printf("i2c-%d\t%-10s\t%-32s\t%s\n", plan.bus, "i2c", busName.c_str(), "I2C adapter");
@@ -548,12 +585,18 @@ int RunI2cTool(CommandContext& context, const I2cToolPlan& plan, const std::stri
                 return 1;
             }
         }
-        return Detect(i2c, plan, file, functions);
+        return Detect(i2c, plan, file, functions, holds);
     }
     if (plan.tool == "i2ctransfer") {
         if (!(functions & I2C_FUNC_I2C)) {
             std::fprintf(stderr, "Error: Adapter does not have I2C transfers capability\n");
             return 1;
+        }
+        for (const I2cToolPlan::Message& m : plan.messages) {
+            if (!plan.force && !m.named.empty() && !holds.Free(m.address)) {
+                std::fprintf(stderr, "Error: faulty argument is '%s'\n", m.named.c_str());
+                return 1;
+            }
         }
         return Transfer(i2c, plan, file);
     }
@@ -562,6 +605,7 @@ int RunI2cTool(CommandContext& context, const I2cToolPlan& plan, const std::stri
     if (plan.tool == "i2cdump" && plan.mode == 'c' &&
         !HasFunction(functions, I2C_FUNC_SMBUS_WRITE_BYTE, "SMBus send byte"))
         return 1;
+    if (!plan.force && !holds.Free(plan.address)) return 1;
     Smbus device(i2c, plan.address);
     if (plan.tool == "i2cget") return Get(device, plan, file);
     if (write) return Set(device, plan, file);

@@ -4,6 +4,7 @@
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <span>
@@ -87,6 +88,10 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
             // The address is the argument itself, as the kernel takes it.
             const auto address = reinterpret_cast<std::uintptr_t>(arg);
             if (address > 0x7F) return Fail(EINVAL);
+            const auto& held = config_.driverHeld;
+            if (request == I2C_SLAVE &&
+                std::find(held.begin(), held.end(), static_cast<int>(address)) != held.end())
+                return Fail(EBUSY);
             file->second.slave = static_cast<int>(address);
             return 0;
         }

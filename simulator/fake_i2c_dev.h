@@ -53,6 +53,10 @@ public:
         bool clockInDeviceTree = true;
         // The node is root's alone: open and access fail with EACCES.
         bool denied = false;
+        // Addresses a kernel driver is bound to: I2C_SLAVE refuses them with
+        // EBUSY, I2C_SLAVE_FORCE takes them (drivers/i2c/i2c-dev.c,
+        // i2cdev_ioctl and i2cdev_check_addr).
+        std::vector<int> driverHeld{};
     };
 
     // `bench` must outlive the fake.

@@ -133,4 +133,22 @@ same "dump, no answer" i2cdump -y 1 0x23
 same "transfer, verbose" i2ctransfer -v -y 1 w2@0x21 0x60 0x99 w1@0x21 0x60 r2
 same "transfer, no answer" i2ctransfer -y 1 w1@0x23 0x00
 same "transfer, incomplete" i2ctransfer -y 1 w2@0x21 0x00
+# A kernel driver holding 0x21 and 0x50: i2c-dev's node (here its fake, under
+# the tools and the links alike) refuses them without -f, and i2cdetect shows UU.
+held() {  # TITLE, then the i2c-tools command line
+  local title=$1; shift
+  local a b
+  a=$(MERLIX_BENCH_DRIVER_HELD=0x21,0x50 tools "$@"; echo "exit $?")
+  b=$(MERLIX_BENCH_DRIVER_HELD=0x21,0x50 MERLIX_BENCH_STATE=$state LD_PRELOAD=$shim "$links/$1" "${@:2}" 2>/dev/null
+    echo "exit $?")
+  if [ "$a" != "$b" ]; then
+    failed=1
+    printf '%s (held): the outputs differ\n$ %s\n%s\n$ merlix-cli %s\n%s\n\n' "$title" "$*" "$a" "$*" "$b"
+  fi
+}
+held "detect" i2cdetect -y 1
+held "get" i2cget -y 1 0x21 0x10
+held "get, forced" i2cget -f -y 1 0x21 0x10
+held "transfer" i2ctransfer -y 1 w1@0x50 0x00 r2
+held "transfer, forced" i2ctransfer -f -y 1 w1@0x50 0x00 r2
 exit $failed
