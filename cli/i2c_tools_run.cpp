@@ -1,12 +1,14 @@
 // The i2c-tools on the context's I2C master: what each prints on stdout and
 // stderr and the exit codes it ends with are those of i2c-tools 4.3
 // (tools/i2cdetect.c, i2cget.c, i2cset.c, i2cdump.c, i2ctransfer.c).
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -553,11 +555,50 @@ int OpenBus(int bus, std::string& node) {
     return 1;
 }
 
+// i2cdetect -l without an adapter: the kernel's buses, as i2c-tools list
+// them from /sys/class/i2c-dev (i2cbusses.c): number, kind, name and kind again.
+void ListKernelBuses() {
+    std::vector<std::pair<int, std::string>> buses;
+    if (DIR* folder = ::opendir("/sys/class/i2c-dev")) {
+        while (const dirent* entry = ::readdir(folder)) {
+            int number = -1;
+            if (std::sscanf(entry->d_name, "i2c-%d", &number) != 1) continue;
+            std::string name;
+            if (std::FILE* file =
+                    std::fopen(("/sys/class/i2c-dev/" + std::string(entry->d_name) + "/name").c_str(), "r")) {
+                char text[128] = {};
+                if (std::fgets(text, sizeof text, file)) name = text;
+                std::fclose(file);
+            }
+            while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+            buses.emplace_back(number, name);
+        }
+        ::closedir(folder);
+    }
+    std::sort(buses.begin(), buses.end());
+    for (const auto& [number, name] : buses) {
+        unsigned long functions = 0;
+        const int fd = ::open(("/dev/i2c-" + std::to_string(number)).c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) {
+            if (::ioctl(fd, I2C_FUNCS, &functions) < 0) functions = 0;
+            ::close(fd);
+        }
+        const bool i2c = functions & I2C_FUNC_I2C;
+        std::printf("i2c-%d\t%-10s\t%-32s\t%s\n", number, i2c ? "i2c" : "smbus", name.c_str(),
+                    i2c ? "I2C adapter" : "SMBus adapter");
+    }
+}
+
 }  // namespace
 
 int ChooseI2cBus(I2cToolPlan& plan, bool picked, bool bench, std::vector<std::string>& adapters) {
     const int bus = BusOf(adapters.empty() ? "" : adapters.front(), bench);
-    if (plan.probe == 'l') plan.bus = picked ? bus : 1;
+    if (plan.probe == 'l' && !picked) {
+        ListKernelBuses();
+        plan.done = true;
+        return 0;
+    }
+    if (plan.probe == 'l') plan.bus = bus;
     if (picked) {
         if (!bench && !adapters.empty() && adapters.front().rfind("i2c-dev:", 0) == 0)
             plan.node = adapters.front().substr(8);

@@ -538,6 +538,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         const bool bench = app.count("--bench") || app.count("--bench-adapter");
         const bool picked = bench || !g.adapters.empty() || g.direct || app.count("--ppdev");
         if (const int code = cli::ChooseI2cBus(toolPlan, picked, bench, g.adapters)) return code;
+        if (toolPlan.done) return toolPlan.code;
     }
 
     startup::BackendOptions backendOptions;

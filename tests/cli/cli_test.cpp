@@ -244,6 +244,7 @@ TEST_F(MerlixCli, EverySubCommandPrintsOneJsonObjectOnSuccessAndFailure) {
         {{"--bench-fault", "slave-nack", "dump", "0x21"}, "dump", 1, "registers", nullptr},
         {{"transfer", "w1@0x21", "0x10", "r1", "r2"}, "transfer", 0, "reads", "[[165],[1,2]]"},
         {{"transfer", "x1@0x21"}, "transfer", 2, nullptr, nullptr},
+        {{"i2cget", "-y", "1", "0x21"}, "i2cget", 2, nullptr, nullptr},
         {{"--traffic", capture, "monitor", "--count", "2"}, "monitor", 0, "lines", nullptr},
         {{"monitor", "--format", "csv"}, "monitor", 2, nullptr, nullptr},
         {{"read", "--chip"}, "read", 2, nullptr, nullptr},
