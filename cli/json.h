@@ -1,7 +1,9 @@
-// merlix-cli's JSON: one object per run on stdout under --json. Values are
-// written as they are added, in order; strings are escaped here and nowhere
-// else (quotes, backslash, control characters), and bytes that are not UTF-8
-// (a file name is the system's bytes) become U+FFFD, so the text always parses.
+// merlix-cli's JSON: one object per run on stdout under --json. Every string
+// and number is written by Qt's JSON writer (QJsonDocument), which escapes
+// quotes, backslashes and control characters; bytes that are not UTF-8 (a
+// file name is the system's bytes) become U+FFFD, so the text always parses.
+// An object keeps its fields in the order they were added (QJsonObject would
+// sort them), so the fields the manual lists come in its order.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +47,8 @@ public:
     std::string Text() const;
 
 private:
+    JsonObject& Set(std::string_view key, std::string json);
+
     std::vector<std::pair<std::string, std::string>> fields_;
 };
 

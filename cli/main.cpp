@@ -20,6 +20,8 @@
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
+#include "cli/completion.h"
+#include "cli/i2c_tools.h"
 #include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
 #include "monitor/live_analyzer.h"
@@ -83,7 +85,7 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     given.direct = g.direct;
     given.ppdev = app.count("--ppdev") > 0;
     given.ppdevDevices = g.ppdev;
-    given.adapter = app.count("--adapter") > 0;
+    given.adapter = !g.adapters.empty();
     given.adapterName = g.adapters.empty() ? std::string() : g.adapters.front();
     given.benchAdapter = app.count("--bench-adapter") > 0;
     given.benchAdapterName = g.benchAdapter;
@@ -346,6 +348,9 @@ int RunGang(const AdapterRun& run, const std::vector<startup::BackendOptions>& e
 }
 
 int Run(int argc, char** argv, RunOutcome& outcome) {
+    const int toolAt = cli::I2cToolPosition(argc, argv);
+    const std::vector<std::string> toolArgs(argv + (toolAt ? toolAt + 1 : argc), argv + argc);
+    if (toolAt) argc = toolAt + 1;
     CLI::App app{"merlix-cli: I2C bus monitor and serial EEPROM programmer for the parallel-port adapter,\n"
                  "without a window. Without a backend option it uses the parallel port when the machine\n"
                  "has one this process may use, and the simulated bench otherwise.",
@@ -474,9 +479,10 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     set->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
     set->add_option("-m,--mask", reg.mask, "Change only the bits set in MASK (the register is read first)");
     set->add_flag("-r,--read-back", reg.readBack, "Read the register back and compare");
-    CLI::App* get = app.add_subcommand("get", "Read register REG of device ADDR (7-bit)");
+    CLI::App* get =
+        app.add_subcommand("get", "Read register REG of device ADDR (7-bit); without REG, the byte it sends");
     get->add_option("ADDR", reg.address)->required();
-    get->add_option("REG", reg.reg)->required();
+    get->add_option("REG", reg.reg);
     get->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
     CLI::App* dump = app.add_subcommand("dump", "Read the 256 registers of device ADDR (7-bit) as a table");
     dump->add_option("ADDR", reg.address)->required();
@@ -485,6 +491,12 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     CLI::App* transfer =
         app.add_subcommand("transfer", "I2C messages in i2ctransfer syntax: w2@0x50 0x00 0x10 r16@0x50");
     transfer->add_option("MESSAGE", messages)->required();
+    std::vector<CLI::App*> i2cTools;
+    for (const char* tool : {"i2cdetect", "i2cget", "i2cset", "i2cdump", "i2ctransfer"})
+        i2cTools.push_back(
+            app.add_subcommand(tool, std::string("As i2c-tools' ") + tool +
+                                         ": the same arguments, output and exit codes, I2CBUS " +
+                                         "naming /dev/i2c-N, or the adapter's bus (the bench's is 1)"));
     cli::MonitorOptions monitorOptions;
     CLI::App* monitor = app.add_subcommand("monitor", "Log the bus traffic of other masters until Ctrl-C");
     monitor->add_option("--filter", monitorOptions.filter, "Hide device ADDR (as the log shows it, A0)");
@@ -497,6 +509,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
         ->check(CLI::Validator(PositiveSeconds, "S"));
 
+    // For the shells' completion scripts; not listed in --help.
+    if (argc >= 2 && std::string(argv[1]) == "--complete")
+        return cli::PrintCompletions({argv + 2, argv + argc}, app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -513,6 +528,18 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     }
     outcome.json = g.json;
     outcome.command = app.get_subcommands().front()->get_name();
+
+    CLI::App* const tool = app.get_subcommands().front();
+    cli::I2cToolPlan toolPlan;
+    const bool isTool = std::find(i2cTools.begin(), i2cTools.end(), tool) != i2cTools.end();
+    if (isTool) {
+        if (g.json) return Usage(tool->get_name() + " prints what i2c-tools print; --json is not for it");
+        if (!cli::ParseI2cTool(tool->get_name(), toolArgs, toolPlan)) return toolPlan.code;
+        const bool bench = app.count("--bench") || app.count("--bench-adapter");
+        const bool picked = bench || !g.adapters.empty() || g.direct || app.count("--ppdev");
+        if (const int code = cli::ChooseI2cBus(toolPlan, picked, bench, g.adapters)) return code;
+        if (toolPlan.done) return toolPlan.code;
+    }
 
     startup::BackendOptions backendOptions;
     backendOptions.program = "merlix-cli";
@@ -591,8 +618,14 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     const std::string stateFolder = g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState;
     std::string holder = "pid " + std::to_string(::getpid()) + ":";
     for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
+    bool toolRan = false;
     const auto command = [&, fillValue](cli::CommandContext& context, const cli::MemoryOptions& options) {
         context.command = chosen->get_name();
+        if (isTool) {
+            toolRan = true;
+            return cli::RunI2cTool(context, toolPlan,
+                                   context.adapter.empty() ? "Bench I2C adapter" : context.adapter);
+        }
         if (g.json && options.outputFile == "-")
             return Usage("--json and -o - both want stdout; save the data to a file");
         if (chosen == probe) return cli::RunProbe(context);
@@ -620,7 +653,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     if (analyzerGiven) run.analyzer = analyzerSettings;
     if (each.size() == 1) {
         const int code = RunOnAdapter(run, each.front(), memory, stateFolder, files, outcome.data);
-        return code;
+        // The i2c-tools end with 1 when the bus cannot be opened.
+        return isTool && !toolRan && code ? 1 : code;
     }
     // Each programmer's bench writes a waveform of its own: FILE-N.
     for (startup::BackendOptions& options : each) {
@@ -634,7 +668,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
 
 int main(int argc, char** argv) {
     RunOutcome outcome;
-    const int code = Run(argc, argv, outcome);
+    std::vector<std::string> link;
+    std::vector<char*> words = cli::I2cToolLink(argc, argv, link);
+    const int code = Run(static_cast<int>(words.size()), words.data(), outcome);
     if (!outcome.json) return code;
     // Exactly one object on stdout, whatever happened; the sentence went to stderr too.
     cli::JsonObject object;

@@ -159,13 +159,24 @@ int RunGet(CommandContext& context, const RegisterOptions& options) {
     long dev = 0, r = 0;
     bool word = false;
     if (int code = ParseDevice(options.address, dev)) return code;
-    if (int code = ParseByte(options.reg, "the register", r)) return code;
+    // Without a register: a receive byte, from where the device's own pointer is.
+    const bool receive = options.reg.empty();
+    if (!receive)
+        if (int code = ParseByte(options.reg, "the register", r)) return code;
     if (int code = ParseMode(options.mode, word)) return code;
     if (const int code = RequireI2c(context)) return code;
     long value = 0;
+    std::uint8_t byte = 0;
+    const hardware::I2cMessage message{static_cast<std::uint8_t>(dev), true, {&byte, 1}};
     const hardware::I2cResult result =
-        ReadRegister(*context.session.i2c, dev, static_cast<std::uint8_t>(r), word, value);
-    context.result.Int("device", dev).Int("register", r);
+        receive ? context.session.i2c->Transfer({&message, 1})
+                : ReadRegister(*context.session.i2c, dev, static_cast<std::uint8_t>(r), word, value);
+    if (receive) value = byte;
+    context.result.Int("device", dev);
+    if (receive)
+        context.result.Null("register");
+    else
+        context.result.Int("register", r);
     if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
     context.result.Int("value", value);
     if (!context.json) std::printf("0x%0*lx\n", word ? 4 : 2, value);

@@ -11,6 +11,21 @@ set(_man_pages merlix.1)
 if(TARGET merlix-cli)
   install(TARGETS merlix-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   list(APPEND _man_pages merlix-cli.1)
+  # merlix-cli acts as the i2c-tools command a link to it is named after; the links are
+  # relative, so they hold in the package and in any prefix.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/links)
+  foreach(_tool i2cdetect i2cget i2cset i2cdump i2ctransfer)
+    file(CREATE_LINK merlix-cli ${CMAKE_BINARY_DIR}/links/merlix-${_tool} SYMBOLIC)
+    install(FILES ${CMAKE_BINARY_DIR}/links/merlix-${_tool} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endforeach()
+  # Shell completion where each shell looks for it: bash-completion's completionsdir, zsh's
+  # vendor-completions and fish's vendor_completions.d.
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/completions/merlix-cli.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME merlix-cli)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/completions/_merlix-cli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/completions/merlix-cli.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/data/${MERLIX_APP_ID}.desktop

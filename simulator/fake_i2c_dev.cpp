@@ -4,6 +4,7 @@
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <span>
@@ -87,6 +88,10 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
             // The address is the argument itself, as the kernel takes it.
             const auto address = reinterpret_cast<std::uintptr_t>(arg);
             if (address > 0x7F) return Fail(EINVAL);
+            const auto& held = config_.driverHeld;
+            if (request == I2C_SLAVE &&
+                std::find(held.begin(), held.end(), static_cast<int>(address)) != held.end())
+                return Fail(EBUSY);
             file->second.slave = static_cast<int>(address);
             return 0;
         }
@@ -161,7 +166,15 @@ int FakeI2cDev::Smbus(File& file, void* arg) {
     std::uint8_t in[I2C_SMBUS_BLOCK_MAX] = {};
     i2c_msg messages[2] = {{address, 0, 1, out}, {address, I2C_M_RD, 0, in}};
     int count = read ? 2 : 1;
-    switch (call->size) {
+    // The old I2C block call (i2c-tools' libi2c still uses it for a write, and
+    // for a read of 32 bytes) is taken as the I2C block call, a read of it
+    // always 32 bytes long (drivers/i2c/i2c-dev.c, i2cdev_ioctl_smbus).
+    std::uint32_t size = call->size;
+    if (size == I2C_SMBUS_I2C_BLOCK_BROKEN) {
+        size = I2C_SMBUS_I2C_BLOCK_DATA;
+        if (read) call->data->block[0] = I2C_SMBUS_BLOCK_MAX;
+    }
+    switch (size) {
         case I2C_SMBUS_QUICK:
             messages[0] = {address, static_cast<__u16>(read ? I2C_M_RD : 0), 0, out};
             count = 1;
@@ -196,10 +209,10 @@ int FakeI2cDev::Smbus(File& file, void* arg) {
     }
     const int error = Run({messages, static_cast<std::size_t>(count)});
     if (error != 0) return Fail(error);
-    if (!read || call->size == I2C_SMBUS_QUICK) return 0;
-    if (call->size == I2C_SMBUS_BYTE || call->size == I2C_SMBUS_BYTE_DATA) call->data->byte = in[0];
-    if (call->size == I2C_SMBUS_WORD_DATA) call->data->word = static_cast<__u16>(in[0] | in[1] << 8);
-    if (call->size == I2C_SMBUS_I2C_BLOCK_DATA) {
+    if (!read || size == I2C_SMBUS_QUICK) return 0;
+    if (size == I2C_SMBUS_BYTE || size == I2C_SMBUS_BYTE_DATA) call->data->byte = in[0];
+    if (size == I2C_SMBUS_WORD_DATA) call->data->word = static_cast<__u16>(in[0] | in[1] << 8);
+    if (size == I2C_SMBUS_I2C_BLOCK_DATA) {
         for (int i = 0; i < call->data->block[0]; ++i) call->data->block[1 + i] = in[i];
     }
     return 0;

@@ -7,7 +7,8 @@
 // an address nobody acknowledges (a memory in its write cycle among them),
 // EIO for a refused data byte, EAGAIN while the bench's bus-busy fault holds
 // the bus; I2C_SLAVE and I2C_SLAVE_FORCE, and I2C_SMBUS as the kernel
-// emulates it on plain I2C (quick, byte, byte data, word data, I2C block).
+// emulates it on plain I2C (quick, byte, byte data, word data, I2C block,
+// the old I2C block call among them).
 // In two-message mode it answers like a USB-HID bridge: one message, or a
 // write followed by a read, anything else EOPNOTSUPP; in one-message mode
 // every transfer of more than one message is refused so.
@@ -52,6 +53,10 @@ public:
         bool clockInDeviceTree = true;
         // The node is root's alone: open and access fail with EACCES.
         bool denied = false;
+        // Addresses a kernel driver is bound to: I2C_SLAVE refuses them with
+        // EBUSY, I2C_SLAVE_FORCE takes them (drivers/i2c/i2c-dev.c,
+        // i2cdev_ioctl and i2cdev_check_addr).
+        std::vector<int> driverHeld{};
     };
 
     // `bench` must outlive the fake.

@@ -244,6 +244,7 @@ TEST_F(MerlixCli, EverySubCommandPrintsOneJsonObjectOnSuccessAndFailure) {
         {{"--bench-fault", "slave-nack", "dump", "0x21"}, "dump", 1, "registers", nullptr},
         {{"transfer", "w1@0x21", "0x10", "r1", "r2"}, "transfer", 0, "reads", "[[165],[1,2]]"},
         {{"transfer", "x1@0x21"}, "transfer", 2, nullptr, nullptr},
+        {{"i2cget", "-y", "1", "0x21"}, "i2cget", 2, nullptr, nullptr},
         {{"--traffic", capture, "monitor", "--count", "2"}, "monitor", 0, "lines", nullptr},
         {{"monitor", "--format", "csv"}, "monitor", 2, nullptr, nullptr},
         {{"read", "--chip"}, "read", 2, nullptr, nullptr},
@@ -303,13 +304,20 @@ TEST_F(MerlixCli, EverySubCommandPrintsOneJsonObjectOnSuccessAndFailure) {
                                            {"write_cycle_ms", 10.0},
                                            {"min_volts", 1.8},
                                            {"max_volts", 5.5}}));
-    // Strings are escaped once, in the writer: each byte that is not UTF-8 (a
-    // file name can hold them; here a stray FF and a cut-short sequence)
-    // becomes U+FFFD, and the text always parses.
-    const std::string escaped = cli::JsonString("a\"b\\c\x01\x7F\xFF\xC3\xA9\xE2\x82\n");
-    EXPECT_EQ(escaped, "\"a\\\"b\\\\c\\u0001\\u007f\xEF\xBF\xBD\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\\n\"");
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString("[" + escaped + "]")).array()[0],
-              QString::fromUtf8("a\"b\\c\x01\x7F\xEF\xBF\xBD\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\n"));
+    // Strings are escaped by the writer: every control character 0x00..0x1F,
+    // and each byte that is not UTF-8 (a file name can hold them; here a stray
+    // FF and a cut-short sequence) becomes U+FFFD, so the text always parses.
+    std::string controls;
+    for (char c = 0; c < 0x20; ++c) controls += c;
+    const std::string text = controls + "a\"b\\c\x7F\xFF\xC3\xA9\xE2\x82";
+    const std::string escaped = cli::JsonString(text);
+    EXPECT_EQ(escaped.find_first_of(controls), std::string::npos);
+    QJsonParseError parse{};
+    const QJsonArray parsed =
+        QJsonDocument::fromJson(QByteArray::fromStdString("[" + escaped + "]"), &parse).array();
+    ASSERT_EQ(parse.error, QJsonParseError::NoError) << escaped;
+    EXPECT_EQ(parsed[0], QString::fromUtf8(controls.data(), 0x20) +
+                             QString::fromUtf8("a\"b\\c\x7F\xEF\xBF\xBD\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD"));
 }
 
 // The register commands read numbers and data as the i2c-tools do: strtol's

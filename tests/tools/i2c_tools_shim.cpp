@@ -7,8 +7,9 @@
 // The bus is the bench's: the 24C16 at 0x50..0x57 and the register devices.
 // The chips start from the raw files of the bench state folder DIR
 // (eeprom-24c16.bin, register-XX.bin) when it is given, and what the program
-// wrote goes back there when it exits. Only the bus's node and its /sys
-// entries are faked; every other call goes to the system.
+// wrote goes back there when it exits. MERLIX_BENCH_DRIVER_HELD=0x50,0x51
+// lets a kernel driver hold those addresses. Only the bus's node and its
+// /sys entries are faked; every other call goes to the system.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,7 +58,7 @@ void Save(const std::string& path, const std::vector<std::uint8_t>& data) {
 // first call that names the bus and saved back when the program exits.
 class Shim {
 public:
-    Shim() : bench_(clock_), fake_(bench_) {
+    Shim() : bench_(clock_), fake_(bench_, Config()) {
         if (const char* folder = std::getenv("MERLIX_BENCH_STATE")) folder_ = folder;
         if (folder_.empty()) return;
         Load(StateFile(folder_, "eeprom-24c16.bin"), bench_.Eeprom());
@@ -80,6 +81,19 @@ public:
                     bench_.Register(device, static_cast<std::uint8_t>(r));
             Save(StateFile(folder_, RegisterFile(device)), registers);
         }
+    }
+
+    static simulator::FakeI2cDev::Config Config() {
+        simulator::FakeI2cDev::Config config;
+        if (const char* held = std::getenv("MERLIX_BENCH_DRIVER_HELD")) {
+            for (char* at = const_cast<char*>(held); *at;) {
+                char* end = nullptr;
+                config.driverHeld.push_back(static_cast<int>(std::strtol(at, &end, 0)));
+                if (end == at) break;
+                at = *end ? end + 1 : end;
+            }
+        }
+        return config;
     }
 
     bool Names(const char* path) const { return path && fake_.Path() == path; }
