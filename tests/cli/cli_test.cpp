@@ -108,6 +108,11 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
              Usage{{"write", "--chip", "24C02", "-i", Write("bom.hex", "\xEF\xBB\xBF:00000001FF\n")},
                    "byte-order mark"},
              Usage{{"write", "--chip", "24C02", "-i", Write("none.hex", ":00000001FF\n")}, "holds no data"},
+             Usage{{"read", "--chip", "24C02", "--range", "0x80-0x7F"}, "--range 0x80-0x7F is not a stretch"},
+             Usage{{"erase", "--chip", "24C02", "--offset", "0xF0", "--length", "17"},
+                   "bytes 0x00F0..0x0100 reach past the end of the 24C02"},
+             Usage{{"blank-check", "--chip", "24C16", "--page", "1", "--offset", "2"},
+                   "choose the bytes twice"},
              Usage{{"frobnicate"}, ""},
          }) {
         SCOPED_TRACE(u.args.join(' ').toStdString());
