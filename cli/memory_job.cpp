@@ -332,6 +332,7 @@ int ReadInput(CommandContext& context, const MemoryOptions& options, Job& job, e
         Narrow(job, first, end - first);
         context.result.Int("offset", first).Int("length", end - first);
     }
+    context.result.Int("defined", given);
     std::string sentence = eeprom::KeptContentsSentence(given, total);
     if (!writing) sentence = sentence.substr(0, sentence.find(';')) + "; only those are compared";
     if (!context.json) Say(sentence);

@@ -73,6 +73,10 @@ TEST_F(MerlixCli, AFileGivesOnlyItsOwnBytes) {
 
     const Outcome verify = Cli({"verify", "--chip", "24C32", "-i", hex});
     EXPECT_EQ(verify.code, 0) << verify.err.toStdString();
+    const QJsonObject json =
+        QJsonDocument::fromJson(Cli({"--json", "verify", "--chip", "24C32", "-i", hex}).out).object();
+    EXPECT_EQ(json["defined"].toInt(), 16);
+    EXPECT_EQ(json["offset"].toInt(), 0x100);
     EXPECT_TRUE(verify.err.contains("the file defines 16 of 4096 bytes; only those are compared"));
     EXPECT_TRUE(verify.err.contains("verified: equal"));
 
