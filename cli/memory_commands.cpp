@@ -366,7 +366,7 @@ int RunVerify(CommandContext& context, const MemoryOptions& options) {
     const long mismatches = Compare(expected, read, job);
     ReportTransfer(context, job.chip.name, read.size(), watch->Seconds(), mismatches, &read);
     if (mismatches) return kExitMismatch;
-    SayResult(context, "verified: equal (" + CountText(job) + ")");
+    SayResult(context, "verified: equal");
     return kExitOk;
 }
 
