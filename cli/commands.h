@@ -25,17 +25,22 @@ enum ExitCode {
     kExitInterrupted = 130,  // Ctrl-C or SIGTERM stopped a write (128 + SIGINT, as shells report it)
 };
 
+// A progress line redrawn in place (on a terminal), one JSON object a line
+// (--progress=json), or nothing.
+enum class ProgressStyle { None, Line, Json };
+
 // What the chip and register commands share.
 struct CommandContext {
     eeprom::Session& session;
-    simulator::SimulatedBench* bench = nullptr;  // null on real hardware
-    int forcedPort = 0;                          // --port: base, 0 to probe LPT1 then LPT2
-    bool progress = false;                       // a progress line on stderr
-    bool json = false;                           // one JSON object on stdout
-    bool checksum = false;                       // --checksum: CRC-32, SHA-256 and sum of the data
-    bool backup = true;                          // back the chip up before writing it
-    std::string command{};                       // the sub-command's name
-    JsonObject result{};                         // the command's fields of the JSON object
+    simulator::SimulatedBench* bench = nullptr;    // null on real hardware
+    int forcedPort = 0;                            // --port: base, 0 to probe LPT1 then LPT2
+    ProgressStyle progress = ProgressStyle::None;  // on stderr while the chip is read or written
+    bool resultLine = false;                       // one result line on stderr at the end
+    bool json = false;                             // one JSON object on stdout
+    bool checksum = false;                         // --checksum: CRC-32, SHA-256 and sum of the data
+    bool backup = true;                            // back the chip up before writing it
+    std::string command{};                         // the sub-command's name
+    JsonObject result{};                           // the command's fields of the JSON object
     // Called once the bench has the command's chip in its socket, to load the
     // chip's saved contents (the bench state folder); false with one sentence.
     std::function<bool(std::string&)> socketReady{};
@@ -61,13 +66,19 @@ struct MemoryOptions {
     bool verify = true;
     int fillValue = 0xFF;
     bool unprotect = false;  // a 25xx's block protection cleared for the write, set again after
+    // --offset/--length or --range FIRST-LAST: a stretch of any part; empty when not given.
+    std::string offset, length, range;
+    bool pad = false;  // write, verify: a raw file shorter than the part is filled with FF
 };
 
 int RunProbe(CommandContext& context);
 int RunChips(bool json, JsonObject& result);
 int RunRead(CommandContext& context, const MemoryOptions& options);
-int RunWrite(CommandContext& context, const MemoryOptions& options);  // write and fill
+int RunWrite(CommandContext& context, const MemoryOptions& options);  // write, fill and erase
 int RunVerify(CommandContext& context, const MemoryOptions& options);
+// Reads the chip and says whether every byte is FF: exit 3 naming the first
+// other byte and how many there are.
+int RunBlankCheck(CommandContext& context, const MemoryOptions& options);
 // Writes a backup back (the newest of --chip's without a file) and verifies it.
 int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file);
 // What answers on the I2C bus and in the serial socket, with the parts that

@@ -18,14 +18,19 @@
 #include <thread>
 #include <vector>
 
+#include <QtGlobal>
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/completion.h"
+#include "cli/help_examples.h"
 #include "cli/i2c_tools.h"
+#include "cli/memory_options.h"
 #include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
+
 #include "monitor/live_analyzer.h"
 #include "platform/counter.h"
+#include "platform/usb_system.h"
 #include "simulator/fake_spidev.h"
 #include "startup/adapter_check.h"
 #include "startup/analyzer_options.h"
@@ -36,8 +41,9 @@ namespace {
 
 constexpr const char* kExitCodes =
     "Exit codes: 0 success; 1 the operation failed (no adapter, bus error, time-out, the bench\n"
-    "state folder in use); 2 usage or input-file error; 3 verify found differences; 130 Ctrl-C or\n"
-    "SIGTERM stopped a write (what the chip holds and where its backup is on stderr).";
+    "state folder in use); 2 usage or input-file error; 3 verify found differences (blank-check: not\n"
+    "blank); 130 Ctrl-C or SIGTERM stopped a write (what the chip holds and where its backup is on\n"
+    "stderr).";
 
 // How long a run waits for another process to let go of the bench state folder.
 constexpr int kBenchStateWaitMs = 2000;
@@ -58,6 +64,7 @@ struct GlobalOptions {
     std::string benchAdapter;             // --bench-adapter
     startup::AnalyzerArguments analyzer;  // --analyzer, --analyzer-pins, --analyzer-rate
     bool quiet = false;
+    std::string progress = "line";  // --progress: line (on a terminal), json or none
     bool json = false;
     bool checksum = false;
     bool backup = true;
@@ -240,7 +247,12 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
     context.json = g.json || gang;
     context.checksum = g.checksum && !gang;
     context.backup = g.backup;
-    context.progress = !gang && !g.quiet && !g.json && isatty(STDERR_FILENO);
+    const bool line = !g.quiet && !g.json && g.progress == "line" && isatty(STDERR_FILENO);
+    context.progress = gang                   ? cli::ProgressStyle::None
+                       : g.progress == "json" ? cli::ProgressStyle::Json
+                       : line                 ? cli::ProgressStyle::Line
+                                              : cli::ProgressStyle::None;
+    context.resultLine = !gang && !g.quiet && !g.json;
 
     const int code = run.command(context, memory);
     result = context.result;
@@ -415,7 +427,16 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
            "--analyzer-rate", g.analyzer.rate,
            std::string("monitor: the analyzer's sample rate (default 1M), ") + startup::kAnalyzerRateRule)
         ->type_name("RATE");
-    app.add_flag("-q,--quiet", g.quiet, "No progress line");
+    app.set_version_flag("--version", [] {
+        return std::string("merlix-cli ") + MERLIX_VERSION + "\nQt " + qVersion() + "\nlibusb " +
+               platform::LibusbVersion();
+    });
+    app.add_flag("-q,--quiet", g.quiet, "No progress line and no result line");
+    app.add_option("--progress", g.progress,
+                   "line: one line redrawn in place on a terminal (default); json: one JSON object a line "
+                   "on stderr (phase, bytes, total, rate); none")
+        ->check(CLI::IsMember({"line", "json", "none"}))
+        ->type_name("STYLE");
     app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
@@ -424,14 +445,6 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         "--no-backup", [&g] { g.backup = false; }, "Write without first backing the chip's old contents up");
 
     cli::MemoryOptions memory;
-    const auto addMemory = [&memory](CLI::App* sub) {
-        sub->add_option("--chip", memory.chip,
-                        "Chip: 24C01..24M02, 93C06x8..93C86x16, AT25C010..AT25C160, 25010..25M02 (see chips)")
-            ->required();
-        sub->add_option("--device", memory.device, "I2C memories: device address A0..AF (default A0)");
-        sub->add_option("--page", memory.page,
-                        "I2C memories: one 256-byte page N only (default: the whole chip)");
-    };
     CLI::App* probe =
         app.add_subcommand("probe", "Reset the adapter and report \"PCF 8584 Ok\" or \"Not Found\"");
     CLI::App* ports = app.add_subcommand("ports", "Report the parallel ports, access rights and adapters");
@@ -439,37 +452,14 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     CLI::App* detect = app.add_subcommand(
         "detect",
         "Find what answers on the I2C bus and in the serial socket, and the parts that fit (reads only)");
-    CLI::App* read = app.add_subcommand("read", "Read a chip (a dump on stdout without -o)");
-    addMemory(read);
-    read->get_option("--chip")->description("Chip as for write, or auto: the one part detect is sure of");
-    read->add_option("-o,--output", memory.outputFile, "Save to FILE (- for stdout)")->type_name("FILE");
-    read->add_option("--format", memory.format, "raw, ihex or srec (default: by the file's extension)");
-    const char* inputFormat = "raw, ihex or srec (default: by the file's extension, else by its content)";
-    CLI::App* write =
-        app.add_subcommand("write", "Write a chip from a raw, Intel HEX or S-record file, then verify");
-    addMemory(write);
-    write->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
-    write->add_option("--format", memory.format, inputFormat);
-    const auto noVerify = [&memory] { memory.verify = false; };
-    const char* unprotect = "25010..25M02: clear the block protection for the write, then set it again";
-    write->add_flag("--unprotect", memory.unprotect, unprotect);
-    write->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
-    CLI::App* restore = app.add_subcommand(
-        "restore", "Write a backup back and verify it (the newest of --chip without FILE)");
-    addMemory(restore);
-    std::string restoreFile;
-    restore->add_flag("--unprotect", memory.unprotect, unprotect);
-    restore->add_option("FILE", restoreFile, "A backup file (default: the chip's newest)")->type_name("FILE");
-    CLI::App* verify = app.add_subcommand("verify", "Compare a chip with a file");
-    addMemory(verify);
-    verify->add_option("-i,--input", memory.inputFile, "FILE (- for stdin)")->required()->type_name("FILE");
-    verify->add_option("--format", memory.format, inputFormat);
-    CLI::App* fill = app.add_subcommand("fill", "Fill a chip with one byte value, then verify");
-    addMemory(fill);
-    std::string fillValue = "0xFF";
-    fill->add_option("--value", fillValue, "The byte (default 0xFF)");
-    fill->add_flag_callback("--no-verify", noVerify, "Do not read the chip back");
-    fill->add_flag("--unprotect", memory.unprotect, unprotect);
+    cli::MemoryCommands memoryCommands;
+    cli::AddMemoryCommands(app, memory, memoryCommands);
+    CLI::App* read = memoryCommands.read;
+    CLI::App* write = memoryCommands.write;
+    CLI::App* restore = memoryCommands.restore;
+    CLI::App* verify = memoryCommands.verify;
+    CLI::App* fill = memoryCommands.fill;
+    const std::string& restoreFile = memoryCommands.restoreFile;
 
     cli::RegisterOptions reg;
     CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
@@ -509,12 +499,19 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
         ->check(CLI::Validator(PositiveSeconds, "S"));
 
+    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+        if (const std::string example = cli::CommandExample(sub->get_name()); !example.empty())
+            sub->footer(example);
+    }
+
     // For the shells' completion scripts; not listed in --help.
     if (argc >= 2 && std::string(argv[1]) == "--complete")
         return cli::PrintCompletions({argv + 2, argv + argc}, app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         // The parse may stop before it reaches --json or the sub-command: both are looked for by name.
@@ -619,6 +616,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     std::string holder = "pid " + std::to_string(::getpid()) + ":";
     for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
     bool toolRan = false;
+    const std::string fillValue = memoryCommands.fillValue;
     const auto command = [&, fillValue](cli::CommandContext& context, const cli::MemoryOptions& options) {
         context.command = chosen->get_name();
         if (isTool) {
@@ -633,6 +631,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         if (chosen == read) return cli::RunRead(context, options);
         if (chosen == write) return cli::RunWrite(context, options);
         if (chosen == restore) return cli::RunRestore(context, options, restoreFile);
+        if (chosen == memoryCommands.erase) return cli::RunWrite(context, options);
+        if (chosen == memoryCommands.blankCheck) return cli::RunBlankCheck(context, options);
         if (chosen == verify) return cli::RunVerify(context, options);
         if (chosen == fill) {
             long value = 0;

@@ -16,6 +16,7 @@
 #include "cli/chips.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
+#include "cli/memory_job.h"
 #include "cli/progress.h"
 #include "cli/transfers.h"
 #include "eeprom/backup.h"
@@ -29,188 +30,6 @@
 namespace cli {
 
 namespace {
-
-struct Job {
-    Chip chip;
-    Region region;
-    int page = -1;  // --page: one page of an I2C memory; -1 the whole chip
-};
-
-int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) {
-    std::string error;
-    if (!FindChip(options.chip, job.chip, error)) return Fail(kExitUsage, error);
-    const Chip& chip = job.chip;
-    job.region = {0, chip.bytes, 0xA0};
-    if (chip.I2c()) {
-        long device = 0;
-        std::string text = options.device.empty() ? "A0" : options.device;
-        if (text.rfind("0x", 0) != 0 && text.rfind("0X", 0) != 0) text = "0x" + text;
-        if (!ParseNumber(text, 0xA0, 0xAF, device))
-            return Fail(kExitUsage,
-                        "memories answer at device addresses A0..AF, not '" + options.device + "'");
-        device &= 0xFE;
-        const int blocks = std::max(1, chip.bytes / eeprom::kPageSize);
-        // A part whose block bits are the device address's low bits answers only where its blocks start.
-        const int blocksAt = chip.large && chip.part->blockSelect == hardware::BlockSelect::DeviceAddress
-                                 ? hardware::DeviceBlocks(*chip.part)
-                                 : 1;
-        if ((((device >> 1) - 0x50) % blocksAt) != 0)
-            return Fail(kExitUsage, "the " + chip.name + " answers at device addresses " + Hex2(0xA0) + ", " +
-                                        Hex2(0xA0 + 2 * blocksAt) +
-                                        " ... (its block bits take the low bits), not " +
-                                        Hex2(static_cast<int>(device)));
-        if (chip.large && options.pageGiven)
-            return Fail(kExitUsage,
-                        "--page is for the 24C01..24C16; the " + chip.name + " is read and written whole");
-        if (options.pageGiven) {
-            if (options.page < 0 || options.page >= blocks)
-                return Fail(kExitUsage, "page " + std::to_string(options.page) + " is out of range for the " +
-                                            chip.name + " (pages 0.." + std::to_string(blocks - 1) +
-                                            "; without --page the whole chip)");
-            job.region = {options.page * eeprom::kPageSize, std::min(chip.bytes, eeprom::kPageSize),
-                          static_cast<int>(device) + 2 * options.page};
-            job.page = options.page;
-        } else {
-            job.region.device = static_cast<int>(device);
-        }
-        const int lastDevice = chip.large
-                                   ? 2 * hardware::BlockDevice(*chip.part, static_cast<int>(device) >> 1,
-                                                               hardware::DeviceBlocks(*chip.part) - 1)
-                                   : static_cast<int>(device) + 2 * (blocks - 1);
-        if (!options.pageGiven && lastDevice > 0xAF)
-            return Fail(kExitUsage, "the " + chip.name + " at " + Hex2(static_cast<int>(device)) +
-                                        " would reach past device AF; its blocks start at A0");
-        eeprom::ApplyChipChoice(context.session.chip, "");
-        context.result.String("device", Hex2(static_cast<int>(device)));
-    } else {
-        if (options.pageGiven) return Fail(kExitUsage, "--page is for the I2C memories (24Cxx) only");
-        if (!options.device.empty())
-            return Fail(kExitUsage, "--device is for the I2C memories (24Cxx) only; the " + chip.name +
-                                        " has a chip select of its own");
-        if (context.session.chip.organisation == 0) context.session.chip.organisation = 8;
-        if (!chip.large) eeprom::ApplyChipChoice(context.session.chip, chip.listEntry);
-    }
-    if (options.unprotect && !(chip.large && chip.family == eeprom::ChipFamily::Spi))
-        return Fail(kExitUsage, "--unprotect is for the 25010..25M02, whose status register guards blocks");
-    job.region.unprotect = options.unprotect;
-    context.result.String("chip", chip.name);
-    if (job.page >= 0) {
-        context.result.Int("page", job.page);
-    } else {
-        context.result.Null("page");
-    }
-    if (!options.inputFile.empty()) context.result.String("input", options.inputFile);
-    return kExitOk;
-}
-
-int SelectChip(CommandContext& context, const Chip& chip) {
-    const std::string missing = context.session.CannotReach(chip.family);
-    if (!missing.empty()) return Fail(kExitFailed, missing);
-    if (context.strapOrg && chip.family == eeprom::ChipFamily::Microwire)
-        context.strapOrg(chip.organisation == 16);
-    std::string error;
-    // A larger part goes into its socket on the bench, unless --bench-chip keeps another there.
-    if (context.bench && chip.large && !context.benchChipFixed && !context.bench->PutPart(chip.name, error))
-        return Fail(kExitFailed, error);
-    if (context.bench && !chip.I2c() && !chip.large) context.bench->SetChipListChoice(chip.listEntry);
-    if (context.bench && context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
-    return FindAdapter(context) ? kExitOk : NoAdapter();
-}
-
-bool ReadAll(std::FILE* in, QByteArray& data) {
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        data.append(buffer, static_cast<qsizetype>(n));
-        if (data.size() > eeprom::kMaxImageFileBytes) return true;
-    }
-    return !std::ferror(in);
-}
-
-// --format, when given; false with the sentence said.
-bool FormatOption(const MemoryOptions& options, std::optional<eeprom::ImageFormat>& format) {
-    eeprom::ImageFormat named = eeprom::ImageFormat::Raw;
-    if (options.format.empty()) return true;
-    if (!eeprom::ParseImageFormat(options.format, named)) {
-        Fail(kExitUsage, "--format takes raw, ihex or srec, not '" + options.format + "'");
-        return false;
-    }
-    format = named;
-    return true;
-}
-
-// A HEX or S-record file for one page holds it at addresses from the page's
-// start (what `read --page` writes) or at the page's own addresses in the
-// chip (a page cut from a whole-chip file). The first reading is tried
-// first; a sentence says which one was taken.
-int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& job, const std::string& name,
-               std::vector<std::uint8_t>& bytes) {
-    const int first = job.region.offset;
-    const int last = first + job.region.size - 1;
-    const std::string page = "page " + std::to_string(job.page);
-    char extent[96];
-    std::snprintf(extent, sizeof extent, "0x%X bytes", job.region.size);
-    eeprom::ImageSpan span{0, job.region.size, page, extent};
-    std::string error;
-    if (format == eeprom::ImageFormat::Raw || first == 0)
-        return eeprom::DecodeImage(data, format, span, name, bytes, error) ? kExitOk
-                                                                           : Fail(kExitUsage, error);
-    std::snprintf(extent, sizeof extent, "0x%X bytes, at 0x0-0x%X from its start or 0x%X-0x%X in the chip",
-                  job.region.size, job.region.size - 1, first, last);
-    span.extent = extent;
-    if (eeprom::DecodeImage(data, format, span, name, bytes, error)) {
-        Say(name + " holds " + page + " at addresses from the page's start (0x0 is 0x" + Hex4(first) +
-            " in the chip)");
-        return kExitOk;
-    }
-    // When the file has data before the page, it was not written for the
-    // page's own addresses either: the first refusal stands.
-    span.base = static_cast<std::uint32_t>(first);
-    std::string chipError;
-    bool beforePage = false;
-    if (!eeprom::DecodeImage(data, format, span, name, bytes, chipError, &beforePage))
-        return Fail(kExitUsage, beforePage ? error : chipError);
-    Say(name + " holds " + page + " at its own addresses in the chip (0x" + Hex4(first) + "-0x" + Hex4(last) +
-        ")");
-    return kExitOk;
-}
-
-// The file for write and verify: read whole and checked before the chip is
-// touched; what the file leaves out of the region reads 0xFF.
-int ReadInput(const MemoryOptions& options, const Job& job, std::vector<std::uint8_t>& expected) {
-    const std::string& path = options.inputFile;
-    std::optional<eeprom::ImageFormat> format;
-    if (!FormatOption(options, format)) return kExitUsage;
-    QByteArray data;
-    bool longer = false;
-    std::string error;
-    if (path == "-") {
-        if (!ReadAll(stdin, data)) return Fail(kExitUsage, "cannot read standard input");
-        longer = data.size() > eeprom::kMaxImageFileBytes;
-    } else if (!eeprom::ReadFileHead(path, eeprom::kMaxImageFileBytes, data, longer, error, "read")) {
-        return Fail(kExitUsage, error);
-    }
-    const std::string name = path == "-" ? "standard input" : path;
-    if (data.isEmpty()) return Fail(kExitUsage, name + " is empty; nothing was written");
-    if (longer) return Fail(kExitUsage, name + " is far too large for any of these chips");
-    std::vector<std::uint8_t> bytes;
-    const eeprom::ImageFormat taken =
-        format.value_or(eeprom::ImageFormatToRead(data, path == "-" ? "" : path));
-    if (job.page < 0) {
-        if (!eeprom::DecodeImage(data, taken, job.region.size, name, bytes, error))
-            return Fail(kExitUsage, error);
-    } else if (int code = DecodePage(data, taken, job, name, bytes)) {
-        return code;
-    }
-    if (bytes.size() > static_cast<std::size_t>(job.region.size))
-        return Fail(kExitUsage, name + " holds " + std::to_string(bytes.size()) + " bytes, more than the " +
-                                    std::to_string(job.region.size) + " of the " + job.chip.name +
-                                    (job.region.size < job.chip.bytes ? " page" : "") +
-                                    "; nothing was written");
-    expected = bytes;
-    expected.resize(static_cast<std::size_t>(job.region.size), 0xFF);
-    return kExitOk;
-}
 
 int CheckOutput(const MemoryOptions& options, eeprom::ImageFormat& format) {
     const std::string& path = options.outputFile;
@@ -246,16 +65,33 @@ void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
 }
 
 // Counts the bytes that differ and explains them on stderr: how many, the
-// first ones (offsets from the start of the region) and what the pattern
+// first ones (offsets from the start of the job's bytes) and what the pattern
 // suggests (a chip not storing, a wrong chip type ...).
-long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read, int offset) {
+long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read,
+             const Job& job) {
     const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
     if (report.count == 0) return 0;
     std::string text = eeprom::FormatVerifyReport(report);
-    if (offset != 0) text += "(Offsets count from 0x" + Hex4(offset) + ", the start of the page.)\n";
+    if (job.page >= 0)
+        text += "(Offsets count from 0x" + Hex4(job.region.offset) + ", the start of the page.)\n";
+    else if (job.region.ranged)
+        text += "(Offsets count from " + ChipAddress(job.chip, job.region.offset) +
+                ", the start of the range.)\n";
     Say(text);
     NoteFailure(text.substr(0, text.find('\n')));
     return report.count;
+}
+
+// The command's result as one line on stderr, unless --quiet or --json.
+void SayResult(const CommandContext& context, const std::string& line) {
+    if (context.resultLine) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// "24C256: 32768 bytes", or with the bytes' place when the job has a part of the chip.
+std::string CountText(const Job& job) {
+    std::string text = job.chip.name + ": " + std::to_string(job.region.size) + " bytes";
+    if (job.page >= 0 || job.region.ranged) text += " at " + RegionText(job);
+    return text;
 }
 
 // Puts the job's chip in place and reads its region into `data`, with the
@@ -357,8 +193,7 @@ int BackUp(CommandContext& context, const Job& job, QString& path) {
 int Interrupted(const CommandContext& context, const Job& job, int written, const QString& backup) {
     const int first = job.region.offset;
     const int end = job.region.offset + job.region.size;
-    std::string what = job.page >= 0 ? "page " + std::to_string(job.page) + " of the " + job.chip.name
-                                     : "the " + job.chip.name;
+    const std::string what = JobTarget(job);
     std::string sentence;
     if (written <= 0) {
         sentence = "interrupted before " + what + " was changed: nothing was written";
@@ -378,11 +213,13 @@ int Interrupted(const CommandContext& context, const Job& job, int written, cons
     return Fail(kExitInterrupted, sentence);
 }
 
-// Backs up, writes `expected` to the job's region and, unless told not to,
-// reads it back and compares. Ctrl-C or SIGTERM stops the write after the
-// page in flight and says what the chip holds.
-int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& expected,
-             bool verify) {
+// Backs up, writes `given` to the job's region and, unless told not to,
+// reads it back and compares. Where a file (`cover`) leaves bytes out, the
+// chip's own are read first and written back as they were. Ctrl-C or SIGTERM
+// stops the write after the page in flight and says what the chip holds.
+// `done` words the result line ("written", "erased").
+int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& given, bool verify,
+             const std::string& done, const eeprom::FileCover* cover = nullptr) {
     const InterruptGuard interrupts;
     QString backup;
     if (int code = BackUp(context, job, backup)) return code;
@@ -395,6 +232,13 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
         return Interrupted(context, job, written, backup);
     };
     std::string error;
+    std::vector<std::uint8_t> expected = given;
+    if (cover && !cover->Complete(job.region.size)) {
+        const bool read = ReadRegion(context.session, job.chip, job.region, expected, line, error);
+        if (line.Cancelled()) return interrupted(0);
+        if (!read) return Fail(kExitFailed, "nothing was written: " + error);
+        eeprom::LayOver(*cover, 0, expected);
+    }
     if (!WriteRegion(context.session, job.chip, job.region, expected, line, error)) {
         if (line.Cancelled()) return interrupted(line.Done());
         // The engine's refusal of a guarded range names the option as this command takes it.
@@ -410,13 +254,16 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
         if (line.Cancelled()) return interrupted(job.region.size);
         if (!readBack) return Fail(kExitFailed, error);
         line.Finish();
-        mismatches = Compare(expected, read, job.region.offset);
+        mismatches = Compare(expected, read, job);
     }
     if (line.Cancelled()) return interrupted(job.region.size);
     line.Finish();
     context.result.Bool("verified", verify);
     ReportTransfer(context, job.chip.name, expected.size(), watch.Seconds(), mismatches, &expected);
-    return mismatches ? kExitMismatch : kExitOk;
+    if (mismatches) return kExitMismatch;
+    SayResult(context,
+              CountText(job) + " " + done + (verify ? " and verified" : ", not verified (--no-verify)"));
+    return kExitOk;
 }
 
 }  // namespace
@@ -424,15 +271,22 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
 int RunWrite(CommandContext& context, const MemoryOptions& options) {
     Job job;
     if (int code = PrepareJob(context, options, job)) return code;
-    std::vector<std::uint8_t> expected(static_cast<std::size_t>(job.region.size),
-                                       static_cast<std::uint8_t>(options.fillValue));
-    if (context.command == "fill") {
-        context.result.Int("value", options.fillValue);
-    } else if (int code = ReadInput(options, job, expected)) {
+    const bool erase = context.command == "erase";
+    const int value = erase ? 0xFF : options.fillValue;
+    std::vector<std::uint8_t> expected;
+    eeprom::FileCover cover;
+    std::string done = "written";
+    if (erase || context.command == "fill") {
+        context.result.Int("value", value);
+        expected.assign(static_cast<std::size_t>(job.region.size), static_cast<std::uint8_t>(value));
+        done = erase ? "erased" : "set to " + Hex2(value);
+    } else if (int code = ReadInput(context, options, job, cover)) {
         return code;
+    } else {
+        expected = cover.bytes;
     }
     if (int code = SelectChip(context, job.chip)) return code;
-    return WriteJob(context, job, expected, options.verify);
+    return WriteJob(context, job, expected, options.verify, done, cover.defined.empty() ? nullptr : &cover);
 }
 
 int RunRestore(CommandContext& context, const MemoryOptions& options, const std::string& file) {
@@ -495,20 +349,48 @@ int RunRestore(CommandContext& context, const MemoryOptions& options, const std:
     if (int code = SelectChip(context, job.chip)) return code;
     context.result.String("input", path);
     if (!context.json) Say("restoring " + path);
-    return WriteJob(context, job, data, true);
+    return WriteJob(context, job, data, true, "restored");
 }
 
 int RunVerify(CommandContext& context, const MemoryOptions& options) {
     Job job;
-    std::vector<std::uint8_t> expected;
+    eeprom::FileCover cover;
     if (int code = PrepareJob(context, options, job)) return code;
-    if (int code = ReadInput(options, job, expected)) return code;
+    if (int code = ReadInput(context, options, job, cover)) return code;
     std::vector<std::uint8_t> read;
     std::optional<Stopwatch> watch;
     if (int code = ReadJob(context, job, read, watch)) return code;
-    const long mismatches = Compare(expected, read, job.region.offset);
+    // The bytes the file leaves out are the chip's own: they are not compared.
+    std::vector<std::uint8_t> expected = read;
+    eeprom::LayOver(cover, 0, expected);
+    const long mismatches = Compare(expected, read, job);
     ReportTransfer(context, job.chip.name, read.size(), watch->Seconds(), mismatches, &read);
-    return mismatches ? kExitMismatch : kExitOk;
+    if (mismatches) return kExitMismatch;
+    SayResult(context, "verified: equal");
+    return kExitOk;
+}
+
+int RunBlankCheck(CommandContext& context, const MemoryOptions& options) {
+    Job job;
+    if (int code = PrepareJob(context, options, job)) return code;
+    std::vector<std::uint8_t> read;
+    std::optional<Stopwatch> watch;
+    if (int code = ReadJob(context, job, read, watch)) return code;
+    const auto first = std::find_if(read.begin(), read.end(), [](std::uint8_t b) { return b != 0xFF; });
+    const long others =
+        static_cast<long>(std::count_if(first, read.end(), [](std::uint8_t b) { return b != 0xFF; }));
+    context.result.Bool("blank", others == 0).Int("nonblank", others);
+    ReportTransfer(context, job.chip.name, read.size(), watch->Seconds(), 0, &read);
+    if (others == 0) {
+        context.result.Null("first");
+        SayResult(context, CountText(job) + " blank (every byte reads FF)");
+        return kExitOk;
+    }
+    const int at = job.region.offset + static_cast<int>(first - read.begin());
+    context.result.Int("first", at);
+    return Fail(kExitMismatch, job.chip.name + " is not blank: " + std::to_string(others) + " of " +
+                                   std::to_string(read.size()) + " bytes are not FF, the first at " +
+                                   ChipAddress(job.chip, at) + " (" + Hex2(*first) + ")");
 }
 
 }  // namespace cli

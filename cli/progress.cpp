@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "cli/json.h"
+
 namespace cli {
 
 namespace {
@@ -44,13 +46,22 @@ void ProgressLine::Draw(double now) {
     shown_ = done_;
     drawnAt_ = now;
     const double rate = now > 0 ? done_ / now : 0;
+    if (json_) {
+        JsonObject line;
+        line.String("phase", phase_).Int("bytes", done_).Int("total", total_).Number("rate", rate, 1);
+        std::fprintf(out_, "%s\n", line.Text().c_str());
+        std::fflush(out_);
+        open_ = true;
+        return;
+    }
     char left[32] = "--:--";
     if (rate > 0) {
         const int remain = static_cast<int>((total_ - done_) / rate + 0.5);
         std::snprintf(left, sizeof left, "%d:%02d", remain / 60, remain % 60);
     }
-    std::fprintf(out_, "\r%-9s %5d/%d bytes %3d%%  %7.1f B/s  %s left ", phase_.c_str(), done_, total_,
-                 done_ * 100 / total_, rate, left);
+    const int width = std::fprintf(out_, "\r%-9s %5d/%d bytes %3d%%  %7.1f B/s  %s left ", phase_.c_str(),
+                                   done_, total_, done_ * 100 / total_, rate, left);
+    width_ = std::max(width_, width - 1);
     std::fflush(out_);
     open_ = true;
 }
@@ -59,7 +70,9 @@ void ProgressLine::Finish() {
     if (!open_) return;
     // What came after the last redraw (a write stopped between pages) is shown before the line ends.
     if (shown_ != done_) Draw(Seconds());
-    std::fputc('\n', out_);
+    // The next phase, the result line or a message takes the same line.
+    if (!json_) std::fprintf(out_, "\r%*s\r", width_, "");
+    std::fflush(out_);
     open_ = false;
 }
 

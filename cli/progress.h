@@ -1,7 +1,10 @@
 // The progress line on stderr: bytes, percent, rate and time left, redrawn in
 // place on a terminal and never written into a pipe or a log, where a
 // carriage-return line would only be noise. It is redrawn at most ten times a
-// second by its clock, and once more when the phase is done.
+// second by its clock, and once more when the phase is done. For scripts and
+// front ends each redraw can be one JSON object a line instead:
+// {"phase":"writing","bytes":4096,"total":32768,"rate":1523.4} (rate in bytes
+// a second).
 #pragma once
 
 #include <csignal>
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/commands.h"
 #include "eeprom/chip_transfers.h"
 #include "platform/counter.h"
 
@@ -19,14 +23,20 @@ public:
     // `enabled` false (a pipe, --quiet or --json) keeps the line silent.
     // `clock` (the steady clock when null) paces the redraws and gives the rate.
     explicit ProgressLine(bool enabled, std::FILE* out = stderr, platform::Counter* clock = nullptr)
-        : enabled_(enabled), out_(out), clock_(clock ? *clock : steady_) {}
+        : ProgressLine(enabled ? ProgressStyle::Line : ProgressStyle::None, out, clock) {}
+    explicit ProgressLine(ProgressStyle style, std::FILE* out = stderr, platform::Counter* clock = nullptr)
+        : enabled_(style != ProgressStyle::None),
+          json_(style == ProgressStyle::Json),
+          out_(out),
+          clock_(clock ? *clock : steady_) {}
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
     ~ProgressLine() { Finish(); }
     // A new phase ("reading", "writing", "verifying") over `total` bytes.
     void Begin(const std::string& phase, int total);
     void Update(int done);
-    // Ends the line, so that what follows starts on a line of its own.
+    // Clears the line (shows the phase's end first), so that the next phase
+    // or whatever follows is written over it: one line, redrawn in place.
     void Finish();
     // Bytes of the phase done so far, shown or not.
     int Done() const { return done_; }
@@ -39,6 +49,7 @@ private:
     void Draw(double now);
 
     bool enabled_;
+    bool json_;
     std::FILE* out_;
     platform::SteadyCounter steady_;
     platform::Counter& clock_;
@@ -48,6 +59,7 @@ private:
     int done_ = 0;
     double drawnAt_ = 0;
     bool open_ = false;
+    int width_ = 0;  // the widest line drawn, cleared by Finish
     const volatile std::sig_atomic_t* cancel_ = nullptr;
     std::int64_t start_ = 0;
 };

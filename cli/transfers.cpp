@@ -52,17 +52,24 @@ bool PartStep(const Region& region, ProgressLine& line, std::string& error, Tran
     return true;
 }
 
+// The larger parts, and a stretch of any part but a 93Cxx (whose transfers
+// move the whole chip), go through the part transfers.
+bool ByPart(const Chip& chip, const Region& region) {
+    return chip.large || (region.ranged && chip.family != eeprom::ChipFamily::Microwire);
+}
+
 }  // namespace
 
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                 std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error, const char* phase) {
     line.Begin(phase, region.size);
     data.clear();
-    if (chip.large) {
+    if (ByPart(chip, region)) {
         eeprom::Image image{chip.bytes};
+        const eeprom::PartWrite range{region.offset, region.size};
         if (!PartStep(region, line, error, [&](eeprom::Progress& p) {
                 return eeprom::ReadPartFast(eeprom::PartBusFor(session, *chip.part, region.device),
-                                            *chip.part, image, p);
+                                            *chip.part, image, p, range);
             }))
             return false;
         data.assign(image.begin() + region.offset, image.begin() + region.offset + region.size);
@@ -91,8 +98,19 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
 
 bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                  const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
+    if (region.ranged && chip.family == eeprom::ChipFamily::Microwire) {
+        // The chip is written whole from the session's image: what lies
+        // around the stretch is read first and written back as it was.
+        line.Begin("reading", region.size);
+        StretchProgress progress(line, 0, region.size);
+        if (!eeprom::ReadSerialChipFast(session, session.chip, session.image, session.marks, progress)) {
+            error = eeprom::kNoChipMessage;
+            return false;
+        }
+        line.Finish();
+    }
     line.Begin("writing", region.size);
-    if (chip.large) {
+    if (ByPart(chip, region)) {
         eeprom::Image image{chip.bytes};
         std::copy_n(data.begin(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(region.size)),
                     image.begin() + region.offset);

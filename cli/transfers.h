@@ -24,6 +24,10 @@ struct Region {
     int device = 0xA0;
     // A 25xx's block protection is cleared for the write and set again after it.
     bool unprotect = false;
+    // A stretch of the chip that is neither the whole chip nor a page: moved
+    // by the part transfers from `offset` on (`device` the part's first), a
+    // 93Cxx whole with the bytes around the stretch kept.
+    bool ranged = false;
 };
 
 // Reads the region into `data`, the line showing `phase` ("verifying" for a

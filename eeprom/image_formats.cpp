@@ -76,6 +76,7 @@ public:
     ImageBuilder(const ImageSpan& span, std::vector<std::uint8_t>& bytes, bool* beforeSpan)
         : span_(span), bytes_(bytes), beforeSpan_(beforeSpan) {
         bytes_.clear();
+        if (span_.defined) span_.defined->clear();
         if (beforeSpan_) *beforeSpan_ = false;
     }
     // False with the reason (for the line's sentence) when the record does not fit.
@@ -111,6 +112,10 @@ public:
             }
             bytes_[at] = data[i];
             lineOf_[at] = line;
+        }
+        if (span_.defined) {
+            span_.defined->resize(bytes_.size(), false);
+            std::fill_n(span_.defined->begin() + static_cast<std::ptrdiff_t>(address), n, true);
         }
         return true;
     }
@@ -350,6 +355,7 @@ bool DecodeImage(const QByteArray& data, ImageFormat format, const ImageSpan& sp
     }
     if (beforeSpan) *beforeSpan = false;
     bytes.assign(data.begin(), data.end());
+    if (span.defined) span.defined->assign(bytes.size(), true);
     return true;
 }
 

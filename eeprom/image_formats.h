@@ -49,11 +49,14 @@ bool DecodeImage(const QByteArray& data, ImageFormat format, int capacity, const
 // The addresses of a HEX or S-record file that fill a part of the chip: file
 // address `base` is byte 0 of the decoded bytes, and `size` bytes follow.
 // A refusal calls it `name` ("page 3") and its size `extent`.
+// `defined`, when given, receives one flag per decoded byte: true where the
+// file gave it a value (every byte of a raw file), false in a gap.
 struct ImageSpan {
     std::uint32_t base = 0;
     int size = 0;
     std::string name;
     std::string extent;
+    std::vector<bool>* defined = nullptr;
 };
 // As above, for the span's addresses: data before `base` or at or past
 // base + size is refused, and `beforeSpan` (when given) tells the first case,

@@ -97,17 +97,18 @@ bool I2cAnswers(hardware::I2cMaster& i2c, const ChipPart& part, int base, Progre
     return false;
 }
 
-bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& image, Progress& progress) {
+bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& image, int first, int end,
+             Progress& progress) {
     if (!I2cAnswers(i2c, part, base, progress)) return false;
     const int blockBytes = hardware::BlockBytes(part);
     int fails = 0;
-    for (int at = 0; at < part.bytes;) {
+    for (int at = first; at < end;) {
         if (progress.Cancelled()) return false;
         const int room = std::max(i2c.Capabilities().maxMessageBytes, 1);
-        const int count = std::min({kReadChunk, room, blockBytes - at % blockBytes});
+        const int count = std::min({kReadChunk, room, blockBytes - at % blockBytes, end - at});
         if (RandomRead(i2c, part, SpotOf(part, base, at), image.data() + at, count)) {
             at += count;
-            progress.SetPosition(at);
+            progress.SetPosition(at - first);
             continue;
         }
         i2c.Recover();
@@ -182,18 +183,17 @@ int SpiStatus(SpiFrames& frames, Progress& progress) {
     return status == 0xFF ? -1 : status;
 }
 
-bool ReadSpi(SpiFrames& frames, const ChipPart& part, Image& image, Progress& progress) {
+bool ReadSpi(SpiFrames& frames, const ChipPart& part, Image& image, int first, int end, Progress& progress) {
     if (SpiStatus(frames, progress) < 0) return false;
     std::vector<std::uint8_t> in;
-    for (int at = 0; at < part.bytes;) {
+    for (int at = first; at < end;) {
         if (progress.Cancelled()) return false;
         const std::vector<std::uint8_t> out = SpiInstruction(part, kRead, at);
-        const int count =
-            std::min({kReadChunk, frames.MaxRead(static_cast<int>(out.size())), part.bytes - at});
+        const int count = std::min({kReadChunk, frames.MaxRead(static_cast<int>(out.size())), end - at});
         if (!frames.Run(out, count, in)) return false;
         std::copy_n(in.begin(), count, image.begin() + at);
         at += count;
-        progress.SetPosition(at);
+        progress.SetPosition(at - first);
     }
     return true;
 }
@@ -332,23 +332,35 @@ int SpiFrames::Status() {
     return Run({kRdsr}, 1, in) ? in[0] : -1;
 }
 
-bool ReadPartFast(PartBus bus, const ChipPart& part, Image& image, Progress& progress) {
+namespace {
+
+// Usable, and the range inside the part (else one sentence naming `what`: "read", "write").
+bool UsableRange(const PartBus& bus, const ChipPart& part, const Image& image, Progress& progress,
+                 const PartWrite& range, const char* what, int& first, int& end) {
     if (!Usable(bus, part, image, progress)) return false;
-    ProgressSpan span(progress, part.bytes);
-    if (bus.i2c) return ReadI2c(*bus.i2c, bus.base, part, image, progress);
+    if (RangeOf(part, range, first, end)) return true;
+    progress.Message("The " + std::string(what) + "'s range lies outside the " + std::string(part.name));
+    return false;
+}
+
+}  // namespace
+
+bool ReadPartFast(PartBus bus, const ChipPart& part, Image& image, Progress& progress,
+                  const PartWrite& range) {
+    int first = 0;
+    int end = 0;
+    if (!UsableRange(bus, part, image, progress, range, "read", first, end)) return false;
+    ProgressSpan span(progress, end - first);
+    if (bus.i2c) return ReadI2c(*bus.i2c, bus.base, part, image, first, end, progress);
     SpiFrames frames(bus, progress);
-    return !frames.Failed() && ReadSpi(frames, part, image, progress);
+    return !frames.Failed() && ReadSpi(frames, part, image, first, end, progress);
 }
 
 bool WritePartFast(PartBus bus, const ChipPart& part, const Image& image, Progress& progress,
                    const PartWrite& write) {
-    if (!Usable(bus, part, image, progress)) return false;
     int first = 0;
     int end = 0;
-    if (!RangeOf(part, write, first, end)) {
-        progress.Message("The write's range lies outside the " + std::string(part.name));
-        return false;
-    }
+    if (!UsableRange(bus, part, image, progress, write, "write", first, end)) return false;
     ProgressSpan span(progress, end - first);
     if (bus.i2c) return WriteI2c(*bus.i2c, bus.base, part, image, first, end, progress);
     SpiFrames frames(bus, progress);
@@ -364,7 +376,7 @@ bool VerifyPartFast(PartBus bus, const ChipPart& part, const Image& expected, Im
         !RangeOf(part, range, first, end))
         return false;
     Image read(part.bytes);
-    if (!ReadPartFast(bus, part, read, progress)) return false;
+    if (!ReadPartFast(bus, part, read, progress, range)) return false;
     marks.fill(kMarkNone);
     for (int k = first; k < end; ++k) {
         if (read[static_cast<std::size_t>(k)] == expected[static_cast<std::size_t>(k)]) continue;

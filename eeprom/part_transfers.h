@@ -41,8 +41,8 @@ struct PartBus {
     int base = kDefaultDevice;
 };
 
-// Which bytes a write changes, and whether it may clear a 25xx's block
-// protection for them.
+// Which bytes a write changes (or a read fetches), and whether a write may
+// clear a 25xx's block protection for them.
 struct PartWrite {
     int first = 0;
     int count = -1;  // -1: to the part's end
@@ -55,9 +55,11 @@ struct PartWrite {
 // wrong through `progress` (one sentence) when it returns false. The bus
 // must hold the part's family (I2C part on an I2C master, 25xx on SPI).
 
-// The whole part into `image`; cancelling stops it between chunks (false,
-// with no sentence: the caller asked).
-bool ReadPartFast(PartBus bus, const hardware::ChipPart& part, Image& image, Progress& progress);
+// The range's bytes (the whole part by default) into the same places of
+// `image`, the rest untouched; cancelling stops it between chunks (false,
+// with no sentence: the caller asked). Positions count from the range's start.
+bool ReadPartFast(PartBus bus, const hardware::ChipPart& part, Image& image, Progress& progress,
+                  const PartWrite& range = {});
 // The write's bytes of `image` into the part, page by page; cancelling
 // stops after the page in flight (true). No read-back: VerifyPartFast.
 bool WritePartFast(PartBus bus, const hardware::ChipPart& part, const Image& image, Progress& progress,

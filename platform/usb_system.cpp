@@ -215,4 +215,13 @@ std::string UsbErrorSentence(UsbStatus status, const std::string& action, const 
     return {};
 }
 
+std::string LibusbVersion() {
+    const libusb_version* version = libusb_get_version();
+    if (version == nullptr) return "unknown";
+    char text[64];
+    std::snprintf(text, sizeof text, "%u.%u.%u%s", version->major, version->minor, version->micro,
+                  version->rc ? version->rc : "");
+    return text;
+}
+
 }  // namespace platform

@@ -64,6 +64,10 @@ public:
 // when libusb cannot start (no USB support); `error` then says so.
 std::unique_ptr<UsbSystem> MakeHostUsb(std::string& error);
 
+// The libusb this process runs with: "1.0.26" (its micro version and an rc
+// suffix when it has one).
+std::string LibusbVersion();
+
 // "1a86:5512"
 std::string UsbId(std::uint16_t vendor, std::uint16_t product);
 

@@ -27,58 +27,9 @@
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+#include "tests/cli/cli_fixture.h"
 
 namespace {
-
-struct Outcome {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
-
-class MerlixCli : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-
-    Outcome Cli(QStringList args, const QByteArray& input = {}) const {
-        if (onBench) args = QStringList{"--bench", "--bench-state", dir.filePath("state")} + args;
-        QProcess process;
-        // Backups go to the test's folder, never the real home.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", dir.filePath("data"));
-        if (!pathFirst.isEmpty()) environment.insert("PATH", pathFirst + ":" + environment.value("PATH"));
-        process.setProcessEnvironment(environment);
-        // A disk that fills: writes past the limit fail as they would on a full disk.
-        const rlim_t limit = fileSizeLimit;
-        process.setChildProcessModifier([limit] {
-            if (limit == RLIM_INFINITY) return;
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit small{limit, limit};
-            setrlimit(RLIMIT_FSIZE, &small);
-        });
-        process.start(QStringLiteral(MERLIX_CLI), args);
-        process.write(input);
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(120000)) << args.join(' ').toStdString();
-        return {process.exitCode(), process.readAllStandardOutput(),
-                QString::fromLocal8Bit(process.readAllStandardError())};
-    }
-    QString Write(const QString& name, const QByteArray& bytes) const {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
-    }
-    QByteArray Read(const QString& name) const {
-        QFile file(QDir(dir.path()).filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir dir;
-    rlim_t fileSizeLimit = RLIM_INFINITY;
-    bool onBench = true;  // false: this machine's own ports, as the port survey wants
-    QString pathFirst;    // a folder searched before PATH, for programs merlix-cli runs
-};
 
 // One chip of each family: a HEX file with a gap written in one run, read
 // back as an S-record in the next, equal byte for byte (the gap 0xFF).
@@ -157,6 +108,11 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
              Usage{{"write", "--chip", "24C02", "-i", Write("bom.hex", "\xEF\xBB\xBF:00000001FF\n")},
                    "byte-order mark"},
              Usage{{"write", "--chip", "24C02", "-i", Write("none.hex", ":00000001FF\n")}, "holds no data"},
+             Usage{{"read", "--chip", "24C02", "--range", "0x80-0x7F"}, "--range 0x80-0x7F is not a stretch"},
+             Usage{{"erase", "--chip", "24C02", "--offset", "0xF0", "--length", "17"},
+                   "bytes 0x00F0..0x0100 reach past the end of the 24C02"},
+             Usage{{"blank-check", "--chip", "24C16", "--page", "1", "--offset", "2"},
+                   "choose the bytes twice"},
              Usage{{"frobnicate"}, ""},
          }) {
         SCOPED_TRACE(u.args.join(' ').toStdString());
