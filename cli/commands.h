@@ -61,6 +61,7 @@ struct MemoryOptions {
     bool verify = true;
     int fillValue = 0xFF;
     bool unprotect = false;  // a 25xx's block protection cleared for the write, set again after
+    bool writes = true;      // the command writes the chip (verify only reads it)
 };
 
 int RunProbe(CommandContext& context);

@@ -16,10 +16,12 @@
 #include "cli/chips.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
+#include "cli/output_files.h"
 #include "cli/progress.h"
 #include "cli/transfers.h"
 #include "eeprom/backup.h"
 #include "eeprom/file_access.h"
+#include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
 #include "eeprom/part_session.h"
 #include "eeprom/session_transfers.h"
@@ -93,6 +95,9 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
     if (options.unprotect && !(chip.large && chip.family == eeprom::ChipFamily::Spi))
         return Fail(kExitUsage, "--unprotect is for the 25010..25M02, whose status register guards blocks");
     job.region.unprotect = options.unprotect;
+    // Before the input file is read and spoken of: an adapter that cannot reach the chip at all.
+    if (const std::string missing = context.session.CannotReach(chip.family); !missing.empty())
+        return Fail(kExitFailed, missing);
     context.result.String("chip", chip.name);
     if (job.page >= 0) {
         context.result.Int("page", job.page);
@@ -139,12 +144,22 @@ bool FormatOption(const MemoryOptions& options, std::optional<eeprom::ImageForma
     return true;
 }
 
+// A refused input file, said as the command sees it: verify writes nothing,
+// so it never says that nothing was written.
+int InputRefused(const MemoryOptions& options, std::string sentence) {
+    const std::string written = "; nothing was written";
+    if (!options.writes)
+        for (std::size_t at; (at = sentence.find(written)) != std::string::npos;)
+            sentence.erase(at, written.size());
+    return Fail(kExitUsage, sentence);
+}
+
 // A HEX or S-record file for one page holds it at addresses from the page's
 // start (what `read --page` writes) or at the page's own addresses in the
 // chip (a page cut from a whole-chip file). The first reading is tried
 // first; a sentence says which one was taken.
-int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& job, const std::string& name,
-               std::vector<std::uint8_t>& bytes) {
+int DecodePage(const MemoryOptions& options, const QByteArray& data, eeprom::ImageFormat format,
+               const Job& job, const std::string& name, std::vector<std::uint8_t>& bytes) {
     const int first = job.region.offset;
     const int last = first + job.region.size - 1;
     const std::string page = "page " + std::to_string(job.page);
@@ -154,13 +169,13 @@ int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& jo
     std::string error;
     if (format == eeprom::ImageFormat::Raw || first == 0)
         return eeprom::DecodeImage(data, format, span, name, bytes, error) ? kExitOk
-                                                                           : Fail(kExitUsage, error);
+                                                                           : InputRefused(options, error);
     std::snprintf(extent, sizeof extent, "0x%X bytes, at 0x0-0x%X from its start or 0x%X-0x%X in the chip",
                   job.region.size, job.region.size - 1, first, last);
     span.extent = extent;
     if (eeprom::DecodeImage(data, format, span, name, bytes, error)) {
-        Say(name + " holds " + page + " at addresses from the page's start (0x0 is 0x" + Hex4(first) +
-            " in the chip)");
+        Say(name + " holds " + page + " at addresses from the page's start (0x0 is " +
+            eeprom::ChipAddressText(first, job.chip.bytes) + " in the chip)");
         return kExitOk;
     }
     // When the file has data before the page, it was not written for the
@@ -169,8 +184,9 @@ int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& jo
     std::string chipError;
     bool beforePage = false;
     if (!eeprom::DecodeImage(data, format, span, name, bytes, chipError, &beforePage))
-        return Fail(kExitUsage, beforePage ? error : chipError);
-    Say(name + " holds " + page + " at its own addresses in the chip (0x" + Hex4(first) + "-0x" + Hex4(last) +
+        return InputRefused(options, beforePage ? error : chipError);
+    Say(name + " holds " + page + " at its own addresses in the chip (" +
+        eeprom::ChipAddressText(first, job.chip.bytes) + "-" + eeprom::ChipAddressText(last, job.chip.bytes) +
         ")");
     return kExitOk;
 }
@@ -185,28 +201,28 @@ int ReadInput(const MemoryOptions& options, const Job& job, std::vector<std::uin
     bool longer = false;
     std::string error;
     if (path == "-") {
-        if (!ReadAll(stdin, data)) return Fail(kExitUsage, "cannot read standard input");
+        if (!ReadAll(stdin, data)) return InputRefused(options, "cannot read standard input");
         longer = data.size() > eeprom::kMaxImageFileBytes;
     } else if (!eeprom::ReadFileHead(path, eeprom::kMaxImageFileBytes, data, longer, error, "read")) {
-        return Fail(kExitUsage, error);
+        return InputRefused(options, error);
     }
     const std::string name = path == "-" ? "standard input" : path;
-    if (data.isEmpty()) return Fail(kExitUsage, name + " is empty; nothing was written");
-    if (longer) return Fail(kExitUsage, name + " is far too large for any of these chips");
+    if (data.isEmpty()) return InputRefused(options, name + " is empty; nothing was written");
+    if (longer) return InputRefused(options, name + " is far too large for any of these chips");
     std::vector<std::uint8_t> bytes;
     const eeprom::ImageFormat taken =
         format.value_or(eeprom::ImageFormatToRead(data, path == "-" ? "" : path));
     if (job.page < 0) {
         if (!eeprom::DecodeImage(data, taken, job.region.size, name, bytes, error))
-            return Fail(kExitUsage, error);
-    } else if (int code = DecodePage(data, taken, job, name, bytes)) {
+            return InputRefused(options, error);
+    } else if (int code = DecodePage(options, data, taken, job, name, bytes)) {
         return code;
     }
     if (bytes.size() > static_cast<std::size_t>(job.region.size))
-        return Fail(kExitUsage, name + " holds " + std::to_string(bytes.size()) + " bytes, more than the " +
-                                    std::to_string(job.region.size) + " of the " + job.chip.name +
-                                    (job.region.size < job.chip.bytes ? " page" : "") +
-                                    "; nothing was written");
+        return InputRefused(options,
+                            name + " holds " + std::to_string(bytes.size()) + " bytes, more than the " +
+                                std::to_string(job.region.size) + " of the " + job.chip.name +
+                                (job.region.size < job.chip.bytes ? " page" : "") + "; nothing was written");
     expected = bytes;
     expected.resize(static_cast<std::size_t>(job.region.size), 0xFF);
     return kExitOk;
@@ -220,22 +236,16 @@ int CheckOutput(const MemoryOptions& options, eeprom::ImageFormat& format) {
     format = given.value_or(toStdout ? eeprom::ImageFormat::Raw : eeprom::ImageFormatForPath(path));
     if (toStdout) return kExitOk;
     // Refused before the chip is read, so nobody waits for a read that cannot be kept.
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " + folder + " does not exist");
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return Fail(kExitUsage, "cannot save \"" + path + "\": it is a folder");
-    if (::access(folder.c_str(), W_OK) != 0)
-        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " + folder + " is not writable");
+    if (const std::string problem = SaveTargetProblem(path); !problem.empty())
+        return Fail(kExitUsage, problem);
     return kExitOk;
 }
 
 // A dump like the window's hex view, for a read without -o.
 void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
     for (std::size_t row = 0; row < bytes.size(); row += 16) {
-        std::printf("%04zX:", offset + row);
+        const int end = offset + static_cast<int>(bytes.size());
+        std::printf("%s:", eeprom::ChipAddressText(offset + static_cast<int>(row), end).substr(2).c_str());
         std::string ascii;
         for (std::size_t i = row; i < std::min(bytes.size(), row + 16); ++i) {
             std::printf(" %02X", bytes[i]);
@@ -252,7 +262,8 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
     const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
     if (report.count == 0) return 0;
     std::string text = eeprom::FormatVerifyReport(report);
-    if (offset != 0) text += "(Offsets count from 0x" + Hex4(offset) + ", the start of the page.)\n";
+    if (offset != 0)
+        text += "(Offsets count from " + eeprom::ChipAddressText(offset, 0) + ", the start of the page.)\n";
     Say(text);
     NoteFailure(text.substr(0, text.find('\n')));
     return report.count;
@@ -366,9 +377,10 @@ int Interrupted(const CommandContext& context, const Job& job, int written, cons
         sentence = "interrupted after the write: all " + std::to_string(job.region.size) + " bytes of " +
                    what + " hold the new data, but they were not verified";
     } else {
-        sentence = "interrupted: bytes 0x" + Hex4(first) + "..0x" + Hex4(first + written - 1) + " (" +
+        const auto at = [&job](int address) { return eeprom::ChipAddressText(address, job.chip.bytes); };
+        sentence = "interrupted: bytes " + at(first) + ".." + at(first + written - 1) + " (" +
                    std::to_string(written) + " of " + std::to_string(job.region.size) + ") of " + what +
-                   " hold the new data; bytes 0x" + Hex4(first + written) + "..0x" + Hex4(end - 1) +
+                   " hold the new data; bytes " + at(first + written) + ".." + at(end - 1) +
                    " were not written and hold their old contents";
     }
     if (written > 0)
@@ -384,6 +396,15 @@ int Interrupted(const CommandContext& context, const Job& job, int written, cons
 int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& expected,
              bool verify) {
     const InterruptGuard interrupts;
+    // The engine's refusals name the option as this command takes it.
+    const auto refused = [](std::string error) {
+        if (const std::size_t at = error.find("(unprotect "); at != std::string::npos)
+            error.insert(at + 1, "--");
+        return Fail(kExitFailed, error);
+    };
+    std::string error;
+    // A write the chip refuses takes no backup: the kept ones of earlier contents stay.
+    if (WriteRefused(context.session, job.chip, job.region, error)) return refused(error);
     QString backup;
     if (int code = BackUp(context, job, backup)) return code;
     if (stopRequested) return Interrupted(context, job, 0, backup);
@@ -394,13 +415,16 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
         line.Finish();
         return Interrupted(context, job, written, backup);
     };
-    std::string error;
     if (!WriteRegion(context.session, job.chip, job.region, expected, line, error)) {
         if (line.Cancelled()) return interrupted(line.Done());
-        // The engine's refusal of a guarded range names the option as this command takes it.
-        if (const std::size_t at = error.find("(unprotect "); at != std::string::npos)
-            error.insert(at + 1, "--");
-        return Fail(kExitFailed, error);
+        // Refused before a byte changed: the backup would only push an older one out.
+        if (!backup.isEmpty() && error.find("nothing was written") != std::string::npos &&
+            QFile::remove(backup)) {
+            context.result.Null("backup");
+            if (!context.json)
+                Say("the backup " + QFile::encodeName(backup).toStdString() + " was removed again");
+        }
+        return refused(error);
     }
     long mismatches = 0;
     if (verify && !line.Cancelled()) {
@@ -502,7 +526,9 @@ int RunVerify(CommandContext& context, const MemoryOptions& options) {
     Job job;
     std::vector<std::uint8_t> expected;
     if (int code = PrepareJob(context, options, job)) return code;
-    if (int code = ReadInput(options, job, expected)) return code;
+    MemoryOptions compared = options;
+    compared.writes = false;
+    if (int code = ReadInput(compared, job, expected)) return code;
     std::vector<std::uint8_t> read;
     std::optional<Stopwatch> watch;
     if (int code = ReadJob(context, job, read, watch)) return code;
