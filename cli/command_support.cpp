@@ -54,8 +54,6 @@ void NoteFailure(const std::string& sentence) { failure = sentence; }
 
 std::string Hex2(int value) { return eeprom::HexByte(value); }
 
-std::string Hex4(int value) { return eeprom::HexByte(value >> 8) + eeprom::HexByte(value); }
-
 bool FindAdapter(CommandContext& context) {
     eeprom::Session& session = context.session;
     // Another adapter was checked as it was opened; each command asks for
@@ -81,8 +79,11 @@ bool FindAdapter(CommandContext& context) {
 }
 
 int RequireI2c(CommandContext& context) {
-    const std::string missing = context.session.CannotReach(eeprom::ChipFamily::I2c);
-    if (!missing.empty()) return Fail(kExitFailed, missing);
+    // Said of the command, not of a memory: these commands speak to any I2C device.
+    if (!context.session.i2c)
+        return Fail(kExitFailed, "the " +
+                                     (context.adapter.empty() ? std::string("adapter") : context.adapter) +
+                                     " has no I2C bus, which " + context.command + " needs");
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }
 

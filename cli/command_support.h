@@ -31,7 +31,6 @@ const std::string& Failure();
 void NoteFailure(const std::string& sentence);
 
 std::string Hex2(int value);
-std::string Hex4(int value);
 
 // The probe of "Reset PCF": two resets, the second deciding. LPT1 is tried
 // first, then LPT2, as the window does at start; --port tries one. The one

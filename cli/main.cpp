@@ -22,9 +22,12 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/completion.h"
+#include "cli/gang.h"
 #include "cli/help_examples.h"
 #include "cli/i2c_tools.h"
 #include "cli/memory_options.h"
+#include "cli/output_files.h"
+#include "cli/usage_words.h"
 #include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
 
@@ -65,6 +68,7 @@ struct GlobalOptions {
     startup::AnalyzerArguments analyzer;  // --analyzer, --analyzer-pins, --analyzer-rate
     bool quiet = false;
     std::string progress = "line";  // --progress: line (on a terminal), json or none
+    bool verbose = false;
     bool json = false;
     bool checksum = false;
     bool backup = true;
@@ -96,6 +100,10 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     given.adapterName = g.adapters.empty() ? std::string() : g.adapters.front();
     given.benchAdapter = app.count("--bench-adapter") > 0;
     given.benchAdapterName = g.benchAdapter;
+    // The faults first: the adapter arguments say which bench they act on.
+    if (app.count("--bench-fault") && !g.benchFaults.empty() &&
+        !startup::ParseBenchFaults(g.benchFaults, options.faults, error))
+        return false;
     if (!startup::ApplyAdapterArguments(given, options, error)) return false;
     for (const std::string& name : g.adapters) {
         if (name.empty()) {
@@ -114,8 +122,6 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     options.trafficFile = g.traffic;
     options.benchVcdFile = g.benchVcd;
     if (!g.benchChip.empty() && !startup::KnownBenchChip(g.benchChip, options.benchChip, error)) return false;
-    if (!g.benchFaults.empty() && !startup::ParseBenchFaults(g.benchFaults, options.faults, error))
-        return false;
     return true;
 }
 
@@ -138,46 +144,24 @@ std::string PositiveSeconds(const std::string& text) {
     return {};
 }
 
-// A file the command reads or writes: its path (the system's bytes), or the
-// descriptor of standard input or output, and how the user named it.
-struct CommandFile {
-    std::string path;
-    int descriptor = -1;
-    std::string named;
-};
-
-// The trace replaces the file it names, so it must not name one of the
-// command's own files under any name (a link, another spelling): the same
-// device and inode are refused. Empty when the trace is not one of them.
-std::string TraceClash(const std::string& trace, const std::vector<CommandFile>& files) {
-    struct stat traced {};
-    if (trace.empty() || trace == "-" || ::stat(trace.c_str(), &traced) != 0) return {};
-    for (const CommandFile& file : files) {
-        struct stat st {};
-        const int found = file.path.empty() ? ::fstat(file.descriptor, &st) : ::stat(file.path.c_str(), &st);
-        if (found == 0 && st.st_dev == traced.st_dev && st.st_ino == traced.st_ino)
-            return "--trace " + trace + " is " + file.named +
-                   "; the trace would replace it, choose another file";
+// The options of `app` as the check for mistyped words wants them.
+cli::CommandWords WordsOf(const CLI::App& app) {
+    cli::CommandWords words{app.get_name(), {}};
+    for (const CLI::Option* option : app.get_options()) {
+        const int values = option->get_type_size_max() == 0 ? 0 : option->get_expected_min() == 0 ? -1 : 1;
+        for (const std::string& name : option->get_lnames()) words.options.push_back({"--" + name, values});
+        for (const std::string& name : option->get_snames()) words.options.push_back({"-" + name, values});
     }
-    return {};
+    return words;
 }
 
-// Nor may it go into a folder whose files the command reads and writes by
-// names of its own (the backups, the bench's chips): restore without a file
-// would take it for a backup, and the bench would save a chip over it.
-std::string TraceInFolder(const std::string& trace, const std::vector<CommandFile>& folders) {
-    if (trace.empty() || trace == "-") return {};
-    const std::size_t slash = trace.rfind('/');
-    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : trace.substr(0, slash);
-    struct stat within {};
-    if (::stat(parent.c_str(), &within) != 0) return {};
-    for (const CommandFile& folder : folders) {
-        struct stat st {};
-        if (::stat(folder.path.c_str(), &st) == 0 && st.st_dev == within.st_dev && st.st_ino == within.st_ino)
-            return "--trace " + trace + " is in " + folder.named +
-                   ", whose files the command uses; the trace " + "would replace it, choose another folder";
-    }
-    return {};
+std::string UnknownWord(CLI::App& app, int argc, char** argv) {
+    std::vector<cli::CommandWords> commands;
+    for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+        commands.push_back(WordsOf(*sub));
+    cli::CommandWords program = WordsOf(app);
+    program.name.clear();
+    return cli::UnknownWord(std::vector<std::string>(argv + 1, argv + argc), program, commands);
 }
 
 // What every adapter of a run shares: the options and the command.
@@ -193,7 +177,7 @@ struct AdapterRun {
 // around the command and runs it; the command's JSON fields go to `result`.
 int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
                  const cli::MemoryOptions& memory, const std::string& stateFolder,
-                 const std::vector<CommandFile>& files, cli::JsonObject& result, bool gang = false) {
+                 const std::vector<cli::CommandFile>& files, cli::JsonObject& result, bool gang = false) {
     const GlobalOptions& g = run.g;
     std::string error;
     // The bench runs on its own time: a whole-chip write takes what the parts
@@ -202,9 +186,19 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
     backend.UseVirtualTimeOnBench(true);
     if (!backend.Open(options, error))
         return cli::Fail(backend.FileError() ? cli::kExitUsage : cli::kExitFailed, error);
-    if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
+    // Again once the trace is made, for a name that only now is a file.
+    if (const std::string clash = cli::OutputClash({"--trace", g.trace, "trace"}, files); !clash.empty())
+        return Usage(clash);
     if (!backend.Notice().empty()) cli::Say(backend.Notice());
-    if (const std::string warning = backend.TakeVoltageWarning(); !warning.empty()) cli::Say(warning);
+    if (const std::string warning = backend.TakeVoltageWarning(); !warning.empty()) {
+        // Once a day for each programmer: a warning before every command would soon go unread.
+        const bool bench = options.backend == startup::BackendOptions::Backend::Bench;
+        std::string folder = startup::DefaultBenchStateFolder();
+        folder = bench ? stateFolder : folder.substr(0, folder.rfind('/'));  // merlix's own state folder
+        const int number = bench ? options.benchProgrammer : options.usbIndex;
+        if (g.verbose || startup::FirstTimeToday(folder, "ch341a-" + std::to_string(number) + "-5v-warning"))
+            cli::Say(warning);
+    }
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
         return Usage("--bench-state and --bench-fresh need the simulated bench");
 
@@ -256,107 +250,40 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
 
     const int code = run.command(context, memory);
     result = context.result;
-    if (!backend.SaveWaveform(error)) {
+    // The chips first: whatever becomes of the waveform, the bench keeps what was written.
+    if (state && !state->Save(*backend.Bench(), error)) {
         if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
         cli::Say(error);
     }
-    if (state && !state->Save(*backend.Bench(), error)) {
+    if (!backend.SaveWaveform(error)) {
+        // About the waveform alone: what the command did to the chips stands.
+        if (const std::size_t tail = error.rfind("; nothing was written"); tail != std::string::npos)
+            error.erase(tail, std::string("; nothing was written").size());
+        error = "the bus waveform was not saved, whatever the command did stands: " + error;
+        result.Bool("waveform_saved", false);
         if (code == cli::kExitOk) return cli::Fail(cli::kExitFailed, error);
         cli::Say(error);
     }
     return code;
 }
 
-// FILE with "-N" before its extension: each adapter's read of a run on
-// several ("dump.hex": "dump-2.hex").
-std::string NumberedFile(const std::string& path, int n) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    const std::size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
-                                   dot == (slash == std::string::npos ? 0 : slash + 1)
-                               ? path.size()
-                               : dot;
-    return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
-}
-
-// The command on several CH341A programmers at once, each in a thread of its
-// own with its own backend, session and clock; one failing never stops the
-// others. A table on stdout (or an "adapters" array under --json), and the
-// highest exit code of them all.
+// The command on several CH341A programmers at once (cli/gang.h), each on a
+// backend of its own.
 int RunGang(const AdapterRun& run, const std::vector<startup::BackendOptions>& each,
             const cli::MemoryOptions& memory, const std::string& stateFolder, cli::JsonObject& data) {
-    struct Member {
-        std::string name;
-        int number = 0;
-        int code = cli::kExitOk;
-        std::string error;
-        cli::JsonObject result;
-    };
-    std::vector<Member> members(each.size());
-    std::vector<std::thread> threads;
-    const cli::InterruptGuard interrupts;  // Ctrl-C reaches every adapter's write
-    for (std::size_t i = 0; i < each.size(); ++i) {
-        const startup::BackendOptions& options = each[i];
-        Member& member = members[i];
-        member.name = startup::AdapterName(options);
-        member.number = options.backend == startup::BackendOptions::Backend::Bench ? options.benchProgrammer
-                                                                                   : options.usbIndex;
-        threads.emplace_back([&run, &options, &member, &memory, &stateFolder] {
-            cli::SpeakFor(member.name);
-            cli::MemoryOptions mine = memory;
-            if (!mine.outputFile.empty()) mine.outputFile = NumberedFile(memory.outputFile, member.number);
-            // Programmer 0 keeps the folder a run on one programmer keeps.
-            const std::string folder =
-                member.number == 0 || options.backend != startup::BackendOptions::Backend::Bench
-                    ? stateFolder
-                    : stateFolder + "/programmer-" + std::to_string(member.number);
-            member.code = RunOnAdapter(run, options, mine, folder, {}, member.result, true);
-            member.error = member.code == cli::kExitOk ? "" : cli::Failure();
-        });
+    std::vector<cli::GangMember> members;
+    for (const startup::BackendOptions& options : each) {
+        const bool bench = options.backend == startup::BackendOptions::Backend::Bench;
+        const int number = bench ? options.benchProgrammer : options.usbIndex;
+        // Programmer 0 keeps the folder a run on one programmer keeps.
+        members.push_back(
+            {startup::AdapterName(options), number,
+             number == 0 || !bench ? stateFolder : stateFolder + "/programmer-" + std::to_string(number)});
     }
-    for (std::thread& thread : threads) thread.join();
-
-    int worst = cli::kExitOk;
-    cli::JsonArray rows;
-    std::string table = "adapter            result     bytes  seconds  CRC-32\n";
-    for (Member& member : members) {
-        worst = std::max(worst, member.code);
-        const auto field = [&member](const char* key) {
-            std::string value = member.result.Value(key);
-            if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
-            return value.empty() || value == "null" ? std::string("-") : value;
-        };
-        const char* result = member.code == cli::kExitOk            ? "ok"
-                             : member.code == cli::kExitMismatch    ? "MISMATCH"
-                             : member.code == cli::kExitInterrupted ? "STOPPED"
-                             : member.code == cli::kExitUsage       ? "REFUSED"
-                                                                    : "FAILED";
-        char line[160];
-        std::snprintf(line, sizeof line, "%-18s %-9s %6s %8s  %s", member.name.c_str(), result,
-                      field("bytes").c_str(), field("seconds").c_str(), field("crc32").c_str());
-        table += line;
-        table += member.error.empty() ? "\n" : "  " + member.error + "\n";
-        // Said by no thread (its fields went to the table): where each chip's old contents are.
-        if (const std::string backup = member.result.Value("backup"); backup.size() > 2 && !run.g.json)
-            cli::Say(member.name + ": backup of the old contents: " + backup.substr(1, backup.size() - 2));
-        cli::JsonObject row;
-        row.String("adapter", member.name).Bool("ok", member.code == cli::kExitOk).Int("exit", member.code);
-        if (member.error.empty()) {
-            row.Null("error");
-        } else {
-            row.String("error", member.error);
-        }
-        rows.Json(row.Merge(member.result).Text());
-    }
-    if (!run.g.json) std::fputs(table.c_str(), stdout);
-    data.Json("adapters", rows.Text());
-    if (worst != cli::kExitOk) {
-        int failed = 0;
-        for (const Member& member : members) failed += member.code != cli::kExitOk ? 1 : 0;
-        cli::NoteFailure(std::to_string(failed) + " of " + std::to_string(members.size()) +
-                         " adapters failed");
-    }
-    return worst;
+    return cli::RunGang(members, memory, run.g.json, data,
+                        [&](std::size_t i, const cli::MemoryOptions& mine, cli::JsonObject& result) {
+                            return RunOnAdapter(run, each[i], mine, members[i].stateFolder, {}, result, true);
+                        });
 }
 
 int Run(int argc, char** argv, RunOutcome& outcome) {
@@ -437,6 +364,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
                    "on stderr (phase, bytes, total, rate); none")
         ->check(CLI::IsMember({"line", "json", "none"}))
         ->type_name("STYLE");
+    app.add_flag("-v,--verbose", g.verbose,
+                 "Say every warning each time, not once a day (the CH341A's 5 V warning)");
     app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
@@ -521,7 +450,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
             for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
                 if (outcome.command.empty() && sub->get_name() == word) outcome.command = word;
         }
-        return Usage(e.what());
+        // A mistyped word is named, rather than what the parser made of it.
+        const std::string unknown = UnknownWord(app, argc, argv);
+        return Usage(unknown.empty() ? std::string(e.what()) : unknown);
     }
     outcome.json = g.json;
     outcome.command = app.get_subcommands().front()->get_name();
@@ -581,22 +512,32 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
                      " and --trace - both want stdout; trace to a file");
     // Checked before the trace is made (which would empty the file) and again
     // after, for an output that did not exist yet under the trace's name.
-    std::vector<CommandFile> files{{{}, STDOUT_FILENO, "standard output"}};
+    std::vector<cli::CommandFile> files{{{}, STDOUT_FILENO, "standard output"}};
     if (chosen == write || chosen == verify)
-        files.push_back(memory.inputFile == "-" ? CommandFile{{}, STDIN_FILENO, "standard input"}
-                                                : CommandFile{memory.inputFile, -1, "the input (-i)"});
+        files.push_back(memory.inputFile == "-" ? cli::CommandFile{{}, STDIN_FILENO, "standard input"}
+                                                : cli::CommandFile{memory.inputFile, -1, "the input (-i)"});
     if (chosen == read && !memory.outputFile.empty() && memory.outputFile != "-")
         files.push_back({memory.outputFile, -1, "the output (-o)"});
     if (chosen == restore && !restoreFile.empty())
         files.push_back({restoreFile, -1, "the backup to restore"});
     if (!g.traffic.empty()) files.push_back({g.traffic, -1, "the --traffic capture"});
-    if (!g.benchVcd.empty()) files.push_back({g.benchVcd, -1, "the --bench-vcd waveform"});
-    if (const std::string clash = TraceClash(g.trace, files); !clash.empty()) return Usage(clash);
-    const std::vector<CommandFile> folders{
+    const std::vector<cli::CommandFile> folders{
         {QFile::encodeName(eeprom::BackupFolder()).toStdString(), -1, "the backup folder"},
         {g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState, -1,
          "the bench state folder"}};
-    if (const std::string clash = TraceInFolder(g.trace, folders); !clash.empty()) return Usage(clash);
+    // The waveform is refused as the trace is, and checked before the
+    // command runs: a write must not end in a waveform that cannot be saved.
+    const cli::ReplacedFile waveform{"--bench-vcd", g.benchVcd, "waveform"};
+    if (const std::string clash = cli::OutputClash(waveform, files, folders); !clash.empty())
+        return Usage(clash);
+    if (!g.benchVcd.empty()) {
+        if (const std::string problem = cli::SaveTargetProblem(g.benchVcd); !problem.empty())
+            return Usage("--bench-vcd: " + problem);
+        files.push_back({g.benchVcd, -1, "the --bench-vcd waveform"});
+    }
+    const cli::ReplacedFile trace{"--trace", g.trace, "trace"};
+    if (const std::string clash = cli::OutputClash(trace, files, folders); !clash.empty())
+        return Usage(clash);
 
     std::vector<startup::BackendOptions> each;
     if (!startup::SplitAdapters(backendOptions, g.adapters, each, error)) return Usage(error);
@@ -659,7 +600,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     // Each programmer's bench writes a waveform of its own: FILE-N.
     for (startup::BackendOptions& options : each) {
         if (!options.benchVcdFile.empty())
-            options.benchVcdFile = NumberedFile(g.benchVcd, options.benchProgrammer);
+            options.benchVcdFile = cli::NumberedFile(g.benchVcd, options.benchProgrammer);
     }
     return RunGang(run, each, memory, stateFolder, outcome.data);
 }

@@ -17,10 +17,12 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/memory_job.h"
+#include "cli/output_files.h"
 #include "cli/progress.h"
 #include "cli/transfers.h"
 #include "eeprom/backup.h"
 #include "eeprom/file_access.h"
+#include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
 #include "eeprom/part_session.h"
 #include "eeprom/session_transfers.h"
@@ -39,22 +41,16 @@ int CheckOutput(const MemoryOptions& options, eeprom::ImageFormat& format) {
     format = given.value_or(toStdout ? eeprom::ImageFormat::Raw : eeprom::ImageFormatForPath(path));
     if (toStdout) return kExitOk;
     // Refused before the chip is read, so nobody waits for a read that cannot be kept.
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " + folder + " does not exist");
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return Fail(kExitUsage, "cannot save \"" + path + "\": it is a folder");
-    if (::access(folder.c_str(), W_OK) != 0)
-        return Fail(kExitUsage, "cannot save \"" + path + "\": the folder " + folder + " is not writable");
+    if (const std::string problem = SaveTargetProblem(path); !problem.empty())
+        return Fail(kExitUsage, problem);
     return kExitOk;
 }
 
 // A dump like the window's hex view, for a read without -o.
 void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
     for (std::size_t row = 0; row < bytes.size(); row += 16) {
-        std::printf("%04zX:", offset + row);
+        const int end = offset + static_cast<int>(bytes.size());
+        std::printf("%s:", eeprom::ChipAddressText(offset + static_cast<int>(row), end).substr(2).c_str());
         std::string ascii;
         for (std::size_t i = row; i < std::min(bytes.size(), row + 16); ++i) {
             std::printf(" %02X", bytes[i]);
@@ -73,7 +69,7 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
     if (report.count == 0) return 0;
     std::string text = eeprom::FormatVerifyReport(report);
     if (job.page >= 0)
-        text += "(Offsets count from 0x" + Hex4(job.region.offset) + ", the start of the page.)\n";
+        text += "(Offsets count from " + ChipAddress(job.chip, job.region.offset) + ", the start of the page.)\n";
     else if (job.region.ranged)
         text += "(Offsets count from " + ChipAddress(job.chip, job.region.offset) +
                 ", the start of the range.)\n";
@@ -201,9 +197,10 @@ int Interrupted(const CommandContext& context, const Job& job, int written, cons
         sentence = "interrupted after the write: all " + std::to_string(job.region.size) + " bytes of " +
                    what + " hold the new data, but they were not verified";
     } else {
-        sentence = "interrupted: bytes 0x" + Hex4(first) + "..0x" + Hex4(first + written - 1) + " (" +
+        const auto at = [&job](int address) { return ChipAddress(job.chip, address); };
+        sentence = "interrupted: bytes " + at(first) + ".." + at(first + written - 1) + " (" +
                    std::to_string(written) + " of " + std::to_string(job.region.size) + ") of " + what +
-                   " hold the new data; bytes 0x" + Hex4(first + written) + "..0x" + Hex4(end - 1) +
+                   " hold the new data; bytes " + at(first + written) + ".." + at(end - 1) +
                    " were not written and hold their old contents";
     }
     if (written > 0)
@@ -221,6 +218,15 @@ int Interrupted(const CommandContext& context, const Job& job, int written, cons
 int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& given, bool verify,
              const std::string& done, const eeprom::FileCover* cover = nullptr) {
     const InterruptGuard interrupts;
+    // The engine's refusals name the option as this command takes it.
+    const auto refused = [](std::string error) {
+        if (const std::size_t at = error.find("(unprotect "); at != std::string::npos)
+            error.insert(at + 1, "--");
+        return Fail(kExitFailed, error);
+    };
+    std::string error;
+    // A write the chip refuses takes no backup: the kept ones of earlier contents stay.
+    if (WriteRefused(context.session, job.chip, job.region, error)) return refused(error);
     QString backup;
     if (int code = BackUp(context, job, backup)) return code;
     if (stopRequested) return Interrupted(context, job, 0, backup);
@@ -231,7 +237,6 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
         line.Finish();
         return Interrupted(context, job, written, backup);
     };
-    std::string error;
     std::vector<std::uint8_t> expected = given;
     if (cover && !cover->Complete(job.region.size)) {
         const bool read = ReadRegion(context.session, job.chip, job.region, expected, line, error);
@@ -241,10 +246,14 @@ int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uin
     }
     if (!WriteRegion(context.session, job.chip, job.region, expected, line, error)) {
         if (line.Cancelled()) return interrupted(line.Done());
-        // The engine's refusal of a guarded range names the option as this command takes it.
-        if (const std::size_t at = error.find("(unprotect "); at != std::string::npos)
-            error.insert(at + 1, "--");
-        return Fail(kExitFailed, error);
+        // Refused before a byte changed: the backup would only push an older one out.
+        if (!backup.isEmpty() && error.find("nothing was written") != std::string::npos &&
+            QFile::remove(backup)) {
+            context.result.Null("backup");
+            if (!context.json)
+                Say("the backup " + QFile::encodeName(backup).toStdString() + " was removed again");
+        }
+        return refused(error);
     }
     long mismatches = 0;
     if (verify && !line.Cancelled()) {

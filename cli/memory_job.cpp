@@ -12,17 +12,13 @@
 #include "eeprom/file_access.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_formats.h"
+#include "eeprom/hex_text.h"
 #include "eeprom/part_session.h"
 #include "simulator/simulated_bench.h"
 
 namespace cli {
 
-std::string ChipAddress(const Chip& chip, int address) {
-    const int digits = chip.bytes > 0x10000 ? 5 : 4;
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(address));
-    return text;
-}
+std::string ChipAddress(const Chip& chip, int address) { return eeprom::ChipAddressText(address, chip.bytes); }
 
 namespace {
 
@@ -143,6 +139,9 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
     if (options.unprotect && !(chip.large && chip.family == eeprom::ChipFamily::Spi))
         return Fail(kExitUsage, "--unprotect is for the 25010..25M02, whose status register guards blocks");
     job.region.unprotect = options.unprotect;
+    // Before the input file is read and spoken of: an adapter that cannot reach the chip at all.
+    if (const std::string missing = context.session.CannotReach(chip.family); !missing.empty())
+        return Fail(kExitFailed, missing);
     if (!options.offset.empty() || !options.length.empty() || !options.range.empty()) {
         if (options.pageGiven)
             return Fail(kExitUsage, "--page and --offset/--length/--range choose the bytes twice; give one");
@@ -224,8 +223,8 @@ int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& jo
                   job.region.size, job.region.size - 1, first, last);
     span.extent = extent;
     if (eeprom::DecodeImage(data, format, span, name, bytes, error)) {
-        Say(name + " holds " + page + " at addresses from the page's start (0x0 is 0x" + Hex4(first) +
-            " in the chip)");
+        Say(name + " holds " + page + " at addresses from the page's start (0x0 is " +
+            ChipAddress(job.chip, first) + " in the chip)");
         return kExitOk;
     }
     // When the file has data before the page, it was not written for the
@@ -235,8 +234,8 @@ int DecodePage(const QByteArray& data, eeprom::ImageFormat format, const Job& jo
     bool beforePage = false;
     if (!eeprom::DecodeImage(data, format, span, name, bytes, chipError, &beforePage))
         return Fail(kExitUsage, beforePage ? error : chipError);
-    Say(name + " holds " + page + " at its own addresses in the chip (0x" + Hex4(first) + "-0x" + Hex4(last) +
-        ")");
+    Say(name + " holds " + page + " at its own addresses in the chip (" + ChipAddress(job.chip, first) + "-" +
+        ChipAddress(job.chip, last) + ")");
     return kExitOk;
 }
 

@@ -33,7 +33,15 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     if (context.json && options.format != "log")
         return Fail(kExitUsage, "monitor --json carries the log lines; --format " + options.format +
                                     " is for standard output");
-    if (!session.sniffer) return Fail(kExitFailed, monitor::kCannotWatchMessage);
+    if (!session.sniffer) {
+        // The capture plays on the bench's bus all the same; this adapter does not see it.
+        if (context.bench && context.bench->config().traffic == simulator::SimulatedBench::Traffic::Capture)
+            return Fail(kExitFailed, "the " + context.adapter +
+                                         " cannot watch the bus, so the capture --traffic plays on it is not "
+                                         "seen; watch it through the parallel adapter's bench "
+                                         "(--bench-adapter parallel) or a logic analyzer (--analyzer)");
+        return Fail(kExitFailed, monitor::kCannotWatchMessage);
+    }
     // A logic analyzer watches on its own; the parallel adapter's controller must be found first.
     const bool ownController = session.sniffer == static_cast<hardware::BusSniffer*>(&session.adapter);
     if (ownController && !FindAdapter(context)) return NoAdapter();

@@ -96,6 +96,17 @@ bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region
     return true;
 }
 
+bool WriteRefused(eeprom::Session& session, const Chip& chip, const Region& region, std::string& error) {
+    if (!chip.large) return false;
+    ProgressLine silent(false);
+    StretchProgress progress(silent, 0, region.size);
+    if (!eeprom::PartWriteRefused(eeprom::PartBusFor(session, *chip.part, region.device), *chip.part,
+                                  {region.offset, region.size, region.unprotect}, progress))
+        return false;
+    error = progress.LastMessage();
+    return true;
+}
+
 bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                  const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
     if (region.ranged && chip.family == eeprom::ChipFamily::Microwire) {

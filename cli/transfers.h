@@ -35,6 +35,9 @@ struct Region {
 bool ReadRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                 std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error,
                 const char* phase = "reading");
+// True, with the sentence, when the chip would refuse a write to the region
+// before changing anything (a 25xx's block protection): asked before the backup.
+bool WriteRefused(eeprom::Session& session, const Chip& chip, const Region& region, std::string& error);
 // Writes `data` (region.size bytes) to the region.
 bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                  const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error);

@@ -25,6 +25,10 @@ constexpr char HexDigit(int nibble) { return "0123456789ABCDEF"[nibble & 0x0F]; 
 // "%02X" of the low byte of `value`: the one way the tool writes a byte.
 inline std::string HexByte(int value) { return {HexDigit(value >> 4), HexDigit(value)}; }
 
+// A chip address as "0x" and as many digits as the chip's last address needs,
+// four at least: 0x07FF on a 24C16, 0x2ABFF on a 256 KiB part (chipBytes).
+std::string ChipAddressText(int address, int chipBytes);
+
 // Is c a digit the hexadecimal edits accept (0-9, A-F, upper case)?
 constexpr bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 

@@ -12,9 +12,14 @@
 
 namespace eeprom {
 
-// The largest HEX or S-record file read: 2048 bytes take about 6 KiB of HEX,
-// so anything near this is not an image for these chips.
-inline constexpr qint64 kMaxImageFileBytes = 1 << 20;
+// The largest image file read, of any format. A file is judged by the data
+// it holds (the decoders refuse data past the chip's end); this bound only
+// keeps a stray huge file out of memory. It fits the largest part (256 KiB)
+// in the most spread-out form either text format allows: one data byte a
+// record, S3 with CRLF, 18 file bytes a data byte; 32 a data byte leave room
+// for headers, blanks and long line ends. A file of lines has fewer lines
+// than bytes, so this bounds its lines too.
+inline constexpr qint64 kMaxImageFileBytes = 32 * 256 * 1024;
 
 struct ImageLoadResult {
     bool ok = false;

@@ -190,6 +190,7 @@ bool DecodeIntelHex(const QByteArray& data, const ImageSpan& span, const std::st
     ImageBuilder image(span, bytes, beforeSpan);
     std::vector<std::uint8_t> record;
     std::uint32_t upper = 0;  // from extended segment (type 02) or linear (type 04) records
+    bool segmented = false;   // the last address record was a segment (02) one
     const auto refuse = [&](int n, const std::string& what) {
         error = AtLine(name, n, what);
         return Record::Refused;
@@ -207,6 +208,11 @@ bool DecodeIntelHex(const QByteArray& data, const ImageSpan& span, const std::st
             std::string why;
             switch (record[3]) {
                 case 0x00:
+                    // Inside a segment the offset wraps from FFFF to 0000: such a record
+                    // would not be the run of addresses it looks like.
+                    if (segmented && offset + record[0] > 0x10000u)
+                        return refuse(n, "a data record that runs past its 64 KiB segment's end, where the "
+                                         "format wraps to the segment's start; split it at the boundary");
                     if (!image.Put(upper + offset, payload, record[0], n, why)) return refuse(n, why);
                     break;
                 case 0x01:
@@ -216,6 +222,7 @@ bool DecodeIntelHex(const QByteArray& data, const ImageSpan& span, const std::st
                     if (record[0] != 2) return refuse(n, "an address record needs two data bytes");
                     upper = static_cast<std::uint32_t>(payload[0] << 8 | payload[1])
                             << (record[3] == 0x02 ? 4 : 16);
+                    segmented = record[3] == 0x02;
                     break;
                 case 0x03:
                 case 0x05:

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "eeprom/fast_transfers.h"
+#include "eeprom/hex_text.h"
 #include "hardware/i2c_master.h"
 #include "hardware/serial_lines.h"
 
@@ -113,8 +114,8 @@ bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& im
         }
         i2c.Recover();
         if (++fails > kReadFailLimit) {
-            progress.Message("The I2C memory at " + Hex(base) + " stopped answering at byte " + Hex(at) +
-                             "; it was not read in full");
+            progress.Message("The I2C memory at " + Hex(base) + " stopped answering at byte " +
+                             ChipAddressText(at, part.bytes) + "; it was not read in full");
             return false;
         }
     }
@@ -145,7 +146,7 @@ bool WriteI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, const Im
             if (PollAck(i2c, spot.device, WaitLimitMs(part))) continue;
         }
         progress.Message("The I2C memory at " + Hex(spot.device) + " did not take the page at byte " +
-                         Hex(at) + "; the write stopped there");
+                         ChipAddressText(at, part.bytes) + "; the write stopped there");
         i2c.Recover();
         return false;
     }
@@ -200,8 +201,20 @@ bool ReadSpi(SpiFrames& frames, const ChipPart& part, Image& image, int first, i
 
 std::string ProtectionSentence(const ChipPart& part, int status, int from) {
     return "The " + std::string(part.name) + "'s block protection (BP1=" + std::to_string((status >> 3) & 1) +
-           ", BP0=" + std::to_string((status >> 2) & 1) + ") guards " + Hex(from) + ".." +
-           Hex(part.bytes - 1);
+           ", BP0=" + std::to_string((status >> 2) & 1) + ") guards " + ChipAddressText(from, part.bytes) +
+           ".." + ChipAddressText(part.bytes - 1, part.bytes);
+}
+
+// Whether the block protection in `status` guards bytes of [first, end); the
+// refusal said through `progress` when the write may not clear it.
+bool Guarded(const ChipPart& part, int status, int first, int end, bool unprotect, Progress& progress) {
+    const int from = ProtectedFrom(part, static_cast<std::uint8_t>(status));
+    const bool guarded = end > from && end > first;
+    if (guarded && !unprotect)
+        progress.Message(ProtectionSentence(part, status, from) +
+                         ", which this write would change; nothing was written (unprotect clears the bits "
+                         "for the write and sets them again after it)");
+    return guarded;
 }
 
 bool WriteSpi(SpiFrames& frames, const PartBus& bus, const ChipPart& part, const Image& image, int first,
@@ -209,13 +222,8 @@ bool WriteSpi(SpiFrames& frames, const PartBus& bus, const ChipPart& part, const
     const int status = SpiStatus(frames, progress);
     if (status < 0) return false;
     const int from = ProtectedFrom(part, static_cast<std::uint8_t>(status));
-    const bool guarded = end > from && end > first;
-    if (guarded && !unprotect) {
-        progress.Message(ProtectionSentence(part, status, from) +
-                         ", which this write would change; nothing was written (unprotect clears the bits "
-                         "for the write and sets them again after it)");
-        return false;
-    }
+    const bool guarded = Guarded(part, status, first, end, unprotect, progress);
+    if (guarded && !unprotect) return false;
     if (guarded) {
         const auto cleared = static_cast<std::uint8_t>(status & kWritableStatus & ~kProtectBits);
         if (!WriteStatus(frames, bus, part, cleared) || (frames.Status() & kProtectBits) != 0) {
@@ -234,8 +242,8 @@ bool WriteSpi(SpiFrames& frames, const PartBus& bus, const ChipPart& part, const
         // WREN takes effect as its select rises; the cycle starts as the WRITE's rises.
         ok = frames.Run({kWren}, 0, in) && frames.Run(out, 0, in);
         if (ok && !WaitReady(frames, AdapterOf(bus), part)) {
-            progress.Message("The " + std::string(part.name) + " stayed busy after the page at " + Hex(at) +
-                             "; the write stopped there");
+            progress.Message("The " + std::string(part.name) + " stayed busy after the page at " +
+                             ChipAddressText(at, part.bytes) + "; the write stopped there");
             ok = false;
         }
         at += count;
@@ -365,6 +373,15 @@ bool WritePartFast(PartBus bus, const ChipPart& part, const Image& image, Progre
     if (bus.i2c) return WriteI2c(*bus.i2c, bus.base, part, image, first, end, progress);
     SpiFrames frames(bus, progress);
     return !frames.Failed() && WriteSpi(frames, bus, part, image, first, end, write.unprotect, progress);
+}
+
+bool PartWriteRefused(PartBus bus, const ChipPart& part, const PartWrite& write, Progress& progress) {
+    int first = 0;
+    int end = 0;
+    if (bus.i2c || write.unprotect || !RangeOf(part, write, first, end)) return false;
+    SpiFrames frames(bus, progress);
+    const int status = frames.Failed() ? -1 : frames.Status();
+    return status >= 0 && status != 0xFF && Guarded(part, status, first, end, false, progress);
 }
 
 bool VerifyPartFast(PartBus bus, const ChipPart& part, const Image& expected, Image& marks,

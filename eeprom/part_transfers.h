@@ -64,6 +64,12 @@ bool ReadPartFast(PartBus bus, const hardware::ChipPart& part, Image& image, Pro
 // stops after the page in flight (true). No read-back: VerifyPartFast.
 bool WritePartFast(PartBus bus, const hardware::ChipPart& part, const Image& image, Progress& progress,
                    const PartWrite& write = {});
+// True, with the sentence said, when the 25xx's block protection would refuse
+// `write` (no unprotect): asked before a backup is taken for a write that
+// would then change nothing. False when the write may go ahead or the
+// status cannot be read (the write itself then says why).
+bool PartWriteRefused(PartBus bus, const hardware::ChipPart& part, const PartWrite& write,
+                      Progress& progress);
 // Reads the part and marks kMarkMismatch in `marks` (cleared first) where it
 // differs from `expected` inside the write's range; `mismatches` gets how
 // many bytes differ. False only when the read failed.

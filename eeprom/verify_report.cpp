@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "eeprom/hex_text.h"
+
 namespace eeprom {
 
 namespace {
@@ -40,6 +42,7 @@ VerifyReport BuildVerifyReport(const std::vector<std::uint8_t>& expected,
 VerifyReport BuildVerifyReport(const Image& expected, const Image& read, int size) {
     size = std::clamp(size, 0, std::min(expected.Size(), read.Size()));
     VerifyReport report;
+    report.size = size;
     bool allFF = true, all00 = true, cleared = true, set = true;
     for (int i = 0; i < size; ++i) {
         const std::uint8_t want = expected[i], got = read[i];
@@ -105,7 +108,8 @@ std::string FormatVerifyReport(const VerifyReport& report) {
     // would misalign a table.
     text += "\n";
     for (const VerifyDifference& d : report.first) {
-        std::snprintf(line, sizeof line, "%04X: expected %02X, read %02X\n", static_cast<unsigned>(d.offset),
+        std::snprintf(line, sizeof line, "%s: expected %02X, read %02X\n",
+                      ChipAddressText(d.offset, report.size).substr(2).c_str(),
                       static_cast<unsigned>(d.expected), static_cast<unsigned>(d.read));
         text += line;
     }

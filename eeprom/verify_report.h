@@ -31,6 +31,7 @@ struct VerifyReport {
     std::vector<VerifyDifference> first;  // the first kReportedDifferences of them
     VerifyPattern pattern = VerifyPattern::None;
     int repeatSize = 0;  // for Repeats: the period of the read-back
+    int size = 0;        // bytes compared: the offsets are printed with the digits it needs
 };
 
 inline constexpr int kReportedDifferences = 16;

@@ -9,6 +9,9 @@ namespace {
 
 // The fastest rate any analyzer sigrok drives takes, with room to spare.
 constexpr long long kMaxRateHz = 10'000'000'000LL;
+// The slowest rate that can follow a bus at all: ten samples a clock of a
+// 1 kHz bus, far below any I2C device's clock.
+constexpr long long kMinRateHz = 10'000;
 
 // A channel name as sigrok-cli's -P takes it: letters, digits, '_'.
 bool ChannelName(const std::string& name) {
@@ -100,6 +103,11 @@ bool ParseAnalyzerArguments(const AnalyzerArguments& arguments, monitor::Analyze
         if (!ParseSampleRate(arguments.rate, hz)) {
             error = "--analyzer-rate takes a sample rate such as 1M, 2M or 500k (" +
                     std::string(kAnalyzerRateRule) + "), not '" + arguments.rate + "'";
+            return false;
+        }
+        if (hz < kMinRateHz) {
+            error = "--analyzer-rate " + arguments.rate + " is too slow to follow any I2C bus; take " +
+                    SampleRateText(kMinRateHz) + " or more (" + kAnalyzerRateRule + ")";
             return false;
         }
         parsed.rateHz = hz;

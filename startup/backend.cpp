@@ -35,6 +35,18 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// Adds a reason to a list of them: "no parallel port was found on this
+// machine; no CH341A programmer is connected". Each reason may come as a
+// sentence of its own; the list reads as one.
+void Also(std::string& reasons, std::string more) {
+    while (!reasons.empty() && reasons.back() == '.') reasons.pop_back();
+    while (!more.empty() && more.back() == '.') more.pop_back();
+    if (!more.empty() && more.size() > 1 && std::isupper(static_cast<unsigned char>(more[0])) &&
+        std::islower(static_cast<unsigned char>(more[1])))
+        more[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(more[0])));
+    reasons += (reasons.empty() ? "" : "; ") + more;
+}
+
 std::string PortName(SimBench::Port port) {
     switch (port) {
         case SimBench::Port::Lpt1:
@@ -65,6 +77,12 @@ constexpr FaultName kFaultNames[] = {
 bool BenchFaults::Any() const {
     return !onProgrammer.empty() || std::any_of(std::begin(kFaultNames), std::end(kFaultNames),
                                                 [this](const FaultName& f) { return this->*f.flag; });
+}
+
+const char* BenchFaultName(bool BenchFaults::*flag) {
+    for (const FaultName& f : kFaultNames)
+        if (f.flag == flag) return f.name;
+    return "";
 }
 
 BenchFaults BenchFaults::For(int programmer) const {
@@ -342,7 +360,7 @@ bool ApplyAdapterArguments(const AdapterArguments& arguments, BackendOptions& op
         }
         if (!ParseBenchAdapter(arguments.benchAdapterName, options, error)) return false;
     }
-    return true;
+    return FaultsActOnTheBench(options, error);
 }
 
 AdapterBackend::AdapterBackend() = default;
@@ -575,7 +593,7 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
                 notice_ = "using " + result.label;
             }
         } else {
-            why = result.reason;
+            Also(why, result.reason);
         }
         // After the parallel port, the one CH341A programmer on the machine.
         if (!io && options.backend == Backend::Auto && options.parallelPort == 0) {
@@ -589,10 +607,13 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
                 notice_ = "using " + label_ + ": the one CH341A programmer connected, and " + why;
                 label_ += ", the one CH341A connected";
             } else if (found == 1) {
-                why += "; " + openError;
+                Also(why, openError);
             } else if (found > 1) {
-                why += "; " + std::to_string(found) +
-                       " CH341A programmers are connected: --adapter ch341a:N chooses one";
+                Also(why, std::to_string(found) +
+                              " CH341A programmers are connected: --adapter ch341a:N chooses one");
+            } else {
+                Also(why, usb ? "no CH341A programmer is connected"
+                              : "USB could not be searched for a CH341A programmer (" + usbError + ")");
             }
         }
         // After the parallel port, an i2c-dev bus, but only one that cannot
@@ -607,10 +628,10 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
                     notice_ = "using " + label_ + ": " + chosen + ", and " + why;
                     label_ += ", the one USB-to-I2C bridge";  // the caption says why too
                 } else {
-                    why += "; " + openError;
+                    Also(why, openError);
                 }
             } else {
-                why += "; " + chosen;
+                Also(why, chosen);
             }
         }
     } else {

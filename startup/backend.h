@@ -103,6 +103,13 @@ bool ParseBenchPort(const std::string& text, simulator::SimulatedBench::Port& po
 // A comma-separated list of fault names; an unknown name is refused with one
 // sentence naming the known ones.
 bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string& error);
+// The name of a fault as --bench-fault takes it ("chip-no-store").
+const char* BenchFaultName(bool BenchFaults::*flag);
+// False, with one sentence naming the benches a fault acts on, when one of
+// `options.faults` cannot act on the bench the options choose: the missing
+// adapter and PCF8584 are the parallel adapter's, NAME@N needs programmer N
+// of --bench-adapter ch341a:COUNT. ApplyAdapterArguments asks it.
+bool FaultsActOnTheBench(const BackendOptions& options, std::string& error);
 // The chip list entry `name` stands for, in the list's own spelling, any case.
 bool KnownBenchChip(const std::string& name, std::string& chip, std::string& error);
 // Splits "DEV1[,DEV2]"; false unless one or two devices are named.

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -111,6 +112,23 @@ std::string DefaultBenchStateFolder() {
 
 BenchState::~BenchState() {
     if (lockFd_ >= 0) ::close(lockFd_);  // and with it the lock
+}
+
+bool FirstTimeToday(const std::string& folder, const std::string& key) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char today[16];
+    if (localtime_r(&now, &local) == nullptr || std::strftime(today, sizeof today, "%Y-%m-%d", &local) == 0)
+        return true;
+    const std::string path = folder + "/said-" + key;
+    QFile file(QFile::decodeName(path.c_str()));
+    if (platform::NotRegularFile(path).empty() && file.open(QIODevice::ReadOnly) &&
+        file.read(16).trimmed() == QByteArray(today))
+        return false;
+    std::string reason;
+    if (platform::MakePrivateFolder(folder, reason))
+        platform::WritePrivateFile(path, today, std::strlen(today), true, reason);
+    return true;
 }
 
 bool BenchState::Prepare(std::string& error) const {

@@ -26,6 +26,11 @@ namespace startup {
 // $XDG_STATE_HOME/merlix/bench, or ~/.local/state/merlix/bench without it.
 std::string DefaultBenchStateFolder();
 
+// True the first time `key` asks on a day (local time), then false until the
+// next day: the date is kept in `folder`/said-KEY. True when the folder
+// cannot keep it (a warning said too often beats one never said).
+bool FirstTimeToday(const std::string& folder, const std::string& key);
+
 class BenchState {
 public:
     explicit BenchState(std::string folder) : folder_(std::move(folder)) {}

@@ -113,7 +113,23 @@ TEST_F(MerlixCli, ExitCodesTellSuccessFailureUsageAndMismatchApart) {
                    "bytes 0x00F0..0x0100 reach past the end of the 24C02"},
              Usage{{"blank-check", "--chip", "24C16", "--page", "1", "--offset", "2"},
                    "choose the bytes twice"},
-             Usage{{"frobnicate"}, ""},
+             Usage{{"frobnicate"}, "unknown command 'frobnicate'"},
+             Usage{{"reed", "--chip", "24C02"}, "unknown command 'reed'; did you mean 'read'?"},
+             Usage{{"read", "--chp", "24C02"}, "unknown option '--chp'; did you mean '--chip'?"},
+             Usage{{"--frobnicate", "probe"}, "unknown option '--frobnicate' (see"},
+             // A fault is refused on a bench it cannot act on, naming the ones it does.
+             Usage{{"--bench-adapter", "spidev", "--bench-fault", "controller-absent", "probe"},
+                   "controller-absent acts on the parallel adapter's bench (--bench, --bench-adapter "
+                   "parallel) only, not on the spidev bench"},
+             Usage{
+                 {"--bench-adapter", "ch341a:3", "--bench-fault", "chip-no-store@5", "probe"},
+                 "chip-no-store@5 acts on programmer 5, and --bench-adapter ch341a:3 has programmers 0 to 2"},
+             Usage{{"--bench-fault", "slave-nack@1", "probe"},
+                   "acts on CH341A programmer 1 of --bench-adapter"},
+             Usage{{"--analyzer", "fx2lafw", "--analyzer-rate", "1", "monitor"}, "too slow to follow"},
+             // verify changes nothing, so it never says that nothing was written.
+             Usage{{"verify", "--chip", "24C02", "-i", dir.filePath("big.bin")},
+                   "more than the 256 of the 24C02\n"},
          }) {
         SCOPED_TRACE(u.args.join(' ').toStdString());
         const Outcome run = Cli(u.args);
@@ -369,9 +385,10 @@ TEST_F(MerlixCli, APageFileIsTakenAtThePagesOwnAddressesOrFromItsStart) {
         << tooLong.err.toStdString();
 }
 
-// The trace replaces the file it names; it must never be one the command
-// reads or writes, under whatever name. Nothing of those files is lost.
-TEST_F(MerlixCli, ATraceNeverReplacesAFileTheCommandUses) {
+// The trace and the bench's waveform replace the file they name; it must
+// never be one the command reads or writes, under whatever name. Nothing of
+// those files is lost, and a refusal leaves no file of its own behind.
+TEST_F(MerlixCli, ATraceOrWaveformNeverReplacesAFileTheCommandUses) {
     ASSERT_EQ(Cli({"fill", "--chip", "24C02", "--value", "0x5A"}).code, 0);
     const QString input = Write("img.bin", QByteArray(256, '\x11'));
     const QString hardLink = dir.filePath("same.bin");
@@ -380,28 +397,38 @@ TEST_F(MerlixCli, ATraceNeverReplacesAFileTheCommandUses) {
     ASSERT_EQ(backups.entryList(QDir::Files).size(), 1);
     const QString backup = backups.filePath(backups.entryList(QDir::Files).front());
     const QString capture = Write("cap.i2c.txt", "Start\nAddress write: 50\nNACK\nStop\n");
+    const QString symbolicLink = dir.filePath("link.bin");
+    ASSERT_EQ(symlink(QFile::encodeName(input).constData(), QFile::encodeName(symbolicLink).constData()), 0);
     const QString output = dir.filePath("out.bin");
     struct Case {
-        QStringList args;
+        QStringList args;  // after the option and its file
+        QString file;
         QString kept;  // a file that must come through as it was
     };
-    for (const Case& c : {
-             Case{{"--trace", input, "write", "--chip", "24C02", "-i", input}, input},
-             Case{{"--trace", hardLink, "verify", "--chip", "24C02", "-i", input}, input},
-             Case{{"--trace", backup, "restore", backup, "--chip", "24C02"}, backup},
-             Case{{"--trace", capture, "--traffic", capture, "monitor", "--count", "1"}, capture},
-             Case{{"--trace", output, "read", "--chip", "24C02", "-o", output}, {}},
-             Case{{"--trace", backups.filePath("newer.bin"), "restore", "--chip", "24C02"}, backup},
-             Case{{"--trace", dir.filePath("state/register-42.bin"), "set", "0x21", "1", "2"}, {}},
-         }) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const QByteArray before = c.kept.isEmpty() ? QByteArray() : Read(c.kept);
-        const Outcome run = Cli(c.args);
-        EXPECT_EQ(run.code, 2);
-        EXPECT_TRUE(run.err.contains("the trace would replace it") || run.err.contains("capture file"))
-            << run.err.toStdString();
-        if (!c.kept.isEmpty()) {
-            EXPECT_EQ(Read(c.kept), before);
+    for (const char* option : {"--trace", "--bench-vcd"}) {
+        for (const Case& c : {
+                 Case{{"write", "--chip", "24C02", "-i", input}, input, input},
+                 Case{{"verify", "--chip", "24C02", "-i", input}, hardLink, input},
+                 Case{{"--no-backup", "write", "--chip", "24C02", "-i", input}, symbolicLink, input},
+                 Case{{"restore", backup, "--chip", "24C02"}, backup, backup},
+                 Case{{"--traffic", capture, "monitor", "--count", "1"}, capture, capture},
+                 Case{{"read", "--chip", "24C02", "-o", output}, output, {}},
+                 Case{{"restore", "--chip", "24C02"}, backups.filePath("newer.bin"), backup},
+                 Case{{"set", "0x21", "1", "2"},
+                      dir.filePath("state/register-42.bin"),
+                      dir.filePath("state/register-42.bin")},
+             }) {
+            SCOPED_TRACE(option + (" " + c.file + " " + c.args.join(' ')).toStdString());
+            const QByteArray before = c.kept.isEmpty() ? QByteArray() : Read(c.kept);
+            const Outcome run = Cli(QStringList{option, c.file} + c.args);
+            EXPECT_EQ(run.code, 2);
+            EXPECT_TRUE(run.err.contains("would replace it") || run.err.contains("capture file"))
+                << run.err.toStdString();
+            if (!c.kept.isEmpty()) {
+                EXPECT_EQ(Read(c.kept), before);
+            } else {
+                EXPECT_FALSE(QFile::exists(c.file));
+            }
         }
     }
     EXPECT_EQ(Cli({"read", "--chip", "24C02", "-o", "-"}).out, QByteArray(256, '\x5A'));
@@ -673,6 +700,8 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevSpidevAndCh341aFakes) {
         QByteArray out;  // stdout, when it matters
         QString err;     // a sentence stderr holds
     };
+    const QString capture = Write("cap.i2c.txt", "Start\nAddress write: 50\nNACK\nStop\n");
+    const QString page = Write("page.bin", QByteArray(256, '\x42'));
     for (const Command& c : {
              Command{"i2c-dev", {"set", "0x20", "5", "0xA7"}, 0, "", ""},
              Command{"i2c-dev", {"get", "0x20", "5"}, 0, "0xa7\n", ""},
@@ -680,13 +709,26 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevSpidevAndCh341aFakes) {
              Command{"i2c-dev", {"probe"}, 0, "", ""},
              Command{"ch341a", {"set", "0x21", "3", "0x5c"}, 0, "", "5 V on the data lines"},
              Command{"ch341a:750k", {"transfer", "w1@0x21", "0x03", "r1@0x21"}, 0, "0x5c\n", ""},
-             Command{"spidev", {"get", "0x20", "5"}, 1, "", "This adapter has no I2C bus"},
+             Command{"spidev", {"dump", "0x20"}, 1, "", "has no I2C bus, which dump needs\n"},
+             Command{"spidev",
+                     {"write", "--chip", "24C16", "--page", "2", "-i", page},
+                     1,
+                     "",
+                     "merlix-cli: This adapter has no I2C bus for a 24Cxx memory\n"},
              Command{"i2c-dev",
                      {"read", "--chip", "93C46x8"},
                      1,
                      "",
                      "This adapter has no serial lines or SPI bus"},
              Command{"i2c-dev", {"monitor", "--count", "1"}, 1, "", monitor::kCannotWatchMessage},
+             Command{"i2c-dev",
+                     {"--traffic", capture, "monitor", "--count", "1"},
+                     1,
+                     "",
+                     "cannot watch the bus, so the capture --traffic plays on it is not seen"},
+             // The CH341A's 5 V warning came with the first command today; --verbose says it again.
+             Command{"ch341a", {"probe"}, 0, "", ""},
+             Command{"ch341a", {"-v", "probe"}, 0, "", "5 V on the data lines"},
          }) {
         const Outcome o = Cli(QStringList{"--bench-adapter", c.adapter} + c.args);
         SCOPED_TRACE(c.args.join(' ').toStdString() + "\n" + o.err.toStdString());
@@ -695,6 +737,10 @@ TEST_F(MerlixCli, CommandsRunOnTheI2cDevSpidevAndCh341aFakes) {
             EXPECT_EQ(o.out, c.out);
         }
         EXPECT_TRUE(o.err.contains(c.err));
+        if (c.err.isEmpty()) {
+            EXPECT_FALSE(o.err.contains("5 V on the data lines"));
+        }
+        EXPECT_FALSE(o.err.contains("holds page")) << "the page note is for a write that can happen";
     }
 }
 
@@ -762,8 +808,11 @@ TEST_F(MerlixCli, EveryPartRoundTripsOnEveryAdapterAndDetectionNamesIt) {
     // BP1 set: the upper half of the 25640 is guarded, as the state folder keeps it.
     Write("state/socket-25640.status", "\x08");
     const QString ones = Write("ones.bin", QByteArray(8192, '\x5A'));
+    const auto backups = [this] { return QDir(dir.filePath("data/merlix/backups")).entryList(QDir::Files); };
+    const qsizetype kept = backups().size();
     const Outcome refused = Cli(spidev + QStringList{"write", "--chip", "25640", "-i", ones});
     EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(backups().size(), kept) << "a refused write pushes no backup out";
     EXPECT_TRUE(refused.err.contains("(BP1=1, BP0=0) guards 0x1000..0x1FFF") &&
                 refused.err.contains("--unprotect"))
         << refused.err.toStdString();
@@ -771,7 +820,7 @@ TEST_F(MerlixCli, EveryPartRoundTripsOnEveryAdapterAndDetectionNamesIt) {
     EXPECT_EQ(Read("state/socket-25640.status"), "\x08") << "the protection is set again";
 }
 
-// Three programmers side by side, the third with a chip that does not
+// Three programmers side by side, the first with a chip that does not
 // store: a row each, the mismatch's exit code, and the other two written;
 // a read with several gives a file per programmer.
 TEST_F(MerlixCli, SeveralCh341aProgrammersWorkSideBySide) {
@@ -780,28 +829,78 @@ TEST_F(MerlixCli, SeveralCh341aProgrammersWorkSideBySide) {
     const QString in = Write("in.bin", image);
     const QStringList three{"--bench-adapter", "ch341a:3"};
     const Outcome written =
-        Cli(three + QStringList{"--bench-fault", "chip-no-store@2", "write", "--chip", "24C02", "-i", in});
-    EXPECT_EQ(written.code, 3) << written.err.toStdString();
+        Cli(three + QStringList{"--bench-fault", "chip-no-store@0", "write", "--chip", "24C02", "-i", in});
+    EXPECT_EQ(written.code, 3) << "the worst of them, not the last's: " << written.err.toStdString();
     const QStringList rows = QString::fromUtf8(written.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 4) << written.out.toStdString();
     EXPECT_TRUE(rows[0].startsWith("adapter"));
-    EXPECT_TRUE(rows[1].startsWith("bench ch341a:0") && rows[1].contains(" ok ") &&
-                rows[1].contains(" 256 "));
-    EXPECT_TRUE(rows[3].startsWith("bench ch341a:2") && rows[3].contains("MISMATCH"));
-    EXPECT_TRUE(written.err.contains("bench ch341a:2: Verify failed")) << written.err.toStdString();
+    EXPECT_TRUE(rows[1].startsWith("bench ch341a:0") && rows[1].contains("MISMATCH"));
+    EXPECT_TRUE(rows[3].startsWith("bench ch341a:2") && rows[3].contains(" ok ") &&
+                rows[3].contains(" 256 "));
+    EXPECT_TRUE(written.err.contains("bench ch341a:0: Verify failed")) << written.err.toStdString();
 
+    // Into a folder, each programmer's file is named after the chip.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const Outcome read =
-        Cli(three + QStringList{"--json", "read", "--chip", "24C02", "-o", dir.filePath("r.bin")});
+        Cli(three + QStringList{"--json", "read", "--chip", "24C02", "-o", dir.filePath("sub/")});
     EXPECT_EQ(read.code, 0) << read.err.toStdString();
-    EXPECT_EQ(Read("r-0.bin"), image);
-    EXPECT_EQ(Read("r-1.bin"), image);
-    EXPECT_NE(Read("r-2.bin"), image);
+    EXPECT_NE(Read("sub/24C02-0.bin"), image);
+    EXPECT_EQ(Read("sub/24C02-1.bin"), image);
+    EXPECT_EQ(Read("sub/24C02-2.bin"), image);
     const QJsonObject object = QJsonDocument::fromJson(read.out).object();
     const QJsonArray adapters = object["adapters"].toArray();
     ASSERT_EQ(adapters.size(), 3) << read.out.toStdString();
     EXPECT_EQ(adapters[2].toObject()["adapter"].toString(), "bench ch341a:2");
-    EXPECT_EQ(adapters[0].toObject()["crc32"], adapters[1].toObject()["crc32"]);
+    EXPECT_EQ(adapters[1].toObject()["crc32"], adapters[2].toObject()["crc32"]);
     EXPECT_TRUE(object["ok"].toBool());
+}
+
+// The bench's waveform is checked before the command runs, and one that
+// fails at the end undoes nothing: the chip keeps what was written and
+// verified, and the failure is said of the waveform.
+TEST_F(MerlixCli, AWaveformThatCannotBeSavedNeverUndoesTheWrite) {
+    const QString in = Write("in.bin", QByteArray(256, '\x3C'));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    for (const QString& target : {QString("/dev/full"), dir.filePath("folder")}) {
+        const Outcome refused = Cli({"--bench-vcd", target, "write", "--chip", "24C02", "-i", in});
+        EXPECT_EQ(refused.code, 2);
+        EXPECT_TRUE(refused.err.contains("--bench-vcd: cannot save")) << refused.err.toStdString();
+    }
+    EXPECT_NE(Cli({"read", "--chip", "24C02", "-o", "-"}).out, QByteArray(256, '\x3C')) << "refused before";
+
+    fileSizeLimit = 65536;  // the chips' files fit, the waveform does not
+    const Outcome late =
+        Cli({"--json", "--bench-vcd", dir.filePath("w.vcd"), "write", "--chip", "24C02", "-i", in});
+    EXPECT_EQ(late.code, 1);
+    const QJsonObject object = QJsonDocument::fromJson(late.out).object();
+    EXPECT_TRUE(object["verified"].toBool());
+    EXPECT_FALSE(object["waveform_saved"].toBool(true));
+    EXPECT_TRUE(object["error"].toString().startsWith("the bus waveform was not saved"))
+        << late.out.toStdString();
+    EXPECT_FALSE(late.err.contains("nothing was written")) << late.err.toStdString();
+    fileSizeLimit = RLIM_INFINITY;
+    EXPECT_EQ(Cli({"read", "--chip", "24C02", "-o", "-"}).out, QByteArray(256, '\x3C'));
+}
+
+// A file is judged by the data it holds: the whole of a 25M02 as S3 records
+// of 8 bytes with CRLF line ends is over 1 MiB, and is written.
+TEST_F(MerlixCli, TheLargestPartsFileIsTakenInItsMostSpreadOutForm) {
+    QByteArray text;
+    constexpr int kBytes = 262144;
+    for (int at = 0; at < kBytes; at += 8) {
+        QByteArray record(1, char(13));  // count: 4 address bytes, 8 data bytes, the sum
+        for (int shift = 24; shift >= 0; shift -= 8) record.append(char(at >> shift));
+        for (int i = 0; i < 8; ++i) record.append(char((at + i) * 7 + (at + i) / 251));
+        unsigned sum = 0;
+        for (char b : record) sum += static_cast<unsigned char>(b);
+        record.append(char(~sum));
+        text += "S3" + record.toHex().toUpper() + "\r\n";
+    }
+    text += "S70500000000FA\r\n";
+    ASSERT_GT(text.size(), 1 << 20);
+    const Outcome written = Cli({"--bench-adapter", "spidev", "--bench-chip", "25M02", "--no-backup", "write",
+                                 "--chip", "25M02", "-i", Write("big.srec", text)});
+    EXPECT_EQ(written.code, 0) << written.err.toStdString();
 }
 
 }  // namespace

@@ -49,16 +49,21 @@ TEST(WriteInterrupted, StopsAfterThePageInFlightAndSaysWhatTheChipHolds) {
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
     struct Case {
         const char* chip;
-        const char* listEntry;  // empty: the 24C16 on the bus
+        const char* listEntry;  // empty: the 24C16 on the bus, or the part's socket
         int bytes;
-        int written;  // one I2C page of 16 bytes, one Microwire word
+        int written;  // one page (16 bytes I2C, 256 SPI), one Microwire word
+        int digits;   // of a chip address: as many as the last one needs
     };
-    for (const Case& c : {Case{"24C16", "", 2048, 16}, Case{"93C46x16", "93C46 (16)", 128, 2}}) {
+    for (const Case& c : {Case{"24C16", "", 2048, 16, 4}, Case{"93C46x16", "93C46 (16)", 128, 2, 4},
+                          Case{"25M01", "", 131072, 256, 5}}) {
         SCOPED_TRACE(c.chip);
         platform::VirtualCounter clock;
         simulator::SimulatedBench bench(clock);
         if (*c.listEntry) bench.SetChipListChoice(c.listEntry);
+        const bool part = c.bytes > 2048;
         const auto memory = [&]() -> std::vector<std::uint8_t>& {
+            static std::vector<std::uint8_t> none{0};
+            if (part) return bench.PartMemory(c.chip) ? *bench.PartMemory(c.chip) : none;
             return *c.listEntry ? bench.SocketChip()->Memory() : bench.Eeprom();
         };
         InterruptingPort port(bench, [&] { return memory()[0] == 0x5A; });
@@ -80,11 +85,13 @@ TEST(WriteInterrupted, StopsAfterThePageInFlightAndSaysWhatTheChipHolds) {
         const std::vector<std::uint8_t>& held = memory();
         ASSERT_EQ(static_cast<int>(held.size()), c.bytes);
         for (int i = 0; i < c.bytes; ++i) ASSERT_EQ(held[i], i < c.written ? 0x5A : 0xFF) << i;
-        char range[64];
-        std::snprintf(range, sizeof range, "bytes 0x0000..0x%04X (%d of %d)", c.written - 1, c.written,
-                      c.bytes);
+        char range[160];
+        std::snprintf(range, sizeof range,
+                      "bytes 0x%0*X..0x%0*X (%d of %d) of the %s hold the new data; bytes "
+                      "0x%0*X..0x%0*X were not written",
+                      c.digits, 0, c.digits, c.written - 1, c.written, c.bytes, c.chip, c.digits, c.written,
+                      c.digits, c.bytes - 1);
         EXPECT_NE(said.find(std::string("interrupted: ") + range), std::string::npos) << said;
-        EXPECT_NE(said.find("were not written and hold their old contents"), std::string::npos) << said;
         // The backup named is the whole chip as it was.
         const std::size_t at = said.find("the old contents are in ");
         ASSERT_NE(at, std::string::npos) << said;

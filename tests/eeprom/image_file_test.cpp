@@ -306,6 +306,10 @@ TEST_F(ImageFile, HexFilesAreCheckedLineByLine) {
                   "f line 1: data beyond the chip's end (0x100 bytes); nothing was written"},
              Case{kHex, ":020000040001F9\n:020000001122CB\n:00000001FF\n",
                   "f line 2: data beyond the chip's end (0x100 bytes); nothing was written"},
+             // Inside a type 02 segment the offset wraps at 64 KiB: a record across it is refused.
+             Case{kHex, ":020000020000FC\n:02FFFF001122CD\n:00000001FF\n",
+                  "f line 2: a data record that runs past its 64 KiB segment's end, where the format wraps "
+                  "to the segment's start; split it at the boundary"},
              Case{kSrec, "S10500101122B7\nS9030000FC\n", nullptr},
              Case{kSrec, "S10500101122B8\nS9030000FC\n", "f line 1: bad checksum"},
              Case{kSrec, "S00600004844521B\nS10500101122B7\n",

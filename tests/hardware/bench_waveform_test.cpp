@@ -67,6 +67,36 @@ std::string Decode(const std::vector<BusWaveform::Edge>& edges, std::int64_t& sh
     return out.empty() ? out : out.substr(1);
 }
 
+// The shortest time SCL stays high in a VCD text, in nanoseconds, read as any
+// viewer reads it: the "#" times counted in the unit its $timescale declares.
+std::int64_t ShortestSclHighNs(const std::string& vcd) {
+    std::istringstream in(vcd);
+    std::string word;
+    double unitNs = 0;
+    std::int64_t now = 0;
+    std::int64_t rose = -1;
+    std::int64_t shortest = INT64_MAX;
+    while (in >> word) {
+        if (word == "$timescale") {
+            double count = 0;
+            std::string unit;
+            in >> count >> unit;
+            const std::pair<const char*, double> units[] = {
+                {"s", 1e9}, {"ms", 1e6}, {"us", 1e3}, {"ns", 1}, {"ps", 1e-3}};
+            for (const auto& [name, ns] : units)
+                if (unit == name) unitNs = count * ns;
+        } else if (word[0] == '#') {
+            now = std::stoll(word.substr(1));
+        } else if (word == "1!") {
+            rose = now;
+        } else if (word == "0!" && rose >= 0) {
+            shortest = std::min(shortest, now - rose);
+        }
+    }
+    EXPECT_GT(unitNs, 0) << "no $timescale the test knows";
+    return static_cast<std::int64_t>(static_cast<double>(shortest) * unitNs);
+}
+
 // sigrok-cli's I2C annotations for `vcd`, the bits' row left out; stderr
 // lands in `errors`. False when sigrok-cli is not installed.
 bool SigrokDecode(const std::string& vcd, std::string& lines, std::string& errors) {
@@ -141,6 +171,8 @@ TEST_F(BenchWaveformTest, TransfersDecodeBackFromTheLines) {
         std::int64_t halfBitNs = 0;
         EXPECT_EQ(Decode(edges, halfBitNs), "S 40A 05A 5AA P S A6A 10A Sr A7A 11A 22A 33N P S 3AN P");
         EXPECT_NEAR(halfBitNs, 500'000'000 / rig.sclHz, 1);
+        // The file's times in its own unit: a half bit of the known clock, to a tick.
+        EXPECT_NEAR(ShortestSclHighNs(simulator::VcdText(*waveform)), 500'000'000 / rig.sclHz, 100);
 
         std::string lines;
         std::string errors;

@@ -28,6 +28,7 @@ TEST(AnalyzerOptions, ValuesReachTheCommandLineAndWrongOnesAreRefused) {
          "--analyzer-rate takes a sample rate such as 1M, 2M or 500k (at least ten times the bus clock: 1M "
          "for 100 kHz, 4M for 400 kHz), not 'fast'"},
         {{"fx2lafw", "", "0"}, "--analyzer-rate takes a sample rate"},
+        {{"fx2lafw", "", "1"}, "--analyzer-rate 1 is too slow to follow any I2C bus; take 10k or more"},
     };
     for (const Case& c : cases) {
         monitor::AnalyzerSettings settings;
