@@ -103,7 +103,7 @@ bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& im
     int fails = 0;
     for (int at = 0; at < part.bytes;) {
         if (progress.Cancelled()) return false;
-        const int room = std::max(i2c.Capabilities().maxMessageBytes, 1);
+        const int room = std::max(i2c.Capabilities().ReadBytes(), 1);
         const int count = std::min({kReadChunk, room, blockBytes - at % blockBytes});
         if (RandomRead(i2c, part, SpotOf(part, base, at), image.data() + at, count)) {
             at += count;
