@@ -21,6 +21,7 @@ constexpr char kDevPrefix[] = "/dev/i2c-";
 I2cStatus StatusOfErrno(int error) {
     switch (error) {
         case ENXIO:
+        case ENODEV:  // i2c-stub's answer for an address with no chip (i2c-stub.c, stub_xfer)
         case EREMOTEIO:
         case EIO:
             return I2cStatus::NoAck;
@@ -357,7 +358,9 @@ I2cResult I2cDevAdapter::Failed(I2cStatus status, int message) const {
     // The kernel does not say which message of several, nor which byte, was
     // refused; ENXIO is the address.
     const int byte =
-        status == I2cStatus::NoAck && (lastErrno_ == ENXIO || TimeoutIsNack()) ? I2cResult::kAddressByte : -1;
+        status == I2cStatus::NoAck && (lastErrno_ == ENXIO || lastErrno_ == ENODEV || TimeoutIsNack())
+            ? I2cResult::kAddressByte
+            : -1;
     return {status, message, byte};
 }
 

@@ -18,8 +18,9 @@
 // STOP and START (which a memory or a register device answers the same way);
 // more messages than one call takes go in several calls. A bridge that
 // cannot send a message without bytes is polled with a one-byte read
-// instead. Errors map onto I2cStatus: ENXIO, EREMOTEIO and EIO "no
-// acknowledge" (and a CP2112's ETIMEDOUT, which is how it reports one),
+// instead. Errors map onto I2cStatus: ENXIO, ENODEV (i2c-stub), EREMOTEIO
+// and EIO "no acknowledge" (and a CP2112's ETIMEDOUT, which is how it
+// reports one),
 // EAGAIN and EBUSY "bus busy" (arbitration lost), ETIMEDOUT "timed out",
 // EOPNOTSUPP and EINVAL "not supported". The kernel does not say which byte
 // was refused. On a driver that reports no missing acknowledge at all (the

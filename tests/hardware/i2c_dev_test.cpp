@@ -99,10 +99,11 @@ TEST(I2cDev, KernelLimitsAndErrorsAsTheKernelGivesThem) {
         int byte;
     };
     for (const Mapping& m :
-         {Mapping{ENXIO, I2cStatus::NoAck, I2cResult::kAddressByte}, Mapping{EREMOTEIO, I2cStatus::NoAck, -1},
-          Mapping{EIO, I2cStatus::NoAck, -1}, Mapping{EAGAIN, I2cStatus::BusBusy, -1},
-          Mapping{ETIMEDOUT, I2cStatus::TimedOut, -1}, Mapping{EOPNOTSUPP, I2cStatus::NotSupported, -1},
-          Mapping{EINVAL, I2cStatus::NotSupported, -1}}) {
+         {Mapping{ENXIO, I2cStatus::NoAck, I2cResult::kAddressByte},
+          Mapping{ENODEV, I2cStatus::NoAck, I2cResult::kAddressByte},
+          Mapping{EREMOTEIO, I2cStatus::NoAck, -1}, Mapping{EIO, I2cStatus::NoAck, -1},
+          Mapping{EAGAIN, I2cStatus::BusBusy, -1}, Mapping{ETIMEDOUT, I2cStatus::TimedOut, -1},
+          Mapping{EOPNOTSUPP, I2cStatus::NotSupported, -1}, Mapping{EINVAL, I2cStatus::NotSupported, -1}}) {
         SCOPED_TRACE(m.error);
         ScriptedSystem system;
         system.transferErrno = m.error;
