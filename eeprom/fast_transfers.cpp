@@ -554,7 +554,7 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image,
     for (int offset = 0; offset < count;) {
         // Asked afresh each time: an adapter learns what its bridge takes
         // from the bridge's answers.
-        const int chunk = std::min(count - offset, std::max(i2c.Capabilities().maxMessageBytes, 1));
+        const int chunk = std::min(count - offset, std::max(i2c.Capabilities().ReadBytes(), 1));
         if (ReadI2cChunk(i2c, address, offset, {block.data() + offset, static_cast<std::size_t>(chunk)})) {
             offset += chunk;
             continue;

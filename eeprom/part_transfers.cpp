@@ -105,7 +105,7 @@ bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& im
     int fails = 0;
     for (int at = first; at < end;) {
         if (progress.Cancelled()) return false;
-        const int room = std::max(i2c.Capabilities().maxMessageBytes, 1);
+        const int room = std::max(i2c.Capabilities().ReadBytes(), 1);
         const int count = std::min({kReadChunk, room, blockBytes - at % blockBytes, end - at});
         if (RandomRead(i2c, part, SpotOf(part, base, at), image.data() + at, count)) {
             at += count;

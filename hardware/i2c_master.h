@@ -39,12 +39,15 @@ struct I2cResult {
 struct I2cCapabilities {
     int maxMessages = 1;             // messages in one Transfer
     int maxMessageBytes = 0;         // bytes in one message
+    int maxReadBytes = 0;            // bytes in one read message, where more than in a write (0: as above)
     std::vector<int> speedsHz{};     // the bus clocks it can run
     bool dataAcksSeen = true;        // each data byte's acknowledge is seen, not only the transfer's end
     bool writeThenReadOnly = false;  // two messages only as a write followed by a read
     // A repeated START only before a read: other neighbours are split by
     // STOP and START.
     bool restartBeforeReadOnly = false;
+
+    int ReadBytes() const { return maxReadBytes > 0 ? maxReadBytes : maxMessageBytes; }
 };
 
 class I2cMaster : public virtual BusAdapter {

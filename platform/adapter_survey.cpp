@@ -1,6 +1,8 @@
 // The i2c-dev buses and spidev nodes of the machine; see adapter_survey.h.
 #include "platform/adapter_survey.h"
 
+#include "platform/i2c_drivers.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -146,6 +148,11 @@ bool DescribeCharacterAdapters(std::ostream& out, DeviceSystem& system) {
     for (const I2cDevBus& bus : buses) {
         out << "  " << bus.path << ": " << (bus.name.empty() ? "no name in /sys" : bus.name) << " ("
             << I2cBusKindText(bus.kind) << ")\n";
+        if (const I2cDriverRules* driver = FindI2cDriver(bus.name)) {
+            out << "    driver " << I2cDriverLimitsText(*driver) << "\n";
+        } else if (!bus.name.empty()) {
+            out << "    a driver Merlix has no limits for: they are learnt from its answers\n";
+        }
         if (!bus.present) {
             out << "    no device node: udev has not made it (sudo udevadm trigger)\n";
         } else if (!bus.usable) {

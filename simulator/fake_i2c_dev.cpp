@@ -15,6 +15,24 @@ namespace {
 constexpr int kMaxMessages = 42;        // I2C_RDWR_IOCTL_MAX_MSGS
 constexpr int kMaxMessageBytes = 8192;  // the longest message i2c-dev copies
 
+// The I2C_FUNCS bit of an SMBus call.
+unsigned long SmbusFunction(int size, bool read) {
+    switch (size) {
+        case I2C_SMBUS_QUICK:
+            return I2C_FUNC_SMBUS_QUICK;
+        case I2C_SMBUS_BYTE:
+            return read ? I2C_FUNC_SMBUS_READ_BYTE : I2C_FUNC_SMBUS_WRITE_BYTE;
+        case I2C_SMBUS_BYTE_DATA:
+            return read ? I2C_FUNC_SMBUS_READ_BYTE_DATA : I2C_FUNC_SMBUS_WRITE_BYTE_DATA;
+        case I2C_SMBUS_WORD_DATA:
+            return read ? I2C_FUNC_SMBUS_READ_WORD_DATA : I2C_FUNC_SMBUS_WRITE_WORD_DATA;
+        case I2C_SMBUS_I2C_BLOCK_DATA:
+            return read ? I2C_FUNC_SMBUS_READ_I2C_BLOCK : I2C_FUNC_SMBUS_WRITE_I2C_BLOCK;
+        default:
+            return 0;
+    }
+}
+
 int Fail(int error) {
     errno = error;
     return -1;
@@ -51,7 +69,9 @@ int FakeI2cDev::Access(const std::string& path, int /*mode*/) {
 
 bool FakeI2cDev::ReadText(const std::string& path, std::string& text) {
     if (path == SysFolder() + "/name") {
-        text = config_.name;
+        text = !config_.name.empty()       ? config_.name
+               : config_.driver != nullptr ? config_.driver->sampleName
+                                           : "Bench I2C adapter";
         return true;
     }
     if (path == SysFolder() + "/device/of_node/clock-frequency" && config_.clockInDeviceTree) {
@@ -70,6 +90,7 @@ std::vector<std::string> FakeI2cDev::List(const std::string& folder) {
 }
 
 unsigned long FakeI2cDev::Functions() const {
+    if (config_.driver != nullptr) return config_.driver->functions;
     unsigned long functions = (config_.smbusOnly ? 0 : I2C_FUNC_I2C) | I2C_FUNC_SMBUS_BYTE |
                               I2C_FUNC_SMBUS_BYTE_DATA | I2C_FUNC_SMBUS_WORD_DATA | I2C_FUNC_SMBUS_I2C_BLOCK;
     if (!config_.noZeroLength) functions |= I2C_FUNC_SMBUS_QUICK;
@@ -100,7 +121,7 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
             const auto* data = static_cast<const i2c_rdwr_ioctl_data*>(arg);
             if (data == nullptr || data->msgs == nullptr || data->nmsgs == 0 || data->nmsgs > kMaxMessages)
                 return Fail(EINVAL);
-            if (config_.smbusOnly) return Fail(EOPNOTSUPP);
+            if (config_.smbusOnly || !(Functions() & I2C_FUNC_I2C)) return Fail(EOPNOTSUPP);
             const std::span<i2c_msg> messages{data->msgs, data->nmsgs};
             for (const i2c_msg& m : messages) {
                 if (m.len > kMaxMessageBytes) return Fail(EINVAL);
@@ -116,7 +137,30 @@ int FakeI2cDev::Ioctl(int fd, unsigned long request, void* arg) {
     }
 }
 
+int FakeI2cDev::DriverRefusal(std::span<const i2c_msg> messages) const {
+    const platform::I2cDriverRules* d = config_.driver;
+    if (d == nullptr || !(d->functions & I2C_FUNC_I2C)) return 0;
+    const bool writeThenRead = messages.size() == 2 && !(messages[0].flags & I2C_M_RD) &&
+                               (messages[1].flags & I2C_M_RD) && messages[0].addr == messages[1].addr;
+    if (static_cast<int>(messages.size()) > d->maxMessages) return EOPNOTSUPP;
+    if (d->writeThenReadOnly && messages.size() == 2 && !writeThenRead) return EOPNOTSUPP;
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        const i2c_msg& m = messages[k];
+        const bool read = (m.flags & I2C_M_RD) != 0;
+        if (m.len == 0 && (read ? d->zeroLengthReadRefused : d->zeroLengthWriteRefused))
+            return d->zeroLengthErrno;
+        const int length = !read && d->writeLengthIn8Bits ? m.len & 0xFF : m.len;
+        const int limit = read                      ? d->maxReadBytes
+                          : k + 1 < messages.size() ? d->maxWriteBeforeRead
+                                                    : d->maxWriteBytes;
+        if (length > limit) return d->tooLongErrno;
+    }
+    return 0;
+}
+
 int FakeI2cDev::Run(std::span<i2c_msg> messages) {
+    if (const int refusal = DriverRefusal(messages)) return refusal;
+    const platform::I2cDriverRules* driver = config_.driver;
     const bool writeThenRead =
         messages.size() == 2 && !(messages[0].flags & I2C_M_RD) && (messages[1].flags & I2C_M_RD);
     if (config_.twoMessagesOnly && messages.size() > 1 && !writeThenRead) return EOPNOTSUPP;
@@ -129,22 +173,29 @@ int FakeI2cDev::Run(std::span<i2c_msg> messages) {
     bus.sclHz = ClockHz();
     SpendBits(1);                             // START
     if (bench_.BusHeldBusy()) return EAGAIN;  // arbitration lost to the other master
+    // The errno of a missing acknowledge; 0 where the driver never looks.
+    const int addressNack = driver != nullptr ? driver->addressNackErrno : ENXIO;
+    const int dataNack = driver != nullptr ? driver->dataNackErrno : EIO;
     int error = 0;
     for (std::size_t k = 0; k < messages.size() && error == 0; ++k) {
         const i2c_msg& m = messages[k];
         const bool read = (m.flags & I2C_M_RD) != 0;
+        // hid-cp2112.c: cp2112_i2c_write_req(..., u8 data_length) sends len & 0xFF bytes.
+        const int length = !read && driver != nullptr && driver->writeLengthIn8Bits ? m.len & 0xFF : m.len;
         if (k > 0) SpendBits(1);  // repeated START
         SpendBits(9);
-        if (!bus.Address(static_cast<std::uint8_t>(m.addr << 1 | (read ? 1 : 0)), bench_.NowUs())) {
-            error = ENXIO;
+        const bool acked =
+            bus.Address(static_cast<std::uint8_t>(m.addr << 1 | (read ? 1 : 0)), bench_.NowUs());
+        if (!acked && addressNack != 0) {
+            error = addressNack;
             break;
         }
-        for (int b = 0; b < m.len; ++b) {
+        for (int b = 0; b < length; ++b) {
             SpendBits(9);
             if (read) {
-                m.buf[b] = bus.Read();
-            } else if (!bus.Write(m.buf[b], true)) {
-                error = EIO;
+                m.buf[b] = acked ? bus.Read() : 0xFF;  // nobody drives SDA: the pull-up's ones
+            } else if (acked && !bus.Write(m.buf[b], true) && dataNack != 0) {
+                error = dataNack;
                 break;
             }
         }
@@ -207,6 +258,9 @@ int FakeI2cDev::Smbus(File& file, void* arg) {
         default:
             return Fail(EOPNOTSUPP);
     }
+    if (config_.driver != nullptr && !(config_.driver->functions & I2C_FUNC_I2C) &&
+        !(config_.driver->functions & SmbusFunction(call->size, read)))
+        return Fail(EOPNOTSUPP);
     const int error = Run({messages, static_cast<std::size_t>(count)});
     if (error != 0) return Fail(error);
     if (!read || size == I2C_SMBUS_QUICK) return 0;

@@ -17,6 +17,15 @@
 // address included), a bit time per repeated START and its STOP at the
 // configured clock.
 //
+// With a driver's row (platform/i2c_drivers.h) it answers as that driver
+// does, each rule from the driver's source named in the row: its functions,
+// its shapes of transfer (EOPNOTSUPP beyond them), its longest read and
+// write (the row's errno beyond them, before anything reaches the bus; a
+// CP2112's write length cut to 8 bits, so a 258-byte write sends 2 bytes and
+// succeeds), its empty-message rule, and the errno of a missing acknowledge
+// (none at all on the CH341's, whose reads then return 0xFF). SMBus calls the
+// driver lacks are EOPNOTSUPP, as i2c-piix4's piix4_access answers them.
+//
 // The /sys and /dev listings show the one bus: /sys/class/i2c-dev/i2c-N/name
 // (and its device-tree clock, four big-endian bytes) and /dev/i2c-N.
 #pragma once
@@ -30,6 +39,7 @@
 #include <vector>
 
 #include "platform/device_system.h"
+#include "platform/i2c_drivers.h"
 #include "simulator/simulated_bench.h"
 
 namespace simulator {
@@ -38,7 +48,7 @@ class FakeI2cDev final : public platform::DeviceSystem {
 public:
     struct Config {
         int busNumber = 1;
-        std::string name = "Bench I2C adapter";
+        std::string name = "";  // "" for the driver's sample name, else "Bench I2C adapter"
         int clockHz = 100'000;
         // Like a USB-HID bridge: one message, or a write then a read.
         bool twoMessagesOnly = false;
@@ -57,6 +67,8 @@ public:
         // EBUSY, I2C_SLAVE_FORCE takes them (drivers/i2c/i2c-dev.c,
         // i2cdev_ioctl and i2cdev_check_addr).
         std::vector<int> driverHeld{};
+        // The kernel driver whose rules the bus keeps; null for i2c-dev's alone.
+        const platform::I2cDriverRules* driver = nullptr;
     };
 
     // `bench` must outlive the fake.
@@ -86,6 +98,8 @@ private:
     unsigned long Functions() const;
     // The messages on the bench's bus: 0, or the errno the kernel gives.
     int Run(std::span<i2c_msg> messages);
+    // The driver's refusal of a transfer before the bus: 0 or its errno.
+    int DriverRefusal(std::span<const i2c_msg> messages) const;
     int Smbus(File& file, void* arg);
     void SpendBits(long bits);
     int ClockHz() const { return config_.clockHz > 0 ? config_.clockHz : 100'000; }

@@ -49,8 +49,20 @@ int FakeSpidev::Close(int fd) {
     return 0;
 }
 
+std::string FakeSpidev::DeviceNode() const {
+    return "/sys/bus/spi/devices/spi" + std::to_string(config_.bus) + "." +
+           std::to_string(config_.chipSelect) + "/of_node";
+}
+
+bool FakeSpidev::SelectActiveHigh() const {
+    return config_.gpioSelect ? config_.deviceTree && config_.deviceTreeCsHigh : (mode_ & SPI_CS_HIGH) != 0;
+}
+
 int FakeSpidev::Access(const std::string& path, int mode) {
     if (path == kBufsizPath) return (mode & W_OK) ? Fail(EACCES) : 0;
+    if (config_.deviceTree && path == DeviceNode()) return 0;
+    if (config_.deviceTree && config_.deviceTreeCsHigh && path == DeviceNode() + "/spi-cs-high") return 0;
+    if (config_.deviceTree && config_.gpioSelect && path == DeviceNode() + "/../cs-gpios") return 0;
     if (path != Path()) return Fail(ENOENT);
     return config_.accessDenied && mode != F_OK ? Fail(EACCES) : 0;
 }
@@ -77,11 +89,15 @@ int FakeSpidev::Ioctl(int fd, unsigned long request, void* arg) {
     }
     switch (request) {
         case SPI_IOC_RD_MODE:
-            *static_cast<std::uint8_t*>(arg) = static_cast<std::uint8_t>(mode_);
+        case SPI_IOC_RD_MODE32: {
+            const std::uint32_t mode = config_.gpioSelect ? mode_ & ~std::uint32_t{SPI_CS_HIGH} : mode_;
+            if (request == SPI_IOC_RD_MODE) {
+                *static_cast<std::uint8_t*>(arg) = static_cast<std::uint8_t>(mode);
+            } else {
+                *static_cast<std::uint32_t*>(arg) = mode;
+            }
             return 0;
-        case SPI_IOC_RD_MODE32:
-            *static_cast<std::uint32_t*>(arg) = mode_;
-            return 0;
+        }
         case SPI_IOC_WR_MODE:
         case SPI_IOC_WR_MODE32: {
             const std::uint32_t mode = request == SPI_IOC_WR_MODE ? *static_cast<std::uint8_t*>(arg)
@@ -89,8 +105,8 @@ int FakeSpidev::Ioctl(int fd, unsigned long request, void* arg) {
             // The controller modelled shifts in mode 0 only; the select's
             // polarity is the one other bit it takes, where it can.
             if ((mode & ~std::uint32_t{SPI_CS_HIGH}) != SPI_MODE_0) return Fail(EINVAL);
-            if ((mode & SPI_CS_HIGH) && !config_.csHighSupported) return Fail(EINVAL);
-            mode_ = mode;
+            if ((mode & SPI_CS_HIGH) && !config_.csHighSupported && !config_.gpioSelect) return Fail(EINVAL);
+            mode_ = config_.gpioSelect ? mode | SPI_CS_HIGH : mode;
             Select(false);  // setup leaves the select at its new idle level
             return 0;
         }
@@ -164,7 +180,7 @@ int FakeSpidev::Message(const void* transfers, int count) {
 }
 
 void FakeSpidev::Select(bool selected) {
-    const bool activeHigh = (mode_ & SPI_CS_HIGH) != 0;
+    const bool activeHigh = SelectActiveHigh();
     // Clock low (mode 0), data in low, ORG as strapped.
     Latch(static_cast<std::uint8_t>(Bit(kSocketSelect, selected == activeHigh) |
                                     Bit(kSocketOrg, config_.orgHigh)));
@@ -172,7 +188,7 @@ void FakeSpidev::Select(bool selected) {
 
 bool FakeSpidev::Selected() const {
     const bool selectHigh = (latch_ >> kSocketSelect) & 1u;
-    return selectHigh == ((mode_ & SPI_CS_HIGH) != 0);
+    return selectHigh == SelectActiveHigh();
 }
 
 void FakeSpidev::Latch(std::uint8_t latch) {

@@ -10,6 +10,14 @@
 // bits (select, clock, data in) and samples its data out before each rising
 // clock edge, as a mode 0 controller does; each bit spends its time at the
 // speed asked in bench time. The ORG pin is a strap: spidev has no line for it.
+//
+// A GPIO select (gpioSelect) answers as the kernel does for one: every
+// SPI_IOC_WR_MODE has SPI_CS_HIGH added and is taken (drivers/spi/spidev.c,
+// spidev_ioctl; spi.c lets SPI_CS_HIGH through for GPIO descriptors), every
+// SPI_IOC_RD_MODE has it hidden, and the line's level follows the device
+// tree alone (spi.c, spi_set_cs: "Polarity handled by GPIO library", which
+// takes spi-cs-high from the device's node), shown under
+// /sys/bus/spi/devices/spiB.C/of_node.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +41,11 @@ public:
         bool orgHigh = false;
         // A process that may not open the node (EACCES), as without the group.
         bool accessDenied = false;
+        // The select is a GPIO (cs-gpios); spi-cs-high in the device's node
+        // makes it active high; without a device tree its level is not shown.
+        bool gpioSelect = false;
+        bool deviceTreeCsHigh = false;
+        bool deviceTree = true;
     };
 
     explicit FakeSpidev(SimulatedBench& bench);
@@ -60,6 +73,8 @@ private:
     void Latch(std::uint8_t latch);
     std::uint8_t ClockByte(std::uint8_t out, int speedHz);
     void SpendNs(std::int64_t ns);
+    std::string DeviceNode() const;  // /sys/bus/spi/devices/spiB.C/of_node
+    bool SelectActiveHigh() const;
 
     SimulatedBench& bench_;
     Config config_;

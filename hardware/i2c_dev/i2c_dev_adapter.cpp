@@ -11,6 +11,8 @@
 #include <limits>
 #include <vector>
 
+#include "hardware/chip_parts.h"
+
 namespace hardware {
 namespace {
 
@@ -19,6 +21,7 @@ constexpr char kDevPrefix[] = "/dev/i2c-";
 I2cStatus StatusOfErrno(int error) {
     switch (error) {
         case ENXIO:
+        case ENODEV:  // i2c-stub's answer for an address with no chip (i2c-stub.c, stub_xfer)
         case EREMOTEIO:
         case EIO:
             return I2cStatus::NoAck;
@@ -130,10 +133,22 @@ bool I2cDevAdapter::Open(const std::string& path, std::string& error) {
     zeroLengthRefused_ = false;
     name_.clear();
     clockHz_ = 0;
+    driver_ = nullptr;
+    maxRead_ = maxWrite_ = maxWriteBeforeRead_ = kMaxMessageBytes;
+    limitsLearnt_ = false;
     const int bus = I2cDevBusNumber(path);
     if (bus < 0) return true;
     const std::string folder = "/sys/class/i2c-dev/i2c-" + std::to_string(bus);
     if (!system_.ReadText(folder + "/name", name_)) name_.clear();
+    driver_ = platform::FindI2cDriver(name_);
+    if (driver_ != nullptr && (functions_ & I2C_FUNC_I2C)) {
+        maxMessages_ = std::min(driver_->maxMessages, kMaxMessages);
+        writeThenReadOnly_ = driver_->writeThenReadOnly;
+        maxRead_ = std::min(driver_->maxReadBytes, kMaxMessageBytes);
+        maxWrite_ = std::min(driver_->maxWriteBytes, kMaxMessageBytes);
+        maxWriteBeforeRead_ = std::min(driver_->maxWriteBeforeRead, kMaxMessageBytes);
+        zeroLengthRefused_ = driver_->zeroLengthWriteRefused;
+    }
     // A device-tree bus (a Pi's, a board's) has its clock in its node, as
     // four big-endian bytes; a PC's or a USB bridge's does not say.
     std::string clock;
@@ -172,9 +187,19 @@ std::string I2cDevAdapter::Describe() const {
     } else {
         line += " of up to " + std::to_string(maxMessages_) + " messages";
     }
-    line += ", " + std::to_string(kMaxMessageBytes) + " bytes each";
+    if (maxRead_ == maxWrite_) {
+        line += ", " + std::to_string(maxRead_) + " bytes each";
+    } else {
+        line += ", reads of up to " + std::to_string(maxRead_) + " bytes and writes of up to " +
+                std::to_string(maxWrite_);
+    }
+    if (driver_ != nullptr) line += std::string(" (the limits of ") + driver_->driver + ")";
+    if (limitsLearnt_) line += " (learnt from its refusals)";
     if (zeroLengthRefused_) line += ", polled with one-byte reads";
     line += ", the refused byte not reported";
+    if (NackUnreported())
+        line += "; its driver does not report a missing acknowledge, so an absent chip "
+                "reads as 0xFF and each write cycle is waited out";
     if (!smbus.empty()) line += "; SMBus " + smbus;
     return line;
 }
@@ -196,7 +221,8 @@ I2cCapabilities I2cDevAdapter::Capabilities() const {
         return caps;
     }
     caps.maxMessages = maxMessages_;
-    caps.maxMessageBytes = kMaxMessageBytes;
+    caps.maxMessageBytes = maxWrite_;
+    caps.maxReadBytes = maxRead_;
     caps.writeThenReadOnly = writeThenReadOnly_ || maxMessages_ == 1;
     return caps;
 }
@@ -211,6 +237,26 @@ std::size_t I2cDevAdapter::NextPiece(std::span<const I2cMessage> rest) const {
 }
 
 bool I2cDevAdapter::LearnFromRefusal(std::span<const I2cMessage> piece) {
+    if (lastErrno_ != EINVAL && lastErrno_ != EOPNOTSUPP) return false;
+    // A long message is likelier refused for its length than for the
+    // transfer's shape: halve the longest read and run it again in pieces;
+    // a write is not sent again here (a driver may have cut and sent it).
+    const auto longest = std::max_element(
+        piece.begin(), piece.end(),
+        [](const I2cMessage& a, const I2cMessage& b) { return a.bytes.size() < b.bytes.size(); });
+    // A read longer than the limit went in pieces of the limit.
+    const int length =
+        std::min(static_cast<int>(longest->bytes.size()), longest->read ? maxRead_ : maxWrite_);
+    if (length > I2C_SMBUS_BLOCK_MAX) {
+        limitsLearnt_ = true;
+        if (longest->read) {
+            maxRead_ = std::min(maxRead_, length / 2);
+            return true;
+        }
+        maxWrite_ = std::min(maxWrite_, length / 2);
+        return false;
+    }
+    if (lastErrno_ != EOPNOTSUPP) return false;
     if (piece.size() > 1) {
         if (IsWriteThenRead(piece) || writeThenReadOnly_) {
             maxMessages_ = 1;
@@ -227,6 +273,30 @@ bool I2cDevAdapter::LearnFromRefusal(std::span<const I2cMessage> piece) {
     return false;
 }
 
+bool I2cDevAdapter::WritesFit(std::span<const I2cMessage> piece) const {
+    for (std::size_t k = 0; k < piece.size(); ++k) {
+        if (piece[k].read) continue;
+        const bool beforeRead = k + 1 < piece.size() && piece[k + 1].read;
+        const int limit = beforeRead ? std::min(maxWrite_, maxWriteBeforeRead_) : maxWrite_;
+        if (static_cast<int>(piece[k].bytes.size()) > limit) return false;
+    }
+    return true;
+}
+
+I2cStatus I2cDevAdapter::CallInPieces(std::span<const I2cMessage> piece) {
+    const I2cMessage& read = piece.back();
+    const std::size_t step = static_cast<std::size_t>(std::max(maxRead_, 1));
+    std::vector<I2cMessage> first(piece.begin(), piece.end());
+    first.back().bytes = read.bytes.first(step);
+    I2cStatus status = Call(first);
+    for (std::size_t at = step; at < read.bytes.size() && status == I2cStatus::Done; at += step) {
+        const I2cMessage more{read.address, true,
+                              read.bytes.subspan(at, std::min(step, read.bytes.size() - at))};
+        status = Call({&more, 1});
+    }
+    return status;
+}
+
 I2cStatus I2cDevAdapter::Call(std::span<const I2cMessage> messages) {
     std::vector<i2c_msg> kernel(messages.size());
     for (std::size_t k = 0; k < messages.size(); ++k) {
@@ -238,6 +308,7 @@ I2cStatus I2cDevAdapter::Call(std::span<const I2cMessage> messages) {
     i2c_rdwr_ioctl_data data{kernel.data(), static_cast<__u32>(kernel.size())};
     if (system_.Ioctl(fd_, I2C_RDWR, &data) >= 0) return I2cStatus::Done;
     lastErrno_ = errno;
+    if (lastErrno_ == ETIMEDOUT && TimeoutIsNack()) return I2cStatus::NoAck;
     return StatusOfErrno(lastErrno_);
 }
 
@@ -259,13 +330,25 @@ I2cResult I2cDevAdapter::Transfer(std::span<const I2cMessage> messages) {
             poll = {piece[0].address, true, {&pollByte, 1}};
             piece = {&poll, 1};
         }
-        const I2cStatus status = Call(piece);
+        // Never a message the driver would refuse or cut.
+        if (!WritesFit(piece)) return {I2cStatus::NotSupported, static_cast<int>(k), I2cResult::kAddressByte};
+        const bool longRead = static_cast<int>(piece.back().bytes.size()) > maxRead_;
+        for (const I2cMessage& m : piece.first(piece.size() - 1)) {
+            if (m.read && static_cast<int>(m.bytes.size()) > maxRead_)
+                return {I2cStatus::NotSupported, static_cast<int>(k), I2cResult::kAddressByte};
+        }
+        if (NackUnreported() && IsAddressPoll(piece)) {
+            // Nothing tells a busy or absent chip from a ready one: give
+            // the slowest write cycle its time before the caller goes on.
+            counter_.SleepMs((SlowestWriteCycleUs() + 999) / 1000);
+        }
+        const I2cStatus status = piece.back().read && longRead ? CallInPieces(piece) : Call(piece);
         if (status == I2cStatus::Done) {
             k += count;
             continue;
         }
-        // A refused shape: the same piece again in the narrower one learnt.
-        if (lastErrno_ == EOPNOTSUPP && LearnFromRefusal(piece)) continue;
+        // A refused length or shape: the same piece again as learnt.
+        if (LearnFromRefusal(piece)) continue;
         return Failed(status, count == 1 ? static_cast<int>(k) : -1);
     }
     return {};
@@ -274,7 +357,10 @@ I2cResult I2cDevAdapter::Transfer(std::span<const I2cMessage> messages) {
 I2cResult I2cDevAdapter::Failed(I2cStatus status, int message) const {
     // The kernel does not say which message of several, nor which byte, was
     // refused; ENXIO is the address.
-    const int byte = status == I2cStatus::NoAck && lastErrno_ == ENXIO ? I2cResult::kAddressByte : -1;
+    const int byte =
+        status == I2cStatus::NoAck && (lastErrno_ == ENXIO || lastErrno_ == ENODEV || TimeoutIsNack())
+            ? I2cResult::kAddressByte
+            : -1;
     return {status, message, byte};
 }
 
@@ -307,6 +393,10 @@ I2cResult I2cDevAdapter::TransferBySmbus(std::span<const I2cMessage> messages) {
         into = messages[1].bytes;
         if (into.size() == 1 && has(I2C_FUNC_SMBUS_READ_BYTE_DATA)) {
             call = {I2C_SMBUS_READ, first.bytes[0], I2C_SMBUS_BYTE_DATA, &data};
+        } else if (into.size() == 2 && has(I2C_FUNC_SMBUS_READ_WORD_DATA)) {
+            // The same bytes on the wire as a two-byte block read, and the
+            // one a PC's SMBus controller without block reads has.
+            call = {I2C_SMBUS_READ, first.bytes[0], I2C_SMBUS_WORD_DATA, &data};
         } else if (!into.empty() && into.size() <= I2C_SMBUS_BLOCK_MAX &&
                    has(I2C_FUNC_SMBUS_READ_I2C_BLOCK)) {
             call = {I2C_SMBUS_READ, first.bytes[0], I2C_SMBUS_I2C_BLOCK_DATA, &data};
@@ -328,6 +418,9 @@ I2cResult I2cDevAdapter::TransferBySmbus(std::span<const I2cMessage> messages) {
     }
     if (call.size == I2C_SMBUS_I2C_BLOCK_DATA) {
         std::copy_n(data.block + 1, into.size(), into.begin());
+    } else if (call.size == I2C_SMBUS_WORD_DATA) {
+        into[0] = static_cast<std::uint8_t>(data.word);
+        into[1] = static_cast<std::uint8_t>(data.word >> 8);
     } else if (!into.empty()) {
         into[0] = data.byte;
     }

@@ -1,21 +1,33 @@
 // An I2C bus that Linux gives as /dev/i2c-N (a USB-to-I2C bridge, a Pi's
 // controller, a PC's SMBus or a monitor's DDC lines), driven through the
-// kernel's I2C_RDWR transfers within the kernel's limits: 42 messages per
-// call, 8192 bytes per message.
+// kernel's I2C_RDWR transfers within the kernel's limits (42 messages per
+// call, 8192 bytes per message) and within its driver's.
 //
-// What the adapter can do comes from I2C_FUNCS and from its answers: a bridge
-// that runs only one message per transfer, or only a write followed by a
-// read, refuses other shapes with EOPNOTSUPP. The first refusal is remembered
-// in Capabilities(), and that transfer and every later one are run as the
-// bridge takes them (the messages split by STOP and START, which a memory or
-// a register device answers the same way); more messages than one call takes
-// go in several calls. A bridge that cannot send a message without bytes is
-// polled with a one-byte read instead. Errors map
-// onto I2cStatus: ENXIO, EREMOTEIO and EIO "no acknowledge", EAGAIN and EBUSY
-// "bus busy" (arbitration lost), ETIMEDOUT "timed out", EOPNOTSUPP "not
-// supported". The kernel does not say which byte was refused.
+// The bus's name in /sys says which driver runs it; for the drivers of
+// platform/i2c_drivers.h the adapter knows the longest read and write, the
+// shapes of transfer and the errno of a missing acknowledge, and never hands
+// the driver a message it would refuse or cut (hid-cp2112 cuts a write's
+// length to 8 bits). Another driver's limits are learnt from its answers:
+// EINVAL or EOPNOTSUPP for a transfer with a long message first halves the
+// longest read, and the read is run again in pieces (each continuing where
+// the last stopped, as a memory's sequential read does); a long write that is
+// refused halves the longest write, is not sent again by the adapter, and
+// the caller's next try fits. Only a refusal of short messages teaches a
+// narrower shape: a bridge that runs one message per transfer, or only a
+// write followed by a read, has that transfer and every later one split by
+// STOP and START (which a memory or a register device answers the same way);
+// more messages than one call takes go in several calls. A bridge that
+// cannot send a message without bytes is polled with a one-byte read
+// instead. Errors map onto I2cStatus: ENXIO, ENODEV (i2c-stub), EREMOTEIO
+// and EIO "no acknowledge" (and a CP2112's ETIMEDOUT, which is how it
+// reports one),
+// EAGAIN and EBUSY "bus busy" (arbitration lost), ETIMEDOUT "timed out",
+// EOPNOTSUPP and EINVAL "not supported". The kernel does not say which byte
+// was refused. On a driver that reports no missing acknowledge at all (the
+// CH341's), an address poll waits out the slowest write cycle instead.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +35,7 @@
 #include "hardware/i2c_master.h"
 #include "platform/counter.h"
 #include "platform/device_system.h"
+#include "platform/i2c_drivers.h"
 
 namespace hardware {
 
@@ -58,6 +71,8 @@ public:
     unsigned long Functions() const { return functions_; }
     // One line: the device, its name, and what it can do as learnt so far.
     std::string Describe() const;
+    // The driver's row when its name is one Merlix knows, else null.
+    const platform::I2cDriverRules* Driver() const { return driver_; }
 
     std::int64_t NowUs() override;
     void SleepMs(int ms) override;
@@ -74,9 +89,18 @@ private:
     I2cStatus Call(std::span<const I2cMessage> messages);
     // How many of `rest` the next call carries, as the bus takes them.
     std::size_t NextPiece(std::span<const I2cMessage> rest) const;
-    // After EOPNOTSUPP: true when the refusal taught a narrower shape.
+    // Runs a piece whose last message is a read longer than the driver
+    // takes: that read in pieces, each continuing where the last stopped.
+    I2cStatus CallInPieces(std::span<const I2cMessage> piece);
+    // After EINVAL or EOPNOTSUPP: true when the refusal taught a shorter
+    // read or a narrower shape to run the piece again in.
     bool LearnFromRefusal(std::span<const I2cMessage> piece);
+    // True when every write of the piece fits the driver's limits.
+    bool WritesFit(std::span<const I2cMessage> piece) const;
     I2cResult Failed(I2cStatus status, int message) const;
+    // A CP2112 reports a missing acknowledge as ETIMEDOUT.
+    bool TimeoutIsNack() const { return driver_ != nullptr && driver_->addressNackErrno == ETIMEDOUT; }
+    bool NackUnreported() const { return driver_ != nullptr && driver_->addressNackErrno == 0; }
     // On an adapter without plain I2C: the shapes SMBus calls carry.
     I2cResult TransferBySmbus(std::span<const I2cMessage> messages);
 
@@ -90,6 +114,11 @@ private:
     bool writeThenReadOnly_ = false;
     bool zeroLengthRefused_ = false;  // address polls go as one-byte reads
     int lastErrno_ = 0;
+    const platform::I2cDriverRules* driver_ = nullptr;
+    int maxRead_ = kMaxMessageBytes;
+    int maxWrite_ = kMaxMessageBytes;
+    int maxWriteBeforeRead_ = kMaxMessageBytes;
+    bool limitsLearnt_ = false;
     int clockHz_ = 0;  // from the device tree; 0 when not known
 };
 

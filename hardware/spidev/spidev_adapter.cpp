@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <linux/spi/spidev.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -74,9 +75,18 @@ bool SpidevAdapter::Open(const std::string& path, std::string& error) {
         if (end != text.c_str() && *end == '\0' && value > 0) bufsiz_ = value;
     }
     // Whether the controller holds its select high: asked once here, then
-    // back to mode 0.
-    csHighSupported_ = SetMode(SPI_MODE_0 | SPI_CS_HIGH);
-    if (csHighSupported_ && !SetMode(SPI_MODE_0)) {
+    // back to mode 0. A GPIO select takes the bit and hides it when read
+    // back (spidev.c, spidev_ioctl); its level is the device tree's.
+    const bool accepted = SetMode(SPI_MODE_0 | SPI_CS_HIGH);
+    std::uint32_t readBack = 0;
+    const bool readable = accepted && system_.Ioctl(fd_, SPI_IOC_RD_MODE32, &readBack) == 0;
+    gpioSelect_ = readable && !(readBack & SPI_CS_HIGH);
+    gpioActiveHigh_ = -1;
+    const std::string folder = DeviceFolder();
+    if (gpioSelect_ && !folder.empty() && system_.Access(folder + "/of_node", F_OK) == 0)
+        gpioActiveHigh_ = system_.Access(folder + "/of_node/spi-cs-high", F_OK) == 0 ? 1 : 0;
+    csHighSupported_ = gpioSelect_ ? gpioActiveHigh_ == 1 : readable;
+    if (accepted && !SetMode(SPI_MODE_0)) {
         error = path + " would not leave the active-high select (" + Reason(errno) + ").";
         Close();
         return false;
@@ -100,9 +110,33 @@ std::string SpidevAdapter::Describe() const {
     std::string line = "spidev " + path_ + ": SPI mode 0, 8-bit words, " + std::to_string(clockHz_ / 1000) +
                        " kHz (bus maximum " + std::to_string(maxSpeedHz_ / 1000) + " kHz), " +
                        std::to_string(bufsiz_) + " bytes per message, ";
+    if (gpioSelect_) {
+        line += gpioActiveHigh_ == 1 ? "chip select a GPIO set active high by the device tree (spi-cs-high): "
+                                       "93Cxx only, strap ORG for the organisation chosen"
+                : gpioActiveHigh_ == 0 ? "chip select a GPIO set active low by the device tree: 25xx only; " +
+                                             GpioSelectAdvice(true)
+                                       : "chip select a GPIO whose level this system does not show";
+        return line;
+    }
     line += csHighSupported_ ? "chip select can be held high (93Cxx: strap ORG for the organisation chosen)"
                              : "chip select cannot be held high (no 93Cxx)";
     return line;
+}
+
+std::string SpidevAdapter::DeviceFolder() const {
+    const std::string prefix = "/dev/spidev";
+    if (path_.rfind(prefix, 0) != 0) return "";
+    const std::string busAndSelect = path_.substr(prefix.size());
+    if (busAndSelect.empty() || busAndSelect.find('/') != std::string::npos) return "";
+    return "/sys/bus/spi/devices/spi" + busAndSelect;
+}
+
+std::string SpidevAdapter::GpioSelectAdvice(bool high) const {
+    const std::string node = "spidev@" + path_.substr(path_.rfind('.') + 1);
+    return high ? "a 93Cxx needs spi-cs-high in the device-tree node of " + node +
+                      " (a dtoverlay that adds it), then a reboot"
+                : "a 25xx needs an active-low select: remove spi-cs-high from the device-tree node of " +
+                      node + ", then reboot";
 }
 
 std::string SpidevAdapter::OrgStrapAdvice(int organisation) {
@@ -128,6 +162,15 @@ bool SpidevAdapter::Transfer(std::span<const std::uint8_t> out, std::vector<std:
 }
 
 bool SpidevAdapter::SetSelectActiveHigh(bool high, std::string& error) {
+    if (fd_ >= 0 && gpioSelect_) {
+        // The mode bit does nothing here; only the device tree's level counts.
+        if (gpioActiveHigh_ == (high ? 1 : 0)) return true;
+        if (gpioActiveHigh_ < 0 && !high) return true;
+        error = path_ + "'s chip select is a GPIO whose level the device tree sets" +
+                (gpioActiveHigh_ < 0 ? " and this system does not show: " : ": ") + GpioSelectAdvice(high) +
+                ".";
+        return false;
+    }
     const std::uint32_t wanted = high ? (mode_ | SPI_CS_HIGH) : (mode_ & ~std::uint32_t{SPI_CS_HIGH});
     if (fd_ >= 0 && (wanted == mode_ || SetMode(wanted))) return true;
     if (fd_ < 0) {

@@ -1,9 +1,18 @@
 // Linux spidev (/dev/spidevB.C) as the engine's SpiMaster: one
 // SPI_IOC_MESSAGE per transfer, mode 0, 8 bits per word, at most the
 // module's buffer limit per message (/sys/module/spidev/parameters/bufsiz),
-// and chip select active high for Microwire where the controller allows
-// SPI_CS_HIGH. It reaches the kernel only through platform::DeviceSystem,
-// so the bench's fake node runs this same code.
+// and chip select active high for Microwire where it can be proven. It
+// reaches the kernel only through platform::DeviceSystem, so the bench's fake
+// node runs this same code.
+//
+// A select that is a GPIO (cs-gpios in the controller's device-tree node)
+// takes any SPI_CS_HIGH from user space and ignores it: spidev.c adds the bit
+// to every mode written and hides it from every mode read back, and spi.c
+// sets the GPIO through gpiolib, whose polarity the device tree gives (the
+// device node's spi-cs-high). So the adapter tells the two kinds apart by
+// the mode read back after asking for SPI_CS_HIGH, reads the level of a GPIO
+// select from /sys/bus/spi/devices/spiB.C/of_node/spi-cs-high, and refuses
+// a level it cannot prove, saying what to set in the device tree.
 //
 // spidev has no line for the 93Cxx ORG pin: the user straps it (VCC for
 // 16-bit words, GND for bytes), and the transfers use the organisation of
@@ -49,6 +58,8 @@ public:
 
     int ClockHz() const { return clockHz_; }
     bool SelectHighSupported() const { return csHighSupported_; }
+    // The select is a GPIO whose level the device tree sets.
+    bool SelectIsGpio() const { return gpioSelect_; }
 
     std::int64_t NowUs() override;
     void SleepMs(int ms) override;
@@ -59,6 +70,10 @@ public:
 
 private:
     bool SetMode(std::uint32_t mode);
+    // /sys/bus/spi/devices/spiB.C for /dev/spidevB.C ("" for another name).
+    std::string DeviceFolder() const;
+    // What the user must set for a GPIO select to go active `high`.
+    std::string GpioSelectAdvice(bool high) const;
 
     platform::DeviceSystem& system_;
     platform::Counter& counter_;
@@ -69,6 +84,9 @@ private:
     int clockHz_ = 0;
     std::size_t bufsiz_ = kDefaultBufsiz;
     bool csHighSupported_ = false;
+    bool gpioSelect_ = false;
+    // A GPIO select's level from the device tree: 1 high, 0 low, -1 unknown.
+    int gpioActiveHigh_ = -1;
 };
 
 }  // namespace hardware

@@ -49,6 +49,7 @@ public:
         hardware::I2cCapabilities caps = inner_.Capabilities();
         caps.maxMessages = 1;
         caps.maxMessageBytes = static_cast<int>(kLongest);
+        caps.maxReadBytes = 0;  // reads as narrow as writes
         caps.writeThenReadOnly = true;
         return caps;
     }

@@ -5,6 +5,7 @@
 // boundary. Then the 25xx block protection: refused, then written with
 // unprotect and set again.
 #include <gtest/gtest.h>
+#include <linux/i2c.h>
 
 #include <algorithm>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "eeprom/chip_progress.h"
 #include "eeprom/part_transfers.h"
+#include "platform/i2c_drivers.h"
 #include "support/adapter_rig.h"
 
 using namespace eeprom;
@@ -45,13 +47,7 @@ PartBus BusOf(AdapterRig& rig, const hardware::ChipPart& part) {
     return rig.Lines();
 }
 
-class PartRoundTrip : public ::testing::TestWithParam<std::tuple<AdapterKind, std::string>> {
-protected:
-    AdapterRig rig{std::get<0>(GetParam())};
-};
-
-TEST_P(PartRoundTrip, ReadsWritesVerifiesAndFills) {
-    const std::string& name = std::get<1>(GetParam());
+void ReadWriteVerifyAndFill(AdapterRig& rig, const std::string& name) {
     const hardware::ChipPart& part = *hardware::FindMemoryPart(name);
     rig.PutPart(name);
     std::vector<std::uint8_t>& memory = rig.PartMemory(name);
@@ -91,6 +87,44 @@ TEST_P(PartRoundTrip, ReadsWritesVerifiesAndFills) {
         EXPECT_TRUE(rig.LinesAtRest());
     }
 }
+
+class PartRoundTrip : public ::testing::TestWithParam<std::tuple<AdapterKind, std::string>> {
+protected:
+    AdapterRig rig{std::get<0>(GetParam())};
+};
+
+TEST_P(PartRoundTrip, ReadsWritesVerifiesAndFills) { ReadWriteVerifyAndFill(rig, std::get<1>(GetParam())); }
+
+// The same over i2c-dev with each kernel driver's rules: its limits, shapes
+// and errno, on the smallest and largest parts of each addressing (an
+// SMBus-only bus reaches only the one-address-byte parts).
+std::vector<std::tuple<std::string, std::string>> DriverCases() {
+    std::vector<std::tuple<std::string, std::string>> cases;
+    for (const platform::I2cDriverRules& driver : platform::I2cDriverTable()) {
+        const bool smbusOnly = (driver.functions & I2C_FUNC_I2C) == 0;
+        for (const char* part : {"24C02", "24C16", "24C256", "24M02"}) {
+            if (!smbusOnly || std::string_view(part).starts_with("24C0") || std::string_view(part) == "24C16")
+                cases.emplace_back(driver.driver, part);
+        }
+    }
+    return cases;
+}
+
+class PartOverI2cDriver : public ::testing::TestWithParam<std::tuple<std::string, std::string>> {
+protected:
+    AdapterRig rig{*platform::I2cDriverByModule(std::get<0>(GetParam()))};
+};
+
+TEST_P(PartOverI2cDriver, ReadsWritesVerifiesAndFills) {
+    ReadWriteVerifyAndFill(rig, std::get<1>(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, PartOverI2cDriver, ::testing::ValuesIn(DriverCases()),
+                         [](const ::testing::TestParamInfo<std::tuple<std::string, std::string>>& info) {
+                             std::string name = std::get<0>(info.param) + "_" + std::get<1>(info.param);
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<AdapterKind, std::string>>& info) {
     return testsupport::AdapterName({std::get<0>(info.param), info.index}) + "_" + std::get<1>(info.param);

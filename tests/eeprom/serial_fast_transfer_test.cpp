@@ -163,31 +163,49 @@ TEST(SpidevTransfers, ReadsSplitAtTheModulesBufferLimit) {
     EXPECT_TRUE(progress.messages.empty());
 }
 
-// A controller that cannot hold its select high: 25xx chips still work, a
-// 93Cxx is refused with a sentence that says what to use instead.
-TEST(SpidevTransfers, MicrowireNeedsASelectHeldHigh) {
-    simulator::FakeSpidev::Config config;
-    config.csHighSupported = false;
-    AdapterRig rig(AdapterKind::Spidev, config);
-    EXPECT_NE(rig.SpidevMaster().Describe().find("chip select cannot be held high"), std::string::npos);
-    RecordingProgress progress;
-    ChipParams chip;
-    Image image = Pattern(2);
-    Image marks{kImageSize};
-    ApplyChipChoice(chip, "93C46 (8)");
-    rig.InsertChip("93C46 (8)");
-    const std::vector<std::uint8_t> held = rig.SocketMemory();
-    EXPECT_FALSE(WriteChipFast(*rig.Spi(), chip, image, marks, progress));
-    EXPECT_FALSE(ReadChipFast(*rig.Spi(), chip, image, marks, progress));
-    ASSERT_EQ(progress.messages.size(), 2u);
-    EXPECT_NE(progress.messages[0].find("cannot hold chip select high"), std::string::npos);
-    EXPECT_EQ(rig.SocketMemory(), held);
-    EXPECT_EQ(image, Pattern(2));
+// Selects a 93Cxx (active high) cannot use: a native one that cannot be held
+// high, a GPIO one the device tree makes active low, one whose level the
+// system does not show. A 93Cxx is refused with a sentence that says what to
+// set; a 25xx still works. A GPIO select the device tree makes active high
+// runs the 93Cxx and refuses the 25xx instead, never claiming a level.
+TEST(SpidevTransfers, MicrowireNeedsASelectProvenHigh) {
+    struct Case {
+        const char* name;
+        simulator::FakeSpidev::Config config;
+        const char* refusal;  // in the refused chip's message
+        bool microwire;       // the 93C46 works, else the AT25C010 does
+    };
+    const Case cases[] = {
+        {"native, low only", {.csHighSupported = false}, "cannot hold chip select high", false},
+        {"GPIO, active low",
+         {.gpioSelect = true},
+         "needs spi-cs-high in the device-tree node of spidev@0",
+         false},
+        {"GPIO, no device tree", {.gpioSelect = true, .deviceTree = false}, "does not show", false},
+        {"GPIO, spi-cs-high", {.gpioSelect = true, .deviceTreeCsHigh = true}, "remove spi-cs-high", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AdapterRig rig(AdapterKind::Spidev, c.config);
+        RecordingProgress progress;
+        ChipParams chip;
+        Image image = Pattern(2);
+        Image marks{kImageSize};
+        const char* refused = c.microwire ? "AT25C010" : "93C46 (8)";
+        ApplyChipChoice(chip, refused);
+        rig.InsertChip(refused);
+        const std::vector<std::uint8_t> held = rig.SocketMemory();
+        EXPECT_FALSE(WriteChipFast(*rig.Spi(), chip, image, marks, progress));
+        ASSERT_EQ(progress.messages.size(), 1u);
+        EXPECT_NE(progress.messages[0].find(c.refusal), std::string::npos) << progress.messages[0];
+        EXPECT_EQ(rig.SocketMemory(), held);
 
-    ApplyChipChoice(chip, "AT25C010");
-    rig.InsertChip("AT25C010");
-    EXPECT_TRUE(WriteChipFast(*rig.Spi(), chip, image, marks, progress));
-    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 128, rig.SocketMemory().begin()));
+        const char* works = c.microwire ? "93C46 (8)" : "AT25C010";
+        ApplyChipChoice(chip, works);
+        rig.InsertChip(works);
+        EXPECT_TRUE(WriteChipFast(*rig.Spi(), chip, image, marks, progress));
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + 128, rig.SocketMemory().begin()));
+    }
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "platform/counter.h"
+#include "platform/i2c_drivers.h"
 #include "simulator/fake_i2c_dev.h"
 #include "simulator/simulated_bench.h"
+#include "support/adapter_rig.h"
 #include "tests/platform/one_sentence.h"
 
 namespace {
@@ -97,10 +99,11 @@ TEST(I2cDev, KernelLimitsAndErrorsAsTheKernelGivesThem) {
         int byte;
     };
     for (const Mapping& m :
-         {Mapping{ENXIO, I2cStatus::NoAck, I2cResult::kAddressByte}, Mapping{EREMOTEIO, I2cStatus::NoAck, -1},
-          Mapping{EIO, I2cStatus::NoAck, -1}, Mapping{EAGAIN, I2cStatus::BusBusy, -1},
-          Mapping{ETIMEDOUT, I2cStatus::TimedOut, -1}, Mapping{EOPNOTSUPP, I2cStatus::NotSupported, -1},
-          Mapping{EINVAL, I2cStatus::NotSupported, -1}}) {
+         {Mapping{ENXIO, I2cStatus::NoAck, I2cResult::kAddressByte},
+          Mapping{ENODEV, I2cStatus::NoAck, I2cResult::kAddressByte},
+          Mapping{EREMOTEIO, I2cStatus::NoAck, -1}, Mapping{EIO, I2cStatus::NoAck, -1},
+          Mapping{EAGAIN, I2cStatus::BusBusy, -1}, Mapping{ETIMEDOUT, I2cStatus::TimedOut, -1},
+          Mapping{EOPNOTSUPP, I2cStatus::NotSupported, -1}, Mapping{EINVAL, I2cStatus::NotSupported, -1}}) {
         SCOPED_TRACE(m.error);
         ScriptedSystem system;
         system.transferErrno = m.error;
@@ -316,6 +319,101 @@ TEST(I2cDev, SmbusCallsAsTheKernelEmulatesThem) {
     ASSERT_EQ(call(I2C_SMBUS_READ, 0x20, I2C_SMBUS_I2C_BLOCK_DATA, data), 0);
     EXPECT_EQ(data.block[4], 0xC4);
     rig.fake.Close(fd);
+}
+
+// Each kernel driver's rules through the fake, and the adapter within them:
+// a message one byte past the driver's limit gets the driver's errno from the
+// node and is never sent by the adapter; an absent chip answers with the
+// driver's errno and reaches the engine as an address NACK, except where the
+// driver does not look.
+TEST(I2cDev, EachDriversLimitsAndNackAsTheAdapterMeetsThem) {
+    std::vector<std::uint8_t> buffer(8193, 0xFF);
+    for (const platform::I2cDriverRules& driver : platform::I2cDriverTable()) {
+        SCOPED_TRACE(driver.driver);
+        testsupport::AdapterRig rig(driver);
+        hardware::I2cDevAdapter& adapter = rig.I2cDevMaster();
+        FakeI2cDev& fake = rig.I2cDevNode();
+        EXPECT_EQ(adapter.Driver(), &driver);
+        const I2cMessage absent{0x33};
+        const I2cResult poll = adapter.Transfer({&absent, 1});
+        if (driver.addressNackErrno == 0) {
+            EXPECT_TRUE(poll.Ok());
+            EXPECT_NE(adapter.Describe().find("does not report a missing acknowledge"), std::string::npos);
+        } else {
+            EXPECT_EQ(poll.status, I2cStatus::NoAck);
+        }
+        if (!(driver.functions & I2C_FUNC_I2C)) continue;
+        EXPECT_NE(adapter.Describe().find(std::string("(the limits of ") + driver.driver + ")"),
+                  std::string::npos)
+            << adapter.Describe();
+        const int fd = fake.Open(fake.Path(), 0);
+        for (const bool read : {true, false}) {
+            const int limit = read ? driver.maxReadBytes : driver.maxWriteBytes;
+            if (limit >= I2cDevAdapter::kMaxMessageBytes) continue;
+            std::vector<i2c_msg> over{{0x50, static_cast<__u16>(read ? I2C_M_RD : 0),
+                                       static_cast<__u16>(limit + 1), buffer.data()}};
+            errno = 0;
+            EXPECT_EQ(RawTransfer(fake, fd, over), -1) << read;
+            EXPECT_EQ(errno, driver.tooLongErrno);
+            const int calls = fake.Calls();
+            const I2cMessage tooLong{0x50, read, {buffer.data(), static_cast<std::size_t>(limit + 1)}};
+            if (read) {
+                EXPECT_TRUE(adapter.Transfer({&tooLong, 1}).Ok()) << "a long read goes in pieces";
+            } else {
+                EXPECT_EQ(adapter.Transfer({&tooLong, 1}).status, I2cStatus::NotSupported);
+                EXPECT_EQ(fake.Calls(), calls) << "a write is never cut by the driver";
+            }
+        }
+        fake.Close(fd);
+    }
+}
+
+// hid-cp2112 takes a write's 16-bit length as 8 bits: 258 bytes (a 24M02's
+// page and its address) go out as 2 and the call succeeds. A bridge whose
+// name Merlix does not know but that keeps those rules has its read and write
+// limits learnt from EINVAL, not a narrower shape: a 4096-byte read of a
+// 24C256 comes whole in pieces, a page write is refused once, then fits.
+TEST(I2cDev, Cp2112CutsLongWritesAndAnUnknownBridgesLimitsAreLearnt) {
+    const platform::I2cDriverRules& cp2112 = *platform::I2cDriverByModule("hid-cp2112");
+    {
+        testsupport::AdapterRig rig(cp2112);
+        std::vector<std::uint8_t> page(258, 0xAB);
+        page[0] = 0x00;  // the word address in the 24C16's first block
+        const std::vector<std::uint8_t> before = rig.Eeprom();
+        FakeI2cDev& fake = rig.I2cDevNode();
+        const int fd = fake.Open(fake.Path(), 0);
+        std::vector<i2c_msg> write{{0x50, 0, 258, page.data()}};
+        EXPECT_EQ(RawTransfer(fake, fd, write), 1);
+        EXPECT_EQ(rig.Eeprom()[0], 0xAB);
+        EXPECT_EQ(rig.Eeprom()[1], before[1]) << "only 2 of the 258 bytes went out";
+        fake.Close(fd);
+    }
+    testsupport::AdapterRig rig(cp2112, "USB bridge of unknown make");
+    hardware::I2cDevAdapter& adapter = rig.I2cDevMaster();
+    EXPECT_EQ(adapter.Driver(), nullptr);
+    rig.PutPart("24C256");
+    std::vector<std::uint8_t>& memory = rig.PartMemory("24C256");
+    for (std::size_t k = 0; k < memory.size(); ++k) memory[k] = static_cast<std::uint8_t>(k * 7);
+    std::array<std::uint8_t, 2> word{0x00, 0x00};
+    std::vector<std::uint8_t> image(4096);
+    const I2cMessage read[] = {{0x50, false, word}, {0x50, true, image}};
+    ASSERT_TRUE(adapter.Transfer(read).Ok());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+    // A page write: refused (not cut, not sent again), then taken at the learnt length.
+    std::vector<std::uint8_t> page(2 + 64, 0x3C);
+    page[0] = page[1] = 0x00;
+    const I2cMessage whole{0x50, false, page};
+    EXPECT_EQ(adapter.Transfer({&whole, 1}).status, I2cStatus::NotSupported);
+    EXPECT_EQ(memory[0], 0x00);
+    ASSERT_EQ(adapter.Capabilities().maxMessageBytes, 33);
+    const I2cMessage half{0x50, false, {page.data(), 33}};
+    EXPECT_TRUE(adapter.Transfer({&half, 1}).Ok());
+    EXPECT_EQ(memory[30], 0x3C);
+    EXPECT_NE(adapter.Describe().find("reads of up to 512 bytes and writes of up to 33 (learnt from its "
+                                      "refusals)"),
+              std::string::npos)
+        << adapter.Describe();
+    EXPECT_EQ(adapter.Capabilities().maxMessages, I2cDevAdapter::kMaxMessages) << "no shape was learnt";
 }
 
 }  // namespace

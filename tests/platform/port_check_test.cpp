@@ -112,18 +112,25 @@ TEST_F(PortCheckTest, CharacterAdaptersAreListedWithTheirRightsAndFixes) {
     devices.AddNode("/dev/spidev0.0", true);
     devices.AddNode("/dev/spidev0.1", false);
     EXPECT_EQ(Run(true), 0);  // no parallel port, but a bus to use
-    for (const char* line :
-         {"  /dev/i2c-0: SMBus I801 adapter at efa0 (a PC's SMBus or display bus)\n    this user cannot open "
-          "it: "
-          "add yourself to group i2c",
-          "udev rule gives it one: echo 'KERNEL==\"i2c-[0-9]*\", GROUP=\"i2c\", MODE=\"0660\"'",
-          "  /dev/i2c-3: i915 gmbus dpc (a PC's SMBus or display bus)\n    this user can open it (--adapter "
-          "i2c-dev:/dev/i2c-3)\n    never chosen without --adapter",
-          "  /dev/i2c-7: MCP2221 usb-i2c bridge (USB bridge)\n    this user can open it (--adapter "
-          "i2c-dev:/dev/i2c-7)\n  /dev/i2c-9",
-          "  /dev/i2c-9: CP2112 SMBus Bridge on hidraw2 (USB bridge)\n    no device node",
-          "  /dev/spidev0.0: this user can open it (--adapter spidev:/dev/spidev0.0)\n",
-          "  /dev/spidev0.1: this user cannot open it: add yourself to group spi"})
+    for (
+        const char* line :
+        {"  /dev/i2c-0: SMBus I801 adapter at efa0 (a PC's SMBus or display bus)\n    driver i2c-i801: SMBus "
+         "calls only, 32 bytes of data per call\n    this user cannot open it: add yourself to group i2c",
+         "udev rule gives it one: echo 'KERNEL==\"i2c-[0-9]*\", GROUP=\"i2c\", MODE=\"0660\"'",
+         "  /dev/i2c-3: i915 gmbus dpc (a PC's SMBus or display bus)\n    a driver Merlix has no limits for: "
+         "they are learnt from its answers\n    this user can open it (--adapter i2c-dev:/dev/i2c-3)\n    "
+         "never "
+         "chosen without --adapter",
+         "  /dev/i2c-7: MCP2221 usb-i2c bridge (USB bridge)\n    driver hid-mcp2221: reads of up to 8192 "
+         "bytes, "
+         "writes of up to 8192, one message or a write then a read\n    this user can open it (--adapter "
+         "i2c-dev:/dev/i2c-7)\n  /dev/i2c-9",
+         "  /dev/i2c-9: CP2112 SMBus Bridge on hidraw2 (USB bridge)\n    driver hid-cp2112: reads of up to "
+         "512 "
+         "bytes, writes of up to 61, one message or a write then a read; a missing acknowledge shows as a "
+         "timeout (ETIMEDOUT)\n    no device node",
+         "  /dev/spidev0.0: this user can open it (--adapter spidev:/dev/spidev0.0)\n",
+         "  /dev/spidev0.1: this user cannot open it: add yourself to group spi"})
         EXPECT_TRUE(Says(line)) << line << "\n" << output.str();
 
     const std::vector<platform::I2cDevBus> buses = platform::ListI2cDevBuses(devices);

@@ -95,6 +95,16 @@ public:
         parallel_->ResetAdapter(0, parallel_->Latch());
     }
 
+    // i2c-dev on the bench through a fake that keeps a kernel driver's rules.
+    explicit AdapterRig(const platform::I2cDriverRules& driver, std::string busName = "")
+        : bench_(std::make_unique<Bench>()) {
+        i2cDev_ = std::make_unique<I2cDev>(
+            bench_->bench, bench_->clock,
+            simulator::FakeI2cDev::Config{.name = std::move(busName), .driver = &driver});
+        std::string error;
+        if (!i2cDev_->adapter.Open(i2cDev_->node.Path(), error)) ADD_FAILURE() << error;
+    }
+
     hardware::I2cMaster& I2c() {
         if (parallel_) return *parallel_;
         if (memory_) return *memory_;
@@ -130,6 +140,14 @@ public:
     simulator::FakeCh341a& Ch341aFake() {
         if (ch341a_) return ch341a_->fake;
         throw std::logic_error("not a CH341A");
+    }
+    hardware::I2cDevAdapter& I2cDevMaster() {
+        if (i2cDev_) return i2cDev_->adapter;
+        throw std::logic_error("not i2c-dev");
+    }
+    simulator::FakeI2cDev& I2cDevNode() {
+        if (i2cDev_) return i2cDev_->node;
+        throw std::logic_error("not i2c-dev");
     }
     simulator::FakeSpidev& SpidevNode() {
         if (spidev_) return spidev_->node;
@@ -220,8 +238,9 @@ private:
         simulator::SimulatedBench bench{clock};
     };
     struct I2cDev {
-        I2cDev(simulator::SimulatedBench& bench, platform::Counter& clock)
-            : node(bench), adapter(node, clock) {}
+        I2cDev(simulator::SimulatedBench& bench, platform::Counter& clock,
+               simulator::FakeI2cDev::Config config = {})
+            : node(bench, std::move(config)), adapter(node, clock) {}
         simulator::FakeI2cDev node;
         hardware::I2cDevAdapter adapter;
     };
