@@ -27,6 +27,7 @@
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
+#include "support/i2c_samples.h"
 
 namespace {
 
@@ -669,16 +670,12 @@ TEST_F(MerlixCli, MonitorStopsOnTheUsersSecondsAndWhenTheCaptureEnds) {
 TEST_F(MerlixCli, MonitorThroughALogicAnalyzerSaysWhyItStopped) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("bin"));
     pathFirst = dir.filePath("bin");
-    const auto analyzer = [&](const QByteArray& body) {
-        QFile script(dir.filePath("bin/sigrok-cli"));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho \"$@\" > " + dir.filePath("argv").toUtf8() + "\n" + body);
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    };
-    analyzer("printf '10-10 i2c-1: Start\\n20-30 i2c-1: Address write: 50\\n30-40 i2c-1: ACK\\n'\n"
-             "printf '40-50 i2c-1: Data write: 10\\n50-60 i2c-1: NACK\\n70-70 i2c-1: Stop\\n'\n"
-             "sleep 0.2\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1\n");
+    const std::string script = dir.filePath("bin/sigrok-cli").toStdString();
+    testsupport::I2cSamples bus(2, 3);  // D2, D3
+    bus.Idle(10).Start().Byte(0xA0).Byte(0x10, false).Stop().Idle(10);
+    testsupport::WriteFakeSigrok(script, 2'000'000, {bus.Bytes()},
+                                 "sleep 0.2\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1",
+                                 "echo \"$@\" > " + dir.filePath("argv").toStdString());
     const Outcome died = Cli({"--bench-adapter", "i2c-dev", "monitor", "--analyzer", "fx2lafw:conn=1.7",
                               "--analyzer-pins", "scl=D2,sda=D3", "--analyzer-rate", "2M"});
     EXPECT_EQ(died.code, 1);
@@ -687,10 +684,16 @@ TEST_F(MerlixCli, MonitorThroughALogicAnalyzerSaysWhyItStopped) {
         died.err.contains("merlix-cli: sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was "
                           "unplugged"))
         << died.err.toStdString();
-    EXPECT_TRUE(Read("argv").startsWith("-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -P "
-                                        "i2c:scl=D2:sda=D3"))
+    EXPECT_EQ(Read("argv"), "-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -C D2,D3 -O binary\n")
         << Read("argv").toStdString();
 
+    const auto analyzer = [&](const QByteArray& body) {
+        QFile file(dir.filePath("bin/sigrok-cli"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
     analyzer("echo 'No devices found.' >&2\nexit 1\n");
     const Outcome none = Cli({"--analyzer", "fx2lafw", "monitor"});
     EXPECT_EQ(none.code, 1);
