@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -699,6 +700,34 @@ TEST_F(MerlixCli, MonitorThroughALogicAnalyzerSaysWhyItStopped) {
     EXPECT_EQ(none.code, 1);
     EXPECT_TRUE(none.err.contains("No fx2lafw logic analyzer was found: plug it in"))
         << none.err.toStdString();
+}
+
+// The real sigrok-cli: its demo device runs for the seconds asked (our own
+// standard input closed, its own a pipe we keep), and a recorded capture
+// plays to its end, as fast as it decodes or at its own pace.
+TEST_F(MerlixCli, MonitorThroughTheRealSigrokCli) {
+    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty())
+        GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli)";
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome demo =
+        Cli({"--bench-adapter", "i2c-dev", "monitor", "--analyzer", "demo", "--seconds", "3"});
+    EXPECT_EQ(demo.code, 0) << demo.err.toStdString();
+    EXPECT_GE(timer.elapsed(), 3000);
+    EXPECT_TRUE(demo.err.contains("monitor stopped")) << demo.err.toStdString();
+
+    const QStringList file{"monitor", "--analyzer-file",
+                           MERLIX_TEST_DATA_DIR "/analyzer-captures/rtc_ds1307_200khz.sr", "--analyzer-pins",
+                           "scl=SCL,sda=SDA"};
+    const Outcome fast = Cli(file);
+    timer.restart();
+    const Outcome paced = Cli(file + QStringList{"--realtime"});
+    EXPECT_GE(timer.elapsed(), 120) << "24,576 samples at 200 kHz take 123 ms";
+    EXPECT_EQ(fast.code, 0);
+    EXPECT_EQ(paced.code, 0);
+    EXPECT_TRUE(fast.err.contains("the capture ended after 7 lines")) << fast.err.toStdString();
+    EXPECT_EQ(fast.out, QByteArray(" W D0 00  R D1 30 35 23 01 10 03 13  ; \n").repeated(7));
+    EXPECT_EQ(paced.out, fast.out);
 }
 
 // The register commands through the real i2c-dev and CH341A code on their

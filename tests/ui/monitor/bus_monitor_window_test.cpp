@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <algorithm>
@@ -155,6 +157,29 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     // The analyzer is gone; the transfers window still shows its log on the time it gave.
     dialog().ShowTransfersWindow();
     EXPECT_EQ(dialog().Transfers().Items().size(), 1u);
+}
+
+// The real sigrok-cli's demo device watched by the window: it runs until the
+// monitor stops it, not ending by itself.
+TEST_F(MonitorWithoutController, TheDemoAnalyzerRunsUntilTheMonitorStops) {
+    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty())
+        GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli)";
+    monitor::AnalyzerSettings settings;
+    settings.device = "demo";
+    dialog().UseAnalyzer(&settings);
+    StartMonitor();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 3000 && session().monitorOn) {
+        dialog().OnPollTimer();
+        QThread::msleep(5);
+    }
+    EXPECT_EQ(session().monitorOn, 1) << (messages.empty() ? "" : messages.back().toStdString());
+    EXPECT_GT(dialog().Analyzer()->SamplesDecoded(), 1'000'000u);
+    Click(ids::kMonitor);
+    EXPECT_EQ(session().monitorOn, 0);
+    EXPECT_TRUE(messages.empty());
+    dialog().UseAnalyzer(nullptr);
 }
 
 // --- Filter ----------------------------------------------------------------------
