@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,7 +134,9 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
     ::fcntl(out_, F_SETFL, ::fcntl(out_, F_GETFL) | O_NONBLOCK);
     // Room for a fast writer between two of our reads (a logic analyzer at
     // tens of megabytes a second); the kernel's default is 64 KiB.
-    ::fcntl(out_, F_SETPIPE_SZ, kPipeBytes);
+    const int size = ::fcntl(out_, F_SETPIPE_SZ, kPipeBytes);
+    pipeSize_ = static_cast<std::size_t>(size > 0 ? size : ::fcntl(out_, F_GETPIPE_SZ));
+    peakWaiting_ = 0;
     ::fcntl(err_, F_SETFL, ::fcntl(err_, F_GETFL) | O_NONBLOCK);
     return Start::Started;
 }
@@ -208,6 +211,9 @@ bool ChildProcess::WaitForOutput(int ms) const {
 bool ChildProcess::PollBytes(std::string& into, std::size_t most) {
     if (pid_ < 0 && out_ < 0) return false;
     const std::size_t before = into.size();
+    int waiting = 0;
+    if (out_ >= 0 && ::ioctl(out_, FIONREAD, &waiting) == 0)
+        peakWaiting_ = std::max(peakWaiting_, static_cast<std::size_t>(waiting));
     Drain(out_, into, 0, most);
     Drain(err_, errors_, kErrorTail);
     // Whatever it wrote before it ended is read before the end is told.

@@ -45,6 +45,10 @@ public:
     // the child has ended and everything it wrote has been read.
     bool PollBytes(std::string& into, std::size_t most);
 
+    // The most bytes PollBytes found waiting in the output pipe, and the
+    // pipe's size: a writer faster than our reading fills it.
+    std::size_t PeakWaiting() const { return peakWaiting_; }
+    std::size_t PipeSize() const { return pipeSize_; }
     // Waits at most `ms` for the child to write (or end); true when it has.
     bool WaitForOutput(int ms) const;
 
@@ -65,6 +69,8 @@ private:
     int in_ = -1;  // the write end of the child's standard input
     int out_ = -1;
     int err_ = -1;
+    std::size_t peakWaiting_ = 0;
+    std::size_t pipeSize_ = 0;
     std::string partial_;
     std::string errors_;  // the tail of standard error
     std::string ending_;
