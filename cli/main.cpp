@@ -63,9 +63,10 @@ struct GlobalOptions {
     std::string benchFaults;
     std::string benchState;
     bool benchFresh = false;
-    std::vector<std::string> adapters;    // --adapter, once or more
-    std::string benchAdapter;             // --bench-adapter
-    startup::AnalyzerArguments analyzer;  // --analyzer, --analyzer-pins, --analyzer-rate
+    std::vector<std::string> adapters;  // --adapter, once or more
+    std::string benchAdapter;           // --bench-adapter
+    startup::AnalyzerArguments
+        analyzer;  // --analyzer, --analyzer-file, --analyzer-pins, --analyzer-rate, --realtime
     bool quiet = false;
     std::string progress = "line";  // --progress: line (on a terminal), json or none
     bool verbose = false;
@@ -347,6 +348,11 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
                    "monitor: watch the bus through a logic analyzer, run by sigrok-cli with this driver "
                    "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter")
         ->type_name("DRIVER[:conn=...]");
+    app.add_option("--analyzer-file", g.analyzer.file,
+                   "monitor: watch a recorded capture instead (a sigrok session .sr, or a VCD such as "
+                   "--bench-vcd writes), as fast as it decodes")
+        ->type_name("FILE");
+    app.add_flag("--realtime", g.analyzer.realtime, "monitor: play --analyzer-file at its own pace");
     app.add_option("--analyzer-pins", g.analyzer.pins,
                    "monitor: the analyzer's channels on SCL and SDA (default scl=D0,sda=D1)")
         ->type_name("scl=Dn,sda=Dm");
@@ -481,7 +487,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         std::string given;
         for (const char* name : {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port",
                                  "--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
-                                 "--bench-fresh", "--bench-vcd", "--analyzer"}) {
+                                 "--bench-fresh", "--bench-vcd", "--analyzer", "--analyzer-file"}) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
@@ -497,14 +503,15 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
 
     CLI::App* chosen = app.get_subcommands().front();
     monitor::AnalyzerSettings analyzerSettings;
-    for (const char* name : {"--analyzer", "--analyzer-pins", "--analyzer-rate"}) {
+    for (const char* name : {"--analyzer", "--analyzer-file", "--analyzer-pins", "--analyzer-rate"}) {
         if (app.count(name) && app.get_option(name)->as<std::string>().empty())
             return Usage(std::string(name) + " needs a value, not an empty text");
     }
     if (!startup::ParseAnalyzerArguments(g.analyzer, analyzerSettings, error)) return Usage(error);
-    const bool analyzerGiven = !g.analyzer.device.empty();
+    const bool analyzerGiven = !g.analyzer.device.empty() || !g.analyzer.file.empty();
     if (analyzerGiven && chosen != monitor)
-        return Usage("--analyzer watches the bus for monitor; " + chosen->get_name() + " does not watch it");
+        return Usage(std::string(g.analyzer.file.empty() ? "--analyzer" : "--analyzer-file") +
+                     " watches the bus for monitor; " + chosen->get_name() + " does not watch it");
     const CLI::Option* pageOption = chosen->get_option_no_throw("--page");
     memory.pageGiven = pageOption && pageOption->count() > 0;
     if (g.trace == "-" && (g.json || memory.outputFile == "-"))

@@ -9,6 +9,7 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "hardware/port_adapter.h"
+#include "monitor/live_analyzer.h"
 #include "monitor/monitor_clock.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/transfer_decode.h"
@@ -80,7 +81,10 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
     while (!stopRequested) {
         // A capture the bench has played to its end brings nothing more once
         // the pass after it has logged its last transfer.
-        const bool playedOut = context.bench && context.bench->CapturePlayedOut();
+        // So does a recorded capture the analyzer has decoded to its end.
+        const auto* analyzer = dynamic_cast<const monitor::LiveAnalyzer*>(&sniffer);
+        const bool playedOut =
+            (context.bench && context.bench->CapturePlayedOut()) || (analyzer && analyzer->Finished());
         // Each logged transfer brings its line, then its records.
         bool lineTaken = false;
         const auto onLine = [&](std::string_view line) {

@@ -1,8 +1,11 @@
 // A logic analyzer watching the bus live: the analyzer suite's command line
-// (sigrok-cli) runs as a child process with its I2C decoder, and its
-// annotation lines become the monitor's capture records, so the monitor,
-// its log lines, the replay into the image, the bus transfers window and
-// merlix-cli monitor take it as they take the parallel adapter's controller.
+// (sigrok-cli) runs as a child process and streams the raw samples of the
+// two channels (-O binary), from the device or from a recorded capture; our
+// own decoder (I2cSampleDecoder) turns them into the monitor's capture
+// records, so the monitor, its log lines, the replay into the image, the bus
+// transfers window and merlix-cli monitor take it as they take the parallel
+// adapter's controller. Before the stream, sigrok-cli --show tells the
+// channels' order, the bytes a sample takes and (for a file) the rate.
 //
 // Each transfer (START to STOP, repeated STARTs inside it) gives the records
 // the PCF8584 gives for the same traffic: type 4 for each address byte, 0 for
@@ -16,8 +19,12 @@
 #include <utility>
 #include <vector>
 
+#include <chrono>
+#include <memory>
 #include "hardware/bus_sniffer.h"
+
 #include "hardware/decoder_text.h"
+#include "monitor/i2c_sample_decoder.h"
 #include "platform/child_process.h"
 
 namespace monitor {
@@ -35,9 +42,22 @@ struct AnalyzerSettings {
     // at the rate the file gives: its end is then the end of watching, no trouble.
     std::string inputFile;
     std::string inputFormat;
+    // A recorded waveform plays at its own pace rather than as fast as it decodes.
+    bool realtime = false;
 };
 
-// The argument list that runs the analyzer of `settings`.
+// What sigrok-cli --show says of a device or a file.
+struct SampleLayout {
+    std::int64_t rateHz = 0;            // 0: not said
+    int unitSize = 0;                   // bytes a sample; 0: not said
+    std::vector<std::string> channels;  // in bit order
+};
+// Reads --show's text ("Samplerate: 4000000", "- SCL: logic", "Logic unitsize: 1",
+// "demo - Demo device with 13 channels: D0 D1 ...").
+SampleLayout ParseShowText(const std::string& text);
+
+// The argument lists that ask for the layout and that stream the samples.
+std::vector<std::string> AnalyzerShowCommand(const AnalyzerSettings& settings);
 std::vector<std::string> AnalyzerCommand(const AnalyzerSettings& settings);
 
 // The records the PCF8584 monitor gives for `transfer`.
@@ -69,6 +89,14 @@ public:
     const AnalyzerSettings& Settings() const { return settings_; }
     // The analyzer's process id while it runs, else -1.
     pid_t ChildPid() const { return child_.Pid(); }
+    // Samples decoded since watching started, and the rate they came at.
+    std::uint64_t SamplesDecoded() const { return decoder_ ? decoder_->Samples() : 0; }
+    std::int64_t RateHz() const { return rateHz_; }
+    // The fullest the pipe from sigrok-cli was found, as a share of its size
+    // (1: it filled, and a device may have lost samples).
+    double PipePeakShare() const {
+        return child_.PipeSize() > 0 ? static_cast<double>(child_.PeakWaiting()) / child_.PipeSize() : 0;
+    }
 
 private:
     AnalyzerSettings settings_;
@@ -81,8 +109,13 @@ private:
     hardware::TransferAssembler assembler_{[this](hardware::BusTransfer& transfer, std::uint64_t first) {
         done_.push_back({std::move(transfer), first});
     }};
-    std::vector<std::string> lines_;
-    std::uint64_t lastSample_ = 0;
+    std::unique_ptr<I2cSampleDecoder> decoder_;
+    std::vector<hardware::DecoderLine> events_;
+    std::string block_;
+    bool header_ = true;  // the stream's first bytes, which may be a text header
+    std::int64_t rateHz_ = 0;
+    int unitSize_ = 1;
+    std::chrono::steady_clock::time_point began_;
     std::int64_t baseUs_ = 0;
     std::int64_t nowUs_ = 0;
     bool running_ = false;
@@ -90,7 +123,10 @@ private:
     bool finished_ = false;
     std::string trouble_;
 
-    std::string Ended() const;
+    std::string Ended(const platform::ChildProcess& child) const;
+    bool Probe(std::int64_t& rateHz, int& unitSize, int& sclBit, int& sdaBit);
+    std::size_t Budget() const;
+    void Decode(std::string_view bytes);
 };
 
 }  // namespace monitor

@@ -2,11 +2,14 @@
 #include "platform/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -21,6 +24,9 @@ constexpr std::size_t kErrorTail = 4096;
 // A line the child never ends is given in pieces of this size rather than
 // growing without bound.
 constexpr std::size_t kLongestLine = 64 * 1024;
+// The size asked for the output pipe: the most an unprivileged process may
+// ask by default (/proc/sys/fs/pipe-max-size).
+constexpr int kPipeBytes = 1 << 20;
 
 // The file PATH resolves `name` to, or "" when none can be run.
 std::string FindProgram(const std::string& name) {
@@ -65,11 +71,17 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
     int exec[2] = {-1, -1};  // carries errno when exec fails; closes on success
-    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (devNull < 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
+    // Standard input is a pipe whose write end we keep and never write.
+    // sigrok-cli with --continuous watches its standard input and stops the
+    // acquisition at its first event, and end of file (what /dev/null gives at
+    // once) is one: sigrok-cli's anykey.c (add_anykey: g_io_add_watch(G_IO_IN)
+    // calling sr_session_stop), armed by session.c's run_session when
+    // opt_continuous is set.
+    int in[2] = {-1, -1};
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
         ::pipe2(exec, O_CLOEXEC) != 0) {
         error = std::string("cannot make the pipes for ") + argv.front() + ": " + std::strerror(errno);
-        for (int fd : {devNull, out[0], out[1], err[0], err[1], exec[0], exec[1]})
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1], exec[0], exec[1]})
             if (fd >= 0) ::close(fd);
         return Start::Failed;
     }
@@ -85,7 +97,7 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
         ::sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::signal(SIGPIPE, SIG_DFL);
-        ::dup2(devNull, STDIN_FILENO);
+        ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         ::execv(program.c_str(), args.data());
@@ -94,9 +106,9 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
         ::_exit(127);
     }
     const int forkErrno = errno;
-    for (int fd : {devNull, out[1], err[1], exec[1]}) ::close(fd);
+    for (int fd : {in[0], out[1], err[1], exec[1]}) ::close(fd);
     if (pid < 0) {
-        for (int fd : {out[0], err[0], exec[0]}) ::close(fd);
+        for (int fd : {in[1], out[0], err[0], exec[0]}) ::close(fd);
         error = std::string("cannot start ") + argv.front() + ": " + std::strerror(forkErrno);
         return Start::Failed;
     }
@@ -109,6 +121,7 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
     } while (n < 0 && errno == EINTR);
     ::close(exec[0]);
     pid_ = pid;
+    in_ = in[1];
     out_ = out[0];
     err_ = err[0];
     if (n == static_cast<ssize_t>(sizeof code)) {
@@ -119,14 +132,25 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
         return code == ENOENT || code == EACCES ? Start::NotFound : Start::Failed;
     }
     ::fcntl(out_, F_SETFL, ::fcntl(out_, F_GETFL) | O_NONBLOCK);
+    // Room for a fast writer between two of our reads (a logic analyzer at
+    // tens of megabytes a second); the kernel's default is 64 KiB.
+    const int size = ::fcntl(out_, F_SETPIPE_SZ, kPipeBytes);
+    pipeSize_ = static_cast<std::size_t>(size > 0 ? size : ::fcntl(out_, F_GETPIPE_SZ));
+    peakWaiting_ = 0;
     ::fcntl(err_, F_SETFL, ::fcntl(err_, F_GETFL) | O_NONBLOCK);
     return Start::Started;
 }
 
-void ChildProcess::Drain(int& fd, std::string& into, std::size_t keep) {
-    char chunk[16 * 1024];
+void ChildProcess::Drain(int& fd, std::string& into, std::size_t keep, std::size_t most) {
+    char chunk[64 * 1024];
+    const std::size_t from = into.size();
     while (fd >= 0) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        std::size_t want = sizeof chunk;
+        if (most > 0) {
+            if (into.size() - from >= most) return;
+            want = std::min(want, most - (into.size() - from));
+        }
+        const ssize_t n = ::read(fd, chunk, want);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (n <= 0) {  // the end, or an error that no later read mends
@@ -136,7 +160,7 @@ void ChildProcess::Drain(int& fd, std::string& into, std::size_t keep) {
         }
         into.append(chunk, static_cast<std::size_t>(n));
         if (keep > 0 && into.size() > keep) into.erase(0, into.size() - keep);
-        if (keep == 0 && into.size() > 4 * kLongestLine) return;  // the caller takes lines first
+        if (keep == 0 && most == 0 && into.size() > 4 * kLongestLine) return;  // the caller takes lines first
     }
 }
 
@@ -156,15 +180,7 @@ bool ChildProcess::Poll(std::vector<std::string>& lines) {
             lines.push_back(partial_.substr(0, kLongestLine));
             partial_.erase(0, kLongestLine);
         }
-        if (round == 0 && pid_ > 0) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                ending_ = Describe(status);
-                ::kill(-pid_, SIGKILL);  // what it left behind, which may hold its pipes
-                pid_ = -1;
-                ended = true;
-            }
-        }
+        if (round == 0) ended = Reaped();
         if (!ended) break;
     }
     if (pid_ > 0) return true;
@@ -172,6 +188,40 @@ bool ChildProcess::Poll(std::vector<std::string>& lines) {
     if (out_ >= 0) return true;
     if (!partial_.empty()) lines.push_back(std::move(partial_));
     partial_.clear();
+    CloseAll();
+    return false;
+}
+
+bool ChildProcess::Reaped() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    ending_ = Describe(status);
+    ::kill(-pid_, SIGKILL);  // what it left behind, which may hold its pipes
+    pid_ = -1;
+    return true;
+}
+
+bool ChildProcess::WaitForOutput(int ms) const {
+    if (out_ < 0) return true;
+    pollfd ready{out_, POLLIN, 0};
+    return ::poll(&ready, 1, ms) > 0;
+}
+
+bool ChildProcess::PollBytes(std::string& into, std::size_t most) {
+    if (pid_ < 0 && out_ < 0) return false;
+    const std::size_t before = into.size();
+    int waiting = 0;
+    if (out_ >= 0 && ::ioctl(out_, FIONREAD, &waiting) == 0)
+        peakWaiting_ = std::max(peakWaiting_, static_cast<std::size_t>(waiting));
+    Drain(out_, into, 0, most);
+    Drain(err_, errors_, kErrorTail);
+    // Whatever it wrote before it ended is read before the end is told.
+    if (Reaped() && into.size() - before < most) {
+        Drain(out_, into, 0, most - (into.size() - before));
+        Drain(err_, errors_, kErrorTail);
+    }
+    if (pid_ > 0 || out_ >= 0) return true;
     CloseAll();
     return false;
 }
@@ -200,7 +250,7 @@ void ChildProcess::Stop(int graceMs) {
 }
 
 void ChildProcess::CloseAll() {
-    for (int* fd : {&out_, &err_}) {
+    for (int* fd : {&in_, &out_, &err_}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }

@@ -28,7 +28,9 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Runs argv[0], looked up on PATH unless it holds a slash, with standard
-    // input from /dev/null. NotFound when no such program can be run; Failed
+    // input a pipe that we hold open and never write: a program that stops
+    // at the first input or at end of file on its standard input (sigrok-cli
+    // with --continuous) runs until it is stopped. NotFound when no such program can be run; Failed
     // with the reason in `error` for anything else. A child still running is
     // stopped first.
     Start Begin(const std::vector<std::string>& argv, std::string& error);
@@ -38,6 +40,17 @@ public:
     // false once the child has ended and everything it wrote has been read;
     // a last line without a newline is given then.
     bool Poll(std::vector<std::string>& lines);
+    // The same for a child that writes bytes rather than lines: appends at
+    // most `most` bytes of its standard output to `into`. Returns false once
+    // the child has ended and everything it wrote has been read.
+    bool PollBytes(std::string& into, std::size_t most);
+
+    // The most bytes PollBytes found waiting in the output pipe, and the
+    // pipe's size: a writer faster than our reading fills it.
+    std::size_t PeakWaiting() const { return peakWaiting_; }
+    std::size_t PipeSize() const { return pipeSize_; }
+    // Waits at most `ms` for the child to write (or end); true when it has.
+    bool WaitForOutput(int ms) const;
 
     // Ends the child: SIGTERM to its group, SIGKILL after `graceMs`, and
     // always reaped. Nothing happens when none runs.
@@ -53,13 +66,18 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int in_ = -1;  // the write end of the child's standard input
     int out_ = -1;
     int err_ = -1;
+    std::size_t peakWaiting_ = 0;
+    std::size_t pipeSize_ = 0;
     std::string partial_;
     std::string errors_;  // the tail of standard error
     std::string ending_;
 
-    void Drain(int& fd, std::string& into, std::size_t keep);
+    void Drain(int& fd, std::string& into, std::size_t keep, std::size_t most = 0);
+    // Reaps the child when it has ended; true then.
+    bool Reaped();
     void CloseAll();
 };
 

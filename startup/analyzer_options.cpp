@@ -78,22 +78,34 @@ std::string SampleRateText(long long hz) {
 
 bool ParseAnalyzerArguments(const AnalyzerArguments& arguments, monitor::AnalyzerSettings& settings,
                             std::string& error) {
-    if (arguments.device.empty()) {
-        if (arguments.pins.empty() && arguments.rate.empty()) return true;
-        error = std::string(arguments.pins.empty() ? "--analyzer-rate" : "--analyzer-pins") +
-                " goes with --analyzer DRIVER";
+    if (!arguments.device.empty() && !arguments.file.empty()) {
+        error = "--analyzer and --analyzer-file are two sources: give one";
+        return false;
+    }
+    if (arguments.device.empty() && arguments.file.empty()) {
+        if (arguments.pins.empty() && arguments.rate.empty() && !arguments.realtime) return true;
+        error = std::string(!arguments.pins.empty()   ? "--analyzer-pins"
+                            : !arguments.rate.empty() ? "--analyzer-rate"
+                                                      : "--realtime") +
+                " goes with --analyzer DRIVER or --analyzer-file FILE";
+        return false;
+    }
+    if (arguments.realtime && arguments.file.empty()) {
+        error = "--realtime paces a recorded capture: it goes with --analyzer-file FILE";
         return false;
     }
     const std::string& device = arguments.device;
     const bool printable = std::all_of(device.begin(), device.end(), [](char c) {
         return std::isgraph(static_cast<unsigned char>(c)) != 0;
     });
-    if (!printable || device.front() == '-' || device.front() == ':') {
+    if (arguments.file.empty() && (!printable || device.front() == '-' || device.front() == ':')) {
         error = "--analyzer takes DRIVER or DRIVER:conn=..., as sigrok-cli -d does, not '" + device + "'";
         return false;
     }
     monitor::AnalyzerSettings parsed = settings;
     parsed.device = device;
+    parsed.inputFile = arguments.file;
+    parsed.realtime = arguments.realtime;
     if (!arguments.pins.empty() && !ParsePins(arguments.pins, parsed.scl, parsed.sda)) {
         error = "--analyzer-pins takes the two channels as scl=D0,sda=D1, not '" + arguments.pins + "'";
         return false;

@@ -1,4 +1,5 @@
-// The logic analyzer options of both faces: --analyzer DRIVER[:conn=...],
+// The logic analyzer options of both faces: --analyzer DRIVER[:conn=...]
+// or --analyzer-file FILE (a sigrok session .sr or a VCD) with --realtime,
 // --analyzer-pins scl=D0,sda=D1 and --analyzer-rate 1M, read into the
 // settings the live analyzer runs with. With an analyzer the monitor watches
 // through it, whatever adapter the run drives.
@@ -15,13 +16,15 @@ inline constexpr const char* kAnalyzerRateRule =
     "at least ten times the bus clock: 1M for 100 kHz, 4M for 400 kHz";
 
 struct AnalyzerArguments {
-    std::string device;  // empty: no analyzer
-    std::string pins;    // empty: scl=D0,sda=D1
-    std::string rate;    // empty: 1M
+    std::string device;     // empty: no analyzer
+    std::string pins;       // empty: scl=D0,sda=D1
+    std::string rate;       // empty: 1M
+    std::string file;       // --analyzer-file: a recorded capture played instead of a device
+    bool realtime = false;  // --realtime: the file plays at its own pace
 };
 
 // False with one sentence in `error` when a value is wrong, or pins or a rate
-// come without --analyzer. Settings are untouched then.
+// come without --analyzer or --analyzer-file. Settings are untouched then.
 bool ParseAnalyzerArguments(const AnalyzerArguments& arguments, monitor::AnalyzerSettings& settings,
                             std::string& error);
 

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -28,6 +29,7 @@
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
 #include "tests/cli/cli_fixture.h"
+#include "support/i2c_samples.h"
 
 namespace {
 
@@ -660,16 +662,12 @@ TEST_F(MerlixCli, MonitorStopsOnTheUsersSecondsAndWhenTheCaptureEnds) {
 TEST_F(MerlixCli, MonitorThroughALogicAnalyzerSaysWhyItStopped) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("bin"));
     pathFirst = dir.filePath("bin");
-    const auto analyzer = [&](const QByteArray& body) {
-        QFile script(dir.filePath("bin/sigrok-cli"));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho \"$@\" > " + dir.filePath("argv").toUtf8() + "\n" + body);
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    };
-    analyzer("printf '10-10 i2c-1: Start\\n20-30 i2c-1: Address write: 50\\n30-40 i2c-1: ACK\\n'\n"
-             "printf '40-50 i2c-1: Data write: 10\\n50-60 i2c-1: NACK\\n70-70 i2c-1: Stop\\n'\n"
-             "sleep 0.2\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1\n");
+    const std::string script = dir.filePath("bin/sigrok-cli").toStdString();
+    testsupport::I2cSamples bus(2, 3);  // D2, D3
+    bus.Idle(10).Start().Byte(0xA0).Byte(0x10, false).Stop().Idle(10);
+    testsupport::WriteFakeSigrok(script, 2'000'000, {bus.Bytes()},
+                                 "sleep 0.2\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1",
+                                 "echo \"$@\" > " + dir.filePath("argv").toStdString());
     const Outcome died = Cli({"--bench-adapter", "i2c-dev", "monitor", "--analyzer", "fx2lafw:conn=1.7",
                               "--analyzer-pins", "scl=D2,sda=D3", "--analyzer-rate", "2M"});
     EXPECT_EQ(died.code, 1);
@@ -678,15 +676,49 @@ TEST_F(MerlixCli, MonitorThroughALogicAnalyzerSaysWhyItStopped) {
         died.err.contains("merlix-cli: sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was "
                           "unplugged"))
         << died.err.toStdString();
-    EXPECT_TRUE(Read("argv").startsWith("-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -P "
-                                        "i2c:scl=D2:sda=D3"))
+    EXPECT_EQ(Read("argv"), "-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -C D2,D3 -O binary\n")
         << Read("argv").toStdString();
 
+    const auto analyzer = [&](const QByteArray& body) {
+        QFile file(dir.filePath("bin/sigrok-cli"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
     analyzer("echo 'No devices found.' >&2\nexit 1\n");
     const Outcome none = Cli({"--analyzer", "fx2lafw", "monitor"});
     EXPECT_EQ(none.code, 1);
     EXPECT_TRUE(none.err.contains("No fx2lafw logic analyzer was found: plug it in"))
         << none.err.toStdString();
+}
+
+// The real sigrok-cli: its demo device runs for the seconds asked (our own
+// standard input closed, its own a pipe we keep), and a recorded capture
+// plays to its end, as fast as it decodes or at its own pace.
+TEST_F(MerlixCli, MonitorThroughTheRealSigrokCli) {
+    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty())
+        GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli)";
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome demo =
+        Cli({"--bench-adapter", "i2c-dev", "monitor", "--analyzer", "demo", "--seconds", "3"});
+    EXPECT_EQ(demo.code, 0) << demo.err.toStdString();
+    EXPECT_GE(timer.elapsed(), 3000);
+    EXPECT_TRUE(demo.err.contains("monitor stopped")) << demo.err.toStdString();
+
+    const QStringList file{"monitor", "--analyzer-file",
+                           MERLIX_TEST_DATA_DIR "/analyzer-captures/rtc_ds1307_200khz.sr", "--analyzer-pins",
+                           "scl=SCL,sda=SDA"};
+    const Outcome fast = Cli(file);
+    timer.restart();
+    const Outcome paced = Cli(file + QStringList{"--realtime"});
+    EXPECT_GE(timer.elapsed(), 120) << "24,576 samples at 200 kHz take 123 ms";
+    EXPECT_EQ(fast.code, 0);
+    EXPECT_EQ(paced.code, 0);
+    EXPECT_TRUE(fast.err.contains("the capture ended after 7 lines")) << fast.err.toStdString();
+    EXPECT_EQ(fast.out, QByteArray(" W D0 00  R D1 30 35 23 01 10 03 13  ; \n").repeated(7));
+    EXPECT_EQ(paced.out, fast.out);
 }
 
 // The register commands through the real i2c-dev and CH341A code on their

@@ -1,5 +1,5 @@
 // The live logic analyzer against a stand-in for sigrok-cli (a shell script
-// the test writes): lines that come slowly and split across reads, the
+// the test writes): samples that come slowly and split across reads, the
 // analyzer's own times, the one sentence when it dies or is missing, and no
 // child left behind whichever way it ends.
 #include "monitor/live_analyzer.h"
@@ -16,6 +16,7 @@
 
 #include "monitor/monitor_clock.h"
 #include "monitor/monitor_logic.h"
+#include "support/i2c_samples.h"
 
 namespace {
 
@@ -57,43 +58,24 @@ Seen Watch(monitor::LiveAnalyzer& analyzer) {
     return seen;
 }
 
-TEST(LiveAnalyzer, SlowLinesBecomeTransfersAtTheirSampleTimesThenTheDeathIsSaid) {
+TEST(LiveAnalyzer, SlowSamplesBecomeTransfersAtTheirStartTimesThenTheDeathIsSaid) {
     monitor::AnalyzerSettings settings;
     settings.device = "fx2lafw";
     settings.rateHz = 2'000'000;  // sample 2000 is 1 ms in
-    // A write, a write-then-read with a repeated START, a NACKed address;
-    // one line split across a pause; then the analyzer dies.
-    settings.program = FakeAnalyzer("slow", R"(
-echo "2000-2000 i2c-1: Start"
-echo "2010-2100 i2c-1: Address write: 50"
-echo "2100-2110 i2c-1: ACK"
-sleep 0.1
-echo "2110-2200 i2c-1: Data write: 10"
-echo "2200-2210 i2c-1: ACK"
-echo "2220-2220 i2c-1: Stop"
-sleep 0.1
-echo "4000-4000 i2c-1: Start"
-echo "4010-4100 i2c-1: Address write: 50"
-echo "4100-4110 i2c-1: ACK"
-printf "4110-4200 i2c-1: Data wr"
-sleep 0.1
-echo "ite: 20"
-echo "4200-4210 i2c-1: ACK"
-echo "4220-4220 i2c-1: Start repeat"
-echo "4230-4300 i2c-1: Address read: 50"
-echo "4300-4310 i2c-1: ACK"
-echo "4310-4400 i2c-1: Data read: 5A"
-echo "4400-4410 i2c-1: NACK"
-echo "4420-4420 i2c-1: Stop"
-echo "6000-6000 i2c-1: Start"
-echo "6010-6100 i2c-1: Address read: 52"
-echo "6100-6110 i2c-1: NACK"
-echo "6120-6120 i2c-1: Stop"
-sleep 0.1
-echo "libusb: transfer error" >&2
-echo "sr: fx2lafw: USB device was unplugged" >&2
-exit 1
-)");
+    // A write, a write-then-read with a repeated START, a NACKed address,
+    // the stream cut inside transfers; then the analyzer dies.
+    testsupport::I2cSamples bus;
+    bus.Idle(2000).Start().Byte(0xA0).Byte(0x10).Stop();
+    bus.Idle(static_cast<int>(4000 - bus.Bytes().size())).Start().Byte(0xA0).Byte(0x20);
+    bus.Start().Byte(0xA1).Byte(0x5A, false).Stop();
+    bus.Idle(static_cast<int>(6000 - bus.Bytes().size())).Start().Byte(0xA5, false).Stop().Idle(5);
+    const std::string& all = bus.Bytes();
+    const std::string script = FakeAnalyzer("slow", "");
+    testsupport::WriteFakeSigrok(script, 2'000'000,
+                                 {all.substr(0, 2050), all.substr(2050, 2061), all.substr(4111)},
+                                 "sleep 0.1\necho 'libusb: transfer error' >&2\n"
+                                 "echo 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1");
+    settings.program = script;
     monitor::LiveAnalyzer analyzer(settings);
     const Seen seen = Watch(analyzer);
     EXPECT_EQ(seen.lines, (std::vector<std::string>{" W A0 10 ", " W A0 20  R A1 5A  ; ", " R A5 "}));
@@ -122,22 +104,27 @@ TEST(LiveAnalyzer, SaysWhatIsMissingAndNeverLeavesAChild) {
         "package let you use it (sigrok-cli said: No devices found.)");
 
     // A bus stuck in one transfer: cut where the PCF8584's capture ends, the
-    // rest skipped up to the next START.
-    settings.program =
-        FakeAnalyzer("stuck", "echo 'i2c-1: Start'\necho 'i2c-1: Address write: 50'\n"
-                              "i=0; while [ $i -lt 9000 ]; do echo 'i2c-1: Data write: 00'; "
-                              "i=$((i+1)); done\n"
-                              "printf 'i2c-1: Start\\ni2c-1: Address write: 51\\ni2c-1: Stop\\n'\n");
+    // rest skipped up to the next START. Its bytes are a logged address
+    // (A2), so a rest taken for transfers of their own would show.
+    testsupport::I2cSamples stuckBus;
+    stuckBus.Idle(10).Start().Byte(0xA0);
+    for (int i = 0; i < 9000; ++i) stuckBus.Byte(0xA2);
+    stuckBus.Start().Byte(0xA4).Stop();
+    settings.program = FakeAnalyzer("stuck", "");
+    testsupport::WriteFakeSigrok(settings.program, 1'000'000, {stuckBus.Bytes()}, "");
     monitor::LiveAnalyzer stuck(settings);
     const Seen cut = Watch(stuck);
     ASSERT_EQ(cut.lines.size(), 2u);
     EXPECT_EQ(cut.lines[0].size(), static_cast<std::size_t>(monitor::kMaxLogLineLength));
-    EXPECT_EQ(cut.lines[1], " W A2 ");
+    EXPECT_EQ(cut.lines[0].substr(0, 10), " W A0 A2 A");
+    EXPECT_EQ(cut.lines[1], " W A4 ");
     EXPECT_EQ(stuck.Trouble(), "sigrok-cli stopped (exit status 0)")
         << "a continuous capture never ends well";
 
     // One that runs on until the monitor stops, with a child of its own.
-    settings.program = FakeAnalyzer("forever", "sleep 60 &\necho $! >&2\nwhile :; do sleep 1; done\n");
+    settings.program = FakeAnalyzer("forever", "");
+    testsupport::WriteFakeSigrok(settings.program, 1'000'000, {}, "while :; do sleep 1; done",
+                                 "sleep 60 &\necho $! >&2");
     pid_t child = -1;
     {
         monitor::LiveAnalyzer forever(settings);

@@ -12,14 +12,15 @@ TEST(AnalyzerOptions, ValuesReachTheCommandLineAndWrongOnesAreRefused) {
         std::string command;  // the arguments after the program's name, or the sentence
     };
     const Case cases[] = {
-        {{"fx2lafw", "", ""},
-         "-d fx2lafw --continuous -c samplerate=1000000 -P i2c:scl=D0:sda=D1 -A "
-         "i2c=start:repeat-start:stop:ack:nack:address-read:address-write:data-read:data-write "
-         "--protocol-decoder-samplenum"},
+        {{"fx2lafw", "", ""}, "-d fx2lafw --continuous -c samplerate=1000000 -C D0,D1 -O binary "},
         {{"fx2lafw:conn=1.7", "SDA=D3,scl=D2", "2MHz"},
-         "-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -P i2c:scl=D2:sda=D3 -A"},
+         "-d fx2lafw:conn=1.7 --continuous -c samplerate=2000000 -C D2,D3 -O binary "},
+        {{"", "scl=SCL,sda=SDA", "", "bus.sr", true}, "-i bus.sr -O binary "},
         {{"", "", ""}, ""},
-        {{"", "scl=D0,sda=D1", ""}, "--analyzer-pins goes with --analyzer DRIVER"},
+        {{"", "scl=D0,sda=D1", ""}, "--analyzer-pins goes with --analyzer DRIVER or --analyzer-file FILE"},
+        {{"fx2lafw", "", "", "bus.sr"}, "--analyzer and --analyzer-file are two sources: give one"},
+        {{"fx2lafw", "", "", "", true},
+         "--realtime paces a recorded capture: it goes with --analyzer-file FILE"},
         {{"-x", "", ""}, "--analyzer takes DRIVER or DRIVER:conn=..., as sigrok-cli -d does, not '-x'"},
         {{"fx2lafw", "scl=D0,sda=D0", ""},
          "--analyzer-pins takes the two channels as scl=D0,sda=D1, not 'scl=D0,sda=D0'"},
@@ -39,13 +40,14 @@ TEST(AnalyzerOptions, ValuesReachTheCommandLineAndWrongOnesAreRefused) {
             continue;
         }
         EXPECT_TRUE(error.empty());
-        if (c.given.device.empty()) {
+        if (c.given.device.empty() && c.given.file.empty()) {
             EXPECT_TRUE(settings.device.empty());
             continue;
         }
         std::string command;
         for (const std::string& arg : monitor::AnalyzerCommand(settings)) command += arg + " ";
-        EXPECT_EQ(command.substr(std::string("sigrok-cli ").size(), c.command.size()), c.command);
+        EXPECT_EQ(command.substr(std::string("sigrok-cli ").size()), c.command);
+        EXPECT_EQ(settings.realtime, c.given.realtime);
     }
     long long hz = 0;
     EXPECT_TRUE(startup::ParseSampleRate("500k", hz) && hz == 500'000);

@@ -99,6 +99,11 @@ void AddOptions(QCommandLineParser& parser) {
          QStringLiteral("The monitor watches the bus through a logic analyzer, run by sigrok-cli with DRIVER "
                         "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter."),
          QStringLiteral("DRIVER[:conn=...]")},
+        {QStringLiteral("analyzer-file"),
+         QStringLiteral("The monitor watches a recorded capture instead (a sigrok session .sr, or a VCD "
+                        "such as --bench-vcd writes), as fast as it decodes."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("realtime"), QStringLiteral("Play --analyzer-file at its own pace.")},
         {QStringLiteral("analyzer-pins"),
          QStringLiteral("The analyzer's channels on SCL and SDA (default scl=D0,sda=D1)."),
          QStringLiteral("scl=Dn,sda=Dm")},
@@ -136,8 +141,9 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     // An empty value is a slip (an unset shell variable), not a wish to go
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
-    for (const char* name : {"trace", "traffic", "bench-vcd", "ppdev", "bench-chip", "bench-fault", "adapter",
-                             "bench-adapter", "analyzer", "analyzer-pins", "analyzer-rate"}) {
+    for (const char* name :
+         {"trace", "traffic", "bench-vcd", "ppdev", "bench-chip", "bench-fault", "adapter", "bench-adapter",
+          "analyzer", "analyzer-file", "analyzer-pins", "analyzer-rate"}) {
         if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
             error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
             return false;
@@ -157,15 +163,18 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
         return false;
     }
 
-    const startup::AnalyzerArguments analyzer{parser.value(QStringLiteral("analyzer")).toStdString(),
-                                              parser.value(QStringLiteral("analyzer-pins")).toStdString(),
-                                              parser.value(QStringLiteral("analyzer-rate")).toStdString()};
+    const startup::AnalyzerArguments analyzer{
+        parser.value(QStringLiteral("analyzer")).toStdString(),
+        parser.value(QStringLiteral("analyzer-pins")).toStdString(),
+        parser.value(QStringLiteral("analyzer-rate")).toStdString(),
+        QFile::encodeName(parser.value(QStringLiteral("analyzer-file"))).toStdString(),
+        parser.isSet(QStringLiteral("realtime"))};
     monitor::AnalyzerSettings settings;
     if (!startup::ParseAnalyzerArguments(analyzer, settings, why)) {
         error = QString::fromStdString(why);
         return false;
     }
-    if (!analyzer.device.empty()) options.analyzer = settings;
+    if (!analyzer.device.empty() || !analyzer.file.empty()) options.analyzer = settings;
 
     startup::AdapterArguments given;
     given.bench = parser.isSet(kBenchOption);
@@ -190,7 +199,7 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
              {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("adapter"),
               QStringLiteral("bench-adapter"), QStringLiteral("trace"), QStringLiteral("traffic"),
               QStringLiteral("bench-chip"), QStringLiteral("bench-fault"), QStringLiteral("bench-window"),
-              QStringLiteral("bench-vcd"), QStringLiteral("analyzer")}) {
+              QStringLiteral("bench-vcd"), QStringLiteral("analyzer"), QStringLiteral("analyzer-file")}) {
             if (parser.isSet(name)) given << QStringLiteral("--") + name;
         }
         if (!given.isEmpty()) {
@@ -241,6 +250,8 @@ AnalyzerChoice RememberedAnalyzer() {
     choice.device = settings.value(key + QLatin1String("device"), choice.device).toString();
     choice.pins = settings.value(key + QLatin1String("pins"), choice.pins).toString();
     choice.rate = settings.value(key + QLatin1String("rate"), choice.rate).toString();
+    choice.file = settings.value(key + QLatin1String("file"), choice.file).toString();
+    choice.realtime = settings.value(key + QLatin1String("realtime"), false).toBool();
     return choice;
 }
 
@@ -251,17 +262,22 @@ void RememberAnalyzer(const AnalyzerChoice& choice) {
     settings.setValue(key + QLatin1String("device"), choice.device);
     settings.setValue(key + QLatin1String("pins"), choice.pins);
     settings.setValue(key + QLatin1String("rate"), choice.rate);
+    settings.setValue(key + QLatin1String("file"), choice.file);
+    settings.setValue(key + QLatin1String("realtime"), choice.realtime);
 }
 
 bool AnalyzerSettingsOf(const AnalyzerChoice& choice, monitor::AnalyzerSettings& settings, QString& error) {
-    if (choice.device.trimmed().isEmpty()) {
-        error = QStringLiteral("Name the analyzer's driver, such as fx2lafw");
+    const bool fromFile = !choice.file.trimmed().isEmpty();
+    if (!fromFile && choice.device.trimmed().isEmpty()) {
+        error = QStringLiteral("Name the analyzer's driver, such as fx2lafw, or a recorded capture");
         return false;
     }
     std::string why;
     if (!startup::ParseAnalyzerArguments(
-            {choice.device.trimmed().toStdString(), choice.pins.trimmed().toStdString(),
-             choice.rate.trimmed().toStdString()},
+            {fromFile ? std::string() : choice.device.trimmed().toStdString(),
+             choice.pins.trimmed().toStdString(), choice.rate.trimmed().toStdString(),
+             fromFile ? QFile::encodeName(choice.file.trimmed()).toStdString() : std::string(),
+             fromFile && choice.realtime},
             settings, why)) {
         error = QString::fromStdString(why);
         return false;

@@ -65,6 +65,8 @@ struct AnalyzerChoice {
     QString device;
     QString pins = QStringLiteral("scl=D0,sda=D1");
     QString rate = QStringLiteral("1M");
+    QString file;  // a recorded capture watched instead of the device
+    bool realtime = false;
 };
 AnalyzerChoice RememberedAnalyzer();
 void RememberAnalyzer(const AnalyzerChoice& choice);

@@ -4,9 +4,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/main/main_dialog.h"
@@ -19,17 +22,34 @@ AnalyzerDialog::AnalyzerDialog(const AnalyzerChoice& choice, QWidget* parent)
       on_(new QCheckBox(QStringLiteral("&Watch the bus through a logic analyzer"), this)),
       device_(new QLineEdit(choice.device, this)),
       pins_(new QLineEdit(choice.pins, this)),
-      rate_(new QLineEdit(choice.rate, this)) {
+      rate_(new QLineEdit(choice.rate, this)),
+      file_(new QLineEdit(choice.file, this)),
+      realtime_(new QCheckBox(QStringLiteral("Play it at its own &pace"), this)) {
     setWindowTitle(QStringLiteral("Logic analyzer"));
     on_->setChecked(choice.on);
     device_->setPlaceholderText(QStringLiteral("fx2lafw"));
     device_->setAccessibleName(QStringLiteral("Analyzer driver"));
     pins_->setAccessibleName(QStringLiteral("Analyzer channels"));
     rate_->setAccessibleName(QStringLiteral("Sample rate"));
+    file_->setAccessibleName(QStringLiteral("Recorded capture"));
+    file_->setPlaceholderText(QStringLiteral("capture.sr or bus.vcd, instead of the device"));
+    realtime_->setChecked(choice.realtime);
+    auto* browse = new QPushButton(QStringLiteral("&Browse…"), this);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Recorded capture"), file_->text(),
+                                         QStringLiteral("Captures (*.sr *.vcd);;All files (*)"));
+        if (!path.isEmpty()) file_->setText(path);
+    });
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(file_);
+    fileRow->addWidget(browse);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Driver (sigrok-cli -d):"), device_);
     form->addRow(QStringLiteral("&Channels:"), pins_);
     form->addRow(QStringLiteral("Sample &rate:"), rate_);
+    form->addRow(QStringLiteral("Recorded &capture:"), fileRow);
+    form->addRow(QString(), realtime_);
     auto* hint = new QLabel(
         QStringLiteral("fx2lafw:conn=BUS.ADDRESS picks one of several analyzers. The sample rate must be %1. "
                        "sigrok-cli runs the analyzer: sudo apt install sigrok-cli.")
@@ -40,7 +60,8 @@ AnalyzerDialog::AnalyzerDialog(const AnalyzerChoice& choice, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &AnalyzerDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     const auto follow = [this] {
-        for (QLineEdit* edit : {device_, pins_, rate_}) edit->setEnabled(on_->isChecked());
+        for (QWidget* edit : std::initializer_list<QWidget*>{device_, pins_, rate_, file_, realtime_})
+            edit->setEnabled(on_->isChecked());
     };
     connect(on_, &QCheckBox::toggled, this, follow);
     follow();
@@ -52,7 +73,8 @@ AnalyzerDialog::AnalyzerDialog(const AnalyzerChoice& choice, QWidget* parent)
 }
 
 AnalyzerChoice AnalyzerDialog::Choice() const {
-    return {on_->isChecked(), device_->text().trimmed(), pins_->text().trimmed(), rate_->text().trimmed()};
+    return {on_->isChecked(),        device_->text().trimmed(), pins_->text().trimmed(),
+            rate_->text().trimmed(), file_->text().trimmed(),   realtime_->isChecked()};
 }
 
 void AnalyzerDialog::accept() {

@@ -23,6 +23,8 @@ public:
     QLineEdit* Device() const { return device_; }
     QLineEdit* Pins() const { return pins_; }
     QLineEdit* Rate() const { return rate_; }
+    QLineEdit* File() const { return file_; }
+    QCheckBox* Realtime() const { return realtime_; }
     AnalyzerChoice Choice() const;
     // Valid after the dialog was accepted with the analyzer on.
     const monitor::AnalyzerSettings& Settings() const { return settings_; }
@@ -35,6 +37,8 @@ private:
     QLineEdit* device_;
     QLineEdit* pins_;
     QLineEdit* rate_;
+    QLineEdit* file_;
+    QCheckBox* realtime_;
     monitor::AnalyzerSettings settings_;
 };
 

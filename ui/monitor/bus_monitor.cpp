@@ -130,6 +130,9 @@ void MainDialog::OnPollTimer() {
         });
     if (transfersWindow_) transfersWindow_->Refresh();
     if (!session_->sniffer->Trouble().empty()) AnalyzerEnded();
+    // A recorded capture played to its end: the monitor stops as on a click,
+    // and its transfers are replayed into the image.
+    if (analyzer_ && analyzer_->Finished() && session_->monitorOn) OnMonitorToggle();
 }
 
 void MainDialog::AnalyzerEnded() {

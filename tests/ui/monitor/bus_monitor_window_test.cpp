@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "bus_monitor_support.h"
 #include "eeprom/image.h"
 #include "monitor/monitor_logic.h"
+#include "support/i2c_samples.h"
 #include "ui/monitor/analyzer_dialog.h"
 
 namespace monitortest {
@@ -112,13 +115,10 @@ TEST_F(MonitorWithoutController, ButtonAndTimerDoNothing) {
 // dialog refuses a wrong value and gives the settings of a right one.
 TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     const std::string script = ::testing::TempDir() + "merlix-window-sigrok-cli";
-    std::ofstream(script)
-        << "#!/bin/sh\n"
-           "printf '1-1 i2c-1: Start\\n2-3 i2c-1: Address write: 50\\n3-4 i2c-1: ACK\\n'\n"
-           "printf '4-5 i2c-1: Data write: 10\\n5-6 i2c-1: ACK\\n6-7 i2c-1: Data write: 55\\n'\n"
-           "printf '7-8 i2c-1: ACK\\n9-9 i2c-1: Stop\\n'\n"
-           "sleep 0.1\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1\n";
-    ::chmod(script.c_str(), 0700);
+    testsupport::I2cSamples bus;
+    bus.Idle(10).Start().Byte(0xA0).Byte(0x10).Byte(0x55).Stop().Idle(10);
+    testsupport::WriteFakeSigrok(script, 2'000'000, {bus.Bytes()},
+                                 "sleep 0.1\necho 'sr: fx2lafw: USB device was unplugged' >&2\nexit 1");
 
     AnalyzerDialog choose(AnalyzerChoice{}, &dialog());
     choose.On()->setChecked(true);
@@ -157,6 +157,29 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     // The analyzer is gone; the transfers window still shows its log on the time it gave.
     dialog().ShowTransfersWindow();
     EXPECT_EQ(dialog().Transfers().Items().size(), 1u);
+}
+
+// The real sigrok-cli's demo device watched by the window: it runs until the
+// monitor stops it, not ending by itself.
+TEST_F(MonitorWithoutController, TheDemoAnalyzerRunsUntilTheMonitorStops) {
+    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty())
+        GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli)";
+    monitor::AnalyzerSettings settings;
+    settings.device = "demo";
+    dialog().UseAnalyzer(&settings);
+    StartMonitor();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 3000 && session().monitorOn) {
+        dialog().OnPollTimer();
+        QThread::msleep(5);
+    }
+    EXPECT_EQ(session().monitorOn, 1) << (messages.empty() ? "" : messages.back().toStdString());
+    EXPECT_GT(dialog().Analyzer()->SamplesDecoded(), 1'000'000u);
+    Click(ids::kMonitor);
+    EXPECT_EQ(session().monitorOn, 0);
+    EXPECT_TRUE(messages.empty());
+    dialog().UseAnalyzer(nullptr);
 }
 
 // --- Filter ----------------------------------------------------------------------
