@@ -219,7 +219,8 @@ Detection DetectI2c(hardware::I2cMaster& i2c) {
             return true;
         });
         Settle(found);
-        found.said = "The memory at " + Hex(base) + " reads alike everywhere, so its addresses show no wrap";
+        found.said = "The memory at " + Hex(base) +
+                     " reads alike at its start, so neither its address bytes nor a wrap show";
     }
     return found;
 }
@@ -269,9 +270,10 @@ Detection DetectSpi(PartBus bus, Progress& progress) {
     const int level = (found.status >> 2) & 3;
     found.said = "Status register " + Hex(found.status) + " (BP1=" + std::to_string(level >> 1) +
                  ", BP0=" + std::to_string(level & 1) + ")" +
-                 (addressBytes == 0 ? "; the part reads alike everywhere, so its addresses show no wrap"
-                                    : "; " + std::to_string(addressBytes) + " address byte" +
-                                          (addressBytes > 1 ? "s, " : ", ") + Seen(smallest, found.sure));
+                 (addressBytes == 0
+                      ? "; the part reads alike at its start, so neither its address bytes nor a wrap show"
+                      : "; " + std::to_string(addressBytes) + " address byte" +
+                            (addressBytes > 1 ? "s, " : ", ") + Seen(smallest, found.sure));
     return found;
 }
 
