@@ -92,10 +92,11 @@ int ChooseDetectedChip(CommandContext& context, MemoryOptions& options);
 // Register devices: 7-bit addresses and numbers as the i2c-tools take them.
 struct RegisterOptions {
     std::string address, reg, value;
-    std::string mode;       // "b" (byte, also when empty) or "w" (word, low byte first)
-    std::string mask;       // set: only these bits change; empty: all
-    bool readBack = false;  // set: read the register back and compare
-    std::string range;      // dump: FIRST-LAST; empty: all 256
+    std::string mode;        // "b" (byte, also when empty) or "w" (word, low byte first)
+    std::string mask;        // set: only these bits change
+    bool maskGiven = false;  // set: -m was given (an empty mask is refused, not taken as all bits)
+    bool readBack = false;   // set: read the register back and compare
+    std::string range;       // dump: FIRST-LAST; empty: all 256
 };
 int RunSet(CommandContext& context, const RegisterOptions& options);
 int RunGet(CommandContext& context, const RegisterOptions& options);

@@ -402,7 +402,8 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     set->add_option("REG", reg.reg)->required();
     set->add_option("VALUE", reg.value)->required();
     set->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
-    set->add_option("-m,--mask", reg.mask, "Change only the bits set in MASK (the register is read first)");
+    CLI::Option* maskOption = set->add_option(
+        "-m,--mask", reg.mask, "Change only the bits set in MASK (the register is read first)");
     set->add_flag("-r,--read-back", reg.readBack, "Read the register back and compare");
     CLI::App* get =
         app.add_subcommand("get", "Read register REG of device ADDR (7-bit); without REG, the byte it sends");
@@ -514,6 +515,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
                      " watches the bus for monitor; " + chosen->get_name() + " does not watch it");
     const CLI::Option* pageOption = chosen->get_option_no_throw("--page");
     memory.pageGiven = pageOption && pageOption->count() > 0;
+    reg.maskGiven = maskOption->count() > 0;
     if (g.trace == "-" && (g.json || memory.outputFile == "-"))
         return Usage(std::string(g.json ? "--json" : "-o -") +
                      " and --trace - both want stdout; trace to a file");

@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
+#include <string>
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
@@ -110,6 +112,27 @@ char RegisterChar(long value) {
     return value >= 0x20 && value < 0x7F ? static_cast<char>(value) : '?';
 }
 
+// Why the adapter cannot run `transfer` as one transaction, or empty: a
+// transfer is never split into several with STOPs between.
+std::string OneTransactionLimit(const hardware::I2cCapabilities& caps,
+                                std::span<const hardware::I2cMessage> transfer) {
+    const std::size_t count = transfer.size();
+    const bool writeThenRead = count == 2 && !transfer[0].read && transfer[1].read;
+    std::string takes;
+    if (caps.writeThenReadOnly && count > 1 && !writeThenRead) {
+        takes = caps.maxMessages >= 2 ? "one message, or a write then a read," : "one message";
+    } else if (count > static_cast<std::size_t>(caps.maxMessages)) {
+        takes = "at most " + std::to_string(caps.maxMessages) + " messages";
+    } else if (caps.restartBeforeReadOnly) {
+        for (std::size_t k = 1; k < count && takes.empty(); ++k)
+            if (!transfer[k].read)
+                takes = "a repeated START only before a read, so no write after the first,";
+    }
+    if (takes.empty()) return {};
+    return "this adapter takes " + takes + " in one transaction; the transfer's " + std::to_string(count) +
+           " messages would be split by STOPs, so nothing was sent";
+}
+
 }  // namespace
 
 int RunSet(CommandContext& context, const RegisterOptions& options) {
@@ -119,7 +142,8 @@ int RunSet(CommandContext& context, const RegisterOptions& options) {
     if (int code = ParseByte(options.reg, "the register", r)) return code;
     if (int code = ParseMode(options.mode, word)) return code;
     if (int code = ParseValue(options.value, "the value", word, v)) return code;
-    if (!options.mask.empty() && (!ParseBase0(options.mask, 1, word ? 0xFFFF : 0xFF, mask)))
+    if ((options.maskGiven || !options.mask.empty()) &&
+        !ParseBase0(options.mask, 1, word ? 0xFFFF : 0xFF, mask))
         return Fail(kExitUsage, "--mask takes the bits to change, 1.." +
                                     std::string(word ? "0xffff" : "0xff") + ", not '" + options.mask + "'");
     if (const int code = RequireI2c(context)) return code;
@@ -305,7 +329,15 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
     if (const int code = RequireI2c(context)) return code;
     std::vector<hardware::I2cMessage> transfer;
     for (Message& m : plan) transfer.push_back({static_cast<std::uint8_t>(m.address), m.read, m.bytes});
-    const hardware::I2cResult result = context.session.i2c->Transfer(transfer);
+    hardware::I2cMaster& i2c = *context.session.i2c;
+    if (std::string limit = OneTransactionLimit(i2c.Capabilities(), transfer); !limit.empty())
+        return Fail(kExitFailed, limit);
+    const hardware::I2cResult result = i2c.TransferAsOne(transfer);
+    // A bridge says what it takes by refusing the first shape it does not.
+    if (result.status == hardware::I2cStatus::NotSupported) {
+        if (std::string limit = OneTransactionLimit(i2c.Capabilities(), transfer); !limit.empty())
+            return Fail(kExitFailed, limit);
+    }
     // What was read before a failure is shown, as each message was printed once it was done.
     const std::size_t done =
         result.Ok() ? plan.size() : static_cast<std::size_t>(std::max(result.message, 0));

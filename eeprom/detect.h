@@ -1,10 +1,12 @@
 // What memory is on the bus or in the socket, found without writing to it:
-// which I2C addresses answer, and a 24Cxx's size from where its addresses
-// wrap (a part repeats its contents past its last address, so a window read
-// there equals the window at 0); a 25xx's address bytes and size the same
-// way, beside what its status register says. Contents that look the same
-// everywhere (an erased part) give no wrap to see: then every part that fits
-// stays a candidate and the answer is not sure.
+// which I2C addresses answer, and a 24Cxx's or a 25xx's address bytes and
+// size, beside what a 25xx's status register says. Reading proves only that
+// a part is at least some size: a wrap at N bytes and a larger part holding
+// the same N bytes over and over read alike, so every larger size of the
+// kind stays a candidate, and the answer is sure only for the largest (or
+// where the device addresses that answer settle it). Contents that look the
+// same everywhere (an erased part) show nothing: every part that fits stays
+// a candidate.
 //
 // Nothing is written to the memory: random reads send a word address only.
 // Telling one word-address byte from two sends two bytes followed by a
@@ -33,7 +35,7 @@ struct Detection {
     // Parts that fit what was seen, in the chip table's order.
     std::vector<const hardware::ChipPart*> candidates;
     // Exactly one answer fits: the candidates (one, or names of one geometry
-    // such as 24C1024 and 24M01) read and write alike.
+    // such as AT25C040 and 25040) read and write alike.
     bool sure = false;
     std::string said;  // one sentence: what the part showed
 };

@@ -90,8 +90,12 @@ constexpr ChipPart Eeprom25(std::string_view name, int bytes, int page, int cycl
 inline constexpr auto kChipParts = [] {
     using namespace chip_parts_detail;
     return std::array{
+        // 24C01/02: 8-byte pages (Microchip 24AA02/24LC02B DS21709; ST's
+        // M24C01/02 take 16, the smaller wins); one address byte.
         I2c("24C01", 128, 8, BlockSelect::None),
         I2c("24C02", 256, 8, BlockSelect::None),
+        // 24C04/08/16: 16-byte pages, A8..A10 in the device select code
+        // (ST M24C16/08/04/02/01 Doc ID 5067 table 3; Microchip 24LC16B).
         I2c("24C04", 512, 16, BlockSelect::DeviceAddress),
         I2c("24C08", 1024, 16, BlockSelect::DeviceAddress),
         I2c("24C16", 2048, 16, BlockSelect::DeviceAddress),
@@ -108,6 +112,9 @@ inline constexpr auto kChipParts = [] {
         Microwire("93C86 (8)", "93C86", 2048, 8, 10),
         Microwire("93C86 (16)", "93C86", 2048, 16, 9),
         ChipPart{"M62358,M62359", "M62358", ChipFamily::Dac, 0, 8, 0, 0, 0, BlockSelect::None, 0, 0, 0},
+        // Atmel's own: 8-byte pages, A8 in the opcode of the 040, "don't
+        // care" there on the 010/020 (AT25010B/AT25020B/AT25040B DS20006251);
+        // 32-byte pages on the 080/160 (AT25080B/AT25160B DS20006244).
         Spi("AT25C010", 128, 1, 8),  // 7 address bits, sent as one byte
         Spi("AT25C020", 256, 1, 8),
         Spi("AT25C040", 512, 1, 8, BlockSelect::OpcodeBit3),
@@ -140,37 +147,54 @@ constexpr const ChipPart* FindChipPartNamed(std::string_view name, ChipFamily fa
 inline constexpr auto kMemoryParts = [] {
     using namespace chip_parts_detail;
     constexpr std::array kLarger{
-        // 24C32/64: two address bytes, 32-byte pages, tWR 10 ms on older parts.
-        Eeprom24("24C32", 4096, 32, BlockSelect::None, 10000, 1700),
+        // A generic name takes the smallest page and the longest write cycle
+        // of the makers' parts it covers; the datasheets beside each row.
+        // 24C32: 8-byte pages on Microchip's 24C32/24AA32 "Smart Serial"
+        // (DS21124, eight pages cached), 32 on the 24xx32A/AF (DS22184)
+        // and ST's M24C32 (Doc ID 4578, 10 ms at 1.6 V); 24C64: 32.
+        Eeprom24("24C32", 4096, 8, BlockSelect::None, 10000, 1700),
         Eeprom24("24C64", 8192, 32, BlockSelect::None, 10000, 1700),
-        // 24C128/256: 64-byte pages, tWR 5 ms.
-        Eeprom24("24C128", 16384, 64, BlockSelect::None, 5000, 1700),
-        Eeprom24("24C256", 32768, 64, BlockSelect::None, 5000, 1700),
-        // 24C512: 128-byte pages, tWR 5 ms.
+        // 24C128/256: 64-byte pages (AT24C256, 24LC256, Fairchild FM24C256),
+        // tWR 6 ms on the FM24C256.
+        Eeprom24("24C128", 16384, 64, BlockSelect::None, 6000, 1700),
+        Eeprom24("24C256", 32768, 64, BlockSelect::None, 6000, 1700),
+        // 24C512: 128-byte pages, tWR 5 ms (24LC512, AT24C512).
         Eeprom24("24C512", 65536, 128, BlockSelect::None, 5000, 1700),
-        // The 24xx515 kind: 64-byte pages, the upper half at 0x54 (its own
-        // block bit B0 in device address bit 3), tWR 5 ms, 1.8 V kinds.
+        // The 24xx515 kind: 64-byte pages, the upper half at 0x54 (its block
+        // bit B0 in device address bit 3, A15 "don't care"), 5 ms, 1.8 V
+        // (24AA515/24LC515/24FC515 DS21673).
         Eeprom24("24C515", 65536, 64, BlockSelect::UpperHalfAtPlus4, 5000, 1800),
-        // 24C1024/24M01: two address bytes, A16 in device address bit 1 (0x50, 0x51), 256-byte pages, 5 ms.
-        Eeprom24("24C1024", 131072, 256, BlockSelect::DeviceAddress, 5000, 1800),
+        // 24C1024: A16 in device address bit 1 (0x50, 0x51); 256-byte pages
+        // on the AT24C1024, 128 on Microchip's 24xx1026 (DS20002270, 1.7 V),
+        // 5 ms. 24M01 (ST M24M01): 256-byte pages, 5 ms.
+        Eeprom24("24C1024", 131072, 128, BlockSelect::DeviceAddress, 5000, 1700),
         Eeprom24("24M01", 131072, 256, BlockSelect::DeviceAddress, 5000, 1700),
-        // 24M02: A17 and A16 in device address bits 2..1 (0x50..0x53), 256-byte pages, tW 10 ms.
+        // 24M02 (ST M24M02-DR): A17 and A16 in device address bits 2..1
+        // (0x50..0x53), 256-byte pages, tW 10 ms.
         Eeprom24("24M02", 262144, 256, BlockSelect::DeviceAddress, 10000, 1800),
-        // 25010/020/040: one address byte (A8 in the opcode for the 040), 8-byte pages, tWC 5 ms.
+        // 25010/020/040: one address byte (A8 in the opcode for the 040);
+        // 8-byte pages on Atmel's (DS20006251), 16 on Microchip's 25xx040A
+        // and ST's M95040; tWC 5 ms.
         Eeprom25("25010", 128, 8, 5000),
         Eeprom25("25020", 256, 8, 5000),
         Eeprom25("25040", 512, 8, 5000, BlockSelect::OpcodeBit3),
-        // 25080..25640: two address bytes, 32-byte pages.
-        Eeprom25("25080", 1024, 32, 5000),
-        Eeprom25("25160", 2048, 32, 5000),
+        // 25080/160: two address bytes; 16-byte pages on Microchip's
+        // 25xx080A/C and 25xx160A/C (DS22150), 32 on Atmel's and the B/D
+        // versions; tWC 5 ms.
+        Eeprom25("25080", 1024, 16, 5000),
+        Eeprom25("25160", 2048, 16, 5000),
+        // 25320/640: 32-byte pages (AT25320B/AT25640B DS20006310,
+        // 25xx640A), 5 ms.
         Eeprom25("25320", 4096, 32, 5000),
         Eeprom25("25640", 8192, 32, 5000),
-        // 25128/256: 64-byte pages; 25512: 128.
+        // 25128/256: 64-byte pages (AT25128B/AT25256B DS20006193, 25LC256);
+        // 25512: 128 (Microchip 25A512 DS22237, 25LC512); 5 ms.
         Eeprom25("25128", 16384, 64, 5000),
         Eeprom25("25256", 32768, 64, 5000),
         Eeprom25("25512", 65536, 128, 5000),
-        // 25M01/M02: three address bytes, 256-byte pages; tW 10 ms on the 25M02.
-        Eeprom25("25M01", 131072, 256, 5000),
+        // 25M01/M02: three address bytes, 256-byte pages; tWC 6 ms on
+        // Microchip's 25xx1024 (DS20001836), tW 10 ms on ST's M95M02.
+        Eeprom25("25M01", 131072, 256, 6000),
         Eeprom25("25M02", 262144, 256, 10000),
     };
     constexpr std::size_t listed = [] {

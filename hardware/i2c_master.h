@@ -60,6 +60,10 @@ public:
     // memory does once its write cycle is over) and is sent at once, without
     // waiting for a free bus. Reads are acknowledged but their last byte.
     virtual I2cResult Transfer(std::span<const I2cMessage> messages) = 0;
+    // As Transfer, but never split into several transactions (with STOPs
+    // between) where the adapter takes fewer messages or other shapes than
+    // given: NotSupported instead, and Capabilities() then says what it takes.
+    virtual I2cResult TransferAsOne(std::span<const I2cMessage> messages) { return Transfer(messages); }
     // Waits a bounded while for the bus to be free; false when another
     // master still holds it.
     virtual bool WaitForFreeBus() = 0;

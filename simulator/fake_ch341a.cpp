@@ -123,7 +123,8 @@ platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint,
                                         std::span<const std::uint8_t> data, int /*timeoutMs*/) {
     Programmer* p = ByHandle(handle);
     if (!p) return platform::UsbStatus::NotFound;
-    if (!p->claimed || endpoint != kEndpointOut) return platform::UsbStatus::Io;
+    if (!p->claimed || endpoint != kEndpointOut || data.size() > kMaxBulkOutBytes)
+        return platform::UsbStatus::Io;
     for (std::size_t at = 0; at < data.size(); at += kPacketBytes) {
         // A packet answers at most a packet's worth; the chip drops the rest.
         const std::size_t before = p->answers.size();

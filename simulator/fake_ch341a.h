@@ -46,6 +46,12 @@ public:
     static constexpr std::int64_t kRoundTripUs = 1000;
     static constexpr std::int64_t kPinStepNs = 1000;
     static constexpr int kSpiClockHz = 1'500'000;
+    // The most one bulk OUT may carry: WCH's own Linux driver refuses a
+    // longer stream write with EINVAL (MAX_BUFFER_LENGTH 0x1000 in
+    // ch34x_pis.c of the CH341/CH347 driver, ch34x_data_write), and its DLL
+    // header has the same mMAX_BUFFER_LENGTH. What the chip does past it is
+    // not documented, so the fake refuses it rather than run it.
+    static constexpr std::size_t kMaxBulkOutBytes = 4096;
 
     // One programmer on `bench`, which must outlive the fake.
     FakeCh341a(SimulatedBench& bench, Config config);

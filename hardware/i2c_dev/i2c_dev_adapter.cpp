@@ -354,6 +354,20 @@ I2cResult I2cDevAdapter::Transfer(std::span<const I2cMessage> messages) {
     return {};
 }
 
+I2cResult I2cDevAdapter::TransferAsOne(std::span<const I2cMessage> messages) {
+    // One message, and the shapes SMBus calls carry, are never split.
+    if (messages.size() <= 1 || fd_ < 0 || !(functions_ & I2C_FUNC_I2C)) return Transfer(messages);
+    const I2cResult refused{I2cStatus::NotSupported, 0, I2cResult::kAddressByte};
+    if (NextPiece(messages) < messages.size()) return refused;
+    for (const I2cMessage& m : messages) {
+        if (m.bytes.size() > static_cast<std::size_t>(kMaxMessageBytes)) return refused;
+    }
+    const I2cStatus status = Call(messages);
+    if (status == I2cStatus::Done) return {};
+    if (lastErrno_ == EOPNOTSUPP) (void)LearnFromRefusal(messages);
+    return Failed(status, -1);
+}
+
 I2cResult I2cDevAdapter::Failed(I2cStatus status, int message) const {
     // The kernel does not say which message of several, nor which byte, was
     // refused; ENXIO is the address.

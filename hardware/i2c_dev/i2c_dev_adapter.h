@@ -78,6 +78,7 @@ public:
     void SleepMs(int ms) override;
 
     I2cResult Transfer(std::span<const I2cMessage> messages) override;
+    I2cResult TransferAsOne(std::span<const I2cMessage> messages) override;
     // The kernel driver owns arbitration: a busy bus shows as EAGAIN.
     bool WaitForFreeBus() override { return true; }
     void Prepare() override {}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "eeprom/chip_table.h"
+#include "hardware/chip_parts.h"
 #include "simulator/serial_chip.h"
 
 using namespace eeprom;
@@ -88,6 +89,65 @@ TEST_F(ChipTable, ImageFileSizeFollowsTheChip) {
     EXPECT_EQ(ImageFileSize(chip), 2048);
     chip.capacity = 5000;
     EXPECT_EQ(ImageFileSize(chip), 2048);
+}
+
+// Each part's facts as its datasheets give them, typed by hand (never read
+// from hardware/chip_parts.h, which the bench's chip models share, so a
+// wrong page there passes every other suite): bytes, page, address bytes,
+// the bytes one device address or instruction reaches (block rule). Where
+// makers differ, the smallest page of the parts a name covers.
+TEST(ChipParts, MatchTheDatasheets) {
+    using B = hardware::BlockSelect;
+    struct Fact {
+        const char* name;
+        int bytes, page, addressBytes;
+        B block;
+    };
+    const Fact facts[] = {
+        {"24C01", 128, 8, 1, B::None},                  // 24AA01/24LC01B
+        {"24C02", 256, 8, 1, B::None},                  // 24AA02/24LC02B (ST M24C02: 16)
+        {"24C04", 512, 16, 1, B::DeviceAddress},        // M24C04 select code E2 E1 A8
+        {"24C08", 1024, 16, 1, B::DeviceAddress},       // M24C08: E2 A9 A8
+        {"24C16", 2048, 16, 1, B::DeviceAddress},       // M24C16: A10 A9 A8
+        {"24C32", 4096, 8, 2, B::None},                 // Microchip 24C32 Smart Serial: 8-byte pages
+        {"24C64", 8192, 32, 2, B::None},                // 24LC64, M24C64
+        {"24C128", 16384, 64, 2, B::None},              // 24LC128, AT24C128
+        {"24C256", 32768, 64, 2, B::None},              // 24LC256, FM24C256
+        {"24C512", 65536, 128, 2, B::None},             // 24LC512, AT24C512
+        {"24C515", 65536, 64, 2, B::UpperHalfAtPlus4},  // 24LC515: B0 in control byte bit 3
+        {"24C1024", 131072, 128, 2, B::DeviceAddress},  // 24LC1026 128, AT24C1024 256
+        {"24M01", 131072, 256, 2, B::DeviceAddress},    // M24M01
+        {"24M02", 262144, 256, 2, B::DeviceAddress},    // M24M02-DR
+        {"AT25C010", 128, 8, 1, B::None},               // AT25010B
+        {"AT25C020", 256, 8, 1, B::None},               // AT25020B
+        {"AT25C040", 512, 8, 1, B::OpcodeBit3},         // AT25040B: A8 in the opcode
+        {"AT25C080", 1024, 32, 2, B::None},             // AT25080B
+        {"AT25C160", 2048, 32, 2, B::None},             // AT25160B
+        {"25010", 128, 8, 1, B::None},                  // AT25010B 8, 25AA010A 16
+        {"25020", 256, 8, 1, B::None},
+        {"25040", 512, 8, 1, B::OpcodeBit3},
+        {"25080", 1024, 16, 2, B::None},     // 25LC080A/C 16, AT25080B 32
+        {"25160", 2048, 16, 2, B::None},     // 25LC160A/C 16, AT25160B 32
+        {"25320", 4096, 32, 2, B::None},     // AT25320B, 25LC320A
+        {"25640", 8192, 32, 2, B::None},     // AT25640B, 25LC640A
+        {"25128", 16384, 64, 2, B::None},    // AT25128B, 25LC128
+        {"25256", 32768, 64, 2, B::None},    // AT25256B, 25LC256
+        {"25512", 65536, 128, 2, B::None},   // 25LC512, 25A512
+        {"25M01", 131072, 256, 3, B::None},  // 25LC1024, M95M01
+        {"25M02", 262144, 256, 3, B::None},  // M95M02
+    };
+    std::size_t memories = 0;
+    for (const hardware::ChipPart& part : hardware::kMemoryParts)
+        memories += part.family == hardware::ChipFamily::Microwire ? 0 : 1;
+    EXPECT_EQ(memories, std::size(facts)) << "a part without its datasheet facts here";
+    for (const Fact& fact : facts) {
+        const hardware::ChipPart* part = hardware::FindMemoryPart(fact.name);
+        ASSERT_NE(part, nullptr) << fact.name;
+        EXPECT_EQ(part->bytes, fact.bytes) << fact.name;
+        EXPECT_EQ(part->pageSize, fact.page) << fact.name;
+        EXPECT_EQ(part->addressBytes, fact.addressBytes) << fact.name;
+        EXPECT_EQ(part->blockSelect, fact.block) << fact.name;
+    }
 }
 
 }  // namespace

@@ -141,32 +141,50 @@ INSTANTIATE_TEST_SUITE_P(SpiParts, PartRoundTrip,
 
 class BlockProtection : public testsupport::OnEveryAdapter {};
 
-TEST_P(BlockProtection, RefusesAGuardedWriteAndWritesItWithUnprotect) {
+// BP1:BP0 = 01 guards the upper quarter, 10 the upper half, 11 the whole part
+// (Atmel's AT25010/020/040 datasheet, WRSR: "Top quarter (1/4), Top half
+// (1/2), or all"; the same in AT25080B..AT25640B): the chip model ignores a
+// byte written there, and the engine refuses a write that touches it.
+TEST_P(BlockProtection, GuardsTheUpperQuarterHalfOrAllAndWritesWithUnprotect) {
     const hardware::ChipPart& part = *hardware::FindMemoryPart("25640");
     rig.PutPart("25640");
     std::vector<std::uint8_t>& memory = rig.PartMemory("25640");
     RecordingProgress progress;
     const PartBus bus = BusOf(rig, part);
-    {
-        SpiFrames frames(bus, progress);
-        std::vector<std::uint8_t> in;
-        ASSERT_TRUE(frames.Run({0x06}, 0, in) && frames.Run({0x01, 0x08}, 0, in));  // BP1: the upper half
-    }
-    const std::vector<std::uint8_t> blank = memory;
     const Image image = Pattern(part.bytes, 1);
-
-    // The lower half alone is free to write; a byte of the upper half refuses the whole write.
-    EXPECT_TRUE(WritePartFast(bus, part, image, progress, {0, part.bytes / 2}));
-    ASSERT_FALSE(WritePartFast(bus, part, image, progress, {part.bytes / 2 - 1, 2}));
-    ASSERT_EQ(progress.messages.size(), 1u);
-    EXPECT_NE(progress.messages[0].find("BP1=1, BP0=0"), std::string::npos) << progress.messages[0];
-    EXPECT_NE(progress.messages[0].find("0x1000..0x1FFF"), std::string::npos) << progress.messages[0];
-    EXPECT_TRUE(std::equal(memory.begin() + part.bytes / 2, memory.end(), blank.begin() + part.bytes / 2));
+    for (const auto& [status, from, bits] :
+         {std::tuple{0x04, 0x1800, "BP1=0, BP0=1"}, std::tuple{0x08, 0x1000, "BP1=1, BP0=0"},
+          std::tuple{0x0C, 0x0000, "BP1=1, BP0=1"}}) {
+        SCOPED_TRACE(bits);
+        {
+            SpiFrames frames(bus, progress);
+            std::vector<std::uint8_t> in;
+            const auto run = [&](std::vector<std::uint8_t> out) {
+                bool ready = false;
+                for (int k = 0; k < 10000 && !ready; ++k) ready = (frames.Status() & 0x01) == 0;
+                ASSERT_TRUE(ready && frames.Run({0x06}, 0, in) && frames.Run(out, 0, in));
+            };
+            run({0x01, static_cast<std::uint8_t>(status)});
+            const std::uint8_t guarded = memory[static_cast<std::size_t>(from)];
+            run({0x02, static_cast<std::uint8_t>(from >> 8), static_cast<std::uint8_t>(from), 0xA5});
+            if (from > 0)
+                run({0x02, static_cast<std::uint8_t>((from - 1) >> 8), static_cast<std::uint8_t>(from - 1),
+                     0x5A});
+            run({0x04});  // WRDI, once the last cycle is over
+            EXPECT_EQ(memory[static_cast<std::size_t>(from)], guarded) << "a guarded byte was stored";
+            if (from > 0) EXPECT_EQ(memory[static_cast<std::size_t>(from - 1)], 0x5A);
+        }
+        const std::vector<std::uint8_t> before = memory;
+        if (from > 0) EXPECT_TRUE(WritePartFast(bus, part, image, progress, {0, from}));
+        ASSERT_FALSE(WritePartFast(bus, part, image, progress, {std::max(from - 1, 0), 2}));
+        EXPECT_NE(progress.messages.back().find(bits), std::string::npos) << progress.messages.back();
+        EXPECT_TRUE(std::equal(memory.begin() + from, memory.end(), before.begin() + from));
+    }
 
     ASSERT_TRUE(WritePartFast(bus, part, image, progress, {0, -1, true}));
     EXPECT_TRUE(std::equal(memory.begin(), memory.end(), image.begin()));
     SpiFrames frames(bus, progress);
-    EXPECT_EQ(frames.Status(), 0x08) << "the protection is set again";
+    EXPECT_EQ(frames.Status() & 0x0C, 0x0C) << "the protection is set again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, BlockProtection, testsupport::kSerialAdapters, testsupport::AdapterName);

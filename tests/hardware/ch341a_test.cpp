@@ -104,6 +104,30 @@ TEST(Ch341a, ARefusedByteEndsTheTransferWithTheProgramsStop) {
     EXPECT_EQ(rig.BusEvents(), "S w P");
 }
 
+// One bulk OUT past what the chip takes (4096 bytes, WCH's own driver's
+// limit) is refused by the fake; the adapter keeps each to 32 packets, so a
+// 4 KiB read, its longest message, still runs.
+TEST(Ch341a, NoBulkOutPastTheChipsLimit) {
+    AdapterRig rig(AdapterKind::Ch341a);
+    simulator::FakeCh341a& fake = rig.Ch341aFake();
+    rig.Ch341aMaster().Close();
+    platform::UsbSystem::Handle handle = 1;
+    ASSERT_EQ(fake.Open({1, 4}, handle), platform::UsbStatus::Ok);
+    ASSERT_EQ(fake.ClaimInterface(handle, 0), platform::UsbStatus::Ok);
+    const std::uint64_t packets = fake.Packets();
+    const std::vector<std::uint8_t> tooLong(simulator::FakeCh341a::kMaxBulkOutBytes + 1, 0);
+    EXPECT_EQ(fake.BulkOut(handle, Ch341aAdapter::kEndpointOut, tooLong, 100), platform::UsbStatus::Io);
+    EXPECT_EQ(fake.Packets(), packets) << "nothing of it ran";
+    fake.Close(handle);
+
+    std::string error;
+    ASSERT_TRUE(rig.Ch341aMaster().Open(0, error)) << error;
+    std::uint8_t word[] = {0, 0};
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(rig.I2c().Capabilities().maxMessageBytes));
+    const I2cMessage read[] = {{0x50, false, {word, 1}}, {0x50, true, block}};
+    EXPECT_TRUE(rig.I2c().Transfer(read).Ok());
+}
+
 TEST(Ch341a, RunsTheI2cBusAtEachOfItsClocks) {
     AdapterRig rig(AdapterKind::Ch341a);
     Ch341aAdapter& ch341a = rig.Ch341aMaster();

@@ -174,26 +174,26 @@ INSTANTIATE_TEST_SUITE_P(Programmer, EveryFamily,
 
 using ProgrammerWindowTest = ProgrammerFixture;
 
-TEST_F(ProgrammerWindowTest, A24C256At0x57DetectedReadEditedWrittenVerifiedAndTheEditUndone) {
+TEST_F(ProgrammerWindowTest, A24C512At0x57DetectedReadEditedWrittenVerifiedAndTheEditUndone) {
     std::string error;
-    ASSERT_TRUE(bench().PutPart("24C256", error, 0x57)) << error;  // A2..A0 strapped high
-    const std::vector<std::uint8_t> board = Pattern(32768, 9);
-    Chip("24C256") = board;
+    ASSERT_TRUE(bench().PutPart("24C512", error, 0x57)) << error;  // A2..A0 strapped high
+    const std::vector<std::uint8_t> board = Pattern(65536, 9);
+    Chip("24C512") = board;
     ProgrammerWindow& window = Start(Adapter::Ch341a);
-    window.PartFilter()->setText(QStringLiteral("256"));
+    window.PartFilter()->setText(QStringLiteral("512"));
     QStringList shown;
     for (int row = 0; row < window.PartList()->count(); ++row)
         if (!window.PartList()->item(row)->isHidden()) shown << window.PartList()->item(row)->text();
-    EXPECT_EQ(shown, QStringList({"24C256", "25640", "25256"}));
-    window.PartList()->setCurrentItem(window.PartList()->findItems("25256", Qt::MatchExactly).first());
-    ASSERT_STREQ(window.Part()->name.data(), "25256");
-    // Detect finds the 24C256 by where its addresses wrap, and chooses it at the address it answered.
+    EXPECT_EQ(shown, QStringList({"24C512", "25128", "25512"}));
+    window.PartList()->setCurrentItem(window.PartList()->findItems("25512", Qt::MatchExactly).first());
+    ASSERT_STREQ(window.Part()->name.data(), "25512");
+    // Detect finds the 24C512 as no wrap below 64 KiB shows, and chooses it at the address it answered.
     window.Action("detect")->trigger();
-    ASSERT_STREQ(window.Part()->name.data(), "24C256") << window.ReportPane()->toPlainText().toStdString();
-    EXPECT_EQ(window.Status(), "Detected the 24C256 at 0x57 and chose it");
+    ASSERT_STREQ(window.Part()->name.data(), "24C512") << window.ReportPane()->toPlainText().toStdString();
+    EXPECT_EQ(window.Status(), "Detected the 24C512 at 0x57 and chose it");
     EXPECT_EQ(window.DeviceBox()->currentText(), "0x57 (AE)");
     EXPECT_TRUE(window.FactsLabel()->text().contains(
-        "64-byte pages, 2 address bytes (I2C), 1.7-5.5 V, write cycle up to 5 ms, at I2C address 0x57 (AE)"))
+        "128-byte pages, 2 address bytes (I2C), 1.7-5.5 V, write cycle up to 5 ms, at I2C address 0x57 (AE)"))
         << window.FactsLabel()->text().toStdString();
 
     window.Action("read")->trigger();
@@ -205,32 +205,32 @@ TEST_F(ProgrammerWindowTest, A24C256At0x57DetectedReadEditedWrittenVerifiedAndTh
     ASSERT_EQ(window.Editor().Data(), edited);
     EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - untitled*"));
     window.Action("write")->trigger();
-    EXPECT_EQ(Chip("24C256"), edited);
+    EXPECT_EQ(Chip("24C512"), edited);
     EXPECT_TRUE(window.Status().contains("written and verified")) << window.Status().toStdString();
     // Its backup names the address, as the command line's do.
     ASSERT_EQ(window.BackupList()->count(), 1);
-    EXPECT_TRUE(window.BackupList()->item(0)->toolTip().contains("/24C256-AE-"))
+    EXPECT_TRUE(window.BackupList()->item(0)->toolTip().contains("/24C512-AE-"))
         << window.BackupList()->item(0)->toolTip().toStdString();
 
     window.Action("undo")->trigger();
     EXPECT_EQ(window.Editor().Data(), board);
     window.Action("verify")->trigger();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.last(), "Verify: 1 byte of the 24C256 differs from the buffer");
+    EXPECT_EQ(messages.last(), "Verify: 1 byte of the 24C512 differs from the buffer");
     EXPECT_TRUE(window.ReportPane()->toPlainText().contains("1234: expected"))
         << window.ReportPane()->toPlainText().toStdString();
 
     // Erase leaves FF everywhere, which the blank check confirms.
     window.Action("erase")->trigger();
-    EXPECT_EQ(std::count(Chip("24C256").begin(), Chip("24C256").end(), 0xFF), 32768);
+    EXPECT_EQ(std::count(Chip("24C512").begin(), Chip("24C512").end(), 0xFF), 65536);
     window.Action("blankCheck")->trigger();
-    EXPECT_EQ(window.Status(), "The 24C256 is blank: every byte reads FF");
+    EXPECT_EQ(window.Status(), "The 24C512 is blank: every byte reads FF");
 
     // At 0x50, where it is not, nothing answers, and the address is remembered.
     messages.clear();
     ASSERT_TRUE(window.ChooseDevice(0xA0));
     window.Action("read")->trigger();
-    EXPECT_EQ(messages, QStringList("Read of the 24C256 failed: No I2C memory answered at 0x50"));
+    EXPECT_EQ(messages, QStringList("Read of the 24C512 failed: No I2C memory answered at 0x50"));
     EXPECT_EQ(Fresh().Device(), 0xA0);
 }
 
