@@ -50,6 +50,8 @@ public:
     // nullptr ends the compare.
     void SetCompare(const std::vector<std::uint8_t>* other);
     bool Comparing() const { return comparing_; }
+    // The bytes compared with (empty without a compare).
+    const std::vector<std::uint8_t>& CompareBytes() const { return compare_; }
     // Bytes that differ from the compare; 0 without one.
     int DifferenceCount() const;
     // The engine's marks (verify mismatches), one per buffer byte, 0 none;
