@@ -1,6 +1,7 @@
 // The application object and the program's start-up sequence.
 #include "ui/main/tool_app.h"
 
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QTimer>
 
@@ -48,8 +49,14 @@ bool ToolApp::InitInstance() {
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
+    // The adapter's warning (the CH341A's 5 V lines): one box, owned by the
+    // main window and shown once it is on screen, never a window of its own.
     if (!adapterWarning.isEmpty())
-        QTimer::singleShot(0, &dialog, [warning = adapterWarning] { ShowMessage(warning); });
+        QTimer::singleShot(0, &dialog, [&dialog, warning = adapterWarning] {
+            QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), warning,
+                            QMessageBox::Ok, &dialog);
+            box.exec();
+        });
     // SIGINT and SIGTERM close the window as its close button does; a chip
     // job is cancelled first (it stops after the page in flight and says what
     // the chip holds), and the close follows once it has ended.

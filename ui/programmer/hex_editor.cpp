@@ -131,6 +131,7 @@ int HexEditor::OffsetDigits(qint64 size) {
 void HexEditor::SetData(std::vector<std::uint8_t> data) {
     undo_.clear();
     data_ = std::move(data);
+    written_ = data_;
     marks_.clear();
     cursor_ = anchor_ = 0;
     nibble_ = 0;

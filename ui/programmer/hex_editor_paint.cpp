@@ -1,8 +1,11 @@
 // The painted hex editor's geometry and painting: rows, scroll bars, the
-// hit test and the paint of one screen. See hex_editor.h.
+// hit test, the paint of one screen and a differing byte's tooltip. See
+// hex_editor.h.
 #include <QEvent>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -12,6 +15,12 @@
 namespace ui {
 
 using namespace hexrows;
+
+namespace {
+// Edited bytes not yet written to the chip or a file: a pale blue that the
+// differences' salmon and the selection never look like.
+const QColor kEdited(196, 222, 255);
+}  // namespace
 
 // --- geometry and painting ------------------------------------------------------
 
@@ -143,8 +152,9 @@ void HexEditor::paintEvent(QPaintEvent*) {
             const qint64 at = first + c;
             const bool selected = selLength_ > 0 && at >= selStart_ && at < selStart_ + selLength_;
             const bool differs = DiffersAt(at);
-            if (!selected && !differs) continue;
-            const QColor colour = differs ? difference : selection;
+            const bool edited = !selected && !differs && EditedAt(at);
+            if (!selected && !differs && !edited) continue;
+            const QColor colour = differs ? difference : edited ? kEdited : selection;
             const qreal extra =
                 (selected && c + 1 < count && c != 7 && at + 1 < selStart_ + selLength_) ? 1 : 0;
             painter.fillRect(
@@ -194,6 +204,37 @@ void HexEditor::paintEvent(QPaintEvent*) {
         const qreal nx = hexBox.left() + nibble_ * charWidth_;
         painter.fillRect(QRectF(nx, y + lineHeight_ - 3, charWidth_, 2), textColour);
     }
+}
+
+void HexEditor::MarkWritten() {
+    written_ = data_;
+    viewport()->update();
+}
+
+bool HexEditor::EditedAt(qint64 offset) const {
+    const auto at = static_cast<std::size_t>(offset);
+    return at < written_.size() && at < data_.size() && written_[at] != data_[at];
+}
+
+bool HexEditor::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const Hit hit = HitTest(help->pos());
+    const auto at = static_cast<std::size_t>(hit.offset);
+    if (!comparing_ || hit.offset < 0 || at >= data_.size() || at >= compare_.size() ||
+        data_[at] == compare_[at]) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(
+        help->globalPos(),
+        QStringLiteral("0x%1: the buffer holds %2, the other side %3")
+            .arg(QString::number(hit.offset, 16).toUpper())
+            .arg(QString::number(data_[at], 16).toUpper().rightJustified(2, QLatin1Char('0')))
+            .arg(QString::number(compare_[at], 16).toUpper().rightJustified(2, QLatin1Char('0'))),
+        viewport());
+    return true;
 }
 
 }  // namespace ui

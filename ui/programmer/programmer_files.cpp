@@ -117,6 +117,7 @@ bool ProgrammerWindow::Save() {
         return false;
     }
     editor_->UndoStack().setClean();
+    editor_->MarkWritten();
     RememberFile(filePath_);
     UpdateTitle();
     Say(QStringLiteral("Saved %1 bytes to %2").arg(data.size()).arg(QFileInfo(filePath_).fileName()));

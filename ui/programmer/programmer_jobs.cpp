@@ -296,6 +296,7 @@ void ProgrammerWindow::Read() {
     clock.start();
     ReadJob(QStringLiteral("Read"), QStringLiteral("Reading"), [&](std::vector<std::uint8_t>& data) {
         editor_->ReplaceData(data, QStringLiteral("Read %1").arg(PartText()));
+        editor_->MarkWritten();
         SetMarks({});
         Say(QStringLiteral("Read %1: %2 bytes in %3")
                 .arg(PartText())
@@ -442,6 +443,7 @@ void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& 
         EndJob();
         return;
     }
+    if (what == QLatin1String("Write")) editor_->MarkWritten();  // the buffer is on the chip
     if (!verifyBox_->isChecked()) {
         Say(QStringLiteral("%1: %2 bytes of %3 written in %4, not verified")
                 .arg(what)

@@ -134,6 +134,12 @@ void ProgrammerWindow::BuildActions() {
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     editor_->addAction(copy);
+    edit->addSeparator();
+    make(edit, QStringLiteral("&Paste over the buffer"), "paste", QKeySequence::Paste,
+         [this] { PasteClipboard(); });
+    make(edit, QStringLiteral("F&ill the selection..."), "fill",
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), [this] { AskFill(); });
+    edit->addSeparator();
     searchBar_->GoToAction()->setText(QStringLiteral("&Go to offset..."));
     searchBar_->FindAction()->setText(QStringLiteral("&Find..."));
     edit->addAction(searchBar_->GoToAction());

@@ -93,6 +93,16 @@ public:
     void RefreshBackups();
     bool LoadBackupEntry(int row);
 
+    // --- Edits -------------------------------------------------------------
+    // Hex bytes ("DE AD BE EF") written over the buffer at the cursor, as
+    // one undo step; false (and said) when the text is not hex bytes.
+    bool PasteText(const QString& text);
+    // The clipboard's bytes (raw, or hex text) over the buffer at the cursor.
+    void PasteClipboard();
+    // The selection filled with `pattern` (hex bytes, repeated), one undo step.
+    bool FillSelection(const QString& pattern);
+    void AskFill();
+
     // --- What tests and the user read -----------------------------------------
     HexEditor& Editor() { return *editor_; }
     QLineEdit* PartFilter() const { return filter_; }

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "ui/main/window_fit.h"
+#include "ui/programmer/buffer_edits.h"
 
 namespace {
 
@@ -58,6 +59,31 @@ TEST(WindowFit, ASplitterTakesItsOwnStateAndRefusesADamagedOne) {
           SplitterState(0xff, 1, 3, {1, 2, 3}), SplitterState(0xff, 1, 2, {100, 900000000}),
           SplitterState(0xff, 1, 2, {-5, 100}), SplitterState(0x12, 1, 2, {100, 100})})
         EXPECT_FALSE(RestoreSplitterState(splitter, bad)) << bad.toHex().toStdString();
+}
+
+TEST(BufferEdits, HexTextAndFillPatterns) {
+    std::vector<std::uint8_t> bytes;
+    QString error;
+    const struct {
+        const char* text;
+        std::vector<std::uint8_t> bytes;  // empty: refused
+    } cases[] = {{"DE AD be,ef", {0xDE, 0xAD, 0xBE, 0xEF}},
+                 {"0x12 0x34", {0x12, 0x34}},
+                 {"0102\n03", {1, 2, 3}},
+                 {"12 3", {}},
+                 {"zz", {}},
+                 {"  ", {}}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ui::HexTextBytes(QString::fromLatin1(c.text), bytes, error), !c.bytes.empty()) << c.text;
+        if (!c.bytes.empty()) {
+            EXPECT_EQ(bytes, c.bytes) << c.text;
+        }
+    }
+    std::vector<std::uint8_t> data(8, 0);
+    ui::FillWith(data, 2, 5, {0xA, 0xB});
+    EXPECT_EQ(data, std::vector<std::uint8_t>({0, 0, 0xA, 0xB, 0xA, 0xB, 0xA, 0}));
+    EXPECT_EQ(ui::Overwrite(data, 6, {1, 2, 3}), 2);
+    EXPECT_EQ(data[7], 2);
 }
 
 }  // namespace

@@ -344,6 +344,65 @@ TEST_F(ProgrammerWindowTest, EveryWayOutAsksBeforeTheBuffersEditsAreLost) {
     EXPECT_EQ(questions.size(), 5);
 }
 
+TEST_F(ProgrammerWindowTest, PasteAndFillAreOneStepEachAndEditsShowUntilWritten) {
+    ProgrammerWindow& window = Start(Adapter::Parallel);
+    ASSERT_TRUE(window.ChoosePart("24C02"));
+    window.Editor().SetCursorOffset(0xFE);
+    // Hex text in any of the usual spellings; what runs past the end is cut and said.
+    ASSERT_TRUE(window.PasteText("0x12, 34\nab"));
+    EXPECT_EQ(window.Status(), "Pasted 2 of 3 bytes at 0xFE: the rest would run past the end");
+    EXPECT_EQ(window.Editor().Data()[0xFE], 0x12);
+    EXPECT_EQ(window.Editor().Data()[0xFF], 0x34);
+    EXPECT_TRUE(window.Editor().EditedAt(0xFF));
+    EXPECT_FALSE(window.Editor().EditedAt(0xFD));
+    EXPECT_FALSE(window.PasteText("12 3"));
+    EXPECT_EQ(messages.value(0), "\"3\" has a hex digit left over (bytes take two); nothing was pasted");
+    window.Editor().SelectRange(0x10, 5);
+    ASSERT_TRUE(window.FillSelection("de ad"));
+    EXPECT_EQ(std::vector<std::uint8_t>(window.Editor().Data().begin() + 0x10,
+                                        window.Editor().Data().begin() + 0x16),
+              std::vector<std::uint8_t>({0xDE, 0xAD, 0xDE, 0xAD, 0xDE, 0xFF}));
+    EXPECT_TRUE(window.CursorStatus()->text().contains("Selection 0x0010..0x0014, 5 bytes"))
+        << window.CursorStatus()->text().toStdString();
+    window.Editor().UndoStack().undo();  // the fill, whole
+    EXPECT_EQ(window.Editor().Data()[0x10], 0xFF);
+    window.Editor().UndoStack().redo();
+    // Written to the chip, nothing is an edit any more.
+    window.Write();
+    EXPECT_TRUE(window.Status().contains("written and verified")) << window.Status().toStdString();
+    EXPECT_FALSE(window.Editor().EditedAt(0x10));
+}
+
+TEST_F(ProgrammerWindowTest, EachMessageSaysWhatIsTrueNow) {
+    ProgrammerWindow& window = Start(Adapter::Spidev);
+    ASSERT_TRUE(window.ChoosePart("93C46x8"));
+    window.Detect();
+    EXPECT_TRUE(
+        window.Status().endsWith("93Cxx (Microwire) parts cannot be detected: choose yours from the list"))
+        << window.Status().toStdString();
+    // A later job leaves no Detect line behind; Erase asks first, naming part and adapter.
+    window.Erase();
+    EXPECT_TRUE(window.DetectLabel()->text().isEmpty());
+    EXPECT_TRUE(questions.value(0).startsWith("Erase the 93C46x8 on ")) << questions.value(0).toStdString();
+    // A compare lists both sides' bytes, and follows an edit.
+    window.Editor().SetCursorOffset(3);
+    QTest::keyClicks(&window.Editor(), "22");
+    window.CompareWithChip();
+    EXPECT_EQ(window.ReportPane()->toPlainText(),
+              "The buffer compared with the 93C46x8: 1 byte differs\n0003: buffer 22, the 93C46x8 FF");
+    QTest::keyClicks(&window.Editor(), "33");
+    EXPECT_TRUE(window.ReportPane()->toPlainText().startsWith(
+        "The buffer compared with the 93C46x8: 2 bytes differ"));
+    // Save as a name that says no format asks (the seam answers No: nothing is written).
+    answer = false;
+    savePathAnswer = QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath("dump.txt");
+    EXPECT_FALSE(window.SaveAs());
+    EXPECT_EQ(saveRequests.value(0), "93C46x8.bin");
+    EXPECT_TRUE(questions.last().startsWith("dump.txt names no image format"))
+        << questions.last().toStdString();
+    EXPECT_FALSE(QFile::exists(savePathAnswer));
+}
+
 TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
     std::string error;
     ASSERT_TRUE(bench().PutPart("24C256", error)) << error;
