@@ -136,8 +136,12 @@ bool WriteI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, const Im
         std::copy_n(image.begin() + at, count, buffer.begin() + n);
         const hardware::I2cMessage write{
             spot.device, false, {buffer.data(), static_cast<std::size_t>(n + count)}};
-        if (!i2c.Transfer({&write, 1}).Ok()) {
+        const hardware::I2cResult sent = i2c.Transfer({&write, 1});
+        if (!sent.Ok()) {
             i2c.Recover();
+            // Another master holds the bus: give it a millisecond to finish
+            // its transfer, so the tries span a quarter second, not a burst.
+            if (sent.status == hardware::I2cStatus::BusBusy) i2c.SleepMs(1);
             if (++fails < kWriteFailLimit) continue;
         } else {
             fails = 0;

@@ -39,6 +39,14 @@ inline std::int64_t CounterNowUs(platform::Counter& counter) {
 
 // The end of a wait `ms` milliseconds from now on the adapter's clock. It
 // reads the clock once when made and once per Passed().
+//
+// A wait polls, then asks Passed(). The process can lose the processor
+// between the two (a loaded machine, a slow USB round trip): the clock then
+// reads past the end although the chip finished long before, and the poll
+// that said "busy" was taken early in the wait. So the first Passed() that
+// finds the end gone still answers false, and the wait polls once more; only
+// the call after that gives up. A chip that is really stuck costs one poll
+// more than the time allowed.
 class Deadline {
 public:
     Deadline(BusAdapter& bus, int ms) : bus_(bus) {
@@ -46,13 +54,17 @@ public:
         end_ = now == BusAdapter::kNoTime ? now : now + static_cast<std::int64_t>(ms) * 1000;
     }
     bool Passed() {
+        if (late_) return true;
         const std::int64_t now = bus_.NowUs();
-        return now == BusAdapter::kNoTime || end_ == BusAdapter::kNoTime || now >= end_;
+        if (now == BusAdapter::kNoTime || end_ == BusAdapter::kNoTime) return true;
+        late_ = now >= end_;
+        return false;
     }
 
 private:
     BusAdapter& bus_;
     std::int64_t end_ = 0;
+    bool late_ = false;  // the end was seen: one last poll, then over
 };
 
 }  // namespace hardware

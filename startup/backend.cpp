@@ -191,6 +191,18 @@ bool KnownBenchChip(const std::string& name, std::string& chip, std::string& err
         if (!last.empty()) names += (names.empty() ? "" : ", ") + last;
         last = std::string("'") + entry + "'";
     }
+    // A 93Cxx as merlix-cli chips prints it (93C66x16), or without its
+    // organisation (93C66): the same chip in the serial socket, whose ORG
+    // strap decides the words.
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
+        if (part.family != hardware::ChipFamily::Microwire) continue;
+        const std::string bare(part.name);
+        if (Lower(name) == Lower(bare) ||
+            Lower(name) == Lower(bare + "x" + std::to_string(part.organisation))) {
+            chip = part.listText;
+            return true;
+        }
+    }
     // The 24Cxx and 25xx parts by name, into their sockets.
     if (const hardware::ChipPart* part = hardware::FindMemoryPart(name);
         part != nullptr && part->family != hardware::ChipFamily::Microwire) {

@@ -106,9 +106,10 @@ TEST_P(FastI2cTransfers, AcknowledgePollingEndsAtItsBoundOnAStuckChip) {
     const std::int64_t start = rig.I2c().NowUs();
     EXPECT_FALSE(WriteI2cPagesFast(rig.I2c(), 0, 0xA0, 16, image, progress));
     EXPECT_EQ(progress.messages, std::vector<std::string>{kI2cTimeoutMessage});
-    // One page, the 20 ms of polling, and the reset after it.
+    // One page, the 20 ms of polling and one poll after them (a CH341A's
+    // takes a few USB frames), and the reset after it.
     EXPECT_GE(rig.I2c().NowUs() - start, kChipWaitLimitMs * 1000);
-    EXPECT_LT(rig.I2c().NowUs() - start, (kChipWaitLimitMs + 5) * 1000);
+    EXPECT_LT(rig.I2c().NowUs() - start, (kChipWaitLimitMs + 8) * 1000);
 }
 
 TEST_P(FastTransfers, BackupHoldsWhatTheChipHeld) {

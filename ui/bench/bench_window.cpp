@@ -218,10 +218,20 @@ BenchWindow::BenchWindow(SimulatedBench& bench, QWidget* parent)
     noteLabel_ = new QLabel;
     noteLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto* layout = new QVBoxLayout(this);
+    // Everything scrolls, so the window fits a small screen's height.
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
     layout->addLayout(top);
     layout->addLayout(middle);
     layout->addWidget(noteLabel_);
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    content_ = content;
 
     timer_ = new QTimer(this);
     timer_->setInterval(kRefreshMs);
@@ -235,6 +245,8 @@ BenchWindow::BenchWindow(SimulatedBench& bench, QWidget* parent)
 }
 
 BenchWindow::~BenchWindow() = default;
+
+QSize BenchWindow::sizeHint() const { return content_->sizeHint(); }
 
 QWidget* BenchWindow::BuildAdapterBox() {
     adapterLabel_ = new QLabel;

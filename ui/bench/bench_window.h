@@ -41,6 +41,8 @@ public:
 
     BenchWindow(simulator::SimulatedBench& bench, QWidget* parent = nullptr);
     ~BenchWindow() override;
+    // What the contents need, without the scroll area's own cap.
+    QSize sizeHint() const override;
 
     // One refresh tick (the timer calls it; tests and the benchmark too).
     void Refresh();
@@ -107,6 +109,7 @@ private:
     void SaveFrom(DumpChip chip);
 
     simulator::SimulatedBench& bench_;
+    QWidget* content_ = nullptr;  // the scrolled contents
     QTimer* timer_ = nullptr;
     std::uint32_t tick_ = 0;
 

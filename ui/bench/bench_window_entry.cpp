@@ -8,6 +8,7 @@
 #include "ui/bench/bench_window.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
+#include "ui/main/window_fit.h"
 #include "ui/panels/panel_placement.h"
 
 namespace ui {
@@ -33,13 +34,15 @@ void MainDialog::ShowBenchWindow() {
     }
     if (!benchWindow_) {
         benchWindow_ = new BenchWindow(*bench, this);
-        benchWindow_->adjustSize();
+        benchWindow_->resize(benchWindow_->sizeHint());
         // Beside the main window, else below it, and never over its controls
         // (the right-hand column is what the technician reaches for next).
         const CompanionPlacement place = PlaceCompanion(frameGeometry(), benchWindow_->frameGeometry().size(),
                                                         screen()->availableGeometry());
         if (place.owner != frameGeometry().topLeft()) move(place.owner);
         benchWindow_->move(place.companion);
+        // Where neither beside nor below has room, it is shrunk (it scrolls) and kept on the screen.
+        FitWindowToScreen(*benchWindow_);
     }
     if (benchWindow_->isVisible()) {
         benchWindow_->raise();

@@ -331,8 +331,10 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainDialog::done(int result) {
-    // The programmer's job runs on this window's adapter: it ends first.
-    if (programmerWindow_ && programmerWindow_->JobRunning()) return;
+    // The programmer's job runs on this window's adapter: it ends first. Its
+    // buffer's edits are not lost unasked (Exit, Esc, the close button and
+    // the signals all end here).
+    if (programmerWindow_ && !programmerWindow_->MayQuit()) return;
     // The poll timer ends with the window.
     m_pollTimer->stop();
     QDialog::done(result);

@@ -1,9 +1,12 @@
 // The application object and the program's start-up sequence.
 #include "ui/main/tool_app.h"
 
+#include <QMessageBox>
+#include <QSessionManager>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -11,9 +14,11 @@
 #include "hardware/port_adapter.h"
 #include "platform/privileges.h"
 #include "startup/adapter_check.h"
+#include "ui/main/exit_signals.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
+#include "ui/programmer/programmer_window.h"
 
 namespace ui {
 
@@ -44,8 +49,36 @@ bool ToolApp::InitInstance() {
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
+    // The adapter's warning (the CH341A's 5 V lines): one box, owned by the
+    // main window and shown once it is on screen, never a window of its own.
     if (!adapterWarning.isEmpty())
-        QTimer::singleShot(0, &dialog, [warning = adapterWarning] { ShowMessage(warning); });
+        QTimer::singleShot(0, &dialog, [&dialog, warning = adapterWarning] {
+            QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), warning,
+                            QMessageBox::Ok, &dialog);
+            box.exec();
+        });
+    // SIGINT and SIGTERM close the window as its close button does; a chip
+    // job is cancelled first (it stops after the page in flight and says what
+    // the chip holds), and the close follows once it has ended.
+    std::function<void()> closeWindow;
+    closeWindow = [&dialog, &closeWindow] {
+        ProgrammerWindow* programmer = dialog.OpenedProgrammerWindow();
+        if (programmer != nullptr && programmer->JobRunning()) {
+            programmer->CancelJob();
+            QTimer::singleShot(50, &dialog, closeWindow);
+            return;
+        }
+        dialog.reject();
+    };
+    const ExitSignals exitSignals(closeWindow);
+    // The desktop session ending asks about the programmer's edits too.
+    connect(this, &QGuiApplication::commitDataRequest, &dialog, [&dialog](QSessionManager& manager) {
+        ProgrammerWindow* programmer = dialog.OpenedProgrammerWindow();
+        if (programmer == nullptr || !programmer->HasUnsavedEdits() || !manager.allowsInteraction()) return;
+        const bool mayGo = programmer->MayQuit();
+        manager.release();
+        if (!mayGo) manager.cancel();
+    });
     dialog.exec();
     return false;
 }

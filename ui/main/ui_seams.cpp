@@ -74,6 +74,12 @@ QString AskSavePath(const QString& initialName) {
                                         FileFilter(initialName));
 }
 
+QString AskSavePathWithFilters(const QString& suggestedName, const QString& filters, QString* chosenFilter) {
+    if (Seams().askSavePath) return Seams().askSavePath(suggestedName);
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), suggestedName,
+                                        filters + QStringLiteral(";;All files (*)"), chosenFilter);
+}
+
 UiSeams InstallUiSeams(UiSeams seams) { return std::exchange(Seams(), std::move(seams)); }
 
 }  // namespace ui

@@ -29,6 +29,10 @@ bool AskYesNo(const QString& question);
 // A save-file dialog preset with initialName; it asks before overwriting an
 // existing file. Empty when cancelled.
 QString AskSavePath(const QString& initialName);
+// A save-file dialog offering `filters` (";;" between them, as Qt writes
+// them), preset to `suggestedName`; `chosenFilter` gets the filter picked.
+// The askSavePath seam stands in for it, given the suggested name.
+QString AskSavePathWithFilters(const QString& suggestedName, const QString& filters, QString* chosenFilter);
 
 struct UiSeams {
     std::function<void(const QString& text)> showMessage;

@@ -13,6 +13,7 @@
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
+#include "ui/main/window_fit.h"
 #include "ui/monitor/transfers_window.h"
 
 namespace ui {
@@ -165,6 +166,7 @@ void MainDialog::ShowTransfersWindow() {
         };
         auto now = [this] { return monitorClock_.NowUs(); };
         transfersWindow_ = new TransfersWindow(transferLog_, names, now, this);
+        FitWindowToScreen(*transfersWindow_);
     }
     transfersWindow_->Refresh();
     transfersWindow_->show();

@@ -50,6 +50,13 @@ public:
     // nullptr ends the compare.
     void SetCompare(const std::vector<std::uint8_t>* other);
     bool Comparing() const { return comparing_; }
+    // The bytes compared with (empty without a compare).
+    const std::vector<std::uint8_t>& CompareBytes() const { return compare_; }
+    // The bytes as last read from or written to the chip or a file (SetData
+    // takes its data as them): bytes that differ are edits not yet written,
+    // drawn in a colour of their own.
+    void MarkWritten();
+    bool EditedAt(qint64 offset) const;
     // Bytes that differ from the compare; 0 without one.
     int DifferenceCount() const;
     // The engine's marks (verify mismatches), one per buffer byte, 0 none;
@@ -100,6 +107,8 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    // A differing byte's tooltip: the buffer's value and the other side's.
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -147,6 +156,7 @@ private:
 
     std::vector<std::uint8_t> data_;
     std::vector<std::uint8_t> compare_;
+    std::vector<std::uint8_t> written_;  // see MarkWritten
     bool comparing_ = false;
     std::vector<std::uint8_t> marks_;
     mutable int differences_ = 0;

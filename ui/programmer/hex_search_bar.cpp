@@ -156,8 +156,9 @@ bool HexSearchBar::FindText(const QString& text, bool backwards) {
         Say(QStringLiteral("Not found."));
         return false;
     }
+    // A new search takes a hit at the cursor itself as found in place.
     const qint64 at = editor_->CursorOffset();
-    const bool wrapped = backwards ? at >= from : at <= from;
+    const bool wrapped = backwards ? at > from : at < from;
     Say(wrapped ? (backwards ? QStringLiteral("Wrapped round from the start to the end.")
                              : QStringLiteral("Wrapped round from the end to the start."))
                 : QString());
@@ -168,7 +169,9 @@ bool HexSearchBar::Next() { return Step(true); }
 bool HexSearchBar::Previous() { return Step(false); }
 
 bool HexSearchBar::Step(bool forward) {
-    if (editor_->DifferenceCount() > 0 || editor_->HasMarks()) {
+    // A search typed goes on with F3 whatever is coloured; without one, F3
+    // walks the differences or marks.
+    if (lastFind_.isEmpty() && (editor_->DifferenceCount() > 0 || editor_->HasMarks())) {
         const bool found = forward ? editor_->NextDifference() : editor_->PreviousDifference();
         if (isVisible()) Say(found ? QString() : QStringLiteral("No differences."));
         return found;

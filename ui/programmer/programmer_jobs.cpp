@@ -21,6 +21,8 @@
 #include "eeprom/backup.h"
 #include "eeprom/part_session.h"
 #include "eeprom/verify_report.h"
+#include "ui/main/startup.h"
+#include "ui/main/ui_seams.h"
 #include "ui/programmer/hex_editor.h"
 #include "ui/programmer/programmer_window.h"
 
@@ -36,6 +38,10 @@ QString Bytes(qint64 count) {
 // "1 byte differs", "12 bytes differ".
 QString Differ(qint64 count) {
     return Bytes(count) + (count == 1 ? QStringLiteral(" differs") : QStringLiteral(" differ"));
+}
+
+QString UpperHex(qint64 value, int digits) {
+    return QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
 }
 
 QString Seconds(qint64 ms) { return QString::number(ms / 1000.0, 'f', 1) + QStringLiteral(" s"); }
@@ -149,6 +155,8 @@ bool ProgrammerWindow::StartJob(const QString& phase, bool needsPart) {
         }
     }
     editor_->SetReadOnly(true);
+    // What Detect said is about the chip before this job.
+    if (phase != QLatin1String("Detect")) detected_->clear();
     cancelButton_->setEnabled(true);
     Action(QStringLiteral("cancel"))->setEnabled(true);
     progressBar_->setValue(0);
@@ -157,6 +165,11 @@ bool ProgrammerWindow::StartJob(const QString& phase, bool needsPart) {
 }
 
 void ProgrammerWindow::EndJob() {
+    // A job that stopped short leaves no rate or time left behind it.
+    if (progressBar_->value() < progressBar_->maximum()) {
+        progressBar_->setValue(0);
+        rate_->clear();
+    }
     for (const QPointer<QWidget>& widget : disabledWidgets_)
         if (widget) widget->setEnabled(true);
     for (const QPointer<QAction>& action : disabledActions_)
@@ -211,16 +224,27 @@ void ProgrammerWindow::SetMarks(const std::vector<std::uint8_t>& marks) { editor
 int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expected,
                                         const std::vector<std::uint8_t>& read, const QString& against,
                                         bool verifying) {
-    eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
-    // What a pattern suggests about a chip that did not store a write says
-    // nothing about a buffer compared with another dump.
-    if (!verifying) report.pattern = eeprom::VerifyPattern::None;
+    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
+    if (!verifying) {
+        // A compare read nothing back and verified nothing: it lists what the
+        // buffer and the other side each hold. The editor colours and counts.
+        QString text =
+            report.count
+                ? QStringLiteral("The buffer compared with %1: %2\n").arg(against, Differ(report.count))
+                : QStringLiteral("The buffer and %1 are the same.").arg(against);
+        const int digits = std::max(4, static_cast<int>(QString::number(expected.size() - 1, 16).size()));
+        for (const eeprom::VerifyDifference& d : report.first)
+            text +=
+                QStringLiteral("%1: buffer %2, %3 %4\n")
+                    .arg(UpperHex(d.offset, digits), UpperHex(d.expected, 2), against, UpperHex(d.read, 2));
+        if (report.count > static_cast<int>(report.first.size()))
+            text += QStringLiteral("(the first %1 are listed)\n").arg(report.first.size());
+        report_->setPlainText(text.trimmed());
+        return report.count;
+    }
     report_->setPlainText(report.count ? QStringLiteral("Buffer against %1:\n").arg(against) +
                                              QString::fromStdString(eeprom::FormatVerifyReport(report))
                                        : QStringLiteral("The buffer and %1 are the same.").arg(against));
-    // A compare colours the buffer through the editor and counts its own
-    // differences; the marks and this count are the verify's.
-    if (!verifying) return report.count;
     std::vector<std::uint8_t> marks;
     if (report.count) {
         marks.assign(std::min(expected.size(), read.size()), eeprom::kMarkNone);
@@ -245,7 +269,7 @@ void ProgrammerWindow::ShowDifferences(const std::vector<std::uint8_t>& bytes, c
 }
 
 void ProgrammerWindow::ShowDifferenceCount() {
-    differences_->setText(QStringLiteral("%1 from %2 (F3 and Shift+F3 go from one to the next)")
+    differences_->setText(QStringLiteral("%1 from %2 (F8 and Shift+F8 go from one to the next)")
                               .arg(Differ(editor_->DifferenceCount()), compareName_));
 }
 
@@ -272,6 +296,7 @@ void ProgrammerWindow::Read() {
     clock.start();
     ReadJob(QStringLiteral("Read"), QStringLiteral("Reading"), [&](std::vector<std::uint8_t>& data) {
         editor_->ReplaceData(data, QStringLiteral("Read %1").arg(PartText()));
+        editor_->MarkWritten();
         SetMarks({});
         Say(QStringLiteral("Read %1: %2 bytes in %3")
                 .arg(PartText())
@@ -332,8 +357,28 @@ void ProgrammerWindow::Erase() {
                   QStringLiteral("Erase"));
 }
 
+bool ProgrammerWindow::ConfirmWrite(const QString& what) {
+    const bool erase = what == QLatin1String("Erase");
+    const bool backup = backupBox_->isChecked();
+    if (!erase && backup) return true;  // what the chip held is kept first
+    const QString target = QStringLiteral("%1 on %2").arg(PartText(), AdapterInUse());
+    const QString question =
+        erase ? QStringLiteral("Erase %1? Every byte becomes FF%2.")
+                    .arg(target, backup ? QStringLiteral("; a backup is taken first")
+                                        : QStringLiteral(", and no backup is taken"))
+              : QStringLiteral("Write the buffer to %1 without a backup? What the chip holds now is lost.")
+                    .arg(target);
+    if (AskYesNo(question)) return true;
+    Say(QStringLiteral("%1 not started: %2 holds what it held").arg(what, PartText()));
+    return false;
+}
+
 void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& what) {
     if (!StartJob(what, true)) return;
+    if (!ConfirmWrite(what)) {
+        EndJob();
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     const int bytes = part_->bytes;
@@ -369,7 +414,9 @@ void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& 
     eeprom::Image image{bytes, 0xFF};
     std::copy_n(data.begin(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(bytes)),
                 image.begin());
-    const JobOutcome written = RunStep(QStringLiteral("Writing"), bytes, [&](eeprom::Progress& p) {
+    const QString phase =
+        what == QLatin1String("Erase") ? QStringLiteral("Erasing") : QStringLiteral("Writing");
+    const JobOutcome written = RunStep(phase, bytes, [&](eeprom::Progress& p) {
         return eeprom::WriteWholePart(session_, *part_, image, p, device_);
     });
     if (written.cancelled) {
@@ -396,6 +443,7 @@ void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& 
         EndJob();
         return;
     }
+    if (what == QLatin1String("Write")) editor_->MarkWritten();  // the buffer is on the chip
     if (!verifyBox_->isChecked()) {
         Say(QStringLiteral("%1: %2 bytes of %3 written in %4, not verified")
                 .arg(what)
@@ -475,10 +523,15 @@ void ProgrammerWindow::Detect() {
         summary = chosen ? QStringLiteral("Detected the %1 and chose it").arg(name)
                          : QStringLiteral("Detected the %1; the buffer's edits kept the part").arg(name);
     } else {
-        summary = withCandidates == 0
-                      ? QStringLiteral("Detect found no memory")
-                      : QStringLiteral("Detect is not sure of the part (the report below says "
-                                       "why); choose it from the list");
+        summary =
+            withCandidates == 0
+                ? QStringLiteral("Detect found no memory") +
+                      (session_.CannotReach(hardware::ChipFamily::Microwire).empty()
+                           ? QStringLiteral(". 93Cxx (Microwire) parts cannot be detected: choose yours "
+                                            "from the list")
+                           : QString())
+                : QStringLiteral("Detect is not sure of the part (the report below says "
+                                 "why); choose it from the list");
     }
     // The full account goes to the report pane (after a part is chosen,
     // which clears it); the chooser keeps a line.

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
@@ -35,71 +37,17 @@
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
+#include "ui/main/window_fit.h"
 #include "ui/programmer/checksums_panel.h"
+#include "ui/programmer/cursor_status.h"
 #include "ui/programmer/hex_editor.h"
 #include "ui/programmer/hex_search_bar.h"
 
 namespace ui {
 
-namespace {
-
-constexpr int kRecentFiles = 8;
-const char* const kImageFilter = "*.bin *.hex *.ihex *.srec *.s19 *.mot";
-
-QString Key(const char* name) { return QStringLiteral("programmer/") + QLatin1String(name); }
-
-QString HexOffset(qint64 value) {
-    return QStringLiteral("0x%1")
-        .arg(value, 4, 16, QLatin1Char('0'))
-        .toUpper()
-        .replace(QLatin1String("0X"), QLatin1String("0x"));
+QString ProgrammerWindow::SettingKey(const char* name) {
+    return QStringLiteral("programmer/") + QLatin1String(name);
 }
-
-// A 7-bit device address with its 8-bit write address: "0x57 (AE)".
-QString DeviceText(int address) {
-    return QStringLiteral("0x%1 (%2)")
-        .arg(QString::number(address, 16).toUpper())
-        .arg(QString::number(address << 1, 16).toUpper());
-}
-
-QString Millivolts(int mv) { return QString::number(mv / 1000.0, 'f', 1); }
-
-// A part's facts in one paragraph; an I2C part's with where it answers at
-// `device` (8-bit).
-QString FactsOf(const hardware::ChipPart& part, int device) {
-    QStringList facts;
-    facts << QStringLiteral("%1 bytes (%2)").arg(part.bytes).arg(HexOffset(part.bytes));
-    if (part.family == hardware::ChipFamily::Microwire) {
-        facts << QStringLiteral("Microwire, %1-bit words, written a word at a time").arg(part.organisation);
-    } else {
-        facts << QStringLiteral("%1-byte pages").arg(part.pageSize);
-        facts << QStringLiteral("%1 address byte%2 (%3)")
-                     .arg(part.addressBytes)
-                     .arg(part.addressBytes == 1 ? QString() : QStringLiteral("s"))
-                     .arg(part.family == hardware::ChipFamily::I2c ? QStringLiteral("I2C")
-                                                                   : QStringLiteral("SPI"));
-    }
-    if (part.minMillivolts > 0)
-        facts << QStringLiteral("%1-%2 V").arg(Millivolts(part.minMillivolts),
-                                               Millivolts(part.maxMillivolts));
-    facts << QStringLiteral("write cycle up to %1 ms").arg(part.writeCycleMaxUs / 1000);
-    if (part.blockSelect != hardware::BlockSelect::None)
-        facts << QLatin1String(hardware::BlockRuleText(part));
-    if (part.family == hardware::ChipFamily::I2c) {
-        const int blocks = hardware::DeviceBlocks(part);
-        const int first = device >> 1;
-        const int last = hardware::BlockDevice(part, first, blocks - 1);
-        facts << (blocks == 1 ? QStringLiteral("at I2C address %1").arg(DeviceText(first))
-                              : QStringLiteral("at I2C addresses %1 %2 %3")
-                                    .arg(DeviceText(first),
-                                         blocks == 2 ? QStringLiteral("and") : QStringLiteral("to"),
-                                         DeviceText(last)));
-    }
-    return QString::fromStdString(eeprom::PartName(part)) + QStringLiteral(": ") +
-           facts.join(QStringLiteral(", "));
-}
-
-}  // namespace
 
 ProgrammerWindow::ProgrammerWindow(eeprom::Session& session, QWidget* owner)
     : QMainWindow(owner), session_(session), owner_(owner) {
@@ -113,23 +61,21 @@ ProgrammerWindow::ProgrammerWindow(eeprom::Session& session, QWidget* owner)
     FillPartList();
     connect(&editor_->UndoStack(), &QUndoStack::cleanChanged, this, [this] { UpdateTitle(); });
     connect(editor_, &HexEditor::DataEdited, this, [this] {
-        if (editor_->Comparing()) ShowDifferenceCount();
+        // The count and the report say the same, after every edit.
+        if (!editor_->Comparing()) return;
+        ReportDifferences(editor_->Data(), editor_->CompareBytes(), compareName_, false);
+        ShowDifferenceCount();
     });
     connect(editor_, &HexEditor::FileDropped, this, [this](const QString& path) { OpenFile(path); });
     RestoreWindowState();
-    device_ = ToolSettings().value(Key("device"), 0xA0).toInt();
-    // The part chosen last; the first time, on the bench, the part in its I2C socket.
-    QString first = QStringLiteral("24C02");
-    if (simulator::SimulatedBench* bench = ActiveBench(); bench != nullptr && bench->I2cPart() != nullptr)
-        first = QString::fromStdString(eeprom::PartName(bench->I2cPart()->Part()));
-    const QString remembered = ToolSettings().value(Key("part"), first).toString();
-    if (!ChoosePart(remembered)) ChoosePart(QStringLiteral("24C02"));
+    device_ = ToolSettings().value(SettingKey("device"), 0xA0).toInt();
+    // On the bench, the part put in a socket (--bench-chip, the bench
+    // window) that this adapter reaches: the technician's chip on the table.
+    // Else the part chosen last; the first time, the 24C02.
+    QString first = SocketPart();
+    if (first.isEmpty()) first = ToolSettings().value(SettingKey("part"), QStringLiteral("24C02")).toString();
+    if (!ChoosePart(first)) ChoosePart(QStringLiteral("24C02"));
     UpdateTitle();
-}
-
-ProgrammerWindow::~ProgrammerWindow() {
-    // The main window's end deletes this one without a close.
-    if (shown_) SaveWindowState();
 }
 
 void ProgrammerWindow::showEvent(QShowEvent* event) {
@@ -188,14 +134,27 @@ void ProgrammerWindow::BuildActions() {
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     editor_->addAction(copy);
+    edit->addSeparator();
+    make(edit, QStringLiteral("&Paste over the buffer"), "paste", QKeySequence::Paste,
+         [this] { PasteClipboard(); });
+    make(edit, QStringLiteral("F&ill the selection..."), "fill",
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), [this] { AskFill(); });
+    edit->addSeparator();
     searchBar_->GoToAction()->setText(QStringLiteral("&Go to offset..."));
     searchBar_->FindAction()->setText(QStringLiteral("&Find..."));
-    searchBar_->NextAction()->setText(QStringLiteral("&Next difference"));
-    searchBar_->PreviousAction()->setText(QStringLiteral("&Previous difference"));
     edit->addAction(searchBar_->GoToAction());
     edit->addAction(searchBar_->FindAction());
     edit->addAction(searchBar_->NextAction());
     edit->addAction(searchBar_->PreviousAction());
+    // The differences have keys of their own, so F3 stays with a search.
+    QAction* nextDifference =
+        edit->addAction(QStringLiteral("Next &difference"), this, [this] { editor_->NextDifference(); });
+    nextDifference->setObjectName(QStringLiteral("nextDifference"));
+    nextDifference->setShortcut(QKeySequence(Qt::Key_F8));
+    QAction* previousDifference = edit->addAction(QStringLiteral("Previous di&fference"), this,
+                                                  [this] { editor_->PreviousDifference(); });
+    previousDifference->setObjectName(QStringLiteral("previousDifference"));
+    previousDifference->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
 
     QMenu* chip = menuBar()->addMenu(QStringLiteral("&Chip"));
     tools->addSeparator();
@@ -280,16 +239,21 @@ void ProgrammerWindow::BuildLayout() {
     side->addWidget(detected_);
     backupBox_ = new QCheckBox(QStringLiteral("Back &up before writing"), left);
     backupBox_->setAccessibleName(QStringLiteral("Back up before writing"));
-    backupBox_->setChecked(ToolSettings().value(Key("backup"), true).toBool());
+    backupBox_->setChecked(ToolSettings().value(SettingKey("backup"), true).toBool());
     side->addWidget(backupBox_);
     verifyBox_ = new QCheckBox(QStringLiteral("Verify af&ter writing"), left);
     verifyBox_->setAccessibleName(QStringLiteral("Verify after writing"));
-    verifyBox_->setChecked(ToolSettings().value(Key("verify"), true).toBool());
+    verifyBox_->setChecked(ToolSettings().value(SettingKey("verify"), true).toBool());
     side->addWidget(verifyBox_);
     auto* backupsLabel = new QLabel(QStringLiteral("Bac&kups of this part:"), left);
     backupList_ = new QListWidget(left);
     backupList_->setAccessibleName(QStringLiteral("Backups of this part"));
     backupsLabel->setBuddy(backupList_);
+    // A whole row (its time and CRC) in sight without a scroll bar.
+    backupList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    backupList_->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00  CRC-32 00000000")) +
+        backupList_->frameWidth() * 2 + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     side->addWidget(backupsLabel);
     side->addWidget(backupList_, 1);
     restoreButton_ = new QPushButton(QStringLiteral("&Load into buffer"), left);
@@ -300,6 +264,17 @@ void ProgrammerWindow::BuildLayout() {
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
     topLayout->addWidget(editor_, 1);
+    cursorStatus_ = new QLabel(top);
+    cursorStatus_->setAccessibleName(QStringLiteral("Cursor and selection"));
+    cursorStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    topLayout->addWidget(cursorStatus_);
+    const auto showCursor = [this] {
+        cursorStatus_->setText(CursorStatusText(editor_->Data(), editor_->CursorOffset(),
+                                                editor_->SelectionStart(), editor_->SelectionLength()));
+    };
+    connect(editor_, &HexEditor::CursorMoved, cursorStatus_, showCursor);
+    connect(editor_, &HexEditor::SelectionChanged, cursorStatus_, showCursor);
+    connect(editor_, &HexEditor::DataEdited, cursorStatus_, showCursor);
     topLayout->addWidget(searchBar_);
     auto* below = new QWidget(this);
     auto* belowLayout = new QVBoxLayout(below);
@@ -352,6 +327,7 @@ void ProgrammerWindow::BuildLayout() {
     statusBar()->addWidget(statusLabel_, 1);
 
     connect(filter_, &QLineEdit::textChanged, this, &ProgrammerWindow::FilterParts);
+    filter_->installEventFilter(this);
     connect(filter_, &QLineEdit::returnPressed, this, [this] {
         for (int row = 0; row < partList_->count(); ++row) {
             if (partList_->item(row)->isHidden()) continue;
@@ -372,106 +348,14 @@ void ProgrammerWindow::BuildLayout() {
     connect(detectButton_, &QPushButton::clicked, this, &ProgrammerWindow::Detect);
     connect(cancelButton_, &QPushButton::clicked, this, &ProgrammerWindow::CancelJob);
     connect(backupBox_, &QCheckBox::toggled, this,
-            [](bool on) { ToolSettings().setValue(Key("backup"), on); });
+            [](bool on) { ToolSettings().setValue(SettingKey("backup"), on); });
     connect(verifyBox_, &QCheckBox::toggled, this,
-            [](bool on) { ToolSettings().setValue(Key("verify"), on); });
+            [](bool on) { ToolSettings().setValue(SettingKey("verify"), on); });
     connect(restoreButton_, &QPushButton::clicked, this,
             [this] { LoadBackupEntry(backupList_->currentRow()); });
     connect(backupList_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { LoadBackupEntry(backupList_->row(item)); });
     FillRecentMenu();
-}
-
-void ProgrammerWindow::FillPartList() {
-    const QSignalBlocker block(partList_);
-    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
-        auto* item = new QListWidgetItem(QString::fromStdString(eeprom::PartName(part)), partList_);
-        const std::string missing = session_.CannotReach(part.family);
-        if (!missing.empty()) {
-            // Shown, so the technician finds it, but in grey: a job refuses it.
-            item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
-            item->setToolTip(QString::fromStdString(missing));
-        }
-    }
-}
-
-void ProgrammerWindow::FilterParts(const QString& text) {
-    const QString wanted = text.trimmed();
-    for (int row = 0; row < partList_->count(); ++row) {
-        QListWidgetItem* item = partList_->item(row);
-        item->setHidden(!wanted.isEmpty() && !item->text().contains(wanted, Qt::CaseInsensitive));
-    }
-}
-
-bool ProgrammerWindow::ChoosePart(const QString& name) {
-    const hardware::ChipPart* chosen = nullptr;
-    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
-        if (QString::fromStdString(eeprom::PartName(part)).compare(name, Qt::CaseInsensitive) == 0)
-            chosen = &part;
-    }
-    if (chosen == nullptr || jobRunning_) return false;
-    if (chosen == part_) return true;
-    if (part_ != nullptr &&
-        !MayDiscardEdits(
-            QStringLiteral("choose the %1").arg(QString::fromStdString(eeprom::PartName(*chosen)))))
-        return false;
-    part_ = chosen;
-    const QString partName = QString::fromStdString(eeprom::PartName(*part_));
-    {
-        const QSignalBlocker block(partList_);
-        const auto found = partList_->findItems(partName, Qt::MatchExactly);
-        if (!found.isEmpty()) partList_->setCurrentItem(found.first());
-    }
-    editor_->SetData(std::vector<std::uint8_t>(static_cast<std::size_t>(part_->bytes), 0xFF));
-    editor_->UndoStack().setClean();
-    filePath_.clear();
-    editor_->SetCompare(nullptr);
-    SetMarks({});
-    differences_->clear();
-    report_->clear();
-    // On the bench the serial socket follows the chosen chip of the window's
-    // list, as it follows the main window's, and the fakes without an ORG
-    // line are strapped for it.
-    if (part_->family != hardware::ChipFamily::I2c && hardware::FindChipPart(part_->listText) != nullptr) {
-        if (simulator::SimulatedBench* bench = ActiveBench())
-            bench->SetChipListChoice(std::string(part_->listText));
-    }
-    if (part_->family == hardware::ChipFamily::Microwire) StrapBenchOrg(part_->organisation == 16);
-    ToolSettings().setValue(Key("part"), partName);
-    FillDevices(device_);
-    ShowFacts();
-    RefreshBackups();
-    UpdateTitle();
-    return true;
-}
-
-void ProgrammerWindow::FillDevices(int device) {
-    const QSignalBlocker block(deviceBox_);
-    deviceBox_->clear();
-    const std::vector<int> devices = eeprom::PartDevices(*part_);
-    for (int each : devices) deviceBox_->addItem(DeviceText(each >> 1), each);
-    deviceRow_->setVisible(!devices.empty());
-    deviceRow_->setEnabled(!devices.empty());
-    if (devices.empty()) return;
-    device_ = eeprom::PartDeviceFor(*part_, device);
-    deviceBox_->setCurrentIndex(deviceBox_->findData(device_));
-    ToolSettings().setValue(Key("device"), device_);
-}
-
-bool ProgrammerWindow::ChooseDevice(int device) {
-    if (part_ == nullptr || jobRunning_ || deviceBox_->findData(device) < 0) return false;
-    FillDevices(device);
-    ShowFacts();
-    RefreshBackups();
-    return true;
-}
-
-void ProgrammerWindow::ShowFacts() {
-    if (part_ == nullptr) return;
-    QString text = FactsOf(*part_, device_);
-    const std::string missing = session_.CannotReach(part_->family);
-    if (!missing.empty()) text += QStringLiteral(". %1.").arg(QString::fromStdString(missing));
-    facts_->setText(text);
 }
 
 QString ProgrammerWindow::PartText() const {
@@ -485,6 +369,16 @@ void ProgrammerWindow::Say(const QString& said, bool box) {
     status_ = text;
     statusLabel_->setText(text);
     if (box) ShowMessage(text);
+}
+
+void ProgrammerWindow::DiscardBuffer() {
+    editor_->SetData(std::vector<std::uint8_t>(static_cast<std::size_t>(part_->bytes), 0xFF));  // no history
+    filePath_.clear();
+    editor_->SetCompare(nullptr);
+    SetMarks({});
+    differences_->clear();
+    report_->clear();
+    UpdateTitle();
 }
 
 bool ProgrammerWindow::MayDiscardEdits(const QString& what) {
@@ -502,211 +396,40 @@ void ProgrammerWindow::UpdateTitle() {
     setWindowTitle(title + BenchCaptionMark());
 }
 
-// --- Files -------------------------------------------------------------------
-
-namespace {
-
-// The file's bytes for a part of `capacity` bytes: refused when larger, padded
-// with FF when smaller (`note` says so).
-bool LoadPartFile(const QString& path, int capacity, const QString& partText,
-                  std::vector<std::uint8_t>& bytes, QString& note, QString& error) {
-    const QString name = QFileInfo(path).fileName();
-    QByteArray data;
-    bool longer = false;
-    std::string why;
-    if (!eeprom::ReadFileHead(path, eeprom::kMaxImageFileBytes, data, longer, why, "open")) {
-        error = QString::fromStdString(why);
-        return false;
-    }
-    if (data.isEmpty()) {
-        error = QStringLiteral("%1 is empty; nothing was loaded").arg(name);
-        return false;
-    }
-    if (longer) {
-        error = QStringLiteral("%1 is far too large for %2; nothing was loaded").arg(name, partText);
-        return false;
-    }
-    const eeprom::ImageFormat format = eeprom::ImageFormatToRead(data, QFile::encodeName(path).toStdString());
-    if (!eeprom::DecodeImage(data, format, capacity, name.toStdString(), bytes, why)) {
-        error = QString::fromStdString(why);
-        return false;
-    }
-    if (bytes.size() > static_cast<std::size_t>(capacity)) {
-        error = QStringLiteral("%1 holds %2 bytes, more than the %3 of %4; nothing was loaded")
-                    .arg(name)
-                    .arg(bytes.size())
-                    .arg(capacity)
-                    .arg(partText);
-        return false;
-    }
-    note.clear();
-    if (bytes.size() < static_cast<std::size_t>(capacity))
-        note = QStringLiteral("%1 holds %2 bytes, fewer than the %3 of %4: loaded at 0, the rest is FF")
-                   .arg(name)
-                   .arg(bytes.size())
-                   .arg(capacity)
-                   .arg(partText);
-    bytes.resize(static_cast<std::size_t>(capacity), 0xFF);
-    return true;
-}
-
-}  // namespace
-
-void ProgrammerWindow::Open() {
-    const QString path = AskOpenPath(QLatin1String(kImageFilter));
-    if (!path.isEmpty()) OpenFile(path);
-}
-
-bool ProgrammerWindow::OpenFile(const QString& path) {
-    if (part_ == nullptr || jobRunning_) return false;
-    if (!MayDiscardEdits(QStringLiteral("open %1").arg(QFileInfo(path).fileName()))) return false;
-    std::vector<std::uint8_t> bytes;
-    QString note;
-    QString error;
-    if (!LoadPartFile(path, part_->bytes, PartText(), bytes, note, error)) {
-        Say(error, true);
-        return false;
-    }
-    editor_->SetData(std::move(bytes));
-    editor_->UndoStack().setClean();
-    SetMarks({});
-    filePath_ = path;
-    RememberFile(path);
-    UpdateTitle();
-    Say(note.isEmpty() ? QStringLiteral("Opened %1").arg(QFileInfo(path).fileName()) : note, !note.isEmpty());
-    return true;
-}
-
-bool ProgrammerWindow::Save() {
-    if (filePath_.isEmpty()) return SaveAs();
-    const std::vector<std::uint8_t>& data = editor_->Data();
-    const QByteArray out =
-        eeprom::EncodeImage(data, eeprom::ImageFormatForPath(QFile::encodeName(filePath_).toStdString()));
-    std::string error;
-    if (!eeprom::WriteFileAtomically(filePath_, out.constData(), out.size(), error)) {
-        Say(QString::fromStdString(error), true);
-        return false;
-    }
-    editor_->UndoStack().setClean();
-    RememberFile(filePath_);
-    UpdateTitle();
-    Say(QStringLiteral("Saved %1 bytes to %2").arg(data.size()).arg(QFileInfo(filePath_).fileName()));
-    return true;
-}
-
-bool ProgrammerWindow::SaveAs() {
-    const QString path = AskSavePath(QLatin1String(kImageFilter));
-    if (path.isEmpty()) return false;
-    const QString previous = filePath_;
-    filePath_ = path;
-    if (Save()) return true;
-    filePath_ = previous;
-    UpdateTitle();
-    return false;
-}
-
-void ProgrammerWindow::CompareWithFile() {
-    if (part_ == nullptr || jobRunning_) return;
-    const QString path = AskOpenPath(QLatin1String(kImageFilter));
-    if (path.isEmpty()) return;
-    std::vector<std::uint8_t> bytes;
-    QString note;
-    QString error;
-    if (!LoadPartFile(path, part_->bytes, PartText(), bytes, note, error)) {
-        Say(error, true);
-        return;
-    }
-    ShowDifferences(bytes, QFileInfo(path).fileName());
-}
-
-QStringList ProgrammerWindow::RecentFiles() const {
-    return ToolSettings().value(Key("recentFiles")).toStringList();
-}
-
-void ProgrammerWindow::RememberFile(const QString& path) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    QStringList recent = RecentFiles();
-    recent.removeAll(absolute);
-    recent.prepend(absolute);
-    while (recent.size() > kRecentFiles) recent.removeLast();
-    ToolSettings().setValue(Key("recentFiles"), recent);
-    FillRecentMenu();
-}
-
-void ProgrammerWindow::FillRecentMenu() {
-    recentMenu_->clear();
-    const QStringList recent = RecentFiles();
-    for (int i = 0; i < recent.size(); ++i) {
-        const QString path = recent[i];
-        QAction* action =
-            recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
-        action->setToolTip(path);
-        connect(action, &QAction::triggered, this, [this, path] { OpenFile(path); });
-    }
-    recentMenu_->setEnabled(!recent.isEmpty());
-}
-
-// --- Backups -------------------------------------------------------------------
-
-void ProgrammerWindow::RefreshBackups() {
-    backupList_->clear();
-    if (part_ == nullptr) return;
-    const bool i2c = part_->family == hardware::ChipFamily::I2c;
-    for (const eeprom::BackupEntry& entry :
-         eeprom::ListBackups(eeprom::BackupFolder(), eeprom::PartBackupName(*part_))) {
-        // Whole-chip backups of this part at its address; the command line's
-        // page backups of the small parts are its own to restore.
-        if (entry.target.page >= 0 || (i2c && entry.target.device != device_) || entry.size != part_->bytes)
-            continue;
-        QString text = entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        text += QStringLiteral("  CRC-32 %1").arg(QString::fromStdString(eeprom::Crc32Text(entry.crc32)));
-        if (!entry.matchesName) text += QStringLiteral("  (does not match its name)");
-        auto* item = new QListWidgetItem(text, backupList_);
-        item->setData(Qt::UserRole, entry.path);
-        item->setToolTip(entry.path);
-    }
-    if (backupList_->count() > 0) backupList_->setCurrentRow(0);
-    restoreButton_->setEnabled(backupList_->count() > 0);
-}
-
-bool ProgrammerWindow::LoadBackupEntry(int row) {
-    QListWidgetItem* item = backupList_->item(row);
-    if (item == nullptr || part_ == nullptr || jobRunning_) return false;
-    const QString path = item->data(Qt::UserRole).toString();
-    std::vector<std::uint8_t> data;
-    std::string error;
-    if (!eeprom::LoadBackup(path, part_->bytes, data, error)) {
-        Say(QString::fromStdString(error), true);
-        return false;
-    }
-    editor_->ReplaceData(data, QStringLiteral("Load backup"));
-    Say(QStringLiteral("The backup of %1 is in the buffer; Write puts it on %2")
-            .arg(item->text().section(QStringLiteral("  "), 0, 0), PartText()));
-    return true;
-}
-
 // --- Window state ----------------------------------------------------------------
 
 void ProgrammerWindow::SaveWindowState() {
     QSettings settings = ToolSettings();
-    settings.setValue(Key("geometry"), saveGeometry());
-    settings.setValue(Key("mainSplitter"), mainSplitter_->saveState());
-    settings.setValue(Key("editorSplitter"), editorSplitter_->saveState());
+    settings.setValue(SettingKey("geometry"), saveGeometry());
+    settings.setValue(SettingKey("mainSplitter"), mainSplitter_->saveState());
+    settings.setValue(SettingKey("editorSplitter"), editorSplitter_->saveState());
 }
 
 void ProgrammerWindow::RestoreWindowState() {
     const QSettings settings = ToolSettings();
-    if (!restoreGeometry(settings.value(Key("geometry")).toByteArray())) resize(1100, 780);
-    mainSplitter_->restoreState(settings.value(Key("mainSplitter")).toByteArray());
-    editorSplitter_->restoreState(settings.value(Key("editorSplitter")).toByteArray());
+    RestoreWindowGeometry(*this, settings.value(SettingKey("geometry")).toByteArray(), QSize(1100, 780));
+    RestoreSplitterState(*mainSplitter_, settings.value(SettingKey("mainSplitter")).toByteArray());
+    RestoreSplitterState(*editorSplitter_, settings.value(SettingKey("editorSplitter")).toByteArray());
+}
+
+bool ProgrammerWindow::HasUnsavedEdits() const { return !editor_->UndoStack().isClean(); }
+
+bool ProgrammerWindow::MayQuit() {
+    if (jobRunning_) return false;
+    if (!HasUnsavedEdits()) return true;
+    if (!MayDiscardEdits(QStringLiteral("quit"))) return false;
+    DiscardBuffer();  // let go: no later way out asks again
+    return true;
 }
 
 void ProgrammerWindow::closeEvent(QCloseEvent* event) {
-    if (jobRunning_) {
-        // The job's own Cancel stops it; the window stays to say how it ended.
+    // A running job's own Cancel stops it; the window stays to say how it
+    // ended. Edits in no file are not lost to a close unasked.
+    if (jobRunning_ || !MayDiscardEdits(QStringLiteral("close the chip programmer"))) {
         event->ignore();
         return;
     }
+    if (HasUnsavedEdits()) DiscardBuffer();
     SaveWindowState();
     QMainWindow::closeEvent(event);
 }

@@ -9,8 +9,10 @@
 // every ~30 ms, so Cancel and Esc stay live while every other control of this
 // window and the main window is disabled, and nothing else reaches the
 // adapter mid-job.
-//   programmer_window.cpp  construction, the part chooser, files, title, settings
+//   programmer_window.cpp  construction, actions and layout, title, the ways out, settings
+//   programmer_parts.cpp   the part chooser, the part's facts and addresses
 //   programmer_jobs.cpp    the chip jobs, their progress and the backups
+//   programmer_files.cpp   image files, the recent list and the restore list
 #pragma once
 
 #include <QMainWindow>
@@ -91,6 +93,16 @@ public:
     void RefreshBackups();
     bool LoadBackupEntry(int row);
 
+    // --- Edits -------------------------------------------------------------
+    // Hex bytes ("DE AD BE EF") written over the buffer at the cursor, as
+    // one undo step; false (and said) when the text is not hex bytes.
+    bool PasteText(const QString& text);
+    // The clipboard's bytes (raw, or hex text) over the buffer at the cursor.
+    void PasteClipboard();
+    // The selection filled with `pattern` (hex bytes, repeated), one undo step.
+    bool FillSelection(const QString& pattern);
+    void AskFill();
+
     // --- What tests and the user read -----------------------------------------
     HexEditor& Editor() { return *editor_; }
     QLineEdit* PartFilter() const { return filter_; }
@@ -101,11 +113,18 @@ public:
     QCheckBox* VerifyBox() const { return verifyBox_; }
     QPushButton* CancelButton() const { return cancelButton_; }
     QLabel* FactsLabel() const { return facts_; }
+    QLabel* CursorStatus() const { return cursorStatus_; }
     QLabel* DetectLabel() const { return detected_; }
     QPlainTextEdit* ReportPane() const { return report_; }
     // The last sentence the window said in its status line.
     QString Status() const { return status_; }
     QAction* Action(const QString& objectName) const;
+    // True when the buffer holds edits in no file (a read or a loaded backup
+    // counts: it is in no file either).
+    bool HasUnsavedEdits() const;
+    // The program is about to end: true when nothing would be lost, or the
+    // user lets the buffer's edits go; false while a job runs.
+    bool MayQuit();
 
 signals:
     // Each progress step of a job: its phase ("Backing up", "Writing",
@@ -115,11 +134,14 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class JobProgress;
     friend class JobProgress;
 
+    // The key of a remembered setting of this window ("programmer/part").
+    static QString SettingKey(const char* name);
     void BuildActions();
     void BuildLayout();
     void FillPartList();
@@ -133,6 +155,11 @@ private:
     void FillRecentMenu();
     void SaveWindowState();
     void RestoreWindowState();
+    // The name of the memory part in a socket of the bench that the adapter
+    // reaches (the serial socket's first), or "".
+    QString SocketPart() const;
+    // A blank buffer for the part, with no file, history, compare or marks.
+    void DiscardBuffer();
     // True when the buffer's edits may be thrown away (none, or the user said so).
     bool MayDiscardEdits(const QString& what);
     // Says `text` in the status line, and in a message box when `box`.
@@ -173,6 +200,9 @@ private:
     // job in its sentences ("Write", "Erase"). `data` is the job's own copy,
     // so nothing done to the buffer while events are pumped reaches the chip.
     void WriteChip(std::vector<std::uint8_t> data, const QString& what);
+    // Asks before an Erase, and before a Write without a backup, naming the
+    // part and the adapter; false (and said) when the user declines.
+    bool ConfirmWrite(const QString& what);
     QString PartText() const;
     QString FailureText(const QString& phase, const JobOutcome& outcome) const;
 
@@ -197,6 +227,7 @@ private:
     QListWidget* backupList_ = nullptr;
     QPushButton* restoreButton_ = nullptr;
     QLabel* differences_ = nullptr;
+    QLabel* cursorStatus_ = nullptr;
     QPlainTextEdit* report_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QLabel* rate_ = nullptr;

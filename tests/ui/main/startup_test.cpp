@@ -94,12 +94,15 @@ TEST(CommandLine, RefusesEmptyValuesAndUnknownChipsWhateverTheirCase) {
     }
     EXPECT_EQ(Parse({"--bench", "--bench-chip", "93c46 (8)"}).adapter.benchChip, "93C46 (8)");
     EXPECT_EQ(Parse({"--bench", "--bench-chip", "m62358,m62359"}).adapter.benchChip, "M62358,M62359");
-    // A part by name goes into its socket (a 24Cxx into the I2C socket); a 93Cxx needs its organisation.
+    // A part by name goes into its socket (a 24Cxx into the I2C socket); a 93Cxx as merlix-cli chips
+    // prints it, or bare (its ORG strap decides), into the serial socket.
     EXPECT_EQ(Parse({"--bench", "--bench-chip", "24c256"}).adapter.benchChip, "24C256");
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "93C66x16"}).adapter.benchChip, "93C66 (16)");
+    EXPECT_EQ(Parse({"--bench", "--bench-chip", "93c46"}).adapter.benchChip, "93C46 (8)");
     StartupOptions options;
     QString error;
-    EXPECT_FALSE(ParseCommandLine({"merlix", "--bench", "--bench-chip", "93C46"}, options, error));
-    for (const char* named : {"'93C46'", "'93C06 (8)'", "'93C86 (16)'", "'M62358,M62359'", "'AT25C160'"})
+    EXPECT_FALSE(ParseCommandLine({"merlix", "--bench", "--bench-chip", "93C47"}, options, error));
+    for (const char* named : {"'93C47'", "'93C06 (8)'", "'93C86 (16)'", "'M62358,M62359'", "'AT25C160'"})
         EXPECT_TRUE(error.contains(named)) << named << " in " << error.toStdString();
 }
 

@@ -272,8 +272,8 @@ TEST_F(HexEditorWindowTest, GoesToOffsetsTypedInHexOrDecimal) {
         EXPECT_EQ(HexEditor::OffsetDigits(size), digits) << size;
 }
 
-// F3 repeats the last search while nothing is compared and steps through
-// the differences once something is.
+// F3 repeats the last search, whatever is compared; without a search it
+// steps through the differences.
 TEST_F(HexEditorWindowTest, F3FollowsFindHitsOrDifferences) {
     auto data = std::vector<std::uint8_t>(512, 0);
     data[0x40] = data[0x140] = 0x5A;
@@ -295,6 +295,8 @@ TEST_F(HexEditorWindowTest, F3FollowsFindHitsOrDifferences) {
     other[0x100] = 1;
     editor->SetCompare(&other);
     QTest::keyClick(editor, Qt::Key_F3);
+    EXPECT_EQ(editor->CursorOffset(), 0x40);
+    EXPECT_TRUE(editor->NextDifference());
     EXPECT_EQ(editor->CursorOffset(), 0x100);
 }
 

@@ -21,6 +21,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <csignal>
 #include <memory>
 
 #include "eeprom/image_formats.h"
@@ -31,6 +32,7 @@
 #include "simulator/fake_i2c_dev.h"
 #include "simulator/fake_spidev.h"
 #include "support/bench_fixture.h"
+#include "ui/main/exit_signals.h"
 #include "ui/programmer/hex_editor.h"
 #include "ui/programmer/hex_search_bar.h"
 #include "ui/programmer/programmer_window.h"
@@ -65,16 +67,28 @@ protected:
     // The main window on `adapter` (its real code on the bench's fake), and
     // the programmer window opened from it.
     ProgrammerWindow& Start(Adapter adapter) {
+        platform::Counter& clock =
+            adapterClock_ ? *adapterClock_ : static_cast<platform::Counter&>(this->clock());
+        // Questions are answered `answer` and kept apart from the messages.
+        UiSeams seams = InstallUiSeams({});
+        seams.askYesNo = [this](const QString& question) {
+            questions << question;
+            return answer;
+        };
+        InstallUiSeams(seams);
         std::string error;
         hardware::BusInterfaces bus;
         bus.parallel = false;
         switch (adapter) {
             case Adapter::Parallel:
-                StartWindow();
+                if (adapterClock_)
+                    StartWindowWith(std::make_unique<eeprom::Session>(recorder(), clock));
+                else
+                    StartWindow();
                 break;
             case Adapter::Ch341a:
                 ch341aFake_ = std::make_unique<simulator::FakeCh341a>(bench());
-                ch341a_ = std::make_unique<hardware::Ch341aAdapter>(*ch341aFake_, clock());
+                ch341a_ = std::make_unique<hardware::Ch341aAdapter>(*ch341aFake_, clock);
                 EXPECT_TRUE(ch341a_->Open(0, error)) << error;
                 bus.i2c = ch341a_.get();
                 bus.spi = ch341a_.get();
@@ -82,13 +96,13 @@ protected:
                 break;
             case Adapter::Spidev:
                 spidevNode_ = std::make_unique<simulator::FakeSpidev>(bench());
-                spidev_ = std::make_unique<hardware::SpidevAdapter>(*spidevNode_, clock());
+                spidev_ = std::make_unique<hardware::SpidevAdapter>(*spidevNode_, clock);
                 EXPECT_TRUE(spidev_->Open(spidevNode_->Path(), error)) << error;
                 bus.spi = spidev_.get();
                 break;
             case Adapter::I2cDev:
                 i2cDevNode_ = std::make_unique<simulator::FakeI2cDev>(bench());
-                i2cDev_ = std::make_unique<hardware::I2cDevAdapter>(*i2cDevNode_, clock());
+                i2cDev_ = std::make_unique<hardware::I2cDevAdapter>(*i2cDevNode_, clock);
                 EXPECT_TRUE(i2cDev_->Open(i2cDevNode_->Path(), error)) << error;
                 bus.i2c = i2cDev_.get();
                 break;
@@ -121,6 +135,31 @@ protected:
     std::unique_ptr<simulator::FakeI2cDev> i2cDevNode_;
     std::unique_ptr<hardware::I2cDevAdapter> i2cDev_;
     std::unique_ptr<ProgrammerWindow> fresh_;
+    platform::Counter* adapterClock_ = nullptr;  // the adapters' time, when not the bench's own
+    QStringList questions;
+    bool answer = true;
+};
+
+// The bench's clock as a busy machine shows it to a program: every few
+// readings the process has lost the processor for a while, and time jumps.
+class StallingClock final : public platform::Counter {
+public:
+    StallingClock(platform::VirtualCounter& inner, int every, std::int64_t stallUs)
+        : inner_(inner), every_(every), stallUs_(stallUs) {}
+    bool Frequency(std::int64_t& countsPerSecond) override { return inner_.Frequency(countsPerSecond); }
+    bool Now(std::int64_t& count) override {
+        if (++reads_ % every_ == 0) inner_.Advance(stallUs_);
+        return inner_.Now(count);
+    }
+    void SleepMs(int ms) override { inner_.SleepMs(ms); }
+    bool Observe(std::int64_t& count) override { return inner_.Observe(count); }
+    void Advance(std::int64_t counts) override { inner_.Advance(counts); }
+
+private:
+    platform::VirtualCounter& inner_;
+    int every_;
+    std::int64_t stallUs_;
+    std::int64_t reads_ = 0;
 };
 
 struct PartCase {
@@ -168,6 +207,46 @@ INSTANTIATE_TEST_SUITE_P(Programmer, EveryFamily,
                                            PartCase{"93C66x8", "", Adapter::Ch341a},
                                            PartCase{"25M02", "25M02", Adapter::Spidev},
                                            PartCase{"24M02", "24M02", Adapter::I2cDev}),
+                         [](const ::testing::TestParamInfo<PartCase>& info) {
+                             return std::string(info.param.part);
+                         });
+
+// Twenty jobs in a row on each adapter, on a machine that takes the processor
+// away now and then (50 ms, longer than any part's write cycle allows): every
+// write and erase finishes and verifies, as on an idle machine.
+class OnABusyMachine : public ProgrammerFixture, public ::testing::WithParamInterface<PartCase> {};
+
+TEST_P(OnABusyMachine, TwentyWritesAndErasesInARowAllVerify) {
+    const PartCase& c = GetParam();
+    StallingClock stalling(clock(), 7, 50'000);
+    adapterClock_ = &stalling;
+    std::string error;
+    if (*c.socket) {
+        ASSERT_TRUE(bench().PutPart(c.socket, error)) << error;
+    }
+    ProgrammerWindow& window = Start(c.adapter);
+    ASSERT_TRUE(window.ChoosePart(c.part));
+    window.BackupBox()->setChecked(false);
+    const int bytes = window.Part()->bytes;
+    for (int round = 0; round < 10; ++round) {
+        const std::vector<std::uint8_t> pattern = Pattern(bytes, round);
+        window.Editor().ReplaceData(pattern, QStringLiteral("pattern"));
+        window.Write();
+        ASSERT_TRUE(window.Status().contains("written and verified"))
+            << round << ": " << window.Status().toStdString();
+        ASSERT_EQ(Chip(window.Part()->name.data()), pattern);
+        window.Erase();
+        ASSERT_TRUE(window.Status().contains("written and verified"))
+            << round << ": " << window.Status().toStdString();
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Programmer, OnABusyMachine,
+                         ::testing::Values(PartCase{"24C04", "24C04", Adapter::Parallel},
+                                           PartCase{"24C32", "24C32", Adapter::Ch341a},
+                                           PartCase{"25080", "25080", Adapter::Spidev},
+                                           PartCase{"24C64", "24C64", Adapter::I2cDev}),
                          [](const ::testing::TestParamInfo<PartCase>& info) {
                              return std::string(info.param.part);
                          });
@@ -232,6 +311,96 @@ TEST_F(ProgrammerWindowTest, A24C512At0x57DetectedReadEditedWrittenVerifiedAndTh
     window.Action("read")->trigger();
     EXPECT_EQ(messages, QStringList("Read of the 24C512 failed: No I2C memory answered at 0x50"));
     EXPECT_EQ(Fresh().Device(), 0xA0);
+}
+
+TEST_F(ProgrammerWindowTest, EveryWayOutAsksBeforeTheBuffersEditsAreLost) {
+    ProgrammerWindow& window = Start(Adapter::Parallel);
+    ASSERT_TRUE(window.ChoosePart("24C02"));
+    window.Editor().ReplaceData(Pattern(256, 1), QStringLiteral("edit"));
+    answer = false;
+    // Exit, Esc, the programmer's own close and SIGTERM (as the window handles
+    // it) each ask; No keeps the windows and the edits.
+    dialog().Button(ids::kExit)->click();
+    QTest::keyClick(&dialog(), Qt::Key_Escape);
+    EXPECT_FALSE(window.close());
+    {
+        const ExitSignals exitSignals([this] { dialog().reject(); });
+        ASSERT_TRUE(exitSignals.Installed());
+        std::raise(SIGTERM);
+        for (int k = 0; k < 10 && questions.size() < 4; ++k) QCoreApplication::processEvents();
+    }
+    const QString quit = "The buffer holds changes that are in no file. Throw them away and quit?";
+    EXPECT_EQ(questions, QStringList({quit, quit,
+                                      "The buffer holds changes that are in no file. Throw them away and "
+                                      "close the chip programmer?",
+                                      quit}));
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_TRUE(window.HasUnsavedEdits());
+    // Yes lets them go, once: the window closes without a second question.
+    answer = true;
+    dialog().Button(ids::kExit)->click();
+    EXPECT_FALSE(dialog().isVisible());
+    EXPECT_FALSE(window.HasUnsavedEdits());
+    EXPECT_EQ(questions.size(), 5);
+}
+
+TEST_F(ProgrammerWindowTest, PasteAndFillAreOneStepEachAndEditsShowUntilWritten) {
+    ProgrammerWindow& window = Start(Adapter::Parallel);
+    ASSERT_TRUE(window.ChoosePart("24C02"));
+    window.Editor().SetCursorOffset(0xFE);
+    // Hex text in any of the usual spellings; what runs past the end is cut and said.
+    ASSERT_TRUE(window.PasteText("0x12, 34\nab"));
+    EXPECT_EQ(window.Status(), "Pasted 2 of 3 bytes at 0xFE: the rest would run past the end");
+    EXPECT_EQ(window.Editor().Data()[0xFE], 0x12);
+    EXPECT_EQ(window.Editor().Data()[0xFF], 0x34);
+    EXPECT_TRUE(window.Editor().EditedAt(0xFF));
+    EXPECT_FALSE(window.Editor().EditedAt(0xFD));
+    EXPECT_FALSE(window.PasteText("12 3"));
+    EXPECT_EQ(messages.value(0), "\"3\" has a hex digit left over (bytes take two); nothing was pasted");
+    window.Editor().SelectRange(0x10, 5);
+    ASSERT_TRUE(window.FillSelection("de ad"));
+    EXPECT_EQ(std::vector<std::uint8_t>(window.Editor().Data().begin() + 0x10,
+                                        window.Editor().Data().begin() + 0x16),
+              std::vector<std::uint8_t>({0xDE, 0xAD, 0xDE, 0xAD, 0xDE, 0xFF}));
+    EXPECT_TRUE(window.CursorStatus()->text().contains("Selection 0x0010..0x0014, 5 bytes"))
+        << window.CursorStatus()->text().toStdString();
+    window.Editor().UndoStack().undo();  // the fill, whole
+    EXPECT_EQ(window.Editor().Data()[0x10], 0xFF);
+    window.Editor().UndoStack().redo();
+    // Written to the chip, nothing is an edit any more.
+    window.Write();
+    EXPECT_TRUE(window.Status().contains("written and verified")) << window.Status().toStdString();
+    EXPECT_FALSE(window.Editor().EditedAt(0x10));
+}
+
+TEST_F(ProgrammerWindowTest, EachMessageSaysWhatIsTrueNow) {
+    ProgrammerWindow& window = Start(Adapter::Spidev);
+    ASSERT_TRUE(window.ChoosePart("93C46x8"));
+    window.Detect();
+    EXPECT_TRUE(
+        window.Status().endsWith("93Cxx (Microwire) parts cannot be detected: choose yours from the list"))
+        << window.Status().toStdString();
+    // A later job leaves no Detect line behind; Erase asks first, naming part and adapter.
+    window.Erase();
+    EXPECT_TRUE(window.DetectLabel()->text().isEmpty());
+    EXPECT_TRUE(questions.value(0).startsWith("Erase the 93C46x8 on ")) << questions.value(0).toStdString();
+    // A compare lists both sides' bytes, and follows an edit.
+    window.Editor().SetCursorOffset(3);
+    QTest::keyClicks(&window.Editor(), "22");
+    window.CompareWithChip();
+    EXPECT_EQ(window.ReportPane()->toPlainText(),
+              "The buffer compared with the 93C46x8: 1 byte differs\n0003: buffer 22, the 93C46x8 FF");
+    QTest::keyClicks(&window.Editor(), "33");
+    EXPECT_TRUE(window.ReportPane()->toPlainText().startsWith(
+        "The buffer compared with the 93C46x8: 2 bytes differ"));
+    // Save as a name that says no format asks (the seam answers No: nothing is written).
+    answer = false;
+    savePathAnswer = QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath("dump.txt");
+    EXPECT_FALSE(window.SaveAs());
+    EXPECT_EQ(saveRequests.value(0), "93C46x8.bin");
+    EXPECT_TRUE(questions.last().startsWith("dump.txt names no image format"))
+        << questions.last().toStdString();
+    EXPECT_FALSE(QFile::exists(savePathAnswer));
 }
 
 TEST_F(ProgrammerWindowTest, AWriteCancelledHalfwaySaysWhatTheChipHolds) {
@@ -384,10 +553,11 @@ TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheM
         EXPECT_TRUE(window.DeviceBox()->isVisibleTo(&window));
     }
     ASSERT_TRUE(window.ChoosePart("24C02"));
-    // Edits are not thrown away unasked (the seam answers No).
+    // Edits are not thrown away unasked.
+    answer = false;
     window.Editor().ReplaceData(std::vector<std::uint8_t>(256, 0), QStringLiteral("Fill"));
     EXPECT_FALSE(window.ChoosePart("24C04"));
-    EXPECT_EQ(messages.value(0),
+    EXPECT_EQ(questions.value(0),
               "The buffer holds changes that are in no file. Throw them away and choose the 24C04?");
     EXPECT_STREQ(window.Part()->name.data(), "24C02");
     messages.clear();
