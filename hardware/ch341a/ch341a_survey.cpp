@@ -41,6 +41,9 @@ bool DescribeCh341aProgrammers(std::ostream& out, platform::UsbSystem* usb, cons
         out << "    this user can open it (--adapter ch341a:" << n << ")"
             << (driver ? "; a kernel driver holds it, which Merlix takes while it runs and gives back" : "")
             << "\n";
+        // The number the i2c-tools commands of merlix-cli take for this programmer's bus.
+        out << "    its I2C bus for i2cdetect, i2cget, i2cset, i2cdump and i2ctransfer is " << n
+            << " (merlix-cli --adapter ch341a:" << n << " i2cdetect -y " << n << ")\n";
     }
     return usable;
 }

@@ -31,7 +31,9 @@ TEST(Ch341aSurvey, EachProgrammerWithItsAddressRightsAndFix) {
                   "the CH341A on bus 3 at address 7: install the udev rule 60-merlix-ch341a.rules"),
         std::string::npos)
         << text;
-    EXPECT_NE(text.find("  ch341a:2: USB bus 3 address 9\n    this user can open it (--adapter ch341a:2)\n"),
+    EXPECT_NE(text.find("  ch341a:2: USB bus 3 address 9\n    this user can open it (--adapter ch341a:2)\n"
+                        "    its I2C bus for i2cdetect, i2cget, i2cset, i2cdump and i2ctransfer is 2 "
+                        "(merlix-cli --adapter ch341a:2 i2cdetect -y 2)\n"),
               std::string::npos)
         << text;
     for (int n = 0; n < 3; ++n) EXPECT_FALSE(usb.IsOpen(n) || usb.Claimed(n));
