@@ -69,7 +69,8 @@ long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::u
     if (report.count == 0) return 0;
     std::string text = eeprom::FormatVerifyReport(report);
     if (job.page >= 0)
-        text += "(Offsets count from " + ChipAddress(job.chip, job.region.offset) + ", the start of the page.)\n";
+        text +=
+            "(Offsets count from " + ChipAddress(job.chip, job.region.offset) + ", the start of the page.)\n";
     else if (job.region.ranged)
         text += "(Offsets count from " + ChipAddress(job.chip, job.region.offset) +
                 ", the start of the range.)\n";

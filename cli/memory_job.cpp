@@ -10,15 +10,17 @@
 
 #include "cli/command_support.h"
 #include "eeprom/file_access.h"
+#include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_formats.h"
-#include "eeprom/hex_text.h"
 #include "eeprom/part_session.h"
 #include "simulator/simulated_bench.h"
 
 namespace cli {
 
-std::string ChipAddress(const Chip& chip, int address) { return eeprom::ChipAddressText(address, chip.bytes); }
+std::string ChipAddress(const Chip& chip, int address) {
+    return eeprom::ChipAddressText(address, chip.bytes);
+}
 
 namespace {
 

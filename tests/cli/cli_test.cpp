@@ -28,8 +28,8 @@
 #include "platform/counter.h"
 #include "platform/port_io.h"
 #include "simulator/simulated_bench.h"
-#include "tests/cli/cli_fixture.h"
 #include "support/i2c_samples.h"
+#include "tests/cli/cli_fixture.h"
 
 namespace {
 
