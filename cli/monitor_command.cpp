@@ -105,7 +105,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
             std::optional<monitor::DecodedTransfer> decoded = monitor::DecodeTransfer(transfer);
             if (!decoded) return;
             const std::vector<monitor::SeenTransfer> one{
-                {static_cast<int>(logged), clock.NowUs() - start, std::move(*decoded)}};
+                {static_cast<int>(logged), clock.At(transfer.StartUs()) - start, std::move(*decoded)}};
             std::string text = csv ? monitor::TransfersCsv(one) : monitor::TransfersCaptureText(one);
             if (csv) text.erase(0, text.find('\n') + 1);  // the header went out once
             std::fwrite(text.data(), 1, text.size(), stdout);

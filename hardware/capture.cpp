@@ -34,9 +34,12 @@ CaptureCount PortAdapter::CaptureTransfers(int reads, const TransferSink& sink) 
     while (left > 0) {
         --left;
         if (readStatus() != kStatusTransferStart) continue;
+        // The status shows a transfer as it begins: this read is when its START was.
+        const std::int64_t startUs = NowUs();
         if (readStatus() & kStatusBusFree) continue;  // the transfer ended before a byte came
 
         transfer.Clear();
+        transfer.SetStartUs(startUs);
         int idle = 0;
         int records = 0;
         while (idle < kCaptureIdleReads && records < kCaptureRecordLimit) {

@@ -11,6 +11,7 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 
 namespace hardware {
@@ -45,6 +46,7 @@ public:
         count_ = 0;
         dropped_ = 0;
         stopSeen_ = false;
+        startUs_ = kStartUnknown;
         addresses_.reset();
     }
     // False when the buffer is full and the record was dropped.
@@ -68,6 +70,12 @@ public:
     // of its own bounds.
     bool StopSeen() const { return stopSeen_; }
     void SetStopSeen(bool seen) { stopSeen_ = seen; }
+    // When the transfer's START was on the bus, in microseconds on the
+    // adapter's clock (BusAdapter::NowUs); kStartUnknown, which is
+    // BusAdapter::kNoTime, when the clock could not be read.
+    static constexpr std::int64_t kStartUnknown = std::numeric_limits<std::int64_t>::min();
+    std::int64_t StartUs() const { return startUs_; }
+    void SetStartUs(std::int64_t us) { startUs_ = us; }
 
 private:
     std::bitset<256> addresses_;
@@ -75,6 +83,7 @@ private:
     int count_ = 0;
     int dropped_ = 0;
     bool stopSeen_ = false;
+    std::int64_t startUs_ = kStartUnknown;
 };
 
 // What a capture pass read.

@@ -304,6 +304,7 @@ hardware::CaptureCount LiveAnalyzer::CaptureTransfers(int, const hardware::Trans
         const auto rate = static_cast<std::uint64_t>(rateHz_);
         nowUs_ = baseUs_ + static_cast<std::int64_t>(done.first / rate * 1'000'000 +
                                                      done.first % rate * 1'000'000 / rate);
+        records.SetStartUs(nowUs_);
         if (records.Size() > 0 && sink) sink(records);
     }
     done_.clear();

@@ -36,6 +36,12 @@ public:
         return last_;
     }
 
+    // The time of an event the adapter stamped (a transfer's START); one it
+    // could not stamp takes the time now.
+    std::int64_t At(std::int64_t adapterUs) {
+        return adapterUs == hardware::BusAdapter::kNoTime ? NowUs() : adapterUs;
+    }
+
 private:
     hardware::BusAdapter* adapter_;
     std::int64_t last_ = 0;

@@ -21,21 +21,29 @@ void BusWaveform::Release(std::int64_t nowUs) {
     Add(Kind::Release, 0, Ack::High, nowUs, sclHz);
 }
 
+BusWaveform::Lengths BusWaveform::SymbolLengths(int sclHz) {
+    const std::int64_t bitNs = 1'000'000'000 / std::max(sclHz, 1);
+    return {bitNs / 2, bitNs, 9 * bitNs, bitNs};
+}
+
 void BusWaveform::Add(Kind kind, std::uint8_t value, Ack ack, std::int64_t nowUs, int sclHz) {
     const auto bitNs = static_cast<std::int32_t>(1'000'000'000 / std::max(sclHz, 1));
     const std::int64_t atNs = std::max(cursorNs_, nowUs >= 0 ? nowUs * 1000 : 0);
     symbols_.push_back({atNs, bitNs, kind, value, ack});
+    const Lengths lengths = SymbolLengths(sclHz);
     switch (kind) {
         case Kind::Start:
         case Kind::Release:
-            cursorNs_ = atNs + bitNs / 2;
+            cursorNs_ = atNs + lengths.startNs;
             break;
         case Kind::Byte:
-            cursorNs_ = atNs + 9 * std::int64_t{bitNs};
+            cursorNs_ = atNs + lengths.byteNs;
             break;
         case Kind::RepeatedStart:
+            cursorNs_ = atNs + lengths.repeatedStartNs;
+            break;
         case Kind::Stop:
-            cursorNs_ = atNs + bitNs;
+            cursorNs_ = atNs + lengths.stopNs;
             break;
     }
     if (symbols_.size() <= kKeptSymbols) return;

@@ -44,6 +44,13 @@ public:
     static constexpr std::size_t kKeptSymbols = std::size_t{1} << 17;
     static constexpr int kDefaultSclHz = 100'000;
 
+    // How long each symbol holds the bus at sclHz: the next one may begin
+    // this long after it began (a byte ends after its acknowledge).
+    struct Lengths {
+        std::int64_t startNs, repeatedStartNs, byteNs, stopNs;
+    };
+    static Lengths SymbolLengths(int sclHz);
+
     // nowUs < 0: right after the previous symbol.
     void Start(bool repeated, std::int64_t nowUs, int sclHz);
     void Byte(std::uint8_t value, Ack ack, std::int64_t nowUs, int sclHz);

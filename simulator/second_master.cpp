@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "simulator/bus_waveform.h"
+
 namespace simulator {
 namespace {
 
@@ -58,35 +60,62 @@ void SecondMaster::Restart(std::int64_t nowUs) {
     std::erase_if(waiting_, [](const Pending& p) { return p.fromCapture; });
     captureNext_ = 0;
     demoDueUs_ = nowUs;
+    busFreeNs_ = 0;
 }
 
 bool SecondMaster::TryBegin() {
+    if (!HasWaiting() && kind_ != SimulatedBench::Traffic::Demo) return false;
+    // The next transfer waits until the last one has left the bus.
+    const std::int64_t nowUs = clock_.NowUs();
+    if (nowUs * 1000 < busFreeNs_) return false;
     if (waiting_.empty()) {
         if (captureNext_ < capture_.size()) {
             waiting_.push_back({capture_[captureNext_++], true});
         } else if (kind_ == SimulatedBench::Traffic::Demo) {
-            const std::int64_t now = clock_.NowUs();
-            if (now < demoDueUs_) return false;
-            demoDueUs_ = now + kDemoIntervalUs;
-            waiting_.push_back({MakeDemoTransfer(now), false, true});
+            if (nowUs < demoDueUs_) return false;
+            demoDueUs_ = nowUs + kDemoIntervalUs;
+            waiting_.push_back({MakeDemoTransfer(nowUs), false, true});
         }
     }
     if (waiting_.empty()) return false;
     current_ = std::move(waiting_.front());
     waiting_.pop_front();
     active_ = true;
-    beganUs_ = clock_.NowUs();
+    beganUs_ = nowUs;
+    cursorNs_ = nowUs * 1000;
     index_ = 0;
     addressNext_ = true;
     bytePending_ = false;
     return true;
 }
 
+std::int64_t SecondMaster::EventNs(BusEvent::Kind kind) const {
+    const BusWaveform::Lengths lengths = BusWaveform::SymbolLengths(BusWaveform::kDefaultSclHz);
+    switch (kind) {
+        case BusEvent::Kind::Start:
+            return lengths.startNs;
+        case BusEvent::Kind::RepeatedStart:
+            return lengths.repeatedStartNs;
+        case BusEvent::Kind::Byte:
+            return lengths.byteNs;
+        case BusEvent::Kind::Stop:
+            return lengths.stopNs;
+    }
+    return 0;
+}
+
 std::uint8_t SecondMaster::ReadStatus() {
     if (bytePending_) return status_;  // the byte waits for its S0 read
     const BusTransfer& events = current_.transfer;
+    const std::int64_t nowNs = clock_.NowUs() * 1000;
     while (index_ < events.size()) {
-        const BusEvent& event = events[index_++];
+        const BusEvent& event = events[index_];
+        // A byte shows once its acknowledge is clocked, the STOP once it is on the lines.
+        const std::int64_t endNs = cursorNs_ + EventNs(event.kind);
+        const bool shown = event.kind == BusEvent::Kind::Byte || event.kind == BusEvent::Kind::Stop;
+        if (shown && nowNs < endNs) return kByteUnderWay;
+        cursorNs_ = endNs;
+        ++index_;
         switch (event.kind) {
             case BusEvent::Kind::Start:
             case BusEvent::Kind::RepeatedStart:
@@ -103,7 +132,11 @@ std::uint8_t SecondMaster::ReadStatus() {
                 return kBusFreed;
         }
     }
-    Finish();  // a transfer cut short in its file ends as if STOP followed
+    // A transfer cut short in its file ends as if STOP followed.
+    const std::int64_t stopNs = EventNs(BusEvent::Kind::Stop);
+    if (nowNs < cursorNs_ + stopNs) return kByteUnderWay;
+    cursorNs_ += stopNs;
+    Finish();
     return kBusFreed;
 }
 
@@ -125,6 +158,7 @@ void SecondMaster::Interrupt() {
 void SecondMaster::Finish() {
     active_ = false;
     bytePending_ = false;
+    busFreeNs_ = cursorNs_;
     ++played_;
     BusWaveform* waveform = bus_.Waveform();
     if (current_.onBus || waveform == nullptr) return;

@@ -1,9 +1,12 @@
 // The second bus master: another processor on the technician's bus whose
 // transfers the PCF8584 captures while the monitor's set-up is in force. Its
-// transfers come from the test API, a capture file or a demo scenario; each
-// one is played at the pace the program reads the controller, so no byte is
-// ever lost, and one that the program abandons half way is played again from
-// its START.
+// transfers come from the test API, a capture file or a demo scenario. Each
+// one is on the bus in bench time at 100 kHz, as the waveform draws it: a
+// transfer begins no sooner than the bus is free after the one before, and
+// each byte reaches the controller when its acknowledge has been clocked, so
+// the program sees the bytes when the bus carried them. A transfer waits for
+// the program to look (no byte is ever lost), and one that the program
+// abandons half way is played again from its START.
 #pragma once
 
 #include <algorithm>
@@ -19,12 +22,15 @@ namespace simulator {
 
 class SecondMaster {
 public:
-    // Status values the capture reads (PCF8584 S1 as the monitor sees it).
+    // Status values the capture reads (PCF8584 S1 as the monitor sees it;
+    // bits as in the kernel's drivers/i2c/algos/i2c-algo-pcf.h: PIN 0x80,
+    // LRB 0x08, AAS 0x04, BB 0x01, the last set while the bus is free).
     static constexpr std::uint8_t kTransferBegins = 0x84;  // PIN, AAS, bus busy
     static constexpr std::uint8_t kAddressByte = 0x04;     // PIN=0, AAS
     static constexpr std::uint8_t kNackedByte = 0x08;      // PIN=0, LRB
     static constexpr std::uint8_t kAckedByte = 0x00;
-    static constexpr std::uint8_t kBusFreed = 0x81;  // PIN, bus free after STOP
+    static constexpr std::uint8_t kBusFreed = 0x81;      // PIN, bus free after STOP
+    static constexpr std::uint8_t kByteUnderWay = 0x80;  // PIN, bus busy: no byte yet
     static constexpr std::int64_t kDemoIntervalUs = 250'000;
 
     SecondMaster(I2cBus& bus, BenchClock& clock) : bus_(bus), clock_(clock) {}
@@ -60,6 +66,7 @@ private:
     };
     BusTransfer MakeDemoTransfer(std::int64_t nowUs);
     void Finish();
+    std::int64_t EventNs(BusEvent::Kind kind) const;
 
     I2cBus& bus_;
     BenchClock& clock_;
@@ -73,6 +80,8 @@ private:
     bool active_ = false;
     Pending current_;
     std::int64_t beganUs_ = 0;
+    std::int64_t cursorNs_ = 0;   // where the transfer under way stands on the bus
+    std::int64_t busFreeNs_ = 0;  // when the last transfer played let go of the bus
     std::size_t index_ = 0;
     bool addressNext_ = false;
     bool bytePending_ = false;

@@ -150,8 +150,8 @@ TEST_F(BenchPortTest, IdleStatusReadsCostTimeButNoCounterQueries) {
     bench_.SetTraffic(SimulatedBench::Traffic::Demo);
     bench_.Out(kS1, 0x80);
     bench_.Out(kS1, 0xC1);
-    bool begun = false;  // the demo's first transfer, read through
-    for (int i = 0; i < 1000; ++i) {
+    bool begun = false;  // the demo's first transfer, read through at its bus pace
+    for (int i = 0; i < 5000; ++i) {
         const std::uint8_t status = bench_.In(kS1);
         if (status == 0x84) {
             begun = true;

@@ -126,7 +126,7 @@ void MainDialog::OnPollTimer() {
         },
         [this](const hardware::TransferBuffer& transfer) {
             if (auto decoded = DecodeTransfer(transfer)) {
-                transferLog_.Add(std::move(*decoded), monitorClock_.NowUs());
+                transferLog_.Add(std::move(*decoded), monitorClock_.At(transfer.StartUs()));
             }
         });
     if (transfersWindow_) transfersWindow_->Refresh();
