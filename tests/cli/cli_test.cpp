@@ -295,12 +295,12 @@ TEST_F(MerlixCli, EverySubCommandPrintsOneJsonObjectOnSuccessAndFailure) {
     // The real tool with every control character an argument can carry
     // (0x01..0x1F) in a file name: the output parses, gives the name back,
     // and holds no more raw line breaks than with a plain name.
-    QString controls;
-    for (char c = 0x01; c < 0x20; ++c) controls += QChar(c);
-    const Outcome named = Cli({"--json", "read", "--chip", "24C02", "-o", dir.filePath(controls)});
+    QString controlName;
+    for (char c = 0x01; c < 0x20; ++c) controlName += QChar(c);
+    const Outcome named = Cli({"--json", "read", "--chip", "24C02", "-o", dir.filePath(controlName)});
     const Outcome plain = Cli({"--json", "read", "--chip", "24C02", "-o", dir.filePath(QString(31, 'x'))});
     ASSERT_EQ(named.code, 0) << named.err.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(named.out).object()["output"].toString(), dir.filePath(controls));
+    EXPECT_EQ(QJsonDocument::fromJson(named.out).object()["output"].toString(), dir.filePath(controlName));
     EXPECT_EQ(named.out.count('\n'), plain.out.count('\n'));
     for (char c = 0x00; c < 0x20; ++c) {
         if (c != '\n') {
