@@ -157,6 +157,7 @@ bool ProgrammerWindow::ChoosePart(const QString& name) {
         }
     }
     DiscardBuffer();
+    Action(QStringLiteral("wordView"))->setChecked(part_->organisation == 16);
     // On the bench the serial socket follows the chosen chip of the window's
     // list, as it follows the main window's, and the fakes without an ORG
     // line are strapped for it.

@@ -156,6 +156,14 @@ void ProgrammerWindow::BuildActions() {
     previousDifference->setObjectName(QStringLiteral("previousDifference"));
     previousDifference->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
 
+    // x16 Microwire parts open in words; any part may be viewed either way.
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* words = view->addAction(QStringLiteral("16-bit &words"));
+    words->setObjectName(QStringLiteral("wordView"));
+    words->setCheckable(true);
+    words->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(words, &QAction::toggled, editor_, &HexEditor::SetWordView);
+
     QMenu* chip = menuBar()->addMenu(QStringLiteral("&Chip"));
     tools->addSeparator();
     make(
