@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <QUrl>
 
@@ -259,11 +260,24 @@ TEST_F(ProgrammerWindowTest, A24C512At0x57DetectedReadEditedWrittenVerifiedAndTh
     Chip("24C512") = board;
     ProgrammerWindow& window = Start(Adapter::Ch341a);
     window.PartFilter()->setText(QStringLiteral("512"));
-    QStringList shown;
-    for (int row = 0; row < window.PartList()->count(); ++row)
-        if (!window.PartList()->item(row)->isHidden()) shown << window.PartList()->item(row)->text();
-    EXPECT_EQ(shown, QStringList({"24C512", "25128", "25512"}));
-    window.PartList()->setCurrentItem(window.PartList()->findItems("25512", Qt::MatchExactly).first());
+    QTreeWidget* list = window.PartList();
+    const auto shown = [list] {
+        QStringList rows;
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            if (!list->topLevelItem(row)->isHidden())
+                rows << list->topLevelItem(row)->text(0) + ' ' + list->topLevelItem(row)->text(1);
+        return rows;
+    };
+    EXPECT_EQ(shown(), QStringList({"24C512 64 KiB", "25128 16 KiB", "25512 64 KiB"}));
+    list->sortByColumn(1, Qt::AscendingOrder);  // by size, the filter kept
+    EXPECT_EQ(shown(), QStringList({"25128 16 KiB", "24C512 64 KiB", "25512 64 KiB"}));
+    // Down from the filter highlights without choosing; Enter takes the highlighted row.
+    const hardware::ChipPart* before = window.Part();
+    QTest::keyClick(window.PartFilter(), Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(window.Part(), before);
+    QTest::keyClick(list, Qt::Key_Return);
     ASSERT_STREQ(window.Part()->name.data(), "25512");
     // Detect finds the 24C512 as no wrap below 64 KiB shows, and chooses it at the address it answered.
     window.Action("detect")->trigger();
