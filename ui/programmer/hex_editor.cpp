@@ -382,6 +382,11 @@ void HexEditor::CopySelectionAsHex() const {
     if (!data_.empty()) QApplication::clipboard()->setText(SelectionAsHex());
 }
 
+void HexEditor::SetWordView(bool words) {
+    wordView_ = words;
+    viewport()->update();
+}
+
 void HexEditor::SetReadOnly(bool readOnly) {
     readOnly_ = readOnly;
     ++typingRun_;

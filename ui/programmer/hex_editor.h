@@ -95,6 +95,11 @@ public:
     bool IsReadOnly() const { return readOnly_; }
     // True when the cursor is in the ASCII column.
     bool AsciiColumn() const { return asciiColumn_; }
+    // Shows the bytes as 16-bit words, two bytes each in the buffer's order
+    // (a x16 Microwire part's words, high byte first); typing still sets the
+    // digit under the cursor.
+    void SetWordView(bool words);
+    bool WordView() const { return wordView_; }
     // Hex digits of the offset column: 4 up to 64 KiB, 5 up to 1 MiB, ...
     static int OffsetDigits(qint64 size);
     QSize sizeHint() const override;
@@ -170,6 +175,7 @@ private:
     int nibble_ = 0;  // 0: high digit next, 1: low digit next
     bool asciiColumn_ = false;
     bool readOnly_ = false;
+    bool wordView_ = false;
     // Typing merges into one undo step while this stays the same; every
     // cursor move that is not typing starts a new run.
     int typingRun_ = 0;

@@ -111,9 +111,7 @@ HexEditor::Hit HexEditor::HitTest(QPoint point) const {
         hit.ascii = true;
         column = std::clamp(static_cast<int>(x - asciiStart), 0, kRowBytes - 1);
     } else {
-        const int c = std::max(0, static_cast<int>(x - hexStart));
-        column = std::clamp(c >= 25 ? (c - 1) / 3 : c / 3, 0, kRowBytes - 1);
-        hit.nibble = (c - HexColumnChar(column)) >= 1 ? 1 : 0;
+        column = HexCharColumn(std::max(0, static_cast<int>(x - hexStart)), wordView_, hit.nibble);
     }
     hit.offset = std::clamp<qint64>(row * kRowBytes + column, 0, static_cast<qint64>(data_.size()) - 1);
     return hit;
@@ -155,15 +153,17 @@ void HexEditor::paintEvent(QPaintEvent*) {
             const bool edited = !selected && !differs && EditedAt(at);
             if (!selected && !differs && !edited) continue;
             const QColor colour = differs ? difference : edited ? kEdited : selection;
+            const qreal gap = HexColumnChar(c + 1, wordView_) - HexColumnChar(c, wordView_) - 2;
             const qreal extra =
-                (selected && c + 1 < count && c != 7 && at + 1 < selStart_ + selLength_) ? 1 : 0;
-            painter.fillRect(
-                QRectF(hexX + charWidth_ * HexColumnChar(c), y, charWidth_ * (2 + extra), lineHeight_),
-                colour);
+                (selected && c + 1 < count && c != 7 && at + 1 < selStart_ + selLength_) ? gap : 0;
+            painter.fillRect(QRectF(hexX + charWidth_ * HexColumnChar(c, wordView_), y,
+                                    charWidth_ * (2 + extra), lineHeight_),
+                             colour);
             painter.fillRect(QRectF(asciiX + charWidth_ * c, y, charWidth_, lineHeight_), colour);
             if (selected && differs) {
-                painter.fillRect(QRectF(hexX + charWidth_ * HexColumnChar(c), y, charWidth_ * 2, lineHeight_),
-                                 selection);
+                painter.fillRect(
+                    QRectF(hexX + charWidth_ * HexColumnChar(c, wordView_), y, charWidth_ * 2, lineHeight_),
+                    selection);
                 painter.fillRect(QRectF(asciiX + charWidth_ * c, y, charWidth_, lineHeight_), selection);
             }
         }
@@ -173,8 +173,8 @@ void HexEditor::paintEvent(QPaintEvent*) {
         ascii.fill(QLatin1Char(' '));
         for (int c = 0; c < count; ++c) {
             const std::uint8_t byte = data_[static_cast<std::size_t>(first + c)];
-            hex[HexColumnChar(c)] = QLatin1Char(kHexDigits[byte >> 4]);
-            hex[HexColumnChar(c) + 1] = QLatin1Char(kHexDigits[byte & 15]);
+            hex[HexColumnChar(c, wordView_)] = QLatin1Char(kHexDigits[byte >> 4]);
+            hex[HexColumnChar(c, wordView_) + 1] = QLatin1Char(kHexDigits[byte & 15]);
             ascii[c] = byte >= 0x20 && byte < 0x7F ? QLatin1Char(static_cast<char>(byte)) : QLatin1Char('.');
         }
         painter.setPen(offsetColour);
@@ -191,7 +191,7 @@ void HexEditor::paintEvent(QPaintEvent*) {
     if (row < 0 || row >= rows) return;
     const int c = static_cast<int>(cursor_ % kRowBytes);
     const qreal y = row * lineHeight_;
-    const QRectF hexBox(hexX + charWidth_ * HexColumnChar(c), y, charWidth_ * 2, lineHeight_ - 1);
+    const QRectF hexBox(hexX + charWidth_ * HexColumnChar(c, wordView_), y, charWidth_ * 2, lineHeight_ - 1);
     const QRectF asciiBox(asciiX + charWidth_ * c, y, charWidth_, lineHeight_ - 1);
     QPen solid(readOnly_ ? offsetColour : textColour, hasFocus() ? 2 : 1);
     QPen dotted(offsetColour, 1, Qt::DotLine);

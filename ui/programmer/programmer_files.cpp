@@ -14,6 +14,7 @@
 #include "eeprom/backup.h"
 #include "eeprom/checksums.h"
 #include "eeprom/file_access.h"
+#include "eeprom/file_coverage.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_formats.h"
 #include "eeprom/part_session.h"
@@ -35,10 +36,12 @@ const char* const kImageFilter = "*.bin *.hex *.ihex *.srec *.s19 *.mot";
 
 namespace {
 
-// The file's bytes for a part of `capacity` bytes: refused when larger, padded
-// with FF when smaller (`note` says so).
+// The file's bytes for a part of `capacity` bytes laid over `contents` (the
+// buffer): a raw file from byte 0, refused when larger, FF after its end when
+// smaller; a HEX or S-record file at its addresses, the bytes it leaves out
+// keeping what `contents` holds. `note` says what was not a whole image.
 bool LoadPartFile(const QString& path, int capacity, const QString& partText,
-                  std::vector<std::uint8_t>& bytes, QString& note, QString& error) {
+                  std::vector<std::uint8_t>& contents, QString& note, QString& error) {
     const QString name = QFileInfo(path).fileName();
     QByteArray data;
     bool longer = false;
@@ -56,26 +59,41 @@ bool LoadPartFile(const QString& path, int capacity, const QString& partText,
         return false;
     }
     const eeprom::ImageFormat format = eeprom::ImageFormatToRead(data, QFile::encodeName(path).toStdString());
-    if (!eeprom::DecodeImage(data, format, capacity, name.toStdString(), bytes, why)) {
+    const std::string extent =
+        QStringLiteral("0x%1 bytes").arg(QString::number(capacity, 16).toUpper()).toStdString();
+    eeprom::FileCover file;
+    const eeprom::ImageSpan span{0, capacity, "the chip", extent, &file.defined};
+    if (!eeprom::DecodeImage(data, format, span, name.toStdString(), file.bytes, why)) {
         error = QString::fromStdString(why);
         return false;
     }
-    if (bytes.size() > static_cast<std::size_t>(capacity)) {
+    const int length = static_cast<int>(file.bytes.size());
+    if (length > capacity) {
         error = QStringLiteral("%1 holds %2 bytes, more than the %3 of %4; nothing was loaded")
                     .arg(name)
-                    .arg(bytes.size())
+                    .arg(length)
                     .arg(capacity)
                     .arg(partText);
         return false;
     }
     note.clear();
-    if (bytes.size() < static_cast<std::size_t>(capacity))
-        note = QStringLiteral("%1 holds %2 bytes, fewer than the %3 of %4: loaded at 0, the rest is FF")
-                   .arg(name)
-                   .arg(bytes.size())
-                   .arg(capacity)
-                   .arg(partText);
-    bytes.resize(static_cast<std::size_t>(capacity), 0xFF);
+    contents.resize(static_cast<std::size_t>(capacity), 0xFF);
+    if (format == eeprom::ImageFormat::Raw) {
+        if (length < capacity)
+            note = QString::fromStdString(eeprom::SizeDiffersSentence(name.toStdString(), file.bytes.size(),
+                                                                      partText.toStdString(), capacity)) +
+                   QStringLiteral(": loaded at 0, the rest is FF");
+        file.bytes.resize(static_cast<std::size_t>(capacity), 0xFF);
+        contents = std::move(file.bytes);
+        return true;
+    }
+    const int given = file.Count();
+    if (given == 0) {
+        error = QStringLiteral("%1 gives no byte of %2; nothing was loaded").arg(name, partText);
+        return false;
+    }
+    if (given < capacity) note = QString::fromStdString(eeprom::KeptContentsSentence(given, capacity));
+    eeprom::LayOver(file, 0, contents);
     return true;
 }
 
@@ -89,7 +107,7 @@ void ProgrammerWindow::Open() {
 bool ProgrammerWindow::OpenFile(const QString& path) {
     if (part_ == nullptr || jobRunning_) return false;
     if (!MayDiscardEdits(QStringLiteral("open %1").arg(QFileInfo(path).fileName()))) return false;
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> bytes = editor_->Data();
     QString note;
     QString error;
     if (!LoadPartFile(path, part_->bytes, PartText(), bytes, note, error)) {
@@ -159,7 +177,8 @@ void ProgrammerWindow::CompareWithFile() {
     if (part_ == nullptr || jobRunning_) return;
     const QString path = AskOpenPath(QLatin1String(kImageFilter));
     if (path.isEmpty()) return;
-    std::vector<std::uint8_t> bytes;
+    // The bytes a HEX or S-record file leaves out are the buffer's: they do not differ.
+    std::vector<std::uint8_t> bytes = editor_->Data();
     QString note;
     QString error;
     if (!LoadPartFile(path, part_->bytes, PartText(), bytes, note, error)) {

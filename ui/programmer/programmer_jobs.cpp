@@ -227,20 +227,21 @@ int ProgrammerWindow::ReportDifferences(const std::vector<std::uint8_t>& expecte
     const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
     if (!verifying) {
         // A compare read nothing back and verified nothing: it lists what the
-        // buffer and the other side each hold. The editor colours and counts.
-        QString text =
-            report.count
-                ? QStringLiteral("The buffer compared with %1: %2\n").arg(against, Differ(report.count))
-                : QStringLiteral("The buffer and %1 are the same.").arg(against);
+        // buffer and the other side each hold. The bytes past the shorter side
+        // differ too, as the editor colours them; the count beside is this one.
+        const int count = report.count + static_cast<int>(std::max(expected.size(), read.size()) -
+                                                          std::min(expected.size(), read.size()));
+        QString text = count ? QStringLiteral("The buffer compared with %1: %2\n").arg(against, Differ(count))
+                             : QStringLiteral("The buffer and %1 are the same.").arg(against);
         const int digits = std::max(4, static_cast<int>(QString::number(expected.size() - 1, 16).size()));
         for (const eeprom::VerifyDifference& d : report.first)
             text +=
                 QStringLiteral("%1: buffer %2, %3 %4\n")
                     .arg(UpperHex(d.offset, digits), UpperHex(d.expected, 2), against, UpperHex(d.read, 2));
-        if (report.count > static_cast<int>(report.first.size()))
+        if (count > static_cast<int>(report.first.size()))
             text += QStringLiteral("(the first %1 are listed)\n").arg(report.first.size());
         report_->setPlainText(text.trimmed());
-        return report.count;
+        return count;
     }
     report_->setPlainText(report.count ? QStringLiteral("Buffer against %1:\n").arg(against) +
                                              QString::fromStdString(eeprom::FormatVerifyReport(report))
@@ -261,16 +262,16 @@ void ProgrammerWindow::ShowDifferences(const std::vector<std::uint8_t>& bytes, c
     editor_->SetCompare(&bytes);
     const int count = ReportDifferences(editor_->Data(), bytes, against, false);
     SetMarks({});  // an earlier verify's
-    ShowDifferenceCount();
+    ShowDifferenceCount(count);
     Say(count ? QStringLiteral("%1 of the buffer %2 from %3")
                     .arg(Bytes(count), count == 1 ? QStringLiteral("differs") : QStringLiteral("differ"),
                          against)
               : QStringLiteral("The buffer and %1 are the same").arg(against));
 }
 
-void ProgrammerWindow::ShowDifferenceCount() {
+void ProgrammerWindow::ShowDifferenceCount(int count) {
     differences_->setText(QStringLiteral("%1 from %2 (F8 and Shift+F8 go from one to the next)")
-                              .arg(Differ(editor_->DifferenceCount()), compareName_));
+                              .arg(Differ(count), compareName_));
 }
 
 // --- The jobs ------------------------------------------------------------------------

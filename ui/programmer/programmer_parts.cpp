@@ -1,11 +1,13 @@
 // The chip programmer window's part chooser: the list and its filter, the
 // part's facts, its I2C addresses, and the part a bench socket holds.
+#include <QCollator>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTreeWidget>
 
 #include "eeprom/part_session.h"
 #include "simulator/i2c_memory.h"
@@ -98,11 +100,11 @@ bool ProgrammerWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == filter_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
         partList_->setFocus(Qt::TabFocusReason);
-        QListWidgetItem* current = partList_->currentItem();
+        QTreeWidgetItem* current = partList_->currentItem();
         if (current == nullptr || current->isHidden()) {
-            for (int row = 0; row < partList_->count(); ++row) {
-                if (partList_->item(row)->isHidden()) continue;
-                partList_->setCurrentRow(row);
+            for (int row = 0; row < partList_->topLevelItemCount(); ++row) {
+                if (partList_->topLevelItem(row)->isHidden()) continue;
+                partList_->setCurrentItem(partList_->topLevelItem(row));
                 break;
             }
         }
@@ -111,25 +113,84 @@ bool ProgrammerWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+namespace {
+
+// A row of the part list: names sort with their numbers read as numbers
+// (24C16 before 24C128), sizes by their bytes.
+class PartRow final : public QTreeWidgetItem {
+public:
+    PartRow(const hardware::ChipPart& part, QTreeWidget* list) : QTreeWidgetItem(list), bytes_(part.bytes) {
+        setText(0, QString::fromStdString(eeprom::PartName(part)));
+        setText(1, SizeText(part.bytes));
+        setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        setText(2, part.family == hardware::ChipFamily::I2c         ? QStringLiteral("I2C")
+                   : part.family == hardware::ChipFamily::Microwire ? QStringLiteral("Microwire")
+                                                                    : QStringLiteral("SPI"));
+    }
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        static const QCollator names = [] {
+            QCollator collator;
+            collator.setNumericMode(true);
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            return collator;
+        }();
+        if (column == 1) {
+            const int theirs = static_cast<const PartRow&>(other).bytes_;
+            if (bytes_ != theirs) return bytes_ < theirs;
+        } else if (column == 2 && text(2) != other.text(2)) {
+            return text(2) < other.text(2);
+        }
+        return names.compare(text(0), other.text(0)) < 0;
+    }
+
+private:
+    static QString SizeText(int bytes) {
+        if (bytes % (1024 * 1024) == 0) return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
+        if (bytes % 1024 == 0) return QStringLiteral("%1 KiB").arg(bytes / 1024);
+        return QStringLiteral("%1 B").arg(bytes);
+    }
+    int bytes_;
+};
+
+}  // namespace
+
 void ProgrammerWindow::FillPartList() {
     const QSignalBlocker block(partList_);
     for (const hardware::ChipPart& part : hardware::kMemoryParts) {
-        auto* item = new QListWidgetItem(QString::fromStdString(eeprom::PartName(part)), partList_);
+        auto* item = new PartRow(part, partList_);
         const std::string missing = session_.CannotReach(part.family);
         if (!missing.empty()) {
             // Shown, so the technician finds it, but in grey: a job refuses it.
-            item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
-            item->setToolTip(QString::fromStdString(missing));
+            for (int column = 0; column < 3; ++column) {
+                item->setForeground(column, palette().brush(QPalette::Disabled, QPalette::Text));
+                item->setToolTip(column, QString::fromStdString(missing));
+            }
         }
     }
+    partList_->setSortingEnabled(true);
+    partList_->sortByColumn(0, Qt::AscendingOrder);
+    for (int column = 0; column < 3; ++column) partList_->resizeColumnToContents(column);
 }
 
 void ProgrammerWindow::FilterParts(const QString& text) {
     const QString wanted = text.trimmed();
-    for (int row = 0; row < partList_->count(); ++row) {
-        QListWidgetItem* item = partList_->item(row);
-        item->setHidden(!wanted.isEmpty() && !item->text().contains(wanted, Qt::CaseInsensitive));
+    for (int row = 0; row < partList_->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = partList_->topLevelItem(row);
+        item->setHidden(!wanted.isEmpty() && !item->text(0).contains(wanted, Qt::CaseInsensitive));
     }
+}
+
+void ProgrammerWindow::ShowChosenPart() {
+    if (part_ == nullptr) return;
+    const QSignalBlocker block(partList_);
+    const auto found =
+        partList_->findItems(QString::fromStdString(eeprom::PartName(*part_)), Qt::MatchExactly, 0);
+    if (found.isEmpty()) return;
+    // The chosen part in sight, whatever the filter held (after Detect, say).
+    if (found.first()->isHidden()) filter_->clear();
+    partList_->setCurrentItem(found.first());
+    partList_->scrollToItem(found.first());
 }
 
 bool ProgrammerWindow::ChoosePart(const QString& name) {
@@ -146,17 +207,9 @@ bool ProgrammerWindow::ChoosePart(const QString& name) {
         return false;
     part_ = chosen;
     const QString partName = QString::fromStdString(eeprom::PartName(*part_));
-    {
-        const QSignalBlocker block(partList_);
-        const auto found = partList_->findItems(partName, Qt::MatchExactly);
-        if (!found.isEmpty()) {
-            // The chosen part in sight, whatever the filter held (after Detect, say).
-            if (found.first()->isHidden()) filter_->clear();
-            partList_->setCurrentItem(found.first());
-            partList_->scrollToItem(found.first());
-        }
-    }
+    ShowChosenPart();
     DiscardBuffer();
+    Action(QStringLiteral("wordView"))->setChecked(part_->organisation == 16);
     // On the bench the serial socket follows the chosen chip of the window's
     // list, as it follows the main window's, and the fakes without an ORG
     // line are strapped for it.

@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -63,8 +64,7 @@ ProgrammerWindow::ProgrammerWindow(eeprom::Session& session, QWidget* owner)
     connect(editor_, &HexEditor::DataEdited, this, [this] {
         // The count and the report say the same, after every edit.
         if (!editor_->Comparing()) return;
-        ReportDifferences(editor_->Data(), editor_->CompareBytes(), compareName_, false);
-        ShowDifferenceCount();
+        ShowDifferenceCount(ReportDifferences(editor_->Data(), editor_->CompareBytes(), compareName_, false));
     });
     connect(editor_, &HexEditor::FileDropped, this, [this](const QString& path) { OpenFile(path); });
     RestoreWindowState();
@@ -156,6 +156,14 @@ void ProgrammerWindow::BuildActions() {
     previousDifference->setObjectName(QStringLiteral("previousDifference"));
     previousDifference->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
 
+    // x16 Microwire parts open in words; any part may be viewed either way.
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* words = view->addAction(QStringLiteral("16-bit &words"));
+    words->setObjectName(QStringLiteral("wordView"));
+    words->setCheckable(true);
+    words->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(words, &QAction::toggled, editor_, &HexEditor::SetWordView);
+
     QMenu* chip = menuBar()->addMenu(QStringLiteral("&Chip"));
     tools->addSeparator();
     make(
@@ -211,8 +219,14 @@ void ProgrammerWindow::BuildLayout() {
     partLabel->setBuddy(filter_);
     side->addWidget(partLabel);
     side->addWidget(filter_);
-    partList_ = new QListWidget(left);
+    // Name, size and family, sorted by a click on a heading; moving in the
+    // list only highlights, Enter or a click takes the part.
+    partList_ = new QTreeWidget(left);
     partList_->setAccessibleName(QStringLiteral("Parts"));
+    partList_->setHeaderLabels({QStringLiteral("Part"), QStringLiteral("Size"), QStringLiteral("Family")});
+    partList_->setRootIsDecorated(false);
+    partList_->setUniformRowHeights(true);
+    partList_->setAllColumnsShowFocus(true);
     side->addWidget(partList_, 2);
     deviceRow_ = new QWidget(left);
     auto* deviceLayout = new QHBoxLayout(deviceRow_);
@@ -329,20 +343,17 @@ void ProgrammerWindow::BuildLayout() {
     connect(filter_, &QLineEdit::textChanged, this, &ProgrammerWindow::FilterParts);
     filter_->installEventFilter(this);
     connect(filter_, &QLineEdit::returnPressed, this, [this] {
-        for (int row = 0; row < partList_->count(); ++row) {
-            if (partList_->item(row)->isHidden()) continue;
-            ChoosePart(partList_->item(row)->text());
+        for (int row = 0; row < partList_->topLevelItemCount(); ++row) {
+            if (partList_->topLevelItem(row)->isHidden()) continue;
+            ChoosePart(partList_->topLevelItem(row)->text(0));
             return;
         }
     });
-    connect(partList_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
-        if (!name.isEmpty() && !ChoosePart(name) && part_ != nullptr) {
-            const QSignalBlocker block(partList_);
-            const auto found =
-                partList_->findItems(QString::fromStdString(eeprom::PartName(*part_)), Qt::MatchExactly);
-            if (!found.isEmpty()) partList_->setCurrentItem(found.first());
-        }
-    });
+    const auto take = [this](QTreeWidgetItem* item) {
+        if (item != nullptr && !ChoosePart(item->text(0))) ShowChosenPart();
+    };
+    connect(partList_, &QTreeWidget::itemActivated, this, take);
+    connect(partList_, &QTreeWidget::itemClicked, this, take);
     connect(deviceBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { ChooseDevice(deviceBox_->itemData(index).toInt()); });
     connect(detectButton_, &QPushButton::clicked, this, &ProgrammerWindow::Detect);

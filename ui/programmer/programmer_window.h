@@ -34,6 +34,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QTreeWidget;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -106,7 +107,7 @@ public:
     // --- What tests and the user read -----------------------------------------
     HexEditor& Editor() { return *editor_; }
     QLineEdit* PartFilter() const { return filter_; }
-    QListWidget* PartList() const { return partList_; }
+    QTreeWidget* PartList() const { return partList_; }
     QComboBox* DeviceBox() const { return deviceBox_; }
     QListWidget* BackupList() const { return backupList_; }
     QCheckBox* BackupBox() const { return backupBox_; }
@@ -145,6 +146,8 @@ private:
     void BuildActions();
     void BuildLayout();
     void FillPartList();
+    // Highlights the chosen part in the list and scrolls it into view.
+    void ShowChosenPart();
     void FilterParts(const QString& text);
     void ShowFacts();
     // The address chooser for the part: its addresses, the one of them on the
@@ -173,7 +176,7 @@ private:
     // The buffer coloured against `bytes` (the editor keeps them), which are
     // `against`'s, with the count and the report.
     void ShowDifferences(const std::vector<std::uint8_t>& bytes, const QString& against);
-    void ShowDifferenceCount();
+    void ShowDifferenceCount(int count);
     // Progress row: bytes done of total after `ms` milliseconds.
     void ShowJobProgress(int done, int total, qint64 ms);
 
@@ -216,7 +219,7 @@ private:
     ChecksumsPanel* checksums_ = nullptr;
     QLabel* adapter_ = nullptr;
     QLineEdit* filter_ = nullptr;
-    QListWidget* partList_ = nullptr;
+    QTreeWidget* partList_ = nullptr;
     QWidget* deviceRow_ = nullptr;
     QComboBox* deviceBox_ = nullptr;
     QLabel* facts_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -196,6 +197,28 @@ TEST_F(HexEditorTest, CompareCountsDifferencesAndStepsThroughRuns) {
     EXPECT_EQ(editor.DifferenceCount(), 4);
     editor.SetCompare(nullptr);
     EXPECT_EQ(editor.DifferenceCount(), 0);
+}
+
+// The word view puts two bytes in a word, high byte first as the buffer holds
+// them: a click lands on the byte under it in either view, and typing a word's
+// four digits sets its two bytes in that order.
+TEST_F(HexEditorTest, WordViewClicksAndTypesInTheBuffersOrder) {
+    editor.SetData(Counting(64));
+    editor.SetWordView(true);
+    const qreal digit = QFontMetricsF(editor.font()).horizontalAdvance(QLatin1Char('0'));
+    // The row's fifth word (bytes 8 and 9) starts 21 digits into the hex
+    // column, its low byte two digits on; the hex column starts after the
+    // four offset digits and a gap of two.
+    const QPoint lowByteOfFifthWord(static_cast<int>(4 + digit * (4 + 2 + 23 + 0.5)), 5);
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, Qt::NoModifier, lowByteOfFifthWord);
+    EXPECT_EQ(editor.CursorOffset(), 9);
+    editor.SetCursorOffset(0x10);
+    QTest::keyClicks(&editor, QStringLiteral("abcd"));
+    EXPECT_EQ(editor.Data()[0x10], 0xAB);
+    EXPECT_EQ(editor.Data()[0x11], 0xCD);
+    editor.SetWordView(false);  // the same spot is the eighth byte's low digit in bytes
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, Qt::NoModifier, lowByteOfFifthWord);
+    EXPECT_EQ(editor.CursorOffset(), 7);
 }
 
 // A local file dropped onto the view is passed on; a web address is not.

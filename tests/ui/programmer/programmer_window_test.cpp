@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <QUrl>
 
@@ -177,8 +178,9 @@ TEST_P(EveryFamily, WrittenFromTheBufferWithBackupAndVerifyReadsBackInAFreshWind
         ASSERT_TRUE(bench().PutPart(c.socket, error)) << error;
     }
     ProgrammerWindow& window = Start(c.adapter);
-    if (ch341aFake_) ch341aFake_->StrapOrg(false);  // the 93C66 wired as x8
+    if (ch341aFake_) ch341aFake_->StrapOrg(QString(c.part).endsWith("x16"));  // the 93C66's wiring
     ASSERT_TRUE(window.ChoosePart(c.part));
+    EXPECT_EQ(window.Action("wordView")->isChecked(), window.Part()->organisation == 16);  // words for x16
     const int bytes = window.Part()->bytes;
     ASSERT_EQ(window.Editor().Data(), std::vector<std::uint8_t>(static_cast<std::size_t>(bytes), 0xFF));
     const std::vector<std::uint8_t> old = Chip(window.Part()->name.data());
@@ -201,15 +203,13 @@ TEST_P(EveryFamily, WrittenFromTheBufferWithBackupAndVerifyReadsBackInAFreshWind
     EXPECT_EQ(again.Editor().Data(), old);
 }
 
-INSTANTIATE_TEST_SUITE_P(Programmer, EveryFamily,
-                         ::testing::Values(PartCase{"24C02", "24C02", Adapter::Parallel},
-                                           PartCase{"24C256", "24C256", Adapter::Ch341a},
-                                           PartCase{"93C66x8", "", Adapter::Ch341a},
-                                           PartCase{"25M02", "25M02", Adapter::Spidev},
-                                           PartCase{"24M02", "24M02", Adapter::I2cDev}),
-                         [](const ::testing::TestParamInfo<PartCase>& info) {
-                             return std::string(info.param.part);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Programmer, EveryFamily,
+    ::testing::Values(PartCase{"24C02", "24C02", Adapter::Parallel},
+                      PartCase{"24C256", "24C256", Adapter::Ch341a}, PartCase{"93C66x8", "", Adapter::Ch341a},
+                      PartCase{"93C66x16", "", Adapter::Ch341a}, PartCase{"25M02", "25M02", Adapter::Spidev},
+                      PartCase{"24M02", "24M02", Adapter::I2cDev}),
+    [](const ::testing::TestParamInfo<PartCase>& info) { return std::string(info.param.part); });
 
 // Twenty jobs in a row on each adapter, on a machine that takes the processor
 // away now and then (50 ms, longer than any part's write cycle allows): every
@@ -260,11 +260,24 @@ TEST_F(ProgrammerWindowTest, A24C512At0x57DetectedReadEditedWrittenVerifiedAndTh
     Chip("24C512") = board;
     ProgrammerWindow& window = Start(Adapter::Ch341a);
     window.PartFilter()->setText(QStringLiteral("512"));
-    QStringList shown;
-    for (int row = 0; row < window.PartList()->count(); ++row)
-        if (!window.PartList()->item(row)->isHidden()) shown << window.PartList()->item(row)->text();
-    EXPECT_EQ(shown, QStringList({"24C512", "25128", "25512"}));
-    window.PartList()->setCurrentItem(window.PartList()->findItems("25512", Qt::MatchExactly).first());
+    QTreeWidget* list = window.PartList();
+    const auto shown = [list] {
+        QStringList rows;
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            if (!list->topLevelItem(row)->isHidden())
+                rows << list->topLevelItem(row)->text(0) + ' ' + list->topLevelItem(row)->text(1);
+        return rows;
+    };
+    EXPECT_EQ(shown(), QStringList({"24C512 64 KiB", "25128 16 KiB", "25512 64 KiB"}));
+    list->sortByColumn(1, Qt::AscendingOrder);  // by size, the filter kept
+    EXPECT_EQ(shown(), QStringList({"25128 16 KiB", "24C512 64 KiB", "25512 64 KiB"}));
+    // Down from the filter highlights without choosing; Enter takes the highlighted row.
+    const hardware::ChipPart* before = window.Part();
+    QTest::keyClick(window.PartFilter(), Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(window.Part(), before);
+    QTest::keyClick(list, Qt::Key_Return);
     ASSERT_STREQ(window.Part()->name.data(), "25512");
     // Detect finds the 24C512 as no wrap below 64 KiB shows, and chooses it at the address it answered.
     window.Action("detect")->trigger();
@@ -465,6 +478,8 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     file.write(eeprom::EncodeImage(bytes, eeprom::ImageFormat::IntelHex));
     file.close();
 
+    // The addresses the file leaves out keep the buffer's bytes.
+    window.Editor().ReplaceData(std::vector<std::uint8_t>(256, 0x5A), QStringLiteral("Fill"));
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -473,11 +488,9 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     QCoreApplication::sendEvent(window.Editor().viewport(), &drop);
 
     std::vector<std::uint8_t> expected = bytes;
-    expected.resize(256, 0xFF);
+    expected.resize(256, 0x5A);
     EXPECT_EQ(window.Editor().Data(), expected);
-    EXPECT_EQ(messages,
-              QStringList("board.hex holds 100 bytes, fewer than the 256 of the 24C02: loaded at 0, the "
-                          "rest is FF"));
+    EXPECT_EQ(messages, QStringList("The file defines 100 of 256 bytes; the others keep their contents"));
     EXPECT_EQ(window.FilePath(), path);
     EXPECT_EQ(window.RecentFiles().value(0), path);
     EXPECT_TRUE(window.windowTitle().startsWith("Chip programmer - board.hex (24C02)"));
@@ -516,10 +529,18 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     large.write(QByteArray(300, 'x'));
     large.close();
     EXPECT_FALSE(window.OpenFile(path + ".bin"));
+    EXPECT_EQ(window.Editor().Data(), kept);
+    // A smaller raw file loads at 0 with FF after it, and says both sizes.
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    large.write(QByteArray(200, 'x'));
+    large.close();
+    EXPECT_TRUE(window.OpenFile(path + ".bin"));
     EXPECT_EQ(
         messages,
-        QStringList("board.hex.bin holds 300 bytes, more than the 256 of the 24C02; nothing was loaded"));
-    EXPECT_EQ(window.Editor().Data(), kept);
+        QStringList({"board.hex.bin holds 300 bytes, more than the 256 of the 24C02; nothing was loaded",
+                     "board.hex.bin holds 200 bytes and the 24C02 256: loaded at 0, the rest is FF"}));
+    EXPECT_EQ(window.Editor().Data()[199], 'x');
+    EXPECT_EQ(window.Editor().Data()[200], 0xFF);
 }
 
 TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheMonitorRuns) {
