@@ -66,8 +66,12 @@ Detection DetectWith(testsupport::AdapterRig& rig, const Case& c, Detect detect)
     const std::vector<std::string> names = Names(found);
     EXPECT_EQ(found.sure, c.sure) << found.said;
     EXPECT_NE(std::find(names.begin(), names.end(), c.part), names.end()) << found.said;
-    if (!c.sure) EXPECT_GT(names.size(), 1u);
-    if (!names.empty()) EXPECT_EQ(names.front(), c.smallest) << found.said;
+    if (!c.sure) {
+        EXPECT_GT(names.size(), 1u);
+    }
+    if (!names.empty()) {
+        EXPECT_EQ(names.front(), c.smallest) << found.said;
+    }
     return found;
 }
 

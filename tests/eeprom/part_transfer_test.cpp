@@ -172,10 +172,14 @@ TEST_P(BlockProtection, GuardsTheUpperQuarterHalfOrAllAndWritesWithUnprotect) {
                      0x5A});
             run({0x04});  // WRDI, once the last cycle is over
             EXPECT_EQ(memory[static_cast<std::size_t>(from)], guarded) << "a guarded byte was stored";
-            if (from > 0) EXPECT_EQ(memory[static_cast<std::size_t>(from - 1)], 0x5A);
+            if (from > 0) {
+                EXPECT_EQ(memory[static_cast<std::size_t>(from - 1)], 0x5A);
+            }
         }
         const std::vector<std::uint8_t> before = memory;
-        if (from > 0) EXPECT_TRUE(WritePartFast(bus, part, image, progress, {0, from}));
+        if (from > 0) {
+            EXPECT_TRUE(WritePartFast(bus, part, image, progress, {0, from}));
+        }
         ASSERT_FALSE(WritePartFast(bus, part, image, progress, {std::max(from - 1, 0), 2}));
         EXPECT_NE(progress.messages.back().find(bits), std::string::npos) << progress.messages.back();
         EXPECT_TRUE(std::equal(memory.begin() + from, memory.end(), before.begin() + from));
