@@ -1,21 +1,9 @@
 // CH341A programmers on the bench behind platform::UsbSystem, so that
-// Ch341aAdapter runs its real code here. Each programmer is wired to a bench
-// of its own: its I2C stream drives the bench's bus (the 24C16 and the
-// register devices) at the clock SET chose, its SPI and pin streams the
-// bench's serial socket (D0 select, D3 clock, D5 data in, D7 data out; ORG
-// strapped).
-//
-// It keeps the chip's rules as the adapter relies on them: commands come in
-// 32-byte packets, one stream each, read slice by slice from a bulk OUT; an
-// OUT of one byte answers its acknowledge (0x80: refused), an IN of n bytes
-// acknowledges each, an IN of none reads one byte and refuses it; nothing
-// stops the bus after a refused byte but a STOP the program sends. The
-// answers queue for the IN endpoint until read, at most 32 from a packet.
-//
-// Bench time: about a millisecond per round trip (the host's wait for the
-// answers of its bulk OUTs, or for an OUT that answers nothing), the I2C
-// bits at the clock set (a START, nine bit times per byte, a STOP), the SPI
-// bits at 1.5 MHz and a microsecond per pin step.
+// Ch341aAdapter runs its real code here. Each programmer is a Ch341aChip
+// (its command streams, its answers and their bench time) wired to a bench
+// of its own; this side keeps what the host's USB stack adds: the device
+// list, opening, the kernel driver and the claim, the endpoints and the
+// longest bulk OUT.
 //
 // Switches: a programmer the user may not open (the udev rule missing), one
 // that a kernel driver holds (detached on request, given back on attach), a
@@ -23,11 +11,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <span>
 #include <vector>
 
 #include "platform/usb_system.h"
+#include "simulator/ch341a_chip.h"
 #include "simulator/simulated_bench.h"
 
 namespace simulator {
@@ -42,16 +30,8 @@ public:
         bool chipNoStore = false;
         bool orgHigh = false;
     };
-    // Bench time of a round trip and of a pin step.
-    static constexpr std::int64_t kRoundTripUs = 1000;
-    static constexpr std::int64_t kPinStepNs = 1000;
-    static constexpr int kSpiClockHz = 1'500'000;
-    // The most one bulk OUT may carry: WCH's own Linux driver refuses a
-    // longer stream write with EINVAL (MAX_BUFFER_LENGTH 0x1000 in
-    // ch34x_pis.c of the CH341/CH347 driver, ch34x_data_write), and its DLL
-    // header has the same mMAX_BUFFER_LENGTH. What the chip does past it is
-    // not documented, so the fake refuses it rather than run it.
-    static constexpr std::size_t kMaxBulkOutBytes = 4096;
+    static constexpr std::int64_t kRoundTripUs = Ch341aChip::kRoundTripUs;
+    static constexpr std::size_t kMaxBulkOutBytes = Ch341aChip::kMaxBulkOutBytes;
 
     // One programmer on `bench`, which must outlive the fake.
     FakeCh341a(SimulatedBench& bench, Config config);
@@ -63,18 +43,18 @@ public:
     int Add(SimulatedBench& bench, Config config);
 
     void StrapOrg(bool high, int index = 0) {
-        programmers_.at(static_cast<std::size_t>(index)).config.orgHigh = high;
+        programmers_.at(static_cast<std::size_t>(index)).chip.StrapOrg(high);
     }
     bool KernelDriverBound(int index = 0) const { return At(index).driverBound; }
     bool Claimed(int index = 0) const { return At(index).claimed; }
     bool IsOpen(int index = 0) const { return At(index).open; }
     // Round trips and packets the programmer took.
-    std::uint64_t RoundTrips(int index = 0) const { return At(index).roundTrips; }
-    std::uint64_t Packets(int index = 0) const { return At(index).packets; }
+    std::uint64_t RoundTrips(int index = 0) const { return At(index).chip.RoundTrips(); }
+    std::uint64_t Packets(int index = 0) const { return At(index).chip.Packets(); }
     // The pins D0..D7 as the programmer drives and samples them now.
-    std::uint8_t Pins(int index = 0) const { return At(index).pins; }
+    std::uint8_t Pins(int index = 0) const { return At(index).chip.Pins(); }
     // The I2C clock SET chose.
-    int I2cSpeedHz(int index = 0) const;
+    int I2cSpeedHz(int index = 0) const { return At(index).chip.I2cSpeedHz(); }
 
     std::vector<platform::UsbDeviceInfo> Find(std::uint16_t vendor, std::uint16_t product) override;
     platform::UsbStatus Open(const platform::UsbDeviceInfo& device, Handle& handle) override;
@@ -91,32 +71,14 @@ public:
 
 private:
     struct Programmer {
-        SimulatedBench* bench = nullptr;
         Config config;
+        Ch341aChip chip;
         bool open = false;
         bool claimed = false;
         bool driverBound = false;
-        int speed = 1;
-        bool addressNext = false;  // after START: the next byte out is an address
-        std::uint8_t pins = 0;
-        std::uint8_t directions = 0;
-        std::deque<std::uint8_t> answers;
-        bool tripOwed = false;  // answers sent back: the host's wait is still to come
-        std::int64_t owedNs = 0;
-        std::uint64_t roundTrips = 0;
-        std::uint64_t packets = 0;
     };
     const Programmer& At(int index) const { return programmers_.at(static_cast<std::size_t>(index)); }
     Programmer* ByHandle(Handle handle);
-    void Trip(Programmer& p);
-    void Packet(Programmer& p, std::span<const std::uint8_t> packet);
-    void I2c(Programmer& p, std::span<const std::uint8_t> commands);
-    void Spi(Programmer& p, std::span<const std::uint8_t> data);
-    void PinStream(Programmer& p, std::span<const std::uint8_t> commands);
-    void SetPins(Programmer& p, std::uint8_t pins);
-    bool MisoHigh(Programmer& p);
-    void SpendNs(Programmer& p, std::int64_t ns);
-    void SpendBits(Programmer& p, int bits);
 
     std::vector<Programmer> programmers_;
 };
