@@ -136,7 +136,7 @@ int RunMerlix(int argc, char** argv) {
     // all, runs as the user who started the program, never as root.
     std::string dropError;
     const platform::DropResult dropped = platform::DropRootPrivileges(
-        platform::HostPrivileges(), options.adapter.backend == StartupOptions::Backend::Direct, dropError);
+        platform::HostPrivileges(), options.adapter.choice.mode == "direct", dropError);
     if (dropped == platform::DropResult::Refused || dropped == platform::DropResult::Failed) {
         std::fprintf(stderr, "merlix: %s\n", dropError.c_str());
         return 1;
