@@ -83,7 +83,7 @@ struct AdapterDescriptor {
     // Its name, as --bench-adapter and the survey's lines spell it.
     const char* name;
     // What --adapter takes for it, as the refusal of an unknown value lists
-    // it ("ch341a[:N|:all]"), and the same with what it means for --help.
+    // it ("i2c-dev:/dev/i2c-N"), and the same with what it means for --help.
     const char* syntax;
     const char* help;
     // The words --adapter's value may be completed with in a shell, one
@@ -93,7 +93,7 @@ struct AdapterDescriptor {
     const char* deviceNodes;
     // Reads --adapter's text (any case): NotMine when it names another adapter.
     Parse (*parse)(const std::string& text, AdapterChoice& choice, std::string& error);
-    // The short name of a choice for tables and sentences ("ch341a:0").
+    // The short name of a choice for tables and sentences ("i2c-dev:/dev/i2c-7").
     std::string (*spell)(const AdapterChoice& choice);
     // The survey's section on these adapters, with the fix for each
     // problem; true when one of them can be used.
@@ -105,8 +105,8 @@ struct AdapterDescriptor {
                                            std::string& error);
 
     // The automatic choice, in the order of `automaticPlace` (1 first; 0:
-    // never taken without --adapter), each in `automaticWords` ("the one
-    // CH341A"). Null with the reason added to `why` when it finds none it may take.
+    // never taken without --adapter), each in `automaticWords` ("one
+    // USB-to-I2C bridge"). Null with the reason added to `why` when it finds none it may take.
     int automaticPlace = 0;
     const char* automaticWords = "";
     std::unique_ptr<OpenedAdapter> (*openAutomatically)(AdapterSystems& systems, std::string& why) = nullptr;

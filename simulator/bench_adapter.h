@@ -37,15 +37,15 @@ public:
 
 struct BenchAdapterDescriptor {
     const hardware::AdapterDescriptor* adapter;
-    // As --bench-adapter's refusal lists it ("ch341a[:COUNT,400k]") and
-    // what it means for --help ("ch341a (:COUNT ...)").
+    // As --bench-adapter's refusal lists it ("i2c-dev[:two-message,400k]") and
+    // what it means for --help ("i2c-dev (:two-message ...)").
     const char* syntax;
     const char* help;
-    // The bench in sentences ("the CH341A bench").
+    // The bench in sentences ("the i2c-dev bench").
     const char* benchName;
     // The bench's own parallel port, with the adapter's and the PCF8584's faults.
     bool portLevel = false;
-    // How many may run side by side, and one of them in sentences ("CH341A programmer").
+    // How many may run side by side, and one of them in sentences ("... programmer").
     int mostSideBySide = 1;
     const char* unitWords = "";
     // The window's Adapter menu: "text|choice" pairs, the choices as --bench-adapter takes them.

@@ -28,7 +28,7 @@ const AdapterEntry& PortLevelAdapter();
 // The bench fake that runs side by side (the most of any), or null.
 const simulator::BenchAdapterDescriptor* SideBySideBench();
 
-// "the parallel port, else the one CH341A, else one USB-to-I2C bridge, else the bench"
+// "the parallel port, else ..., else one USB-to-I2C bridge, else the bench"
 std::string AutomaticOrderText();
 // --adapter's and --bench-adapter's help: each adapter's syntax with what it means.
 std::string AdapterHelp();

@@ -117,13 +117,13 @@ bool ApplyAdapterArguments(const AdapterArguments& arguments, BackendOptions& op
 bool SplitAdapters(const BackendOptions& options, const std::vector<std::string>& adapters,
                    std::vector<BackendOptions>& each, std::string& error, platform::UsbSystem* usb = nullptr);
 // A short name of the adapter of `options` for tables and sentences:
-// "ch341a:0", "bench ch341a:2", "i2c-dev:/dev/i2c-7".
+// "lpt1", "bench KIND:2", "i2c-dev:/dev/i2c-7".
 std::string AdapterName(const BackendOptions& options);
 // --adapter's value for the kernel's I2C node `node` ("/dev/i2c-3").
 std::string AdapterForKernelNode(const std::string& node);
 // Which of several side by side the options open (from 0).
 int SideBySideNumber(const BackendOptions& options);
-// A name for what is said once a day about this adapter ("ch341a-0").
+// A name for what is said once a day about this adapter ("KIND-0").
 std::string AdapterKey(const BackendOptions& options);
 
 // The port backend of one run and the counter that goes with it: the object

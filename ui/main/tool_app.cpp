@@ -49,7 +49,7 @@ bool ToolApp::InitInstance() {
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
-    // The adapter's warning (the CH341A's 5 V lines): one box, owned by the
+    // The adapter's warning (a USB board's 5 V lines): one box, owned by the
     // main window and shown once it is on screen, never a window of its own.
     if (!adapterWarning.isEmpty())
         QTimer::singleShot(0, &dialog, [&dialog, warning = adapterWarning] {
