@@ -18,7 +18,7 @@ namespace cli {
 // One sentence on stderr, after the program's name (and the adapter's,
 // SpeakFor).
 void Say(const std::string& sentence);
-// The adapter this thread's sentences name ("ch341a:1"); empty for none.
+// The adapter this thread's sentences name ("i2c-dev:/dev/i2c-7"); empty for none.
 void SpeakFor(const std::string& adapter);
 // Says the sentence and returns `code`; the run's JSON object carries it as
 // its "error".

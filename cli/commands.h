@@ -10,10 +10,7 @@
 #include "cli/json.h"
 #include "eeprom/image_formats.h"
 #include "eeprom/session.h"
-
-namespace simulator {
-class SimulatedBench;
-}
+#include "startup/bench_control.h"
 
 namespace cli {
 
@@ -32,7 +29,7 @@ enum class ProgressStyle { None, Line, Json };
 // What the chip and register commands share.
 struct CommandContext {
     eeprom::Session& session;
-    simulator::SimulatedBench* bench = nullptr;    // null on real hardware
+    startup::BenchControl bench{};                 // none on real hardware
     int forcedPort = 0;                            // --port: base, 0 to probe LPT1 then LPT2
     ProgressStyle progress = ProgressStyle::None;  // on stderr while the chip is read or written
     bool resultLine = false;                       // one result line on stderr at the end
@@ -49,7 +46,7 @@ struct CommandContext {
     // and one line on what it can do; both empty on the parallel adapter.
     std::string adapter{};
     std::string capabilities{};
-    // The bench's spidev fake: its 93Cxx ORG pin strapped as the chip chosen
+    // The bench's fake of an adapter without an ORG line: its 93Cxx ORG pin strapped as the chip chosen
     // needs (high for 16-bit words), as a technician straps the real one.
     std::function<void(bool high)> strapOrg{};
 };

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "cli/chips.h"
+#include "startup/adapter_list.h"
 
 namespace cli {
 
@@ -55,11 +56,9 @@ int PrintCompletions(const std::vector<std::string>& what, CLI::App& app) {
     } else if (question == "chips") {
         for (const Chip& chip : Chips()) std::printf("%s\n", chip.name.c_str());
     } else if (question == "adapters") {
-        // The parallel ports and the CH341A are named whether or not they are
-        // plugged in; the kernel's buses are those this machine has now.
-        Print({"lpt1", "lpt2", "ch341a", "ch341a:all"});
-        for (const std::string& node : Nodes("i2c-")) std::printf("i2c-dev:%s\n", node.c_str());
-        for (const std::string& node : Nodes("spidev")) std::printf("spidev:%s\n", node.c_str());
+        // The adapters' own words whether or not they are plugged in; the
+        // kernel's nodes are those this machine has now.
+        Print(startup::AdapterCompletions(Nodes));
     } else {
         std::fprintf(stderr, "merlix-cli: --complete takes commands, options [COMMAND], chips or adapters\n");
         return 2;

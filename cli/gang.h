@@ -23,7 +23,7 @@ std::string NumberedFile(const std::string& path, int n);
 std::string GangOutputFile(const MemoryOptions& memory, int n);
 
 struct GangMember {
-    std::string name;         // "bench ch341a:2", for the table and its sentences
+    std::string name;         // "bench KIND:2", for the table and its sentences
     int number = 0;           // the programmer's number, for its files
     std::string stateFolder;  // where its bench keeps its chips
 };

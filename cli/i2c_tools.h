@@ -29,7 +29,7 @@ int I2cToolPosition(int argc, char** argv);
 
 // Called through a link named i2cget or merlix-i2cget (and so on),
 // merlix-cli is that tool: argv with "merlix-cli", the words of
-// $MERLIX_CLI_OPTIONS (such as --adapter ch341a) and the tool's name in
+// $MERLIX_CLI_OPTIONS (such as --adapter i2c-dev:/dev/i2c-7) and the tool's name in
 // front of the tool's arguments. `words` keeps the new words.
 std::vector<char*> I2cToolLink(int argc, char** argv, std::vector<std::string>& words);
 
@@ -76,8 +76,8 @@ bool ParseI2cTool(const std::string& tool, const std::vector<std::string>& args,
 // The adapter the plan's bus number names: without an adapter chosen
 // (`picked`), /dev/i2c-N, put into `adapters`; with one, the number must be
 // that adapter's bus: on the bench 1, as its fake /dev/i2c-1, i2c-dev's own
-// N, a CH341A programmer's index. 0, or the i2c-tools' open failure and their
-// exit code 1.
+// N, the index of a USB adapter of which several may be plugged in. 0, or the i2c-tools' open failure and
+// their exit code 1.
 int ChooseI2cBus(I2cToolPlan& plan, bool picked, bool bench, std::vector<std::string>& adapters);
 
 // Runs the plan on the context's I2C master and returns the tool's exit code.

@@ -14,25 +14,21 @@
 #include <cstring>
 
 #include "cli/i2c_tools.h"
+#include "startup/backend.h"
 
 namespace cli {
 
 namespace {
 
-// The bus a backend answers as: the bench's 1, i2c-dev's N, a CH341A's
-// number (ch341a:N or ch341a:N,CLOCK; the first, 0, for ch341a and
-// ch341a:CLOCK), LPT1's 1 and LPT2's 2.
+// The bus an adapter answers as: the bench's 1, and otherwise what its
+// descriptor says (i2c-dev's N, the Nth USB adapter's N, LPT1's 1, LPT2's 2).
 int BusOf(const std::string& adapterName, bool bench) {
     if (bench) return 1;
-    for (const char* prefix : {"i2c-dev:/dev/i2c-", "ch341a:"}) {
-        const std::size_t size = std::strlen(prefix);
-        if (adapterName.compare(0, size, prefix) != 0) continue;
-        char* end = nullptr;
-        const long number = std::strtol(adapterName.c_str() + size, &end, 10);
-        return end != adapterName.c_str() + size && (*end == '\0' || *end == ',') ? static_cast<int>(number)
-                                                                                  : 0;
-    }
-    return adapterName == "lpt2" ? 2 : adapterName == "ch341a" ? 0 : 1;
+    startup::BackendOptions options;
+    std::string error;
+    if (adapterName.empty() || !startup::ParseAdapter(adapterName, options, error)) return 1;
+    const hardware::AdapterChoice& choice = options.choice;
+    return choice.adapter->i2cToolsBus ? choice.adapter->i2cToolsBus(choice) : 1;
 }
 
 int NoSuchBus(int bus) {
@@ -102,12 +98,15 @@ int ChooseI2cBus(I2cToolPlan& plan, bool picked, bool bench, std::vector<std::st
     }
     if (plan.probe == 'l') plan.bus = bus;
     if (picked) {
-        if (!bench && !adapters.empty() && adapters.front().rfind("i2c-dev:", 0) == 0)
-            plan.node = adapters.front().substr(8);
+        startup::BackendOptions options;
+        std::string error;
+        if (!bench && !adapters.empty() && startup::ParseAdapter(adapters.front(), options, error) &&
+            options.choice.adapter->i2cToolsNode)
+            plan.node = options.choice.adapter->i2cToolsNode(options.choice);
         return plan.bus == bus ? 0 : NoSuchBus(plan.bus);
     }
     if (const int code = OpenBus(plan.bus, plan.node)) return code;
-    adapters = {"i2c-dev:" + plan.node};
+    adapters = {startup::AdapterForKernelNode(plan.node)};
     return 0;
 }
 

@@ -34,8 +34,8 @@
 #include "monitor/live_analyzer.h"
 #include "platform/counter.h"
 #include "platform/usb_system.h"
-#include "simulator/fake_spidev.h"
 #include "startup/adapter_check.h"
+#include "startup/adapter_list.h"
 #include "startup/analyzer_options.h"
 #include "startup/backend.h"
 #include "startup/bench_state.h"
@@ -192,18 +192,17 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
         return Usage(clash);
     if (!backend.Notice().empty()) cli::Say(backend.Notice());
     if (const std::string warning = backend.TakeVoltageWarning(); !warning.empty()) {
-        // Once a day for each programmer: a warning before every command would soon go unread.
-        const bool bench = options.backend == startup::BackendOptions::Backend::Bench;
+        // Once a day for each adapter: a warning before every command would soon go unread.
         std::string folder = startup::DefaultBenchStateFolder();
-        folder = bench ? stateFolder : folder.substr(0, folder.rfind('/'));  // merlix's own state folder
-        const int number = bench ? options.benchProgrammer : options.usbIndex;
-        if (g.verbose || startup::FirstTimeToday(folder, "ch341a-" + std::to_string(number) + "-5v-warning"))
+        folder =
+            options.bench ? stateFolder : folder.substr(0, folder.rfind('/'));  // merlix's own state folder
+        if (g.verbose || startup::FirstTimeToday(folder, startup::AdapterKey(options) + "-5v-warning"))
             cli::Say(warning);
     }
     if (!backend.OnBench() && (!g.benchState.empty() || g.benchFresh))
         return Usage("--bench-state and --bench-fresh need the simulated bench");
 
-    if (!g.port.empty() && backend.Kind() != startup::AdapterKind::Parallel)
+    if (!g.port.empty() && !backend.ThroughPorts())
         return Usage("--port chooses a parallel port, and the " + backend.Label() + " has none");
 
     // Made before the session that points at it; its child ends with it.
@@ -233,7 +232,7 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
         context.socketReady = [&state, bench](std::string& why) { return state->LoadSocket(*bench, why); };
     }
 
-    context.bench = backend.Bench();
+    context.bench = startup::BenchControl(backend.Bench());
     context.benchChipFixed = !g.benchChip.empty();
     context.forcedPort = g.port.empty()                           ? backend.ParallelPort()
                          : (g.port == "lpt2" || g.port == "LPT2") ? hardware::kLpt2
@@ -268,18 +267,18 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
     return code;
 }
 
-// The command on several CH341A programmers at once (cli/gang.h), each on a
+// The command on several adapters side by side (cli/gang.h), each on a
 // backend of its own.
 int RunGang(const AdapterRun& run, const std::vector<startup::BackendOptions>& each,
             const cli::MemoryOptions& memory, const std::string& stateFolder, cli::JsonObject& data) {
     std::vector<cli::GangMember> members;
     for (const startup::BackendOptions& options : each) {
-        const bool bench = options.backend == startup::BackendOptions::Backend::Bench;
-        const int number = bench ? options.benchProgrammer : options.usbIndex;
-        // Programmer 0 keeps the folder a run on one programmer keeps.
-        members.push_back(
-            {startup::AdapterName(options), number,
-             number == 0 || !bench ? stateFolder : stateFolder + "/programmer-" + std::to_string(number)});
+        const int number = startup::SideBySideNumber(options);
+        // Adapter 0 keeps the folder a run on one adapter keeps.
+        members.push_back({startup::AdapterName(options), number,
+                           number == 0 || !options.bench
+                               ? stateFolder
+                               : stateFolder + "/programmer-" + std::to_string(number)});
     }
     return cli::RunGang(members, memory, run.g.json, data,
                         [&](std::size_t i, const cli::MemoryOptions& mine, cli::JsonObject& result) {
@@ -308,18 +307,13 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     app.add_option("--ppdev", g.ppdev, "Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)")
         ->type_name("DEV1[,DEV2]");
     app.add_option("--adapter", g.adapters,
-                   "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N, "
-                   "spidev:/dev/spidevB.C or ch341a[:N][,400k] (the Nth CH341A, from 0, and its I2C clock: "
-                   "20k, 100k, 400k, 750k; default: the parallel port, "
-                   "else the one CH341A, else one USB-to-I2C bridge, else the bench). read, write, fill and "
-                   "verify take it more than once, and ch341a:all, to run CH341A programmers side by side")
+                   "Use ADAPTER: " + startup::AdapterHelp() + "; default: " + startup::AutomaticOrderText() +
+                       ". read, write, fill and verify take it more than once, and KIND:all, to run adapters "
+                       "side by side")
         ->type_name("ADAPTER")
         ->allow_extra_args(false);
-    app.add_option(
-           "--bench-adapter", g.benchAdapter,
-           "Bench: run through the real code of parallel, i2c-dev (:two-message for a USB-HID bridge, "
-           ":400k, both as i2c-dev:two-message,400k), spidev or ch341a (:COUNT programmers side by side, "
-           "each on a bench of its own; :20k, :400k or :750k I2C clock; both as ch341a:3,400k), on its fake")
+    app.add_option("--bench-adapter", g.benchAdapter,
+                   "Bench: run through the real code of " + startup::BenchAdapterHelp() + ", on its fake")
         ->type_name("KIND");
     app.add_option("--port", g.port, "Use the adapter on lpt1 or lpt2 only (default: probe LPT1, then LPT2)")
         ->check(CLI::IsMember({"lpt1", "lpt2"}, CLI::ignore_case));
@@ -371,7 +365,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         ->check(CLI::IsMember({"line", "json", "none"}))
         ->type_name("STYLE");
     app.add_flag("-v,--verbose", g.verbose,
-                 "Say every warning each time, not once a day (the CH341A's 5 V warning)");
+                 "Say every warning each time, not once a day (a USB board's 5 V warning)");
     app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
     app.add_flag("--checksum", g.checksum,
                  "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
@@ -555,7 +549,12 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         if (chosen != read && chosen != write && chosen != verify && chosen != fill)
             return Usage(chosen->get_name() +
                          " runs on one adapter; read, write, fill and verify run on several");
-        if (!g.trace.empty()) return Usage("--trace records the parallel adapter, not CH341A programmers");
+        if (!g.trace.empty()) {
+            const startup::BackendOptions& first = each.front();
+            const hardware::AdapterDescriptor* kind =
+                first.bench ? first.benchAdapter.adapter->adapter : first.choice.adapter;
+            return Usage(std::string("--trace records the parallel adapter, not ") + kind->kindPlural);
+        }
         if (chosen == read && (memory.outputFile.empty() || memory.outputFile == "-"))
             return Usage("read on several adapters needs -o FILE (each adapter's data goes to FILE-N)");
         if ((chosen == write || chosen == verify) && memory.inputFile == "-")
@@ -609,7 +608,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     // Each programmer's bench writes a waveform of its own: FILE-N.
     for (startup::BackendOptions& options : each) {
         if (!options.benchVcdFile.empty())
-            options.benchVcdFile = cli::NumberedFile(g.benchVcd, options.benchProgrammer);
+            options.benchVcdFile = cli::NumberedFile(g.benchVcd, startup::SideBySideNumber(options));
     }
     return RunGang(run, each, memory, stateFolder, outcome.data);
 }

@@ -27,7 +27,6 @@
 #include "eeprom/part_session.h"
 #include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
-#include "simulator/simulated_bench.h"
 
 namespace cli {
 

@@ -14,7 +14,6 @@
 #include "eeprom/image_file.h"
 #include "eeprom/image_formats.h"
 #include "eeprom/part_session.h"
-#include "simulator/simulated_bench.h"
 
 namespace cli {
 
@@ -170,9 +169,9 @@ int SelectChip(CommandContext& context, const Chip& chip) {
         context.strapOrg(chip.organisation == 16);
     std::string error;
     // A larger part goes into its socket on the bench, unless --bench-chip keeps another there.
-    if (context.bench && chip.large && !context.benchChipFixed && !context.bench->PutPart(chip.name, error))
+    if (context.bench && chip.large && !context.benchChipFixed && !context.bench.PutPart(chip.name, error))
         return Fail(kExitFailed, error);
-    if (context.bench && !chip.I2c() && !chip.large) context.bench->SetChipListChoice(chip.listEntry);
+    if (context.bench && !chip.I2c() && !chip.large) context.bench.SetChipListChoice(chip.listEntry);
     if (context.bench && context.socketReady && !context.socketReady(error)) return Fail(kExitFailed, error);
     return FindAdapter(context) ? kExitOk : NoAdapter();
 }

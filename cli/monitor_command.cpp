@@ -13,7 +13,6 @@
 #include "monitor/monitor_clock.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/transfer_decode.h"
-#include "simulator/simulated_bench.h"
 
 namespace cli {
 
@@ -36,7 +35,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
                                     " is for standard output");
     if (!session.sniffer) {
         // The capture plays on the bench's bus all the same; this adapter does not see it.
-        if (context.bench && context.bench->config().traffic == simulator::SimulatedBench::Traffic::Capture)
+        if (context.bench && context.bench.PlaysCapture())
             return Fail(kExitFailed, "the " + context.adapter +
                                          " cannot watch the bus, so the capture --traffic plays on it is not "
                                          "seen; watch it through the parallel adapter's bench "
@@ -84,7 +83,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         // So does a recorded capture the analyzer has decoded to its end.
         const auto* analyzer = dynamic_cast<const monitor::LiveAnalyzer*>(&sniffer);
         const bool playedOut =
-            (context.bench && context.bench->CapturePlayedOut()) || (analyzer && analyzer->Finished());
+            (context.bench && context.bench.CapturePlayedOut()) || (analyzer && analyzer->Finished());
         // Each logged transfer brings its line, then its records.
         bool lineTaken = false;
         const auto onLine = [&](std::string_view line) {

@@ -141,6 +141,11 @@ const I2cDevBus* AutomaticI2cBus(const std::vector<I2cDevBus>& buses, std::strin
 }
 
 bool DescribeCharacterAdapters(std::ostream& out, DeviceSystem& system) {
+    const bool i2c = DescribeI2cDevBuses(out, system);
+    return DescribeSpidevNodes(out, system) || i2c;
+}
+
+bool DescribeI2cDevBuses(std::ostream& out, DeviceSystem& system) {
     bool usable = false;
     const bool pi = OnRaspberryPi(system);
     const std::vector<I2cDevBus> buses = ListI2cDevBuses(system);
@@ -181,7 +186,12 @@ bool DescribeCharacterAdapters(std::ostream& out, DeviceSystem& system) {
                    "(sudo modprobe i2c-dev)\n";
         }
     }
+    return usable;
+}
 
+bool DescribeSpidevNodes(std::ostream& out, DeviceSystem& system) {
+    bool usable = false;
+    const bool pi = OnRaspberryPi(system);
     const std::vector<SpidevNode> nodes = ListSpidevNodes(system);
     out << "SPI buses (spidev):\n";
     for (const SpidevNode& node : nodes) {

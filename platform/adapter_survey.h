@@ -55,5 +55,8 @@ const I2cDevBus* AutomaticI2cBus(const std::vector<I2cDevBus>& buses, std::strin
 // the fix for each problem, and what to do when none is there (load
 // i2c-dev, the Raspberry Pi's dtparam lines). True when one can be used.
 bool DescribeCharacterAdapters(std::ostream& out, DeviceSystem& system);
+// Each of the two sections alone.
+bool DescribeI2cDevBuses(std::ostream& out, DeviceSystem& system);
+bool DescribeSpidevNodes(std::ostream& out, DeviceSystem& system);
 
 }  // namespace platform

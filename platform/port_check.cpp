@@ -34,6 +34,11 @@ void DescribePort(std::ostream& out, const CheckedPort& port) {
     }
 }
 
+bool DescribeOthers(std::ostream& out, const PortCheckEnvironment& environment, DeviceSystem& devices) {
+    return environment.otherAdapters ? environment.otherAdapters(out)
+                                     : DescribeCharacterAdapters(out, devices);
+}
+
 }  // namespace
 
 int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEnvironment& environment) {
@@ -55,9 +60,7 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
                "/dev or /proc/ioports.\n"
             << "If a port or card is fitted, load its drivers (sudo modprobe parport_pc ppdev) and check "
                "again.\n";
-        const bool usable = DescribeCharacterAdapters(out, devices);
-        const bool usb = environment.usbProgrammers && environment.usbProgrammers(out);
-        return usable || usb ? 0 : 1;
+        return DescribeOthers(out, environment, devices) ? 0 : 1;
     }
 
     out << "Parallel ports:\n";
@@ -92,9 +95,8 @@ int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEn
             report("direct I/O at " + HexAddress(base), probe && probe(direct, base));
     }
     if (!probed) out << "  not run: no port can be reached by this user (see the fixes above).\n";
-    const bool otherUsable = DescribeCharacterAdapters(out, devices);
-    const bool usb = environment.usbProgrammers && environment.usbProgrammers(out);
-    return answered || otherUsable || usb ? 0 : 1;
+    const bool otherUsable = DescribeOthers(out, environment, devices);
+    return answered || otherUsable ? 0 : 1;
 }
 
 }  // namespace platform

@@ -1,9 +1,8 @@
 // `merlix --check-ports`: what a technician needs to know before blaming the
 // adapter. For every parallel port the kernel knows: its device, base, modes,
 // whether this user can open it (and the exact fix when not); then the
-// adapter probe on every port that can be reached; then the i2c-dev buses and
-// spidev nodes with their rights and fixes (adapter_survey.h), and the USB
-// programmers.
+// adapter probe on every port that can be reached; then the other adapters
+// with their rights and fixes.
 #pragma once
 
 #include <functional>
@@ -27,14 +26,14 @@ struct PortCheckEnvironment {
     PpdevSystem* ppdevSystem = nullptr;      // null: the machine's own
     DirectIoSystem* directSystem = nullptr;  // null: the machine's own
     DeviceSystem* devices = nullptr;         // null: the machine's own (/sys, /dev, /proc/device-tree)
-    // The USB programmers' section (hardware/ch341a/ch341a_survey.h), after
-    // the i2c-dev and spidev ones; true when one can be used. Null: none.
-    std::function<bool(std::ostream&)> usbProgrammers;
+    // The other adapters' sections, after the parallel ports; true when one
+    // can be used. Null: the i2c-dev and spidev ones (adapter_survey.h).
+    std::function<bool(std::ostream&)> otherAdapters;
 };
 
 // Returns the process exit status: 0 when a parallel adapter answered or an
-// i2c-dev or spidev node or a USB programmer can be opened, 1 otherwise (also when the machine
-// has no adapter at all, which it says plainly).
+// other adapter can be opened, 1 otherwise (also when the machine has no adapter at all, which
+// it says plainly).
 int RunPortCheck(std::ostream& out, const AdapterProbe& probe, const PortCheckEnvironment& environment = {});
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/usb_system.h"
+#include "simulator/bench_adapter.h"
 #include "simulator/ch341a_chip.h"
 #include "simulator/simulated_bench.h"
 
@@ -82,5 +83,8 @@ private:
 
     std::vector<Programmer> programmers_;
 };
+
+// The CH341A's real code on this fake (--bench-adapter ch341a[:COUNT][,CLOCK]).
+extern const BenchAdapterDescriptor kCh341aOnTheBench;
 
 }  // namespace simulator

@@ -40,6 +40,7 @@
 
 #include "platform/device_system.h"
 #include "platform/i2c_drivers.h"
+#include "simulator/bench_adapter.h"
 #include "simulator/simulated_bench.h"
 
 namespace simulator {
@@ -111,5 +112,8 @@ private:
     int calls_ = 0;
     std::int64_t spendRemainder_ = 0;  // bit times not yet whole microseconds, times the clock
 };
+
+// The i2c-dev adapter's real code on this fake (--bench-adapter i2c-dev[:two-message][,400k]).
+extern const BenchAdapterDescriptor kI2cDevOnTheBench;
 
 }  // namespace simulator

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/device_system.h"
+#include "simulator/bench_adapter.h"
 #include "simulator/simulated_bench.h"
 
 namespace simulator {
@@ -87,5 +88,8 @@ private:
     std::uint64_t messages_ = 0;
     std::uint64_t bytesClocked_ = 0;
 };
+
+// The spidev adapter's real code on this fake (--bench-adapter spidev).
+extern const BenchAdapterDescriptor kSpidevOnTheBench;
 
 }  // namespace simulator

@@ -1,6 +1,6 @@
-// The adapter backend of one run, shared by the window and merlix-cli: the
-// parallel adapter through direct port I/O or a ppdev device, an i2c-dev bus,
-// a spidev node, a CH341A USB programmer, or the simulated bench (with the fake of one of those
+// The adapter backend of one run, shared by the window and merlix-cli: one
+// of the adapters of the adapter list (startup/adapter_list.h), named or
+// chosen automatically, or the simulated bench (with the fake of one of those
 // adapters under its real code, --bench-adapter), the port trace, the bus
 // capture the bench's second master plays, and the bench's fault switches.
 // Each face maps its own command line onto BackendOptions; the choice, the
@@ -12,27 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "simulator/simulated_bench.h"
-
+#include "hardware/adapter_descriptor.h"
 #include "hardware/bus_interfaces.h"
 #include "platform/counter.h"
 #include "platform/port_io.h"
+#include "simulator/bench_adapter.h"
+#include "simulator/simulated_bench.h"
 
 namespace platform {
 class DeviceSystem;
 class TracingPortIo;
-}  // namespace platform
-namespace hardware {
-class Ch341aAdapter;
-class I2cDevAdapter;
-class SpidevAdapter;
-}  // namespace hardware
-namespace simulator {
-class FakeCh341a;
-class FakeI2cDev;
-class FakeSpidev;
-}  // namespace simulator
-namespace platform {
 class UsbSystem;
 }  // namespace platform
 
@@ -46,45 +35,28 @@ struct BenchFaults {
     bool slaveNack = false;         // slave-nack: no slave acknowledges
     bool chipNoStore = false;       // chip-no-store: every memory drops writes
     bool slowParts = false;         // slow-parts: the slowest parts the datasheets allow
-    // NAME@N: a fault on the bench of CH341A programmer N only (from 0, as
-    // --bench-adapter ch341a:COUNT numbers them).
-    struct OnProgrammer {
+    // NAME@N: a fault on the bench of adapter N only of those side by side
+    // (from 0, as --bench-adapter KIND:COUNT numbers them).
+    struct OnOne {
         bool BenchFaults::*flag = nullptr;
-        int programmer = 0;
+        int which = 0;
     };
-    std::vector<OnProgrammer> onProgrammer;
+    std::vector<OnOne> onOne;
     bool Any() const;
-    // The faults of programmer `programmer`'s bench: those for all and its own.
-    BenchFaults For(int programmer) const;
+    // The faults of adapter `which`'s bench: those for all and its own.
+    BenchFaults For(int which) const;
 };
 
-// The kinds of adapter a run can use.
-enum class AdapterKind { Parallel, I2cDev, Spidev, Ch341a };
-
 struct BackendOptions {
-    // Auto: direct I/O, else ppdev, else the one USB-to-I2C bridge, else the
-    // bench. I2cDev and Spidev: the node in `devicePath` (--adapter).
-    // Ch341a: the programmer `usbIndex` (--adapter ch341a[:N]).
-    enum class Backend { Auto, Bench, Direct, Ppdev, I2cDev, Spidev, Ch341a };
-    Backend backend = Backend::Auto;
+    // The simulated bench (--bench, --bench-adapter), else the adapter of
+    // `choice`: the one --adapter, --direct or --ppdev names, or (null
+    // adapter) the automatic choice.
+    bool bench = false;
+    hardware::AdapterChoice choice;
     simulator::SimulatedBench::Port benchPort = simulator::SimulatedBench::Port::Lpt1;
-    std::vector<std::string> ppdevDevices;  // --ppdev DEV1[,DEV2]
-    // --adapter lpt1|lpt2: the parallel adapter on that port only (its base);
-    // 0 probes LPT1, then LPT2. With it, Auto never takes an i2c-dev bus.
-    int parallelPort = 0;
-    std::string devicePath;       // --adapter i2c-dev:PATH or spidev:PATH
-    int usbIndex = 0;             // --adapter ch341a:N, from 0
-    int usbClockHz = 100'000;     // --adapter ch341a:N,400k: its I2C clock
-    bool allProgrammers = false;  // --adapter ch341a:all (merlix-cli runs them side by side)
     // --bench-adapter: the adapter whose fake the bench puts under its real
-    // code, and the i2c-dev fake's bridge and bus clock.
-    AdapterKind benchAdapter = AdapterKind::Parallel;
-    bool benchTwoMessages = false;  // i2c-dev:two-message, as the USB-HID bridges
-    int benchClockHz = 100'000;     // i2c-dev:400k, ch341a:400k
-    // ch341a:COUNT: that many fake programmers, each on a bench of its own;
-    // benchProgrammer is the one this backend opens (from 0).
-    int benchProgrammers = 1;
-    int benchProgrammer = 0;
+    // code, with its options and which of several side by side this is.
+    simulator::BenchChoice benchAdapter;
     std::string traceFile;           // --trace FILE ("-": standard output)
     std::string trafficFile;         // --traffic FILE (bench only)
     std::string benchVcdFile;        // --bench-vcd FILE (bench only): the bus's lines, written at the end
@@ -100,6 +72,8 @@ bool SaveBusWaveform(simulator::SimulatedBench& bench, const std::string& path, 
 
 // "lpt1", "lpt2" or "none" in any case; false for anything else.
 bool ParseBenchPort(const std::string& text, simulator::SimulatedBench::Port& port);
+// The parallel port --adapter lpt1|lpt2 holds the run to (its base), 0 for both.
+int HeldParallelPort(const BackendOptions& options);
 // A comma-separated list of fault names; an unknown name is refused with one
 // sentence naming the known ones.
 bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string& error);
@@ -107,19 +81,16 @@ bool ParseBenchFaults(const std::string& list, BenchFaults& faults, std::string&
 const char* BenchFaultName(bool BenchFaults::*flag);
 // False, with one sentence naming the benches a fault acts on, when one of
 // `options.faults` cannot act on the bench the options choose: the missing
-// adapter and PCF8584 are the parallel adapter's, NAME@N needs programmer N
-// of --bench-adapter ch341a:COUNT. ApplyAdapterArguments asks it.
+// adapter and PCF8584 are the parallel adapter's, NAME@N needs adapter N of
+// those side by side. ApplyAdapterArguments asks it.
 bool FaultsActOnTheBench(const BackendOptions& options, std::string& error);
 // The chip list entry `name` stands for, in the list's own spelling, any case.
 bool KnownBenchChip(const std::string& name, std::string& chip, std::string& error);
 // Splits "DEV1[,DEV2]"; false unless one or two devices are named.
 bool ParsePpdevDevices(const std::string& text, std::vector<std::string>& devices, std::string& error);
-// --adapter lpt1|lpt2|i2c-dev:/dev/i2c-N|spidev:/dev/spidevB.C|
-// ch341a[:N|:all][,20k|100k|400k|750k] into `options` (backend,
-// parallelPort, devicePath, usbIndex, usbClockHz).
+// --adapter's value, as one of the adapter list reads it, into `options.choice`.
 bool ParseAdapter(const std::string& text, BackendOptions& options, std::string& error);
-// --bench-adapter parallel|i2c-dev[:two-message][,400k]|spidev|
-// ch341a[:COUNT][,20k|100k|400k|750k]: the bench, with that adapter's fake.
+// --bench-adapter KIND[:OPTIONS]: the bench, with that adapter's fake.
 bool ParseBenchAdapter(const std::string& text, BackendOptions& options, std::string& error);
 // The adapter options of both faces, given as `present` says (the values
 // of --bench's port, --ppdev, --adapter and --bench-adapter), into
@@ -137,17 +108,23 @@ struct AdapterArguments {
 };
 bool ApplyAdapterArguments(const AdapterArguments& arguments, BackendOptions& options, std::string& error);
 
-// The backends of a run on several CH341A programmers at once: one set of
-// options per programmer, each opened by an AdapterBackend of its own
-// (--adapter given more than once, ch341a:all, --bench-adapter ch341a:COUNT).
-// One entry when the run has one adapter. `usb` lists the programmers for
-// ch341a:all (null: the machine's own). False with a sentence for a usage
-// error; true with none and the sentence when ch341a:all finds no programmer.
+// The backends of a run on several adapters side by side: one set of
+// options per adapter, each opened by an AdapterBackend of its own
+// (--adapter given more than once, KIND:all, --bench-adapter KIND:COUNT).
+// One entry when the run has one adapter. `usb` lists the adapters for
+// KIND:all (null: the machine's own). False with a sentence for a usage
+// error; true with none and the sentence when KIND:all finds none.
 bool SplitAdapters(const BackendOptions& options, const std::vector<std::string>& adapters,
                    std::vector<BackendOptions>& each, std::string& error, platform::UsbSystem* usb = nullptr);
 // A short name of the adapter of `options` for tables and sentences:
-// "ch341a:0", "bench ch341a:2", "i2c-dev:/dev/i2c-7".
+// "lpt1", "bench KIND:2", "i2c-dev:/dev/i2c-7".
 std::string AdapterName(const BackendOptions& options);
+// --adapter's value for the kernel's I2C node `node` ("/dev/i2c-3").
+std::string AdapterForKernelNode(const std::string& node);
+// Which of several side by side the options open (from 0).
+int SideBySideNumber(const BackendOptions& options);
+// A name for what is said once a day about this adapter ("KIND-0").
+std::string AdapterKey(const BackendOptions& options);
 
 // The port backend of one run and the counter that goes with it: the object
 // owns both, and whoever builds an adapter or a session on them takes them
@@ -184,28 +161,31 @@ public:
     // true when written or when none was asked for.
     bool SaveWaveform(std::string& error) const;
     simulator::SimulatedBench* Bench() const { return bench_.get(); }
+    // Has the bench record its bus from now on (the window's bench window
+    // exports it); nothing off the bench.
+    void RecordBusWaveform() const;
     // The adapter the run uses and its bus interfaces (the parallel
     // adapter's are the session's own: Session::Use takes either).
-    AdapterKind Kind() const { return kind_; }
+    const hardware::AdapterDescriptor* Adapter() const { return adapter_; }
+    // Whether the run's adapter is reached through port I/O (the parallel
+    // adapter, with its latch and PCF8584).
+    bool ThroughPorts() const { return adapter_->portAccess; }
     hardware::BusInterfaces Interfaces() const;
-    // The bench's fake spidev node (--bench-adapter spidev), else nullptr:
-    // the faces strap its ORG pin for the chip chosen, as a technician would.
-    simulator::FakeSpidev* FakeSpi() const { return fakeSpi_.get(); }
-    // Straps the ORG pin of the bench's spidev or CH341A fake; false when
-    // the run has neither (the parallel adapter drives ORG itself).
+    // Straps the ORG pin of the bench's fake where the adapter has no ORG
+    // line of its own; false when it has nothing to strap (the parallel
+    // adapter drives ORG itself).
     bool StrapBenchOrg(bool high) const;
-    // The CH341A's once-only warning about 5 V on its data lines, empty on
-    // any other adapter and after the first call.
+    // The adapter's once-only warning (a board's 5 V data lines), empty on
+    // others and after the first call.
     std::string TakeVoltageWarning();
     // The parallel port the run is held to (--adapter lpt1|lpt2), 0 for both.
     int ParallelPort() const { return parallelPort_; }
-    // One line on what the i2c-dev or spidev adapter can do; empty for the
-    // parallel adapter.
+    // One line on what the adapter can do; empty for the parallel adapter.
     std::string Capabilities() const;
     // The machine's devices for the automatic choice of an i2c-dev bus;
     // a test stages its own. Set before Open.
     void UseDevices(platform::DeviceSystem& devices) { devices_ = &devices; }
-    // The machine's USB for the CH341A (--adapter ch341a and the automatic
+    // The machine's USB for the USB adapters (--adapter and the automatic
     // choice); a test puts a fake there. Set before Open.
     void UseUsb(platform::UsbSystem& usb) { usbSeam_ = &usb; }
     // One line for stderr: why the bench was chosen, or which ppdev devices.
@@ -231,26 +211,29 @@ private:
     platform::PortIo* io_ = &nothing_;
     platform::DeviceSystem* devices_ = nullptr;
     platform::UsbSystem* usbSeam_ = nullptr;
-    AdapterKind kind_ = AdapterKind::Parallel;
+    std::unique_ptr<platform::UsbSystem> usb_;  // the machine's own, made when first asked
+    std::string usbError_;
+    const hardware::AdapterDescriptor* adapter_;
     int parallelPort_ = 0;
-    std::unique_ptr<simulator::FakeI2cDev> fakeI2c_;
-    std::unique_ptr<simulator::FakeSpidev> fakeSpi_;
-    std::unique_ptr<hardware::I2cDevAdapter> i2cDev_;
-    std::unique_ptr<hardware::SpidevAdapter> spidev_;
-    // The CH341A: the USB system first, the adapter talks through it.
-    std::unique_ptr<platform::UsbSystem> usb_;
-    std::unique_ptr<simulator::FakeCh341a> fakeUsb_;
-    std::unique_ptr<hardware::Ch341aAdapter> ch341a_;
+    // The adapter opened on the machine, or on the bench through its fake.
+    std::unique_ptr<hardware::OpenedAdapter> opened_;
+    std::unique_ptr<simulator::BenchAdapter> onBench_;
     std::string notice_;
     std::string waveformFile_;
     std::string label_;
     bool fileError_ = false;
     std::function<void(const std::string&)> traceSink_;
 
-    bool OpenI2cDev(platform::DeviceSystem& system, const std::string& path, std::string& error);
-    bool OpenSpidev(platform::DeviceSystem& system, const std::string& path, std::string& error);
-    bool OpenCh341a(platform::UsbSystem& usb, int index, int clockHz, std::string& error);
-    bool OpenBenchAdapter(const BackendOptions& options, std::string& error);
+    hardware::AdapterSystems Systems();
+    hardware::OpenedAdapter* Opened() const;
+    // The adapter the options name; false with a sentence when it cannot be opened.
+    bool OpenNamed(const BackendOptions& options, hardware::AdapterSystems& systems, std::string& error);
+    // The first the automatic choice finds (among `only` alone when it is
+    // given); the reasons for the others are added to `why`.
+    void OpenAutomatically(const hardware::AdapterDescriptor* only, hardware::AdapterSystems& systems,
+                           std::string& why);
+    bool OpenBench(const BackendOptions& options, const std::string& why, std::string& error);
+    bool StartTrace(const BackendOptions& options, platform::PortIo*& io, std::string& error);
 };
 
 }  // namespace startup

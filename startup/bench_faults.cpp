@@ -2,23 +2,15 @@
 // bench is refused rather than taken without effect.
 #include <string>
 
+#include "startup/adapter_list.h"
 #include "startup/backend.h"
 
 namespace startup {
 namespace {
 
 std::string BenchName(const BackendOptions& options) {
-    switch (options.benchAdapter) {
-        case AdapterKind::Parallel:
-            return "the parallel adapter's bench";
-        case AdapterKind::I2cDev:
-            return "the i2c-dev bench";
-        case AdapterKind::Spidev:
-            return "the spidev bench";
-        case AdapterKind::Ch341a:
-            return "the CH341A bench";
-    }
-    return {};
+    const simulator::BenchAdapterDescriptor* bench = options.benchAdapter.adapter;
+    return bench ? bench->benchName : PortLevelAdapter().bench->benchName;
 }
 
 // The faults of the parallel adapter itself: no adapter on the port, no
@@ -31,7 +23,8 @@ bool ParallelOnly(bool BenchFaults::*flag) {
 
 bool FaultsActOnTheBench(const BackendOptions& options, std::string& error) {
     const BenchFaults& faults = options.faults;
-    const bool parallel = options.benchAdapter == AdapterKind::Parallel;
+    const simulator::BenchAdapterDescriptor* bench = options.benchAdapter.adapter;
+    const bool parallel = !bench || bench->portLevel;
     const auto parallelOnly = [&](bool BenchFaults::*flag) {
         error = std::string("--bench-fault ") + BenchFaultName(flag) +
                 " acts on the parallel adapter's bench (--bench, --bench-adapter parallel) only, not on " +
@@ -40,20 +33,22 @@ bool FaultsActOnTheBench(const BackendOptions& options, std::string& error) {
     };
     for (bool BenchFaults::*flag : {&BenchFaults::adapterAbsent, &BenchFaults::controllerAbsent})
         if (faults.*flag && !parallel) return parallelOnly(flag);
-    for (const BenchFaults::OnProgrammer& on : faults.onProgrammer) {
+    for (const BenchFaults::OnOne& on : faults.onOne) {
         const std::string named =
-            std::string("--bench-fault ") + BenchFaultName(on.flag) + "@" + std::to_string(on.programmer);
-        if (options.benchAdapter != AdapterKind::Ch341a) {
-            error = named + " acts on CH341A programmer " + std::to_string(on.programmer) +
-                    " of --bench-adapter ch341a:COUNT, not on " + BenchName(options) +
+            std::string("--bench-fault ") + BenchFaultName(on.flag) + "@" + std::to_string(on.which);
+        if (!bench || bench->mostSideBySide <= 1) {
+            const simulator::BenchAdapterDescriptor* sideBySide = SideBySideBench();
+            error = named + " acts on " + (sideBySide ? sideBySide->unitWords : "adapter") + " " +
+                    std::to_string(on.which) + " of --bench-adapter " +
+                    (sideBySide ? sideBySide->adapter->name : "") + ":COUNT, not on " + BenchName(options) +
                     " (without @N a fault acts on the whole bench)";
             return false;
         }
         if (ParallelOnly(on.flag)) return parallelOnly(on.flag);
-        if (on.programmer >= options.benchProgrammers) {
-            error = named + " acts on programmer " + std::to_string(on.programmer) +
-                    ", and --bench-adapter ch341a:" + std::to_string(options.benchProgrammers) +
-                    " has programmers 0 to " + std::to_string(options.benchProgrammers - 1);
+        if (on.which >= options.benchAdapter.count) {
+            error = named + " acts on programmer " + std::to_string(on.which) + ", and --bench-adapter " +
+                    bench->adapter->name + ":" + std::to_string(options.benchAdapter.count) +
+                    " has programmers 0 to " + std::to_string(options.benchAdapter.count - 1);
             return false;
         }
     }

@@ -72,7 +72,7 @@ TEST(WriteInterrupted, StopsAfterThePageInFlightAndSaysWhatTheChipHolds) {
         {
             eeprom::Session session(port, clock);
             cli::CommandContext context{.session = session};
-            context.bench = &bench;
+            context.bench = startup::BenchControl(&bench);
             context.command = "fill";
             cli::MemoryOptions options;
             options.chip = c.chip;

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "hardware/ch341a/ch341a_descriptor.h"
+#include "hardware/i2c_dev/i2c_dev_descriptor.h"
 #include "hardware/port_adapter.h"
 #include "platform/port_io.h"
 #include "simulator/fake_ch341a.h"
@@ -36,51 +38,43 @@ TEST(BenchFaultOption, NamesInAnyCaseAndUnknownOnesRefused) {
 // The adapter options both faces map their command lines onto: what each
 // value chooses, and every clash refused with one sentence.
 TEST(AdapterOptions, EachChoiceAndEachClash) {
-    using Backend = startup::BackendOptions::Backend;
-    using Kind = startup::AdapterKind;
     struct Case {
         const char* adapter;       // --adapter's value, null: not given
         const char* benchAdapter;  // --bench-adapter's value, null: not given
         bool bench;                // --bench
         bool direct;               // --direct
-        Backend backend;
-        std::string devicePath;
+        std::string chosen;        // "auto", the adapter's name, or "bench KIND"
         int parallelPort;
-        Kind benchAdapterKind;
         bool twoMessages;
         int clockHz;
         std::string error;  // empty: accepted
     };
     const Case cases[] = {
-        {nullptr, nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000, ""},
-        {"LPT2", nullptr, false, false, Backend::Auto, "", hardware::kLpt2, Kind::Parallel, false, 100'000,
-         ""},
-        {"i2c-dev:/dev/i2c-7", nullptr, false, false, Backend::I2cDev, "/dev/i2c-7", 0, Kind::Parallel, false,
-         100'000, ""},
-        {"spidev:/dev/spidev0.1", nullptr, false, false, Backend::Spidev, "/dev/spidev0.1", 0, Kind::Parallel,
-         false, 100'000, ""},
-        {nullptr, "i2c-dev:two-message,400k", false, false, Backend::Bench, "", 0, Kind::I2cDev, true,
-         400'000, ""},
-        {nullptr, "SPIDEV", true, false, Backend::Bench, "", 0, Kind::Spidev, false, 100'000, ""},
-        {"i2c-dev:", nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {nullptr, nullptr, false, false, "auto", 0, false, 100'000, ""},
+        {"LPT2", nullptr, false, false, "lpt2", hardware::kLpt2, false, 100'000, ""},
+        {"i2c-dev:/dev/i2c-7", nullptr, false, false, "i2c-dev:/dev/i2c-7", 0, false, 100'000, ""},
+        {"spidev:/dev/spidev0.1", nullptr, false, false, "spidev:/dev/spidev0.1", 0, false, 100'000, ""},
+        {nullptr, "i2c-dev:two-message,400k", false, false, "bench i2c-dev", 0, true, 400'000, ""},
+        {nullptr, "SPIDEV", true, false, "bench spidev", 0, false, 100'000, ""},
+        {"i2c-dev:", nullptr, false, false, "auto", 0, false, 100'000,
          "--adapter takes lpt1, lpt2, i2c-dev:/dev/i2c-N, spidev:/dev/spidevB.C or ch341a[:N|:all], not "
          "'i2c-dev:'"},
-        {"CH341A:2", nullptr, false, false, Backend::Ch341a, "", 0, Kind::Parallel, false, 100'000, ""},
-        {"ch341a:two", nullptr, false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {"CH341A:2", nullptr, false, false, "ch341a:2", 0, false, 100'000, ""},
+        {"ch341a:two", nullptr, false, false, "auto", 0, false, 100'000,
          "--adapter ch341a takes :N (the programmer, from 0) or :all, and an I2C clock ,20k, ,100k, ,400k or "
          ",750k, not 'ch341a:two'"},
-        {nullptr, "ch341a:3,750k", false, false, Backend::Bench, "", 0, Kind::Ch341a, false, 750'000, ""},
-        {nullptr, "ch341a:fast", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {nullptr, "ch341a:3,750k", false, false, "bench ch341a", 0, false, 750'000, ""},
+        {nullptr, "ch341a:fast", false, false, "auto", 0, false, 100'000,
          "--bench-adapter ch341a takes a count of programmers (1 to 16) and an I2C clock (20k, 100k, 400k, "
          "750k), not 'fast'"},
-        {nullptr, "i2c-dev:fast", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {nullptr, "i2c-dev:fast", false, false, "auto", 0, false, 100'000,
          "--bench-adapter i2c-dev takes the options two-message, 100k and 400k, not 'fast'"},
-        {nullptr, "spidev:400k", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {nullptr, "spidev:400k", false, false, "auto", 0, false, 100'000,
          "--bench-adapter takes parallel, i2c-dev[:two-message,400k], spidev or ch341a[:COUNT,400k], not "
          "'spidev:400k'"},
-        {"lpt1", nullptr, false, true, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {"lpt1", nullptr, false, true, "auto", 0, false, 100'000,
          "--bench, --direct, --ppdev and --adapter exclude each other"},
-        {"lpt1", "spidev", false, false, Backend::Auto, "", 0, Kind::Parallel, false, 100'000,
+        {"lpt1", "spidev", false, false, "auto", 0, false, 100'000,
          "--bench-adapter runs on the simulated bench, so it takes no --direct, --ppdev or --adapter"},
     };
     for (const Case& c : cases) {
@@ -97,12 +91,15 @@ TEST(AdapterOptions, EachChoiceAndEachClash) {
         const bool ok = startup::ApplyAdapterArguments(given, options, error);
         EXPECT_EQ(error, c.error) << named;
         if (!ok) continue;
-        EXPECT_EQ(options.backend, c.backend) << named;
-        EXPECT_EQ(options.devicePath, c.devicePath) << named;
-        EXPECT_EQ(options.parallelPort, c.parallelPort) << named;
-        EXPECT_EQ(options.benchAdapter, c.benchAdapterKind) << named;
-        EXPECT_EQ(options.benchTwoMessages, c.twoMessages) << named;
-        EXPECT_EQ(options.benchClockHz, c.clockHz) << named;
+        const std::string chosen =
+            options.bench ? std::string("bench ") + options.benchAdapter.adapter->adapter->name
+            : options.choice.adapter && !(options.choice.adapter->portAccess && options.choice.index == 0)
+                ? options.choice.adapter->spell(options.choice)
+                : "auto";
+        EXPECT_EQ(chosen, c.chosen) << named;
+        EXPECT_EQ(startup::HeldParallelPort(options), c.parallelPort) << named;
+        EXPECT_EQ(options.benchAdapter.twoMessages, c.twoMessages) << named;
+        EXPECT_EQ(options.benchAdapter.clockHz, c.clockHz) << named;
     }
 }
 
@@ -120,10 +117,10 @@ TEST(AdapterBackend, OnlyALoneUsbBridgeIsChosenWithoutAsking) {
         backend.UseDevices(devices);
         std::string error;
         ASSERT_TRUE(backend.Open({}, error)) << error;
-        if (!backend.OnBench() && backend.Kind() == startup::AdapterKind::Parallel)
+        if (!backend.OnBench() && backend.ThroughPorts())
             GTEST_SKIP() << "this machine has a parallel port: " << backend.Notice();
         if (bridge) {
-            EXPECT_EQ(backend.Kind(), startup::AdapterKind::I2cDev);
+            EXPECT_EQ(backend.Adapter(), &hardware::kI2cDevAdapter);
             EXPECT_EQ(backend.Notice().rfind(
                           "using i2c-dev /dev/i2c-4: /dev/i2c-4 is the one USB-to-I2C bridge", 0),
                       0u)
@@ -157,10 +154,10 @@ TEST(AdapterBackend, Ch341aAloneChosenAndSeveralSplit) {
         backend.UseUsb(usb);
         std::string error;
         ASSERT_TRUE(backend.Open({}, error)) << error;
-        if (!backend.OnBench() && backend.Kind() == startup::AdapterKind::Parallel)
+        if (!backend.OnBench() && backend.ThroughPorts())
             GTEST_SKIP() << "this machine has a parallel port: " << backend.Notice();
         if (programmers == 1) {
-            EXPECT_EQ(backend.Kind(), startup::AdapterKind::Ch341a);
+            EXPECT_EQ(backend.Adapter(), &hardware::kCh341aAdapter);
             EXPECT_EQ(backend.Label(),
                       "CH341A 0 (USB bus 1 address 4, I2C at 100 kHz), the one CH341A connected");
             EXPECT_NE(backend.TakeVoltageWarning().find("5 V"), std::string::npos);
@@ -189,9 +186,9 @@ TEST(AdapterBackend, Ch341aAloneChosenAndSeveralSplit) {
     }
     startup::BackendOptions real;
     ASSERT_TRUE(startup::ParseAdapter("ch341a:400k", real, error)) << error;
-    EXPECT_EQ(real.usbIndex * 1'000'000 + real.usbClockHz, 400'000);
+    EXPECT_EQ(real.choice.index * 1'000'000 + real.choice.clockHz, 400'000);
     ASSERT_TRUE(startup::ParseAdapter("ch341a:1,750k", real, error)) << error;
-    EXPECT_EQ(real.usbIndex * 1'000'000 + real.usbClockHz, 1'750'000);
+    EXPECT_EQ(real.choice.index * 1'000'000 + real.choice.clockHz, 1'750'000);
     real = {};
     EXPECT_FALSE(startup::SplitAdapters(real, {"ch341a:1", "lpt1"}, each, error));
     EXPECT_EQ(error, "--adapter is given more than once only for CH341A programmers, not lpt1");
@@ -205,7 +202,7 @@ TEST(AdapterBackend, Ch341aAloneChosenAndSeveralSplit) {
 TEST(AdapterBackend, FaultsAreOnFromTheStart) {
     {
         startup::BackendOptions options;
-        options.backend = startup::BackendOptions::Backend::Bench;
+        options.bench = true;
         std::string error;
         ASSERT_TRUE(startup::ParseBenchFaults("adapter-absent,bus-busy,slave-nack,chip-no-store,slow-parts",
                                               options.faults, error));

@@ -10,38 +10,16 @@
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 
-#include <memory>
-#include <string>
-#include <vector>
+#include <QFile>
 
 #include "eeprom/chip_table.h"
-#include "hardware/ch341a/ch341a_adapter.h"
-#include "platform/adapter_survey.h"
-#include "platform/device_system.h"
-#include "platform/usb_system.h"
+#include "startup/adapter_check.h"
+#include "startup/adapter_list.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
 
 namespace ui {
-
-namespace {
-
-struct BenchEntry {
-    const char* text;
-    const char* choice;
-};
-constexpr BenchEntry kBenchEntries[] = {
-    {"Bench: the parallel adapter", "bench:parallel"},
-    {"Bench: i2c-dev, 100 kHz", "bench:i2c-dev"},
-    {"Bench: i2c-dev, 400 kHz", "bench:i2c-dev:400k"},
-    {"Bench: i2c-dev, a two-message USB-HID bridge", "bench:i2c-dev:two-message"},
-    {"Bench: spidev", "bench:spidev"},
-    {"Bench: CH341A, I2C at 100 kHz", "bench:ch341a"},
-    {"Bench: CH341A, I2C at 400 kHz", "bench:ch341a:400k"},
-};
-
-}  // namespace
 
 void MainDialog::AddAdapterEntry() {
     auto* menu = new QMenu(this);
@@ -62,38 +40,14 @@ void MainDialog::AddAdapterEntry() {
         entry->setChecked(choice == remembered);
         group->addAction(entry);
     };
-    add(QStringLiteral(
-            "Automatic: the parallel port, else the one CH341A, else one USB-to-I2C bridge, else the "
-            "bench"),
-        QString(), true);
-    add(QStringLiteral("Parallel adapter on LPT1"), QStringLiteral("lpt1"), true);
-    add(QStringLiteral("Parallel adapter on LPT2"), QStringLiteral("lpt2"), true);
-    platform::DeviceSystem& devices = platform::HostDevices();
-    for (const platform::I2cDevBus& bus : platform::ListI2cDevBuses(devices)) {
-        QString text = QStringLiteral("i2c-dev %1: %2 (%3)")
-                           .arg(QString::fromStdString(bus.path), QString::fromStdString(bus.name),
-                                QLatin1String(platform::I2cBusKindText(bus.kind)));
-        if (!bus.usable) text += QStringLiteral(", not open to this user (see --check-ports)");
-        add(text, QStringLiteral("i2c-dev:") + QString::fromStdString(bus.path), bus.usable);
-    }
-    for (const platform::SpidevNode& node : platform::ListSpidevNodes(devices)) {
-        QString text = QStringLiteral("spidev %1").arg(QString::fromStdString(node.path));
-        if (!node.usable) text += QStringLiteral(", not open to this user (see --check-ports)");
-        add(text, QStringLiteral("spidev:") + QString::fromStdString(node.path), node.usable);
-    }
-    std::string usbError;
-    if (const std::unique_ptr<platform::UsbSystem> usb = platform::MakeHostUsb(usbError)) {
-        const std::vector<platform::UsbDeviceInfo> found = hardware::Ch341aAdapter::List(*usb);
-        for (std::size_t n = 0; n < found.size(); ++n)
-            add(QStringLiteral("CH341A %1 on USB bus %2 address %3")
-                    .arg(n)
-                    .arg(found[n].bus)
-                    .arg(found[n].address),
-                QStringLiteral("ch341a:%1").arg(n), true);
-    }
+    add(QStringLiteral("Automatic: %1").arg(QString::fromStdString(startup::AutomaticOrderText())), QString(),
+        true);
+    for (const hardware::AdapterMenuEntry& entry : startup::AdapterMenu())
+        add(QString::fromStdString(entry.text), QFile::decodeName(QByteArray::fromStdString(entry.choice)),
+            entry.usable);
     menu->addSeparator();
-    for (const BenchEntry& entry : kBenchEntries)
-        add(QString::fromLatin1(entry.text), QString::fromLatin1(entry.choice), true);
+    for (const hardware::AdapterMenuEntry& entry : startup::BenchMenu())
+        add(QString::fromStdString(entry.text), QString::fromStdString(entry.choice), true);
     connect(group, &QActionGroup::triggered, this,
             [this](QAction* entry) { ChooseAdapter(entry->data().toString(), entry->text()); });
     addAction(adapterAction_);

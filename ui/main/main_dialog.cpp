@@ -8,8 +8,6 @@
 
 #include "eeprom/chip_table.h"
 #include "eeprom/image.h"
-#include "simulator/fake_spidev.h"
-#include "simulator/simulated_bench.h"
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
@@ -70,11 +68,11 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     // the chip handler runs, so a transfer it starts finds the chip in place).
     connect(Button(ids::kExit), &QPushButton::clicked, this, &QDialog::reject);
     connect(m_chipList, &QComboBox::activated, this, [this] {
-        if (simulator::SimulatedBench* bench = ActiveBench()) {
-            bench->SetChipListChoice(m_chipList->currentText().toStdString());
+        if (const startup::BenchControl bench = ActiveBenchControl()) {
+            bench.SetChipListChoice(m_chipList->currentText().toStdString());
         }
-        // spidev and the CH341A have no ORG line: on the bench their fake is
-        // strapped for the chip chosen, as a technician straps the real one.
+        // Adapters without an ORG line: on the bench their fake is strapped
+        // for the chip chosen, as a technician straps the real one.
         ChipParams chosen;
         ApplyChipChoice(chosen, m_chipList->currentText().toStdString());
         StrapBenchOrg(chosen.organisation == 16);

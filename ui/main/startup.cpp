@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "startup/adapter_list.h"
 #include "ui/main/app_state.h"
 #include "ui/main/ui_seams.h"
 
@@ -57,18 +58,14 @@ void AddOptions(QCommandLineParser& parser) {
         {QStringLiteral("ppdev"), QStringLiteral("Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)."),
          QStringLiteral("DEV1[,DEV2]")},
         {QStringLiteral("adapter"),
-         QStringLiteral(
-             "Use ADAPTER: lpt1 or lpt2 (the parallel adapter on that port), i2c-dev:/dev/i2c-N, "
-             "spidev:/dev/spidevB.C or ch341a[:N][,400k] (the Nth CH341A programmer, from 0, and its I2C "
-             "clock: 20k, 100k, 400k or 750k). Without it (and "
-             "without a choice remembered from the window's Adapter menu): the parallel port, else the "
-             "one CH341A, else the one USB-to-I2C bridge, else the bench."),
+         QStringLiteral("Use ADAPTER: %1. Without it (and without a choice remembered from the window's "
+                        "Adapter menu): %2.")
+             .arg(QString::fromStdString(startup::AdapterHelp()),
+                  QString::fromStdString(startup::AutomaticOrderText())),
          QStringLiteral("ADAPTER")},
         {QStringLiteral("bench-adapter"),
-         QStringLiteral("Run on the simulated bench through KIND's real code and its fake: parallel, "
-                        "i2c-dev (options :two-message for a USB-HID bridge, 400k for the bus clock, as in "
-                        "i2c-dev:two-message,400k), spidev or ch341a (its I2C clock as ch341a:20k, :400k "
-                        "or :750k)."),
+         QStringLiteral("Run on the simulated bench through KIND's real code and its fake: %1.")
+             .arg(QString::fromStdString(startup::BenchAdapterHelp())),
          QStringLiteral("KIND")},
         {QStringLiteral("check-ports"),
          QStringLiteral("Report the parallel ports and access rights, then exit.")},
@@ -321,14 +318,13 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
     if (Bench()) {
         SetActiveBench(Bench());
         // The bench window exports the bus recorded so far, so the window's bench always records it.
-        if (!Bench()->Bus().Waveform()) Bench()->Bus().RecordWaveform(true);
+        RecordBusWaveform();
         // The bench's own mark says the bench; the adapter under it is named after it.
-        if (Kind() != startup::AdapterKind::Parallel)
-            g_backendMark = QStringLiteral("  [simulated bench, %1]").arg(label);
+        if (!ThroughPorts()) g_backendMark = QStringLiteral("  [simulated bench, %1]").arg(label);
     } else if (!label.isEmpty()) {
         g_backendMark = QStringLiteral("  [%1]").arg(label);
     }
-    if (Kind() != startup::AdapterKind::Parallel)
+    if (!ThroughPorts())
         g_adapterInUse = (Bench() ? QStringLiteral("the %1") : QStringLiteral("the adapter %1")).arg(label);
     g_benchOrg = nullptr;
     if (startup::AdapterBackend::StrapBenchOrg(false))
@@ -340,6 +336,8 @@ bool AdapterBackend::Open(const StartupOptions& options, QString& error) {
 simulator::SimulatedBench* ActiveBench() { return g_activeBench; }
 
 void SetActiveBench(simulator::SimulatedBench* bench) { g_activeBench = bench; }
+
+startup::BenchControl ActiveBenchControl() { return startup::BenchControl(g_activeBench); }
 
 QString BenchCaptionMark() {
     if (!g_activeBench || !g_backendMark.isEmpty()) return g_backendMark;

@@ -8,20 +8,15 @@
 
 #include <optional>
 
-#include "simulator/simulated_bench.h"
 #include "startup/analyzer_options.h"
 #include "startup/backend.h"
-
-namespace simulator {
-class FakeSpidev;
-}
+#include "startup/bench_control.h"
 
 namespace ui {
 
 // The window's command line: the backend options both faces share, and the
 // window's own.
 struct StartupOptions {
-    using Backend = startup::BackendOptions::Backend;
     startup::BackendOptions adapter;
     bool benchWindow = false;       // --bench-window
     bool transfersWindow = false;   // --transfers-window
@@ -78,14 +73,16 @@ bool AnalyzerSettingsOf(const AnalyzerChoice& choice, monitor::AnalyzerSettings&
 QString AdapterInUse();
 // The parallel port --adapter lpt1|lpt2 holds the window to; 0: LPT1, else LPT2.
 int HeldParallelPort();
-// Straps the ORG pin of the bench's spidev or CH341A fake when the window
-// runs on one (neither has an ORG line of its own); false otherwise.
+// Straps the ORG pin of the bench's fake when the window runs on an adapter
+// without an ORG line of its own; false otherwise.
 bool StrapBenchOrg(bool high);
 
 // The simulated bench the program runs on, nullptr on real hardware.
 simulator::SimulatedBench* ActiveBench();
 // Makes `bench` the active one (AdapterBackend and tests do this).
 void SetActiveBench(simulator::SimulatedBench* bench);
+// What the window does to the active bench (none on real hardware).
+startup::BenchControl ActiveBenchControl();
 
 // What the window caption carries after its own text on the bench, so that
 // nobody mistakes the bench for a chip on the table; empty on hardware.

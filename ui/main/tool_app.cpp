@@ -49,7 +49,7 @@ bool ToolApp::InitInstance() {
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
-    // The adapter's warning (the CH341A's 5 V lines): one box, owned by the
+    // The adapter's warning (a USB board's 5 V lines): one box, owned by the
     // main window and shown once it is on screen, never a window of its own.
     if (!adapterWarning.isEmpty())
         QTimer::singleShot(0, &dialog, [&dialog, warning = adapterWarning] {
@@ -136,7 +136,7 @@ int RunMerlix(int argc, char** argv) {
     // all, runs as the user who started the program, never as root.
     std::string dropError;
     const platform::DropResult dropped = platform::DropRootPrivileges(
-        platform::HostPrivileges(), options.adapter.backend == StartupOptions::Backend::Direct, dropError);
+        platform::HostPrivileges(), options.adapter.choice.mode == "direct", dropError);
     if (dropped == platform::DropResult::Refused || dropped == platform::DropResult::Failed) {
         std::fprintf(stderr, "merlix: %s\n", dropError.c_str());
         return 1;

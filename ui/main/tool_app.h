@@ -30,7 +30,7 @@ public:
     bool openProgrammerWindow = false;
     // The session the window takes over (built before the application).
     std::unique_ptr<eeprom::Session> session;
-    // A warning about the adapter (a CH341A's 5 V lines), shown once the
+    // A warning about the adapter (a USB board's 5 V lines), shown once the
     // window is up; empty: none.
     QString adapterWarning;
     // The logic analyzer the monitor watches through (--analyzer, else the

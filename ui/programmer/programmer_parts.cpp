@@ -10,7 +10,6 @@
 #include <QTreeWidget>
 
 #include "eeprom/part_session.h"
-#include "simulator/i2c_memory.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
 #include "ui/programmer/hex_editor.h"
@@ -73,10 +72,10 @@ QString FactsOf(const hardware::ChipPart& part, int device) {
 
 }  // namespace
 QString ProgrammerWindow::SocketPart() const {
-    simulator::SimulatedBench* bench = ActiveBench();
-    if (bench == nullptr) return {};
+    const startup::BenchControl bench = ActiveBenchControl();
+    if (!bench) return {};
     const hardware::ChipPart* socketed = nullptr;
-    const std::string& fixed = bench->config().fixedSocketChip;
+    const std::string fixed = bench.FixedSocketChip();
     for (const hardware::ChipPart& part : hardware::kMemoryParts) {
         if (!fixed.empty() && (part.listText == fixed || (part.listText.empty() && part.name == fixed)))
             socketed = &part;
@@ -85,8 +84,8 @@ QString ProgrammerWindow::SocketPart() const {
     if (socketed == nullptr && !fixed.empty()) socketed = hardware::FindMemoryPart(fixed);
     if (socketed != nullptr && session_.CannotReach(socketed->family).empty())
         return QString::fromStdString(eeprom::PartName(*socketed));
-    if (bench->I2cPart() != nullptr && session_.CannotReach(hardware::ChipFamily::I2c).empty())
-        return QString::fromStdString(eeprom::PartName(bench->I2cPart()->Part()));
+    if (bench.I2cSocketPart() != nullptr && session_.CannotReach(hardware::ChipFamily::I2c).empty())
+        return QString::fromStdString(eeprom::PartName(*bench.I2cSocketPart()));
     return {};
 }
 
@@ -214,8 +213,8 @@ bool ProgrammerWindow::ChoosePart(const QString& name) {
     // list, as it follows the main window's, and the fakes without an ORG
     // line are strapped for it.
     if (part_->family != hardware::ChipFamily::I2c && hardware::FindChipPart(part_->listText) != nullptr) {
-        if (simulator::SimulatedBench* bench = ActiveBench())
-            bench->SetChipListChoice(std::string(part_->listText));
+        if (const startup::BenchControl bench = ActiveBenchControl())
+            bench.SetChipListChoice(std::string(part_->listText));
     }
     if (part_->family == hardware::ChipFamily::Microwire) StrapBenchOrg(part_->organisation == 16);
     ToolSettings().setValue(SettingKey("part"), partName);

@@ -24,7 +24,6 @@ using namespace ui;
 namespace {
 
 using Port = simulator::SimulatedBench::Port;
-using Backend = StartupOptions::Backend;
 
 // The window's session on the backend, as the program builds it.
 std::unique_ptr<eeprom::Session> SessionOn(const AdapterBackend& backend) {
@@ -40,9 +39,9 @@ StartupOptions Parse(QStringList args, bool expectOk = true) {
 }
 
 TEST(CommandLine, BenchTakesAnOptionalPort) {
-    EXPECT_EQ(Parse({}).adapter.backend, Backend::Auto);
+    EXPECT_FALSE(Parse({}).adapter.bench || Parse({}).adapter.choice.adapter);
     StartupOptions bare = Parse({"--bench"});
-    EXPECT_EQ(bare.adapter.backend, Backend::Bench);
+    EXPECT_TRUE(bare.adapter.bench);
     EXPECT_EQ(bare.adapter.benchPort, Port::Lpt1);
     EXPECT_EQ(Parse({"--bench=lpt2"}).adapter.benchPort, Port::Lpt2);
     EXPECT_EQ(Parse({"--bench", "none"}).adapter.benchPort, Port::None);
@@ -66,10 +65,10 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesContradictions) {
     EXPECT_TRUE(all.benchWindow);
     EXPECT_TRUE(all.transfersWindow);
     EXPECT_TRUE(all.programmerWindow);
-    EXPECT_EQ(Parse({"--direct"}).adapter.backend, Backend::Direct);
+    EXPECT_EQ(Parse({"--direct"}).adapter.choice.mode, "direct");
     const StartupOptions ppdev = Parse({"--ppdev", "/dev/parport0,/dev/parport1"});
-    EXPECT_EQ(ppdev.adapter.backend, Backend::Ppdev);
-    EXPECT_EQ(ppdev.adapter.ppdevDevices, std::vector<std::string>({"/dev/parport0", "/dev/parport1"}));
+    EXPECT_EQ(ppdev.adapter.choice.mode, "ppdev");
+    EXPECT_EQ(ppdev.adapter.choice.path, "/dev/parport0,/dev/parport1");
     EXPECT_TRUE(Parse({"--bench", "--bench-fault", "Slave-Nack,slow-parts"}).adapter.faults.slaveNack);
     Parse({"--bench-fault", "smoke"}, false);
     EXPECT_TRUE(Parse({"--check-ports"}).checkPorts);
