@@ -180,18 +180,19 @@ bool MainDialog::PreTranslateKey(QKeyEvent* event) {
 }
 
 void MainDialog::OnBusLogSelChange() {
-    const int selected = m_busLog->CurSel();
+    const int selected = monitor_->m_busLog->CurSel();
     if (selected < 0) return;
-    MarkFromLogLine(m_busLog->item(selected)->text().toStdString(), m_page, session_->image, session_->marks);
+    MarkFromLogLine(monitor_->m_busLog->item(selected)->text().toStdString(), m_page, session_->image,
+                    session_->marks);
     Invalidate();
 }
 
 void MainDialog::OnBusLogDblClk() {
-    const int selected = m_busLog->CurSel();
+    const int selected = monitor_->m_busLog->CurSel();
     if (selected < 0) return;
     // A log line reads " W A0 10 ...": the device address at 3-4, the first
     // byte after it (the sub-address) at 6-7.
-    const QString line = m_busLog->item(selected)->text();
+    const QString line = monitor_->m_busLog->item(selected)->text();
     m_sendAddress = line.mid(3, 2);
     m_sendSubAddress = line.mid(6, 2);
     UpdateData(false);

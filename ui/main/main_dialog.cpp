@@ -13,7 +13,6 @@
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
-#include "ui/monitor/transfers_window.h"
 #include "ui/programmer/programmer_window.h"
 #include "ui/resources/icons.h"
 
@@ -54,9 +53,8 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     builder_.Build(*this, resources::DialogTemplate102(), {{ids::kHexView, hexView}});
     BindControls();
     SetUpEdits();
+    monitor_ = std::make_unique<MonitorController>(*this, *session_);
 
-    m_pollTimer = new QTimer(this);
-    m_pollTimer->setInterval(5);
     aboutAction_ = new QAction(this);
     aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
     aboutAction_->setShortcutContext(Qt::WindowShortcut);
@@ -85,9 +83,9 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     // transfers come after it.
     AddBenchWindowEntry();
     AddFastTransfersEntry();
-    AddTransfersWindowEntry();
+    monitor_->AddTransfersWindowEntry();
     AddProgrammerWindowEntry();
-    AddAnalyzerEntry();
+    monitor_->AddAnalyzerEntry();
     AddSafetyEntries();
     AddAdapterEntry();
     ApplyAdapterLimits();
@@ -101,10 +99,7 @@ MainDialog::~MainDialog() {
     // When another window is active, hiding delivers no focus-out here; the
     // base destructor would deliver it later to handlers whose members are
     // gone. Nothing may reach them from now on.
-    for (auto* notifier : findChildren<resources::FocusNotifier*>()) notifier->disconnect(this);
-    // The transfers window reads the log and the remarks, members that go
-    // before the base destructor would delete it.
-    delete transfersWindow_;
+    for (auto* notifier : findChildren<resources::FocusNotifier*>()) notifier->disconnect();
     // The programmer window works on the session, a member.
     delete programmerWindow_;
 }
@@ -118,12 +113,10 @@ void MainDialog::BindControls() {
     m_compBuffer = Control<QCheckBox>(ids::kCompBuffer);
     m_progress = Control<QProgressBar>(ids::kProgress);
     m_tie = Control<QCheckBox>(ids::kTie);
-    m_logHistory = Control<QComboBox>(ids::kLogHistory);
     m_remarks = Control<QComboBox>(ids::kRemarks);
     m_online = Control<QCheckBox>(ids::kOnline);
     m_spin = Control<resources::SpinButton>(ids::kSpin);
     m_slider = Control<resources::TrackBar>(ids::kSlider);
-    m_busLog = Control<resources::ListBox>(ids::kBusLog);
     m_hexView = Control<HexView>(ids::kHexView);
 }
 
@@ -175,10 +168,10 @@ void MainDialog::ConnectMessageMap() {
     connect(aboutAction_, &QAction::triggered, this, [this] { OnSysCommand(ids::kAboutCommand); });
     // Paint: the hex view runs DrawHexOverlay before each of its paints.
     connect(Button(ids::kResetPcf), clicked, this, &MainDialog::OnResetPcf);
-    connect(m_pollTimer, &QTimer::timeout, this, &MainDialog::OnPollTimer);
+    connect(monitor_->m_pollTimer, &QTimer::timeout, monitor_.get(), &MonitorController::OnPollTimer);
     connect(Button(ids::kReadEeprom), clicked, this, &MainDialog::OnReadEeprom);
     connect(Button(ids::kExample), clicked, this, &MainDialog::OnExample);
-    connect(Button(ids::kMonitor), clicked, this, &MainDialog::OnMonitorToggle);
+    connect(Button(ids::kMonitor), clicked, monitor_.get(), &MonitorController::OnMonitorToggle);
     connect(Button(ids::kSend), clicked, this, &MainDialog::OnSend);
     connect(Button(ids::kClearColors), clicked, this, &MainDialog::OnClearColors);
     connect(m_slider, &TrackBar::scrolled, this, &MainDialog::OnHScroll);
@@ -188,12 +181,13 @@ void MainDialog::ConnectMessageMap() {
     connect(m_hexView, &ListBox::dblClk, this, &MainDialog::OnHexViewDblClk);
     connect(m_hexView, &ListBox::selChange, this, &MainDialog::OnHexViewSelChange);
     connect(m_slider, &TrackBar::releasedCapture, this, &MainDialog::OnSliderReleased);
-    connect(m_busLog, &ListBox::dblClk, this, &MainDialog::OnBusLogDblClk);
-    connect(m_logHistory, &QComboBox::activated, this, &MainDialog::OnLogHistorySelChange);
+    connect(monitor_->m_busLog, &ListBox::dblClk, this, &MainDialog::OnBusLogDblClk);
+    connect(monitor_->m_logHistory, &QComboBox::activated, monitor_.get(),
+            &MonitorController::OnLogHistorySelChange);
     connect(Button(ids::kLoadImage), clicked, this, &MainDialog::OnLoadImage);
     connect(Button(ids::kPrevPage), clicked, this, &MainDialog::OnPrevPage);
     connect(Button(ids::kNextPage), clicked, this, &MainDialog::OnNextPage);
-    connect(m_busLog, &ListBox::selChange, this, &MainDialog::OnBusLogSelChange);
+    connect(monitor_->m_busLog, &ListBox::selChange, this, &MainDialog::OnBusLogSelChange);
     // Left button down: default processing.
     connect(Button(ids::kSaveImage), clicked, this, &MainDialog::OnSaveImage);
     connect(Button(ids::kWriteEeprom), clicked, this, &MainDialog::OnWriteEeprom);
@@ -215,8 +209,8 @@ void MainDialog::ConnectMessageMap() {
     connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::setFocus, this, &MainDialog::OnHexViewSetFocus);
     connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::killFocus, this,
             &MainDialog::OnHexViewKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, this,
-            &MainDialog::OnFilterKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, monitor_.get(),
+            &MonitorController::OnFilterKillFocus);
     connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, this,
             &MainDialog::OnAddressKillFocus);
     connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, this,
@@ -268,8 +262,8 @@ void MainDialog::OnInitDialog() {
     m_remarks->addItem(QString());
     m_remarkText.clear();
     m_remarks->setCurrentIndex(0);
-    m_logHistory->addItem(QString());
-    m_logHistory->setCurrentIndex(0);
+    monitor_->m_logHistory->addItem(QString());
+    monitor_->m_logHistory->setCurrentIndex(0);
     // 13.
     m_byteValue = QStringLiteral("00");
     m_byteOffset = QStringLiteral("00");
@@ -336,7 +330,7 @@ void MainDialog::done(int result) {
     // the signals all end here).
     if (programmerWindow_ && !programmerWindow_->MayQuit()) return;
     // The poll timer ends with the window.
-    m_pollTimer->stop();
+    monitor_->m_pollTimer->stop();
     QDialog::done(result);
 }
 

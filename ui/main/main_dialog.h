@@ -7,8 +7,7 @@
 //   main/main_dialog.cpp          construction, data exchange, message map, start-up, About
 //   main/adapter_controls.cpp     "Reset PCF ", LPT1/LPT2, device and user lines
 //   main/adapter_choice.cpp       the "Adapter" menu; the controls an adapter without the latch lacks
-//   monitor/bus_monitor.cpp       the bus monitor
-//   monitor/analyzer_dialog.cpp   "Logic analyzer…": the monitor through a logic analyzer
+//   monitor/monitor_controller.h  the bus monitor, its transfers window and logic analyzer
 //   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
 //   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
 //   eeprom/image_file_handlers.cpp  image files
@@ -27,7 +26,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -36,11 +34,9 @@
 #include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
-#include "monitor/live_analyzer.h"
-#include "monitor/monitor_clock.h"
-#include "monitor/transfer_decode.h"
 #include "ui/eeprom/hex_view.h"
 #include "ui/eeprom/undo.h"
+#include "ui/monitor/monitor_controller.h"
 #include "ui/resources/controls.h"
 #include "ui/resources/dialog_template.h"
 #include "ui/resources/main_window_ids.h"
@@ -52,7 +48,6 @@ namespace ui {
 
 class BenchWindow;
 class ProgrammerWindow;
-class TransfersWindow;
 
 class MainDialog : public QDialog {
     Q_OBJECT
@@ -67,6 +62,8 @@ public:
 
     // The adapter, image, marks, chip parameters and flags the handlers work on.
     eeprom::Session& session() const { return *session_; }
+    // The areas of the window, each with its controls, state and handlers.
+    MonitorController& Monitor() const { return *monitor_; }
     // The hex view's nibble entry and the last remark's note (tests read them).
     eeprom::HexEntryState& HexEntry() { return hexEntry_; }
     const std::string& LastRemark() const { return lastRemark_; }
@@ -98,12 +95,10 @@ public:
     QCheckBox* m_compBuffer = nullptr;        // 1084 "CompBuffer"
     QProgressBar* m_progress = nullptr;       // 1074
     QCheckBox* m_tie = nullptr;               // 1066 "Tie"
-    QComboBox* m_logHistory = nullptr;        // 1063 history of bus-log lines
     QComboBox* m_remarks = nullptr;           // 1060 remarks (sorted)
     QCheckBox* m_online = nullptr;            // 1052 "Online"
     resources::SpinButton* m_spin = nullptr;  // 1035 spin, no buddy
     resources::TrackBar* m_slider = nullptr;  // 1023 slider
-    resources::ListBox* m_busLog = nullptr;   // 1014 bus monitor log
     HexView* m_hexView = nullptr;             // 1011 hex view of one page
 
     // --- Value members, in exchange order --------------------------------
@@ -118,10 +113,6 @@ public:
     QString m_byteValue;       // 1086, 2 hex digits
     QString m_filter;          // 1002, 2 hex digits
     QIcon m_hIcon;             // icon 128
-
-    // The poll timer (timer id 10): 5 ms, runs while the bus
-    // monitor runs; its timeout is OnPollTimer.
-    QTimer* m_pollTimer = nullptr;
 
     // --- Start-up and window ---------------------------------------------
     // Start values, port choice, first hex-view fill; the constructor runs it.
@@ -141,11 +132,6 @@ public:
     void OnResetDev();
     void OnOutput1();
     void OnOutput2();
-
-    // --- Bus monitor ------------------------------------------------------
-    void OnMonitorToggle();
-    void OnPollTimer();
-    void OnFilterKillFocus();
 
     // --- Memory image and hex view ---------------------------------------
     void RefreshHexView();
@@ -241,32 +227,14 @@ public:
     QAction* AdapterAction() const { return adapterAction_; }
     void ChooseAdapter(const QString& choice, const QString& text);
 
-    // --- Bus transfers window (ui/monitor/bus_monitor.cpp) -------------------
-    // Opens the decoded view of what the monitor captures, or brings it forward.
-    void ShowTransfersWindow();
-    TransfersWindow* OpenedTransfersWindow() const { return transfersWindow_; }
-    QAction* TransfersWindowAction() const { return transfersWindowAction_; }
-    // The transfers the monitor saw since it last started.
-    const monitor::TransferLog& Transfers() const { return transferLog_; }
-
     // --- Chip programmer (ui/programmer/programmer_window_entry.cpp) ------------
     // Opens the programmer window over this one, or brings it forward.
     void ShowProgrammerWindow();
     ProgrammerWindow* OpenedProgrammerWindow() const { return programmerWindow_; }
     QAction* ProgrammerWindowAction() const { return programmerWindowAction_; }
 
-    // --- Logic analyzer (ui/monitor/analyzer_dialog.cpp) -----------------------
-    // The context menu's "Logic analyzer…": the dialog that chooses it, remembered between runs.
-    QAction* AnalyzerAction() const { return analyzerAction_; }
-    void ChooseAnalyzer();
-    // From now on the monitor watches through the analyzer of `settings`, or
-    // through the adapter again when null; a running monitor is stopped first.
-    void UseAnalyzer(const monitor::AnalyzerSettings* settings);
-    monitor::LiveAnalyzer* Analyzer() const { return analyzer_.get(); }
-
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
-    void OnLogHistorySelChange() {}
     void OnByteValueChange() {}
 
 protected:
@@ -331,26 +299,14 @@ private:
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;
 
-    // Bus transfers window (ui/monitor/bus_monitor.cpp).
-    void AddTransfersWindowEntry();
-    // Stops the monitor, says why the analyzer ended (ui/monitor/bus_monitor.cpp).
-    void AnalyzerEnded();
-    // Logic analyzer (ui/monitor/analyzer_dialog.cpp); the adapter's own
-    // sniffer is kept to go back to.
-    void AddAnalyzerEntry();
-    std::unique_ptr<monitor::LiveAnalyzer> analyzer_;
-    hardware::BusSniffer* adapterSniffer_ = session_->sniffer;
-    QAction* analyzerAction_ = nullptr;
-    monitor::TransferLog transferLog_;
-    // Monitor time: the clock of the adapter whose bus it watches.
-    monitor::MonitorClock monitorClock_{session_->adapter};
-    QAction* transfersWindowAction_ = nullptr;
-    TransfersWindow* transfersWindow_ = nullptr;
-
     // Chip programmer (ui/programmer/programmer_window_entry.cpp).
     void AddProgrammerWindowEntry();
     QAction* programmerWindowAction_ = nullptr;
     ProgrammerWindow* programmerWindow_ = nullptr;
+
+    // The areas, made once the controls are built; each goes before the
+    // session it works on.
+    std::unique_ptr<MonitorController> monitor_;
 };
 
 }  // namespace ui

@@ -428,7 +428,7 @@ protected:
     // is dropped so that long runs stay small.
     void Poll(int passes) {
         for (int i = 0; i < passes; ++i) {
-            dialog().OnPollTimer();
+            dialog().Monitor().OnPollTimer();
             recorder().log.clear();
         }
     }
@@ -516,7 +516,7 @@ TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {
     ASSERT_GE(bench().TransfersPlayed(), 4u);
     Tick();
     EXPECT_EQ(Window().MasterText(), QStringLiteral("Transfers played: %1").arg(bench().TransfersPlayed()));
-    EXPECT_GT(dialog().m_busLog->count(), 0);
+    EXPECT_GT(dialog().Monitor().m_busLog->count(), 0);
     Click(ids::kMonitor);
 
     // What the demo put on the bus, as a waveform file.

@@ -40,9 +40,9 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
-    void AddLogLine(const QString& line) { dialog().m_busLog->addItem(line); }
+    void AddLogLine(const QString& line) { dialog().Monitor().m_busLog->addItem(line); }
     void ClickLogLine(int row) {
-        resources::ListBox* log = dialog().m_busLog;
+        resources::ListBox* log = dialog().Monitor().m_busLog;
         QTest::mouseClick(log->viewport(), Qt::LeftButton, Qt::NoModifier, log->ItemRect(row).center());
     }
 };
@@ -293,7 +293,7 @@ TEST_F(HexViewTest, BusLogSelectionMarksTheBytesOfTheLine) {
 
 TEST_F(HexViewTest, BusLogDoubleClickFillsAddressAndSubAddress) {
     AddLogLine(" W 40 05 3C ");
-    DoubleClick(dialog().m_busLog, 0);
+    DoubleClick(dialog().Monitor().m_busLog, 0);
     EXPECT_EQ(Text(ids::kSendAddress), "40");
     EXPECT_EQ(Text(ids::kSendSubAddress), "05");
 }
@@ -322,9 +322,9 @@ TEST_F(HexViewTest, ScreenshotForReview) {
     for (int offset : {0x35, 0x46, 0x57, 0x68}) session().marks[256 + offset] = kMarkChanged;
     for (int offset : {0xF0, 0xFF, 0x8F, 0x80}) session().marks[256 + offset] = kMarkMismatch;
     SelectOffset(0x46);
-    dialog().m_busLog->addItem(" W A2 00 ");
-    dialog().m_busLog->addItem(" W A2 00  R A3 1F 2C 39 46 ; ");
-    dialog().m_busLog->addItem(" W 40 05 3C ");
+    dialog().Monitor().m_busLog->addItem(" W A2 00 ");
+    dialog().Monitor().m_busLog->addItem(" W A2 00  R A3 1F 2C 39 46 ; ");
+    dialog().Monitor().m_busLog->addItem(" W 40 05 3C ");
     dialog().Invalidate();
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialog().grab().save(QString::fromLocal8Bit(dir) + "/window-marks.png"));

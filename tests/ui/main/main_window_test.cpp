@@ -67,13 +67,13 @@ TEST_F(MainWindowStart, ControlsHoldTheirStartValues) {
     EXPECT_FALSE(d.m_stopDev->isChecked());
     ASSERT_EQ(d.m_remarks->count(), 1);
     EXPECT_EQ(d.m_remarks->currentIndex(), 0);
-    ASSERT_EQ(d.m_logHistory->count(), 1);
-    EXPECT_EQ(d.m_logHistory->itemText(0), "");
+    ASSERT_EQ(d.Monitor().m_logHistory->count(), 1);
+    EXPECT_EQ(d.Monitor().m_logHistory->itemText(0), "");
     EXPECT_EQ(Text(ids::kMonitor), "Monitor ON");
     EXPECT_FALSE(d.Control(ids::kExample)->isVisibleTo(&d));
     EXPECT_EQ(d.m_hexView->count(), 256);
-    EXPECT_FALSE(d.m_pollTimer->isActive());
-    EXPECT_EQ(d.m_pollTimer->interval(), 5);
+    EXPECT_FALSE(d.Monitor().m_pollTimer->isActive());
+    EXPECT_EQ(d.Monitor().m_pollTimer->interval(), 5);
     // Run state, both user outputs on, serial lines idle.
     EXPECT_EQ(session().adapter.Latch(), 0xFD);
     EXPECT_EQ(bench().Latch(), 0xFD);
