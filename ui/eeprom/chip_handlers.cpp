@@ -117,7 +117,7 @@ void MainDialog::OnReadEeprom() {
         if (session_->controllerPresent) {
             OnResetPcf();
             m_hexView->clear();
-            m_tie->setChecked(false);
+            console_->m_tie->setChecked(false);
             UpdateData(true);
             UpdateData(false);
             const int dev = HexTextValue(m_deviceAddress) & 0xFF;

@@ -105,14 +105,14 @@ void MainDialog::OnHexViewKillFocus() {
 
 void MainDialog::OnHexViewSelChange() {
     m_byteOffset.clear();
-    m_remarks->setCurrentIndex(0);
-    m_tie->setChecked(false);
+    console_->m_remarks->setCurrentIndex(0);
+    console_->m_tie->setChecked(false);
     UpdateData(false);
     const int selected = m_hexView->CurSel();
     hexEntry_.lastHexSelection = selected;
     if (selected < 0) return;
     m_byteOffset = HexByteText(m_hexView->ItemOffset(selected));
-    SelectRemarkEntries(m_deviceAddress, m_byteOffset);
+    console_->SelectRemarkEntries(m_deviceAddress, m_byteOffset);
     ShowByteUnderOffset();
     UpdateData(false);
 }
@@ -137,10 +137,10 @@ void MainDialog::OnHexViewDblClk() {
     m_sendSubAddress = HexByteText(offset);
     m_sendData = text;
     const int value = HexTextValue(text);
-    m_slider->setValue(value);
-    m_spin->SetPos(value);
-    SelectRemarkEntries(m_sendAddress, m_sendSubAddress);
-    m_online->setChecked(false);
+    console_->m_slider->setValue(value);
+    console_->m_spin->SetPos(value);
+    console_->SelectRemarkEntries(m_sendAddress, m_sendSubAddress);
+    console_->m_online->setChecked(false);
     UpdateData(false);
 }
 

@@ -53,6 +53,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     builder_.Build(*this, resources::DialogTemplate102(), {{ids::kHexView, hexView}});
     BindControls();
     SetUpEdits();
+    console_ = std::make_unique<ConsoleController>(*this, *session_);
     monitor_ = std::make_unique<MonitorController>(*this, *session_);
 
     aboutAction_ = new QAction(this);
@@ -112,11 +113,6 @@ void MainDialog::BindControls() {
     m_stopDev = Control<QCheckBox>(ids::kStopDev);
     m_compBuffer = Control<QCheckBox>(ids::kCompBuffer);
     m_progress = Control<QProgressBar>(ids::kProgress);
-    m_tie = Control<QCheckBox>(ids::kTie);
-    m_remarks = Control<QComboBox>(ids::kRemarks);
-    m_online = Control<QCheckBox>(ids::kOnline);
-    m_spin = Control<resources::SpinButton>(ids::kSpin);
-    m_slider = Control<resources::TrackBar>(ids::kSlider);
     m_hexView = Control<HexView>(ids::kHexView);
 }
 
@@ -172,15 +168,16 @@ void MainDialog::ConnectMessageMap() {
     connect(Button(ids::kReadEeprom), clicked, this, &MainDialog::OnReadEeprom);
     connect(Button(ids::kExample), clicked, this, &MainDialog::OnExample);
     connect(Button(ids::kMonitor), clicked, monitor_.get(), &MonitorController::OnMonitorToggle);
-    connect(Button(ids::kSend), clicked, this, &MainDialog::OnSend);
+    connect(Button(ids::kSend), clicked, console_.get(), &ConsoleController::OnSend);
     connect(Button(ids::kClearColors), clicked, this, &MainDialog::OnClearColors);
-    connect(m_slider, &TrackBar::scrolled, this, &MainDialog::OnHScroll);
-    connect(m_spin, &SpinButton::deltaPos, this, &MainDialog::OnSpinDelta);
-    connect(Button(ids::kAddRemark), clicked, this, &MainDialog::OnAddRemark);
-    connect(m_remarks, &QComboBox::activated, this, &MainDialog::OnRemarkChosen);
+    connect(console_->m_slider, &TrackBar::scrolled, console_.get(), &ConsoleController::OnHScroll);
+    connect(console_->m_spin, &SpinButton::deltaPos, console_.get(), &ConsoleController::OnSpinDelta);
+    connect(Button(ids::kAddRemark), clicked, console_.get(), &ConsoleController::OnAddRemark);
+    connect(console_->m_remarks, &QComboBox::activated, console_.get(), &ConsoleController::OnRemarkChosen);
     connect(m_hexView, &ListBox::dblClk, this, &MainDialog::OnHexViewDblClk);
     connect(m_hexView, &ListBox::selChange, this, &MainDialog::OnHexViewSelChange);
-    connect(m_slider, &TrackBar::releasedCapture, this, &MainDialog::OnSliderReleased);
+    connect(console_->m_slider, &TrackBar::releasedCapture, console_.get(),
+            &ConsoleController::OnSliderReleased);
     connect(monitor_->m_busLog, &ListBox::dblClk, this, &MainDialog::OnBusLogDblClk);
     connect(monitor_->m_logHistory, &QComboBox::activated, monitor_.get(),
             &MonitorController::OnLogHistorySelChange);
@@ -194,8 +191,8 @@ void MainDialog::ConnectMessageMap() {
     connect(Button(ids::kFillZero), clicked, this, &MainDialog::OnFillZero);
     connect(Control<QRadioButton>(ids::kLpt1), clicked, this, &MainDialog::OnLpt1);
     connect(Control<QRadioButton>(ids::kLpt2), clicked, this, &MainDialog::OnLpt2);
-    connect(Button(ids::kSaveBase), clicked, this, &MainDialog::OnSaveBase);
-    connect(Button(ids::kLoadBase), clicked, this, &MainDialog::OnLoadBase);
+    connect(Button(ids::kSaveBase), clicked, console_.get(), &ConsoleController::OnSaveBase);
+    connect(Button(ids::kLoadBase), clicked, console_.get(), &ConsoleController::OnLoadBase);
     // On the state change itself, not on the click that follows it: a paint
     // in between would compare the image with the old snapshot.
     connect(m_compBuffer, &QCheckBox::toggled, this, &MainDialog::OnCompBuffer);
@@ -211,14 +208,14 @@ void MainDialog::ConnectMessageMap() {
             &MainDialog::OnHexViewKillFocus);
     connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, monitor_.get(),
             &MonitorController::OnFilterKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, this,
-            &MainDialog::OnAddressKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, this,
-            &MainDialog::OnAddressKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, console_.get(),
+            &ConsoleController::OnAddressKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, console_.get(),
+            &ConsoleController::OnAddressKillFocus);
     connect(Button(ids::kExtended), clicked, this, &MainDialog::OnExtended);
     // Measure item, cancel mode: default processing.
-    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, this,
-            &MainDialog::OnRemarkFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, console_.get(),
+            &ConsoleController::OnRemarkFocus);
 }
 
 void MainDialog::OnInitDialog() {
@@ -245,10 +242,10 @@ void MainDialog::OnInitDialog() {
     for (const char* entry : kChipListEntries) m_chipList->addItem(QString::fromLatin1(entry));
     m_chipList->setCurrentIndex(-1);
     // 8.
-    m_slider->setRange(0, 255);
-    m_slider->setValue(128);
-    m_spin->SetRange(0, 255);
-    m_spin->SetPos(m_slider->value());
+    console_->m_slider->setRange(0, 255);
+    console_->m_slider->setValue(128);
+    console_->m_spin->SetRange(0, 255);
+    console_->m_spin->SetPos(console_->m_slider->value());
     // 9.
     m_page = 0;
     m_progress->setRange(0, 255);
@@ -259,9 +256,9 @@ void MainDialog::OnInitDialog() {
     //     drawn for: 12 dialog units, so it grows with the font.
     m_hexView->SetColumnWidth(builder_.X(12));
     // 12.
-    m_remarks->addItem(QString());
+    console_->m_remarks->addItem(QString());
     m_remarkText.clear();
-    m_remarks->setCurrentIndex(0);
+    console_->m_remarks->setCurrentIndex(0);
     monitor_->m_logHistory->addItem(QString());
     monitor_->m_logHistory->setCurrentIndex(0);
     // 13.

@@ -34,6 +34,7 @@
 #include "eeprom/backup.h"
 #include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
+#include "ui/console/console_controller.h"
 #include "ui/eeprom/hex_view.h"
 #include "ui/eeprom/undo.h"
 #include "ui/monitor/monitor_controller.h"
@@ -64,9 +65,9 @@ public:
     eeprom::Session& session() const { return *session_; }
     // The areas of the window, each with its controls, state and handlers.
     MonitorController& Monitor() const { return *monitor_; }
-    // The hex view's nibble entry and the last remark's note (tests read them).
+    ConsoleController& Console() const { return *console_; }
+    // The hex view's nibble entry (tests read it).
     eeprom::HexEntryState& HexEntry() { return hexEntry_; }
-    const std::string& LastRemark() const { return lastRemark_; }
 
     // Dialog data exchange. save = true reads the controls into the value
     // members, false writes the members into the controls. Returns false when
@@ -87,19 +88,14 @@ public:
     QAction* AboutAction() const { return aboutAction_; }
 
     // --- Control members, in binding order -------------------------------
-    QComboBox* m_chipList = nullptr;          // 1093 chip type list
-    QCheckBox* m_output2 = nullptr;           // 1092 "Output2"
-    QCheckBox* m_output1 = nullptr;           // 1091 "Output1"
-    QCheckBox* m_resetDev = nullptr;          // 1087 "Reset Dev"
-    QCheckBox* m_stopDev = nullptr;           // 1090 "Stop Dev"
-    QCheckBox* m_compBuffer = nullptr;        // 1084 "CompBuffer"
-    QProgressBar* m_progress = nullptr;       // 1074
-    QCheckBox* m_tie = nullptr;               // 1066 "Tie"
-    QComboBox* m_remarks = nullptr;           // 1060 remarks (sorted)
-    QCheckBox* m_online = nullptr;            // 1052 "Online"
-    resources::SpinButton* m_spin = nullptr;  // 1035 spin, no buddy
-    resources::TrackBar* m_slider = nullptr;  // 1023 slider
-    HexView* m_hexView = nullptr;             // 1011 hex view of one page
+    QComboBox* m_chipList = nullptr;     // 1093 chip type list
+    QCheckBox* m_output2 = nullptr;      // 1092 "Output2"
+    QCheckBox* m_output1 = nullptr;      // 1091 "Output1"
+    QCheckBox* m_resetDev = nullptr;     // 1087 "Reset Dev"
+    QCheckBox* m_stopDev = nullptr;      // 1090 "Stop Dev"
+    QCheckBox* m_compBuffer = nullptr;   // 1084 "CompBuffer"
+    QProgressBar* m_progress = nullptr;  // 1074
+    HexView* m_hexView = nullptr;        // 1011 hex view of one page
 
     // --- Value members, in exchange order --------------------------------
     QString m_sendSubAddress;  // 1001, 2 hex digits
@@ -152,6 +148,9 @@ public:
     void OnBusLogDblClk();
     // Keyboard editing in the hex view; true when the key was used up.
     bool PreTranslateKey(QKeyEvent* event);
+    // Shows the image byte under m_byteOffset in the value edit (and the
+    // snapshot byte in the compare edit), members and controls alike.
+    void ShowByteUnderOffset();
 
     // --- Chip table and transfers ----------------------------------------
     void OnChipSelChange();
@@ -184,25 +183,6 @@ public:
     // --- Image files ------------------------------------------------------
     void OnLoadImage();
     void OnSaveImage();
-
-    // --- Send console -----------------------------------------------------
-    void OnSend();
-    void OnHScroll();
-    void OnSpinDelta(int position, int delta);
-    void OnSliderReleased();
-    void OnAddressKillFocus();
-    void SendTransfer();
-
-    // --- Remarks base -----------------------------------------------------
-    void OnAddRemark();
-    void OnRemarkChosen();
-    void OnSaveBase();
-    void OnLoadBase();
-    void OnRemarkFocus();
-    void CopyConsoleToSlot();
-    // The lines of m_remarks as bytes, entry for entry: the combo shows
-    // DisplayText() of each, and every change goes through both.
-    console::RemarksList m_remarkLines;
 
     // --- Panels -----------------------------------------------------------
     void OnExtended();
@@ -245,13 +225,6 @@ private:
     void ConnectMessageMap();
     void BindControls();
     void SetUpEdits();
-    // Selects every remarks entry whose key (first five characters) is
-    // address + " " + subAddress; the last match stays selected. The key rule
-    // is the remarks base's (ui/console/remarks_handlers.cpp).
-    void SelectRemarkEntries(const QString& address, const QString& subAddress);
-    // Shows the image byte under m_byteOffset in the value edit (and the
-    // snapshot byte in the compare edit), members and controls alike.
-    void ShowByteUnderOffset();
     void SelectPort(int base);
     void ProbeAt(int base);
     void SetLine(int bit, bool on);
@@ -260,14 +233,6 @@ private:
     QAction* aboutAction_ = nullptr;
     // The hex view's nibble entry.
     eeprom::HexEntryState hexEntry_;
-    // The note of the last remark added or chosen, as the bytes of its line
-    // (from character 8 on for a chosen line, its leading blank included):
-    // the label the extended sliders panel gives a slot filled from the
-    // console. (Once the process-wide lastRemark.)
-    std::string lastRemark_;
-    // The send console has told of a write that was not acknowledged, and no
-    // write has gone through since.
-    bool sendFailureShown_ = false;
 
     // Safety net (ui/eeprom/backup_handlers.cpp).
     void AddSafetyEntries();
@@ -306,6 +271,7 @@ private:
 
     // The areas, made once the controls are built; each goes before the
     // session it works on.
+    std::unique_ptr<ConsoleController> console_;
     std::unique_ptr<MonitorController> monitor_;
 };
 

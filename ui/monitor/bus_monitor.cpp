@@ -176,7 +176,7 @@ void MonitorController::ShowTransfersWindow() {
     if (!transfersWindow_) {
         // Names come from the remarks base as it stands when a row is drawn.
         auto names = [this](std::uint8_t address, std::uint8_t reg) {
-            return console::DisplayText(console::RegisterNote(window_.m_remarkLines, address, reg))
+            return console::DisplayText(console::RegisterNote(window_.Console().m_remarkLines, address, reg))
                 .toStdString();
         };
         auto now = [this] { return monitorClock_.NowUs(); };

@@ -438,7 +438,7 @@ TEST_F(BenchWindowWithMainWindow, BusHeldBusyHereMakesTheNextConsoleWriteFail) {
     dialog().Edit(ids::kSendAddress)->setText("40");
     dialog().Edit(ids::kSendSubAddress)->setText("05");
     dialog().Edit(ids::kSendData)->setText("33");
-    dialog().m_online->setChecked(true);
+    dialog().Console().m_online->setChecked(true);
     Toggle("Bus held busy");
     Click(ids::kSend);
     EXPECT_EQ(messages, QStringList{"ERROR I2c"});

@@ -76,7 +76,7 @@ TEST_F(I2cWindow, ReadFillsThePageOfTheSuggestedDevice) {
     Click(ids::kNextPage);
     Click(ids::kNextPage);
     ASSERT_EQ(Text(ids::kDeviceAddress), "A5");
-    dialog().m_tie->setChecked(true);
+    dialog().Console().m_tie->setChecked(true);
     Click(ids::kReadEeprom);
     for (int i = 0; i < kImageSize; ++i) {
         ASSERT_EQ(session().image[i], i >= 512 && i < 768 ? bench().Eeprom()[i] : 0xEE) << i;
@@ -85,7 +85,7 @@ TEST_F(I2cWindow, ReadFillsThePageOfTheSuggestedDevice) {
     EXPECT_TRUE(AllMarks(0, 512, kMarkSeen));
     EXPECT_TRUE(AllMarks(768, kImageSize, kMarkSeen));
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_FALSE(dialog().m_tie->isChecked());
+    EXPECT_FALSE(dialog().Console().m_tie->isChecked());
     EXPECT_EQ(Text(ids::kPage), "2");
     EXPECT_EQ(ItemAt(0x17), QString::asprintf("%02X ", bench().Eeprom()[512 + 0x17]));
     EXPECT_EQ(session().chip.capacity, 0);

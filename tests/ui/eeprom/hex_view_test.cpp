@@ -221,17 +221,17 @@ TEST_F(HexViewTest, SelectionShowsOffsetValueSnapshotAndRemark) {
     MainDialog& d = dialog();
     Click(ids::kCompBuffer);
     session().compareImage[0x23] = 0x99;
-    d.m_remarks->addItem("A1 23 5A first");
-    d.m_remarks->addItem("A1 23 5A second");
-    d.m_remarks->addItem("A1 24 00 other");
+    d.Console().m_remarks->addItem("A1 23 5A first");
+    d.Console().m_remarks->addItem("A1 23 5A second");
+    d.Console().m_remarks->addItem("A1 24 00 other");
     Click(ids::kTie);
-    ASSERT_TRUE(d.m_tie->isChecked());
+    ASSERT_TRUE(d.Console().m_tie->isChecked());
     SelectOffset(0x23);
     EXPECT_EQ(Text(ids::kByteOffset), "23");
     EXPECT_EQ(Text(ids::kByteValue), HexByteText(session().image[0x23]));
     EXPECT_EQ(Text(ids::kCompareValue), "99");
-    EXPECT_EQ(d.m_remarks->currentText(), "A1 23 5A second");  // the last match wins
-    EXPECT_FALSE(d.m_tie->isChecked());
+    EXPECT_EQ(d.Console().m_remarks->currentText(), "A1 23 5A second");  // the last match wins
+    EXPECT_FALSE(d.Console().m_tie->isChecked());
     EXPECT_EQ(dialog().HexEntry().lastHexSelection, HexOffsetItem(0x23));
 }
 
@@ -265,9 +265,9 @@ TEST_F(HexViewTest, DoubleClickLoadsTheByteIntoTheConsoleWithoutSending) {
     EXPECT_EQ(Text(ids::kSendAddress), "A1");
     EXPECT_EQ(Text(ids::kSendSubAddress), "23");
     EXPECT_EQ(Text(ids::kSendData), "5A");
-    EXPECT_EQ(d.m_slider->value(), 0x5A);
-    EXPECT_EQ(d.m_spin->Pos(), 0x5A);
-    EXPECT_FALSE(d.m_online->isChecked());
+    EXPECT_EQ(d.Console().m_slider->value(), 0x5A);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 0x5A);
+    EXPECT_FALSE(d.Console().m_online->isChecked());
     EXPECT_EQ(bench().RegisterWrites(), writesBefore);
 }
 

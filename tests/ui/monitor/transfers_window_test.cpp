@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(TransfersWindowTest, RealCaptureGivesOneNamedRowPerTransferAndItsExportPlaysBack) {
-    dialog().m_remarkLines.AddSorted("A0 08 14 Power-on config");
+    dialog().Console().m_remarkLines.AddSorted("A0 08 14 Power-on config");
     dialog().Monitor().TransfersWindowAction()->trigger();
     ASSERT_NE(dialog().Monitor().OpenedTransfersWindow(), nullptr);
     PlayCapture(10);
