@@ -55,6 +55,7 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     SetUpEdits();
     console_ = std::make_unique<ConsoleController>(*this, *session_);
     monitor_ = std::make_unique<MonitorController>(*this, *session_);
+    panels_ = std::make_unique<PanelsController>(*this, *session_);
 
     aboutAction_ = new QAction(this);
     aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
@@ -212,7 +213,7 @@ void MainDialog::ConnectMessageMap() {
             &ConsoleController::OnAddressKillFocus);
     connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, console_.get(),
             &ConsoleController::OnAddressKillFocus);
-    connect(Button(ids::kExtended), clicked, this, &MainDialog::OnExtended);
+    connect(Button(ids::kExtended), clicked, panels_.get(), &PanelsController::OnExtended);
     // Measure item, cancel mode: default processing.
     connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, console_.get(),
             &ConsoleController::OnRemarkFocus);

@@ -38,6 +38,7 @@
 #include "ui/eeprom/hex_view.h"
 #include "ui/eeprom/undo.h"
 #include "ui/monitor/monitor_controller.h"
+#include "ui/panels/panels_controller.h"
 #include "ui/resources/controls.h"
 #include "ui/resources/dialog_template.h"
 #include "ui/resources/main_window_ids.h"
@@ -66,6 +67,7 @@ public:
     // The areas of the window, each with its controls, state and handlers.
     MonitorController& Monitor() const { return *monitor_; }
     ConsoleController& Console() const { return *console_; }
+    PanelsController& Panels() const { return *panels_; }
     // The hex view's nibble entry (tests read it).
     eeprom::HexEntryState& HexEntry() { return hexEntry_; }
 
@@ -184,9 +186,6 @@ public:
     void OnLoadImage();
     void OnSaveImage();
 
-    // --- Panels -----------------------------------------------------------
-    void OnExtended();
-
     // --- Bench window (simulated bench only; ui/bench/bench_window_entry.cpp) --------
     // Opens the bench's own window beside this one, or brings it forward.
     void ShowBenchWindow();
@@ -272,6 +271,7 @@ private:
     // The areas, made once the controls are built; each goes before the
     // session it works on.
     std::unique_ptr<ConsoleController> console_;
+    std::unique_ptr<PanelsController> panels_;
     std::unique_ptr<MonitorController> monitor_;
 };
 

@@ -360,7 +360,7 @@ TEST_F(ExtPanel, SelectedSlotReadsBackWhatItsEditsShow) {
 
 TEST_F(ExtPanel, MainWindowGoingAwayTakesThePanelWithIt) {
     auto second = std::make_unique<MainDialog>(nullptr, NewSession());
-    second->OnExtended();
+    second->Panels().OnExtended();
     ASSERT_NE(g_extPanel, nullptr);
     QPointer<ExtSlidersDialog> panel = g_extPanel;
     second.reset();
