@@ -105,7 +105,7 @@ void ConsoleController::OnAddressKillFocus() { window_.UpdateData(true); }
 void ConsoleController::SendTransfer() {
     // I2C memories and register devices are the blank entries of the chip
     // list; a three-wire chip or the DAC in the socket takes no bus writes.
-    if (!session_.controllerPresent || !window_.m_chipList->currentText().isEmpty()) {
+    if (!session_.controllerPresent || !window_.Chip().m_chipList->currentText().isEmpty()) {
         window_.UpdateData(false);
         return;
     }
@@ -121,11 +121,11 @@ void ConsoleController::SendTransfer() {
 
     // Writing to the memory on show: the hex view follows the register.
     if (window_.m_sendAddress == window_.m_deviceAddress &&
-        ShowInHexView(window_.m_hexView, subAddress, data)) {
+        ShowInHexView(window_.Chip().m_hexView, subAddress, data)) {
         window_.m_byteOffset = window_.m_sendSubAddress;
         // The value edit must show the image byte under the new offset, or
         // the next Enter would store the previous offset's value there.
-        window_.ShowByteUnderOffset();
+        window_.Chip().ShowByteUnderOffset();
     }
 
     const hardware::I2cResult result =
@@ -133,7 +133,7 @@ void ConsoleController::SendTransfer() {
     ReportWrite(result, address, subAddress, sendFailureShown_);
 
     // A message box above may have let the user choose a serial chip.
-    if (m_tie->isChecked() && window_.m_chipList->currentText().isEmpty()) {
+    if (m_tie->isChecked() && window_.Chip().m_chipList->currentText().isEmpty()) {
         const std::uint8_t device = Value(window_.m_deviceAddress);
         const std::uint8_t offset = Value(window_.m_byteOffset);
         const hardware::I2cResult result =
@@ -144,7 +144,7 @@ void ConsoleController::SendTransfer() {
         window_.m_byteValue = window_.m_sendData;
         // Addresses in the EEPROM range leave the view alone.
         if (!window_.m_sendAddress.startsWith(QLatin1Char('A')))
-            ShowInHexView(window_.m_hexView, offset, data);
+            ShowInHexView(window_.Chip().m_hexView, offset, data);
     }
     window_.UpdateData(false);
 }

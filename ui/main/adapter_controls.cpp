@@ -24,7 +24,7 @@ void MainDialog::OnResetPcf() {
     // value over newer data.
     const int position = m_page * kPageSize + HexTextValue(m_byteOffset);
     if (InImage(position)) session_->image[position] = static_cast<std::uint8_t>(HexTextValue(m_byteValue));
-    RefreshHexView();
+    chip_->RefreshHexView();
     if (!session_->latch) {
         StartWithoutLatch();
         return;

@@ -122,10 +122,10 @@ void MonitorController::OnMonitorToggle() {
     const std::vector<std::string> lines = ListTexts(*m_busLog);
     AppendLinesToHistory(*m_logHistory, lines);
     std::string deviceAddress = window_.m_deviceAddress.toStdString();
-    const ImageStep step(window_, "Monitor replay");
+    const ImageStep step(window_.Chip(), "Monitor replay");
     ReplayLog(lines, session_.image, session_.marks, window_.m_page, deviceAddress);
     window_.m_deviceAddress = QString::fromStdString(deviceAddress);
-    window_.RefreshHexView();
+    window_.Chip().RefreshHexView();
     window_.UpdateData(false);
 }
 

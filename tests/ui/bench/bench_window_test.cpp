@@ -418,7 +418,7 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
 class BenchWindowWithMainWindow : public BenchWindowTest {
 protected:
     void ChooseChipEntry(const QString& text) {
-        QComboBox* list = dialog().m_chipList;
+        QComboBox* list = dialog().Chip().m_chipList;
         const int index = list->findText(text);
         ASSERT_GE(index, 0) << qPrintable(text);
         list->setCurrentIndex(index);
@@ -466,7 +466,7 @@ TEST_F(BenchWindowWithMainWindow, AChipReadShowsTheSameBytesInBothWindows) {
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('|'));
     Tick();
     const ByteGridState& grid = Window().EepromGrid()->State();
-    HexView* view = dialog().m_hexView;
+    HexView* view = dialog().Chip().m_hexView;
     for (int offset = 0; offset < 256; ++offset) {
         const int at = 256 + offset;
         ASSERT_EQ(session().image[static_cast<std::size_t>(at)], static_cast<std::uint8_t>(dump[at])) << at;

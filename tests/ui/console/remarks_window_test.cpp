@@ -98,7 +98,7 @@ TEST_F(RemarksWindow, ChoosingALineFillsTheConsoleWithoutATransfer) {
     Add("A0", "10", "5A", "amplifier gain");
     Add("40", "05", "C3", "volume");
     SetConsole("00", "00", "80");
-    d.m_chipList->setCurrentIndex(0);
+    d.Chip().m_chipList->setCurrentIndex(0);
     d.Console().m_online->setChecked(true);
     recorder().log.clear();
     const std::uint64_t writes = bench().RegisterWrites();

@@ -28,7 +28,7 @@ protected:
     // (blank) chip entry, the three fields, and "Online".
     void SetConsole(const QString& address, const QString& sub, const QString& data, bool online) {
         MainDialog& d = dialog();
-        d.m_chipList->setCurrentIndex(0);
+        d.Chip().m_chipList->setCurrentIndex(0);
         d.Edit(ids::kSendAddress)->setText(address);
         d.Edit(ids::kSendSubAddress)->setText(sub);
         d.Edit(ids::kSendData)->setText(data);
@@ -86,7 +86,7 @@ TEST_F(SendConsole, OfflineSendAndMovesReinitialiseButWriteNothing) {
 
 TEST_F(SendConsole, ASerialChipInTheListKeepsTheConsoleOffThePort) {
     SetConsole("40", "05", "33", true);
-    dialog().m_chipList->setCurrentIndex(dialog().m_chipList->findText("93C46 (8)"));
+    dialog().Chip().m_chipList->setCurrentIndex(dialog().Chip().m_chipList->findText("93C46 (8)"));
     Click(ids::kSend);
     Key(Qt::Key_Right);
     EXPECT_TRUE(recorder().log.empty());
@@ -241,7 +241,7 @@ TEST_F(SendConsole, TieMirrorsTheByteIntoTheEepromAndTheImage) {
     d.Console().m_tie->setChecked(true);
     d.Edit(ids::kByteOffset)->setText("10");
     const int item = HexOffsetItem(0x10);
-    const QString viewBefore = d.m_hexView->item(item)->text();
+    const QString viewBefore = d.Chip().m_hexView->item(item)->text();
     Click(ids::kSend);
     EXPECT_EQ(Starts(), 2);
     // Both writes: device 0xA0, register 0x10, data 0x5A.
@@ -251,7 +251,7 @@ TEST_F(SendConsole, TieMirrorsTheByteIntoTheEepromAndTheImage) {
     EXPECT_EQ(session().image[0x10], 0x5A);
     EXPECT_EQ(Text(ids::kByteValue), "5A");
     // An address in the EEPROM range leaves the view alone.
-    EXPECT_EQ(d.m_hexView->item(item)->text(), viewBefore);
+    EXPECT_EQ(d.Chip().m_hexView->item(item)->text(), viewBefore);
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -266,20 +266,20 @@ TEST_F(SendConsole, TieOnAnotherPageAndAnotherDeviceShowsTheByte) {
     EXPECT_EQ(bench().Eeprom()[256 + 0x20], 0x3C);  // block 1 is device 0xA2
     EXPECT_EQ(session().image[256 + 0x20], 0x3C);
     const int item = HexOffsetItem(0x20);
-    EXPECT_EQ(d.m_hexView->item(item)->text().trimmed(), "3C");
-    EXPECT_EQ(d.m_hexView->CurSel(), item);
+    EXPECT_EQ(d.Chip().m_hexView->item(item)->text().trimmed(), "3C");
+    EXPECT_EQ(d.Chip().m_hexView->CurSel(), item);
 }
 
 TEST_F(SendConsole, WritingTheDeviceOnShowFollowsInTheHexView) {
     MainDialog& d = dialog();
     session().image[0x00] = 0x11;
-    d.RefreshHexView();
+    d.Chip().RefreshHexView();
     SetConsole("A1", "23", "77", true);
     Click(ids::kSend);
     const int item = HexOffsetItem(0x23);
-    EXPECT_EQ(d.m_hexView->item(item)->text().trimmed(), "77");
-    EXPECT_EQ(d.m_hexView->CurSel(), item);
-    EXPECT_EQ(d.m_hexView->ItemOffset(item), 0x23);
+    EXPECT_EQ(d.Chip().m_hexView->item(item)->text().trimmed(), "77");
+    EXPECT_EQ(d.Chip().m_hexView->CurSel(), item);
+    EXPECT_EQ(d.Chip().m_hexView->ItemOffset(item), 0x23);
     EXPECT_EQ(Text(ids::kByteOffset), "23");
     EXPECT_EQ(bench().Eeprom()[0x23], 0x77);
     // The value edit shows the image byte under the new offset, so that Enter
@@ -294,7 +294,7 @@ TEST_F(SendConsole, OnlyTheExactDeviceTextFollowsInTheHexView) {
     MainDialog& d = dialog();
     SetConsole("A0", "23", "77", true);  // the same chip, but not the text "A1"
     Click(ids::kSend);
-    EXPECT_EQ(d.m_hexView->item(HexOffsetItem(0x23))->text().trimmed(), "00");
+    EXPECT_EQ(d.Chip().m_hexView->item(HexOffsetItem(0x23))->text().trimmed(), "00");
     EXPECT_EQ(Text(ids::kByteOffset), "00");
     EXPECT_EQ(bench().Eeprom()[0x23], 0x77);
 }

@@ -14,11 +14,11 @@ namespace {
 
 class HexViewTest : public testsupport::BenchFixture {
 protected:
-    HexView& view() { return *dialog().m_hexView; }
+    HexView& view() { return *dialog().Chip().m_hexView; }
     // A pattern over the whole image, shown afresh.
     void FillPattern() {
         for (int i = 0; i < kImageSize; ++i) session().image[i] = static_cast<std::uint8_t>(i * 13 + 5);
-        dialog().RefreshHexView();
+        dialog().Chip().RefreshHexView();
     }
     void SelectOffset(int offset) {
         Focus(&view());
@@ -86,7 +86,7 @@ TEST_F(HexViewTest, HighlightsSitExactlyBehindTheirBytes) {
 TEST_F(HexViewTest, TwoDigitsEditTheSelectedByteInPlace) {
     FillPattern();
     session().image[0x20] = 0xA5;
-    dialog().RefreshHexView();
+    dialog().Chip().RefreshHexView();
     SelectOffset(0x20);
     const int item = view().CurSel();
     ASSERT_EQ(Text(ids::kByteValue), "A5");
@@ -120,7 +120,7 @@ TEST_F(HexViewTest, DigitsWithoutSelectionOrFocusChangeNothing) {
     Focus(dialog().Edit(ids::kSendAddress));
     PressKey(&view(), '7');  // the key reaches the list, but it has no focus
     EXPECT_EQ(session().image, before);
-    EXPECT_EQ(dialog().HexEntry().hexViewFocused, 0);
+    EXPECT_EQ(dialog().Chip().HexEntry().hexViewFocused, 0);
 }
 
 TEST_F(HexViewTest, RightArrowWrapsAtTheEndOfARowAndLeftStopsAtTheFirstColumn) {
@@ -209,7 +209,7 @@ TEST_F(HexViewTest, CompBufferTakesItsSnapshotBeforeAnyPaintSeesTheBoxChecked) {
     session().image[0x10] = 0x00;
     // A paint between the state change and the click's end, as a busy
     // window gets one.
-    QObject::connect(dialog().m_compBuffer, &QCheckBox::toggled, &view(),
+    QObject::connect(dialog().Chip().m_compBuffer, &QCheckBox::toggled, &view(),
                      [this] { view().viewport()->grab(); });
     Click(ids::kCompBuffer);
     view().viewport()->grab();
@@ -232,14 +232,14 @@ TEST_F(HexViewTest, SelectionShowsOffsetValueSnapshotAndRemark) {
     EXPECT_EQ(Text(ids::kCompareValue), "99");
     EXPECT_EQ(d.Console().m_remarks->currentText(), "A1 23 5A second");  // the last match wins
     EXPECT_FALSE(d.Console().m_tie->isChecked());
-    EXPECT_EQ(dialog().HexEntry().lastHexSelection, HexOffsetItem(0x23));
+    EXPECT_EQ(dialog().Chip().HexEntry().lastHexSelection, HexOffsetItem(0x23));
 }
 
 TEST_F(HexViewTest, ValueEditFollowsTheImageSoEnterNeverWritesAnOldValue) {
     FillPattern();
     session().image[0x04] = 0xAA;
     session().image[0x05] = 0x11;
-    dialog().RefreshHexView();
+    dialog().Chip().RefreshHexView();
     SelectOffset(0x05);
     ASSERT_EQ(Text(ids::kByteValue), "11");
     Click(ids::kSwapBytes);  // the byte under the selection is now AA
@@ -258,7 +258,7 @@ TEST_F(HexViewTest, DoubleClickLoadsTheByteIntoTheConsoleWithoutSending) {
     FillPattern();
     MainDialog& d = dialog();
     session().image[0x23] = 0x5A;
-    d.RefreshHexView();
+    d.Chip().RefreshHexView();
     Click(ids::kOnline);
     const auto writesBefore = bench().RegisterWrites();
     DoubleClick(&view(), HexOffsetItem(0x23));
@@ -300,11 +300,11 @@ TEST_F(HexViewTest, BusLogDoubleClickFillsAddressAndSubAddress) {
 
 TEST_F(HexViewTest, FocusStateFollowsTheList) {
     Focus(&view());
-    EXPECT_EQ(dialog().HexEntry().hexViewFocused, 1);
-    dialog().HexEntry().lowNibbleNext = 1;
+    EXPECT_EQ(dialog().Chip().HexEntry().hexViewFocused, 1);
+    dialog().Chip().HexEntry().lowNibbleNext = 1;
     Focus(dialog().Edit(ids::kByteValue));
-    EXPECT_EQ(dialog().HexEntry().hexViewFocused, 0);
-    EXPECT_EQ(dialog().HexEntry().lowNibbleNext, 0);
+    EXPECT_EQ(dialog().Chip().HexEntry().hexViewFocused, 0);
+    EXPECT_EQ(dialog().Chip().HexEntry().lowNibbleNext, 0);
 }
 
 }  // namespace

@@ -252,8 +252,8 @@ TEST_F(MonitorReplay, EepromWriteSetsPageDeviceAndGreenBytes) {
     EXPECT_EQ(session().marks[273], kMarkSeen);
     EXPECT_EQ(std::count(session().marks.begin(), session().marks.end(), kMarkSeen), 2);
     // The hex view shows page 1 with the two bytes green.
-    EXPECT_EQ(dialog().HexMarkColour(0x10), QColor::fromRgb(kMarkColourSeen));
-    EXPECT_EQ(dialog().HexMarkColour(0x12), QColor());
+    EXPECT_EQ(dialog().Chip().HexMarkColour(0x10), QColor::fromRgb(kMarkColourSeen));
+    EXPECT_EQ(dialog().Chip().HexMarkColour(0x12), QColor());
 }
 
 TEST_F(MonitorReplay, BytesPastTheImageEndAreNotStored) {
