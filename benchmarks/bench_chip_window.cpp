@@ -57,9 +57,9 @@ public:
     WindowRig& operator=(const WindowRig&) = delete;
 
     void Choose(const char* entry) {
-        const int index = dialog_->m_chipList->findText(QString::fromLatin1(entry), Qt::MatchExactly);
-        dialog_->m_chipList->setCurrentIndex(index);
-        emit dialog_->m_chipList->activated(index);
+        const int index = dialog_->Chip().m_chipList->findText(QString::fromLatin1(entry), Qt::MatchExactly);
+        dialog_->Chip().m_chipList->setCurrentIndex(index);
+        emit dialog_->Chip().m_chipList->activated(index);
     }
     MainDialog& dialog() { return *dialog_; }
     int messages = 0;
@@ -97,9 +97,9 @@ void BM_WindowTransfer(benchmark::State& state, Transfer transfer, const char* e
         rig.dialog().session().image[0] ^= 1;
         const auto start = Clock::now();
         if (transfer == Transfer::I2cRead) {
-            rig.dialog().OnReadEeprom();
+            rig.dialog().Chip().OnReadEeprom();
         } else {
-            rig.dialog().OnWriteEeprom();
+            rig.dialog().Chip().OnWriteEeprom();
         }
         elapsedMs += MsSince(start);
     }
@@ -139,7 +139,7 @@ BENCHMARK_CAPTURE(BM_WindowTransfer, I2cWritePage_virtual, Transfer::I2cWrite, n
 void BM_WindowSerialRead93C86(benchmark::State& state) {
     WindowRig rig(nullptr);
     rig.Choose("93C86 (8)");
-    for (auto _ : state) rig.dialog().OnReadEeprom();
+    for (auto _ : state) rig.dialog().Chip().OnReadEeprom();
 }
 BENCHMARK(BM_WindowSerialRead93C86)->Unit(benchmark::kMillisecond);
 

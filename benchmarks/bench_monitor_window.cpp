@@ -36,7 +36,7 @@ public:
         bench_ = std::make_unique<SimulatedBench>(clock_, config);
         SetActiveBench(bench_.get());
         dialog_ = std::make_unique<MainDialog>(nullptr, std::make_unique<eeprom::Session>(*bench_, clock_));
-        dialog_->OnMonitorToggle();
+        dialog_->Monitor().OnMonitorToggle();
     }
     ~MonitorRig() {
         dialog_.reset();
@@ -61,8 +61,8 @@ void Report(benchmark::State& state, MonitorRig& rig, std::uint64_t played, int 
 
 void BM_PollPassIdle(benchmark::State& state) {
     MonitorRig rig(SimulatedBench::Traffic::None);
-    for (auto _ : state) rig.dialog().OnPollTimer();
-    Report(state, rig, 0, rig.dialog().m_busLog->count());
+    for (auto _ : state) rig.dialog().Monitor().OnPollTimer();
+    Report(state, rig, 0, rig.dialog().Monitor().m_busLog->count());
 }
 BENCHMARK(BM_PollPassIdle)->Unit(benchmark::kMillisecond);
 
@@ -75,9 +75,9 @@ void BM_PollPassDemo(benchmark::State& state) {
         state.PauseTiming();
         rig.bench().RestartTraffic();
         state.ResumeTiming();
-        rig.dialog().OnPollTimer();
+        rig.dialog().Monitor().OnPollTimer();
     }
-    Report(state, rig, played, rig.dialog().m_busLog->count());
+    Report(state, rig, played, rig.dialog().Monitor().m_busLog->count());
 }
 BENCHMARK(BM_PollPassDemo)->Unit(benchmark::kMillisecond);
 
@@ -97,13 +97,13 @@ void BM_PollPassBurst(benchmark::State& state) {
     int lines = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        lines += rig.dialog().m_busLog->count();
-        rig.dialog().m_busLog->clear();
+        lines += rig.dialog().Monitor().m_busLog->count();
+        rig.dialog().Monitor().m_busLog->clear();
         for (int i = 0; i < 8; ++i) rig.bench().QueueTransfer(read);
         state.ResumeTiming();
-        rig.dialog().OnPollTimer();
+        rig.dialog().Monitor().OnPollTimer();
     }
-    Report(state, rig, played, lines + rig.dialog().m_busLog->count());
+    Report(state, rig, played, lines + rig.dialog().Monitor().m_busLog->count());
 }
 BENCHMARK(BM_PollPassBurst)->Unit(benchmark::kMillisecond);
 

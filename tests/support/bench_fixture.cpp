@@ -134,12 +134,12 @@ void BenchFixture::Focus(QWidget* widget) {
 }
 
 void BenchFixture::ClickHexItem(int item) {
-    HexView* view = dialog_->m_hexView;
+    HexView* view = dialog_->Chip().m_hexView;
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->ItemRect(item).center());
 }
 
 void BenchFixture::ChooseChip(const QString& entry) {
-    QComboBox* list = dialog_->m_chipList;
+    QComboBox* list = dialog_->Chip().m_chipList;
     const int index = list->findText(entry, Qt::MatchExactly);
     ASSERT_GE(index, 0) << entry.toStdString();
     list->setCurrentIndex(index);

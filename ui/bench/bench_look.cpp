@@ -1,7 +1,9 @@
-// The bench window's font and hex texts.
+// The bench window's font, hex texts and box pieces.
 #include "ui/bench/bench_look.h"
 
 #include <QFontDatabase>
+#include <QGroupBox>
+#include <QPushButton>
 
 namespace ui {
 
@@ -18,6 +20,27 @@ const std::array<QString, 256>& ByteTexts() {
 
 QString Hex(int value, int digits) {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
+
+QString Sentence(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    if (!s.isEmpty()) s[0] = s[0].toUpper();
+    if (!s.endsWith(QLatin1Char('.'))) s += QLatin1Char('.');
+    return s;
+}
+
+QGroupBox* Box(const QString& title, QLayout* layout) {
+    auto* box = new QGroupBox(title);
+    box->setLayout(layout);
+    return box;
+}
+
+QPushButton* ActionButton(const QString& caption, const QString& name, QWidget* receiver,
+                          const std::function<void()>& action) {
+    auto* button = new QPushButton(caption);
+    button->setAccessibleName(name);
+    QObject::connect(button, &QPushButton::clicked, receiver, action);
+    return button;
 }
 
 }  // namespace ui

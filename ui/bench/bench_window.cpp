@@ -1,37 +1,27 @@
-// The bench window itself: its boxes and tabs, the refresh tick that keeps
-// them in step with the bench, the fault and traffic switches, and what the
-// tests look up. The views it is built from have files of their own
-// (chip_grid, latch_lamps, dac_bars), and so do the chip dumps and the main
-// window's entry.
+// The bench window itself: its boxes, the refresh tick that keeps them in
+// step with the bench, the fault and traffic switches, and what the tests
+// look up. The chip tabs have a file of their own (bench_chip_tabs.cpp), as
+// have the views it is built from (chip_grid, latch_lamps, dac_bars), the
+// chip dumps and the main window's entry.
 #include "ui/bench/bench_window.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QScrollBar>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
 
-#include "eeprom/chip_table.h"
-#include "hardware/chip_parts.h"
 #include "hardware/port_adapter.h"
-#include "simulator/i2c_memory.h"
 #include "startup/backend.h"
 #include "ui/bench/bench_look.h"
-#include "ui/bench/chip_grid.h"
 #include "ui/bench/dac_bars.h"
 #include "ui/bench/latch_lamps.h"
 #include "ui/main/ui_seams.h"
@@ -67,47 +57,6 @@ const char* const kFaultTips[kFaultCount] = {
     "Every memory takes the longest write cycle its datasheet allows (24Cxx and 93Cxx 10 ms, AT25 5 ms).",
 };
 
-// Row labels of a plain memory: the row's first address.
-std::vector<QString> AddressLabels(std::size_t size) {
-    const int digits = size > 65536 ? 5 : size > 4096 ? 4 : size > 256 ? 3 : 2;
-    std::vector<QString> labels;
-    for (std::size_t at = 0; at < size; at += ByteGridState::kColumns)
-        labels.push_back(Hex(static_cast<int>(at), digits));
-    return labels;
-}
-
-// Row labels of the 24C16: the block's device address, then the word address.
-std::vector<QString> EepromLabels() {
-    std::vector<QString> labels;
-    for (int at = 0; at < 2048; at += ByteGridState::kColumns) {
-        labels.push_back(Hex(0xA0 + 2 * (at / 256), 2) + QLatin1Char(' ') + Hex(at % 256, 2));
-    }
-    return labels;
-}
-
-// The parts of `family` beyond the chip list (all of them for I2C: the list has no I2C entries).
-QStringList PartNames(hardware::ChipFamily family) {
-    QStringList names;
-    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
-        if (part.family == family && (family == hardware::ChipFamily::I2c || part.listText.empty()))
-            names << QString::fromLatin1(part.name.data(), static_cast<qsizetype>(part.name.size()));
-    }
-    return names;
-}
-
-// The socket's choices: the chip list's parts, each once (both organisations
-// of a 93Cxx are one chip; its ORG pin picks the words).
-QStringList SocketParts() {
-    QStringList parts;
-    for (const char* entry : eeprom::kChipListEntries) {
-        QString part = QString::fromLatin1(entry);
-        part.remove(QStringLiteral(" (8)"));
-        part.remove(QStringLiteral(" (16)"));
-        if (!part.isEmpty() && !parts.contains(part)) parts << part;
-    }
-    return parts + PartNames(hardware::ChipFamily::Spi);
-}
-
 QString EcrModeName(std::uint8_t ecr) {
     static const char* const kModes[8] = {"standard", "byte",     "FIFO", "ECP",
                                           "EPP",      "reserved", "test", "config"};
@@ -124,75 +73,6 @@ QString PortText(SimulatedBench::Port port) {
             break;
     }
     return QStringLiteral("none (adapter absent)");
-}
-
-// One sentence for a message box: capital first letter, full stop.
-QString Sentence(const std::string& text) {
-    QString s = QString::fromStdString(text);
-    if (!s.isEmpty()) s[0] = s[0].toUpper();
-    if (!s.endsWith(QLatin1Char('.'))) s += QLatin1Char('.');
-    return s;
-}
-
-QGroupBox* Box(const QString& title, QLayout* layout) {
-    auto* box = new QGroupBox(title);
-    box->setLayout(layout);
-    return box;
-}
-
-// A scroll area that shows at least `rows` rows of the grid, more when the
-// window is taller, and scrolls the rest.
-QScrollArea* GridArea(HexGrid* grid, int rows) {
-    auto* area = new QScrollArea;
-    area->setWidget(grid);
-    area->setWidgetResizable(false);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    const int frame = 2 * area->frameWidth();
-    area->setFixedWidth(grid->sizeHint().width() + area->verticalScrollBar()->sizeHint().width() + frame);
-    area->setMinimumHeight(grid->RowRect(0).height() * rows + frame);
-    area->setMaximumHeight(grid->sizeHint().height() + frame);
-    return area;
-}
-
-// `name` is what assistive technology announces: the caption alone does not
-// say which chip a tab's Load and Save act on.
-QPushButton* ActionButton(const QString& caption, const QString& name, QWidget* receiver,
-                          const std::function<void()>& action) {
-    auto* button = new QPushButton(caption);
-    button->setAccessibleName(name);
-    QObject::connect(button, &QPushButton::clicked, receiver, action);
-    return button;
-}
-
-// A socket's header: its choice, and below it what it holds with Load and Save.
-QGridLayout* SocketHeader(const QString& caption, QComboBox* choice, QLabel* label, QPushButton* load,
-                          QPushButton* save) {
-    auto* header = new QGridLayout;
-    header->addWidget(new QLabel(caption), 0, 0);
-    header->addWidget(choice, 0, 1, 1, 3);
-    header->addWidget(label, 1, 0, 1, 2);
-    header->addWidget(load, 1, 2);
-    header->addWidget(save, 1, 3);
-    header->setColumnStretch(1, 1);
-    return header;
-}
-
-// The largest part a socket takes (a 24M02, a 25M02).
-constexpr std::size_t kLargestPart = [] {
-    std::size_t largest = 0;
-    for (const hardware::ChipPart& part : hardware::kMemoryParts)
-        largest = std::max(largest, static_cast<std::size_t>(part.bytes));
-    return largest;
-}();
-
-// A tab page: a line of text and buttons above the grid.
-QWidget* GridPage(QLayout* header, HexGrid* grid, int rows) {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(header);
-    layout->addWidget(GridArea(grid, rows), 1, Qt::AlignLeft | Qt::AlignTop);
-    return page;
 }
 
 }  // namespace
@@ -272,92 +152,6 @@ QWidget* BenchWindow::BuildFaultBox() {
     }
     layout->addStretch();
     return Box(QStringLiteral("Faults"), layout);
-}
-
-QWidget* BenchWindow::BuildChipTabs() {
-    // One grid in view at a time keeps the window beside the main window on
-    // a common screen; a tab whose chip is changing shows it in its colour.
-    chipTabs_ = new QTabWidget;
-    chipTabs_->setUsesScrollButtons(false);  // every chip's tab in sight
-    constexpr int kRowsInView = 16;
-
-    eepromGrid_ = new HexGrid(EepromLabels());
-    eepromGrid_->SetBlockRows(256 / ByteGridState::kColumns);
-    // The block list brings a block (a device address) into view, as the
-    // main window's page shows one.
-    auto* block = new QComboBox;
-    for (int b = 0; b < 8; ++b) block->addItem(Hex(0xA0 + 2 * b, 2));
-    auto* eepromHeader = new QHBoxLayout;
-    eepromHeader->addWidget(new QLabel(QStringLiteral("Block at")));
-    eepromHeader->addWidget(block);
-    eepromHeader->addStretch();
-    eepromHeader->addWidget(ActionButton(QStringLiteral("Load..."), QStringLiteral("Load 24C16"), this,
-                                         [this] { LoadEeprom(); }));
-    eepromHeader->addWidget(ActionButton(QStringLiteral("Save..."), QStringLiteral("Save 24C16"), this,
-                                         [this] { SaveEeprom(); }));
-    QWidget* eepromPage = GridPage(eepromHeader, eepromGrid_, kRowsInView);
-    chipTabs_->addTab(eepromPage, QStringLiteral("24C16"));
-    chipTabs_->setTabToolTip(0, QStringLiteral("24C16 EEPROM at A0-AE: 8 blocks of 256 bytes"));
-    auto* eepromArea = eepromPage->findChild<QScrollArea*>();
-    connect(block, &QComboBox::activated, this, [this, eepromArea](int b) {
-        eepromArea->verticalScrollBar()->setValue(
-            eepromGrid_->RowRect(b * 256 / ByteGridState::kColumns).top());
-    });
-
-    registerDevices_ = bench_.RegisterDevices();
-    for (std::uint8_t device : registerDevices_) {
-        auto* grid = new HexGrid(AddressLabels(256));
-        registerGrids_.push_back(grid);
-        auto* header = new QHBoxLayout;
-        header->addWidget(
-            new QLabel(QStringLiteral("Register device at %1, 256 registers").arg(Hex(device, 2))));
-        chipTabs_->addTab(GridPage(header, grid, kRowsInView), QStringLiteral("Reg %1").arg(Hex(device, 2)));
-    }
-
-    // The I2C socket: any 24Cxx part at 0x50, the 24C16 off the bus while one is in.
-    i2cChoice_ = new QComboBox;
-    i2cChoice_->setAccessibleName(QStringLiteral("I2C socket part"));
-    i2cChoice_->addItem(QStringLiteral("Empty"));
-    i2cChoice_->addItems(PartNames(hardware::ChipFamily::I2c));
-    connect(i2cChoice_, &QComboBox::activated, this, &BenchWindow::ChooseI2cPart);
-    i2cLabel_ = new QLabel;
-    i2cLoad_ = ActionButton(QStringLiteral("Load..."), QStringLiteral("Load I2C socket part"), this,
-                            [this] { LoadI2cPart(); });
-    i2cSave_ = ActionButton(QStringLiteral("Save..."), QStringLiteral("Save I2C socket part"), this,
-                            [this] { SaveI2cPart(); });
-    i2cGrid_ = new HexGrid(AddressLabels(kLargestPart));
-    i2cTab_ = static_cast<std::size_t>(chipTabs_->addTab(
-        GridPage(SocketHeader(QStringLiteral("Part:"), i2cChoice_, i2cLabel_, i2cLoad_, i2cSave_), i2cGrid_,
-                 kRowsInView - 1),
-        QStringLiteral("I2C socket")));
-    i2cGrid_->SetRowLabels(AddressLabels(0));
-
-    socketChoice_ = new QComboBox;
-    socketChoice_->addItem(QStringLiteral("Follow the chip list"));
-    socketChoice_->addItems(SocketParts());
-    const QString fixed = QString::fromStdString(bench_.config().fixedSocketChip);
-    if (!fixed.isEmpty()) {
-        if (socketChoice_->findText(fixed) < 0) socketChoice_->addItem(fixed);
-        socketChoice_->setCurrentIndex(socketChoice_->findText(fixed));
-    }
-    connect(socketChoice_, &QComboBox::activated, this, &BenchWindow::ChooseSocketChip);
-    socketLabel_ = new QLabel;
-    socketLoad_ = ActionButton(QStringLiteral("Load..."), QStringLiteral("Load socket chip"), this,
-                               [this] { LoadSocketChip(); });
-    socketSave_ = ActionButton(QStringLiteral("Save..."), QStringLiteral("Save socket chip"), this,
-                               [this] { SaveSocketChip(); });
-    // The widest chip sets the grid's width and the address column.
-    socketGrid_ = new HexGrid(AddressLabels(kLargestPart));
-    chipTabs_->addTab(
-        GridPage(SocketHeader(QStringLiteral("Chip:"), socketChoice_, socketLabel_, socketLoad_, socketSave_),
-                 socketGrid_, kRowsInView - 1),
-        QStringLiteral("Socket"));
-    socketGrid_->SetRowLabels(AddressLabels(0));
-
-    tabMarked_.assign(static_cast<std::size_t>(chipTabs_->count()), false);
-    auto* layout = new QVBoxLayout;
-    layout->addWidget(chipTabs_);
-    return Box(QStringLiteral("I2C bus, I2C socket and serial socket"), layout);
 }
 
 QWidget* BenchWindow::BuildDacBox() {
@@ -513,83 +307,6 @@ void BenchWindow::ApplyFaults() {
     Refresh();
 }
 
-void BenchWindow::RefreshBus() {
-    std::vector<std::uint8_t>& eeprom = bench_.Eeprom();
-    MarkTab(0, eepromGrid_->Show(eeprom.data(), eeprom.size(), tick_));
-    for (std::size_t i = 0; i < registerDevices_.size(); ++i) {
-        for (int reg = 0; reg < 256; ++reg)
-            registerScratch_[static_cast<std::size_t>(reg)] =
-                bench_.Register(registerDevices_[i], static_cast<std::uint8_t>(reg));
-        MarkTab(i + 1, registerGrids_[i]->Show(registerScratch_.data(), registerScratch_.size(), tick_));
-    }
-}
-
-void BenchWindow::MarkTab(std::size_t tab, bool flashing) {
-    // A tab whose chip is changing shows it in its caption's colour, so that
-    // activity on a chip not in view is not missed.
-    if (tabMarked_[tab] == flashing) return;
-    tabMarked_[tab] = flashing;
-    chipTabs_->tabBar()->setTabTextColor(static_cast<int>(tab), flashing ? kPulseRing.darker(130) : QColor());
-}
-
-void BenchWindow::RefreshSocket() {
-    simulator::SerialChip* chip = bench_.SocketChip();
-    std::vector<std::uint8_t>* memory = chip ? &chip->Memory() : nullptr;
-    const std::size_t size = memory ? memory->size() : 0;
-    if (!socketShown_ || chip != shownChip_ || (chip && chip->Name() != shownChipName_)) {
-        socketShown_ = true;
-        shownChip_ = chip;
-        shownChipName_ = chip ? chip->Name() : std::string();
-        const QString name = QString::fromStdString(shownChipName_);
-        QString text = QStringLiteral("The socket is empty.");
-        if (chip && size > 0) text = QStringLiteral("In the socket: %1, %2 bytes").arg(name).arg(size);
-        if (chip && size == 0)
-            text = QStringLiteral("In the socket: %1 (no memory; its outputs are below)").arg(name);
-        socketLabel_->setText(text);
-        socketGrid_->SetRowLabels(AddressLabels(size));
-        socketLoad_->setEnabled(size > 0);
-        socketSave_->setEnabled(size > 0);
-    }
-    MarkTab(tabMarked_.size() - 1, socketGrid_->Show(memory ? memory->data() : nullptr, size, tick_));
-
-    static const std::vector<simulator::DacChannel> kNoConverter(DacBars::kChannels);
-    const std::vector<simulator::DacChannel> channels =
-        chip ? chip->Channels() : std::vector<simulator::DacChannel>();
-    const bool present = !channels.empty();
-    if (present != dac_->Present() || dacBox_->title().isEmpty()) {
-        dacBox_->setTitle(present ? QStringLiteral("DAC outputs (M62358/M62359)")
-                                  : QStringLiteral("DAC outputs (no converter in the socket)"));
-    }
-    dac_->Show(present ? channels : kNoConverter, present);
-}
-
-void BenchWindow::RefreshI2cSocket() {
-    simulator::I2cMemory* part = bench_.I2cPart();
-    std::vector<std::uint8_t>* memory = part ? &part->Memory() : nullptr;
-    const std::size_t size = memory ? memory->size() : 0;
-    const std::string name = part ? std::string(part->Part().name) : std::string();
-    if (!i2cShown_ || name != shownI2cPart_) {
-        i2cShown_ = true;
-        shownI2cPart_ = name;
-        i2cLabel_->setText(part ? QStringLiteral("In the I2C socket: %1, %2 bytes (the 24C16 is off the bus)")
-                                      .arg(QString::fromStdString(name))
-                                      .arg(size)
-                                : QStringLiteral("The I2C socket is empty."));
-        i2cChoice_->setCurrentIndex(std::max(0, i2cChoice_->findText(QString::fromStdString(name))));
-        i2cGrid_->SetRowLabels(AddressLabels(size));
-        i2cLoad_->setEnabled(size > 0);
-        i2cSave_->setEnabled(size > 0);
-    }
-    MarkTab(i2cTab_, i2cGrid_->Show(memory ? memory->data() : nullptr, size, tick_));
-}
-
-void BenchWindow::ChooseI2cPart(int index) {
-    std::string error;
-    if (!bench_.PutPart(index <= 0 ? std::string() : i2cChoice_->itemText(index).toStdString(), error))
-        ShowMessage(Sentence(error));
-    Refresh();
-}
-
 void BenchWindow::RefreshMaster() {
     const SimulatedBench::Config& c = bench_.config();
     if (QAbstractButton* button = TrafficButton(c.traffic); button && !button->isChecked())
@@ -605,11 +322,6 @@ void BenchWindow::RefreshMaster() {
         text += QStringLiteral(
             "\nWaiting: the master's transfers reach the bus only while the bus monitor runs.");
     masterLabel_->setText(text);
-}
-
-void BenchWindow::ChooseSocketChip(int index) {
-    bench_.SetFixedSocketChip(index <= 0 ? std::string() : socketChoice_->itemText(index).toStdString());
-    Refresh();
 }
 
 bool BenchWindow::StartTraffic(SimulatedBench::Traffic traffic, const std::string& file) {

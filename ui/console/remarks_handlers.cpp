@@ -3,6 +3,7 @@
 // view and the console share, and the exchange with the extended sliders
 // panel's selected slot. The line rules and the files are console/remarks_logic.h;
 // m_remarkLines holds the bytes and m_remarks shows them, entry for entry.
+#include "ui/console/console_controller.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
@@ -12,10 +13,6 @@
 namespace ui {
 
 using namespace console;
-
-std::string lastRemark_;
-
-void ResetConsoleState() { lastRemark_.clear(); }
 
 namespace {
 
@@ -27,7 +24,7 @@ std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace
 
-void MainDialog::SelectRemarkEntries(const QString& address, const QString& subAddress) {
+void ConsoleController::SelectRemarkEntries(const QString& address, const QString& subAddress) {
     // The key is ASCII, so an entry's first five characters on screen match
     // it exactly when the first five bytes of its line do: the search reads
     // what the combo shows, with the base's own key rule (a short key
@@ -42,55 +39,56 @@ void MainDialog::SelectRemarkEntries(const QString& address, const QString& subA
     }
 }
 
-void MainDialog::OnAddRemark() {
-    UpdateData(true);
-    if (m_remarkText.isEmpty()) return;
-    lastRemark_ = Bytes(m_remarkText);
+void ConsoleController::OnAddRemark() {
+    window_.UpdateData(true);
+    if (window_.m_remarkText.isEmpty()) return;
+    lastRemark_ = Bytes(window_.m_remarkText);
     if (g_extPanel != nullptr) CopyConsoleToSlot();
 
-    const RemarkEdit edit = AddRemark(m_remarkLines, Bytes(m_sendAddress), Bytes(m_sendSubAddress),
-                                      Bytes(m_sendData), lastRemark_);
+    const RemarkEdit edit =
+        AddRemark(m_remarkLines, Bytes(window_.m_sendAddress), Bytes(window_.m_sendSubAddress),
+                  Bytes(window_.m_sendData), lastRemark_);
     if (edit.placed < 0) return;
     if (edit.removed >= 0) m_remarks->removeItem(edit.removed);
     m_remarks->insertItem(edit.placed, DisplayText(m_remarkLines.At(edit.placed)));
-    m_remarkText.clear();
-    UpdateData(false);
+    window_.m_remarkText.clear();
+    window_.UpdateData(false);
     m_remarks->setCurrentIndex(edit.placed);
 }
 
-void MainDialog::OnRemarkChosen() {
+void ConsoleController::OnRemarkChosen() {
     // Loading values must send nothing: the user checks "Online" again.
     m_online->setChecked(false);
     // Edits typed into but not yet read would otherwise be put back to their
     // old texts by the write-back below.
-    UpdateData(true);
+    window_.UpdateData(true);
     const int index = m_remarks->currentIndex();
     const std::optional<RemarkFields> fields =
         index >= 0 && index < m_remarkLines.Count() ? ChooseRemark(m_remarkLines.At(index)) : std::nullopt;
     if (fields) {
         lastRemark_ = fields->lastRemark;
-        m_sendAddress = QString::fromLatin1(fields->address);
-        m_remarkText.clear();
-        m_sendData = QString::fromLatin1(fields->data);
-        m_sendSubAddress = QString::fromLatin1(fields->subAddress);
+        window_.m_sendAddress = QString::fromLatin1(fields->address);
+        window_.m_remarkText.clear();
+        window_.m_sendData = QString::fromLatin1(fields->data);
+        window_.m_sendSubAddress = QString::fromLatin1(fields->subAddress);
         // Programmatic moves: neither control reports them, so nothing is sent.
-        const int value = HexTextValue(m_sendData);
+        const int value = HexTextValue(window_.m_sendData);
         m_slider->setValue(value);
         m_spin->SetPos(value);
-        UpdateData(false);
+        window_.UpdateData(false);
         // Only a line that names a register has anything for the slot.
         if (g_extPanel != nullptr) CopyConsoleToSlot();
     }
 }
 
-void MainDialog::OnSaveBase() {
+void ConsoleController::OnSaveBase() {
     const QString path = AskSavePath(kBaseFileName);
     if (path.isEmpty()) return;
     std::string error;
     if (!SaveRemarksFile(path, m_remarkLines, error)) ShowMessage(QString::fromStdString(error));
 }
 
-void MainDialog::OnLoadBase() {
+void ConsoleController::OnLoadBase() {
     const QString path = AskOpenPath(kBaseFileName);
     if (path.isEmpty()) return;
     const int selected = m_remarks->currentIndex();
@@ -117,21 +115,22 @@ void MainDialog::OnLoadBase() {
     if (!result.warning.empty()) ShowMessage(QString::fromStdString(result.warning));
 }
 
-void MainDialog::OnRemarkFocus() {
+void ConsoleController::OnRemarkFocus() {
     QString address, subAddress, data;
     if (!ExtPanelSelectedSlot(address, subAddress, data)) return;
-    UpdateData(true);
-    m_sendAddress = address;
-    m_sendSubAddress = subAddress;
-    m_sendData = data;
+    window_.UpdateData(true);
+    window_.m_sendAddress = address;
+    window_.m_sendSubAddress = subAddress;
+    window_.m_sendData = data;
     // The main slider and spin stay where they are.
-    UpdateData(false);
+    window_.UpdateData(false);
 }
 
-void MainDialog::CopyConsoleToSlot() {
+void ConsoleController::CopyConsoleToSlot() {
     if (!(g_extPanel != nullptr)) return;
-    ExtPanelFillSelectedSlot(m_sendAddress, m_sendSubAddress, m_sendData, DisplayText(lastRemark_));
-    UpdateData(false);
+    ExtPanelFillSelectedSlot(window_.m_sendAddress, window_.m_sendSubAddress, window_.m_sendData,
+                             DisplayText(lastRemark_));
+    window_.UpdateData(false);
 }
 
 }  // namespace ui

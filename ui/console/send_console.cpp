@@ -10,6 +10,7 @@
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "hardware/port_adapter.h"
+#include "ui/console/console_controller.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
@@ -53,27 +54,36 @@ bool ShowInHexView(HexView* view, int offset, std::uint8_t value) {
 
 }  // namespace
 
-void MainDialog::OnSend() {
-    if (!session_->controllerPresent) return;
-    UpdateData(true);
-    UpdateData(false);
+ConsoleController::ConsoleController(MainDialog& window, eeprom::Session& session)
+    : window_(window), session_(session) {
+    m_tie = window.Control<QCheckBox>(ids::kTie);
+    m_remarks = window.Control<QComboBox>(ids::kRemarks);
+    m_online = window.Control<QCheckBox>(ids::kOnline);
+    m_spin = window.Control<resources::SpinButton>(ids::kSpin);
+    m_slider = window.Control<resources::TrackBar>(ids::kSlider);
+}
+
+void ConsoleController::OnSend() {
+    if (!session_.controllerPresent) return;
+    window_.UpdateData(true);
+    window_.UpdateData(false);
     SendTransfer();
 }
 
-void MainDialog::OnHScroll() {
+void ConsoleController::OnHScroll() {
     // A wheel turn reaches the slider while the focus stays in an edit, whose
     // new text would otherwise be put back to the old one (and the write go
     // to the old address): read the controls first.
-    UpdateData(true);
+    window_.UpdateData(true);
     const int position = m_slider->value() & 0xFF;
     m_spin->SetPos(position);
-    m_sendData = HexByteText(position);
-    UpdateData(false);
+    window_.m_sendData = HexByteText(position);
+    window_.UpdateData(false);
     SendTransfer();
 }
 
-void MainDialog::OnSpinDelta(int position, int delta) {
-    UpdateData(true);
+void ConsoleController::OnSpinDelta(int position, int delta) {
+    window_.UpdateData(true);
     // The spin notifies before it takes its step. The value sent is the one
     // the click asks for, the position after the step (kept within the
     // range), so each click sends what the slider and the data field then
@@ -81,60 +91,62 @@ void MainDialog::OnSpinDelta(int position, int delta) {
     const int lower = std::min(m_spin->Lower(), m_spin->Upper());
     const int upper = std::max(m_spin->Lower(), m_spin->Upper());
     const int value = std::clamp(position + delta, lower, upper) & 0xFF;
-    m_sendData = HexByteText(value);
+    window_.m_sendData = HexByteText(value);
     m_slider->setValue(value);
-    UpdateData(false);
+    window_.UpdateData(false);
     SendTransfer();
 }
 
 // Letting go of the slider sends its position once more, exactly as a move does.
-void MainDialog::OnSliderReleased() { OnHScroll(); }
+void ConsoleController::OnSliderReleased() { OnHScroll(); }
 
-void MainDialog::OnAddressKillFocus() { UpdateData(true); }
+void ConsoleController::OnAddressKillFocus() { window_.UpdateData(true); }
 
-void MainDialog::SendTransfer() {
+void ConsoleController::SendTransfer() {
     // I2C memories and register devices are the blank entries of the chip
     // list; a three-wire chip or the DAC in the socket takes no bus writes.
-    if (!session_->controllerPresent || !m_chipList->currentText().isEmpty()) {
-        UpdateData(false);
+    if (!session_.controllerPresent || !window_.Chip().m_chipList->currentText().isEmpty()) {
+        window_.UpdateData(false);
         return;
     }
-    console::PrepareTransfer(*session_->i2c);
+    console::PrepareTransfer(*session_.i2c);
     if (!m_online->isChecked()) {
-        UpdateData(false);
+        window_.UpdateData(false);
         return;
     }
 
-    const std::uint8_t address = Value(m_sendAddress);
-    const std::uint8_t subAddress = Value(m_sendSubAddress);
-    const std::uint8_t data = Value(m_sendData);
+    const std::uint8_t address = Value(window_.m_sendAddress);
+    const std::uint8_t subAddress = Value(window_.m_sendSubAddress);
+    const std::uint8_t data = Value(window_.m_sendData);
 
     // Writing to the memory on show: the hex view follows the register.
-    if (m_sendAddress == m_deviceAddress && ShowInHexView(m_hexView, subAddress, data)) {
-        m_byteOffset = m_sendSubAddress;
+    if (window_.m_sendAddress == window_.m_deviceAddress &&
+        ShowInHexView(window_.Chip().m_hexView, subAddress, data)) {
+        window_.m_byteOffset = window_.m_sendSubAddress;
         // The value edit must show the image byte under the new offset, or
         // the next Enter would store the previous offset's value there.
-        ShowByteUnderOffset();
+        window_.Chip().ShowByteUnderOffset();
     }
 
     const hardware::I2cResult result =
-        console::WriteRegister(*session_->i2c, address, subAddress, data, SayBusBusy);
+        console::WriteRegister(*session_.i2c, address, subAddress, data, SayBusBusy);
     ReportWrite(result, address, subAddress, sendFailureShown_);
 
     // A message box above may have let the user choose a serial chip.
-    if (m_tie->isChecked() && m_chipList->currentText().isEmpty()) {
-        const std::uint8_t device = Value(m_deviceAddress);
-        const std::uint8_t offset = Value(m_byteOffset);
+    if (m_tie->isChecked() && window_.Chip().m_chipList->currentText().isEmpty()) {
+        const std::uint8_t device = Value(window_.m_deviceAddress);
+        const std::uint8_t offset = Value(window_.m_byteOffset);
         const hardware::I2cResult result =
-            console::WriteRegister(*session_->i2c, device, offset, data, SayBusBusy);
+            console::WriteRegister(*session_.i2c, device, offset, data, SayBusBusy);
         ReportWrite(result, device, offset, sendFailureShown_);
-        const int position = ImageIndex(std::clamp(m_page, 0, kPageCount - 1), offset);
-        session_->image[position] = data;
-        m_byteValue = m_sendData;
+        const int position = ImageIndex(std::clamp(window_.m_page, 0, kPageCount - 1), offset);
+        session_.image[position] = data;
+        window_.m_byteValue = window_.m_sendData;
         // Addresses in the EEPROM range leave the view alone.
-        if (!m_sendAddress.startsWith(QLatin1Char('A'))) ShowInHexView(m_hexView, offset, data);
+        if (!window_.m_sendAddress.startsWith(QLatin1Char('A')))
+            ShowInHexView(window_.Chip().m_hexView, offset, data);
     }
-    UpdateData(false);
+    window_.UpdateData(false);
 }
 
 }  // namespace ui

@@ -56,37 +56,39 @@ QAction* AddEntry(QWidget* owner, QAction* action, const QList<QKeySequence>& ke
 
 }  // namespace
 
-void MainDialog::AddSafetyEntries() {
+void ChipController::AddSafetyEntries() {
     history_ = std::make_unique<ImageHistory>([this] { return CaptureImageState(); },
                                               [this](const ImageState& state) { ApplyImageState(state); });
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* separator = new QAction(this);
+    window_.setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* separator = new QAction(&window_);
     separator->setSeparator(true);
-    addAction(separator);
-    AddEntry(this, history_->Stack().createUndoAction(this, QStringLiteral("&Undo")),
+    window_.addAction(separator);
+    AddEntry(&window_, history_->Stack().createUndoAction(&window_, QStringLiteral("&Undo")),
              {QKeySequence(Qt::CTRL | Qt::Key_Z)});
-    AddEntry(this, history_->Stack().createRedoAction(this, QStringLiteral("&Redo")),
+    AddEntry(&window_, history_->Stack().createRedoAction(&window_, QStringLiteral("&Redo")),
              {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(AddEntry(this, new QAction(QStringLiteral("Next marked byte"), this), {QKeySequence(Qt::Key_F3)}),
-            &QAction::triggered, this, &MainDialog::OnNextMark);
-    connect(AddEntry(this, new QAction(QStringLiteral("Previous marked byte"), this),
+    connect(AddEntry(&window_, new QAction(QStringLiteral("Next marked byte"), &window_),
+                     {QKeySequence(Qt::Key_F3)}),
+            &QAction::triggered, this, &ChipController::OnNextMark);
+    connect(AddEntry(&window_, new QAction(QStringLiteral("Previous marked byte"), &window_),
                      {QKeySequence(Qt::SHIFT | Qt::Key_F3)}),
-            &QAction::triggered, this, &MainDialog::OnPrevMark);
-    connect(AddEntry(this, new QAction(QStringLiteral("Restore last backup…"), this)), &QAction::triggered,
-            this, &MainDialog::OnRestoreLastBackup);
-    connect(AddEntry(this, new QAction(QStringLiteral("Checksums…"), this)), &QAction::triggered, this,
-            &MainDialog::OnChecksums);
-    backupAction_ = AddEntry(this, new QAction(QStringLiteral("Back up the chip before writing"), this));
+            &QAction::triggered, this, &ChipController::OnPrevMark);
+    connect(AddEntry(&window_, new QAction(QStringLiteral("Restore last backup…"), &window_)),
+            &QAction::triggered, this, &ChipController::OnRestoreLastBackup);
+    connect(AddEntry(&window_, new QAction(QStringLiteral("Checksums…"), &window_)), &QAction::triggered,
+            this, &ChipController::OnChecksums);
+    backupAction_ =
+        AddEntry(&window_, new QAction(QStringLiteral("Back up the chip before writing"), &window_));
     backupAction_->setCheckable(true);
     backupAction_->setChecked(BackupsOn());
     connect(backupAction_, &QAction::toggled, this, [](bool on) { SetBackupsOn(on); });
 }
 
-ImageState MainDialog::CaptureImageState() const {
+ImageState ChipController::CaptureImageState() const {
     return {session_->image, session_->marks, std::clamp(m_page, 0, kPageCount - 1)};
 }
 
-void MainDialog::ApplyImageState(const ImageState& state) {
+void ChipController::ApplyImageState(const ImageState& state) {
     session_->image = state.image;
     session_->marks = state.marks;
     const int page = std::clamp(state.page, 0, kPageCount - 1);
@@ -98,7 +100,7 @@ void MainDialog::ApplyImageState(const ImageState& state) {
     RefreshHexView();
 }
 
-bool MainDialog::BackUpBeforeWrite() {
+bool ChipController::BackUpBeforeWrite() {
     if (!backupAction_->isChecked()) return true;
     const BackupTarget target =
         WriteTarget(m_chipList->currentText().toStdString(), m_page, HexTextValue(m_deviceAddress));
@@ -129,12 +131,12 @@ bool MainDialog::BackUpBeforeWrite() {
     return false;
 }
 
-void MainDialog::ReportVerify(const Image& readBack) {
+void ChipController::ReportVerify(const Image& readBack) {
     const VerifyReport report = BuildVerifyReport(session_->image, readBack, ImageFileSize(session_->chip));
     if (report.count > 0) ShowMessage(QString::fromStdString(FormatVerifyReport(report)));
 }
 
-void MainDialog::OnRestoreLastBackup() {
+void ChipController::OnRestoreLastBackup() {
     const std::string entry = m_chipList->currentText().toStdString();
     std::vector<BackupEntry> backups = ListBackups(BackupFolder(), BackupChipName(entry));
     // The window writes an I2C memory page by page; a whole-chip backup of
@@ -145,7 +147,7 @@ void MainDialog::OnRestoreLastBackup() {
                         .arg(QString::fromStdString(BackupChipName(entry)), BackupFolder()));
         return;
     }
-    auto* list = new RestoreListDialog(std::move(backups), this);
+    auto* list = new RestoreListDialog(std::move(backups), &window_);
     list->setAttribute(Qt::WA_DeleteOnClose);
     connect(list, &QDialog::accepted, this, [this, list] {
         if (const BackupEntry* chosen = list->Chosen()) RestoreBackup(*chosen);
@@ -153,7 +155,7 @@ void MainDialog::OnRestoreLastBackup() {
     list->open();
 }
 
-bool MainDialog::RestoreBackup(const BackupEntry& backup) {
+bool ChipController::RestoreBackup(const BackupEntry& backup) {
     std::vector<std::uint8_t> data;
     std::string error;
     if (!LoadBackup(backup.path, BackupSize(backup.target, session_->chip), data, error)) {
@@ -215,7 +217,7 @@ bool MainDialog::RestoreBackup(const BackupEntry& backup) {
     return true;
 }
 
-void MainDialog::OnChecksums() {
+void ChipController::OnChecksums() {
     UpdateData(true);
     const int page = std::clamp(m_page, 0, kPageCount - 1);
     const QString entry = m_chipList->currentText();
@@ -229,12 +231,12 @@ void MainDialog::OnChecksums() {
                                                 QString::asprintf("%04X", page * kPageSize + kPageSize - 1)),
                                        session_->image.data() + page * kPageSize, kPageSize) +
                          QLatin1Char('\n') + ChecksumLines(wholeTitle, session_->image.data(), whole);
-    auto* dialog = new ChecksumsDialog(text, this);
+    auto* dialog = new ChecksumsDialog(text, &window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }
 
-void MainDialog::MoveToMark(int direction) {
+void ChipController::MoveToMark(int direction) {
     const auto marked = [this](int i) {
         return session_->marks[i] == kMarkMismatch ||
                (m_compBuffer->isChecked() && session_->image[i] != session_->compareImage[i]);

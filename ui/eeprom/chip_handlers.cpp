@@ -79,34 +79,34 @@ constexpr const char* kFastTransfersKey = "transfers/fast";
 
 }  // namespace
 
-void MainDialog::AddFastTransfersEntry() {
-    fastTransfersAction_ = new QAction(QStringLiteral("&Fast transfers"), this);
+void ChipController::AddFastTransfersEntry() {
+    fastTransfersAction_ = new QAction(QStringLiteral("&Fast transfers"), &window_);
     fastTransfersAction_->setCheckable(true);
     // Off unless the user turned it on: the classic sequences are the
     // ones proven on every adapter.
     fastTransfersAction_->setChecked(ToolSettings().value(QLatin1String(kFastTransfersKey), false).toBool());
-    addAction(fastTransfersAction_);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+    window_.addAction(fastTransfersAction_);
+    window_.setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(fastTransfersAction_, &QAction::toggled, this,
             [](bool on) { ToolSettings().setValue(QLatin1String(kFastTransfersKey), on); });
 }
 
-bool MainDialog::FastTransfersOn() const {
+bool ChipController::FastTransfersOn() const {
     return !session_->latch || (fastTransfersAction_ && fastTransfersAction_->isChecked());
 }
 
-void MainDialog::OnChipSelChange() {
+void ChipController::OnChipSelChange() {
     const QString entry = m_chipList->currentText();
     ApplyChipChoice(session_->chip, entry.toStdString());
     const bool dac = entry == QLatin1String(kDacEntry);
     if (dac && !(g_dacPanel != nullptr)) {
-        OpenDacPanel(this);
+        OpenDacPanel(&window_);
     } else if (!dac && (g_dacPanel != nullptr)) {
         CloseDacPanel();
     }
 }
 
-void MainDialog::OnReadEeprom() {
+void ChipController::OnReadEeprom() {
     const ImageStep step(*this, "Read eeprom");
     // Whatever the user typed since the last exchange must survive the push
     // back at the end.
@@ -117,7 +117,7 @@ void MainDialog::OnReadEeprom() {
         if (session_->controllerPresent) {
             OnResetPcf();
             m_hexView->clear();
-            m_tie->setChecked(false);
+            console_->m_tie->setChecked(false);
             UpdateData(true);
             UpdateData(false);
             const int dev = HexTextValue(m_deviceAddress) & 0xFF;
@@ -144,7 +144,7 @@ void MainDialog::OnReadEeprom() {
     RefreshHexView();
 }
 
-void MainDialog::OnWriteEeprom() {
+void ChipController::OnWriteEeprom() {
     // The device address is taken as it stands in its edit now.
     UpdateData(true);
     BarProgress progress(m_progress);
@@ -179,7 +179,7 @@ void MainDialog::OnWriteEeprom() {
     if (verified) ReportVerify(readBack);
 }
 
-void MainDialog::OnFillZero() {
+void ChipController::OnFillZero() {
     const ImageStep step(*this, "Fill (00)");
     const auto base = static_cast<std::ptrdiff_t>(std::clamp(m_page, 0, kPageCount - 1)) * kPageSize;
     std::fill_n(session_->image.begin() + base, kPageSize, std::uint8_t{0});
@@ -187,13 +187,13 @@ void MainDialog::OnFillZero() {
     RefreshHexView();
 }
 
-bool MainDialog::ReadSerialChipAsChosen(Progress& progress) {
+bool ChipController::ReadSerialChipAsChosen(Progress& progress) {
     if (FastTransfersOn())
         return ReadSerialChipFast(*session_, session_->chip, session_->image, session_->marks, progress);
     return ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
 }
 
-bool MainDialog::WriteSerialChipAsChosen(Progress& progress, Image& readBack) {
+bool ChipController::WriteSerialChipAsChosen(Progress& progress, Image& readBack) {
     if (FastTransfersOn())
         return WriteSerialChipFast(*session_, session_->chip, session_->image, session_->marks, progress,
                                    &readBack);
@@ -201,12 +201,12 @@ bool MainDialog::WriteSerialChipAsChosen(Progress& progress, Image& readBack) {
                            &readBack);
 }
 
-void MainDialog::ReadSerialEeprom() {
+void ChipController::ReadSerialEeprom() {
     BarProgress progress(m_progress);
     eeprom::ReadSerialEeprom(session_->adapter, session_->chip, session_->image, progress);
 }
 
-void MainDialog::WriteSerialEeprom() {
+void ChipController::WriteSerialEeprom() {
     BarProgress progress(m_progress);
     eeprom::WriteSerialEeprom(session_->adapter, session_->chip, session_->image, session_->marks, progress);
 }

@@ -1,6 +1,7 @@
-// The main window's handlers of the memory image and its hex view: page
-// moves, marks, compare snapshot, "H/L", selection display, double-click into
-// the send console, keyboard nibble editing and the bus-log selection.
+// The chip area of the main window (chip_controller.h): its construction, and
+// the handlers of the memory image and its hex view: page moves, marks,
+// compare snapshot, "H/L", selection display, double-click into the send
+// console, keyboard nibble editing and the bus-log selection.
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -17,7 +18,42 @@ namespace ui {
 using namespace eeprom;
 using namespace monitor;
 
-void MainDialog::RefreshHexView() {
+ChipController::ChipController(MainDialog& window, eeprom::Session& session)
+    : window_(window),
+      session_(&session),
+      console_(&window.Console()),
+      monitor_(&window.Monitor()),
+      m_sendSubAddress(window.m_sendSubAddress),
+      m_sendAddress(window.m_sendAddress),
+      m_deviceAddress(window.m_deviceAddress),
+      m_sendData(window.m_sendData),
+      m_byteOffset(window.m_byteOffset),
+      m_page(window.m_page),
+      m_compareValue(window.m_compareValue),
+      m_byteValue(window.m_byteValue) {
+    m_chipList = window.Control<QComboBox>(ids::kChipList);
+    m_compBuffer = window.Control<QCheckBox>(ids::kCompBuffer);
+    m_progress = window.Control<QProgressBar>(ids::kProgress);
+    m_hexView = window.Control<HexView>(ids::kHexView);
+    m_hexView->SetBeforePaint([this] { DrawHexOverlay(); });
+    m_hexView->SetMarkColour([this](int offset) { return HexMarkColour(offset); });
+    m_hexView->installEventFilter(this);
+}
+
+bool ChipController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_hexView && event->type() == QEvent::KeyPress &&
+        PreTranslateKey(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool ChipController::UpdateData(bool save) { return window_.UpdateData(save); }
+void ChipController::Invalidate() { window_.Invalidate(); }
+void ChipController::OnResetPcf() { window_.OnResetPcf(); }
+QLineEdit* ChipController::Edit(int id) const { return window_.Edit(id); }
+
+void ChipController::RefreshHexView() {
     const int page = std::clamp(m_page, 0, kPageCount - 1);
     // Refilling the list would drop the selection; keep it on the same item
     // so that the grid position the user works on stays selected.
@@ -35,7 +71,7 @@ void MainDialog::RefreshHexView() {
 // old value over the new data. So whenever the image is shown afresh, the
 // value edit shows the image's byte again: Enter then stores either that very
 // byte or a value the user typed after it.
-void MainDialog::ShowByteUnderOffset() {
+void ChipController::ShowByteUnderOffset() {
     const int position = ImageIndex(m_page, HexTextValue(m_byteOffset));
     if (!InImage(position)) return;
     m_byteValue = HexByteText(session_->image[position]);
@@ -46,18 +82,18 @@ void MainDialog::ShowByteUnderOffset() {
     }
 }
 
-void MainDialog::DrawHexOverlay() {
+void ChipController::DrawHexOverlay() {
     if (m_compBuffer->isChecked()) MarkDifferences(session_->image, session_->compareImage, session_->marks);
 }
 
-QColor MainDialog::HexMarkColour(int offset) const {
+QColor ChipController::HexMarkColour(int offset) const {
     const int position = ImageIndex(m_page, offset);
     if (!InImage(position)) return {};
     const std::uint32_t colour = MarkColour(session_->marks[position]);
     return colour ? QColor::fromRgb(colour) : QColor();
 }
 
-void MainDialog::OnPrevPage() {
+void ChipController::OnPrevPage() {
     if (m_page <= 0) return;
     --m_page;
     m_deviceAddress = HexByteText(0xA1 + 2 * m_page);
@@ -65,7 +101,7 @@ void MainDialog::OnPrevPage() {
     RefreshHexView();
 }
 
-void MainDialog::OnNextPage() {
+void ChipController::OnNextPage() {
     if (m_page >= kPageCount - 1) return;
     ++m_page;
     m_deviceAddress = HexByteText(0xA1 + 2 * m_page);
@@ -73,12 +109,12 @@ void MainDialog::OnNextPage() {
     RefreshHexView();
 }
 
-void MainDialog::OnClearColors() {
+void ChipController::OnClearColors() {
     session_->marks.fill(kMarkNone);
     Invalidate();
 }
 
-void MainDialog::OnCompBuffer() {
+void ChipController::OnCompBuffer() {
     if (m_compBuffer->isChecked()) {
         session_->compareImage = session_->image;
     } else {
@@ -87,37 +123,37 @@ void MainDialog::OnCompBuffer() {
     Invalidate();
 }
 
-void MainDialog::OnSwapBytes() {
+void ChipController::OnSwapBytes() {
     const ImageStep step(*this, "H/L");
     SwapBytePairs(session_->image);
     RefreshHexView();
 }
 
-void MainDialog::OnHexViewSetFocus() {
+void ChipController::OnHexViewSetFocus() {
     hexEntry_.hexViewFocused = 1;
     hexEntry_.lowNibbleNext = 0;
 }
 
-void MainDialog::OnHexViewKillFocus() {
+void ChipController::OnHexViewKillFocus() {
     hexEntry_.hexViewFocused = 0;
     hexEntry_.lowNibbleNext = 0;
 }
 
-void MainDialog::OnHexViewSelChange() {
+void ChipController::OnHexViewSelChange() {
     m_byteOffset.clear();
-    m_remarks->setCurrentIndex(0);
-    m_tie->setChecked(false);
+    console_->m_remarks->setCurrentIndex(0);
+    console_->m_tie->setChecked(false);
     UpdateData(false);
     const int selected = m_hexView->CurSel();
     hexEntry_.lastHexSelection = selected;
     if (selected < 0) return;
     m_byteOffset = HexByteText(m_hexView->ItemOffset(selected));
-    SelectRemarkEntries(m_deviceAddress, m_byteOffset);
+    console_->SelectRemarkEntries(m_deviceAddress, m_byteOffset);
     ShowByteUnderOffset();
     UpdateData(false);
 }
 
-void MainDialog::OnHexViewDblClk() {
+void ChipController::OnHexViewDblClk() {
     const int selected = m_hexView->CurSel();
     if (selected < 0) return;
     const int offset = m_hexView->ItemOffset(selected);
@@ -137,14 +173,14 @@ void MainDialog::OnHexViewDblClk() {
     m_sendSubAddress = HexByteText(offset);
     m_sendData = text;
     const int value = HexTextValue(text);
-    m_slider->setValue(value);
-    m_spin->SetPos(value);
-    SelectRemarkEntries(m_sendAddress, m_sendSubAddress);
-    m_online->setChecked(false);
+    console_->m_slider->setValue(value);
+    console_->m_spin->SetPos(value);
+    console_->SelectRemarkEntries(m_sendAddress, m_sendSubAddress);
+    console_->m_online->setChecked(false);
     UpdateData(false);
 }
 
-bool MainDialog::PreTranslateKey(QKeyEvent* event) {
+bool ChipController::PreTranslateKey(QKeyEvent* event) {
     if (!hexEntry_.hexViewFocused) return false;
     const int key = event->key();
     const int selected = m_hexView->CurSel();
@@ -179,19 +215,20 @@ bool MainDialog::PreTranslateKey(QKeyEvent* event) {
     return true;
 }
 
-void MainDialog::OnBusLogSelChange() {
-    const int selected = m_busLog->CurSel();
+void ChipController::OnBusLogSelChange() {
+    const int selected = monitor_->m_busLog->CurSel();
     if (selected < 0) return;
-    MarkFromLogLine(m_busLog->item(selected)->text().toStdString(), m_page, session_->image, session_->marks);
+    MarkFromLogLine(monitor_->m_busLog->item(selected)->text().toStdString(), m_page, session_->image,
+                    session_->marks);
     Invalidate();
 }
 
-void MainDialog::OnBusLogDblClk() {
-    const int selected = m_busLog->CurSel();
+void ChipController::OnBusLogDblClk() {
+    const int selected = monitor_->m_busLog->CurSel();
     if (selected < 0) return;
     // A log line reads " W A0 10 ...": the device address at 3-4, the first
     // byte after it (the sub-address) at 6-7.
-    const QString line = m_busLog->item(selected)->text();
+    const QString line = monitor_->m_busLog->item(selected)->text();
     m_sendAddress = line.mid(3, 2);
     m_sendSubAddress = line.mid(6, 2);
     UpdateData(false);

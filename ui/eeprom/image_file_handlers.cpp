@@ -18,7 +18,7 @@ constexpr const char* kImageFileName = "*.bin";
 constexpr const char* kImageFilesToLoad = "*.bin *.hex *.ihex *.srec *.s19 *.mot";
 }  // namespace
 
-void MainDialog::OnLoadImage() {
+void ChipController::OnLoadImage() {
     const QString path = AskOpenPath(QString::fromLatin1(kImageFilesToLoad));
     if (path.isEmpty()) return;
     const ImageStep step(*this, "Load eeprom");
@@ -33,7 +33,7 @@ void MainDialog::OnLoadImage() {
     RefreshHexView();
 }
 
-void MainDialog::OnSaveImage() {
+void ChipController::OnSaveImage() {
     const QString path = AskSavePath(QString::fromLatin1(kImageFileName));
     if (path.isEmpty()) return;
     std::string error;

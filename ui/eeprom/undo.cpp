@@ -42,8 +42,8 @@ void ImageHistory::Record(const QString& text, const ImageState& before) {
     stack_.push(new ImageCommand(text, before, std::move(after), apply_));
 }
 
-ImageStep::ImageStep(MainDialog& dialog, const char* text)
-    : history_(dialog.History()), text_(text), before_(history_.Capture()) {}
+ImageStep::ImageStep(ChipController& chip, const char* text)
+    : history_(chip.History()), text_(text), before_(history_.Capture()) {}
 
 ImageStep::~ImageStep() { history_.Record(QString::fromLatin1(text_), before_); }
 

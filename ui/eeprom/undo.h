@@ -14,7 +14,7 @@
 
 namespace ui {
 
-class MainDialog;
+class ChipController;
 
 struct ImageState {
     eeprom::Image image{eeprom::kImageSize};
@@ -46,7 +46,7 @@ private:
 // undo step from one line at its top, whichever way it returns.
 class ImageStep {
 public:
-    ImageStep(MainDialog& dialog, const char* text);
+    ImageStep(ChipController& chip, const char* text);
     ~ImageStep();
     ImageStep(const ImageStep&) = delete;
     ImageStep& operator=(const ImageStep&) = delete;

@@ -104,8 +104,8 @@ void MainDialog::ApplyAdapterLimits() {
         }
     }
     // The converter hangs on the latch too.
-    if (auto* model = qobject_cast<QStandardItemModel*>(m_chipList->model())) {
-        const int dac = m_chipList->findText(QLatin1String(eeprom::kDacEntry));
+    if (auto* model = qobject_cast<QStandardItemModel*>(chip_->m_chipList->model())) {
+        const int dac = chip_->m_chipList->findText(QLatin1String(eeprom::kDacEntry));
         if (QStandardItem* item = dac >= 0 ? model->item(dac) : nullptr) {
             item->setEnabled(false);
             item->setToolTip(tip);
@@ -114,12 +114,13 @@ void MainDialog::ApplyAdapterLimits() {
     // The classic transfers are the PCF8584's and the latch's sequences: the
     // fast ones always run here, and the remembered setting stays as it was.
     {
-        const QSignalBlocker keep(fastTransfersAction_);
-        fastTransfersAction_->setChecked(true);
+        const QSignalBlocker keep(chip_->FastTransfersAction());
+        chip_->FastTransfersAction()->setChecked(true);
     }
-    fastTransfersAction_->setEnabled(false);
-    fastTransfersAction_->setText(QStringLiteral("&Fast transfers (always on %1)").arg(AdapterInUse()));
-    fastTransfersAction_->setToolTip(
+    chip_->FastTransfersAction()->setEnabled(false);
+    chip_->FastTransfersAction()->setText(
+        QStringLiteral("&Fast transfers (always on %1)").arg(AdapterInUse()));
+    chip_->FastTransfersAction()->setToolTip(
         QStringLiteral("The classic transfers need the parallel adapter; %1 always uses the fast ones")
             .arg(AdapterInUse()));
 }

@@ -24,7 +24,7 @@ void MainDialog::OnResetPcf() {
     // value over newer data.
     const int position = m_page * kPageSize + HexTextValue(m_byteOffset);
     if (InImage(position)) session_->image[position] = static_cast<std::uint8_t>(HexTextValue(m_byteValue));
-    RefreshHexView();
+    chip_->RefreshHexView();
     if (!session_->latch) {
         StartWithoutLatch();
         return;
@@ -65,7 +65,7 @@ void MainDialog::OnLpt1() { SelectPort(hardware::kLpt1); }
 void MainDialog::OnLpt2() { SelectPort(hardware::kLpt2); }
 
 void MainDialog::OnStopDev() {
-    if (session_->monitorOn) OnMonitorToggle();
+    if (session_->monitorOn) monitor_->OnMonitorToggle();
     if (!m_stopDev->isChecked()) {
         session_->adapter.SetLatchBit(hardware::kLineDevA);
         session_->adapter.ClearLatchBit(hardware::kLineDevB);

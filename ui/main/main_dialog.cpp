@@ -3,7 +3,6 @@
 #include "ui/main/main_dialog.h"
 
 #include <QAction>
-#include <QKeyEvent>
 #include <QRadioButton>
 
 #include "eeprom/chip_table.h"
@@ -11,7 +10,6 @@
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
-#include "ui/monitor/transfers_window.h"
 #include "ui/programmer/programmer_window.h"
 #include "ui/resources/icons.h"
 
@@ -52,29 +50,27 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     builder_.Build(*this, resources::DialogTemplate102(), {{ids::kHexView, hexView}});
     BindControls();
     SetUpEdits();
+    console_ = std::make_unique<ConsoleController>(*this, *session_);
+    monitor_ = std::make_unique<MonitorController>(*this, *session_);
+    panels_ = std::make_unique<PanelsController>(*this, *session_);
+    chip_ = std::make_unique<ChipController>(*this, *session_);
 
-    m_pollTimer = new QTimer(this);
-    m_pollTimer->setInterval(5);
     aboutAction_ = new QAction(this);
     aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
     aboutAction_->setShortcutContext(Qt::WindowShortcut);
-
-    m_hexView->SetBeforePaint([this] { DrawHexOverlay(); });
-    m_hexView->SetMarkColour([this](int offset) { return HexMarkColour(offset); });
-    m_hexView->installEventFilter(this);
 
     // Framework plumbing outside the message map: "Exit" is the cancel
     // button, and the simulated bench's socket follows the chip list (before
     // the chip handler runs, so a transfer it starts finds the chip in place).
     connect(Button(ids::kExit), &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_chipList, &QComboBox::activated, this, [this] {
+    connect(chip_->m_chipList, &QComboBox::activated, this, [this] {
         if (const startup::BenchControl bench = ActiveBenchControl()) {
-            bench.SetChipListChoice(m_chipList->currentText().toStdString());
+            bench.SetChipListChoice(chip_->m_chipList->currentText().toStdString());
         }
         // Adapters without an ORG line: on the bench their fake is strapped
         // for the chip chosen, as a technician straps the real one.
         ChipParams chosen;
-        ApplyChipChoice(chosen, m_chipList->currentText().toStdString());
+        ApplyChipChoice(chosen, chip_->m_chipList->currentText().toStdString());
         StrapBenchOrg(chosen.organisation == 16);
     });
     ConnectMessageMap();
@@ -82,11 +78,11 @@ MainDialog::MainDialog(QWidget* parent, std::unique_ptr<eeprom::Session> session
     // On the bench, its own window is one entry below About; the bus
     // transfers come after it.
     AddBenchWindowEntry();
-    AddFastTransfersEntry();
-    AddTransfersWindowEntry();
+    chip_->AddFastTransfersEntry();
+    monitor_->AddTransfersWindowEntry();
     AddProgrammerWindowEntry();
-    AddAnalyzerEntry();
-    AddSafetyEntries();
+    monitor_->AddAnalyzerEntry();
+    chip_->AddSafetyEntries();
     AddAdapterEntry();
     ApplyAdapterLimits();
 }
@@ -99,30 +95,16 @@ MainDialog::~MainDialog() {
     // When another window is active, hiding delivers no focus-out here; the
     // base destructor would deliver it later to handlers whose members are
     // gone. Nothing may reach them from now on.
-    for (auto* notifier : findChildren<resources::FocusNotifier*>()) notifier->disconnect(this);
-    // The transfers window reads the log and the remarks, members that go
-    // before the base destructor would delete it.
-    delete transfersWindow_;
+    for (auto* notifier : findChildren<resources::FocusNotifier*>()) notifier->disconnect();
     // The programmer window works on the session, a member.
     delete programmerWindow_;
 }
 
 void MainDialog::BindControls() {
-    m_chipList = Control<QComboBox>(ids::kChipList);
     m_output2 = Control<QCheckBox>(ids::kOutput2);
     m_output1 = Control<QCheckBox>(ids::kOutput1);
     m_resetDev = Control<QCheckBox>(ids::kResetDev);
     m_stopDev = Control<QCheckBox>(ids::kStopDev);
-    m_compBuffer = Control<QCheckBox>(ids::kCompBuffer);
-    m_progress = Control<QProgressBar>(ids::kProgress);
-    m_tie = Control<QCheckBox>(ids::kTie);
-    m_logHistory = Control<QComboBox>(ids::kLogHistory);
-    m_remarks = Control<QComboBox>(ids::kRemarks);
-    m_online = Control<QCheckBox>(ids::kOnline);
-    m_spin = Control<resources::SpinButton>(ids::kSpin);
-    m_slider = Control<resources::TrackBar>(ids::kSlider);
-    m_busLog = Control<resources::ListBox>(ids::kBusLog);
-    m_hexView = Control<HexView>(ids::kHexView);
 }
 
 void MainDialog::SetUpEdits() {
@@ -173,56 +155,59 @@ void MainDialog::ConnectMessageMap() {
     connect(aboutAction_, &QAction::triggered, this, [this] { OnSysCommand(ids::kAboutCommand); });
     // Paint: the hex view runs DrawHexOverlay before each of its paints.
     connect(Button(ids::kResetPcf), clicked, this, &MainDialog::OnResetPcf);
-    connect(m_pollTimer, &QTimer::timeout, this, &MainDialog::OnPollTimer);
-    connect(Button(ids::kReadEeprom), clicked, this, &MainDialog::OnReadEeprom);
+    connect(monitor_->m_pollTimer, &QTimer::timeout, monitor_.get(), &MonitorController::OnPollTimer);
+    connect(Button(ids::kReadEeprom), clicked, chip_.get(), &ChipController::OnReadEeprom);
     connect(Button(ids::kExample), clicked, this, &MainDialog::OnExample);
-    connect(Button(ids::kMonitor), clicked, this, &MainDialog::OnMonitorToggle);
-    connect(Button(ids::kSend), clicked, this, &MainDialog::OnSend);
-    connect(Button(ids::kClearColors), clicked, this, &MainDialog::OnClearColors);
-    connect(m_slider, &TrackBar::scrolled, this, &MainDialog::OnHScroll);
-    connect(m_spin, &SpinButton::deltaPos, this, &MainDialog::OnSpinDelta);
-    connect(Button(ids::kAddRemark), clicked, this, &MainDialog::OnAddRemark);
-    connect(m_remarks, &QComboBox::activated, this, &MainDialog::OnRemarkChosen);
-    connect(m_hexView, &ListBox::dblClk, this, &MainDialog::OnHexViewDblClk);
-    connect(m_hexView, &ListBox::selChange, this, &MainDialog::OnHexViewSelChange);
-    connect(m_slider, &TrackBar::releasedCapture, this, &MainDialog::OnSliderReleased);
-    connect(m_busLog, &ListBox::dblClk, this, &MainDialog::OnBusLogDblClk);
-    connect(m_logHistory, &QComboBox::activated, this, &MainDialog::OnLogHistorySelChange);
-    connect(Button(ids::kLoadImage), clicked, this, &MainDialog::OnLoadImage);
-    connect(Button(ids::kPrevPage), clicked, this, &MainDialog::OnPrevPage);
-    connect(Button(ids::kNextPage), clicked, this, &MainDialog::OnNextPage);
-    connect(m_busLog, &ListBox::selChange, this, &MainDialog::OnBusLogSelChange);
+    connect(Button(ids::kMonitor), clicked, monitor_.get(), &MonitorController::OnMonitorToggle);
+    connect(Button(ids::kSend), clicked, console_.get(), &ConsoleController::OnSend);
+    connect(Button(ids::kClearColors), clicked, chip_.get(), &ChipController::OnClearColors);
+    connect(console_->m_slider, &TrackBar::scrolled, console_.get(), &ConsoleController::OnHScroll);
+    connect(console_->m_spin, &SpinButton::deltaPos, console_.get(), &ConsoleController::OnSpinDelta);
+    connect(Button(ids::kAddRemark), clicked, console_.get(), &ConsoleController::OnAddRemark);
+    connect(console_->m_remarks, &QComboBox::activated, console_.get(), &ConsoleController::OnRemarkChosen);
+    connect(chip_->m_hexView, &ListBox::dblClk, chip_.get(), &ChipController::OnHexViewDblClk);
+    connect(chip_->m_hexView, &ListBox::selChange, chip_.get(), &ChipController::OnHexViewSelChange);
+    connect(console_->m_slider, &TrackBar::releasedCapture, console_.get(),
+            &ConsoleController::OnSliderReleased);
+    connect(monitor_->m_busLog, &ListBox::dblClk, chip_.get(), &ChipController::OnBusLogDblClk);
+    connect(monitor_->m_logHistory, &QComboBox::activated, monitor_.get(),
+            &MonitorController::OnLogHistorySelChange);
+    connect(Button(ids::kLoadImage), clicked, chip_.get(), &ChipController::OnLoadImage);
+    connect(Button(ids::kPrevPage), clicked, chip_.get(), &ChipController::OnPrevPage);
+    connect(Button(ids::kNextPage), clicked, chip_.get(), &ChipController::OnNextPage);
+    connect(monitor_->m_busLog, &ListBox::selChange, chip_.get(), &ChipController::OnBusLogSelChange);
     // Left button down: default processing.
-    connect(Button(ids::kSaveImage), clicked, this, &MainDialog::OnSaveImage);
-    connect(Button(ids::kWriteEeprom), clicked, this, &MainDialog::OnWriteEeprom);
-    connect(Button(ids::kFillZero), clicked, this, &MainDialog::OnFillZero);
+    connect(Button(ids::kSaveImage), clicked, chip_.get(), &ChipController::OnSaveImage);
+    connect(Button(ids::kWriteEeprom), clicked, chip_.get(), &ChipController::OnWriteEeprom);
+    connect(Button(ids::kFillZero), clicked, chip_.get(), &ChipController::OnFillZero);
     connect(Control<QRadioButton>(ids::kLpt1), clicked, this, &MainDialog::OnLpt1);
     connect(Control<QRadioButton>(ids::kLpt2), clicked, this, &MainDialog::OnLpt2);
-    connect(Button(ids::kSaveBase), clicked, this, &MainDialog::OnSaveBase);
-    connect(Button(ids::kLoadBase), clicked, this, &MainDialog::OnLoadBase);
+    connect(Button(ids::kSaveBase), clicked, console_.get(), &ConsoleController::OnSaveBase);
+    connect(Button(ids::kLoadBase), clicked, console_.get(), &ConsoleController::OnLoadBase);
     // On the state change itself, not on the click that follows it: a paint
     // in between would compare the image with the old snapshot.
-    connect(m_compBuffer, &QCheckBox::toggled, this, &MainDialog::OnCompBuffer);
-    connect(Edit(ids::kByteValue), &QLineEdit::textChanged, this, &MainDialog::OnByteValueChange);
+    connect(chip_->m_compBuffer, &QCheckBox::toggled, chip_.get(), &ChipController::OnCompBuffer);
+    connect(Edit(ids::kByteValue), &QLineEdit::textChanged, chip_.get(), &ChipController::OnByteValueChange);
     connect(m_stopDev, clicked, this, &MainDialog::OnStopDev);
     connect(m_resetDev, clicked, this, &MainDialog::OnResetDev);
     connect(m_output1, clicked, this, &MainDialog::OnOutput1);
     connect(m_output2, clicked, this, &MainDialog::OnOutput2);
-    connect(Button(ids::kSwapBytes), clicked, this, &MainDialog::OnSwapBytes);
-    connect(m_chipList, &QComboBox::activated, this, &MainDialog::OnChipSelChange);
-    connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::setFocus, this, &MainDialog::OnHexViewSetFocus);
-    connect(FocusNotifier::Watch(m_hexView), &FocusNotifier::killFocus, this,
-            &MainDialog::OnHexViewKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, this,
-            &MainDialog::OnFilterKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, this,
-            &MainDialog::OnAddressKillFocus);
-    connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, this,
-            &MainDialog::OnAddressKillFocus);
-    connect(Button(ids::kExtended), clicked, this, &MainDialog::OnExtended);
+    connect(Button(ids::kSwapBytes), clicked, chip_.get(), &ChipController::OnSwapBytes);
+    connect(chip_->m_chipList, &QComboBox::activated, chip_.get(), &ChipController::OnChipSelChange);
+    connect(FocusNotifier::Watch(chip_->m_hexView), &FocusNotifier::setFocus, chip_.get(),
+            &ChipController::OnHexViewSetFocus);
+    connect(FocusNotifier::Watch(chip_->m_hexView), &FocusNotifier::killFocus, chip_.get(),
+            &ChipController::OnHexViewKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kFilter)), &FocusNotifier::killFocus, monitor_.get(),
+            &MonitorController::OnFilterKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kSendAddress)), &FocusNotifier::killFocus, console_.get(),
+            &ConsoleController::OnAddressKillFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kSendSubAddress)), &FocusNotifier::killFocus, console_.get(),
+            &ConsoleController::OnAddressKillFocus);
+    connect(Button(ids::kExtended), clicked, panels_.get(), &PanelsController::OnExtended);
     // Measure item, cancel mode: default processing.
-    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, this,
-            &MainDialog::OnRemarkFocus);
+    connect(FocusNotifier::Watch(Edit(ids::kRemarkText)), &FocusNotifier::setFocus, console_.get(),
+            &ConsoleController::OnRemarkFocus);
 }
 
 void MainDialog::OnInitDialog() {
@@ -246,28 +231,28 @@ void MainDialog::OnInitDialog() {
     // 6.
     session_->adapter.SetLatch(kLatchStart);
     // 7. No entry selected.
-    for (const char* entry : kChipListEntries) m_chipList->addItem(QString::fromLatin1(entry));
-    m_chipList->setCurrentIndex(-1);
+    for (const char* entry : kChipListEntries) chip_->m_chipList->addItem(QString::fromLatin1(entry));
+    chip_->m_chipList->setCurrentIndex(-1);
     // 8.
-    m_slider->setRange(0, 255);
-    m_slider->setValue(128);
-    m_spin->SetRange(0, 255);
-    m_spin->SetPos(m_slider->value());
+    console_->m_slider->setRange(0, 255);
+    console_->m_slider->setValue(128);
+    console_->m_spin->SetRange(0, 255);
+    console_->m_spin->SetPos(console_->m_slider->value());
     // 9.
     m_page = 0;
-    m_progress->setRange(0, 255);
+    chip_->m_progress->setRange(0, 255);
     // 10. As latch bits 2 and 3 of the start value.
     m_output1->setChecked(true);
     m_output2->setChecked(true);
     // 11. 18 pixels at the 6-pixel average character width the layout was
     //     drawn for: 12 dialog units, so it grows with the font.
-    m_hexView->SetColumnWidth(builder_.X(12));
+    chip_->m_hexView->SetColumnWidth(builder_.X(12));
     // 12.
-    m_remarks->addItem(QString());
+    console_->m_remarks->addItem(QString());
     m_remarkText.clear();
-    m_remarks->setCurrentIndex(0);
-    m_logHistory->addItem(QString());
-    m_logHistory->setCurrentIndex(0);
+    console_->m_remarks->setCurrentIndex(0);
+    monitor_->m_logHistory->addItem(QString());
+    monitor_->m_logHistory->setCurrentIndex(0);
     // 13.
     m_byteValue = QStringLiteral("00");
     m_byteOffset = QStringLiteral("00");
@@ -284,7 +269,7 @@ void MainDialog::OnInitDialog() {
     }
     // 17.
     Invalidate();
-    RefreshHexView();
+    chip_->RefreshHexView();
     // 18.
     if (session_->latch) session_->adapter.ResetAdapter(0, session_->adapter.Latch());
 }
@@ -317,15 +302,7 @@ void MainDialog::OnSysCommand(int command) {
 
 void MainDialog::Invalidate() {
     update();
-    m_hexView->viewport()->update();
-}
-
-bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_hexView && event->type() == QEvent::KeyPress &&
-        PreTranslateKey(static_cast<QKeyEvent*>(event))) {
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
+    chip_->m_hexView->viewport()->update();
 }
 
 void MainDialog::done(int result) {
@@ -334,7 +311,7 @@ void MainDialog::done(int result) {
     // the signals all end here).
     if (programmerWindow_ && !programmerWindow_->MayQuit()) return;
     // The poll timer ends with the window.
-    m_pollTimer->stop();
+    monitor_->m_pollTimer->stop();
     QDialog::done(result);
 }
 

@@ -1,58 +1,46 @@
 // MainDialog: the tool's one window (template 102), run modally by ToolApp.
-// It owns the adapter session the engine works on, keeps its controls'
-// values in m_ members, moves them to and from the controls with
-// UpdateData(), and binds every control notification to one handler in
-// ConnectMessageMap(). The class is declared here; each handler is defined
-// in the ui/ folder of its subsystem:
+// It owns the adapter session the engine works on, keeps the values of the
+// edits every area shares in m_ members, moves them to and from the controls
+// with UpdateData(), and binds every control notification to one handler in
+// ConnectMessageMap(). The window's areas are controllers it owns, each with
+// its controls, state and handlers, in the ui/ folder of its subsystem:
+//   eeprom/chip_controller.h      the chip list, hex view, transfers, image files, safety net
+//   monitor/monitor_controller.h  the bus monitor, its transfers window and logic analyzer
+//   console/console_controller.h  the send console and the remarks base
+//   panels/panels_controller.h    the extended sliders panel button
+// The window itself keeps the adapter's controls and the entries of its
+// context menu that open other windows:
 //   main/main_dialog.cpp          construction, data exchange, message map, start-up, About
 //   main/adapter_controls.cpp     "Reset PCF ", LPT1/LPT2, device and user lines
 //   main/adapter_choice.cpp       the "Adapter" menu; the controls an adapter without the latch lacks
-//   monitor/bus_monitor.cpp       the bus monitor
-//   monitor/analyzer_dialog.cpp   "Logic analyzer…": the monitor through a logic analyzer
-//   eeprom/hex_view_handlers.cpp  the hex view, page, marks, bus-log selection
-//   eeprom/chip_handlers.cpp      chip list, read/write/fill, serial chips
-//   eeprom/image_file_handlers.cpp  image files
-//   eeprom/backup_handlers.cpp    backups, restore, verify report, checksums, undo, F3
-//   console/send_console.cpp      the send console
-//   console/remarks_handlers.cpp  the remarks base
-//   panels/panel_handlers.cpp     the extended sliders panel button
+//   bench/bench_window_entry.cpp  the bench window
 //   programmer/programmer_window_entry.cpp  the chip programmer window
 #pragma once
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDialog>
 #include <QIcon>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
-#include <string>
 
-#include "console/remarks_logic.h"
-#include "eeprom/backup.h"
-#include "eeprom/hex_edit.h"
 #include "eeprom/session.h"
-#include "monitor/live_analyzer.h"
-#include "monitor/monitor_clock.h"
-#include "monitor/transfer_decode.h"
-#include "ui/eeprom/hex_view.h"
-#include "ui/eeprom/undo.h"
+#include "ui/console/console_controller.h"
+#include "ui/eeprom/chip_controller.h"
+#include "ui/monitor/monitor_controller.h"
+#include "ui/panels/panels_controller.h"
 #include "ui/resources/controls.h"
 #include "ui/resources/dialog_template.h"
 #include "ui/resources/main_window_ids.h"
 
 class QAction;
-class QKeyEvent;
 
 namespace ui {
 
 class BenchWindow;
 class ProgrammerWindow;
-class TransfersWindow;
 
 class MainDialog : public QDialog {
     Q_OBJECT
@@ -67,9 +55,11 @@ public:
 
     // The adapter, image, marks, chip parameters and flags the handlers work on.
     eeprom::Session& session() const { return *session_; }
-    // The hex view's nibble entry and the last remark's note (tests read them).
-    eeprom::HexEntryState& HexEntry() { return hexEntry_; }
-    const std::string& LastRemark() const { return lastRemark_; }
+    // The areas of the window, each with its controls, state and handlers.
+    MonitorController& Monitor() const { return *monitor_; }
+    ConsoleController& Console() const { return *console_; }
+    PanelsController& Panels() const { return *panels_; }
+    ChipController& Chip() const { return *chip_; }
 
     // Dialog data exchange. save = true reads the controls into the value
     // members, false writes the members into the controls. Returns false when
@@ -90,21 +80,10 @@ public:
     QAction* AboutAction() const { return aboutAction_; }
 
     // --- Control members, in binding order -------------------------------
-    QComboBox* m_chipList = nullptr;          // 1093 chip type list
-    QCheckBox* m_output2 = nullptr;           // 1092 "Output2"
-    QCheckBox* m_output1 = nullptr;           // 1091 "Output1"
-    QCheckBox* m_resetDev = nullptr;          // 1087 "Reset Dev"
-    QCheckBox* m_stopDev = nullptr;           // 1090 "Stop Dev"
-    QCheckBox* m_compBuffer = nullptr;        // 1084 "CompBuffer"
-    QProgressBar* m_progress = nullptr;       // 1074
-    QCheckBox* m_tie = nullptr;               // 1066 "Tie"
-    QComboBox* m_logHistory = nullptr;        // 1063 history of bus-log lines
-    QComboBox* m_remarks = nullptr;           // 1060 remarks (sorted)
-    QCheckBox* m_online = nullptr;            // 1052 "Online"
-    resources::SpinButton* m_spin = nullptr;  // 1035 spin, no buddy
-    resources::TrackBar* m_slider = nullptr;  // 1023 slider
-    resources::ListBox* m_busLog = nullptr;   // 1014 bus monitor log
-    HexView* m_hexView = nullptr;             // 1011 hex view of one page
+    QCheckBox* m_output2 = nullptr;   // 1092 "Output2"
+    QCheckBox* m_output1 = nullptr;   // 1091 "Output1"
+    QCheckBox* m_resetDev = nullptr;  // 1087 "Reset Dev"
+    QCheckBox* m_stopDev = nullptr;   // 1090 "Stop Dev"
 
     // --- Value members, in exchange order --------------------------------
     QString m_sendSubAddress;  // 1001, 2 hex digits
@@ -118,10 +97,6 @@ public:
     QString m_byteValue;       // 1086, 2 hex digits
     QString m_filter;          // 1002, 2 hex digits
     QIcon m_hIcon;             // icon 128
-
-    // The poll timer (timer id 10): 5 ms, runs while the bus
-    // monitor runs; its timeout is OnPollTimer.
-    QTimer* m_pollTimer = nullptr;
 
     // --- Start-up and window ---------------------------------------------
     // Start values, port choice, first hex-view fill; the constructor runs it.
@@ -142,97 +117,12 @@ public:
     void OnOutput1();
     void OnOutput2();
 
-    // --- Bus monitor ------------------------------------------------------
-    void OnMonitorToggle();
-    void OnPollTimer();
-    void OnFilterKillFocus();
-
-    // --- Memory image and hex view ---------------------------------------
-    void RefreshHexView();
-    // Runs before every paint of the hex view: the compare marking.
-    void DrawHexOverlay();
-    // Highlight colour of the byte at an in-page offset of the shown page.
-    QColor HexMarkColour(int offset) const;
-    void OnPrevPage();
-    void OnNextPage();
-    void OnClearColors();
-    void OnCompBuffer();
-    void OnSwapBytes();
-    void OnHexViewSetFocus();
-    void OnHexViewKillFocus();
-    void OnHexViewSelChange();
-    void OnHexViewDblClk();
-    void OnBusLogSelChange();
-    void OnBusLogDblClk();
-    // Keyboard editing in the hex view; true when the key was used up.
-    bool PreTranslateKey(QKeyEvent* event);
-
-    // --- Chip table and transfers ----------------------------------------
-    void OnChipSelChange();
-    void OnReadEeprom();
-    void OnWriteEeprom();
-    void OnFillZero();
-    void ReadSerialEeprom();
-    void WriteSerialEeprom();
-
-    // --- Safety net: backups, restore, verify report, checksums, undo ------
-    // Backs up what "Write eeprom" is about to replace, when backups are on;
-    // false, with the reason shown, when the write must not start.
-    bool BackUpBeforeWrite();
-    // Writes the serial chip in force with the transfers the user chose
-    // (classic or fast) and verifies it; false when no chip answered.
-    bool WriteSerialChipAsChosen(eeprom::Progress& progress, eeprom::Image& readBack);
-    // Shows the verify report when `readBack` differs from the image written.
-    void ReportVerify(const eeprom::Image& readBack);
-    // "Restore last backup…": the newest backups of the chip in force to choose from.
-    void OnRestoreLastBackup();
-    // Loads a backup into the image and writes it back with verify.
-    bool RestoreBackup(const eeprom::BackupEntry& backup);
-    void OnChecksums();
-    // F3 / Shift+F3: the selection to the next or previous marked byte.
-    void OnNextMark() { MoveToMark(1); }
-    void OnPrevMark() { MoveToMark(-1); }
-    ImageHistory& History() { return *history_; }
-    QAction* BackupAction() const { return backupAction_; }
-
-    // --- Image files ------------------------------------------------------
-    void OnLoadImage();
-    void OnSaveImage();
-
-    // --- Send console -----------------------------------------------------
-    void OnSend();
-    void OnHScroll();
-    void OnSpinDelta(int position, int delta);
-    void OnSliderReleased();
-    void OnAddressKillFocus();
-    void SendTransfer();
-
-    // --- Remarks base -----------------------------------------------------
-    void OnAddRemark();
-    void OnRemarkChosen();
-    void OnSaveBase();
-    void OnLoadBase();
-    void OnRemarkFocus();
-    void CopyConsoleToSlot();
-    // The lines of m_remarks as bytes, entry for entry: the combo shows
-    // DisplayText() of each, and every change goes through both.
-    console::RemarksList m_remarkLines;
-
-    // --- Panels -----------------------------------------------------------
-    void OnExtended();
-
     // --- Bench window (simulated bench only; ui/bench/bench_window_entry.cpp) --------
     // Opens the bench's own window beside this one, or brings it forward.
     void ShowBenchWindow();
     BenchWindow* OpenedBenchWindow() const { return benchWindow_; }
     // The context-menu entry; nullptr on real hardware.
     QAction* BenchWindowAction() const { return benchWindowAction_; }
-
-    // --- Fast transfers (ui/eeprom/chip_handlers.cpp) ----------------------
-    // The checkable context-menu entry; while it is checked, "Read eeprom"
-    // and "Write eeprom" use the fast transfers, else the classic ones.
-    // Remembered between runs.
-    QAction* FastTransfersAction() const { return fastTransfersAction_; }
 
     // --- Adapter choice (ui/main/adapter_choice.cpp) ------------------------
     // The context menu's "Adapter" entry: the adapters the survey finds and
@@ -241,80 +131,28 @@ public:
     QAction* AdapterAction() const { return adapterAction_; }
     void ChooseAdapter(const QString& choice, const QString& text);
 
-    // --- Bus transfers window (ui/monitor/bus_monitor.cpp) -------------------
-    // Opens the decoded view of what the monitor captures, or brings it forward.
-    void ShowTransfersWindow();
-    TransfersWindow* OpenedTransfersWindow() const { return transfersWindow_; }
-    QAction* TransfersWindowAction() const { return transfersWindowAction_; }
-    // The transfers the monitor saw since it last started.
-    const monitor::TransferLog& Transfers() const { return transferLog_; }
-
     // --- Chip programmer (ui/programmer/programmer_window_entry.cpp) ------------
     // Opens the programmer window over this one, or brings it forward.
     void ShowProgrammerWindow();
     ProgrammerWindow* OpenedProgrammerWindow() const { return programmerWindow_; }
     QAction* ProgrammerWindowAction() const { return programmerWindowAction_; }
 
-    // --- Logic analyzer (ui/monitor/analyzer_dialog.cpp) -----------------------
-    // The context menu's "Logic analyzer…": the dialog that chooses it, remembered between runs.
-    QAction* AnalyzerAction() const { return analyzerAction_; }
-    void ChooseAnalyzer();
-    // From now on the monitor watches through the analyzer of `settings`, or
-    // through the adapter again when null; a running monitor is stopped first.
-    void UseAnalyzer(const monitor::AnalyzerSettings* settings);
-    monitor::LiveAnalyzer* Analyzer() const { return analyzer_.get(); }
-
     // --- Handlers that do nothing (kept so the map reads as the table) ---
     void OnExample() {}
-    void OnLogHistorySelChange() {}
-    void OnByteValueChange() {}
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void done(int result) override;
 
 private:
     void ConnectMessageMap();
     void BindControls();
     void SetUpEdits();
-    // Selects every remarks entry whose key (first five characters) is
-    // address + " " + subAddress; the last match stays selected. The key rule
-    // is the remarks base's (ui/console/remarks_handlers.cpp).
-    void SelectRemarkEntries(const QString& address, const QString& subAddress);
-    // Shows the image byte under m_byteOffset in the value edit (and the
-    // snapshot byte in the compare edit), members and controls alike.
-    void ShowByteUnderOffset();
     void SelectPort(int base);
     void ProbeAt(int base);
     void SetLine(int bit, bool on);
 
     resources::DialogBuilder builder_;
     QAction* aboutAction_ = nullptr;
-    // The hex view's nibble entry.
-    eeprom::HexEntryState hexEntry_;
-    // The note of the last remark added or chosen, as the bytes of its line
-    // (from character 8 on for a chosen line, its leading blank included):
-    // the label the extended sliders panel gives a slot filled from the
-    // console. (Once the process-wide lastRemark.)
-    std::string lastRemark_;
-    // The send console has told of a write that was not acknowledged, and no
-    // write has gone through since.
-    bool sendFailureShown_ = false;
-
-    // Safety net (ui/eeprom/backup_handlers.cpp).
-    void AddSafetyEntries();
-    ImageState CaptureImageState() const;
-    void ApplyImageState(const ImageState& state);
-    void MoveToMark(int direction);
-    std::unique_ptr<ImageHistory> history_;
-    QAction* backupAction_ = nullptr;
-
-    void AddFastTransfersEntry();
-    // The fast transfers when "Fast transfers" is checked, and always on an
-    // adapter without the classic sequences.
-    bool FastTransfersOn() const;
-    // Reads the serial chip in force with the transfers the user chose.
-    bool ReadSerialChipAsChosen(eeprom::Progress& progress);
 
     // Adapter choice (ui/main/adapter_choice.cpp).
     void AddAdapterEntry();
@@ -324,33 +162,23 @@ private:
     // The start-up on such an adapter, in place of the port choice.
     void StartWithoutLatch();
     QAction* adapterAction_ = nullptr;
-    QAction* fastTransfersAction_ = nullptr;
 
     // Bench window (ui/bench/bench_window_entry.cpp).
     void AddBenchWindowEntry();
     QAction* benchWindowAction_ = nullptr;
     BenchWindow* benchWindow_ = nullptr;
 
-    // Bus transfers window (ui/monitor/bus_monitor.cpp).
-    void AddTransfersWindowEntry();
-    // Stops the monitor, says why the analyzer ended (ui/monitor/bus_monitor.cpp).
-    void AnalyzerEnded();
-    // Logic analyzer (ui/monitor/analyzer_dialog.cpp); the adapter's own
-    // sniffer is kept to go back to.
-    void AddAnalyzerEntry();
-    std::unique_ptr<monitor::LiveAnalyzer> analyzer_;
-    hardware::BusSniffer* adapterSniffer_ = session_->sniffer;
-    QAction* analyzerAction_ = nullptr;
-    monitor::TransferLog transferLog_;
-    // Monitor time: the clock of the adapter whose bus it watches.
-    monitor::MonitorClock monitorClock_{session_->adapter};
-    QAction* transfersWindowAction_ = nullptr;
-    TransfersWindow* transfersWindow_ = nullptr;
-
     // Chip programmer (ui/programmer/programmer_window_entry.cpp).
     void AddProgrammerWindowEntry();
     QAction* programmerWindowAction_ = nullptr;
     ProgrammerWindow* programmerWindow_ = nullptr;
+
+    // The areas, made once the controls are built; each goes before the
+    // session it works on.
+    std::unique_ptr<ConsoleController> console_;
+    std::unique_ptr<PanelsController> panels_;
+    std::unique_ptr<MonitorController> monitor_;
+    std::unique_ptr<ChipController> chip_;
 };
 
 }  // namespace ui

@@ -45,9 +45,9 @@ ToolApp::~ToolApp() = default;
 bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
-    if (analyzer) dialog.UseAnalyzer(&*analyzer);
+    if (analyzer) dialog.Monitor().UseAnalyzer(&*analyzer);
     if (openBenchWindow) dialog.ShowBenchWindow();
-    if (openTransfersWindow) dialog.ShowTransfersWindow();
+    if (openTransfersWindow) dialog.Monitor().ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
     // The adapter's warning (a USB board's 5 V lines): one box, owned by the
     // main window and shown once it is on screen, never a window of its own.

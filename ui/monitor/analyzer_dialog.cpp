@@ -86,16 +86,16 @@ void AnalyzerDialog::accept() {
     QDialog::accept();
 }
 
-void MainDialog::AddAnalyzerEntry() {
-    analyzerAction_ = new QAction(QStringLiteral("&Logic analyzer…"), this);
+void MonitorController::AddAnalyzerEntry() {
+    analyzerAction_ = new QAction(QStringLiteral("&Logic analyzer…"), &window_);
     // Checked while the monitor watches through an analyzer.
     analyzerAction_->setCheckable(true);
-    addAction(analyzerAction_);
-    connect(analyzerAction_, &QAction::triggered, this, &MainDialog::ChooseAnalyzer);
+    window_.addAction(analyzerAction_);
+    connect(analyzerAction_, &QAction::triggered, this, &MonitorController::ChooseAnalyzer);
 }
 
-void MainDialog::ChooseAnalyzer() {
-    AnalyzerDialog dialog(RememberedAnalyzer(), this);
+void MonitorController::ChooseAnalyzer() {
+    AnalyzerDialog dialog(RememberedAnalyzer(), &window_);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     analyzerAction_->setChecked(analyzer_ != nullptr);  // a click toggled it; the state is the analyzer's
     if (!accepted) return;
@@ -104,15 +104,15 @@ void MainDialog::ChooseAnalyzer() {
     UseAnalyzer(choice.on ? &dialog.Settings() : nullptr);
 }
 
-void MainDialog::UseAnalyzer(const monitor::AnalyzerSettings* settings) {
-    if (session_->monitorOn) OnMonitorToggle();
+void MonitorController::UseAnalyzer(const monitor::AnalyzerSettings* settings) {
+    if (session_.monitorOn) OnMonitorToggle();
     // The transfers window still reads the monitor's clock for the log the analyzer made.
     if (analyzer_) monitorClock_.Release(*analyzer_);
     analyzer_.reset();
-    session_->sniffer = adapterSniffer_;
+    session_.sniffer = adapterSniffer_;
     if (settings) {
         analyzer_ = std::make_unique<monitor::LiveAnalyzer>(*settings);
-        session_->sniffer = analyzer_.get();
+        session_.sniffer = analyzer_.get();
     }
     analyzerAction_->setChecked(analyzer_ != nullptr);
 }

@@ -52,42 +52,56 @@ void AppendLinesToHistory(QComboBox& history, const std::vector<std::string>& li
 
 }  // namespace
 
-void MainDialog::OnMonitorToggle() {
+MonitorController::MonitorController(MainDialog& window, eeprom::Session& session)
+    : window_(window), session_(session) {
+    m_busLog = window.Control<resources::ListBox>(ids::kBusLog);
+    m_logHistory = window.Control<QComboBox>(ids::kLogHistory);
+    m_pollTimer = new QTimer(this);
+    m_pollTimer->setInterval(5);
+}
+
+MonitorController::~MonitorController() {
+    // The transfers window reads the log and the remarks, which go before
+    // the window would delete it.
+    delete transfersWindow_;
+}
+
+void MonitorController::OnMonitorToggle() {
     // Without a controller there is nothing to monitor. A monitor already
     // running is still stopped: a probe made meanwhile (Enter is "Reset PCF ")
     // may have lost the controller, and the button must never get stuck on
     // "Monitor OFF" with the timer ticking on. A logic analyzer needs no
     // controller: it watches on its own.
-    if (session_->monitorOn == 0 && !session_->sniffer) {
+    if (session_.monitorOn == 0 && !session_.sniffer) {
         ShowMessage(QString::fromLatin1(monitor::kCannotWatchMessage));
         return;
     }
-    hardware::BusSniffer& sniffer = *session_->sniffer;
+    hardware::BusSniffer& sniffer = *session_.sniffer;
     const bool ownController = !analyzer_;
-    if (session_->monitorOn == 0 && ownController && session_->controllerPresent == 0) return;
+    if (session_.monitorOn == 0 && ownController && session_.controllerPresent == 0) return;
 
-    if (session_->monitorOn == 0) {
+    if (session_.monitorOn == 0) {
         m_pollTimer->start();
-        session_->monitorOn = 1;
-        if (session_->latch && m_resetDev->isChecked()) {
+        session_.monitorOn = 1;
+        if (session_.latch && window_.m_resetDev->isChecked()) {
             // The pulse "Reset Dev" armed; it is given once.
-            m_resetDev->setChecked(false);
-            session_->adapter.ResetAdapter(1, session_->adapter.Latch());
-            UpdateData(false);
+            window_.m_resetDev->setChecked(false);
+            session_.adapter.ResetAdapter(1, session_.adapter.Latch());
+            window_.UpdateData(false);
         }
-        if (session_->latch && m_stopDev->isChecked()) {
+        if (session_.latch && window_.m_stopDev->isChecked()) {
             // The device is released from its stopped state as capturing begins.
-            m_stopDev->setChecked(false);
-            session_->adapter.SetLatchBit(hardware::kLineDevA);
-            session_->adapter.ClearLatchBit(hardware::kLineDevB);
-            session_->adapter.WriteLatch(session_->adapter.Latch());
-            session_->adapter.ResetAdapter(0, session_->adapter.Latch());
-            UpdateData(false);
+            window_.m_stopDev->setChecked(false);
+            session_.adapter.SetLatchBit(hardware::kLineDevA);
+            session_.adapter.ClearLatchBit(hardware::kLineDevB);
+            session_.adapter.WriteLatch(session_.adapter.Latch());
+            session_.adapter.ResetAdapter(0, session_.adapter.Latch());
+            window_.UpdateData(false);
         }
         StartMonitor(sniffer);
         if (!sniffer.Trouble().empty()) {
             m_pollTimer->stop();
-            session_->monitorOn = 0;
+            session_.monitorOn = 0;
             ShowMessage(QString::fromStdString(sniffer.Trouble()));
             return;
         }
@@ -95,32 +109,32 @@ void MainDialog::OnMonitorToggle() {
         monitorClock_.Follow(sniffer);
         transferLog_.Start(monitorClock_.NowUs());
         if (transfersWindow_) transfersWindow_->Reset();
-        Button(ids::kMonitor)->setText(QStringLiteral("Monitor OFF"));
+        window_.Button(ids::kMonitor)->setText(QStringLiteral("Monitor OFF"));
         return;
     }
 
     m_pollTimer->stop();
     StopMonitor(sniffer);
-    if (ownController) OnResetPcf();
-    Button(ids::kMonitor)->setText(QStringLiteral("Monitor ON"));
-    session_->monitorOn = 0;
+    if (ownController) window_.OnResetPcf();
+    window_.Button(ids::kMonitor)->setText(QStringLiteral("Monitor ON"));
+    session_.monitorOn = 0;
 
     const std::vector<std::string> lines = ListTexts(*m_busLog);
     AppendLinesToHistory(*m_logHistory, lines);
-    std::string deviceAddress = m_deviceAddress.toStdString();
-    const ImageStep step(*this, "Monitor replay");
-    ReplayLog(lines, session_->image, session_->marks, m_page, deviceAddress);
-    m_deviceAddress = QString::fromStdString(deviceAddress);
-    RefreshHexView();
-    UpdateData(false);
+    std::string deviceAddress = window_.m_deviceAddress.toStdString();
+    const ImageStep step(window_.Chip(), "Monitor replay");
+    ReplayLog(lines, session_.image, session_.marks, window_.m_page, deviceAddress);
+    window_.m_deviceAddress = QString::fromStdString(deviceAddress);
+    window_.Chip().RefreshHexView();
+    window_.UpdateData(false);
 }
 
-void MainDialog::OnPollTimer() {
-    if (!analyzer_ && session_->controllerPresent == 0) return;
+void MonitorController::OnPollTimer() {
+    if (!analyzer_ && session_.controllerPresent == 0) return;
     // The controller is set up afresh for every pass, so that whatever
     // happened between passes (a probe, a line change) never ends capturing.
     MonitorPass(
-        *session_->sniffer, session_->filterRead, session_->filterWrite,
+        *session_.sniffer, session_.filterRead, session_.filterWrite,
         [this](std::string_view line) {
             m_busLog->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
         },
@@ -130,42 +144,43 @@ void MainDialog::OnPollTimer() {
             }
         });
     if (transfersWindow_) transfersWindow_->Refresh();
-    if (!session_->sniffer->Trouble().empty()) AnalyzerEnded();
+    if (!session_.sniffer->Trouble().empty()) AnalyzerEnded();
     // A recorded capture played to its end: the monitor stops as on a click,
     // and its transfers are replayed into the image.
-    if (analyzer_ && analyzer_->Finished() && session_->monitorOn) OnMonitorToggle();
+    if (analyzer_ && analyzer_->Finished() && session_.monitorOn) OnMonitorToggle();
 }
 
-void MainDialog::AnalyzerEnded() {
+void MonitorController::AnalyzerEnded() {
     // The lines it gave stay, replayed into the image as on any stop.
-    const QString why = QString::fromStdString(session_->sniffer->Trouble());
-    if (session_->monitorOn) OnMonitorToggle();
+    const QString why = QString::fromStdString(session_.sniffer->Trouble());
+    if (session_.monitorOn) OnMonitorToggle();
     ShowMessage(why);
 }
 
-void MainDialog::OnFilterKillFocus() {
-    UpdateData(true);
-    const MonitorFilter filter = FilterBytes(HexTextValue(m_filter));
-    session_->filterRead = filter.read;
-    session_->filterWrite = filter.write;
-    UpdateData(false);
+void MonitorController::OnFilterKillFocus() {
+    window_.UpdateData(true);
+    const MonitorFilter filter = FilterBytes(HexTextValue(window_.m_filter));
+    session_.filterRead = filter.read;
+    session_.filterWrite = filter.write;
+    window_.UpdateData(false);
 }
 
-void MainDialog::AddTransfersWindowEntry() {
-    transfersWindowAction_ = new QAction(QStringLiteral("Bus &transfers"), this);
-    addAction(transfersWindowAction_);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(transfersWindowAction_, &QAction::triggered, this, &MainDialog::ShowTransfersWindow);
+void MonitorController::AddTransfersWindowEntry() {
+    transfersWindowAction_ = new QAction(QStringLiteral("Bus &transfers"), &window_);
+    window_.addAction(transfersWindowAction_);
+    window_.setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(transfersWindowAction_, &QAction::triggered, this, &MonitorController::ShowTransfersWindow);
 }
 
-void MainDialog::ShowTransfersWindow() {
+void MonitorController::ShowTransfersWindow() {
     if (!transfersWindow_) {
         // Names come from the remarks base as it stands when a row is drawn.
         auto names = [this](std::uint8_t address, std::uint8_t reg) {
-            return console::DisplayText(console::RegisterNote(m_remarkLines, address, reg)).toStdString();
+            return console::DisplayText(console::RegisterNote(window_.Console().m_remarkLines, address, reg))
+                .toStdString();
         };
         auto now = [this] { return monitorClock_.NowUs(); };
-        transfersWindow_ = new TransfersWindow(transferLog_, names, now, this);
+        transfersWindow_ = new TransfersWindow(transferLog_, names, now, &window_);
         FitWindowToScreen(*transfersWindow_);
     }
     transfersWindow_->Refresh();

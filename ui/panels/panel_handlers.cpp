@@ -1,4 +1,4 @@
-// The main window's side of the two panels: the "Extended" button and the
+// The main window's side of the two panels (panels_controller.h) and the
 // reset of the open-panel pointers.
 #include <QGuiApplication>
 #include <QPushButton>
@@ -29,13 +29,16 @@ void ResetAppState() {
     g_dacPanel = nullptr;
 }
 
-void MainDialog::OnExtended() {
-    QPushButton* button = Button(ids::kExtended);
+PanelsController::PanelsController(MainDialog& window, eeprom::Session& session)
+    : window_(window), session_(session) {}
+
+void PanelsController::OnExtended() {
+    QPushButton* button = window_.Button(ids::kExtended);
     if (g_extPanel == nullptr) {
         // The panel starts up on the main adapter's base and latch as they
         // are at this moment.
-        g_extPanel = new ExtSlidersDialog(this, session_->adapter);
-        PlaceBeside(*g_extPanel, *this);
+        g_extPanel = new ExtSlidersDialog(&window_, session_.adapter);
+        PlaceBeside(*g_extPanel, window_);
         g_extPanel->show();
         button->setText(QStringLiteral("Close Ext."));
     } else {

@@ -418,7 +418,7 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
 class BenchWindowWithMainWindow : public BenchWindowTest {
 protected:
     void ChooseChipEntry(const QString& text) {
-        QComboBox* list = dialog().m_chipList;
+        QComboBox* list = dialog().Chip().m_chipList;
         const int index = list->findText(text);
         ASSERT_GE(index, 0) << qPrintable(text);
         list->setCurrentIndex(index);
@@ -428,7 +428,7 @@ protected:
     // is dropped so that long runs stay small.
     void Poll(int passes) {
         for (int i = 0; i < passes; ++i) {
-            dialog().OnPollTimer();
+            dialog().Monitor().OnPollTimer();
             recorder().log.clear();
         }
     }
@@ -438,7 +438,7 @@ TEST_F(BenchWindowWithMainWindow, BusHeldBusyHereMakesTheNextConsoleWriteFail) {
     dialog().Edit(ids::kSendAddress)->setText("40");
     dialog().Edit(ids::kSendSubAddress)->setText("05");
     dialog().Edit(ids::kSendData)->setText("33");
-    dialog().m_online->setChecked(true);
+    dialog().Console().m_online->setChecked(true);
     Toggle("Bus held busy");
     Click(ids::kSend);
     EXPECT_EQ(messages, QStringList{"ERROR I2c"});
@@ -466,7 +466,7 @@ TEST_F(BenchWindowWithMainWindow, AChipReadShowsTheSameBytesInBothWindows) {
     ASSERT_TRUE(messages.isEmpty()) << qPrintable(messages.join('|'));
     Tick();
     const ByteGridState& grid = Window().EepromGrid()->State();
-    HexView* view = dialog().m_hexView;
+    HexView* view = dialog().Chip().m_hexView;
     for (int offset = 0; offset < 256; ++offset) {
         const int at = 256 + offset;
         ASSERT_EQ(session().image[static_cast<std::size_t>(at)], static_cast<std::uint8_t>(dump[at])) << at;
@@ -516,7 +516,7 @@ TEST_F(BenchWindowWithMainWindow, TheDemoMasterPlaysWhileTheMonitorLogsIt) {
     ASSERT_GE(bench().TransfersPlayed(), 4u);
     Tick();
     EXPECT_EQ(Window().MasterText(), QStringLiteral("Transfers played: %1").arg(bench().TransfersPlayed()));
-    EXPECT_GT(dialog().m_busLog->count(), 0);
+    EXPECT_GT(dialog().Monitor().m_busLog->count(), 0);
     Click(ids::kMonitor);
 
     // What the demo put on the bus, as a waveform file.

@@ -27,17 +27,17 @@ protected:
     }
     // The user picks entry `index` from the drop-down list.
     void Choose(int index) {
-        QComboBox* combo = dialog().m_remarks;
+        QComboBox* combo = dialog().Console().m_remarks;
         combo->setCurrentIndex(index);
         emit combo->activated(index);
     }
     QStringList Shown() const {
         QStringList texts;
-        QComboBox* combo = const_cast<RemarksWindow*>(this)->dialog().m_remarks;
+        QComboBox* combo = const_cast<RemarksWindow*>(this)->dialog().Console().m_remarks;
         for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
         return texts;
     }
-    std::vector<std::string> Lines() { return dialog().m_remarkLines.Entries(); }
+    std::vector<std::string> Lines() { return dialog().Console().m_remarkLines.Entries(); }
     QString Path(const QString& name) const { return dir.filePath(name); }
     QByteArray ReadFile(const QString& path) const {
         QFile file(path);
@@ -64,14 +64,14 @@ TEST_F(RemarksWindow, AddingARegisterTwiceKeepsTheFirstDataAndTheNewNote) {
     MainDialog& d = dialog();
     Add("A0", "10", "5A", "first");
     EXPECT_EQ(Shown(), (QStringList{"", "A0 10 5A first"}));
-    EXPECT_EQ(d.m_remarks->currentIndex(), 1);
+    EXPECT_EQ(d.Console().m_remarks->currentIndex(), 1);
     EXPECT_EQ(Text(ids::kRemarkText), "");
-    EXPECT_EQ(dialog().LastRemark(), "first");
+    EXPECT_EQ(dialog().Console().LastRemark(), "first");
 
     Add("A0", "10", "77", "second");
     EXPECT_EQ(Shown(), (QStringList{"", "A0 10 5A second"}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{"", "A0 10 5A second"}));
-    EXPECT_EQ(dialog().LastRemark(), "second");
+    EXPECT_EQ(dialog().Console().LastRemark(), "second");
     // Without a note nothing is added.
     Click(ids::kAddRemark);
     EXPECT_EQ(Shown().size(), 2);
@@ -84,7 +84,7 @@ TEST_F(RemarksWindow, RenamingSelectsTheRenamedLine) {
     EXPECT_EQ(Shown(), (QStringList{"", "B0 20 00 other", "A0 10 5A gain"}));
     Add("A0", "10", "5A", "volume");
     EXPECT_EQ(Shown(), (QStringList{"", "A0 10 5A volume", "B0 20 00 other"}));
-    EXPECT_EQ(d.m_remarks->currentText(), "A0 10 5A volume");
+    EXPECT_EQ(d.Console().m_remarks->currentText(), "A0 10 5A volume");
 }
 
 TEST_F(RemarksWindow, ShortFieldsInsertANewLineEachTime) {
@@ -98,8 +98,8 @@ TEST_F(RemarksWindow, ChoosingALineFillsTheConsoleWithoutATransfer) {
     Add("A0", "10", "5A", "amplifier gain");
     Add("40", "05", "C3", "volume");
     SetConsole("00", "00", "80");
-    d.m_chipList->setCurrentIndex(0);
-    d.m_online->setChecked(true);
+    d.Chip().m_chipList->setCurrentIndex(0);
+    d.Console().m_online->setChecked(true);
     recorder().log.clear();
     const std::uint64_t writes = bench().RegisterWrites();
 
@@ -107,10 +107,10 @@ TEST_F(RemarksWindow, ChoosingALineFillsTheConsoleWithoutATransfer) {
     EXPECT_EQ(Text(ids::kSendAddress), "40");
     EXPECT_EQ(Text(ids::kSendSubAddress), "05");
     EXPECT_EQ(Text(ids::kSendData), "C3");
-    EXPECT_EQ(d.m_slider->value(), 0xC3);
-    EXPECT_EQ(d.m_spin->Pos(), 0xC3);
-    EXPECT_FALSE(d.m_online->isChecked());
-    EXPECT_EQ(dialog().LastRemark(), " volume");  // from character 8, the blank included
+    EXPECT_EQ(d.Console().m_slider->value(), 0xC3);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 0xC3);
+    EXPECT_FALSE(d.Console().m_online->isChecked());
+    EXPECT_EQ(dialog().Console().LastRemark(), " volume");  // from character 8, the blank included
     EXPECT_TRUE(recorder().log.empty());
     EXPECT_EQ(bench().RegisterWrites(), writes);
 }
@@ -120,14 +120,14 @@ TEST_F(RemarksWindow, ChoosingTheBlankEntryOnlyUnchecksOnline) {
     Add("A0", "10", "5A", "gain");
     SetConsole("42", "07", "99");
     TypeInto(ids::kRemarkText, "draft");
-    d.m_online->setChecked(true);
+    d.Console().m_online->setChecked(true);
     Choose(0);
-    EXPECT_FALSE(d.m_online->isChecked());
+    EXPECT_FALSE(d.Console().m_online->isChecked());
     EXPECT_EQ(Text(ids::kSendAddress), "42");
     EXPECT_EQ(Text(ids::kSendSubAddress), "07");
     EXPECT_EQ(Text(ids::kSendData), "99");
     EXPECT_EQ(Text(ids::kRemarkText), "draft");
-    EXPECT_EQ(dialog().LastRemark(), "gain");
+    EXPECT_EQ(dialog().Console().LastRemark(), "gain");
 }
 
 TEST_F(RemarksWindow, ALineThatNamesNoRegisterFillsNothing) {
@@ -138,7 +138,7 @@ TEST_F(RemarksWindow, ALineThatNamesNoRegisterFillsNothing) {
     Choose(Shown().indexOf("Amplifier board"));
     EXPECT_EQ(Text(ids::kSendAddress), "42");
     EXPECT_EQ(Text(ids::kSendData), "99");
-    EXPECT_EQ(dialog().m_slider->value(), 0x80);
+    EXPECT_EQ(dialog().Console().m_slider->value(), 0x80);
 }
 
 TEST_F(RemarksWindow, SavedBaseIsEachLineThenCrLf) {
@@ -168,7 +168,7 @@ TEST_F(RemarksWindow, LoadingTheSavedBaseBackLeavesOneCopyOfEachLine) {
     EXPECT_EQ(shown[0], "");
     shown.sort();
     EXPECT_EQ(shown, (QStringList{"", "A 10 5A thrice", "A 20 00 twice", "B0 30 11 once"}));
-    EXPECT_EQ(Shown().size(), dialog().m_remarkLines.Count());
+    EXPECT_EQ(Shown().size(), dialog().Console().m_remarkLines.Count());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -180,7 +180,7 @@ TEST_F(RemarksWindow, EightBitNotesSurviveLoadChooseAndSave) {
     ASSERT_EQ(Shown().size(), 2);
     EXPECT_EQ(Shown()[1], QString::fromLatin1(line));
     Choose(1);
-    EXPECT_EQ(dialog().LastRemark(), std::string(" Verst\xe4rker"));
+    EXPECT_EQ(dialog().Console().LastRemark(), std::string(" Verst\xe4rker"));
     SaveTo(Path("again.baz"));
     EXPECT_EQ(ReadFile(Path("again.baz")), "\r\n" + line + "\r\n");
 }
@@ -191,7 +191,7 @@ TEST_F(RemarksWindow, LoadAddsToTheListAndKeepsTheSelection) {
     WriteFile(Path("in.baz"), "\r\nB0 11 00 y\nA0 10 5A x");
     LoadFrom(Path("in.baz"));
     EXPECT_EQ(Shown(), (QStringList{"", "A0 10 5A x", "B0 11 00 y", "C0 00 01 kept"}));
-    EXPECT_EQ(d.m_remarks->currentText(), "C0 00 01 kept");
+    EXPECT_EQ(d.Console().m_remarks->currentText(), "C0 00 01 kept");
 }
 
 TEST_F(RemarksWindow, FailedSaveAndLoadAreReportedAndChangeNothing) {
@@ -223,13 +223,13 @@ TEST_F(RemarksWindow, HexViewSelectionFindsTheRegistersLineByTheSameKey) {
     WriteFile(Path("short.baz"), "A 23\r\n");
     LoadFrom(Path("short.baz"));
     ClickHexItem(HexOffsetItem(0x23));
-    EXPECT_EQ(d.m_remarks->currentText(), "A1 23 5A first");
+    EXPECT_EQ(d.Console().m_remarks->currentText(), "A1 23 5A first");
     // A device address shorter than two characters finds nothing.
     d.Edit(ids::kDeviceAddress)->setText("A");
     d.UpdateData(true);
     ClickHexItem(HexOffsetItem(0x24));
     ClickHexItem(HexOffsetItem(0x23));
-    EXPECT_EQ(d.m_remarks->currentIndex(), 0);
+    EXPECT_EQ(d.Console().m_remarks->currentIndex(), 0);
 }
 
 }  // namespace

@@ -28,11 +28,11 @@ protected:
     // (blank) chip entry, the three fields, and "Online".
     void SetConsole(const QString& address, const QString& sub, const QString& data, bool online) {
         MainDialog& d = dialog();
-        d.m_chipList->setCurrentIndex(0);
+        d.Chip().m_chipList->setCurrentIndex(0);
         d.Edit(ids::kSendAddress)->setText(address);
         d.Edit(ids::kSendSubAddress)->setText(sub);
         d.Edit(ids::kSendData)->setText(data);
-        d.m_online->setChecked(online);
+        d.Console().m_online->setChecked(online);
         d.UpdateData(true);
         recorder().log.clear();
     }
@@ -53,15 +53,15 @@ protected:
                ecr == std::vector<std::uint8_t>{0x34, 0x80, 0x00, 0x80} &&
                data == std::vector<std::uint8_t>{0x55, 0xFD};
     }
-    void Key(int key) { PressKey(dialog().m_slider, key); }
+    void Key(int key) { PressKey(dialog().Console().m_slider, key); }
     void Wheel(int steps) {
-        resources::TrackBar* slider = dialog().m_slider;
+        resources::TrackBar* slider = dialog().Console().m_slider;
         const QPointF at = slider->rect().center();
         QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(slider, &wheel);
     }
-    QRect HandleRect() { return testsupport::SliderHandleRect(dialog().m_slider); }
+    QRect HandleRect() { return testsupport::SliderHandleRect(dialog().Console().m_slider); }
     // The bytes the console last wrote to register 0x05 of device 0x40.
     std::uint8_t Register05() { return bench().Register(0x40, 0x05); }
 };
@@ -81,12 +81,12 @@ TEST_F(SendConsole, OfflineSendAndMovesReinitialiseButWriteNothing) {
     EXPECT_EQ(Starts(), 0);
     EXPECT_EQ(bench().RegisterWrites(), writes);
     EXPECT_EQ(Text(ids::kSendData), "81");  // the fields still follow the slider
-    EXPECT_EQ(dialog().m_spin->Pos(), 0x81);
+    EXPECT_EQ(dialog().Console().m_spin->Pos(), 0x81);
 }
 
 TEST_F(SendConsole, ASerialChipInTheListKeepsTheConsoleOffThePort) {
     SetConsole("40", "05", "33", true);
-    dialog().m_chipList->setCurrentIndex(dialog().m_chipList->findText("93C46 (8)"));
+    dialog().Chip().m_chipList->setCurrentIndex(dialog().Chip().m_chipList->findText("93C46 (8)"));
     Click(ids::kSend);
     Key(Qt::Key_Right);
     EXPECT_TRUE(recorder().log.empty());
@@ -113,14 +113,14 @@ TEST_F(SendConsole, EachSliderMoveWritesItsNewPositionOnce) {
     const auto expectOneWrite = [&](const char* how, auto move) {
         recorder().log.clear();
         const std::uint64_t before = bench().RegisterWrites();
-        const int oldValue = d.m_slider->value();
+        const int oldValue = d.Console().m_slider->value();
         move();
-        EXPECT_NE(d.m_slider->value(), oldValue) << how;
+        EXPECT_NE(d.Console().m_slider->value(), oldValue) << how;
         EXPECT_EQ(bench().RegisterWrites(), before + 1) << how;
         EXPECT_EQ(Starts(), 1) << how;
-        EXPECT_EQ(Register05(), d.m_slider->value()) << how;
-        EXPECT_EQ(Text(ids::kSendData), HexByteText(d.m_slider->value())) << how;
-        EXPECT_EQ(d.m_spin->Pos(), d.m_slider->value()) << how;
+        EXPECT_EQ(Register05(), d.Console().m_slider->value()) << how;
+        EXPECT_EQ(Text(ids::kSendData), HexByteText(d.Console().m_slider->value())) << how;
+        EXPECT_EQ(d.Console().m_spin->Pos(), d.Console().m_slider->value()) << how;
     };
     expectOneWrite("right arrow", [&] { Key(Qt::Key_Right); });
     expectOneWrite("left arrow", [&] { Key(Qt::Key_Left); });
@@ -136,13 +136,13 @@ TEST_F(SendConsole, EachSliderMoveWritesItsNewPositionOnce) {
     Key(Qt::Key_Right);
     Key(Qt::Key_End);
     EXPECT_EQ(Starts(), 2);
-    EXPECT_EQ(d.m_slider->value(), 0xFF);
+    EXPECT_EQ(d.Console().m_slider->value(), 0xFF);
     EXPECT_EQ(Register05(), 0xFF);
 }
 
 TEST_F(SendConsole, DragWritesTheGrabEachMoveAndTheRelease) {
     SetConsole("40", "05", "80", true);
-    resources::TrackBar* slider = dialog().m_slider;
+    resources::TrackBar* slider = dialog().Console().m_slider;
     const QPoint grab = HandleRect().center();
     std::uint64_t before = bench().RegisterWrites();
     QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, grab);
@@ -169,7 +169,7 @@ TEST_F(SendConsole, DragWritesTheGrabEachMoveAndTheRelease) {
 
 TEST_F(SendConsole, ClickOnTheGrooveWritesTheNewPositionThenTheRelease) {
     SetConsole("40", "05", "80", true);
-    resources::TrackBar* slider = dialog().m_slider;
+    resources::TrackBar* slider = dialog().Console().m_slider;
     const QRect handle = HandleRect();
     const std::uint64_t before = bench().RegisterWrites();
     QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier,
@@ -185,22 +185,22 @@ TEST_F(SendConsole, ClickOnTheGrooveWritesTheNewPositionThenTheRelease) {
 TEST_F(SendConsole, SpinClicksWriteThePositionTheyStepTo) {
     SetConsole("40", "05", "80", true);
     MainDialog& d = dialog();
-    d.m_spin->UpButton()->click();
+    d.Console().m_spin->UpButton()->click();
     EXPECT_EQ(Register05(), 0x81);
-    EXPECT_EQ(d.m_spin->Pos(), 0x81);
-    EXPECT_EQ(d.m_slider->value(), 0x81);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 0x81);
+    EXPECT_EQ(d.Console().m_slider->value(), 0x81);
     EXPECT_EQ(Text(ids::kSendData), "81");
-    d.m_spin->DownButton()->click();
-    d.m_spin->DownButton()->click();
+    d.Console().m_spin->DownButton()->click();
+    d.Console().m_spin->DownButton()->click();
     EXPECT_EQ(Register05(), 0x7F);
-    EXPECT_EQ(d.m_spin->Pos(), 0x7F);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 0x7F);
     // At the top of the range a click sends the top value again.
-    d.m_spin->SetPos(255);
+    d.Console().m_spin->SetPos(255);
     const std::uint64_t before = bench().RegisterWrites();
-    d.m_spin->UpButton()->click();
+    d.Console().m_spin->UpButton()->click();
     EXPECT_EQ(bench().RegisterWrites(), before + 1);
     EXPECT_EQ(Register05(), 0xFF);
-    EXPECT_EQ(d.m_spin->Pos(), 255);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 255);
 }
 
 TEST_F(SendConsole, AWheelTurnOverTheSliderKeepsAnAddressBeingTyped) {
@@ -210,7 +210,7 @@ TEST_F(SendConsole, AWheelTurnOverTheSliderKeepsAnAddressBeingTyped) {
     TypeInto(ids::kSendSubAddress, "07");
     Wheel(1);
     EXPECT_EQ(Text(ids::kSendAddress), "42");
-    EXPECT_EQ(bench().Register(0x42, 0x07), dialog().m_slider->value());
+    EXPECT_EQ(bench().Register(0x42, 0x07), dialog().Console().m_slider->value());
 }
 
 // --- No controller -----------------------------------------------------------------
@@ -226,10 +226,10 @@ TEST_F(SendConsoleNoController, SendDoesNothingAndTheSliderOnlyUpdatesTheFields)
     Click(ids::kSend);
     EXPECT_EQ(Text(ids::kSendData), "33");
     Key(Qt::Key_Right);
-    dialog().m_spin->UpButton()->click();
+    dialog().Console().m_spin->UpButton()->click();
     EXPECT_TRUE(recorder().log.empty());
     EXPECT_EQ(Text(ids::kSendData), "82");
-    EXPECT_EQ(dialog().m_slider->value(), 0x82);
+    EXPECT_EQ(dialog().Console().m_slider->value(), 0x82);
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -238,10 +238,10 @@ TEST_F(SendConsoleNoController, SendDoesNothingAndTheSliderOnlyUpdatesTheFields)
 TEST_F(SendConsole, TieMirrorsTheByteIntoTheEepromAndTheImage) {
     SetConsole("A0", "10", "5A", true);
     MainDialog& d = dialog();
-    d.m_tie->setChecked(true);
+    d.Console().m_tie->setChecked(true);
     d.Edit(ids::kByteOffset)->setText("10");
     const int item = HexOffsetItem(0x10);
-    const QString viewBefore = d.m_hexView->item(item)->text();
+    const QString viewBefore = d.Chip().m_hexView->item(item)->text();
     Click(ids::kSend);
     EXPECT_EQ(Starts(), 2);
     // Both writes: device 0xA0, register 0x10, data 0x5A.
@@ -251,7 +251,7 @@ TEST_F(SendConsole, TieMirrorsTheByteIntoTheEepromAndTheImage) {
     EXPECT_EQ(session().image[0x10], 0x5A);
     EXPECT_EQ(Text(ids::kByteValue), "5A");
     // An address in the EEPROM range leaves the view alone.
-    EXPECT_EQ(d.m_hexView->item(item)->text(), viewBefore);
+    EXPECT_EQ(d.Chip().m_hexView->item(item)->text(), viewBefore);
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -259,27 +259,27 @@ TEST_F(SendConsole, TieOnAnotherPageAndAnotherDeviceShowsTheByte) {
     MainDialog& d = dialog();
     Click(ids::kNextPage);  // page 1, device address A3
     SetConsole("40", "05", "3C", true);
-    d.m_tie->setChecked(true);
+    d.Console().m_tie->setChecked(true);
     d.Edit(ids::kByteOffset)->setText("20");
     Click(ids::kSend);
     EXPECT_EQ(Register05(), 0x3C);
     EXPECT_EQ(bench().Eeprom()[256 + 0x20], 0x3C);  // block 1 is device 0xA2
     EXPECT_EQ(session().image[256 + 0x20], 0x3C);
     const int item = HexOffsetItem(0x20);
-    EXPECT_EQ(d.m_hexView->item(item)->text().trimmed(), "3C");
-    EXPECT_EQ(d.m_hexView->CurSel(), item);
+    EXPECT_EQ(d.Chip().m_hexView->item(item)->text().trimmed(), "3C");
+    EXPECT_EQ(d.Chip().m_hexView->CurSel(), item);
 }
 
 TEST_F(SendConsole, WritingTheDeviceOnShowFollowsInTheHexView) {
     MainDialog& d = dialog();
     session().image[0x00] = 0x11;
-    d.RefreshHexView();
+    d.Chip().RefreshHexView();
     SetConsole("A1", "23", "77", true);
     Click(ids::kSend);
     const int item = HexOffsetItem(0x23);
-    EXPECT_EQ(d.m_hexView->item(item)->text().trimmed(), "77");
-    EXPECT_EQ(d.m_hexView->CurSel(), item);
-    EXPECT_EQ(d.m_hexView->ItemOffset(item), 0x23);
+    EXPECT_EQ(d.Chip().m_hexView->item(item)->text().trimmed(), "77");
+    EXPECT_EQ(d.Chip().m_hexView->CurSel(), item);
+    EXPECT_EQ(d.Chip().m_hexView->ItemOffset(item), 0x23);
     EXPECT_EQ(Text(ids::kByteOffset), "23");
     EXPECT_EQ(bench().Eeprom()[0x23], 0x77);
     // The value edit shows the image byte under the new offset, so that Enter
@@ -294,7 +294,7 @@ TEST_F(SendConsole, OnlyTheExactDeviceTextFollowsInTheHexView) {
     MainDialog& d = dialog();
     SetConsole("A0", "23", "77", true);  // the same chip, but not the text "A1"
     Click(ids::kSend);
-    EXPECT_EQ(d.m_hexView->item(HexOffsetItem(0x23))->text().trimmed(), "00");
+    EXPECT_EQ(d.Chip().m_hexView->item(HexOffsetItem(0x23))->text().trimmed(), "00");
     EXPECT_EQ(Text(ids::kByteOffset), "00");
     EXPECT_EQ(bench().Eeprom()[0x23], 0x77);
 }
@@ -309,16 +309,16 @@ TEST_F(SendConsole, BusyBusIsReportedOncePerWriteAndTheWindowGoesOn) {
     EXPECT_EQ(Register05(), 0x00);
 
     messages.clear();
-    dialog().m_tie->setChecked(true);
+    dialog().Console().m_tie->setChecked(true);
     Click(ids::kSend);
     EXPECT_EQ(messages, (QStringList{"ERROR I2c", "ERROR I2c"}));
 
     messages.clear();
-    dialog().m_tie->setChecked(false);
+    dialog().Console().m_tie->setChecked(false);
     bench().SetBusHeldBusy(false);
     Key(Qt::Key_Right);
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(Register05(), dialog().m_slider->value());
+    EXPECT_EQ(Register05(), dialog().Console().m_slider->value());
 }
 
 // A device that does not acknowledge is told once per run of failed writes,

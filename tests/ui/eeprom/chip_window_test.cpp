@@ -49,11 +49,11 @@ protected:
         return std::all_of(session().marks.begin() + from, session().marks.begin() + to,
                            [mark](std::uint8_t m) { return m == mark; });
     }
-    QString ItemAt(int offset) { return dialog().m_hexView->item(HexOffsetItem(offset))->text(); }
+    QString ItemAt(int offset) { return dialog().Chip().m_hexView->item(HexOffsetItem(offset))->text(); }
     void ExpectBarAtRest() {
-        EXPECT_EQ(dialog().m_progress->minimum(), 0);
-        EXPECT_EQ(dialog().m_progress->maximum(), 255);
-        EXPECT_EQ(dialog().m_progress->value(), 0);
+        EXPECT_EQ(dialog().Chip().m_progress->minimum(), 0);
+        EXPECT_EQ(dialog().Chip().m_progress->maximum(), 255);
+        EXPECT_EQ(dialog().Chip().m_progress->value(), 0);
     }
 };
 
@@ -67,7 +67,7 @@ protected:
             bench().Eeprom()[i] = static_cast<std::uint8_t>(i ^ 0x5A);
         session().image.fill(0xEE);
         session().marks.fill(kMarkSeen);
-        dialog().RefreshHexView();
+        dialog().Chip().RefreshHexView();
     }
     void Configure(SimulatedBench::Config& config) override { config.registerDevices.push_back(0xB0); }
 };
@@ -76,7 +76,7 @@ TEST_F(I2cWindow, ReadFillsThePageOfTheSuggestedDevice) {
     Click(ids::kNextPage);
     Click(ids::kNextPage);
     ASSERT_EQ(Text(ids::kDeviceAddress), "A5");
-    dialog().m_tie->setChecked(true);
+    dialog().Console().m_tie->setChecked(true);
     Click(ids::kReadEeprom);
     for (int i = 0; i < kImageSize; ++i) {
         ASSERT_EQ(session().image[i], i >= 512 && i < 768 ? bench().Eeprom()[i] : 0xEE) << i;
@@ -85,7 +85,7 @@ TEST_F(I2cWindow, ReadFillsThePageOfTheSuggestedDevice) {
     EXPECT_TRUE(AllMarks(0, 512, kMarkSeen));
     EXPECT_TRUE(AllMarks(768, kImageSize, kMarkSeen));
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_FALSE(dialog().m_tie->isChecked());
+    EXPECT_FALSE(dialog().Console().m_tie->isChecked());
     EXPECT_EQ(Text(ids::kPage), "2");
     EXPECT_EQ(ItemAt(0x17), QString::asprintf("%02X ", bench().Eeprom()[512 + 0x17]));
     EXPECT_EQ(session().chip.capacity, 0);
@@ -93,7 +93,7 @@ TEST_F(I2cWindow, ReadFillsThePageOfTheSuggestedDevice) {
 }
 
 TEST_F(I2cWindow, FastTransfersAreOffUntilChosenThenRememberedAndUsed) {
-    QAction* fast = dialog().FastTransfersAction();
+    QAction* fast = dialog().Chip().FastTransfersAction();
     ASSERT_NE(fast, nullptr);
     EXPECT_TRUE(dialog().actions().contains(fast)) << "in the context menu";
     EXPECT_FALSE(fast->isChecked());
@@ -137,7 +137,7 @@ TEST_F(I2cWindow, ReadOutsideA0ToAfSaysSoAndKeepsTheImage) {
     EXPECT_EQ(messages, QStringList{"Address ERROR!! A0-AF"});
     EXPECT_EQ(session().image, before);
     // The untouched image is shown again rather than an empty grid.
-    EXPECT_EQ(dialog().m_hexView->count(), 256);
+    EXPECT_EQ(dialog().Chip().m_hexView->count(), 256);
     EXPECT_EQ(ItemAt(0), "EE ");
 }
 
@@ -156,7 +156,7 @@ TEST_F(I2cWindow, WriteGoesToTheDeviceTypedEvenOutsideA0ToAf) {
 
 TEST_F(I2cWindow, MemoryThatStopsAnsweringKeepsWhatWasRead) {
     // The memory goes away once byte 100 is in.
-    QObject::connect(dialog().m_progress, &QProgressBar::valueChanged, [this](int value) {
+    QObject::connect(dialog().Chip().m_progress, &QProgressBar::valueChanged, [this](int value) {
         if (value == 100) bench().SetEepromPresent(false);
     });
     Click(ids::kReadEeprom);
@@ -174,7 +174,7 @@ TEST_F(I2cWindow, MemoryThatStopsAnsweringKeepsWhatWasRead) {
                           "failed: Time Out   Error I2c  or check Page\n(Backups before writing can "
                           "be turned off in the window's context menu.)"});
     messages.clear();
-    dialog().BackupAction()->setChecked(false);
+    dialog().Chip().BackupAction()->setChecked(false);
     Click(ids::kWriteEeprom);
     EXPECT_EQ(messages, QStringList{"Time Out \n Error I2c\n or check Page"});
     EXPECT_EQ(bench().Eeprom(), stored);
@@ -269,7 +269,7 @@ TEST_F(SerialWindow, WholeChipsRoundTripThroughTheWindow) {
 
 TEST_F(SerialWindow, BarMovesPixelByPixelWhileTheWindowIsBlocked) {
     Choose("93C86 (8)");
-    QProgressBar* bar = dialog().m_progress;
+    QProgressBar* bar = dialog().Chip().m_progress;
     PaintWatcher watcher(bar);
     Click(ids::kReadEeprom);
     // No event loop ran during the read: every paint seen was synchronous.
@@ -299,8 +299,8 @@ TEST_F(SerialWindow, FailedWriteMarksOnlyWhatTheChipDidNotStore) {
     for (int i = 0; i < kImageSize; ++i) {
         ASSERT_EQ(session().marks[i], i < 256 && wanted[i] != 0x0F ? kMarkMismatch : kMarkNone) << i;
     }
-    EXPECT_EQ(dialog().HexMarkColour(1), QColor::fromRgb(kMarkColourMismatch));
-    EXPECT_FALSE(dialog().HexMarkColour(0).isValid());
+    EXPECT_EQ(dialog().Chip().HexMarkColour(1), QColor::fromRgb(kMarkColourMismatch));
+    EXPECT_FALSE(dialog().Chip().HexMarkColour(0).isValid());
 }
 
 // With the DAC chosen, Read and Write act on the memory parameters still in
@@ -335,7 +335,7 @@ TEST_F(SerialWindow, DacAfterAMemoryAnswersNoneOfItsFrames) {
     EXPECT_EQ(Text(ids::kPage), "1");
     FillImage(2);
     const Image pattern = session().image;
-    dialog().BackupAction()->setChecked(false);
+    dialog().Chip().BackupAction()->setChecked(false);
     Click(ids::kWriteEeprom);
     EXPECT_EQ(session().image, pattern);
     EXPECT_EQ(messages, QStringList(2, QString::fromLatin1(kNoChipMessage)));
@@ -367,7 +367,7 @@ TEST_F(SerialWindow, ScreenshotForReview) {
     for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<std::uint8_t>(i * 37 + 11);
     // What reached the screen while the read blocks the window.
     bool grabbed = false;
-    QObject::connect(dialog().m_progress, &QProgressBar::valueChanged, [&](int value) {
+    QObject::connect(dialog().Chip().m_progress, &QProgressBar::valueChanged, [&](int value) {
         if (grabbed || value < 1024) return;
         grabbed = true;
         QScreen* screen = dialog().screen();

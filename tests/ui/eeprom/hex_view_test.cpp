@@ -14,11 +14,11 @@ namespace {
 
 class HexViewTest : public testsupport::BenchFixture {
 protected:
-    HexView& view() { return *dialog().m_hexView; }
+    HexView& view() { return *dialog().Chip().m_hexView; }
     // A pattern over the whole image, shown afresh.
     void FillPattern() {
         for (int i = 0; i < kImageSize; ++i) session().image[i] = static_cast<std::uint8_t>(i * 13 + 5);
-        dialog().RefreshHexView();
+        dialog().Chip().RefreshHexView();
     }
     void SelectOffset(int offset) {
         Focus(&view());
@@ -40,9 +40,9 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
-    void AddLogLine(const QString& line) { dialog().m_busLog->addItem(line); }
+    void AddLogLine(const QString& line) { dialog().Monitor().m_busLog->addItem(line); }
     void ClickLogLine(int row) {
-        resources::ListBox* log = dialog().m_busLog;
+        resources::ListBox* log = dialog().Monitor().m_busLog;
         QTest::mouseClick(log->viewport(), Qt::LeftButton, Qt::NoModifier, log->ItemRect(row).center());
     }
 };
@@ -86,7 +86,7 @@ TEST_F(HexViewTest, HighlightsSitExactlyBehindTheirBytes) {
 TEST_F(HexViewTest, TwoDigitsEditTheSelectedByteInPlace) {
     FillPattern();
     session().image[0x20] = 0xA5;
-    dialog().RefreshHexView();
+    dialog().Chip().RefreshHexView();
     SelectOffset(0x20);
     const int item = view().CurSel();
     ASSERT_EQ(Text(ids::kByteValue), "A5");
@@ -120,7 +120,7 @@ TEST_F(HexViewTest, DigitsWithoutSelectionOrFocusChangeNothing) {
     Focus(dialog().Edit(ids::kSendAddress));
     PressKey(&view(), '7');  // the key reaches the list, but it has no focus
     EXPECT_EQ(session().image, before);
-    EXPECT_EQ(dialog().HexEntry().hexViewFocused, 0);
+    EXPECT_EQ(dialog().Chip().HexEntry().hexViewFocused, 0);
 }
 
 TEST_F(HexViewTest, RightArrowWrapsAtTheEndOfARowAndLeftStopsAtTheFirstColumn) {
@@ -209,7 +209,7 @@ TEST_F(HexViewTest, CompBufferTakesItsSnapshotBeforeAnyPaintSeesTheBoxChecked) {
     session().image[0x10] = 0x00;
     // A paint between the state change and the click's end, as a busy
     // window gets one.
-    QObject::connect(dialog().m_compBuffer, &QCheckBox::toggled, &view(),
+    QObject::connect(dialog().Chip().m_compBuffer, &QCheckBox::toggled, &view(),
                      [this] { view().viewport()->grab(); });
     Click(ids::kCompBuffer);
     view().viewport()->grab();
@@ -221,25 +221,25 @@ TEST_F(HexViewTest, SelectionShowsOffsetValueSnapshotAndRemark) {
     MainDialog& d = dialog();
     Click(ids::kCompBuffer);
     session().compareImage[0x23] = 0x99;
-    d.m_remarks->addItem("A1 23 5A first");
-    d.m_remarks->addItem("A1 23 5A second");
-    d.m_remarks->addItem("A1 24 00 other");
+    d.Console().m_remarks->addItem("A1 23 5A first");
+    d.Console().m_remarks->addItem("A1 23 5A second");
+    d.Console().m_remarks->addItem("A1 24 00 other");
     Click(ids::kTie);
-    ASSERT_TRUE(d.m_tie->isChecked());
+    ASSERT_TRUE(d.Console().m_tie->isChecked());
     SelectOffset(0x23);
     EXPECT_EQ(Text(ids::kByteOffset), "23");
     EXPECT_EQ(Text(ids::kByteValue), HexByteText(session().image[0x23]));
     EXPECT_EQ(Text(ids::kCompareValue), "99");
-    EXPECT_EQ(d.m_remarks->currentText(), "A1 23 5A second");  // the last match wins
-    EXPECT_FALSE(d.m_tie->isChecked());
-    EXPECT_EQ(dialog().HexEntry().lastHexSelection, HexOffsetItem(0x23));
+    EXPECT_EQ(d.Console().m_remarks->currentText(), "A1 23 5A second");  // the last match wins
+    EXPECT_FALSE(d.Console().m_tie->isChecked());
+    EXPECT_EQ(dialog().Chip().HexEntry().lastHexSelection, HexOffsetItem(0x23));
 }
 
 TEST_F(HexViewTest, ValueEditFollowsTheImageSoEnterNeverWritesAnOldValue) {
     FillPattern();
     session().image[0x04] = 0xAA;
     session().image[0x05] = 0x11;
-    dialog().RefreshHexView();
+    dialog().Chip().RefreshHexView();
     SelectOffset(0x05);
     ASSERT_EQ(Text(ids::kByteValue), "11");
     Click(ids::kSwapBytes);  // the byte under the selection is now AA
@@ -258,16 +258,16 @@ TEST_F(HexViewTest, DoubleClickLoadsTheByteIntoTheConsoleWithoutSending) {
     FillPattern();
     MainDialog& d = dialog();
     session().image[0x23] = 0x5A;
-    d.RefreshHexView();
+    d.Chip().RefreshHexView();
     Click(ids::kOnline);
     const auto writesBefore = bench().RegisterWrites();
     DoubleClick(&view(), HexOffsetItem(0x23));
     EXPECT_EQ(Text(ids::kSendAddress), "A1");
     EXPECT_EQ(Text(ids::kSendSubAddress), "23");
     EXPECT_EQ(Text(ids::kSendData), "5A");
-    EXPECT_EQ(d.m_slider->value(), 0x5A);
-    EXPECT_EQ(d.m_spin->Pos(), 0x5A);
-    EXPECT_FALSE(d.m_online->isChecked());
+    EXPECT_EQ(d.Console().m_slider->value(), 0x5A);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 0x5A);
+    EXPECT_FALSE(d.Console().m_online->isChecked());
     EXPECT_EQ(bench().RegisterWrites(), writesBefore);
 }
 
@@ -293,18 +293,18 @@ TEST_F(HexViewTest, BusLogSelectionMarksTheBytesOfTheLine) {
 
 TEST_F(HexViewTest, BusLogDoubleClickFillsAddressAndSubAddress) {
     AddLogLine(" W 40 05 3C ");
-    DoubleClick(dialog().m_busLog, 0);
+    DoubleClick(dialog().Monitor().m_busLog, 0);
     EXPECT_EQ(Text(ids::kSendAddress), "40");
     EXPECT_EQ(Text(ids::kSendSubAddress), "05");
 }
 
 TEST_F(HexViewTest, FocusStateFollowsTheList) {
     Focus(&view());
-    EXPECT_EQ(dialog().HexEntry().hexViewFocused, 1);
-    dialog().HexEntry().lowNibbleNext = 1;
+    EXPECT_EQ(dialog().Chip().HexEntry().hexViewFocused, 1);
+    dialog().Chip().HexEntry().lowNibbleNext = 1;
     Focus(dialog().Edit(ids::kByteValue));
-    EXPECT_EQ(dialog().HexEntry().hexViewFocused, 0);
-    EXPECT_EQ(dialog().HexEntry().lowNibbleNext, 0);
+    EXPECT_EQ(dialog().Chip().HexEntry().hexViewFocused, 0);
+    EXPECT_EQ(dialog().Chip().HexEntry().lowNibbleNext, 0);
 }
 
 }  // namespace
@@ -322,9 +322,9 @@ TEST_F(HexViewTest, ScreenshotForReview) {
     for (int offset : {0x35, 0x46, 0x57, 0x68}) session().marks[256 + offset] = kMarkChanged;
     for (int offset : {0xF0, 0xFF, 0x8F, 0x80}) session().marks[256 + offset] = kMarkMismatch;
     SelectOffset(0x46);
-    dialog().m_busLog->addItem(" W A2 00 ");
-    dialog().m_busLog->addItem(" W A2 00  R A3 1F 2C 39 46 ; ");
-    dialog().m_busLog->addItem(" W 40 05 3C ");
+    dialog().Monitor().m_busLog->addItem(" W A2 00 ");
+    dialog().Monitor().m_busLog->addItem(" W A2 00  R A3 1F 2C 39 46 ; ");
+    dialog().Monitor().m_busLog->addItem(" W 40 05 3C ");
     dialog().Invalidate();
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialog().grab().save(QString::fromLocal8Bit(dir) + "/window-marks.png"));

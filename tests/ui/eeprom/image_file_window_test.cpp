@@ -25,7 +25,7 @@ protected:
         BenchFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
         session().image.fill(0xEE);
-        dialog().RefreshHexView();
+        dialog().Chip().RefreshHexView();
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QString WriteFile(const char* name, int size) const {
@@ -50,7 +50,7 @@ protected:
         return QFileInfo(savePathAnswer).size();
     }
     void Choose(const QString& entry) { ChooseChip(entry); }
-    QString ItemAt(int offset) { return dialog().m_hexView->item(HexOffsetItem(offset))->text(); }
+    QString ItemAt(int offset) { return dialog().Chip().m_hexView->item(HexOffsetItem(offset))->text(); }
     // Modes do not stop root.
     static bool PermissionsApply() { return geteuid() != 0; }
 

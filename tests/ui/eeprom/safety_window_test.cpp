@@ -92,7 +92,7 @@ TEST_F(SafetyWindow, WriteKeepsTheOldChipAndRestoreWritesItBackVerified) {
     // A backup of another size is refused and changes nothing.
     QFile::resize(backups[0].path, 100);
     memory[0] = 0x11;
-    EXPECT_FALSE(dialog().RestoreBackup(backups[0]));
+    EXPECT_FALSE(dialog().Chip().RestoreBackup(backups[0]));
     EXPECT_TRUE(messages.last().contains("shorter than the 128 bytes")) << messages.last().toStdString();
     EXPECT_EQ(memory[0], 0x11);
 }
@@ -114,7 +114,7 @@ TEST_F(SafetyWindow, I2cPageRestoresVerifiedAndAFailedBackupStopsTheWrite) {
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(QFileInfo(backups[0].path).fileName().left(12), "24C16-A4-p2-");
     Click(ids::kPrevPage);
-    ASSERT_TRUE(dialog().RestoreBackup(backups[0]));
+    ASSERT_TRUE(dialog().Chip().RestoreBackup(backups[0]));
     EXPECT_EQ(eepromPage(), old);
     EXPECT_EQ(dialog().m_page, 2);
     ASSERT_EQ(messages.size(), 1);
@@ -151,7 +151,7 @@ TEST_F(SafetyWindow, I2cPageRestoresVerifiedAndAFailedBackupStopsTheWrite) {
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(bench().Eeprom()[2 * kPageSize], 0x42);
     MainDialog next(nullptr, NewSession());
-    EXPECT_FALSE(next.BackupAction()->isChecked());
+    EXPECT_FALSE(next.Chip().BackupAction()->isChecked());
 }
 
 TEST_F(SafetyWindow, UndoAndRedoWalkALoadAndAnEditBackExactly) {
@@ -167,9 +167,9 @@ TEST_F(SafetyWindow, UndoAndRedoWalkALoadAndAnEditBackExactly) {
     const eeprom::Image loaded = session().image;
     ASSERT_EQ(dialog().m_page, 0);
 
-    Focus(dialog().m_hexView);
+    Focus(dialog().Chip().m_hexView);
     ClickHexItem(HexOffsetItem(4));
-    PressKey(dialog().m_hexView, Qt::Key_1);
+    PressKey(dialog().Chip().m_hexView, Qt::Key_1);
     const eeprom::Image edited = session().image;
     ASSERT_EQ(edited[4], 0x1A);
 
@@ -184,7 +184,7 @@ TEST_F(SafetyWindow, UndoAndRedoWalkALoadAndAnEditBackExactly) {
     EXPECT_EQ(dialog().m_page, 0);
     PressKey(&dialog(), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(session().image, edited);
-    EXPECT_EQ(dialog().History().Stack().undoLimit(), 1000);
+    EXPECT_EQ(dialog().Chip().History().Stack().undoLimit(), 1000);
 }
 
 TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
@@ -204,7 +204,7 @@ TEST_F(SafetyWindow, VerifyReportExplainsAChipNotStoringAndF3WalksTheMarks) {
     // F3 from byte 0 goes to the next red byte; a byte differing from the
     // compare snapshot on page 2 is reached across pages, and Shift+F3 comes back.
     // Bytes 00-7F of page 0 are red, 05 of page 2 is the last mark.
-    dialog().m_compBuffer->setChecked(true);
+    dialog().Chip().m_compBuffer->setChecked(true);
     session().image[2 * kPageSize + 5] ^= 0xFF;
     ClickHexItem(HexOffsetItem(0));
     PressKey(&dialog(), Qt::Key_F3);

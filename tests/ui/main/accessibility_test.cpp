@@ -47,7 +47,7 @@ using Accessibility = BenchFixture;
 
 TEST_F(Accessibility, EveryButtonOfEveryWindowHasANameOfItsOwnInItsGroup) {
     dialog().ShowBenchWindow();
-    dialog().ShowTransfersWindow();
+    dialog().Monitor().ShowTransfersWindow();
     dialog().ShowProgrammerWindow();
     Click(ids::kExtended);
     OpenDacPanel(&dialog());
@@ -57,7 +57,7 @@ TEST_F(Accessibility, EveryButtonOfEveryWindowHasANameOfItsOwnInItsGroup) {
     const std::unique_ptr<QMessageBox> error = MakeErrorBox(QStringLiteral("No adapter"));
     const QList<QWidget*> windows = {&dialog(),
                                      dialog().OpenedBenchWindow(),
-                                     dialog().OpenedTransfersWindow(),
+                                     dialog().Monitor().OpenedTransfersWindow(),
                                      dialog().OpenedProgrammerWindow(),
                                      g_extPanel,
                                      g_dacPanel,

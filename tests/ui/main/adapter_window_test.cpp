@@ -50,9 +50,9 @@ TEST_F(I2cDevWindow, LatchControlsSayWhyAndThePageIsReadOverTheAdaptersOwnBus) {
         EXPECT_TRUE(control->toolTip().contains("has no output latch: this needs the parallel adapter"))
             << id << " " << control->toolTip().toStdString();
     }
-    auto* chips = qobject_cast<QStandardItemModel*>(dialog().m_chipList->model());
-    EXPECT_FALSE(chips->item(dialog().m_chipList->findText(QLatin1String(kDacEntry)))->isEnabled());
-    QAction* fast = dialog().FastTransfersAction();
+    auto* chips = qobject_cast<QStandardItemModel*>(dialog().Chip().m_chipList->model());
+    EXPECT_FALSE(chips->item(dialog().Chip().m_chipList->findText(QLatin1String(kDacEntry)))->isEnabled());
+    QAction* fast = dialog().Chip().FastTransfersAction();
     EXPECT_TRUE(fast->isChecked() && !fast->isEnabled());
     EXPECT_EQ(Text(ids::kResetPcf), "I2C bus Ok");
 

@@ -54,33 +54,33 @@ TEST_F(MainWindowStart, ControlsHoldTheirStartValues) {
     EXPECT_EQ(Text(ids::kPage), "0");
     EXPECT_EQ(Text(ids::kFilter), "");
     EXPECT_EQ(Text(ids::kRemarkText), "");
-    EXPECT_EQ(d.m_slider->minimum(), 0);
-    EXPECT_EQ(d.m_slider->maximum(), 255);
-    EXPECT_EQ(d.m_slider->value(), 128);
-    EXPECT_EQ(d.m_spin->Pos(), 128);
-    EXPECT_EQ(d.m_spin->Upper(), 255);
-    EXPECT_EQ(d.m_progress->maximum(), 255);
+    EXPECT_EQ(d.Console().m_slider->minimum(), 0);
+    EXPECT_EQ(d.Console().m_slider->maximum(), 255);
+    EXPECT_EQ(d.Console().m_slider->value(), 128);
+    EXPECT_EQ(d.Console().m_spin->Pos(), 128);
+    EXPECT_EQ(d.Console().m_spin->Upper(), 255);
+    EXPECT_EQ(d.Chip().m_progress->maximum(), 255);
     EXPECT_TRUE(d.m_output1->isChecked());
     EXPECT_TRUE(d.m_output2->isChecked());
-    EXPECT_FALSE(d.m_online->isChecked());
+    EXPECT_FALSE(d.Console().m_online->isChecked());
     EXPECT_FALSE(d.m_resetDev->isChecked());
     EXPECT_FALSE(d.m_stopDev->isChecked());
-    ASSERT_EQ(d.m_remarks->count(), 1);
-    EXPECT_EQ(d.m_remarks->currentIndex(), 0);
-    ASSERT_EQ(d.m_logHistory->count(), 1);
-    EXPECT_EQ(d.m_logHistory->itemText(0), "");
+    ASSERT_EQ(d.Console().m_remarks->count(), 1);
+    EXPECT_EQ(d.Console().m_remarks->currentIndex(), 0);
+    ASSERT_EQ(d.Monitor().m_logHistory->count(), 1);
+    EXPECT_EQ(d.Monitor().m_logHistory->itemText(0), "");
     EXPECT_EQ(Text(ids::kMonitor), "Monitor ON");
     EXPECT_FALSE(d.Control(ids::kExample)->isVisibleTo(&d));
-    EXPECT_EQ(d.m_hexView->count(), 256);
-    EXPECT_FALSE(d.m_pollTimer->isActive());
-    EXPECT_EQ(d.m_pollTimer->interval(), 5);
+    EXPECT_EQ(d.Chip().m_hexView->count(), 256);
+    EXPECT_FALSE(d.Monitor().m_pollTimer->isActive());
+    EXPECT_EQ(d.Monitor().m_pollTimer->interval(), 5);
     // Run state, both user outputs on, serial lines idle.
     EXPECT_EQ(session().adapter.Latch(), 0xFD);
     EXPECT_EQ(bench().Latch(), 0xFD);
 }
 
 TEST_F(MainWindowStart, ChipListHoldsThreeBlanksThenTheEighteenChips) {
-    QComboBox* list = dialog().m_chipList;
+    QComboBox* list = dialog().Chip().m_chipList;
     ASSERT_EQ(list->count(), 21);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(list->itemText(i), "") << i;
     const char* const chips[] = {"93C06 (8)",  "93C06 (16)", "93C46 (8)",     "93C46 (16)", "93C56 (8)",
@@ -173,8 +173,9 @@ using ResetPcf = BenchFixture;
 TEST_F(ResetPcf, EnterAnywhereRunsTheProbeAndNeverCloses) {
     MainDialog& d = dialog();
     bench().SetControllerPresent(false);
-    for (QWidget* target : std::initializer_list<QWidget*>{d.Edit(ids::kSendAddress), d.m_hexView,
-                                                           d.m_chipList, d.Button(ids::kExit), d.m_output1}) {
+    for (QWidget* target :
+         std::initializer_list<QWidget*>{d.Edit(ids::kSendAddress), d.Chip().m_hexView, d.Chip().m_chipList,
+                                         d.Button(ids::kExit), d.m_output1}) {
         Focus(target);
         d.Button(ids::kResetPcf)->setText("Reset PCF ");
         PressKey(target, Qt::Key_Return);
@@ -200,7 +201,7 @@ TEST_F(ResetPcf, EnterStoresTheTypedValueAtTheSelectedOffsetOfThePage) {
     recorder().log.clear();
     PressKey(d.Edit(ids::kByteValue), Qt::Key_Return);
     EXPECT_EQ(session().image[517], 0x3C);
-    EXPECT_EQ(d.m_hexView->item(HexOffsetItem(0x05))->text(), "3C ");
+    EXPECT_EQ(d.Chip().m_hexView->item(HexOffsetItem(0x05))->text(), "3C ");
     EXPECT_TRUE(testsupport::Touched(recorder(), 0x37B, 2));  // and then it probed
 }
 
@@ -381,7 +382,7 @@ TEST_F(Window, AboutEntryOpensTheAboutBox) {
 }
 
 TEST_F(Window, ChipChoiceReachesTheBenchSocket) {
-    QComboBox* list = dialog().m_chipList;
+    QComboBox* list = dialog().Chip().m_chipList;
     list->setCurrentIndex(5);
     emit list->activated(5);
     ASSERT_NE(bench().SocketChip(), nullptr);

@@ -33,7 +33,7 @@ protected:
     // each, so that long runs stay small.
     void Poll(int passes = 1) {
         for (int i = 0; i < passes; ++i) {
-            dialog().OnPollTimer();
+            dialog().Monitor().OnPollTimer();
             recorder().log.clear();
         }
     }
@@ -53,15 +53,15 @@ protected:
 
     std::vector<std::string> LogLines() {
         std::vector<std::string> lines;
-        for (int i = 0; i < dialog().m_busLog->count(); ++i) {
-            lines.push_back(dialog().m_busLog->item(i)->text().toStdString());
+        for (int i = 0; i < dialog().Monitor().m_busLog->count(); ++i) {
+            lines.push_back(dialog().Monitor().m_busLog->item(i)->text().toStdString());
         }
         return lines;
     }
     std::vector<std::string> History() {
         std::vector<std::string> entries;
-        for (int i = 0; i < dialog().m_logHistory->count(); ++i) {
-            entries.push_back(dialog().m_logHistory->itemText(i).toStdString());
+        for (int i = 0; i < dialog().Monitor().m_logHistory->count(); ++i) {
+            entries.push_back(dialog().Monitor().m_logHistory->itemText(i).toStdString());
         }
         return entries;
     }

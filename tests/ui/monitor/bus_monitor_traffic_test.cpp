@@ -57,7 +57,7 @@ TEST_F(MonitorDemo, LogHistoryAndImageShowWhatTheMainProcessorDid) {
     EXPECT_GT(green, 24);
     EXPECT_TRUE(written);
     EXPECT_GT(session().marks[0], 0) << "the read of block 0 at word 0";
-    EXPECT_EQ(dialog().HexMarkColour(0xF0), QColor::fromRgb(kMarkColourSeen)) << "page 7 on show";
+    EXPECT_EQ(dialog().Chip().HexMarkColour(0xF0), QColor::fromRgb(kMarkColourSeen)) << "page 7 on show";
 }
 
 // --- Real captures --------------------------------------------------------------------

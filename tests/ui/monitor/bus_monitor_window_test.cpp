@@ -28,13 +28,13 @@ TEST_F(MonitorStartStop, TogglesTimerCaptionAndClearsTheLogAtStart) {
     Monitor({Write(0x40, {0x01, 0x02})});
     ASSERT_EQ(LogLines(), std::vector<std::string>{" W 40 01 02 "});
     EXPECT_EQ(Text(ids::kMonitor), "Monitor ON");
-    EXPECT_FALSE(dialog().m_pollTimer->isActive());
+    EXPECT_FALSE(dialog().Monitor().m_pollTimer->isActive());
     EXPECT_EQ(Text(ids::kResetPcf), "PCF 8584 Ok") << "the stop probes again";
 
     StartMonitor();
     EXPECT_EQ(Text(ids::kMonitor), "Monitor OFF");
-    EXPECT_TRUE(dialog().m_pollTimer->isActive());
-    EXPECT_EQ(dialog().m_pollTimer->interval(), 5);
+    EXPECT_TRUE(dialog().Monitor().m_pollTimer->isActive());
+    EXPECT_EQ(dialog().Monitor().m_pollTimer->interval(), 5);
     EXPECT_TRUE(LogLines().empty());
     EXPECT_TRUE(bench().MonitorSetupInForce());
     StopMonitor();
@@ -86,7 +86,7 @@ TEST_F(MonitorStartStop, RunningMonitorStopsEvenAfterTheControllerWasLost) {
     ASSERT_EQ(session().controllerPresent, 0);
     StopMonitor();
     EXPECT_EQ(Text(ids::kMonitor), "Monitor ON");
-    EXPECT_FALSE(dialog().m_pollTimer->isActive());
+    EXPECT_FALSE(dialog().Monitor().m_pollTimer->isActive());
     // Once stopped it stays stopped while there is no controller.
     Click(ids::kMonitor);
     EXPECT_EQ(session().monitorOn, 0);
@@ -102,10 +102,10 @@ TEST_F(MonitorWithoutController, ButtonAndTimerDoNothing) {
     ASSERT_TRUE(dialog().m_resetDev->isChecked());
     recorder().log.clear();
     Click(ids::kMonitor);
-    dialog().OnPollTimer();
+    dialog().Monitor().OnPollTimer();
     EXPECT_EQ(session().monitorOn, 0);
     EXPECT_EQ(Text(ids::kMonitor), "Monitor ON");
-    EXPECT_FALSE(dialog().m_pollTimer->isActive());
+    EXPECT_FALSE(dialog().Monitor().m_pollTimer->isActive());
     EXPECT_TRUE(dialog().m_resetDev->isChecked());
     EXPECT_TRUE(recorder().log.empty()) << "no port was touched";
 }
@@ -134,13 +134,13 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     monitor::AnalyzerSettings settings = choose.Settings();
     EXPECT_EQ(settings.rateHz, 2'000'000);
     settings.program = script;
-    dialog().UseAnalyzer(&settings);
-    EXPECT_TRUE(dialog().AnalyzerAction()->isChecked());
+    dialog().Monitor().UseAnalyzer(&settings);
+    EXPECT_TRUE(dialog().Monitor().AnalyzerAction()->isChecked());
 
     StartMonitor();
-    const pid_t child = dialog().Analyzer()->ChildPid();
+    const pid_t child = dialog().Monitor().Analyzer()->ChildPid();
     for (int i = 0; i < 2000 && session().monitorOn; ++i) {
-        dialog().OnPollTimer();
+        dialog().Monitor().OnPollTimer();
         QThread::msleep(2);
     }
     EXPECT_EQ(session().monitorOn, 0);
@@ -151,12 +151,12 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     EXPECT_EQ(messages.back(), "sigrok-cli stopped (exit status 1): sr: fx2lafw: USB device was unplugged");
     EXPECT_TRUE(child > 0 && ::kill(child, 0) != 0 && errno == ESRCH) << "the child was reaped";
 
-    dialog().UseAnalyzer(nullptr);
+    dialog().Monitor().UseAnalyzer(nullptr);
     EXPECT_EQ(session().sniffer, &session().adapter);
-    EXPECT_FALSE(dialog().AnalyzerAction()->isChecked());
+    EXPECT_FALSE(dialog().Monitor().AnalyzerAction()->isChecked());
     // The analyzer is gone; the transfers window still shows its log on the time it gave.
-    dialog().ShowTransfersWindow();
-    EXPECT_EQ(dialog().Transfers().Items().size(), 1u);
+    dialog().Monitor().ShowTransfersWindow();
+    EXPECT_EQ(dialog().Monitor().Transfers().Items().size(), 1u);
 }
 
 // The real sigrok-cli's demo device watched by the window: it runs until the
@@ -166,20 +166,20 @@ TEST_F(MonitorWithoutController, TheDemoAnalyzerRunsUntilTheMonitorStops) {
         GTEST_SKIP() << "sigrok-cli is not installed (Debian package sigrok-cli)";
     monitor::AnalyzerSettings settings;
     settings.device = "demo";
-    dialog().UseAnalyzer(&settings);
+    dialog().Monitor().UseAnalyzer(&settings);
     StartMonitor();
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 3000 && session().monitorOn) {
-        dialog().OnPollTimer();
+        dialog().Monitor().OnPollTimer();
         QThread::msleep(5);
     }
     EXPECT_EQ(session().monitorOn, 1) << (messages.empty() ? "" : messages.back().toStdString());
-    EXPECT_GT(dialog().Analyzer()->SamplesDecoded(), 1'000'000u);
+    EXPECT_GT(dialog().Monitor().Analyzer()->SamplesDecoded(), 1'000'000u);
     Click(ids::kMonitor);
     EXPECT_EQ(session().monitorOn, 0);
     EXPECT_TRUE(messages.empty());
-    dialog().UseAnalyzer(nullptr);
+    dialog().Monitor().UseAnalyzer(nullptr);
 }
 
 // --- Filter ----------------------------------------------------------------------
@@ -226,7 +226,7 @@ TEST_F(MonitorHistory, NeverMoreThanAHundredEntries) {
 }
 
 TEST_F(MonitorHistory, LineAlreadyBeginningAnEntryIsNotAddedIgnoringCase) {
-    dialog().m_logHistory->addItem(" w 40 0a 0b ff ");
+    dialog().Monitor().m_logHistory->addItem(" w 40 0a 0b ff ");
     Monitor({Write(0x40, {0x0A, 0x0B}), Write(0x40, {0x0A}), Write(0x40, {0x0A, 0x0B, 0xFF, 0x00}),
              Write(0x40, {0x0A, 0x0B})});
     EXPECT_EQ(History(), (std::vector<std::string>{"", " w 40 0a 0b ff ", " W 40 0A 0B FF 00 "}));
@@ -252,8 +252,8 @@ TEST_F(MonitorReplay, EepromWriteSetsPageDeviceAndGreenBytes) {
     EXPECT_EQ(session().marks[273], kMarkSeen);
     EXPECT_EQ(std::count(session().marks.begin(), session().marks.end(), kMarkSeen), 2);
     // The hex view shows page 1 with the two bytes green.
-    EXPECT_EQ(dialog().HexMarkColour(0x10), QColor::fromRgb(kMarkColourSeen));
-    EXPECT_EQ(dialog().HexMarkColour(0x12), QColor());
+    EXPECT_EQ(dialog().Chip().HexMarkColour(0x10), QColor::fromRgb(kMarkColourSeen));
+    EXPECT_EQ(dialog().Chip().HexMarkColour(0x12), QColor());
 }
 
 TEST_F(MonitorReplay, BytesPastTheImageEndAreNotStored) {

@@ -27,7 +27,7 @@ protected:
         config.traffic = SimulatedBench::Traffic::Capture;
         config.captureFile = kCapture;
     }
-    TransfersWindow& Window() { return *dialog().OpenedTransfersWindow(); }
+    TransfersWindow& Window() { return *dialog().Monitor().OpenedTransfersWindow(); }
     QString Cell(int row, int column, int role = Qt::DisplayRole) {
         QAbstractItemModel* model = Window().Table()->model();
         return model->data(model->index(row, column), role).toString();
@@ -42,9 +42,9 @@ protected:
 };
 
 TEST_F(TransfersWindowTest, RealCaptureGivesOneNamedRowPerTransferAndItsExportPlaysBack) {
-    dialog().m_remarkLines.AddSorted("A0 08 14 Power-on config");
-    dialog().TransfersWindowAction()->trigger();
-    ASSERT_NE(dialog().OpenedTransfersWindow(), nullptr);
+    dialog().Console().m_remarkLines.AddSorted("A0 08 14 Power-on config");
+    dialog().Monitor().TransfersWindowAction()->trigger();
+    ASSERT_NE(dialog().Monitor().OpenedTransfersWindow(), nullptr);
     PlayCapture(10);
     const std::vector<std::string> lines = LogLines();
     ASSERT_EQ(lines.size(), 10u);
@@ -103,7 +103,7 @@ TEST_F(TransfersWindowTest, RealCaptureGivesOneNamedRowPerTransferAndItsExportPl
 
 TEST_F(TransfersWindowTest, PausedWindowKeepsWhatComesAndShowsItOnContinue) {
     bench().SetTraffic(SimulatedBench::Traffic::None);
-    dialog().ShowTransfersWindow();
+    dialog().Monitor().ShowTransfersWindow();
     StartMonitor();
     bench().QueueTransfer(Write(0x40, {0x05, 0x7F}));
     PollUntilPlayed(1);

@@ -41,7 +41,7 @@ protected:
     void Release(int channel) { QTest::mouseRelease(Slider(channel), Qt::LeftButton); }
     // Chooses a chip-list entry as the user does; "" is the first blank entry.
     void ChooseChip(const QString& entry) {
-        QComboBox* list = dialog().m_chipList;
+        QComboBox* list = dialog().Chip().m_chipList;
         const int index = list->findText(entry, Qt::MatchExactly);
         ASSERT_GE(index, 0) << entry.toStdString();
         list->setCurrentIndex(index);
@@ -251,10 +251,10 @@ TEST_F(DacPanel, HexDoubleClickStoresTheCurrentChannelValue) {
     MoveTo(3, 0x42);
     EXPECT_EQ(g_dacPanel->CurrentChannelValue(), 0x42);
     const int item = HexOffsetItem(0x17);
-    dialog().m_hexView->SetCurSel(item);
-    emit dialog().m_hexView->dblClk();
+    dialog().Chip().m_hexView->SetCurSel(item);
+    emit dialog().Chip().m_hexView->dblClk();
     EXPECT_EQ(session().image[0x17], 0x42);
-    EXPECT_EQ(dialog().m_hexView->item(item)->text(), "42 ");
+    EXPECT_EQ(dialog().Chip().m_hexView->item(item)->text(), "42 ");
 }
 
 TEST_F(DacPanel, MainWindowGoingAwayTakesThePanelWithIt) {

@@ -161,7 +161,7 @@ TEST_F(ExtPanel, OutputLinesKeepThePanelLatchCopyCurrent) {
 }
 
 TEST_F(ExtPanel, SliderMoveWritesTheSlotRegisterAlsoOffline) {
-    ASSERT_FALSE(dialog().m_online->isChecked());
+    ASSERT_FALSE(dialog().Console().m_online->isChecked());
     Open();
     TypeIntoSlot(ext_ids::kAddress, 3, "42");
     TypeIntoSlot(ext_ids::kSubAddress, 3, "1c");
@@ -268,10 +268,10 @@ TEST_F(ExtPanel, ChosenRemarkFillsTheSelectedSlotWithItsNote) {
     ExtSlidersDialog& panel = Open();
     SliderKey(4, Qt::Key_Home);
     const std::uint64_t writes = bench().RegisterWrites();
-    const int line = d.m_remarks->findText("42 07 3C treble");
+    const int line = d.Console().m_remarks->findText("42 07 3C treble");
     ASSERT_GE(line, 0);
-    d.m_remarks->setCurrentIndex(line);
-    emit d.m_remarks->activated(line);
+    d.Console().m_remarks->setCurrentIndex(line);
+    emit d.Console().m_remarks->activated(line);
     EXPECT_EQ(SlotText(ext_ids::kAddress, 4), "42");
     EXPECT_EQ(SlotText(ext_ids::kSubAddress, 4), "07");
     EXPECT_EQ(SlotText(ext_ids::kValue, 4), "3C");
@@ -299,10 +299,10 @@ TEST_F(ExtPanel, AFillKeepsWhatOtherSlotsShowAndAFreeTextLineFillsNothing) {
     SliderKey(4, Qt::Key_Home);
     TypeIntoSlot(ext_ids::kAddress, 2, "70");  // typed, not yet read by the panel
     const auto choose = [&d](const QString& line) {
-        const int index = d.m_remarks->findText(line);
+        const int index = d.Console().m_remarks->findText(line);
         ASSERT_GE(index, 0);
-        d.m_remarks->setCurrentIndex(index);
-        emit d.m_remarks->activated(index);
+        d.Console().m_remarks->setCurrentIndex(index);
+        emit d.Console().m_remarks->activated(index);
     };
     choose("42 07 3C treble");
     EXPECT_EQ(SlotText(ext_ids::kAddress, 4), "42");
@@ -328,7 +328,7 @@ TEST_F(ExtPanel, AClickOnTheThumbWritesWithoutAMove) {
 
 TEST_F(ExtPanel, FocusOnTheRemarkEditCopiesTheSlotIntoTheConsole) {
     MainDialog& d = dialog();
-    const int mainSlider = d.m_slider->value();
+    const int mainSlider = d.Console().m_slider->value();
     Open();
     TypeIntoSlot(ext_ids::kAddress, 2, "70");
     TypeIntoSlot(ext_ids::kSubAddress, 2, "05");
@@ -339,7 +339,7 @@ TEST_F(ExtPanel, FocusOnTheRemarkEditCopiesTheSlotIntoTheConsole) {
     EXPECT_EQ(Text(ids::kSendSubAddress), "05");
     EXPECT_EQ(Text(ids::kSendData), HexByteText(g_extPanel->Slider(2)->value()));
     EXPECT_EQ(d.m_sendAddress, "70");
-    EXPECT_EQ(d.m_slider->value(), mainSlider);  // the main slider stays
+    EXPECT_EQ(d.Console().m_slider->value(), mainSlider);  // the main slider stays
 }
 
 TEST_F(ExtPanel, SelectedSlotReadsBackWhatItsEditsShow) {
@@ -360,7 +360,7 @@ TEST_F(ExtPanel, SelectedSlotReadsBackWhatItsEditsShow) {
 
 TEST_F(ExtPanel, MainWindowGoingAwayTakesThePanelWithIt) {
     auto second = std::make_unique<MainDialog>(nullptr, NewSession());
-    second->OnExtended();
+    second->Panels().OnExtended();
     ASSERT_NE(g_extPanel, nullptr);
     QPointer<ExtSlidersDialog> panel = g_extPanel;
     second.reset();
