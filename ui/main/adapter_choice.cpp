@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "eeprom/chip_table.h"
+#include "eeprom/part_facts.h"
 #include "hardware/ch341a/ch341a_adapter.h"
 #include "platform/adapter_survey.h"
 #include "platform/device_system.h"
@@ -141,7 +142,7 @@ void MainDialog::ApplyAdapterLimits() {
     }
     // The send console writes registers over I2C.
     if (!session_->i2c) {
-        const QString noI2c = QString::fromStdString(session_->CannotReach(hardware::ChipFamily::I2c));
+        const QString noI2c = QString::fromStdString(eeprom::CannotReachI2c(*session_));
         for (int id : {ids::kSend, ids::kOnline, ids::kSlider, ids::kSpin}) {
             if (QWidget* control = Control(id)) {
                 control->setEnabled(false);
