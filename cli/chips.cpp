@@ -23,7 +23,7 @@ std::string Key(const std::string& text) {
 
 std::vector<Chip> BuildChips() {
     std::vector<Chip> chips;
-    // The window's list in its order, then the larger parts.
+    // The chip table's rows in its order: the window's list, then the larger parts.
     for (const hardware::ChipPart& part : hardware::kMemoryParts) {
         Chip chip;
         chip.listEntry = part.listText;
@@ -33,7 +33,7 @@ std::vector<Chip> BuildChips() {
         chip.pageSize = part.pageSize;
         chip.name = eeprom::PartName(part);
         chip.part = &part;
-        chip.large = hardware::FindChipPartNamed(part.name, part.family) == nullptr;
+        chip.large = eeprom::MovedByPartTransfers(part);
         chips.push_back(chip);
     }
     return chips;
@@ -53,10 +53,16 @@ bool FindChip(const std::string& name, Chip& chip, std::string& error) {
             chip = candidate;
             return true;
         }
+        // Another name of the part: the chip goes by the name the technician gave.
+        for (const std::string& alias : eeprom::PartNames(*candidate.part)) {
+            if (Key(alias) != key) continue;
+            chip = candidate;
+            chip.name = alias;
+            return true;
+        }
     }
     for (const Chip& candidate : Chips()) {
-        if (candidate.family == eeprom::ChipFamily::Microwire &&
-            Key(candidate.name).rfind(key + "x", 0) == 0) {
+        if (eeprom::StrappedByOrg(*candidate.part) && Key(candidate.name).rfind(key + "x", 0) == 0) {
             // The ORG pin is wired on the board; guessing it would scramble the data.
             error = "chip '" + name + "' needs its organisation: " + name + "x8 or " + name + "x16";
             return false;

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "eeprom/detect.h"
+#include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
 
 namespace cli {
@@ -29,7 +30,7 @@ int DetectAll(CommandContext& context, std::vector<Found>& found) {
 std::string Names(const eeprom::Detection& detection) {
     std::string names;
     for (const hardware::ChipPart* part : detection.candidates)
-        names += (names.empty() ? "" : ", ") + std::string(part->name);
+        names += (names.empty() ? "" : ", ") + eeprom::PartNamesText(*part);
     return names;
 }
 
@@ -53,7 +54,8 @@ int RunDetect(CommandContext& context) {
             answering.String("0x" + Hex2(address));
             addresses += " 0x" + Hex2(address);
         }
-        for (const hardware::ChipPart* part : d.candidates) candidates.String(part->name);
+        for (const hardware::ChipPart* part : d.candidates)
+            for (const std::string& name : eeprom::PartNames(*part)) candidates.String(name);
         JsonObject bus;
         bus.String("bus", f.bus).Json("answering", answering.Text());
         if (d.status >= 0) {

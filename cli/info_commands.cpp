@@ -61,11 +61,13 @@ int RunChips(bool json, JsonObject& result) {
     JsonArray list;
     for (const Chip& chip : Chips()) {
         const hardware::ChipPart& part = *chip.part;
-        const std::string bus = chip.I2c()                                     ? "I2C"
-                                : chip.family == eeprom::ChipFamily::Microwire ? "Microwire"
-                                                                               : "SPI";
+        const std::string bus = eeprom::BusName(part);
         JsonObject entry;
         entry.String("name", chip.name).Int("bytes", chip.bytes).Int("organisation", chip.organisation);
+        const std::vector<std::string> names = eeprom::PartNames(part);
+        JsonArray aliases;
+        for (std::size_t n = 1; n < names.size(); ++n) aliases.String(names[n]);
+        if (names.size() > 1) entry.Json("aliases", aliases.Text());  // "25010" for the AT25C010
         entry.String("bus", bus).Int("page_size", chip.pageSize).Int("address_bytes", part.addressBytes);
         entry.String("block_rule", hardware::BlockRuleText(part))
             .Number("write_cycle_ms", part.writeCycleMaxUs / 1000.0, 1);
@@ -76,11 +78,13 @@ int RunChips(bool json, JsonObject& result) {
         const std::string page = chip.pageSize ? std::to_string(chip.pageSize) + " bytes" : "one word";
         // Microwire parts send address bits, not bytes.
         const std::string address = part.addressBytes ? std::to_string(part.addressBytes) : "-";
-        std::printf("%-11s %6d  %-16s %-10s %-5s %-33s %-6s %s-%s V\n", chip.name.c_str(), chip.bytes,
+        std::string also;
+        for (std::size_t n = 1; n < names.size(); ++n) also += (n == 1 ? "  also " : ", ") + names[n];
+        std::printf("%-11s %6d  %-16s %-10s %-5s %-33s %-6s %s-%s V%s\n", chip.name.c_str(), chip.bytes,
                     (std::to_string(chip.organisation) + "-bit " + bus).c_str(), page.c_str(),
                     address.c_str(), hardware::BlockRuleText(part),
                     (std::to_string(part.writeCycleMaxUs / 1000) + " ms").c_str(),
-                    Volts(part.minMillivolts).c_str(), Volts(part.maxMillivolts).c_str());
+                    Volts(part.minMillivolts).c_str(), Volts(part.maxMillivolts).c_str(), also.c_str());
     }
     result.Json("chips", list.Text());
     return kExitOk;

@@ -137,7 +137,7 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
         if (context.session.chip.organisation == 0) context.session.chip.organisation = 8;
         if (!chip.large) eeprom::ApplyChipChoice(context.session.chip, chip.listEntry);
     }
-    if (options.unprotect && !(chip.large && chip.family == eeprom::ChipFamily::Spi))
+    if (options.unprotect && !eeprom::HasBlockProtection(*chip.part))
         return Fail(kExitUsage, "--unprotect is for the 25010..25M02, whose status register guards blocks");
     job.region.unprotect = options.unprotect;
     // Before the input file is read and spoken of: an adapter that cannot reach the chip at all.
@@ -165,8 +165,7 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
 int SelectChip(CommandContext& context, const Chip& chip) {
     const std::string missing = context.session.CannotReach(chip.family);
     if (!missing.empty()) return Fail(kExitFailed, missing);
-    if (context.strapOrg && chip.family == eeprom::ChipFamily::Microwire)
-        context.strapOrg(chip.organisation == 16);
+    if (context.strapOrg && eeprom::StrappedByOrg(*chip.part)) context.strapOrg(chip.organisation == 16);
     std::string error;
     // A larger part goes into its socket on the bench, unless --bench-chip keeps another there.
     if (context.bench && chip.large && !context.benchChipFixed && !context.bench.PutPart(chip.name, error))

@@ -55,7 +55,7 @@ bool PartStep(const Region& region, ProgressLine& line, std::string& error, Tran
 // The larger parts, and a stretch of any part but a 93Cxx (whose transfers
 // move the whole chip), go through the part transfers.
 bool ByPart(const Chip& chip, const Region& region) {
-    return chip.large || (region.ranged && chip.family != eeprom::ChipFamily::Microwire);
+    return chip.large || (region.ranged && !eeprom::MovedWhole(*chip.part));
 }
 
 }  // namespace
@@ -109,7 +109,7 @@ bool WriteRefused(eeprom::Session& session, const Chip& chip, const Region& regi
 
 bool WriteRegion(eeprom::Session& session, const Chip& chip, const Region& region,
                  const std::vector<std::uint8_t>& data, ProgressLine& line, std::string& error) {
-    if (region.ranged && chip.family == eeprom::ChipFamily::Microwire) {
+    if (region.ranged && eeprom::MovedWhole(*chip.part)) {
         // The chip is written whole from the session's image: what lies
         // around the stretch is read first and written back as it was.
         line.Begin("reading", region.size);

@@ -40,6 +40,15 @@ bool ParseBackupName(const QRegularExpression& pattern, const QString& name, Par
     const QRegularExpressionMatch m = pattern.match(name);
     if (!m.hasMatch()) return false;
     parsed.target.chip = m.captured(1).toStdString();
+    // A part's other name ("25010" for the AT25C010) is the same chip: its
+    // backups are listed, counted and pruned with those under its own.
+    if (const hardware::ChipPart* part = hardware::FindMemoryPart(parsed.target.chip);
+        part != nullptr && part->name != parsed.target.chip) {
+        const std::string own = part->listText.empty() || part->family == ChipFamily::I2c
+                                    ? std::string(part->name)
+                                    : BackupChipName(std::string(part->listText));
+        if (hardware::NamesPart(*part, parsed.target.chip)) parsed.target.chip = own;
+    }
     if (!m.captured(2).isEmpty()) {
         parsed.target.device = m.captured(2).toInt(nullptr, 16);
         parsed.target.page = m.captured(3).isEmpty() ? -1 : m.captured(3).toInt();

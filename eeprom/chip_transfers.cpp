@@ -52,7 +52,7 @@ bool ReadOneAddress(hardware::SerialLines& lines, int address, int n, int organi
 // RDSR with the classic frames' edges: the AT25's status register (bit 0 busy,
 // bit 1 write enabled).
 std::uint8_t ReadSpiStatus(hardware::SerialLines& lines) {
-    constexpr int kRdsr = 0x05;
+    constexpr int kRdsr = hardware::kSpiCommands.readStatus;
     std::vector<LineStep> steps{LineStep::Set(hardware::kClockLine, false, true),
                                 LineStep::Set(hardware::kSelectLine, false, true)};
     for (int b = 7; b >= 0; --b) hardware::AddSlowBit(steps, (kRdsr >> b) & 1);

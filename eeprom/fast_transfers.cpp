@@ -43,14 +43,9 @@ SerialShape ShapeOf(const ChipParams& chip, int imageBytes) {
 using hardware::LineStep;
 using Steps = std::vector<LineStep>;
 
-constexpr std::uint32_t kMicrowireRead = 0b10;
-constexpr std::uint32_t kMicrowireWrite = 0b01;
-constexpr std::uint32_t kMicrowireEwen = 0b11;  // after opcode 00, the top two address bits
-constexpr std::uint32_t kSpiRead = 0x03;
-constexpr std::uint32_t kSpiWrite = 0x02;
-constexpr std::uint32_t kSpiWren = 0x06;
-constexpr std::uint32_t kSpiRdsr = 0x05;
-constexpr int kSpiBusy = 0x01;
+// The instructions of the chip table's serial parts.
+constexpr const hardware::ChipCommands& kMicrowire = hardware::kMicrowireCommands;
+constexpr const hardware::ChipCommands& kSpi = hardware::kSpiCommands;
 // Units read per batch of line steps: the progress moves between batches.
 constexpr int kUnitsPerBatch = 64;
 
@@ -83,14 +78,14 @@ void ReadArray(hardware::SerialLines& lines, const ChipParams& chip, const Seria
     if (shape.microwire) {
         steps.push_back(MicrowireIdle(shape.organisation, 0, true));  // a full load first: the port as found
         AddMicrowireStart(steps);
-        steps.push_back(LineStep::Out(kMicrowireRead, 2));
+        steps.push_back(LineStep::Out(kMicrowire.read, 2));
         // The dummy 0 shows after the last address bit; each rising edge
         // after it puts out the next data bit, MSB first.
         steps.push_back(LineStep::Out(0, chip.addressBits + 1));
     } else {
         steps.push_back(LineStep::Set(hardware::kClockLine, false, true));
         steps.push_back(LineStep::Set(hardware::kSelectLine, false));
-        steps.push_back(LineStep::Out(kSpiRead, 8));
+        steps.push_back(LineStep::Out(kSpi.read, 8));
         steps.push_back(LineStep::Out(0, chip.addressBits));
     }
     for (int done = 0; done < shape.units;) {
@@ -132,7 +127,7 @@ void MicrowireEnableWrites(hardware::SerialLines& lines, int n, int organisation
     Steps steps{MicrowireIdle(organisation, 0, true)};
     AddMicrowireStart(steps);
     steps.push_back(LineStep::Out(0, 2));
-    steps.push_back(LineStep::Out(enable ? kMicrowireEwen : 0, 2));
+    steps.push_back(LineStep::Out(enable ? kMicrowire.writeEnable : 0, 2));
     steps.push_back(LineStep::Out(0, n - 1));  // the rest of the address field
     steps.push_back(LineStep::Set(hardware::kSelectLine, false));
     (void)lines.Run(steps);
@@ -143,7 +138,7 @@ void MicrowireWriteFrame(hardware::SerialLines& lines, int address, int n, int o
     const Steps steps{MicrowireIdle(organisation, hardware::kDataLine, false),
                       LineStep::Set(hardware::kSelectLine, true),
                       LineStep::Set(hardware::kClockLine, true),  // start bit
-                      LineStep::Out(kMicrowireWrite, 2),
+                      LineStep::Out(kMicrowire.write, 2),
                       LineStep::Out(static_cast<std::uint32_t>(address), n + 1),
                       LineStep::Out(static_cast<std::uint32_t>(data), organisation),
                       LineStep::Set(hardware::kSelectLine, false)};
@@ -157,11 +152,11 @@ void SpiWritePage(hardware::SerialLines& lines, int address, int bits, const std
     const std::uint32_t a8 = (static_cast<std::uint32_t>(address) >> 8) & 1;
     Steps steps{LineStep::Set(hardware::kClockLine, false, true),
                 LineStep::Set(hardware::kSelectLine, false),
-                LineStep::Out(kSpiWren, 8),
+                LineStep::Out(kSpi.writeEnable, 8),
                 LineStep::Set(hardware::kClockLine, false),
                 LineStep::Set(hardware::kSelectLine, true),  // WREN takes effect on /CS rising
                 LineStep::Set(hardware::kSelectLine, false),
-                LineStep::Out(bits == 8 ? kSpiWrite | (a8 << 3) : kSpiWrite, 8),
+                LineStep::Out(bits == 8 ? kSpi.write | (a8 << 3) : kSpi.write, 8),
                 LineStep::Out(static_cast<std::uint32_t>(address), bits)};
     for (int i = 0; i < count; ++i) steps.push_back(LineStep::Out(data[i], 8));
     steps.push_back(LineStep::Set(hardware::kClockLine, false));
@@ -172,13 +167,13 @@ void SpiWritePage(hardware::SerialLines& lines, int address, int bits, const std
 // RDSR read continuously until the busy bit clears or `timeoutMs` pass.
 bool SpiWaitReady(hardware::SerialLines& lines, int timeoutMs) {
     const Steps command{LineStep::Set(hardware::kClockLine, false),
-                        LineStep::Set(hardware::kSelectLine, false), LineStep::Out(kSpiRdsr, 8)};
+                        LineStep::Set(hardware::kSelectLine, false), LineStep::Out(kSpi.readStatus, 8)};
     (void)lines.Run(command);
     hardware::Deadline deadline(lines, timeoutMs);
     const Steps status{LineStep::In(8, true)};
     bool ready = false;
     do {
-        ready = !(Word(lines.Run(status), 0, 8) & kSpiBusy);
+        ready = !(Word(lines.Run(status), 0, 8) & kSpi.busyBit);
     } while (!ready && !deadline.Passed());
     const Steps release{LineStep::Set(hardware::kClockLine, false),
                         LineStep::Set(hardware::kSelectLine, true)};
@@ -300,7 +295,7 @@ struct SpiBus {
 bool MicrowireRead(SpiBus& bus, const ChipParams& chip, int address, int units, bool* dummyLow = nullptr) {
     BitFrame frame;
     frame.Add(1, 1);
-    frame.Add(kMicrowireRead, 2);
+    frame.Add(kMicrowire.read, 2);
     frame.Add(static_cast<std::uint32_t>(address), chip.addressBits + 1);
     const int dummyAt = 3 + chip.addressBits + 1;
     for (int k = 0; k < 1 + units * chip.organisation; ++k) frame.Add(0, 1);
@@ -348,7 +343,7 @@ bool ReadArray(SpiBus& bus, const ChipParams& chip, const SerialShape& shape, Im
                 image[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(byte);
             }
         } else {
-            std::vector<std::uint8_t> out = SpiCommand(kSpiRead, done, chip.addressBits);
+            std::vector<std::uint8_t> out = SpiCommand(kSpi.read, done, chip.addressBits);
             const std::size_t header = out.size();
             out.resize(header + static_cast<std::size_t>(units));
             if (!bus.Run(out)) return false;
@@ -377,7 +372,7 @@ bool ChipAnswers(SpiBus& bus, const ChipParams& chip) {
     bool answered = false;
     if (shape.microwire) {
         (void)MicrowireRead(bus, chip, 0, 1, &answered);
-    } else if (bus.Run({static_cast<std::uint8_t>(kSpiRdsr), 0})) {
+    } else if (bus.Run({static_cast<std::uint8_t>(kSpi.readStatus), 0})) {
         answered = bus.in[1] != 0xFF;
     }
     if (!answered && !bus.failed) bus.progress.Message(kNoChipMessage);
@@ -398,10 +393,10 @@ bool ReadWholeChip(SpiBus& bus, const ChipParams& chip, Image& image) {
 bool WaitReady(SpiBus& bus, bool microwire, int timeoutMs) {
     hardware::Deadline deadline(bus.spi, timeoutMs);
     const std::vector<std::uint8_t> poll =
-        microwire ? std::vector<std::uint8_t>{0} : std::vector<std::uint8_t>{kSpiRdsr, 0};
+        microwire ? std::vector<std::uint8_t>{0} : std::vector<std::uint8_t>{kSpi.readStatus, 0};
     for (;;) {
         if (!bus.Run(poll)) return false;
-        if (microwire ? bus.in[0] != 0 : !(bus.in[1] & kSpiBusy)) return true;
+        if (microwire ? bus.in[0] != 0 : !(bus.in[1] & kSpi.busyBit)) return true;
         if (deadline.Passed()) return false;
     }
 }
@@ -411,7 +406,7 @@ bool MicrowireEnableWrites(SpiBus& bus, int n, bool enable) {
     BitFrame frame;
     frame.Add(1, 1);
     frame.Add(0, 2);
-    frame.Add(enable ? kMicrowireEwen : 0, 2);
+    frame.Add(enable ? kMicrowire.writeEnable : 0, 2);
     frame.Add(0, n - 1);
     return bus.Run(frame.Bytes());
 }
@@ -428,7 +423,7 @@ bool WriteWholeChip(SpiBus& bus, const ChipParams& chip, const Image& image) {
             const int data = shape.organisation == 16 ? image[at] * 256 + image[at + 1] : image[at];
             BitFrame frame;
             frame.Add(1, 1);
-            frame.Add(kMicrowireWrite, 2);
+            frame.Add(kMicrowire.write, 2);
             frame.Add(static_cast<std::uint32_t>(i), n + 1);
             frame.Add(static_cast<std::uint32_t>(data), shape.organisation);
             ready = bus.Run(frame.Bytes()) && WaitReady(bus, true, kChipWaitLimitMs);
@@ -439,10 +434,10 @@ bool WriteWholeChip(SpiBus& bus, const ChipParams& chip, const Image& image) {
         const int page = SpiPageSize(chip);
         for (int start = 0; start < shape.bytes && ready && !progress.Cancelled(); start += page) {
             const int count = std::min(page, shape.bytes - start);
-            std::vector<std::uint8_t> out = SpiCommand(kSpiWrite, start, n);
+            std::vector<std::uint8_t> out = SpiCommand(kSpi.write, start, n);
             out.insert(out.end(), image.begin() + start, image.begin() + start + count);
             // WREN takes effect as its select rises; the cycle starts as the WRITE's rises.
-            ready = bus.Run({static_cast<std::uint8_t>(kSpiWren)}) && bus.Run(out) &&
+            ready = bus.Run({static_cast<std::uint8_t>(kSpi.writeEnable)}) && bus.Run(out) &&
                     WaitReady(bus, false, kChipWaitLimitMs);
             progress.SetPosition(start + count);
         }
@@ -462,8 +457,8 @@ bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
 }
 
 int I2cPageSize(std::string_view type) {
-    const hardware::ChipPart* part = hardware::FindChipPartNamed(type, ChipFamily::I2c);
-    return part != nullptr ? part->pageSize : 0;
+    const hardware::ChipPart* part = hardware::FindMemoryPart(type);
+    return part != nullptr && part->family == ChipFamily::I2c && part->inMainWindow ? part->pageSize : 0;
 }
 
 int SpiPageSize(const ChipParams& chip) {
@@ -471,7 +466,7 @@ int SpiPageSize(const ChipParams& chip) {
     // The smallest part that holds the capacity (the table lists them by size), else the largest.
     const hardware::ChipPart* fit = nullptr;
     for (const hardware::ChipPart& part : hardware::kChipParts) {
-        if (part.family != ChipFamily::Spi) continue;
+        if (part.family != ChipFamily::Spi || !part.inMainWindow) continue;
         fit = &part;
         if (part.bytes >= chip.capacity) break;
     }

@@ -27,9 +27,9 @@ std::string PartName(const hardware::ChipPart& part) {
 }
 
 std::string PartBackupName(const hardware::ChipPart& part) {
-    const bool listed = hardware::FindChipPartNamed(part.name, part.family) != nullptr;
-    return part.family == ChipFamily::I2c || !listed ? std::string(part.name)
-                                                     : BackupChipName(std::string(part.listText));
+    return part.family == ChipFamily::I2c || part.listText.empty()
+               ? std::string(part.name)
+               : BackupChipName(std::string(part.listText));
 }
 
 std::vector<int> PartDevices(const hardware::ChipPart& part) {

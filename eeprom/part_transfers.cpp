@@ -19,14 +19,8 @@ using hardware::ChipFamily;
 using hardware::ChipPart;
 using hardware::LineStep;
 
-constexpr std::uint8_t kWrsr = 0x01;
-constexpr std::uint8_t kWrite = 0x02;
-constexpr std::uint8_t kRead = 0x03;
-constexpr std::uint8_t kRdsr = 0x05;
-constexpr std::uint8_t kWren = 0x06;
-constexpr int kBusy = 0x01;
-constexpr std::uint8_t kProtectBits = 0x0C;
-constexpr std::uint8_t kWritableStatus = 0x8C;  // BP0, BP1, WPEN
+// The 25xx instructions and status bits of the chip table.
+constexpr const hardware::ChipCommands& kSpi = hardware::kSpiCommands;
 // Bytes per sequential read at most, so the progress moves.
 constexpr int kReadChunk = 4096;
 
@@ -164,7 +158,7 @@ bool WaitReady(SpiFrames& frames, hardware::BusAdapter& adapter, const ChipPart&
     for (;;) {
         const int status = frames.Status();
         if (status < 0) return false;
-        if (!(status & kBusy)) return true;
+        if (!(status & kSpi.busyBit)) return true;
         if (deadline.Passed()) return false;
     }
 }
@@ -177,7 +171,7 @@ hardware::BusAdapter& AdapterOf(const PartBus& bus) {
 // WREN, WRSR `status`, and the wait for its cycle.
 bool WriteStatus(SpiFrames& frames, const PartBus& bus, const ChipPart& part, std::uint8_t status) {
     std::vector<std::uint8_t> in;
-    return frames.Run({kWren}, 0, in) && frames.Run({kWrsr, status}, 0, in) &&
+    return frames.Run({kSpi.writeEnable}, 0, in) && frames.Run({kSpi.writeStatus, status}, 0, in) &&
            WaitReady(frames, AdapterOf(bus), part);
 }
 
@@ -193,7 +187,7 @@ bool ReadSpi(SpiFrames& frames, const ChipPart& part, Image& image, int first, i
     std::vector<std::uint8_t> in;
     for (int at = first; at < end;) {
         if (progress.Cancelled()) return false;
-        const std::vector<std::uint8_t> out = SpiInstruction(part, kRead, at);
+        const std::vector<std::uint8_t> out = SpiInstruction(part, kSpi.read, at);
         const int count = std::min({kReadChunk, frames.MaxRead(static_cast<int>(out.size())), end - at});
         if (!frames.Run(out, count, in)) return false;
         std::copy_n(in.begin(), count, image.begin() + at);
@@ -229,8 +223,8 @@ bool WriteSpi(SpiFrames& frames, const PartBus& bus, const ChipPart& part, const
     const bool guarded = Guarded(part, status, first, end, unprotect, progress);
     if (guarded && !unprotect) return false;
     if (guarded) {
-        const auto cleared = static_cast<std::uint8_t>(status & kWritableStatus & ~kProtectBits);
-        if (!WriteStatus(frames, bus, part, cleared) || (frames.Status() & kProtectBits) != 0) {
+        const auto cleared = static_cast<std::uint8_t>(status & kSpi.writableStatus & ~kSpi.protectBits);
+        if (!WriteStatus(frames, bus, part, cleared) || (frames.Status() & kSpi.protectBits) != 0) {
             if (!frames.Failed())
                 progress.Message(ProtectionSentence(part, status, from) +
                                  " and the chip kept it (WPEN with /WP held low?); nothing was written");
@@ -241,10 +235,10 @@ bool WriteSpi(SpiFrames& frames, const PartBus& bus, const ChipPart& part, const
     bool ok = true;
     for (int at = first; at < end && ok && !progress.Cancelled();) {
         const int count = std::min(part.pageSize - at % part.pageSize, end - at);
-        std::vector<std::uint8_t> out = SpiInstruction(part, kWrite, at);
+        std::vector<std::uint8_t> out = SpiInstruction(part, kSpi.write, at);
         out.insert(out.end(), image.begin() + at, image.begin() + at + count);
         // WREN takes effect as its select rises; the cycle starts as the WRITE's rises.
-        ok = frames.Run({kWren}, 0, in) && frames.Run(out, 0, in);
+        ok = frames.Run({kSpi.writeEnable}, 0, in) && frames.Run(out, 0, in);
         if (ok && !WaitReady(frames, AdapterOf(bus), part)) {
             progress.Message("The " + std::string(part.name) + " stayed busy after the page at " +
                              ChipAddressText(at, part.bytes) + "; the write stopped there");
@@ -253,7 +247,7 @@ bool WriteSpi(SpiFrames& frames, const PartBus& bus, const ChipPart& part, const
         at += count;
         progress.SetPosition(at - first);
     }
-    if (guarded && !WriteStatus(frames, bus, part, static_cast<std::uint8_t>(status & kWritableStatus))) {
+    if (guarded && !WriteStatus(frames, bus, part, static_cast<std::uint8_t>(status & kSpi.writableStatus))) {
         if (!frames.Failed()) progress.Message("The block protection could not be set again");
         return false;
     }
@@ -341,7 +335,7 @@ bool SpiFrames::Run(const std::vector<std::uint8_t>& out, int readBytes, std::ve
 
 int SpiFrames::Status() {
     std::vector<std::uint8_t> in;
-    return Run({kRdsr}, 1, in) ? in[0] : -1;
+    return Run({kSpi.readStatus}, 1, in) ? in[0] : -1;
 }
 
 namespace {

@@ -4,6 +4,8 @@
 #include <limits>
 #include <utility>
 
+#include "hardware/chip_parts.h"
+
 namespace hardware {
 namespace {
 
@@ -269,8 +271,7 @@ void PortAdapter::MicrowireStart() {
 std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, std::int32_t organisation) {
     OrganisationSelect(organisation);
     MicrowireStart();
-    SendBit(1);
-    SendBit(0);
+    for (int b = 1; b >= 0; --b) SendBit((kMicrowireCommands.read >> b) & 1);
     for (std::int32_t b = n; b >= 0; --b) SendBit((address >> b) & 1);
     // One extra clock passes over the dummy 0 the chip drives before its data.
     SendBit(0);
@@ -286,11 +287,10 @@ std::int32_t PortAdapter::MicrowireRead(std::int32_t address, std::int32_t n, st
 
 void PortAdapter::MicrowireWriteEnable(std::int32_t n) {
     MicrowireStart();
-    SendBit(0);
-    SendBit(0);
-    SendBit(1);
-    SendBit(1);
-    for (std::int32_t i = 0; i < n; ++i) PulseClock();  // the rest of the address field, all ones
+    for (int b = 1; b >= 0; --b) SendBit((kMicrowireCommands.special >> b) & 1);
+    for (int b = 1; b >= 0; --b)
+        SendBit((kMicrowireCommands.writeEnable >> b) & 1);  // the top two address bits
+    for (std::int32_t i = 0; i < n; ++i) PulseClock();       // the rest of the address field, all ones
     Line(kLineSelect, false);
     PulseClock();
     counter_.SleepMs(5);
@@ -302,8 +302,7 @@ std::int32_t PortAdapter::MicrowireWrite(std::int32_t address, std::int32_t n, s
     OrganisationSelect(organisation);
     ClearLatchBit(kLineSelect);
     MicrowireStart();
-    SendBit(0);
-    SendBit(1);
+    for (int b = 1; b >= 0; --b) SendBit((kMicrowireCommands.write >> b) & 1);
     for (std::int32_t b = n; b >= 0; --b) SendBit((address >> b) & 1);
     for (std::int32_t b = organisation - 1; b >= 0; --b) SendBit((data >> b) & 1);
     Line(kLineSelect, false);
@@ -319,13 +318,14 @@ void PortAdapter::SpiWriteByte(std::int32_t address, std::int32_t bits, std::uin
     const int a8 = (address >> 8) & 1;
     Line(kLineClock, false);
     Line(kLineSelect, false);  // select, active low
-    const int wren = 0x06 | (a8 << 3);
+    // Bit 3 of WREN is "don't care": address bit 8 goes there as on WRITE.
+    const int wren = kSpiCommands.writeEnable | (a8 << 3);
     for (int b = 7; b >= 0; --b) SendBit((wren >> b) & 1);
     Line(kLineClock, false);
     Line(kLineSelect, true);
     counter_.SleepMs(5);
     Line(kLineSelect, false);
-    const int write = bits == 8 ? (0x02 | (a8 << 3)) : 0x02;
+    const int write = bits == 8 ? (kSpiCommands.write | (a8 << 3)) : kSpiCommands.write;
     for (int b = 7; b >= 0; --b) SendBit((write >> b) & 1);
     for (std::int32_t b = bits - 1; b >= 0; --b) SendBit((address >> b) & 1);
     for (int b = 7; b >= 0; --b) SendBit((data >> b) & 1);
@@ -337,7 +337,7 @@ void PortAdapter::SpiWriteByte(std::int32_t address, std::int32_t bits, std::uin
 std::uint8_t PortAdapter::SpiReadByte(std::int32_t address, std::int32_t bits) {
     Line(kLineClock, false);
     Line(kLineSelect, false);
-    const int read = bits == 8 ? (0x03 | (((address >> 8) & 1) << 3)) : 0x03;
+    const int read = bits == 8 ? (kSpiCommands.read | (((address >> 8) & 1) << 3)) : kSpiCommands.read;
     for (int b = 7; b >= 0; --b) SendBit((read >> b) & 1);
     for (std::int32_t b = bits - 1; b >= 0; --b) SendBit((address >> b) & 1);
     return SpiShiftIn();

@@ -27,10 +27,9 @@ namespace simulator {
 // device address during tWR (which is what acknowledge polling relies on).
 class Eeprom24C16 {
 public:
-    static constexpr std::size_t kSize =
-        static_cast<std::size_t>(hardware::FindChipPartNamed("24C16", hardware::ChipFamily::I2c)->bytes);
+    static constexpr std::size_t kSize = static_cast<std::size_t>(hardware::FindMemoryPart("24C16")->bytes);
     static constexpr std::size_t kPageSize =
-        static_cast<std::size_t>(hardware::FindChipPartNamed("24C16", hardware::ChipFamily::I2c)->pageSize);
+        static_cast<std::size_t>(hardware::FindMemoryPart("24C16")->pageSize);
 
     std::int64_t WriteCycleUs() const { return writeCycleUs_; }
     void SetWriteCycleUs(std::int64_t us) { writeCycleUs_ = us; }

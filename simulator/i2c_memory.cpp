@@ -53,7 +53,7 @@ bool I2cMemory::Write(std::uint8_t byte) {
 
 std::uint8_t I2cMemory::Read() {
     const std::uint8_t value = memory_[static_cast<std::size_t>(pointer_)];
-    if (part_.blockSelect == hardware::BlockSelect::UpperHalfAtPlus4) {
+    if (part_.wrap == hardware::ReadWrap::Block) {
         const int half = pointer_ - pointer_ % blockBytes_;
         pointer_ = half + (pointer_ + 1) % blockBytes_;
     } else {

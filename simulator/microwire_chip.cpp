@@ -2,17 +2,14 @@
 
 #include <utility>
 
+#include "hardware/chip_parts.h"
+
 namespace simulator {
 namespace {
 
-constexpr int kOpSpecial = 0;  // EWEN, EWDS, ERAL, WRAL by the top two address bits
-constexpr int kOpWrite = 1;
-constexpr int kOpRead = 2;
-constexpr int kOpErase = 3;
-
-constexpr int kSpecialWral = 1;
-constexpr int kSpecialEral = 2;
-constexpr int kSpecialEwen = 3;
+// The 93Cxx opcodes of the chip table; after `special` the top two address
+// bits pick EWEN, EWDS, ERAL or WRAL.
+constexpr const hardware::ChipCommands& kOp = hardware::kMicrowireCommands;
 
 }  // namespace
 
@@ -78,30 +75,30 @@ void MicrowireChip::AddressComplete(std::int64_t nowUs) {
     const int special = (address_ >> (AddressBits() - 2)) & 3;
     phase_ = Phase::Done;
     switch (opcode_) {
-        case kOpRead:
+        case kOp.read:
             address_ %= Words();
             phase_ = Phase::Reading;
             readBit_ = -1;
             dataOut_ = false;  // the dummy 0 ahead of the data
             break;
-        case kOpWrite:
+        case kOp.write:
             phase_ = Phase::Data;
             data_ = 0;
             bitsLeft_ = WordBits();
             break;
-        case kOpErase:
+        case kOp.erase:
             if (BeginProgramming(nowUs)) StoreWord(address_ % Words(), 0xFFFF);
             break;
-        case kOpSpecial:
-            if (special == kSpecialEwen) {
+        case kOp.special:
+            if (special == kOp.writeEnable) {
                 SetWriteEnabled(true);
             } else if (special == 0) {
                 SetWriteEnabled(false);
-            } else if (special == kSpecialEral) {
+            } else if (special == kOp.eraseAll) {
                 if (BeginProgramming(nowUs)) {
                     for (int w = 0; w < Words(); ++w) StoreWord(w, 0xFFFF);
                 }
-            } else if (special == kSpecialWral) {
+            } else if (special == kOp.writeAll) {
                 phase_ = Phase::Data;
                 data_ = 0;
                 bitsLeft_ = WordBits();
@@ -115,7 +112,7 @@ void MicrowireChip::AddressComplete(std::int64_t nowUs) {
 void MicrowireChip::DataComplete(std::int64_t nowUs) {
     phase_ = Phase::Done;
     if (!BeginProgramming(nowUs)) return;
-    if (opcode_ == kOpWrite) {
+    if (opcode_ == kOp.write) {
         StoreWord(address_ % Words(), data_);
     } else {  // WRAL
         for (int w = 0; w < Words(); ++w) StoreWord(w, data_);

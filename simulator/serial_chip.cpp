@@ -2,6 +2,7 @@
 // serial socket, with the geometry of its part in the chip table.
 #include "simulator/serial_chip.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -27,18 +28,13 @@ std::string_view PartName(std::string_view text) {
 
 std::unique_ptr<SerialChip> MakeSerialChip(const std::string& chipListText) {
     const std::string_view name = PartName(chipListText);
-    if (const hardware::ChipPart* part = hardware::FindChipPartNamed(name, hardware::ChipFamily::Microwire)) {
-        return std::make_unique<MicrowireChip>(std::string(name), part->bytes,
+    const hardware::ChipPart* part = hardware::FindMemoryPart(name);
+    if (part != nullptr && part->family == hardware::ChipFamily::Microwire) {
+        return std::make_unique<MicrowireChip>(std::string(part->name), part->bytes,
                                                hardware::MicrowireAddressBitsX8(*part));
     }
-    if (const hardware::ChipPart* part = hardware::FindChipPartNamed(name, hardware::ChipFamily::Spi)) {
-        return std::make_unique<SpiChip>(std::string(name), part->bytes, part->addressBytes,
-                                         part->blockSelect == hardware::BlockSelect::OpcodeBit3,
-                                         part->pageSize);
-    }
-    // The larger 25xx by their names ("25M02").
-    if (const hardware::ChipPart* part = hardware::FindMemoryPart(name);
-        part != nullptr && part->family == hardware::ChipFamily::Spi) {
+    // Every 25xx by its name or alias ("AT25C160", "25160", "25M02").
+    if (part != nullptr && part->family == hardware::ChipFamily::Spi) {
         return std::make_unique<SpiChip>(std::string(part->name), part->bytes, part->addressBytes,
                                          part->blockSelect == hardware::BlockSelect::OpcodeBit3,
                                          part->pageSize, part->writeCycleMaxUs);
@@ -46,6 +42,27 @@ std::unique_ptr<SerialChip> MakeSerialChip(const std::string& chipListText) {
     const hardware::ChipPart* dac = hardware::FindChipPart(chipListText);
     if (dac != nullptr && dac->family == hardware::ChipFamily::Dac) return std::make_unique<DacChip>();
     return nullptr;
+}
+
+std::vector<std::string> I2cSocketParts() {
+    std::vector<std::string> names;
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
+        if (part.family == hardware::ChipFamily::I2c) names.emplace_back(part.name);
+    }
+    return names;
+}
+
+std::vector<std::string> SerialSocketParts() {
+    std::vector<std::string> names;
+    for (const hardware::ChipPart& part : hardware::kChipParts) {
+        const std::string name(PartName(part.listText));
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
+        if (part.family == hardware::ChipFamily::Spi && part.listText.empty()) names.emplace_back(part.name);
+    }
+    return names;
 }
 
 double DacChannel::Volts() const {

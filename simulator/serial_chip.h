@@ -50,4 +50,11 @@ public:
 // "AT25C160", "M62358,M62359"); nullptr for a blank or unknown entry.
 std::unique_ptr<SerialChip> MakeSerialChip(const std::string& chipListText);
 
+// The parts the bench's I2C socket takes, by name, in the chip table's order.
+std::vector<std::string> I2cSocketParts();
+// The serial socket's choices: the chip list's parts, each once (both
+// organisations of a 93Cxx are one chip; its ORG pin picks the words), then
+// the 25xx the list does not have.
+std::vector<std::string> SerialSocketParts();
+
 }  // namespace simulator

@@ -3,19 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "hardware/chip_parts.h"
+
 namespace simulator {
 namespace {
 
-constexpr int kWrsr = 1;
-constexpr int kWrite = 2;
-constexpr int kRead = 3;
-constexpr int kWrdi = 4;
-constexpr int kRdsr = 5;
-constexpr int kWren = 6;
-
-constexpr std::uint8_t kStatusBusy = 0x01;
-constexpr std::uint8_t kStatusWel = 0x02;
-constexpr std::uint8_t kStatusWritable = 0x8C;  // BP0, BP1, WPEN
+// The 25xx instruction set and status register, from the chip table.
+constexpr const hardware::ChipCommands& kSpi = hardware::kSpiCommands;
 
 }  // namespace
 
@@ -36,11 +30,11 @@ void SpiChip::Settle(std::int64_t nowUs) {
 
 std::uint8_t SpiChip::Status(std::int64_t nowUs) {
     Settle(nowUs);
-    return static_cast<std::uint8_t>(protect_ | (WriteEnabled() ? kStatusWel : 0) |
-                                     (cycleRunning_ ? kStatusBusy : 0));
+    return static_cast<std::uint8_t>(protect_ | (WriteEnabled() ? kSpi.writeEnabledBit : 0) |
+                                     (cycleRunning_ ? kSpi.busyBit : 0));
 }
 
-void SpiChip::SetKeptStatus(std::uint8_t bits) { protect_ = bits & kStatusWritable; }
+void SpiChip::SetKeptStatus(std::uint8_t bits) { protect_ = bits & kSpi.writableStatus; }
 
 void SpiChip::OnLatch(std::uint8_t latch, std::int64_t nowUs) {
     Settle(nowUs);
@@ -123,28 +117,28 @@ void SpiChip::Decode(int opcode) {
     phase_ = Phase::Ignore;
     const int op = opcode & 0x07;
     if ((opcode & 0xF0) != 0) return;
-    if (cycleRunning_ && op != kRdsr) return;
+    if (cycleRunning_ && op != kSpi.readStatus) return;
     switch (op) {
-        case kWren:
+        case kSpi.writeEnable:
             SetWriteEnabled(true);
             break;
-        case kWrdi:
+        case kSpi.writeDisable:
             SetWriteEnabled(false);
             break;
-        case kRdsr:
+        case kSpi.readStatus:
             phase_ = Phase::StatusOut;
             outBit_ = 0;
             break;
-        case kWrsr:
+        case kSpi.writeStatus:
             phase_ = Phase::StatusIn;
             shift_ = 0;
             bits_ = 0;
             statusComplete_ = false;
             break;
-        case kRead:
-        case kWrite:
+        case kSpi.read:
+        case kSpi.write:
             phase_ = Phase::Address;
-            reading_ = op == kRead;
+            reading_ = op == kSpi.read;
             address_ = a8InOpcode_ ? ((opcode >> 3) & 1) : 0;
             bitsLeft_ = addressBytes_ * 8;
             break;
@@ -161,7 +155,7 @@ void SpiChip::EndInstruction(std::int64_t nowUs) {
     cycleRunning_ = true;
     StartWriteCycle(nowUs);
     if (statusWrite) {
-        protect_ = statusIn_ & kStatusWritable;
+        protect_ = statusIn_ & kSpi.writableStatus;
         return;
     }
     const int pageStart = address_ - address_ % pageBytes_;

@@ -2,6 +2,8 @@
 // that follows from them.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "eeprom/chip_table.h"
 #include "hardware/chip_parts.h"
 #include "simulator/serial_chip.h"
@@ -118,23 +120,18 @@ TEST(ChipParts, MatchTheDatasheets) {
         {"24C1024", 131072, 128, 2, B::DeviceAddress},  // 24LC1026 128, AT24C1024 256
         {"24M01", 131072, 256, 2, B::DeviceAddress},    // M24M01
         {"24M02", 262144, 256, 2, B::DeviceAddress},    // M24M02-DR
-        {"AT25C010", 128, 8, 1, B::None},               // AT25010B
+        {"AT25C010", 128, 8, 1, B::None},               // AT25010B 8, 25AA010A 16
         {"AT25C020", 256, 8, 1, B::None},               // AT25020B
         {"AT25C040", 512, 8, 1, B::OpcodeBit3},         // AT25040B: A8 in the opcode
-        {"AT25C080", 1024, 32, 2, B::None},             // AT25080B
-        {"AT25C160", 2048, 32, 2, B::None},             // AT25160B
-        {"25010", 128, 8, 1, B::None},                  // AT25010B 8, 25AA010A 16
-        {"25020", 256, 8, 1, B::None},
-        {"25040", 512, 8, 1, B::OpcodeBit3},
-        {"25080", 1024, 16, 2, B::None},     // 25LC080A/C 16, AT25080B 32
-        {"25160", 2048, 16, 2, B::None},     // 25LC160A/C 16, AT25160B 32
-        {"25320", 4096, 32, 2, B::None},     // AT25320B, 25LC320A
-        {"25640", 8192, 32, 2, B::None},     // AT25640B, 25LC640A
-        {"25128", 16384, 64, 2, B::None},    // AT25128B, 25LC128
-        {"25256", 32768, 64, 2, B::None},    // AT25256B, 25LC256
-        {"25512", 65536, 128, 2, B::None},   // 25LC512, 25A512
-        {"25M01", 131072, 256, 3, B::None},  // 25LC1024, M95M01
-        {"25M02", 262144, 256, 3, B::None},  // M95M02
+        {"AT25C080", 1024, 16, 2, B::None},             // 25LC080A/C 16, AT25080B 32
+        {"AT25C160", 2048, 16, 2, B::None},             // 25LC160A/C 16, AT25160B 32
+        {"25320", 4096, 32, 2, B::None},                // AT25320B, 25LC320A
+        {"25640", 8192, 32, 2, B::None},                // AT25640B, 25LC640A
+        {"25128", 16384, 64, 2, B::None},               // AT25128B, 25LC128
+        {"25256", 32768, 64, 2, B::None},               // AT25256B, 25LC256
+        {"25512", 65536, 128, 2, B::None},              // 25LC512, 25A512
+        {"25M01", 131072, 256, 3, B::None},             // 25LC1024, M95M01
+        {"25M02", 262144, 256, 3, B::None},             // M95M02
     };
     std::size_t memories = 0;
     for (const hardware::ChipPart& part : hardware::kMemoryParts)
@@ -148,6 +145,37 @@ TEST(ChipParts, MatchTheDatasheets) {
         EXPECT_EQ(part->addressBytes, fact.addressBytes) << fact.name;
         EXPECT_EQ(part->blockSelect, fact.block) << fact.name;
     }
+}
+
+// One row per part: a 25xx of the window's list and its generic name are one
+// row, found by either in any case; no other name is shared by two rows (a
+// 93Cxx's two organisations are one chip in two list entries). The
+// instructions as the datasheets give them (AT25010B DS20006251 table 5-1,
+// 93C46 DS21749 table 1-4).
+TEST(ChipParts, EveryNameFindsItsOneRowAndTheInstructionsAreTheDatasheets) {
+    for (const auto& [listed, generic] :
+         {std::pair{"AT25C010", "25010"}, std::pair{"AT25C020", "25020"}, std::pair{"AT25C040", "25040"},
+          std::pair{"AT25C080", "25080"}, std::pair{"at25c160", "25160"}}) {
+        const hardware::ChipPart* part = hardware::FindMemoryPart(listed);
+        ASSERT_NE(part, nullptr) << listed;
+        EXPECT_EQ(hardware::FindMemoryPart(generic), part) << generic;
+        EXPECT_TRUE(part->inMainWindow) << listed;
+    }
+    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
+        if (part.family == hardware::ChipFamily::Microwire) continue;
+        int rows = 0;
+        for (const hardware::ChipPart& other : hardware::kMemoryParts)
+            rows += hardware::NamesPart(other, part.name);
+        EXPECT_EQ(rows, 1) << part.name;
+    }
+    const hardware::ChipCommands& spi = hardware::kSpiCommands;
+    EXPECT_EQ(std::vector<int>({spi.writeStatus, spi.write, spi.read, spi.writeDisable, spi.readStatus,
+                                spi.writeEnable, spi.busyBit, spi.writeEnabledBit, spi.protectBits}),
+              std::vector<int>({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x01, 0x02, 0x0C}));
+    const hardware::ChipCommands& mw = hardware::kMicrowireCommands;
+    EXPECT_EQ(std::vector<int>({mw.read, mw.write, mw.erase, mw.special, mw.writeEnable, mw.eraseAll,
+                                mw.writeAll, mw.writeDisable}),
+              std::vector<int>({0b10, 0b01, 0b11, 0b00, 0b11, 0b10, 0b01, 0b00}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "eeprom/chip_progress.h"
 #include "eeprom/detect.h"
+#include "eeprom/part_facts.h"
 #include "support/adapter_rig.h"
 
 using namespace eeprom;
@@ -28,7 +29,10 @@ struct Case {
 
 std::vector<std::string> Names(const Detection& found) {
     std::vector<std::string> names;
-    for (const hardware::ChipPart* part : found.candidates) names.emplace_back(part->name);
+    // Each candidate by every name it goes by ("AT25C010", "25010").
+    for (const hardware::ChipPart* part : found.candidates) {
+        for (const std::string& name : eeprom::PartNames(*part)) names.push_back(name);
+    }
     return names;
 }
 

@@ -18,6 +18,7 @@
 #include "eeprom/chip_table.h"
 #include "hardware/chip_parts.h"
 #include "simulator/i2c_memory.h"
+#include "simulator/serial_chip.h"
 #include "ui/bench/bench_look.h"
 #include "ui/bench/bench_window.h"
 #include "ui/bench/chip_grid.h"
@@ -48,28 +49,14 @@ std::vector<QString> EepromLabels() {
     return labels;
 }
 
-// The parts of `family` beyond the chip list (all of them for I2C: the list has no I2C entries).
-QStringList PartNames(hardware::ChipFamily family) {
-    QStringList names;
-    for (const hardware::ChipPart& part : hardware::kMemoryParts) {
-        if (part.family == family && (family == hardware::ChipFamily::I2c || part.listText.empty()))
-            names << QString::fromLatin1(part.name.data(), static_cast<qsizetype>(part.name.size()));
-    }
-    return names;
+QStringList Names(const std::vector<std::string>& names) {
+    QStringList list;
+    for (const std::string& name : names) list << QString::fromStdString(name);
+    return list;
 }
 
-// The socket's choices: the chip list's parts, each once (both organisations
-// of a 93Cxx are one chip; its ORG pin picks the words).
-QStringList SocketParts() {
-    QStringList parts;
-    for (const char* entry : eeprom::kChipListEntries) {
-        QString part = QString::fromLatin1(entry);
-        part.remove(QStringLiteral(" (8)"));
-        part.remove(QStringLiteral(" (16)"));
-        if (!part.isEmpty() && !parts.contains(part)) parts << part;
-    }
-    return parts + PartNames(hardware::ChipFamily::Spi);
-}
+// The socket's choices (simulator::SerialSocketParts).
+QStringList SocketParts() { return Names(simulator::SerialSocketParts()); }
 
 // A scroll area that shows at least `rows` rows of the grid, more when the
 // window is taller, and scrolls the rest.
@@ -162,7 +149,7 @@ QWidget* BenchWindow::BuildChipTabs() {
     i2cChoice_ = new QComboBox;
     i2cChoice_->setAccessibleName(QStringLiteral("I2C socket part"));
     i2cChoice_->addItem(QStringLiteral("Empty"));
-    i2cChoice_->addItems(PartNames(hardware::ChipFamily::I2c));
+    i2cChoice_->addItems(Names(simulator::I2cSocketParts()));
     connect(i2cChoice_, &QComboBox::activated, this, &BenchWindow::ChooseI2cPart);
     i2cLabel_ = new QLabel;
     i2cLoad_ = ActionButton(QStringLiteral("Load..."), QStringLiteral("Load I2C socket part"), this,

@@ -14,6 +14,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/hex_layout.h"
+#include "eeprom/part_facts.h"
 #include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
 #include "ui/eeprom/checksums_dialog.h"
@@ -222,7 +223,7 @@ void ChipController::OnChecksums() {
     const int page = std::clamp(m_page, 0, kPageCount - 1);
     const QString entry = m_chipList->currentText();
     const int whole = ImageFileSize(session_->chip);
-    const QString wholeTitle = entry.isEmpty() || session_->chip.family == eeprom::ChipFamily::I2c
+    const QString wholeTitle = entry.isEmpty() || eeprom::ChipOnI2cBus(session_->chip)
                                    ? QStringLiteral("Whole image (%1 bytes)").arg(whole)
                                    : QStringLiteral("Whole chip, %1 (%2 bytes)").arg(entry).arg(whole);
     const QString text = ChecksumLines(QStringLiteral("Page %1 (bytes %2-%3)")

@@ -13,6 +13,7 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
+#include "eeprom/part_facts.h"
 #include "eeprom/session_transfers.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
@@ -67,7 +68,7 @@ constexpr int kFirstBlockReadAddress = 0xA1;
 // looks like success: say why instead.
 void SayNoController(const eeprom::Session& session, const char* done) {
     if (!session.latch) {
-        ShowMessage(QString::fromStdString(session.CannotReach(ChipFamily::I2c)));
+        ShowMessage(QString::fromStdString(eeprom::CannotReachI2c(session)));
         return;
     }
     ShowMessage(QStringLiteral("The I2C controller was not found, so the page was not %1: check the adapter, "

@@ -15,6 +15,7 @@
 #include "eeprom/chip_table.h"
 #include "startup/adapter_check.h"
 #include "startup/adapter_list.h"
+#include "eeprom/part_facts.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
@@ -95,7 +96,7 @@ void MainDialog::ApplyAdapterLimits() {
     }
     // The send console writes registers over I2C.
     if (!session_->i2c) {
-        const QString noI2c = QString::fromStdString(session_->CannotReach(hardware::ChipFamily::I2c));
+        const QString noI2c = QString::fromStdString(eeprom::CannotReachI2c(*session_));
         for (int id : {ids::kSend, ids::kOnline, ids::kSlider, ids::kSpin}) {
             if (QWidget* control = Control(id)) {
                 control->setEnabled(false);

@@ -17,6 +17,7 @@
 #include "eeprom/file_coverage.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_formats.h"
+#include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
 #include "ui/main/app_state.h"
 #include "ui/main/ui_seams.h"
@@ -220,7 +221,7 @@ void ProgrammerWindow::FillRecentMenu() {
 void ProgrammerWindow::RefreshBackups() {
     backupList_->clear();
     if (part_ == nullptr) return;
-    const bool i2c = part_->family == hardware::ChipFamily::I2c;
+    const bool i2c = eeprom::OnI2cBus(*part_);
     for (const eeprom::BackupEntry& entry :
          eeprom::ListBackups(eeprom::BackupFolder(), eeprom::PartBackupName(*part_))) {
         // Whole-chip backups of this part at its address; the command line's

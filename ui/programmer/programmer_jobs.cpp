@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "eeprom/backup.h"
+#include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
 #include "eeprom/verify_report.h"
 #include "ui/main/startup.h"
@@ -398,7 +399,7 @@ void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& 
             EndJob();
             return;
         }
-        const bool i2c = part_->family == hardware::ChipFamily::I2c;
+        const bool i2c = eeprom::OnI2cBus(*part_);
         const eeprom::BackupTarget target{eeprom::PartBackupName(*part_), i2c ? device_ : -1, -1};
         std::string error;
         if (!eeprom::SaveBackup(eeprom::BackupFolder(), target, old.data(), bytes,
@@ -517,7 +518,7 @@ void ProgrammerWindow::Detect() {
     if (withCandidates == 1 && sure != nullptr) {
         QString name = QString::fromStdString(eeprom::PartName(*sure));
         const bool chosen = ChoosePart(name);
-        if (sure->family == hardware::ChipFamily::I2c && sureDevice >= 0) {
+        if (eeprom::OnI2cBus(*sure) && sureDevice >= 0) {
             if (chosen) ChooseDevice(eeprom::PartDeviceFor(*sure, sureDevice << 1));
             name += QStringLiteral(" at 0x%1").arg(QString::number(sureDevice, 16).toUpper());
         }
@@ -527,7 +528,7 @@ void ProgrammerWindow::Detect() {
         summary =
             withCandidates == 0
                 ? QStringLiteral("Detect found no memory") +
-                      (session_.CannotReach(hardware::ChipFamily::Microwire).empty()
+                      (eeprom::CannotReachSerial(session_).empty()
                            ? QStringLiteral(". 93Cxx (Microwire) parts cannot be detected: choose yours "
                                             "from the list")
                            : QString())

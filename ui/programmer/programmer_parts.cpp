@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QTreeWidget>
 
+#include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
 #include "ui/main/app_state.h"
 #include "ui/main/startup.h"
@@ -40,15 +41,14 @@ QString Millivolts(int mv) { return QString::number(mv / 1000.0, 'f', 1); }
 QString FactsOf(const hardware::ChipPart& part, int device) {
     QStringList facts;
     facts << QStringLiteral("%1 bytes (%2)").arg(part.bytes).arg(HexOffset(part.bytes));
-    if (part.family == hardware::ChipFamily::Microwire) {
+    if (eeprom::StrappedByOrg(part)) {
         facts << QStringLiteral("Microwire, %1-bit words, written a word at a time").arg(part.organisation);
     } else {
         facts << QStringLiteral("%1-byte pages").arg(part.pageSize);
         facts << QStringLiteral("%1 address byte%2 (%3)")
                      .arg(part.addressBytes)
                      .arg(part.addressBytes == 1 ? QString() : QStringLiteral("s"))
-                     .arg(part.family == hardware::ChipFamily::I2c ? QStringLiteral("I2C")
-                                                                   : QStringLiteral("SPI"));
+                     .arg(QLatin1String(eeprom::BusName(part)));
     }
     if (part.minMillivolts > 0)
         facts << QStringLiteral("%1-%2 V").arg(Millivolts(part.minMillivolts),
@@ -56,7 +56,7 @@ QString FactsOf(const hardware::ChipPart& part, int device) {
     facts << QStringLiteral("write cycle up to %1 ms").arg(part.writeCycleMaxUs / 1000);
     if (part.blockSelect != hardware::BlockSelect::None)
         facts << QLatin1String(hardware::BlockRuleText(part));
-    if (part.family == hardware::ChipFamily::I2c) {
+    if (eeprom::OnI2cBus(part)) {
         const int blocks = hardware::DeviceBlocks(part);
         const int first = device >> 1;
         const int last = hardware::BlockDevice(part, first, blocks - 1);
@@ -84,7 +84,7 @@ QString ProgrammerWindow::SocketPart() const {
     if (socketed == nullptr && !fixed.empty()) socketed = hardware::FindMemoryPart(fixed);
     if (socketed != nullptr && session_.CannotReach(socketed->family).empty())
         return QString::fromStdString(eeprom::PartName(*socketed));
-    if (bench.I2cSocketPart() != nullptr && session_.CannotReach(hardware::ChipFamily::I2c).empty())
+    if (bench.I2cSocketPart() != nullptr && eeprom::CannotReachI2c(session_).empty())
         return QString::fromStdString(eeprom::PartName(*bench.I2cSocketPart()));
     return {};
 }
@@ -122,9 +122,7 @@ public:
         setText(0, QString::fromStdString(eeprom::PartName(part)));
         setText(1, SizeText(part.bytes));
         setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-        setText(2, part.family == hardware::ChipFamily::I2c         ? QStringLiteral("I2C")
-                   : part.family == hardware::ChipFamily::Microwire ? QStringLiteral("Microwire")
-                                                                    : QStringLiteral("SPI"));
+        setText(2, QLatin1String(eeprom::BusName(part)));
     }
     bool operator<(const QTreeWidgetItem& other) const override {
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
@@ -195,8 +193,9 @@ void ProgrammerWindow::ShowChosenPart() {
 bool ProgrammerWindow::ChoosePart(const QString& name) {
     const hardware::ChipPart* chosen = nullptr;
     for (const hardware::ChipPart& part : hardware::kMemoryParts) {
-        if (QString::fromStdString(eeprom::PartName(part)).compare(name, Qt::CaseInsensitive) == 0)
-            chosen = &part;
+        for (const std::string& each : eeprom::PartNames(part)) {
+            if (QString::fromStdString(each).compare(name, Qt::CaseInsensitive) == 0) chosen = &part;
+        }
     }
     if (chosen == nullptr || jobRunning_) return false;
     if (chosen == part_) return true;
@@ -212,11 +211,11 @@ bool ProgrammerWindow::ChoosePart(const QString& name) {
     // On the bench the serial socket follows the chosen chip of the window's
     // list, as it follows the main window's, and the fakes without an ORG
     // line are strapped for it.
-    if (part_->family != hardware::ChipFamily::I2c && hardware::FindChipPart(part_->listText) != nullptr) {
+    if (!eeprom::OnI2cBus(*part_) && hardware::FindChipPart(part_->listText) != nullptr) {
         if (const startup::BenchControl bench = ActiveBenchControl())
             bench.SetChipListChoice(std::string(part_->listText));
     }
-    if (part_->family == hardware::ChipFamily::Microwire) StrapBenchOrg(part_->organisation == 16);
+    if (eeprom::StrappedByOrg(*part_)) StrapBenchOrg(part_->organisation == 16);
     ToolSettings().setValue(SettingKey("part"), partName);
     FillDevices(device_);
     ShowFacts();
