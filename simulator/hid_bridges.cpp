@@ -154,7 +154,10 @@ private:
     static constexpr std::uint8_t kTimeoutNack = 0x00;
 
     // A write of `bytes` (none: a read alone), then a read of `readLength`
-    // bytes after a repeated START (negative: a write alone).
+    // bytes after a repeated START (negative: a write alone). cp2112.c sends
+    // a write of no bytes as it is (cp2112_i2c_write_req checks only the
+    // upper bound); the model then sends the address alone, which the chip's
+    // documentation does not settle.
     void Transfer(int address, std::span<const std::uint8_t> bytes, int readLength, std::int64_t nowUs) {
         pending_.clear();
         const auto addressByte = static_cast<std::uint8_t>(address << 1);
@@ -274,6 +277,9 @@ private:
         if (static_cast<int>(bytes_.size()) < length) return;
         writing_ = false;
         bool acked = bus_.Address(static_cast<std::uint8_t>(r[3] & 0xFE), nowUs);
+        // A refused data byte is reported as the address's NACK (ENXIO): the
+        // driver has no code of its own for it, and which engine state the
+        // chip gives is not in mcp2221.c.
         for (std::size_t i = 0; acked && i < bytes_.size(); ++i) acked = bus_.Write(bytes_[i], false);
         nack_ = !acked;
         // MCP2221_I2C_WR_NO_STOP leaves the bus to the read's repeated START.
