@@ -27,7 +27,7 @@ struct I2cDriverRules {
     int maxWriteBytes;        // the longest write message on its own
     int maxWriteBeforeRead;   // the longest write in a write-then-read
     int tooLongErrno;         // what a longer message gets before anything is sent
-    bool writeLengthIn8Bits;  // a write's 16-bit length is cut to 8 bits first
+    bool writeLengthIn8Bits;  // a lone write's 16-bit length is cut to 8 bits first
     bool zeroLengthReadRefused;
     bool zeroLengthWriteRefused;
     int zeroLengthErrno;

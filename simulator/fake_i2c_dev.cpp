@@ -149,7 +149,10 @@ int FakeI2cDev::DriverRefusal(std::span<const i2c_msg> messages) const {
         const bool read = (m.flags & I2C_M_RD) != 0;
         if (m.len == 0 && (read ? d->zeroLengthReadRefused : d->zeroLengthWriteRefused))
             return d->zeroLengthErrno;
-        const int length = !read && d->writeLengthIn8Bits ? m.len & 0xFF : m.len;
+        // hid-cp2112.c cuts a write's length only when it goes alone
+        // (cp2112_i2c_write_req); before a read it stays an int
+        // (cp2112_i2c_write_read_req), so a long one is refused.
+        const int length = !read && messages.size() == 1 && d->writeLengthIn8Bits ? m.len & 0xFF : m.len;
         const int limit = read                      ? d->maxReadBytes
                           : k + 1 < messages.size() ? d->maxWriteBeforeRead
                                                     : d->maxWriteBytes;
@@ -181,7 +184,9 @@ int FakeI2cDev::Run(std::span<i2c_msg> messages) {
         const i2c_msg& m = messages[k];
         const bool read = (m.flags & I2C_M_RD) != 0;
         // hid-cp2112.c: cp2112_i2c_write_req(..., u8 data_length) sends len & 0xFF bytes.
-        const int length = !read && driver != nullptr && driver->writeLengthIn8Bits ? m.len & 0xFF : m.len;
+        const int length = !read && messages.size() == 1 && driver != nullptr && driver->writeLengthIn8Bits
+                               ? m.len & 0xFF
+                               : m.len;
         if (k > 0) SpendBits(1);  // repeated START
         SpendBits(9);
         const bool acked =

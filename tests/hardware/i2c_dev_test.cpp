@@ -368,8 +368,9 @@ TEST(I2cDev, EachDriversLimitsAndNackAsTheAdapterMeetsThem) {
     }
 }
 
-// hid-cp2112 takes a write's 16-bit length as 8 bits: 258 bytes (a 24M02's
-// page and its address) go out as 2 and the call succeeds. A bridge whose
+// hid-cp2112 takes a lone write's 16-bit length as 8 bits: 258 bytes (a
+// 24M02's page and its address) go out as 2 and the call succeeds; before a
+// read the same write is refused. A bridge whose
 // name Merlix does not know but that keeps those rules has its read and write
 // limits learnt from EINVAL, not a narrower shape: a 4096-byte read of a
 // 24C256 comes whole in pieces, a page write is refused once, then fits.
@@ -386,6 +387,10 @@ TEST(I2cDev, Cp2112CutsLongWritesAndAnUnknownBridgesLimitsAreLearnt) {
         EXPECT_EQ(RawTransfer(fake, fd, write), 1);
         EXPECT_EQ(rig.Eeprom()[0], 0xAB);
         EXPECT_EQ(rig.Eeprom()[1], before[1]) << "only 2 of the 258 bytes went out";
+        std::uint8_t byte = 0;
+        std::vector<i2c_msg> writeRead{{0x50, 0, 258, page.data()}, {0x50, I2C_M_RD, 1, &byte}};
+        const int rc = RawTransfer(fake, fd, writeRead);
+        EXPECT_EQ(rc < 0 ? -errno : rc, -EINVAL) << "before a read the length stays whole";
         fake.Close(fd);
     }
     testsupport::AdapterRig rig(cp2112, "USB bridge of unknown make");
