@@ -15,8 +15,9 @@ TEST(ChildProcess, ASpooledWriterNeverWaitsAndNothingIsLost) {
     platform::ChildProcess child;
     std::string error;
     // 6 MiB of numbered lines: six times the largest pipe an unprivileged process may ask for.
-    ASSERT_EQ(child.Begin({"sh", "-c", "seq 1 800000; echo end >&2"}, error, platform::ChildProcess::Output::Spool),
-              platform::ChildProcess::Start::Started)
+    ASSERT_EQ(
+        child.Begin({"sh", "-c", "seq 1 800000; echo end >&2"}, error, platform::ChildProcess::Output::Spool),
+        platform::ChildProcess::Start::Started)
         << error;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     siginfo_t info{};
