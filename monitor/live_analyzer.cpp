@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <thread>
 
@@ -22,6 +23,10 @@ constexpr std::size_t kPassBytes = 32u << 20;
 constexpr std::size_t kBlockBytes = 1u << 20;
 // How long a pass over a recorded capture waits for more of it.
 constexpr int kPassMs = 40;
+// How far a device's samples may wait for decoding (they wait in memory,
+// so that the device never waits for us): ten seconds at 24 MHz. Past it
+// the monitor has fallen so far behind that it stops and says so.
+constexpr std::size_t kMostBehindBytes = 256u << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -209,7 +214,11 @@ void LiveAnalyzer::StartWatching() {
     unitSize_ = unitSize;
     decoder_ = std::make_unique<I2cSampleDecoder>(unitSize, sclBit, sdaBit);
     std::string error;
-    switch (child_.Begin(AnalyzerCommand(settings_), error)) {
+    // A device never waits for us (its samples go to a spool); a recorded
+    // capture waits in the pipe, so that a long one takes no memory.
+    const auto output = settings_.inputFile.empty() ? platform::ChildProcess::Output::Spool
+                                                    : platform::ChildProcess::Output::Pipe;
+    switch (child_.Begin(AnalyzerCommand(settings_), error, output)) {
         case platform::ChildProcess::Start::Started:
             running_ = true;
             began_ = std::chrono::steady_clock::now();
@@ -308,6 +317,17 @@ hardware::CaptureCount LiveAnalyzer::CaptureTransfers(int, const hardware::Trans
         if (records.Size() > 0 && sink) sink(records);
     }
     done_.clear();
+    if (running_ && child_.Waiting() > kMostBehindBytes) {
+        const double seconds = static_cast<double>(child_.Waiting() / static_cast<unsigned>(unitSize_)) /
+                               static_cast<double>(rateHz_);
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the monitor fell %.1f s behind the logic analyzer and stopped it; choose a lower "
+                      "--analyzer-rate",
+                      seconds);
+        StopWatching();
+        trouble_ = text;
+    }
     return count;
 }
 

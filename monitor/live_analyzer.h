@@ -92,10 +92,10 @@ public:
     // Samples decoded since watching started, and the rate they came at.
     std::uint64_t SamplesDecoded() const { return decoder_ ? decoder_->Samples() : 0; }
     std::int64_t RateHz() const { return rateHz_; }
-    // The fullest the pipe from sigrok-cli was found, as a share of its size
-    // (1: it filled, and a device may have lost samples).
-    double PipePeakShare() const {
-        return child_.PipeSize() > 0 ? static_cast<double>(child_.PeakWaiting()) / child_.PipeSize() : 0;
+    // The farthest the decoding fell behind the device, in samples: they
+    // waited in the spool, and the device never waited for us.
+    std::uint64_t PeakSamplesBehind() const {
+        return child_.PeakWaiting() / static_cast<unsigned>(unitSize_);
     }
 
 private:

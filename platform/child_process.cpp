@@ -5,7 +5,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +29,8 @@ constexpr std::size_t kLongestLine = 64 * 1024;
 // The size asked for the output pipe: the most an unprivileged process may
 // ask by default (/proc/sys/fs/pipe-max-size).
 constexpr int kPipeBytes = 1 << 20;
+// The spool gives its read pages back in pieces of this size.
+constexpr std::uint64_t kSpoolReleaseBytes = 4u << 20;
 
 // The file PATH resolves `name` to, or "" when none can be run.
 std::string FindProgram(const std::string& name) {
@@ -53,7 +57,8 @@ std::string Describe(int status) {
 
 }  // namespace
 
-ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, std::string& error) {
+ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, std::string& error,
+                                        Output output) {
     Stop();
     errors_.clear();
     partial_.clear();
@@ -78,7 +83,15 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
     // calling sr_session_stop), armed by session.c's run_session when
     // opt_continuous is set.
     int in[2] = {-1, -1};
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
+    // Spooled, both ends are the one memory file: the child writes at the
+    // offset it shares with us, and we read with pread at an offset of our own.
+    const auto makeOutput = [&out, output] {
+        if (output == Output::Pipe) return ::pipe2(out, O_CLOEXEC) == 0;
+        out[0] = ::memfd_create("merlix-child-output", MFD_CLOEXEC);
+        out[1] = out[0] >= 0 ? ::fcntl(out[0], F_DUPFD_CLOEXEC, 0) : -1;
+        return out[1] >= 0;
+    };
+    if (::pipe2(in, O_CLOEXEC) != 0 || !makeOutput() || ::pipe2(err, O_CLOEXEC) != 0 ||
         ::pipe2(exec, O_CLOEXEC) != 0) {
         error = std::string("cannot make the pipes for ") + argv.front() + ": " + std::strerror(errno);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1], exec[0], exec[1]})
@@ -131,12 +144,17 @@ ChildProcess::Start ChildProcess::Begin(const std::vector<std::string>& argv, st
         error = std::string("cannot run ") + program + ": " + std::strerror(code);
         return code == ENOENT || code == EACCES ? Start::NotFound : Start::Failed;
     }
-    ::fcntl(out_, F_SETFL, ::fcntl(out_, F_GETFL) | O_NONBLOCK);
-    // Room for a fast writer between two of our reads (a logic analyzer at
-    // tens of megabytes a second); the kernel's default is 64 KiB.
-    const int size = ::fcntl(out_, F_SETPIPE_SZ, kPipeBytes);
-    pipeSize_ = static_cast<std::size_t>(size > 0 ? size : ::fcntl(out_, F_GETPIPE_SZ));
     peakWaiting_ = 0;
+    spooled_ = output == Output::Spool;
+    spoolRead_ = spoolReleased_ = 0;
+    pipeSize_ = 0;
+    if (!spooled_) {
+        ::fcntl(out_, F_SETFL, ::fcntl(out_, F_GETFL) | O_NONBLOCK);
+        // Room for a fast writer between two of our reads (a logic analyzer at
+        // tens of megabytes a second); the kernel's default is 64 KiB.
+        const int size = ::fcntl(out_, F_SETPIPE_SZ, kPipeBytes);
+        pipeSize_ = static_cast<std::size_t>(size > 0 ? size : ::fcntl(out_, F_GETPIPE_SZ));
+    }
     ::fcntl(err_, F_SETFL, ::fcntl(err_, F_GETFL) | O_NONBLOCK);
     return Start::Started;
 }
@@ -204,13 +222,68 @@ bool ChildProcess::Reaped() {
 
 bool ChildProcess::WaitForOutput(int ms) const {
     if (out_ < 0) return true;
+    if (spooled_) {  // a memory file is always readable: look until it grows or the child ends
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            siginfo_t info{};
+            if (Waiting() > 0 ||
+                (pid_ > 0 &&
+                 ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                 info.si_pid == pid_))
+                return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     pollfd ready{out_, POLLIN, 0};
     return ::poll(&ready, 1, ms) > 0;
+}
+
+std::size_t ChildProcess::Waiting() const {
+    struct stat st {};
+    if (!spooled_ || out_ < 0 || ::fstat(out_, &st) != 0) return 0;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    return size > spoolRead_ ? static_cast<std::size_t>(size - spoolRead_) : 0;
+}
+
+void ChildProcess::ReadSpool(std::string& into, std::size_t most) {
+    if (out_ < 0) return;
+    const std::size_t waiting = Waiting();
+    peakWaiting_ = std::max(peakWaiting_, waiting);
+    const std::size_t want = std::min(most, waiting);
+    const std::size_t from = into.size();
+    into.resize(from + want);
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(out_, into.data() + from + got, want - got, static_cast<off_t>(spoolRead_));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+        spoolRead_ += static_cast<std::uint64_t>(n);
+    }
+    into.resize(from + got);
+    // What has been read goes back to the system; the file keeps its size.
+    if (spoolRead_ - spoolReleased_ >= kSpoolReleaseBytes) {
+        const std::uint64_t upTo = spoolRead_ / kSpoolReleaseBytes * kSpoolReleaseBytes;
+        ::fallocate(out_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(spoolReleased_),
+                    static_cast<off_t>(upTo - spoolReleased_));
+        spoolReleased_ = upTo;
+    }
 }
 
 bool ChildProcess::PollBytes(std::string& into, std::size_t most) {
     if (pid_ < 0 && out_ < 0) return false;
     const std::size_t before = into.size();
+    if (spooled_) {
+        ReadSpool(into, most);
+        Drain(err_, errors_, kErrorTail);
+        // Whatever it wrote before it ended is read before the end is told.
+        if (Reaped() && into.size() - before < most) ReadSpool(into, most - (into.size() - before));
+        if (pid_ > 0 || Waiting() > 0) return true;
+        Drain(err_, errors_, kErrorTail);
+        CloseAll();
+        return false;
+    }
     int waiting = 0;
     if (out_ >= 0 && ::ioctl(out_, FIONREAD, &waiting) == 0)
         peakWaiting_ = std::max(peakWaiting_, static_cast<std::size_t>(waiting));

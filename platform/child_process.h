@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,14 @@ namespace platform {
 class ChildProcess {
 public:
     enum class Start { Started, NotFound, Failed };
+    // Where the child's standard output goes. A pipe makes a writer faster
+    // than our reading wait, which is what a recorded capture should do (its
+    // samples then take no memory of ours). A live device must never wait: a
+    // logic analyzer's driver that finds its output blocked stops taking
+    // samples from the USB and loses them. Spooled, the output goes to an
+    // anonymous memory file (memfd) that the child writes at its own pace and
+    // we read behind it, giving back the pages we have read.
+    enum class Output { Pipe, Spool };
 
     ChildProcess() = default;
     ~ChildProcess() { Stop(); }
@@ -33,7 +42,7 @@ public:
     // with --continuous) runs until it is stopped. NotFound when no such program can be run; Failed
     // with the reason in `error` for anything else. A child still running is
     // stopped first.
-    Start Begin(const std::vector<std::string>& argv, std::string& error);
+    Start Begin(const std::vector<std::string>& argv, std::string& error, Output output = Output::Pipe);
 
     // Appends the whole lines the child has written since the last call
     // (without their newline) and keeps a partial line for the next. Returns
@@ -45,10 +54,13 @@ public:
     // the child has ended and everything it wrote has been read.
     bool PollBytes(std::string& into, std::size_t most);
 
-    // The most bytes PollBytes found waiting in the output pipe, and the
-    // pipe's size: a writer faster than our reading fills it.
+    // The most bytes PollBytes found waiting in the output, and the pipe's
+    // size (0 when spooled: nothing ever makes the child wait). A writer
+    // faster than our reading fills a pipe; spooled, it leaves us behind.
     std::size_t PeakWaiting() const { return peakWaiting_; }
     std::size_t PipeSize() const { return pipeSize_; }
+    // Spooled: the bytes written and not yet read.
+    std::size_t Waiting() const;
     // Waits at most `ms` for the child to write (or end); true when it has.
     bool WaitForOutput(int ms) const;
 
@@ -66,8 +78,11 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int in_ = -1;  // the write end of the child's standard input
-    int out_ = -1;
+    int in_ = -1;   // the write end of the child's standard input
+    int out_ = -1;  // the output pipe's read end, or the spool
+    bool spooled_ = false;
+    std::uint64_t spoolRead_ = 0;      // the next spooled byte to read
+    std::uint64_t spoolReleased_ = 0;  // the spool's pages before this were given back
     int err_ = -1;
     std::size_t peakWaiting_ = 0;
     std::size_t pipeSize_ = 0;
@@ -76,6 +91,7 @@ private:
     std::string ending_;
 
     void Drain(int& fd, std::string& into, std::size_t keep, std::size_t most = 0);
+    void ReadSpool(std::string& into, std::size_t most);
     // Reaps the child when it has ended; true then.
     bool Reaped();
     void CloseAll();

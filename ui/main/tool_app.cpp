@@ -42,6 +42,27 @@ hardware::CounterErrorSink WindowCounterErrors() {
 
 ToolApp::~ToolApp() = default;
 
+namespace {
+
+void ShowNoticeInside(QWidget& window, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
+                                QMessageBox::Ok, &window);
+    box->setObjectName(QStringLiteral("adapterNotice"));
+    box->setWindowFlags(Qt::Widget);
+    box->setStyleSheet(QStringLiteral(
+        "QMessageBox#adapterNotice { background: palette(window); border: 1px solid palette(dark); }"));
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    box->show();
+    // The box sizes itself as it is shown; it is centred once that is done.
+    QTimer::singleShot(0, box, [box, &window] {
+        box->move((window.width() - box->width()) / 2, (window.height() - box->height()) / 2);
+        box->raise();
+        box->setFocus();
+    });
+}
+
+}  // namespace
+
 bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());
@@ -49,14 +70,10 @@ bool ToolApp::InitInstance() {
     if (openBenchWindow) dialog.ShowBenchWindow();
     if (openTransfersWindow) dialog.Monitor().ShowTransfersWindow();
     if (openProgrammerWindow) dialog.ShowProgrammerWindow();
-    // The adapter's warning (a USB board's 5 V lines): one box, owned by the
-    // main window and shown once it is on screen, never a window of its own.
-    if (!adapterWarning.isEmpty())
-        QTimer::singleShot(0, &dialog, [&dialog, warning = adapterWarning] {
-            QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), warning,
-                            QMessageBox::Ok, &dialog);
-            box.exec();
-        });
+    // The adapter's warning (a USB board's 5 V lines): one box drawn inside
+    // the main window, never a window of its own (a second top-level window
+    // over the first stays unpainted on some X servers), until OK is pressed.
+    if (!adapterWarning.isEmpty()) ShowNoticeInside(dialog, adapterWarning);
     // SIGINT and SIGTERM close the window as its close button does; a chip
     // job is cancelled first (it stops after the page in flight and says what
     // the chip holds), and the close follows once it has ended.
