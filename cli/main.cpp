@@ -58,6 +58,7 @@ struct GlobalOptions {
     std::string port;
     std::string trace;
     std::string traffic;
+    std::string trafficRate;
     std::string benchVcd;
     std::string benchChip;
     std::string benchFaults;
@@ -112,8 +113,8 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
             return false;
         }
     }
-    for (const char* name : {"--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
-                             "--bench-vcd", "--ppdev", "--bench-adapter"}) {
+    for (const char* name : {"--trace", "--traffic", "--traffic-rate", "--bench-chip", "--bench-fault",
+                             "--bench-state", "--bench-vcd", "--ppdev", "--bench-adapter"}) {
         if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
             error = std::string(name) + " needs a value, not an empty text";
             return false;
@@ -121,6 +122,7 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
     }
     options.traceFile = g.trace;
     options.trafficFile = g.traffic;
+    options.trafficRate = g.trafficRate;
     options.benchVcdFile = g.benchVcd;
     if (!g.benchChip.empty() && !startup::KnownBenchChip(g.benchChip, options.benchChip, error)) return false;
     return true;
@@ -321,6 +323,10 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         ->type_name("FILE");
     app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
         ->type_name("FILE");
+    app.add_option("--traffic-rate", g.trafficRate,
+                   "Bench: the sample rate of the --traffic capture's sample numbers (\"1234-5678 i2c-1: "
+                   "Start\" lines); each transfer then plays at its own time, its first sample over HZ")
+        ->type_name("HZ");
     app.add_option(
            "--bench-vcd", g.benchVcd,
            "Bench: record the I2C bus's SCL and SDA and write them to FILE as a VCD waveform when the "
@@ -480,9 +486,10 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
         std::string given;
-        for (const char* name : {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port",
-                                 "--trace", "--traffic", "--bench-chip", "--bench-fault", "--bench-state",
-                                 "--bench-fresh", "--bench-vcd", "--analyzer", "--analyzer-file"}) {
+        for (const char* name :
+             {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port", "--trace",
+              "--traffic", "--traffic-rate", "--bench-chip", "--bench-fault", "--bench-state",
+              "--bench-fresh", "--bench-vcd", "--analyzer", "--analyzer-file"}) {
             if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);

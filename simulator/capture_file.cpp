@@ -23,7 +23,8 @@ constexpr std::size_t kMaxCaptureBytes = 64u * 1024 * 1024;
 
 }  // namespace
 
-bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers) {
+bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers,
+                      std::vector<std::uint64_t>* starts) {
     std::vector<hardware::DecoderLine> items;
     bool ranged = false;
     for (std::size_t begin = 0; begin < text.size();) {
@@ -45,14 +46,18 @@ bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfe
                          });
     }
     transfers.clear();
-    hardware::TransferAssembler assembler(
-        [&transfers](BusTransfer& transfer, std::uint64_t) { transfers.push_back(std::move(transfer)); });
+    if (starts) starts->clear();
+    hardware::TransferAssembler assembler([&](BusTransfer& transfer, std::uint64_t first) {
+        transfers.push_back(std::move(transfer));
+        if (starts && ranged) starts->push_back(first);
+    });
     for (const hardware::DecoderLine& item : items) assembler.Add(item);
     assembler.Finish();
     return !transfers.empty();
 }
 
-bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error) {
+bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error,
+                      std::vector<std::uint64_t>* starts) {
     transfers.clear();
     std::string reason;
     const int fd = platform::OpenRegularFile(path, reason);
@@ -80,7 +85,7 @@ bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfe
         text.append(chunk, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    if (!ParseCaptureText(text, transfers)) {
+    if (!ParseCaptureText(text, transfers, starts)) {
         error = "no I2C bus events in " + path;
         return false;
     }

@@ -48,9 +48,13 @@ private:
 
 }  // namespace
 
-void SecondMaster::SetSource(SimulatedBench::Traffic kind, std::vector<BusTransfer> capture) {
+void SecondMaster::SetSource(SimulatedBench::Traffic kind, std::vector<BusTransfer> capture,
+                             std::vector<std::uint64_t> starts, std::int64_t rateHz) {
     kind_ = kind;
     capture_ = kind == SimulatedBench::Traffic::Capture ? std::move(capture) : std::vector<BusTransfer>{};
+    const bool paced = rateHz > 0 && starts.size() == capture_.size() && !capture_.empty();
+    captureStarts_ = paced ? std::move(starts) : std::vector<std::uint64_t>{};
+    captureRateHz_ = paced ? rateHz : 0;
     captureNext_ = 0;
     std::erase_if(waiting_, [](const Pending& p) { return p.fromCapture; });
 }
@@ -59,6 +63,7 @@ void SecondMaster::Restart(std::int64_t nowUs) {
     Interrupt();  // a queued transfer under way is played again, not lost
     std::erase_if(waiting_, [](const Pending& p) { return p.fromCapture; });
     captureNext_ = 0;
+    captureBaseUs_ = nowUs;
     demoDueUs_ = nowUs;
     busFreeNs_ = 0;
 }
@@ -70,6 +75,15 @@ bool SecondMaster::TryBegin() {
     if (nowUs * 1000 < busFreeNs_) return false;
     if (waiting_.empty()) {
         if (captureNext_ < capture_.size()) {
+            if (!captureStarts_.empty()) {
+                // Paced: the transfer's own time, its first sample over the rate.
+                const auto rate = static_cast<std::uint64_t>(captureRateHz_);
+                const std::uint64_t sample = captureStarts_[captureNext_];
+                const auto dueUs =
+                    captureBaseUs_ +
+                    static_cast<std::int64_t>(sample / rate * 1'000'000 + sample % rate * 1'000'000 / rate);
+                if (nowUs < dueUs) return false;
+            }
             waiting_.push_back({capture_[captureNext_++], true});
         } else if (kind_ == SimulatedBench::Traffic::Demo) {
             if (nowUs < demoDueUs_) return false;

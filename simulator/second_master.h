@@ -35,7 +35,11 @@ public:
 
     SecondMaster(I2cBus& bus, BenchClock& clock) : bus_(bus), clock_(clock) {}
 
-    void SetSource(SimulatedBench::Traffic kind, std::vector<BusTransfer> capture);
+    // `starts` (each transfer's first sample) and `rateHz` pace a capture:
+    // a transfer begins no sooner than its first sample over the rate after
+    // the monitor's start. Without them the capture plays back to back.
+    void SetSource(SimulatedBench::Traffic kind, std::vector<BusTransfer> capture,
+                   std::vector<std::uint64_t> starts = {}, std::int64_t rateHz = 0);
     void Queue(const BusTransfer& transfer) { waiting_.push_back({transfer, false}); }
     // The monitor (re)started: the capture plays again from its beginning and
     // the demo speaks at once.
@@ -74,6 +78,9 @@ private:
     std::deque<Pending> waiting_;
     std::vector<BusTransfer> capture_;
     std::size_t captureNext_ = 0;
+    std::vector<std::uint64_t> captureStarts_;  // empty: not paced
+    std::int64_t captureRateHz_ = 0;
+    std::int64_t captureBaseUs_ = 0;  // the monitor's start, from which a paced capture counts
     std::int64_t demoDueUs_ = 0;
     std::uint32_t demoStep_ = 0;
 

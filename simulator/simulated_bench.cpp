@@ -243,11 +243,18 @@ struct SimulatedBench::Impl {
     void LoadTraffic() {
         trafficError.clear();
         std::vector<BusTransfer> transfers;
+        std::vector<std::uint64_t> starts;
         if (config.traffic == Traffic::Capture) {
             std::string error;
-            if (!ParseCaptureFile(config.captureFile, transfers, error)) trafficError = error;
+            if (!ParseCaptureFile(config.captureFile, transfers, error, &starts))
+                trafficError = error;
+            else if (config.captureRateHz > 0 && starts.empty())
+                trafficError =
+                    "the capture file " + config.captureFile +
+                    " has no sample numbers (\"1234-5678 i2c-1: Start\"), so --traffic-rate cannot "
+                    "time its transfers";
         }
-        master.SetSource(config.traffic, std::move(transfers));
+        master.SetSource(config.traffic, std::move(transfers), std::move(starts), config.captureRateHz);
     }
 };
 

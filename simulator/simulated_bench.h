@@ -32,9 +32,13 @@ using hardware::BusTransfer;
 // `transfers` is replaced. ParseCaptureText returns false when the text holds
 // no bus event; ParseCaptureFile also when the file cannot be read (it is
 // missing, unreadable, not a regular file, or larger than 64 MiB), and then
-// says why in `error`.
-bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error);
-bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers);
+// says why in `error`. Where the lines carry sample ranges
+// ("1234-5678 i2c-1: Start"), `starts` (when given) gets each transfer's
+// first sample; otherwise it is left empty.
+bool ParseCaptureFile(const std::string& path, std::vector<BusTransfer>& transfers, std::string& error,
+                      std::vector<std::uint64_t>* starts = nullptr);
+bool ParseCaptureText(const std::string& text, std::vector<BusTransfer>& transfers,
+                      std::vector<std::uint64_t>* starts = nullptr);
 
 // The bench powers up as real hardware does: the port in standard mode
 // (ECR 0x00), so EPP cycles reach the controller only after the program has
@@ -84,6 +88,10 @@ public:
         std::string fixedSocketChip;  // empty: the socket follows the chip list
         Traffic traffic = Traffic::None;
         std::string captureFile;  // for Traffic::Capture
+        // The sample rate of the capture's sample ranges: each transfer then
+        // begins at its first sample over the rate, counted from the
+        // monitor's start. 0: one after another, as soon as the bus is free.
+        std::int64_t captureRateHz = 0;
     };
 
     // The bench keeps time by `counter`, which must outlive it.

@@ -13,6 +13,7 @@
 #include "platform/tracing_port_io.h"
 #include "platform/usb_system.h"
 #include "startup/adapter_list.h"
+#include "startup/analyzer_options.h"
 
 namespace startup {
 
@@ -143,6 +144,20 @@ bool AdapterBackend::OpenBench(const BackendOptions& options, const std::string&
         config.traffic = SimBench::Traffic::Capture;
         config.captureFile = options.trafficFile;
     }
+    if (!options.trafficRate.empty()) {
+        long long hz = 0;
+        if (options.trafficFile.empty()) {
+            error = "--traffic-rate times the transfers of a --traffic capture; give the capture too";
+            return false;
+        }
+        if (!ParseSampleRate(options.trafficRate, hz)) {
+            error = "--traffic-rate " + options.trafficRate +
+                    ": give the capture's sample rate in Hz, with k, M or G for thousands, millions, "
+                    "billions (1M)";
+            return false;
+        }
+        config.captureRateHz = hz;
+    }
     if (virtualBenchTime_) counter_ = &benchTime_;
     bench_ = std::make_unique<SimBench>(*counter_, config);
     if (!options.benchVcdFile.empty()) bench_->Bus().RecordWaveform(true);
@@ -211,9 +226,11 @@ bool AdapterBackend::Open(const BackendOptions& options, std::string& error) {
         if (opened_->Port()) io = opened_->Port();
         label_ = opened_->label;
         notice_ = opened_->notice;
-        if (!options.trafficFile.empty() || !options.benchChip.empty() || options.faults.Any() ||
-            !options.benchVcdFile.empty()) {
-            error = "--traffic, --bench-chip, --bench-fault and --bench-vcd need the simulated bench";
+        if (!options.trafficFile.empty() || !options.trafficRate.empty() || !options.benchChip.empty() ||
+            options.faults.Any() || !options.benchVcdFile.empty()) {
+            error =
+                "--traffic, --traffic-rate, --bench-chip, --bench-fault and --bench-vcd need the simulated "
+                "bench";
             return false;
         }
     } else {

@@ -59,6 +59,7 @@ struct BackendOptions {
     simulator::BenchChoice benchAdapter;
     std::string traceFile;           // --trace FILE ("-": standard output)
     std::string trafficFile;         // --traffic FILE (bench only)
+    std::string trafficRate;         // --traffic-rate HZ: the capture's sample rate, "" when not given
     std::string benchVcdFile;        // --bench-vcd FILE (bench only): the bus's lines, written at the end
     std::string benchChip;           // --bench-chip NAME, as the chip list spells it
     BenchFaults faults;              // --bench-fault (bench only)

@@ -49,3 +49,29 @@ TEST_F(MerlixCli, MonitorTimesAreTheStartsTheWaveformShows) {
         EXPECT_NEAR(seen[i] - seen[0], onBus[i] - onBus[0], 10) << "transfer " << i + 1;  // a bit time
     }
 }
+
+// A capture whose lines carry sample numbers plays at its own times when its
+// rate is given: the monitor's times are the STARTs' samples over the rate.
+// Without the rate it plays back to back; without sample numbers the rate is refused.
+TEST_F(MerlixCli, ACaptureWithSampleNumbersPlaysAtItsOwnTimes) {
+    const QString capture =
+        MERLIX_TEST_DATA_DIR "/captures-annotations/eeprom_write_then_read.i2c-annotations.txt";
+    const Outcome paced = Cli({"--traffic", capture, "--traffic-rate", "100k", "monitor", "--format", "csv"});
+    ASSERT_EQ(paced.code, 0) << paced.err.toStdString();
+    const std::vector<long long> times = CsvTimesUs(paced.out);
+    ASSERT_EQ(times.size(), 3u) << paced.out.toStdString();
+    // STARTs at samples 1200, 1970 and 2835: 10 us a sample at 100 kHz.
+    EXPECT_NEAR(times[1] - times[0], 7700, 10) << paced.out.toStdString();
+    EXPECT_NEAR(times[2] - times[0], 16350, 10) << paced.out.toStdString();
+
+    const Outcome unpaced = Cli({"--traffic", capture, "monitor", "--format", "csv"});
+    ASSERT_EQ(unpaced.code, 0) << unpaced.err.toStdString();
+    const std::vector<long long> backToBack = CsvTimesUs(unpaced.out);
+    ASSERT_EQ(backToBack.size(), 3u);
+    EXPECT_LT(backToBack[2] - backToBack[0], 2000) << "one after another as soon as the bus is free";
+
+    const Outcome noSamples = Cli({"--traffic", MERLIX_TEST_DATA_DIR "/captures/x24c02_dual.i2c.txt",
+                                   "--traffic-rate", "1M", "monitor"});
+    EXPECT_EQ(noSamples.code, 2) << noSamples.err.toStdString();
+    EXPECT_TRUE(noSamples.err.contains("has no sample numbers")) << noSamples.err.toStdString();
+}

@@ -13,9 +13,9 @@
 #include <QFile>
 
 #include "eeprom/chip_table.h"
+#include "eeprom/part_facts.h"
 #include "startup/adapter_check.h"
 #include "startup/adapter_list.h"
-#include "eeprom/part_facts.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"

@@ -76,6 +76,11 @@ void AddOptions(QCommandLineParser& parser) {
         {QStringLiteral("traffic"),
          QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
          QStringLiteral("FILE")},
+        {QStringLiteral("traffic-rate"),
+         QStringLiteral("Bench: the sample rate of the --traffic capture's sample numbers (\"1234-5678 "
+                        "i2c-1: Start\" lines); each transfer then plays at its own time, its first sample "
+                        "over HZ."),
+         QStringLiteral("HZ")},
         {QStringLiteral("bench-vcd"),
          QStringLiteral("Bench: write the I2C bus's SCL and SDA, recorded from the start, to FILE as a VCD "
                         "waveform when the program ends."),
@@ -134,13 +139,14 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     startup::BackendOptions& adapter = options.adapter;
     adapter.traceFile = QFile::encodeName(parser.value(QStringLiteral("trace"))).toStdString();
     adapter.trafficFile = QFile::encodeName(parser.value(QStringLiteral("traffic"))).toStdString();
+    adapter.trafficRate = parser.value(QStringLiteral("traffic-rate")).toStdString();
     adapter.benchVcdFile = QFile::encodeName(parser.value(QStringLiteral("bench-vcd"))).toStdString();
     // An empty value is a slip (an unset shell variable), not a wish to go
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
     for (const char* name :
-         {"trace", "traffic", "bench-vcd", "ppdev", "bench-chip", "bench-fault", "adapter", "bench-adapter",
-          "analyzer", "analyzer-file", "analyzer-pins", "analyzer-rate"}) {
+         {"trace", "traffic", "traffic-rate", "bench-vcd", "ppdev", "bench-chip", "bench-fault", "adapter",
+          "bench-adapter", "analyzer", "analyzer-file", "analyzer-pins", "analyzer-rate"}) {
         if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty()) {
             error = QStringLiteral("--%1 needs a value, not an empty text").arg(QLatin1String(name));
             return false;
@@ -195,8 +201,9 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
         for (const QString& name :
              {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("adapter"),
               QStringLiteral("bench-adapter"), QStringLiteral("trace"), QStringLiteral("traffic"),
-              QStringLiteral("bench-chip"), QStringLiteral("bench-fault"), QStringLiteral("bench-window"),
-              QStringLiteral("bench-vcd"), QStringLiteral("analyzer"), QStringLiteral("analyzer-file")}) {
+              QStringLiteral("traffic-rate"), QStringLiteral("bench-chip"), QStringLiteral("bench-fault"),
+              QStringLiteral("bench-window"), QStringLiteral("bench-vcd"), QStringLiteral("analyzer"),
+              QStringLiteral("analyzer-file")}) {
             if (parser.isSet(name)) given << QStringLiteral("--") + name;
         }
         if (!given.isEmpty()) {

@@ -42,27 +42,6 @@ hardware::CounterErrorSink WindowCounterErrors() {
 
 ToolApp::~ToolApp() = default;
 
-namespace {
-
-void ShowNoticeInside(QWidget& window, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
-                                QMessageBox::Ok, &window);
-    box->setObjectName(QStringLiteral("adapterNotice"));
-    box->setWindowFlags(Qt::Widget);
-    box->setStyleSheet(QStringLiteral(
-        "QMessageBox#adapterNotice { background: palette(window); border: 1px solid palette(dark); }"));
-    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
-    box->show();
-    // The box sizes itself as it is shown; it is centred once that is done.
-    QTimer::singleShot(0, box, [box, &window] {
-        box->move((window.width() - box->width()) / 2, (window.height() - box->height()) / 2);
-        box->raise();
-        box->setFocus();
-    });
-}
-
-}  // namespace
-
 bool ToolApp::InitInstance() {
     MainDialog dialog(nullptr, std::move(session));
     dialog.setWindowTitle(dialog.windowTitle() + BenchCaptionMark());

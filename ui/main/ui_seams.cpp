@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <utility>
 
@@ -32,6 +33,24 @@ void ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
+}
+
+QMessageBox* ShowNoticeInside(QWidget& window, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
+                                QMessageBox::Ok, &window);
+    box->setObjectName(QStringLiteral("adapterNotice"));
+    box->setWindowFlags(Qt::Widget);
+    box->setStyleSheet(QStringLiteral(
+        "QMessageBox#adapterNotice { background: palette(window); border: 1px solid palette(dark); }"));
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    box->show();
+    // The box sizes itself as it is shown; it is centred once that is done.
+    QTimer::singleShot(0, box, [box, &window] {
+        box->move((window.width() - box->width()) / 2, (window.height() - box->height()) / 2);
+        box->raise();
+        box->setFocus();
+    });
+    return box;
 }
 
 std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QMessageBox;
+class QWidget;
 
 namespace ui {
 
@@ -19,6 +20,9 @@ void ShowMessage(const QString& text);
 // window, so it shows whatever window is (or is not) active. The adapter's
 // counter check speaks through it.
 void ShowError(const QString& text);
+// A warning with an OK button drawn inside `window` (a child of it, centred
+// over its controls), never a window of its own, until OK or Escape.
+QMessageBox* ShowNoticeInside(QWidget& window, const QString& text);
 // The box ShowError shows, not yet shown.
 std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text);
 // An open-file dialog preset with initialName (such as "*.bin"); empty when

@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include "support/bench_fixture.h"
 #include "ui/main/about_dialog.h"
 #include "ui/main/app_state.h"
+#include "ui/main/ui_seams.h"
 
 namespace {
 
@@ -40,6 +43,32 @@ TEST_F(MainWindowStart, ClosingWhileAnotherWindowIsActiveRunsNoHandlerOnIt) {
     window.reset();
     QApplication::processEvents();
     SUCCEED();
+}
+
+// The adapter's warning is drawn inside the main window, never as a second
+// top-level window (which an X server without a window manager left black),
+// over the controls, and goes with Escape.
+TEST_F(MainWindowStart, AnAdaptersWarningIsOneBoxInsideTheWindow) {
+    MainDialog window(nullptr, NewSession());
+    window.show();
+    const auto shownWindows = [] {
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) shown += w->isVisible() ? 1 : 0;
+        return shown;
+    };
+    const int before = shownWindows();
+    QMessageBox* notice = ui::ShowNoticeInside(window, QStringLiteral("5 V on the data lines"));
+    QApplication::processEvents();
+    EXPECT_FALSE(notice->isWindow());
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(window.rect().contains(notice->geometry())) << "centred over the controls";
+    EXPECT_EQ(shownWindows(), before);
+    QPointer<QMessageBox> gone(notice);
+    QTest::keyClick(notice, Qt::Key_Escape);
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_TRUE(window.isVisible()) << "Escape closed the box, not the window";
 }
 
 TEST_F(MainWindowStart, ControlsHoldTheirStartValues) {
