@@ -163,7 +163,7 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
 }
 
 int SelectChip(CommandContext& context, const Chip& chip) {
-    const std::string refused = eeprom::JobRefusal(context.session, *chip.part, context.command);
+    const std::string refused = eeprom::JobRefusal(context.session, chip.part, context.command);
     if (!refused.empty()) return Fail(kExitFailed, refused);
     if (context.strapOrg && eeprom::StrappedByOrg(*chip.part)) context.strapOrg(chip.organisation == 16);
     std::string error;

@@ -14,10 +14,10 @@ void StretchProgress::SetPosition(int position) {
     line_.Update(offset_ + static_cast<int>(static_cast<long long>(position) * bytes_ / range_));
 }
 
-std::string JobRefusal(const Session& session, const hardware::ChipPart& part, const std::string& job) {
+std::string JobRefusal(const Session& session, const hardware::ChipPart* part, const std::string& job) {
     if (session.monitorOn)
         return job + " waits: the bus monitor in the main window is using the adapter; stop it first";
-    return session.CannotReach(part.family);
+    return part ? session.CannotReach(part->family) : std::string();
 }
 
 BackupTarget BackupTargetOf(const hardware::ChipPart& part, const JobRegion& region, int page) {
@@ -194,6 +194,7 @@ JobResult Run::Go() {
         }
         return End(JobResult::End::Failed, Worded(error) + Kept());
     }
+    result_.written = region.size;
     if (job_.verify && !line_.Cancelled()) {
         bool readBack = true;
         if (const std::vector<std::uint8_t>* own = transfers_.ReadBack()) {
@@ -209,7 +210,6 @@ JobResult Run::Go() {
     }
     if (line_.Cancelled()) return Interrupted(region.size);
     line_.Finish();
-    result_.written = region.size;
     if (result_.report.count > 0) return End(JobResult::End::Mismatch, result_.sentence);
     return End(JobResult::End::Done,
                JobCountText(job_.chip, bytes_, region, job_.page) + " " + job_.done +

@@ -143,9 +143,10 @@ struct JobResult {
 };
 
 // Refusals that hold for every job on `part` before anything is asked of the
-// adapter: a bus monitor using it, or an adapter that cannot reach the part.
-// Empty when the job may start. `job` names it ("Write", "Read").
-std::string JobRefusal(const Session& session, const hardware::ChipPart& part, const std::string& job);
+// adapter: a bus monitor using it, or an adapter that cannot reach the part
+// (asked only with a part). Empty when the job may start. `job` names it
+// ("Write", "Read").
+std::string JobRefusal(const Session& session, const hardware::ChipPart* part, const std::string& job);
 
 // The backup a write of `region` of `part` is kept as: the whole chip, or one
 // page of an I2C memory at its device.

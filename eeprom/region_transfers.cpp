@@ -173,4 +173,47 @@ bool RegionTransfers::BackUp(const BackupTarget& target, JobProgress& line, QStr
                              quiet, path, error);
 }
 
+namespace {
+
+// The transfer's own sentence, or that no chip answered.
+std::string Why(const StretchProgress& progress) {
+    return progress.LastMessage().empty() ? std::string(kNoChipMessage) : progress.LastMessage();
+}
+
+}  // namespace
+
+bool WholePartTransfers::Read(std::vector<std::uint8_t>& data, JobProgress& line, std::string& error,
+                              const char* phase) {
+    line.Begin(phase, part_.bytes);
+    Image image{part_.bytes};
+    StretchProgress progress(line, 0, part_.bytes);
+    const bool read = ReadWholePart(session_, part_, image, progress, device_);
+    data.assign(image.begin(), image.end());
+    if (!read) error = Why(progress);
+    return read && !line.Cancelled();
+}
+
+bool WholePartTransfers::Write(const std::vector<std::uint8_t>& data, JobProgress& line, std::string& error) {
+    line.Begin(writePhase_, part_.bytes);
+    Image image{part_.bytes, 0xFF};
+    std::copy_n(data.begin(), std::min(data.size(), static_cast<std::size_t>(part_.bytes)), image.begin());
+    StretchProgress progress(line, 0, part_.bytes);
+    const bool written = WriteWholePart(session_, part_, image, progress, device_);
+    if (!written) error = Why(progress);
+    return written && !line.Cancelled();
+}
+
+bool WholePartTransfers::Refused(std::string& error) {
+    if (!HasBlockProtection(part_)) return false;
+    return RegionTransfers(session_, part_, {0, part_.bytes, device_}).Refused(error);
+}
+
+bool WholePartTransfers::BackUp(const BackupTarget& target, JobProgress& line, QString& path,
+                                std::string& error) {
+    std::vector<std::uint8_t> data;
+    if (!Read(data, line, error, "backing up")) return false;
+    return SaveBackup(BackupFolder(), target, data.data(), static_cast<int>(data.size()),
+                      QDateTime::currentDateTime(), path, error);
+}
+
 }  // namespace eeprom

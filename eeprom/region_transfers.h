@@ -29,4 +29,26 @@ private:
     JobRegion region_;
 };
 
+// The whole part at once, as the chip programmer window moves it
+// (eeprom/part_session.h): `writePhase` names its write ("writing",
+// "erasing"); a 25xx's block protection is never cleared.
+class WholePartTransfers final : public JobTransfers {
+public:
+    WholePartTransfers(Session& session, const hardware::ChipPart& part, int device, std::string writePhase)
+        : session_(session), part_(part), writePhase_(std::move(writePhase)), device_(device) {}
+
+    bool Refused(std::string& error) override;
+    // The whole part read as "backing up", and saved.
+    bool BackUp(const BackupTarget& target, JobProgress& line, QString& path, std::string& error) override;
+    bool Read(std::vector<std::uint8_t>& data, JobProgress& line, std::string& error,
+              const char* phase) override;
+    bool Write(const std::vector<std::uint8_t>& data, JobProgress& line, std::string& error) override;
+
+private:
+    Session& session_;
+    const hardware::ChipPart& part_;
+    std::string writePhase_;
+    int device_;
+};
+
 }  // namespace eeprom
