@@ -74,7 +74,10 @@ namespace {
 class Run {
 public:
     Run(JobTransfers& transfers, const WriteJob& job, JobProgress& line)
-        : transfers_(transfers), job_(job), line_(line), bytes_(job.part->bytes) {}
+        : transfers_(transfers),
+          job_(job),
+          line_(line),
+          bytes_(job.part ? job.part->bytes : job.region.offset + job.region.size) {}
 
     JobResult Go();
 

@@ -111,8 +111,8 @@ struct JobWords {
 };
 
 struct WriteJob {
-    const hardware::ChipPart* part = nullptr;
-    std::string chip;  // the chip's name as the face says it
+    const hardware::ChipPart* part = nullptr;  // none for the window's DAC entry: backupTarget given
+    std::string chip;                          // the chip's name as the face says it
     JobRegion region;
     int page = -1;                     // one 256-byte page of an I2C memory; -1 none
     std::vector<std::uint8_t> data;    // what the region is to hold
