@@ -19,14 +19,13 @@
 #include "cli/memory_job.h"
 #include "cli/output_files.h"
 #include "cli/progress.h"
-#include "cli/transfers.h"
 #include "eeprom/backup.h"
 #include "eeprom/file_access.h"
 #include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
+#include "eeprom/memory_job.h"
 #include "eeprom/part_session.h"
-#include "eeprom/session_transfers.h"
-#include "eeprom/verify_report.h"
+#include "eeprom/region_transfers.h"
 
 namespace cli {
 
@@ -64,30 +63,19 @@ void PrintDump(const std::vector<std::uint8_t>& bytes, int offset) {
 // suggests (a chip not storing, a wrong chip type ...).
 long Compare(const std::vector<std::uint8_t>& expected, const std::vector<std::uint8_t>& read,
              const Job& job) {
-    const eeprom::VerifyReport report = eeprom::BuildVerifyReport(expected, read);
-    if (report.count == 0) return 0;
-    std::string text = eeprom::FormatVerifyReport(report);
-    if (job.page >= 0)
-        text +=
-            "(Offsets count from " + ChipAddress(job.chip, job.region.offset) + ", the start of the page.)\n";
-    else if (job.region.ranged)
-        text += "(Offsets count from " + ChipAddress(job.chip, job.region.offset) +
-                ", the start of the range.)\n";
-    Say(text);
-    NoteFailure(text.substr(0, text.find('\n')));
-    return report.count;
+    eeprom::JobResult result;
+    result.expected = expected;
+    result.readBack = read;
+    eeprom::CompareRegion(job.chip.name, job.chip.bytes, job.region, job.page, result);
+    if (result.report.count == 0) return 0;
+    Say(result.reportText);
+    NoteFailure(result.sentence);
+    return result.report.count;
 }
 
 // The command's result as one line on stderr, unless --quiet or --json.
 void SayResult(const CommandContext& context, const std::string& line) {
     if (context.resultLine) std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-// "24C256: 32768 bytes", or with the bytes' place when the job has a part of the chip.
-std::string CountText(const Job& job) {
-    std::string text = job.chip.name + ": " + std::to_string(job.region.size) + " bytes";
-    if (job.page >= 0 || job.region.ranged) text += " at " + RegionText(job);
-    return text;
 }
 
 // Puts the job's chip in place and reads its region into `data`, with the
@@ -99,8 +87,8 @@ int ReadJob(CommandContext& context, const Job& job, std::vector<std::uint8_t>& 
     watch.emplace();
     ProgressLine line(context.progress);
     std::string error;
-    if (!ReadRegion(context.session, job.chip, job.region, data, line, error))
-        return Fail(kExitFailed, error);
+    eeprom::RegionTransfers transfers(context.session, *job.chip.part, job.region);
+    if (!transfers.Read(data, line, error)) return Fail(kExitFailed, error);
     line.Finish();
     return kExitOk;
 }
@@ -147,131 +135,75 @@ namespace {
 // larger parts.
 std::string BackupName(const Job& job) { return eeprom::PartBackupName(*job.chip.part); }
 
-// The whole larger part read and kept as a backup.
-bool BackUpPart(CommandContext& context, const Job& job, const eeprom::BackupTarget& target, QString& path,
-                std::string& error) {
-    ProgressLine silent(false);
-    std::vector<std::uint8_t> data;
-    if (!ReadRegion(context.session, job.chip, {0, job.chip.bytes, job.region.device}, data, silent, error))
-        return false;
-    return eeprom::SaveBackup(eeprom::BackupFolder(), target, data.data(), static_cast<int>(data.size()),
-                              QDateTime::currentDateTime(), path, error);
-}
-
-// Saves what the write is about to replace, whole chip or page, as one
-// backup. A backup that fails stops the write; `path` names the backup.
-int BackUp(CommandContext& context, const Job& job, QString& path) {
-    context.result.Null("backup");
-    if (!context.backup) return kExitOk;
-    eeprom::BackupTarget target{BackupName(job), -1, -1};
-    if (job.chip.I2c()) {
-        target.page = job.page;
-        target.device = job.region.device;
+// The progress line, with the command's clock started when the chip is
+// first moved (after the backup).
+class TimedLine final : public eeprom::JobProgress {
+public:
+    explicit TimedLine(ProgressLine& line) : line_(line) {}
+    void Begin(const std::string& phase, int total) override {
+        if (!watch_) watch_.emplace();
+        line_.Begin(phase, total);
     }
-    eeprom::Progress quiet;
-    std::string error;
-    eeprom::Session& session = context.session;
-    if (job.chip.large
-            ? !BackUpPart(context, job, target, path, error)
-            : !eeprom::BackUpBeforeWrite(eeprom::FastBackupReads(session, session.chip), session.chip, target,
-                                         eeprom::BackupFolder(), quiet, path, error))
-        return Fail(kExitFailed, "nothing was written: the backup of the chip failed: " + error +
-                                     " (--no-backup writes without one)");
-    const std::string saved = QFile::encodeName(path).toStdString();
-    context.result.String("backup", saved);
-    if (!context.json) Say("backup of the old contents: " + saved);
-    return kExitOk;
-}
+    void Update(int done) override { line_.Update(done); }
+    void Finish() override { line_.Finish(); }
+    bool Cancelled() const override { return line_.Cancelled(); }
+    int Done() const override { return line_.Done(); }
+    double Seconds() const { return watch_ ? watch_->Seconds() : 0.0; }
 
-// What an interrupted write leaves: the first `written` bytes of the region
-// hold the new data, the rest their old contents (the transfers stop between
-// pages, never inside one), and where the old contents are kept.
-int Interrupted(const CommandContext& context, const Job& job, int written, const QString& backup) {
-    const int first = job.region.offset;
-    const int end = job.region.offset + job.region.size;
-    const std::string what = JobTarget(job);
-    std::string sentence;
-    if (written <= 0) {
-        sentence = "interrupted before " + what + " was changed: nothing was written";
-    } else if (written >= job.region.size) {
-        sentence = "interrupted after the write: all " + std::to_string(job.region.size) + " bytes of " +
-                   what + " hold the new data, but they were not verified";
-    } else {
-        const auto at = [&job](int address) { return ChipAddress(job.chip, address); };
-        sentence = "interrupted: bytes " + at(first) + ".." + at(first + written - 1) + " (" +
-                   std::to_string(written) + " of " + std::to_string(job.region.size) + ") of " + what +
-                   " hold the new data; bytes " + at(first + written) + ".." + at(end - 1) +
-                   " were not written and hold their old contents";
-    }
-    if (written > 0)
-        sentence += context.backup ? "; the old contents are in " + QFile::encodeName(backup).toStdString() +
-                                         " (merlix-cli restore --chip " + job.chip.name + " puts them back)"
-                                   : "; no backup was taken (--no-backup)";
-    return Fail(kExitInterrupted, sentence);
-}
+private:
+    ProgressLine& line_;
+    std::optional<Stopwatch> watch_;
+};
 
 // Backs up, writes `given` to the job's region and, unless told not to,
-// reads it back and compares. Where a file (`cover`) leaves bytes out, the
-// chip's own are read first and written back as they were. Ctrl-C or SIGTERM
-// stops the write after the page in flight and says what the chip holds.
-// `done` words the result line ("written", "erased").
+// reads it back and compares (eeprom/memory_job.h). Where a file (`cover`)
+// leaves bytes out, the chip's own are read first and written back as they
+// were. Ctrl-C or SIGTERM stops the write after the page in flight and says
+// what the chip holds. `done` words the result line ("written", "erased").
 int WriteJob(CommandContext& context, const Job& job, const std::vector<std::uint8_t>& given, bool verify,
              const std::string& done, const eeprom::FileCover* cover = nullptr) {
     const InterruptGuard interrupts;
-    // The engine's refusals name the option as this command takes it.
-    const auto refused = [](std::string error) {
-        if (const std::size_t at = error.find("(unprotect "); at != std::string::npos)
-            error.insert(at + 1, "--");
-        return Fail(kExitFailed, error);
+    eeprom::WriteJob write;
+    write.part = job.chip.part;
+    write.chip = job.chip.name;
+    write.region = job.region;
+    write.page = job.page;
+    write.data = given;
+    write.cover = cover;
+    write.backup = context.backup;
+    write.verify = verify;
+    write.done = done;
+    write.words.restore = "merlix-cli restore --chip " + job.chip.name;
+    write.note = [&context](const std::string& text) {
+        if (!context.json) Say(text);
     };
-    std::string error;
-    // A write the chip refuses takes no backup: the kept ones of earlier contents stay.
-    if (WriteRefused(context.session, job.chip, job.region, error)) return refused(error);
-    QString backup;
-    if (int code = BackUp(context, job, backup)) return code;
-    if (stopRequested) return Interrupted(context, job, 0, backup);
-    Stopwatch watch;
-    ProgressLine line(context.progress);
-    line.CancelOn(&stopRequested);
-    const auto interrupted = [&](int written) {
-        line.Finish();
-        return Interrupted(context, job, written, backup);
-    };
-    std::vector<std::uint8_t> expected = given;
-    if (cover && !cover->Complete(job.region.size)) {
-        const bool read = ReadRegion(context.session, job.chip, job.region, expected, line, error);
-        if (line.Cancelled()) return interrupted(0);
-        if (!read) return Fail(kExitFailed, "nothing was written: " + error);
-        eeprom::LayOver(*cover, 0, expected);
+    ProgressLine progress(context.progress);
+    progress.CancelOn(&stopRequested);
+    TimedLine line(progress);
+    eeprom::RegionTransfers transfers(context.session, *job.chip.part, job.region);
+    const eeprom::JobResult result = eeprom::RunWriteJob(transfers, write, line);
+    // A write the chip refused before the backup took none to speak of.
+    if (result.end != eeprom::JobResult::End::Refused) context.result.Null("backup");
+    if (!result.backup.isEmpty())
+        context.result.String("backup", QFile::encodeName(result.backup).toStdString());
+    switch (result.end) {
+        case eeprom::JobResult::End::Interrupted:
+            return Fail(kExitInterrupted, result.sentence);
+        case eeprom::JobResult::End::Refused:
+        case eeprom::JobResult::End::Failed:
+            return Fail(kExitFailed, result.sentence);
+        case eeprom::JobResult::End::Mismatch:
+            Say(result.reportText);
+            NoteFailure(result.sentence);
+            break;
+        case eeprom::JobResult::End::Done:
+            break;
     }
-    if (!WriteRegion(context.session, job.chip, job.region, expected, line, error)) {
-        if (line.Cancelled()) return interrupted(line.Done());
-        // Refused before a byte changed: the backup would only push an older one out.
-        if (!backup.isEmpty() && error.find("nothing was written") != std::string::npos &&
-            QFile::remove(backup)) {
-            context.result.Null("backup");
-            if (!context.json)
-                Say("the backup " + QFile::encodeName(backup).toStdString() + " was removed again");
-        }
-        return refused(error);
-    }
-    long mismatches = 0;
-    if (verify && !line.Cancelled()) {
-        std::vector<std::uint8_t> read;
-        const bool readBack =
-            ReadRegion(context.session, job.chip, job.region, read, line, error, "verifying");
-        if (line.Cancelled()) return interrupted(job.region.size);
-        if (!readBack) return Fail(kExitFailed, error);
-        line.Finish();
-        mismatches = Compare(expected, read, job);
-    }
-    if (line.Cancelled()) return interrupted(job.region.size);
-    line.Finish();
     context.result.Bool("verified", verify);
-    ReportTransfer(context, job.chip.name, expected.size(), watch.Seconds(), mismatches, &expected);
-    if (mismatches) return kExitMismatch;
-    SayResult(context,
-              CountText(job) + " " + done + (verify ? " and verified" : ", not verified (--no-verify)"));
+    ReportTransfer(context, job.chip.name, result.expected.size(), line.Seconds(), result.report.count,
+                   &result.expected);
+    if (result.end == eeprom::JobResult::End::Mismatch) return kExitMismatch;
+    SayResult(context, result.sentence);
     return kExitOk;
 }
 
@@ -392,7 +324,8 @@ int RunBlankCheck(CommandContext& context, const MemoryOptions& options) {
     ReportTransfer(context, job.chip.name, read.size(), watch->Seconds(), 0, &read);
     if (others == 0) {
         context.result.Null("first");
-        SayResult(context, CountText(job) + " blank (every byte reads FF)");
+        SayResult(context, eeprom::JobCountText(job.chip.name, job.chip.bytes, job.region, job.page) +
+                               " blank (every byte reads FF)");
         return kExitOk;
     }
     const int at = job.region.offset + static_cast<int>(first - read.begin());

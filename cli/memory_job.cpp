@@ -163,8 +163,8 @@ int PrepareJob(CommandContext& context, const MemoryOptions& options, Job& job) 
 }
 
 int SelectChip(CommandContext& context, const Chip& chip) {
-    const std::string missing = context.session.CannotReach(chip.family);
-    if (!missing.empty()) return Fail(kExitFailed, missing);
+    const std::string refused = eeprom::JobRefusal(context.session, chip.part, context.command);
+    if (!refused.empty()) return Fail(kExitFailed, refused);
     if (context.strapOrg && eeprom::StrappedByOrg(*chip.part)) context.strapOrg(chip.organisation == 16);
     std::string error;
     // A larger part goes into its socket on the bench, unless --bench-chip keeps another there.
@@ -247,9 +247,7 @@ std::string RegionText(const Job& job) {
 }
 
 std::string JobTarget(const Job& job) {
-    if (job.page >= 0) return "page " + std::to_string(job.page) + " of the " + job.chip.name;
-    if (job.region.ranged) return "bytes " + RegionText(job) + " of the " + job.chip.name;
-    return "the " + job.chip.name;
+    return eeprom::JobTargetText(job.chip.name, job.chip.bytes, job.region, job.page);
 }
 
 int ReadInput(CommandContext& context, const MemoryOptions& options, Job& job, eeprom::FileCover& cover) {

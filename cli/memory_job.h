@@ -11,11 +11,14 @@
 
 #include "cli/chips.h"
 #include "cli/commands.h"
-#include "cli/transfers.h"
 #include "eeprom/file_coverage.h"
 #include "eeprom/image_formats.h"
+#include "eeprom/memory_job.h"
 
 namespace cli {
+
+// What a command works on (eeprom/memory_job.h).
+using Region = eeprom::JobRegion;
 
 struct Job {
     Chip chip;

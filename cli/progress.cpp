@@ -76,9 +76,4 @@ void ProgressLine::Finish() {
     open_ = false;
 }
 
-void StretchProgress::SetPosition(int position) {
-    if (range_ <= 0) return;
-    line_.Update(offset_ + static_cast<int>(static_cast<long long>(position) * bytes_ / range_));
-}
-
 }  // namespace cli

@@ -14,11 +14,12 @@
 
 #include "cli/commands.h"
 #include "eeprom/chip_transfers.h"
+#include "eeprom/memory_job.h"
 #include "platform/counter.h"
 
 namespace cli {
 
-class ProgressLine {
+class ProgressLine final : public eeprom::JobProgress {
 public:
     // `enabled` false (a pipe, --quiet or --json) keeps the line silent.
     // `clock` (the steady clock when null) paces the redraws and gives the rate.
@@ -31,18 +32,18 @@ public:
           clock_(clock ? *clock : steady_) {}
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
-    ~ProgressLine() { Finish(); }
+    ~ProgressLine() override { ProgressLine::Finish(); }
     // A new phase ("reading", "writing", "verifying") over `total` bytes.
-    void Begin(const std::string& phase, int total);
-    void Update(int done);
+    void Begin(const std::string& phase, int total) override;
+    void Update(int done) override;
     // Clears the line (shows the phase's end first), so that the next phase
     // or whatever follows is written over it: one line, redrawn in place.
-    void Finish();
+    void Finish() override;
     // Bytes of the phase done so far, shown or not.
-    int Done() const { return done_; }
+    int Done() const override { return done_; }
     // The transfers under this line stop between pages once `*flag` is set.
     void CancelOn(const volatile std::sig_atomic_t* flag) { cancel_ = flag; }
-    bool Cancelled() const { return cancel_ && *cancel_; }
+    bool Cancelled() const override { return cancel_ && *cancel_; }
 
 private:
     double Seconds();  // by the clock, since the phase began
@@ -64,26 +65,7 @@ private:
     std::int64_t start_ = 0;
 };
 
-// The engine's Progress for one stretch of a transfer: positions in the
-// engine's units (bytes of a page, words of a serial chip) become bytes of
-// the whole run, starting at `offset`.
-class StretchProgress final : public eeprom::Progress {
-public:
-    StretchProgress(ProgressLine& line, int offset, int bytes)
-        : line_(line), offset_(offset), bytes_(bytes) {}
-    void SetRange(int low, int high) override { range_ = high - low; }
-    void SetPosition(int position) override;
-    void Message(const std::string& text) override { message_ = text; }
-    bool Cancelled() override { return line_.Cancelled(); }
-    // The engine's last message (a time-out), for the error sentence.
-    const std::string& LastMessage() const { return message_; }
-
-private:
-    ProgressLine& line_;
-    int offset_;
-    int bytes_;
-    int range_ = 0;
-    std::string message_;
-};
+// The engine's Progress for one stretch of a transfer (eeprom/memory_job.h).
+using eeprom::StretchProgress;
 
 }  // namespace cli

@@ -8,11 +8,13 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <functional>
 
 #include "eeprom/chip_table.h"
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/image.h"
+#include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
 #include "eeprom/session_transfers.h"
 #include "ui/main/app_state.h"
@@ -77,6 +79,38 @@ void SayNoController(const eeprom::Session& session, const char* done) {
 }
 
 constexpr const char* kFastTransfersKey = "transfers/fast";
+
+// "Write eeprom" as the engine's write job: one page of the I2C memory, not
+// verified (the classic page write has no verify), or the whole serial chip,
+// whose write reads it back itself. The transfers and the backup say what
+// went wrong in the window's own message boxes.
+class WindowWrite final : public JobTransfers {
+public:
+    WindowWrite(std::function<bool()> backUp, std::function<bool(Image& readBack)> write)
+        : backUp_(std::move(backUp)), write_(std::move(write)) {}
+    bool Read(std::vector<std::uint8_t>&, JobProgress&, std::string&, const char*) override { return false; }
+    bool Write(const std::vector<std::uint8_t>& data, JobProgress&, std::string&) override {
+        Image readBack{kImageSize};
+        if (!write_(readBack)) return false;
+        readBack_.assign(readBack.begin(), readBack.begin() + static_cast<std::ptrdiff_t>(data.size()));
+        return true;
+    }
+    const std::vector<std::uint8_t>* ReadBack() const override { return &readBack_; }
+    bool BackUp(const BackupTarget&, JobProgress&, QString&, std::string&) override { return backUp_(); }
+
+private:
+    std::function<bool()> backUp_;
+    std::function<bool(Image& readBack)> write_;
+    std::vector<std::uint8_t> readBack_;
+};
+
+// The window's bar takes the transfers' progress itself.
+class NoLine final : public JobProgress {
+public:
+    void Begin(const std::string&, int) override {}
+    void Update(int) override {}
+    int Done() const override { return 0; }
+};
 
 }  // namespace
 
@@ -149,35 +183,54 @@ void ChipController::OnWriteEeprom() {
     // The device address is taken as it stands in its edit now.
     UpdateData(true);
     BarProgress progress(m_progress);
-    Image readBack{kImageSize};
-    bool verified = false;
-    if (m_chipList->currentText().isEmpty()) {
+    const std::string entry = m_chipList->currentText().toStdString();
+    const bool i2c = entry.empty();
+    if (i2c) {
         session_->chip.capacity = 0;
-        if (session_->controllerPresent == 1) {
-            // No range check here: a technician may program a memory that
-            // answers outside A0..AF.
-            // The window does not know which 24Cxx is on the bus: pages of 8
-            // fit every one of them.
-            if (!BackUpBeforeWrite()) {
-                // Nothing is written; BackUpBeforeWrite said why.
-            } else if (FastTransfersOn()) {
-                WriteI2cPagesFast(*session_->i2c, m_page, HexTextValue(m_deviceAddress), kSafeI2cPageSize,
-                                  session_->image, progress);
-            } else {
-                WriteI2cPage(session_->adapter, m_page, HexTextValue(m_deviceAddress), session_->image,
-                             progress);
-            }
-        } else {
+        if (session_->controllerPresent != 1) {
             SayNoController(*session_, "written");
+            UpdateData(false);
+            RefreshHexView();
+            return;
         }
-    } else if (BackUpBeforeWrite() && WriteSerialChipAsChosen(progress, readBack)) {
-        verified = true;
+    }
+    // No range check here: a technician may program a memory that answers
+    // outside A0..AF. The window does not know which 24Cxx is on the bus:
+    // pages of 8 fit every one of them.
+    const int page = std::clamp(m_page, 0, kPageCount - 1);
+    const int dev = HexTextValue(m_deviceAddress);
+    WriteJob job;
+    job.part = i2c ? hardware::FindMemoryPart("24C16") : hardware::FindChipPart(entry);
+    job.chip = i2c ? "24C16" : entry;
+    job.region =
+        i2c ? JobRegion{page * kPageSize, kPageSize, dev} : JobRegion{0, ImageFileSize(session_->chip)};
+    job.page = i2c ? page : -1;
+    job.data.assign(session_->image.begin() + job.region.offset,
+                    session_->image.begin() + job.region.offset + job.region.size);
+    job.backup = backupAction_->isChecked();
+    job.backupTarget = WriteTarget(entry, m_page, dev);
+    // The serial write verifies as it goes; the classic page write has no verify.
+    job.verify = !i2c;
+    WindowWrite transfers([this] { return BackUpBeforeWrite(); },
+                          [&](Image& readBack) {
+                              if (!i2c) return WriteSerialChipAsChosen(progress, readBack);
+                              if (FastTransfersOn())
+                                  WriteI2cPagesFast(*session_->i2c, m_page, dev, kSafeI2cPageSize,
+                                                    session_->image, progress);
+                              else
+                                  WriteI2cPage(session_->adapter, m_page, dev, session_->image, progress);
+                              return true;
+                          });
+    NoLine line;
+    const JobResult result = RunWriteJob(transfers, job, line);
+    if (!i2c && result.written == job.region.size) {
         m_page = 0;
         m_deviceAddress = HexByteText(kFirstBlockReadAddress);
     }
     UpdateData(false);
     RefreshHexView();
-    if (verified) ReportVerify(readBack);
+    // The backup and the transfers said their failures in message boxes already.
+    if (result.end == JobResult::End::Mismatch) ShowMessage(QString::fromStdString(result.reportText));
 }
 
 void ChipController::OnFillZero() {

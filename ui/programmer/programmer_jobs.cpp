@@ -19,8 +19,10 @@
 #include <algorithm>
 
 #include "eeprom/backup.h"
+#include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
+#include "eeprom/region_transfers.h"
 #include "eeprom/verify_report.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"
@@ -53,21 +55,26 @@ constexpr qint64 kPumpMs = 30;
 
 }  // namespace
 
-// The engine's progress bound to the window: positions in the engine's units
-// become bytes of the job, the bar and the rate follow, and the event loop
-// runs now and then so that Cancel is heard.
-class ProgrammerWindow::JobProgress final : public eeprom::Progress {
+// A job's phases on the window: the status line names the phase, the bar and
+// the rate follow it in bytes of the job, and the event loop runs now and then
+// so that Cancel is heard between pages.
+class ProgrammerWindow::JobLine final : public eeprom::JobProgress {
 public:
-    JobProgress(ProgrammerWindow& window, QString phase, int total)
-        : window_(window), phase_(std::move(phase)), total_(total) {
+    explicit JobLine(ProgrammerWindow& window) : window_(window) {}
+    void Begin(const std::string& phase, int total) override {
+        Finish();
+        phase_ = QString::fromStdString(phase);
+        if (!phase_.isEmpty()) phase_[0] = phase_[0].toUpper();
+        total_ = total;
+        furthest_ = 0;
+        open_ = true;
+        window_.statusLabel_->setText(QStringLiteral("%1 %2...").arg(phase_, window_.PartText()));
+        window_.progressBar_->setMaximum(std::max(total, 1));
+        window_.progressBar_->setValue(0);
         clock_.start();
         pumped_.start();
     }
-    void SetRange(int low, int high) override { range_ = high - low; }
-    void SetPosition(int position) override {
-        const int done = range_ > 0 && total_ > 0
-                             ? static_cast<int>(static_cast<qint64>(position) * total_ / range_)
-                             : position;
+    void Update(int done) override {
         furthest_ = std::max(furthest_, std::min(done, total_));
         emit window_.JobProgressed(phase_, done, total_);
         if (pumped_.elapsed() < kPumpMs) return;
@@ -75,20 +82,19 @@ public:
         QCoreApplication::processEvents();
         pumped_.restart();
     }
-    void Message(const std::string& text) override { message_ = text; }
-    bool Cancelled() override { return window_.cancelRequested_; }
-
-    int Furthest() const { return furthest_; }
-    const std::string& LastMessage() const { return message_; }
-    qint64 Elapsed() const { return clock_.elapsed(); }
+    void Finish() override {
+        if (open_) window_.ShowJobProgress(furthest_, total_, clock_.elapsed());
+        open_ = false;
+    }
+    bool Cancelled() const override { return window_.cancelRequested_; }
+    int Done() const override { return furthest_; }
 
 private:
     ProgrammerWindow& window_;
     QString phase_;
-    int total_;
-    int range_ = 0;
+    int total_ = 0;
     int furthest_ = 0;
-    std::string message_;
+    bool open_ = false;
     QElapsedTimer clock_;
     QElapsedTimer pumped_;
 };
@@ -111,24 +117,16 @@ void ProgrammerWindow::ShowJobProgress(int done, int total, qint64 ms) {
 
 bool ProgrammerWindow::StartJob(const QString& phase, bool needsPart) {
     if (jobRunning_) return false;
-    if (session_.monitorOn) {
-        Say(QStringLiteral("%1 waits: the bus monitor in the main window is using the adapter; stop it first")
-                .arg(phase),
-            true);
+    if (needsPart && part_ == nullptr) {
+        Say(QStringLiteral("Choose a part first"), true);
         return false;
     }
-    if (needsPart) {
-        if (part_ == nullptr) {
-            Say(QStringLiteral("Choose a part first"), true);
-            return false;
-        }
-        const std::string missing = session_.CannotReach(part_->family);
-        if (!missing.empty()) {
-            Say(QStringLiteral("%1, so %2 cannot be reached")
-                    .arg(QString::fromStdString(missing), PartText()),
-                true);
-            return false;
-        }
+    // The engine's refusals: the bus monitor holds the adapter, or the adapter cannot reach the part.
+    const std::string refused =
+        eeprom::JobRefusal(session_, needsPart ? part_ : nullptr, phase.toStdString());
+    if (!refused.empty()) {
+        Say(QString::fromStdString(refused), true);
+        return false;
     }
     jobRunning_ = true;
     cancelRequested_ = false;
@@ -193,16 +191,15 @@ void ProgrammerWindow::CancelJob() {
 
 ProgrammerWindow::JobOutcome ProgrammerWindow::RunStep(const QString& phase, int total,
                                                        const std::function<bool(eeprom::Progress&)>& work) {
-    statusLabel_->setText(QStringLiteral("%1 %2...").arg(phase, PartText()));
-    progressBar_->setMaximum(std::max(total, 1));
-    progressBar_->setValue(0);
-    JobProgress progress(*this, phase, total);
+    JobLine line(*this);
+    line.Begin(phase.toStdString(), total);
+    eeprom::StretchProgress progress(line, 0, total);
     JobOutcome outcome;
     outcome.ok = work(progress);
     outcome.cancelled = cancelRequested_;
-    outcome.furthest = progress.Furthest();
+    outcome.furthest = line.Done();
     outcome.message = progress.LastMessage();
-    ShowJobProgress(outcome.furthest, total, progress.Elapsed());
+    line.Finish();
     return outcome;
 }
 
@@ -381,102 +378,29 @@ void ProgrammerWindow::WriteChip(std::vector<std::uint8_t> data, const QString& 
         EndJob();
         return;
     }
-    QElapsedTimer clock;
-    clock.start();
-    const int bytes = part_->bytes;
-    // What the write replaces, kept first as the command line keeps it.
-    QString backup;
-    if (backupBox_->isChecked()) {
-        std::vector<std::uint8_t> old;
-        JobOutcome outcome;
-        if (!ReadChip(QStringLiteral("Backing up"), old, outcome)) {
-            Say(outcome.cancelled
-                    ? QStringLiteral("%1 cancelled before anything was written: %2 holds its old data")
-                          .arg(what, PartText())
-                    : QStringLiteral("Nothing was written: the backup failed. ") +
-                          FailureText(QStringLiteral("Reading"), outcome),
-                !outcome.cancelled);
-            EndJob();
-            return;
-        }
-        const bool i2c = eeprom::OnI2cBus(*part_);
-        const eeprom::BackupTarget target{eeprom::PartBackupName(*part_), i2c ? device_ : -1, -1};
-        std::string error;
-        if (!eeprom::SaveBackup(eeprom::BackupFolder(), target, old.data(), bytes,
-                                QDateTime::currentDateTime(), backup, error)) {
-            Say(QStringLiteral("Nothing was written: the backup could not be saved: %1")
-                    .arg(QString::fromStdString(error)),
-                true);
-            EndJob();
-            return;
-        }
-        RefreshBackups();
-    }
-    const QString kept = backup.isEmpty() ? QString() : QStringLiteral("; its old data is in %1").arg(backup);
-    eeprom::Image image{bytes, 0xFF};
-    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(bytes)),
-                image.begin());
-    const QString phase =
-        what == QLatin1String("Erase") ? QStringLiteral("Erasing") : QStringLiteral("Writing");
-    const JobOutcome written = RunStep(phase, bytes, [&](eeprom::Progress& p) {
-        return eeprom::WriteWholePart(session_, *part_, image, p, device_);
-    });
-    if (written.cancelled) {
-        const int done = written.furthest;
-        QString sentence;
-        if (done <= 0) {
-            sentence = QStringLiteral("%1 cancelled before anything was written: %2 holds its old data")
-                           .arg(what, PartText());
-        } else if (done >= bytes) {
-            sentence = QStringLiteral("%1 cancelled after the last page: %2 holds the new data, not verified")
-                           .arg(what, PartText());
-        } else {
-            sentence =
-                QStringLiteral("%1 cancelled after %2 of %3 bytes: the chip holds the new data up to %4 and "
-                               "its old data after")
-                    .arg(what, HexNumber(done), HexNumber(bytes), HexNumber(done - 1));
-        }
-        Say(sentence + kept, true);
-        EndJob();
-        return;
-    }
-    if (!written.ok) {
-        Say(FailureText(what, written) + kept, true);
-        EndJob();
-        return;
-    }
-    if (what == QLatin1String("Write")) editor_->MarkWritten();  // the buffer is on the chip
-    if (!verifyBox_->isChecked()) {
-        Say(QStringLiteral("%1: %2 bytes of %3 written in %4, not verified")
-                .arg(what)
-                .arg(bytes)
-                .arg(PartText())
-                .arg(Seconds(clock.elapsed())));
-        EndJob();
-        return;
-    }
-    std::vector<std::uint8_t> read;
-    JobOutcome outcome;
-    if (ReadChip(QStringLiteral("Verifying"), read, outcome)) {
-        const std::vector<std::uint8_t> expected(image.begin(), image.end());
-        const int count = ReportDifferences(expected, read, PartText());
-        if (count == 0) {
-            Say(QStringLiteral("%1: %2 bytes of %3 written and verified in %4")
-                    .arg(what)
-                    .arg(bytes)
-                    .arg(PartText())
-                    .arg(Seconds(clock.elapsed())));
-        } else {
-            Say(QStringLiteral(
-                    "%1: %2 was written, but %3 in the read-back (marked red; the report is below)")
-                    .arg(what, PartText(), Differ(count)),
-                true);
-        }
-    } else if (outcome.cancelled) {
-        Say(QStringLiteral("Verify cancelled: %1 holds the new data, not verified").arg(PartText()));
-    } else {
-        Say(FailureText(QStringLiteral("Verify"), outcome), true);
-    }
+    const bool erase = what == QLatin1String("Erase");
+    eeprom::WriteJob job;
+    job.part = part_;
+    job.chip = eeprom::PartName(*part_);
+    job.region = {0, part_->bytes, device_};
+    job.data = std::move(data);
+    job.backup = backupBox_->isChecked();
+    job.verify = verifyBox_->isChecked();
+    job.done = erase ? "erased" : "written";
+    job.words.noBackup = "\"Back up before writing\" off";
+    job.words.noVerify = "\"Verify after writing\" off";
+    job.words.unprotect = "unprotect";
+    job.words.data = "the buffer";
+    eeprom::WholePartTransfers transfers(session_, *part_, device_, erase ? "erasing" : "writing");
+    JobLine line(*this);
+    const eeprom::JobResult result = eeprom::RunWriteJob(transfers, job, line);
+    if (!result.backup.isEmpty()) RefreshBackups();
+    using End = eeprom::JobResult::End;
+    if (result.written == part_->bytes && !erase) editor_->MarkWritten();  // the buffer is on the chip
+    if (result.verified) ReportDifferences(result.expected, result.readBack, PartText());
+    QString sentence = QString::fromStdString(result.sentence);
+    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
+    Say(sentence, result.end != End::Done);
     EndJob();
 }
 

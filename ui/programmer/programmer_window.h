@@ -138,8 +138,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class JobProgress;
-    friend class JobProgress;
+    class JobLine;
+    friend class JobLine;
 
     // The key of a remembered setting of this window ("programmer/part").
     static QString SettingKey(const char* name);
@@ -199,9 +199,10 @@ private:
     // cancel or failure is said instead.
     void ReadJob(const QString& name, const QString& phase,
                  const std::function<void(std::vector<std::uint8_t>&)>& done);
-    // Backup (when on), write of `data`, verify (when on); `what` names the
-    // job in its sentences ("Write", "Erase"). `data` is the job's own copy,
-    // so nothing done to the buffer while events are pumped reaches the chip.
+    // The engine's write job (eeprom/memory_job.h): backup (when on), write
+    // of `data`, verify (when on); `what` names the job ("Write", "Erase").
+    // `data` is the job's own copy, so nothing done to the buffer while
+    // events are pumped reaches the chip.
     void WriteChip(std::vector<std::uint8_t> data, const QString& what);
     // Asks before an Erase, and before a Write without a backup, naming the
     // part and the adapter; false (and said) when the user declines.
