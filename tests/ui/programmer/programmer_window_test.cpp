@@ -544,6 +544,24 @@ TEST_F(ProgrammerWindowTest, AHexFileDroppedOnTheEditorOpensAndTheTitleFollowsTh
     EXPECT_EQ(window.Editor().Data()[200], 0xFF);
 }
 
+// A 25xx whose block protection guards part of the write is refused before
+// anything is touched: no backup pushes an older one out, the chip keeps its
+// bytes; so is a buffer that does not match the part.
+TEST_F(ProgrammerWindowTest, AWriteTheChipWouldRefuseIsRefusedBeforeTheBackup) {
+    std::string error;
+    ASSERT_TRUE(bench().PutPart("25640", error)) << error;
+    ProgrammerWindow& window = Start(Adapter::Spidev);
+    bench().SocketChip()->SetKeptStatus(0x08);  // BP1: the upper half is guarded
+    ASSERT_TRUE(window.ChoosePart("25640"));
+    const std::vector<std::uint8_t> old = Chip("25640");
+    window.Editor().ReplaceData(Pattern(8192, 5), QStringLiteral("pattern"));
+    window.Write();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("protect"))) << messages[0].toStdString();
+    EXPECT_EQ(window.BackupList()->count(), 0);
+    EXPECT_EQ(Chip("25640"), old);
+}
+
 TEST_F(ProgrammerWindowTest, RefusesAPartTheAdapterCannotReachAndAnyJobWhileTheMonitorRuns) {
     ProgrammerWindow& window = Start(Adapter::I2cDev);
     ASSERT_TRUE(window.ChoosePart("25M02"));  // listed and chosen, refused when a job runs
