@@ -14,11 +14,13 @@
 #include "eeprom/chip_transfers.h"
 #include "eeprom/fast_transfers.h"
 #include "eeprom/hex_layout.h"
+#include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
 #include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
 #include "ui/eeprom/checksums_dialog.h"
 #include "ui/eeprom/restore_dialog.h"
+#include "ui/eeprom/window_write_job.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
@@ -176,44 +178,57 @@ bool ChipController::RestoreBackup(const BackupEntry& backup) {
         ShowMessage(QStringLiteral("The I2C controller was not found, so the backup was not written back."));
         return false;
     }
-    // The restore's write is backed up too: restoring the wrong file is undone the same way.
-    if (!BackUpBeforeWrite()) return false;
-    BarAndBox progress(m_progress);
-    Image readBack = session_->image;
+    // The restore is the engine's write job, verified; its write is backed
+    // up too, so restoring the wrong file is undone the same way.
     const int first = page ? backup.target.page * kPageSize : 0;
     const int size = BackupSize(backup.target, session_->chip);
-    if (page) {
-        // The classic I2C page write has no verify; a restore must have
-        // one, so the page is read back into a scratch image and compared.
-        Image scratchMarks{kImageSize};
-        const bool classicSequences = session_->latch;  // else the adapter's own bus, fast
-        const bool written = classicSequences
-                                 ? WriteI2cPage(session_->adapter, backup.target.page, backup.target.device,
-                                                session_->image, progress)
-                                 : WriteI2cPagesFast(*session_->i2c, backup.target.page, backup.target.device,
-                                                     kSafeI2cPageSize, session_->image, progress);
-        const bool readAgain =
-            written &&
-            (classicSequences ? ReadI2cPage(session_->adapter, backup.target.page, backup.target.device | 1,
-                                            readBack, scratchMarks, progress)
-                              : ReadI2cBlockFast(*session_->i2c, backup.target.page, backup.target.device | 1,
-                                                 readBack, scratchMarks, progress));
-        if (!readAgain) {
-            ShowMessage(QStringLiteral("The page could not be written back and verified."));
-            return false;
-        }
-        for (int i = first; i < first + size; ++i) {
-            if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
-        }
-    } else if (!WriteSerialChipAsChosen(progress, readBack)) {
-        return false;
-    }
+    BarAndBox progress(m_progress);
+    WriteJob job;
+    const std::string entry = m_chipList->currentText().toStdString();
+    job.part = page ? hardware::FindMemoryPart("24C16") : hardware::FindChipPart(entry);
+    job.chip = page ? "24C16" : entry;
+    job.region = page ? JobRegion{first, kPageSize, backup.target.device} : JobRegion{0, size};
+    job.page = page ? backup.target.page : -1;
+    job.data.assign(session_->image.begin() + first, session_->image.begin() + first + size);
+    job.backupTarget = WriteTarget(entry, m_page, HexTextValue(m_deviceAddress));
+    job.verify = true;
+    WindowWrite transfers(
+        [this] { return BackUpBeforeWrite(); },
+        [&](Image& readBack) {
+            if (!page) return WriteSerialChipAsChosen(progress, readBack);
+            // The classic I2C page write has no verify of its own:
+            // the page is read back into the scratch image.
+            Image scratchMarks{kImageSize};
+            const bool classicSequences = session_->latch;  // else the adapter's bus, fast
+            const int dev = backup.target.device;
+            const bool written =
+                classicSequences
+                    ? WriteI2cPage(session_->adapter, backup.target.page, dev, session_->image, progress)
+                    : WriteI2cPagesFast(*session_->i2c, backup.target.page, dev, kSafeI2cPageSize,
+                                        session_->image, progress);
+            const bool readAgain =
+                written && (classicSequences ? ReadI2cPage(session_->adapter, backup.target.page, dev | 1,
+                                                           readBack, scratchMarks, progress)
+                                             : ReadI2cBlockFast(*session_->i2c, backup.target.page, dev | 1,
+                                                                readBack, scratchMarks, progress));
+            if (!readAgain) {
+                ShowMessage(QStringLiteral("The page could not be written back and verified."));
+                return false;
+            }
+            for (int i = first; i < first + size; ++i) {
+                if (readBack[i] != session_->image[i]) session_->marks[i] = kMarkMismatch;
+            }
+            return true;
+        },
+        first);
+    NoLine line;
+    const JobResult result = RunWriteJob(transfers, job, line);
     RefreshHexView();
-    const VerifyReport report = BuildVerifyReport(session_->image, readBack, first + size);
-    if (report.count > 0) {
-        ShowMessage(QString::fromStdString(FormatVerifyReport(report)));
+    if (result.end == JobResult::End::Mismatch) {
+        ShowMessage(QString::fromStdString(result.reportText));
         return false;
     }
+    if (result.end != JobResult::End::Done) return false;  // the transfers or the backup said why
     ShowMessage(QStringLiteral("Restored and verified: %1.").arg(QFileInfo(backup.path).fileName()));
     return true;
 }

@@ -17,6 +17,7 @@
 #include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
 #include "eeprom/session_transfers.h"
+#include "ui/eeprom/window_write_job.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/ui_seams.h"
@@ -79,38 +80,6 @@ void SayNoController(const eeprom::Session& session, const char* done) {
 }
 
 constexpr const char* kFastTransfersKey = "transfers/fast";
-
-// "Write eeprom" as the engine's write job: one page of the I2C memory, not
-// verified (the classic page write has no verify), or the whole serial chip,
-// whose write reads it back itself. The transfers and the backup say what
-// went wrong in the window's own message boxes.
-class WindowWrite final : public JobTransfers {
-public:
-    WindowWrite(std::function<bool()> backUp, std::function<bool(Image& readBack)> write)
-        : backUp_(std::move(backUp)), write_(std::move(write)) {}
-    bool Read(std::vector<std::uint8_t>&, JobProgress&, std::string&, const char*) override { return false; }
-    bool Write(const std::vector<std::uint8_t>& data, JobProgress&, std::string&) override {
-        Image readBack{kImageSize};
-        if (!write_(readBack)) return false;
-        readBack_.assign(readBack.begin(), readBack.begin() + static_cast<std::ptrdiff_t>(data.size()));
-        return true;
-    }
-    const std::vector<std::uint8_t>* ReadBack() const override { return &readBack_; }
-    bool BackUp(const BackupTarget&, JobProgress&, QString&, std::string&) override { return backUp_(); }
-
-private:
-    std::function<bool()> backUp_;
-    std::function<bool(Image& readBack)> write_;
-    std::vector<std::uint8_t> readBack_;
-};
-
-// The window's bar takes the transfers' progress itself.
-class NoLine final : public JobProgress {
-public:
-    void Begin(const std::string&, int) override {}
-    void Update(int) override {}
-    int Done() const override { return 0; }
-};
 
 }  // namespace
 
