@@ -9,7 +9,7 @@
 
 #include "benchmarks/counting_port_io.h"
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "hardware/port_adapter.h"
 #include "platform/counter.h"
 #include "simulator/simulated_bench.h"

@@ -47,9 +47,9 @@
 
 #include "benchmarks/counting_port_io.h"
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
-#include "eeprom/fast_transfers.h"
-#include "eeprom/part_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
+#include "eeprom/whole_part_transfers.h"
 #include "hardware/ch341a/ch341a_adapter.h"
 #include "hardware/i2c_dev/i2c_dev_adapter.h"
 #include "hardware/port_adapter.h"

@@ -21,7 +21,7 @@ struct Chip {
     int organisation = 8;  // word size in bits
     int pageSize = 0;      // bytes a write may take at once; 0: one word at a time
     const hardware::ChipPart* part = nullptr;
-    // Moved by the part transfers (eeprom/part_transfers.h), not through the
+    // Moved by the part transfers (eeprom/whole_part_transfers.h), not through the
     // session's chip parameters.
     bool large = false;
     bool I2c() const { return eeprom::OnI2cBus(*part); }

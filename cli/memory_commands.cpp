@@ -23,9 +23,9 @@
 #include "eeprom/file_access.h"
 #include "eeprom/hex_text.h"
 #include "eeprom/image_file.h"
+#include "eeprom/job_region_transfers.h"
 #include "eeprom/memory_job.h"
 #include "eeprom/part_session.h"
-#include "eeprom/region_transfers.h"
 
 namespace cli {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/memory_job.h"
 #include "platform/counter.h"
 

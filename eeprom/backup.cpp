@@ -10,7 +10,7 @@
 #include <cctype>
 
 #include "eeprom/checksums.h"
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/file_access.h"
 #include "platform/private_file.h"
 

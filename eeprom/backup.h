@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 
 namespace hardware {
 class I2cMaster;

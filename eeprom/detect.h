@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "eeprom/part_transfers.h"
+#include "eeprom/whole_part_transfers.h"
 #include "hardware/chip_parts.h"
 
 namespace hardware {

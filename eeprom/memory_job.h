@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "eeprom/backup.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/file_coverage.h"
 #include "eeprom/session.h"
 #include "eeprom/verify_report.h"

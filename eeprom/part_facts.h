@@ -25,7 +25,7 @@ bool StrappedByOrg(const hardware::ChipPart& part);
 bool MovedWhole(const hardware::ChipPart& part);
 // A status register with block-protect bits that guard ranges from writes (a 25xx).
 bool HasBlockProtection(const hardware::ChipPart& part);
-// Moved by the part transfers (part_transfers.h) rather than through the
+// Moved by the part transfers (whole_part_transfers.h) rather than through the
 // main window's chip parameters: the parts the window does not reach, and
 // every 25xx, whose protection the part transfers check.
 bool MovedByPartTransfers(const hardware::ChipPart& part);

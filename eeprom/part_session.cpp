@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
+#include "eeprom/adapter_chip_transfers.h"
 #include "eeprom/backup.h"
-#include "eeprom/session_transfers.h"
 
 namespace eeprom {
 

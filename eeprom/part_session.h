@@ -2,7 +2,7 @@
 // interfaces, as both faces reach it: the name a technician types for it, the
 // bus it is on, what answers on every bus the adapter has, and the whole part
 // read or written. The 24Cxx and 25xx go through the part transfers
-// (part_transfers.h); a 93Cxx, which only the serial chip transfers speak,
+// (whole_part_transfers.h); a 93Cxx, which only the serial chip transfers speak,
 // through the session's fast serial transfers with chip parameters of its
 // own, so the session's chip in force stays as it was.
 #pragma once
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "eeprom/detect.h"
-#include "eeprom/part_transfers.h"
 #include "eeprom/session.h"
+#include "eeprom/whole_part_transfers.h"
 #include "hardware/chip_parts.h"
 
 namespace eeprom {

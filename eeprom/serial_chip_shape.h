@@ -1,12 +1,12 @@
 // What the fast whole-chip loops share between the parallel adapter's serial
-// lines (fast_transfers.cpp) and an SPI master (spidev_chip_transfers.cpp):
+// lines (fast_chip_transfers.cpp) and an SPI master (fast_chip_transfers_spidev.cpp):
 // how many words or bytes a serial chip moves, and how a read-back marks the
 // bytes that differ from what was written.
 #pragma once
 
 #include <algorithm>
 
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 
 namespace eeprom::serial_chip {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 
 struct RecordingProgress final : eeprom::Progress {
     void SetRange(int low, int high) override { ranges.emplace_back(low, high); }

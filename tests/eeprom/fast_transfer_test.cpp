@@ -14,8 +14,8 @@
 #include <span>
 
 #include "eeprom/backup.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/fast_transfer_fixture.h"
-#include "eeprom/fast_transfers.h"
 #include "support/adapter_rig.h"
 
 using namespace eeprom;

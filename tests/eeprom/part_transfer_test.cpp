@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "eeprom/chip_progress.h"
-#include "eeprom/part_transfers.h"
+#include "eeprom/whole_part_transfers.h"
 #include "platform/i2c_drivers.h"
 #include "support/adapter_rig.h"
 

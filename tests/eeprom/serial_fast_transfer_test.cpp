@@ -9,8 +9,8 @@
 
 #include <algorithm>
 
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/fast_transfer_fixture.h"
-#include "eeprom/fast_transfers.h"
 #include "support/adapter_rig.h"
 
 using namespace eeprom;

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "eeprom/chip_progress.h"
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/session.h"
 #include "platform/counter.h"
 #include "simulator/simulated_bench.h"

@@ -10,13 +10,13 @@
 
 #include <algorithm>
 
+#include "eeprom/adapter_chip_transfers.h"
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
-#include "eeprom/fast_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
-#include "eeprom/session_transfers.h"
 #include "eeprom/verify_report.h"
 #include "ui/eeprom/checksums_dialog.h"
 #include "ui/eeprom/restore_dialog.h"

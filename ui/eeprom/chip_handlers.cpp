@@ -1,7 +1,7 @@
 // The chip list and the read, write and fill handlers: one 256-byte page of a
 // 24Cxx memory through the controller (a blank chip entry), or a whole
 // Microwire/SPI chip through the serial lines (any other entry). The loops
-// live in chip_transfers.cpp (classic) and fast_transfers.cpp (fast, when
+// live in classic_chip_transfers.cpp (classic) and fast_chip_transfers.cpp (fast, when
 // "Fast transfers" is checked); these bind them to the window.
 #include <QAction>
 #include <QProgressBar>
@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <functional>
 
+#include "eeprom/adapter_chip_transfers.h"
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
-#include "eeprom/fast_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/image.h"
 #include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
-#include "eeprom/session_transfers.h"
 #include "ui/eeprom/window_write_job.h"
 #include "ui/main/app_state.h"
 #include "ui/main/main_dialog.h"

@@ -22,17 +22,23 @@ class WindowWrite final : public eeprom::JobTransfers {
 public:
     // `write` leaves what it read back in an image of the whole buffer,
     // where the region begins at `offset`.
-    WindowWrite(std::function<bool()> backUp, std::function<bool(eeprom::Image& readBack)> write, int offset = 0)
+    WindowWrite(std::function<bool()> backUp, std::function<bool(eeprom::Image& readBack)> write,
+                int offset = 0)
         : backUp_(std::move(backUp)), write_(std::move(write)), offset_(offset) {}
-    bool Read(std::vector<std::uint8_t>&, eeprom::JobProgress&, std::string&, const char*) override { return false; }
+    bool Read(std::vector<std::uint8_t>&, eeprom::JobProgress&, std::string&, const char*) override {
+        return false;
+    }
     bool Write(const std::vector<std::uint8_t>& data, eeprom::JobProgress&, std::string&) override {
         eeprom::Image readBack{eeprom::kImageSize};
         if (!write_(readBack)) return false;
-        readBack_.assign(readBack.begin() + offset_, readBack.begin() + offset_ + static_cast<std::ptrdiff_t>(data.size()));
+        readBack_.assign(readBack.begin() + offset_,
+                         readBack.begin() + offset_ + static_cast<std::ptrdiff_t>(data.size()));
         return true;
     }
     const std::vector<std::uint8_t>* ReadBack() const override { return &readBack_; }
-    bool BackUp(const eeprom::BackupTarget&, eeprom::JobProgress&, QString&, std::string&) override { return backUp_(); }
+    bool BackUp(const eeprom::BackupTarget&, eeprom::JobProgress&, QString&, std::string&) override {
+        return backUp_();
+    }
 
 private:
     std::function<bool()> backUp_;

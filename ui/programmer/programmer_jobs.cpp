@@ -19,10 +19,10 @@
 #include <algorithm>
 
 #include "eeprom/backup.h"
+#include "eeprom/job_region_transfers.h"
 #include "eeprom/memory_job.h"
 #include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
-#include "eeprom/region_transfers.h"
 #include "eeprom/verify_report.h"
 #include "ui/main/startup.h"
 #include "ui/main/ui_seams.h"

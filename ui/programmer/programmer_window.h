@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/session.h"
 #include "hardware/chip_parts.h"
 

@@ -19,7 +19,7 @@
 
 #include <numeric>
 
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/image.h"
 #include "hardware/port_adapter.h"
 #include "support/bench_fixture.h"

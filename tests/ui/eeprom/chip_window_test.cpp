@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/hex_layout.h"
 #include "eeprom/image.h"
 #include "platform/counter.h"

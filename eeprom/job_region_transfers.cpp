@@ -1,15 +1,15 @@
-// The fast transfers of a job's region; see region_transfers.h.
-#include "eeprom/region_transfers.h"
+// The fast transfers of a job's region; see job_region_transfers.h.
+#include "eeprom/job_region_transfers.h"
 
 #include <QDateTime>
 
 #include <algorithm>
 
-#include "eeprom/fast_transfers.h"
+#include "eeprom/adapter_chip_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/image.h"
 #include "eeprom/part_facts.h"
 #include "eeprom/part_session.h"
-#include "eeprom/session_transfers.h"
 
 namespace eeprom {
 

@@ -1,13 +1,13 @@
 // The whole-part loops: block by block on I2C (each device address of the
 // part its own sequential reads), page by page for writes, and the 25xx
 // instructions as frames that an SPI master or the bit-banged lines carry.
-#include "eeprom/part_transfers.h"
+#include "eeprom/whole_part_transfers.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/hex_text.h"
 #include "hardware/i2c_master.h"
 #include "hardware/serial_lines.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "eeprom/backup.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/session.h"
 
 namespace eeprom {

@@ -1,5 +1,5 @@
 // Transfers at the bus's own speed, beside the classic ones in
-// chip_transfers.h and with the same results on the image and the marks:
+// classic_chip_transfers.h and with the same results on the image and the marks:
 // sequential reads (one instruction for a whole chip or a 256-byte block),
 // page writes, and waits that poll the chip (acknowledge polling on I2C, DO
 // on Microwire, RDSR on SPI) instead of fixed sleeps. Every poll gives up at
@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "eeprom/chip_table.h"
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/image.h"
 
 namespace hardware {

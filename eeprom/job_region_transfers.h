@@ -1,8 +1,8 @@
 // The fast transfers of a job's region, as the command line and the gang move
 // a chip: the whole chip, one 256-byte block of an I2C memory, or a stretch
-// (sequential reads, page writes and ready polling, eeprom/fast_transfers.h),
+// (sequential reads, page writes and ready polling, eeprom/fast_chip_transfers.h),
 // and for the parts beyond the window's list the part transfers
-// (eeprom/part_transfers.h).
+// (eeprom/whole_part_transfers.h).
 #pragma once
 
 #include "eeprom/memory_job.h"

@@ -2,7 +2,7 @@
 // instructions as their protocols allow, each write waited for by polling the
 // chip, every poll bounded. They speak I2C transfers and serial-line steps,
 // so they run on any adapter with those interfaces.
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 
 #include <algorithm>
 #include <array>

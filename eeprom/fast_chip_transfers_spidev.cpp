@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "eeprom/serial_chip_shape.h"
 #include "hardware/bus_adapter.h"
 #include "hardware/serial_lines.h"

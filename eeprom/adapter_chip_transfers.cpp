@@ -1,7 +1,7 @@
-// The fast transfers on the session's interfaces; see session_transfers.h.
-#include "eeprom/session_transfers.h"
+// The fast transfers on the session's interfaces; see adapter_chip_transfers.h.
+#include "eeprom/adapter_chip_transfers.h"
 
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 
 namespace eeprom {
 

@@ -6,14 +6,14 @@
 // sequential, writes go page by page with acknowledge polling (I2C) or RDSR
 // polling (SPI), each wait bounded by twice the part's write-cycle maximum.
 // The command line and the programmer window call these; the window's
-// 2048-byte transfers stay in fast_transfers.h.
+// 2048-byte transfers stay in fast_chip_transfers.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 #include "eeprom/image.h"
 #include "hardware/chip_parts.h"
 

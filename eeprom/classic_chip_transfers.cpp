@@ -1,10 +1,10 @@
-#include "eeprom/chip_transfers.h"
+#include "eeprom/classic_chip_transfers.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "hardware/port_adapter.h"
 #include "hardware/serial_lines.h"
 
