@@ -92,12 +92,15 @@ bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize
                        Progress& progress, int count = kPageSize);
 
 // A job's watch over the adapter's own failures, told apart from the chip's.
-// A memory in its write cycle refuses its address (NoAck), and the retries
-// of the I2C loops are there to wait that out. An adapter whose transfers
-// time out (its controller or its USB link: I2cStatus::TimedOut, i2c-dev's
-// ETIMEDOUT) kAdapterFailLimit times in a row, or that is gone, will not
-// answer the retries either: each would only wait out its timeout again (a
-// second on USB, so 256 retries would look like a hang). The job ends at once.
+// A memory in its write cycle refuses its address (NoAck: i2c-dev's ENXIO,
+// a CH341A's refused OUT), and the retries of the I2C loops are there to
+// wait that out. TimedOut is the adapter's: a PCF8584 whose byte never
+// completed, a CH341A whose USB transfer timed out or failed, i2c-dev's
+// ETIMEDOUT ("an operation took too much time, and was aborted before it
+// completed", Documentation/i2c/fault-codes.rst: an adapter's own limit, or
+// a clock held too long). kAdapterFailLimit of those in a row, or an adapter
+// that is gone, will not be cured by retries that each wait out a timeout
+// again (a second on USB: 256 of them look like a hang). The job ends at once.
 inline constexpr int kAdapterFailLimit = 3;
 class AdapterWatch {
 public:
