@@ -513,6 +513,7 @@ int Transfer(hardware::I2cMaster& i2c, I2cToolPlan plan, const std::string& file
         const int error = result.status == hardware::I2cStatus::NoAck      ? ENXIO
                           : result.status == hardware::I2cStatus::BusBusy  ? EAGAIN
                           : result.status == hardware::I2cStatus::TimedOut ? ETIMEDOUT
+                          : result.status == hardware::I2cStatus::Gone     ? ENODEV
                                                                            : EOPNOTSUPP;
         std::fprintf(stderr, "Error: Sending messages failed: %s\n", std::strerror(error));
         return 1;

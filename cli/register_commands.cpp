@@ -12,6 +12,7 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "console/send_sequence.h"
+#include "eeprom/fast_transfers.h"
 #include "hardware/port_adapter.h"
 
 namespace cli {
@@ -65,8 +66,11 @@ int ParseValue(const std::string& text, const char* what, bool word, long& value
     return Fail(kExitUsage, std::string(what) + " is a word, 0..65535 or 0x0000..0xffff, not '" + text + "'");
 }
 
-std::string BusError(long address, const hardware::I2cResult& result) {
+std::string BusError(const hardware::I2cMaster& i2c, long address, const hardware::I2cResult& result) {
     char text[120];
+    // The adapter's own failure is never the device's.
+    if (result.status == hardware::I2cStatus::TimedOut || result.status == hardware::I2cStatus::Gone)
+        return eeprom::AdapterFailureText(i2c, result.status);
     if (result.status == hardware::I2cStatus::BusBusy)
         std::snprintf(text, sizeof text,
                       "the bus stayed busy (another master?); nothing was sent to device 0x%02lx", address);
@@ -153,7 +157,7 @@ int RunSet(CommandContext& context, const RegisterOptions& options) {
     if (mask) {
         long old = 0;
         const hardware::I2cResult read = ReadRegister(i2c, dev, reg, word, old);
-        if (!read.Ok()) return Fail(kExitFailed, BusError(dev, read));
+        if (!read.Ok()) return Fail(kExitFailed, BusError(i2c, dev, read));
         v = (v & mask) | (old & ~mask);
     }
     context.result.Int("value", v);
@@ -161,12 +165,13 @@ int RunSet(CommandContext& context, const RegisterOptions& options) {
     const hardware::I2cMessage message{static_cast<std::uint8_t>(dev), false, {bytes, word ? 3u : 2u}};
     const hardware::I2cResult result = i2c.Transfer({&message, 1});
     i2c.SleepMs(console::kSettleMs);  // for the device to take the value
-    if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
+    if (!result.Ok()) return Fail(kExitFailed, BusError(*context.session.i2c, dev, result));
     if (!options.readBack) return kExitOk;
     long back = 0;
     const hardware::I2cResult read = ReadRegister(i2c, dev, reg, word, back);
     if (!read.Ok())
-        return Fail(kExitFailed, "the value was written, but the read-back failed: " + BusError(dev, read));
+        return Fail(kExitFailed,
+                    "the value was written, but the read-back failed: " + BusError(i2c, dev, read));
     context.result.Int("read_back", back);
     const int digits = word ? 4 : 2;
     if (back != v) {
@@ -201,7 +206,7 @@ int RunGet(CommandContext& context, const RegisterOptions& options) {
         context.result.Null("register");
     else
         context.result.Int("register", r);
-    if (!result.Ok()) return Fail(kExitFailed, BusError(dev, result));
+    if (!result.Ok()) return Fail(kExitFailed, BusError(*context.session.i2c, dev, result));
     context.result.Int("value", value);
     if (!context.json) std::printf("0x%0*lx\n", word ? 4 : 2, value);
     return kExitOk;
@@ -224,6 +229,8 @@ int RunDump(CommandContext& context, const RegisterOptions& options) {
     if (table) std::printf("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
     int answered = 0;
     hardware::I2cResult failure{hardware::I2cStatus::NoAck};
+    eeprom::AdapterWatch watch;
+    bool adapterFailed = false;
     // Rows start at multiples of 16; registers outside the range stay blank.
     for (long row = first & ~0xFL; row <= last; row += 16) {
         std::string ascii;
@@ -236,10 +243,11 @@ int RunDump(CommandContext& context, const RegisterOptions& options) {
                 continue;
             }
             // A bus held by another master fails every read alike: one
-            // refusal ends the dump.
-            if (failure.status != hardware::I2cStatus::BusBusy) {
+            // refusal ends the dump, as does an adapter that stopped answering.
+            if (failure.status != hardware::I2cStatus::BusBusy && !adapterFailed) {
                 const hardware::I2cResult result =
                     ReadRegister(*context.session.i2c, dev, static_cast<std::uint8_t>(reg), false, value);
+                adapterFailed = watch.Ends(result);
                 if (result.Ok()) {
                     ++answered;
                     values[static_cast<std::size_t>(reg)] = static_cast<int>(value);
@@ -262,8 +270,8 @@ int RunDump(CommandContext& context, const RegisterOptions& options) {
             registers.Int(value);
     }
     context.result.Int("device", dev).Json("registers", registers.Text());
-    if (answered && failure.status != hardware::I2cStatus::BusBusy) return kExitOk;
-    return Fail(kExitFailed, BusError(dev, failure));
+    if (answered && failure.status != hardware::I2cStatus::BusBusy && !adapterFailed) return kExitOk;
+    return Fail(kExitFailed, BusError(*context.session.i2c, dev, failure));
 }
 
 int RunTransfer(CommandContext& context, const std::vector<std::string>& messages) {
@@ -353,7 +361,7 @@ int RunTransfer(CommandContext& context, const std::vector<std::string>& message
         if (!context.json) std::printf("\n");
     }
     context.result.Json("reads", reads.Text());
-    if (!result.Ok()) return Fail(kExitFailed, BusError(plan[done].address, result));
+    if (!result.Ok()) return Fail(kExitFailed, BusError(i2c, plan[done].address, result));
     return kExitOk;
 }
 

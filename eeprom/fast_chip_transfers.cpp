@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -196,20 +197,45 @@ bool WriteWholeChip(hardware::SerialLines& lines, const ChipParams& chip, const 
 // A random read of `bytes` from word address `offset`: the word address
 // written and the bytes read in one transfer, or in two on an adapter that
 // takes one message at a time (the memory's pointer holds between them).
-bool ReadI2cChunk(hardware::I2cMaster& i2c, std::uint8_t address, int offset, std::span<std::uint8_t> bytes) {
+hardware::I2cResult ReadI2cChunk(hardware::I2cMaster& i2c, std::uint8_t address, int offset,
+                                 std::span<std::uint8_t> bytes) {
     auto wordAddress = static_cast<std::uint8_t>(offset);
     const hardware::I2cMessage messages[] = {{address, false, {&wordAddress, 1}}, {address, true, bytes}};
-    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages).Ok();
-    return i2c.Transfer({messages, 1}).Ok() && i2c.Transfer({messages + 1, 1}).Ok();
+    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages);
+    const hardware::I2cResult first = i2c.Transfer({messages, 1});
+    return first.Ok() ? i2c.Transfer({messages + 1, 1}) : first;
 }
 
 }  // namespace
 
-bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs) {
+bool AdapterWatch::Ends(const hardware::I2cResult& result) {
+    last_ = result.status;
+    if (last_ == hardware::I2cStatus::Gone) return true;
+    inRow_ = last_ == hardware::I2cStatus::TimedOut ? inRow_ + 1 : 0;
+    return inRow_ >= kAdapterFailLimit;
+}
+
+bool AdapterWatch::AdapterFailed() const {
+    return last_ == hardware::I2cStatus::TimedOut || last_ == hardware::I2cStatus::Gone;
+}
+
+std::string AdapterFailureText(const hardware::I2cMaster& i2c, hardware::I2cStatus status) {
+    std::string text = i2c.AdapterName();
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + (status == hardware::I2cStatus::Gone ? " was unplugged"
+                                                       : " stopped answering (its transfers timed out)");
+}
+
+bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs, AdapterWatch* watch) {
     hardware::Deadline deadline(i2c, timeoutMs);
     const hardware::I2cMessage probe{address};
     for (;;) {
-        if (i2c.Transfer({&probe, 1}).Ok()) return true;
+        const hardware::I2cResult result = i2c.Transfer({&probe, 1});
+        if (result.Ok()) {
+            if (watch) (void)watch->Ends(result);
+            return true;
+        }
+        if (watch && watch->Ends(result)) return false;
         if (deadline.Passed()) return false;
     }
 }
@@ -276,17 +302,21 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image,
     std::array<std::uint8_t, kPageSize> block{};
     const auto address = static_cast<std::uint8_t>(dev >> 1);
     i2c.Prepare();
+    AdapterWatch watch;
     int fails = 0;
     for (int offset = 0; offset < count;) {
         // Asked afresh each time: an adapter learns what its bridge takes
         // from the bridge's answers.
         const int chunk = std::min(count - offset, std::max(i2c.Capabilities().ReadBytes(), 1));
-        if (ReadI2cChunk(i2c, address, offset, {block.data() + offset, static_cast<std::size_t>(chunk)})) {
+        const hardware::I2cResult result =
+            ReadI2cChunk(i2c, address, offset, {block.data() + offset, static_cast<std::size_t>(chunk)});
+        const bool adapterFailed = watch.Ends(result);
+        if (result.Ok()) {
             offset += chunk;
             continue;
         }
         i2c.Recover();
-        if (++fails > kReadFailLimit) {
+        if (adapterFailed || ++fails > kReadFailLimit) {
             progress.Message(kI2cTimeoutMessage);
             i2c.Recover();
             progress.SetPosition(0);
@@ -306,6 +336,7 @@ bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize
     const auto address = static_cast<std::uint8_t>((dev & 0xFE) >> 1);
     const auto base = static_cast<std::size_t>(page) * kPageSize;
     std::array<std::uint8_t, 1 + kPageSize> buffer{};  // the word address, then the page
+    AdapterWatch watch;
     int fails = 0;
     int offset = 0;
     bool ok = true;
@@ -319,15 +350,17 @@ bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(base) + offset, chunk, buffer.begin() + 1);
         const hardware::I2cMessage write{
             address, false, {buffer.data(), static_cast<std::size_t>(chunk) + 1}};
-        if (!i2c.Transfer({&write, 1}).Ok()) {
+        const hardware::I2cResult sent = i2c.Transfer({&write, 1});
+        const bool adapterFailed = watch.Ends(sent);
+        if (!sent.Ok()) {
             i2c.Recover();
-            ok = ++fails < kWriteFailLimit;
+            ok = !adapterFailed && ++fails < kWriteFailLimit;
             continue;
         }
         fails = 0;
         offset += chunk;
         progress.SetPosition(offset);
-        ok = PollAck(i2c, address, kChipWaitLimitMs);
+        ok = PollAck(i2c, address, kChipWaitLimitMs, &watch);
     }
     progress.SetPosition(0);
     if (ok) return true;

@@ -8,14 +8,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "eeprom/chip_table.h"
 #include "eeprom/classic_chip_transfers.h"
 #include "eeprom/image.h"
+#include "hardware/i2c_master.h"
 
 namespace hardware {
-class I2cMaster;
 class SerialLines;
 class SpiMaster;
 }  // namespace hardware
@@ -90,9 +91,37 @@ bool ReadI2cBlockFast(hardware::I2cMaster& i2c, int page, int dev, Image& image,
 bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize, const Image& image,
                        Progress& progress, int count = kPageSize);
 
+// A job's watch over the adapter's own failures, told apart from the chip's.
+// A memory in its write cycle refuses its address (NoAck: i2c-dev's ENXIO,
+// a CH341A's refused OUT), and the retries of the I2C loops are there to
+// wait that out. TimedOut is the adapter's: a PCF8584 whose byte never
+// completed, a CH341A whose USB transfer timed out or failed, i2c-dev's
+// ETIMEDOUT ("an operation took too much time, and was aborted before it
+// completed", Documentation/i2c/fault-codes.rst: an adapter's own limit, or
+// a clock held too long). kAdapterFailLimit of those in a row, or an adapter
+// that is gone, will not be cured by retries that each wait out a timeout
+// again (a second on USB: 256 of them look like a hang). The job ends at once.
+inline constexpr int kAdapterFailLimit = 3;
+class AdapterWatch {
+public:
+    // Notes a transfer's result; true when it ends the job.
+    bool Ends(const hardware::I2cResult& result);
+    // The last result noted was the adapter's failure (TimedOut or Gone).
+    bool AdapterFailed() const;
+    hardware::I2cStatus Last() const { return last_; }
+
+private:
+    hardware::I2cStatus last_ = hardware::I2cStatus::Done;
+    int inRow_ = 0;
+};
+// The start of a sentence on the adapter's failure: "The CH341A (USB bus 1
+// address 4) was unplugged", or "... stopped answering (its transfers timed out)".
+std::string AdapterFailureText(const hardware::I2cMaster& i2c, hardware::I2cStatus status);
+
 // Acknowledge polling: the first acknowledge of the 7-bit `address` says the
-// write cycle is over; false when none came within `timeoutMs`.
-bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs);
+// write cycle is over; false when none came within `timeoutMs`, or at once
+// when `watch` (given) sees the adapter fail.
+bool PollAck(hardware::I2cMaster& i2c, std::uint8_t address, int timeoutMs, AdapterWatch* watch = nullptr);
 
 // The Microwire ready poll: CS raised, DO sampled until the chip shows ready
 // or `timeoutMs` pass, CS dropped; true when it showed ready. The classic

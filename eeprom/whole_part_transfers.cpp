@@ -75,38 +75,58 @@ int WordBytes(const ChipPart& part, int word, std::uint8_t* out) {
 
 // A random read: the word address written, the bytes read after a repeated
 // START, or as two transfers on an adapter that takes one message at a time.
-bool RandomRead(hardware::I2cMaster& i2c, const ChipPart& part, I2cSpot spot, std::uint8_t* bytes,
-                int count) {
+hardware::I2cResult RandomRead(hardware::I2cMaster& i2c, const ChipPart& part, I2cSpot spot,
+                               std::uint8_t* bytes, int count) {
     std::uint8_t word[2];
     const int n = WordBytes(part, spot.word, word);
     const hardware::I2cMessage messages[] = {{spot.device, false, {word, static_cast<std::size_t>(n)}},
                                              {spot.device, true, {bytes, static_cast<std::size_t>(count)}}};
-    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages).Ok();
-    return i2c.Transfer({messages, 1}).Ok() && i2c.Transfer({messages + 1, 1}).Ok();
+    if (i2c.Capabilities().maxMessages >= 2) return i2c.Transfer(messages);
+    const hardware::I2cResult first = i2c.Transfer({messages, 1});
+    return first.Ok() ? i2c.Transfer({messages + 1, 1}) : first;
 }
 
-bool I2cAnswers(hardware::I2cMaster& i2c, const ChipPart& part, int base, Progress& progress) {
+// Whether the memory acknowledges its base address; else the sentence names
+// the adapter when it was the adapter that failed, and says `nothing` ("nothing
+// was read").
+bool I2cAnswers(hardware::I2cMaster& i2c, const ChipPart& part, int base, AdapterWatch& watch,
+                const char* nothing, Progress& progress) {
     i2c.Prepare();
-    if (PollAck(i2c, static_cast<std::uint8_t>(base), WaitLimitMs(part))) return true;
-    progress.Message("No I2C memory answered at " + Hex(base));
+    if (PollAck(i2c, static_cast<std::uint8_t>(base), WaitLimitMs(part), &watch)) return true;
+    progress.Message(watch.AdapterFailed() ? AdapterFailureText(i2c, watch.Last()) + "; " + nothing
+                                           : "No I2C memory answered at " + Hex(base));
     return false;
+}
+
+std::string BytesText(const ChipPart& part, int from, int end) {
+    return "bytes " + ChipAddressText(from, part.bytes) + ".." + ChipAddressText(end - 1, part.bytes);
 }
 
 bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& image, int first, int end,
              Progress& progress) {
-    if (!I2cAnswers(i2c, part, base, progress)) return false;
+    AdapterWatch watch;
+    if (!I2cAnswers(i2c, part, base, watch, "nothing was read", progress)) return false;
     const int blockBytes = hardware::BlockBytes(part);
     int fails = 0;
     for (int at = first; at < end;) {
         if (progress.Cancelled()) return false;
         const int room = std::max(i2c.Capabilities().ReadBytes(), 1);
         const int count = std::min({kReadChunk, room, blockBytes - at % blockBytes, end - at});
-        if (RandomRead(i2c, part, SpotOf(part, base, at), image.data() + at, count)) {
+        const hardware::I2cResult result =
+            RandomRead(i2c, part, SpotOf(part, base, at), image.data() + at, count);
+        if (result.Ok()) {
+            (void)watch.Ends(result);
             at += count;
             progress.SetPosition(at - first);
             continue;
         }
         i2c.Recover();
+        if (watch.Ends(result)) {
+            progress.Message(AdapterFailureText(i2c, result.status) + " at byte " +
+                             ChipAddressText(at, part.bytes) + "; the " + std::string(part.name) +
+                             " was not read in full");
+            return false;
+        }
         if (++fails > kReadFailLimit) {
             progress.Message("The I2C memory at " + Hex(base) + " stopped answering at byte " +
                              ChipAddressText(at, part.bytes) + "; it was not read in full");
@@ -118,9 +138,26 @@ bool ReadI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, Image& im
 
 bool WriteI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, const Image& image, int first,
               int end, Progress& progress) {
-    if (!I2cAnswers(i2c, part, base, progress)) return false;
+    AdapterWatch watch;
+    if (!I2cAnswers(i2c, part, base, watch, "nothing was written", progress)) return false;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(2 + part.pageSize));
     int fails = 0;
+    // The pages before `at` were taken (acknowledged, then STOP started
+    // their write cycles); the one at `at` may have been cut short.
+    const auto adapterFailed = [&](int at) {
+        std::string sentence = AdapterFailureText(i2c, watch.Last());
+        if (at == first) {
+            sentence += "; nothing was written";
+        } else {
+            sentence += " at byte " + ChipAddressText(at, part.bytes) + ": " + BytesText(part, first, at) +
+                        " (" + std::to_string(at - first) + " of " + std::to_string(end - first) +
+                        ") hold the new data; " + BytesText(part, at, end) +
+                        " may still hold their old contents";
+        }
+        progress.Message(sentence);
+        i2c.Recover();
+        return false;
+    };
     for (int at = first; at < end && !progress.Cancelled();) {
         // Never across the part's page: it would wrap and overwrite the page's start.
         const int room = std::max(i2c.Capabilities().maxMessageBytes - part.addressBytes, 1);
@@ -131,6 +168,7 @@ bool WriteI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, const Im
         const hardware::I2cMessage write{
             spot.device, false, {buffer.data(), static_cast<std::size_t>(n + count)}};
         const hardware::I2cResult sent = i2c.Transfer({&write, 1});
+        if (watch.Ends(sent)) return adapterFailed(at);
         if (!sent.Ok()) {
             i2c.Recover();
             // Another master holds the bus: give it a millisecond to finish
@@ -141,7 +179,8 @@ bool WriteI2c(hardware::I2cMaster& i2c, int base, const ChipPart& part, const Im
             fails = 0;
             at += count;
             progress.SetPosition(at - first);
-            if (PollAck(i2c, spot.device, WaitLimitMs(part))) continue;
+            if (PollAck(i2c, spot.device, WaitLimitMs(part), &watch)) continue;
+            if (watch.AdapterFailed()) return adapterFailed(at);
         }
         progress.Message("The I2C memory at " + Hex(spot.device) + " did not take the page at byte " +
                          ChipAddressText(at, part.bytes) + "; the write stopped there");

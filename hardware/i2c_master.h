@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "hardware/bus_adapter.h"
@@ -21,10 +22,14 @@ struct I2cMessage {
 
 enum class I2cStatus {
     Done,
-    NoAck,         // a byte was not acknowledged: see message and byte
-    BusBusy,       // another master held the bus; nothing was sent
-    TimedOut,      // the controller stopped answering in the middle of a message
+    NoAck,    // a byte was not acknowledged: see message and byte
+    BusBusy,  // another master held the bus; nothing was sent
+    // The adapter itself failed, not the chip: its controller stopped
+    // answering in the middle of a message, or the link to it (USB) timed
+    // out or broke. A chip that is busy refuses its address instead (NoAck).
+    TimedOut,
     NotSupported,  // the adapter cannot run this combination of messages
+    Gone,          // the adapter was unplugged: nothing will pass until it is opened again
 };
 
 struct I2cResult {
@@ -72,6 +77,9 @@ public:
     // Sets the interface and the master up afresh after a failed transfer.
     virtual void Recover() = 0;
     virtual I2cCapabilities Capabilities() const = 0;
+    // What the engine calls the adapter in a sentence about its own failure
+    // (TimedOut, Gone): "the CH341A (USB bus 1 address 4)".
+    virtual std::string AdapterName() const { return "the I2C adapter"; }
 };
 
 }  // namespace hardware

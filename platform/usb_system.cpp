@@ -12,6 +12,11 @@
 namespace platform {
 namespace {
 
+// libusb's error codes (libusb.h, enum libusb_error, and the synchronous
+// I/O page of its API documentation for libusb_bulk_transfer): TIMEOUT, the
+// transfer timed out; PIPE, the endpoint halted; OVERFLOW, the device sent
+// more than was asked for; NO_DEVICE, the device has been disconnected; IO
+// and the rest, other failures.
 UsbStatus FromLibusb(int code) {
     switch (code) {
         case LIBUSB_SUCCESS:

@@ -16,6 +16,7 @@ int FakeCh341a::Add(SimulatedBench& bench, Config config) {
     };
     while (taken(config.bus, config.address)) ++config.address;
     Programmer p{config, Ch341aChip(bench)};
+    p.bench = &bench;
     p.chip.StrapOrg(config.orgHigh);
     p.driverBound = config.kernelDriverBound;
     if (config.chipNoStore) bench.SetChipNoStore(true);
@@ -23,17 +24,21 @@ int FakeCh341a::Add(SimulatedBench& bench, Config config) {
     return static_cast<int>(programmers_.size()) - 1;
 }
 
+// An unplugged programmer's handle answers nothing but Close: libusb gives
+// LIBUSB_ERROR_NO_DEVICE, "no such device (it may have been disconnected)",
+// for every call on it (libusb.h, enum libusb_error).
 FakeCh341a::Programmer* FakeCh341a::ByHandle(Handle handle) {
     if (handle < 1 || static_cast<std::size_t>(handle) > programmers_.size()) return nullptr;
     Programmer& p = programmers_[static_cast<std::size_t>(handle) - 1];
-    return p.open ? &p : nullptr;
+    return p.open && !p.Unplugged() ? &p : nullptr;
 }
 
 std::vector<platform::UsbDeviceInfo> FakeCh341a::Find(std::uint16_t vendor, std::uint16_t product) {
     std::vector<platform::UsbDeviceInfo> found;
     if (vendor != Ch341aChip::kVendor || product != Ch341aChip::kProduct) return found;
-    for (const Programmer& p : programmers_)
-        found.push_back({p.config.bus, p.config.address, vendor, product});
+    for (const Programmer& p : programmers_) {
+        if (!p.Unplugged()) found.push_back({p.config.bus, p.config.address, vendor, product});
+    }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
         return a.bus != b.bus ? a.bus < b.bus : a.address < b.address;
     });
@@ -43,7 +48,7 @@ std::vector<platform::UsbDeviceInfo> FakeCh341a::Find(std::uint16_t vendor, std:
 platform::UsbStatus FakeCh341a::Open(const platform::UsbDeviceInfo& device, Handle& handle) {
     for (std::size_t k = 0; k < programmers_.size(); ++k) {
         Programmer& p = programmers_[k];
-        if (p.config.bus != device.bus || p.config.address != device.address) continue;
+        if (p.config.bus != device.bus || p.config.address != device.address || p.Unplugged()) continue;
         if (p.config.accessDenied) return platform::UsbStatus::AccessDenied;
         if (p.open) return platform::UsbStatus::Busy;
         p.open = true;
@@ -90,8 +95,9 @@ platform::UsbStatus FakeCh341a::ReleaseInterface(Handle handle, int interface) {
 }
 
 void FakeCh341a::Close(Handle handle) {
-    Programmer* p = ByHandle(handle);
-    if (!p) return;
+    if (handle < 1 || static_cast<std::size_t>(handle) > programmers_.size()) return;
+    Programmer* p = &programmers_[static_cast<std::size_t>(handle) - 1];
+    if (!p->open) return;
     p->open = false;
     p->claimed = false;
     p->chip.DropAnswers();
@@ -99,6 +105,7 @@ void FakeCh341a::Close(Handle handle) {
 
 platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint,
                                         std::span<const std::uint8_t> data, int /*timeoutMs*/) {
+    if (Programmer* open = ByHandle(handle)) ++open->bulk;
     Programmer* p = ByHandle(handle);
     if (!p) return platform::UsbStatus::NotFound;
     if (!p->claimed || endpoint != Ch341aChip::kEndpointOut || data.size() > kMaxBulkOutBytes)
@@ -108,13 +115,20 @@ platform::UsbStatus FakeCh341a::BulkOut(Handle handle, std::uint8_t endpoint,
 }
 
 platform::UsbStatus FakeCh341a::BulkIn(Handle handle, std::uint8_t endpoint, std::span<std::uint8_t> buffer,
-                                       std::size_t& received, int /*timeoutMs*/) {
+                                       std::size_t& received, int timeoutMs) {
     received = 0;
+    if (Programmer* open = ByHandle(handle)) ++open->bulk;
     Programmer* p = ByHandle(handle);
     if (!p) return platform::UsbStatus::NotFound;
     if (!p->claimed || endpoint != Ch341aChip::kEndpointIn) return platform::UsbStatus::Io;
-    // Nothing to send: the host waits out its timeout.
-    if (!p->chip.HasAnswers()) return platform::UsbStatus::Timeout;
+    // Nothing to send, or a programmer that stopped answering: the host
+    // waits out its timeout, and libusb_bulk_transfer returns
+    // LIBUSB_ERROR_TIMEOUT, "the transfer timed out" (libusb's API
+    // documentation, synchronous device I/O).
+    if (!p->chip.HasAnswers() || p->Muted()) {
+        p->bench->Spend(static_cast<std::int64_t>(timeoutMs) * 1000);
+        return platform::UsbStatus::Timeout;
+    }
     received = p->chip.In(buffer);
     return platform::UsbStatus::Ok;
 }

@@ -7,7 +7,9 @@
 //
 // Switches: a programmer the user may not open (the udev rule missing), one
 // that a kernel driver holds (detached on request, given back on attach), a
-// socket chip that does not store, the ORG strap.
+// socket chip that does not store, the ORG strap; and, after a given number
+// of bulk transfers, a programmer that stops answering or is unplugged, with
+// the errors libusb gives for each (see BulkIn).
 #pragma once
 
 #include <cstdint>
@@ -56,6 +58,16 @@ public:
     std::uint8_t Pins(int index = 0) const { return At(index).chip.Pins(); }
     // The I2C clock SET chose.
     int I2cSpeedHz(int index = 0) const { return At(index).chip.I2cSpeedHz(); }
+    // Bulk transfers the host tried, each way, answered or not.
+    std::uint64_t BulkTransfers(int index = 0) const { return At(index).bulk; }
+    // After `more` further bulk transfers the programmer's bulk INs go
+    // unanswered (its OUTs are still taken), or it is unplugged.
+    void MuteAfter(std::uint64_t more, int index = 0) {
+        Mutable(index).muteAfter = Mutable(index).bulk + more;
+    }
+    void UnplugAfter(std::uint64_t more, int index = 0) {
+        Mutable(index).unplugAfter = Mutable(index).bulk + more;
+    }
 
     std::vector<platform::UsbDeviceInfo> Find(std::uint16_t vendor, std::uint16_t product) override;
     platform::UsbStatus Open(const platform::UsbDeviceInfo& device, Handle& handle) override;
@@ -77,8 +89,15 @@ private:
         bool open = false;
         bool claimed = false;
         bool driverBound = false;
+        SimulatedBench* bench = nullptr;
+        std::uint64_t bulk = 0;
+        std::uint64_t muteAfter = 0;  // 0: never
+        std::uint64_t unplugAfter = 0;
+        bool Muted() const { return muteAfter > 0 && bulk > muteAfter; }
+        bool Unplugged() const { return unplugAfter > 0 && bulk > unplugAfter; }
     };
     const Programmer& At(int index) const { return programmers_.at(static_cast<std::size_t>(index)); }
+    Programmer& Mutable(int index) { return programmers_.at(static_cast<std::size_t>(index)); }
     Programmer* ByHandle(Handle handle);
 
     std::vector<Programmer> programmers_;

@@ -173,6 +173,11 @@ std::string Ch341aAdapter::Name() const {
            std::to_string(device_.bus) + " at address " + std::to_string(device_.address);
 }
 
+std::string Ch341aAdapter::AdapterName() const {
+    return "the CH341A (USB bus " + std::to_string(device_.bus) + " address " +
+           std::to_string(device_.address) + ")";
+}
+
 std::string Ch341aAdapter::Describe() const {
     return "CH341A on USB bus " + std::to_string(device_.bus) + " address " +
            std::to_string(device_.address) + ": I2C at " + std::to_string(I2cSpeedHz() / 1000) +
@@ -208,6 +213,7 @@ bool Ch341aAdapter::Exchange(const std::vector<Packet>& packets, std::vector<std
                              const std::function<bool(const std::vector<std::uint8_t>&)>& stop) {
     answer.clear();
     if (handle_ < 0) {
+        usbFailure_ = platform::UsbStatus::Io;
         NoteIoError("The CH341A is not open.");
         return false;
     }
@@ -246,6 +252,7 @@ bool Ch341aAdapter::Exchange(const std::vector<Packet>& packets, std::vector<std
             got += received;
         }
         if (status != platform::UsbStatus::Ok) {
+            usbFailure_ = status;
             NoteIoError(platform::UsbErrorSentence(status, "talk to", Name(), kUdevRule));
             return false;
         }
@@ -316,7 +323,10 @@ I2cResult Ch341aAdapter::Transfer(std::span<const I2cMessage> messages) {
         stopped = findRefusal(so, refused);
         return stopped;
     });
-    if (!ok) return {I2cStatus::TimedOut, 0, -1};
+    // A programmer that is no longer there (libusb's NO_DEVICE) will not
+    // answer again; any other USB failure is the programmer's, never the chip's.
+    if (!ok)
+        return {usbFailure_ == platform::UsbStatus::NotFound ? I2cStatus::Gone : I2cStatus::TimedOut, 0, -1};
     if (stopped) {
         // The chip goes on after a refused byte: end the transfer here.
         Recover();

@@ -133,6 +133,8 @@ public:
     // Ends whatever a failed transfer left: STOP on the bus.
     void Recover() override;
     I2cCapabilities Capabilities() const override;
+    // "the CH341A (USB bus 1 address 4)"
+    std::string AdapterName() const override;
 
     bool Transfer(std::span<const std::uint8_t> out, std::vector<std::uint8_t>& in) override;
     std::size_t MaxTransferBytes() const override { return kMaxSpiBytes; }
@@ -152,7 +154,7 @@ private:
     // Sends `packets` in round trips; `answer` receives every packet's answer
     // in order. After each round trip `stop` (when given) sees the answers so
     // far and may end the exchange early (true). False, with the first
-    // failure noted, when USB failed.
+    // failure noted and `usbFailure_` set, when USB failed.
     bool Exchange(const std::vector<Packet>& packets, std::vector<std::uint8_t>& answer,
                   const std::function<bool(const std::vector<std::uint8_t>&)>& stop = {});
     std::string Name() const;
@@ -167,6 +169,7 @@ private:
     bool selectHigh_ = false;
     std::uint8_t pins_ = 0;  // D0..D5 as last driven
     std::uint64_t roundTrips_ = 0;
+    platform::UsbStatus usbFailure_ = platform::UsbStatus::Ok;  // the last failed exchange's
 };
 
 }  // namespace hardware

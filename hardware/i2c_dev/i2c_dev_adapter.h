@@ -65,6 +65,9 @@ public:
     const std::string& Path() const { return path_; }
     // The adapter's name from /sys/class/i2c-dev/i2c-N/name ("" when unknown).
     const std::string& Name() const { return name_; }
+    std::string AdapterName() const override {
+        return "the I2C bus " + path_ + (name_.empty() ? "" : " (" + name_ + ")");
+    }
     // The bus clock where the device tree gives it (a Pi's bus), else 0.
     int ClockHz() const { return clockHz_; }
     // The I2C_FUNCS mask (0 before Open).

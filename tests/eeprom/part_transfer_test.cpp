@@ -139,6 +139,50 @@ INSTANTIATE_TEST_SUITE_P(SpiParts, PartRoundTrip,
                                             ::testing::ValuesIn(PartNames(hardware::ChipFamily::Spi))),
                          CaseName);
 
+// A CH341A that stops answering (libusb's TIMEOUT on every bulk IN) or is
+// unplugged (NO_DEVICE) in the middle of a job: the job ends within a few
+// USB transfers, where 256 retries of a second each would look like a hang,
+// and its sentence names the programmer, never the chip.
+TEST(AdapterFailure, EndsTheJobAtOnceAndNamesTheAdapterNotTheChip) {
+    struct Case {
+        const char* what;
+        bool unplug;
+        bool write;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"muted mid-read", false, false,
+         "The CH341A (USB bus 1 address 4) stopped answering (its transfers timed out) at byte 0x"},
+        {"unplugged mid-read", true, false, "The CH341A (USB bus 1 address 4) was unplugged at byte 0x"},
+        {"unplugged mid-write", true, true, "The CH341A (USB bus 1 address 4) was unplugged at byte 0x"},
+    };
+    const hardware::ChipPart& part = *hardware::FindMemoryPart("24C256");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AdapterRig rig(AdapterKind::Ch341a);
+        rig.PutPart(std::string(part.name));
+        simulator::FakeCh341a& fake = rig.Ch341aFake();
+        constexpr std::uint64_t kGoodTransfers = 40;
+        const std::uint64_t failsFrom = fake.BulkTransfers() + kGoodTransfers;
+        c.unplug ? fake.UnplugAfter(kGoodTransfers) : fake.MuteAfter(kGoodTransfers);
+        RecordingProgress progress;
+        Image image(part.bytes, 0x5A);
+        EXPECT_FALSE(c.write ? WritePartFast(rig.I2c(), part, image, progress)
+                             : ReadPartFast(rig.I2c(), part, image, progress));
+        ASSERT_EQ(progress.messages.size(), 1u);
+        const std::string& said = progress.messages[0];
+        EXPECT_TRUE(said.starts_with(c.says)) << said;
+        EXPECT_EQ(said.find("memory"), std::string::npos) << said;
+        if (c.write) {
+            EXPECT_NE(said.find("hold the new data"), std::string::npos) << said;
+        }
+        // Three timed-out round trips (an OUT, an IN that waits out its
+        // second, the STOP after it), or one transfer to a device that is
+        // gone and the STOP that follows it.
+        EXPECT_LE(fake.BulkTransfers() - failsFrom, c.unplug ? 2u : 9u);
+    }
+}
+
 class BlockProtection : public testsupport::OnEveryAdapter {};
 
 // BP1:BP0 = 01 guards the upper quarter, 10 the upper half, 11 the whole part
