@@ -12,7 +12,7 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "console/send_sequence.h"
-#include "eeprom/fast_transfers.h"
+#include "eeprom/fast_chip_transfers.h"
 #include "hardware/port_adapter.h"
 
 namespace cli {
