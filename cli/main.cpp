@@ -209,8 +209,7 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
 
     // Made before the session that points at it; its child ends with it.
     std::unique_ptr<monitor::LiveAnalyzer> analyzer;
-    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
-    session->Use(backend.Interfaces());
+    std::unique_ptr<eeprom::Session> session = backend.NewSession();
     if (run.analyzer) {
         analyzer = std::make_unique<monitor::LiveAnalyzer>(*run.analyzer);
         session->sniffer = analyzer.get();

@@ -14,7 +14,6 @@ public:
     explicit OpenedCh341a(std::unique_ptr<Ch341aAdapter> adapter) : adapter_(std::move(adapter)) {}
     BusInterfaces Interfaces() override {
         BusInterfaces bus;
-        bus.parallel = false;
         bus.i2c = adapter_.get();
         bus.spi = adapter_.get();
         bus.lines = adapter_.get();

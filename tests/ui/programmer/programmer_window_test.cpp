@@ -79,7 +79,6 @@ protected:
         InstallUiSeams(seams);
         std::string error;
         hardware::BusInterfaces bus;
-        bus.parallel = false;
         switch (adapter) {
             case Adapter::Parallel:
                 if (adapterClock_)
@@ -108,11 +107,7 @@ protected:
                 bus.i2c = i2cDev_.get();
                 break;
         }
-        if (adapter != Adapter::Parallel) {
-            std::unique_ptr<eeprom::Session> session = NewSession();
-            session->Use(bus);
-            StartWindowWith(std::move(session));
-        }
+        if (adapter != Adapter::Parallel) StartWindowWith(std::make_unique<eeprom::Session>(bus));
         dialog().ShowProgrammerWindow();
         ProgrammerWindow* window = dialog().OpenedProgrammerWindow();
         EXPECT_NE(window, nullptr);
