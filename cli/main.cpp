@@ -23,6 +23,7 @@
 #include "cli/commands.h"
 #include "cli/completion.h"
 #include "cli/gang.h"
+#include "cli/global_options.h"
 #include "cli/help_examples.h"
 #include "cli/i2c_tools.h"
 #include "cli/memory_options.h"
@@ -51,30 +52,7 @@ constexpr const char* kExitCodes =
 // How long a run waits for another process to let go of the bench state folder.
 constexpr int kBenchStateWaitMs = 2000;
 
-struct GlobalOptions {
-    std::optional<std::string> bench;  // --bench[=PORT]
-    bool direct = false;
-    std::string ppdev;
-    std::string port;
-    std::string trace;
-    std::string traffic;
-    std::string trafficRate;
-    std::string benchVcd;
-    std::string benchChip;
-    std::string benchFaults;
-    std::string benchState;
-    bool benchFresh = false;
-    std::vector<std::string> adapters;  // --adapter, once or more
-    std::string benchAdapter;           // --bench-adapter
-    startup::AnalyzerArguments
-        analyzer;  // --analyzer, --analyzer-file, --analyzer-pins, --analyzer-rate, --realtime
-    bool quiet = false;
-    std::string progress = "line";  // --progress: line (on a terminal), json or none
-    bool verbose = false;
-    bool json = false;
-    bool checksum = false;
-    bool backup = true;
-};
+using cli::GlobalOptions;
 
 int Usage(const std::string& sentence) {
     std::fprintf(stderr, "merlix-cli: %s (see --help)\n", sentence.c_str());
@@ -94,7 +72,7 @@ bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::Ba
                         std::string& error) {
     startup::AdapterArguments given;
     given.bench = app.count("--bench") > 0;
-    given.benchPort = g.bench.value_or("");
+    given.benchPort = g.benchPort;
     given.direct = g.direct;
     given.ppdev = app.count("--ppdev") > 0;
     given.ppdevDevices = g.ppdev;
@@ -300,83 +278,12 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     app.fallthrough();
     GlobalOptions g;
 
-    app.add_option("--bench", g.bench,
-                   "Run on the simulated bench, the adapter on PORT: lpt1 (default), lpt2 or none")
-        ->expected(0, 1)
-        ->type_name("[=PORT]");
-    app.add_flag("--direct", g.direct, "Use the parallel port directly (needs root or CAP_SYS_RAWIO)");
-    app.add_option("--ppdev", g.ppdev, "Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)")
-        ->type_name("DEV1[,DEV2]");
-    app.add_option("--adapter", g.adapters,
-                   "Use ADAPTER: " + startup::AdapterHelp() + "; default: " + startup::AutomaticOrderText() +
-                       ". read, write, fill and verify take it more than once, and KIND:all, to run adapters "
-                       "side by side")
-        ->type_name("ADAPTER")
-        ->allow_extra_args(false);
-    app.add_option("--bench-adapter", g.benchAdapter,
-                   "Bench: run through the real code of " + startup::BenchAdapterHelp() + ", on its fake")
-        ->type_name("KIND");
-    app.add_option("--port", g.port, "Use the adapter on lpt1 or lpt2 only (default: probe LPT1, then LPT2)")
-        ->check(CLI::IsMember({"lpt1", "lpt2"}, CLI::ignore_case));
-    app.add_option("--trace", g.trace, "Write every port access to FILE (- for standard output)")
-        ->type_name("FILE");
-    app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
-        ->type_name("FILE");
-    app.add_option("--traffic-rate", g.trafficRate,
-                   "Bench: the sample rate of the --traffic capture's sample numbers (\"1234-5678 i2c-1: "
-                   "Start\" lines); each transfer then plays at its own time, its first sample over HZ")
-        ->type_name("HZ");
-    app.add_option(
-           "--bench-vcd", g.benchVcd,
-           "Bench: record the I2C bus's SCL and SDA and write them to FILE as a VCD waveform when the "
-           "command ends")
-        ->type_name("FILE");
-    app.add_option("--bench-chip", g.benchChip,
-                   "Bench: keep chip NAME (a chip list text, or any part of chips) in its socket")
-        ->type_name("NAME");
-    app.add_option(
-           "--bench-fault", g.benchFaults,
-           "Bench: faults on from the start: adapter-absent, controller-absent, bus-busy, slave-nack, "
-           "chip-no-store, slow-parts")
-        ->type_name("NAME[,NAME...]");
-    app.add_option("--bench-state", g.benchState,
-                   "Bench: keep the virtual chips in DIR (default $XDG_STATE_HOME/merlix/bench)")
-        ->type_name("DIR");
-    app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
-    app.add_option("--analyzer", g.analyzer.device,
-                   "monitor: watch the bus through a logic analyzer, run by sigrok-cli with this driver "
-                   "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter")
-        ->type_name("DRIVER[:conn=...]");
-    app.add_option("--analyzer-file", g.analyzer.file,
-                   "monitor: watch a recorded capture instead (a sigrok session .sr, or a VCD such as "
-                   "--bench-vcd writes), as fast as it decodes")
-        ->type_name("FILE");
-    app.add_flag("--realtime", g.analyzer.realtime, "monitor: play --analyzer-file at its own pace");
-    app.add_option("--analyzer-pins", g.analyzer.pins,
-                   "monitor: the analyzer's channels on SCL and SDA (default scl=D0,sda=D1)")
-        ->type_name("scl=Dn,sda=Dm");
-    app.add_option(
-           "--analyzer-rate", g.analyzer.rate,
-           std::string("monitor: the analyzer's sample rate (default 1M), ") + startup::kAnalyzerRateRule)
-        ->type_name("RATE");
+    cli::AddBackendOptions(app, g);
     app.set_version_flag("--version", [] {
         return std::string("merlix-cli ") + MERLIX_VERSION + "\nQt " + qVersion() + "\nlibusb " +
                platform::LibusbVersion();
     });
-    app.add_flag("-q,--quiet", g.quiet, "No progress line and no result line");
-    app.add_option("--progress", g.progress,
-                   "line: one line redrawn in place on a terminal (default); json: one JSON object a line "
-                   "on stderr (phase, bytes, total, rate); none")
-        ->check(CLI::IsMember({"line", "json", "none"}))
-        ->type_name("STYLE");
-    app.add_flag("-v,--verbose", g.verbose,
-                 "Say every warning each time, not once a day (a USB board's 5 V warning)");
-    app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
-    app.add_flag("--checksum", g.checksum,
-                 "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
-    // Callback flags: a negated flag would show its default ("--no-backup{false}") in --help.
-    app.add_flag_callback(
-        "--no-backup", [&g] { g.backup = false; }, "Write without first backing the chip's old contents up");
+    cli::AddOutputOptions(app, g);
 
     cli::MemoryOptions memory;
     CLI::App* probe =
@@ -462,6 +369,7 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     }
     outcome.json = g.json;
     outcome.command = app.get_subcommands().front()->get_name();
+    cli::NoteGivenOptions(app, g);
 
     CLI::App* const tool = app.get_subcommands().front();
     cli::I2cToolPlan toolPlan;
@@ -485,11 +393,9 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
         std::string given;
-        for (const char* name :
-             {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port", "--trace",
-              "--traffic", "--traffic-rate", "--bench-chip", "--bench-fault", "--bench-state",
-              "--bench-fresh", "--bench-vcd", "--analyzer", "--analyzer-file"}) {
-            if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
+        for (const startup::BackendOption& row : startup::BackendOptionTable()) {
+            if (row.refusedBySurvey && g.Given(row.name))
+                given += (given.empty() ? "--" : ", --") + std::string(row.name);
         }
         if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
         std::ostringstream report;
