@@ -61,4 +61,43 @@ void NoteGivenOptions(const CLI::App& app, GlobalOptions& g) {
     }
 }
 
+// Maps the options onto the shared backend options; false with a sentence.
+bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::BackendOptions& options,
+                        std::string& error) {
+    startup::AdapterArguments given;
+    given.bench = app.count("--bench") > 0;
+    given.benchPort = g.benchPort;
+    given.direct = g.direct;
+    given.ppdev = app.count("--ppdev") > 0;
+    given.ppdevDevices = g.ppdev;
+    given.adapter = !g.adapters.empty();
+    given.adapterName = g.adapters.empty() ? std::string() : g.adapters.front();
+    given.benchAdapter = app.count("--bench-adapter") > 0;
+    given.benchAdapterName = g.benchAdapter;
+    // The faults first: the adapter arguments say which bench they act on.
+    if (app.count("--bench-fault") && !g.benchFaults.empty() &&
+        !startup::ParseBenchFaults(g.benchFaults, options.faults, error))
+        return false;
+    if (!startup::ApplyAdapterArguments(given, options, error)) return false;
+    for (const std::string& name : g.adapters) {
+        if (name.empty()) {
+            error = "--adapter needs a value, not an empty text";
+            return false;
+        }
+    }
+    for (const char* name : {"--trace", "--traffic", "--traffic-rate", "--bench-chip", "--bench-fault",
+                             "--bench-state", "--bench-vcd", "--ppdev", "--bench-adapter"}) {
+        if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
+            error = std::string(name) + " needs a value, not an empty text";
+            return false;
+        }
+    }
+    options.traceFile = g.trace;
+    options.trafficFile = g.traffic;
+    options.trafficRate = g.trafficRate;
+    options.benchVcdFile = g.benchVcd;
+    if (!g.benchChip.empty() && !startup::KnownBenchChip(g.benchChip, options.benchChip, error)) return false;
+    return true;
+}
+
 }  // namespace cli

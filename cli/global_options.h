@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "startup/backend.h"
 #include "startup/option_table.h"
 
 namespace cli {
@@ -26,5 +27,9 @@ void AddBackendOptions(CLI::App& app, GlobalOptions& g);
 void AddOutputOptions(CLI::App& app, GlobalOptions& g);
 // After the parse: notes in `g.given` the backend options the command line gave.
 void NoteGivenOptions(const CLI::App& app, GlobalOptions& g);
+
+// Maps the options onto the shared backend options; false with a sentence.
+bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::BackendOptions& options,
+                        std::string& error);
 
 }  // namespace cli
