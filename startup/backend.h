@@ -128,9 +128,10 @@ int SideBySideNumber(const BackendOptions& options);
 // A name for what is said once a day about this adapter ("KIND-0").
 std::string AdapterKey(const BackendOptions& options);
 
-// The port backend of one run and the counter that goes with it: the object
-// owns both, and whoever builds an adapter or a session on them takes them
-// from here (Io(), Clock()); both live as long as the object.
+// The adapter backend of one run: the adapter it opened, its port I/O and
+// the counter that goes with it. The object owns them, and whoever builds an
+// adapter or a session on them takes them from here (NewSession(), Io(),
+// Clock()); they live as long as the object.
 class AdapterBackend {
 public:
     AdapterBackend();

@@ -131,7 +131,7 @@ bool Expand(const AdapterChoice& choice, AdapterSystems& systems, std::vector<Ad
 bool Survey(std::ostream& out, AdapterSystems& systems) {
     std::string usbError;
     platform::UsbSystem* usb = systems.usb(usbError);
-    return DescribeCh341aProgrammers(out, usb, usbError);
+    return DescribeCh341aAdapters(out, usb, usbError);
 }
 
 std::vector<AdapterMenuEntry> Menu(AdapterSystems& systems) {
