@@ -31,7 +31,7 @@
 // i2c-dev at 400 kHz and spidev at 1 MHz (the limits as above, for one
 // instruction over the whole part, and a write's pages with their cycles).
 //
-// The Ch341a rows run Ch341aAdapter on the bench's fake programmer: the 24C16
+// The Ch341a rows run Ch341aAdapter on the bench's fake CH341A: the 24C16
 // over its I2C stream at 100 and 400 kHz, the serial chips over its SPI
 // stream (select on the pin stream). Their limit is the bits at the bus clock
 // (the SPI stream at 1.5 MHz) plus a millisecond per round trip the protocol
@@ -39,7 +39,7 @@
 // each acknowledge poll, each SPI transfer with its select and release, the
 // engine's check that a chip answers), one per 32 packets beyond. A write
 // adds the write cycles and the poll that sees the chip ready;
-// `round_trips` counts the programmer's waits for answers.
+// `round_trips` counts the adapter's waits for answers.
 #include <benchmark/benchmark.h>
 
 #include <string>

@@ -1,4 +1,4 @@
-// A port backend that counts every access on its way to the backend behind
+// A PortIo that counts every access on its way to the PortIo behind
 // it: the benchmarks report port accesses beside bench time.
 #pragma once
 

@@ -58,17 +58,18 @@ bool FindAdapter(CommandContext& context) {
     eeprom::Session& session = context.session;
     // Another adapter was checked as it was opened; each command asks for
     // the interface it needs (RequireI2c, SelectChip).
-    if (!session.latch) {
+    hardware::PortAdapter* parallel = session.Parallel();
+    if (!parallel) {
         session.controllerPresent = session.i2c ? 1 : 0;
         return true;
     }
-    session.adapter.SetLatch(kStartLatch);
+    parallel->SetLatch(kStartLatch);
     const int ports[] = {context.forcedPort ? context.forcedPort : hardware::kLpt1, hardware::kLpt2};
     for (int i = 0; i < (context.forcedPort ? 1 : 2); ++i) {
-        session.adapter.SetBase(ports[i]);
-        session.portBase = session.adapter.GetBase();
-        session.adapter.ConfigurePort();
-        if (hardware::ProbeController(session.adapter, 0).found) {
+        parallel->SetBase(ports[i]);
+        session.portBase = parallel->GetBase();
+        parallel->ConfigurePort();
+        if (hardware::ProbeController(*parallel, 0).found) {
             session.controllerPresent = 1;
             return true;
         }

@@ -19,7 +19,7 @@ int ProbeOtherAdapter(CommandContext& context) {
     context.result.Bool("found", true).Null("port").String("adapter", context.adapter);
     context.result.String("capabilities", context.capabilities);
     context.result.Bool("i2c", session.i2c != nullptr).Bool("serial_chips", session.lines || session.spi);
-    context.result.Bool("monitor", session.sniffer != nullptr).Bool("latch", session.latch);
+    context.result.Bool("monitor", session.sniffer != nullptr).Bool("latch", session.Parallel() != nullptr);
     if (context.json) return kExitOk;
     std::printf("%s\n", context.capabilities.c_str());
     std::printf("I2C memories and registers: %s; Microwire and SPI memories: %s; bus monitor: %s; "
@@ -31,7 +31,7 @@ int ProbeOtherAdapter(CommandContext& context) {
 }  // namespace
 
 int RunProbe(CommandContext& context) {
-    if (!context.session.latch) return ProbeOtherAdapter(context);
+    if (!context.session.Parallel()) return ProbeOtherAdapter(context);
     const bool found = FindAdapter(context);
     context.result.Bool("found", found);
     if (found) {

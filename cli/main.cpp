@@ -1,16 +1,15 @@
 // merlix-cli: the engine from a terminal and from scripts. It parses the
-// command line (CLI11), opens the backend both faces share, keeps the bench's
-// chips in the state folder between runs, and hands over to the sub-command.
+// command line (CLI11: the options in global_options.cpp, the sub-commands in
+// command_line.cpp), checks what the command reads and writes, opens the
+// backend both faces share, keeps the bench's chips in the state folder
+// between runs, and hands over to the sub-command.
 #include <sys/stat.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,15 +18,15 @@
 #include <vector>
 
 #include <QtGlobal>
+#include "cli/command_line.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/completion.h"
 #include "cli/gang.h"
-#include "cli/help_examples.h"
+#include "cli/global_options.h"
 #include "cli/i2c_tools.h"
 #include "cli/memory_options.h"
 #include "cli/output_files.h"
-#include "cli/usage_words.h"
 #include "eeprom/backup.h"
 #include "hardware/port_adapter.h"
 
@@ -51,30 +50,7 @@ constexpr const char* kExitCodes =
 // How long a run waits for another process to let go of the bench state folder.
 constexpr int kBenchStateWaitMs = 2000;
 
-struct GlobalOptions {
-    std::optional<std::string> bench;  // --bench[=PORT]
-    bool direct = false;
-    std::string ppdev;
-    std::string port;
-    std::string trace;
-    std::string traffic;
-    std::string trafficRate;
-    std::string benchVcd;
-    std::string benchChip;
-    std::string benchFaults;
-    std::string benchState;
-    bool benchFresh = false;
-    std::vector<std::string> adapters;  // --adapter, once or more
-    std::string benchAdapter;           // --bench-adapter
-    startup::AnalyzerArguments
-        analyzer;  // --analyzer, --analyzer-file, --analyzer-pins, --analyzer-rate, --realtime
-    bool quiet = false;
-    std::string progress = "line";  // --progress: line (on a terminal), json or none
-    bool verbose = false;
-    bool json = false;
-    bool checksum = false;
-    bool backup = true;
-};
+using cli::GlobalOptions;
 
 int Usage(const std::string& sentence) {
     std::fprintf(stderr, "merlix-cli: %s (see --help)\n", sentence.c_str());
@@ -88,84 +64,6 @@ struct RunOutcome {
     std::string command;
     cli::JsonObject data;
 };
-
-// Maps the options onto the shared backend options; false with a sentence.
-bool BackendOptionsFrom(const GlobalOptions& g, const CLI::App& app, startup::BackendOptions& options,
-                        std::string& error) {
-    startup::AdapterArguments given;
-    given.bench = app.count("--bench") > 0;
-    given.benchPort = g.bench.value_or("");
-    given.direct = g.direct;
-    given.ppdev = app.count("--ppdev") > 0;
-    given.ppdevDevices = g.ppdev;
-    given.adapter = !g.adapters.empty();
-    given.adapterName = g.adapters.empty() ? std::string() : g.adapters.front();
-    given.benchAdapter = app.count("--bench-adapter") > 0;
-    given.benchAdapterName = g.benchAdapter;
-    // The faults first: the adapter arguments say which bench they act on.
-    if (app.count("--bench-fault") && !g.benchFaults.empty() &&
-        !startup::ParseBenchFaults(g.benchFaults, options.faults, error))
-        return false;
-    if (!startup::ApplyAdapterArguments(given, options, error)) return false;
-    for (const std::string& name : g.adapters) {
-        if (name.empty()) {
-            error = "--adapter needs a value, not an empty text";
-            return false;
-        }
-    }
-    for (const char* name : {"--trace", "--traffic", "--traffic-rate", "--bench-chip", "--bench-fault",
-                             "--bench-state", "--bench-vcd", "--ppdev", "--bench-adapter"}) {
-        if (app.count(name) && app.get_option(name)->as<std::string>().empty()) {
-            error = std::string(name) + " needs a value, not an empty text";
-            return false;
-        }
-    }
-    options.traceFile = g.trace;
-    options.trafficFile = g.traffic;
-    options.trafficRate = g.trafficRate;
-    options.benchVcdFile = g.benchVcd;
-    if (!g.benchChip.empty() && !startup::KnownBenchChip(g.benchChip, options.benchChip, error)) return false;
-    return true;
-}
-
-// Option values the monitor stops at: a count of lines and a time, both
-// more than nothing and finite (nan or inf would mean no limit at all).
-std::string PositiveCount(const std::string& text) {
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || value < 1)
-        return "takes a number of lines, 1 or more, not '" + text + "'";
-    return {};
-}
-
-std::string PositiveSeconds(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || value <= 0)
-        return "takes a time in seconds, more than 0, not '" + text + "'";
-    return {};
-}
-
-// The options of `app` as the check for mistyped words wants them.
-cli::CommandWords WordsOf(const CLI::App& app) {
-    cli::CommandWords words{app.get_name(), {}};
-    for (const CLI::Option* option : app.get_options()) {
-        const int values = option->get_type_size_max() == 0 ? 0 : option->get_expected_min() == 0 ? -1 : 1;
-        for (const std::string& name : option->get_lnames()) words.options.push_back({"--" + name, values});
-        for (const std::string& name : option->get_snames()) words.options.push_back({"-" + name, values});
-    }
-    return words;
-}
-
-std::string UnknownWord(CLI::App& app, int argc, char** argv) {
-    std::vector<cli::CommandWords> commands;
-    for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
-        commands.push_back(WordsOf(*sub));
-    cli::CommandWords program = WordsOf(app);
-    program.name.clear();
-    return cli::UnknownWord(std::vector<std::string>(argv + 1, argv + argc), program, commands);
-}
 
 // What every adapter of a run shares: the options and the command.
 struct AdapterRun {
@@ -209,8 +107,7 @@ int RunOnAdapter(const AdapterRun& run, const startup::BackendOptions& options,
 
     // Made before the session that points at it; its child ends with it.
     std::unique_ptr<monitor::LiveAnalyzer> analyzer;
-    auto session = std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
-    session->Use(backend.Interfaces());
+    std::unique_ptr<eeprom::Session> session = backend.NewSession();
     if (run.analyzer) {
         analyzer = std::make_unique<monitor::LiveAnalyzer>(*run.analyzer);
         session->sniffer = analyzer.get();
@@ -288,161 +185,9 @@ int RunGang(const AdapterRun& run, const std::vector<startup::BackendOptions>& e
                         });
 }
 
-int Run(int argc, char** argv, RunOutcome& outcome) {
-    const int toolAt = cli::I2cToolPosition(argc, argv);
-    const std::vector<std::string> toolArgs(argv + (toolAt ? toolAt + 1 : argc), argv + argc);
-    if (toolAt) argc = toolAt + 1;
-    CLI::App app{"merlix-cli: I2C bus monitor and serial EEPROM programmer for the parallel-port adapter,\n"
-                 "without a window. Without a backend option it uses the parallel port when the machine\n"
-                 "has one this process may use, and the simulated bench otherwise.",
-                 "merlix-cli"};
-    app.footer(kExitCodes);
-    app.require_subcommand(1);
-    app.fallthrough();
-    GlobalOptions g;
-
-    app.add_option("--bench", g.bench,
-                   "Run on the simulated bench, the adapter on PORT: lpt1 (default), lpt2 or none")
-        ->expected(0, 1)
-        ->type_name("[=PORT]");
-    app.add_flag("--direct", g.direct, "Use the parallel port directly (needs root or CAP_SYS_RAWIO)");
-    app.add_option("--ppdev", g.ppdev, "Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)")
-        ->type_name("DEV1[,DEV2]");
-    app.add_option("--adapter", g.adapters,
-                   "Use ADAPTER: " + startup::AdapterHelp() + "; default: " + startup::AutomaticOrderText() +
-                       ". read, write, fill and verify take it more than once, and KIND:all, to run adapters "
-                       "side by side")
-        ->type_name("ADAPTER")
-        ->allow_extra_args(false);
-    app.add_option("--bench-adapter", g.benchAdapter,
-                   "Bench: run through the real code of " + startup::BenchAdapterHelp() + ", on its fake")
-        ->type_name("KIND");
-    app.add_option("--port", g.port, "Use the adapter on lpt1 or lpt2 only (default: probe LPT1, then LPT2)")
-        ->check(CLI::IsMember({"lpt1", "lpt2"}, CLI::ignore_case));
-    app.add_option("--trace", g.trace, "Write every port access to FILE (- for standard output)")
-        ->type_name("FILE");
-    app.add_option("--traffic", g.traffic, "Bench: play the bus capture in FILE as a second bus master")
-        ->type_name("FILE");
-    app.add_option("--traffic-rate", g.trafficRate,
-                   "Bench: the sample rate of the --traffic capture's sample numbers (\"1234-5678 i2c-1: "
-                   "Start\" lines); each transfer then plays at its own time, its first sample over HZ")
-        ->type_name("HZ");
-    app.add_option(
-           "--bench-vcd", g.benchVcd,
-           "Bench: record the I2C bus's SCL and SDA and write them to FILE as a VCD waveform when the "
-           "command ends")
-        ->type_name("FILE");
-    app.add_option("--bench-chip", g.benchChip,
-                   "Bench: keep chip NAME (a chip list text, or any part of chips) in its socket")
-        ->type_name("NAME");
-    app.add_option(
-           "--bench-fault", g.benchFaults,
-           "Bench: faults on from the start: adapter-absent, controller-absent, bus-busy, slave-nack, "
-           "chip-no-store, slow-parts")
-        ->type_name("NAME[,NAME...]");
-    app.add_option("--bench-state", g.benchState,
-                   "Bench: keep the virtual chips in DIR (default $XDG_STATE_HOME/merlix/bench)")
-        ->type_name("DIR");
-    app.add_flag("--bench-fresh", g.benchFresh, "Bench: start from fresh chips, forgetting the saved ones");
-    app.add_option("--analyzer", g.analyzer.device,
-                   "monitor: watch the bus through a logic analyzer, run by sigrok-cli with this driver "
-                   "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter")
-        ->type_name("DRIVER[:conn=...]");
-    app.add_option("--analyzer-file", g.analyzer.file,
-                   "monitor: watch a recorded capture instead (a sigrok session .sr, or a VCD such as "
-                   "--bench-vcd writes), as fast as it decodes")
-        ->type_name("FILE");
-    app.add_flag("--realtime", g.analyzer.realtime, "monitor: play --analyzer-file at its own pace");
-    app.add_option("--analyzer-pins", g.analyzer.pins,
-                   "monitor: the analyzer's channels on SCL and SDA (default scl=D0,sda=D1)")
-        ->type_name("scl=Dn,sda=Dm");
-    app.add_option(
-           "--analyzer-rate", g.analyzer.rate,
-           std::string("monitor: the analyzer's sample rate (default 1M), ") + startup::kAnalyzerRateRule)
-        ->type_name("RATE");
-    app.set_version_flag("--version", [] {
-        return std::string("merlix-cli ") + MERLIX_VERSION + "\nQt " + qVersion() + "\nlibusb " +
-               platform::LibusbVersion();
-    });
-    app.add_flag("-q,--quiet", g.quiet, "No progress line and no result line");
-    app.add_option("--progress", g.progress,
-                   "line: one line redrawn in place on a terminal (default); json: one JSON object a line "
-                   "on stderr (phase, bytes, total, rate); none")
-        ->check(CLI::IsMember({"line", "json", "none"}))
-        ->type_name("STYLE");
-    app.add_flag("-v,--verbose", g.verbose,
-                 "Say every warning each time, not once a day (a USB board's 5 V warning)");
-    app.add_flag("--json", g.json, "Print one JSON object on stdout, on success and on failure");
-    app.add_flag("--checksum", g.checksum,
-                 "Print CRC-32, SHA-256 and the 8-bit sum of the data read or written");
-    // Callback flags: a negated flag would show its default ("--no-backup{false}") in --help.
-    app.add_flag_callback(
-        "--no-backup", [&g] { g.backup = false; }, "Write without first backing the chip's old contents up");
-
-    cli::MemoryOptions memory;
-    CLI::App* probe =
-        app.add_subcommand("probe", "Reset the adapter and report \"PCF 8584 Ok\" or \"Not Found\"");
-    CLI::App* ports = app.add_subcommand("ports", "Report the parallel ports, access rights and adapters");
-    CLI::App* chips = app.add_subcommand("chips", "List the supported chips with their facts");
-    CLI::App* detect = app.add_subcommand(
-        "detect",
-        "Find what answers on the I2C bus and in the serial socket, and the parts that fit (reads only)");
-    cli::MemoryCommands memoryCommands;
-    cli::AddMemoryCommands(app, memory, memoryCommands);
-    CLI::App* read = memoryCommands.read;
-    CLI::App* write = memoryCommands.write;
-    CLI::App* restore = memoryCommands.restore;
-    CLI::App* verify = memoryCommands.verify;
-    CLI::App* fill = memoryCommands.fill;
-    const std::string& restoreFile = memoryCommands.restoreFile;
-
-    cli::RegisterOptions reg;
-    CLI::App* set = app.add_subcommand("set", "Write register REG of device ADDR (7-bit) with VALUE");
-    set->add_option("ADDR", reg.address)->required();
-    set->add_option("REG", reg.reg)->required();
-    set->add_option("VALUE", reg.value)->required();
-    set->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
-    CLI::Option* maskOption = set->add_option(
-        "-m,--mask", reg.mask, "Change only the bits set in MASK (the register is read first)");
-    set->add_flag("-r,--read-back", reg.readBack, "Read the register back and compare");
-    CLI::App* get =
-        app.add_subcommand("get", "Read register REG of device ADDR (7-bit); without REG, the byte it sends");
-    get->add_option("ADDR", reg.address)->required();
-    get->add_option("REG", reg.reg);
-    get->add_option("MODE", reg.mode, "b (byte, default) or w (word, low byte first)");
-    CLI::App* dump = app.add_subcommand("dump", "Read the 256 registers of device ADDR (7-bit) as a table");
-    dump->add_option("ADDR", reg.address)->required();
-    dump->add_option("-r,--range", reg.range, "Only registers FIRST-LAST");
-    std::vector<std::string> messages;
-    CLI::App* transfer =
-        app.add_subcommand("transfer", "I2C messages in i2ctransfer syntax: w2@0x50 0x00 0x10 r16@0x50");
-    transfer->add_option("MESSAGE", messages)->required();
-    std::vector<CLI::App*> i2cTools;
-    for (const char* tool : {"i2cdetect", "i2cget", "i2cset", "i2cdump", "i2ctransfer"})
-        i2cTools.push_back(
-            app.add_subcommand(tool, std::string("As i2c-tools' ") + tool +
-                                         ": the same arguments, output and exit codes, I2CBUS " +
-                                         "naming /dev/i2c-N, or the adapter's bus (the bench's is 1)"));
-    cli::MonitorOptions monitorOptions;
-    CLI::App* monitor = app.add_subcommand("monitor", "Log the bus traffic of other masters until Ctrl-C");
-    monitor->add_option("--filter", monitorOptions.filter, "Hide device ADDR (as the log shows it, A0)");
-    monitor->add_option("--count", monitorOptions.count, "Stop after N lines")
-        ->check(CLI::Validator(PositiveCount, "N"));
-    monitor
-        ->add_option("--format", monitorOptions.format,
-                     "log (the window's lines), csv or text (capture text)")
-        ->check(CLI::IsMember({"log", "csv", "text"}));
-    monitor->add_option("--seconds", monitorOptions.seconds, "Stop after S seconds")
-        ->check(CLI::Validator(PositiveSeconds, "S"));
-
-    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
-        if (const std::string example = cli::CommandExample(sub->get_name()); !example.empty())
-            sub->footer(example);
-    }
-
-    // For the shells' completion scripts; not listed in --help.
-    if (argc >= 2 && std::string(argv[1]) == "--complete")
-        return cli::PrintCompletions({argv + 2, argv + argc}, app);
+// Parses the command line; the exit code when the run ends here (help,
+// version, a usage error), else nothing.
+std::optional<int> Parse(CLI::App& app, int argc, char** argv, RunOutcome& outcome) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -458,78 +203,84 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
                 if (outcome.command.empty() && sub->get_name() == word) outcome.command = word;
         }
         // A mistyped word is named, rather than what the parser made of it.
-        const std::string unknown = UnknownWord(app, argc, argv);
+        const std::string unknown = cli::UnknownWord(app, argc, argv);
         return Usage(unknown.empty() ? std::string(e.what()) : unknown);
     }
-    outcome.json = g.json;
-    outcome.command = app.get_subcommands().front()->get_name();
+    return std::nullopt;
+}
 
-    CLI::App* const tool = app.get_subcommands().front();
-    cli::I2cToolPlan toolPlan;
-    const bool isTool = std::find(i2cTools.begin(), i2cTools.end(), tool) != i2cTools.end();
-    if (isTool) {
-        if (g.json) return Usage(tool->get_name() + " prints what i2c-tools print; --json is not for it");
-        if (!cli::ParseI2cTool(tool->get_name(), toolArgs, toolPlan)) return toolPlan.code;
-        const bool bench = app.count("--bench") || app.count("--bench-adapter");
-        const bool picked = bench || !g.adapters.empty() || g.direct || app.count("--ppdev");
-        if (const int code = cli::ChooseI2cBus(toolPlan, picked, bench, g.adapters)) return code;
-        if (toolPlan.done) return toolPlan.code;
+// An i2c-tools command's own arguments and the bus they name; the exit
+// code when it ends here.
+std::optional<int> PlanI2cTool(const CLI::App& app, GlobalOptions& g, const CLI::App& tool,
+                               const std::vector<std::string>& toolArgs, cli::I2cToolPlan& plan) {
+    if (g.json) return Usage(tool.get_name() + " prints what i2c-tools print; --json is not for it");
+    if (!cli::ParseI2cTool(tool.get_name(), toolArgs, plan)) return plan.code;
+    const bool bench = app.count("--bench") || app.count("--bench-adapter");
+    const bool picked = bench || !g.adapters.empty() || g.direct || app.count("--ppdev");
+    if (const int code = cli::ChooseI2cBus(plan, picked, bench, g.adapters)) return code;
+    if (plan.done) return plan.code;
+    return std::nullopt;
+}
+
+// `ports`: the survey of this machine's own adapters.
+int SurveyPorts(const GlobalOptions& g, RunOutcome& outcome) {
+    // The survey looks at this machine's own ports, never the bench's,
+    // and traces nothing: a backend option here is a slip, said as one.
+    std::string given;
+    for (const startup::BackendOption& row : startup::BackendOptionTable()) {
+        if (row.refusedBySurvey && g.Given(row.name))
+            given += (given.empty() ? "--" : ", --") + std::string(row.name);
     }
+    if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
+    std::ostringstream report;
+    const int found = startup::RunAdapterCheck(g.json ? report : std::cout);
+    cli::JsonArray lines;
+    std::istringstream text(report.str());
+    for (std::string line; std::getline(text, line);) lines.String(line);
+    outcome.data.Bool("found", found == cli::kExitOk).Json("report", lines.Text());
+    if (g.json && found != cli::kExitOk) return cli::Fail(found, "no adapter answered on any port");
+    return found;
+}
 
-    startup::BackendOptions backendOptions;
-    backendOptions.program = "merlix-cli";
-    std::string error;
-    if (!BackendOptionsFrom(g, app, backendOptions, error)) return Usage(error);
-
-    if (chips->parsed()) return cli::RunChips(g.json, outcome.data);
-    if (ports->parsed()) {
-        // The survey looks at this machine's own ports, never the bench's,
-        // and traces nothing: a backend option here is a slip, said as one.
-        std::string given;
-        for (const char* name :
-             {"--bench", "--direct", "--ppdev", "--adapter", "--bench-adapter", "--port", "--trace",
-              "--traffic", "--traffic-rate", "--bench-chip", "--bench-fault", "--bench-state",
-              "--bench-fresh", "--bench-vcd", "--analyzer", "--analyzer-file"}) {
-            if (app.count(name)) given += std::string(given.empty() ? "" : ", ") + name;
-        }
-        if (!given.empty()) return Usage("ports surveys this machine's own ports and takes no " + given);
-        std::ostringstream report;
-        const int found = startup::RunAdapterCheck(g.json ? report : std::cout);
-        cli::JsonArray lines;
-        std::istringstream text(report.str());
-        for (std::string line; std::getline(text, line);) lines.String(line);
-        outcome.data.Bool("found", found == cli::kExitOk).Json("report", lines.Text());
-        if (g.json && found != cli::kExitOk) return cli::Fail(found, "no adapter answered on any port");
-        return found;
-    }
-
-    CLI::App* chosen = app.get_subcommands().front();
-    monitor::AnalyzerSettings analyzerSettings;
+// The logic analyzer the monitor watches through, if one is asked for; the
+// exit code when the options are wrong or the command watches no bus.
+std::optional<int> ChooseAnalyzer(const CLI::App& app, const GlobalOptions& g, const CLI::App& chosen,
+                                  const cli::CommandLine& c,
+                                  std::optional<monitor::AnalyzerSettings>& analyzer) {
+    monitor::AnalyzerSettings settings;
     for (const char* name : {"--analyzer", "--analyzer-file", "--analyzer-pins", "--analyzer-rate"}) {
         if (app.count(name) && app.get_option(name)->as<std::string>().empty())
             return Usage(std::string(name) + " needs a value, not an empty text");
     }
-    if (!startup::ParseAnalyzerArguments(g.analyzer, analyzerSettings, error)) return Usage(error);
-    const bool analyzerGiven = !g.analyzer.device.empty() || !g.analyzer.file.empty();
-    if (analyzerGiven && chosen != monitor)
+    std::string error;
+    if (!startup::ParseAnalyzerArguments(g.analyzer, settings, error)) return Usage(error);
+    if (g.analyzer.device.empty() && g.analyzer.file.empty()) return std::nullopt;
+    if (&chosen != c.monitor)
         return Usage(std::string(g.analyzer.file.empty() ? "--analyzer" : "--analyzer-file") +
-                     " watches the bus for monitor; " + chosen->get_name() + " does not watch it");
-    const CLI::Option* pageOption = chosen->get_option_no_throw("--page");
-    memory.pageGiven = pageOption && pageOption->count() > 0;
-    reg.maskGiven = maskOption->count() > 0;
+                     " watches the bus for monitor; " + chosen.get_name() + " does not watch it");
+    analyzer = settings;
+    return std::nullopt;
+}
+
+// The files the command reads and writes, into `files`, checked against the
+// trace and the waveform before either is made; the exit code of a clash.
+std::optional<int> CheckFiles(const GlobalOptions& g, const cli::CommandLine& c, const CLI::App* chosen,
+                              std::vector<cli::CommandFile>& files) {
+    const cli::MemoryOptions& memory = c.memory;
+    const cli::MemoryCommands& m = c.memoryCommands;
     if (g.trace == "-" && (g.json || memory.outputFile == "-"))
         return Usage(std::string(g.json ? "--json" : "-o -") +
                      " and --trace - both want stdout; trace to a file");
     // Checked before the trace is made (which would empty the file) and again
     // after, for an output that did not exist yet under the trace's name.
-    std::vector<cli::CommandFile> files{{{}, STDOUT_FILENO, "standard output"}};
-    if (chosen == write || chosen == verify)
+    files = {{{}, STDOUT_FILENO, "standard output"}};
+    if (chosen == m.write || chosen == m.verify)
         files.push_back(memory.inputFile == "-" ? cli::CommandFile{{}, STDIN_FILENO, "standard input"}
                                                 : cli::CommandFile{memory.inputFile, -1, "the input (-i)"});
-    if (chosen == read && !memory.outputFile.empty() && memory.outputFile != "-")
+    if (chosen == m.read && !memory.outputFile.empty() && memory.outputFile != "-")
         files.push_back({memory.outputFile, -1, "the output (-o)"});
-    if (chosen == restore && !restoreFile.empty())
-        files.push_back({restoreFile, -1, "the backup to restore"});
+    if (chosen == m.restore && !m.restoreFile.empty())
+        files.push_back({m.restoreFile, -1, "the backup to restore"});
     if (!g.traffic.empty()) files.push_back({g.traffic, -1, "the --traffic capture"});
     const std::vector<cli::CommandFile> folders{
         {QFile::encodeName(eeprom::BackupFolder()).toStdString(), -1, "the backup folder"},
@@ -548,76 +299,138 @@ int Run(int argc, char** argv, RunOutcome& outcome) {
     const cli::ReplacedFile trace{"--trace", g.trace, "trace"};
     if (const std::string clash = cli::OutputClash(trace, files, folders); !clash.empty())
         return Usage(clash);
+    return std::nullopt;
+}
 
+// Several adapters side by side take only some commands and files; the
+// exit code of one they do not take.
+std::optional<int> CheckSideBySide(const GlobalOptions& g, const cli::CommandLine& c, const CLI::App* chosen,
+                                   const std::vector<startup::BackendOptions>& each) {
+    if (each.size() < 2) return std::nullopt;
+    const cli::MemoryOptions& memory = c.memory;
+    const cli::MemoryCommands& m = c.memoryCommands;
+    if (chosen != m.read && chosen != m.write && chosen != m.verify && chosen != m.fill)
+        return Usage(chosen->get_name() +
+                     " runs on one adapter; read, write, fill and verify run on several");
+    if (!g.trace.empty()) {
+        const startup::BackendOptions& first = each.front();
+        const hardware::AdapterDescriptor* kind =
+            first.bench ? first.benchAdapter.adapter->adapter : first.choice.adapter;
+        return Usage(std::string("--trace records the parallel adapter, not ") + kind->kindPlural);
+    }
+    if (chosen == m.read && (memory.outputFile.empty() || memory.outputFile == "-"))
+        return Usage("read on several adapters needs -o FILE (each adapter's data goes to FILE-N)");
+    if ((chosen == m.write || chosen == m.verify) && memory.inputFile == "-")
+        return Usage("several adapters read the input each: -i takes a file, not standard input");
+    return std::nullopt;
+}
+
+// The sub-command `chosen`, on the adapter of `context`.
+int RunCommand(const cli::CommandLine& c, const CLI::App* chosen, bool json, cli::CommandContext& context,
+               const cli::MemoryOptions& options) {
+    const cli::MemoryCommands& m = c.memoryCommands;
+    if (json && options.outputFile == "-")
+        return Usage("--json and -o - both want stdout; save the data to a file");
+    if (chosen == c.probe) return cli::RunProbe(context);
+    if (chosen == c.detect) return cli::RunDetect(context);
+    if (chosen == m.read) return cli::RunRead(context, options);
+    if (chosen == m.write) return cli::RunWrite(context, options);
+    if (chosen == m.restore) return cli::RunRestore(context, options, m.restoreFile);
+    if (chosen == m.erase) return cli::RunWrite(context, options);
+    if (chosen == m.blankCheck) return cli::RunBlankCheck(context, options);
+    if (chosen == m.verify) return cli::RunVerify(context, options);
+    if (chosen == m.fill) {
+        long value = 0;
+        if (!cli::ParseNumber(m.fillValue, 0, 255, value))
+            return Usage("--value is a byte, 0..255 or 0x00..0xFF, not '" + m.fillValue + "'");
+        cli::MemoryOptions filled = options;
+        filled.fillValue = static_cast<int>(value);
+        return cli::RunWrite(context, filled);
+    }
+    if (chosen == c.set) return cli::RunSet(context, c.reg);
+    if (chosen == c.get) return cli::RunGet(context, c.reg);
+    if (chosen == c.dump) return cli::RunDump(context, c.reg);
+    if (chosen == c.transfer) return cli::RunTransfer(context, c.messages);
+    if (chosen == c.monitor) return cli::RunMonitor(context, c.monitorOptions);
+    return static_cast<int>(cli::kExitOk);
+}
+
+int Run(int argc, char** argv, RunOutcome& outcome) {
+    const int toolAt = cli::I2cToolPosition(argc, argv);
+    const std::vector<std::string> toolArgs(argv + (toolAt ? toolAt + 1 : argc), argv + argc);
+    if (toolAt) argc = toolAt + 1;
+    CLI::App app{"merlix-cli: I2C bus monitor and serial EEPROM programmer for the parallel-port adapter,\n"
+                 "without a window. Without a backend option it uses the parallel port when the machine\n"
+                 "has one this process may use, and the simulated bench otherwise.",
+                 "merlix-cli"};
+    app.footer(kExitCodes);
+    app.require_subcommand(1);
+    app.fallthrough();
+    GlobalOptions g;
+    cli::AddBackendOptions(app, g);
+    app.set_version_flag("--version", [] {
+        return std::string("merlix-cli ") + MERLIX_VERSION + "\nQt " + qVersion() + "\nlibusb " +
+               platform::LibusbVersion();
+    });
+    cli::AddOutputOptions(app, g);
+    cli::CommandLine c;
+    cli::AddCommands(app, c);
+
+    // For the shells' completion scripts; not listed in --help.
+    if (argc >= 2 && std::string(argv[1]) == "--complete")
+        return cli::PrintCompletions({argv + 2, argv + argc}, app);
+    if (const std::optional<int> code = Parse(app, argc, argv, outcome)) return *code;
+    CLI::App* const chosen = app.get_subcommands().front();
+    outcome.json = g.json;
+    outcome.command = chosen->get_name();
+    cli::NoteGivenOptions(app, g);
+
+    cli::I2cToolPlan toolPlan;
+    const bool isTool = std::find(c.i2cTools.begin(), c.i2cTools.end(), chosen) != c.i2cTools.end();
+    if (isTool) {
+        if (const std::optional<int> code = PlanI2cTool(app, g, *chosen, toolArgs, toolPlan)) return *code;
+    }
+    startup::BackendOptions backendOptions;
+    backendOptions.program = "merlix-cli";
+    std::string error;
+    if (!cli::BackendOptionsFrom(g, app, backendOptions, error)) return Usage(error);
+    if (c.chips->parsed()) return cli::RunChips(g.json, outcome.data);
+    if (c.ports->parsed()) return SurveyPorts(g, outcome);
+
+    AdapterRun run{g, std::nullopt, {}, {}};
+    if (const std::optional<int> code = ChooseAnalyzer(app, g, *chosen, c, run.analyzer)) return *code;
+    const CLI::Option* pageOption = chosen->get_option_no_throw("--page");
+    c.memory.pageGiven = pageOption && pageOption->count() > 0;
+    c.reg.maskGiven = c.mask->count() > 0;
+    std::vector<cli::CommandFile> files;
+    if (const std::optional<int> code = CheckFiles(g, c, chosen, files)) return *code;
     std::vector<startup::BackendOptions> each;
     if (!startup::SplitAdapters(backendOptions, g.adapters, each, error)) return Usage(error);
     if (each.empty()) return cli::Fail(cli::kExitFailed, error);
-    if (each.size() > 1) {
-        if (chosen != read && chosen != write && chosen != verify && chosen != fill)
-            return Usage(chosen->get_name() +
-                         " runs on one adapter; read, write, fill and verify run on several");
-        if (!g.trace.empty()) {
-            const startup::BackendOptions& first = each.front();
-            const hardware::AdapterDescriptor* kind =
-                first.bench ? first.benchAdapter.adapter->adapter : first.choice.adapter;
-            return Usage(std::string("--trace records the parallel adapter, not ") + kind->kindPlural);
-        }
-        if (chosen == read && (memory.outputFile.empty() || memory.outputFile == "-"))
-            return Usage("read on several adapters needs -o FILE (each adapter's data goes to FILE-N)");
-        if ((chosen == write || chosen == verify) && memory.inputFile == "-")
-            return Usage("several adapters read the input each: -i takes a file, not standard input");
-    }
+    if (const std::optional<int> code = CheckSideBySide(g, c, chosen, each)) return *code;
 
     const std::string stateFolder = g.benchState.empty() ? startup::DefaultBenchStateFolder() : g.benchState;
-    std::string holder = "pid " + std::to_string(::getpid()) + ":";
-    for (int i = 0; i < argc; ++i) holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
+    run.holder = "pid " + std::to_string(::getpid()) + ":";
+    for (int i = 0; i < argc; ++i) run.holder += std::string(" ") + (i == 0 ? "merlix-cli" : argv[i]);
     bool toolRan = false;
-    const std::string fillValue = memoryCommands.fillValue;
-    const auto command = [&, fillValue](cli::CommandContext& context, const cli::MemoryOptions& options) {
+    run.command = [&](cli::CommandContext& context, const cli::MemoryOptions& options) {
         context.command = chosen->get_name();
-        if (isTool) {
-            toolRan = true;
-            return cli::RunI2cTool(context, toolPlan,
-                                   context.adapter.empty() ? "Bench I2C adapter" : context.adapter);
-        }
-        if (g.json && options.outputFile == "-")
-            return Usage("--json and -o - both want stdout; save the data to a file");
-        if (chosen == probe) return cli::RunProbe(context);
-        if (chosen == detect) return cli::RunDetect(context);
-        if (chosen == read) return cli::RunRead(context, options);
-        if (chosen == write) return cli::RunWrite(context, options);
-        if (chosen == restore) return cli::RunRestore(context, options, restoreFile);
-        if (chosen == memoryCommands.erase) return cli::RunWrite(context, options);
-        if (chosen == memoryCommands.blankCheck) return cli::RunBlankCheck(context, options);
-        if (chosen == verify) return cli::RunVerify(context, options);
-        if (chosen == fill) {
-            long value = 0;
-            if (!cli::ParseNumber(fillValue, 0, 255, value))
-                return Usage("--value is a byte, 0..255 or 0x00..0xFF, not '" + fillValue + "'");
-            cli::MemoryOptions filled = options;
-            filled.fillValue = static_cast<int>(value);
-            return cli::RunWrite(context, filled);
-        }
-        if (chosen == set) return cli::RunSet(context, reg);
-        if (chosen == get) return cli::RunGet(context, reg);
-        if (chosen == dump) return cli::RunDump(context, reg);
-        if (chosen == transfer) return cli::RunTransfer(context, messages);
-        if (chosen == monitor) return cli::RunMonitor(context, monitorOptions);
-        return static_cast<int>(cli::kExitOk);
+        if (!isTool) return RunCommand(c, chosen, g.json, context, options);
+        toolRan = true;
+        return cli::RunI2cTool(context, toolPlan,
+                               context.adapter.empty() ? "Bench I2C adapter" : context.adapter);
     };
-    AdapterRun run{g, std::nullopt, holder, command};
-    if (analyzerGiven) run.analyzer = analyzerSettings;
     if (each.size() == 1) {
-        const int code = RunOnAdapter(run, each.front(), memory, stateFolder, files, outcome.data);
+        const int code = RunOnAdapter(run, each.front(), c.memory, stateFolder, files, outcome.data);
         // The i2c-tools end with 1 when the bus cannot be opened.
         return isTool && !toolRan && code ? 1 : code;
     }
-    // Each programmer's bench writes a waveform of its own: FILE-N.
+    // Each adapter's bench writes a waveform of its own: FILE-N.
     for (startup::BackendOptions& options : each) {
         if (!options.benchVcdFile.empty())
             options.benchVcdFile = cli::NumberedFile(g.benchVcd, startup::SideBySideNumber(options));
     }
-    return RunGang(run, each, memory, stateFolder, outcome.data);
+    return RunGang(run, each, c.memory, stateFolder, outcome.data);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ int RunMonitor(CommandContext& context, const MonitorOptions& options) {
         return Fail(kExitFailed, monitor::kCannotWatchMessage);
     }
     // A logic analyzer watches on its own; the parallel adapter's controller must be found first.
-    const bool ownController = session.sniffer == static_cast<hardware::BusSniffer*>(&session.adapter);
+    const bool ownController = session.sniffer == static_cast<hardware::BusSniffer*>(session.Parallel());
     if (ownController && !FindAdapter(context)) return NoAdapter();
     const InterruptGuard interrupts;
     const auto began = std::chrono::steady_clock::now();

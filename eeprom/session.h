@@ -3,12 +3,15 @@
 // flags. Its owner passes it down: the window owns one, the command line owns
 // one, a test builds its own. Nothing in the engine keeps state of its own.
 //
-// The members are plain fields that the faces and the engine read and set
-// directly; the chip parameters in force (family, address bits,
+// The adapter in use is its bus interfaces; the parallel adapter's latch,
+// device lines and PCF8584 are a part only its session has (Parallel()).
+// The other members are plain fields that the faces and the engine read and
+// set directly; the chip parameters in force (family, address bits,
 // organisation, capacity and the chip cursor) are grouped in `chip`.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -20,42 +23,45 @@
 namespace eeprom {
 
 struct Session {
-    // The adapter talks through `io` and keeps time by `counter` (both
-    // outlive the session). Its constructor checks the counter, so the owner
-    // builds the session where that message may be shown.
+    // A session on the parallel adapter: its PortAdapter talks through `io`
+    // and keeps time by `counter` (both outlive the session). Its constructor
+    // checks the counter, so the owner builds the session where that message
+    // may be shown.
     Session(platform::PortIo& io, platform::Counter& counter, hardware::CounterErrorSink counterErrors = {})
-        : adapter(io, counter, std::move(counterErrors)) {}
-    // The interfaces point into the session itself.
+        : parallel_(std::make_unique<hardware::PortAdapter>(io, counter, std::move(counterErrors))) {
+        i2c = parallel_.get();
+        lines = parallel_.get();
+        sniffer = parallel_.get();
+    }
+    // A session on another adapter, through its bus interfaces (they outlive
+    // the session); it has no parallel part.
+    explicit Session(const hardware::BusInterfaces& bus)
+        : i2c(bus.i2c), lines(bus.lines), spi(bus.spi), sniffer(bus.sniffer) {}
+    // The interfaces may point into the session itself.
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The main adapter.
-    hardware::PortAdapter adapter;
+    // The parallel adapter's own part: its latch, device lines and PCF8584,
+    // which the classic sequences, the latch lines and the DAC take by name.
+    // Null on every other adapter.
+    hardware::PortAdapter* Parallel() const { return parallel_.get(); }
 
-    // The bus interfaces in use: the parallel adapter's own, unless the run
-    // has another adapter (Use). The engine's transfers, register commands
-    // and the monitor go through these; only the classic sequences, the
-    // latch lines and the DAC take `adapter` itself, and only while
-    // `latch` is true. A null interface is one the adapter does not have.
-    hardware::I2cMaster* i2c = &adapter;
-    hardware::SerialLines* lines = &adapter;
+    // The bus interfaces in use. The engine's transfers, register commands
+    // and the monitor go through these. A null interface is one the adapter
+    // does not have.
+    hardware::I2cMaster* i2c = nullptr;
+    hardware::SerialLines* lines = nullptr;
     hardware::SpiMaster* spi = nullptr;
-    hardware::BusSniffer* sniffer = &adapter;
-    bool latch = true;
+    hardware::BusSniffer* sniffer = nullptr;
 
-    void Use(const hardware::BusInterfaces& bus) {
-        if (bus.parallel) {
-            i2c = &adapter;
-            lines = &adapter;
-            spi = nullptr;
-            sniffer = &adapter;
-        } else {
-            i2c = bus.i2c;
-            lines = bus.lines;
-            spi = bus.spi;
-            sniffer = bus.sniffer;
-        }
-        latch = bus.parallel;
+    // The clock of the adapter in use: the parallel adapter's, else that of
+    // the first interface it has.
+    hardware::BusAdapter& Time() const {
+        if (parallel_) return *parallel_;
+        if (i2c) return *i2c;
+        if (lines) return *lines;
+        if (spi) return *spi;
+        return *sniffer;
     }
 
     // Empty when the adapter in use can reach a chip of `family`; else the
@@ -64,8 +70,8 @@ struct Session {
         if (family == ChipFamily::I2c)
             return i2c ? std::string() : "This adapter has no I2C bus for a 24Cxx memory";
         if (family == ChipFamily::Dac)
-            return latch ? std::string()
-                         : "This adapter has no output latch to drive the M62358/M62359 converter";
+            return parallel_ ? std::string()
+                             : "This adapter has no output latch to drive the M62358/M62359 converter";
         if (lines || spi) return {};
         return "This adapter has no serial lines or SPI bus for a Microwire or SPI memory";
     }
@@ -86,6 +92,9 @@ struct Session {
     Image marks{kImageSize};
 
     ChipParams chip;
+
+private:
+    std::unique_ptr<hardware::PortAdapter> parallel_;
 };
 
 }  // namespace eeprom

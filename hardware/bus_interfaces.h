@@ -10,10 +10,6 @@
 namespace hardware {
 
 struct BusInterfaces {
-    // The parallel adapter: the session's own PortAdapter serves every
-    // interface, with its latch (device lines, user outputs, the DAC) and
-    // the classic sequences; the pointers below are then unused.
-    bool parallel = true;
     I2cMaster* i2c = nullptr;
     SerialLines* lines = nullptr;
     SpiMaster* spi = nullptr;

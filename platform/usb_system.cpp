@@ -164,7 +164,7 @@ private:
 
     libusb_context* context_;
     // libusb is thread-safe; the table of open devices is guarded, so that
-    // programmers opened and closed in threads of their own never meet.
+    // adapters opened and closed in threads of their own never meet.
     mutable std::mutex mutex_;
     std::map<Handle, libusb_device_handle*> open_;
     Handle nextHandle_ = 1;

@@ -1,6 +1,6 @@
 // The USB calls of the adapters that sit on a bulk endpoint pair: find a device by vendor and product id,
 // open it, take it from a kernel driver and give it back, claim its interface, bulk transfers each way with a
-// timeout, close. Every call goes through UsbSystem, so tests and the bench put a fake programmer behind the
+// timeout, close. Every call goes through UsbSystem, so tests and the bench put a fake adapter behind the
 // adapter's real code. Failures are values; UsbErrorSentence turns one into a sentence with its fix.
 #pragma once
 

@@ -1,14 +1,14 @@
-// CH341A programmers on the bench behind platform::UsbSystem, so that
-// Ch341aAdapter runs its real code here. Each programmer is a Ch341aChip
+// CH341A adapters on the bench behind platform::UsbSystem, so that
+// Ch341aAdapter runs its real code here. Each adapter is a Ch341aChip
 // (its command streams, its answers and their bench time) wired to a bench
 // of its own; this side keeps what the host's USB stack adds: the device
 // list, opening, the kernel driver and the claim, the endpoints and the
 // longest bulk OUT.
 //
-// Switches: a programmer the user may not open (the udev rule missing), one
+// Switches: an adapter the user may not open (the udev rule missing), one
 // that a kernel driver holds (detached on request, given back on attach), a
 // socket chip that does not store, the ORG strap; and, after a given number
-// of bulk transfers, a programmer that stops answering or is unplugged, with
+// of bulk transfers, a board that stops answering or is unplugged, with
 // the errors libusb gives for each (see BulkIn).
 #pragma once
 
@@ -36,31 +36,31 @@ public:
     static constexpr std::int64_t kRoundTripUs = Ch341aChip::kRoundTripUs;
     static constexpr std::size_t kMaxBulkOutBytes = Ch341aChip::kMaxBulkOutBytes;
 
-    // One programmer on `bench`, which must outlive the fake.
+    // One adapter on `bench`, which must outlive the fake.
     FakeCh341a(SimulatedBench& bench, Config config);
     explicit FakeCh341a(SimulatedBench& bench) : FakeCh341a(bench, Config{}) {}
-    // Another programmer, on a bench of its own (at the next free address
+    // Another adapter, on a bench of its own (at the next free address
     // when `config`'s is taken); its index for the accessors. Add them all
-    // before threads use the fake: each programmer is then touched only by
+    // before threads use the fake: each adapter is then touched only by
     // the thread that opened it.
     int Add(SimulatedBench& bench, Config config);
 
     void StrapOrg(bool high, int index = 0) {
-        programmers_.at(static_cast<std::size_t>(index)).chip.StrapOrg(high);
+        boards_.at(static_cast<std::size_t>(index)).chip.StrapOrg(high);
     }
     bool KernelDriverBound(int index = 0) const { return At(index).driverBound; }
     bool Claimed(int index = 0) const { return At(index).claimed; }
     bool IsOpen(int index = 0) const { return At(index).open; }
-    // Round trips and packets the programmer took.
+    // Round trips and packets the adapter took.
     std::uint64_t RoundTrips(int index = 0) const { return At(index).chip.RoundTrips(); }
     std::uint64_t Packets(int index = 0) const { return At(index).chip.Packets(); }
-    // The pins D0..D7 as the programmer drives and samples them now.
+    // The pins D0..D7 as the adapter drives and samples them now.
     std::uint8_t Pins(int index = 0) const { return At(index).chip.Pins(); }
     // The I2C clock SET chose.
     int I2cSpeedHz(int index = 0) const { return At(index).chip.I2cSpeedHz(); }
     // Bulk transfers the host tried, each way, answered or not.
     std::uint64_t BulkTransfers(int index = 0) const { return At(index).bulk; }
-    // After `more` further bulk transfers the programmer's bulk INs go
+    // After `more` further bulk transfers the board's bulk INs go
     // unanswered (its OUTs are still taken), or it is unplugged.
     void MuteAfter(std::uint64_t more, int index = 0) {
         Mutable(index).muteAfter = Mutable(index).bulk + more;
@@ -83,7 +83,7 @@ public:
     void Close(Handle handle) override;
 
 private:
-    struct Programmer {
+    struct Board {
         Config config;
         Ch341aChip chip;
         bool open = false;
@@ -96,11 +96,11 @@ private:
         bool Muted() const { return muteAfter > 0 && bulk > muteAfter; }
         bool Unplugged() const { return unplugAfter > 0 && bulk > unplugAfter; }
     };
-    const Programmer& At(int index) const { return programmers_.at(static_cast<std::size_t>(index)); }
-    Programmer& Mutable(int index) { return programmers_.at(static_cast<std::size_t>(index)); }
-    Programmer* ByHandle(Handle handle);
+    const Board& At(int index) const { return boards_.at(static_cast<std::size_t>(index)); }
+    Board& Mutable(int index) { return boards_.at(static_cast<std::size_t>(index)); }
+    Board* ByHandle(Handle handle);
 
-    std::vector<Programmer> programmers_;
+    std::vector<Board> boards_;
 };
 
 // The CH341A's real code on this fake (--bench-adapter ch341a[:COUNT][,CLOCK]).

@@ -179,7 +179,7 @@ public:
     std::vector<std::uint8_t>* PartMemory(const std::string& name);
 
     // For the fakes of the other adapters at the system boundary (i2c-dev,
-    // spidev, a USB programmer): they drive the bench's own bus and socket
+    // spidev, a USB adapter): they drive the bench's own bus and socket
     // directly, in bench time, instead of through the parallel adapter.
     I2cBus& Bus();
     bool BusHeldBusy() const;  // the bus-busy fault: another master holds the bus

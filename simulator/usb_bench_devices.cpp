@@ -165,7 +165,7 @@ std::vector<std::uint8_t> Ch341aFunction::ConfigDescriptor() const {
 std::vector<std::string> Ch341aFunction::Strings() const { return {"Merlix bench", "CH341A"}; }
 
 bool Ch341aFunction::Control(const UsbSetup& /*setup*/, std::vector<std::uint8_t>& /*data*/) {
-    return false;  // the programmer's vendor requests are not modelled
+    return false;  // the CH341A's vendor requests are not modelled
 }
 
 bool Ch341aFunction::BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) {

@@ -93,6 +93,11 @@ hardware::BusInterfaces AdapterBackend::Interfaces() const {
     return opened && !opened->Port() ? opened->Interfaces() : hardware::BusInterfaces{};
 }
 
+std::unique_ptr<eeprom::Session> AdapterBackend::NewSession(hardware::CounterErrorSink counterErrors) const {
+    if (ThroughPorts()) return std::make_unique<eeprom::Session>(Io(), Clock(), std::move(counterErrors));
+    return std::make_unique<eeprom::Session>(Interfaces());
+}
+
 std::string AdapterBackend::Capabilities() const {
     hardware::OpenedAdapter* opened = Opened();
     return opened ? opened->Capabilities() : std::string();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "eeprom/session.h"
 #include "hardware/adapter_descriptor.h"
 #include "hardware/bus_interfaces.h"
 #include "platform/counter.h"
@@ -127,9 +128,10 @@ int SideBySideNumber(const BackendOptions& options);
 // A name for what is said once a day about this adapter ("KIND-0").
 std::string AdapterKey(const BackendOptions& options);
 
-// The port backend of one run and the counter that goes with it: the object
-// owns both, and whoever builds an adapter or a session on them takes them
-// from here (Io(), Clock()); both live as long as the object.
+// The adapter backend of one run: the adapter it opened, its port I/O and
+// the counter that goes with it. The object owns them, and whoever builds an
+// adapter or a session on them takes them from here (NewSession(), Io(),
+// Clock()); they live as long as the object.
 class AdapterBackend {
 public:
     AdapterBackend();
@@ -165,12 +167,17 @@ public:
     // Has the bench record its bus from now on (the window's bench window
     // exports it); nothing off the bench.
     void RecordBusWaveform() const;
-    // The adapter the run uses and its bus interfaces (the parallel
-    // adapter's are the session's own: Session::Use takes either).
+    // The adapter the run uses.
     const hardware::AdapterDescriptor* Adapter() const { return adapter_; }
+    // A session on the adapter the run uses: the parallel adapter's own part
+    // on Io() and Clock() (its counter check reports to `counterErrors`), or
+    // the other adapter's bus interfaces. It lives no longer than this object.
+    std::unique_ptr<eeprom::Session> NewSession(hardware::CounterErrorSink counterErrors = {}) const;
     // Whether the run's adapter is reached through port I/O (the parallel
     // adapter, with its latch and PCF8584).
     bool ThroughPorts() const { return adapter_->portAccess; }
+    // The bus interfaces of an adapter other than the parallel one (none on
+    // that one: its session makes its own PortAdapter on Io()).
     hardware::BusInterfaces Interfaces() const;
     // Straps the ORG pin of the bench's fake where the adapter has no ORG
     // line of its own; false when it has nothing to strap (the parallel

@@ -1,4 +1,4 @@
-// The CH341A programmer; see ch341a_adapter.h.
+// The CH341A adapter; see ch341a_adapter.h.
 #include "hardware/ch341a/ch341a_adapter.h"
 
 #include <algorithm>
@@ -75,7 +75,7 @@ private:
     std::size_t closed_ = 0;  // packets ended so far
 };
 
-// The serial lines on the programmer's pins.
+// The serial lines on the adapter's pins.
 std::uint8_t PinsFor(std::uint8_t pins, std::uint8_t lines, std::uint8_t levels) {
     const auto set = [&](std::uint8_t line, std::uint8_t pin) {
         if (!(lines & line)) return;

@@ -1,4 +1,4 @@
-// The CH341A USB programmer (1a86:5512) as the engine's I2C master, SPI master
+// The CH341A USB adapter (1a86:5512) as the engine's I2C master, SPI master
 // and serial lines, over its bulk endpoints through platform::UsbSystem.
 //
 // The chip takes commands in packets of 32 bytes, each one stream:
@@ -99,7 +99,7 @@ public:
     // Every CH341A on the machine, by bus and address; Open(index) takes the
     // index into this list.
     static std::vector<platform::UsbDeviceInfo> List(platform::UsbSystem& usb);
-    // Opens the Nth programmer (from 0): takes it from a kernel driver that
+    // Opens the Nth adapter (from 0): takes it from a kernel driver that
     // holds it (given back on Close), claims its interface and sets the I2C
     // clock to 100 kHz and the pins to their rest. On failure nothing stays
     // open and `error` is one sentence with the fix.
@@ -110,14 +110,14 @@ public:
     void Close();
     bool IsOpen() const { return handle_ >= 0; }
     const platform::UsbDeviceInfo& Device() const { return device_; }
-    // One line: the programmer, its bus and address, the I2C clock, the SPI
+    // One line: the adapter, its bus and address, the I2C clock, the SPI
     // and pin streams.
     std::string Describe() const;
     // kFiveVoltWarning the first time after Open, "" afterwards.
     std::string TakeVoltageWarning();
 
     // The I2C clock: one of kI2cSpeedsHz (others are rounded down to one,
-    // 20 kHz at least). False when the programmer did not take it.
+    // 20 kHz at least). False when the adapter did not take it.
     bool SetI2cSpeedHz(int hz);
     int I2cSpeedHz() const { return kI2cSpeedsHz[speed_]; }
     // Round trips made since Open.
@@ -127,7 +127,7 @@ public:
     void SleepMs(int ms) override;
 
     I2cResult Transfer(std::span<const I2cMessage> messages) override;
-    // The programmer is the only master it knows of.
+    // The adapter is the only master it knows of.
     bool WaitForFreeBus() override { return true; }
     void Prepare() override {}
     // Ends whatever a failed transfer left: STOP on the bus.

@@ -14,7 +14,6 @@ public:
     explicit OpenedCh341a(std::unique_ptr<Ch341aAdapter> adapter) : adapter_(std::move(adapter)) {}
     BusInterfaces Interfaces() override {
         BusInterfaces bus;
-        bus.parallel = false;
         bus.i2c = adapter_.get();
         bus.spi = adapter_.get();
         bus.lines = adapter_.get();
@@ -132,7 +131,7 @@ bool Expand(const AdapterChoice& choice, AdapterSystems& systems, std::vector<Ad
 bool Survey(std::ostream& out, AdapterSystems& systems) {
     std::string usbError;
     platform::UsbSystem* usb = systems.usb(usbError);
-    return DescribeCh341aProgrammers(out, usb, usbError);
+    return DescribeCh341aAdapters(out, usb, usbError);
 }
 
 std::vector<AdapterMenuEntry> Menu(AdapterSystems& systems) {

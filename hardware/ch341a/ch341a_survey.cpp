@@ -5,7 +5,7 @@
 
 namespace hardware {
 
-bool DescribeCh341aProgrammers(std::ostream& out, platform::UsbSystem* usb, const std::string& usbError) {
+bool DescribeCh341aAdapters(std::ostream& out, platform::UsbSystem* usb, const std::string& usbError) {
     const std::string id = platform::UsbId(Ch341aAdapter::kVendor, Ch341aAdapter::kProduct);
     out << "CH341A programmers (USB " << id << "):\n";
     if (!usb) {
@@ -41,7 +41,7 @@ bool DescribeCh341aProgrammers(std::ostream& out, platform::UsbSystem* usb, cons
         out << "    this user can open it (--adapter ch341a:" << n << ")"
             << (driver ? "; a kernel driver holds it, which Merlix takes while it runs and gives back" : "")
             << "\n";
-        // The number the i2c-tools commands of merlix-cli take for this programmer's bus.
+        // The number the i2c-tools commands of merlix-cli take for this adapter's bus.
         out << "    its I2C bus for i2cdetect, i2cget, i2cset, i2cdump and i2ctransfer is " << n
             << " (merlix-cli --adapter ch341a:" << n << " i2cdetect -y " << n << ")\n";
     }

@@ -1,6 +1,6 @@
-// The CH341A programmers in the port survey (merlix-cli ports, --check-ports):
+// The CH341A adapters in the port survey (merlix-cli ports, --check-ports):
 // each with its USB bus and address and whether this user can open it, with
-// the fix when not. Nothing is sent to a programmer: the survey opens it,
+// the fix when not. Nothing is sent to an adapter: the survey opens it,
 // looks whether a kernel driver holds it, claims and releases it, and closes.
 #pragma once
 
@@ -12,7 +12,7 @@
 namespace hardware {
 
 // `usb` null: USB could not be started, `usbError` says why. True when a
-// programmer can be used.
-bool DescribeCh341aProgrammers(std::ostream& out, platform::UsbSystem* usb, const std::string& usbError);
+// adapter can be used.
+bool DescribeCh341aAdapters(std::ostream& out, platform::UsbSystem* usb, const std::string& usbError);
 
 }  // namespace hardware

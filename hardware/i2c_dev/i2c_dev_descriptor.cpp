@@ -16,7 +16,6 @@ public:
     explicit OpenedI2cDev(std::unique_ptr<I2cDevAdapter> adapter) : adapter_(std::move(adapter)) {}
     BusInterfaces Interfaces() override {
         BusInterfaces bus;
-        bus.parallel = false;
         bus.i2c = adapter_.get();
         return bus;
     }

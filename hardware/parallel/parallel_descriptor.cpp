@@ -3,7 +3,7 @@
 
 #include "hardware/port_adapter.h"
 #include "hardware/probe.h"
-#include "platform/backend.h"
+#include "platform/port_access_choice.h"
 #include "platform/port_check.h"
 
 namespace hardware {
@@ -31,18 +31,18 @@ std::string Spell(const AdapterChoice& choice) { return choice.index == kLpt2 ? 
 
 // Direct port I/O where the machine has a port this process may use, else
 // ppdev; `request` forces one of them.
-std::unique_ptr<OpenedAdapter> Choose(const platform::BackendRequest& request, std::string& reason,
+std::unique_ptr<OpenedAdapter> Choose(const platform::PortAccessRequest& request, std::string& reason,
                                       bool& failed) {
-    platform::BackendResult result = platform::ChooseHardwareBackend(request);
+    platform::PortAccessResult result = platform::ChoosePortAccess(request);
     failed = result.failed;
-    if (result.failed || result.kind == platform::BackendResult::Kind::Bench || !result.io) {
+    if (result.failed || result.kind == platform::PortAccessResult::Kind::Bench || !result.io) {
         reason = result.reason;
         return nullptr;
     }
     auto opened = std::make_unique<OpenedParallel>(std::move(result.io));
     // Direct I/O is what the program was made for; anything else is named
     // on stderr and in the window caption.
-    if (result.kind == platform::BackendResult::Kind::Ppdev) {
+    if (result.kind == platform::PortAccessResult::Kind::Ppdev) {
         opened->label = result.label;
         opened->notice = "using " + result.label;
     }
@@ -50,10 +50,10 @@ std::unique_ptr<OpenedAdapter> Choose(const platform::BackendRequest& request, s
 }
 
 std::unique_ptr<OpenedAdapter> Open(const AdapterChoice& choice, AdapterSystems&, std::string& error) {
-    platform::BackendRequest request;
-    if (choice.mode == "direct") request.force = platform::BackendRequest::Force::Direct;
+    platform::PortAccessRequest request;
+    if (choice.mode == "direct") request.force = platform::PortAccessRequest::Force::Direct;
     if (choice.mode == "ppdev") {
-        request.force = platform::BackendRequest::Force::Ppdev;
+        request.force = platform::PortAccessRequest::Force::Ppdev;
         std::size_t from = 0;
         while (from <= choice.path.size()) {
             const std::size_t comma = std::min(choice.path.find(',', from), choice.path.size());

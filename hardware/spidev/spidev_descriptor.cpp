@@ -14,7 +14,6 @@ public:
     explicit OpenedSpidev(std::unique_ptr<SpidevAdapter> adapter) : adapter_(std::move(adapter)) {}
     BusInterfaces Interfaces() override {
         BusInterfaces bus;
-        bus.parallel = false;
         bus.spi = adapter_.get();
         return bus;
     }

@@ -33,14 +33,14 @@ TEST_F(MerlixCli, MonitorPrintsTheWindowsLinesForARealCapture) {
         simulator::SimulatedBench bench(clock, config);
         {
             eeprom::Session session(bench, clock);
-            session.adapter.SetBase(hardware::kLpt1);
-            session.adapter.ConfigurePort();
-            session.adapter.ResetAdapter(0, 0xFD);
-            session.adapter.InitController();
+            session.Parallel()->SetBase(hardware::kLpt1);
+            session.Parallel()->ConfigurePort();
+            session.Parallel()->ResetAdapter(0, 0xFD);
+            session.Parallel()->InitController();
             for (int pass = 0; pass < 200; ++pass) {
-                session.adapter.ResetAdapter(0, session.adapter.Latch());
-                session.adapter.InitController();
-                monitor::CapturePass(session.adapter, monitor::kPollReads, 0, 0,
+                session.Parallel()->ResetAdapter(0, session.Parallel()->Latch());
+                session.Parallel()->InitController();
+                monitor::CapturePass(*session.Parallel(), monitor::kPollReads, 0, 0,
                                      [&](std::string_view line) { expected.emplace_back(line); });
                 clock.SleepMs(5);
             }

@@ -35,24 +35,24 @@ public:
 
     void Run(int rounds) {
         Session& s = session_;
-        s.adapter.SetBase(hardware::kLpt1);
-        s.adapter.SetLatch(0xFD);
-        s.adapter.ConfigurePort();
-        s.adapter.ResetAdapter(0, s.adapter.Latch());
+        s.Parallel()->SetBase(hardware::kLpt1);
+        s.Parallel()->SetLatch(0xFD);
+        s.Parallel()->ConfigurePort();
+        s.Parallel()->ResetAdapter(0, s.Parallel()->Latch());
         for (int round = 0; round < rounds; ++round) {
             Progress progress;
             s.image = Pattern(seed_ + round);
-            outcome.i2cWritten = WriteI2cPagesFast(s.adapter, 0, 0xA0, 16, s.image, progress);
+            outcome.i2cWritten = WriteI2cPagesFast(*s.Parallel(), 0, 0xA0, 16, s.image, progress);
             s.image.fill(0);
-            outcome.i2cRead = ReadI2cBlockFast(s.adapter, 0, 0xA0, s.image, s.marks, progress);
+            outcome.i2cRead = ReadI2cBlockFast(*s.Parallel(), 0, 0xA0, s.image, s.marks, progress);
             outcome.i2cBack = s.image;
 
             ApplyChipChoice(s.chip, kSerialChip);
             bench_.SetChipListChoice(kSerialChip);
             s.image = Pattern(seed_ + round + 100);
-            outcome.serialWritten = WriteChipFast(s.adapter, s.chip, s.image, s.marks, progress);
+            outcome.serialWritten = WriteChipFast(*s.Parallel(), s.chip, s.image, s.marks, progress);
             s.image.fill(0);
-            outcome.serialRead = ReadChipFast(s.adapter, s.chip, s.image, s.marks, progress);
+            outcome.serialRead = ReadChipFast(*s.Parallel(), s.chip, s.image, s.marks, progress);
             outcome.serialBack = s.image;
         }
     }

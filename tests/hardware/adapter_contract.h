@@ -1,4 +1,4 @@
-// What every port backend with an adapter on LPT1 must do for the program:
+// What every PortIo with an adapter on LPT1 must do for the program:
 // a typed suite of PCF8584 and latch scenarios run through PortAdapter.
 //
 // A backend joins with a factory and one instantiation:

@@ -1,4 +1,4 @@
-// The port survey's CH341A section on fake programmers: each one's bus and
+// The port survey's CH341A section on fake adapters: each one's bus and
 // address, whether it opens, the udev rule where it does not, and nothing
 // left claimed or taken from its kernel driver.
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(Ch341aSurvey, EachProgrammerWithItsAddressRightsAndFix) {
+TEST(Ch341aSurvey, EachAdapterWithItsAddressRightsAndFix) {
     platform::VirtualCounter clock;
     simulator::SimulatedBench first(clock);
     simulator::SimulatedBench second(clock);
@@ -20,7 +20,7 @@ TEST(Ch341aSurvey, EachProgrammerWithItsAddressRightsAndFix) {
     usb.Add(second, {.bus = 3, .address = 7, .accessDenied = true});
     usb.Add(third, {.bus = 3, .address = 9});
     std::ostringstream out;
-    EXPECT_TRUE(hardware::DescribeCh341aProgrammers(out, &usb, ""));
+    EXPECT_TRUE(hardware::DescribeCh341aAdapters(out, &usb, ""));
     const std::string text = out.str();
     EXPECT_NE(text.find("  ch341a:0: USB bus 1 address 4\n    this user can open it (--adapter ch341a:0); a "
                         "kernel driver holds it"),
@@ -40,7 +40,7 @@ TEST(Ch341aSurvey, EachProgrammerWithItsAddressRightsAndFix) {
     EXPECT_TRUE(usb.KernelDriverBound(0));
 
     std::ostringstream none;
-    EXPECT_FALSE(hardware::DescribeCh341aProgrammers(none, nullptr, "libusb cannot start"));
+    EXPECT_FALSE(hardware::DescribeCh341aAdapters(none, nullptr, "libusb cannot start"));
     EXPECT_NE(none.str().find("not looked for: libusb cannot start"), std::string::npos);
 }
 

@@ -1,4 +1,4 @@
-// A port backend that only records: every access as a trace line
+// A PortIo that only records: every access as a trace line
 // ("out 037A 04", "in 037B 81"), with the virtual counter's time beside it,
 // and reads answered from a per-port script. For access-order tests, where
 // the exact sequence is the thing under test; behaviour is the bench's job.

@@ -48,16 +48,16 @@ TEST(AnalyzerLoop, SigrokDecodingTheBenchWaveformGivesTheBenchMonitorsLines) {
     std::vector<std::string> benchLines;
     {
         eeprom::Session session(bench, clock);
-        session.adapter.SetBase(hardware::kLpt1);
-        session.adapter.ConfigurePort();
-        session.adapter.ResetAdapter(0, 0xFD);
-        monitor::StartMonitor(session.adapter);
+        session.Parallel()->SetBase(hardware::kLpt1);
+        session.Parallel()->ConfigurePort();
+        session.Parallel()->ResetAdapter(0, 0xFD);
+        monitor::StartMonitor(*session.Parallel());
         for (int pass = 0; pass < 50 && bench.TransfersPlayed() < traffic.size(); ++pass) {
-            monitor::MonitorPass(session.adapter, 0, 0,
+            monitor::MonitorPass(*session.Parallel(), 0, 0,
                                  [&](std::string_view line) { benchLines.emplace_back(line); });
             clock.SleepMs(5);
         }
-        monitor::StopMonitor(session.adapter);
+        monitor::StopMonitor(*session.Parallel());
     }
     ASSERT_EQ(benchLines.size(), traffic.size());
 

@@ -126,8 +126,9 @@ TEST(AdapterBackend, OnlyALoneUsbBridgeIsChosenWithoutAsking) {
                       0u)
                 << backend.Notice();
             EXPECT_EQ(backend.Label(), "i2c-dev /dev/i2c-4, the one USB-to-I2C bridge");
-            const hardware::BusInterfaces bus = backend.Interfaces();
-            EXPECT_TRUE(!bus.parallel && bus.i2c && !bus.lines && !bus.spi && !bus.sniffer);
+            const std::unique_ptr<eeprom::Session> session = backend.NewSession();
+            EXPECT_TRUE(!session->Parallel() && session->i2c && !session->lines && !session->spi &&
+                        !session->sniffer);
         } else {
             EXPECT_TRUE(backend.OnBench());
             // Every search said, as one list: "...: no parallel port ...; no CH341A ...; no i2c-dev ...".
@@ -162,8 +163,9 @@ TEST(AdapterBackend, Ch341aAloneChosenAndSeveralSplit) {
                       "CH341A 0 (USB bus 1 address 4, I2C at 100 kHz), the one CH341A connected");
             EXPECT_NE(backend.TakeVoltageWarning().find("5 V"), std::string::npos);
             EXPECT_EQ(backend.TakeVoltageWarning(), "");
-            const hardware::BusInterfaces bus = backend.Interfaces();
-            EXPECT_TRUE(!bus.parallel && bus.i2c && bus.lines && bus.spi && !bus.sniffer);
+            const std::unique_ptr<eeprom::Session> session = backend.NewSession();
+            EXPECT_TRUE(!session->Parallel() && session->i2c && session->lines && session->spi &&
+                        !session->sniffer);
         } else {
             EXPECT_NE(
                 backend.Notice().find("2 CH341A programmers are connected: --adapter ch341a:N chooses one"),

@@ -71,7 +71,7 @@ protected:
     void TearDown() override;
 
     // Builds and shows the window with `io` (default: the recorder over the
-    // bench) as the port backend.
+    // bench) as the port I/O.
     void StartWindow(platform::PortIo* io = nullptr);
     // Builds and shows the window on `session` (another adapter's, say).
     void StartWindowWith(std::unique_ptr<eeprom::Session> session);

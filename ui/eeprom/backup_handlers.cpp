@@ -111,18 +111,18 @@ bool ChipController::BackUpBeforeWrite() {
     QString path;
     std::string error;
     // The read is of the kind the write that follows will be.
-    hardware::PortAdapter& adapter = session_->adapter;
+    hardware::PortAdapter* adapter = session_->Parallel();  // the classic reads run only on it
     const ChipParams chip = session_->chip;
     BackupReads classic;
-    classic.i2cBlock = [&adapter](int page, int dev, Image& image, Image& marks, Progress& progress,
-                                  int count) {
-        return ReadI2cPage(adapter, page, dev, image, marks, progress, count);
+    classic.i2cBlock = [adapter](int page, int dev, Image& image, Image& marks, Progress& progress,
+                                 int count) {
+        return ReadI2cPage(*adapter, page, dev, image, marks, progress, count);
     };
     // A copy of the chip parameters: the write that follows settles at the
     // cursor the user's own transfers left, not where the backup read ended.
-    classic.serialChip = [&adapter, chip](Image& image, Image& marks, Progress& progress) {
+    classic.serialChip = [adapter, chip](Image& image, Image& marks, Progress& progress) {
         ChipParams scratch = chip;
-        return ReadSerialChip(adapter, scratch, image, marks, progress);
+        return ReadSerialChip(*adapter, scratch, image, marks, progress);
     };
     const BackupReads read = FastTransfersOn() ? FastBackupReads(*session_, chip) : classic;
     if (eeprom::BackUpBeforeWrite(read, session_->chip, target, BackupFolder(), progress, path, error)) {
@@ -199,15 +199,15 @@ bool ChipController::RestoreBackup(const BackupEntry& backup) {
             // The classic I2C page write has no verify of its own:
             // the page is read back into the scratch image.
             Image scratchMarks{kImageSize};
-            const bool classicSequences = session_->latch;  // else the adapter's bus, fast
+            const bool classicSequences = session_->Parallel() != nullptr;  // else the adapter's bus, fast
             const int dev = backup.target.device;
             const bool written =
                 classicSequences
-                    ? WriteI2cPage(session_->adapter, backup.target.page, dev, session_->image, progress)
+                    ? WriteI2cPage(*session_->Parallel(), backup.target.page, dev, session_->image, progress)
                     : WriteI2cPagesFast(*session_->i2c, backup.target.page, dev, kSafeI2cPageSize,
                                         session_->image, progress);
             const bool readAgain =
-                written && (classicSequences ? ReadI2cPage(session_->adapter, backup.target.page, dev | 1,
+                written && (classicSequences ? ReadI2cPage(*session_->Parallel(), backup.target.page, dev | 1,
                                                            readBack, scratchMarks, progress)
                                              : ReadI2cBlockFast(*session_->i2c, backup.target.page, dev | 1,
                                                                 readBack, scratchMarks, progress));

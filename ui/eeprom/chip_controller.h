@@ -75,8 +75,6 @@ public:
     void OnReadEeprom();
     void OnWriteEeprom();
     void OnFillZero();
-    void ReadSerialEeprom();
-    void WriteSerialEeprom();
     // The checkable context-menu entry; while it is checked, "Read eeprom"
     // and "Write eeprom" use the fast transfers, else the classic ones.
     // Remembered between runs.

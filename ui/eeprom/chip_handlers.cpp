@@ -70,7 +70,7 @@ constexpr int kFirstBlockReadAddress = 0xA1;
 // An I2C page transfer with no controller found would do nothing at all, which
 // looks like success: say why instead.
 void SayNoController(const eeprom::Session& session, const char* done) {
-    if (!session.latch) {
+    if (!session.Parallel()) {
         ShowMessage(QString::fromStdString(eeprom::CannotReachI2c(session)));
         return;
     }
@@ -96,7 +96,7 @@ void ChipController::AddFastTransfersEntry() {
 }
 
 bool ChipController::FastTransfersOn() const {
-    return !session_->latch || (fastTransfersAction_ && fastTransfersAction_->isChecked());
+    return !session_->Parallel() || (fastTransfersAction_ && fastTransfersAction_->isChecked());
 }
 
 void ChipController::OnChipSelChange() {
@@ -135,7 +135,7 @@ void ChipController::OnReadEeprom() {
             if (FastTransfersOn()) {
                 ReadI2cBlockFast(*session_->i2c, m_page, dev, session_->image, session_->marks, progress);
             } else {
-                ReadI2cPage(session_->adapter, m_page, dev, session_->image, session_->marks, progress);
+                ReadI2cPage(*session_->Parallel(), m_page, dev, session_->image, session_->marks, progress);
             }
         } else {
             SayNoController(*session_, "read");
@@ -187,7 +187,7 @@ void ChipController::OnWriteEeprom() {
                                   WriteI2cPagesFast(*session_->i2c, m_page, dev, kSafeI2cPageSize,
                                                     session_->image, progress);
                               else
-                                  WriteI2cPage(session_->adapter, m_page, dev, session_->image, progress);
+                                  WriteI2cPage(*session_->Parallel(), m_page, dev, session_->image, progress);
                               return true;
                           });
     NoLine line;
@@ -213,25 +213,15 @@ void ChipController::OnFillZero() {
 bool ChipController::ReadSerialChipAsChosen(Progress& progress) {
     if (FastTransfersOn())
         return ReadSerialChipFast(*session_, session_->chip, session_->image, session_->marks, progress);
-    return ReadSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress);
+    return ReadSerialChip(*session_->Parallel(), session_->chip, session_->image, session_->marks, progress);
 }
 
 bool ChipController::WriteSerialChipAsChosen(Progress& progress, Image& readBack) {
     if (FastTransfersOn())
         return WriteSerialChipFast(*session_, session_->chip, session_->image, session_->marks, progress,
                                    &readBack);
-    return WriteSerialChip(session_->adapter, session_->chip, session_->image, session_->marks, progress,
+    return WriteSerialChip(*session_->Parallel(), session_->chip, session_->image, session_->marks, progress,
                            &readBack);
-}
-
-void ChipController::ReadSerialEeprom() {
-    BarProgress progress(m_progress);
-    eeprom::ReadSerialEeprom(session_->adapter, session_->chip, session_->image, progress);
-}
-
-void ChipController::WriteSerialEeprom() {
-    BarProgress progress(m_progress);
-    eeprom::WriteSerialEeprom(session_->adapter, session_->chip, session_->image, session_->marks, progress);
 }
 
 }  // namespace ui

@@ -78,7 +78,7 @@ void MainDialog::StartWithoutLatch() {
 }
 
 void MainDialog::ApplyAdapterLimits() {
-    if (session_->latch) return;
+    if (session_->Parallel()) return;
     const QString why =
         QStringLiteral("%1 has no output latch: this needs the parallel adapter").arg(AdapterInUse());
     const QString noPcf =

@@ -1,8 +1,10 @@
 // The right-hand column of the main window: the controller probe ("Reset PCF ",
 // also the Enter key), the port choice and the device and user lines of the
-// output latch. Every line change goes through session_->adapter's latch shadow and
-// reaches the adapter with ResetAdapter, which also re-initialises the
-// controller.
+// output latch. These are the parallel adapter's alone: each asks the session
+// for that part (Parallel()) and does nothing where the adapter is another
+// one (the window disables them there). Every line change goes through the
+// part's latch shadow and reaches the adapter with ResetAdapter, which also
+// re-initialises the controller.
 #include <QRadioButton>
 
 #include "eeprom/image.h"
@@ -25,7 +27,8 @@ void MainDialog::OnResetPcf() {
     const int position = m_page * kPageSize + HexTextValue(m_byteOffset);
     if (InImage(position)) session_->image[position] = static_cast<std::uint8_t>(HexTextValue(m_byteValue));
     chip_->RefreshHexView();
-    if (!session_->latch) {
+    hardware::PortAdapter* parallel = session_->Parallel();
+    if (!parallel) {
         StartWithoutLatch();
         return;
     }
@@ -34,7 +37,7 @@ void MainDialog::OnResetPcf() {
     QPushButton* button = Button(ids::kResetPcf);
     // A controller that answers is reset a second time before it counts as
     // present; one that answers only then turns "Not Found" into "Ok".
-    const hardware::ControllerProbe probe = hardware::ProbeController(session_->adapter, 0);
+    const hardware::ControllerProbe probe = hardware::ProbeController(*parallel, 0);
     if (!probe.firstAnswered) {
         button->setText(QStringLiteral("Not Found"));
         session_->probeFailed = 2;
@@ -48,9 +51,11 @@ void MainDialog::OnResetPcf() {
 }
 
 void MainDialog::SelectPort(int base) {
-    session_->adapter.SetBase(base);
-    session_->portBase = session_->adapter.GetBase();
-    session_->adapter.ConfigurePort();
+    hardware::PortAdapter* parallel = session_->Parallel();
+    if (!parallel) return;
+    parallel->SetBase(base);
+    session_->portBase = parallel->GetBase();
+    parallel->ConfigurePort();
 }
 
 void MainDialog::ProbeAt(int base) {
@@ -65,15 +70,17 @@ void MainDialog::OnLpt1() { SelectPort(hardware::kLpt1); }
 void MainDialog::OnLpt2() { SelectPort(hardware::kLpt2); }
 
 void MainDialog::OnStopDev() {
+    hardware::PortAdapter* parallel = session_->Parallel();
+    if (!parallel) return;
     if (session_->monitorOn) monitor_->OnMonitorToggle();
     if (!m_stopDev->isChecked()) {
-        session_->adapter.SetLatchBit(hardware::kLineDevA);
-        session_->adapter.ClearLatchBit(hardware::kLineDevB);
-        session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+        parallel->SetLatchBit(hardware::kLineDevA);
+        parallel->ClearLatchBit(hardware::kLineDevB);
+        parallel->ResetAdapter(0, parallel->Latch());
     } else {
-        session_->adapter.ClearLatchBit(hardware::kLineDevA);
-        session_->adapter.SetLatchBit(hardware::kLineDevB);
-        session_->adapter.ResetAdapter(2, session_->adapter.Latch());
+        parallel->ClearLatchBit(hardware::kLineDevA);
+        parallel->SetLatchBit(hardware::kLineDevB);
+        parallel->ResetAdapter(2, parallel->Latch());
         // A stopped device cannot also wait for a reset pulse.
         m_resetDev->setChecked(false);
     }
@@ -87,15 +94,17 @@ void MainDialog::OnResetDev() {
 }
 
 void MainDialog::SetLine(int bit, bool on) {
+    hardware::PortAdapter* parallel = session_->Parallel();
+    if (!parallel) return;
     if (on) {
-        session_->adapter.SetLatchBit(bit);
+        parallel->SetLatchBit(bit);
     } else {
-        session_->adapter.ClearLatchBit(bit);
+        parallel->ClearLatchBit(bit);
     }
-    session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    parallel->ResetAdapter(0, parallel->Latch());
     // ResetAdapter leaves the controller idle: set it up again for capturing.
-    if (session_->monitorOn) session_->adapter.InitController();
-    if (g_extPanel) g_extPanel->m_latch = session_->adapter.Latch();
+    if (session_->monitorOn) parallel->InitController();
+    if (g_extPanel) g_extPanel->m_latch = parallel->Latch();
 }
 
 void MainDialog::OnOutput1() { SetLine(hardware::kLineOutput1, m_output1->isChecked()); }

@@ -229,7 +229,8 @@ void MainDialog::OnInitDialog() {
     m_sendSubAddress = QStringLiteral("00");
     m_sendData = HexByteText(128);
     // 6.
-    session_->adapter.SetLatch(kLatchStart);
+    hardware::PortAdapter* parallel = session_->Parallel();
+    if (parallel) parallel->SetLatch(kLatchStart);
     // 7. No entry selected.
     for (const char* entry : kChipListEntries) chip_->m_chipList->addItem(QString::fromLatin1(entry));
     chip_->m_chipList->setCurrentIndex(-1);
@@ -260,9 +261,9 @@ void MainDialog::OnInitDialog() {
     // 14.
     UpdateData(false);
     // 15.
-    session_->adapter.SetLatch(kLatchStart);
+    if (parallel) parallel->SetLatch(kLatchStart);
     // 16. (Another adapter has no ports to choose from.)
-    if (session_->latch) {
+    if (parallel) {
         ChoosePortAtStart();
     } else {
         StartWithoutLatch();
@@ -271,7 +272,7 @@ void MainDialog::OnInitDialog() {
     Invalidate();
     chip_->RefreshHexView();
     // 18.
-    if (session_->latch) session_->adapter.ResetAdapter(0, session_->adapter.Latch());
+    if (parallel) parallel->ResetAdapter(0, parallel->Latch());
 }
 
 void MainDialog::ChoosePortAtStart() {

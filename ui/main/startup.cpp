@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "startup/adapter_list.h"
+#include "startup/option_table.h"
 #include "ui/main/app_state.h"
 #include "ui/main/ui_seams.h"
 
@@ -25,8 +26,6 @@ int g_parallelPort = 0;
 
 constexpr const char* kAdapterKey = "adapter/choice";
 constexpr const char* kAnalyzerKey = "analyzer/";
-
-const QString kBenchOption = QStringLiteral("bench");
 
 // --bench takes an optional value, which QCommandLineParser cannot express:
 // a bare --bench (not followed by a port name) becomes --bench=lpt1.
@@ -48,73 +47,31 @@ void AddOptions(QCommandLineParser& parser) {
         QStringLiteral("I2C bus monitor and serial EEPROM programmer for the parallel-port adapter.\n"
                        "Without options it uses the parallel port when the machine has one that this\n"
                        "process may use, and the simulated bench otherwise."));
-    parser.addOptions({
-        {kBenchOption,
-         QStringLiteral("Run on the simulated bench, the adapter on PORT: lpt1 (default), lpt2 or "
-                        "none."),
-         QStringLiteral("PORT")},
-        {QStringLiteral("direct"),
-         QStringLiteral("Use the parallel port directly (needs root or CAP_SYS_RAWIO).")},
-        {QStringLiteral("ppdev"), QStringLiteral("Use the ppdev devices DEV1 (LPT1) and DEV2 (LPT2)."),
-         QStringLiteral("DEV1[,DEV2]")},
-        {QStringLiteral("adapter"),
-         QStringLiteral("Use ADAPTER: %1. Without it (and without a choice remembered from the window's "
-                        "Adapter menu): %2.")
-             .arg(QString::fromStdString(startup::AdapterHelp()),
-                  QString::fromStdString(startup::AutomaticOrderText())),
-         QStringLiteral("ADAPTER")},
-        {QStringLiteral("bench-adapter"),
-         QStringLiteral("Run on the simulated bench through KIND's real code and its fake: %1.")
-             .arg(QString::fromStdString(startup::BenchAdapterHelp())),
-         QStringLiteral("KIND")},
-        {QStringLiteral("check-ports"),
-         QStringLiteral("Report the parallel ports and access rights, then exit.")},
-        {QStringLiteral("trace"),
-         QStringLiteral("Write every port access to FILE (- for standard output), a run of the same access "
-                        "as one line with its count."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("traffic"),
-         QStringLiteral("Bench: play the bus capture in FILE as a second bus master."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("traffic-rate"),
-         QStringLiteral("Bench: the sample rate of the --traffic capture's sample numbers (\"1234-5678 "
-                        "i2c-1: Start\" lines); each transfer then plays at its own time, its first sample "
-                        "over HZ."),
-         QStringLiteral("HZ")},
-        {QStringLiteral("bench-vcd"),
-         QStringLiteral("Bench: write the I2C bus's SCL and SDA, recorded from the start, to FILE as a VCD "
-                        "waveform when the program ends."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("bench-chip"),
-         QStringLiteral("Bench: keep chip NAME (a chip list text, or a part such as 24C256) in its socket."),
-         QStringLiteral("NAME")},
-        {QStringLiteral("bench-fault"),
-         QStringLiteral("Bench: switch faults on from the start: adapter-absent, controller-absent, "
-                        "bus-busy, slave-nack, chip-no-store, slow-parts."),
-         QStringLiteral("NAME[,NAME...]")},
-        {QStringLiteral("bench-window"), QStringLiteral("Bench: show the bench's own window.")},
-        {QStringLiteral("transfers-window"),
-         QStringLiteral("Show the bus transfers window (the monitor's transfers, decoded).")},
-        {QStringLiteral("programmer"),
-         QStringLiteral("Open the chip programmer window over the main window (any part on any adapter).")},
-        {QStringLiteral("analyzer"),
-         QStringLiteral("The monitor watches the bus through a logic analyzer, run by sigrok-cli with DRIVER "
-                        "(fx2lafw, or fx2lafw:conn=BUS.ADDRESS for one of several), whatever the adapter."),
-         QStringLiteral("DRIVER[:conn=...]")},
-        {QStringLiteral("analyzer-file"),
-         QStringLiteral("The monitor watches a recorded capture instead (a sigrok session .sr, or a VCD "
-                        "such as --bench-vcd writes), as fast as it decodes."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("realtime"), QStringLiteral("Play --analyzer-file at its own pace.")},
-        {QStringLiteral("analyzer-pins"),
-         QStringLiteral("The analyzer's channels on SCL and SDA (default scl=D0,sda=D1)."),
-         QStringLiteral("scl=Dn,sda=Dm")},
-        {QStringLiteral("analyzer-rate"),
-         QStringLiteral("The analyzer's sample rate (default 1M), %1.")
-             .arg(QLatin1String(startup::kAnalyzerRateRule)),
-         QStringLiteral("RATE")},
-    });
+    for (const startup::BackendOption& row : startup::BackendOptionTable()) {
+        if (!row.InWindow()) continue;
+        parser.addOption(QCommandLineOption(QLatin1String(row.name), QString::fromStdString(row.WindowHelp()),
+                                            QLatin1String(row.valueName)));
+    }
     parser.addHelpOption();
+}
+
+// The values of the backend options `parser` found, as the table says where each goes.
+startup::BackendArguments ArgumentsOf(const QCommandLineParser& parser) {
+    startup::BackendArguments arguments;
+    for (const startup::BackendOption& row : startup::BackendOptionTable()) {
+        const QString name = QLatin1String(row.name);
+        if (!row.InWindow() || !parser.isSet(name)) continue;
+        arguments.given.insert(row.name);
+        const auto text = [&row](const QString& value) {
+            return row.path ? QFile::encodeName(value).toStdString() : value.toStdString();
+        };
+        if (row.text) *row.text(arguments) = text(parser.value(name));
+        if (row.flag) *row.flag(arguments) = true;
+        if (row.list) {
+            for (const QString& value : parser.values(name)) row.list(arguments)->push_back(text(value));
+        }
+    }
+    return arguments;
 }
 
 }  // namespace
@@ -132,15 +89,16 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
     }
     options = StartupOptions{};
     options.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
-    options.checkPorts = parser.isSet(QStringLiteral("check-ports"));
-    options.benchWindow = parser.isSet(QStringLiteral("bench-window"));
-    options.transfersWindow = parser.isSet(QStringLiteral("transfers-window"));
-    options.programmerWindow = parser.isSet(QStringLiteral("programmer"));
+    const startup::BackendArguments values = ArgumentsOf(parser);
+    options.checkPorts = values.Given("check-ports");
+    options.benchWindow = values.Given("bench-window");
+    options.transfersWindow = values.Given("transfers-window");
+    options.programmerWindow = values.Given("programmer");
     startup::BackendOptions& adapter = options.adapter;
-    adapter.traceFile = QFile::encodeName(parser.value(QStringLiteral("trace"))).toStdString();
-    adapter.trafficFile = QFile::encodeName(parser.value(QStringLiteral("traffic"))).toStdString();
-    adapter.trafficRate = parser.value(QStringLiteral("traffic-rate")).toStdString();
-    adapter.benchVcdFile = QFile::encodeName(parser.value(QStringLiteral("bench-vcd"))).toStdString();
+    adapter.traceFile = values.trace;
+    adapter.trafficFile = values.traffic;
+    adapter.trafficRate = values.trafficRate;
+    adapter.benchVcdFile = values.benchVcd;
     // An empty value is a slip (an unset shell variable), not a wish to go
     // without: running untraced, without the capture or with an empty socket
     // would hide it.
@@ -153,62 +111,48 @@ bool ParseCommandLine(const QStringList& arguments, StartupOptions& options, QSt
         }
     }
     std::string why;
-    if (parser.isSet(QStringLiteral("bench-chip")) &&
-        !startup::KnownBenchChip(parser.value(QStringLiteral("bench-chip")).toStdString(), adapter.benchChip,
-                                 why)) {
+    if (values.Given("bench-chip") && !startup::KnownBenchChip(values.benchChip, adapter.benchChip, why)) {
         error = QString::fromStdString(why);
         return false;
     }
-    if (parser.isSet(QStringLiteral("bench-fault")) &&
-        !startup::ParseBenchFaults(parser.value(QStringLiteral("bench-fault")).toStdString(), adapter.faults,
-                                   why)) {
+    if (values.Given("bench-fault") && !startup::ParseBenchFaults(values.benchFaults, adapter.faults, why)) {
         error = QString::fromStdString(why);
         return false;
     }
 
-    const startup::AnalyzerArguments analyzer{
-        parser.value(QStringLiteral("analyzer")).toStdString(),
-        parser.value(QStringLiteral("analyzer-pins")).toStdString(),
-        parser.value(QStringLiteral("analyzer-rate")).toStdString(),
-        QFile::encodeName(parser.value(QStringLiteral("analyzer-file"))).toStdString(),
-        parser.isSet(QStringLiteral("realtime"))};
     monitor::AnalyzerSettings settings;
-    if (!startup::ParseAnalyzerArguments(analyzer, settings, why)) {
+    if (!startup::ParseAnalyzerArguments(values.analyzer, settings, why)) {
         error = QString::fromStdString(why);
         return false;
     }
-    if (!analyzer.device.empty() || !analyzer.file.empty()) options.analyzer = settings;
+    if (!values.analyzer.device.empty() || !values.analyzer.file.empty()) options.analyzer = settings;
 
-    startup::AdapterArguments given;
-    given.bench = parser.isSet(kBenchOption);
-    given.benchPort = parser.value(kBenchOption).toStdString();
-    given.direct = parser.isSet(QStringLiteral("direct"));
-    given.ppdev = parser.isSet(QStringLiteral("ppdev"));
-    given.ppdevDevices = QFile::encodeName(parser.value(QStringLiteral("ppdev"))).toStdString();
-    given.adapter = parser.isSet(QStringLiteral("adapter"));
-    given.adapterName = QFile::encodeName(parser.value(QStringLiteral("adapter"))).toStdString();
-    given.benchAdapter = parser.isSet(QStringLiteral("bench-adapter"));
-    given.benchAdapterName = parser.value(QStringLiteral("bench-adapter")).toStdString();
-    if (!startup::ApplyAdapterArguments(given, adapter, why)) {
+    startup::AdapterArguments named;
+    named.bench = values.Given("bench");
+    named.benchPort = values.benchPort;
+    named.direct = values.direct;
+    named.ppdev = values.Given("ppdev");
+    named.ppdevDevices = values.ppdev;
+    named.adapter = !values.adapters.empty();
+    named.adapterName = named.adapter ? values.adapters.back() : std::string();
+    named.benchAdapter = values.Given("bench-adapter");
+    named.benchAdapterName = values.benchAdapter;
+    if (!startup::ApplyAdapterArguments(named, adapter, why)) {
         error = QString::fromStdString(why);
         return false;
     }
-    options.adapterGiven = given.bench || given.direct || given.ppdev || given.adapter || given.benchAdapter;
+    options.adapterGiven = named.bench || named.direct || named.ppdev || named.adapter || named.benchAdapter;
     if (options.checkPorts) {
         // The survey looks at this machine's own ports, never the bench's,
         // and traces nothing: a backend option here is a slip, said as one.
-        QStringList given;
-        for (const QString& name :
-             {kBenchOption, QStringLiteral("direct"), QStringLiteral("ppdev"), QStringLiteral("adapter"),
-              QStringLiteral("bench-adapter"), QStringLiteral("trace"), QStringLiteral("traffic"),
-              QStringLiteral("traffic-rate"), QStringLiteral("bench-chip"), QStringLiteral("bench-fault"),
-              QStringLiteral("bench-window"), QStringLiteral("bench-vcd"), QStringLiteral("analyzer"),
-              QStringLiteral("analyzer-file")}) {
-            if (parser.isSet(name)) given << QStringLiteral("--") + name;
+        QStringList refused;
+        for (const startup::BackendOption& row : startup::BackendOptionTable()) {
+            if (row.InWindow() && row.refusedBySurvey && values.Given(row.name))
+                refused << QStringLiteral("--") + QLatin1String(row.name);
         }
-        if (!given.isEmpty()) {
+        if (!refused.isEmpty()) {
             error = QStringLiteral("--check-ports surveys this machine's own ports and takes no %1")
-                        .arg(given.join(QStringLiteral(", ")));
+                        .arg(refused.join(QStringLiteral(", ")));
             return false;
         }
     }

@@ -124,8 +124,7 @@ int RunMerlix(int argc, char** argv) {
     }
     // The main adapter is built before the application object, so that its
     // counter check speaks on stderr before any window exists.
-    auto session = std::make_unique<eeprom::Session>(backend->Io(), backend->Clock(), WindowCounterErrors());
-    session->Use(backend->Interfaces());
+    std::unique_ptr<eeprom::Session> session = backend->NewSession(WindowCounterErrors());
     if (!backend->Capabilities().empty())
         std::fprintf(stderr, "merlix: %s\n", backend->Capabilities().c_str());
     // The ports are open and stay usable: the window, its file dialogs above

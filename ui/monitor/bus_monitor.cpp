@@ -83,19 +83,20 @@ void MonitorController::OnMonitorToggle() {
     if (session_.monitorOn == 0) {
         m_pollTimer->start();
         session_.monitorOn = 1;
-        if (session_.latch && window_.m_resetDev->isChecked()) {
+        hardware::PortAdapter* parallel = session_.Parallel();
+        if (parallel && window_.m_resetDev->isChecked()) {
             // The pulse "Reset Dev" armed; it is given once.
             window_.m_resetDev->setChecked(false);
-            session_.adapter.ResetAdapter(1, session_.adapter.Latch());
+            parallel->ResetAdapter(1, parallel->Latch());
             window_.UpdateData(false);
         }
-        if (session_.latch && window_.m_stopDev->isChecked()) {
+        if (parallel && window_.m_stopDev->isChecked()) {
             // The device is released from its stopped state as capturing begins.
             window_.m_stopDev->setChecked(false);
-            session_.adapter.SetLatchBit(hardware::kLineDevA);
-            session_.adapter.ClearLatchBit(hardware::kLineDevB);
-            session_.adapter.WriteLatch(session_.adapter.Latch());
-            session_.adapter.ResetAdapter(0, session_.adapter.Latch());
+            parallel->SetLatchBit(hardware::kLineDevA);
+            parallel->ClearLatchBit(hardware::kLineDevB);
+            parallel->WriteLatch(parallel->Latch());
+            parallel->ResetAdapter(0, parallel->Latch());
             window_.UpdateData(false);
         }
         StartMonitor(sniffer);

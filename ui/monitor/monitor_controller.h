@@ -73,7 +73,7 @@ private:
     QAction* analyzerAction_ = nullptr;
     monitor::TransferLog transferLog_;
     // Monitor time: the clock of the adapter whose bus it watches.
-    monitor::MonitorClock monitorClock_{session_.adapter};
+    monitor::MonitorClock monitorClock_{session_.Time()};
     QAction* transfersWindowAction_ = nullptr;
     TransfersWindow* transfersWindow_ = nullptr;
 };

@@ -10,8 +10,11 @@ namespace ui {
 DacPanelDialog* g_dacPanel = nullptr;
 
 void OpenDacPanel(MainDialog* owner) {
-    if (g_dacPanel != nullptr) return;
-    g_dacPanel = new DacPanelDialog(owner, owner->session().adapter);
+    // The converter hangs on the parallel adapter's latch; the chip list
+    // disables its entry on any other adapter.
+    hardware::PortAdapter* parallel = owner->session().Parallel();
+    if (g_dacPanel != nullptr || !parallel) return;
+    g_dacPanel = new DacPanelDialog(owner, *parallel);
     g_dacPanel->show();
 }
 

@@ -34,10 +34,12 @@ PanelsController::PanelsController(MainDialog& window, eeprom::Session& session)
 
 void PanelsController::OnExtended() {
     QPushButton* button = window_.Button(ids::kExtended);
+    hardware::PortAdapter* parallel = session_.Parallel();
+    if (!parallel) return;  // the window disables "Extended" on another adapter
     if (g_extPanel == nullptr) {
         // The panel starts up on the main adapter's base and latch as they
         // are at this moment.
-        g_extPanel = new ExtSlidersDialog(&window_, session_.adapter);
+        g_extPanel = new ExtSlidersDialog(&window_, *parallel);
         PlaceBeside(*g_extPanel, window_);
         g_extPanel->show();
         button->setText(QStringLiteral("Close Ext."));

@@ -156,9 +156,9 @@ TEST_F(BenchWindowTest, OnHardwareThereIsNoEntry) {
 TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     // "Bus held busy": see the console test below.
     Toggle("Slave not acknowledging");
-    EXPECT_EQ(session().adapter.I2cWriteByte(0x05, 0x40, 0x33), hardware::ByteResult::NoAck);
+    EXPECT_EQ(session().Parallel()->I2cWriteByte(0x05, 0x40, 0x33), hardware::ByteResult::NoAck);
     Toggle("Slave not acknowledging");
-    EXPECT_EQ(session().adapter.I2cWriteByte(0x05, 0x40, 0x33), hardware::ByteResult::Done);
+    EXPECT_EQ(session().Parallel()->I2cWriteByte(0x05, 0x40, 0x33), hardware::ByteResult::Done);
 
     Toggle("Controller absent");
     Click(ids::kResetPcf);
@@ -180,13 +180,13 @@ TEST_F(BenchWindowTest, FaultsActAtOnceOnWhatTheProgramSees) {
     Window().SocketChoice()->setCurrentText("93C46");
     Window().ChooseSocketChip(Window().SocketChoice()->currentIndex());
     Toggle("Chip not storing");
-    session().adapter.MicrowireWriteEnable(6);
-    session().adapter.MicrowireWrite(0x10, 6, 8, 0x5A);
-    EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0xFF);
+    session().Parallel()->MicrowireWriteEnable(6);
+    session().Parallel()->MicrowireWrite(0x10, 6, 8, 0x5A);
+    EXPECT_EQ(session().Parallel()->MicrowireRead(0x10, 6, 8), 0xFF);
     Toggle("Chip not storing");
-    session().adapter.MicrowireWrite(0x10, 6, 8, 0x5A);
-    ASSERT_TRUE(WaitMicrowireReady(session().adapter, 20));
-    EXPECT_EQ(session().adapter.MicrowireRead(0x10, 6, 8), 0x5A);
+    session().Parallel()->MicrowireWrite(0x10, 6, 8, 0x5A);
+    ASSERT_TRUE(WaitMicrowireReady(*session().Parallel(), 20));
+    EXPECT_EQ(session().Parallel()->MicrowireRead(0x10, 6, 8), 0x5A);
     Toggle("Slow parts");
     EXPECT_EQ(bench().SocketWriteCycleUs(), 10'000);
     EXPECT_EQ(bench().EepromWriteCycleUs(), 10'000);
@@ -258,7 +258,7 @@ TEST_F(BenchWindowTest, ALampCatchesAPulseShorterThanATick) {
 
     // A serial frame moves the socket lines.
     bench().SetChipListChoice("93C46 (8)");
-    session().adapter.MicrowireRead(0, 6, 8);
+    session().Parallel()->MicrowireRead(0, 6, 8);
     Tick();
     for (int line : {hardware::kLineSelect, hardware::kLineData, hardware::kLineClock})
         EXPECT_TRUE(lamps.Pulsed(line)) << line;
@@ -270,7 +270,7 @@ TEST_F(BenchWindowTest, ChipGridsShowTheBenchAndFlashWhatChanged) {
     ASSERT_EQ(eeprom->State().Size(), 2048u);
     EXPECT_EQ(eeprom->State().Byte(0x123), 0xFF);
 
-    ASSERT_EQ(session().adapter.I2cWriteByte(0x23, 0xA2, 0x5C),
+    ASSERT_EQ(session().Parallel()->I2cWriteByte(0x23, 0xA2, 0x5C),
               hardware::ByteResult::Done);  // block 1, byte 0x23
     Tick();
     EXPECT_EQ(eeprom->State().Byte(0x123), 0x5C);
@@ -303,7 +303,7 @@ TEST_F(BenchWindowTest, TheSocketFollowsTheChipListOrAChipChosenHere) {
     Window().ChooseSocketChip(choice->currentIndex());
     EXPECT_EQ(bench().SocketChip()->Name(), "AT25C080");
     EXPECT_EQ(Window().SocketText(), "In the socket: AT25C080, 1024 bytes");
-    session().adapter.SpiWriteByte(0x3FF, 16, 0x42);
+    session().Parallel()->SpiWriteByte(0x3FF, 16, 0x42);
     Tick();
     EXPECT_EQ(Window().SocketGrid()->State().Byte(0x3FF), 0x42);
     EXPECT_TRUE(Window().SocketGrid()->State().Flashing(0x3FF));
@@ -342,7 +342,7 @@ TEST_F(BenchWindowTest, TheSecondMasterIsChosenHereAndCountsWhatItPlayed) {
     EXPECT_EQ(bench().config().captureFile, openPathAnswer.toStdString());
 
     // The monitor's set-up lets the capture through; the count follows.
-    ASSERT_EQ(benchtest::CapturePass(session().adapter, 2000).size(), 1u);
+    ASSERT_EQ(benchtest::CapturePass(*session().Parallel(), 2000).size(), 1u);
     ASSERT_EQ(bench().TransfersPlayed(), 1u);
     Tick();
     EXPECT_EQ(Window().MasterText(), "Transfers played: 1");
@@ -363,7 +363,7 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
     EXPECT_EQ(Window().EepromGrid()->State().Byte(299), static_cast<std::uint8_t>(299 & 0xFF));
     EXPECT_EQ(openRequests.last(), "*.bin");
     // What the program reads is what was loaded.
-    EXPECT_EQ(session().adapter.I2cReadByte(0x2B, 0xA3).value, 0x2B) << "byte 0x12B";
+    EXPECT_EQ(session().Parallel()->I2cReadByte(0x2B, 0xA3).value, 0x2B) << "byte 0x12B";
 
     savePathAnswer = dir.filePath("eeprom.bin");
     Window().SaveEeprom();
@@ -383,7 +383,7 @@ TEST_F(BenchWindowTest, ChipDumpsGoInAndOutOfTheVirtualChips) {
     ASSERT_EQ(messages.size(), 2) << "a 300-byte dump in a 32-byte chip";
     EXPECT_TRUE(messages[1].contains("only its first 32 bytes were loaded")) << qPrintable(messages[1]);
     EXPECT_EQ(bench().SocketChip()->Memory()[31], 31);
-    EXPECT_EQ(session().adapter.MicrowireRead(31, 6, 8), 31);
+    EXPECT_EQ(session().Parallel()->MicrowireRead(31, 6, 8), 31);
 
     openPathAnswer = dir.filePath("missing.bin");
     Window().LoadEeprom();
@@ -542,7 +542,7 @@ TEST_F(BenchWindowTest, ScreenshotForReview) {
     dialog().BenchWindowAction()->trigger();
     BenchWindow& window = Window();
     bench().SetChipListChoice("93C46 (8)");
-    session().adapter.MicrowireRead(0, 6, 8);
+    session().Parallel()->MicrowireRead(0, 6, 8);
     Window().TrafficButton(SimulatedBench::Traffic::Demo)->click();
     Click(ids::kMonitor);
     QElapsedTimer shown;

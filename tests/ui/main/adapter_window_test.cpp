@@ -24,13 +24,10 @@ protected:
         adapter_ = std::make_unique<hardware::I2cDevAdapter>(*fake_, clock());
         std::string error;
         ASSERT_TRUE(adapter_->Open(fake_->Path(), error)) << error;
-        std::unique_ptr<eeprom::Session> session = NewSession();
         hardware::BusInterfaces bus;
-        bus.parallel = false;
         bus.i2c = adapter_.get();
-        session->Use(bus);
         recorder().log.clear();
-        StartWindowWith(std::move(session));
+        StartWindowWith(std::make_unique<eeprom::Session>(bus));
     }
     void TearDown() override {
         BenchFixture::TearDown();  // the window first: its session holds the adapter

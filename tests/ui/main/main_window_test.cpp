@@ -104,7 +104,7 @@ TEST_F(MainWindowStart, ControlsHoldTheirStartValues) {
     EXPECT_FALSE(d.Monitor().m_pollTimer->isActive());
     EXPECT_EQ(d.Monitor().m_pollTimer->interval(), 5);
     // Run state, both user outputs on, serial lines idle.
-    EXPECT_EQ(session().adapter.Latch(), 0xFD);
+    EXPECT_EQ(session().Parallel()->Latch(), 0xFD);
     EXPECT_EQ(bench().Latch(), 0xFD);
 }
 
@@ -328,7 +328,7 @@ TEST_F(Lines, OutputsDriveLatchBitsTwoAndThree) {
     Click(ids::kOutput1);
     EXPECT_FALSE(dialog().m_output1->isChecked());
     EXPECT_EQ(bench().Latch(), 0xF9);
-    EXPECT_EQ(session().adapter.Latch(), 0xF9);
+    EXPECT_EQ(session().Parallel()->Latch(), 0xF9);
     Click(ids::kOutput2);
     EXPECT_EQ(bench().Latch(), 0xF1);
     Click(ids::kOutput1);

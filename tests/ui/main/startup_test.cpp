@@ -26,9 +26,7 @@ namespace {
 using Port = simulator::SimulatedBench::Port;
 
 // The window's session on the backend, as the program builds it.
-std::unique_ptr<eeprom::Session> SessionOn(const AdapterBackend& backend) {
-    return std::make_unique<eeprom::Session>(backend.Io(), backend.Clock());
-}
+std::unique_ptr<eeprom::Session> SessionOn(const AdapterBackend& backend) { return backend.NewSession(); }
 
 StartupOptions Parse(QStringList args, bool expectOk = true) {
     args.prepend("merlix");

@@ -67,7 +67,7 @@ TEST_F(MonitorStartStop, StartReleasesAStoppedDevice) {
     StartMonitor();
     EXPECT_FALSE(dialog().m_stopDev->isChecked());
     EXPECT_EQ(bench().Latch(), 0xFD);
-    EXPECT_EQ(session().adapter.Latch(), 0xFD);
+    EXPECT_EQ(session().Parallel()->Latch(), 0xFD);
     EXPECT_TRUE(bench().MonitorSetupInForce());
 }
 
@@ -152,7 +152,7 @@ TEST_F(MonitorWithoutController, ALogicAnalyzerWatchesInsteadAndItsEndIsSaid) {
     EXPECT_TRUE(child > 0 && ::kill(child, 0) != 0 && errno == ESRCH) << "the child was reaped";
 
     dialog().Monitor().UseAnalyzer(nullptr);
-    EXPECT_EQ(session().sniffer, &session().adapter);
+    EXPECT_EQ(session().sniffer, &*session().Parallel());
     EXPECT_FALSE(dialog().Monitor().AnalyzerAction()->isChecked());
     // The analyzer is gone; the transfers window still shows its log on the time it gave.
     dialog().Monitor().ShowTransfersWindow();

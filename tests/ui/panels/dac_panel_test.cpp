@@ -123,7 +123,7 @@ TEST_F(DacPanel, FrameCarriesAddressRangeAndValueInClockOrder) {
     ASSERT_GE(loads.size(), 2u);
     EXPECT_EQ(loads.front() & 0x30, 0x10);
     EXPECT_EQ(loads.back() & 0x30, 0x20);
-    for (std::uint8_t load : loads) EXPECT_EQ(load & 0x0F, session().adapter.Latch() & 0x0F);
+    for (std::uint8_t load : loads) EXPECT_EQ(load & 0x0F, session().Parallel()->Latch() & 0x0F);
     EXPECT_EQ(loads.size(), 2u + 14u * 3u);  // frame line, 3 loads per bit, load line
 }
 

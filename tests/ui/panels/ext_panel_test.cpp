@@ -135,7 +135,7 @@ TEST_F(ExtPanel, ClosingAndReopeningGivesAFreshPanel) {
 
 TEST_F(ExtPanel, StartsUpOnItsOwnAdapterWithTheMainBaseAndLatch) {
     Click(ids::kOutput2);  // latch 0xF5
-    ASSERT_EQ(session().adapter.Latch(), 0xF5);
+    ASSERT_EQ(session().Parallel()->Latch(), 0xF5);
     recorder().log.clear();
     Open();
     EXPECT_EQ(g_extPanel->m_adapter.GetBase(), 0x378);
@@ -154,7 +154,7 @@ TEST_F(ExtPanel, StartsUpOnItsOwnAdapterWithTheMainBaseAndLatch) {
 TEST_F(ExtPanel, OutputLinesKeepThePanelLatchCopyCurrent) {
     Open();
     Click(ids::kOutput1);
-    EXPECT_EQ(g_extPanel->m_latch, session().adapter.Latch());
+    EXPECT_EQ(g_extPanel->m_latch, session().Parallel()->Latch());
     EXPECT_EQ(g_extPanel->m_latch, 0xF9);
     Click(ids::kOutput1);
     EXPECT_EQ(g_extPanel->m_latch, 0xFD);

@@ -79,21 +79,15 @@ protected:
         InstallUiSeams(seams);
         std::string error;
         hardware::BusInterfaces bus;
-        bus.parallel = false;
         switch (adapter) {
             case Adapter::Parallel:
-                if (adapterClock_)
-                    StartWindowWith(std::make_unique<eeprom::Session>(recorder(), clock));
-                else
-                    StartWindow();
+                StartWindowWith(std::make_unique<eeprom::Session>(recorder(), clock));
                 break;
             case Adapter::Ch341a:
                 ch341aFake_ = std::make_unique<simulator::FakeCh341a>(bench());
                 ch341a_ = std::make_unique<hardware::Ch341aAdapter>(*ch341aFake_, clock);
                 EXPECT_TRUE(ch341a_->Open(0, error)) << error;
-                bus.i2c = ch341a_.get();
-                bus.spi = ch341a_.get();
-                bus.lines = ch341a_.get();
+                bus = {.i2c = ch341a_.get(), .lines = ch341a_.get(), .spi = ch341a_.get()};
                 break;
             case Adapter::Spidev:
                 spidevNode_ = std::make_unique<simulator::FakeSpidev>(bench());
@@ -106,13 +100,8 @@ protected:
                 i2cDev_ = std::make_unique<hardware::I2cDevAdapter>(*i2cDevNode_, clock);
                 EXPECT_TRUE(i2cDev_->Open(i2cDevNode_->Path(), error)) << error;
                 bus.i2c = i2cDev_.get();
-                break;
         }
-        if (adapter != Adapter::Parallel) {
-            std::unique_ptr<eeprom::Session> session = NewSession();
-            session->Use(bus);
-            StartWindowWith(std::move(session));
-        }
+        if (adapter != Adapter::Parallel) StartWindowWith(std::make_unique<eeprom::Session>(bus));
         dialog().ShowProgrammerWindow();
         ProgrammerWindow* window = dialog().OpenedProgrammerWindow();
         EXPECT_NE(window, nullptr);

@@ -1,4 +1,4 @@
-#include "platform/backend.h"
+#include "platform/port_access_choice.h"
 
 #include <cctype>
 
@@ -23,15 +23,15 @@ std::string PpdevLabel(const PpdevPortIo& io) {
     return label;
 }
 
-bool TryDirect(const BackendRequest& request, const HostFiles& files, bool requireListedPort,
-               BackendResult& result, std::string& error) {
+bool TryDirect(const PortAccessRequest& request, const HostFiles& files, bool requireListedPort,
+               PortAccessResult& result, std::string& error) {
     auto io =
         std::make_unique<DirectPortIo>(request.directSystem ? *request.directSystem : HostDirectIo(), files);
     if (!io->Open(requireListedPort)) {
         error = io->Error();
         return false;
     }
-    result.kind = BackendResult::Kind::Direct;
+    result.kind = PortAccessResult::Kind::Direct;
     result.label = "direct I/O";
     if (!DirectPortIo::MachineHasPort(files)) {
         result.reason = "Direct port I/O is forced although the kernel reports no parallel port at 0x378 or "
@@ -43,14 +43,14 @@ bool TryDirect(const BackendRequest& request, const HostFiles& files, bool requi
     return true;
 }
 
-bool TryPpdev(const BackendRequest& request, const HostFiles& files, BackendResult& result,
+bool TryPpdev(const PortAccessRequest& request, const HostFiles& files, PortAccessResult& result,
               std::string& error) {
     auto io = std::make_unique<PpdevPortIo>(request.ppdevSystem ? *request.ppdevSystem : HostPpdev(), files);
     if (!io->Open(request.ppdevDevices)) {
         error = io->Error();
         return false;
     }
-    result.kind = BackendResult::Kind::Ppdev;
+    result.kind = PortAccessResult::Kind::Ppdev;
     result.label = PpdevLabel(*io);
     result.io = std::move(io);
     return true;
@@ -58,19 +58,19 @@ bool TryPpdev(const BackendRequest& request, const HostFiles& files, BackendResu
 
 }  // namespace
 
-BackendResult ChooseHardwareBackend(const BackendRequest& request) {
+PortAccessResult ChoosePortAccess(const PortAccessRequest& request) {
     const HostFiles files(request.fileRoot);
-    BackendResult result;
+    PortAccessResult result;
     std::string error;
 
     switch (request.force) {
-        case BackendRequest::Force::Direct:
+        case PortAccessRequest::Force::Direct:
             if (!TryDirect(request, files, false, result, error)) {
                 result.failed = true;
                 result.reason = error;
             }
             return result;
-        case BackendRequest::Force::Ppdev:
+        case PortAccessRequest::Force::Ppdev:
             if (TryPpdev(request, files, result, error)) {
                 result.reason = "Using " + result.label + ", as asked.";
             } else {
@@ -78,7 +78,7 @@ BackendResult ChooseHardwareBackend(const BackendRequest& request) {
                 result.reason = error;
             }
             return result;
-        case BackendRequest::Force::Auto:
+        case PortAccessRequest::Force::Auto:
             break;
     }
 
@@ -93,7 +93,7 @@ BackendResult ChooseHardwareBackend(const BackendRequest& request) {
         return result;
     }
 
-    result.kind = BackendResult::Kind::Bench;
+    result.kind = PortAccessResult::Kind::Bench;
     result.label = "simulated bench";
     if (ListParports(files).empty() && !legacyPort) {
         result.reason = "No parallel port was found on this machine.";
