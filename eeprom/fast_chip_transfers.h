@@ -93,9 +93,9 @@ bool WriteI2cPagesFast(hardware::I2cMaster& i2c, int page, int dev, int pageSize
 
 // A job's watch over the adapter's own failures, told apart from the chip's.
 // A memory in its write cycle refuses its address (NoAck: i2c-dev's ENXIO,
-// a CH341A's refused OUT), and the retries of the I2C loops are there to
+// a USB adapter's refused OUT), and the retries of the I2C loops are there to
 // wait that out. TimedOut is the adapter's: a PCF8584 whose byte never
-// completed, a CH341A whose USB transfer timed out or failed, i2c-dev's
+// completed, a USB adapter whose transfer timed out or failed, i2c-dev's
 // ETIMEDOUT ("an operation took too much time, and was aborted before it
 // completed", Documentation/i2c/fault-codes.rst: an adapter's own limit, or
 // a clock held too long). kAdapterFailLimit of those in a row, or an adapter
@@ -114,8 +114,8 @@ private:
     hardware::I2cStatus last_ = hardware::I2cStatus::Done;
     int inRow_ = 0;
 };
-// The start of a sentence on the adapter's failure: "The CH341A (USB bus 1
-// address 4) was unplugged", or "... stopped answering (its transfers timed out)".
+// The start of a sentence on the adapter's failure: the adapter's own name
+// (I2cMaster::AdapterName) and "was unplugged", or "... stopped answering (its transfers timed out)".
 std::string AdapterFailureText(const hardware::I2cMaster& i2c, hardware::I2cStatus status);
 
 // Acknowledge polling: the first acknowledge of the 7-bit `address` says the

@@ -78,7 +78,8 @@ public:
     virtual void Recover() = 0;
     virtual I2cCapabilities Capabilities() const = 0;
     // What the engine calls the adapter in a sentence about its own failure
-    // (TimedOut, Gone): "the CH341A (USB bus 1 address 4)".
+    // (TimedOut, Gone), with what tells it from another of its kind: "the
+    // I2C bus /dev/i2c-1 (i801)", a USB adapter's bus and address.
     virtual std::string AdapterName() const { return "the I2C adapter"; }
 };
 
