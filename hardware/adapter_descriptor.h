@@ -134,6 +134,11 @@ struct AdapterDescriptor {
 // Helpers the descriptors share.
 // `text` in lower case.
 std::string LowerCase(std::string text);
+// --adapter's text for an adapter named by a device path ("i2c-dev:/dev/i2c-1"):
+// Taken with the path after `prefix` (in any case) and `adapter` chosen;
+// NotMine for text without the prefix or with nothing after it.
+AdapterDescriptor::Parse ParsePrefixedPath(const std::string& text, const std::string& prefix,
+                                           const AdapterDescriptor& adapter, AdapterChoice& choice);
 // A whole number from `low` to `high` in `text`, nothing else; -1 otherwise.
 int SmallNumber(const std::string& text, int low, int high);
 

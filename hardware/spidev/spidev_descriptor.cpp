@@ -24,13 +24,7 @@ private:
 };
 
 AdapterDescriptor::Parse Parse(const std::string& text, AdapterChoice& choice, std::string&) {
-    const std::string prefix = kPrefix;
-    if (LowerCase(text).rfind(prefix, 0) != 0 || text.size() == prefix.size())
-        return AdapterDescriptor::Parse::NotMine;
-    choice = {};
-    choice.adapter = &kSpidevAdapter;
-    choice.path = text.substr(prefix.size());
-    return AdapterDescriptor::Parse::Taken;
+    return ParsePrefixedPath(text, kPrefix, kSpidevAdapter, choice);
 }
 
 std::string Spell(const AdapterChoice& choice) { return kPrefix + choice.path; }
