@@ -317,9 +317,9 @@ hardware::CaptureCount LiveAnalyzer::CaptureTransfers(int, const hardware::Trans
         if (records.Size() > 0 && sink) sink(records);
     }
     done_.clear();
-    if (running_ && child_.Waiting() > kMostBehindBytes) {
-        const double seconds = static_cast<double>(child_.Waiting() / static_cast<unsigned>(unitSize_)) /
-                               static_cast<double>(rateHz_);
+    if (const std::size_t behind = running_ ? child_.Waiting() : 0; behind > kMostBehindBytes) {
+        const double seconds =
+            static_cast<double>(behind / static_cast<unsigned>(unitSize_)) / static_cast<double>(rateHz_);
         char text[160];
         std::snprintf(text, sizeof text,
                       "the monitor fell %.1f s behind the logic analyzer and stopped it; choose a lower "
